@@ -1,0 +1,81 @@
+#include "cli/Cli.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace lumivane::cli {
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    int (*run)(const QStringList&);
+};
+
+const Command kCommands[] = {
+    {"capture", "capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE",
+     commandCapture},
+    {"export",
+     "export INPUT -o OUTPUT [--format png|jpeg] [--preset low|medium|high] "
+     "[--profile standard|browserFullPage] [--drag]",
+     commandExport},
+    {"render", "render PROJECT.lumivane -o OUT.png|OUT.jpg", commandRender},
+    {"project", "project new IMAGE -o PROJECT.lumivane", commandProject},
+};
+
+void printHelp(FILE* out) {
+    QTextStream s(out);
+    s << "Lumivane - screenshot and annotation tool\n\n"
+      << "Usage:\n"
+      << "  lumivane                 start the tray application (needs an X11 display)\n";
+    for (const Command& c : kCommands) s << "  lumivane " << c.synopsis << "\n";
+    s << "  lumivane --help          show this help\n"
+      << "  lumivane --version       show the version\n";
+}
+
+} // namespace
+
+void printError(const QString& message) {
+    QTextStream(stderr) << "lumivane: " << message << "\n";
+}
+
+int usageError(const QString& message) {
+    printError(message);
+    QTextStream(stderr) << "Run 'lumivane --help' for usage.\n";
+    return exitUsage;
+}
+
+bool isCommandLineInvocation(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        // Launch flags of the application itself are not commands.
+        if (a.startsWith("--lumivane-")) continue;
+        return true;
+    }
+    return false;
+}
+
+int run(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    if (args.isEmpty()) {
+        printHelp(stderr);
+        return exitUsage;
+    }
+    const QString name = args.takeFirst();
+    if (name == "--help" || name == "-h" || name == "help") {
+        printHelp(stdout);
+        return exitOk;
+    }
+    if (name == "--version") {
+        QTextStream(stdout) << "lumivane " << QCoreApplication::applicationVersion() << "\n";
+        return exitOk;
+    }
+    for (const Command& c : kCommands)
+        if (name == QLatin1String(c.name)) return c.run(args);
+    return usageError(QString("unknown command or option '%1'").arg(name));
+}
+
+} // namespace lumivane::cli

@@ -1,0 +1,31 @@
+#pragma once
+#include <QStringList>
+
+namespace lumivane::cli {
+
+// Exit codes of the command-line front end.
+enum ExitCode : int {
+    exitOk = 0,
+    exitFailure = 1,   // the command ran and failed (bad input file, capture error, ...)
+    exitUsage = 2,     // unknown command or malformed arguments
+};
+
+// Runs the command named by args[0] with the remaining arguments.
+// args excludes the program name. Prints to stdout/stderr.
+int run(int argc, char** argv);
+
+// True when argv names a command-line command (anything after the program name).
+bool isCommandLineInvocation(int argc, char** argv);
+
+// Commands, one per file cli/Command*.cpp. Each receives its own arguments
+// (without the command name) and returns an ExitCode.
+int commandExport(const QStringList& args);
+int commandRender(const QStringList& args);
+int commandProject(const QStringList& args);
+int commandCapture(const QStringList& args);
+
+// Shared helpers for the commands.
+void printError(const QString& message);          // "lumivane: <message>" on stderr
+int usageError(const QString& message);           // printError + hint, returns exitUsage
+
+} // namespace lumivane::cli

@@ -1,0 +1,37 @@
+# lumivane_area(<area> [DEPS libs...])
+# Builds lumivane_<area> from every .cpp/.h in the area folder (subfolders included).
+function(lumivane_area area)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(NOT sources)
+    set(sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(lumivane_${area} STATIC ${sources})
+  target_include_directories(lumivane_${area} PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(lumivane_${area} PUBLIC Qt6::Core Qt6::Gui ${ARG_DEPS})
+  target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
+# lumivane_test_area(<area> [XVFB] [DEPS libs...])
+# One GoogleTest executable per folder tests/<area>. XVFB runs every test
+# process against its own private Xvfb server with Qt on xcb; otherwise Qt
+# uses the offscreen platform.
+function(lumivane_test_area area)
+  cmake_parse_arguments(ARG "XVFB" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.h)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(tests_${area} ${sources})
+  if(ARG_XVFB)
+    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_xvfb)
+  else()
+    target_link_libraries(tests_${area} PRIVATE lumivane_test_main)
+  endif()
+  target_link_libraries(tests_${area} PRIVATE lumivane_test_support ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Test)
+  target_include_directories(tests_${area} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  gtest_discover_tests(tests_${area} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Lumivane needs to build, test and run. Idempotent:
+# only packages that are missing are installed.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libqt6svg6
+  qt6-qpa-plugins libgl-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xtest0-dev
+  libxcb-keysyms1-dev libxcb-xinerama0-dev libxcb-ewmh-dev libxcb-icccm4-dev
+  libxcb-xfixes0-dev libxcb-cursor-dev libxcb-xkb-dev libxkbcommon-dev
+  libdeflate-dev libspng-dev libpng-dev libjpeg62-turbo-dev
+  nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-xserver-utils xdotool imagemagick
+  fonts-noto-cjk
+  chromium
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Lumivane with its tests and runs the whole suite.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+bash "$root/scripts/build.sh"
+cd "${LUMIVANE_BUILD_DIR:-$root/build}"
+ctest --output-on-failure -j"$(nproc)" --timeout 600

@@ -1,0 +1,16 @@
+// GoogleTest main for tests that need a Qt application but no X server.
+#include "XvfbServer.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace lumivane::test {
+XvfbServer* sharedXvfb() { return nullptr; }
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
