@@ -1,0 +1,40 @@
+#pragma once
+#include <QException>
+#include <QString>
+
+namespace lumivane {
+
+// Failures of screen capture. Derives from QException so it travels through QFuture.
+class CaptureError : public QException {
+public:
+    // Stored order 0...3.
+    enum class Kind { captureFailed, cgImageMissing, screenRecordingPermissionDenied, screenRecordingPermissionNeedsRelaunch };
+
+    explicit CaptureError(Kind kind) : kind_(kind), what_(description().toUtf8()) {}
+
+    Kind kind() const { return kind_; }
+
+    QString description() const {
+        switch (kind_) {
+        case Kind::captureFailed:
+            return QStringLiteral("スクリーンショットの取得に失敗しました。画面収録権限を確認してください。");
+        case Kind::cgImageMissing:
+            return QStringLiteral("画像データの変換に失敗しました。");
+        case Kind::screenRecordingPermissionDenied:
+            return QStringLiteral("画面収録権限がありません。Lumivane をシステム設定 > プライバシーとセキュリティ > 画面収録 で許可してから、もう一度実行してください。");
+        case Kind::screenRecordingPermissionNeedsRelaunch:
+            return QStringLiteral("画面収録権限は付与されましたが、変更を反映するため Lumivane の再起動が必要です。");
+        }
+        return {};
+    }
+
+    const char* what() const noexcept override { return what_.constData(); }
+    void raise() const override { throw *this; }
+    CaptureError* clone() const override { return new CaptureError(*this); }
+
+private:
+    Kind kind_;
+    QByteArray what_;
+};
+
+} // namespace lumivane
