@@ -23,6 +23,8 @@ int commandExport(const QStringList& args);
 int commandRender(const QStringList& args);
 int commandProject(const QStringList& args);
 int commandCapture(const QStringList& args);
+// 'capture browser ...' is delegated here by commandCapture.
+int commandCaptureBrowser(const QStringList& args);
 
 // Shared helpers for the commands.
 void printError(const QString& message);          // "lumivane: <message>" on stderr
