@@ -1,0 +1,179 @@
+#include "editor_model/EditorDocument.h"
+#include "editor_model/AnnotationGeometry.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+namespace lumivane {
+
+namespace {
+constexpr const char* kindNames[] = {"rectangle", "ellipse", "arrow",    "text",     "marker",
+                                     "highlight", "blur",    "pixelate", "spotlight"};
+
+const AnnotationToolInfo toolInfos[] = {
+    {"select", "選択", "hand.point.up.left.fill", std::nullopt},
+    {"rectangle", "矩形", "square", AnnotationKind::rectangle},
+    {"ellipse", "円 / 楕円", "circle", AnnotationKind::ellipse},
+    {"arrow", "矢印", "arrow.up.right", AnnotationKind::arrow},
+    {"text", "テキスト", "character.textbox", AnnotationKind::text},
+    {"marker", "マーカー", "paintbrush.pointed.fill", AnnotationKind::marker},
+    {"highlight", "ハイライト", "rectangle.inset.filled", AnnotationKind::highlight},
+    {"blur", "ぼかし", "drop", AnnotationKind::blur},
+    {"pixelate", "モザイク", "square.grid.3x3.fill", AnnotationKind::pixelate},
+    {"spotlight", "スポットライト", "scope", AnnotationKind::spotlight},
+    {"crop", "切り抜き", "crop", std::nullopt},
+};
+} // namespace
+
+QString rawValue(AnnotationKind kind) { return QString::fromLatin1(kindNames[static_cast<int>(kind)]); }
+
+std::optional<AnnotationKind> annotationKindFromRaw(const QString& raw) {
+    for (AnnotationKind k : allAnnotationKinds)
+        if (rawValue(k) == raw) return k;
+    return std::nullopt;
+}
+
+const AnnotationToolInfo& info(AnnotationTool tool) { return toolInfos[static_cast<int>(tool)]; }
+
+std::optional<AnnotationTool> annotationToolFromRaw(const QString& raw) {
+    for (AnnotationTool t : allAnnotationTools)
+        if (rawValue(t) == raw) return t;
+    return std::nullopt;
+}
+
+void Annotation::rebuildDerivedRect() {
+    if (kind == AnnotationKind::arrow && arrowStart && arrowEnd) {
+        const double minX = std::min(arrowStart->x(), arrowEnd->x());
+        const double minY = std::min(arrowStart->y(), arrowEnd->y());
+        const double maxX = std::max(arrowStart->x(), arrowEnd->x());
+        const double maxY = std::max(arrowStart->y(), arrowEnd->y());
+        rect = QRectF(minX, minY, std::max(maxX - minX, 1.0), std::max(maxY - minY, 1.0));
+    } else if (kind == AnnotationKind::marker) {
+        if (auto bounds = markerBounds(markerPoints)) {
+            const double pad = MarkerMetrics(lineWidth).visualPadding;
+            rect = bounds->adjusted(-pad, -pad, pad, pad);
+        }
+    }
+}
+
+Annotation Annotation::rotated(QSizeF size, ImageRotationDirection direction) const {
+    Annotation a = *this;
+    a.rect = transformedRect(rect, size, direction);
+    if (a.arrowStart) a.arrowStart = transformedPoint(*a.arrowStart, size, direction);
+    if (a.arrowEnd) a.arrowEnd = transformedPoint(*a.arrowEnd, size, direction);
+    for (QPointF& p : a.markerPoints) p = transformedPoint(p, size, direction);
+    a.rebuildDerivedRect();
+    return a;
+}
+
+Annotation Annotation::flipped(QSizeF size, bool horizontally) const {
+    Annotation a = *this;
+    a.rect = transformedRectForFlip(rect, size, horizontally);
+    if (a.arrowStart) a.arrowStart = transformedPointForFlip(*a.arrowStart, size, horizontally);
+    if (a.arrowEnd) a.arrowEnd = transformedPointForFlip(*a.arrowEnd, size, horizontally);
+    for (QPointF& p : a.markerPoints) p = transformedPointForFlip(p, size, horizontally);
+    a.rebuildDerivedRect();
+    return a;
+}
+
+Annotation Annotation::translated(QPointF offset) const {
+    Annotation a = *this;
+    a.rect.translate(offset);
+    if (a.arrowStart) *a.arrowStart += offset;
+    if (a.arrowEnd) *a.arrowEnd += offset;
+    for (QPointF& p : a.markerPoints) p += offset;
+    a.rebuildDerivedRect();
+    return a;
+}
+
+namespace {
+// Closed-interval overlap of two standardised rectangles (touching counts).
+bool overlaps(const QRectF& a, const QRectF& b) {
+    return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
+}
+} // namespace
+
+std::optional<Annotation> Annotation::translatedForAppliedCrop(const QRectF& cropRect) const {
+    const QRectF crop = cropRect.normalized();
+    if (!overlaps(crop, rect.normalized())) return std::nullopt;
+    return translated(-crop.topLeft());
+}
+
+EditorDocument EditorDocument::fresh(ImageRef image) {
+    EditorDocument d;
+    d.baseImage = std::move(image);
+    return d;
+}
+
+EditorSnapshot EditorDocument::snapshot() const {
+    return EditorSnapshot{baseImage, imageRevision, annotations, selectedAnnotationID, cropRect, backgroundStyle};
+}
+
+void EditorDocument::restore(const EditorSnapshot& s) {
+    baseImage = s.baseImage;
+    imageRevision = s.imageRevision;
+    annotations = s.annotations;
+    selectedAnnotationID = s.selectedAnnotationID;
+    cropRect = s.cropRect;
+    backgroundStyle = s.backgroundStyle;
+}
+
+void EditorDocument::bumpRevision() {
+    if (imageRevision == std::numeric_limits<int>::max()) std::abort();
+    ++imageRevision;
+}
+
+Annotation* EditorDocument::find(const QUuid& id) {
+    auto it = std::find_if(annotations.begin(), annotations.end(), [&](const Annotation& a) { return a.id == id; });
+    return it == annotations.end() ? nullptr : &*it;
+}
+
+const Annotation* EditorDocument::find(const QUuid& id) const {
+    return const_cast<EditorDocument*>(this)->find(id);
+}
+
+void EditorDocument::add(Annotation annotation) {
+    selectedAnnotationID = annotation.id;
+    annotations.push_back(std::move(annotation));
+}
+
+bool EditorDocument::update(const Annotation& annotation) {
+    Annotation* a = find(annotation.id);
+    if (!a) return false;
+    *a = annotation;
+    return true;
+}
+
+bool EditorDocument::remove(const QUuid& id) {
+    auto it = std::find_if(annotations.begin(), annotations.end(), [&](const Annotation& a) { return a.id == id; });
+    if (it == annotations.end()) return false;
+    annotations.erase(it);
+    if (selectedAnnotationID == id) selectedAnnotationID.reset();
+    return true;
+}
+
+CodableColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColorDefaults& d) {
+    switch (kind) {
+    case AnnotationKind::rectangle:
+    case AnnotationKind::ellipse:
+    case AnnotationKind::arrow: return d.annotation;
+    case AnnotationKind::text: return d.text;
+    case AnnotationKind::marker: {
+        CodableColor c = d.marker;
+        c.alpha = 0.34;
+        return c;
+    }
+    case AnnotationKind::highlight: {
+        CodableColor c = d.highlight;
+        c.alpha = 0.28;
+        return c;
+    }
+    case AnnotationKind::blur:
+    case AnnotationKind::pixelate: return {0, 0, 0, 0};
+    case AnnotationKind::spotlight: return {0, 0, 0, 0.52};
+    }
+    return d.annotation;
+}
+
+} // namespace lumivane

@@ -1,0 +1,146 @@
+#pragma once
+#include "editor_model/CodableColor.h"
+#include "export/Image.h"
+#include "export/ImageExportPipeline.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QUuid>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace lumivane {
+
+enum class AnnotationKind { rectangle, ellipse, arrow, text, marker, highlight, blur, pixelate, spotlight };
+inline constexpr std::array<AnnotationKind, 9> allAnnotationKinds = {
+    AnnotationKind::rectangle, AnnotationKind::ellipse,  AnnotationKind::arrow,
+    AnnotationKind::text,      AnnotationKind::marker,   AnnotationKind::highlight,
+    AnnotationKind::blur,      AnnotationKind::pixelate, AnnotationKind::spotlight};
+
+QString rawValue(AnnotationKind kind);
+std::optional<AnnotationKind> annotationKindFromRaw(const QString& raw);
+
+enum class AnnotationTool { select, rectangle, ellipse, arrow, text, marker, highlight, blur, pixelate, spotlight, crop };
+inline constexpr std::array<AnnotationTool, 11> allAnnotationTools = {
+    AnnotationTool::select,    AnnotationTool::rectangle, AnnotationTool::ellipse, AnnotationTool::arrow,
+    AnnotationTool::text,      AnnotationTool::marker,    AnnotationTool::highlight, AnnotationTool::blur,
+    AnnotationTool::pixelate,  AnnotationTool::spotlight, AnnotationTool::crop};
+
+struct AnnotationToolInfo {
+    const char* rawValue;
+    const char* title;       // UTF-8
+    const char* symbolName;
+    std::optional<AnnotationKind> createsKind;
+};
+const AnnotationToolInfo& info(AnnotationTool tool);
+inline QString rawValue(AnnotationTool tool) { return QString::fromLatin1(info(tool).rawValue); }
+inline QString id(AnnotationTool tool) { return rawValue(tool); }
+inline QString title(AnnotationTool tool) { return QString::fromUtf8(info(tool).title); }
+inline QString symbolName(AnnotationTool tool) { return QString::fromLatin1(info(tool).symbolName); }
+inline std::optional<AnnotationKind> createsKind(AnnotationTool tool) { return info(tool).createsKind; }
+std::optional<AnnotationTool> annotationToolFromRaw(const QString& raw);
+
+struct Annotation {
+    QUuid id;
+    AnnotationKind kind = AnnotationKind::rectangle;
+    QRectF rect;
+    CodableColor color;
+    double lineWidth = 0;
+    double fontSize = 0;
+    QString text;
+    std::optional<QPointF> arrowStart;
+    std::optional<QPointF> arrowEnd;
+    std::vector<QPointF> markerPoints;
+    double effectIntensity = 0;
+
+    friend bool operator==(const Annotation&, const Annotation&) = default;
+
+    // Geometry transforms (old image size given); see AnnotationGeometry.h for the rules.
+    Annotation rotated(QSizeF imageSize, ImageRotationDirection direction) const;
+    Annotation flipped(QSizeF imageSize, bool horizontally) const;
+    std::optional<Annotation> translatedForAppliedCrop(const QRectF& crop) const;
+    // Translation by (dx, dy) of rect and points, then arrow/marker rect rebuilding.
+    Annotation translated(QPointF offset) const;
+    // Rebuilds the rect of an arrow (tight box of its ends) or marker (padded point bounds).
+    void rebuildDerivedRect();
+};
+
+struct CanvasBackgroundStyle {
+    bool isEnabled = false;
+    double padding = 36;
+    CodableColor color{0.96, 0.97, 0.99, 1.0};
+    double cornerRadius = 24;
+    double shadowOpacity = 0.18;
+    double shadowBlur = 24;
+    double shadowOffsetY = 10;
+    friend bool operator==(const CanvasBackgroundStyle&, const CanvasBackgroundStyle&) = default;
+};
+
+struct EditorSnapshot;
+
+struct EditorDocument {
+    ImageRef baseImage;
+    int imageRevision = 0;
+    std::vector<Annotation> annotations;
+    AnnotationTool selectedTool = AnnotationTool::select;
+    std::optional<QUuid> selectedAnnotationID;
+    std::optional<QRectF> cropRect;
+    CanvasBackgroundStyle backgroundStyle;
+    double editorDisplayScale = 1.0;
+
+    // A fresh document on an image.
+    static EditorDocument fresh(ImageRef image);
+
+    EditorSnapshot snapshot() const;
+    void restore(const EditorSnapshot& snapshot);
+
+    // Image size in points (one point per pixel).
+    QSizeF imageSize() const { return QSizeF(pixelSize(baseImage)); }
+
+    // Increments imageRevision; overflow is fatal.
+    void bumpRevision();
+
+    // Annotation editing.
+    Annotation* find(const QUuid& id);
+    const Annotation* find(const QUuid& id) const;
+    void add(Annotation annotation);             // appends and selects it
+    bool update(const Annotation& annotation);   // in place, matched by id
+    bool remove(const QUuid& id);                // clears the selection if it named it
+};
+
+struct EditorSnapshot {
+    ImageRef baseImage;
+    int imageRevision = 0;
+    std::vector<Annotation> annotations;
+    std::optional<QUuid> selectedAnnotationID;
+    std::optional<QRectF> cropRect;
+    CanvasBackgroundStyle backgroundStyle;
+
+    // The image object is not compared; its revision stands for it.
+    friend bool operator==(const EditorSnapshot& a, const EditorSnapshot& b) {
+        return a.imageRevision == b.imageRevision && a.annotations == b.annotations &&
+               a.selectedAnnotationID == b.selectedAnnotationID && a.cropRect == b.cropRect &&
+               a.backgroundStyle == b.backgroundStyle;
+    }
+};
+
+struct EditorHistory {
+    std::vector<EditorSnapshot> undoStack;
+    std::vector<EditorSnapshot> redoStack;
+    bool canUndo() const { return !undoStack.empty(); }
+    bool canRedo() const { return !redoStack.empty(); }
+};
+
+// The four settings colours a new annotation's colour derives from.
+struct AnnotationColorDefaults {
+    CodableColor annotation = CodableColor::accent();
+    CodableColor text = CodableColor::accent();
+    CodableColor marker = CodableColor::systemYellow();
+    CodableColor highlight = CodableColor::systemYellow();
+};
+
+CodableColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColorDefaults& defaults);
+
+} // namespace lumivane

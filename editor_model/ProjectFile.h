@@ -1,0 +1,71 @@
+#pragma once
+#include "editor_model/EditorDocument.h"
+
+#include <QByteArray>
+#include <stdexcept>
+
+namespace lumivane {
+
+// A project file that cannot be read: malformed JSON, a missing required key, a
+// wrong type, a bad enumeration value or an out-of-range number. what() is English.
+class ProjectFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct SavedAnnotation {
+    QUuid id;
+    AnnotationKind kind = AnnotationKind::rectangle;
+    QRectF rect;
+    CodableColor color;
+    double lineWidth = 0;
+    double fontSize = 0;
+    QString text;
+    std::optional<QPointF> arrowStart;
+    std::optional<QPointF> arrowEnd;
+    std::vector<QPointF> markerPoints;
+    double effectIntensity = 0;
+
+    SavedAnnotation() = default;
+    explicit SavedAnnotation(const Annotation& annotation);
+    Annotation annotation() const;
+    friend bool operator==(const SavedAnnotation&, const SavedAnnotation&) = default;
+};
+
+struct SavedEditorProject {
+    int version = 1;
+    double createdAt = 0;           // seconds since 2001-01-01 00:00:00 UTC
+    QByteArray baseImageData;       // PNG bytes (Base64 in the file)
+    AnnotationTool selectedTool = AnnotationTool::select;
+    std::optional<QUuid> selectedAnnotationID;
+    std::optional<QRectF> cropRect;
+    CanvasBackgroundStyle backgroundStyle;
+    std::vector<SavedAnnotation> annotations;
+
+    SavedEditorProject() = default;
+    // version 1, createdAt now, the base image as full-size PNG (empty if it cannot be encoded).
+    explicit SavedEditorProject(const EditorDocument& document);
+
+    // nullopt when the image data does not decode (or decodes to absurd dimensions).
+    std::optional<EditorDocument> makeDocument() const;
+
+    // Pretty-printed UTF-8 JSON with sorted keys.
+    QByteArray encode() const;
+    // Throws ProjectFileError.
+    static SavedEditorProject decode(const QByteArray& json);
+};
+
+namespace ProjectFile {
+inline constexpr const char* fileExtension = "lumivane";
+// Largest image side accepted from a project file.
+inline constexpr int maxImageDimension = 30000;
+// Largest magnitude accepted for any number in a project file.
+inline constexpr double maxMagnitude = 1e7;
+
+double secondsSinceReferenceDate();   // now, seconds since 2001-01-01 UTC
+QString uuidString(const QUuid& id);  // upper-case 8-4-4-4-12
+// Decodes image bytes with a size check before any pixels are allocated.
+QImage decodeImage(const QByteArray& data);
+} // namespace ProjectFile
+
+} // namespace lumivane
