@@ -1,0 +1,177 @@
+#include "export/ImageExportPipeline.h"
+
+#include "export/Encoders.h"
+
+#include <QColorSpace>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumivane {
+
+namespace {
+
+constexpr ImageExportOptions kOutputTable[2][3] = {
+    {{700000, 6600, 1400}, {980000, 10000, 1600}, {1500000, 12000, 2200}},
+    {{1000000, 5800, 1800}, {1900000, 7000, 2200}, {2300000, 7800, 2800}},
+};
+constexpr ImageExportOptions kDragTable[2][3] = {
+    {{700000, 1800, 1200}, {1900000, 2400, 1600}, {1500000, 3000, 1800}},
+    {{900000, 2200, 1500}, {1700000, 2600, 1800}, {2000000, 3200, 2200}},
+};
+
+// Source in sRGB, premultiplied ARGB32: the common starting point of every
+// normalisation, so the search converts the source only once.
+QImage preparedSource(const QImage& image) {
+    if (image.isNull() || image.width() < 1 || image.height() < 1) return {};
+    QImage src = image;
+    const QColorSpace cs = src.colorSpace();
+    if (cs.isValid() && cs != QColorSpace(QColorSpace::SRgb)) {
+        QImage converted = src.convertedToColorSpace(QColorSpace::SRgb);
+        if (!converted.isNull()) src = std::move(converted);
+    }
+    src = src.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    src.setColorSpace(QColorSpace::SRgb);
+    return src;
+}
+
+std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double> largestDimension) {
+    if (src.isNull()) return std::nullopt;
+    const CGSizeInt target = ImageExportPipeline::targetPixelSize(src.width(), src.height(), largestDimension);
+    QImage out = (target.width == src.width() && target.height == src.height())
+                     ? src.copy()
+                     : src.scaled(target.width, target.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (out.isNull()) return std::nullopt;
+    if (out.format() != QImage::Format_ARGB32_Premultiplied)
+        out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+    bool translucent = false;
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const uint a = qAlpha(row[x]);
+            if (a == 0) row[x] = 0;
+            if (a != 255) translucent = true;
+        }
+    }
+    if (!translucent) out = out.convertToFormat(QImage::Format_RGB32);
+    out.setColorSpace(QColorSpace::SRgb);
+    return out;
+}
+
+std::optional<QByteArray> fullResolutionPNG(const QImage& src) {
+    const auto normalized = normalizePrepared(src, std::nullopt);
+    if (!normalized) return std::nullopt;
+    return ImageExportPipeline::encode(*normalized, ScreenshotFileFormat::png);
+}
+
+} // namespace
+
+ImageExportOptions ImageExportOptions::output(ImageExportProfile profile, CaptureQualityPreset preset) {
+    return kOutputTable[static_cast<int>(profile)][presetIndex(preset)];
+}
+
+ImageExportOptions ImageExportOptions::drag(ImageExportProfile profile, CaptureQualityPreset preset) {
+    return kDragTable[static_cast<int>(profile)][presetIndex(preset)];
+}
+
+namespace ImageExportPipeline {
+
+CGSizeInt targetPixelSize(int sourceWidth, int sourceHeight, std::optional<double> largestDimension) {
+    const int longest = std::max(sourceWidth, sourceHeight);
+    if (!largestDimension || longest <= *largestDimension) return {sourceWidth, sourceHeight};
+    const double ratio = *largestDimension / longest;
+    return {std::max(1, static_cast<int>(std::floor(sourceWidth * ratio))),
+            std::max(1, static_cast<int>(std::floor(sourceHeight * ratio)))};
+}
+
+std::optional<QImage> normalizedImage(const QImage& image, std::optional<double> largestDimension) {
+    return normalizePrepared(preparedSource(image), largestDimension);
+}
+
+std::optional<QByteArray> encode(const QImage& image, ScreenshotFileFormat format,
+                                 std::optional<double> compressionFactor) {
+    if (image.isNull()) return std::nullopt;
+    if (format == ScreenshotFileFormat::jpeg) return detail::encodeJpeg(image, compressionFactor.value_or(0.92));
+    return detail::encodePng(image);
+}
+
+std::vector<double> dragExportDimensionSequence(double startDimension, double sourceLargestDimension,
+                                                double minimumDimension) {
+    std::vector<double> list{std::min(startDimension, sourceLargestDimension)};
+    double d = std::min(sourceLargestDimension * 0.92, startDimension * 0.92);
+    // A non-positive minimum would never end the loop; the dimension is at least 1 pixel.
+    const double floorDimension = std::max(minimumDimension, 1.0);
+    while (d >= floorDimension) {
+        const double f = std::floor(d);
+        if (std::abs(list.back() - f) >= 8) list.push_back(f);
+        d *= 0.9;
+    }
+    if (list.back() > minimumDimension) list.push_back(minimumDimension);
+    return list;
+}
+
+std::optional<QByteArray> dragExportPNGData(const QImage& image, const ImageExportOptions& options) {
+    const QImage src = preparedSource(image);
+    if (src.isNull()) return std::nullopt;
+    const int largest = std::max(src.width(), src.height());
+    if (largest <= 0) return fullResolutionPNG(src);
+    const std::vector<double> candidates =
+        dragExportDimensionSequence(std::min<double>(largest, options.maxDimension), largest, options.minimumDimension);
+    if (candidates.empty()) return fullResolutionPNG(src);
+
+    std::optional<QByteArray> best;
+    qint64 bestDiff = 0;
+    for (double c : candidates) {
+        if (c < 1) continue;
+        const auto normalized = normalizePrepared(src, c);
+        if (!normalized) continue;
+        auto bytes = encode(*normalized, ScreenshotFileFormat::png);
+        if (!bytes) continue;
+        const qint64 size = bytes->size();
+        const qint64 diff = std::abs(size - static_cast<qint64>(options.byteBudget));
+        const bool fits = size <= options.byteBudget;
+        if (!best || diff < bestDiff) {
+            bestDiff = diff;
+            best = std::move(bytes);
+        }
+        if (fits) return best;
+    }
+    if (best) return best;
+    return fullResolutionPNG(src);
+}
+
+ImageRef resized(const ImageRef& image, QSize size) {
+    if (!image || image->isNull() || size.width() <= 0 || size.height() <= 0) return nullptr;
+    return makeImage(image->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+ImageRef rotated(const ImageRef& image, ImageRotationDirection direction) {
+    if (!image || image->isNull()) return nullptr;
+    // Counter-clockwise in the y-up drawing space is a visual counter-clockwise turn,
+    // which in Qt's y-down space is a rotation by -90 degrees.
+    QTransform t;
+    t.rotate(direction == ImageRotationDirection::counterClockwise ? -90 : 90);
+    return makeImage(image->transformed(t));
+}
+
+ImageRef flipped(const ImageRef& image, bool horizontally) {
+    if (!image || image->isNull()) return nullptr;
+    return makeImage(image->mirrored(horizontally, !horizontally));
+}
+
+ImageRef cropped(const ImageRef& image, const QRectF& rect) {
+    if (!image || image->isNull()) return nullptr;
+    const double w = image->width(), h = image->height();
+    const QRectF r = rect.normalized().intersected(QRectF(0, 0, w, h));
+    if (r.isEmpty()) return nullptr;
+    // Bottom-left origin to the bitmap's top-left rows.
+    const QRect pixels = QRectF(r.left(), h - r.bottom(), r.width(), r.height()).toAlignedRect()
+                             .intersected(image->rect());
+    if (pixels.isEmpty()) return nullptr;
+    return makeImage(image->copy(pixels));
+}
+
+} // namespace ImageExportPipeline
+} // namespace lumivane
