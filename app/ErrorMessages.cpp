@@ -1,0 +1,92 @@
+#include "app/ErrorMessages.h"
+
+#include "browser/BrowserCaptureError.h"
+#include "capture/CaptureError.h"
+
+namespace lumivane {
+
+namespace {
+
+QString captureMessage(const CaptureError& e) {
+    using K = CaptureError::Kind;
+    switch (e.kind()) {
+    case K::captureFailed:
+    case K::cgImageMissing:
+        return e.description();
+    case K::screenRecordingPermissionDenied:
+        return e.description() + QStringLiteral("\n\nセットアップを確認から、画面収録の項目を開くと案内付きで確認できます。");
+    case K::screenRecordingPermissionNeedsRelaunch:
+        return e.description() + QStringLiteral("\n\n許可後に Lumivane を再起動してください。");
+    }
+    return e.description();
+}
+
+QString browserMessage(const BrowserCaptureError& e) {
+    using K = BrowserCaptureError::Kind;
+    switch (e.kind()) {
+    case K::unsupportedBrowser:
+        return e.description();
+    case K::browserNotFrontmost:
+        return QStringLiteral("Brave または Chrome を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
+    case K::pageInfoUnavailable:
+        return e.description() + QStringLiteral("\n\nオートメーション権限と、ブラウザの「Apple Events からの JavaScript を許可」を確認してください。");
+    case K::browserWindowUnavailable:
+        return e.description() + QStringLiteral("\n\nブラウザを通常サイズで前面に出し、固定メニューや開発者メニューを閉じた状態でもう一度試してください。");
+    case K::accessibilityPermissionMissing:
+        return e.description() + QStringLiteral("\n\nセットアップを確認から、アクセシビリティの項目を開いて許可してください。");
+    case K::captureFailed:
+        return e.description() + QStringLiteral("\n\n長いページでは負荷が高くなるので、必要ならページを分けて撮影してください。");
+    case K::automationFailed:
+        return QStringLiteral("ブラウザ自動操作に失敗しました。\n") + e.message() +
+               QStringLiteral("\n\nシステム設定のオートメーションと、ブラウザメニューバーの「Apple Events からの JavaScript を許可」を確認してください。");
+    }
+    return e.description();
+}
+
+} // namespace
+
+QString userFacingErrorMessage(const std::exception& error) {
+    if (auto* c = dynamic_cast<const CaptureError*>(&error)) return captureMessage(*c);
+    if (auto* b = dynamic_cast<const BrowserCaptureError*>(&error)) return browserMessage(*b);
+    return QString::fromUtf8(error.what());
+}
+
+QString actionDisplayName(ShortcutAction action) {
+    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影")
+                                                       : QStringLiteral("範囲を選択して撮影");
+}
+
+QString shortcutRegistrationFailureMessage(const std::vector<ShortcutAction>& failedActions) {
+    QStringList names;
+    for (ShortcutAction a : failedActions) names << actionDisplayName(a);
+    return QStringLiteral("一部のショートカットを登録できませんでした。\n同じショートカット、macOS標準ショートカット、または他アプリと競合している可能性があります。\n\n対象: ") +
+           names.join(QStringLiteral(" / "));
+}
+
+namespace AlertTexts {
+
+AlertText errorDetails(const QString& message) {
+    return {AlertStyle::warning, QStringLiteral("Lumivane エラー詳細"), message,
+            {QStringLiteral("OK"), QStringLiteral("コピー")}};
+}
+
+AlertText shortcutConflictNotice() {
+    return {AlertStyle::warning, QStringLiteral("ショートカットの確認が必要です"),
+            QStringLiteral("現在の ⌘⇧3 / ⌘⇧4 は macOS 標準スクリーンショットと競合しているため、Lumivane で使えていません。\n\nこのキーで使う場合は macOS 側のスクリーンショットショートカットを OFF にしてください。すぐ使うなら、おすすめキーの ⌘⇧1 / ⌘⇧2 に変更できます。"),
+            {QStringLiteral("設定を開く"), QStringLiteral("おすすめキーに変更"), QStringLiteral("あとで")}};
+}
+
+AlertText browserJavaScriptHelp() {
+    return {AlertStyle::informational, QStringLiteral("Brave / Chrome の追加設定"),
+            QStringLiteral("ブラウザを前面にして、メニューバーの「表示 > 開発 / 管理 > Apple Events からの JavaScript を許可」をオンにしてください。設定後は「前面ブラウザで連携を確認」を押すと疎通を確認できます。"),
+            {QStringLiteral("OK"), QStringLiteral("Lumivane サイトを開く")}};
+}
+
+AlertText screenshotShortcutSettingsFallback() {
+    return {AlertStyle::informational, QStringLiteral("スクリーンショット設定を手動で開いてください"),
+            QStringLiteral("システム設定 > キーボード > キーボードショートカット > スクリーンショット を開き、macOS 標準の⌘⇧3 / ⌘⇧4 を OFF にしてください。"),
+            {QStringLiteral("OK")}};
+}
+
+} // namespace AlertTexts
+} // namespace lumivane

@@ -1,0 +1,37 @@
+#pragma once
+#include "shortcuts/Shortcut.h"
+
+#include <QString>
+#include <QStringList>
+#include <exception>
+#include <vector>
+
+namespace lumivane {
+
+// One Japanese text block for any failure. Capture and browser errors get their
+// fixed texts; any other error shows its own description (what(), UTF-8).
+QString userFacingErrorMessage(const std::exception& error);
+
+// Name of a capture command in messages ("全画面を撮影", "範囲を選択して撮影").
+QString actionDisplayName(ShortcutAction action);
+// Message set when some hot keys could not be registered; names in the order given.
+QString shortcutRegistrationFailureMessage(const std::vector<ShortcutAction>& failedActions);
+
+enum class AlertStyle { informational, warning };
+
+// Text and buttons of a modal alert. Pressed buttons are reported as 1000, 1001, 1002.
+struct AlertText {
+    AlertStyle style = AlertStyle::informational;
+    QString title;
+    QString informativeText;
+    QStringList buttons;
+};
+
+namespace AlertTexts {
+AlertText errorDetails(const QString& message);
+AlertText shortcutConflictNotice();
+AlertText browserJavaScriptHelp();
+AlertText screenshotShortcutSettingsFallback();
+} // namespace AlertTexts
+
+} // namespace lumivane

@@ -1,0 +1,154 @@
+// Export pipeline speed: the standard/medium PNG size search, full-resolution PNG
+// and JPEG encodes, each against Qt's own image writers on the same content.
+#include "export/ImageExportPipeline.h"
+#include "tests/export/ExportTestSupport.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <benchmark/benchmark.h>
+
+#include <map>
+
+using namespace lumivane;
+
+namespace {
+
+struct Content {
+    const char* name;
+    int width;
+    int height;
+    bool photo;
+};
+
+const Content kContents[] = {
+    {"ui_1920x1080", 1920, 1080, false},   {"ui_3840x2160", 3840, 2160, false},
+    {"ui_1600x24000", 1600, 24000, false}, {"photo_1920x1080", 1920, 1080, true},
+    {"photo_3840x2160", 3840, 2160, true}, {"photo_1600x24000", 1600, 24000, true},
+};
+
+const QImage& content(int index) {
+    static std::map<int, QImage> cache;
+    auto it = cache.find(index);
+    if (it == cache.end()) {
+        const Content& c = kContents[index];
+        it = cache.emplace(index, c.photo ? test::photoLikeImage(c.width, c.height)
+                                          : test::uiLikeImage(c.width, c.height)).first;
+    }
+    return it->second;
+}
+
+std::optional<QByteArray> qtEncode(const QImage& image, const char* format, int quality = -1) {
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    if (!writer.write(image)) return std::nullopt;
+    return out;
+}
+
+// The same search as dragExportPNGData, encoding with Qt's PNG writer.
+std::optional<QByteArray> qtSearch(const QImage& image, const ImageExportOptions& options, int& candidates) {
+    const int largest = std::max(image.width(), image.height());
+    std::optional<QByteArray> best;
+    qint64 bestDiff = 0;
+    candidates = 0;
+    for (double c : ImageExportPipeline::dragExportDimensionSequence(std::min<double>(largest, options.maxDimension),
+                                                                     largest, options.minimumDimension)) {
+        const auto normalized = ImageExportPipeline::normalizedImage(image, c);
+        if (!normalized) continue;
+        auto bytes = qtEncode(*normalized, "png");
+        ++candidates;
+        if (!bytes) continue;
+        const qint64 diff = std::abs(bytes->size() - qint64(options.byteBudget));
+        const bool fits = bytes->size() <= options.byteBudget;
+        if (!best || diff < bestDiff) {
+            bestDiff = diff;
+            best = std::move(bytes);
+        }
+        if (fits) break;
+    }
+    return best;
+}
+
+void report(benchmark::State& state, const char* encoder, const QByteArray& bytes) {
+    state.counters["bytes"] = double(bytes.size());
+    QImage decoded;
+    decoded.loadFromData(bytes);
+    state.counters["out_w"] = decoded.width();
+    state.counters["out_h"] = decoded.height();
+    state.SetLabel(std::string(kContents[state.range(0)].name) + " " + encoder);
+}
+
+const ImageExportOptions kStandardMedium =
+    ImageExportOptions::output(ImageExportProfile::standard, CaptureQualityPreset::medium);
+
+void BM_SearchStandardMedium(benchmark::State& state) {
+    const QImage& img = content(int(state.range(0)));
+    QByteArray bytes;
+    for (auto _ : state) bytes = *ImageExportPipeline::dragExportPNGData(img, kStandardMedium);
+    report(state, "libdeflate", bytes);
+}
+
+void BM_SearchStandardMediumQtWriter(benchmark::State& state) {
+    const QImage& img = content(int(state.range(0)));
+    QByteArray bytes;
+    int candidates = 0;
+    for (auto _ : state) bytes = *qtSearch(img, kStandardMedium, candidates);
+    report(state, "qt-png", bytes);
+    state.counters["candidates"] = candidates;
+}
+
+void BM_FullResolutionPNG(benchmark::State& state) {
+    const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
+    QByteArray bytes;
+    for (auto _ : state) bytes = *ImageExportPipeline::encode(normalized, ScreenshotFileFormat::png);
+    report(state, "libdeflate", bytes);
+}
+
+void BM_FullResolutionPNGQtWriter(benchmark::State& state) {
+    const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
+    QByteArray bytes;
+    for (auto _ : state) bytes = *qtEncode(normalized, "png");
+    report(state, "qt-png", bytes);
+}
+
+void BM_FullResolutionJPEG(benchmark::State& state) {
+    const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
+    QByteArray bytes;
+    for (auto _ : state)
+        bytes = *ImageExportPipeline::encode(normalized, ScreenshotFileFormat::jpeg,
+                                             jpegCompressionFactor(CaptureQualityPreset::medium));
+    report(state, "libjpeg-turbo", bytes);
+}
+
+void BM_FullResolutionJPEGQtWriter(benchmark::State& state) {
+    const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
+    QByteArray bytes;
+    for (auto _ : state) bytes = *qtEncode(normalized, "jpeg", 88);
+    report(state, "qt-jpeg", bytes);
+}
+
+void contents(benchmark::internal::Benchmark* b) {
+    for (int i = 0; i < int(std::size(kContents)); ++i) b->Arg(i);
+    b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+}
+
+} // namespace
+
+BENCHMARK(BM_SearchStandardMedium)->Apply(contents);
+BENCHMARK(BM_SearchStandardMediumQtWriter)->Apply(contents);
+BENCHMARK(BM_FullResolutionPNG)->Apply(contents);
+BENCHMARK(BM_FullResolutionPNGQtWriter)->Apply(contents);
+BENCHMARK(BM_FullResolutionJPEG)->Apply(contents);
+BENCHMARK(BM_FullResolutionJPEGQtWriter)->Apply(contents);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,134 @@
+#pragma once
+#include "editor_model/CodableColor.h"
+#include "settings/SettingsStore.h"
+#include "settings/SettingsTypes.h"
+#include "shortcuts/Shortcut.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+#include <memory>
+#include <optional>
+
+namespace lumivane {
+
+// Every field of the stored settings document.
+struct AppSettingsValues {
+    QMap<ShortcutAction, Shortcut> shortcuts{{ShortcutAction::captureFullScreen, defaultShortcut(ShortcutAction::captureFullScreen)},
+                                             {ShortcutAction::captureArea, defaultShortcut(ShortcutAction::captureArea)}};
+    bool openEditorAfterCapture = false;
+    bool autoDismissPreview = false;
+    std::optional<QString> defaultSaveFolderPath;
+    std::optional<QByteArray> defaultSaveFolderBookmarkData;
+    ScreenshotFileFormat screenshotFileFormat = ScreenshotFileFormat::png;
+    CaptureQualityPreset captureQualityPreset = CaptureQualityPreset::medium;
+    ScreenshotFileFormat shareFileFormat = ScreenshotFileFormat::png;
+    QStringList recentShareServiceTitles;
+    QString fileNamePrefix = QStringLiteral("Lumivane");
+    CodableColor defaultAnnotationColor = CodableColor::accent();
+    CodableColor defaultTextColor = CodableColor::accent();
+    CodableColor defaultMarkerColor = CodableColor::systemYellow();
+    CodableColor defaultHighlightColor = CodableColor::highlight();
+    double defaultAnnotationLineWidth = 4.0;
+    double defaultMarkerLineWidth = 18.0;
+    double defaultTextFontSize = 32.0;
+    bool hasSeenSetupGuide = false;
+    bool hasSeenShortcutConflictNotice = false;
+    bool browserAutomationVerified = false;
+    bool browserJavaScriptVerified = false;
+
+    friend bool operator==(const AppSettingsValues&, const AppSettingsValues&) = default;
+};
+
+// The stored JSON form: encode always succeeds; decode gives nothing when the
+// document is malformed, lacks a required key, has a wrong type or an unknown
+// enumeration value.
+namespace AppSettingsPayload {
+QByteArray encode(const AppSettingsValues& values);
+std::optional<AppSettingsValues> decode(const QByteArray& bytes);
+} // namespace AppSettingsPayload
+
+// The user's preferences. Every change notifies observers (changed()) and
+// writes the whole document at once. UI thread only.
+class AppSettings : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* storageKey = "lumivane.settings";
+
+    // Reads the stored document; unreadable or invalid documents give the
+    // defaults and are left untouched until the next write.
+    explicit AppSettings(std::unique_ptr<SettingsStore> store, QObject* parent = nullptr);
+    // Uses the settings file in the user's config directory.
+    explicit AppSettings(QObject* parent = nullptr);
+
+    const AppSettingsValues& values() const { return values_; }
+
+    const QMap<ShortcutAction, Shortcut>& shortcuts() const { return values_.shortcuts; }
+    Shortcut shortcut(ShortcutAction action) const;
+    void setShortcuts(const QMap<ShortcutAction, Shortcut>& shortcuts);
+    void setShortcut(const Shortcut& shortcut, ShortcutAction action);
+
+    bool openEditorAfterCapture() const { return values_.openEditorAfterCapture; }
+    void setOpenEditorAfterCapture(bool value);
+    bool autoDismissPreview() const { return values_.autoDismissPreview; }
+    void setAutoDismissPreview(bool value);
+    const std::optional<QString>& defaultSaveFolderPath() const { return values_.defaultSaveFolderPath; }
+    void setDefaultSaveFolderPath(const std::optional<QString>& value);
+    const std::optional<QByteArray>& defaultSaveFolderBookmarkData() const { return values_.defaultSaveFolderBookmarkData; }
+    void setDefaultSaveFolderBookmarkData(const std::optional<QByteArray>& value);
+    ScreenshotFileFormat screenshotFileFormat() const { return values_.screenshotFileFormat; }
+    void setScreenshotFileFormat(ScreenshotFileFormat value);
+    CaptureQualityPreset captureQualityPreset() const { return values_.captureQualityPreset; }
+    void setCaptureQualityPreset(CaptureQualityPreset value);
+    ScreenshotFileFormat shareFileFormat() const { return values_.shareFileFormat; }
+    void setShareFileFormat(ScreenshotFileFormat value);
+    const QStringList& recentShareServiceTitles() const { return values_.recentShareServiceTitles; }
+    void setRecentShareServiceTitles(const QStringList& value);
+    const QString& fileNamePrefix() const { return values_.fileNamePrefix; }
+    void setFileNamePrefix(const QString& value);
+    CodableColor defaultAnnotationColor() const { return values_.defaultAnnotationColor; }
+    void setDefaultAnnotationColor(const CodableColor& value);
+    CodableColor defaultTextColor() const { return values_.defaultTextColor; }
+    void setDefaultTextColor(const CodableColor& value);
+    CodableColor defaultMarkerColor() const { return values_.defaultMarkerColor; }
+    void setDefaultMarkerColor(const CodableColor& value);
+    CodableColor defaultHighlightColor() const { return values_.defaultHighlightColor; }
+    void setDefaultHighlightColor(const CodableColor& value);
+    double defaultAnnotationLineWidth() const { return values_.defaultAnnotationLineWidth; }
+    void setDefaultAnnotationLineWidth(double value);
+    double defaultMarkerLineWidth() const { return values_.defaultMarkerLineWidth; }
+    void setDefaultMarkerLineWidth(double value);
+    double defaultTextFontSize() const { return values_.defaultTextFontSize; }
+    void setDefaultTextFontSize(double value);
+    bool hasSeenSetupGuide() const { return values_.hasSeenSetupGuide; }
+    void setHasSeenSetupGuide(bool value);
+    bool hasSeenShortcutConflictNotice() const { return values_.hasSeenShortcutConflictNotice; }
+    void setHasSeenShortcutConflictNotice(bool value);
+    bool browserAutomationVerified() const { return values_.browserAutomationVerified; }
+    void setBrowserAutomationVerified(bool value);
+    bool browserJavaScriptVerified() const { return values_.browserJavaScriptVerified; }
+    void setBrowserJavaScriptVerified(bool value);
+
+    // Writes the whole document. A failed write is ignored (the values stay in memory).
+    void persist();
+    // The default save folder: there are no folder bookmarks on Linux, so this
+    // is the stored path when present and non-empty.
+    std::optional<QUrl> resolvedDefaultSaveFolderURL() const;
+    // Everything back to the defaults except the four application-state flags.
+    void restoreDefaults();
+
+signals:
+    void changed();
+
+private:
+    template <class T>
+    void assign(T& field, const T& value);
+
+    std::unique_ptr<SettingsStore> store_;
+    AppSettingsValues values_;
+};
+
+} // namespace lumivane

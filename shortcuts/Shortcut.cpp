@@ -1,0 +1,124 @@
+#include "shortcuts/Shortcut.h"
+
+#include "shortcuts/KeyMapping.h"
+
+#include <QJsonValue>
+#include <cmath>
+
+namespace lumivane {
+
+namespace {
+
+struct KeyChar {
+    quint32 code;
+    char character;
+};
+
+constexpr KeyChar kKeyTable[] = {
+    {0, 'A'},  {1, 'S'},  {2, 'D'},  {3, 'F'},  {4, 'H'},  {5, 'G'},  {6, 'Z'},  {7, 'X'},  {8, 'C'},
+    {9, 'V'},  {11, 'B'}, {12, 'Q'}, {13, 'W'}, {14, 'E'}, {15, 'R'}, {16, 'Y'}, {17, 'T'}, {18, '1'},
+    {19, '2'}, {20, '3'}, {21, '4'}, {22, '6'}, {23, '5'}, {25, '9'}, {26, '7'}, {28, '8'}, {29, '0'},
+    {31, 'O'}, {32, 'U'}, {34, 'I'}, {35, 'P'}, {37, 'L'}, {38, 'J'}, {40, 'K'}, {45, 'N'}, {46, 'M'},
+};
+
+std::optional<quint32> readUInt32(const QJsonValue& v) {
+    if (!v.isDouble()) return std::nullopt;
+    const double d = v.toDouble();
+    if (!(d >= 0) || d > 4294967295.0 || std::floor(d) != d) return std::nullopt;
+    return static_cast<quint32>(d);
+}
+
+} // namespace
+
+QString Shortcut::shortcutModifierSymbols() const {
+    QString s;
+    if (modifiers & kControlModifier) s += QStringLiteral("⌃");
+    if (modifiers & kOptionModifier) s += QStringLiteral("⌥");
+    if (modifiers & kShiftModifier) s += QStringLiteral("⇧");
+    if (modifiers & kCommandModifier) s += QStringLiteral("⌘");
+    return s;
+}
+
+QString Shortcut::displayString() const { return shortcutModifierSymbols() + ShortcutKeyFormatter::displayName(keyCode); }
+
+bool Shortcut::isStandardScreenshotKey() const {
+    return (keyCode == 20 || keyCode == 21) && modifiers == (kCommandModifier | kShiftModifier);
+}
+
+QJsonObject Shortcut::toJson() const {
+    QJsonObject o;
+    o.insert("keyCode", double(keyCode));
+    o.insert("modifiers", double(modifiers));
+    return o;
+}
+
+std::optional<Shortcut> Shortcut::fromJson(const QJsonValue& value) {
+    if (!value.isObject()) return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const auto key = readUInt32(o.value("keyCode"));
+    const auto mods = readUInt32(o.value("modifiers"));
+    if (!key || !mods) return std::nullopt;
+    return Shortcut{*key, *mods};
+}
+
+QString rawValue(ShortcutAction action) {
+    return action == ShortcutAction::captureFullScreen ? QStringLiteral("captureFullScreen")
+                                                       : QStringLiteral("captureArea");
+}
+
+std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw) {
+    if (raw == QLatin1String("captureFullScreen")) return ShortcutAction::captureFullScreen;
+    if (raw == QLatin1String("captureArea")) return ShortcutAction::captureArea;
+    return std::nullopt;
+}
+
+Shortcut defaultShortcut(ShortcutAction action) {
+    return action == ShortcutAction::captureFullScreen ? Shortcut{18, 768} : Shortcut{19, 768};
+}
+
+namespace ShortcutKeyFormatter {
+
+std::optional<QChar> keyCharacter(quint32 keyCode) {
+    for (const KeyChar& k : kKeyTable)
+        if (k.code == keyCode) return QChar::fromLatin1(k.character);
+    return std::nullopt;
+}
+
+QString displayName(quint32 keyCode) {
+    if (auto c = keyCharacter(keyCode)) return QString(*c);
+    switch (keyCode) {
+    case 36: return QStringLiteral("Return");
+    case 48: return QStringLiteral("Tab");
+    case 49: return QStringLiteral("Space");
+    case 51: return QStringLiteral("Delete");
+    case 53: return QStringLiteral("Esc");
+    case 117: return QStringLiteral("FnDelete");
+    case 123: return QStringLiteral("←");
+    case 124: return QStringLiteral("→");
+    case 125: return QStringLiteral("↓");
+    case 126: return QStringLiteral("↑");
+    default: break;
+    }
+    // Function keys, keypad and punctuation: the key's own label.
+    return fallbackKeyLabel(keyCode);
+}
+
+std::optional<KeyEquivalent> keyEquivalent(quint32 keyCode) {
+    if (auto c = keyCharacter(keyCode)) return KeyEquivalent{c->toLower(), std::nullopt};
+    std::optional<SpecialKeyEquivalent> special;
+    switch (keyCode) {
+    case 36: special = SpecialKeyEquivalent::returnKey; break;
+    case 49: special = SpecialKeyEquivalent::space; break;
+    case 51: special = SpecialKeyEquivalent::deleteKey; break;
+    case 53: special = SpecialKeyEquivalent::escape; break;
+    case 123: special = SpecialKeyEquivalent::leftArrow; break;
+    case 124: special = SpecialKeyEquivalent::rightArrow; break;
+    case 125: special = SpecialKeyEquivalent::downArrow; break;
+    case 126: special = SpecialKeyEquivalent::upArrow; break;
+    default: return std::nullopt;
+    }
+    return KeyEquivalent{std::nullopt, special};
+}
+
+} // namespace ShortcutKeyFormatter
+} // namespace lumivane

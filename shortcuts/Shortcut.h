@@ -1,0 +1,61 @@
+#pragma once
+#include <QJsonObject>
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <optional>
+
+namespace lumivane {
+
+// Modifier mask bits of a stored shortcut.
+inline constexpr quint32 kCommandModifier = 256;
+inline constexpr quint32 kShiftModifier = 512;
+inline constexpr quint32 kOptionModifier = 2048;
+inline constexpr quint32 kControlModifier = 4096;
+
+// A virtual key code (US ANSI positions, e.g. 18 is "1") and a modifier mask.
+struct Shortcut {
+    quint32 keyCode = 0;
+    quint32 modifiers = 0;
+
+    // Symbols of the set modifier bits, in the order ⌃ ⌥ ⇧ ⌘.
+    QString shortcutModifierSymbols() const;
+    // Modifier symbols followed by the key name, e.g. "⇧⌘1".
+    QString displayString() const;
+    // True for ⌘⇧3 and ⌘⇧4 exactly (the desktop's usual screenshot keys).
+    bool isStandardScreenshotKey() const;
+
+    QJsonObject toJson() const;
+    // Both members required, each an unsigned 32-bit integer.
+    static std::optional<Shortcut> fromJson(const QJsonValue& value);
+
+    friend bool operator==(const Shortcut&, const Shortcut&) = default;
+};
+
+inline size_t qHash(const Shortcut& s, size_t seed = 0) { return ::qHash((quint64(s.keyCode) << 32) | s.modifiers, seed); }
+
+enum class ShortcutAction { captureFullScreen, captureArea };
+inline constexpr std::array<ShortcutAction, 2> allShortcutActions = {ShortcutAction::captureFullScreen,
+                                                                     ShortcutAction::captureArea};
+
+QString rawValue(ShortcutAction action);
+std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw);
+// Default and recommended shortcut of an action (⇧⌘1, ⇧⌘2).
+Shortcut defaultShortcut(ShortcutAction action);
+
+// Key names and menu key equivalents of key codes.
+namespace ShortcutKeyFormatter {
+
+// The character of a letter or digit key (upper case), if the code is one.
+std::optional<QChar> keyCharacter(quint32 keyCode);
+QString displayName(quint32 keyCode);
+
+enum class SpecialKeyEquivalent { returnKey, space, deleteKey, escape, leftArrow, rightArrow, downArrow, upArrow };
+struct KeyEquivalent {
+    std::optional<QChar> character;              // lower-cased letter or digit
+    std::optional<SpecialKeyEquivalent> special; // otherwise one of the special keys
+};
+std::optional<KeyEquivalent> keyEquivalent(quint32 keyCode);
+
+} // namespace ShortcutKeyFormatter
+} // namespace lumivane

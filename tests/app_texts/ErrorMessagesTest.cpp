@@ -1,0 +1,67 @@
+#include "app/ErrorMessages.h"
+#include "browser/BrowserCaptureError.h"
+#include "capture/CaptureError.h"
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+using namespace lumivane;
+
+TEST(ErrorMessages, CaptureErrors) {
+    using K = CaptureError::Kind;
+    EXPECT_EQ(userFacingErrorMessage(CaptureError(K::captureFailed)),
+              "スクリーンショットの取得に失敗しました。画面収録権限を確認してください。");
+    EXPECT_EQ(userFacingErrorMessage(CaptureError(K::cgImageMissing)), "画像データの変換に失敗しました。");
+    EXPECT_EQ(userFacingErrorMessage(CaptureError(K::screenRecordingPermissionDenied)),
+              "画面収録権限がありません。Lumivane をシステム設定 > プライバシーとセキュリティ > 画面収録 で許可してから、もう一度実行してください。"
+              "\n\nセットアップを確認から、画面収録の項目を開くと案内付きで確認できます。");
+    EXPECT_EQ(userFacingErrorMessage(CaptureError(K::screenRecordingPermissionNeedsRelaunch)),
+              "画面収録権限は付与されましたが、変更を反映するため Lumivane の再起動が必要です。"
+              "\n\n許可後に Lumivane を再起動してください。");
+}
+
+TEST(ErrorMessages, BrowserErrors) {
+    using K = BrowserCaptureError::Kind;
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::unsupportedBrowser)),
+              "前面アプリが Chrome または Brave ではありません。");
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::browserNotFrontmost)),
+              "Brave または Chrome を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::pageInfoUnavailable)),
+              "ブラウザのページ情報を取得できませんでした。Automation 権限を確認してください。"
+              "\n\nオートメーション権限と、ブラウザの「Apple Events からの JavaScript を許可」を確認してください。");
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::browserWindowUnavailable)),
+              "ブラウザの表示領域を特定できませんでした。"
+              "\n\nブラウザを通常サイズで前面に出し、固定メニューや開発者メニューを閉じた状態でもう一度試してください。");
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::accessibilityPermissionMissing)),
+              "ブラウザ表示領域の取得にアクセシビリティ権限が必要です。"
+              "\n\nセットアップを確認から、アクセシビリティの項目を開いて許可してください。");
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::captureFailed)),
+              "ブラウザ全体キャプチャの生成に失敗しました。"
+              "\n\n長いページでは負荷が高くなるので、必要ならページを分けて撮影してください。");
+    const QString advice =
+        "\n\nシステム設定のオートメーションと、ブラウザメニューバーの「Apple Events からの JavaScript を許可」を確認してください。";
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError::automationFailed("接続できません")),
+              "ブラウザ自動操作に失敗しました。\n接続できません" + advice);
+    // An empty detail keeps the first line, an empty line and the advice.
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError::automationFailed("")), "ブラウザ自動操作に失敗しました。\n" + advice);
+    EXPECT_EQ(BrowserCaptureError::automationFailed("x").description(), "ブラウザ自動操作に失敗しました。x");
+}
+
+TEST(ErrorMessages, OtherErrorsShowTheirOwnDescription) {
+    EXPECT_EQ(userFacingErrorMessage(std::runtime_error("ファイルを書き込めません: /tmp/x")), "ファイルを書き込めません: /tmp/x");
+}
+
+TEST(ErrorMessages, RegistrationFailureNamesJoinedInOrder) {
+    const QString head = "一部のショートカットを登録できませんでした。\n同じショートカット、macOS標準ショートカット、または他アプリと競合している可能性があります。\n\n対象: ";
+    EXPECT_EQ(shortcutRegistrationFailureMessage({ShortcutAction::captureArea, ShortcutAction::captureFullScreen}),
+              head + "範囲を選択して撮影 / 全画面を撮影");
+    EXPECT_EQ(shortcutRegistrationFailureMessage({ShortcutAction::captureFullScreen}), head + "全画面を撮影");
+}
+
+TEST(ErrorMessages, AlertButtonsInOrder) {
+    EXPECT_EQ(AlertTexts::shortcutConflictNotice().buttons, (QStringList{"設定を開く", "おすすめキーに変更", "あとで"}));
+    EXPECT_EQ(AlertTexts::errorDetails("m").buttons, (QStringList{"OK", "コピー"}));
+    EXPECT_EQ(AlertTexts::errorDetails("m").informativeText, "m");
+    EXPECT_EQ(AlertTexts::errorDetails("m").style, AlertStyle::warning);
+    EXPECT_EQ(AlertTexts::browserJavaScriptHelp().buttons, (QStringList{"OK", "Lumivane サイトを開く"}));
+}

@@ -1,0 +1,341 @@
+#include "export/ImageExportPipeline.h"
+#include "ExportTestSupport.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QImageReader>
+#include <gtest/gtest.h>
+
+namespace lumivane {
+namespace {
+
+using namespace ImageExportPipeline;
+using test::decodeWithLibpng;
+
+QImage decodeWithQt(const QByteArray& data) {
+    QImage img;
+    img.loadFromData(data);
+    return img;
+}
+
+TEST(ImageExportOptionsTables, RowsMatchProfilesAndPresets) {
+    using P = ImageExportProfile;
+    using Q = CaptureQualityPreset;
+    EXPECT_EQ(ImageExportOptions::output(P::standard, Q::low), (ImageExportOptions{700000, 6600, 1400}));
+    EXPECT_EQ(ImageExportOptions::output(P::standard, Q::medium), (ImageExportOptions{980000, 10000, 1600}));
+    EXPECT_EQ(ImageExportOptions::output(P::standard, Q::high), (ImageExportOptions{1500000, 12000, 2200}));
+    EXPECT_EQ(ImageExportOptions::output(P::browserFullPage, Q::low), (ImageExportOptions{1000000, 5800, 1800}));
+    EXPECT_EQ(ImageExportOptions::output(P::browserFullPage, Q::medium), (ImageExportOptions{1900000, 7000, 2200}));
+    EXPECT_EQ(ImageExportOptions::output(P::browserFullPage, Q::high), (ImageExportOptions{2300000, 7800, 2800}));
+    EXPECT_EQ(ImageExportOptions::drag(P::standard, Q::low), (ImageExportOptions{700000, 1800, 1200}));
+    EXPECT_EQ(ImageExportOptions::drag(P::standard, Q::medium), (ImageExportOptions{1900000, 2400, 1600}));
+    EXPECT_EQ(ImageExportOptions::drag(P::standard, Q::high), (ImageExportOptions{1500000, 3000, 1800}));
+    EXPECT_EQ(ImageExportOptions::drag(P::browserFullPage, Q::low), (ImageExportOptions{900000, 2200, 1500}));
+    EXPECT_EQ(ImageExportOptions::drag(P::browserFullPage, Q::medium), (ImageExportOptions{1700000, 2600, 1800}));
+    EXPECT_EQ(ImageExportOptions::drag(P::browserFullPage, Q::high), (ImageExportOptions{2000000, 3200, 2200}));
+}
+
+TEST(ImageExportSizes, TargetPixelSizeScalesLongerSideAndKeepsOnePixel) {
+    EXPECT_EQ(targetPixelSize(10, 5000, 100.0), (CGSizeInt{1, 100}));
+    EXPECT_EQ(targetPixelSize(1920, 1080, std::nullopt), (CGSizeInt{1920, 1080}));
+    EXPECT_EQ(targetPixelSize(1920, 1080, 1920.0), (CGSizeInt{1920, 1080}));
+    EXPECT_EQ(targetPixelSize(1920, 1080, 1000.0), (CGSizeInt{1000, 562}));
+    EXPECT_EQ(targetPixelSize(3, 2, 2.5), (CGSizeInt{2, 1}));
+}
+
+TEST(ImageExportSizes, TargetPixelSizeOfVeryWideImageHasHeightOne) {
+    // 5000 × 10 capped at 100: ratio 0.02, height floor(0.2) → 1.
+    EXPECT_EQ(targetPixelSize(5000, 10, 100.0), (CGSizeInt{100, 1}));
+}
+
+TEST(ImageExportSizes, DimensionSequencesOfTheWorkedExamples) {
+    EXPECT_EQ(dragExportDimensionSequence(3000, 3000, 1600),
+              (std::vector<double>{3000, 2760, 2484, 2235, 2012, 1810, 1629, 1600}));
+    EXPECT_EQ(dragExportDimensionSequence(2880, 2880, 2200), (std::vector<double>{2880, 2649, 2384, 2200}));
+    // Start capped below the source; the first value is not rounded.
+    EXPECT_EQ(dragExportDimensionSequence(2400.5, 3000, 2300), (std::vector<double>{2400.5, 2300}));
+    // Source below the minimum: the only candidate is its own size.
+    EXPECT_EQ(dragExportDimensionSequence(1000, 1000, 2200), (std::vector<double>{1000}));
+    // Values within 8 pixels of the last are skipped.
+    EXPECT_EQ(dragExportDimensionSequence(1608, 1608, 1600), (std::vector<double>{1608, 1600}));
+    // A degenerate minimum ends too.
+    EXPECT_FALSE(dragExportDimensionSequence(100, 100, 0).empty());
+}
+
+QImage withTransparentCorner(int w, int h) {
+    QImage img(w, h, QImage::Format_ARGB32);
+    img.fill(qRgba(200, 100, 50, 255));
+    for (int y = 0; y < h / 2; ++y)
+        for (int x = 0; x < w / 2; ++x) img.setPixel(x, y, qRgba(255, 0, 255, 0)); // colour under zero alpha
+    img.setPixel(w - 1, h - 1, qRgba(10, 20, 30, 128));
+    return img;
+}
+
+TEST(ImageExportNormalisation, TransparentPixelsBecomeTransparentBlackInPng) {
+    const auto normalized = normalizedImage(withTransparentCorner(40, 30), std::nullopt);
+    ASSERT_TRUE(normalized);
+    EXPECT_TRUE(normalized->hasAlphaChannel());
+    EXPECT_EQ(normalized->colorSpace(), QColorSpace(QColorSpace::SRgb));
+    const auto png = encode(*normalized, ScreenshotFileFormat::png);
+    ASSERT_TRUE(png);
+    const auto decoded = decodeWithLibpng(*png);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->colorType, 6); // RGBA
+    EXPECT_EQ(decoded->width, 40);
+    EXPECT_EQ(decoded->height, 30);
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const uint8_t* px = &decoded->rgba[(y * 40 + x) * 4];
+            ASSERT_EQ(px[0] | px[1] | px[2] | px[3], 0) << x << "," << y;
+        }
+    const uint8_t* opaque = &decoded->rgba[(29 * 40 + 0) * 4];
+    EXPECT_EQ(opaque[0], 200);
+    EXPECT_EQ(opaque[1], 100);
+    EXPECT_EQ(opaque[2], 50);
+    EXPECT_EQ(opaque[3], 255);
+    const uint8_t* half = &decoded->rgba[(29 * 40 + 39) * 4];
+    EXPECT_EQ(half[3], 128);
+    EXPECT_NEAR(half[0], 10, 2);
+    EXPECT_NEAR(half[2], 30, 2);
+    const QImage viaQt = decodeWithQt(*png);
+    EXPECT_EQ(viaQt.pixel(0, 0), 0u);
+}
+
+TEST(ImageExportNormalisation, OpaqueImageLosesAlphaChannel) {
+    QImage src(64, 48, QImage::Format_ARGB32);
+    src.fill(qRgba(1, 2, 3, 255));
+    const auto normalized = normalizedImage(src, std::nullopt);
+    ASSERT_TRUE(normalized);
+    EXPECT_FALSE(normalized->hasAlphaChannel());
+    const auto png = encode(*normalized, ScreenshotFileFormat::png);
+    ASSERT_TRUE(png);
+    const auto decoded = decodeWithLibpng(*png);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->colorType, 2); // RGB, no alpha
+    EXPECT_EQ(decoded->rgba[0], 1);
+    EXPECT_EQ(decoded->rgba[1], 2);
+    EXPECT_EQ(decoded->rgba[2], 3);
+    EXPECT_FALSE(decodeWithQt(*png).hasAlphaChannel());
+}
+
+TEST(ImageExportNormalisation, OtherColourSpacesAreConvertedToSrgb) {
+    QImage src(8, 8, QImage::Format_RGB32);
+    src.fill(qRgb(0, 200, 0));
+    src.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const auto normalized = normalizedImage(src, std::nullopt);
+    ASSERT_TRUE(normalized);
+    EXPECT_EQ(normalized->colorSpace(), QColorSpace(QColorSpace::SRgb));
+    // P3 green is outside sRGB: red goes to 0 and green saturates.
+    const QRgb px = normalized->pixel(3, 3);
+    EXPECT_LT(qRed(px), 10);
+    EXPECT_GT(qGreen(px), 200);
+}
+
+TEST(ImageExportNormalisation, DownscaleAveragesFineDetail) {
+    // A one-pixel checkerboard reduced 8× must turn grey, not alias to black or white.
+    QImage src(800, 400, QImage::Format_RGB32);
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 800; ++x) src.setPixel(x, y, ((x + y) & 1) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const auto normalized = normalizedImage(src, 100.0);
+    ASSERT_TRUE(normalized);
+    EXPECT_EQ(normalized->size(), QSize(100, 50));
+    for (int y = 2; y < 48; y += 7)
+        for (int x = 2; x < 98; x += 9) EXPECT_NEAR(qGray(normalized->pixel(x, y)), 128, 6) << x << "," << y;
+}
+
+TEST(ImageExportNormalisation, NullImageGivesNothing) {
+    EXPECT_FALSE(normalizedImage(QImage(), std::nullopt));
+    EXPECT_FALSE(encode(QImage(), ScreenshotFileFormat::png));
+    EXPECT_FALSE(dragExportPNGData(QImage(), ImageExportOptions::output(ImageExportProfile::standard,
+                                                                        CaptureQualityPreset::medium)));
+}
+
+TEST(ImageExportEncoding, PngIsPlainNonInterlacedAndMatchesPixelsOfBothDecoders) {
+    const QImage src = test::photoLikeImage(123, 77);
+    const auto png = encode(src, ScreenshotFileFormat::png);
+    ASSERT_TRUE(png);
+    const auto decoded = decodeWithLibpng(*png);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->interlace, 0);
+    EXPECT_EQ(decoded->bitDepth, 8);
+    EXPECT_EQ(decoded->chunkNames, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+    const QImage viaQt = decodeWithQt(*png).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(viaQt.size(), src.size());
+    for (int y = 0; y < src.height(); ++y)
+        for (int x = 0; x < src.width(); ++x) {
+            const QRgb s = src.pixel(x, y);
+            ASSERT_EQ(viaQt.pixel(x, y), s);
+            const uint8_t* px = &decoded->rgba[(y * src.width() + x) * 4];
+            ASSERT_EQ(px[0], qRed(s));
+            ASSERT_EQ(px[1], qGreen(s));
+            ASSERT_EQ(px[2], qBlue(s));
+        }
+}
+
+TEST(ImageExportEncoding, PngIsNoLargerThanQtsWriter) {
+    for (const QImage& src : {test::uiLikeImage(1280, 720), test::photoLikeImage(640, 360)}) {
+        const auto ours = encode(src, ScreenshotFileFormat::png);
+        ASSERT_TRUE(ours);
+        QByteArray qt;
+        QBuffer buf(&qt);
+        buf.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(src.convertToFormat(QImage::Format_RGB888).save(&buf, "PNG"));
+        EXPECT_LE(ours->size(), qt.size());
+    }
+}
+
+TEST(ImageExportEncoding, JpegUsesQualityAndFullResolution) {
+    const QImage src = test::photoLikeImage(300, 200);
+    const auto normalized = normalizedImage(src, std::nullopt);
+    ASSERT_TRUE(normalized);
+    const auto low = encode(*normalized, ScreenshotFileFormat::jpeg, jpegCompressionFactor(CaptureQualityPreset::low));
+    const auto byDefault = encode(*normalized, ScreenshotFileFormat::jpeg);
+    const auto q92 = encode(*normalized, ScreenshotFileFormat::jpeg, 0.92);
+    const auto high = encode(*normalized, ScreenshotFileFormat::jpeg, 0.94);
+    ASSERT_TRUE(low && byDefault && q92 && high);
+    EXPECT_EQ(*byDefault, *q92);
+    EXPECT_LT(low->size(), q92->size());
+    EXPECT_LT(q92->size(), high->size());
+    QImageReader reader;
+    QBuffer b(const_cast<QByteArray*>(&*low));
+    reader.setDevice(&b);
+    EXPECT_EQ(reader.format(), "jpeg");
+    const QImage decoded = reader.read();
+    EXPECT_EQ(decoded.size(), QSize(300, 200));
+    // Quality 78 keeps the picture close to the source.
+    double err = 0;
+    for (int y = 0; y < 200; y += 5)
+        for (int x = 0; x < 300; x += 5) err += std::abs(qGray(decoded.pixel(x, y)) - qGray(src.pixel(x, y)));
+    EXPECT_LT(err / (40 * 60), 12);
+}
+
+TEST(ImageExportSearch, SmallImageIsReturnedAtFullSizeWhateverItsSize) {
+    // 1000 × 600 under the standard high row (minimum 2200): one candidate, 1000.
+    const QImage src = test::photoLikeImage(1000, 600);
+    ImageExportOptions options = ImageExportOptions::output(ImageExportProfile::standard, CaptureQualityPreset::high);
+    options.byteBudget = 1000; // far too small, yet the image keeps its size
+    const auto png = dragExportPNGData(src, options);
+    ASSERT_TRUE(png);
+    const auto decoded = decodeWithLibpng(*png);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->width, 1000);
+    EXPECT_EQ(decoded->height, 600);
+}
+
+TEST(ImageExportSearch, ChoosesLargestCandidateThatFitsTheBudget) {
+    const QImage src = test::photoLikeImage(3000, 1500);
+    const std::vector<double> seq = dragExportDimensionSequence(3000, 3000, 1600);
+    // Sizes of every candidate, encoded the same way the search does.
+    std::vector<qsizetype> sizes;
+    for (double c : seq) sizes.push_back(encode(*normalizedImage(src, c), ScreenshotFileFormat::png)->size());
+    ASSERT_GT(sizes[0], sizes[3]);
+    // Budget just above candidate 3's size: candidates 0-2 are too big, 3 fits.
+    ImageExportOptions options{static_cast<int>(sizes[3] + 10), 3000, 1600};
+    ASSERT_GT(sizes[2], options.byteBudget);
+    const auto png = dragExportPNGData(src, options);
+    ASSERT_TRUE(png);
+    EXPECT_LE(png->size(), options.byteBudget);
+    const auto decoded = decodeWithLibpng(*png);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->width, static_cast<int>(seq[3]));
+    EXPECT_EQ(decoded->height, targetPixelSize(3000, 1500, seq[3]).height);
+
+    // No candidate fits: the nearest to the budget (the smallest) wins.
+    options.byteBudget = 100;
+    const auto nearest = dragExportPNGData(src, options);
+    ASSERT_TRUE(nearest);
+    EXPECT_EQ(nearest->size(), sizes.back());
+    EXPECT_EQ(decodeWithQt(*nearest).width(), 1600);
+}
+
+TEST(ImageExportSearch, FirstCandidateIsCappedByMaxDimension) {
+    const QImage src = test::uiLikeImage(2000, 1000);
+    const auto png = dragExportPNGData(src, ImageExportOptions{100000000, 1500, 1000});
+    ASSERT_TRUE(png);
+    EXPECT_EQ(decodeWithQt(*png).size(), QSize(1500, 750));
+}
+
+// Pixel-exact transform checks on a 3 × 2 image with distinct pixels:
+//   a b c
+//   d e f
+QImage sample() {
+    QImage img(3, 2, QImage::Format_ARGB32);
+    const QRgb px[6] = {0xff110000, 0xff220000, 0xff330000, 0xff000011, 0xff000022, 0xff000033};
+    for (int i = 0; i < 6; ++i) img.setPixel(i % 3, i / 3, px[i]);
+    return img;
+}
+
+void expectPixels(const ImageRef& img, int w, int h, std::vector<QRgb> expected) {
+    ASSERT_TRUE(img);
+    ASSERT_EQ(img->size(), QSize(w, h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) EXPECT_EQ(img->pixel(x, y), expected[y * w + x]) << x << "," << y;
+}
+
+constexpr QRgb a = 0xff110000, b = 0xff220000, c = 0xff330000, d = 0xff000011, e = 0xff000022, f = 0xff000033;
+
+TEST(ImageTransforms, RotateCounterClockwiseTurnsThePictureLeft) {
+    // Turned left, the right column (c f) becomes the top row:
+    //   c f
+    //   b e
+    //   a d
+    expectPixels(ImageExportPipeline::rotated(makeImage(sample()), ImageRotationDirection::counterClockwise), 2, 3,
+                 {c, f, b, e, a, d});
+}
+
+TEST(ImageTransforms, RotateClockwiseTurnsThePictureRight) {
+    //   d a
+    //   e b
+    //   f c
+    expectPixels(ImageExportPipeline::rotated(makeImage(sample()), ImageRotationDirection::clockwise), 2, 3,
+                 {d, a, e, b, f, c});
+}
+
+TEST(ImageTransforms, FourQuarterTurnsAndFlipsRoundTrip) {
+    const ImageRef src = makeImage(sample());
+    ImageRef img = src;
+    for (int i = 0; i < 4; ++i) img = ImageExportPipeline::rotated(img, ImageRotationDirection::counterClockwise);
+    ASSERT_TRUE(img);
+    EXPECT_EQ(*img, *src);
+    EXPECT_NE(img, src); // a new object each time
+}
+
+TEST(ImageTransforms, FlipsMirrorPixels) {
+    expectPixels(flipped(makeImage(sample()), true), 3, 2, {c, b, a, f, e, d});
+    expectPixels(flipped(makeImage(sample()), false), 3, 2, {d, e, f, a, b, c});
+}
+
+TEST(ImageTransforms, CropTakesBottomLeftOriginRectangle) {
+    // (0, 0, 2, 1) from the bottom left is the lower row's first two pixels.
+    expectPixels(cropped(makeImage(sample()), QRectF(0, 0, 2, 1)), 2, 1, {d, e});
+    expectPixels(cropped(makeImage(sample()), QRectF(1, 1, 2, 1)), 2, 1, {b, c});
+    // Negative size is standardised.
+    expectPixels(cropped(makeImage(sample()), QRectF(3, 2, -1, -2)), 1, 2, {c, f});
+    // Partly outside: only the inside part.
+    expectPixels(cropped(makeImage(sample()), QRectF(2, -5, 10, 6)), 1, 1, {f});
+    // Wholly outside: nothing.
+    EXPECT_FALSE(cropped(makeImage(sample()), QRectF(5, 5, 2, 2)));
+    EXPECT_FALSE(cropped(makeImage(sample()), QRectF(0, 0, 0, 2)));
+}
+
+TEST(ImageTransforms, ResizeUsesTheTargetSizeAndRejectsEmptySizes) {
+    QImage src(4, 4, QImage::Format_RGB32);
+    src.fill(qRgb(10, 200, 30));
+    const ImageRef up = resized(makeImage(src), QSize(9, 5));
+    ASSERT_TRUE(up);
+    EXPECT_EQ(up->size(), QSize(9, 5));
+    EXPECT_EQ(up->pixel(4, 2), qRgb(10, 200, 30));
+    EXPECT_FALSE(resized(makeImage(src), QSize(0, 5)));
+    EXPECT_FALSE(resized(makeImage(src), QSize(5, -1)));
+    EXPECT_FALSE(resized(nullptr, QSize(5, 5)));
+    // Two halves average at the seam when shrinking.
+    QImage halves(4, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x) halves.setPixel(x, 0, x < 2 ? qRgb(0, 0, 0) : qRgb(200, 200, 200));
+    const ImageRef small = resized(makeImage(halves), QSize(2, 1));
+    ASSERT_TRUE(small);
+    EXPECT_LT(qRed(small->pixel(0, 0)), 60);
+    EXPECT_GT(qRed(small->pixel(1, 0)), 140);
+}
+
+} // namespace
+} // namespace lumivane

@@ -1,0 +1,225 @@
+#include "settings/AppSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath("cfg/lumivane.settings.json"); }
+
+    void writeRaw(const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray readRaw() const {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    std::unique_ptr<AppSettings> load() {
+        return std::make_unique<AppSettings>(std::make_unique<FileSettingsStore>(path()));
+    }
+    // A minimal valid document: only the required keys.
+    static QJsonObject required() {
+        return QJsonObject{
+            {"shortcuts", QJsonObject{{"captureArea", QJsonObject{{"keyCode", 5}, {"modifiers", 4096}}}}},
+            {"openEditorAfterCapture", true},
+            {"autoDismissPreview", true},
+            {"screenshotFileFormat", "jpeg"},
+            {"fileNamePrefix", "Shot"},
+            {"defaultAnnotationColor", QJsonObject{{"red", 0.5}, {"green", 0.25}, {"blue", 0.125}, {"alpha", 1}}},
+            {"defaultAnnotationLineWidth", 7.5},
+            {"defaultTextFontSize", 20},
+        };
+    }
+    void writeJson(const QJsonObject& o) { writeRaw(QJsonDocument(o).toJson()); }
+};
+
+TEST_F(SettingsFile, NoStoredDocumentGivesDefaultsAndWritesNothing) {
+    auto s = load();
+    EXPECT_EQ(s->values(), AppSettingsValues{});
+    EXPECT_EQ(s->fileNamePrefix(), "Lumivane");
+    EXPECT_EQ(s->screenshotFileFormat(), ScreenshotFileFormat::png);
+    EXPECT_EQ(s->captureQualityPreset(), CaptureQualityPreset::medium);
+    EXPECT_EQ(s->shortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
+    EXPECT_EQ(s->shortcut(ShortcutAction::captureArea), (Shortcut{19, 768}));
+    EXPECT_FALSE(s->autoDismissPreview());
+    EXPECT_FALSE(s->openEditorAfterCapture());
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
+    {
+        auto s = load();
+        s->setShortcut({0, 256 | 4096}, ShortcutAction::captureFullScreen);
+        s->setOpenEditorAfterCapture(true);
+        s->setAutoDismissPreview(true);
+        s->setDefaultSaveFolderPath(QString("/tmp/スクリーン"));
+        s->setDefaultSaveFolderBookmarkData(QByteArray("\x00\x01\xff", 3));
+        s->setScreenshotFileFormat(ScreenshotFileFormat::jpeg);
+        s->setCaptureQualityPreset(CaptureQualityPreset::high);
+        s->setShareFileFormat(ScreenshotFileFormat::png);
+        s->setRecentShareServiceTitles({"メール", "Files"});
+        s->setFileNamePrefix("撮影");
+        s->setDefaultAnnotationColor({0.1, 0.2, 0.3, 0.4});
+        s->setDefaultTextColor({0.3, 0.2, 0.1, 1});
+        s->setDefaultMarkerColor({1, 0, 0, 1});
+        s->setDefaultHighlightColor({0, 1, 0, 0.25});
+        s->setDefaultAnnotationLineWidth(2.25);
+        s->setDefaultMarkerLineWidth(11.0 / 3.0);
+        s->setDefaultTextFontSize(48);
+        s->setHasSeenSetupGuide(true);
+        s->setHasSeenShortcutConflictNotice(true);
+        s->setBrowserAutomationVerified(true);
+        s->setBrowserJavaScriptVerified(true);
+    }
+    auto before = load()->values();
+    EXPECT_EQ(before.fileNamePrefix, "撮影");
+    EXPECT_EQ(before.defaultMarkerLineWidth, 11.0 / 3.0);
+    EXPECT_EQ(*before.defaultSaveFolderBookmarkData, QByteArray("\x00\x01\xff", 3));
+    EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
+
+    const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
+    EXPECT_EQ(stored.size(), 21);
+}
+
+TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
+    writeJson(required());
+    auto s = load();
+    EXPECT_EQ(s->captureQualityPreset(), CaptureQualityPreset::medium);
+    EXPECT_EQ(s->shareFileFormat(), ScreenshotFileFormat::jpeg);        // follows screenshotFileFormat
+    EXPECT_EQ(s->defaultTextColor(), (CodableColor{0.5, 0.25, 0.125, 1})); // follows annotation colour
+    EXPECT_EQ(s->defaultMarkerLineWidth(), 7.5);                         // follows annotation width, not 18
+    EXPECT_EQ(s->defaultMarkerColor(), CodableColor::systemYellow());
+    EXPECT_EQ(s->defaultHighlightColor(), CodableColor::highlight());
+    EXPECT_TRUE(s->recentShareServiceTitles().isEmpty());
+    EXPECT_FALSE(s->hasSeenSetupGuide());
+    EXPECT_FALSE(s->defaultSaveFolderPath().has_value());
+    // Only captureArea was stored: the full-screen shortcut is the default.
+    EXPECT_EQ(s->shortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
+    EXPECT_EQ(s->shortcut(ShortcutAction::captureArea), (Shortcut{5, 4096}));
+    EXPECT_TRUE(s->openEditorAfterCapture());
+}
+
+TEST_F(SettingsFile, InvalidDocumentsGiveDefaultsAndStayUntouched) {
+    QJsonObject unknownPreset = required();
+    unknownPreset.insert("captureQualityPreset", "ultra");
+    QJsonObject unknownFormat = required();
+    unknownFormat.insert("shareFileFormat", "gif");
+    QJsonObject missingRequired = required();
+    missingRequired.remove("fileNamePrefix");
+    QJsonObject wrongType = required();
+    wrongType.insert("defaultTextFontSize", "32");
+    QJsonObject shortcutWithoutModifiers = required();
+    shortcutWithoutModifiers.insert("shortcuts", QJsonObject{{"captureArea", QJsonObject{{"keyCode", 3}}}});
+    QJsonObject negativeKeyCode = required();
+    negativeKeyCode.insert("shortcuts", QJsonObject{{"captureArea", QJsonObject{{"keyCode", -1}, {"modifiers", 0}}}});
+    QJsonObject badColor = required();
+    badColor.insert("defaultMarkerColor", QJsonObject{{"red", 1}});
+
+    const QByteArray full = QJsonDocument(required()).toJson();
+    const QList<QByteArray> documents = {
+        full.left(full.size() / 2),  // truncated mid-write
+        QByteArray("\xff\xfe garbage"),
+        QByteArray("[]"),
+        QJsonDocument(unknownPreset).toJson(),
+        QJsonDocument(unknownFormat).toJson(),
+        QJsonDocument(missingRequired).toJson(),
+        QJsonDocument(wrongType).toJson(),
+        QJsonDocument(shortcutWithoutModifiers).toJson(),
+        QJsonDocument(negativeKeyCode).toJson(),
+        QJsonDocument(badColor).toJson(),
+    };
+    for (const QByteArray& doc : documents) {
+        writeRaw(doc);
+        auto s = load();
+        EXPECT_EQ(s->values(), AppSettingsValues{}) << doc.constData();
+        EXPECT_EQ(readRaw(), doc) << "an unreadable document must stay as it is until the next write";
+    }
+}
+
+TEST_F(SettingsFile, UnknownKeysAndShortcutEntriesAreIgnoredAndDroppedOnWrite) {
+    QJsonObject o = required();
+    o.insert("someFutureKey", 42);
+    QJsonObject shortcuts = o.value("shortcuts").toObject();
+    shortcuts.insert("captureWindow", QJsonObject{{"keyCode", 1}, {"modifiers", 256}});
+    o.insert("shortcuts", shortcuts);
+    writeJson(o);
+    auto s = load();
+    EXPECT_EQ(s->fileNamePrefix(), "Shot");
+    s->setFileNamePrefix("Next");
+    const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
+    EXPECT_FALSE(stored.value("shortcuts").toObject().contains("captureWindow"));
+    EXPECT_EQ(stored.value("shortcuts").toObject().size(), 2);
+}
+
+TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
+    auto s = load();
+    QSignalSpy spy(s.get(), &AppSettings::changed);
+    s->setFileNamePrefix("A");
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(QJsonDocument::fromJson(readRaw()).object().value("fileNamePrefix").toString(), "A");
+    s->setFileNamePrefix("AB");
+    EXPECT_EQ(spy.count(), 2);
+    const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
+    EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
+    EXPECT_EQ(stored.size(), 19);  // no folder path and no bookmark in memory
+}
+
+TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {
+    auto s = load();
+    s->setHasSeenSetupGuide(true);
+    s->setHasSeenShortcutConflictNotice(true);
+    s->setBrowserAutomationVerified(true);
+    s->setBrowserJavaScriptVerified(true);
+    s->setFileNamePrefix("X");
+    s->setDefaultSaveFolderPath(QString("/tmp"));
+    s->setDefaultSaveFolderBookmarkData(QByteArray("b"));
+    s->setShortcut({1, 256}, ShortcutAction::captureArea);
+    s->restoreDefaults();
+    auto reloaded = load();
+    AppSettingsValues expected;
+    expected.hasSeenSetupGuide = expected.hasSeenShortcutConflictNotice = true;
+    expected.browserAutomationVerified = expected.browserJavaScriptVerified = true;
+    EXPECT_EQ(reloaded->values(), expected);
+}
+
+TEST_F(SettingsFile, FailedWriteKeepsThePreviousDocument) {
+    auto s = load();
+    s->setFileNamePrefix("Kept");
+    const QByteArray before = readRaw();
+    // The directory becomes unwritable: the rename-based write must fail cleanly.
+    QFile::setPermissions(QFileInfo(path()).absolutePath(), QFile::ReadOwner | QFile::ExeOwner);
+    FileSettingsStore store(path());
+    const bool written = store.write("{}");
+    QFile::setPermissions(QFileInfo(path()).absolutePath(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (written) GTEST_SKIP() << "running with permissions that ignore directory modes";
+    EXPECT_EQ(readRaw(), before);
+}
+
+TEST_F(SettingsFile, DefaultSaveFolderComesFromTheStoredPath) {
+    auto s = load();
+    EXPECT_FALSE(s->resolvedDefaultSaveFolderURL().has_value());
+    s->setDefaultSaveFolderPath(QString(""));
+    EXPECT_FALSE(s->resolvedDefaultSaveFolderURL().has_value());
+    s->setDefaultSaveFolderPath(QString("/home/user/写真"));
+    auto url = s->resolvedDefaultSaveFolderURL();
+    ASSERT_TRUE(url.has_value());
+    EXPECT_TRUE(url->isLocalFile());
+    EXPECT_EQ(url->toLocalFile(), "/home/user/写真/");
+}
+
+} // namespace

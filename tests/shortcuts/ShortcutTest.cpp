@@ -1,0 +1,103 @@
+#include "shortcuts/KeyMapping.h"
+#include "shortcuts/Shortcut.h"
+
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#define XK_MISCELLANY
+#define XK_LATIN1
+#include <X11/keysymdef.h>
+
+using namespace lumivane;
+
+TEST(ShortcutFormatting, ModifierSymbolsFollowControlOptionShiftCommand) {
+    struct Case { quint32 modifiers; const char* symbols; };
+    const Case cases[] = {
+        {0, ""}, {256, "⌘"}, {512, "⇧"}, {2048, "⌥"}, {4096, "⌃"}, {768, "⇧⌘"}, {2304, "⌥⌘"},
+        {4352, "⌃⌘"}, {2560, "⌥⇧"}, {4608, "⌃⇧"}, {6144, "⌃⌥"}, {2816, "⌥⇧⌘"}, {7936, "⌃⌥⇧⌘"},
+        {768 | 1 | 1024, "⇧⌘"},  // unknown bits are not shown
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ((Shortcut{18, c.modifiers}).shortcutModifierSymbols(), QString::fromUtf8(c.symbols)) << c.modifiers;
+    EXPECT_EQ((Shortcut{18, 768}).displayString(), "⇧⌘1");
+    EXPECT_EQ((Shortcut{20, 768}).displayString(), "⇧⌘3");
+}
+
+TEST(ShortcutFormatting, KeyNamesAndEquivalents) {
+    using namespace ShortcutKeyFormatter;
+    EXPECT_EQ(displayName(0), "A");
+    EXPECT_EQ(displayName(46), "M");
+    EXPECT_EQ(displayName(29), "0");
+    EXPECT_EQ(displayName(22), "6");
+    EXPECT_EQ(displayName(23), "5");
+    EXPECT_EQ(displayName(36), "Return");
+    EXPECT_EQ(displayName(48), "Tab");
+    EXPECT_EQ(displayName(49), "Space");
+    EXPECT_EQ(displayName(51), "Delete");
+    EXPECT_EQ(displayName(53), "Esc");
+    EXPECT_EQ(displayName(117), "FnDelete");
+    EXPECT_EQ(displayName(123), "←");
+    EXPECT_EQ(displayName(126), "↑");
+    EXPECT_EQ(displayName(96), "F5");
+    EXPECT_EQ(displayName(83), "Num 1");
+
+    auto a = keyEquivalent(0);
+    ASSERT_TRUE(a && a->character);
+    EXPECT_EQ(*a->character, QChar('a'));
+    auto esc = keyEquivalent(53);
+    ASSERT_TRUE(esc && esc->special);
+    EXPECT_EQ(*esc->special, SpecialKeyEquivalent::escape);
+    EXPECT_FALSE(keyEquivalent(48).has_value());  // Tab has no menu equivalent
+    EXPECT_FALSE(keyEquivalent(96).has_value());
+}
+
+TEST(ShortcutModel, StandardScreenshotKeysAndDefaults) {
+    EXPECT_TRUE((Shortcut{20, 768}).isStandardScreenshotKey());
+    EXPECT_TRUE((Shortcut{21, 768}).isStandardScreenshotKey());
+    EXPECT_FALSE((Shortcut{20, 2816}).isStandardScreenshotKey());
+    EXPECT_FALSE((Shortcut{23, 768}).isStandardScreenshotKey());
+    EXPECT_EQ(defaultShortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
+    EXPECT_EQ(defaultShortcut(ShortcutAction::captureArea), (Shortcut{19, 768}));
+    EXPECT_EQ(rawValue(ShortcutAction::captureArea), "captureArea");
+    EXPECT_EQ(shortcutActionFromRaw("captureFullScreen"), ShortcutAction::captureFullScreen);
+    EXPECT_FALSE(shortcutActionFromRaw("capturearea").has_value());
+}
+
+TEST(ShortcutModel, JsonRequiresBothUnsigned32BitMembers) {
+    EXPECT_EQ(Shortcut::fromJson((Shortcut{4294967295u, 768}).toJson()), (Shortcut{4294967295u, 768}));
+    EXPECT_FALSE(Shortcut::fromJson(QJsonObject{{"keyCode", 3}}).has_value());
+    EXPECT_FALSE(Shortcut::fromJson(QJsonObject{{"keyCode", 3}, {"modifiers", 1.5}}).has_value());
+    EXPECT_FALSE(Shortcut::fromJson(QJsonObject{{"keyCode", 4294967296.0}, {"modifiers", 0}}).has_value());
+    EXPECT_FALSE(Shortcut::fromJson(QJsonObject{{"keyCode", "3"}, {"modifiers", 0}}).has_value());
+}
+
+TEST(KeyMapping, EveryMappedKeyRoundTripsThroughX11AndQt) {
+    int mapped = 0;
+    for (quint32 code = 0; code < 128; ++code) {
+        auto keysym = x11KeysymForKeyCode(code);
+        if (!keysym) continue;
+        ++mapped;
+        EXPECT_EQ(keyCodeForX11Keysym(*keysym), code) << code;
+        auto qt = qtKeyForKeyCode(code);
+        ASSERT_TRUE(qt.has_value()) << code;
+        const bool keypad = (*keysym >= XK_KP_Space && *keysym <= XK_KP_Equal);
+        EXPECT_EQ(keyCodeForQtKey(*qt, keypad), code) << code;
+    }
+    EXPECT_GE(mapped, 100);
+    EXPECT_EQ(x11KeysymForKeyCode(18), quint32(XK_1));
+    EXPECT_EQ(keyCodeForX11Keysym(XK_A), 0u);  // upper-case keysym
+    EXPECT_EQ(keyCodeForQtKey(Qt::Key_Exclam), 18u);  // Shift+1 on a US layout
+    EXPECT_EQ(keyCodeForQtKey(Qt::Key_NumberSign), 20u);
+    EXPECT_FALSE(x11KeysymForKeyCode(55).has_value());  // the Command key itself
+}
+
+TEST(KeyMapping, ModifierMasksMapOneToOne) {
+    for (quint32 m = 0; m < 16; ++m) {
+        const quint32 mods = ((m & 1) ? 256 : 0) | ((m & 2) ? 512 : 0) | ((m & 4) ? 2048 : 0) | ((m & 8) ? 4096 : 0);
+        EXPECT_EQ(modifiersForX11State(x11ModifierMaskForModifiers(mods)), mods);
+        EXPECT_EQ(modifiersForQtModifiers(qtModifiersForModifiers(mods)), mods);
+    }
+    EXPECT_EQ(x11ModifierMaskForModifiers(768), 64 | 1);  // Super+Shift
+    // Caps Lock (2) and Num Lock (16) do not change the shortcut.
+    EXPECT_EQ(modifiersForX11State(64 | 1 | 2 | 16), 768u);
+}
