@@ -1,0 +1,140 @@
+#include "platform/GlobalKeyGrabber.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <vector>
+
+namespace lumivane {
+
+namespace {
+
+constexpr quint16 kLockMask = XCB_MOD_MASK_LOCK;
+constexpr quint16 kNumLockMask = XCB_MOD_MASK_2;
+constexpr quint16 kLockVariants[] = {0, kLockMask, kNumLockMask, kLockMask | kNumLockMask};
+
+class X11GlobalKeyGrabber final : public GlobalKeyGrabber {
+public:
+    ~X11GlobalKeyGrabber() override { uninstall(); }
+
+    qint32 install() override {
+        if (conn_) return statusOk;
+        int screenNumber = 0;
+        xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+        if (!c || xcb_connection_has_error(c)) {
+            if (c) xcb_disconnect(c);
+            return statusNoDisplay;
+        }
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+        for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+        if (!it.rem) {
+            xcb_disconnect(c);
+            return statusNoDisplay;
+        }
+        conn_ = c;
+        root_ = it.data->root;
+        symbols_ = xcb_key_symbols_alloc(conn_);
+        notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drainEvents(true); });
+        return statusOk;
+    }
+
+    void uninstall() override {
+        if (!conn_) return;
+        ungrabAll();
+        notifier_.reset();
+        if (symbols_) xcb_key_symbols_free(symbols_);
+        symbols_ = nullptr;
+        xcb_disconnect(conn_);
+        conn_ = nullptr;
+    }
+
+    bool isInstalled() const override { return conn_ != nullptr; }
+
+    qint32 grab(quint32 keysym, quint16 x11Modifiers, int id) override {
+        if (!conn_) return statusNoDisplay;
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, keysym);
+        std::vector<xcb_keycode_t> keycodes;
+        for (xcb_keycode_t* k = codes; k && *k != XCB_NO_SYMBOL; ++k) keycodes.push_back(*k);
+        free(codes);
+        if (keycodes.empty()) return statusKeyNotOnKeyboard;
+
+        std::vector<Grab> made;
+        qint32 status = statusOk;
+        for (xcb_keycode_t keycode : keycodes) {
+            for (quint16 lock : kLockVariants) {
+                const quint16 mods = x11Modifiers | lock;
+                xcb_void_cookie_t cookie = xcb_grab_key_checked(conn_, 1, root_, mods, keycode,
+                                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+                if (xcb_generic_error_t* error = xcb_request_check(conn_, cookie)) {
+                    status = error->error_code;
+                    free(error);
+                    break;
+                }
+                made.push_back({keycode, mods, id});
+            }
+            if (status != statusOk) break;
+        }
+        if (status != statusOk) {
+            for (const Grab& g : made) xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers);
+            xcb_flush(conn_);
+        } else {
+            grabs_.insert(grabs_.end(), made.begin(), made.end());
+        }
+        // Replies read above may have queued events; deliver them from the event loop.
+        QTimer::singleShot(0, notifier_.get(), [this] { drainEvents(false); });
+        return status;
+    }
+
+    void ungrabAll() override {
+        if (!conn_) return;
+        for (const Grab& g : grabs_) xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers);
+        grabs_.clear();
+        xcb_flush(conn_);
+    }
+
+private:
+    struct Grab {
+        xcb_keycode_t keycode;
+        quint16 modifiers;
+        int id;
+    };
+
+    void drainEvents(bool readSocket) {
+        if (!conn_) return;
+        for (;;) {
+            xcb_generic_event_t* event = readSocket ? xcb_poll_for_event(conn_) : xcb_poll_for_queued_event(conn_);
+            if (!event) break;
+            const uint8_t type = event->response_type & 0x7f;
+            if (type == XCB_KEY_PRESS) {
+                auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+                const quint16 state = press->state & 0xff;
+                for (const Grab& g : grabs_) {
+                    if (g.keycode == press->detail && g.modifiers == state) {
+                        if (onPressed) onPressed(g.id);
+                        break;
+                    }
+                }
+            } else if (type == XCB_MAPPING_NOTIFY) {
+                xcb_refresh_keyboard_mapping(symbols_, reinterpret_cast<xcb_mapping_notify_event_t*>(event));
+            }
+            free(event);
+            if (!conn_) break;
+        }
+    }
+
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t root_ = 0;
+    xcb_key_symbols_t* symbols_ = nullptr;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<Grab> grabs_;
+};
+
+} // namespace
+
+std::unique_ptr<GlobalKeyGrabber> makeX11GlobalKeyGrabber() { return std::make_unique<X11GlobalKeyGrabber>(); }
+
+} // namespace lumivane

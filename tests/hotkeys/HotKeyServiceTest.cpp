@@ -1,0 +1,172 @@
+#include "shortcuts/HotKeyService.h"
+#include "shortcuts/KeyMapping.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+#define XK_MISCELLANY
+#define XK_LATIN1
+#include <X11/keysymdef.h>
+
+using namespace lumivane;
+using Action = HotKeyService::Action;
+
+namespace {
+
+// In-memory grabber recording what the service asks for.
+struct FakeGrabber : GlobalKeyGrabber {
+    struct Grab { quint32 keysym; quint16 mods; int id; };
+    std::vector<Grab>* grabs;
+    int* installs;
+    qint32 refuseStatus = 0;
+    quint32 refusedKeysym = 0;
+    bool installed = false;
+    FakeGrabber(std::vector<Grab>* g, int* i) : grabs(g), installs(i) {}
+    qint32 install() override { ++*installs; installed = true; return statusOk; }
+    void uninstall() override { installed = false; }
+    bool isInstalled() const override { return installed; }
+    qint32 grab(quint32 keysym, quint16 mods, int id) override {
+        if (refuseStatus && keysym == refusedKeysym) return refuseStatus;
+        grabs->push_back({keysym, mods, id});
+        return statusOk;
+    }
+    void ungrabAll() override { grabs->clear(); }
+};
+
+TEST(HotKeyRegistration, DuplicatesFailWithMinus50AndNothingIsInstalled) {
+    std::vector<FakeGrabber::Grab> grabs;
+    int installs = 0;
+    HotKeyService service(std::make_unique<FakeGrabber>(&grabs, &installs));
+    const Shortcut same{18, 768};
+    auto failures = service.registerShortcuts({{Action::captureFullScreen, same}, {Action::captureArea, same}});
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0], (HotKeyService::RegistrationFailure{Action::captureFullScreen, same, -50}));
+    EXPECT_EQ(failures[1], (HotKeyService::RegistrationFailure{Action::captureArea, same, -50}));
+    EXPECT_TRUE(grabs.empty());
+    EXPECT_EQ(installs, 0);
+}
+
+TEST(HotKeyRegistration, ModifierlessShortcutsAreSkippedAndRefusalsReported) {
+    std::vector<FakeGrabber::Grab> grabs;
+    int installs = 0;
+    auto grabber = std::make_unique<FakeGrabber>(&grabs, &installs);
+    grabber->refuseStatus = 10;
+    grabber->refusedKeysym = XK_3;
+    FakeGrabber* raw = grabber.get();
+    HotKeyService service(std::move(grabber));
+
+    auto failures = service.registerShortcuts({{Action::captureFullScreen, {18, 0}}, {Action::captureArea, {19, 768}}});
+    EXPECT_TRUE(failures.empty());
+    ASSERT_EQ(grabs.size(), 1u);
+    EXPECT_EQ(grabs[0].keysym, quint32(XK_2));
+    EXPECT_EQ(grabs[0].mods, 64 | 1);
+    EXPECT_EQ(grabs[0].id, 2);
+
+    // Registering again replaces the first set.
+    failures = service.registerShortcuts({{Action::captureFullScreen, {20, 768}}, {Action::captureArea, {21, 768}}});
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0], (HotKeyService::RegistrationFailure{Action::captureFullScreen, {20, 768}, 10}));
+    ASSERT_EQ(grabs.size(), 1u);
+    EXPECT_EQ(grabs[0].keysym, quint32(XK_4));
+
+    int calls = 0;
+    service.onAction = [&](Action a) { ++calls; EXPECT_EQ(a, Action::captureArea); };
+    raw->onPressed(3);  // unknown id: ignored
+    raw->onPressed(2);
+    EXPECT_EQ(calls, 1);
+}
+
+// A second X client that presses keys with XTest and can hold grabs of its own.
+class XClient {
+public:
+    XClient() {
+        conn = xcb_connect(nullptr, nullptr);
+        root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
+        symbols = xcb_key_symbols_alloc(conn);
+    }
+    ~XClient() {
+        xcb_key_symbols_free(symbols);
+        xcb_disconnect(conn);
+    }
+    xcb_keycode_t keycode(quint32 keysym) {
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        xcb_keycode_t k = codes ? codes[0] : 0;
+        free(codes);
+        return k;
+    }
+    void key(quint32 keysym, bool press) {
+        xcb_test_fake_input(conn, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode(keysym), XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_flush(conn);
+        xcb_aux_sync();
+    }
+    void xcb_aux_sync() { free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr)); }
+    void chord(std::initializer_list<quint32> keysyms) {
+        for (quint32 k : keysyms) key(k, true);
+        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it) key(*it, false);
+    }
+    xcb_connection_t* conn;
+    xcb_window_t root;
+    xcb_key_symbols_t* symbols;
+};
+
+void pumpEvents(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
+    HotKeyService service;
+    int full = 0, area = 0;
+    service.onAction = [&](Action a) { (a == Action::captureFullScreen ? full : area)++; };
+    auto failures = service.registerShortcuts({{Action::captureFullScreen, {18, 768}}, {Action::captureArea, {19, 768}}});
+    ASSERT_TRUE(failures.empty()) << failures[0].status;
+
+    XClient x;
+    x.chord({XK_Shift_L, XK_Super_L, XK_1});
+    pumpEvents(300);
+    EXPECT_EQ(full, 1);
+    EXPECT_EQ(area, 0);
+
+    x.chord({XK_Caps_Lock});  // Caps Lock on
+    x.chord({XK_Shift_L, XK_Super_L, XK_2});
+    pumpEvents(300);
+    x.chord({XK_Caps_Lock});
+    EXPECT_EQ(area, 1);
+
+    x.chord({XK_Shift_L, XK_2});  // missing Super: not ours
+    pumpEvents(200);
+    EXPECT_EQ(area, 1);
+
+    service.unregisterAll();
+    x.chord({XK_Shift_L, XK_Super_L, XK_1});
+    pumpEvents(200);
+    EXPECT_EQ(full, 1);
+}
+
+TEST(HotKeysOnX11, KeyHeldByAnotherClientIsAFailure) {
+    XClient other;
+    const xcb_keycode_t three = other.keycode(XK_3);
+    xcb_grab_key(other.conn, 1, other.root, 64 | 1, three, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    other.xcb_aux_sync();
+
+    HotKeyService service;
+    int area = 0;
+    service.onAction = [&](Action a) { if (a == Action::captureArea) ++area; };
+    auto failures = service.registerShortcuts({{Action::captureFullScreen, {20, 768}}, {Action::captureArea, {19, 768}}});
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].action, Action::captureFullScreen);
+    EXPECT_EQ(failures[0].status, 10);  // BadAccess
+
+    // The other action still works.
+    XClient x;
+    x.chord({XK_Shift_L, XK_Super_L, XK_2});
+    pumpEvents(300);
+    EXPECT_EQ(area, 1);
+}
+
+} // namespace
