@@ -196,18 +196,19 @@ TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {
     EXPECT_EQ(reloaded->values(), expected);
 }
 
-TEST_F(SettingsFile, FailedWriteKeepsThePreviousDocument) {
-    auto s = load();
-    s->setFileNamePrefix("Kept");
-    const QByteArray before = readRaw();
-    // The directory becomes unwritable: the rename-based write must fail cleanly.
-    QFile::setPermissions(QFileInfo(path()).absolutePath(), QFile::ReadOwner | QFile::ExeOwner);
-    FileSettingsStore store(path());
-    const bool written = store.write("{}");
-    QFile::setPermissions(QFileInfo(path()).absolutePath(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (written) GTEST_SKIP() << "running with permissions that ignore directory modes";
-    EXPECT_EQ(readRaw(), before);
+TEST_F(SettingsFile, FailedWriteIsReportedAndLeavesNoPartialFile) {
+    // The target is a directory: the atomic write cannot replace it.
+    const QString blocked = dir.filePath("blocked");
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    FileSettingsStore store(blocked);
+    EXPECT_FALSE(store.write("{}"));
+    EXPECT_TRUE(QFileInfo(blocked).isDir());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0) << "no temporary file left behind";
+
+    // The settings object keeps working in memory.
+    AppSettings settings(std::make_unique<FileSettingsStore>(blocked));
+    settings.setFileNamePrefix("InMemory");
+    EXPECT_EQ(settings.fileNamePrefix(), "InMemory");
 }
 
 TEST_F(SettingsFile, DefaultSaveFolderComesFromTheStoredPath) {
