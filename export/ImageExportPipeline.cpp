@@ -55,7 +55,8 @@ std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double>
             if (a != 255) translucent = true;
         }
     }
-    if (!translucent) out = out.convertToFormat(QImage::Format_RGB32);
+    // Opaque premultiplied pixels equal their straight values: same bits, no alpha channel.
+    if (!translucent && !out.reinterpretAsFormat(QImage::Format_RGB32)) out = out.convertToFormat(QImage::Format_RGB32);
     out.setColorSpace(QColorSpace::SRgb);
     return out;
 }

@@ -13,36 +13,31 @@ namespace lumivane::detail {
 
 namespace {
 
-// Filtered row cost: sum of the bytes taken as signed magnitudes (the usual
-// minimum-sum-of-absolute-differences heuristic).
-inline uint32_t rowCost(const uint8_t* p, size_t n) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const int8_t v = static_cast<int8_t>(p[i]);
-        sum += static_cast<uint32_t>(v < 0 ? -v : v);
-    }
-    return sum;
+// One pass over the row computes the five filtered forms and their costs (sum of
+// the residuals taken as signed magnitudes, the usual heuristic); branch-free so the
+// compiler can vectorise it.
+inline uint8_t paeth(uint8_t a, uint8_t b, uint8_t c) {
+    const int p = int(a) + int(b) - int(c);
+    const int pa = std::abs(p - int(a)), pb = std::abs(p - int(b)), pc = std::abs(p - int(c));
+    const uint8_t bc = pb <= pc ? b : c;
+    return (pa <= pb && pa <= pc) ? a : bc;
 }
 
-inline uint8_t paeth(int a, int b, int c) {
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
-    if (pb <= pc) return static_cast<uint8_t>(b);
-    return static_cast<uint8_t>(c);
+inline uint32_t magnitude(uint8_t v) {
+    const int s = static_cast<int8_t>(v);
+    return static_cast<uint32_t>(s < 0 ? -s : s);
 }
 
-// Writes the filter type byte and the filtered row of `cur` (with `prev` the
-// previous unfiltered row, or zeros) into out; picks the cheapest of the five filters.
+// Filters `cur` (with `prev` the previous unfiltered row, or zeros) into out:
+// the filter type byte, then the row filtered by the cheapest of the five filters.
 void filterRow(const uint8_t* cur, const uint8_t* prev, size_t n, int bpp, uint8_t* out,
                std::array<std::vector<uint8_t>, 5>& scratch) {
-    uint8_t* f0 = scratch[0].data();
     uint8_t* f1 = scratch[1].data();
     uint8_t* f2 = scratch[2].data();
     uint8_t* f3 = scratch[3].data();
     uint8_t* f4 = scratch[4].data();
+    uint32_t c0 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0;
     for (int i = 0; i < bpp; ++i) {
-        f0[i] = cur[i];
         f1[i] = cur[i];
         f2[i] = static_cast<uint8_t>(cur[i] - prev[i]);
         f3[i] = static_cast<uint8_t>(cur[i] - (prev[i] >> 1));
@@ -50,37 +45,24 @@ void filterRow(const uint8_t* cur, const uint8_t* prev, size_t n, int bpp, uint8
     }
     for (size_t i = bpp; i < n; ++i) {
         const uint8_t a = cur[i - bpp], b = prev[i], c = prev[i - bpp];
-        f0[i] = cur[i];
         f1[i] = static_cast<uint8_t>(cur[i] - a);
         f2[i] = static_cast<uint8_t>(cur[i] - b);
         f3[i] = static_cast<uint8_t>(cur[i] - ((a + b) >> 1));
         f4[i] = static_cast<uint8_t>(cur[i] - paeth(a, b, c));
     }
-    int best = 0;
-    uint32_t bestCost = UINT32_MAX;
-    for (int f = 0; f < 5; ++f) {
-        const uint32_t cost = rowCost(scratch[f].data(), n);
-        if (cost < bestCost) {
-            bestCost = cost;
-            best = f;
-        }
+    for (size_t i = 0; i < n; ++i) {
+        c0 += magnitude(cur[i]);
+        c1 += magnitude(f1[i]);
+        c2 += magnitude(f2[i]);
+        c3 += magnitude(f3[i]);
+        c4 += magnitude(f4[i]);
     }
+    const uint32_t costs[5] = {c0, c1, c2, c3, c4};
+    int best = 0;
+    for (int f = 1; f < 5; ++f)
+        if (costs[f] < costs[best]) best = f;
     out[0] = static_cast<uint8_t>(best);
-    std::memcpy(out + 1, scratch[best].data(), n);
-}
-
-void putU32(QByteArray& out, uint32_t v) {
-    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    out.append(b, 4);
-}
-
-void appendChunk(QByteArray& out, const char type[4], const uint8_t* data, size_t size) {
-    putU32(out, static_cast<uint32_t>(size));
-    const qsizetype start = out.size();
-    out.append(type, 4);
-    if (size) out.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const uint32_t crc = libdeflate_crc32(0, out.constData() + start, static_cast<size_t>(out.size() - start));
-    putU32(out, crc);
+    std::memcpy(out + 1, best ? scratch[best].data() : cur, n);
 }
 
 struct CompressorDeleter {
@@ -92,7 +74,9 @@ struct CompressorDeleter {
 std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) {
     if (source.isNull() || source.width() < 1 || source.height() < 1) return std::nullopt;
     const bool alpha = source.hasAlphaChannel();
-    const QImage image = source.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    // Opaque images are read as 0xffRRGGBB words and packed to RGB row by row;
+    // images with alpha are converted to straight RGBA once.
+    const QImage image = source.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB32);
     if (image.isNull()) return std::nullopt;
 
     const int bpp = alpha ? 4 : 3;
@@ -103,37 +87,75 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
     std::vector<uint8_t> filtered((rowBytes + 1) * h);
     std::array<std::vector<uint8_t>, 5> scratch;
     for (auto& s : scratch) s.resize(rowBytes);
-    const std::vector<uint8_t> zeros(rowBytes, 0);
+    std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(rowBytes, 0), std::vector<uint8_t>(rowBytes, 0)};
     for (size_t y = 0; y < h; ++y) {
-        const uint8_t* cur = image.constScanLine(static_cast<int>(y));
-        const uint8_t* prev = y ? image.constScanLine(static_cast<int>(y - 1)) : zeros.data();
+        const uint8_t* cur;
+        const uint8_t* prev;
+        if (alpha) {
+            cur = image.constScanLine(static_cast<int>(y));
+            prev = y ? image.constScanLine(static_cast<int>(y - 1)) : rows[0].data();
+        } else {
+            uint8_t* packed = rows[(y + 1) & 1].data();
+            const auto* words = reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(y)));
+            for (size_t x = 0; x < w; ++x) {
+                packed[3 * x] = static_cast<uint8_t>(qRed(words[x]));
+                packed[3 * x + 1] = static_cast<uint8_t>(qGreen(words[x]));
+                packed[3 * x + 2] = static_cast<uint8_t>(qBlue(words[x]));
+            }
+            cur = packed;
+            prev = rows[y & 1].data(); // zeros before the first row
+        }
         filterRow(cur, prev, rowBytes, bpp, filtered.data() + y * (rowBytes + 1), scratch);
     }
 
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(compressionLevel));
     if (!compressor) return std::nullopt;
-    std::vector<uint8_t> compressed(libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
-    const size_t compressedSize = libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(),
-                                                           compressed.data(), compressed.size());
-    if (compressedSize == 0) return std::nullopt;
-
-    QByteArray out;
-    out.reserve(static_cast<qsizetype>(compressedSize + 64));
-    static const char signature[8] = {char(0x89), 'P', 'N', 'G', '\r', '\n', char(0x1a), '\n'};
-    out.append(signature, 8);
-    uint8_t ihdr[13];
-    const uint32_t w32 = static_cast<uint32_t>(w), h32 = static_cast<uint32_t>(h);
-    const uint8_t header[13] = {uint8_t(w32 >> 24), uint8_t(w32 >> 16), uint8_t(w32 >> 8), uint8_t(w32),
-                                uint8_t(h32 >> 24), uint8_t(h32 >> 16), uint8_t(h32 >> 8), uint8_t(h32),
-                                8, uint8_t(alpha ? 6 : 2), 0, 0, 0};
-    std::memcpy(ihdr, header, sizeof ihdr);
-    appendChunk(out, "IHDR", ihdr, sizeof ihdr);
-    // Chunks are limited to 2^31-1 bytes; split large streams.
+    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filtered.size());
+    // Chunks hold at most 2^31-1 bytes; split large streams.
     constexpr size_t maxChunk = size_t(1) << 30;
-    for (size_t off = 0; off < compressedSize; off += maxChunk)
-        appendChunk(out, "IDAT", compressed.data() + off, std::min(maxChunk, compressedSize - off));
-    appendChunk(out, "IEND", nullptr, 0);
+    const size_t idatCount = bound / maxChunk + 1;
+    constexpr size_t head = 8 + 25; // signature + IHDR
+    QByteArray out;
+    out.resize(static_cast<qsizetype>(head + bound + 12 * idatCount + 12));
+    auto* base = reinterpret_cast<uint8_t*>(out.data());
+    uint8_t* zdata = base + head + 8; // the first IDAT's data follows its length and type
+    const size_t zsize =
+        libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(), zdata, bound);
+    if (zsize == 0) return std::nullopt;
+    filtered = {};
+
+    const size_t chunks = (zsize + maxChunk - 1) / maxChunk;
+    if (chunks > 1) {
+        // Make room for the extra chunk headers (rare: more than 1 GiB of data).
+        for (size_t k = chunks - 1; k >= 1; --k) {
+            const size_t off = k * maxChunk;
+            std::memmove(zdata + off + 12 * k, zdata + off, std::min(maxChunk, zsize - off));
+        }
+    }
+    auto put32 = [](uint8_t* p, uint32_t v) {
+        p[0] = uint8_t(v >> 24);
+        p[1] = uint8_t(v >> 16);
+        p[2] = uint8_t(v >> 8);
+        p[3] = uint8_t(v);
+    };
+    auto finishChunk = [&](uint8_t* chunk, const char type[4], size_t size) {
+        put32(chunk, static_cast<uint32_t>(size));
+        std::memcpy(chunk + 4, type, 4);
+        put32(chunk + 8 + size, libdeflate_crc32(0, chunk + 4, size + 4));
+        return chunk + 12 + size;
+    };
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::memcpy(base, signature, 8);
+    uint8_t* p = base + 8;
+    put32(p + 8, static_cast<uint32_t>(w));
+    put32(p + 12, static_cast<uint32_t>(h));
+    const uint8_t rest[5] = {8, uint8_t(alpha ? 6 : 2), 0, 0, 0};
+    std::memcpy(p + 16, rest, 5);
+    p = finishChunk(p, "IHDR", 13);
+    for (size_t k = 0; k < chunks; ++k) p = finishChunk(p, "IDAT", std::min(maxChunk, zsize - k * maxChunk));
+    p = finishChunk(p, "IEND", 0);
+    out.truncate(static_cast<qsizetype>(p - base));
     return out;
 }
 
