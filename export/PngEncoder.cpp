@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace lumivane::detail {
@@ -84,7 +85,10 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
     const size_t rowBytes = w * bpp;
     if (rowBytes + 1 > SIZE_MAX / h) return std::nullopt;
 
-    std::vector<uint8_t> filtered((rowBytes + 1) * h);
+    const size_t filteredSize = (rowBytes + 1) * h;
+    // Every byte is written by the filter pass; skip zero-filling.
+    std::unique_ptr<uint8_t[]> filtered(new (std::nothrow) uint8_t[filteredSize]);
+    if (!filtered) return std::nullopt;
     std::array<std::vector<uint8_t>, 5> scratch;
     for (auto& s : scratch) s.resize(rowBytes);
     std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(rowBytes, 0), std::vector<uint8_t>(rowBytes, 0)};
@@ -105,13 +109,13 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
             cur = packed;
             prev = rows[y & 1].data(); // zeros before the first row
         }
-        filterRow(cur, prev, rowBytes, bpp, filtered.data() + y * (rowBytes + 1), scratch);
+        filterRow(cur, prev, rowBytes, bpp, filtered.get() + y * (rowBytes + 1), scratch);
     }
 
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(compressionLevel));
     if (!compressor) return std::nullopt;
-    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filtered.size());
+    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
     // Chunks hold at most 2^31-1 bytes; split large streams.
     constexpr size_t maxChunk = size_t(1) << 30;
     const size_t idatCount = bound / maxChunk + 1;
@@ -121,9 +125,9 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
     auto* base = reinterpret_cast<uint8_t*>(out.data());
     uint8_t* zdata = base + head + 8; // the first IDAT's data follows its length and type
     const size_t zsize =
-        libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(), zdata, bound);
+        libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, zdata, bound);
     if (zsize == 0) return std::nullopt;
-    filtered = {};
+    filtered.reset();
 
     const size_t chunks = (zsize + maxChunk - 1) / maxChunk;
     if (chunks > 1) {
