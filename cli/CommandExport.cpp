@@ -104,6 +104,8 @@ int commandExport(const QStringList& args) {
         printError(QString("export: input file '%1' does not exist").arg(a->input));
         return exitFailure;
     }
+    // Full-page captures exceed Qt's default 128 MB decode limit.
+    QImageReader::setAllocationLimit(2048);
     QImageReader reader(a->input);
     reader.setAutoTransform(true);
     const QImage image = reader.read();
