@@ -31,8 +31,9 @@ QImage preparedSource(const QImage& image) {
         QImage converted = src.convertedToColorSpace(QColorSpace::SRgb);
         if (!converted.isNull()) src = std::move(converted);
     }
-    src = src.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    src.setColorSpace(QColorSpace::SRgb);
+    // Sources without alpha stay opaque 32-bit; others become premultiplied.
+    src = src.convertToFormat(src.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (src.colorSpace() != QColorSpace(QColorSpace::SRgb)) src.setColorSpace(QColorSpace::SRgb);
     return src;
 }
 
@@ -40,9 +41,14 @@ std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double>
     if (src.isNull()) return std::nullopt;
     const CGSizeInt target = ImageExportPipeline::targetPixelSize(src.width(), src.height(), largestDimension);
     QImage out = (target.width == src.width() && target.height == src.height())
-                     ? src.copy()
+                     ? src
                      : src.scaled(target.width, target.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (out.isNull()) return std::nullopt;
+    if (out.format() == QImage::Format_RGB32) {
+        // Opaque throughout: nothing to clear, no alpha channel to drop.
+        if (out.colorSpace() != QColorSpace(QColorSpace::SRgb)) out.setColorSpace(QColorSpace::SRgb);
+        return out;
+    }
     if (out.format() != QImage::Format_ARGB32_Premultiplied)
         out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 
