@@ -1,0 +1,32 @@
+#pragma once
+#include <QPointF>
+#include <QRect>
+#include <QRectF>
+
+// The one place where X11's top-left root-window pixels meet the core's spaces.
+//
+// Global space (screen frames, pointer): origin at the bottom-left corner of
+// the main screen, x to the right, y up; one unit per point.
+//
+// Area-capture rectangle space: x global; inside each screen, y runs DOWN
+// from the screen frame's minY (so a screen with frame F spans y = F.minY at
+// its top edge to F.maxY at its bottom edge). The selection overlay produces
+// such rectangles by adding its top-left-origin selection to F's origin.
+namespace lumivane::CoordinateSpace {
+
+// mainHeight: height of the main screen in X11 pixels; mainTop: its X11 y.
+inline QRectF frameForNative(const QRect& native, double mainTop, double mainHeight) {
+    const double bottomY = native.y() + native.height();
+    return QRectF(native.x(), mainTop + mainHeight - bottomY, native.width(), native.height());
+}
+
+inline QPointF globalPointForNative(const QPointF& native, double mainTop, double mainHeight) {
+    return QPointF(native.x(), mainTop + mainHeight - native.y());
+}
+
+// A screen-local, top-left-origin rectangle in X11 root pixels.
+inline QRectF nativeRectForScreenLocal(const QRect& screenNative, const QRectF& local) {
+    return local.translated(screenNative.topLeft());
+}
+
+} // namespace lumivane::CoordinateSpace

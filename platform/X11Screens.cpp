@@ -1,0 +1,254 @@
+#include "platform/CoordinateSpace.h"
+#include "platform/Screens.h"
+
+#include <QPainter>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <xcb/randr.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace lumivane {
+
+struct X11Screens::Impl {
+    xcb_connection_t* conn = nullptr;
+    xcb_screen_t* screen = nullptr;
+    bool shm = false;
+    int bitsPerPixel = 32;
+    int scanlinePad = 32;
+    bool lsbFirst = true;
+    quint32 redMask = 0xff0000, greenMask = 0xff00, blueMask = 0xff;
+
+    ~Impl() {
+        if (conn) xcb_disconnect(conn);
+    }
+
+    struct Monitor {
+        QRect native;
+        bool primary = false;
+        quint32 id = 0;
+    };
+
+    std::vector<Monitor> monitors() const {
+        std::vector<Monitor> out;
+        auto cookie = xcb_randr_get_monitors(conn, screen->root, 1);
+        if (auto* reply = xcb_randr_get_monitors_reply(conn, cookie, nullptr)) {
+            xcb_randr_monitor_info_iterator_t it = xcb_randr_get_monitors_monitors_iterator(reply);
+            for (; it.rem; xcb_randr_monitor_info_next(&it)) {
+                const xcb_randr_monitor_info_t* m = it.data;
+                if (m->width == 0 || m->height == 0) continue;
+                out.push_back({QRect(m->x, m->y, m->width, m->height), bool(m->primary), quint32(m->name)});
+            }
+            free(reply);
+        }
+        if (out.empty())
+            out.push_back({QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels), true, quint32(screen->root)});
+        return out;
+    }
+
+    std::optional<QRect> workArea() const {
+        auto atomCookie = xcb_intern_atom(conn, 1, 12, "_NET_WORKAREA");
+        auto* atom = xcb_intern_atom_reply(conn, atomCookie, nullptr);
+        if (!atom) return std::nullopt;
+        const xcb_atom_t a = atom->atom;
+        free(atom);
+        if (a == XCB_ATOM_NONE) return std::nullopt;
+        auto* prop = xcb_get_property_reply(conn, xcb_get_property(conn, 0, screen->root, a, XCB_ATOM_CARDINAL, 0, 4), nullptr);
+        if (!prop) return std::nullopt;
+        std::optional<QRect> area;
+        if (prop->format == 32 && xcb_get_property_value_length(prop) >= 16) {
+            const auto* v = static_cast<const quint32*>(xcb_get_property_value(prop));
+            area = QRect(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
+        }
+        free(prop);
+        return area;
+    }
+
+    const Monitor& mainOf(const std::vector<Monitor>& ms) const {
+        for (const Monitor& m : ms)
+            if (m.primary) return m;
+        for (const Monitor& m : ms)
+            if (m.native.contains(0, 0)) return m;
+        return ms.front();
+    }
+
+    QImage convert(const uint8_t* data, int width, int height) const {
+        const int bytesPerPixel = bitsPerPixel / 8;
+        const int stride = ((width * bitsPerPixel + scanlinePad - 1) / scanlinePad) * (scanlinePad / 8);
+        if (bitsPerPixel == 32 && lsbFirst && redMask == 0xff0000 && greenMask == 0xff00 && blueMask == 0xff) {
+            QImage out(width, height, QImage::Format_RGB32);
+            for (int y = 0; y < height; ++y) std::memcpy(out.scanLine(y), data + size_t(y) * stride, size_t(width) * 4);
+            return out;
+        }
+        auto channel = [](quint32 pixel, quint32 mask) -> int {
+            if (!mask) return 0;
+            const int shift = __builtin_ctz(mask);
+            const quint32 max = mask >> shift;
+            return int(((pixel & mask) >> shift) * 255 / max);
+        };
+        QImage out(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* row = data + size_t(y) * stride;
+            auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* p = row + x * bytesPerPixel;
+                quint32 pixel = 0;
+                for (int b = 0; b < bytesPerPixel; ++b)
+                    pixel |= quint32(p[b]) << (lsbFirst ? 8 * b : 8 * (bytesPerPixel - 1 - b));
+                dst[x] = qRgb(channel(pixel, redMask), channel(pixel, greenMask), channel(pixel, blueMask));
+            }
+        }
+        return out;
+    }
+
+    QImage grabShm(const QRect& r) const {
+        const int stride = ((r.width() * bitsPerPixel + scanlinePad - 1) / scanlinePad) * (scanlinePad / 8);
+        const size_t size = size_t(stride) * r.height();
+        const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (id < 0) return {};
+        void* mem = shmat(id, nullptr, SHM_RDONLY);
+        shmctl(id, IPC_RMID, nullptr);
+        if (mem == reinterpret_cast<void*>(-1)) return {};
+        QImage out;
+        const xcb_shm_seg_t seg = xcb_generate_id(conn);
+        if (!xcb_request_check(conn, xcb_shm_attach_checked(conn, seg, id, 1))) {
+            auto cookie = xcb_shm_get_image(conn, screen->root, r.x(), r.y(), r.width(), r.height(), ~0u,
+                                            XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0);
+            if (auto* reply = xcb_shm_get_image_reply(conn, cookie, nullptr)) {
+                out = convert(static_cast<const uint8_t*>(mem), r.width(), r.height());
+                free(reply);
+            }
+            xcb_shm_detach(conn, seg);
+            xcb_flush(conn);
+        }
+        shmdt(mem);
+        return out;
+    }
+
+    QImage grabPlain(const QRect& r) const {
+        // Stay under the maximum request length by reading bands.
+        const int bandRows = std::max(1, int((4 << 20) / std::max(1, r.width() * 4)));
+        QImage out(r.width(), r.height(), QImage::Format_RGB32);
+        for (int y0 = 0; y0 < r.height(); y0 += bandRows) {
+            const int rows = std::min(bandRows, r.height() - y0);
+            auto cookie = xcb_get_image(conn, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, r.x(), r.y() + y0, r.width(), rows, ~0u);
+            auto* reply = xcb_get_image_reply(conn, cookie, nullptr);
+            if (!reply) return {};
+            QImage band = convert(xcb_get_image_data(reply), r.width(), rows);
+            free(reply);
+            for (int y = 0; y < rows; ++y) std::memcpy(out.scanLine(y0 + y), band.constScanLine(y), size_t(r.width()) * 4);
+        }
+        return out;
+    }
+};
+
+std::shared_ptr<X11Screens> X11Screens::connect() {
+    int screenNumber = 0;
+    xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
+    if (!conn || xcb_connection_has_error(conn)) {
+        if (conn) xcb_disconnect(conn);
+        return nullptr;
+    }
+    auto impl = std::make_unique<Impl>();
+    impl->conn = conn;
+    const xcb_setup_t* setup = xcb_get_setup(conn);
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+    if (!it.rem) return nullptr;
+    impl->screen = it.data;
+    impl->lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
+        if (f.data->depth == impl->screen->root_depth) {
+            impl->bitsPerPixel = f.data->bits_per_pixel;
+            impl->scanlinePad = f.data->scanline_pad;
+        }
+    }
+    for (auto d = xcb_screen_allowed_depths_iterator(impl->screen); d.rem; xcb_depth_next(&d)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+            if (v.data->visual_id == impl->screen->root_visual) {
+                impl->redMask = v.data->red_mask;
+                impl->greenMask = v.data->green_mask;
+                impl->blueMask = v.data->blue_mask;
+            }
+        }
+    }
+    if (auto* ext = xcb_get_extension_data(conn, &xcb_shm_id); ext && ext->present) {
+        if (auto* version = xcb_shm_query_version_reply(conn, xcb_shm_query_version(conn), nullptr)) {
+            impl->shm = true;
+            free(version);
+        }
+    }
+    if (impl->bitsPerPixel != 16 && impl->bitsPerPixel != 24 && impl->bitsPerPixel != 32) return nullptr;
+    return std::shared_ptr<X11Screens>(new X11Screens(std::move(impl)));
+}
+
+X11Screens::X11Screens(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+X11Screens::~X11Screens() = default;
+
+bool X11Screens::usesSharedMemory() const { return impl_->shm; }
+
+std::vector<ScreenInfo> X11Screens::screens() const {
+    auto monitors = impl_->monitors();
+    const Impl::Monitor main = impl_->mainOf(monitors);
+    const auto area = impl_->workArea();
+    std::vector<ScreenInfo> out;
+    auto add = [&](const Impl::Monitor& m) {
+        ScreenInfo s;
+        s.nativeGeometry = m.native;
+        s.frame = CoordinateSpace::frameForNative(m.native, main.native.y(), main.native.height());
+        const QRect visible = area ? (m.native & *area) : m.native;
+        s.visibleFrame = CoordinateSpace::frameForNative(visible.isEmpty() ? m.native : visible, main.native.y(),
+                                                         main.native.height());
+        s.scale = 1.0;
+        s.displayID = m.id;
+        out.push_back(s);
+    };
+    add(main);
+    for (const auto& m : monitors)
+        if (m.native != main.native || m.id != main.id) add(m);
+    return out;
+}
+
+std::optional<ScreenInfo> X11Screens::mainScreen() const {
+    auto all = screens();
+    if (all.empty()) return std::nullopt;
+    return all.front();
+}
+
+std::optional<QPointF> X11Screens::pointerLocation() const {
+    auto* reply = xcb_query_pointer_reply(impl_->conn, xcb_query_pointer(impl_->conn, impl_->screen->root), nullptr);
+    if (!reply) return std::nullopt;
+    const QPointF native(reply->root_x, reply->root_y);
+    free(reply);
+    auto monitors = impl_->monitors();
+    const auto& main = impl_->mainOf(monitors);
+    return CoordinateSpace::globalPointForNative(native, main.native.y(), main.native.height());
+}
+
+QImage X11Screens::grabRoot(const QRect& rootRect) const {
+    const QRect bounds(0, 0, impl_->screen->width_in_pixels, impl_->screen->height_in_pixels);
+    const QRect r = rootRect & bounds;
+    if (r.isEmpty()) return {};
+    QImage img = impl_->shm ? impl_->grabShm(r) : QImage();
+    if (img.isNull()) img = impl_->grabPlain(r);
+    if (img.isNull() || r == rootRect) return img;
+    QImage out(rootRect.size(), QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    p.drawImage(r.topLeft() - rootRect.topLeft(), img);
+    return out;
+}
+
+QImage X11Screens::grab(const ScreenInfo& screen, const QRectF& sourceRect, QSize pixelSize) const {
+    const QRectF native = CoordinateSpace::nativeRectForScreenLocal(screen.nativeGeometry, sourceRect);
+    const QRect pixels = native.toAlignedRect();
+    QImage img = grabRoot(pixels);
+    if (img.isNull()) return img;
+    if (img.size() != pixelSize) img = img.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return img;
+}
+
+} // namespace lumivane
