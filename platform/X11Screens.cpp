@@ -30,6 +30,7 @@ struct X11Screens::Impl {
         QRect native;
         bool primary = false;
         quint32 id = 0;
+        bool automatic = true;
     };
 
     std::vector<Monitor> monitors() const {
@@ -40,10 +41,20 @@ struct X11Screens::Impl {
             for (; it.rem; xcb_randr_monitor_info_next(&it)) {
                 const xcb_randr_monitor_info_t* m = it.data;
                 if (m->width == 0 || m->height == 0) continue;
-                out.push_back({QRect(m->x, m->y, m->width, m->height), bool(m->primary), quint32(m->name)});
+                out.push_back({QRect(m->x, m->y, m->width, m->height), bool(m->primary), quint32(m->name), bool(m->automatic)});
             }
             free(reply);
         }
+        // Monitors a user defined inside an output (xrandr --setmonitor) replace that output's own monitor.
+        std::vector<Monitor> kept;
+        for (const Monitor& m : out) {
+            bool replaced = false;
+            if (m.automatic)
+                for (const Monitor& other : out)
+                    if (!other.automatic && m.native.contains(other.native)) replaced = true;
+            if (!replaced) kept.push_back(m);
+        }
+        out = kept;
         if (out.empty())
             out.push_back({QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels), true, quint32(screen->root)});
         return out;
@@ -80,7 +91,12 @@ struct X11Screens::Impl {
         const int stride = ((width * bitsPerPixel + scanlinePad - 1) / scanlinePad) * (scanlinePad / 8);
         if (bitsPerPixel == 32 && lsbFirst && redMask == 0xff0000 && greenMask == 0xff00 && blueMask == 0xff) {
             QImage out(width, height, QImage::Format_RGB32);
-            for (int y = 0; y < height; ++y) std::memcpy(out.scanLine(y), data + size_t(y) * stride, size_t(width) * 4);
+            // RGB32 needs the padding byte set to 0xff.
+            for (int y = 0; y < height; ++y) {
+                const auto* src = reinterpret_cast<const quint32*>(data + size_t(y) * stride);
+                auto* dst = reinterpret_cast<quint32*>(out.scanLine(y));
+                for (int x = 0; x < width; ++x) dst[x] = src[x] | 0xff000000u;
+            }
             return out;
         }
         auto channel = [](quint32 pixel, quint32 mask) -> int {
