@@ -1,10 +1,81 @@
+#include "capture/CaptureService.h"
 #include "cli/Cli.h"
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
 
 namespace lumivane::cli {
 
+namespace {
+
+int writeImage(const QImage& image, const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    QByteArray format;
+    if (suffix == "png") format = "png";
+    else if (suffix == "jpg" || suffix == "jpeg") format = "jpeg";
+    else {
+        printError(QStringLiteral("unsupported output extension '%1' (use .png, .jpg or .jpeg)").arg(suffix));
+        return exitUsage;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        printError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        return exitFailure;
+    }
+    QImageWriter writer(&file, format);
+    const QImage out = format == "jpeg" ? image.convertToFormat(QImage::Format_RGB32) : image;
+    if (!writer.write(out) || !file.commit()) {
+        printError(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+} // namespace
+
 int commandCapture(const QStringList& args) {
-    printError("'capture' is not available in this build yet");
-    return exitFailure;
+    if (args.isEmpty()) return usageError("capture needs 'full', 'rect X Y W H' or 'browser ...'");
+    const QString mode = args.first();
+    if (mode == "browser") return commandCaptureBrowser(args.mid(1));
+
+    QStringList rest = args.mid(1);
+    QString output;
+    const int o = rest.indexOf("-o");
+    if (o < 0 || o + 1 >= rest.size()) return usageError("capture needs -o FILE");
+    output = rest.at(o + 1);
+    rest.remove(o, 2);
+
+    QRectF rect;
+    if (mode == "rect") {
+        if (rest.size() != 4) return usageError("capture rect needs X Y W H");
+        double v[4];
+        for (int i = 0; i < 4; ++i) {
+            bool ok = false;
+            v[i] = rest.at(i).toDouble(&ok);
+            if (!ok) return usageError(QStringLiteral("not a number: %1").arg(rest.at(i)));
+        }
+        if (v[2] <= 0 || v[3] <= 0) return usageError("capture rect needs a positive width and height");
+        rect = QRectF(v[0], v[1], v[2], v[3]);
+    } else if (mode != "full" || !rest.isEmpty()) {
+        return usageError(QStringLiteral("unknown capture mode '%1'").arg(mode));
+    }
+
+    auto service = CaptureService::createForX11();
+    if (!service) {
+        printError("no X11 display");
+        return exitFailure;
+    }
+    try {
+        QFuture<ImageRef> future = mode == "full" ? service->captureFullScreen() : service->capture(rect);
+        future.waitForFinished();
+        const ImageRef image = future.result();
+        if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
+        return writeImage(*image, output);
+    } catch (const CaptureError& e) {
+        printError(e.description());
+        return exitFailure;
+    }
 }
 
 } // namespace lumivane::cli
