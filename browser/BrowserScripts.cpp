@@ -101,16 +101,20 @@ return "ok";
 })();)JS");
 }
 
+// Reading "style" first flushes Chromium's lazily synchronised inline style; without it a removed
+// attribute can come back as style="" after recent CSSOM changes.
 QString restoreScript(const QString& hiddenMarker, const QString& styleMarker) {
     return QStringLiteral("(() => {\n") + markerConstants(hiddenMarker, styleMarker) + QStringLiteral(R"JS(
 for (const el of Array.from(document.querySelectorAll("[" + hiddenMarker + "]"))) {
   if (!(el instanceof HTMLElement)) { continue; }
   const stored = el.getAttribute(hiddenMarker) || "";
+  el.getAttribute("style");
   if (stored.length > 0) { el.setAttribute("style", stored); } else { el.removeAttribute("style"); }
   el.removeAttribute(hiddenMarker);
 }
 const root = document.documentElement;
 const rootStyle = root.getAttribute(styleMarker) || "";
+root.getAttribute("style");
 if (rootStyle.length > 0) { root.setAttribute("style", rootStyle); } else { root.removeAttribute("style"); }
 root.removeAttribute(styleMarker);
 return "ok";
