@@ -101,22 +101,21 @@ return "ok";
 })();)JS");
 }
 
-// Reading "style" first flushes Chromium's lazily synchronised inline style; without it a removed
-// attribute can come back as style="" after recent CSSOM changes.
+// putBack reads "style" first: that flushes Chromium's lazily synchronised inline style, without
+// which a removed attribute can come back as style="" after recent CSSOM changes.
 QString restoreScript(const QString& hiddenMarker, const QString& styleMarker) {
     return QStringLiteral("(() => {\n") + markerConstants(hiddenMarker, styleMarker) + QStringLiteral(R"JS(
-for (const el of Array.from(document.querySelectorAll("[" + hiddenMarker + "]"))) {
-  if (!(el instanceof HTMLElement)) { continue; }
-  const stored = el.getAttribute(hiddenMarker) || "";
+const putBack = (el, marker) => {
+  const stored = el.getAttribute(marker) || "";
   el.getAttribute("style");
   if (stored.length > 0) { el.setAttribute("style", stored); } else { el.removeAttribute("style"); }
-  el.removeAttribute(hiddenMarker);
+  el.removeAttribute(marker);
+};
+for (const el of Array.from(document.querySelectorAll("[" + hiddenMarker + "]"))) {
+  if (!(el instanceof HTMLElement)) { continue; }
+  putBack(el, hiddenMarker);
 }
-const root = document.documentElement;
-const rootStyle = root.getAttribute(styleMarker) || "";
-root.getAttribute("style");
-if (rootStyle.length > 0) { root.setAttribute("style", rootStyle); } else { root.removeAttribute("style"); }
-root.removeAttribute(styleMarker);
+putBack(document.documentElement, styleMarker);
 return "ok";
 })();)JS");
 }
