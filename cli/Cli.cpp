@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 #include <QTextStream>
 #include <cstdio>
 
@@ -63,6 +65,15 @@ int run(int argc, char** argv) {
     if (args.isEmpty()) {
         printHelp(stderr);
         return exitUsage;
+    }
+    // Commands draw text and run event loops but never show a window.
+    std::unique_ptr<QGuiApplication> application;
+    if (!QCoreApplication::instance()) {
+        static int appArgc = 1;
+        static char appName[] = "lumivane";
+        static char* appArgv[] = {appName, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(appArgc, appArgv);
     }
     const QString name = args.takeFirst();
     if (name == "--help" || name == "-h" || name == "help") {

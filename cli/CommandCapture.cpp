@@ -1,38 +1,8 @@
 #include "capture/CaptureService.h"
 #include "cli/Cli.h"
-
-#include <QFileInfo>
-#include <QImageWriter>
-#include <QSaveFile>
+#include "cli/ImageFiles.h"
 
 namespace lumivane::cli {
-
-namespace {
-
-int writeImage(const QImage& image, const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    QByteArray format;
-    if (suffix == "png") format = "png";
-    else if (suffix == "jpg" || suffix == "jpeg") format = "jpeg";
-    else {
-        printError(QStringLiteral("unsupported output extension '%1' (use .png, .jpg or .jpeg)").arg(suffix));
-        return exitUsage;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        printError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-        return exitFailure;
-    }
-    QImageWriter writer(&file, format);
-    const QImage out = format == "jpeg" ? image.convertToFormat(QImage::Format_RGB32) : image;
-    if (!writer.write(out) || !file.commit()) {
-        printError(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
-        return exitFailure;
-    }
-    return exitOk;
-}
-
-} // namespace
 
 int commandCapture(const QStringList& args) {
     if (args.isEmpty()) return usageError("capture needs 'full', 'rect X Y W H' or 'browser ...'");
@@ -71,7 +41,8 @@ int commandCapture(const QStringList& args) {
         future.waitForFinished();
         const ImageRef image = future.result();
         if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
-        return writeImage(*image, output);
+        return writeImageFile(*image, output, ImageExportProfile::standard, CaptureQualityPreset::medium,
+                              "capture");
     } catch (const CaptureError& e) {
         printError(e.description());
         return exitFailure;

@@ -1,10 +1,9 @@
 #include "cli/Cli.h"
+#include "cli/ImageFiles.h"
 
 #include "export/ImageExportPipeline.h"
 
 #include <QFileInfo>
-#include <QImageReader>
-#include <QSaveFile>
 
 namespace lumivane::cli {
 
@@ -100,47 +99,20 @@ int commandExport(const QStringList& args) {
     const auto a = parse(args, failure);
     if (!a) return failure;
 
-    if (!QFileInfo::exists(a->input)) {
-        printError(QString("export: input file '%1' does not exist").arg(a->input));
-        return exitFailure;
-    }
-    // Full-page captures exceed Qt's default 128 MB decode limit.
-    QImageReader::setAllocationLimit(2048);
-    QImageReader reader(a->input);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        printError(QString("export: cannot read '%1' as an image: %2").arg(a->input, reader.errorString()));
-        return exitFailure;
-    }
+    const QImage image = readImageFile(a->input, "export");
+    if (image.isNull()) return exitFailure;
 
     const ScreenshotFileFormat format =
         a->drag ? ScreenshotFileFormat::png : a->format.value_or(formatFromExtension(a->output));
-    std::optional<QByteArray> bytes;
-    if (a->drag) {
-        bytes = ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::drag(a->profile, a->preset));
-    } else if (format == ScreenshotFileFormat::jpeg) {
-        if (const auto normalized = ImageExportPipeline::normalizedImage(image, std::nullopt))
-            bytes = ImageExportPipeline::encode(*normalized, ScreenshotFileFormat::jpeg,
-                                                jpegCompressionFactor(a->preset));
-    } else {
-        bytes = ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::output(a->profile, a->preset));
-    }
+    const std::optional<QByteArray> bytes =
+        a->drag ? ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::drag(a->profile, a->preset))
+                : ImageExportPipeline::encodedImageFileData(image, format, a->profile, a->preset);
     if (!bytes) {
         printError(QString("export: encoding '%1' failed").arg(a->input));
         return exitFailure;
     }
 
-    QSaveFile file(a->output);
-    if (!file.open(QIODevice::WriteOnly)) {
-        printError(QString("export: cannot write '%1': %2").arg(a->output, file.errorString()));
-        return exitFailure;
-    }
-    if (file.write(*bytes) != bytes->size() || !file.commit()) {
-        printError(QString("export: cannot write '%1': %2").arg(a->output, file.errorString()));
-        file.cancelWriting();
-        return exitFailure;
-    }
+    if (!writeFileAtomically(a->output, *bytes, "export")) return exitFailure;
     return exitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QFile>
 #include <QImageReader>
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -233,6 +234,18 @@ SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
 }
 
 namespace ProjectFile {
+
+SavedEditorProject readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ProjectFileError("Cannot open project file: " + file.errorString().toStdString());
+    if (file.size() > maxFileSize) throw ProjectFileError("Invalid project file: larger than 1 GiB");
+    const QByteArray bytes = file.read(maxFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        throw ProjectFileError("Cannot read project file: " + file.errorString().toStdString());
+    if (bytes.size() > maxFileSize) throw ProjectFileError("Invalid project file: larger than 1 GiB");
+    return SavedEditorProject::decode(bytes);
+}
 
 double secondsSinceReferenceDate() {
     return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;

@@ -62,6 +62,12 @@ inline constexpr int maxImageDimension = 30000;
 // Largest magnitude accepted for any number in a project file.
 inline constexpr double maxMagnitude = 1e7;
 
+// Largest project file read; larger files are refused before reading.
+inline constexpr qint64 maxFileSize = qint64(1) << 30;
+
+// Reads and decodes a project file. Throws ProjectFileError (also for read errors).
+SavedEditorProject readFile(const QString& path);
+
 double secondsSinceReferenceDate();   // now, seconds since 2001-01-01 UTC
 QString uuidString(const QUuid& id);  // upper-case 8-4-4-4-12
 // Decodes image bytes with a size check before any pixels are allocated.

@@ -180,5 +180,15 @@ ImageRef cropped(const ImageRef& image, const QRectF& rect) {
     return makeImage(image->copy(pixels));
 }
 
+std::optional<QByteArray> encodedImageFileData(const QImage& image, ScreenshotFileFormat format,
+                                               ImageExportProfile profile, CaptureQualityPreset preset) {
+    if (format == ScreenshotFileFormat::jpeg) {
+        const auto normalized = normalizedImage(image, std::nullopt);
+        if (!normalized) return std::nullopt;
+        return encode(*normalized, ScreenshotFileFormat::jpeg, jpegCompressionFactor(preset));
+    }
+    return dragExportPNGData(image, ImageExportOptions::output(profile, preset));
+}
+
 } // namespace ImageExportPipeline
 } // namespace lumivane

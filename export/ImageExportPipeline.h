@@ -52,6 +52,11 @@ std::vector<double> dragExportDimensionSequence(double startDimension, double so
 
 std::optional<QByteArray> dragExportPNGData(const QImage& image, const ImageExportOptions& options);
 
+// Bytes of a saved image file: JPEG at full size with the preset's quality, or the
+// size-limited PNG of the output row for (profile, preset).
+std::optional<QByteArray> encodedImageFileData(const QImage& image, ScreenshotFileFormat format,
+                                               ImageExportProfile profile, CaptureQualityPreset preset);
+
 // Image transforms; each returns a new image or null.
 ImageRef resized(const ImageRef& image, QSize size);
 ImageRef rotated(const ImageRef& image, ImageRotationDirection direction);
