@@ -17,7 +17,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"capture", "capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE",
+    {"capture", "capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset low|medium|high]",
      commandCapture},
     {"export",
      "export INPUT -o OUTPUT [--format png|jpeg] [--preset low|medium|high] "

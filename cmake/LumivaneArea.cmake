@@ -33,5 +33,6 @@ function(lumivane_test_area area)
   endif()
   target_link_libraries(tests_${area} PRIVATE lumivane_test_support ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Test)
   target_include_directories(tests_${area} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  gtest_discover_tests(tests_${area} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # Test names start with the area ("browser.ChromiumCapture.X"), so ctest -R <area> selects one area.
+  gtest_discover_tests(tests_${area} TEST_PREFIX "${area}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()

@@ -29,4 +29,11 @@ inline QRectF nativeRectForScreenLocal(const QRect& screenNative, const QRectF& 
     return local.translated(screenNative.topLeft());
 }
 
+// The inverse: a rectangle in X11 root pixels, on the screen whose monitor is screenNative
+// and whose frame is screenFrame, in the area-capture rectangle space.
+inline QRectF captureRectForNative(const QRectF& native, const QRect& screenNative, const QRectF& screenFrame) {
+    return QRectF(native.x() - screenNative.x() + screenFrame.x(), screenFrame.y() + (native.y() - screenNative.y()),
+                  native.width(), native.height());
+}
+
 } // namespace lumivane::CoordinateSpace

@@ -1,0 +1,34 @@
+#pragma once
+#include <QRect>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace lumivane {
+
+// The top-level window that has the input focus, as the window system reports it.
+struct ActiveWindowInfo {
+    quint32 windowId = 0;  // the client window
+    QString instanceName;  // WM_CLASS instance, e.g. "chromium"
+    QString className;     // WM_CLASS class, e.g. "Chromium"
+    qint64 pid = 0;        // 0 when the window does not say
+    QRect nativeFrame;     // the visible top-level frame in root pixels (top-left origin)
+};
+
+class ActiveWindowSource {
+public:
+    virtual ~ActiveWindowSource() = default;
+    // None when no window is active or it cannot be read.
+    virtual std::optional<ActiveWindowInfo> activeWindow() const = 0;
+};
+
+// The X11 implementation on its own xcb connection (DISPLAY); null when there is no display.
+//
+// The active window is the root's _NET_ACTIVE_WINDOW. Without a window manager that
+// publishes it (the root has no such property) the window holding the input focus is
+// used instead. The frame is the window's top-level ancestor below the root (the window
+// manager's frame), or the client area less _GTK_FRAME_EXTENTS for windows that draw
+// their own shadows.
+std::unique_ptr<ActiveWindowSource> makeX11ActiveWindowSource();
+
+} // namespace lumivane
