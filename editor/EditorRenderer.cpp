@@ -1,5 +1,6 @@
 #include "editor/EditorRenderer.h"
 #include "editor_model/AnnotationGeometry.h"
+#include "export/ImageMemory.h"
 
 #include <QHash>
 #include <QPainterPath>
@@ -47,36 +48,72 @@ std::array<int, 3> boxRadii(double sigma) {
     return radii;
 }
 
-// One box pass over `count` 4-byte samples spaced `stride` bytes, edges clamped.
-// Cost is linear in count whatever the radius.
-void boxPass(uint8_t* data, int count, ptrdiff_t stride, int radius, std::vector<int64_t>& prefix,
-             std::vector<uint8_t>& line) {
-    if (radius <= 0 || count <= 0) return;
-    prefix.assign(size_t(count + 1) * 4, 0);
-    line.resize(size_t(count) * 4);
-    for (int i = 0; i < count; ++i) {
-        const uint8_t* px = data + i * stride;
-        for (int c = 0; c < 4; ++c) {
-            line[size_t(i) * 4 + c] = px[c];
-            prefix[size_t(i + 1) * 4 + c] = prefix[size_t(i) * 4 + c] + px[c];
+// Box passes with edges clamped (edge pixels repeat). Cost is linear in the pixel
+// count whatever the radius. Division by the window uses an exact reciprocal.
+struct BoxDivider {
+    uint64_t inverse;
+    uint32_t half;
+    explicit BoxDivider(int window)
+        : inverse((uint64_t(1) << 32) / uint64_t(window) + 1), half(uint32_t(window / 2)) {}
+    uint8_t operator()(uint32_t sum) const { return uint8_t((uint64_t(sum + half) * inverse) >> 32); }
+};
+
+void boxPassHorizontal(uint8_t* bits, int w, int h, ptrdiff_t bpl, int radius, std::vector<uint8_t>& row) {
+    if (radius <= 0 || w <= 1) return;
+    const BoxDivider divide(2 * radius + 1);
+    row.resize(size_t(w) * 4);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* line = bits + y * bpl;
+        std::copy(line, line + size_t(w) * 4, row.begin());
+        auto at = [&](int x) { return &row[size_t(std::clamp(x, 0, w - 1)) * 4]; };
+        uint32_t sum[4] = {0, 0, 0, 0};
+        for (int i = -radius; i <= radius; ++i)
+            for (int c = 0; c < 4; ++c) sum[c] += at(i)[c];
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* in = at(x + radius + 1);
+            const uint8_t* out = at(x - radius);
+            for (int c = 0; c < 4; ++c) {
+                line[size_t(x) * 4 + c] = divide(sum[c]);
+                sum[c] += uint32_t(in[c]) - uint32_t(out[c]);
+            }
         }
     }
-    const int64_t window = 2 * int64_t(radius) + 1;
-    for (int i = 0; i < count; ++i) {
-        const int64_t lo = int64_t(i) - radius, hi = int64_t(i) + radius;
-        const int64_t a = std::clamp<int64_t>(lo, 0, count - 1), b = std::clamp<int64_t>(hi, 0, count - 1);
-        const int64_t before = lo < 0 ? -lo : 0;
-        const int64_t after = hi > count - 1 ? hi - (count - 1) : 0;
-        uint8_t* out = data + i * stride;
-        for (int c = 0; c < 4; ++c) {
-            int64_t sum = prefix[size_t(b + 1) * 4 + c] - prefix[size_t(a) * 4 + c];
-            if (lo > count - 1) sum = 0;   // whole window beyond the end
-            sum += before * line[c] + after * line[size_t(count - 1) * 4 + c];
-            if (lo > count - 1) sum = window * line[size_t(count - 1) * 4 + c];
-            if (hi < 0) sum = window * line[c];
-            out[c] = uint8_t((sum + window / 2) / window);
+}
+
+void boxPassVertical(uint8_t* bits, int w, int h, ptrdiff_t bpl, int radius, std::vector<uint8_t>& copy,
+                     std::vector<uint32_t>& sums) {
+    if (radius <= 0 || h <= 1) return;
+    const BoxDivider divide(2 * radius + 1);
+    const size_t rowBytes = size_t(w) * 4;
+    copy.resize(rowBytes * size_t(h));
+    for (int y = 0; y < h; ++y) std::copy(bits + y * bpl, bits + y * bpl + rowBytes, copy.begin() + rowBytes * y);
+    auto rowAt = [&](int y) { return &copy[rowBytes * size_t(std::clamp(y, 0, h - 1))]; };
+    sums.assign(rowBytes, 0);
+    for (int i = -radius; i <= radius; ++i) {
+        const uint8_t* r = rowAt(i);
+        for (size_t k = 0; k < rowBytes; ++k) sums[k] += r[k];
+    }
+    for (int y = 0; y < h; ++y) {
+        uint8_t* line = bits + y * bpl;
+        const uint8_t* in = rowAt(y + radius + 1);
+        const uint8_t* out = rowAt(y - radius);
+        for (size_t k = 0; k < rowBytes; ++k) {
+            line[k] = divide(sums[k]);
+            sums[k] += uint32_t(in[k]) - uint32_t(out[k]);
         }
     }
+}
+
+// Largest whole-pixel rectangle inside r (empty when none).
+QRect innerRect(const QRectF& r) {
+    const int l = int(std::ceil(r.left())), t = int(std::ceil(r.top()));
+    const int rt = int(std::floor(r.right())), b = int(std::floor(r.bottom()));
+    return (rt > l && b > t) ? QRect(l, t, rt - l, b - t) : QRect();
+}
+
+bool isWholePixels(const QRectF& r) {
+    return r.x() == std::floor(r.x()) && r.y() == std::floor(r.y()) && r.width() == std::floor(r.width()) &&
+           r.height() == std::floor(r.height());
 }
 
 void drawShadow(QPainter& painter, const CanvasBackgroundStyle& style, const QRectF& k) {
@@ -104,6 +141,10 @@ void drawShadow(QPainter& painter, const CanvasBackgroundStyle& style, const QRe
     const double sy[4] = {0, double(cy), double(cy + 1), double(sh)};
     const double dx[4] = {0, double(cx), target.width() - (sw - cx - 1), target.width()};
     const double dy[4] = {0, double(cy), target.height() - (sh - cy - 1), target.height()};
+    // The image is copied over K afterwards, so the shadow only shows outside the
+    // rounded rectangle: the uniform middle patch is drawn only where K does not cover it.
+    const QRegion covered = QRegion(innerRect(k.adjusted(0, corner, 0, -corner))) +
+                            QRegion(innerRect(k.adjusted(corner, 0, -corner, 0)));
     painter.save();
     painter.setOpacity(std::clamp(style.shadowOpacity, 0.0, 1.0));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -112,6 +153,11 @@ void drawShadow(QPainter& painter, const CanvasBackgroundStyle& style, const QRe
             const QRectF src(sx[i], sy[j], sx[i + 1] - sx[i], sy[j + 1] - sy[j]);
             const QRectF dst(target.x() + dx[i], target.y() + dy[j], dx[i + 1] - dx[i], dy[j + 1] - dy[j]);
             if (src.isEmpty() || dst.width() <= 0 || dst.height() <= 0) continue;
+            if (i == 1 && j == 1) {
+                for (const QRect& part : QRegion(dst.toAlignedRect()) - covered)
+                    if (const QRectF piece = dst & QRectF(part); !piece.isEmpty()) painter.drawImage(piece, mask, src);
+                continue;
+            }
             painter.drawImage(dst, mask, src);
         }
     painter.restore();
@@ -190,9 +236,38 @@ void drawMarker(QPainter& painter, const Annotation& a) {
     const double spacing = MarkerChiselPath::stampSize(a.lineWidth).spacing;
     if (!std::isfinite(pathLength) || pathLength / spacing > 2e6) return;
     const QPainterPath path = MarkerChiselPath::stampPath(points, a.lineWidth);
+    // The ink is the union of the stamps, multiplied into the canvas once. The stamps
+    // are laid opaque into a layer one by one (far cheaper than filling one path of
+    // hundreds of overlapping curved subpaths); the ink's alpha is applied when the
+    // layer is multiplied in.
+    const QRect bounds =
+        painter.transform().mapRect(path.boundingRect()).toAlignedRect().adjusted(-1, -1, 1, 1) &
+        QRect(QPoint(0, 0), painter.device() ? QSize(painter.device()->width(), painter.device()->height()) : QSize());
+    if (bounds.isEmpty()) return;
+    QImage layer(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter lp(&layer);
+        lp.setRenderHint(QPainter::Antialiasing);
+        lp.setTransform(painter.transform() * QTransform::fromTranslate(-bounds.x(), -bounds.y()));
+        lp.setPen(Qt::NoPen);
+        QColor opaque = colorOf(a.color);
+        opaque.setAlphaF(1);
+        lp.setBrush(opaque);
+        const auto stamp = MarkerChiselPath::stampSize(a.lineWidth);
+        for (const QPointF& c : markerStampCenters(points, stamp.spacing)) {
+            QPainterPath one;
+            MarkerChiselPath::addContinuousRoundedRect(
+                one, QRectF(c.x() - stamp.width / 2, c.y() - stamp.height / 2, stamp.width, stamp.height),
+                stamp.cornerRadius);
+            lp.drawPath(one);
+        }
+    }
     painter.save();
+    painter.resetTransform();
     painter.setCompositionMode(QPainter::CompositionMode_Multiply);
-    painter.fillPath(path, colorOf(a.color));
+    painter.setOpacity(painter.opacity() * colorOf(a.color).alphaF());
+    painter.drawImage(bounds.topLeft(), layer);
     painter.restore();
 }
 
@@ -239,14 +314,14 @@ void gaussianBlur(QImage& image, double sigma) {
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const auto radii = boxRadii(sigma);
-    std::vector<int64_t> prefix;
-    std::vector<uint8_t> line;
+    std::vector<uint8_t> buffer;
+    std::vector<uint32_t> sums;
     const int w = image.width(), h = image.height();
     const ptrdiff_t bpl = image.bytesPerLine();
     uint8_t* bits = image.bits();
     for (int radius : radii) {
-        for (int y = 0; y < h; ++y) boxPass(bits + y * bpl, w, 4, radius, prefix, line);
-        for (int x = 0; x < w; ++x) boxPass(bits + size_t(x) * 4, h, bpl, radius, prefix, line);
+        boxPassHorizontal(bits, w, h, bpl, radius, buffer);
+        boxPassVertical(bits, w, h, bpl, radius, buffer, sums);
     }
 }
 
@@ -274,14 +349,18 @@ QImage effectImage(const QImage& base, const Annotation& a, QRect* pixelRect) {
         return work.copy(r.translated(-region.topLeft()));
     }
     if (a.kind == AnnotationKind::pixelate) {
-        QImage source = base.format() == QImage::Format_ARGB32_Premultiplied
-                            ? base
-                            : base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const double cell = std::max(a.effectIntensity, 10.0);
         const QPointF offset = pixelateGridOffset(a.id);
         // Offset y is in the bitmap's bottom-up sense.
         const QPointF center(r.x() + r.width() / 2.0 + offset.x(), r.y() + r.height() / 2.0 - offset.y());
-        return pixelated(source, r, cell, center);
+        // RGB32 pixels are already opaque premultiplied ARGB; other formats convert only
+        // the part the cells reach (at most one cell beyond the rectangle).
+        if (base.format() == QImage::Format_ARGB32_Premultiplied || base.format() == QImage::Format_RGB32)
+            return pixelated(base, r, cell, center);
+        const int reach = int(std::ceil(cell)) + 2;
+        const QRect region = r.adjusted(-reach, -reach, reach, reach) & base.rect();
+        const QImage part = base.copy(region).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return pixelated(part, r.translated(-region.topLeft()), cell, center - QPointF(region.topLeft()));
     }
     return {};
 }
@@ -291,14 +370,11 @@ void drawBackground(QPainter& painter, const CanvasBackgroundStyle& style, QSize
     const QRectF canvas(QPointF(0, 0), canvasSize);
     if (!style.isEnabled) {
         painter.fillRect(canvas, Qt::white);
-    } else {
-        painter.fillRect(canvas, colorOf(style.color));
-        if (style.shadowOpacity > 0.001) {
-            drawShadow(painter, style, contentRect);
-            painter.fillPath(roundedRectPath(contentRect, style.cornerRadius), QColor::fromRgbF(1, 1, 1, 0.01f));
-        }
+        return;
     }
-    painter.save();
+    painter.fillRect(canvas, colorOf(style.color));
+    // Only the shadow of the content rectangle shows: the image is copied over it.
+    if (style.shadowOpacity > 0.001) drawShadow(painter, style, contentRect);
 }
 
 void drawSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRect, double dimOpacity) {
@@ -329,8 +405,8 @@ std::optional<QImage> render(const EditorDocument& document) {
     if (!(c.width() >= 1 && c.height() >= 1 && c.width() <= maxCanvasDimension && c.height() <= maxCanvasDimension))
         return std::nullopt;
 
-    QImage canvas(int(std::ceil(c.width() - 1e-9)), int(std::ceil(c.height() - 1e-9)),
-                  QImage::Format_ARGB32_Premultiplied);
+    QImage canvas = allocateImage(QSize(int(std::ceil(c.width() - 1e-9)), int(std::ceil(c.height() - 1e-9))),
+                                  QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull()) return std::nullopt;
     canvas.setDotsPerMeterX(2835);   // 72 dpi: font points are pixels
     canvas.setDotsPerMeterY(2835);
@@ -339,11 +415,30 @@ std::optional<QImage> render(const EditorDocument& document) {
 
     drawBackground(painter, style, c, k);
 
+    const double corner = style.isEnabled ? std::clamp(style.cornerRadius, 0.0, std::min(k.width(), k.height()) / 2)
+                                          : 0.0;
+    const QPainterPath frame = roundedRectPath(k, corner);
+    // With K on whole pixels, only K's corner squares differ from a rectangular clip:
+    // everything is drawn clipped to K and the corners are rounded afterwards from a
+    // copy of the background taken now.
+    const bool roundCornersAfter = style.isEnabled && isWholePixels(k);
+    const int cornerSide = roundCornersAfter ? std::min(int(std::ceil(corner)) + 1, int(std::min(k.width(), k.height()))) : 0;
+    std::array<QRect, 4> corners;
+    std::array<QImage, 4> groundAtCorners;
+    if (cornerSide > 0 && corner > 0) {
+        const QRect kk = k.toRect();
+        corners = {QRect(kk.left(), kk.top(), cornerSide, cornerSide),
+                   QRect(kk.right() + 1 - cornerSide, kk.top(), cornerSide, cornerSide),
+                   QRect(kk.left(), kk.bottom() + 1 - cornerSide, cornerSide, cornerSide),
+                   QRect(kk.right() + 1 - cornerSide, kk.bottom() + 1 - cornerSide, cornerSide, cornerSide)};
+        for (size_t i = 0; i < 4; ++i) groundAtCorners[i] = canvas.copy(corners[i]);
+    }
+
     // The part of the image inside S, copied (not blended) into its place in K.
     const QRectF visible = s & imageRect;
     if (!visible.isEmpty()) {
         const QRectF target = visible.translated(k.topLeft() - s.topLeft());
-        if (style.isEnabled) {
+        if (style.isEnabled && !roundCornersAfter) {
             QImage layer(int(std::ceil(k.width())), int(std::ceil(k.height())), QImage::Format_ARGB32_Premultiplied);
             if (layer.isNull()) return std::nullopt;
             layer.fill(Qt::transparent);
@@ -356,22 +451,21 @@ std::optional<QImage> render(const EditorDocument& document) {
             QBrush brush(layer);
             brush.setTransform(QTransform::fromTranslate(k.x(), k.y()));
             painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.fillPath(roundedRectPath(k, style.cornerRadius), brush);
-            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            painter.fillPath(frame, brush);
         } else {
             painter.setCompositionMode(QPainter::CompositionMode_Source);
             painter.drawImage(target, base, visible);
-            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         }
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    painter.restore();
 
-    if (style.isEnabled) {
-        painter.save();
-        painter.setClipPath(roundedRectPath(k, style.cornerRadius));
-    }
-    // Annotations are drawn in image points moved by K's origin minus S's origin.
+    // Annotations never paint on the padding. They are drawn in image points moved by
+    // K's origin minus S's origin.
     painter.save();
+    if (roundCornersAfter)
+        painter.setClipRect(k);
+    else if (style.isEnabled)
+        painter.setClipPath(frame);
     const QPointF shift = k.topLeft() - s.topLeft();
     painter.translate(shift);
     painter.setPen(Qt::NoPen);
@@ -381,7 +475,20 @@ std::optional<QImage> render(const EditorDocument& document) {
         drawAnnotation(painter, a, base, canvasInImage);
     }
     painter.restore();
-    if (style.isEnabled) painter.restore();
+
+    // Round K's corners: the background outside the arc, the drawing inside it.
+    for (size_t i = 0; i < 4 && !groundAtCorners[0].isNull(); ++i) {
+        QImage merged = groundAtCorners[i];
+        {
+            QPainter mp(&merged);
+            mp.setRenderHint(QPainter::Antialiasing);
+            mp.setCompositionMode(QPainter::CompositionMode_Source);
+            QBrush drawn(canvas.copy(corners[i]));
+            mp.fillPath(frame.translated(-corners[i].topLeft()), drawn);
+        }
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(corners[i].topLeft(), merged);
+    }
     painter.end();
     return canvas;
 }

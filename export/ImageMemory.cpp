@@ -1,0 +1,44 @@
+#include "export/ImageMemory.h"
+
+#include <sys/mman.h>
+
+namespace lumivane {
+
+namespace {
+constexpr qsizetype hugePage = qsizetype(2) << 20;
+constexpr qsizetype largeImageBytes = qsizetype(4) << 20;
+
+struct Mapping {
+    void* address;
+    size_t length;
+};
+
+void unmap(void* info) {
+    auto* m = static_cast<Mapping*>(info);
+    munmap(m->address, m->length);
+    delete m;
+}
+} // namespace
+
+QImage allocateImage(QSize size, QImage::Format format) {
+    if (size.isEmpty()) return {};
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qsizetype bytesPerLine = ((qsizetype(size.width()) * depth + 31) / 32) * 4;
+    if (bytesPerLine <= 0 || size.height() > std::numeric_limits<qsizetype>::max() / bytesPerLine) return {};
+    const qsizetype bytes = bytesPerLine * size.height();
+    if (bytes < largeImageBytes || bytesPerLine > std::numeric_limits<int>::max()) {
+        QImage image(size, format);
+        if (!image.isNull()) image.fill(0);
+        return image;
+    }
+    const size_t length = size_t((bytes + hugePage - 1) / hugePage * hugePage);
+    void* address = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED) return {};
+    madvise(address, length, MADV_HUGEPAGE);
+    auto* mapping = new Mapping{address, length};
+    QImage image(static_cast<uchar*>(address), size.width(), size.height(), bytesPerLine, format, unmap, mapping);
+    if (image.isNull()) unmap(mapping);
+    return image;
+}
+
+} // namespace lumivane
