@@ -1,0 +1,102 @@
+// Whole-page capture of a page ten viewports high in a real Chromium on a private
+// 1920x1080 Xvfb: the scroll-and-stitch service alone, and `lumivane capture browser`
+// with its PNG export and file write.
+#include "ChromiumSession.h"
+#include "TestPages.h"
+#include "X11TestWindows.h"
+
+#include "browser/BrowserFullPageCaptureService.h"
+#include "browser/DesktopBrowserCaptureEnvironment.h"
+#include "cli/Cli.h"
+#include "tests/support/XvfbServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+using namespace lumivane;
+
+namespace {
+
+constexpr int screens = 10;
+test::ChromiumSession* g_session = nullptr;
+std::unique_ptr<DevToolsBridge> g_bridge;
+std::unique_ptr<DesktopBrowserCaptureEnvironment> g_environment;
+double g_viewportHeight = 0;
+
+void BM_TenScreenPageService(benchmark::State& state) {
+    BrowserFullPageCaptureService service(*g_environment, *g_bridge);
+    int height = 0;
+    for (auto _ : state) {
+        const BrowserCaptureResult result = service.captureFrontmostBrowserPageByScrolling(SupportedBrowser::googleChrome);
+        height = result.image->height();
+        benchmark::DoNotOptimize(result.image);
+    }
+    state.counters["outputHeight"] = height;
+    state.counters["viewportHeight"] = g_viewportHeight;
+}
+
+void BM_TenScreenPageCommand(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString out = QDir(dir.path()).filePath("page.png");
+    for (auto _ : state) {
+        if (cli::commandCapture({"browser", "-o", out}) != cli::exitOk) state.SkipWithError("capture browser failed");
+    }
+    state.counters["pngBytes"] = double(QFile(out).size());
+}
+
+} // namespace
+
+BENCHMARK(BM_TenScreenPageService)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TenScreenPageCommand)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)->ReportAggregatesOnly(true);
+
+int main(int argc, char** argv) {
+    test::XvfbServer server(QStringList{"-screen", "0", "1920x1080x24"});
+    if (!server.isRunning()) {
+        std::fprintf(stderr, "cannot start Xvfb: %s\n", qPrintable(server.errorText()));
+        return 1;
+    }
+    qputenv("DISPLAY", server.display().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir configHome;
+    int rc = 1;
+    {
+        test::ChromiumSession session;
+        g_session = &session;
+        const auto window = test::findChromiumWindow();
+        if (!session.isRunning() || !window) {
+            std::fprintf(stderr, "cannot start chromium: %s\n", qPrintable(session.errorText()));
+            return 1;
+        }
+        // Publish the browser as the active window and its endpoint where the command looks.
+        test::X11Desk desk;
+        desk.setActiveWindow(window->id);
+        QDir(configHome.path()).mkpath("chromium");
+        QFile port(QDir(configHome.path()).filePath("chromium/DevToolsActivePort"));
+        if (port.open(QIODevice::WriteOnly)) port.write(QByteArray::number(session.port()) + "\n/devtools/browser/b\n");
+        port.close();
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+
+        g_bridge = std::make_unique<DevToolsBridge>(session.bridgeOptions());
+        g_environment = DesktopBrowserCaptureEnvironment::createForX11();
+        session.openPage(session.writePage("probe.html", test::bandsPage(1, 100)), *g_bridge);
+        g_viewportHeight = g_bridge->runJavaScript("String(window.innerHeight)", SupportedBrowser::googleChrome).toDouble();
+        if (!g_environment || g_viewportHeight <= 0 ||
+            !session.openPage(session.writePage("ten.html", test::bandsPage(screens, int(g_viewportHeight))), *g_bridge)) {
+            std::fprintf(stderr, "cannot prepare the page\n");
+            return 1;
+        }
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        g_environment.reset();
+        g_bridge.reset();
+        rc = 0;
+    }
+    return rc;
+}
