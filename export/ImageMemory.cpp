@@ -1,5 +1,9 @@
 #include "export/ImageMemory.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <new>
 #include <sys/mman.h>
 
 namespace lumivane {
@@ -39,6 +43,27 @@ QImage allocateImage(QSize size, QImage::Format format) {
     QImage image(static_cast<uchar*>(address), size.width(), size.height(), bytesPerLine, format, unmap, mapping);
     if (image.isNull()) unmap(mapping);
     return image;
+}
+
+LargeBuffer::LargeBuffer(size_t size) : size_(size) {
+    if (size < size_t(largeImageBytes)) {
+        data_ = new (std::nothrow) uint8_t[std::max<size_t>(size, 1)];
+        return;
+    }
+    if (size > SIZE_MAX - size_t(hugePage)) return;
+    const size_t length = (size + size_t(hugePage) - 1) / size_t(hugePage) * size_t(hugePage);
+    void* address = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED) return;
+    madvise(address, length, MADV_HUGEPAGE);
+    data_ = static_cast<uint8_t*>(address);
+    mapped_ = length;
+}
+
+LargeBuffer::~LargeBuffer() {
+    if (mapped_)
+        munmap(data_, mapped_);
+    else
+        delete[] data_;
 }
 
 } // namespace lumivane

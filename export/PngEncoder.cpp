@@ -1,4 +1,5 @@
 #include "export/Encoders.h"
+#include "export/ImageMemory.h"
 
 #include <libdeflate.h>
 
@@ -8,7 +9,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
 #include <vector>
+#include <algorithm>
 
 namespace lumivane::detail {
 
@@ -31,7 +34,7 @@ inline uint32_t magnitude(uint8_t v) {
 
 // Filters `cur` (with `prev` the previous unfiltered row, or zeros) into out:
 // the filter type byte, then the row filtered by the cheapest of the five filters.
-void filterRow(const uint8_t* cur, const uint8_t* prev, size_t n, int bpp, uint8_t* out,
+__attribute__((target_clones("avx2", "default"))) void filterRow(const uint8_t* cur, const uint8_t* prev, size_t n, int bpp, uint8_t* out,
                std::array<std::vector<uint8_t>, 5>& scratch) {
     uint8_t* f1 = scratch[1].data();
     uint8_t* f2 = scratch[2].data();
@@ -66,6 +69,16 @@ void filterRow(const uint8_t* cur, const uint8_t* prev, size_t n, int bpp, uint8
     std::memcpy(out + 1, best ? scratch[best].data() : cur, n);
 }
 
+// 0xffRRGGBB words to packed RGB.
+__attribute__((target_clones("avx2", "default"))) void packRgb(const uint8_t* line, size_t w, uint8_t* out) {
+    const auto* words = reinterpret_cast<const QRgb*>(line);
+    for (size_t x = 0; x < w; ++x) {
+        out[3 * x] = static_cast<uint8_t>(qRed(words[x]));
+        out[3 * x + 1] = static_cast<uint8_t>(qGreen(words[x]));
+        out[3 * x + 2] = static_cast<uint8_t>(qBlue(words[x]));
+    }
+}
+
 struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
@@ -87,30 +100,37 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
 
     const size_t filteredSize = (rowBytes + 1) * h;
     // Every byte is written by the filter pass; skip zero-filling.
-    std::unique_ptr<uint8_t[]> filtered(new (std::nothrow) uint8_t[filteredSize]);
-    if (!filtered) return std::nullopt;
-    std::array<std::vector<uint8_t>, 5> scratch;
-    for (auto& s : scratch) s.resize(rowBytes);
-    std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(rowBytes, 0), std::vector<uint8_t>(rowBytes, 0)};
-    for (size_t y = 0; y < h; ++y) {
-        const uint8_t* cur;
-        const uint8_t* prev;
-        if (alpha) {
-            cur = image.constScanLine(static_cast<int>(y));
-            prev = y ? image.constScanLine(static_cast<int>(y - 1)) : rows[0].data();
-        } else {
-            uint8_t* packed = rows[(y + 1) & 1].data();
-            const auto* words = reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(y)));
-            for (size_t x = 0; x < w; ++x) {
-                packed[3 * x] = static_cast<uint8_t>(qRed(words[x]));
-                packed[3 * x + 1] = static_cast<uint8_t>(qGreen(words[x]));
-                packed[3 * x + 2] = static_cast<uint8_t>(qBlue(words[x]));
+    auto filtered = std::make_unique<LargeBuffer>(filteredSize);
+    if (!filtered->data()) return std::nullopt;
+    // Rows filter independently (each needs only the unfiltered row above), so strips
+    // of rows are filtered in parallel.
+    auto filterStrip = [&](size_t y0, size_t y1) {
+        std::array<std::vector<uint8_t>, 5> scratch;
+        for (auto& s : scratch) s.resize(rowBytes);
+        std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(rowBytes, 0), std::vector<uint8_t>(rowBytes, 0)};
+        if (!alpha && y0 > 0) packRgb(image.constScanLine(int(y0 - 1)), w, rows[y0 & 1].data());
+        for (size_t y = y0; y < y1; ++y) {
+            const uint8_t* cur;
+            const uint8_t* prev;
+            if (alpha) {
+                cur = image.constScanLine(static_cast<int>(y));
+                prev = y ? image.constScanLine(static_cast<int>(y - 1)) : rows[0].data();
+            } else {
+                uint8_t* packed = rows[(y + 1) & 1].data();
+                packRgb(image.constScanLine(static_cast<int>(y)), w, packed);
+                cur = packed;
+                prev = rows[y & 1].data(); // zeros before the first row
             }
-            cur = packed;
-            prev = rows[y & 1].data(); // zeros before the first row
+            filterRow(cur, prev, rowBytes, bpp, filtered->data() + y * (rowBytes + 1), scratch);
         }
-        filterRow(cur, prev, rowBytes, bpp, filtered.get() + y * (rowBytes + 1), scratch);
-    }
+    };
+    const size_t strips = h * rowBytes >= (size_t(1) << 20)
+                              ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4)
+                              : 1;
+    std::vector<std::thread> workers;
+    for (size_t k = 1; k < strips; ++k) workers.emplace_back(filterStrip, h * k / strips, h * (k + 1) / strips);
+    filterStrip(0, h / strips);
+    for (auto& t : workers) t.join();
 
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(compressionLevel));
@@ -125,7 +145,7 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
     auto* base = reinterpret_cast<uint8_t*>(out.data());
     uint8_t* zdata = base + head + 8; // the first IDAT's data follows its length and type
     const size_t zsize =
-        libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, zdata, bound);
+        libdeflate_zlib_compress(compressor.get(), filtered->data(), filteredSize, zdata, bound);
     if (zsize == 0) return std::nullopt;
     filtered.reset();
 

@@ -172,6 +172,21 @@ TEST(ImageExportEncoding, PngIsPlainNonInterlacedAndMatchesPixelsOfBothDecoders)
         }
 }
 
+TEST(ImageExportEncoding, LargeImagesFilteredInStripsDecodeExactly) {
+    // Big enough for the rows to be filtered in parallel strips; rows near every strip
+    // boundary differ so a wrong "row above" shows.
+    QImage opaque = test::photoLikeImage(1100, 701);
+    QImage withAlpha = test::photoLikeImage(900, 517).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < withAlpha.height(); y += 3)
+        for (int x = 0; x < withAlpha.width(); x += 7) withAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
+    for (const QImage& src : {opaque, withAlpha}) {
+        const auto png = encode(*normalizedImage(src, std::nullopt), ScreenshotFileFormat::png);
+        ASSERT_TRUE(png);
+        const QImage back = decodeWithQt(*png).convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(back, src.convertToFormat(QImage::Format_ARGB32));
+    }
+}
+
 QByteArray qtPng(const QImage& image) {
     QByteArray out;
     QBuffer buf(&out);
