@@ -92,7 +92,7 @@ private:
     std::optional<xcb_window_t> activeFromProperty() const {
         if (netActiveWindow_ == XCB_ATOM_NONE) return std::nullopt;
         Reply reply(xcb_get_property_reply(
-            conn_, xcb_get_property(conn_, 0, root_, netActiveWindow_, XCB_ATOM_WINDOW, 0, 1), nullptr));
+            conn_, xcb_get_property(conn_, 0, root_, netActiveWindow_, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr));
         if (!reply || reply->type == XCB_ATOM_NONE) return std::nullopt;
         if (reply->format != 32 || xcb_get_property_value_length(reply.p) < 4) return XCB_WINDOW_NONE;
         return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.p));

@@ -138,6 +138,9 @@ TEST_F(DesktopCapture, ActiveWindowComesFromTheRootPropertyWithClassPidAndFrame)
     EXPECT_EQ(other->className, "XTerm");
     EXPECT_EQ(other->pid, 4242);
     EXPECT_EQ(other->nativeFrame, QRect(1300, 700, 400, 300));
+    desk.setActiveWindow(chromium->id, true);
+    ASSERT_TRUE(source->activeWindow());
+    EXPECT_EQ(source->activeWindow()->windowId, chromium->id);
 
     // Inside a window manager's frame, the frame is the window's extent.
     const quint32 framed = desk.createWindow(QRect(0, 0, 400, 300), "brave-browser", "Brave-browser");

@@ -40,9 +40,9 @@ void X11Desk::sync() {
     std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
 }
 
-void X11Desk::setActiveWindow(quint32 window) {
-    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, root_, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1,
-                        &window);
+void X11Desk::setActiveWindow(quint32 window, bool asCardinal) {
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, root_, atom("_NET_ACTIVE_WINDOW"),
+                        asCardinal ? XCB_ATOM_CARDINAL : XCB_ATOM_WINDOW, 32, 1, &window);
     sync();
 }
 

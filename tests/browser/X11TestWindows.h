@@ -17,8 +17,9 @@ public:
     X11Desk& operator=(const X11Desk&) = delete;
     bool isConnected() const { return conn_ != nullptr; }
 
-    // Sets the root's _NET_ACTIVE_WINDOW (0 for none).
-    void setActiveWindow(quint32 window);
+    // Sets the root's _NET_ACTIVE_WINDOW (0 for none), typed WINDOW as managers do, or
+    // CARDINAL as `xprop -set` does.
+    void setActiveWindow(quint32 window, bool asCardinal = false);
     // Removes _NET_ACTIVE_WINDOW from the root altogether, as without a window manager.
     void removeActiveWindowProperty();
     void focus(quint32 window);
