@@ -1,0 +1,54 @@
+#pragma once
+#include "editor_model/EditorDocument.h"
+#include "export/ImageExportPipeline.h"
+
+#include <QObject>
+
+namespace lumivane {
+
+class AppSettings;
+
+// What the editor window, canvas and bars need from the application object. The
+// application model implements it; tests use an in-memory host. UI thread only.
+class EditorHost : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~EditorHost() override = default;
+
+    // The edited document (null: no document, the window shows its empty state).
+    // Views edit it in place and report finished edits through commitEditorChange.
+    virtual EditorDocument* editorDocument() = 0;
+    virtual const EditorHistory& editorHistory() const = 0;
+    virtual AppSettings& settings() = 0;
+
+    virtual void commitEditorChange(const EditorSnapshot& previous) = 0;
+    virtual void undoEditorChange() = 0;
+    virtual void redoEditorChange() = 0;
+    virtual bool editorIsEditingText() const = 0;
+    virtual void setEditorIsEditingText(bool editing) = 0;
+    virtual CodableColor configuredAnnotationColor(AnnotationKind kind) const = 0;
+
+    // Image operations, each one undo step.
+    virtual void rotateEditorImage(ImageRotationDirection direction) = 0;
+    virtual void flipEditorImage(bool horizontally) = 0;
+    virtual void resizeEditorImage(double scale) = 0;
+    virtual void applyCropToEditorDocument() = 0;
+    virtual void cancelEditorCrop() = 0;
+
+    // Top-bar actions.
+    virtual void finishEditing(const EditorDocument& document) = 0;
+    virtual void saveAs(const EditorDocument& document) = 0;
+    virtual void copy(const EditorDocument& document) = 0;
+    virtual void saveImageQuickly(const EditorDocument& document) = 0;   // renders, then quick save
+    virtual void saveProject(const EditorDocument& document) = 0;
+    virtual void openProject() = 0;
+
+signals:
+    // The document was replaced or changed outside the views (undo, redo, image
+    // operations, a new capture, an opened project).
+    void editorDocumentChanged();
+    void editorHistoryChanged();
+};
+
+} // namespace lumivane
