@@ -41,8 +41,10 @@ public:
     virtual void saveAs(const EditorDocument& document) = 0;
     virtual void copy(const EditorDocument& document) = 0;
     virtual void saveImageQuickly(const EditorDocument& document) = 0;   // renders, then quick save
-    virtual void saveProject(const EditorDocument& document) = 0;
-    virtual void openProject() = 0;
+    // Project files at a path the window's dialog chose; failures become the
+    // application's last error message and give false.
+    virtual bool saveProject(const EditorDocument& document, const QString& path) = 0;
+    virtual bool openProject(const QString& path) = 0;
 
 signals:
     // The document was replaced or changed outside the views (undo, redo, image

@@ -1,0 +1,555 @@
+#include "app/AppModel.h"
+#include "app/ErrorMessages.h"
+#include "browser/BrowserCaptureError.h"
+#include "capture/CaptureError.h"
+#include "editor/EditorRenderer.h"
+#include "editor_model/EditorOperations.h"
+#include "editor_model/ProjectFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtConcurrent/QtConcurrent>
+#include <stdexcept>
+
+namespace lumivane {
+
+namespace ops = EditorOperations;
+
+namespace {
+constexpr int areaCaptureDelayMs = 220;
+constexpr int previewAutoDismissPollMs = 1000;
+constexpr qint64 previewAutoDismissIdleMs = 4000;
+
+// A file that could not be written; its text is shown as is.
+class FileWriteError : public std::runtime_error {
+public:
+    explicit FileWriteError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error) *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
+} // namespace
+
+AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, QObject* parent)
+    : EditorHost(parent), settings_(std::move(settings)), services_(std::move(services)),
+      previewLastInteractionAt_(QDateTime::fromMSecsSinceEpoch(0)) {
+    previewClipboardQueue_.setMaxThreadCount(1);
+    previewClipboardQueue_.setObjectName("lumivane.preview-clipboard-export");
+    previewDismissTimer_.setInterval(previewAutoDismissPollMs);
+    connect(&previewDismissTimer_, &QTimer::timeout, this, [this] {
+        if (!preview_ || !preview_->isVisible()) {
+            previewDismissTimer_.stop();
+            return;
+        }
+        if (!previewIsHovering_ &&
+            previewLastInteractionAt_.msecsTo(QDateTime::currentDateTime()) >= previewAutoDismissIdleMs)
+            dismissPreview();
+    });
+}
+
+AppModel::~AppModel() { previewClipboardQueue_.waitForDone(); }
+
+// --- errors ---------------------------------------------------------------
+
+void AppModel::setLastErrorMessage(std::optional<QString> message) {
+    if (lastErrorMessage_ == message) return;
+    lastErrorMessage_ = std::move(message);
+    emit lastErrorMessageChanged();
+}
+
+void AppModel::reportError(const std::exception& error) {
+    setLastErrorMessage(userFacingErrorMessage(error));
+    emit setupStateRefreshRequested();
+}
+
+// --- capture flows ----------------------------------------------------------
+
+std::optional<QRectF> AppModel::previewScreenFrame(QPointF point) const {
+    if (!services_.screens) return std::nullopt;
+    const auto screens = services_.screens->screens();
+    for (const ScreenInfo& s : screens)
+        if (s.frame.contains(point)) return s.visibleFrame;
+    if (auto main = services_.screens->mainScreen()) return main->visibleFrame;
+    if (!screens.empty()) return screens.front().visibleFrame;
+    return std::nullopt;
+}
+
+std::optional<QRectF> AppModel::previewScreenFrameForRect(const QRectF& rect) const {
+    if (!services_.screens) return std::nullopt;
+    const auto screens = services_.screens->screens();
+    if (screens.empty()) return std::nullopt;
+    const QPointF centre = rect.center();
+    for (const ScreenInfo& s : screens)
+        if (s.frame.contains(centre)) return s.visibleFrame;
+    const ScreenInfo* best = &screens.front();
+    double bestArea = -1;
+    for (const ScreenInfo& s : screens) {
+        const double a = area(s.frame & rect);
+        if (a > bestArea) {
+            bestArea = a;
+            best = &s;
+        }
+    }
+    return best->visibleFrame;
+}
+
+void AppModel::captureFullScreen() {
+    const std::optional<QPointF> pointer = services_.screens ? services_.screens->pointerLocation() : std::nullopt;
+    const std::optional<QRectF> frame = pointer ? previewScreenFrame(*pointer) : previewScreenFrame(QPointF(-1e9, -1e9));
+    QPointer<AppModel> self(this);
+    services_.captureFullScreen()
+        .then(this, [self, frame](ImageRef image) {
+            if (!self) return;
+            if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
+            self->presentCapture(std::move(image), CaptureSource::standard, frame);
+        })
+        .onFailed(this, [self](const std::exception& e) {
+            if (self) self->reportError(e);
+        });
+}
+
+void AppModel::captureArea() {
+    if (selectionOverlay_) {
+        selectionOverlay_->activateOverlay();
+        return;
+    }
+    selectionOverlay_ = services_.makeSelectionOverlay();
+    QPointer<AppModel> self(this);
+    SelectionOverlay* overlay = selectionOverlay_.get();
+    // The overlay owns the promise whose continuation runs here: release it only
+    // after the continuation has returned.
+    auto forget = [self, overlay] {
+        if (!self) return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, overlay] {
+                if (self && self->selectionOverlay_.get() == overlay) self->selectionOverlay_.reset();
+            },
+            Qt::QueuedConnection);
+    };
+    overlay->beginSelection()
+        .then(this,
+              [self, forget](std::optional<QRectF> rect) {
+                  if (!self) return;
+                  if (!rect) {
+                      forget();
+                      return;
+                  }
+                  // Give the overlay time to leave the screen before capturing.
+                  QTimer::singleShot(areaCaptureDelayMs, self, [self, forget, r = *rect] {
+                      if (!self) return;
+                      const auto frame = self->previewScreenFrameForRect(r);
+                      self->services_.captureRect(r)
+                          .then(self.data(),
+                                [self, forget, frame](ImageRef image) {
+                                    forget();
+                                    if (!self) return;
+                                    if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
+                                    self->presentCapture(std::move(image), CaptureSource::standard, frame);
+                                })
+                          .onFailed(self.data(), [self, forget](const std::exception& e) {
+                              forget();
+                              if (self) self->reportError(e);
+                          });
+                  });
+              })
+        .onFailed(this, [self, forget](const std::exception& e) {
+            forget();
+            if (self) self->reportError(e);
+        });
+}
+
+void AppModel::captureBrowserFullPage() {
+    try {
+        const std::optional<QString> id =
+            services_.frontmostApplicationID ? services_.frontmostApplicationID() : std::nullopt;
+        const std::optional<SupportedBrowser> browser = id ? supportedBrowserFromRawValue(*id) : std::nullopt;
+        if (!browser || !services_.captureBrowserPage)
+            throw BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser);
+        const BrowserCaptureResult result = services_.captureBrowserPage(*browser);
+        if (!settings_->browserAutomationVerified()) settings_->setBrowserAutomationVerified(true);
+        if (!settings_->browserJavaScriptVerified()) settings_->setBrowserJavaScriptVerified(true);
+        emit setupStateRefreshRequested();
+        presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
+    } catch (const std::exception& e) {
+        reportError(e);
+    }
+}
+
+void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> frame) {
+    invalidatePendingEditFinalization();
+    currentCapture_ = CapturedImage{image, QDateTime::currentDateTime(), source, frame};
+    preparePreviewClipboardDataIfNeeded(image);
+    editorDocument_ = EditorDocument::fresh(image);
+    editorHistory_ = {};
+    emit currentCaptureChanged();
+    emit editorDocumentChanged();
+    emit editorHistoryChanged();
+    preview().show(*currentCapture_);
+    previewLastInteractionAt_ = QDateTime::currentDateTime();
+    if (settings_->openEditorAfterCapture()) openEditor();
+    schedulePreviewAutoDismissIfNeeded();
+}
+
+// --- preview ----------------------------------------------------------------
+
+PreviewPresenter& AppModel::preview() {
+    if (!preview_) preview_ = services_.makePreview();
+    return *preview_;
+}
+
+void AppModel::dismissPreview() {
+    previewDismissTimer_.stop();
+    previewIsHovering_ = false;
+    if (preview_) preview_->hideWithFadeSlide();
+}
+
+void AppModel::schedulePreviewAutoDismissIfNeeded() {
+    previewDismissTimer_.stop();
+    if (settings_->autoDismissPreview()) previewDismissTimer_.start();
+}
+
+void AppModel::previewHoverChanged(bool hovering) {
+    previewIsHovering_ = hovering;
+    notePreviewInteraction();
+}
+
+void AppModel::notePreviewInteraction() { previewLastInteractionAt_ = QDateTime::currentDateTime(); }
+
+// --- editor hand-over -------------------------------------------------------
+
+void AppModel::invalidatePendingEditFinalization() {
+    ++finishEditingGeneration_;
+    pendingFinishedEditorDocument_.reset();
+}
+
+void AppModel::openEditor() {
+    if (!currentCapture_) return;
+    std::optional<EditorDocument> pending = pendingFinishedEditorDocument_;
+    invalidatePendingEditFinalization();
+    editorDocument_ = pending ? std::move(*pending) : EditorDocument::fresh(currentCapture_->image);
+    editorHistory_ = {};
+    editorIsEditingText_ = false;
+    emit editorDocumentChanged();
+    emit editorHistoryChanged();
+    previewDismissTimer_.stop();
+    previewIsHovering_ = false;
+    if (preview_) preview_->removeFromScreen();
+    presentEditorWindow();
+}
+
+void AppModel::presentEditorWindow() {
+    if (!editor_) editor_ = services_.makeEditor();
+    if (!editor_) return;
+    editor_->present();
+    editor_->updateLayout(editorDocument_ ? editorDocument_->imageSize() : QSizeF());
+}
+
+void AppModel::finishEditing(const EditorDocument& document) {
+    invalidatePendingEditFinalization();
+    const qint64 generation = finishEditingGeneration_;
+    pendingFinishedEditorDocument_ = document;
+    editorDocument_ = document;
+    editorHistory_ = {};
+    editorIsEditingText_ = false;
+    emit editorDocumentChanged();
+    emit editorHistoryChanged();
+    if (editor_) editor_->removeFromScreen();
+    if (currentCapture_) preview().show(*currentCapture_);
+    previewLastInteractionAt_ = QDateTime::currentDateTime();
+    schedulePreviewAutoDismissIfNeeded();
+
+    QPointer<AppModel> self(this);
+    QtConcurrent::run([document] { return EditorRenderer::render(document); })
+        .then(this, [self, generation, document](std::optional<QImage> rendered) {
+            if (!self || self->finishEditingGeneration_ != generation || !rendered) return;
+            CapturedImage capture;
+            if (self->currentCapture_) capture = *self->currentCapture_;
+            else capture.createdAt = QDateTime::currentDateTime();
+            capture.image = makeImage(std::move(*rendered));
+            self->currentCapture_ = capture;
+            self->preparePreviewClipboardDataIfNeeded(capture.image);
+            self->editorDocument_ = document;
+            self->pendingFinishedEditorDocument_.reset();
+            emit self->currentCaptureChanged();
+            self->preview().show(capture);
+            self->previewLastInteractionAt_ = QDateTime::currentDateTime();
+            self->schedulePreviewAutoDismissIfNeeded();
+            emit self->editedCaptureFinalized();
+        });
+}
+
+// --- document operations ----------------------------------------------------
+
+void AppModel::commitEditorChange(const EditorSnapshot& previous) {
+    if (ops::commitEditorChange(editorDocument(), editorHistory_, previous)) emit editorHistoryChanged();
+}
+
+void AppModel::undoEditorChange() {
+    if (ops::undoEditorChange(editorDocument(), editorHistory_, editorIsEditingText_)) {
+        emit editorDocumentChanged();
+        emit editorHistoryChanged();
+    }
+}
+
+void AppModel::redoEditorChange() {
+    if (ops::redoEditorChange(editorDocument(), editorHistory_, editorIsEditingText_)) {
+        emit editorDocumentChanged();
+        emit editorHistoryChanged();
+    }
+}
+
+CodableColor AppModel::configuredAnnotationColor(AnnotationKind kind) const {
+    AnnotationColorDefaults d;
+    d.annotation = settings_->defaultAnnotationColor();
+    d.text = settings_->defaultTextColor();
+    d.marker = settings_->defaultMarkerColor();
+    d.highlight = settings_->defaultHighlightColor();
+    return lumivane::configuredAnnotationColor(kind, d);
+}
+
+void AppModel::afterImageOperation(bool changed) {
+    if (!changed) return;
+    emit editorDocumentChanged();
+    emit editorHistoryChanged();
+    if (editor_ && editorDocument_) editor_->updateLayout(editorDocument_->imageSize());
+}
+
+void AppModel::rotateEditorImage(ImageRotationDirection d) {
+    afterImageOperation(ops::rotateEditorImage(editorDocument(), editorHistory_, d));
+}
+void AppModel::flipEditorImage(bool horizontally) {
+    afterImageOperation(ops::flipEditorImage(editorDocument(), editorHistory_, horizontally));
+}
+void AppModel::resizeEditorImage(double scale) {
+    afterImageOperation(ops::resizeEditorImage(editorDocument(), editorHistory_, scale));
+}
+void AppModel::applyCropToEditorDocument() {
+    afterImageOperation(ops::applyCropToEditorDocument(editorDocument(), editorHistory_));
+}
+void AppModel::cancelEditorCrop() { afterImageOperation(ops::cancelEditorCrop(editorDocument(), editorHistory_)); }
+
+// --- copy and save ----------------------------------------------------------
+
+CaptureSource AppModel::currentSource() const {
+    return currentCapture_ ? currentCapture_->source : CaptureSource::standard;
+}
+
+ImageRef AppModel::currentPreviewImage() const {
+    if (currentCapture_) return currentCapture_->image;
+    if (editorDocument_)
+        if (auto image = EditorRenderer::render(*editorDocument_)) return makeImage(std::move(*image));
+    return nullptr;
+}
+
+QString AppModel::clipboardFileName(const QString& base) {
+    QString name = base;
+    name.replace('/', '-').replace(':', '-');
+    return name + ".png";
+}
+
+AppModel::ClipboardData AppModel::makeClipboardData(const QImage& image, ImageExportProfile profile,
+                                                    CaptureQualityPreset preset, const QString& directory,
+                                                    const QString& base) {
+    ClipboardData data;
+    data.png = ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::output(profile, preset));
+    if (data.png) {
+        const QString path = QDir(directory).filePath(clipboardFileName(base));
+        if (writeAtomically(path, *data.png, nullptr)) data.filePath = path;
+    }
+    return data;
+}
+
+void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
+    if (!image) return;
+    if (cachedPreviewClipboardImageIdentity_ == image.get() && cachedPreviewClipboardPNGData_) return;
+    cachedPreviewClipboardImageIdentity_ = image.get();
+    cachedPreviewClipboardImage_ = image;
+    cachedPreviewClipboardPNGData_.reset();
+    cachedPreviewClipboardFilePath_.reset();
+    const ImageExportProfile profile = exportProfile(currentSource());
+    const CaptureQualityPreset preset = settings_->captureQualityPreset();
+    const QString base = generatedFileNameBase();
+    const QString directory = services_.temporaryDirectory;
+    QPointer<AppModel> self(this);
+    QtConcurrent::run(&previewClipboardQueue_, [=] {
+        const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
+        QMetaObject::invokeMethod(qApp, [self, image, data] {
+            if (!self || self->cachedPreviewClipboardImageIdentity_ != image.get()) return;
+            self->cachedPreviewClipboardPNGData_ = data.png;
+            self->cachedPreviewClipboardFilePath_ = data.filePath;
+        });
+    });
+}
+
+void AppModel::writeClipboard(const ClipboardData& data, const ImageRef& image) {
+    if (!services_.clipboard) return;
+    services_.clipboard->clear();
+    if (data.png || data.filePath)
+        services_.clipboard->write(data.filePath, data.png);
+    else
+        services_.clipboard->writeImage(image);
+}
+
+void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
+    const ImageRef image = currentPreviewImage();
+    if (!image) return;
+    if (cachedPreviewClipboardPNGData_ && cachedPreviewClipboardImageIdentity_ == image.get()) {
+        writeClipboard({cachedPreviewClipboardPNGData_, cachedPreviewClipboardFilePath_}, image);
+        if (completion) completion(true);
+        return;
+    }
+    const ImageExportProfile profile = exportProfile(currentSource());
+    const CaptureQualityPreset preset = settings_->captureQualityPreset();
+    const QString base = generatedFileNameBase();
+    const QString directory = services_.temporaryDirectory;
+    const CaptureSource source = currentSource();
+    QPointer<AppModel> self(this);
+    QtConcurrent::run(&previewClipboardQueue_, [=] {
+        const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
+        QMetaObject::invokeMethod(qApp, [self, image, data, source, completion] {
+            if (!self) {
+                if (completion) completion(false);
+                return;
+            }
+            if (data.png) {
+                self->cachedPreviewClipboardImageIdentity_ = image.get();
+                self->cachedPreviewClipboardImage_ = image;
+                self->cachedPreviewClipboardPNGData_ = data.png;
+                self->cachedPreviewClipboardFilePath_ = data.filePath;
+                self->writeClipboard(data, image);
+                if (completion) completion(true);
+            } else {
+                self->writeImageToPasteboard(image, source);
+                if (completion) completion(false);
+            }
+        });
+    });
+}
+
+void AppModel::writeImageToPasteboard(const ImageRef& image, CaptureSource source) {
+    if (!image || !services_.clipboard) return;
+    services_.clipboard->clear();
+    const ClipboardData data = makeClipboardData(*image, exportProfile(source), settings_->captureQualityPreset(),
+                                                 services_.temporaryDirectory, generatedFileNameBase());
+    writeClipboard(data, image);
+}
+
+QString AppModel::timestamp() { return QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss"); }
+
+QString AppModel::generatedFileNameBase() const {
+    QString prefix = settings_->fileNamePrefix().trimmed();
+    if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
+    return prefix + "-" + timestamp();
+}
+
+QString AppModel::generatedFileName() const {
+    return generatedFileNameBase() + "." +
+           (settings_->screenshotFileFormat() == ScreenshotFileFormat::jpeg ? "jpg" : "png");
+}
+
+QString AppModel::uniqueImagePath(const QString& folder) const {
+    const QString base = generatedFileNameBase();
+    const QString ext = settings_->screenshotFileFormat() == ScreenshotFileFormat::jpeg ? "jpg" : "png";
+    const QDir dir(folder);
+    QString candidate = dir.filePath(base + "." + ext);
+    for (int n = 2; QFileInfo::exists(candidate); ++n) candidate = dir.filePath(QString("%1-%2.%3").arg(base).arg(n).arg(ext));
+    return candidate;
+}
+
+std::optional<QByteArray> AppModel::encodedImageData(const ImageRef& image, CaptureSource source) const {
+    if (!image) return std::nullopt;
+    return ImageExportPipeline::encodedImageFileData(*image, settings_->screenshotFileFormat(), exportProfile(source),
+                                                     settings_->captureQualityPreset());
+}
+
+void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std::function<void(bool)> completion) {
+    const std::optional<QUrl> folder = settings_->resolvedDefaultSaveFolderURL();
+    if (!folder) {
+        saveImageWithPanel(image, source);
+        if (completion) completion(true);
+        return;
+    }
+    try {
+        const QString path = folder->toLocalFile();
+        if (!QDir().mkpath(path)) throw FileWriteError(QString("Cannot create the folder %1").arg(path));
+        const auto bytes = encodedImageData(image, source);
+        if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
+        QString error;
+        const QString target = uniqueImagePath(path);
+        if (!writeAtomically(target, *bytes, &error))
+            throw FileWriteError(QString("Cannot write %1: %2").arg(target, error));
+        if (completion) completion(true);
+    } catch (const std::exception& e) {
+        reportError(e);
+        if (completion) completion(false);
+    }
+}
+
+void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
+    if (!services_.chooseImageSavePath) return;
+    const auto path = services_.chooseImageSavePath(generatedFileName(), settings_->screenshotFileFormat());
+    if (!path) return;
+    try {
+        const auto bytes = encodedImageData(image, source);
+        if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
+        QString error;
+        if (!writeAtomically(*path, *bytes, &error)) throw FileWriteError(QString("Cannot write %1: %2").arg(*path, error));
+    } catch (const std::exception& e) {
+        reportError(e);
+    }
+}
+
+void AppModel::saveAs(const EditorDocument& document) {
+    if (auto image = EditorRenderer::render(document)) saveImageWithPanel(makeImage(std::move(*image)), currentSource());
+}
+
+void AppModel::copy(const EditorDocument& document) {
+    if (auto image = EditorRenderer::render(document)) writeImageToPasteboard(makeImage(std::move(*image)), currentSource());
+}
+
+void AppModel::saveImageQuickly(const EditorDocument& document) {
+    if (auto image = EditorRenderer::render(document)) saveImageQuickly(makeImage(std::move(*image)), currentSource());
+}
+
+bool AppModel::saveProject(const EditorDocument& document, const QString& path) {
+    QString error;
+    if (!writeAtomically(path, SavedEditorProject(document).encode(), &error)) {
+        reportError(FileWriteError(QString("Cannot write %1: %2").arg(path, error)));
+        return false;
+    }
+    return true;
+}
+
+bool AppModel::openProject(const QString& path) {
+    try {
+        auto document = ProjectFile::readFile(path).makeDocument();
+        if (!document) throw CaptureError(CaptureError::Kind::cgImageMissing);
+        invalidatePendingEditFinalization();
+        editorDocument_ = std::move(*document);
+        editorHistory_ = {};
+        editorIsEditingText_ = false;
+        currentCapture_ = CapturedImage{editorDocument_->baseImage, QDateTime::currentDateTime(),
+                                        CaptureSource::standard, std::nullopt};
+        emit currentCaptureChanged();
+        emit editorDocumentChanged();
+        emit editorHistoryChanged();
+        presentEditorWindow();
+        return true;
+    } catch (const std::exception& e) {
+        reportError(e);
+        return false;
+    }
+}
+
+} // namespace lumivane

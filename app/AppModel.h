@@ -1,0 +1,139 @@
+#pragma once
+#include "app/AppServices.h"
+#include "editor/EditorHost.h"
+#include "settings/AppSettings.h"
+
+#include <QPointer>
+#include <QThreadPool>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace lumivane {
+
+// The one application object: current capture, editor document and history, the
+// capture flows, preview and editor hand-over, copy and save. UI thread only; the
+// clipboard PNG and the flattening of a finished document run in the background
+// and are dropped when stale (by image identity, by generation).
+class AppModel : public EditorHost {
+    Q_OBJECT
+public:
+    AppModel(std::unique_ptr<AppSettings> settings, AppServices services, QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // Published state.
+    const std::optional<CapturedImage>& currentCapture() const { return currentCapture_; }
+    const std::optional<QString>& lastErrorMessage() const { return lastErrorMessage_; }
+    bool hasSelectionOverlay() const { return selectionOverlay_ != nullptr; }
+    qint64 finishEditingGeneration() const { return finishEditingGeneration_; }
+    bool hasPendingFinishedEditorDocument() const { return pendingFinishedEditorDocument_.has_value(); }
+
+    // Capture flows.
+    void captureFullScreen();
+    void captureArea();
+    void captureBrowserFullPage();
+    void presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> previewScreenFrame);
+
+    // Visible frame of the screen for a point / a capture rectangle (area-capture space
+    // for rectangles, global space for points).
+    std::optional<QRectF> previewScreenFrame(QPointF point) const;
+    std::optional<QRectF> previewScreenFrameForRect(const QRectF& rect) const;
+
+    // Preview.
+    void dismissPreview();
+    void schedulePreviewAutoDismissIfNeeded();
+    void previewHoverChanged(bool hovering);
+    void notePreviewInteraction();
+
+    // Editor hand-over.
+    void openEditor();
+
+    // Copy and save.
+    ImageRef currentPreviewImage() const;
+    void preparePreviewClipboardDataIfNeeded(const ImageRef& image);
+    void copyCurrentImage(std::function<void(bool)> completion = {});
+    void writeImageToPasteboard(const ImageRef& image, CaptureSource source);
+    void saveImageQuickly(const ImageRef& image, CaptureSource source, std::function<void(bool)> completion = {});
+    void saveImageWithPanel(const ImageRef& image, CaptureSource source);
+    std::optional<QByteArray> encodedImageData(const ImageRef& image, CaptureSource source) const;
+
+    // File naming.
+    static QString timestamp();
+    QString generatedFileNameBase() const;
+    QString generatedFileName() const;
+    QString uniqueImagePath(const QString& folder) const;
+    // The clipboard's temporary file name for a base: "/" and ":" become "-".
+    static QString clipboardFileName(const QString& base);
+
+    // EditorHost.
+    EditorDocument* editorDocument() override { return editorDocument_ ? &*editorDocument_ : nullptr; }
+    const EditorHistory& editorHistory() const override { return editorHistory_; }
+    AppSettings& settings() override { return *settings_; }
+    void commitEditorChange(const EditorSnapshot& previous) override;
+    void undoEditorChange() override;
+    void redoEditorChange() override;
+    bool editorIsEditingText() const override { return editorIsEditingText_; }
+    void setEditorIsEditingText(bool editing) override { editorIsEditingText_ = editing; }
+    CodableColor configuredAnnotationColor(AnnotationKind kind) const override;
+    void rotateEditorImage(ImageRotationDirection direction) override;
+    void flipEditorImage(bool horizontally) override;
+    void resizeEditorImage(double scale) override;
+    void applyCropToEditorDocument() override;
+    void cancelEditorCrop() override;
+    void finishEditing(const EditorDocument& document) override;
+    void saveAs(const EditorDocument& document) override;
+    void copy(const EditorDocument& document) override;
+    void saveImageQuickly(const EditorDocument& document) override;
+    bool saveProject(const EditorDocument& document, const QString& path) override;
+    bool openProject(const QString& path) override;
+
+signals:
+    void currentCaptureChanged();
+    void lastErrorMessageChanged();
+    // A failure was reported: the setup checklist re-evaluates itself.
+    void setupStateRefreshRequested();
+    // The flattened image of a finished editing became current.
+    void editedCaptureFinalized();
+
+private:
+    void reportError(const std::exception& error);
+    void setLastErrorMessage(std::optional<QString> message);
+    void invalidatePendingEditFinalization();
+    void presentEditorWindow();
+    void afterImageOperation(bool changed);
+    PreviewPresenter& preview();
+    CaptureSource currentSource() const;
+    struct ClipboardData {
+        std::optional<QByteArray> png;
+        std::optional<QString> filePath;
+    };
+    // Encodes and writes the temporary file; safe on any thread.
+    static ClipboardData makeClipboardData(const QImage& image, ImageExportProfile profile,
+                                           CaptureQualityPreset preset, const QString& directory,
+                                           const QString& base);
+    void writeClipboard(const ClipboardData& data, const ImageRef& image);
+
+    std::unique_ptr<AppSettings> settings_;
+    AppServices services_;
+    std::optional<CapturedImage> currentCapture_;
+    std::optional<EditorDocument> editorDocument_;
+    EditorHistory editorHistory_;
+    std::optional<QString> lastErrorMessage_;
+    std::unique_ptr<SelectionOverlay> selectionOverlay_;
+    std::unique_ptr<PreviewPresenter> preview_;
+    std::unique_ptr<EditorPresenter> editor_;
+    QTimer previewDismissTimer_;
+    bool previewIsHovering_ = false;
+    QDateTime previewLastInteractionAt_;
+    qint64 finishEditingGeneration_ = 0;
+    std::optional<EditorDocument> pendingFinishedEditorDocument_;
+    bool editorIsEditingText_ = false;
+    QThreadPool previewClipboardQueue_;   // serial: one thread
+    const QImage* cachedPreviewClipboardImageIdentity_ = nullptr;
+    ImageRef cachedPreviewClipboardImage_;   // keeps the identity alive
+    std::optional<QByteArray> cachedPreviewClipboardPNGData_;
+    std::optional<QString> cachedPreviewClipboardFilePath_;
+};
+
+} // namespace lumivane

@@ -1,0 +1,96 @@
+#pragma once
+#include "browser/BrowserFullPageCaptureService.h"
+#include "browser/SupportedBrowser.h"
+#include "export/Image.h"
+#include "export/ImageExportPipeline.h"
+#include "platform/Screens.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFuture>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace lumivane {
+
+enum class CaptureSource : quint8 { standard = 0, browserFullPage = 1 };
+
+inline ImageExportProfile exportProfile(CaptureSource source) {
+    return source == CaptureSource::browserFullPage ? ImageExportProfile::browserFullPage
+                                                    : ImageExportProfile::standard;
+}
+
+// One capture; the image is shared and never mutated.
+struct CapturedImage {
+    ImageRef image;
+    QDateTime createdAt;
+    CaptureSource source = CaptureSource::standard;
+    // Visible frame of the screen the preview appears on (global space, y up).
+    std::optional<QRectF> previewScreenFrame;
+};
+
+// The area selection overlay of one capture.
+class SelectionOverlay {
+public:
+    virtual ~SelectionOverlay() = default;
+    // The dragged rectangle in the area-capture space; nothing when cancelled.
+    // Failures travel as exceptions in the future.
+    virtual QFuture<std::optional<QRectF>> beginSelection() = 0;
+    virtual void activateOverlay() = 0;
+};
+
+// The floating thumbnail after a capture.
+class PreviewPresenter {
+public:
+    virtual ~PreviewPresenter() = default;
+    virtual void show(const CapturedImage& capture) = 0;
+    virtual void hideWithFadeSlide() = 0;
+    virtual void removeFromScreen() = 0;   // at once, no animation
+    virtual bool isVisible() const = 0;
+};
+
+// The editor window.
+class EditorPresenter {
+public:
+    virtual ~EditorPresenter() = default;
+    virtual void present() = 0;                       // show, lay out, make key and front
+    virtual void removeFromScreen() = 0;              // hidden, kept
+    virtual void updateLayout(QSizeF imageSize) = 0;
+};
+
+// The desktop clipboard. A copy offers a file URL first and PNG bytes second;
+// with neither, the image itself.
+class ClipboardWriter {
+public:
+    virtual ~ClipboardWriter() = default;
+    virtual void clear() = 0;
+    virtual void write(const std::optional<QString>& filePath, const std::optional<QByteArray>& png) = 0;
+    virtual void writeImage(const ImageRef& image) = 0;
+};
+
+// Everything the application model reaches outside itself. The product wires the
+// X11 and Qt implementations; tests wire fakes.
+struct AppServices {
+    std::shared_ptr<ScreenProvider> screens;
+    std::function<QFuture<ImageRef>()> captureFullScreen;
+    std::function<QFuture<ImageRef>(const QRectF&)> captureRect;
+    std::function<std::unique_ptr<SelectionOverlay>()> makeSelectionOverlay;
+    // Identifier of the frontmost application in the browser's raw-value form
+    // ("com.google.Chrome", "com.brave.Browser"), or nothing.
+    std::function<std::optional<QString>()> frontmostApplicationID;
+    // Runs the scrolling capture (blocking with events delivered); throws BrowserCaptureError.
+    std::function<BrowserCaptureResult(SupportedBrowser)> captureBrowserPage;
+    std::function<std::unique_ptr<PreviewPresenter>()> makePreview;
+    std::function<std::unique_ptr<EditorPresenter>()> makeEditor;
+    std::shared_ptr<ClipboardWriter> clipboard;
+    // Save dialog for an image file; nothing when cancelled.
+    std::function<std::optional<QString>(const QString& suggestedName, ScreenshotFileFormat format)> chooseImageSavePath;
+    // Where temporary clipboard files go.
+    QString temporaryDirectory;
+};
+
+} // namespace lumivane

@@ -1,0 +1,370 @@
+#include "app/AppModel.h"
+#include "browser/BrowserCaptureError.h"
+#include "capture/CaptureError.h"
+#include "editor_model/ProjectFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QPromise>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+namespace {
+
+class MemoryStore : public SettingsStore {
+public:
+    std::optional<QByteArray> read() const override { return std::nullopt; }
+    bool write(const QByteArray&) override { return true; }
+};
+
+class FakeScreens : public ScreenProvider {
+public:
+    std::vector<ScreenInfo> list;
+    std::optional<QPointF> pointer;
+    std::vector<ScreenInfo> screens() const override { return list; }
+    std::optional<ScreenInfo> mainScreen() const override {
+        return list.empty() ? std::nullopt : std::optional<ScreenInfo>(list.front());
+    }
+    std::optional<QPointF> pointerLocation() const override { return pointer; }
+};
+
+struct Log {
+    int overlaysMade = 0;
+    int overlayActivations = 0;
+    std::vector<QRectF> rectCaptures;
+    int previewShows = 0;
+    int previewHides = 0;
+    int previewRemovals = 0;
+    int editorPresents = 0;
+    int editorRemovals = 0;
+    std::optional<QPromise<std::optional<QRectF>>*> selection;
+    std::vector<std::pair<std::optional<QString>, std::optional<QByteArray>>> clipboardWrites;
+    int clipboardImageWrites = 0;
+};
+
+class FakeOverlay : public SelectionOverlay {
+public:
+    explicit FakeOverlay(Log& log) : log_(log) {}
+    QFuture<std::optional<QRectF>> beginSelection() override {
+        promise_.start();
+        log_.selection = &promise_;
+        return promise_.future();
+    }
+    void activateOverlay() override { ++log_.overlayActivations; }
+    ~FakeOverlay() override { log_.selection.reset(); }
+
+private:
+    Log& log_;
+    QPromise<std::optional<QRectF>> promise_;
+};
+
+class FakePreview : public PreviewPresenter {
+public:
+    explicit FakePreview(Log& log) : log_(log) {}
+    void show(const CapturedImage&) override { ++log_.previewShows; visible_ = true; }
+    void hideWithFadeSlide() override { ++log_.previewHides; visible_ = false; }
+    void removeFromScreen() override { ++log_.previewRemovals; visible_ = false; }
+    bool isVisible() const override { return visible_; }
+
+private:
+    Log& log_;
+    bool visible_ = false;
+};
+
+class FakeEditor : public EditorPresenter {
+public:
+    explicit FakeEditor(Log& log) : log_(log) {}
+    void present() override { ++log_.editorPresents; }
+    void removeFromScreen() override { ++log_.editorRemovals; }
+    void updateLayout(QSizeF) override {}
+
+private:
+    Log& log_;
+};
+
+class FakeClipboard : public ClipboardWriter {
+public:
+    explicit FakeClipboard(Log& log) : log_(log) {}
+    void clear() override {}
+    void write(const std::optional<QString>& path, const std::optional<QByteArray>& png) override {
+        log_.clipboardWrites.emplace_back(path, png);
+    }
+    void writeImage(const ImageRef&) override { ++log_.clipboardImageWrites; }
+
+private:
+    Log& log_;
+};
+
+ImageRef image(int w = 64, int h = 48, QColor c = Qt::darkCyan) {
+    QImage i(w, h, QImage::Format_RGB32);
+    i.fill(c);
+    return makeImage(i);
+}
+
+ScreenInfo screen(QRectF frame, double inset = 0) {
+    ScreenInfo s;
+    s.frame = frame;
+    s.visibleFrame = frame.adjusted(0, inset, 0, 0);
+    s.displayID = 1;
+    return s;
+}
+
+// Waits for background work posted back to the UI thread.
+template <typename Pred>
+bool waitFor(Pred pred, int ms = 5000) {
+    return QTest::qWaitFor(pred, ms);
+}
+
+class AppModelFlows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(temp.isValid());
+        screens = std::make_shared<FakeScreens>();
+        screens->list = {screen({0, 0, 1000, 800}, 25), screen({1000, 0, 800, 600}, 0)};
+        AppServices s;
+        s.screens = screens;
+        s.captureFullScreen = [this] {
+            if (fullScreenError) return QtFuture::makeExceptionalFuture<ImageRef>(CaptureError(*fullScreenError));
+            return QtFuture::makeReadyFuture(image());
+        };
+        s.captureRect = [this](const QRectF& r) {
+            log.rectCaptures.push_back(r);
+            return QtFuture::makeReadyFuture(image(int(r.width()), int(r.height())));
+        };
+        s.makeSelectionOverlay = [this] {
+            ++log.overlaysMade;
+            return std::make_unique<FakeOverlay>(log);
+        };
+        s.frontmostApplicationID = [this] { return frontmost; };
+        s.captureBrowserPage = [this](SupportedBrowser) {
+            if (browserFails) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
+            return BrowserCaptureResult{image(100, 3000), {}};
+        };
+        s.makePreview = [this] { return std::make_unique<FakePreview>(log); };
+        s.makeEditor = [this] { return std::make_unique<FakeEditor>(log); };
+        s.clipboard = std::make_shared<FakeClipboard>(log);
+        s.chooseImageSavePath = [](const QString&, ScreenshotFileFormat) { return std::nullopt; };
+        s.temporaryDirectory = temp.filePath("tmp");
+        QDir().mkpath(s.temporaryDirectory);
+        auto settings = std::make_unique<AppSettings>(std::make_unique<MemoryStore>());
+        model = std::make_unique<AppModel>(std::move(settings), std::move(s));
+    }
+
+    QTemporaryDir temp;
+    std::shared_ptr<FakeScreens> screens;
+    Log log;
+    std::optional<CaptureError::Kind> fullScreenError;
+    std::optional<QString> frontmost;
+    bool browserFails = false;
+    std::unique_ptr<AppModel> model;
+};
+
+} // namespace
+
+TEST_F(AppModelFlows, AreaCaptureReactivatesRunningOverlayAndCancelIsSilent) {
+    model->captureArea();
+    model->captureArea();
+    EXPECT_EQ(log.overlaysMade, 1);
+    EXPECT_EQ(log.overlayActivations, 1);
+    ASSERT_TRUE(log.selection);
+    (*log.selection)->addResult(std::nullopt);
+    (*log.selection)->finish();
+    ASSERT_TRUE(waitFor([&] { return !model->hasSelectionOverlay(); }));
+    EXPECT_FALSE(model->lastErrorMessage());
+    EXPECT_FALSE(model->currentCapture());
+    EXPECT_TRUE(log.rectCaptures.empty());
+}
+
+TEST_F(AppModelFlows, AreaCaptureWaitsThenCapturesAndPresentsOnTheRectanglesScreen) {
+    model->captureArea();
+    ASSERT_TRUE(log.selection);
+    (*log.selection)->addResult(QRectF(1100, 100, 200, 100));
+    (*log.selection)->finish();
+    QTest::qWait(100);
+    EXPECT_TRUE(log.rectCaptures.empty()) << "the overlay gets 0.22 s to leave the screen";
+    ASSERT_TRUE(waitFor([&] { return model->currentCapture().has_value(); }));
+    EXPECT_EQ(log.rectCaptures.front(), QRectF(1100, 100, 200, 100));
+    EXPECT_EQ(model->currentCapture()->previewScreenFrame, QRectF(1000, 0, 800, 600));
+    EXPECT_EQ(model->currentCapture()->source, CaptureSource::standard);
+    EXPECT_TRUE(waitFor([&] { return !model->hasSelectionOverlay(); }));
+    EXPECT_EQ(log.previewShows, 1);
+    ASSERT_TRUE(model->editorDocument());
+    EXPECT_EQ(model->editorDocument()->baseImage, model->currentCapture()->image);
+}
+
+TEST_F(AppModelFlows, PreviewFrameRules) {
+    // Pointer on no screen: the main screen.
+    EXPECT_EQ(model->previewScreenFrame(QPointF(5000, 5000)), QRectF(0, 25, 1000, 775));
+    EXPECT_EQ(model->previewScreenFrame(QPointF(1500, 10)), QRectF(1000, 0, 800, 600));
+    // Centre in the gap below the second screen: the larger overlap wins.
+    EXPECT_EQ(model->previewScreenFrameForRect(QRectF(900, 550, 300, 200)), QRectF(0, 25, 1000, 775));
+    EXPECT_EQ(model->previewScreenFrameForRect(QRectF(1000, 500, 300, 150)), QRectF(1000, 0, 800, 600));
+    EXPECT_EQ(model->previewScreenFrameForRect(QRectF(950, 590, 200, 200)), QRectF(0, 25, 1000, 775));
+    // Equal overlaps keep the earlier screen.
+    screens->list = {screen({0, 0, 100, 100}), screen({200, 0, 100, 100})};
+    EXPECT_EQ(model->previewScreenFrameForRect(QRectF(50, 0, 200, 50)), QRectF(0, 0, 100, 100));
+    screens->list.clear();
+    EXPECT_FALSE(model->previewScreenFrameForRect(QRectF(0, 0, 10, 10)));
+}
+
+TEST_F(AppModelFlows, FailuresSetTheMessageAndKeepTheCapture) {
+    model->captureFullScreen();
+    ASSERT_TRUE(waitFor([&] { return model->currentCapture().has_value(); }));
+    const ImageRef first = model->currentCapture()->image;
+    fullScreenError = CaptureError::Kind::captureFailed;
+    int refreshes = 0;
+    QObject::connect(model.get(), &AppModel::setupStateRefreshRequested, [&] { ++refreshes; });
+    model->captureFullScreen();
+    ASSERT_TRUE(waitFor([&] { return model->lastErrorMessage().has_value(); }));
+    EXPECT_EQ(*model->lastErrorMessage(), CaptureError(CaptureError::Kind::captureFailed).description());
+    EXPECT_EQ(model->currentCapture()->image, first);
+    EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(AppModelFlows, BrowserCaptureNeedsASupportedFrontApplication) {
+    frontmost = QString("org.mozilla.firefox");
+    model->captureBrowserFullPage();
+    EXPECT_EQ(*model->lastErrorMessage(), "前面アプリが Chrome または Brave ではありません。");
+    EXPECT_FALSE(model->currentCapture());
+
+    frontmost = QString("com.google.Chrome");
+    model->captureBrowserFullPage();
+    ASSERT_TRUE(model->currentCapture());
+    EXPECT_EQ(model->currentCapture()->source, CaptureSource::browserFullPage);
+    EXPECT_FALSE(model->currentCapture()->previewScreenFrame);
+    EXPECT_TRUE(model->settings().browserAutomationVerified());
+    EXPECT_TRUE(model->settings().browserJavaScriptVerified());
+}
+
+TEST_F(AppModelFlows, FinishEditingReplacesTheCaptureUnlessSuperseded) {
+    model->presentCapture(image(), CaptureSource::standard, QRectF(1, 2, 3, 4));
+    const QDateTime createdAt = model->currentCapture()->createdAt;
+    model->openEditor();
+    EXPECT_EQ(log.editorPresents, 1);
+    EXPECT_EQ(log.previewRemovals, 1);
+    EditorDocument edited = *model->editorDocument();
+    edited.backgroundStyle.isEnabled = true;
+    model->finishEditing(edited);
+    EXPECT_EQ(log.editorRemovals, 1);
+    ASSERT_TRUE(waitFor([&] { return !model->hasPendingFinishedEditorDocument(); }));
+    const CapturedImage& c = *model->currentCapture();
+    EXPECT_EQ(c.image->size(), QSize(64 + 72, 48 + 72)) << "the flattened image with its frame";
+    EXPECT_EQ(c.createdAt, createdAt);
+    EXPECT_EQ(c.previewScreenFrame, QRectF(1, 2, 3, 4));
+
+    // Reopened before the render ends: the finished document returns, the render is dropped.
+    edited.annotations.push_back(Annotation{QUuid::createUuid(), AnnotationKind::highlight, {1, 1, 5, 5}});
+    model->finishEditing(edited);
+    const ImageRef beforeReopen = model->currentCapture()->image;
+    model->openEditor();
+    EXPECT_EQ(model->editorDocument()->annotations.size(), 1u);
+    EXPECT_TRUE(model->editorHistory().undoStack.empty());
+    QTest::qWait(300);
+    EXPECT_EQ(model->currentCapture()->image, beforeReopen);
+
+    // A new capture before the render ends stays current.
+    model->finishEditing(edited);
+    const ImageRef fresh = image(10, 10);
+    model->presentCapture(fresh, CaptureSource::standard, std::nullopt);
+    QTest::qWait(300);
+    EXPECT_EQ(model->currentCapture()->image, fresh);
+}
+
+TEST_F(AppModelFlows, CopyUsesThePreparedCacheWithoutEncodingAgain) {
+    model->settings().setFileNamePrefix("a/b:c");
+    model->presentCapture(image(), CaptureSource::standard, std::nullopt);
+    bool done = false, ok = false;
+    model->copyCurrentImage([&](bool success) { done = true; ok = success; });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(log.clipboardWrites.size(), 1u);
+    const auto [path, png] = log.clipboardWrites.back();
+    ASSERT_TRUE(path && png);
+    EXPECT_TRUE(QFileInfo(*path).fileName().startsWith("a-b-c-"));
+    EXPECT_EQ(QImageReader(*path).size(), QSize(64, 48));
+    // Remove the file: a cache hit does not encode (and so not write) again.
+    QFile::remove(*path);
+    done = false;
+    model->copyCurrentImage([&](bool) { done = true; });
+    EXPECT_TRUE(done) << "a warm cache copies at once";
+    EXPECT_EQ(log.clipboardWrites.back().second, png);
+    EXPECT_FALSE(QFile::exists(*path));
+
+    // A new capture encodes again.
+    model->presentCapture(image(8, 8), CaptureSource::standard, std::nullopt);
+    done = false;
+    model->copyCurrentImage([&](bool) { done = true; });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_NE(log.clipboardWrites.back().second, png);
+}
+
+TEST_F(AppModelFlows, QuickSavesNameUniquelyAndRecreateTheFolder) {
+    const QString folder = temp.filePath("shots/deep");
+    model->settings().setDefaultSaveFolderPath(folder);
+    model->settings().setFileNamePrefix("  \n ");
+    const ImageRef img = image();
+    bool ok1 = false, ok2 = false;
+    model->saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok1 = ok; });
+    model->saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok2 = ok; });
+    EXPECT_TRUE(ok1 && ok2);
+    QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2);
+    for (const QString& f : files) EXPECT_TRUE(f.startsWith("Screenshot-")) << f.toStdString();
+    // Within one second the second name carries "-2" (or the clock moved on).
+    const bool sameSecond = files[0].endsWith("-2.png") && files[1] == QString(files[0]).replace("-2.png", ".png");
+    const bool nextSecond = files[0].size() == files[1].size();
+    EXPECT_TRUE(sameSecond || nextSecond) << files.join(",").toStdString();
+    EXPECT_EQ(QImageReader(QDir(folder).filePath(files[0])).size(), QSize(64, 48));
+
+    // A folder that cannot be created is reported.
+    QFile blocker(temp.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    model->settings().setDefaultSaveFolderPath(temp.filePath("file/sub"));
+    bool ok3 = true;
+    model->saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok3 = ok; });
+    EXPECT_FALSE(ok3);
+    EXPECT_TRUE(model->lastErrorMessage().has_value());
+}
+
+TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
+    EditorDocument doc = EditorDocument::fresh(image());
+    const QString good = temp.filePath("good.lumivane");
+    ASSERT_TRUE(model->saveProject(doc, good));
+    QByteArray text = [&] { QFile f(good); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const int at = text.indexOf("\"baseImageData\": \"") + 18;
+    text.replace(at, text.indexOf('"', at) - at, QByteArray("bm90IGFuIGltYWdl"));
+    const QString bad = temp.filePath("bad.lumivane");
+    { QFile f(bad); f.open(QIODevice::WriteOnly); f.write(text); }
+    EXPECT_FALSE(model->openProject(bad));
+    EXPECT_EQ(*model->lastErrorMessage(), "画像データの変換に失敗しました。");
+    EXPECT_EQ(log.editorPresents, 0);
+    EXPECT_FALSE(model->currentCapture());
+
+    ASSERT_TRUE(model->openProject(good));
+    EXPECT_EQ(log.editorPresents, 1);
+    ASSERT_TRUE(model->currentCapture());
+    EXPECT_EQ(model->currentCapture()->image->size(), QSize(64, 48));
+}
+
+TEST_F(AppModelFlows, ImageOperationsAreOneUndoStepAndIgnoredWithoutDocument) {
+    model->resizeEditorImage(0.5);
+    EXPECT_TRUE(model->editorHistory().undoStack.empty());
+    model->presentCapture(image(3, 3), CaptureSource::standard, std::nullopt);
+    model->resizeEditorImage(0.5);
+    EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(2, 2));
+    EXPECT_EQ(model->editorHistory().undoStack.size(), 1u);
+    model->setEditorIsEditingText(true);
+    model->undoEditorChange();
+    EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(2, 2));
+    model->setEditorIsEditingText(false);
+    model->undoEditorChange();
+    EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(3, 3));
+    model->settings().setDefaultMarkerColor({0.1, 0.2, 0.3, 1});
+    EXPECT_EQ(model->configuredAnnotationColor(AnnotationKind::marker), (CodableColor{0.1, 0.2, 0.3, 0.34}));
+}
