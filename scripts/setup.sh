@@ -13,7 +13,7 @@ PACKAGES=(
   libdeflate-dev libspng-dev libpng-dev libjpeg62-turbo-dev
   nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-xserver-utils xdotool imagemagick
+  xvfb xauth x11-xserver-utils xdotool xclip imagemagick
   fonts-noto-cjk
   chromium
 )

@@ -1,0 +1,54 @@
+#include "app/QtClipboardWriter.h"
+#include "export/ClipboardImagePasteboardWriter.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+namespace {
+
+// Reads the X CLIPBOARD through another client while this process keeps serving it.
+QByteArray readClipboard(const QString& target) {
+    QProcess xclip;
+    xclip.start("xclip", {"-selection", "clipboard", "-t", target, "-o"});
+    if (!xclip.waitForStarted(5000)) return {};
+    QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
+    return xclip.readAllStandardOutput();
+}
+
+} // namespace
+
+TEST(Clipboard, OffersTheFileUrlFirstAndPngBytesToOtherClients) {
+    QTemporaryDir dir;
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(qRgb(10, 200, 30));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+    const QString path = dir.filePath("Shot-2026-01-02-03-04-05.png");
+
+    QtClipboardWriter writer;
+    writer.clear();
+    writer.write(path, png);
+
+    const QList<QByteArray> targets = readClipboard("TARGETS").split('\n');
+    const qsizetype uri = targets.indexOf("text/uri-list"), pngAt = targets.indexOf("image/png");
+    ASSERT_GE(uri, 0);
+    ASSERT_GE(pngAt, 0);
+    EXPECT_EQ(readClipboard("image/png"), png);
+    EXPECT_EQ(readClipboard("text/uri-list").trimmed(), QUrl::fromLocalFile(path).toEncoded());
+}
+
+TEST(Clipboard, WriterOffersOnlyWhatItHas) {
+    EXPECT_EQ(ClipboardImagePasteboardWriter(QUrl::fromLocalFile("/tmp/a.png"), QByteArray("x")).writableTypes(),
+              (QStringList{"text/uri-list", "image/png"}));
+    EXPECT_EQ(ClipboardImagePasteboardWriter(std::nullopt, QByteArray("x")).writableTypes(), QStringList{"image/png"});
+    EXPECT_TRUE(ClipboardImagePasteboardWriter(std::nullopt, QByteArray()).writableTypes().isEmpty());
+    EXPECT_FALSE(ClipboardImagePasteboardWriter(std::nullopt, std::nullopt).mimeData());
+}
