@@ -1,0 +1,77 @@
+#include "menubar/MenuBarContent.h"
+#include "shortcuts/KeyMapping.h"
+
+namespace lumivane {
+
+QString errorSummary(const QString& message) {
+    const QString trimmed = message.trimmed();
+    QString first = trimmed.split(QStringLiteral("\n\n")).first();
+    first.replace('\n', ' ');
+    first = first.trimmed();
+    return first.isEmpty() ? trimmed : first;
+}
+
+QKeySequence menuKeyEquivalent(const Shortcut& shortcut) {
+    const Qt::KeyboardModifiers modifiers =
+        qtModifiersForModifiers(shortcut.modifiers & (kControlModifier | kOptionModifier | kShiftModifier | kCommandModifier));
+    const bool hasEquivalent = ShortcutKeyFormatter::keyEquivalent(shortcut.keyCode).has_value();
+    const std::optional<int> key = hasEquivalent ? qtKeyForKeyCode(shortcut.keyCode) : std::nullopt;
+    return QKeySequence(QKeyCombination(modifiers, Qt::Key(key.value_or(Qt::Key_Space))));
+}
+
+std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& s) {
+    using K = MenuBarEntry::Kind;
+    using C = MenuBarCommand;
+    std::vector<MenuBarEntry> e;
+    auto text = [&](K kind, const QString& t) { e.push_back({kind, t, true, std::nullopt, std::nullopt}); };
+    auto section = [&](const QString& title) {
+        text(K::divider, {});
+        text(K::section, title);
+    };
+    auto button = [&](const QString& t, C command, bool enabled = true, std::optional<QKeySequence> key = std::nullopt) {
+        e.push_back({K::button, t, enabled, command, key});
+    };
+    auto shortcutFor = [&](ShortcutAction a) { return s.shortcuts.value(a, defaultShortcut(a)); };
+
+    text(K::headline, QStringLiteral("Lumivane"));
+    text(K::subheadline, QStringLiteral("スクリーンショットをすばやく撮影"));
+    section(QStringLiteral("撮影"));
+    button(QStringLiteral("全画面を撮影"), C::captureFullScreen, true,
+           menuKeyEquivalent(shortcutFor(ShortcutAction::captureFullScreen)));
+    button(QStringLiteral("範囲を選択して撮影"), C::captureArea, true,
+           menuKeyEquivalent(shortcutFor(ShortcutAction::captureArea)));
+    button(QStringLiteral("ブラウザ全体を撮影"), C::captureBrowserFullPage);
+    section(QStringLiteral("直前の画像"));
+    button(QStringLiteral("編集を開く"), C::openEditor, s.hasCapture);
+    button(QStringLiteral("画像をコピー"), C::copyImage, s.hasCapture);
+    button(QStringLiteral("%1を書き出す").arg(s.screenshotFileFormat == ScreenshotFileFormat::jpeg ? "JPEG" : "PNG"),
+           C::exportImage, s.hasCapture);
+    section(QStringLiteral("セットアップ"));
+    button(QStringLiteral("セットアップを確認"), C::openSetup);
+    text(K::caption, s.setupComplete ? QStringLiteral("必要な設定は揃っています") : QStringLiteral("未完了の設定があります"));
+    if (s.hasShortcutRegistrationFailures) {
+        section(QStringLiteral("ショートカット"));
+        text(K::warning, QStringLiteral("登録できないショートカットがあります"));
+        button(QStringLiteral("ショートカット設定を開く"), C::openShortcutSettings);
+        button(QStringLiteral("macOSスクリーンショット設定を開く"), C::openSystemScreenshotSettings);
+        button(QStringLiteral("おすすめキーに変更"), C::useRecommendedShortcuts);
+    }
+    section(QStringLiteral("プロジェクト"));
+    button(QStringLiteral("プロジェクトを開く"), C::openProject);
+    button(QStringLiteral("編集中の内容を保存"), C::saveProject, s.hasEditorDocument);
+    if (s.lastErrorMessage) {
+        section(QStringLiteral("エラー"));
+        text(K::errorBox, errorSummary(*s.lastErrorMessage));
+        text(K::caption, QStringLiteral("全文は下の詳細表示から確認できます。"));
+        button(QStringLiteral("エラー詳細を表示"), C::showErrorDetails);
+        button(QStringLiteral("エラー文をコピー"), C::copyErrorMessage);
+    }
+    text(K::divider, {});
+    button(QStringLiteral("設定"), C::openSettings);
+    button(QStringLiteral("アップデートを確認…"), C::checkForUpdates, s.canCheckForUpdates);
+    text(K::divider, {});
+    button(QStringLiteral("Lumivaneを終了"), C::quit);
+    return e;
+}
+
+} // namespace lumivane

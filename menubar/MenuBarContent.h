@@ -1,0 +1,53 @@
+#pragma once
+#include "settings/SettingsTypes.h"
+#include "shortcuts/Shortcut.h"
+
+#include <QKeySequence>
+#include <QMap>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace lumivane {
+
+enum class MenuBarCommand {
+    captureFullScreen, captureArea, captureBrowserFullPage,
+    openEditor, copyImage, exportImage,
+    openSetup, openShortcutSettings, openSystemScreenshotSettings, useRecommendedShortcuts,
+    openProject, saveProject,
+    showErrorDetails, copyErrorMessage,
+    openSettings, checkForUpdates, quit,
+};
+
+// What the menu shows is a function of these published values only.
+struct MenuBarState {
+    bool hasCapture = false;
+    bool hasEditorDocument = false;
+    ScreenshotFileFormat screenshotFileFormat = ScreenshotFileFormat::png;
+    QMap<ShortcutAction, Shortcut> shortcuts;
+    bool setupComplete = false;
+    bool hasShortcutRegistrationFailures = false;
+    std::optional<QString> lastErrorMessage;
+    bool canCheckForUpdates = false;
+};
+
+struct MenuBarEntry {
+    enum class Kind { headline, subheadline, divider, section, button, caption, warning, errorBox };
+    Kind kind = Kind::button;
+    QString text;
+    bool enabled = true;
+    std::optional<MenuBarCommand> command;
+    std::optional<QKeySequence> keyEquivalent;
+};
+
+// The menu from top to bottom.
+std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& state);
+
+// First paragraph of a message on one line; the whole trimmed message when that is empty.
+QString errorSummary(const QString& message);
+
+// Menu key of a stored shortcut: its key (space when it has no key equivalent) with
+// the control, option, shift and command bits mapped to desktop modifiers.
+QKeySequence menuKeyEquivalent(const Shortcut& shortcut);
+
+} // namespace lumivane
