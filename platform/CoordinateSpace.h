@@ -36,4 +36,11 @@ inline QRectF captureRectForNative(const QRectF& native, const QRect& screenNati
                   native.width(), native.height());
 }
 
+// Top-left X11 position of a window whose bottom-left corner sits at `origin` in the
+// global space.
+inline QPointF nativeTopLeftForGlobalOrigin(const QPointF& origin, double windowHeight, double mainTop,
+                                           double mainHeight) {
+    return QPointF(origin.x(), mainTop + mainHeight - origin.y() - windowHeight);
+}
+
 } // namespace lumivane::CoordinateSpace

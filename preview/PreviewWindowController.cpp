@@ -1,0 +1,389 @@
+#include "preview/PreviewWindowController.h"
+#include "export/ClipboardImagePasteboardWriter.h"
+#include "platform/CoordinateSpace.h"
+
+#include <QDir>
+#include <QDrag>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QParallelAnimationGroup>
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QSaveFile>
+#include <QThreadPool>
+#include <QTimer>
+#include <QUuid>
+#include <QtConcurrent/QtConcurrent>
+#include <cmath>
+
+namespace lumivane {
+
+// --- drag export cache ------------------------------------------------------
+
+PreviewDragExport::PreviewDragExport(std::function<ImageExportOptions()> options, QObject* parent)
+    : QObject(parent), options_(std::move(options)), queue_(new QThreadPool(this)) {
+    queue_->setMaxThreadCount(1);
+    queue_->setObjectName("lumivane.preview-drag-export");
+}
+
+PreviewDragExport::~PreviewDragExport() { queue_->waitForDone(); }
+
+std::optional<QString> PreviewDragExport::writeTemporaryPNG(const QByteArray& data) {
+    const QString folder = QDir(QDir::tempPath())
+                               .filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    if (!QDir().mkpath(folder)) return std::nullopt;
+    const QString path = QDir(folder).filePath(
+        "Lumivane-Preview-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".png");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) return std::nullopt;
+    return path;
+}
+
+void PreviewDragExport::prepareIfNeeded(const ImageRef& image) {
+    if (!image) {
+        cachedImage_.reset();
+        cachedPNGData_.reset();
+        cachedFilePath_.reset();
+        return;
+    }
+    if (cachedImage_ == image && cachedPNGData_) return;
+    cachedImage_ = image;
+    cachedPNGData_.reset();
+    // The old image's file goes too, so a drag in the meantime never carries it.
+    cachedFilePath_.reset();
+    const ImageExportOptions options = options_ ? options_() : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
+    QPointer<PreviewDragExport> self(this);
+    QtConcurrent::run(queue_, [self, image, options] {
+        auto data = ImageExportPipeline::dragExportPNGData(*image, options);
+        if (!data) return;
+        auto path = writeTemporaryPNG(*data);
+        QMetaObject::invokeMethod(qApp, [self, image, data, path] {
+            if (!self || self->cachedImage_ != image) return;
+            self->cachedPNGData_ = data;
+            self->cachedFilePath_ = path;
+        });
+    });
+}
+
+std::optional<PreviewDragExport::Payload> PreviewDragExport::payload(const ImageRef& image) {
+    if (!image) return std::nullopt;
+    if (cachedImage_ != image) prepareIfNeeded(image);
+    if (!cachedFilePath_) {
+        if (!cachedPNGData_) {
+            const ImageExportOptions options = options_ ? options_() : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
+            cachedPNGData_ = ImageExportPipeline::dragExportPNGData(*image, options);
+        }
+        if (cachedPNGData_) cachedFilePath_ = writeTemporaryPNG(*cachedPNGData_);
+    }
+    return Payload{image, cachedPNGData_, cachedFilePath_};
+}
+
+// --- panel ------------------------------------------------------------------
+
+namespace {
+constexpr double imageSide = 182;
+constexpr double margin = (PreviewWindowController::panelSize - imageSide) / 2;
+constexpr int confirmationMs = 900;
+
+QPainterPath rounded(const QRectF& r, double radius) {
+    QPainterPath p;
+    p.addRoundedRect(r, radius, radius);
+    return p;
+}
+} // namespace
+
+class PreviewPanel : public QWidget {
+public:
+    explicit PreviewPanel(PreviewActions actions)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::WindowDoesNotAcceptFocus),
+          actions_(std::move(actions)), drag_(actions_.dragOptions, this) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setFixedSize(PreviewWindowController::panelSize, PreviewWindowController::panelSize);
+        setMouseTracking(true);
+        setWindowTitle("Lumivane Preview");
+    }
+
+    void setImage(ImageRef image) {
+        image_ = std::move(image);
+        drag_.prepareIfNeeded(image_);
+        update();
+    }
+
+    // Layout of the hover controls (panel coordinates).
+    QRectF imageArea() const { return QRectF(margin, margin, imageSide, imageSide); }
+    QRectF closeRect() const { return QRectF(margin + imageSide - 20 - 30, margin + 20, 30, 30); }
+    QRectF editRect() const { return QRectF(margin + 20, margin + imageSide - 20 - 30, 30, 30); }
+    QRectF dragRect() const { return QRectF(margin + imageSide - 20 - 30, margin + imageSide - 20 - 30, 30, 30); }
+    QRectF copyRect() const { return QRectF(width() / 2.0 - 37, height() / 2.0 - 5 - 30, 74, 30); }
+    QRectF saveRect() const { return QRectF(width() / 2.0 - 37, height() / 2.0 + 5, 74, 30); }
+
+    QString copyTitle() const {
+        return didCopyRecently_ ? QStringLiteral("コピー済み") : isCopying_ ? QStringLiteral("コピー中...") : QStringLiteral("コピー");
+    }
+    QString saveTitle() const {
+        return didSaveRecently_ ? QStringLiteral("保存済み") : isSaving_ ? QStringLiteral("保存中...") : QStringLiteral("保存");
+    }
+    bool isHovering() const { return hovering_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        const QRectF area = imageArea();
+        const QPainterPath card = rounded(area, 18);
+        p.fillPath(card, QColor::fromRgbF(1, 1, 1, 0.96f));
+        if (image_ && !image_->isNull()) {
+            p.save();
+            p.setClipPath(card);
+            const double iw = image_->width(), ih = image_->height();
+            QRectF target = area;
+            if (iw > 0 && ih > 0) {
+                const double s = std::min(area.width() / iw, area.height() / ih);
+                target = QRectF(0, 0, iw * s, ih * s);
+                target.moveCenter(area.center());
+            }
+            p.drawImage(target, *image_);
+            p.restore();
+        }
+        if (!hovering_) return;
+        p.fillPath(card, QColor::fromRgbF(0, 0, 0, 0.12f));
+        const QColor ink = QColor::fromRgbF(0, 0, 0, 0.82f);
+        auto circle = [&](const QRectF& r, const QString& glyph, double fill) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor::fromRgbF(1, 1, 1, float(fill)));
+            p.drawEllipse(r);
+            QFont f = font();
+            f.setPixelSize(13);
+            f.setBold(true);
+            p.setFont(f);
+            p.setPen(ink);
+            p.drawText(r, Qt::AlignCenter, glyph);
+        };
+        circle(closeRect(), QStringLiteral("✕"), 0.9);
+        circle(editRect(), QStringLiteral("✎"), 0.9);
+        circle(dragRect(), QStringLiteral("☝"), image_ ? 0.92 : 0.72);
+        auto pill = [&](const QRectF& r, const QString& title, bool processing, bool confirmed) {
+            const QColor accent(0, 122, 255);
+            QRectF rr = r;
+            if (processing) {
+                const QPointF c = rr.center();
+                rr.setSize(rr.size() * 0.97);
+                rr.moveCenter(c);
+            }
+            p.setBrush(QColor::fromRgbF(1, 1, 1, processing ? 0.98f : 0.9f));
+            QColor outline = confirmed ? accent : Qt::black;
+            outline.setAlphaF(confirmed ? 0.28f : processing ? 0.10f : 0.04f);
+            p.setPen(QPen(outline, 1));
+            p.drawRoundedRect(rr, rr.height() / 2, rr.height() / 2);
+            QFont f = font();
+            f.setPixelSize(11);
+            f.setWeight(QFont::DemiBold);
+            p.setFont(f);
+            QColor text = confirmed ? accent : Qt::black;
+            text.setAlphaF(confirmed ? 0.92f : 0.82f);
+            p.setPen(text);
+            p.drawText(rr, Qt::AlignCenter, title);
+        };
+        pill(copyRect(), copyTitle(), isCopying_, didCopyRecently_);
+        pill(saveRect(), saveTitle(), isSaving_, didSaveRecently_);
+    }
+
+    void enterEvent(QEnterEvent*) override { setHover(true); }
+    void leaveEvent(QEvent*) override { setHover(false); }
+
+    void mousePressEvent(QMouseEvent* e) override {
+        interact();
+        const QPointF pos = e->position();
+        pressOnDrag_ = false;
+        if (hovering_ && dragRect().contains(pos)) {
+            if (image_ && drag_.payload(image_)) {
+                pressOnDrag_ = true;
+                pressPos_ = pos;
+                dragStarted_ = false;
+            }
+            return;
+        }
+        pressPos_ = pos;
+    }
+
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (!pressOnDrag_ || dragStarted_ || !(e->buttons() & Qt::LeftButton)) return;
+        interact();
+        const QPointF d = e->position() - pressPos_;
+        if (std::hypot(d.x(), d.y()) < 3.0) return;
+        dragStarted_ = true;
+        startDrag();
+    }
+
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        const QPointF pos = e->position();
+        const bool wasDrag = pressOnDrag_;
+        pressOnDrag_ = dragStarted_ = false;
+        if (wasDrag) return;
+        if (hovering_) {
+            if (closeRect().contains(pos)) return call(actions_.dismiss);
+            if (editRect().contains(pos)) return call(actions_.openEditor);
+            if (copyRect().contains(pos)) return pressCopy();
+            if (saveRect().contains(pos)) return pressSave();
+            if (dragRect().contains(pos)) return;
+        }
+        if (imageArea().contains(pos)) call(actions_.openEditor);
+    }
+
+private:
+    void call(const std::function<void()>& f) {
+        interact();
+        if (f) f();
+    }
+    void interact() {
+        if (actions_.noteInteraction) actions_.noteInteraction();
+    }
+    void setHover(bool hovering) {
+        hovering_ = hovering;
+        if (actions_.hoverChanged) actions_.hoverChanged(hovering);
+        update();
+    }
+
+    void pressCopy() {
+        interact();
+        if (isCopying_ || !actions_.copy) return;
+        isCopying_ = true;
+        didCopyRecently_ = false;
+        update();
+        QPointer<PreviewPanel> self(this);
+        actions_.copy([self](bool) {
+            if (!self) return;
+            self->isCopying_ = false;
+            self->didCopyRecently_ = true;
+            self->update();
+            QTimer::singleShot(confirmationMs, self, [self] {
+                if (!self) return;
+                self->didCopyRecently_ = false;
+                self->update();
+            });
+        });
+    }
+
+    void pressSave() {
+        interact();
+        if (isSaving_ || !actions_.save) return;
+        isSaving_ = true;
+        didSaveRecently_ = false;
+        update();
+        QPointer<PreviewPanel> self(this);
+        actions_.save([self](bool ok) {
+            if (!self) return;
+            self->isSaving_ = false;
+            self->didSaveRecently_ = ok;
+            self->update();
+            if (ok)
+                QTimer::singleShot(confirmationMs, self, [self] {
+                    if (!self) return;
+                    self->didSaveRecently_ = false;
+                    self->update();
+                });
+        });
+    }
+
+    void startDrag() {
+        const auto payload = drag_.payload(image_);
+        if (!payload) return;
+        auto* drag = new QDrag(this);
+        const ClipboardImagePasteboardWriter writer(
+            payload->filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*payload->filePath)) : std::nullopt,
+            payload->pngData);
+        if (auto data = writer.mimeData()) {
+            drag->setMimeData(data.release());
+        } else {
+            auto* imageData = new QMimeData;
+            imageData->setImageData(*payload->image);
+            drag->setMimeData(imageData);
+        }
+        drag->setPixmap(QPixmap::fromImage(payload->image->scaled(30, 30, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        drag->exec(Qt::CopyAction, Qt::CopyAction);
+    }
+
+    PreviewActions actions_;
+    PreviewDragExport drag_;
+    ImageRef image_;
+    bool hovering_ = false;
+    bool isCopying_ = false, didCopyRecently_ = false, isSaving_ = false, didSaveRecently_ = false;
+    bool pressOnDrag_ = false, dragStarted_ = false;
+    QPointF pressPos_;
+};
+
+// --- controller -------------------------------------------------------------
+
+PreviewWindowController::PreviewWindowController(std::shared_ptr<ScreenProvider> screens, PreviewActions actions)
+    : screens_(std::move(screens)), panel_(std::make_unique<PreviewPanel>(std::move(actions))) {}
+
+PreviewWindowController::~PreviewWindowController() = default;
+
+QWidget* PreviewWindowController::window() const { return panel_.get(); }
+
+bool PreviewWindowController::isVisible() const { return panel_->isVisible(); }
+
+void PreviewWindowController::show(const ImageRef& image, const std::optional<QRectF>& frame) {
+    if (hideAnimation_) {
+        hideAnimation_->stop();
+        hideAnimation_->deleteLater();
+        hideAnimation_ = nullptr;
+    }
+    panel_->setImage(image);
+    const std::optional<ScreenInfo> main = screens_ ? screens_->mainScreen() : std::nullopt;
+    const std::optional<QRectF> f = frame ? frame : main ? std::optional<QRectF>(main->visibleFrame) : std::nullopt;
+    panel_->setWindowOpacity(1);
+    if (f && main) {
+        const QPointF origin(f->left() + edgeInset, f->top() + edgeInset);   // y up: top() is minY
+        const QPointF native = CoordinateSpace::nativeTopLeftForGlobalOrigin(
+            origin, panelSize, main->nativeGeometry.y(), main->nativeGeometry.height());
+        restingOrigin_ = origin;
+        restingNative_ = native.toPoint();
+        panel_->move(*restingNative_);
+    }
+    panel_->show();
+    panel_->raise();
+}
+
+void PreviewWindowController::hideWithFadeSlide() {
+    if (!panel_->isVisible() || hideAnimation_) return;
+    const QPoint start = restingNative_.value_or(panel_->pos());
+    auto* group = new QParallelAnimationGroup(panel_.get());
+    auto* fade = new QPropertyAnimation(panel_.get(), "windowOpacity", group);
+    fade->setDuration(hideDurationMs);
+    fade->setEndValue(0.0);
+    fade->setEasingCurve(QEasingCurve::InOutQuad);
+    auto* slide = new QPropertyAnimation(panel_.get(), "pos", group);
+    slide->setDuration(hideDurationMs);
+    slide->setStartValue(start);
+    slide->setEndValue(start - QPoint(slideDistance, 0));
+    slide->setEasingCurve(QEasingCurve::InOutQuad);
+    group->addAnimation(fade);
+    group->addAnimation(slide);
+    hideAnimation_ = group;
+    QObject::connect(group, &QAbstractAnimation::finished, panel_.get(), [this, group, start] {
+        panel_->hide();
+        panel_->setWindowOpacity(1);
+        panel_->move(start);
+        if (hideAnimation_ == group) hideAnimation_ = nullptr;
+        group->deleteLater();
+    });
+    group->start();
+}
+
+void PreviewWindowController::removeFromScreen() {
+    if (hideAnimation_) {
+        hideAnimation_->stop();
+        hideAnimation_->deleteLater();
+        hideAnimation_ = nullptr;
+    }
+    panel_->hide();
+    panel_->setWindowOpacity(1);
+    if (restingNative_) panel_->move(*restingNative_);
+}
+
+} // namespace lumivane

@@ -1,0 +1,138 @@
+#include "preview/PreviewWindowController.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+namespace {
+
+class OneScreen : public ScreenProvider {
+public:
+    ScreenInfo main;
+    OneScreen() {
+        const QRect g = QGuiApplication::primaryScreen()->geometry();
+        main.frame = QRectF(0, 0, g.width(), g.height());
+        main.visibleFrame = main.frame;
+        main.nativeGeometry = g;
+        main.displayID = 1;
+    }
+    std::vector<ScreenInfo> screens() const override { return {main}; }
+    std::optional<ScreenInfo> mainScreen() const override { return main; }
+    std::optional<QPointF> pointerLocation() const override { return std::nullopt; }
+};
+
+ImageRef picture() {
+    QImage i(400, 200, QImage::Format_RGB32);
+    i.fill(qRgb(40, 120, 220));
+    return makeImage(i);
+}
+
+struct Calls {
+    int openEditor = 0, dismiss = 0, interactions = 0, copies = 0;
+    std::vector<bool> hovers;
+};
+
+PreviewActions actionsFor(Calls& c) {
+    PreviewActions a;
+    a.openEditor = [&c] { ++c.openEditor; };
+    a.dismiss = [&c] { ++c.dismiss; };
+    a.noteInteraction = [&c] { ++c.interactions; };
+    a.hoverChanged = [&c](bool h) { c.hovers.push_back(h); };
+    a.copy = [&c](std::function<void(bool)> done) {
+        ++c.copies;
+        QTimer::singleShot(50, [done] { done(true); });
+    };
+    a.save = [](std::function<void(bool)> done) { done(false); };
+    a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
+    return a;
+}
+
+} // namespace
+
+TEST(PreviewPanel, ShowsInTheLowerLeftOfTheFrameAndSlidesAwayOnHide) {
+    Calls calls;
+    auto screens = std::make_shared<OneScreen>();
+    PreviewWindowController controller(screens, actionsFor(calls));
+    const QRect g = screens->main.nativeGeometry;
+    controller.show(picture(), QRectF(140, 0, 600, 500));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.window()));
+    EXPECT_EQ(controller.restingOrigin(), QPointF(164, 24));
+    EXPECT_EQ(controller.window()->pos(), QPoint(164, g.y() + g.height() - 24 - 210));
+    EXPECT_EQ(controller.window()->size(), QSize(210, 210));
+
+    // No frame: the main screen's visible frame.
+    controller.show(picture(), std::nullopt);
+    EXPECT_EQ(controller.restingOrigin(), QPointF(24, 24));
+    const QPoint resting = controller.window()->pos();
+
+    controller.hideWithFadeSlide();
+    QTest::qWait(100);
+    EXPECT_TRUE(controller.isVisible());
+    EXPECT_LT(controller.window()->pos().x(), resting.x()) << "slides left while fading";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isVisible(); }, 2000));
+    EXPECT_EQ(controller.window()->pos(), resting);
+    EXPECT_DOUBLE_EQ(controller.window()->windowOpacity(), 1.0);
+
+    controller.show(picture(), std::nullopt);
+    EXPECT_TRUE(controller.isVisible());
+    controller.removeFromScreen();
+    EXPECT_FALSE(controller.isVisible());
+}
+
+TEST(PreviewPanel, ClicksReachTheirControlsAndHoverIsReported) {
+    Calls calls;
+    PreviewWindowController controller(std::make_shared<OneScreen>(), actionsFor(calls));
+    controller.show(picture(), std::nullopt);
+    QWidget* w = controller.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+
+    // Without hover the whole thumbnail opens the editor.
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(105, 105));
+    EXPECT_EQ(calls.openEditor, 1);
+
+    QEnterEvent enter(QPointF(105, 105), QPointF(105, 105), w->mapToGlobal(QPointF(105, 105)));
+    QCoreApplication::sendEvent(w, &enter);
+    ASSERT_FALSE(calls.hovers.empty());
+    EXPECT_TRUE(calls.hovers.back());
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(105, 105 - 20));   // copy pill
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(105, 105 - 20));   // ignored while copying
+    EXPECT_EQ(calls.copies, 1);
+    QTest::qWait(100);
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(14 + 182 - 35, 14 + 35));   // close
+    EXPECT_EQ(calls.dismiss, 1);
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(14 + 35, 14 + 182 - 35));   // edit
+    EXPECT_EQ(calls.openEditor, 2);
+    EXPECT_GE(calls.interactions, 4);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(w, &leave);
+    EXPECT_FALSE(calls.hovers.back());
+
+    if (const char* path = std::getenv("LUMIVANE_PREVIEW_SHOT")) {
+        QCoreApplication::sendEvent(w, &enter);
+        w->grab().save(path);
+    }
+}
+
+TEST(PreviewPanel, DragPayloadIsReadyEvenBeforeTheBackgroundEncodeAndUsesAFreshFolder) {
+    PreviewDragExport drag([] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); });
+    const ImageRef image = picture();
+    const auto payload = drag.payload(image);   // synchronous fallback
+    ASSERT_TRUE(payload && payload->pngData && payload->filePath);
+    const QFileInfo file(*payload->filePath);
+    EXPECT_TRUE(file.fileName().startsWith("Lumivane-Preview-"));
+    EXPECT_TRUE(file.fileName().endsWith(".png"));
+    EXPECT_TRUE(file.dir().dirName().startsWith("Lumivane-Drag-"));
+    EXPECT_EQ(file.dir().dirName().size(), QString("Lumivane-Drag-").size() + 36);
+    EXPECT_EQ(QImageReader(file.filePath()).size(), QSize(400, 200));
+    EXPECT_EQ(drag.payload(image)->filePath, payload->filePath) << "cached per image object";
+
+    const auto other = *PreviewDragExport::writeTemporaryPNG("x");
+    EXPECT_NE(QFileInfo(other).dir(), file.dir());
+    EXPECT_FALSE(drag.payload(nullptr));
+}
