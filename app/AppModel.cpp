@@ -55,6 +55,86 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
             previewLastInteractionAt_.msecsTo(QDateTime::currentDateTime()) >= previewAutoDismissIdleMs)
             dismissPreview();
     });
+    for (auto signal : {&AppModel::currentCaptureChanged, &AppModel::lastErrorMessageChanged,
+                        &AppModel::shortcutRegistrationFailuresChanged})
+        connect(this, signal, this, &AppModel::stateChanged);
+    connect(this, &EditorHost::editorDocumentChanged, this, &AppModel::stateChanged);
+    connect(settings_.get(), &AppSettings::changed, this, [this] {
+        emit stateChanged();
+        emit setupStateRefreshRequested();
+    });
+    if (services_.hotKeys) {
+        QPointer<AppModel> self(this);
+        services_.hotKeys->onAction = [self](HotKeyService::Action action) {
+            if (self) self->handleHotKey(action);
+        };
+    }
+}
+
+// --- hot keys -----------------------------------------------------------------
+
+void AppModel::handleHotKey(HotKeyService::Action action) {
+    if (action == HotKeyService::Action::captureArea) {
+        if (selectionOverlay_) {
+            selectionOverlay_->activateOverlay();
+            return;
+        }
+        captureArea();
+    } else {
+        captureFullScreen();
+    }
+}
+
+std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShortcuts() {
+    if (!services_.hotKeys) return {};
+    std::map<HotKeyService::Action, Shortcut> map;
+    for (ShortcutAction a : allShortcutActions) map[HotKeyService::actionFor(a)] = settings_->shortcut(a);
+    const auto failures = services_.hotKeys->registerShortcuts(map);
+    QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> byAction;
+    for (const auto& f : failures) byAction.insert(f.action, f);
+    if (byAction != shortcutRegistrationFailures_) {
+        shortcutRegistrationFailures_ = byAction;
+        emit shortcutRegistrationFailuresChanged();
+    }
+    if (failures.empty()) {
+        setLastErrorMessage(std::nullopt);
+        return {};
+    }
+    std::vector<ShortcutAction> failed;
+    for (ShortcutAction a : allShortcutActions)
+        if (byAction.contains(HotKeyService::actionFor(a))) failed.push_back(a);
+    setLastErrorMessage(shortcutRegistrationFailureMessage(failed));
+    return failures;
+}
+
+void AppModel::applySettings() {
+    if (shortcutReapplyTask_) {
+        shortcutReapplyTask_->stop();
+        shortcutReapplyTask_->deleteLater();
+        shortcutReapplyTask_ = nullptr;
+    }
+    if (registerConfiguredShortcuts().empty()) return;
+    // A key busy at launch or activation gets two more attempts, 0.8 s and 2.5 s later.
+    auto* task = new QTimer(this);
+    task->setSingleShot(true);
+    shortcutReapplyTask_ = task;
+    auto attempts = std::make_shared<int>(0);
+    connect(task, &QTimer::timeout, this, [this, task, attempts] {
+        const bool failed = !registerConfiguredShortcuts().empty();
+        if (failed && ++*attempts == 1) {
+            task->start(1700);
+            return;
+        }
+        if (shortcutReapplyTask_ == task) shortcutReapplyTask_ = nullptr;
+        task->deleteLater();
+    });
+    task->start(800);
+}
+
+void AppModel::useRecommendedShortcuts() {
+    settings_->setShortcut(defaultShortcut(ShortcutAction::captureFullScreen), ShortcutAction::captureFullScreen);
+    settings_->setShortcut(defaultShortcut(ShortcutAction::captureArea), ShortcutAction::captureArea);
+    applySettings();
 }
 
 AppModel::~AppModel() { previewClipboardQueue_.waitForDone(); }
@@ -119,10 +199,6 @@ void AppModel::captureFullScreen() {
 }
 
 void AppModel::captureArea() {
-    if (selectionOverlay_) {
-        selectionOverlay_->activateOverlay();
-        return;
-    }
     selectionOverlay_ = services_.makeSelectionOverlay();
     QPointer<AppModel> self(this);
     SelectionOverlay* overlay = selectionOverlay_.get();

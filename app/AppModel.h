@@ -29,6 +29,15 @@ public:
     qint64 finishEditingGeneration() const { return finishEditingGeneration_; }
     bool hasPendingFinishedEditorDocument() const { return pendingFinishedEditorDocument_.has_value(); }
 
+    // Hot keys.
+    void applySettings();
+    std::vector<HotKeyService::RegistrationFailure> registerConfiguredShortcuts();
+    void useRecommendedShortcuts();
+    const QMap<HotKeyService::Action, HotKeyService::RegistrationFailure>& shortcutRegistrationFailures() const {
+        return shortcutRegistrationFailures_;
+    }
+    void handleHotKey(HotKeyService::Action action);
+
     // Capture flows.
     void captureFullScreen();
     void captureArea();
@@ -90,6 +99,9 @@ public:
 
 signals:
     void currentCaptureChanged();
+    void shortcutRegistrationFailuresChanged();
+    // Any published value changed (the menu rebuilds itself).
+    void stateChanged();
     void lastErrorMessageChanged();
     // A failure was reported: the setup checklist re-evaluates itself.
     void setupStateRefreshRequested();
@@ -114,6 +126,8 @@ private:
                                            const QString& base);
     void writeClipboard(const ClipboardData& data, const ImageRef& image);
 
+    QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> shortcutRegistrationFailures_;
+    QTimer* shortcutReapplyTask_ = nullptr;
     std::unique_ptr<AppSettings> settings_;
     AppServices services_;
     std::optional<CapturedImage> currentCapture_;

@@ -4,6 +4,7 @@
 #include "export/Image.h"
 #include "export/ImageExportPipeline.h"
 #include "platform/Screens.h"
+#include "shortcuts/HotKeyService.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -89,6 +90,8 @@ struct AppServices {
     std::shared_ptr<ClipboardWriter> clipboard;
     // Save dialog for an image file; nothing when cancelled.
     std::function<std::optional<QString>(const QString& suggestedName, ScreenshotFileFormat format)> chooseImageSavePath;
+    // Global hot keys (no hot keys when absent).
+    std::shared_ptr<HotKeyService> hotKeys;
     // Where temporary clipboard files go.
     QString temporaryDirectory;
 };

@@ -33,6 +33,27 @@ public:
     std::optional<QPointF> pointerLocation() const override { return pointer; }
 };
 
+// Refuses every grab while `busy` is above zero, counting down per registration pass.
+class FakeGrabber : public GlobalKeyGrabber {
+public:
+    int* busyPasses;
+    int* grabs;
+    FakeGrabber(int* busy, int* g) : busyPasses(busy), grabs(g) {}
+    qint32 install() override { installed_ = true; return statusOk; }
+    void uninstall() override { installed_ = false; }
+    bool isInstalled() const override { return installed_; }
+    qint32 grab(quint32, quint16, int) override {
+        ++*grabs;
+        return *busyPasses > 0 ? 10 : statusOk;
+    }
+    void ungrabAll() override {
+        if (*grabs > 0 && *busyPasses > 0) --*busyPasses;
+    }
+
+private:
+    bool installed_ = false;
+};
+
 struct Log {
     int overlaysMade = 0;
     int overlayActivations = 0;
@@ -149,6 +170,7 @@ protected:
         s.makeEditor = [this] { return std::make_unique<FakeEditor>(log); };
         s.clipboard = std::make_shared<FakeClipboard>(log);
         s.chooseImageSavePath = [](const QString&, ScreenshotFileFormat) { return std::nullopt; };
+        s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyPasses, &grabs));
         s.temporaryDirectory = temp.filePath("tmp");
         QDir().mkpath(s.temporaryDirectory);
         auto settings = std::make_unique<AppSettings>(std::make_unique<MemoryStore>());
@@ -161,14 +183,16 @@ protected:
     std::optional<CaptureError::Kind> fullScreenError;
     std::optional<QString> frontmost;
     bool browserFails = false;
+    int busyPasses = 0;
+    int grabs = 0;
     std::unique_ptr<AppModel> model;
 };
 
 } // namespace
 
 TEST_F(AppModelFlows, AreaCaptureReactivatesRunningOverlayAndCancelIsSilent) {
-    model->captureArea();
-    model->captureArea();
+    model->handleHotKey(HotKeyService::Action::captureArea);
+    model->handleHotKey(HotKeyService::Action::captureArea);
     EXPECT_EQ(log.overlaysMade, 1);
     EXPECT_EQ(log.overlayActivations, 1);
     ASSERT_TRUE(log.selection);
@@ -367,4 +391,26 @@ TEST_F(AppModelFlows, ImageOperationsAreOneUndoStepAndIgnoredWithoutDocument) {
     EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(3, 3));
     model->settings().setDefaultMarkerColor({0.1, 0.2, 0.3, 1});
     EXPECT_EQ(model->configuredAnnotationColor(AnnotationKind::marker), (CodableColor{0.1, 0.2, 0.3, 0.34}));
+}
+
+TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {
+    busyPasses = 100;
+    model->applySettings();
+    EXPECT_EQ(model->shortcutRegistrationFailures().size(), 2u);
+    ASSERT_TRUE(model->lastErrorMessage());
+    const int afterFirst = grabs;
+    QTest::qWait(1000);
+    EXPECT_GT(grabs, afterFirst) << "second attempt after 0.8 s";
+    const int afterSecond = grabs;
+    QTest::qWait(2000);
+    EXPECT_GT(grabs, afterSecond) << "last attempt 1.7 s later";
+    const int afterThird = grabs;
+    QTest::qWait(2000);
+    EXPECT_EQ(grabs, afterThird) << "no more than two retries";
+
+    busyPasses = 0;
+    model->useRecommendedShortcuts();
+    EXPECT_TRUE(model->shortcutRegistrationFailures().empty());
+    EXPECT_FALSE(model->lastErrorMessage());
+    EXPECT_EQ(model->settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
 }
