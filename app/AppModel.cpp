@@ -199,7 +199,8 @@ void AppModel::captureFullScreen() {
 }
 
 void AppModel::captureArea() {
-    selectionOverlay_ = services_.makeSelectionOverlay();
+    selectionOverlay_ = services_.makeSelectionOverlay ? services_.makeSelectionOverlay() : nullptr;
+    if (!selectionOverlay_) return;
     QPointer<AppModel> self(this);
     SelectionOverlay* overlay = selectionOverlay_.get();
     // The overlay owns the promise whose continuation runs here: release it only

@@ -1,9 +1,176 @@
 #include "app/Application.h"
+#include "app/AppModel.h"
+#include "app/ErrorMessages.h"
+#include "app/QtClipboardWriter.h"
+#include "browser/BrowserCaptureError.h"
+#include "browser/DesktopBrowserCaptureEnvironment.h"
+#include "browser/DevToolsBridge.h"
+#include "capture/CaptureService.h"
+#include "menubar/MenuBarContent.h"
+#include "preview/PreviewWindowController.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QTextStream>
+#include <QWidgetAction>
+#include <QLabel>
+#include <QTimer>
 #include <cstdlib>
 
 namespace lumivane {
+
+namespace {
+
+// The tray glyph: a rounded viewfinder with a spark, drawn for the panel's theme.
+QIcon trayIcon(const QColor& ink) {
+    QIcon icon;
+    for (int side : {16, 22, 24, 32, 48}) {
+        QPixmap pm(side, side);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        const double s = side / 24.0;
+        QPen pen(ink, 2 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        p.setPen(pen);
+        const QRectF r(3 * s, 5 * s, 18 * s, 14 * s);
+        p.drawRoundedRect(r, 3.5 * s, 3.5 * s);
+        p.setBrush(ink);
+        p.drawEllipse(QPointF(12 * s, 12 * s), 2.6 * s, 2.6 * s);
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+class PreviewAdapter final : public PreviewPresenter {
+public:
+    PreviewAdapter(std::shared_ptr<ScreenProvider> screens, PreviewActions actions)
+        : controller_(std::move(screens), std::move(actions)) {}
+    void show(const CapturedImage& c) override { controller_.show(c.image, c.previewScreenFrame); }
+    void hideWithFadeSlide() override { controller_.hideWithFadeSlide(); }
+    void removeFromScreen() override { controller_.removeFromScreen(); }
+    bool isVisible() const override { return controller_.isVisible(); }
+
+private:
+    PreviewWindowController controller_;
+};
+
+QString imageFilter(ScreenshotFileFormat format) {
+    return format == ScreenshotFileFormat::jpeg ? QStringLiteral("JPEG (*.jpg *.jpeg)") : QStringLiteral("PNG (*.png)");
+}
+
+// Builds the tray menu from the model's published state.
+class TrayMenu : public QObject {
+public:
+    TrayMenu(AppModel& model, std::shared_ptr<HotKeyService> hotKeys) : model_(model) {
+        connect(&model, &AppModel::stateChanged, this, [this] { rebuild(); });
+        rebuild();
+    }
+    QMenu* menu() { return &menu_; }
+
+private:
+    MenuBarState state() const {
+        MenuBarState s;
+        s.hasCapture = model_.currentCapture().has_value();
+        s.hasEditorDocument = const_cast<AppModel&>(model_).editorDocument() != nullptr;
+        s.screenshotFileFormat = const_cast<AppModel&>(model_).settings().screenshotFileFormat();
+        s.shortcuts = const_cast<AppModel&>(model_).settings().shortcuts();
+        s.hasShortcutRegistrationFailures = !model_.shortcutRegistrationFailures().isEmpty();
+        s.lastErrorMessage = model_.lastErrorMessage();
+        return s;
+    }
+
+    void rebuild() {
+        menu_.clear();
+        bool pendingSection = false;
+        for (const MenuBarEntry& e : menuBarEntries(state())) {
+            switch (e.kind) {
+            case MenuBarEntry::Kind::divider: pendingSection = true; break;
+            case MenuBarEntry::Kind::section:
+                menu_.addSection(e.text);
+                pendingSection = false;
+                break;
+            case MenuBarEntry::Kind::button: {
+                if (pendingSection) menu_.addSeparator();
+                pendingSection = false;
+                QAction* a = menu_.addAction(e.text);
+                a->setEnabled(e.enabled && isAvailable(*e.command));
+                if (e.keyEquivalent) a->setShortcut(*e.keyEquivalent);
+                const MenuBarCommand command = *e.command;
+                connect(a, &QAction::triggered, this, [this, command] { run(command); });
+                break;
+            }
+            default: {
+                QAction* a = menu_.addAction(e.kind == MenuBarEntry::Kind::warning || e.kind == MenuBarEntry::Kind::errorBox
+                                                 ? QStringLiteral("⚠ ") + e.text
+                                                 : e.text);
+                a->setEnabled(false);
+                break;
+            }
+            }
+        }
+    }
+
+    // Commands whose windows this build has.
+    static bool isAvailable(MenuBarCommand c) {
+        switch (c) {
+        case MenuBarCommand::openSetup:
+        case MenuBarCommand::openShortcutSettings:
+        case MenuBarCommand::openSystemScreenshotSettings:
+        case MenuBarCommand::openSettings:
+        case MenuBarCommand::checkForUpdates:
+        case MenuBarCommand::openEditor:
+        case MenuBarCommand::saveProject:
+        case MenuBarCommand::captureArea: return false;   // no selection overlay wired yet
+        default: return true;
+        }
+    }
+
+    void run(MenuBarCommand c) {
+        switch (c) {
+        case MenuBarCommand::captureFullScreen: model_.captureFullScreen(); break;
+        case MenuBarCommand::captureArea: model_.captureArea(); break;
+        case MenuBarCommand::captureBrowserFullPage: model_.captureBrowserFullPage(); break;
+        case MenuBarCommand::openEditor: model_.openEditor(); break;
+        case MenuBarCommand::copyImage: model_.copyCurrentImage(); break;
+        case MenuBarCommand::exportImage:
+            if (auto image = model_.currentPreviewImage())
+                model_.saveImageQuickly(image, model_.currentCapture() ? model_.currentCapture()->source
+                                                                       : CaptureSource::standard);
+            break;
+        case MenuBarCommand::useRecommendedShortcuts: model_.useRecommendedShortcuts(); break;
+        case MenuBarCommand::openProject: {
+            const QString path = QFileDialog::getOpenFileName(nullptr, QString(), QString(),
+                                                              QStringLiteral("Lumivane (*.lumivane *.json)"));
+            if (!path.isEmpty()) model_.openProject(path);
+            break;
+        }
+        case MenuBarCommand::showErrorDetails:
+            if (model_.lastErrorMessage()) {
+                const AlertText t = AlertTexts::errorDetails(*model_.lastErrorMessage());
+                QMessageBox box(QMessageBox::Warning, t.title, t.informativeText);
+                box.exec();
+            }
+            break;
+        case MenuBarCommand::copyErrorMessage:
+            if (model_.lastErrorMessage()) QGuiApplication::clipboard()->setText(*model_.lastErrorMessage());
+            break;
+        case MenuBarCommand::quit: QApplication::quit(); break;
+        default: break;
+        }
+    }
+
+    AppModel& model_;
+    QMenu menu_;
+};
+
+} // namespace
 
 int runApplication(int argc, char** argv) {
     const char* display = std::getenv("DISPLAY");
@@ -15,8 +182,85 @@ int runApplication(int argc, char** argv) {
             << "See 'lumivane --help'.\n";
         return 1;
     }
-    QTextStream(stderr) << "lumivane: the tray application is not available in this build yet.\n";
-    return 1;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto x11 = X11Screens::connect();
+    if (!x11) {
+        QTextStream(stderr) << "lumivane: cannot open the X11 display " << display << ".\n";
+        return 1;
+    }
+    auto capture = std::make_shared<CaptureService>(x11, x11, std::make_shared<AlwaysAllowedPermission>());
+    std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::createForX11();
+    auto bridge = std::make_shared<DevToolsBridge>();
+    auto activeWindow = std::shared_ptr<ActiveWindowSource>(makeX11ActiveWindowSource());
+
+    AppModel* modelPtr = nullptr;
+    AppServices services;
+    services.screens = x11;
+    services.captureFullScreen = [capture] { return capture->captureFullScreen(); };
+    services.captureRect = [capture](const QRectF& r) { return capture->capture(r); };
+    services.frontmostApplicationID = [activeWindow]() -> std::optional<QString> {
+        const auto w = activeWindow ? activeWindow->activeWindow() : std::nullopt;
+        if (!w) return std::nullopt;
+        auto browser = supportedBrowserFromWmClass(w->instanceName);
+        if (!browser) browser = supportedBrowserFromWmClass(w->className);
+        return browser ? std::optional<QString>(rawValue(*browser)) : std::nullopt;
+    };
+    services.captureBrowserPage = [browserEnvironment, bridge](SupportedBrowser browser) {
+        if (!browserEnvironment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserWindowUnavailable);
+        BrowserFullPageCaptureService service(*browserEnvironment, *bridge);
+        return service.captureFrontmostBrowserPageByScrolling(browser);
+    };
+    services.makePreview = [x11, &modelPtr]() -> std::unique_ptr<PreviewPresenter> {
+        PreviewActions a;
+        a.openEditor = [&modelPtr] { modelPtr->openEditor(); };
+        a.dismiss = [&modelPtr] { modelPtr->dismissPreview(); };
+        a.noteInteraction = [&modelPtr] { modelPtr->notePreviewInteraction(); };
+        a.hoverChanged = [&modelPtr](bool h) { modelPtr->previewHoverChanged(h); };
+        a.copy = [&modelPtr](std::function<void(bool)> done) { modelPtr->copyCurrentImage(std::move(done)); };
+        a.save = [&modelPtr](std::function<void(bool)> done) {
+            const ImageRef image = modelPtr->currentPreviewImage();
+            if (!image) return done(false);
+            modelPtr->saveImageQuickly(image,
+                                       modelPtr->currentCapture() ? modelPtr->currentCapture()->source : CaptureSource::standard,
+                                       std::move(done));
+        };
+        a.dragOptions = [&modelPtr] {
+            const auto source = modelPtr->currentCapture() ? modelPtr->currentCapture()->source : CaptureSource::standard;
+            return ImageExportOptions::drag(exportProfile(source), modelPtr->settings().captureQualityPreset());
+        };
+        return std::make_unique<PreviewAdapter>(x11, std::move(a));
+    };
+    services.makeEditor = [] { return std::unique_ptr<EditorPresenter>(); };
+    services.clipboard = std::make_shared<QtClipboardWriter>();
+    services.chooseImageSavePath = [](const QString& name, ScreenshotFileFormat format) -> std::optional<QString> {
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        const QString path = QFileDialog::getSaveFileName(nullptr, QString(), dir + "/" + name, imageFilter(format));
+        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+    };
+    services.hotKeys = std::make_shared<HotKeyService>();
+    services.temporaryDirectory = QDir::tempPath();
+
+    AppModel model(std::make_unique<AppSettings>(), services);
+    modelPtr = &model;
+    model.applySettings();
+
+    TrayMenu menu(model, services.hotKeys);
+    QSystemTrayIcon tray(trayIcon(QApplication::palette().color(QPalette::WindowText)));
+    tray.setToolTip("Lumivane");
+    tray.setContextMenu(menu.menu());
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray.show();
+    } else {
+        QTextStream(stderr) << "lumivane: this desktop has no system tray; Lumivane keeps running and answers its "
+                               "capture hot keys ("
+                            << model.settings().shortcut(ShortcutAction::captureFullScreen).displayString() << ", "
+                            << model.settings().shortcut(ShortcutAction::captureArea).displayString()
+                            << "). Quit it with Ctrl+C, or use 'lumivane capture ...'.\n";
+    }
+    return app.exec();
 }
 
 } // namespace lumivane
