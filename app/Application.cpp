@@ -172,6 +172,61 @@ private:
 
 } // namespace
 
+AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<AppModel*()> model) {
+    auto capture = std::make_shared<CaptureService>(x11, x11, std::make_shared<AlwaysAllowedPermission>());
+    std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::createForX11();
+    auto bridge = std::make_shared<DevToolsBridge>();
+    auto activeWindow = std::shared_ptr<ActiveWindowSource>(makeX11ActiveWindowSource());
+
+    AppServices services;
+    services.screens = x11;
+    services.captureFullScreen = [capture] { return capture->captureFullScreen(); };
+    services.captureRect = [capture](const QRectF& r) { return capture->capture(r); };
+    services.frontmostApplicationID = [activeWindow]() -> std::optional<QString> {
+        const auto w = activeWindow ? activeWindow->activeWindow() : std::nullopt;
+        if (!w) return std::nullopt;
+        auto browser = supportedBrowserFromWmClass(w->instanceName);
+        if (!browser) browser = supportedBrowserFromWmClass(w->className);
+        return browser ? std::optional<QString>(rawValue(*browser)) : std::nullopt;
+    };
+    services.captureBrowserPage = [browserEnvironment, bridge](SupportedBrowser browser) {
+        if (!browserEnvironment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserWindowUnavailable);
+        BrowserFullPageCaptureService service(*browserEnvironment, *bridge);
+        return service.captureFrontmostBrowserPageByScrolling(browser);
+    };
+    services.makePreview = [x11, model]() -> std::unique_ptr<PreviewPresenter> {
+        PreviewActions a;
+        a.openEditor = [model] { model()->openEditor(); };
+        a.dismiss = [model] { model()->dismissPreview(); };
+        a.noteInteraction = [model] { model()->notePreviewInteraction(); };
+        a.hoverChanged = [model](bool h) { model()->previewHoverChanged(h); };
+        a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
+        a.save = [model](std::function<void(bool)> done) {
+            const ImageRef image = model()->currentPreviewImage();
+            if (!image) return done(false);
+            model()->saveImageQuickly(image,
+                                       model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard,
+                                       std::move(done));
+        };
+        a.dragOptions = [model] {
+            const auto source = model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard;
+            return ImageExportOptions::drag(exportProfile(source), model()->settings().captureQualityPreset());
+        };
+        return std::make_unique<PreviewAdapter>(x11, std::move(a));
+    };
+    services.makeEditor = [] { return std::unique_ptr<EditorPresenter>(); };
+    services.clipboard = std::make_shared<QtClipboardWriter>();
+    services.chooseImageSavePath = [](const QString& name, ScreenshotFileFormat format) -> std::optional<QString> {
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        const QString path = QFileDialog::getSaveFileName(nullptr, QString(), dir + "/" + name, imageFilter(format));
+        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+    };
+    services.hotKeys = std::make_shared<HotKeyService>();
+    services.temporaryDirectory = QDir::tempPath();
+
+    return services;
+}
+
 int runApplication(int argc, char** argv) {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0') {
@@ -191,58 +246,8 @@ int runApplication(int argc, char** argv) {
         QTextStream(stderr) << "lumivane: cannot open the X11 display " << display << ".\n";
         return 1;
     }
-    auto capture = std::make_shared<CaptureService>(x11, x11, std::make_shared<AlwaysAllowedPermission>());
-    std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::createForX11();
-    auto bridge = std::make_shared<DevToolsBridge>();
-    auto activeWindow = std::shared_ptr<ActiveWindowSource>(makeX11ActiveWindowSource());
-
     AppModel* modelPtr = nullptr;
-    AppServices services;
-    services.screens = x11;
-    services.captureFullScreen = [capture] { return capture->captureFullScreen(); };
-    services.captureRect = [capture](const QRectF& r) { return capture->capture(r); };
-    services.frontmostApplicationID = [activeWindow]() -> std::optional<QString> {
-        const auto w = activeWindow ? activeWindow->activeWindow() : std::nullopt;
-        if (!w) return std::nullopt;
-        auto browser = supportedBrowserFromWmClass(w->instanceName);
-        if (!browser) browser = supportedBrowserFromWmClass(w->className);
-        return browser ? std::optional<QString>(rawValue(*browser)) : std::nullopt;
-    };
-    services.captureBrowserPage = [browserEnvironment, bridge](SupportedBrowser browser) {
-        if (!browserEnvironment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserWindowUnavailable);
-        BrowserFullPageCaptureService service(*browserEnvironment, *bridge);
-        return service.captureFrontmostBrowserPageByScrolling(browser);
-    };
-    services.makePreview = [x11, &modelPtr]() -> std::unique_ptr<PreviewPresenter> {
-        PreviewActions a;
-        a.openEditor = [&modelPtr] { modelPtr->openEditor(); };
-        a.dismiss = [&modelPtr] { modelPtr->dismissPreview(); };
-        a.noteInteraction = [&modelPtr] { modelPtr->notePreviewInteraction(); };
-        a.hoverChanged = [&modelPtr](bool h) { modelPtr->previewHoverChanged(h); };
-        a.copy = [&modelPtr](std::function<void(bool)> done) { modelPtr->copyCurrentImage(std::move(done)); };
-        a.save = [&modelPtr](std::function<void(bool)> done) {
-            const ImageRef image = modelPtr->currentPreviewImage();
-            if (!image) return done(false);
-            modelPtr->saveImageQuickly(image,
-                                       modelPtr->currentCapture() ? modelPtr->currentCapture()->source : CaptureSource::standard,
-                                       std::move(done));
-        };
-        a.dragOptions = [&modelPtr] {
-            const auto source = modelPtr->currentCapture() ? modelPtr->currentCapture()->source : CaptureSource::standard;
-            return ImageExportOptions::drag(exportProfile(source), modelPtr->settings().captureQualityPreset());
-        };
-        return std::make_unique<PreviewAdapter>(x11, std::move(a));
-    };
-    services.makeEditor = [] { return std::unique_ptr<EditorPresenter>(); };
-    services.clipboard = std::make_shared<QtClipboardWriter>();
-    services.chooseImageSavePath = [](const QString& name, ScreenshotFileFormat format) -> std::optional<QString> {
-        const QString dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-        const QString path = QFileDialog::getSaveFileName(nullptr, QString(), dir + "/" + name, imageFilter(format));
-        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
-    };
-    services.hotKeys = std::make_shared<HotKeyService>();
-    services.temporaryDirectory = QDir::tempPath();
-
+    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
     AppModel model(std::make_unique<AppSettings>(), services);
     modelPtr = &model;
     model.applySettings();

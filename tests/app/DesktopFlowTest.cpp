@@ -1,0 +1,83 @@
+#include "app/AppModel.h"
+#include "app/Application.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+namespace {
+
+class MemoryStore : public SettingsStore {
+public:
+    std::optional<QByteArray> read() const override { return std::nullopt; }
+    bool write(const QByteArray&) override { return true; }
+};
+
+QByteArray readClipboard(const QString& target) {
+    QProcess xclip;
+    xclip.start("xclip", {"-selection", "clipboard", "-t", target, "-o"});
+    if (!xclip.waitForStarted(5000)) return {};
+    QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
+    return xclip.readAllStandardOutput();
+}
+
+QWidget* visiblePreviewPanel() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Lumivane Preview") return w;
+    return nullptr;
+}
+
+} // namespace
+
+// The real desktop services against the test's X server: a synthetic hot-key press
+// captures the screen, the panel shows in the lower-left corner, copy offers both
+// clipboard formats and a quick save writes a PNG that decodes.
+TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
+    QTemporaryDir dir;
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    AppModel* modelPtr = nullptr;
+    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
+    services.temporaryDirectory = dir.path();
+    auto settings = std::make_unique<AppSettings>(std::make_unique<MemoryStore>());
+    settings->setDefaultSaveFolderPath(dir.filePath("saved"));
+    AppModel model(std::move(settings), services);
+    modelPtr = &model;
+    model.applySettings();
+    ASSERT_TRUE(model.shortcutRegistrationFailures().isEmpty()) << model.lastErrorMessage().value_or("").toStdString();
+
+    QProcess::execute("xdotool", {"key", "super+shift+1"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 10000));
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    EXPECT_EQ(model.currentCapture()->image->size(), screen);
+
+    QWidget* panel = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (panel = visiblePreviewPanel()) != nullptr; }, 5000));
+    EXPECT_EQ(panel->geometry(), QRect(24, screen.height() - 24 - 210, 210, 210));
+
+    bool copied = false;
+    model.copyCurrentImage([&](bool ok) { copied = ok; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copied; }, 10000));
+    const QList<QByteArray> targets = readClipboard("TARGETS").split('\n');
+    EXPECT_TRUE(targets.contains("text/uri-list"));
+    EXPECT_TRUE(targets.contains("image/png"));
+    EXPECT_TRUE(readClipboard("image/png").startsWith("\x89PNG"));
+
+    bool saved = false;
+    model.saveImageQuickly(model.currentPreviewImage(), CaptureSource::standard, [&](bool ok) { saved = ok; });
+    ASSERT_TRUE(saved) << model.lastErrorMessage().value_or("").toStdString();
+    const QStringList files = QDir(dir.filePath("saved")).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files[0].startsWith("Lumivane-") && files[0].endsWith(".png"));
+    QImageReader reader(QDir(dir.filePath("saved")).filePath(files[0]));
+    EXPECT_EQ(reader.read().size(), screen);
+}
