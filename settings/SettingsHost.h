@@ -12,6 +12,48 @@ namespace lumivane {
 class AppSettings;
 
 enum class SettingsTab { general, shortcuts, screenshots, annotate, advanced, about };
+inline constexpr SettingsTab allSettingsTabs[] = {SettingsTab::general,     SettingsTab::shortcuts, SettingsTab::screenshots,
+                                                  SettingsTab::annotate,    SettingsTab::advanced,  SettingsTab::about};
+
+inline QString rawValue(SettingsTab tab) {
+    switch (tab) {
+    case SettingsTab::general: return QStringLiteral("general");
+    case SettingsTab::shortcuts: return QStringLiteral("shortcuts");
+    case SettingsTab::screenshots: return QStringLiteral("screenshots");
+    case SettingsTab::annotate: return QStringLiteral("annotate");
+    case SettingsTab::advanced: return QStringLiteral("advanced");
+    case SettingsTab::about: return QStringLiteral("about");
+    }
+    return {};
+}
+inline std::optional<SettingsTab> settingsTabFromRaw(const QString& raw) {
+    for (SettingsTab tab : allSettingsTabs)
+        if (rawValue(tab) == raw) return tab;
+    return std::nullopt;
+}
+inline QString title(SettingsTab tab) {
+    switch (tab) {
+    case SettingsTab::general: return QStringLiteral("一般");
+    case SettingsTab::shortcuts: return QStringLiteral("ショートカット");
+    case SettingsTab::screenshots: return QStringLiteral("撮影");
+    case SettingsTab::annotate: return QStringLiteral("注釈");
+    case SettingsTab::advanced: return QStringLiteral("詳細");
+    case SettingsTab::about: return QStringLiteral("情報");
+    }
+    return {};
+}
+// Symbol name of the tab button.
+inline QString symbolName(SettingsTab tab) {
+    switch (tab) {
+    case SettingsTab::general: return QStringLiteral("gearshape");
+    case SettingsTab::shortcuts: return QStringLiteral("command");
+    case SettingsTab::screenshots: return QStringLiteral("camera");
+    case SettingsTab::annotate: return QStringLiteral("pencil.tip");
+    case SettingsTab::advanced: return QStringLiteral("wrench.and.screwdriver");
+    case SettingsTab::about: return QStringLiteral("info.circle");
+    }
+    return {};
+}
 
 // What the settings window needs from the application object. The application
 // model implements it; tests use an in-memory host. UI thread only.
@@ -38,9 +80,18 @@ public:
     // Opens the desktop's keyboard-shortcut settings (or explains where they are).
     virtual void openMacOSScreenshotShortcutSettings() = 0;
 
+    // The in-application update section of the about page.
+    virtual QString updateStatusTitle() const = 0;
+    virtual QString updateStatusDetail() const = 0;
+    virtual bool canCheckForUpdates() const = 0;
+    virtual bool updateTestToolsEnabled() const = 0;
+    virtual void checkForUpdates() = 0;
+    virtual void showTestUpdateAlert() = 0;
+
 signals:
     void selectedSettingsTabChanged();
     void shortcutRegistrationFailuresChanged();
+    void updateStatusChanged();
 };
 
 } // namespace lumivane
