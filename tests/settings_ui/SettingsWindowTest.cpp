@@ -150,11 +150,12 @@ TEST_F(ShortcutRecorderFieldTest, EachRecordingEndsExactlyOnce) {
     click(); // restarting ends the first recording
     EXPECT_EQ(begins, 2);
     EXPECT_EQ(ends, 1);
+    window.activateWindow();
+    field.setFocus();
     other.setFocus();
     QApplication::processEvents();
-    // Focus loss may not be delivered by every platform plugin; stopping directly is equivalent.
-    field.stopMonitoring();
     EXPECT_FALSE(field.isRecording());
+    EXPECT_FALSE(field.isMonitoring());
     EXPECT_EQ(ends, 2);
     field.stopMonitoring();
     EXPECT_EQ(ends, 2);
@@ -223,6 +224,9 @@ TEST_F(SettingsViewTest, RecordingInARowStoresTheShortcutAndBalancesSuspension) 
                          {HotKeyService::Action::captureFullScreen, Shortcut{20, 768}, 10});
     emit host.shortcutRegistrationFailuresChanged();
     EXPECT_EQ(row->warningTitle(), "⇧⌘3 は現在 Lumivane で使えていません");
+    QApplication::processEvents();
+    if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
+        controller.window()->grab().save(QString::fromUtf8(dir) + "/settings-shortcut-warning.png");
     QTest::mouseClick(row->findChild<QPushButton*>("useRecommendedShortcuts"), Qt::LeftButton);
     QTest::mouseClick(row->findChild<QPushButton*>("openScreenshotSettings"), Qt::LeftButton);
     EXPECT_EQ(host.recommendedCount, 1);
