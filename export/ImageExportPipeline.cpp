@@ -1,6 +1,7 @@
 #include "export/ImageExportPipeline.h"
 
 #include "export/Encoders.h"
+#include "export/ImageMemory.h"
 
 #include <QColorSpace>
 #include <QTransform>
@@ -30,6 +31,27 @@ QImage preparedSource(const QImage& image) {
     if (cs.isValid() && cs != QColorSpace(QColorSpace::SRgb)) {
         QImage converted = src.convertedToColorSpace(QColorSpace::SRgb);
         if (!converted.isNull()) src = std::move(converted);
+    }
+    if (src.format() == QImage::Format_ARGB32 || src.format() == QImage::Format_ARGB32_Premultiplied) {
+        // One pass into a fresh buffer: premultiplied, transparent pixels black, and
+        // RGB32 when every pixel turns out opaque (then later steps copy nothing).
+        const bool premultiplied = src.format() == QImage::Format_ARGB32_Premultiplied;
+        QImage out = allocateImage(src.size(), QImage::Format_ARGB32_Premultiplied);
+        if (out.isNull()) return {};
+        bool opaque = true;
+        for (int y = 0; y < src.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+            auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < src.width(); ++x) {
+                const QRgb p = in[x];
+                const uint a = qAlpha(p);
+                opaque &= a == 255;
+                row[x] = a == 0 ? 0 : premultiplied ? p : qPremultiply(p);
+            }
+        }
+        if (opaque) out.reinterpretAsFormat(QImage::Format_RGB32);
+        out.setColorSpace(QColorSpace::SRgb);
+        return out;
     }
     // Sources without alpha stay opaque 32-bit; others become premultiplied.
     src = src.convertToFormat(src.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
