@@ -3,15 +3,80 @@
 
 #include <QPainter>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 #include <xcb/randr.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 
 namespace lumivane {
+
+namespace {
+
+// Pixel memory of full-screen-sized results. A fresh 4K-screen buffer costs
+// thousands of first-touch page faults, which dominate a grab on virtualised
+// machines; so buffers are 2 MiB-aligned for transparent huge pages and the
+// most recently released one is kept for the next grab.
+class LargeBufferPool {
+public:
+    static constexpr size_t hugePage = size_t(2) << 20;
+    static constexpr size_t minimumBytes = 2 * hugePage;
+
+    // Null below minimumBytes or when memory runs out; release with give().
+    void* take(size_t bytes) {
+        if (bytes < minimumBytes) return nullptr;
+        const size_t rounded = (bytes + hugePage - 1) & ~(hugePage - 1);
+        {
+            std::lock_guard guard(lock_);
+            // Reuse the spare when it fits without wasting more than a quarter of it.
+            if (spare_ && spareBytes_ >= rounded && spareBytes_ - rounded <= spareBytes_ / 4) {
+                void* mem = spare_;
+                spare_ = nullptr;
+                sizes_[mem] = spareBytes_;
+                return mem;
+            }
+        }
+        void* mem = std::aligned_alloc(hugePage, rounded);
+        if (!mem) return nullptr;
+        madvise(mem, rounded, MADV_HUGEPAGE);
+        std::lock_guard guard(lock_);
+        sizes_[mem] = rounded;
+        return mem;
+    }
+
+    void give(void* mem) {
+        void* drop = nullptr;
+        {
+            std::lock_guard guard(lock_);
+            auto it = sizes_.find(mem);
+            const size_t bytes = it == sizes_.end() ? 0 : it->second;
+            if (it != sizes_.end()) sizes_.erase(it);
+            drop = spare_;
+            spare_ = mem;
+            spareBytes_ = bytes;
+        }
+        std::free(drop);
+    }
+
+private:
+    std::mutex lock_;
+    std::unordered_map<void*, size_t> sizes_;
+    void* spare_ = nullptr;
+    size_t spareBytes_ = 0;
+};
+
+// Never destroyed: images may be released during static destruction.
+LargeBufferPool& largeBuffers() {
+    static auto* pool = new LargeBufferPool;
+    return *pool;
+}
+
+} // namespace
 
 struct X11Screens::Impl {
     xcb_connection_t* conn = nullptr;
@@ -23,7 +88,9 @@ struct X11Screens::Impl {
     quint32 redMask = 0xff0000, greenMask = 0xff00, blueMask = 0xff;
 
     ~Impl() {
-        if (conn) xcb_disconnect(conn);
+        if (!conn) return;
+        releaseSegment();
+        xcb_disconnect(conn);
     }
 
     struct Monitor {
@@ -86,18 +153,28 @@ struct X11Screens::Impl {
         return ms.front();
     }
 
+    // A Z-pixmap of width × height pixels, rows padded to the scanline pad, as
+    // an opaque RGB32 image, converted in one pass straight into the result.
     QImage convert(const uint8_t* data, int width, int height) const {
+        QImage out = allocateImage(width, height);
+        if (out.isNull()) return out;
+        convertInto(out, 0, data, width, height);
+        return out;
+    }
+
+    int strideFor(int width) const { return ((width * bitsPerPixel + scanlinePad - 1) / scanlinePad) * (scanlinePad / 8); }
+
+    void convertInto(QImage& out, int firstRow, const uint8_t* data, int width, int rows) const {
+        const int stride = strideFor(width);
         const int bytesPerPixel = bitsPerPixel / 8;
-        const int stride = ((width * bitsPerPixel + scanlinePad - 1) / scanlinePad) * (scanlinePad / 8);
         if (bitsPerPixel == 32 && lsbFirst && redMask == 0xff0000 && greenMask == 0xff00 && blueMask == 0xff) {
-            QImage out(width, height, QImage::Format_RGB32);
             // RGB32 needs the padding byte set to 0xff.
-            for (int y = 0; y < height; ++y) {
+            for (int y = 0; y < rows; ++y) {
                 const auto* src = reinterpret_cast<const quint32*>(data + size_t(y) * stride);
-                auto* dst = reinterpret_cast<quint32*>(out.scanLine(y));
+                auto* dst = reinterpret_cast<quint32*>(out.scanLine(firstRow + y));
                 for (int x = 0; x < width; ++x) dst[x] = src[x] | 0xff000000u;
             }
-            return out;
+            return;
         }
         auto channel = [](quint32 pixel, quint32 mask) -> int {
             if (!mask) return 0;
@@ -105,10 +182,9 @@ struct X11Screens::Impl {
             const quint32 max = mask >> shift;
             return int(((pixel & mask) >> shift) * 255 / max);
         };
-        QImage out(width, height, QImage::Format_RGB32);
-        for (int y = 0; y < height; ++y) {
+        for (int y = 0; y < rows; ++y) {
             const uint8_t* row = data + size_t(y) * stride;
-            auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+            auto* dst = reinterpret_cast<QRgb*>(out.scanLine(firstRow + y));
             for (int x = 0; x < width; ++x) {
                 const uint8_t* p = row + x * bytesPerPixel;
                 quint32 pixel = 0;
@@ -117,45 +193,91 @@ struct X11Screens::Impl {
                 dst[x] = qRgb(channel(pixel, redMask), channel(pixel, greenMask), channel(pixel, blueMask));
             }
         }
-        return out;
+    }
+
+    static QImage allocateImage(int width, int height) {
+        const size_t bytesPerLine = size_t(width) * 4;
+        void* mem = largeBuffers().take(bytesPerLine * size_t(height));
+        if (!mem) return QImage(width, height, QImage::Format_RGB32);
+        return QImage(static_cast<uchar*>(mem), width, height, qsizetype(bytesPerLine), QImage::Format_RGB32,
+                      [](void* p) { largeBuffers().give(p); }, mem);
+    }
+
+    // One shared-memory segment per connection, kept and reused: the X server
+    // and this process fault its pages in once, not on every grab.
+    struct SharedSegment {
+        std::mutex lock;
+        xcb_shm_seg_t seg = 0;
+        void* mem = nullptr;
+        size_t size = 0;
+        bool failed = false;
+    };
+    mutable SharedSegment shmSegment;
+
+    bool ensureSegment(size_t size) const {
+        SharedSegment& s = shmSegment;
+        if (s.mem && s.size >= size) return true;
+        releaseSegment();
+        const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (id < 0) return false;
+        void* mem = shmat(id, nullptr, 0);
+        if (mem == reinterpret_cast<void*>(-1)) {
+            shmctl(id, IPC_RMID, nullptr);
+            return false;
+        }
+        const xcb_shm_seg_t seg = xcb_generate_id(conn);
+        xcb_generic_error_t* error = xcb_request_check(conn, xcb_shm_attach_checked(conn, seg, id, 0));
+        // Both sides are attached now (or never will be); the segment goes away with the last detach.
+        shmctl(id, IPC_RMID, nullptr);
+        if (error) {
+            free(error);
+            shmdt(mem);
+            return false;
+        }
+        s.seg = seg;
+        s.mem = mem;
+        s.size = size;
+        return true;
+    }
+
+    void releaseSegment() const {
+        SharedSegment& s = shmSegment;
+        if (!s.mem) return;
+        xcb_shm_detach(conn, s.seg);
+        xcb_flush(conn);
+        shmdt(s.mem);
+        s.mem = nullptr;
+        s.size = 0;
     }
 
     QImage grabShm(const QRect& r) const {
-        const int stride = ((r.width() * bitsPerPixel + scanlinePad - 1) / scanlinePad) * (scanlinePad / 8);
-        const size_t size = size_t(stride) * r.height();
-        const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (id < 0) return {};
-        void* mem = shmat(id, nullptr, SHM_RDONLY);
-        shmctl(id, IPC_RMID, nullptr);
-        if (mem == reinterpret_cast<void*>(-1)) return {};
-        QImage out;
-        const xcb_shm_seg_t seg = xcb_generate_id(conn);
-        if (!xcb_request_check(conn, xcb_shm_attach_checked(conn, seg, id, 1))) {
-            auto cookie = xcb_shm_get_image(conn, screen->root, r.x(), r.y(), r.width(), r.height(), ~0u,
-                                            XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0);
-            if (auto* reply = xcb_shm_get_image_reply(conn, cookie, nullptr)) {
-                out = convert(static_cast<const uint8_t*>(mem), r.width(), r.height());
-                free(reply);
-            }
-            xcb_shm_detach(conn, seg);
-            xcb_flush(conn);
+        std::lock_guard guard(shmSegment.lock);
+        if (shmSegment.failed) return {};
+        const size_t size = size_t(strideFor(r.width())) * r.height();
+        if (!ensureSegment(size)) {
+            shmSegment.failed = true; // e.g. a remote server: plain reads from now on
+            return {};
         }
-        shmdt(mem);
-        return out;
+        auto cookie = xcb_shm_get_image(conn, screen->root, r.x(), r.y(), r.width(), r.height(), ~0u,
+                                        XCB_IMAGE_FORMAT_Z_PIXMAP, shmSegment.seg, 0);
+        auto* reply = xcb_shm_get_image_reply(conn, cookie, nullptr);
+        if (!reply) return {};
+        free(reply);
+        return convert(static_cast<const uint8_t*>(shmSegment.mem), r.width(), r.height());
     }
 
     QImage grabPlain(const QRect& r) const {
         // Stay under the maximum request length by reading bands.
-        const int bandRows = std::max(1, int((4 << 20) / std::max(1, r.width() * 4)));
-        QImage out(r.width(), r.height(), QImage::Format_RGB32);
+        const int bandRows = std::max(1, int((4 << 20) / std::max(1, strideFor(r.width()))));
+        QImage out = allocateImage(r.width(), r.height());
+        if (out.isNull()) return out;
         for (int y0 = 0; y0 < r.height(); y0 += bandRows) {
             const int rows = std::min(bandRows, r.height() - y0);
             auto cookie = xcb_get_image(conn, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, r.x(), r.y() + y0, r.width(), rows, ~0u);
             auto* reply = xcb_get_image_reply(conn, cookie, nullptr);
             if (!reply) return {};
-            QImage band = convert(xcb_get_image_data(reply), r.width(), rows);
+            convertInto(out, y0, xcb_get_image_data(reply), r.width(), rows);
             free(reply);
-            for (int y = 0; y < rows; ++y) std::memcpy(out.scanLine(y0 + y), band.constScanLine(y), size_t(r.width()) * 4);
         }
         return out;
     }
