@@ -131,6 +131,15 @@ void AppModel::applySettings() {
     task->start(800);
 }
 
+void AppModel::suspendHotKeys() {
+    if (shortcutReapplyTask_) {
+        shortcutReapplyTask_->stop();
+        shortcutReapplyTask_->deleteLater();
+        shortcutReapplyTask_ = nullptr;
+    }
+    if (services_.hotKeys) services_.hotKeys->unregisterAll();
+}
+
 void AppModel::useRecommendedShortcuts() {
     settings_->setShortcut(defaultShortcut(ShortcutAction::captureFullScreen), ShortcutAction::captureFullScreen);
     settings_->setShortcut(defaultShortcut(ShortcutAction::captureArea), ShortcutAction::captureArea);

@@ -33,6 +33,8 @@ public:
     void applySettings();
     std::vector<HotKeyService::RegistrationFailure> registerConfiguredShortcuts();
     void useRecommendedShortcuts();
+    // Releases every hot key (while a shortcut is being recorded); applySettings() restores them.
+    void suspendHotKeys();
     const QMap<HotKeyService::Action, HotKeyService::RegistrationFailure>& shortcutRegistrationFailures() const {
         return shortcutRegistrationFailures_;
     }

@@ -1,5 +1,7 @@
 #include "app/Application.h"
 #include "app/AppModel.h"
+#include "app/AppSettingsHost.h"
+#include "settings/SettingsWindowController.h"
 #include "app/ErrorMessages.h"
 #include "app/QtClipboardWriter.h"
 #include "browser/BrowserCaptureError.h"
@@ -68,7 +70,8 @@ QString imageFilter(ScreenshotFileFormat format) {
 // Builds the tray menu from the model's published state.
 class TrayMenu : public QObject {
 public:
-    TrayMenu(AppModel& model, std::shared_ptr<HotKeyService> hotKeys) : model_(model) {
+    TrayMenu(AppModel& model, AppSettingsHost& settingsHost, AppUpdateController& updates)
+        : model_(model), settingsHost_(settingsHost), updates_(updates), settingsWindow_(settingsHost) {
         connect(&model, &AppModel::stateChanged, this, [this] { rebuild(); });
         rebuild();
     }
@@ -83,6 +86,7 @@ private:
         s.shortcuts = const_cast<AppModel&>(model_).settings().shortcuts();
         s.hasShortcutRegistrationFailures = !model_.shortcutRegistrationFailures().isEmpty();
         s.lastErrorMessage = model_.lastErrorMessage();
+        s.canCheckForUpdates = updates_.canCheckForUpdates();
         return s;
     }
 
@@ -118,13 +122,9 @@ private:
     }
 
     // Commands whose windows this build has.
-    static bool isAvailable(MenuBarCommand c) {
+    bool isAvailable(MenuBarCommand c) const {
         switch (c) {
         case MenuBarCommand::openSetup:
-        case MenuBarCommand::openShortcutSettings:
-        case MenuBarCommand::openSystemScreenshotSettings:
-        case MenuBarCommand::openSettings:
-        case MenuBarCommand::checkForUpdates:
         case MenuBarCommand::openEditor:
         case MenuBarCommand::saveProject:
         case MenuBarCommand::captureArea: return false;   // no selection overlay wired yet
@@ -161,12 +161,22 @@ private:
         case MenuBarCommand::copyErrorMessage:
             if (model_.lastErrorMessage()) QGuiApplication::clipboard()->setText(*model_.lastErrorMessage());
             break;
+        case MenuBarCommand::openSettings: settingsWindow_.showWindow(); break;
+        case MenuBarCommand::openShortcutSettings:
+            settingsHost_.setSelectedSettingsTab(SettingsTab::shortcuts);
+            settingsWindow_.showWindow();
+            break;
+        case MenuBarCommand::openSystemScreenshotSettings: settingsHost_.openMacOSScreenshotShortcutSettings(); break;
+        case MenuBarCommand::checkForUpdates: settingsHost_.checkForUpdates(); break;
         case MenuBarCommand::quit: QApplication::quit(); break;
         default: break;
         }
     }
 
     AppModel& model_;
+    AppSettingsHost& settingsHost_;
+    AppUpdateController& updates_;
+    SettingsWindowController settingsWindow_;
     QMenu menu_;
 };
 
@@ -252,7 +262,9 @@ int runApplication(int argc, char** argv) {
     modelPtr = &model;
     model.applySettings();
 
-    TrayMenu menu(model, services.hotKeys);
+    AppUpdateController updates(AppUpdateController::BundleInfo::fromBuild(), QCoreApplication::arguments());
+    AppSettingsHost settingsHost(model, updates);
+    TrayMenu menu(model, settingsHost, updates);
     QSystemTrayIcon tray(trayIcon(QApplication::palette().color(QPalette::WindowText)));
     tray.setToolTip("Lumivane");
     tray.setContextMenu(menu.menu());

@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "app/AppSettingsHost.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
 #include "editor_model/ProjectFile.h"
@@ -413,4 +414,29 @@ TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {
     EXPECT_TRUE(model->shortcutRegistrationFailures().empty());
     EXPECT_FALSE(model->lastErrorMessage());
     EXPECT_EQ(model->settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
+}
+
+TEST_F(AppModelFlows, RecordingSuspendsHotKeysUntilTheLastRecorderEnds) {
+    model->applySettings();
+    AppUpdateController updates(AppUpdateController::BundleInfo{}, {});
+    AppSettingsHost host(*model, updates);
+    QStringList alerts;
+    host.showAlert = [&](const QString& title, const QString&, const QStringList&) {
+        alerts << title;
+        return 1000;
+    };
+    const int registered = grabs;
+    host.shortcutRecorderDidBeginRecording();
+    host.shortcutRecorderDidBeginRecording();
+    host.shortcutRecorderDidEndRecording();
+    EXPECT_EQ(grabs, registered) << "still recording in one row";
+    host.shortcutRecorderDidEndRecording();
+    EXPECT_GT(grabs, registered) << "re-applied after the last recorder";
+    host.shortcutRecorderDidEndRecording();   // unbalanced end is ignored
+    EXPECT_EQ(host.activeShortcutRecorderCount(), 0);
+
+    host.openMacOSScreenshotShortcutSettings();
+    EXPECT_EQ(alerts.size(), 1);
+    host.checkForUpdates();   // not configured: nothing to check, no alert
+    EXPECT_EQ(alerts.size(), updates.canCheckForUpdates() ? 2 : 1);
 }

@@ -1,0 +1,59 @@
+#include "app/AppSettingsHost.h"
+#include "app/ErrorMessages.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace lumivane {
+
+namespace {
+int modalAlert(const QString& title, const QString& text, const QStringList& buttons) {
+    QMessageBox box(QMessageBox::Information, title, text);
+    QList<QAbstractButton*> added;
+    for (const QString& b : buttons) added << box.addButton(b, QMessageBox::AcceptRole);
+    if (buttons.isEmpty()) box.addButton(QMessageBox::Ok);
+    box.exec();
+    const qsizetype index = added.indexOf(box.clickedButton());
+    return 1000 + int(std::max<qsizetype>(index, 0));
+}
+} // namespace
+
+AppSettingsHost::AppSettingsHost(AppModel& model, AppUpdateController& updates, QObject* parent)
+    : SettingsHost(parent), showAlert(modalAlert), model_(model), updates_(updates) {
+    connect(&model, &AppModel::shortcutRegistrationFailuresChanged, this,
+            &SettingsHost::shortcutRegistrationFailuresChanged);
+}
+
+void AppSettingsHost::setSelectedSettingsTab(SettingsTab tab) {
+    if (tab_ == tab) return;
+    tab_ = tab;
+    emit selectedSettingsTabChanged();
+}
+
+void AppSettingsHost::shortcutRecorderDidBeginRecording() {
+    if (recorders_++ == 0) model_.suspendHotKeys();
+}
+
+void AppSettingsHost::shortcutRecorderDidEndRecording() {
+    if (recorders_ == 0) return;
+    if (--recorders_ == 0) model_.applySettings();
+}
+
+void AppSettingsHost::openMacOSScreenshotShortcutSettings() {
+    // The desktops differ in where their keyboard settings live: explain instead.
+    const AlertText t = AlertTexts::screenshotShortcutSettingsFallback();
+    showAlert(t.title, t.informativeText, t.buttons);
+}
+
+void AppSettingsHost::checkForUpdates() {
+    if (!updates_.canCheckForUpdates()) return;
+    // No update framework on this platform: the configuration alert explains.
+    showAlert(updates_.configurationAlertTitle(), updates_.configurationAlertText(),
+              updates_.configurationAlertButtons());
+}
+
+void AppSettingsHost::showTestUpdateAlert() {
+    showAlert(updates_.testUpdateAlertTitle(), updates_.testUpdateAlertText(), {});
+}
+
+} // namespace lumivane
