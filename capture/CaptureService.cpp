@@ -144,7 +144,10 @@ QImage CaptureService::captureSegments(const std::vector<CaptureSegmentRequest>&
         box->promise.start();
         futures.push_back(box->promise.future());
         if (auto* app = QCoreApplication::instance())
-            QTimer::singleShot(segmentTimeoutMs, app, [box] { box->resumeThrowing(CaptureError(CaptureError::Kind::captureFailed)); });
+            // Weak: a finished grab must not keep its pixels alive until the time-out fires.
+            QTimer::singleShot(segmentTimeoutMs, app, [weak = std::weak_ptr(box)] {
+                if (auto box = weak.lock()) box->resumeThrowing(CaptureError(CaptureError::Kind::captureFailed));
+            });
         auto grabber = grabber_;
         ScreenInfo screen = req.screen;
         grabPool().start([box, grabber, screen, source, size] {
