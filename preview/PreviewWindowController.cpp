@@ -366,9 +366,9 @@ void PreviewWindowController::hideWithFadeSlide() {
     group->addAnimation(slide);
     hideAnimation_ = group;
     QObject::connect(group, &QAbstractAnimation::finished, panel_.get(), [this, group, start] {
+        panel_->move(start);
         panel_->hide();
         panel_->setWindowOpacity(1);
-        panel_->move(start);
         if (hideAnimation_ == group) hideAnimation_ = nullptr;
         group->deleteLater();
     });
