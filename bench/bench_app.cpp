@@ -2,6 +2,7 @@
 // action reaching the application model to the panel's window being exposed (the
 // full-screen capture, the model's hand-over and the panel's first paint).
 #include "app/AppModel.h"
+#include "MemorySettingsStore.h"
 #include "app/Application.h"
 #include "tests/support/XvfbServer.h"
 
@@ -13,12 +14,6 @@
 using namespace lumivane;
 
 namespace {
-
-class MemoryStore : public SettingsStore {
-public:
-    std::optional<QByteArray> read() const override { return std::nullopt; }
-    bool write(const QByteArray&) override { return true; }
-};
 
 QWidget* previewPanel() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -35,7 +30,7 @@ void BM_HotKeyToPreviewVisible4K(benchmark::State& state) {
     AppModel* modelPtr = nullptr;
     AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
     services.hotKeys.reset();
-    AppModel model(std::make_unique<AppSettings>(std::make_unique<MemoryStore>()), services);
+    AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>()), services);
     modelPtr = &model;
     for (auto _ : state) {
         if (QWidget* panel = previewPanel()) panel->hide();

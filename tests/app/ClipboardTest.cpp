@@ -7,21 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include "XClipboard.h"
 
 using namespace lumivane;
-
-namespace {
-
-// Reads the X CLIPBOARD through another client while this process keeps serving it.
-QByteArray readClipboard(const QString& target) {
-    QProcess xclip;
-    xclip.start("xclip", {"-selection", "clipboard", "-t", target, "-o"});
-    if (!xclip.waitForStarted(5000)) return {};
-    QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
-    return xclip.readAllStandardOutput();
-}
-
-} // namespace
 
 TEST(Clipboard, OffersTheFileUrlFirstAndPngBytesToOtherClients) {
     QTemporaryDir dir;
@@ -37,12 +25,12 @@ TEST(Clipboard, OffersTheFileUrlFirstAndPngBytesToOtherClients) {
     writer.clear();
     writer.write(path, png);
 
-    const QList<QByteArray> targets = readClipboard("TARGETS").split('\n');
+    const QList<QByteArray> targets = test::readXClipboard("TARGETS").split('\n');
     const qsizetype uri = targets.indexOf("text/uri-list"), pngAt = targets.indexOf("image/png");
     ASSERT_GE(uri, 0);
     ASSERT_GE(pngAt, 0);
-    EXPECT_EQ(readClipboard("image/png"), png);
-    EXPECT_EQ(readClipboard("text/uri-list").trimmed(), QUrl::fromLocalFile(path).toEncoded());
+    EXPECT_EQ(test::readXClipboard("image/png"), png);
+    EXPECT_EQ(test::readXClipboard("text/uri-list").trimmed(), QUrl::fromLocalFile(path).toEncoded());
 }
 
 TEST(Clipboard, WriterOffersOnlyWhatItHas) {

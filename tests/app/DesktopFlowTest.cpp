@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "MemorySettingsStore.h"
 #include "app/Application.h"
 
 #include <QDir>
@@ -11,24 +12,11 @@
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include "XClipboard.h"
 
 using namespace lumivane;
 
 namespace {
-
-class MemoryStore : public SettingsStore {
-public:
-    std::optional<QByteArray> read() const override { return std::nullopt; }
-    bool write(const QByteArray&) override { return true; }
-};
-
-QByteArray readClipboard(const QString& target) {
-    QProcess xclip;
-    xclip.start("xclip", {"-selection", "clipboard", "-t", target, "-o"});
-    if (!xclip.waitForStarted(5000)) return {};
-    QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
-    return xclip.readAllStandardOutput();
-}
 
 QWidget* visiblePreviewPanel() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -48,7 +36,7 @@ TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     AppModel* modelPtr = nullptr;
     AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
     services.temporaryDirectory = dir.path();
-    auto settings = std::make_unique<AppSettings>(std::make_unique<MemoryStore>());
+    auto settings = std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>());
     settings->setDefaultSaveFolderPath(dir.filePath("saved"));
     AppModel model(std::move(settings), services);
     modelPtr = &model;
@@ -67,10 +55,10 @@ TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     bool copied = false;
     model.copyCurrentImage([&](bool ok) { copied = ok; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return copied; }, 10000));
-    const QList<QByteArray> targets = readClipboard("TARGETS").split('\n');
+    const QList<QByteArray> targets = test::readXClipboard("TARGETS").split('\n');
     EXPECT_TRUE(targets.contains("text/uri-list"));
     EXPECT_TRUE(targets.contains("image/png"));
-    EXPECT_TRUE(readClipboard("image/png").startsWith("\x89PNG"));
+    EXPECT_TRUE(test::readXClipboard("image/png").startsWith("\x89PNG"));
 
     bool saved = false;
     model.saveImageQuickly(model.currentPreviewImage(), CaptureSource::standard, [&](bool ok) { saved = ok; });

@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "MemorySettingsStore.h"
 #include "app/AppSettingsHost.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
@@ -16,12 +17,6 @@
 using namespace lumivane;
 
 namespace {
-
-class MemoryStore : public SettingsStore {
-public:
-    std::optional<QByteArray> read() const override { return std::nullopt; }
-    bool write(const QByteArray&) override { return true; }
-};
 
 class FakeScreens : public ScreenProvider {
 public:
@@ -174,7 +169,7 @@ protected:
         s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyPasses, &grabs));
         s.temporaryDirectory = temp.filePath("tmp");
         QDir().mkpath(s.temporaryDirectory);
-        auto settings = std::make_unique<AppSettings>(std::make_unique<MemoryStore>());
+        auto settings = std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>());
         model = std::make_unique<AppModel>(std::move(settings), std::move(s));
     }
 

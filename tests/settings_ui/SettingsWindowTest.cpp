@@ -15,24 +15,12 @@
 #include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
+#include "MemorySettingsStore.h"
 
 namespace lumivane {
 namespace {
 
-class MemoryStore : public SettingsStore {
-public:
-    explicit MemoryStore(int* writes) : writes_(writes) {}
-    std::optional<QByteArray> read() const override { return bytes_; }
-    bool write(const QByteArray& bytes) override {
-        bytes_ = bytes;
-        ++*writes_;
-        return true;
-    }
-
-private:
-    std::optional<QByteArray> bytes_;
-    int* writes_;
-};
+using MemoryStore = test::MemorySettingsStore;
 
 class FakeHost : public SettingsHost {
 public:
