@@ -1,5 +1,6 @@
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
+#include "export/AtomicFile.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
 #include "editor/EditorRenderer.h"
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtConcurrent/QtConcurrent>
 #include <stdexcept>
 
@@ -26,16 +26,6 @@ class FileWriteError : public std::runtime_error {
 public:
     explicit FileWriteError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
-
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error) *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
 
 double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
 } // namespace
@@ -451,7 +441,7 @@ AppModel::ClipboardData AppModel::makeClipboardData(const QImage& image, ImageEx
     data.png = ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::output(profile, preset));
     if (data.png) {
         const QString path = QDir(directory).filePath(clipboardFileName(base));
-        if (writeAtomically(path, *data.png, nullptr)) data.filePath = path;
+        if (writeBytesAtomically(path, *data.png, nullptr)) data.filePath = path;
     }
     return data;
 }
@@ -573,7 +563,7 @@ void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std
         if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
         QString error;
         const QString target = uniqueImagePath(path);
-        if (!writeAtomically(target, *bytes, &error))
+        if (!writeBytesAtomically(target, *bytes, &error))
             throw FileWriteError(QString("Cannot write %1: %2").arg(target, error));
         if (completion) completion(true);
     } catch (const std::exception& e) {
@@ -590,7 +580,7 @@ void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
         const auto bytes = encodedImageData(image, source);
         if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
         QString error;
-        if (!writeAtomically(*path, *bytes, &error)) throw FileWriteError(QString("Cannot write %1: %2").arg(*path, error));
+        if (!writeBytesAtomically(*path, *bytes, &error)) throw FileWriteError(QString("Cannot write %1: %2").arg(*path, error));
     } catch (const std::exception& e) {
         reportError(e);
     }
@@ -610,7 +600,7 @@ void AppModel::saveImageQuickly(const EditorDocument& document) {
 
 bool AppModel::saveProject(const EditorDocument& document, const QString& path) {
     QString error;
-    if (!writeAtomically(path, SavedEditorProject(document).encode(), &error)) {
+    if (!writeBytesAtomically(path, SavedEditorProject(document).encode(), &error)) {
         reportError(FileWriteError(QString("Cannot write %1: %2").arg(path, error)));
         return false;
     }

@@ -1,9 +1,9 @@
 #include "cli/ImageFiles.h"
 #include "cli/Cli.h"
+#include "export/AtomicFile.h"
 
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 
 namespace lumivane::cli {
 
@@ -30,17 +30,10 @@ std::optional<ScreenshotFileFormat> imageFormatForPath(const QString& path) {
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, const QString& command) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        printError(QString("%1: cannot write '%2': %3").arg(command, path, file.errorString()));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        printError(QString("%1: cannot write '%2': %3").arg(command, path, file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    QString error;
+    if (writeBytesAtomically(path, bytes, &error)) return true;
+    printError(QString("%1: cannot write '%2': %3").arg(command, path, error));
+    return false;
 }
 
 int writeImageFile(const QImage& image, const QString& path, ImageExportProfile profile,

@@ -17,6 +17,17 @@ struct Mapping {
     size_t length;
 };
 
+// Anonymous memory rounded up to whole huge pages and advised for them; nothing when
+// it cannot be had. `length` receives the mapped size.
+void* mapHugePages(size_t bytes, size_t& length) {
+    if (bytes > SIZE_MAX - size_t(hugePage)) return nullptr;
+    length = (bytes + size_t(hugePage) - 1) / size_t(hugePage) * size_t(hugePage);
+    void* address = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED) return nullptr;
+    madvise(address, length, MADV_HUGEPAGE);
+    return address;
+}
+
 void unmap(void* info) {
     auto* m = static_cast<Mapping*>(info);
     munmap(m->address, m->length);
@@ -35,10 +46,9 @@ QImage allocateImage(QSize size, QImage::Format format) {
         if (!image.isNull()) image.fill(0);
         return image;
     }
-    const size_t length = size_t((bytes + hugePage - 1) / hugePage * hugePage);
-    void* address = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (address == MAP_FAILED) return {};
-    madvise(address, length, MADV_HUGEPAGE);
+    size_t length = 0;
+    void* address = mapHugePages(size_t(bytes), length);
+    if (!address) return {};
     auto* mapping = new Mapping{address, length};
     QImage image(static_cast<uchar*>(address), size.width(), size.height(), bytesPerLine, format, unmap, mapping);
     if (image.isNull()) unmap(mapping);
@@ -50,11 +60,9 @@ LargeBuffer::LargeBuffer(size_t size) : size_(size) {
         data_ = new (std::nothrow) uint8_t[std::max<size_t>(size, 1)];
         return;
     }
-    if (size > SIZE_MAX - size_t(hugePage)) return;
-    const size_t length = (size + size_t(hugePage) - 1) / size_t(hugePage) * size_t(hugePage);
-    void* address = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (address == MAP_FAILED) return;
-    madvise(address, length, MADV_HUGEPAGE);
+    size_t length = 0;
+    void* address = mapHugePages(size, length);
+    if (!address) return;
     data_ = static_cast<uint8_t*>(address);
     mapped_ = length;
 }

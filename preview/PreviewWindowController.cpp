@@ -1,4 +1,5 @@
 #include "preview/PreviewWindowController.h"
+#include "export/AtomicFile.h"
 #include "export/ClipboardImagePasteboardWriter.h"
 #include "platform/CoordinateSpace.h"
 
@@ -11,7 +12,6 @@
 #include <QParallelAnimationGroup>
 #include <QPointer>
 #include <QPropertyAnimation>
-#include <QSaveFile>
 #include <QThreadPool>
 #include <QTimer>
 #include <QUuid>
@@ -36,8 +36,7 @@ std::optional<QString> PreviewDragExport::writeTemporaryPNG(const QByteArray& da
     if (!QDir().mkpath(folder)) return std::nullopt;
     const QString path = QDir(folder).filePath(
         "Lumivane-Preview-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".png");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) return std::nullopt;
+    if (!writeBytesAtomically(path, data)) return std::nullopt;
     return path;
 }
 
