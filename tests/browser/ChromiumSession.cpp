@@ -1,4 +1,5 @@
 #include "ChromiumSession.h"
+#include "X11TestWindows.h"
 
 #include "browser/BrowserCaptureError.h"
 
@@ -109,19 +110,9 @@ bool ChromiumSession::openPage(const QString& url, DevToolsBridge& bridge) {
 }
 
 std::optional<FrontmostWindowInfo> XvfbBrowserEnvironment::frontmostWindow() {
-    QProcess xdotool;
-    xdotool.start("xdotool", {"search", "--onlyvisible", "--class", "chromium",
-                              "getwindowgeometry", "--shell", "%@"});
-    if (!xdotool.waitForFinished(5000)) return std::nullopt;
-    QHash<QString, int> values;
-    for (const QByteArray& line : xdotool.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> kv = line.split('=');
-        if (kv.size() == 2 && !values.contains(QString::fromLatin1(kv[0]))) // first window only
-            values.insert(QString::fromLatin1(kv[0]), kv[1].toInt());
-    }
-    if (!values.contains("WIDTH")) return std::nullopt;
-    return FrontmostWindowInfo{"chromium", pid_,
-                               QRectF(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"])};
+    const auto window = findChromiumWindowOnce();
+    if (!window) return std::nullopt;
+    return FrontmostWindowInfo{"chromium", pid_, QRectF(window->geometry)};
 }
 
 ImageRef XvfbBrowserEnvironment::captureRect(const QRectF& rect) {

@@ -96,8 +96,6 @@ void X11Desk::destroy(quint32 window) {
     sync();
 }
 
-namespace {
-
 std::optional<FoundWindow> findChromiumWindowOnce() {
     QProcess xdotool;
     xdotool.start("xdotool", {"search", "--onlyvisible", "--class", "chromium", "getwindowgeometry", "--shell", "%@"});
@@ -112,8 +110,6 @@ std::optional<FoundWindow> findChromiumWindowOnce() {
     return FoundWindow{quint32(values["WINDOW"]),
                        QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"])};
 }
-
-} // namespace
 
 std::optional<FoundWindow> findChromiumWindow(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);

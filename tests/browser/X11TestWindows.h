@@ -47,5 +47,7 @@ struct FoundWindow {
     QRect geometry;
 };
 std::optional<FoundWindow> findChromiumWindow(int timeoutMs = 15000);
+// One look for the first visible Chromium window, without waiting.
+std::optional<FoundWindow> findChromiumWindowOnce();
 
 } // namespace lumivane::test
