@@ -448,8 +448,7 @@ AppModel::ClipboardData AppModel::makeClipboardData(const QImage& image, ImageEx
 
 void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
     if (!image) return;
-    if (cachedPreviewClipboardImageIdentity_ == image.get() && cachedPreviewClipboardPNGData_) return;
-    cachedPreviewClipboardImageIdentity_ = image.get();
+    if (cachedPreviewClipboardImage_ == image && cachedPreviewClipboardPNGData_) return;
     cachedPreviewClipboardImage_ = image;
     cachedPreviewClipboardPNGData_.reset();
     cachedPreviewClipboardFilePath_.reset();
@@ -461,7 +460,7 @@ void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
     QtConcurrent::run(&previewClipboardQueue_, [=] {
         const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
         QMetaObject::invokeMethod(qApp, [self, image, data] {
-            if (!self || self->cachedPreviewClipboardImageIdentity_ != image.get()) return;
+            if (!self || self->cachedPreviewClipboardImage_ != image) return;
             self->cachedPreviewClipboardPNGData_ = data.png;
             self->cachedPreviewClipboardFilePath_ = data.filePath;
         });
@@ -480,7 +479,7 @@ void AppModel::writeClipboard(const ClipboardData& data, const ImageRef& image) 
 void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
     const ImageRef image = currentPreviewImage();
     if (!image) return;
-    if (cachedPreviewClipboardPNGData_ && cachedPreviewClipboardImageIdentity_ == image.get()) {
+    if (cachedPreviewClipboardPNGData_ && cachedPreviewClipboardImage_ == image) {
         writeClipboard({cachedPreviewClipboardPNGData_, cachedPreviewClipboardFilePath_}, image);
         if (completion) completion(true);
         return;
@@ -499,7 +498,6 @@ void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
                 return;
             }
             if (data.png) {
-                self->cachedPreviewClipboardImageIdentity_ = image.get();
                 self->cachedPreviewClipboardImage_ = image;
                 self->cachedPreviewClipboardPNGData_ = data.png;
                 self->cachedPreviewClipboardFilePath_ = data.filePath;

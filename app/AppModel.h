@@ -146,8 +146,9 @@ private:
     std::optional<EditorDocument> pendingFinishedEditorDocument_;
     bool editorIsEditingText_ = false;
     QThreadPool previewClipboardQueue_;   // serial: one thread
-    const QImage* cachedPreviewClipboardImageIdentity_ = nullptr;
-    ImageRef cachedPreviewClipboardImage_;   // keeps the identity alive
+    // The image the cache belongs to, compared by object identity; holding it means a
+    // freed image's address can never be mistaken for a new one.
+    ImageRef cachedPreviewClipboardImage_;
     std::optional<QByteArray> cachedPreviewClipboardPNGData_;
     std::optional<QString> cachedPreviewClipboardFilePath_;
 };

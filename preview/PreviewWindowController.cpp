@@ -40,6 +40,10 @@ std::optional<QString> PreviewDragExport::writeTemporaryPNG(const QByteArray& da
     return path;
 }
 
+ImageExportOptions PreviewDragExport::currentOptions() const {
+    return options_ ? options_() : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
+}
+
 void PreviewDragExport::prepareIfNeeded(const ImageRef& image) {
     if (!image) {
         cachedImage_.reset();
@@ -52,7 +56,7 @@ void PreviewDragExport::prepareIfNeeded(const ImageRef& image) {
     cachedPNGData_.reset();
     // The old image's file goes too, so a drag in the meantime never carries it.
     cachedFilePath_.reset();
-    const ImageExportOptions options = options_ ? options_() : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
+    const ImageExportOptions options = currentOptions();
     QPointer<PreviewDragExport> self(this);
     QtConcurrent::run(queue_, [self, image, options] {
         auto data = ImageExportPipeline::dragExportPNGData(*image, options);
@@ -71,8 +75,7 @@ std::optional<PreviewDragExport::Payload> PreviewDragExport::payload(const Image
     if (cachedImage_ != image) prepareIfNeeded(image);
     if (!cachedFilePath_) {
         if (!cachedPNGData_) {
-            const ImageExportOptions options = options_ ? options_() : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
-            cachedPNGData_ = ImageExportPipeline::dragExportPNGData(*image, options);
+            cachedPNGData_ = ImageExportPipeline::dragExportPNGData(*image, currentOptions());
         }
         if (cachedPNGData_) cachedFilePath_ = writeTemporaryPNG(*cachedPNGData_);
     }

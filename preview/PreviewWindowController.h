@@ -47,6 +47,7 @@ public:
     static std::optional<QString> writeTemporaryPNG(const QByteArray& data);
 
 private:
+    ImageExportOptions currentOptions() const;
     std::function<ImageExportOptions()> options_;
     ImageRef cachedImage_;
     std::optional<QByteArray> cachedPNGData_;
