@@ -233,15 +233,20 @@ void drawMarker(QPainter& painter, const Annotation& a) {
     // Guard against absurd strokes: more stamps than any real stroke needs.
     double pathLength = 0;
     for (size_t i = 1; i < points.size(); ++i) pathLength += QLineF(points[i - 1], points[i]).length();
-    const double spacing = MarkerChiselPath::stampSize(a.lineWidth).spacing;
-    if (!std::isfinite(pathLength) || pathLength / spacing > 2e6) return;
-    const QPainterPath path = MarkerChiselPath::stampPath(points, a.lineWidth);
-    // The ink is the union of the stamps, multiplied into the canvas once. The stamps
-    // are laid opaque into a layer one by one (far cheaper than filling one path of
-    // hundreds of overlapping curved subpaths); the ink's alpha is applied when the
-    // layer is multiplied in.
+    const auto stamp = MarkerChiselPath::stampSize(a.lineWidth);
+    if (!std::isfinite(pathLength) || pathLength / stamp.spacing > 2e6) return;
+    // The ink is the union of the stamps (the chisel path's stamps), multiplied into
+    // the canvas once. The stamps are laid opaque into a layer one by one (far cheaper
+    // than filling one path of hundreds of overlapping curved subpaths); the ink's
+    // alpha is applied when the layer is multiplied in.
+    const std::vector<QPointF> centers = markerStampCenters(points, stamp.spacing);
+    auto stampRect = [&](QPointF c) {
+        return QRectF(c.x() - stamp.width / 2, c.y() - stamp.height / 2, stamp.width, stamp.height);
+    };
+    QRectF inkBounds;
+    for (const QPointF& c : centers) inkBounds |= stampRect(c);
     const QRect bounds =
-        painter.transform().mapRect(path.boundingRect()).toAlignedRect().adjusted(-1, -1, 1, 1) &
+        painter.transform().mapRect(inkBounds).toAlignedRect().adjusted(-1, -1, 1, 1) &
         QRect(QPoint(0, 0), painter.device() ? QSize(painter.device()->width(), painter.device()->height()) : QSize());
     if (bounds.isEmpty()) return;
     QImage layer(bounds.size(), QImage::Format_ARGB32_Premultiplied);
@@ -254,12 +259,9 @@ void drawMarker(QPainter& painter, const Annotation& a) {
         QColor opaque = colorOf(a.color);
         opaque.setAlphaF(1);
         lp.setBrush(opaque);
-        const auto stamp = MarkerChiselPath::stampSize(a.lineWidth);
-        for (const QPointF& c : markerStampCenters(points, stamp.spacing)) {
+        for (const QPointF& c : centers) {
             QPainterPath one;
-            MarkerChiselPath::addContinuousRoundedRect(
-                one, QRectF(c.x() - stamp.width / 2, c.y() - stamp.height / 2, stamp.width, stamp.height),
-                stamp.cornerRadius);
+            MarkerChiselPath::addContinuousRoundedRect(one, stampRect(c), stamp.cornerRadius);
             lp.drawPath(one);
         }
     }
