@@ -8,6 +8,7 @@
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/DevToolsBridge.h"
 #include "capture/CaptureService.h"
+#include "capture/SelectionOverlayController.h"
 #include "menubar/MenuBarContent.h"
 #include "preview/PreviewWindowController.h"
 
@@ -49,6 +50,16 @@ QIcon trayIcon(const QColor& ink) {
     }
     return icon;
 }
+
+class OverlayAdapter final : public SelectionOverlay {
+public:
+    explicit OverlayAdapter(std::shared_ptr<X11Screens> x11) : controller_(SelectionOverlayEnvironment::forX11(std::move(x11))) {}
+    QFuture<std::optional<QRectF>> beginSelection() override { return controller_.beginSelection(); }
+    void activateOverlay() override { controller_.activateOverlay(); }
+
+private:
+    SelectionOverlayController controller_;
+};
 
 class PreviewAdapter final : public PreviewPresenter {
 public:
@@ -126,8 +137,7 @@ private:
         switch (c) {
         case MenuBarCommand::openSetup:
         case MenuBarCommand::openEditor:
-        case MenuBarCommand::saveProject:
-        case MenuBarCommand::captureArea: return false;   // no selection overlay wired yet
+        case MenuBarCommand::saveProject: return false;
         default: return true;
         }
     }
@@ -204,6 +214,7 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
         BrowserFullPageCaptureService service(*browserEnvironment, *bridge);
         return service.captureFrontmostBrowserPageByScrolling(browser);
     };
+    services.makeSelectionOverlay = [x11] { return std::make_unique<OverlayAdapter>(x11); };
     services.makePreview = [x11, model]() -> std::unique_ptr<PreviewPresenter> {
         PreviewActions a;
         a.openEditor = [model] { model()->openEditor(); };

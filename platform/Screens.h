@@ -66,6 +66,9 @@ public:
     // Reads root-window pixels (MIT-SHM when available); null on failure.
     QImage grabRoot(const QRect& rootRect) const;
     bool usesSharedMemory() const;
+    // True when a compositing manager runs: only then do translucent windows show
+    // what lies beneath them.
+    bool hasCompositingManager() const;
 
     struct Impl;
 

@@ -81,6 +81,7 @@ LargeBufferPool& largeBuffers() {
 struct X11Screens::Impl {
     xcb_connection_t* conn = nullptr;
     xcb_screen_t* screen = nullptr;
+    int screenNumber = 0;
     bool shm = false;
     int bitsPerPixel = 32;
     int scanlinePad = 32;
@@ -292,6 +293,7 @@ std::shared_ptr<X11Screens> X11Screens::connect() {
     }
     auto impl = std::make_unique<Impl>();
     impl->conn = conn;
+    impl->screenNumber = screenNumber;
     const xcb_setup_t* setup = xcb_get_setup(conn);
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
     for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
@@ -327,6 +329,19 @@ X11Screens::X11Screens(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 X11Screens::~X11Screens() = default;
 
 bool X11Screens::usesSharedMemory() const { return impl_->shm; }
+
+bool X11Screens::hasCompositingManager() const {
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(impl_->screenNumber);
+    auto* atom = xcb_intern_atom_reply(impl_->conn, xcb_intern_atom(impl_->conn, 1, name.size(), name.constData()), nullptr);
+    if (!atom) return false;
+    const xcb_atom_t a = atom->atom;
+    free(atom);
+    if (a == XCB_ATOM_NONE) return false;
+    auto* owner = xcb_get_selection_owner_reply(impl_->conn, xcb_get_selection_owner(impl_->conn, a), nullptr);
+    const bool running = owner && owner->owner != XCB_NONE;
+    free(owner);
+    return running;
+}
 
 std::vector<ScreenInfo> X11Screens::screens() const {
     auto monitors = impl_->monitors();

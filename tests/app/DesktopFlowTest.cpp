@@ -69,3 +69,40 @@ TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     QImageReader reader(QDir(dir.filePath("saved")).filePath(files[0]));
     EXPECT_EQ(reader.read().size(), screen);
 }
+
+// The area hot key shows the overlay; pressing it again only brings that overlay
+// forward; a drag captures exactly the dragged pixels.
+TEST(DesktopFlow, AreaHotKeyOverlayDragCapturesTheRectangle) {
+    QTemporaryDir dir;
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    AppModel* modelPtr = nullptr;
+    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
+    services.temporaryDirectory = dir.path();
+    AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>()), services);
+    modelPtr = &model;
+    model.applySettings();
+    ASSERT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+
+    auto overlayPanels = [] {
+        QList<QWidget*> out;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == "Lumivane Selection") out << w;
+        return out;
+    };
+    QProcess::execute("xdotool", {"key", "super+shift+2"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return overlayPanels().size() == 1; }, 5000));
+    QWidget* first = overlayPanels().front();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(first));
+    QProcess::execute("xdotool", {"key", "super+shift+2"});
+    QTest::qWait(200);
+    ASSERT_EQ(overlayPanels().size(), 1);
+    EXPECT_EQ(overlayPanels().front(), first);
+
+    QProcess::execute("xdotool", {"mousemove", "300", "200", "mousedown", "1", "mousemove", "400", "260", "mousemove",
+                                  "520", "350", "mouseup", "1"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 10000));
+    EXPECT_EQ(model.currentCapture()->image->size(), QSize(220, 150));
+    EXPECT_TRUE(overlayPanels().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !model.hasSelectionOverlay(); }, 1000));
+}

@@ -1,0 +1,167 @@
+#include "capture/SelectionOverlayPanel.h"
+#include "capture/SelectionOverlayGeometry.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+namespace lumivane {
+
+namespace G = SelectionOverlayGeometry;
+
+namespace {
+
+constexpr double minimumDragDistance = 1.0;
+
+QFont overlayFont(const QFont& base, QFont::Weight weight) {
+    QFont f = base;
+    f.setPixelSize(12);
+    f.setWeight(weight);
+    return f;
+}
+
+} // namespace
+
+SelectionOverlayPanel::SelectionOverlayPanel(const ScreenInfo& screen, QImage backdrop)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint | Qt::Tool),
+      screen_(screen), backdrop_(std::move(backdrop)) {
+    setObjectName(QStringLiteral("selectionOverlayPanel"));
+    setWindowTitle(QStringLiteral("Lumivane Selection"));
+    if (backdrop_.isNull()) {
+        setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(crosshairCursor());
+    setGeometry(screen_.nativeGeometry);
+}
+
+std::optional<QRectF> SelectionOverlayPanel::selectionRect() const {
+    return G::selectionRect(dragStart_, currentPoint_);
+}
+
+QImage SelectionOverlayPanel::crosshairImage(qreal dpr) {
+    QImage img(QSize(22, 22) * dpr, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c(11, 11);
+    QPainterPath arms;
+    for (const QPointF d : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)}) {
+        arms.moveTo(c + d * 3);
+        arms.lineTo(c + d * 12);
+    }
+    p.strokePath(arms, QPen(QColor::fromRgbF(0, 0, 0, 0.45), 2.6, Qt::SolidLine, Qt::RoundCap));
+    p.strokePath(arms, QPen(Qt::white, 1.0, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor::fromRgbF(1, 1, 1, 0.9));
+    p.drawEllipse(c, 1.5, 1.5);
+    return img;
+}
+
+const QCursor& SelectionOverlayPanel::crosshairCursor() {
+    static const QCursor cursor(QPixmap::fromImage(crosshairImage(2.0)), 11, 11);
+    return cursor;
+}
+
+void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (backdrop_.isNull()) {
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), Qt::transparent);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        p.drawImage(rect(), backdrop_);
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+
+    if (showsInstruction_) {
+        const QFont font = overlayFont(this->font(), QFont::DemiBold);
+        const QString text = G::hintText();
+        const QRectF capsule = G::hintRect(viewSize(), QFontMetricsF(font).horizontalAdvance(text));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgbF(0, 0, 0, 0.68));
+        p.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(capsule, Qt::AlignCenter, text);
+    }
+
+    const auto selection = selectionRect();
+    if (!selection) return;
+    // Soft shadow of radius 2 under the outline: stacked strokes, darkest at the line.
+    p.setBrush(Qt::NoBrush);
+    QPainterPath outlinePath;
+    outlinePath.addRect(*selection);
+    constexpr int shadowSteps = 4;
+    for (int i = shadowSteps; i >= 1; --i)
+        p.strokePath(outlinePath, QPen(QColor::fromRgbF(0, 0, 0, 0.35 / shadowSteps), 1.5 + i, Qt::SolidLine,
+                                       Qt::FlatCap, Qt::MiterJoin));
+    QPen outline(QColor::fromRgbF(1, 1, 1, 0.95), 1.5, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    outline.setMiterLimit(10);
+    p.setPen(outline);
+    p.drawRect(*selection);
+
+    if (dragStart_ && currentPoint_) {
+        const QPointF centre = G::badgeCenter(*currentPoint_, viewSize());
+        const QRectF badge(centre - QPointF(G::badgeSize.width() / 2, G::badgeSize.height() / 2), G::badgeSize);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgbF(0, 0, 0, 0.7));
+        p.drawRect(badge);
+        p.setFont(overlayFont(this->font(), QFont::Medium));
+        p.setPen(Qt::white);
+        p.drawText(badge, Qt::AlignCenter, G::badgeText(*selection));
+    }
+}
+
+void SelectionOverlayPanel::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    pressPoint_ = e->position();
+    dragStart_.reset();
+}
+
+void SelectionOverlayPanel::mouseMoveEvent(QMouseEvent* e) {
+    const QPointF p = G::clamped(e->position(), viewSize());
+    if (pressPoint_ && !dragStart_) {
+        const QPointF d = e->position() - *pressPoint_;
+        if (std::hypot(d.x(), d.y()) >= minimumDragDistance) dragStart_ = G::clamped(*pressPoint_, viewSize());
+    }
+    currentPoint_ = p;
+    update();
+}
+
+void SelectionOverlayPanel::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton || !pressPoint_) return;
+    pressPoint_.reset();
+    // A click that never became a drag cancels like a drag of 2 points or less.
+    if (!dragStart_) {
+        if (onCancel) onCancel();
+        return;
+    }
+    currentPoint_ = G::clamped(e->position(), viewSize());
+    const auto selection = selectionRect();
+    showsInstruction_ = false;
+    update();
+    if (G::isAccepted(selection)) {
+        if (onSelect) onSelect(G::captureRect(screen_.frame, *selection));
+    } else if (onCancel) {
+        onCancel();
+    }
+}
+
+void SelectionOverlayPanel::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        if (onCancel) onCancel();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+} // namespace lumivane

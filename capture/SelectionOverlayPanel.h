@@ -1,0 +1,53 @@
+#pragma once
+#include "platform/Screens.h"
+
+#include <QCursor>
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+namespace lumivane {
+
+// One borderless, always-on-top panel over one screen. View coordinates are
+// the panel's own: top-left origin, in points.
+class SelectionOverlayPanel : public QWidget {
+    Q_OBJECT
+public:
+    // backdrop: the screen's pixels to paint beneath the overlay; null to stay translucent.
+    SelectionOverlayPanel(const ScreenInfo& screen, QImage backdrop);
+
+    const QRectF& frameInScreenCoordinates() const { return screen_.frame; }
+    const ScreenInfo& screen() const { return screen_; }
+
+    std::function<void()> onCancel;
+    std::function<void(const QRectF&)> onSelect;   // area-capture rectangle space
+
+    const std::optional<QPointF>& dragStart() const { return dragStart_; }
+    const std::optional<QPointF>& currentPoint() const { return currentPoint_; }
+    bool showsInstruction() const { return showsInstruction_; }
+    std::optional<QRectF> selectionRect() const;
+
+    // The 22 × 22 crosshair with its hot spot at the centre, built once.
+    static const QCursor& crosshairCursor();
+    static QImage crosshairImage(qreal devicePixelRatio);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    QSizeF viewSize() const { return screen_.frame.size(); }
+
+    ScreenInfo screen_;
+    QImage backdrop_;
+    std::optional<QPointF> pressPoint_;
+    std::optional<QPointF> dragStart_;
+    std::optional<QPointF> currentPoint_;
+    bool showsInstruction_ = true;
+};
+
+} // namespace lumivane
