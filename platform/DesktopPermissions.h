@@ -1,0 +1,53 @@
+#pragma once
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace lumivane {
+
+// What the desktop allows this application to do, asked without ever prompting.
+class DesktopPermissions {
+public:
+    // Settings pages a permission may be granted on.
+    enum class Page { screenRecording, accessibility, automation };
+
+    virtual ~DesktopPermissions() = default;
+    // Whether the screen may be read.
+    virtual bool screenCaptureAllowed() const = 0;
+    // Whether the application may inspect and drive other applications' windows:
+    // find the active window and its frame, and send synthetic input.
+    virtual bool accessibilityAllowed() const = 0;
+    // Opens the desktop's page for a permission; false when the desktop has none.
+    virtual bool openSettingsPage(Page page) = 0;
+};
+
+// X11 on its own connection (DISPLAY). Every client may read the screen, so screen
+// capture is allowed whenever the display answers. Accessibility holds when the server
+// offers the XTEST extension (synthetic input) and answers the input-focus query the
+// active-window lookup relies on. X11 has no permission pages: openSettingsPage is false.
+// Without a display nothing is allowed.
+std::unique_ptr<DesktopPermissions> makeX11DesktopPermissions();
+
+// A top-level application window as the window manager lists it.
+struct ClientWindowInfo {
+    quint32 windowId = 0;
+    QString instanceName;  // WM_CLASS instance
+    QString className;     // WM_CLASS class
+};
+
+// Lists and activates top-level windows.
+class WindowActivator {
+public:
+    virtual ~WindowActivator() = default;
+    // Managed client windows, the topmost first (_NET_CLIENT_LIST_STACKING reversed, or
+    // _NET_CLIENT_LIST when the stacking list is missing).
+    virtual std::vector<ClientWindowInfo> clientWindows() const = 0;
+    // Asks the window manager to activate the window (a _NET_ACTIVE_WINDOW request);
+    // without a window manager the window is raised and given the input focus.
+    virtual bool activate(quint32 windowId) = 0;
+};
+
+// The X11 implementation; null without a display.
+std::unique_ptr<WindowActivator> makeX11WindowActivator();
+
+} // namespace lumivane
