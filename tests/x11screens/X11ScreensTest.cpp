@@ -1,5 +1,6 @@
 #include "platform/CoordinateSpace.h"
 #include "platform/Screens.h"
+#include "XvfbServer.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -106,3 +107,78 @@ TEST(CoordinateSpace, NativeFramesFlipAroundTheMainScreen) {
 }
 
 } // namespace
+
+namespace {
+
+// Points DISPLAY at another server for one test.
+class DisplayScope {
+public:
+    explicit DisplayScope(const QString& display) : saved_(qgetenv("DISPLAY")) { qputenv("DISPLAY", display.toLocal8Bit()); }
+    ~DisplayScope() { qputenv("DISPLAY", saved_); }
+
+private:
+    QByteArray saved_;
+};
+
+struct ServerKind {
+    const char* name;
+    QStringList args;
+    bool sharedMemory;
+};
+
+void PrintTo(const ServerKind& kind, std::ostream* os) { *os << kind.name; }
+
+class X11ScreensOnServer : public ::testing::TestWithParam<ServerKind> {};
+
+} // namespace
+
+// Every visual depth and both read paths give the colours the server holds.
+TEST_P(X11ScreensOnServer, ReadsTheServersColours) {
+    test::XvfbServer server(GetParam().args);
+    ASSERT_TRUE(server.isRunning()) << qPrintable(server.errorText());
+    DisplayScope scope(server.display());
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    EXPECT_EQ(x11->usesSharedMemory(), GetParam().sharedMemory);
+
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255), qRgb(132, 70, 200)};
+    std::vector<QRgb> held;
+    for (int i = 0; i < 5; ++i) {
+        const QRgb rgb = colours[i];
+        auto* reply = xcb_alloc_color_reply(
+            c, xcb_alloc_color(c, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257), nullptr);
+        ASSERT_NE(reply, nullptr);
+        held.push_back(qRgb(reply->red >> 8, reply->green >> 8, reply->blue >> 8));
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        xcb_create_gc(c, gc, screen->root, XCB_GC_FOREGROUND, &reply->pixel);
+        const xcb_rectangle_t r{int16_t(i * 20), 0, 20, 10};
+        xcb_poly_fill_rectangle(c, screen->root, gc, 1, &r);
+        xcb_free_gc(c, gc);
+        free(reply);
+    }
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+
+    const QImage img = x11->grabRoot(QRect(0, 0, 100, 10));
+    ASSERT_EQ(img.size(), QSize(100, 10));
+    for (int i = 0; i < 5; ++i) {
+        const QRgb got = img.pixel(i * 20 + 10, 5);
+        EXPECT_EQ(qAlpha(got), 255);
+        EXPECT_NEAR(qRed(got), qRed(held[i]), 4) << i;
+        EXPECT_NEAR(qGreen(got), qGreen(held[i]), 4) << i;
+        EXPECT_NEAR(qBlue(got), qBlue(held[i]), 4) << i;
+    }
+    // Saturated primaries survive every depth exactly.
+    EXPECT_EQ(img.pixel(10, 5) & 0xffffff, 0xff0000u);
+    EXPECT_EQ(img.pixel(70, 5) & 0xffffff, 0xffffffu);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Depths, X11ScreensOnServer,
+    ::testing::Values(ServerKind{"Depth24SharedMemory", {"-screen", "0", "320x200x24"}, true},
+                      ServerKind{"Depth24PlainGetImage", {"-screen", "0", "320x200x24", "-extension", "MIT-SHM"}, false},
+                      ServerKind{"Depth16", {"-screen", "0", "320x200x16"}, true},
+                      ServerKind{"Depth16PlainGetImage", {"-screen", "0", "320x200x16", "-extension", "MIT-SHM"}, false}),
+    [](const ::testing::TestParamInfo<ServerKind>& info) { return std::string(info.param.name); });
