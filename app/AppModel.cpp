@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
 #include "export/AtomicFile.h"
 #include "browser/BrowserCaptureError.h"
@@ -33,6 +34,7 @@ double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.widt
 AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, QObject* parent)
     : EditorHost(parent), settings_(std::move(settings)), services_(std::move(services)),
       previewLastInteractionAt_(QDateTime::fromMSecsSinceEpoch(0)) {
+    completeSetupServices(services_);
     previewClipboardQueue_.setMaxThreadCount(1);
     previewClipboardQueue_.setObjectName("lumivane.preview-clipboard-export");
     previewDismissTimer_.setInterval(previewAutoDismissPollMs);
@@ -51,7 +53,7 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     connect(this, &EditorHost::editorDocumentChanged, this, &AppModel::stateChanged);
     connect(settings_.get(), &AppSettings::changed, this, [this] {
         emit stateChanged();
-        emit setupStateRefreshRequested();
+        refreshSetupState();
     });
     if (services_.hotKeys) {
         QPointer<AppModel> self(this);
@@ -59,6 +61,7 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
             if (self) self->handleHotKey(action);
         };
     }
+    refreshSetupState();
 }
 
 // --- hot keys -----------------------------------------------------------------
@@ -148,7 +151,7 @@ void AppModel::setLastErrorMessage(std::optional<QString> message) {
 
 void AppModel::reportError(const std::exception& error) {
     setLastErrorMessage(userFacingErrorMessage(error));
-    emit setupStateRefreshRequested();
+    refreshSetupState();
 }
 
 // --- capture flows ----------------------------------------------------------
@@ -253,9 +256,8 @@ void AppModel::captureBrowserFullPage() {
         if (!browser || !services_.captureBrowserPage)
             throw BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser);
         const BrowserCaptureResult result = services_.captureBrowserPage(*browser);
-        if (!settings_->browserAutomationVerified()) settings_->setBrowserAutomationVerified(true);
-        if (!settings_->browserJavaScriptVerified()) settings_->setBrowserJavaScriptVerified(true);
-        emit setupStateRefreshRequested();
+        markBrowserVerified();
+        setSetupState(evaluatedSetupState());
         presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
     } catch (const std::exception& e) {
         reportError(e);

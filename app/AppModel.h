@@ -2,6 +2,8 @@
 #include "app/AppServices.h"
 #include "editor/EditorHost.h"
 #include "settings/AppSettings.h"
+#include "settings/SettingsHost.h"
+#include "setup/SetupChecklist.h"
 
 #include <QPointer>
 #include <QThreadPool>
@@ -11,6 +13,8 @@
 #include <optional>
 
 namespace lumivane {
+
+class AppSetupHost;
 
 // The one application object: current capture, editor document and history, the
 // capture flows, preview and editor hand-over, copy and save. UI thread only; the
@@ -39,6 +43,38 @@ public:
         return shortcutRegistrationFailures_;
     }
     void handleHotKey(HotKeyService::Action action);
+
+    // Launch: after 0.5 s the setup guide (until it has been seen), 0.7 s later the
+    // notice about the desktop's screenshot keys. Never blocks.
+    void startLaunchTasks();
+    void maybePresentInitialSetupGuide();
+    void maybePresentShortcutConflictNotice();
+    // Shows the settings window, on a tab when one is given (the tray owns the window).
+    void openSettings(std::optional<SettingsTab> tab = std::nullopt);
+    std::function<void(std::optional<SettingsTab>)> openSettingsHandler;
+
+    // Setup checklist.
+    const SetupChecklistState& setupState() const { return setupState_; }
+    void refreshSetupState();
+    void openSetupWindow(SetupPresentationMode mode);
+    void dismissSetupWindow();
+    SetupWindowPresenter* setupWindow() const { return setupController_.get(); }
+    SetupHost& setupHost();
+    void scheduleBrowserSetupRecheckIfNeeded();
+    bool hasScheduledBrowserSetupRecheck() const { return browserSetupRecheckTask_ != nullptr; }
+    void performBrowserSetupRecheck();
+    void verifyBrowserIntegrationSetup();
+    bool isVerifyingBrowserIntegration() const { return verifyingBrowserIntegration_; }
+    void activatePreferredBrowserForSetupCheck();
+    // Opens the desktop's page for an item, or explains the item when there is none.
+    void openSetupSettingsPage(SetupItemKind kind);
+
+    // Messages and help.
+    static QUrl supportSiteURL() { return QUrl(QStringLiteral("https://lumivane.app/support")); }
+    void openSupportSite();
+    void showBrowserJavaScriptHelp();
+    void copyLastErrorMessage();
+    void showLastErrorDetails();
 
     // Capture flows.
     void captureFullScreen();
@@ -105,13 +141,19 @@ signals:
     // Any published value changed (the menu rebuilds itself).
     void stateChanged();
     void lastErrorMessageChanged();
-    // A failure was reported: the setup checklist re-evaluates itself.
-    void setupStateRefreshRequested();
+    // The checklist was evaluated again.
+    void setupStateChanged();
+    void verifyingBrowserIntegrationChanged();
     // The flattened image of a finished editing became current.
     void editedCaptureFinalized();
 
 private:
     void reportError(const std::exception& error);
+    SetupChecklistState evaluatedSetupState() const;
+    void setSetupState(SetupChecklistState state);
+    bool frontmostIsSupportedBrowser() const;
+    void markBrowserVerified();
+    int alert(const AlertText& text);
     void setLastErrorMessage(std::optional<QString> message);
     void invalidatePendingEditFinalization();
     void presentEditorWindow();
@@ -128,6 +170,12 @@ private:
                                            const QString& base);
     void writeClipboard(const ClipboardData& data, const ImageRef& image);
 
+    SetupChecklistState setupState_ = SetupChecklistState::empty();
+    std::unique_ptr<AppSetupHost> setupHost_;   // outlives the window that shows it
+    std::unique_ptr<SetupWindowPresenter> setupController_;
+    QTimer* browserSetupRecheckTask_ = nullptr;
+    bool verifyingBrowserIntegration_ = false;
+    bool launchTasksStarted_ = false;
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> shortcutRegistrationFailures_;
     QTimer* shortcutReapplyTask_ = nullptr;
     std::unique_ptr<AppSettings> settings_;

@@ -3,7 +3,9 @@
 #include "browser/SupportedBrowser.h"
 #include "export/Image.h"
 #include "export/ImageExportPipeline.h"
+#include "platform/DesktopPermissions.h"
 #include "platform/Screens.h"
+#include "setup/SetupHost.h"
 #include "shortcuts/HotKeyService.h"
 
 #include <QByteArray>
@@ -12,9 +14,11 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace lumivane {
 
@@ -73,6 +77,20 @@ public:
     virtual void writeImage(const ImageRef& image) = 0;
 };
 
+// The setup window.
+class SetupWindowPresenter {
+public:
+    virtual ~SetupWindowPresenter() = default;
+    virtual SetupPresentationMode mode() const = 0;
+    virtual void present() = 0;            // show, make key and front
+    virtual void removeFromScreen() = 0;   // hidden, kept
+    virtual bool isVisible() const = 0;
+    virtual void close() = 0;              // the close callback follows
+};
+
+// A modal alert's text and buttons (declared with the error texts).
+struct AlertText;
+
 // Everything the application model reaches outside itself. The product wires the
 // X11 and Qt implementations; tests wire fakes.
 struct AppServices {
@@ -94,6 +112,25 @@ struct AppServices {
     std::shared_ptr<HotKeyService> hotKeys;
     // Where temporary clipboard files go.
     QString temporaryDirectory;
+
+    // Setup checklist and help. The model fills in the desktop implementations of
+    // whatever is left empty.
+    std::shared_ptr<DesktopPermissions> permissions;
+    // Checks that the front browser can be driven; throws BrowserCaptureError or another error.
+    std::function<void()> validateBrowserSetup;
+    // Identifiers (raw-value form) of the running supported browsers, the topmost first.
+    std::function<std::vector<QString>()> runningBrowserIDs;
+    // Brings the application with that identifier forward with all its windows.
+    std::function<void(const QString& id)> activateApplication;
+    // Brings this application's windows forward (before alerts and the setup window).
+    std::function<void()> activateSelf;
+    std::function<std::unique_ptr<SetupWindowPresenter>(SetupPresentationMode, SetupHost&, std::function<void()> onClose)>
+        makeSetupWindow;
+    // Runs a modal alert; returns the pressed button (1000, 1001, 1002).
+    std::function<int(const AlertText&)> showAlert;
+    std::function<void(const QUrl&)> openURL;
+    // Puts plain text on the clipboard.
+    std::function<void(const QString&)> copyText;
 };
 
 } // namespace lumivane

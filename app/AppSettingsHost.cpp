@@ -1,5 +1,6 @@
 #include "app/AppSettingsHost.h"
 #include "app/ErrorMessages.h"
+#include "setup/SetupChecklistView.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,6 +44,10 @@ void AppSettingsHost::openMacOSScreenshotShortcutSettings() {
     // The desktops differ in where their keyboard settings live: explain instead.
     const AlertText t = AlertTexts::screenshotShortcutSettingsFallback();
     showAlert(t.title, t.informativeText, t.buttons);
+}
+
+QWidget* AppSettingsHost::makeSetupChecklistView() {
+    return new SetupChecklistView(model_.setupHost(), SetupPresentationMode::standard);
 }
 
 void AppSettingsHost::checkForUpdates() {

@@ -25,6 +25,8 @@ public:
     void shortcutRecorderDidEndRecording() override;
     int activeShortcutRecorderCount() const { return recorders_; }
     void openMacOSScreenshotShortcutSettings() override;
+    // The checklist in the standard mode, on the model's setup state.
+    QWidget* makeSetupChecklistView() override;
 
     QString updateStatusTitle() const override { return updates_.statusTitle(); }
     QString updateStatusDetail() const override { return updates_.statusDetail(); }

@@ -84,6 +84,10 @@ public:
     TrayMenu(AppModel& model, AppSettingsHost& settingsHost, AppUpdateController& updates)
         : model_(model), settingsHost_(settingsHost), updates_(updates), settingsWindow_(settingsHost) {
         connect(&model, &AppModel::stateChanged, this, [this] { rebuild(); });
+        model.openSettingsHandler = [this](std::optional<SettingsTab> tab) {
+            if (tab) settingsHost_.setSelectedSettingsTab(*tab);
+            settingsWindow_.showWindow();
+        };
         rebuild();
     }
     QMenu* menu() { return &menu_; }
@@ -135,7 +139,6 @@ private:
     // Commands whose windows this build has.
     bool isAvailable(MenuBarCommand c) const {
         switch (c) {
-        case MenuBarCommand::openSetup:
         case MenuBarCommand::openEditor:
         case MenuBarCommand::saveProject: return false;
         default: return true;
@@ -148,6 +151,7 @@ private:
         case MenuBarCommand::captureArea: model_.captureArea(); break;
         case MenuBarCommand::captureBrowserFullPage: model_.captureBrowserFullPage(); break;
         case MenuBarCommand::openEditor: model_.openEditor(); break;
+        case MenuBarCommand::openSetup: model_.openSetupWindow(SetupPresentationMode::standard); break;
         case MenuBarCommand::copyImage: model_.copyCurrentImage(); break;
         case MenuBarCommand::exportImage:
             if (auto image = model_.currentPreviewImage())
@@ -161,13 +165,7 @@ private:
             if (!path.isEmpty()) model_.openProject(path);
             break;
         }
-        case MenuBarCommand::showErrorDetails:
-            if (model_.lastErrorMessage()) {
-                const AlertText t = AlertTexts::errorDetails(*model_.lastErrorMessage());
-                QMessageBox box(QMessageBox::Warning, t.title, t.informativeText);
-                box.exec();
-            }
-            break;
+        case MenuBarCommand::showErrorDetails: model_.showLastErrorDetails(); break;
         case MenuBarCommand::copyErrorMessage:
             if (model_.lastErrorMessage()) QGuiApplication::clipboard()->setText(*model_.lastErrorMessage());
             break;
@@ -272,6 +270,7 @@ int runApplication(int argc, char** argv) {
     AppModel model(std::make_unique<AppSettings>(), services);
     modelPtr = &model;
     model.applySettings();
+    model.startLaunchTasks();
 
     AppUpdateController updates(AppUpdateController::BundleInfo::fromBuild(), QCoreApplication::arguments());
     AppSettingsHost settingsHost(model, updates);

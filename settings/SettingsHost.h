@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QWidget>
 #include <optional>
 
 namespace lumivane {
@@ -76,6 +77,9 @@ public:
     // at least one records and re-applied when the last one stops.
     virtual void shortcutRecorderDidBeginRecording() = 0;
     virtual void shortcutRecorderDidEndRecording() = 0;
+
+    // The setup checklist shown on the advanced page; null leaves the page empty.
+    virtual QWidget* makeSetupChecklistView() { return nullptr; }
 
     // Opens the desktop's keyboard-shortcut settings (or explains where they are).
     virtual void openMacOSScreenshotShortcutSettings() = 0;

@@ -634,6 +634,7 @@ QWidget* SettingsView::makeAdvancedPage() {
     setupChecklistContainer_->setObjectName(QStringLiteral("setupChecklistContainer"));
     auto* l = new QVBoxLayout(setupChecklistContainer_);
     l->setContentsMargins(0, 0, 0, 0);
+    if (QWidget* checklist = host_.makeSetupChecklistView()) l->addWidget(checklist);
     page->addWidget(setupChecklistContainer_);
     page->addStretch();
     return w;

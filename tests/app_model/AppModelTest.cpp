@@ -238,7 +238,7 @@ TEST_F(AppModelFlows, FailuresSetTheMessageAndKeepTheCapture) {
     const ImageRef first = model->currentCapture()->image;
     fullScreenError = CaptureError::Kind::captureFailed;
     int refreshes = 0;
-    QObject::connect(model.get(), &AppModel::setupStateRefreshRequested, [&] { ++refreshes; });
+    QObject::connect(model.get(), &AppModel::setupStateChanged, [&] { ++refreshes; });
     model->captureFullScreen();
     ASSERT_TRUE(waitFor([&] { return model->lastErrorMessage().has_value(); }));
     EXPECT_EQ(*model->lastErrorMessage(), CaptureError(CaptureError::Kind::captureFailed).description());

@@ -1,0 +1,124 @@
+#include "app/AppSetupHost.h"
+
+#include "app/AppModel.h"
+#include "app/ErrorMessages.h"
+#include "browser/BrowserCaptureError.h"
+#include "browser/DesktopBrowserCaptureEnvironment.h"
+#include "browser/DevToolsBridge.h"
+#include "setup/SetupWindowController.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+namespace lumivane {
+
+AppSetupHost::AppSetupHost(AppModel& model) : model_(model) {
+    connect(&model, &AppModel::setupStateChanged, this, &SetupHost::setupStateChanged);
+    connect(&model, &AppModel::verifyingBrowserIntegrationChanged, this, &SetupHost::verifyingChanged);
+    connect(&model, &AppModel::lastErrorMessageChanged, this, &SetupHost::lastErrorMessageChanged);
+}
+
+const SetupChecklistState& AppSetupHost::setupState() const { return model_.setupState(); }
+void AppSetupHost::refreshSetupState() { model_.refreshSetupState(); }
+void AppSetupHost::verifyBrowserIntegrationSetup() { model_.verifyBrowserIntegrationSetup(); }
+bool AppSetupHost::isVerifyingBrowserIntegration() const { return model_.isVerifyingBrowserIntegration(); }
+void AppSetupHost::openSetupSettingsPage(SetupItemKind kind) { model_.openSetupSettingsPage(kind); }
+void AppSetupHost::showBrowserJavaScriptHelp() { model_.showBrowserJavaScriptHelp(); }
+void AppSetupHost::openSupportSite() { model_.openSupportSite(); }
+void AppSetupHost::dismissSetupWindow() { model_.dismissSetupWindow(); }
+std::optional<QString> AppSetupHost::lastErrorMessage() const { return model_.lastErrorMessage(); }
+
+namespace {
+
+class SetupWindowAdapter final : public SetupWindowPresenter {
+public:
+    SetupWindowAdapter(SetupHost& host, SetupPresentationMode mode, std::function<void()> onClose)
+        : controller_(host, mode) {
+        controller_.onClose = std::move(onClose);
+    }
+    SetupPresentationMode mode() const override { return controller_.mode(); }
+    void present() override { controller_.present(); }
+    void removeFromScreen() override { controller_.removeFromScreen(); }
+    bool isVisible() const override { return controller_.isVisible(); }
+    void close() override { controller_.close(); }
+
+private:
+    SetupWindowController controller_;
+};
+
+int runAlert(const AlertText& text) {
+    QMessageBox box(text.style == AlertStyle::warning ? QMessageBox::Warning : QMessageBox::Information, text.title,
+                    text.informativeText);
+    QList<QAbstractButton*> buttons;
+    for (const QString& b : text.buttons) buttons << box.addButton(b, QMessageBox::AcceptRole);
+    if (buttons.isEmpty()) buttons << box.addButton(QMessageBox::Ok);
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+    box.exec();
+    const qsizetype index = buttons.indexOf(box.clickedButton());
+    return 1000 + int(std::max<qsizetype>(index, 0));
+}
+
+} // namespace
+
+void completeSetupServices(AppServices& s) {
+    if (!s.permissions) s.permissions = makeX11DesktopPermissions();
+    std::shared_ptr<WindowActivator> activator;
+    if (!s.runningBrowserIDs || !s.activateApplication) activator = makeX11WindowActivator();
+    const auto browserOf = [](const ClientWindowInfo& w) {
+        auto b = supportedBrowserFromWmClass(w.instanceName);
+        return b ? b : supportedBrowserFromWmClass(w.className);
+    };
+    if (!s.runningBrowserIDs) {
+        s.runningBrowserIDs = [activator, browserOf] {
+            std::vector<QString> ids;
+            if (!activator) return ids;
+            for (const ClientWindowInfo& w : activator->clientWindows())
+                if (auto b = browserOf(w); b && std::find(ids.begin(), ids.end(), rawValue(*b)) == ids.end())
+                    ids.push_back(rawValue(*b));
+            return ids;
+        };
+    }
+    if (!s.activateApplication) {
+        s.activateApplication = [activator, browserOf](const QString& id) {
+            if (!activator) return;
+            // Every window of the application, the topmost last so that it ends in front.
+            std::vector<quint32> windows;
+            for (const ClientWindowInfo& w : activator->clientWindows())
+                if (auto b = browserOf(w); b && rawValue(*b) == id) windows.push_back(w.windowId);
+            for (auto it = windows.rbegin(); it != windows.rend(); ++it) activator->activate(*it);
+        };
+    }
+    if (!s.activateSelf) {
+        s.activateSelf = [] {
+            if (QWidget* w = QApplication::activeWindow()) w->activateWindow();
+        };
+    }
+    if (!s.validateBrowserSetup) {
+        auto environment = std::shared_ptr<DesktopBrowserCaptureEnvironment>();
+        auto bridge = std::make_shared<DevToolsBridge>();
+        s.validateBrowserSetup = [environment, bridge]() mutable {
+            if (!environment) environment = DesktopBrowserCaptureEnvironment::createForX11();
+            if (!environment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
+            BrowserFullPageCaptureService service(*environment, *bridge);
+            service.validateFrontmostBrowserSetup();
+        };
+    }
+    if (!s.makeSetupWindow) {
+        s.makeSetupWindow = [](SetupPresentationMode mode, SetupHost& host, std::function<void()> onClose) {
+            return std::unique_ptr<SetupWindowPresenter>(new SetupWindowAdapter(host, mode, std::move(onClose)));
+        };
+    }
+    if (!s.showAlert) s.showAlert = runAlert;
+    if (!s.openURL) s.openURL = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!s.copyText) s.copyText = [](const QString& text) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(text);
+    };
+}
+
+} // namespace lumivane
