@@ -137,11 +137,14 @@ SetupItemRow::SetupItemRow(SetupHost& host, SetupItemKind kind, QWidget* parent)
     v->setSpacing(4);
     auto* titleLine = new QHBoxLayout;
     titleLine->setSpacing(8);
-    titleLine->addWidget(text(SetupTexts::itemTitle(kind), 14, QFont::DemiBold));
+    auto* title = text(SetupTexts::itemTitle(kind), 14, QFont::DemiBold);
+    title->setWordWrap(false);
+    titleLine->addWidget(title, 0, Qt::AlignVCenter);
     badge_ = text(QString(), 11, QFont::Bold);
     badge_->setObjectName(QStringLiteral("statusBadge"));
     badge_->setWordWrap(false);
-    titleLine->addWidget(badge_);
+    badge_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    titleLine->addWidget(badge_, 0, Qt::AlignVCenter);
     titleLine->addStretch();
     v->addLayout(titleLine);
     v->addWidget(text(SetupTexts::itemPurpose(kind), 12, QFont::Normal, true));
@@ -150,7 +153,9 @@ SetupItemRow::SetupItemRow(SetupHost& host, SetupItemKind kind, QWidget* parent)
     detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     v->addWidget(detail_);
 
-    auto* buttons = new QHBoxLayout;
+    buttonBar_ = new QWidget;
+    auto* buttons = new QHBoxLayout(buttonBar_);
+    buttons->setContentsMargins(0, 2, 0, 0);
     buttons->setSpacing(8);
     settingsButton_ = new QPushButton(SetupTexts::settingsButton(kind));
     settingsButton_->setObjectName(QStringLiteral("settingsButton"));
@@ -167,7 +172,7 @@ SetupItemRow::SetupItemRow(SetupHost& host, SetupItemKind kind, QWidget* parent)
         connect(browserCheckButton_, &QPushButton::clicked, this, [this] { host_.verifyBrowserIntegrationSetup(); });
     }
     buttons->addStretch();
-    v->addLayout(buttons);
+    v->addWidget(buttonBar_);
     h->addLayout(v, 1);
 }
 
@@ -184,8 +189,10 @@ void SetupItemRow::refresh(const SetupChecklistItem* item, bool browserCheckPoss
                               .arg(colour.name(QColor::HexArgb)));
     detail_->setText(item ? item->detail : QString());
     // A granted permission has nothing left to open; the JavaScript help is always at hand.
-    settingsButton_->setVisible(kind_ == SetupItemKind::browserJavaScript || status != SetupStatus::ready);
+    const bool settingsShown = kind_ == SetupItemKind::browserJavaScript || status != SetupStatus::ready;
+    settingsButton_->setVisible(settingsShown);
     if (browserCheckButton_) browserCheckButton_->setEnabled(browserCheckPossible);
+    buttonBar_->setVisible(settingsShown || browserCheckButton_);
 }
 
 // --- view -------------------------------------------------------------------------

@@ -31,6 +31,7 @@ private:
     QLabel* icon_ = nullptr;
     QLabel* badge_ = nullptr;
     QLabel* detail_ = nullptr;
+    QWidget* buttonBar_ = nullptr;
     QPushButton* settingsButton_ = nullptr;
     QPushButton* browserCheckButton_ = nullptr;
 };
