@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -55,6 +56,8 @@ protected:
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class InlineTextEditor;
@@ -117,6 +120,13 @@ private:
     std::optional<QUuid> editingTextAnnotationID_;
     InlineTextEditor* textEditor_ = nullptr;
     bool finishingText_ = false;
+    bool moved_ = false;
+    QObject* watchedParent_ = nullptr;
+    const EditorDocument* lastDocument_ = nullptr;
+    // Scaled base image for the current display size.
+    QPixmap scaledImage_;
+    const void* scaledImageSource_ = nullptr;
+    int scaledImageRevision_ = -1;
 
     QElapsedTimer lastTapTime_;
     std::optional<QUuid> lastTapAnnotationID_;

@@ -273,6 +273,8 @@ void drawMarker(QPainter& painter, const Annotation& a) {
     painter.restore();
 }
 
+} // namespace
+
 void drawAnnotation(QPainter& painter, const Annotation& a, const QImage& base, const QRectF& canvasRect) {
     const QRectF r = a.rect.normalized();
     const QColor color = colorOf(a.color);
@@ -308,8 +310,6 @@ void drawAnnotation(QPainter& painter, const Annotation& a, const QImage& base, 
     case AnnotationKind::spotlight: drawSpotlight(painter, r, canvasRect, a.effectIntensity); break;
     }
 }
-
-} // namespace
 
 void gaussianBlur(QImage& image, double sigma) {
     if (!(sigma > 0) || image.isNull()) return;

@@ -22,6 +22,10 @@ void drawBackground(QPainter& painter, const CanvasBackgroundStyle& style, QSize
 // The effect of a blur or pixelate annotation over its rectangle, clipped to the image;
 // `pixelRect` receives its place in base-image pixels. Null when it misses the image.
 QImage effectImage(const QImage& baseImage, const Annotation& annotation, QRect* pixelRect);
+// One annotation in image points (the painter maps them); `canvasRect` is the area a
+// spotlight dims.
+void drawAnnotation(QPainter& painter, const Annotation& annotation, const QImage& baseImage,
+                    const QRectF& canvasRect);
 // Canvas rectangle and canvas size in the painter's current coordinates.
 void drawSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRect, double dimOpacity);
 

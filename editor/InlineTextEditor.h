@@ -1,0 +1,38 @@
+#pragma once
+#include <QPlainTextEdit>
+#include <functional>
+
+namespace lumivane {
+
+// Plain-text field typed over a text annotation. Return or Enter commits, Shift+Return
+// breaks the line, Escape cancels; while an input method is composing, Return and
+// Escape belong to the composition. Losing focus commits.
+class InlineTextEditor : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit InlineTextEditor(QWidget* parent = nullptr);
+
+    std::function<void()> onCommit;
+    std::function<void()> onCancel;
+
+    // Font (semibold, at least 10 points) in view pixels, text and caret colour.
+    void setStyle(double displayFontSize, const QColor& color);
+    // Replaces the text only if it differs, so the caret stays where it is.
+    void setTextIfDifferent(const QString& text);
+    bool isComposing() const { return !preedit_.isEmpty(); }
+    bool isCommitting() const { return committing_; }
+    void setCommitting(bool committing) { committing_ = committing; }
+    // Focus with the caret at the end and nothing selected.
+    void focusAtEnd();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    QString preedit_;
+    bool committing_ = false;
+};
+
+} // namespace lumivane
