@@ -1,0 +1,166 @@
+#pragma once
+#include "editor/EditorHost.h"
+#include "editor_model/EditorToolbarRules.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <optional>
+
+class QHBoxLayout;
+class QLabel;
+class QMenu;
+class QToolButton;
+class QPushButton;
+
+namespace lumivane {
+
+class AnnotationStylePopover;
+class BackgroundStylePopover;
+
+// What the bottom bar's exports need beyond the document: the current capture.
+struct EditorExportContext {
+    std::function<ImageRef()> captureImage;             // null when there is no capture
+    std::function<ImageExportProfile()> exportProfile;  // of the capture's source
+};
+
+// The bar above the canvas: copy, save, tools, background, undo/redo, style, crop,
+// canvas and project menus, "Save as..." and "Done".
+class EditorTopBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit EditorTopBar(EditorHost& host, QWidget* parent = nullptr);
+
+    // Ends inline text editing (set by the canvas host), then clears the selection.
+    void setInlineEditingFinalizer(std::function<void()> finalizer) { finalizeInlineEditing_ = std::move(finalizer); }
+    void finalizeEditingSelection();
+    // Project file dialogs; replaced in tests.
+    std::function<std::optional<QString>()> chooseProjectSavePath;
+    std::function<std::optional<QString>()> chooseProjectOpenPath;
+
+    // Re-reads the document and history.
+    void refresh();
+
+    // Style apply operations: the selection when it fits, else the settings default.
+    void applyAnnotationColor(const CodableColor& color);
+    void applyHighlightColor(const CodableColor& color);
+    void applyTextFontSize(double size);
+    void applyStrokeWidth(double width);
+    void applyMarkerLineWidth(double width);
+    void applyEffectIntensity(double intensity);
+    void applyBackgroundEnabled(bool enabled);
+    void applyBackgroundColor(const CodableColor& color);
+    void applyBackgroundPadding(double value);
+    void applyBackgroundCornerRadius(double value);
+    void applyBackgroundShadowOpacity(double value);
+
+    // Controls, for tests and the window.
+    QToolButton* toolButton(AnnotationTool tool) const { return toolButtons_.at(tool); }
+    QToolButton* copyButton() const { return copy_; }
+    QToolButton* saveButton() const { return save_; }
+    QToolButton* backgroundButton() const { return background_; }
+    QToolButton* undoButton() const { return undo_; }
+    QToolButton* redoButton() const { return redo_; }
+    QToolButton* styleButton() const { return style_; }
+    QPushButton* cropCancelButton() const { return cropCancel_; }
+    QPushButton* cropApplyButton() const { return cropApply_; }
+    QToolButton* canvasMenuButton() const { return canvasMenu_; }
+    QToolButton* projectMenuButton() const { return projectMenu_; }
+    QPushButton* saveAsButton() const { return saveAs_; }
+    QPushButton* doneButton() const { return done_; }
+    std::optional<toolbar::StyleKind> activeStyleKind() const;
+    toolbar::StyleDefaults styleDefaults() const;
+    // The popovers while shown.
+    AnnotationStylePopover* stylePopover() const { return stylePopover_; }
+    BackgroundStylePopover* backgroundPopover() const { return backgroundPopover_; }
+    void presentStylePopover();
+    void presentBackgroundPopover();
+
+signals:
+    // The document changed through the bar (tool choice, styles, background).
+    void documentEdited();
+
+private:
+    // Runs change on the document, then records one undo step when it changed something.
+    template <class Change> void changeBackground(Change change);
+    void selectTool(AnnotationTool tool);
+    void saveEditedDocument();
+    void refreshStyleButton();
+
+    EditorHost& host_;
+    std::function<void()> finalizeInlineEditing_;
+    std::map<AnnotationTool, QToolButton*> toolButtons_;
+    QToolButton *copy_, *save_, *background_, *undo_, *redo_, *style_, *canvasMenu_, *projectMenu_;
+    QPushButton *cropCancel_, *cropApply_, *saveAs_, *done_;
+    QPointer<AnnotationStylePopover> stylePopover_;
+    QPointer<BackgroundStylePopover> backgroundPopover_;
+};
+
+// The drag-out control: a press and a 3-point move drag the rendered image as PNG.
+class DragExportButton : public QWidget {
+    Q_OBJECT
+public:
+    explicit DragExportButton(QWidget* parent = nullptr);
+    std::function<std::optional<QImage>()> imageProvider;
+    std::function<ImageExportOptions()> optionsProvider;
+    void setAvailable(bool available);
+    bool isAvailable() const { return available_; }
+    QString title() const { return QStringLiteral("Drag Me"); }
+    // The drag content of one image: file URL first, PNG bytes second.
+    struct Payload {
+        QImage image;
+        std::optional<QByteArray> pngData;
+        std::optional<QString> filePath;
+    };
+    std::optional<Payload> makePayload() const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    bool available_ = false;
+    std::optional<QPoint> pressAt_;
+    std::optional<Payload> pending_;
+    bool started_ = false;
+};
+
+// The bar below the canvas: zoom menu and steps, drag-out control, share slot.
+class EditorBottomBar : public QWidget {
+    Q_OBJECT
+public:
+    EditorBottomBar(EditorHost& host, EditorExportContext context, QWidget* parent = nullptr);
+
+    void setZoomScale(double zoom);
+    double zoomScale() const { return zoom_; }
+    void stepZoom(int direction);
+    // Takes a copy of the document for the exports and re-evaluates availability.
+    void refresh();
+    // The rendered document, else the capture's image.
+    std::optional<QImage> exportImage() const;
+    bool exportImageIsAvailable() const;
+
+    QToolButton* zoomMenuButton() const { return zoomMenu_; }
+    QToolButton* zoomOutButton() const { return zoomOut_; }
+    QToolButton* zoomInButton() const { return zoomIn_; }
+    DragExportButton* dragButton() const { return drag_; }
+    QWidget* shareButton() const { return share_; }
+
+signals:
+    void zoomScaleChosen(double zoom);
+
+private:
+    EditorHost& host_;
+    EditorExportContext context_;
+    double zoom_ = 1.0;
+    std::optional<EditorDocument> documentCopy_;
+    QToolButton *zoomMenu_, *zoomOut_, *zoomIn_;
+    DragExportButton* drag_;
+    QWidget* share_ = nullptr;
+    QHBoxLayout* row_;
+};
+
+} // namespace lumivane

@@ -1,0 +1,352 @@
+#include "TestEditorHost.h"
+#include "editor/EditorBars.h"
+#include "editor/EditorStylePopovers.h"
+#include "editor/EditorWindowController.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+using namespace lumivane::test;
+
+namespace {
+
+QPushButton* chip(QWidget* popover, const QString& label) {
+    for (auto* b : popover->findChildren<QPushButton*>())
+        if (b->text() == label) return b;
+    return nullptr;
+}
+
+std::vector<QString> selectedChipLabels(QWidget* popover) {
+    std::vector<QString> out;
+    for (auto* b : popover->findChildren<QPushButton*>())
+        if (b->property("selectedChip").toBool()) out.push_back(b->text());
+    return out;
+}
+
+Annotation addAnnotation(TestEditorHost& host, AnnotationKind kind, QRectF rect) {
+    Annotation a;
+    a.id = QUuid::createUuid();
+    a.kind = kind;
+    a.rect = rect;
+    a.color = CodableColor::accent();
+    a.lineWidth = 4;
+    a.fontSize = 16;
+    a.text = "注釈";
+    a.effectIntensity = kind == AnnotationKind::spotlight ? 0.52 : 16;
+    host.document->add(a);
+    emit host.editorDocumentChanged();
+    return a;
+}
+
+struct EditorFixture : ::testing::Test {
+    TestEditorHost host;
+    std::unique_ptr<EditorWindowController> controller;
+
+    void SetUp() override { controller = std::make_unique<EditorWindowController>(host); }
+    EditorTopBar* top() const { return controller->view()->canvasHost()->topBar(); }
+    EditorBottomBar* bottom() const { return controller->view()->canvasHost()->bottomBar(); }
+    void showWithDocument() {
+        host.openDocument();
+        controller->present();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
+    }
+};
+
+} // namespace
+
+TEST_F(EditorFixture, WindowTakesItsSizeFromTheVisibleScreenArea) {
+    EXPECT_EQ(EditorWindowController::minimumWindowSize, QSizeF(980, 720));
+    EXPECT_EQ(EditorWindowController::defaultWindowSize, QSizeF(1180, 820));
+    showWithDocument();
+    QWidget* w = controller->window();
+    EXPECT_EQ(w->windowTitle(), "Lumivane");
+    EXPECT_EQ(w->size(), QSize(1180, 820));   // 1920 × 1080 server
+    EXPECT_EQ(w->minimumSize(), QSize(980, 720));
+
+    controller->visibleScreenSize = [] { return std::optional<QSizeF>(QSizeF(1280, 800)); };
+    const QPoint centre = w->geometry().center();
+    controller->present();
+    QTest::qWait(50);
+    EXPECT_EQ(w->size(), QSize(1178, 720));   // 0.92 × 1280 = 1177.6
+    EXPECT_LE((w->geometry().center() - centre).manhattanLength(), 2);
+
+    controller->visibleScreenSize = [] { return std::optional<QSizeF>(); };
+    controller->present();
+    QTest::qWait(50);
+    EXPECT_EQ(w->size(), QSize(1180, 810));   // 1440 × 900 assumed
+    EXPECT_EQ(w, controller->window());
+}
+
+TEST_F(EditorFixture, EmptyStateUntilADocumentArrives) {
+    controller->present();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
+    EXPECT_TRUE(controller->view()->showsEmptyState());
+    EXPECT_EQ(controller->view()->emptyDescription()->text(), "先にスクリーンショットを撮影すると編集できます。");
+    EXPECT_TRUE(controller->view()->emptyDescription()->isVisible());
+    EXPECT_FALSE(top()->isVisible());
+
+    host.openDocument();
+    EXPECT_FALSE(controller->view()->showsEmptyState());
+    EXPECT_TRUE(top()->isVisible());
+    EXPECT_TRUE(bottom()->isVisible());
+    EXPECT_FALSE(controller->view()->emptyDescription()->isVisible());
+}
+
+TEST_F(EditorFixture, ToolPickerSwitchesToolAndStyleControl) {
+    showWithDocument();
+    EXPECT_EQ(top()->toolButton(AnnotationTool::select)->toolTip(), "選択");
+    EXPECT_EQ(top()->toolButton(AnnotationTool::ellipse)->toolTip(), "円 / 楕円");
+    EXPECT_FALSE(top()->styleButton()->isVisible());
+
+    QTest::mouseClick(top()->toolButton(AnnotationTool::rectangle), Qt::LeftButton);
+    EXPECT_EQ(host.document->selectedTool, AnnotationTool::rectangle);
+    EXPECT_TRUE(top()->toolButton(AnnotationTool::rectangle)->property("selectedTool").toBool());
+    EXPECT_FALSE(top()->toolButton(AnnotationTool::select)->property("selectedTool").toBool());
+    EXPECT_TRUE(top()->styleButton()->isVisible());
+    EXPECT_EQ(top()->activeStyleKind(), toolbar::StyleKind::stroke);
+    EXPECT_EQ(top()->styleButton()->text(), "スタイル");
+
+    QTest::mouseClick(top()->toolButton(AnnotationTool::blur), Qt::LeftButton);
+    EXPECT_FALSE(top()->styleButton()->isVisible());
+    EXPECT_TRUE(host.history.undoStack.empty());   // tool choice is no undo step
+
+    addAnnotation(host, AnnotationKind::pixelate, {20, 20, 80, 60});
+    EXPECT_TRUE(top()->styleButton()->isVisible());
+    EXPECT_EQ(top()->styleButton()->text(), "効果");
+}
+
+TEST_F(EditorFixture, StrokeChipChangesDefaultsOrTheSelectedRectangle) {
+    showWithDocument();
+    host.settings().setDefaultAnnotationLineWidth(6);
+    QTest::mouseClick(top()->toolButton(AnnotationTool::rectangle), Qt::LeftButton);
+    QTest::mouseClick(top()->styleButton(), Qt::LeftButton);
+    ASSERT_TRUE(top()->stylePopover());
+    EXPECT_EQ(selectedChipLabels(top()->stylePopover()), std::vector<QString>{"6 px"});
+    const int writes = host.settingsWrites;
+    QTest::mouseClick(chip(top()->stylePopover(), "4 px"), Qt::LeftButton);
+    EXPECT_EQ(host.settings().defaultAnnotationLineWidth(), 4);
+    EXPECT_EQ(host.settingsWrites, writes + 1);
+    EXPECT_TRUE(host.history.undoStack.empty());
+    QTest::qWait(20);
+    EXPECT_FALSE(top()->stylePopover());   // closed after the choice
+
+    const Annotation rect = addAnnotation(host, AnnotationKind::rectangle, {30, 30, 100, 80});
+    QTest::mouseClick(top()->styleButton(), Qt::LeftButton);
+    ASSERT_TRUE(top()->stylePopover());
+    QTest::mouseClick(chip(top()->stylePopover(), "8 px"), Qt::LeftButton);
+    EXPECT_EQ(host.document->find(rect.id)->lineWidth, 8);
+    EXPECT_EQ(host.settings().defaultAnnotationLineWidth(), 4);
+    EXPECT_EQ(host.history.undoStack.size(), 1u);
+    EXPECT_TRUE(top()->undoButton()->isEnabled());
+}
+
+TEST_F(EditorFixture, PopoverShowsTheSelectionsValues) {
+    showWithDocument();
+    addAnnotation(host, AnnotationKind::spotlight, {10, 10, 120, 90});
+    top()->presentStylePopover();
+    ASSERT_TRUE(top()->stylePopover());
+    EXPECT_EQ(selectedChipLabels(top()->stylePopover()), (std::vector<QString>{"45%", "55%"}));
+    QTest::mouseClick(chip(top()->stylePopover(), "75%"), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(host.document->annotations.back().effectIntensity, 0.75);
+
+    const Annotation text = addAnnotation(host, AnnotationKind::text, {10, 10, 120, 30});
+    top()->presentStylePopover();
+    ASSERT_TRUE(top()->stylePopover());
+    EXPECT_EQ(selectedChipLabels(top()->stylePopover()), std::vector<QString>{"16 px"});
+    auto* palette = top()->stylePopover()->findChild<AnnotationColorPalette*>();
+    ASSERT_TRUE(palette);
+    EXPECT_TRUE(palette->selectedSwatches().empty());   // accent blue is not a palette colour
+    QTest::mouseClick(palette->swatch(0), Qt::LeftButton);
+    EXPECT_EQ(host.document->find(text.id)->color, (CodableColor{0, 0, 0, 1}));
+
+    top()->presentStylePopover();
+    palette = top()->stylePopover()->findChild<AnnotationColorPalette*>();
+    EXPECT_EQ(palette->selectedSwatches(), std::vector<int>{0});
+    EXPECT_TRUE(palette->swatch(0)->property("selectedSwatch").toBool());
+    EXPECT_TRUE(palette->customPicker());
+    top()->stylePopover()->close();
+}
+
+TEST_F(EditorFixture, BackgroundButtonSwitchesTheFrameOnAndOffersItsPresets) {
+    showWithDocument();
+    EXPECT_FALSE(host.document->backgroundStyle.isEnabled);
+    QTest::mouseClick(top()->backgroundButton(), Qt::LeftButton);
+    EXPECT_TRUE(host.document->backgroundStyle.isEnabled);
+    EXPECT_EQ(host.history.undoStack.size(), 1u);
+    ASSERT_TRUE(top()->backgroundPopover());
+    EXPECT_TRUE(top()->backgroundPopover()->enabledSwitch()->isChecked());
+    EXPECT_TRUE(chip(top()->backgroundPopover(), "なし"));
+    QTest::mouseClick(chip(top()->backgroundPopover(), "72 px"), Qt::LeftButton);
+    EXPECT_EQ(host.document->backgroundStyle.padding, 72);
+    EXPECT_EQ(host.history.undoStack.size(), 2u);
+
+    top()->presentBackgroundPopover();
+    top()->backgroundPopover()->enabledSwitch()->setChecked(false);
+    EXPECT_FALSE(host.document->backgroundStyle.isEnabled);
+    EXPECT_EQ(host.history.undoStack.size(), 3u);
+}
+
+TEST_F(EditorFixture, ZoomButtonsStepThroughPresets) {
+    showWithDocument();
+    auto* canvasHost = controller->view()->canvasHost();
+    EXPECT_EQ(bottom()->zoomMenuButton()->text(), "100%");
+    canvasHost->setZoomScale(1.1);
+    EXPECT_EQ(bottom()->zoomMenuButton()->text(), "110%");
+    QTest::mouseClick(bottom()->zoomOutButton(), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(canvasHost->zoomScale(), 0.75);
+    canvasHost->setZoomScale(1.1);
+    QTest::mouseClick(bottom()->zoomInButton(), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(canvasHost->zoomScale(), 1.25);
+    EXPECT_EQ(bottom()->zoomMenuButton()->text(), "125%");
+
+    canvasHost->setZoomScale(3.0);
+    EXPECT_FALSE(bottom()->zoomInButton()->isEnabled());
+    EXPECT_TRUE(bottom()->zoomOutButton()->isEnabled());
+    canvasHost->setZoomScale(0.5);
+    EXPECT_FALSE(bottom()->zoomOutButton()->isEnabled());
+    QTest::mouseClick(bottom()->zoomOutButton(), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(canvasHost->zoomScale(), 0.5);
+
+    QStringList labels;
+    for (QAction* a : bottom()->zoomMenuButton()->menu()->actions()) labels << a->text();
+    EXPECT_EQ(labels, (QStringList{"50%", "75%", "100%", "125%", "150%", "200%", "300%"}));
+    bottom()->zoomMenuButton()->menu()->actions().at(5)->trigger();
+    EXPECT_DOUBLE_EQ(canvasHost->zoomScale(), 2.0);
+    EXPECT_EQ(bottom()->zoomOutButton()->toolTip(), "縮小");
+    EXPECT_EQ(bottom()->zoomInButton()->toolTip(), "拡大");
+}
+
+TEST_F(EditorFixture, UndoAndRedoFollowTheHistory) {
+    showWithDocument();
+    EXPECT_FALSE(top()->undoButton()->isEnabled());
+    EXPECT_FALSE(top()->redoButton()->isEnabled());
+    top()->applyBackgroundCornerRadius(12);
+    EXPECT_TRUE(top()->undoButton()->isEnabled());
+    QTest::mouseClick(top()->undoButton(), Qt::LeftButton);
+    EXPECT_EQ(host.document->backgroundStyle.cornerRadius, 24);
+    EXPECT_FALSE(top()->undoButton()->isEnabled());
+    EXPECT_TRUE(top()->redoButton()->isEnabled());
+    QTest::mouseClick(top()->redoButton(), Qt::LeftButton);
+    EXPECT_EQ(host.document->backgroundStyle.cornerRadius, 12);
+    EXPECT_FALSE(top()->redoButton()->isEnabled());
+    EXPECT_EQ(top()->undoButton()->toolTip(), "取り消し");
+    EXPECT_EQ(top()->redoButton()->toolTip(), "やり直し");
+}
+
+TEST_F(EditorFixture, DoneAndOutputButtonsHandTheDeselectedDocumentToTheHost) {
+    showWithDocument();
+    const Annotation a = addAnnotation(host, AnnotationKind::ellipse, {40, 40, 90, 60});
+    ASSERT_TRUE(host.document->selectedAnnotationID);
+    QTest::mouseClick(top()->copyButton(), Qt::LeftButton);
+    ASSERT_EQ(host.copied.size(), 1u);
+    EXPECT_FALSE(host.copied[0].selectedAnnotationID);
+    EXPECT_FALSE(host.document->selectedAnnotationID);
+
+    host.document->selectedAnnotationID = a.id;
+    QTest::mouseClick(top()->saveAsButton(), Qt::LeftButton);
+    QTest::mouseClick(top()->saveButton(), Qt::LeftButton);
+    EXPECT_EQ(host.savedAs.size(), 1u);
+    EXPECT_EQ(host.quickSaved.size(), 1u);
+
+    host.document->selectedAnnotationID = a.id;
+    QTest::mouseClick(top()->doneButton(), Qt::LeftButton);
+    ASSERT_EQ(host.finished.size(), 1u);
+    EXPECT_FALSE(host.finished[0].selectedAnnotationID);
+    ASSERT_EQ(host.finished[0].annotations.size(), 1u);
+    EXPECT_EQ(host.finished[0].annotations[0].id, a.id);
+}
+
+TEST_F(EditorFixture, CropAndMenus) {
+    showWithDocument();
+    EXPECT_FALSE(top()->cropApplyButton()->isVisible());
+    host.document->selectedTool = AnnotationTool::crop;
+    host.document->cropRect = QRectF(10, 10, 200, 100);
+    top()->refresh();
+    EXPECT_TRUE(top()->cropApplyButton()->isVisible());
+    EXPECT_TRUE(top()->cropCancelButton()->isVisible());
+    QTest::mouseClick(top()->cropApplyButton(), Qt::LeftButton);
+    EXPECT_EQ(host.document->imageSize(), QSizeF(200, 100));
+    EXPECT_FALSE(top()->cropApplyButton()->isVisible());
+
+    QStringList items;
+    for (QAction* action : top()->canvasMenuButton()->menu()->actions())
+        if (!action->isSeparator() || !action->text().isEmpty()) items << action->text();
+    EXPECT_EQ(items, (QStringList{"回転", "左に90°回転", "右に90°回転", "反転", "左右反転", "上下反転", "リサイズ",
+                                  "50%", "75%", "125%", "150%", "200%"}));
+    for (QAction* action : top()->canvasMenuButton()->menu()->actions())
+        if (action->text() == "右に90°回転") action->trigger();
+    EXPECT_EQ(host.document->imageSize(), QSizeF(100, 200));
+    for (QAction* action : top()->canvasMenuButton()->menu()->actions())
+        if (action->text() == "200%") action->trigger();
+    EXPECT_EQ(host.document->imageSize(), QSizeF(200, 400));
+
+    top()->chooseProjectSavePath = [] { return std::optional<QString>("/tmp/a.lumivane"); };
+    top()->chooseProjectOpenPath = [] { return std::optional<QString>(); };
+    const auto projectActions = top()->projectMenuButton()->menu()->actions();
+    ASSERT_EQ(projectActions.size(), 2);
+    EXPECT_EQ(projectActions[0]->text(), "Save Project...");
+    EXPECT_EQ(projectActions[1]->text(), "Open Project...");
+    projectActions[0]->trigger();
+    projectActions[1]->trigger();
+    EXPECT_EQ(host.projectSaves, std::vector<QString>{"/tmp/a.lumivane"});
+    EXPECT_TRUE(host.projectOpens.empty());
+}
+
+TEST_F(EditorFixture, DragControlRendersTheDocument) {
+    EXPECT_FALSE(bottom()->dragButton()->isAvailable());
+    showWithDocument();
+    EXPECT_TRUE(bottom()->dragButton()->isAvailable());
+    host.document->backgroundStyle.isEnabled = true;
+    host.document->backgroundStyle.padding = 48;
+    bottom()->refresh();
+    const auto payload = bottom()->dragButton()->makePayload();
+    ASSERT_TRUE(payload);
+    EXPECT_GT(payload->image.width(), 640);   // framed by the background
+    ASSERT_TRUE(payload->pngData);
+    ASSERT_TRUE(payload->filePath);
+    QImage decoded;
+    ASSERT_TRUE(decoded.load(*payload->filePath, "PNG"));
+    EXPECT_EQ(decoded.size(), payload->image.size());
+    QDir(QFileInfo(*payload->filePath).absolutePath()).removeRecursively();
+}
+
+// Writes grabs of the window and its popovers to LUMIVANE_EDITOR_SHOTS when set.
+TEST_F(EditorFixture, Screenshots) {
+    const QString dir = qEnvironmentVariable("LUMIVANE_EDITOR_SHOTS");
+    if (dir.isEmpty()) GTEST_SKIP() << "LUMIVANE_EDITOR_SHOTS not set";
+    controller->present();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
+    QTest::qWait(100);
+    controller->window()->grab().save(dir + "/editor-empty.png");
+    host.openDocument({900, 560});
+    addAnnotation(host, AnnotationKind::rectangle, {60, 60, 200, 120});
+    QTest::qWait(100);
+    controller->window()->grab().save(dir + "/editor-window.png");
+    top()->presentStylePopover();
+    QTest::qWait(100);
+    top()->stylePopover()->grab().save(dir + "/editor-style.png");
+    top()->stylePopover()->close();
+    top()->presentBackgroundPopover();
+    QTest::qWait(100);
+    top()->backgroundPopover()->grab().save(dir + "/editor-background.png");
+    top()->backgroundPopover()->close();
+    addAnnotation(host, AnnotationKind::spotlight, {60, 60, 200, 120});
+    top()->presentStylePopover();
+    QTest::qWait(100);
+    top()->stylePopover()->grab().save(dir + "/editor-effect.png");
+    top()->stylePopover()->close();
+    addAnnotation(host, AnnotationKind::highlight, {60, 60, 200, 120});
+    top()->presentStylePopover();
+    QTest::qWait(100);
+    top()->stylePopover()->grab().save(dir + "/editor-highlight.png");
+    top()->stylePopover()->close();
+}
