@@ -5,10 +5,9 @@
 
 namespace lumivane {
 
-// A new, zero-filled image. Large buffers come from anonymous memory advised for
-// transparent huge pages: first touch then costs one fault per 2 MB instead of one
-// per 4 KB, which dominates filling a fresh 4K canvas on virtual machines.
-// Null when the memory cannot be had.
+// A new, zero-filled image. Large ones live in platform/LargeMemory's huge-page
+// blocks, reused after release, so a fresh 4K canvas does not pay first-touch
+// page faults again. Null when the memory cannot be had.
 QImage allocateImage(QSize size, QImage::Format format);
 
 // An uninitialised byte buffer placed like allocateImage's large buffers.
@@ -25,7 +24,7 @@ public:
 private:
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
-    size_t mapped_ = 0;   // 0: data_ came from new[]
+    bool pooled_ = false;   // false: data_ came from new[]
 };
 
 } // namespace lumivane

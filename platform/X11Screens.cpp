@@ -1,4 +1,5 @@
 #include "platform/CoordinateSpace.h"
+#include "platform/LargeMemory.h"
 #include "platform/Screens.h"
 
 #include <QPainter>
@@ -15,68 +16,6 @@
 #include <unordered_map>
 
 namespace lumivane {
-
-namespace {
-
-// Pixel memory of full-screen-sized results. A fresh 4K-screen buffer costs
-// thousands of first-touch page faults, which dominate a grab on virtualised
-// machines; so buffers are 2 MiB-aligned for transparent huge pages and the
-// most recently released one is kept for the next grab.
-class LargeBufferPool {
-public:
-    static constexpr size_t hugePage = size_t(2) << 20;
-    static constexpr size_t minimumBytes = 2 * hugePage;
-
-    // Null below minimumBytes or when memory runs out; release with give().
-    void* take(size_t bytes) {
-        if (bytes < minimumBytes) return nullptr;
-        const size_t rounded = (bytes + hugePage - 1) & ~(hugePage - 1);
-        {
-            std::lock_guard guard(lock_);
-            // Reuse the spare when it fits without wasting more than a quarter of it.
-            if (spare_ && spareBytes_ >= rounded && spareBytes_ - rounded <= spareBytes_ / 4) {
-                void* mem = spare_;
-                spare_ = nullptr;
-                sizes_[mem] = spareBytes_;
-                return mem;
-            }
-        }
-        void* mem = std::aligned_alloc(hugePage, rounded);
-        if (!mem) return nullptr;
-        madvise(mem, rounded, MADV_HUGEPAGE);
-        std::lock_guard guard(lock_);
-        sizes_[mem] = rounded;
-        return mem;
-    }
-
-    void give(void* mem) {
-        void* drop = nullptr;
-        {
-            std::lock_guard guard(lock_);
-            auto it = sizes_.find(mem);
-            const size_t bytes = it == sizes_.end() ? 0 : it->second;
-            if (it != sizes_.end()) sizes_.erase(it);
-            drop = spare_;
-            spare_ = mem;
-            spareBytes_ = bytes;
-        }
-        std::free(drop);
-    }
-
-private:
-    std::mutex lock_;
-    std::unordered_map<void*, size_t> sizes_;
-    void* spare_ = nullptr;
-    size_t spareBytes_ = 0;
-};
-
-// Never destroyed: images may be released during static destruction.
-LargeBufferPool& largeBuffers() {
-    static auto* pool = new LargeBufferPool;
-    return *pool;
-}
-
-} // namespace
 
 struct X11Screens::Impl {
     xcb_connection_t* conn = nullptr;
@@ -198,10 +137,10 @@ struct X11Screens::Impl {
 
     static QImage allocateImage(int width, int height) {
         const size_t bytesPerLine = size_t(width) * 4;
-        void* mem = largeBuffers().take(bytesPerLine * size_t(height));
+        void* mem = LargeMemory::take(bytesPerLine * size_t(height));
         if (!mem) return QImage(width, height, QImage::Format_RGB32);
         return QImage(static_cast<uchar*>(mem), width, height, qsizetype(bytesPerLine), QImage::Format_RGB32,
-                      [](void* p) { largeBuffers().give(p); }, mem);
+                      [](void* p) { LargeMemory::give(p); }, mem);
     }
 
     // One shared-memory segment per connection, kept and reused: the X server

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstddef>
+
+// Memory for screen-sized pixel buffers. A fresh 4K-screen buffer costs thousands
+// of first-touch page faults, which dominate grabs, renders and encodes on
+// virtualised machines; so blocks are 2 MiB-aligned and advised for transparent
+// huge pages, and the two most recently released blocks are kept for reuse.
+// Thread-safe.
+namespace lumivane::LargeMemory {
+
+inline constexpr size_t hugePage = size_t(2) << 20;
+inline constexpr size_t minimumBytes = 2 * hugePage;
+
+// Uninitialised memory of at least `bytes`; null below minimumBytes or when memory
+// runs out. Release with give().
+void* take(size_t bytes);
+void give(void* block);
+
+} // namespace lumivane::LargeMemory
