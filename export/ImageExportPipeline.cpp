@@ -23,8 +23,10 @@ constexpr ImageExportOptions kDragTable[2][3] = {
 };
 
 // Source in sRGB, premultiplied ARGB32: the common starting point of every
-// normalisation, so the search converts the source only once.
-QImage preparedSource(const QImage& image) {
+// normalisation, so the search converts the source only once. Tagging a shared
+// image with its colour space detaches it (a full copy), so only images handed
+// out are tagged; the encoders ignore the tag.
+QImage preparedSource(const QImage& image, bool tagged) {
     if (image.isNull() || image.width() < 1 || image.height() < 1) return {};
     QImage src = image;
     const QColorSpace cs = src.colorSpace();
@@ -55,11 +57,11 @@ QImage preparedSource(const QImage& image) {
     }
     // Sources without alpha stay opaque 32-bit; others become premultiplied.
     src = src.convertToFormat(src.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    if (src.colorSpace() != QColorSpace(QColorSpace::SRgb)) src.setColorSpace(QColorSpace::SRgb);
+    if (tagged && src.colorSpace() != QColorSpace(QColorSpace::SRgb)) src.setColorSpace(QColorSpace::SRgb);
     return src;
 }
 
-std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double> largestDimension) {
+std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double> largestDimension, bool tagged) {
     if (src.isNull()) return std::nullopt;
     const CGSizeInt target = ImageExportPipeline::targetPixelSize(src.width(), src.height(), largestDimension);
     QImage out = (target.width == src.width() && target.height == src.height())
@@ -68,7 +70,7 @@ std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double>
     if (out.isNull()) return std::nullopt;
     if (out.format() == QImage::Format_RGB32) {
         // Opaque throughout: nothing to clear, no alpha channel to drop.
-        if (out.colorSpace() != QColorSpace(QColorSpace::SRgb)) out.setColorSpace(QColorSpace::SRgb);
+        if (tagged && out.colorSpace() != QColorSpace(QColorSpace::SRgb)) out.setColorSpace(QColorSpace::SRgb);
         return out;
     }
     if (out.format() != QImage::Format_ARGB32_Premultiplied)
@@ -85,12 +87,12 @@ std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double>
     }
     // Opaque premultiplied pixels equal their straight values: same bits, no alpha channel.
     if (!translucent && !out.reinterpretAsFormat(QImage::Format_RGB32)) out = out.convertToFormat(QImage::Format_RGB32);
-    out.setColorSpace(QColorSpace::SRgb);
+    if (tagged) out.setColorSpace(QColorSpace::SRgb);
     return out;
 }
 
 std::optional<QByteArray> fullResolutionPNG(const QImage& src) {
-    const auto normalized = normalizePrepared(src, std::nullopt);
+    const auto normalized = normalizePrepared(src, std::nullopt, false);
     if (!normalized) return std::nullopt;
     return ImageExportPipeline::encode(*normalized, ScreenshotFileFormat::png);
 }
@@ -116,7 +118,7 @@ CGSizeInt targetPixelSize(int sourceWidth, int sourceHeight, std::optional<doubl
 }
 
 std::optional<QImage> normalizedImage(const QImage& image, std::optional<double> largestDimension) {
-    return normalizePrepared(preparedSource(image), largestDimension);
+    return normalizePrepared(preparedSource(image, true), largestDimension, true);
 }
 
 std::optional<QByteArray> encode(const QImage& image, ScreenshotFileFormat format,
@@ -142,7 +144,7 @@ std::vector<double> dragExportDimensionSequence(double startDimension, double so
 }
 
 std::optional<QByteArray> dragExportPNGData(const QImage& image, const ImageExportOptions& options) {
-    const QImage src = preparedSource(image);
+    const QImage src = preparedSource(image, false);
     if (src.isNull()) return std::nullopt;
     const int largest = std::max(src.width(), src.height());
     if (largest <= 0) return fullResolutionPNG(src);
@@ -154,7 +156,7 @@ std::optional<QByteArray> dragExportPNGData(const QImage& image, const ImageExpo
     qint64 bestDiff = 0;
     for (double c : candidates) {
         if (c < 1) continue;
-        const auto normalized = normalizePrepared(src, c);
+        const auto normalized = normalizePrepared(src, c, false);
         if (!normalized) continue;
         auto bytes = encode(*normalized, ScreenshotFileFormat::png);
         if (!bytes) continue;
