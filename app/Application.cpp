@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/AppModel.h"
+#include "app/AppEditorPresenter.h"
 #include "app/AppSettingsHost.h"
 #include "settings/SettingsWindowController.h"
 #include "app/ErrorMessages.h"
@@ -138,11 +139,8 @@ private:
 
     // Commands whose windows this build has.
     bool isAvailable(MenuBarCommand c) const {
-        switch (c) {
-        case MenuBarCommand::openEditor:
-        case MenuBarCommand::saveProject: return false;
-        default: return true;
-        }
+        (void)c;
+        return true;
     }
 
     void run(MenuBarCommand c) {
@@ -165,6 +163,17 @@ private:
             if (!path.isEmpty()) model_.openProject(path);
             break;
         }
+        case MenuBarCommand::saveProject:
+            if (const EditorDocument* document = model_.editorDocument()) {
+                QString path = QFileDialog::getSaveFileName(nullptr, QString(),
+                                                            model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
+                                                            QStringLiteral("Lumivane (*.lumivane)"));
+                if (!path.isEmpty()) {
+                    if (!path.endsWith(QStringLiteral(".lumivane"))) path += QStringLiteral(".lumivane");
+                    model_.saveProject(*document, path);
+                }
+            }
+            break;
         case MenuBarCommand::showErrorDetails: model_.showLastErrorDetails(); break;
         case MenuBarCommand::copyErrorMessage:
             if (model_.lastErrorMessage()) QGuiApplication::clipboard()->setText(*model_.lastErrorMessage());
@@ -233,7 +242,7 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
         };
         return std::make_unique<PreviewAdapter>(x11, std::move(a));
     };
-    services.makeEditor = [] { return std::unique_ptr<EditorPresenter>(); };
+    services.makeEditor = [model] { return makeEditorPresenter(model); };
     services.clipboard = std::make_shared<QtClipboardWriter>();
     services.chooseImageSavePath = [](const QString& name, ScreenshotFileFormat format) -> std::optional<QString> {
         const QString dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);

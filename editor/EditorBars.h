@@ -1,5 +1,6 @@
 #pragma once
 #include "editor/EditorHost.h"
+#include "editor/EditorStylePopovers.h"
 #include "editor_model/EditorToolbarRules.h"
 
 #include <QPointer>
@@ -15,9 +16,6 @@ class QToolButton;
 class QPushButton;
 
 namespace lumivane {
-
-class AnnotationStylePopover;
-class BackgroundStylePopover;
 
 // What the bottom bar's exports need beyond the document: the current capture.
 struct EditorExportContext {
