@@ -87,21 +87,31 @@ QString toolSymbol(AnnotationTool tool) {
     return symbolName(tool);
 }
 
-// The style chip: kind symbol, title, colour swatch and chevron.
-QIcon styleChipIcon(StyleKind kind, std::optional<CodableColor> swatch) {
-    const int w = swatch ? 44 : 32, h = 18;
+// The style chip's face: kind symbol, title, then the colour swatch and chevron for
+// the colour kinds.
+QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<CodableColor> swatch, QSize* size) {
+    QFont f;
+    f.setPixelSize(11);
+    f.setWeight(QFont::DemiBold);
+    const int textWidth = QFontMetrics(f).horizontalAdvance(text);
+    const int w = 18 + 4 + textWidth + 4 + (swatch ? 16 : 0) + 10, h = 18;
+    *size = QSize(w, h);
     QPixmap pm(w * 2, h * 2);
     pm.setDevicePixelRatio(2);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.drawPixmap(0, 0, editorSymbol(symbolName(kind), barForeground, 18).pixmap(18, 18));
-    int x = 20;
+    int x = 22;
+    p.setFont(f);
+    p.setPen(barForeground);
+    p.drawText(QRect(x, 0, textWidth + 2, h), Qt::AlignVCenter | Qt::AlignLeft, text);
+    x += textWidth + 4;
     if (swatch) {
         p.setPen(QPen(QColor(255, 255, 255, 200), 1));
         p.setBrush(swatch->toQColor());
         p.drawEllipse(QRectF(x + 1, 3, 12, 12));
-        x += 14;
+        x += 16;
     }
     p.drawPixmap(x, 4, editorSymbol(QStringLiteral("chevron.down"), barForeground, 10).pixmap(10, 10));
     return QIcon(pm);
@@ -181,8 +191,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     outer->addWidget(capsuleDivider(this));
 
     style_ = symbolButton(QStringLiteral("paintpalette.fill"), QStringLiteral("スタイル"), this);
-    style_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    style_->setLayoutDirection(Qt::LeftToRight);
+    style_->setToolButtonStyle(Qt::ToolButtonIconOnly);   // the icon carries the title
     connect(style_, &QToolButton::clicked, this, [this] { presentStylePopover(); });
     outer->addWidget(style_);
 
@@ -226,7 +235,10 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     projectMenu_->setPopupMode(QToolButton::InstantPopup);
     auto* projectMenu = new QMenu(projectMenu_);
     chooseProjectSavePath = [this]() -> std::optional<QString> {
-        QString path = QFileDialog::getSaveFileName(window(), QString(), QDir::homePath() + "/Lumivane.lumivane",
+        QString prefix = host_.settings().fileNamePrefix().trimmed();
+        if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
+        const QString name = prefix + "-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".lumivane";
+        QString path = QFileDialog::getSaveFileName(window(), QString(), QDir::homePath() + "/" + name,
                                                     QStringLiteral("Lumivane Project (*.lumivane)"));
         if (path.isEmpty()) return std::nullopt;
         if (!path.endsWith(QStringLiteral(".lumivane"))) path += QStringLiteral(".lumivane");
@@ -337,15 +349,13 @@ void EditorTopBar::refreshStyleButton() {
     style_->setVisible(kind.has_value());
     if (!kind) return;
     const StyleValues v = styleValues(*host_.editorDocument(), *kind, styleDefaults());
-    if (isColorKind(*kind)) {
-        style_->setText(QStringLiteral("スタイル"));
-        style_->setIcon(styleChipIcon(*kind, *kind == StyleKind::highlight ? v.highlightColor : v.annotationColor));
-        style_->setIconSize(QSize(44, 18));
-    } else {
-        style_->setText(QStringLiteral("効果"));
-        style_->setIcon(styleChipIcon(*kind, std::nullopt));
-        style_->setIconSize(QSize(32, 18));
-    }
+    const QString text = isColorKind(*kind) ? QStringLiteral("スタイル") : QStringLiteral("効果");
+    std::optional<CodableColor> swatch;
+    if (isColorKind(*kind)) swatch = *kind == StyleKind::highlight ? v.highlightColor : v.annotationColor;
+    QSize iconSize;
+    style_->setText(text);
+    style_->setIcon(styleChipIcon(*kind, text, swatch, &iconSize));
+    style_->setIconSize(iconSize);
     style_->setToolTip(style_->text());
 }
 

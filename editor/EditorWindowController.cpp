@@ -11,11 +11,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
-// The canvas is linked once its implementation is part of the area.
-#if __has_include("EditorCanvas.cpp")
 #include "editor/EditorCanvas.h"
-#define LUMIVANE_EDITOR_CANVAS 1
-#endif
 
 namespace lumivane {
 
@@ -50,7 +46,6 @@ EditorCanvasHost::EditorCanvasHost(EditorHost& host, EditorExportContext context
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setAlignment(Qt::AlignCenter);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; } QScrollArea > QWidget > QWidget { background: transparent; }"));
-#ifdef LUMIVANE_EDITOR_CANVAS
     auto* canvas = new EditorCanvas(host, scroll);
     canvas_ = canvas;
     scroll->setWidgetResizable(false);
@@ -66,11 +61,6 @@ EditorCanvasHost::EditorCanvasHost(EditorHost& host, EditorExportContext context
     });
     connect(canvas, &EditorCanvas::documentEdited, this, &EditorCanvasHost::refresh);
     connect(topBar_, &EditorTopBar::documentEdited, canvas, qOverload<>(&QWidget::update));
-#else
-    canvas_ = new QWidget(scroll);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(canvas_);
-#endif
     canvas_->setObjectName(QStringLiteral("editorCanvas"));
     v->addWidget(scroll, 1);
 
@@ -83,9 +73,7 @@ EditorCanvasHost::EditorCanvasHost(EditorHost& host, EditorExportContext context
 void EditorCanvasHost::setZoomScale(double zoom) {
     zoomScale_ = zoom;
     bottomBar_->setZoomScale(zoom);
-#ifdef LUMIVANE_EDITOR_CANVAS
-    static_cast<EditorCanvas*>(canvas_)->setZoomScale(zoom);
-#endif
+    canvas_->setZoomScale(zoom);
 }
 
 void EditorCanvasHost::refresh() {

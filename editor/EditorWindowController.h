@@ -25,7 +25,7 @@ public:
     void setZoomScale(double zoom);
     EditorTopBar* topBar() const { return topBar_; }
     EditorBottomBar* bottomBar() const { return bottomBar_; }
-    QWidget* canvas() const { return canvas_; }
+    EditorCanvas* canvas() const { return canvas_; }
     // Re-reads the document into the bars.
     void refresh();
 
@@ -33,7 +33,7 @@ private:
     EditorHost& host_;
     double zoomScale_ = 1.0;
     EditorTopBar* topBar_;
-    QWidget* canvas_;
+    EditorCanvas* canvas_;
     EditorBottomBar* bottomBar_;
 };
 

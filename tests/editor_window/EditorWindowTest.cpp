@@ -1,5 +1,6 @@
 #include "TestEditorHost.h"
 #include "editor/EditorBars.h"
+#include "editor/EditorCanvas.h"
 #include "editor/EditorStylePopovers.h"
 #include "editor/EditorWindowController.h"
 
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -349,4 +351,24 @@ TEST_F(EditorFixture, Screenshots) {
     QTest::qWait(100);
     top()->stylePopover()->grab().save(dir + "/editor-highlight.png");
     top()->stylePopover()->close();
+}
+
+TEST_F(EditorFixture, DoneCommitsTextBeingTypedFirst) {
+    showWithDocument();
+    QTest::mouseClick(top()->toolButton(AnnotationTool::text), Qt::LeftButton);
+    EditorCanvas* canvas = controller->view()->canvasHost()->canvas();
+    const QPoint at = canvas->imageRect().center().toPoint();
+    QTest::mousePress(canvas, Qt::LeftButton, {}, at);
+    QTest::mouseMove(canvas, at + QPoint(60, 20));
+    QTest::mouseMove(canvas, at + QPoint(140, 40));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, at + QPoint(140, 40));
+    ASSERT_TRUE(canvas->isEditingText());
+    ASSERT_TRUE(canvas->textEditor());
+    QTest::keyClicks(canvas->textEditor(), "Hello");
+    QTest::mouseClick(top()->doneButton(), Qt::LeftButton);
+    EXPECT_FALSE(canvas->isEditingText());
+    ASSERT_EQ(host.finished.size(), 1u);
+    ASSERT_EQ(host.finished[0].annotations.size(), 1u);
+    EXPECT_EQ(host.finished[0].annotations[0].text, "Hello");
+    EXPECT_FALSE(host.finished[0].selectedAnnotationID);
 }
