@@ -1,0 +1,64 @@
+#include "app/AppModel.h"
+#include "MemorySettingsStore.h"
+#include "app/Application.h"
+#include "editor/EditorBars.h"
+#include "editor/EditorWindowController.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+namespace {
+QWidget* visibleWindow(const QString& title) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == title) return w;
+    return nullptr;
+}
+} // namespace
+
+// A capture opened in the editor window of the desktop services: the window takes its
+// size, shows the document, and "Done" hides it, brings the preview back and makes the
+// flattened image current. Opening again reuses the same window.
+TEST(DesktopFlow, CaptureOpensTheEditorAndDoneHandsItBack) {
+    QTemporaryDir dir;
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    AppModel* modelPtr = nullptr;
+    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
+    services.temporaryDirectory = dir.path();
+    services.hotKeys.reset();
+    AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>()), services);
+    modelPtr = &model;
+
+    model.captureFullScreen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 10000));
+    const ImageRef captured = model.currentCapture()->image;
+    model.openEditor();
+    QWidget* editor = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (editor = visibleWindow("Lumivane")) != nullptr; }, 5000));
+    EXPECT_EQ(editor->size(), QSize(1180, 820));
+    EXPECT_FALSE(visibleWindow("Lumivane Preview"));
+    auto* view = editor->findChild<EditorWindowView*>();
+    ASSERT_TRUE(view);
+    EXPECT_FALSE(view->showsEmptyState());
+
+    view->canvasHost()->topBar()->applyBackgroundEnabled(true);
+    EXPECT_TRUE(model.editorHistory().canUndo());
+    QSignalSpy finalized(&model, &AppModel::editedCaptureFinalized);
+    QTest::mouseClick(view->canvasHost()->topBar()->doneButton(), Qt::LeftButton);
+    EXPECT_FALSE(editor->isVisible());
+    ASSERT_TRUE(finalized.wait(10000) || finalized.count() > 0);
+    EXPECT_NE(model.currentCapture()->image, captured);
+    EXPECT_GT(model.currentCapture()->image->width(), captured->width());   // framed by the background
+    EXPECT_TRUE(QTest::qWaitFor([] { return visibleWindow("Lumivane Preview") != nullptr; }, 5000));
+
+    model.openEditor();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return visibleWindow("Lumivane") != nullptr; }, 5000));
+    EXPECT_EQ(visibleWindow("Lumivane"), editor);
+}
