@@ -135,7 +135,12 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     scroll->setWidgetResizable(true);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:horizontal { height: 4px; background: transparent; margin: 0; }"
+        "QScrollBar::handle:horizontal { background: rgba(255,255,255,0.3); border-radius: 2px; min-width: 24px; }"
+        "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
+        "QScrollBar::add-page:horizontal, QScrollBar::sub-page:horizontal { background: transparent; }"));
     auto* left = new QWidget(scroll);
     auto* row = new QHBoxLayout(left);
     row->setContentsMargins(0, 0, 0, 0);
@@ -176,7 +181,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     row->addWidget(background_);
     row->addStretch();
     scroll->setWidget(left);
-    scroll->setFixedHeight(left->sizeHint().height() + 2);
+    scroll->setFixedHeight(left->sizeHint().height() + 6);   // room for the thin scroll bar
     outer->addWidget(scroll, 1);
 
     // Right part.
@@ -624,6 +629,19 @@ EditorBottomBar::EditorBottomBar(EditorHost& host, EditorExportContext context, 
     connect(&host_, &EditorHost::editorDocumentChanged, this, &EditorBottomBar::refresh);
     setZoomScale(1.0);
     refresh();
+}
+
+void EditorBottomBar::setShareButton(QWidget* button) {
+    if (share_) {
+        row_->removeWidget(share_);
+        share_->deleteLater();
+    }
+    share_ = button;
+    if (!share_) return;
+    share_->setParent(this);
+    row_->addWidget(share_);
+    share_->setEnabled(exportImageIsAvailable());
+    share_->show();
 }
 
 void EditorBottomBar::setZoomScale(double zoom) {

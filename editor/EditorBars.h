@@ -146,6 +146,8 @@ public:
     QToolButton* zoomInButton() const { return zoomIn_; }
     DragExportButton* dragButton() const { return drag_; }
     QWidget* shareButton() const { return share_; }
+    // Puts the share control into its slot at the right end (the bar takes it over).
+    void setShareButton(QWidget* button);
 
 signals:
     void zoomScaleChosen(double zoom);

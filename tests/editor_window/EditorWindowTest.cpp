@@ -351,6 +351,22 @@ TEST_F(EditorFixture, Screenshots) {
     QTest::qWait(100);
     top()->stylePopover()->grab().save(dir + "/editor-highlight.png");
     top()->stylePopover()->close();
+    controller->visibleScreenSize = [] { return std::optional<QSizeF>(QSizeF(1000, 700)); };
+    controller->present();
+    QTest::qWait(150);
+    controller->window()->grab().save(dir + "/editor-narrow.png");
+}
+
+TEST_F(EditorFixture, ShareSlotFollowsExportAvailability) {
+    EXPECT_FALSE(bottom()->shareButton());
+    auto* share = new QPushButton("share");
+    bottom()->setShareButton(share);
+    EXPECT_EQ(bottom()->shareButton(), share);
+    EXPECT_EQ(share->parentWidget(), bottom());
+    EXPECT_FALSE(share->isEnabled());
+    showWithDocument();
+    EXPECT_TRUE(share->isEnabled());
+    EXPECT_GT(share->geometry().left(), bottom()->dragButton()->geometry().right());
 }
 
 TEST_F(EditorFixture, DoneCommitsTextBeingTypedFirst) {
