@@ -1,0 +1,60 @@
+#pragma once
+#include "export/ImageExportPipeline.h"
+
+#include <QAbstractButton>
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace lumivane {
+
+class AppSettings;
+class SharePopover;
+
+// The round share button of the editor's bottom bar (28 × 28). A press switches
+// the share format back to PNG, takes one image from the provider and opens the
+// share popover below the button. Disabled (setEnabled(false)) it ignores presses.
+// UI thread only.
+class QuickShareButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    using ImageProvider = std::function<std::optional<QImage>()>;
+
+    explicit QuickShareButton(AppSettings& settings, QWidget* parent = nullptr);
+    ~QuickShareButton() override;
+
+    // Called once per press; an empty answer opens the popover without an image.
+    void setImageProvider(ImageProvider provider);
+    // Export profile of the edited capture (selects the PNG size budget).
+    void setExportProfile(ImageExportProfile profile);
+    ImageExportProfile exportProfile() const { return profile_; }
+    // Name prefix of share files; until set, the settings' file-name prefix is used.
+    void setFileNamePrefix(const QString& prefix);
+    QString fileNamePrefix() const;
+
+    bool isPopoverPresented() const;
+    // The open popover (null while closed).
+    SharePopover* popover() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+signals:
+    void popoverPresentedChanged(bool presented);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void presentPopover();
+
+    AppSettings& settings_;
+    ImageProvider imageProvider_;
+    ImageExportProfile profile_ = ImageExportProfile::standard;
+    std::optional<QString> fileNamePrefix_;
+    QPointer<SharePopover> popover_;
+};
+
+} // namespace lumivane
