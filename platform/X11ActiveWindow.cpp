@@ -1,4 +1,5 @@
 #include "platform/ActiveWindow.h"
+#include "platform/X11Connection.h"
 
 #include <QByteArray>
 #include <QList>
@@ -144,19 +145,10 @@ private:
 } // namespace
 
 std::unique_ptr<ActiveWindowSource> makeX11ActiveWindowSource() {
-    int screenNumber = 0;
-    xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
-    if (!conn || xcb_connection_has_error(conn)) {
-        if (conn) xcb_disconnect(conn);
-        return nullptr;
-    }
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn));
-    for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
-    if (!it.rem) {
-        xcb_disconnect(conn);
-        return nullptr;
-    }
-    return std::make_unique<X11ActiveWindowSource>(conn, it.data->root);
+    xcb_screen_t* screen = nullptr;
+    xcb_connection_t* conn = connectX11(&screen);
+    if (!conn) return nullptr;
+    return std::make_unique<X11ActiveWindowSource>(conn, screen->root);
 }
 
 } // namespace lumivane

@@ -1,4 +1,5 @@
 #include "platform/DesktopPermissions.h"
+#include "platform/X11Connection.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -14,19 +15,9 @@ namespace lumivane {
 namespace {
 
 xcb_connection_t* connectDisplay(xcb_window_t* root) {
-    int screenNumber = 0;
-    xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
-    if (!conn || xcb_connection_has_error(conn)) {
-        if (conn) xcb_disconnect(conn);
-        return nullptr;
-    }
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn));
-    for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
-    if (!it.rem) {
-        xcb_disconnect(conn);
-        return nullptr;
-    }
-    *root = it.data->root;
+    xcb_screen_t* screen = nullptr;
+    xcb_connection_t* conn = connectX11(&screen);
+    if (conn) *root = screen->root;
     return conn;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/CoordinateSpace.h"
 #include "platform/LargeMemory.h"
+#include "platform/X11Connection.h"
 #include "platform/Screens.h"
 
 #include <QPainter>
@@ -225,19 +226,14 @@ struct X11Screens::Impl {
 
 std::shared_ptr<X11Screens> X11Screens::connect() {
     int screenNumber = 0;
-    xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
-    if (!conn || xcb_connection_has_error(conn)) {
-        if (conn) xcb_disconnect(conn);
-        return nullptr;
-    }
+    xcb_screen_t* screen = nullptr;
+    xcb_connection_t* conn = connectX11(&screen, &screenNumber);
+    if (!conn) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->conn = conn;
     impl->screenNumber = screenNumber;
     const xcb_setup_t* setup = xcb_get_setup(conn);
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
-    for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
-    if (!it.rem) return nullptr;
-    impl->screen = it.data;
+    impl->screen = screen;
     impl->lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
     for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
         if (f.data->depth == impl->screen->root_depth) {
