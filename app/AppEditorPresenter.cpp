@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "editor/EditorWindowController.h"
+#include "export/QuickShareButton.h"
 
 #include <QApplication>
 
@@ -12,7 +13,17 @@ namespace {
 class EditorWindowPresenter final : public EditorPresenter {
 public:
     explicit EditorWindowPresenter(std::function<AppModel*()> model)
-        : controller_(*model(), exportContext(model)) {}
+        : controller_(*model(), exportContext(model)) {
+        EditorBottomBar* bar = controller_.view()->canvasHost()->bottomBar();
+        auto* share = new QuickShareButton(model()->settings());
+        // Each press renders the bar's document copy afresh: a new image object.
+        share->setImageProvider([bar]() -> ImageRef {
+            const std::optional<QImage> image = bar->exportImage();
+            return image ? makeImage(*image) : nullptr;
+        });
+        share->setExportProfileProvider(exportContext(model).exportProfile);
+        bar->setShareButton(share);
+    }
 
     void present() override {
         controller_.present();

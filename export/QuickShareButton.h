@@ -1,17 +1,19 @@
 #pragma once
+#include "export/Image.h"
 #include "export/ImageExportPipeline.h"
 
 #include <QAbstractButton>
-#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace lumivane {
 
 class AppSettings;
 class SharePopover;
+class ShareTargets;
 
 // The round share button of the editor's bottom bar (28 × 28). A press switches
 // the share format back to PNG, takes one image from the provider and opens the
@@ -20,16 +22,20 @@ class SharePopover;
 class QuickShareButton : public QAbstractButton {
     Q_OBJECT
 public:
-    using ImageProvider = std::function<std::optional<QImage>()>;
+    using ImageProvider = std::function<ImageRef()>;
 
-    explicit QuickShareButton(AppSettings& settings, QWidget* parent = nullptr);
+    // Without targets the desktop's applications are offered.
+    explicit QuickShareButton(AppSettings& settings, std::shared_ptr<ShareTargets> targets = nullptr,
+                              QWidget* parent = nullptr);
     ~QuickShareButton() override;
 
     // Called once per press; an empty answer opens the popover without an image.
     void setImageProvider(ImageProvider provider);
     // Export profile of the edited capture (selects the PNG size budget).
     void setExportProfile(ImageExportProfile profile);
-    ImageExportProfile exportProfile() const { return profile_; }
+    // Asked at every press instead of the fixed profile (the capture may change).
+    void setExportProfileProvider(std::function<ImageExportProfile()> provider);
+    ImageExportProfile exportProfile() const { return profileProvider_ ? profileProvider_() : profile_; }
     // Name prefix of share files; until set, the settings' file-name prefix is used.
     void setFileNamePrefix(const QString& prefix);
     QString fileNamePrefix() const;
@@ -37,6 +43,8 @@ public:
     bool isPopoverPresented() const;
     // The open popover (null while closed).
     SharePopover* popover() const;
+    // The image taken at the last press.
+    const ImageRef& preparedImage() const { return preparedImage_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -51,9 +59,12 @@ private:
     void presentPopover();
 
     AppSettings& settings_;
+    std::shared_ptr<ShareTargets> targets_;
     ImageProvider imageProvider_;
     ImageExportProfile profile_ = ImageExportProfile::standard;
+    std::function<ImageExportProfile()> profileProvider_;
     std::optional<QString> fileNamePrefix_;
+    ImageRef preparedImage_;
     QPointer<SharePopover> popover_;
 };
 

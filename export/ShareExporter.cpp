@@ -1,0 +1,228 @@
+#include "export/ShareExporter.h"
+
+#include "export/AtomicFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThreadPool>
+#include <algorithm>
+#include <pthread.h>
+
+namespace lumivane {
+
+ShareItemCache::ShareItemCache(Clock clock, std::chrono::milliseconds cleanupInterval)
+    : clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })),
+      interval_(cleanupInterval) {}
+
+ShareItemCache::~ShareItemCache() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (cleanupThread_.joinable()) cleanupThread_.join();
+}
+
+std::optional<CachedShareItem> ShareItemCache::touch(const QString& key) {
+    std::lock_guard lock(mutex_);
+    purgeExpiredLocked();
+    const auto it = items_.find(key);
+    if (it == items_.end()) return std::nullopt;
+    it->second.lastAccessedAt = clock_();
+    return it->second;
+}
+
+void ShareItemCache::store(const QString& key, const QString& path) {
+    std::lock_guard lock(mutex_);
+    reserved_.erase(path);
+    const QDateTime now = clock_();
+    const auto it = items_.find(key);
+    if (it != items_.end()) {
+        const QString previous = it->second.url;
+        it->second = {path, now, now};
+        if (previous != path) removeFileUnlessShared(previous);
+    } else {
+        items_.emplace(key, CachedShareItem{path, now, now});
+    }
+    pruneLocked();
+}
+
+QString ShareItemCache::reservePath(const QString& folder, const QString& base, const QString& extension) {
+    std::lock_guard lock(mutex_);
+    const QDir dir(folder);
+    const auto taken = [&](const QString& candidate) {
+        if (reserved_.count(candidate) || QFileInfo::exists(candidate)) return true;
+        return std::any_of(items_.begin(), items_.end(), [&](const auto& entry) { return entry.second.url == candidate; });
+    };
+    QString candidate = dir.filePath(base + "." + extension);
+    for (int n = 2; taken(candidate); ++n) candidate = dir.filePath(QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(extension));
+    reserved_.insert(candidate);
+    return candidate;
+}
+
+void ShareItemCache::release(const QString& path) {
+    std::lock_guard lock(mutex_);
+    reserved_.erase(path);
+}
+
+void ShareItemCache::purgeExpired() {
+    std::lock_guard lock(mutex_);
+    purgeExpiredLocked();
+}
+
+void ShareItemCache::purgeExpiredLocked() {
+    const QDateTime now = clock_();
+    std::vector<QString> removed;
+    for (auto it = items_.begin(); it != items_.end();) {
+        if (it->second.lastAccessedAt.secsTo(now) > expirySeconds) {
+            removed.push_back(it->second.url);
+            it = items_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const QString& path : removed) removeFileUnlessShared(path);
+    pruneLocked();
+}
+
+void ShareItemCache::pruneLocked() {
+    if (items_.size() <= capacity) return;
+    std::vector<std::map<QString, CachedShareItem>::iterator> order;
+    for (auto it = items_.begin(); it != items_.end(); ++it) order.push_back(it);
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        if (a->second.lastAccessedAt != b->second.lastAccessedAt)
+            return a->second.lastAccessedAt < b->second.lastAccessedAt;
+        return a->second.createdAt < b->second.createdAt;
+    });
+    const std::size_t excess = items_.size() - capacity;
+    std::vector<QString> removed;
+    for (std::size_t i = 0; i < excess; ++i) {
+        removed.push_back(order[i]->second.url);
+        items_.erase(order[i]);
+    }
+    for (const QString& path : removed) removeFileUnlessShared(path);
+}
+
+void ShareItemCache::removeFileUnlessShared(const QString& path) {
+    const bool stillUsed =
+        std::any_of(items_.begin(), items_.end(), [&](const auto& entry) { return entry.second.url == path; });
+    if (!stillUsed) QFile::remove(path);  // errors ignored
+}
+
+void ShareItemCache::startCleanupTimer() {
+    std::lock_guard lock(mutex_);
+    if (cleanupThread_.joinable() || stopping_) return;
+    cleanupThread_ = std::thread([this] { cleanupLoop(); });
+}
+
+bool ShareItemCache::cleanupTimerRunning() const {
+    std::lock_guard lock(mutex_);
+    return cleanupThread_.joinable();
+}
+
+void ShareItemCache::cleanupLoop() {
+    pthread_setname_np(pthread_self(), "lumivane.share");
+    std::unique_lock lock(mutex_);
+    auto next = std::chrono::steady_clock::now() + interval_;
+    while (!stopping_) {
+        if (wake_.wait_until(lock, next, [this] { return stopping_; })) break;
+        purgeExpiredLocked();
+        next += interval_;
+    }
+}
+
+std::size_t ShareItemCache::count() const {
+    std::lock_guard lock(mutex_);
+    return items_.size();
+}
+
+std::optional<CachedShareItem> ShareItemCache::peek(const QString& key) const {
+    std::lock_guard lock(mutex_);
+    const auto it = items_.find(key);
+    return it == items_.end() ? std::nullopt : std::optional<CachedShareItem>(it->second);
+}
+
+std::vector<std::pair<QString, CachedShareItem>> ShareItemCache::items() const {
+    std::lock_guard lock(mutex_);
+    return {items_.begin(), items_.end()};
+}
+
+namespace ShareExporter {
+
+ShareItemCache& cache() {
+    static ShareItemCache instance;
+    return instance;
+}
+
+static const char* formatKey(ScreenshotFileFormat format) {
+    return format == ScreenshotFileFormat::jpeg ? "jpeg" : "png";
+}
+
+QString cacheKey(const ImageRef& image, ScreenshotFileFormat format, const QString& fileNamePrefix) {
+    const qint64 identity = image ? image->cacheKey() : 0;
+    return QString::number(identity) + "-" + formatKey(format) + "-" + fileNamePrefix;
+}
+
+QString sanitizedFileNamePrefix(const QString& prefix) {
+    const QString trimmed = prefix.trimmed();
+    if (trimmed.isEmpty()) return QStringLiteral("Lumivane");
+    QString result;
+    result.reserve(trimmed.size());
+    for (const QChar c : trimmed) {
+        const bool separator = c == '/' || c == ':' || c == '\\' || c == '\n' || c == '\r' || c == QChar(0x2028) ||
+                               c == QChar(0x2029) || c == QChar(0x85) || c.category() == QChar::Other_Control;
+        result += separator ? QChar('-') : c;
+    }
+    return result.isEmpty() ? QStringLiteral("Lumivane") : result;
+}
+
+QString shareFileBaseName(const QString& fileNamePrefix, const QDateTime& time) {
+    return sanitizedFileNamePrefix(fileNamePrefix) + "-" + time.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+}
+
+std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile profile, ScreenshotFileFormat format,
+                                       CaptureQualityPreset preset, const QString& fileNamePrefix) {
+    if (!image || image->isNull()) return std::nullopt;
+    const QString key = cacheKey(image, format, fileNamePrefix);
+    const std::optional<QByteArray> data = ImageExportPipeline::encodedImageFileData(*image, format, profile, preset);
+    if (!data || data->isEmpty()) return std::nullopt;
+    // QDir::tempPath() is empty when TMPDIR names no folder; never fall back to the working directory.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return std::nullopt;
+    ShareItemCache& items = cache();
+    const QString path =
+        items.reservePath(folder, shareFileBaseName(fileNamePrefix, QDateTime::currentDateTime()),
+                          format == ScreenshotFileFormat::jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
+    if (!writeBytesAtomically(path, *data)) {
+        items.release(path);
+        return std::nullopt;
+    }
+    items.store(key, path);
+    return path;
+}
+
+void prepareShareItem(const ImageRef& image, ImageExportProfile profile, ScreenshotFileFormat format,
+                      CaptureQualityPreset preset, const QString& fileNamePrefix, QObject* context,
+                      std::function<void(std::optional<QString>)> completion) {
+    cache().startCleanupTimer();
+    QPointer<QObject> receiver(context);
+    const bool hasContext = context != nullptr;
+    QThreadPool::globalInstance()->start([=] {
+        std::optional<QString> path = createShareFile(image, profile, format, preset, fileNamePrefix);
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app || !completion) return;
+        // Delivered through the application object; the context is checked on the UI thread.
+        QMetaObject::invokeMethod(app, [receiver, hasContext, completion, path] {
+            if (hasContext && !receiver) return;
+            completion(path);
+        }, Qt::QueuedConnection);
+    });
+}
+
+} // namespace ShareExporter
+
+} // namespace lumivane
