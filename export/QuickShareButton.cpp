@@ -36,7 +36,7 @@ QSize QuickShareButton::sizeHint() const { return {30, 32}; }  // the 28-point c
 
 void QuickShareButton::presentPopover() {
     if (!isEnabled()) return;
-    if (popover_) {
+    if (popover_ && popover_->isVisible()) {
         popover_->close();
         return;
     }

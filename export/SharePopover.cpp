@@ -338,6 +338,8 @@ SharePopover::SharePopover(AppSettings& settings, std::shared_ptr<ShareTargets> 
       content_(new SharePopoverContent(settings, std::move(targets), std::move(image), source,
                                        std::move(fileNamePrefix), this)) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A press on the share button that closes the popover must not reopen it.
+    setAttribute(Qt::WA_NoMouseReplay);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(content_);

@@ -3,6 +3,8 @@
 #include "app/Application.h"
 #include "editor/EditorBars.h"
 #include "editor/EditorWindowController.h"
+#include "export/QuickShareButton.h"
+#include "export/SharePopover.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -50,6 +52,18 @@ TEST(DesktopFlow, CaptureOpensTheEditorAndDoneHandsItBack) {
 
     view->canvasHost()->topBar()->applyBackgroundEnabled(true);
     EXPECT_TRUE(model.editorHistory().canUndo());
+
+    // The share button of the bottom bar shares the rendered document, framing included.
+    auto* share = qobject_cast<QuickShareButton*>(view->canvasHost()->bottomBar()->shareButton());
+    ASSERT_TRUE(share);
+    EXPECT_TRUE(share->isEnabled());
+    QTest::mouseClick(share, Qt::LeftButton);
+    ASSERT_TRUE(share->isPopoverPresented());
+    SharePopoverContent* content = share->popover()->content();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return content->preparedItems().count(ScreenshotFileFormat::png) > 0; }, 10000));
+    const QImage shared(content->preparedItems().at(ScreenshotFileFormat::png));
+    EXPECT_GT(shared.width(), captured->width());
+    share->popover()->close();
     QSignalSpy finalized(&model, &AppModel::editedCaptureFinalized);
     QTest::mouseClick(view->canvasHost()->topBar()->doneButton(), Qt::LeftButton);
     EXPECT_FALSE(editor->isVisible());
