@@ -15,6 +15,10 @@
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include "export/QuickShareButton.h"
+#include "export/SharePopover.h"
+#include <QGuiApplication>
+#include <QScreen>
 
 using namespace lumivane;
 using namespace lumivane::test;
@@ -333,6 +337,25 @@ TEST_F(EditorFixture, Screenshots) {
     addAnnotation(host, AnnotationKind::rectangle, {60, 60, 200, 120});
     QTest::qWait(100);
     controller->window()->grab().save(dir + "/editor-window.png");
+    {
+        Annotation text = addAnnotation(host, AnnotationKind::text, {300, 200, 320, 80});
+        host.document->remove(text.id);
+        text.text = "日本語の注釈\n二行目のテキスト";
+        text.fontSize = 24;
+        host.document->add(text);
+        emit host.editorDocumentChanged();
+        auto* share = new QuickShareButton(host.settings());
+        share->setImageProvider([this]() -> ImageRef {
+            const auto image = bottom()->exportImage();
+            return image ? makeImage(*image) : nullptr;
+        });
+        bottom()->setShareButton(share);
+        QTest::qWait(100);
+        QTest::mouseClick(share, Qt::LeftButton);
+        QTest::qWait(400);
+        QGuiApplication::primaryScreen()->grabWindow(0).save(dir + "/editor-share.png");
+        share->popover()->close();
+    }
     top()->presentStylePopover();
     QTest::qWait(100);
     top()->stylePopover()->grab().save(dir + "/editor-style.png");

@@ -28,9 +28,7 @@ ShareDesktop install() {
     ShareDesktop d;
     char pattern[] = "/tmp/lumivane-share-desktop-XXXXXX";
     d.root = QString::fromLocal8Bit(mkdtemp(pattern));
-    d.tempFolder = d.root + "/tmp";
     d.recordFolder = d.root + "/records";
-    QDir().mkpath(d.tempFolder);
     QDir().mkpath(d.recordFolder);
     QDir().mkpath(d.root + "/empty");
 
@@ -60,7 +58,6 @@ ShareDesktop install() {
     setenv("XDG_DATA_DIRS", qPrintable(d.root + "/empty"), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(d.root + "/config"), 1);
     setenv("XDG_CONFIG_DIRS", qPrintable(d.root + "/empty"), 1);
-    setenv("TMPDIR", qPrintable(d.tempFolder), 1);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");  // folders open through the inode/directory entry
     return d;
 }

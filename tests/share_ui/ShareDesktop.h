@@ -1,14 +1,13 @@
 #pragma once
-// A private desktop for the share tests: desktop entries, MIME defaults and a
-// temporary folder under one directory, installed into the environment before
-// GIO or Qt read it. The fake applications record their arguments in files.
+// A private desktop for the share tests: desktop entries and MIME defaults under
+// one directory, installed into the environment before GIO or Qt read it. The
+// fake applications record their arguments in files.
 #include <QString>
 
 namespace lumivane::test {
 
 struct ShareDesktop {
     QString root;
-    QString tempFolder;   // TMPDIR of the test process
     QString recordFolder; // "<app>.args" per launched application
     QString vanishingTool;  // executable of "Vanishing Tool"; delete it to make its launch fail
 

@@ -1,4 +1,5 @@
 // GoogleTest main for tests that need a Qt application but no X server.
+#include "PrivateTempDir.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ XvfbServer* sharedXvfb() { return nullptr; }
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    const lumivane::test::PrivateTempDir temporaryFolder;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();

@@ -1,5 +1,6 @@
 // GoogleTest main for tests that talk to a real X server: each process starts
 // its own Xvfb and runs Qt on the xcb platform against it.
+#include "PrivateTempDir.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0) listing = true;
     ::testing::InitGoogleTest(&argc, argv);
+    const lumivane::test::PrivateTempDir temporaryFolder;
     if (listing) return RUN_ALL_TESTS();
 
     g_server = std::make_unique<lumivane::test::XvfbServer>(
