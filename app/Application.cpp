@@ -10,6 +10,7 @@
 #include "browser/DevToolsBridge.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
+#include "export/AtomicFile.h"
 #include "menubar/MenuBarContent.h"
 #include "preview/PreviewWindowController.h"
 
@@ -250,7 +251,7 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     };
     services.hotKeys = std::make_shared<HotKeyService>();
-    services.temporaryDirectory = QDir::tempPath();
+    services.temporaryDirectory = temporaryFolder();
 
     return services;
 }

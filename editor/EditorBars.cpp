@@ -510,7 +510,7 @@ std::optional<DragExportButton::Payload> DragExportButton::makePayload() const {
     payload.pngData = ImageExportPipeline::dragExportPNGData(*image, options);
     if (payload.pngData) {
         const QString folder =
-            QDir(QDir::tempPath()).filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+            QDir(temporaryFolder()).filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
         const QString path = QDir(folder).filePath(
             "Lumivane-Edited-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".png");
         if (QDir().mkpath(folder) && writeBytesAtomically(path, *payload.pngData)) payload.filePath = path;

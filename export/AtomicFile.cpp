@@ -1,5 +1,7 @@
 #include "export/AtomicFile.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace lumivane {
@@ -10,6 +12,12 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
     if (error) *error = file.errorString();
     file.cancelWriting();
     return false;
+}
+
+QString temporaryFolder() {
+    const QString folder = QDir::tempPath();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    return QStringLiteral("/tmp");
 }
 
 } // namespace lumivane

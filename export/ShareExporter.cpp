@@ -190,9 +190,7 @@ std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile
     const QString key = cacheKey(image, format, fileNamePrefix);
     const std::optional<QByteArray> data = ImageExportPipeline::encodedImageFileData(*image, format, profile, preset);
     if (!data || data->isEmpty()) return std::nullopt;
-    // QDir::tempPath() is empty when TMPDIR names no folder; never fall back to the working directory.
-    const QString folder = QDir::tempPath();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return std::nullopt;
+    const QString folder = temporaryFolder();
     ShareItemCache& items = cache();
     const QString path =
         items.reservePath(folder, shareFileBaseName(fileNamePrefix, QDateTime::currentDateTime()),

@@ -31,7 +31,7 @@ PreviewDragExport::PreviewDragExport(std::function<ImageExportOptions()> options
 PreviewDragExport::~PreviewDragExport() { queue_->waitForDone(); }
 
 std::optional<QString> PreviewDragExport::writeTemporaryPNG(const QByteArray& data) {
-    const QString folder = QDir(QDir::tempPath())
+    const QString folder = QDir(temporaryFolder())
                                .filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     if (!QDir().mkpath(folder)) return std::nullopt;
     const QString path = QDir(folder).filePath(

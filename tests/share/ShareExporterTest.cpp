@@ -1,5 +1,6 @@
 // Share files: keys, name sanitising, encoded files decoded back, and the
 // background preparation's delivery.
+#include "export/AtomicFile.h"
 #include "export/ShareExporter.h"
 
 #include <QCoreApplication>
@@ -104,8 +105,13 @@ TEST_F(ShareFilesTest, TwoImagesInTheSameSecondKeepTheirOwnFiles) {
     EXPECT_EQ(QImage(*b).pixelColor(1, 1), QColor(Qt::blue));
 }
 
-TEST_F(ShareFilesTest, AFailedWriteYieldsNothingAndCachesNothing) {
+TEST_F(ShareFilesTest, AMissingTemporaryFolderFallsBackToTmpNotTheWorkingDirectory) {
     qputenv("TMPDIR", dir.filePath("missing/folder").toLocal8Bit());
+    EXPECT_EQ(temporaryFolder(), "/tmp");
+}
+
+TEST_F(ShareFilesTest, AFailedWriteYieldsNothingAndCachesNothing) {
+    qputenv("TMPDIR", "/proc/self");  // a folder nobody can create files in, root included
     const ImageRef image = testImage(Qt::green);
     EXPECT_FALSE(ShareExporter::createShareFile(image, ImageExportProfile::standard, ScreenshotFileFormat::png,
                                                 CaptureQualityPreset::medium, "P"));
