@@ -2,6 +2,7 @@
 
 #include "settings/AppSettings.h"
 #include "settings/ShortcutRecorder.h"
+#include "settings/TextLabel.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -26,20 +27,7 @@ namespace lumivane {
 namespace {
 
 QLabel* label(const QString& text, int pixelSize = 13, QFont::Weight weight = QFont::Normal, bool secondary = false) {
-    auto* l = new QLabel(text);
-    QFont f = l->font();
-    f.setPixelSize(pixelSize);
-    f.setWeight(weight);
-    l->setFont(f);
-    l->setWordWrap(true);
-    if (secondary) {
-        QPalette p = l->palette();
-        QColor c = p.color(QPalette::WindowText);
-        c.setAlphaF(0.6f);
-        p.setColor(QPalette::WindowText, c);
-        l->setPalette(p);
-    }
-    return l;
+    return makeTextLabel(text, pixelSize, weight, secondary ? 0.6 : 1.0);
 }
 
 QFrame* divider() {

@@ -1,5 +1,7 @@
 #include "setup/SetupChecklistView.h"
 
+#include "settings/TextLabel.h"
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -79,20 +81,7 @@ QColor green() { return QColor(0x2f, 0xa8, 0x4f); }
 QColor orange() { return QColor(0xf0, 0x8c, 0x1a); }
 
 QLabel* text(const QString& s, int pixelSize, QFont::Weight weight = QFont::Normal, bool secondary = false) {
-    auto* l = new QLabel(s);
-    QFont f = l->font();
-    f.setPixelSize(pixelSize);
-    f.setWeight(weight);
-    l->setFont(f);
-    l->setWordWrap(true);
-    if (secondary) {
-        QPalette p = l->palette();
-        QColor c = p.color(QPalette::WindowText);
-        c.setAlphaF(0.62f);
-        p.setColor(QPalette::WindowText, c);
-        l->setPalette(p);
-    }
-    return l;
+    return makeTextLabel(s, pixelSize, weight, secondary ? 0.62 : 1.0);
 }
 
 QFrame* panel(const QString& name) {

@@ -1,6 +1,4 @@
-#include "app/AppModel.h"
-#include "MemorySettingsStore.h"
-#include "app/Application.h"
+#include "DesktopModel.h"
 #include "editor/EditorBars.h"
 #include "editor/EditorWindowController.h"
 #include "export/QuickShareButton.h"
@@ -16,27 +14,15 @@
 
 using namespace lumivane;
 
-namespace {
-QWidget* visibleWindow(const QString& title) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == title) return w;
-    return nullptr;
-}
-} // namespace
+using test::visibleWindow;
 
 // A capture opened in the editor window of the desktop services: the window takes its
 // size, shows the document, and "Done" hides it, brings the preview back and makes the
 // flattened image current. Opening again reuses the same window.
 TEST(DesktopFlow, CaptureOpensTheEditorAndDoneHandsItBack) {
-    QTemporaryDir dir;
-    auto x11 = X11Screens::connect();
-    ASSERT_TRUE(x11);
-    AppModel* modelPtr = nullptr;
-    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
-    services.temporaryDirectory = dir.path();
-    services.hotKeys.reset();
-    AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>()), services);
-    modelPtr = &model;
+    test::DesktopModel desktop([](AppSettings&, AppServices& services) { services.hotKeys.reset(); });
+    ASSERT_TRUE(desktop.ready());
+    AppModel& model = *desktop;
 
     model.captureFullScreen();
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 10000));

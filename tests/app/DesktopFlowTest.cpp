@@ -1,6 +1,4 @@
-#include "app/AppModel.h"
-#include "MemorySettingsStore.h"
-#include "app/Application.h"
+#include "DesktopModel.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,11 +16,7 @@ using namespace lumivane;
 
 namespace {
 
-QWidget* visiblePreviewPanel() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == "Lumivane Preview") return w;
-    return nullptr;
-}
+QWidget* visiblePreviewPanel() { return test::visibleWindow("Lumivane Preview"); }
 
 } // namespace
 
@@ -30,16 +24,12 @@ QWidget* visiblePreviewPanel() {
 // captures the screen, the panel shows in the lower-left corner, copy offers both
 // clipboard formats and a quick save writes a PNG that decodes.
 TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
-    QTemporaryDir dir;
-    auto x11 = X11Screens::connect();
-    ASSERT_TRUE(x11);
-    AppModel* modelPtr = nullptr;
-    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
-    services.temporaryDirectory = dir.path();
-    auto settings = std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>());
-    settings->setDefaultSaveFolderPath(dir.filePath("saved"));
-    AppModel model(std::move(settings), services);
-    modelPtr = &model;
+    QTemporaryDir folder;
+    test::DesktopModel desktop([&](AppSettings& settings, AppServices&) {
+        settings.setDefaultSaveFolderPath(folder.filePath("saved"));
+    });
+    ASSERT_TRUE(desktop.ready());
+    AppModel& model = *desktop;
     model.applySettings();
     ASSERT_TRUE(model.shortcutRegistrationFailures().isEmpty()) << model.lastErrorMessage().value_or("").toStdString();
 
@@ -63,24 +53,19 @@ TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     bool saved = false;
     model.saveImageQuickly(model.currentPreviewImage(), CaptureSource::standard, [&](bool ok) { saved = ok; });
     ASSERT_TRUE(saved) << model.lastErrorMessage().value_or("").toStdString();
-    const QStringList files = QDir(dir.filePath("saved")).entryList(QDir::Files);
+    const QStringList files = QDir(folder.filePath("saved")).entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
     EXPECT_TRUE(files[0].startsWith("Lumivane-") && files[0].endsWith(".png"));
-    QImageReader reader(QDir(dir.filePath("saved")).filePath(files[0]));
+    QImageReader reader(QDir(folder.filePath("saved")).filePath(files[0]));
     EXPECT_EQ(reader.read().size(), screen);
 }
 
 // The area hot key shows the overlay; pressing it again only brings that overlay
 // forward; a drag captures exactly the dragged pixels.
 TEST(DesktopFlow, AreaHotKeyOverlayDragCapturesTheRectangle) {
-    QTemporaryDir dir;
-    auto x11 = X11Screens::connect();
-    ASSERT_TRUE(x11);
-    AppModel* modelPtr = nullptr;
-    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
-    services.temporaryDirectory = dir.path();
-    AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>()), services);
-    modelPtr = &model;
+    test::DesktopModel desktop;
+    ASSERT_TRUE(desktop.ready());
+    AppModel& model = *desktop;
     model.applySettings();
     ASSERT_TRUE(model.shortcutRegistrationFailures().isEmpty());
 

@@ -3,22 +3,23 @@
 #include "editor/EditorCanvas.h"
 #include "editor/EditorStylePopovers.h"
 #include "editor/EditorWindowController.h"
+#include "editor_model/TestHelpers.h"
+#include "export/QuickShareButton.h"
+#include "export/SharePopover.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
-#include "export/QuickShareButton.h"
-#include "export/SharePopover.h"
-#include <QGuiApplication>
-#include <QScreen>
 
 using namespace lumivane;
 using namespace lumivane::test;
@@ -39,12 +40,7 @@ std::vector<QString> selectedChipLabels(QWidget* popover) {
 }
 
 Annotation addAnnotation(TestEditorHost& host, AnnotationKind kind, QRectF rect) {
-    Annotation a;
-    a.id = QUuid::createUuid();
-    a.kind = kind;
-    a.rect = rect;
-    a.color = CodableColor::accent();
-    a.lineWidth = 4;
+    Annotation a = test::makeAnnotation(kind, rect);
     a.fontSize = 16;
     a.text = "注釈";
     a.effectIntensity = kind == AnnotationKind::spotlight ? 0.52 : 16;

@@ -1,0 +1,43 @@
+#pragma once
+// An application model wired to the real desktop services of the test's X server,
+// with in-memory settings and a private temporary folder.
+#include "MemorySettingsStore.h"
+#include "app/AppModel.h"
+#include "app/Application.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace lumivane::test {
+
+struct DesktopModel {
+    // `adjust` may change the settings and services before the model is built.
+    explicit DesktopModel(const std::function<void(AppSettings&, AppServices&)>& adjust = {}) {
+        x11 = X11Screens::connect();
+        if (!x11) return;
+        AppServices services = makeDesktopServices(x11, [this] { return model.get(); });
+        services.temporaryDirectory = dir.path();
+        auto settings = std::make_unique<AppSettings>(std::make_unique<MemorySettingsStore>());
+        if (adjust) adjust(*settings, services);
+        model = std::make_unique<AppModel>(std::move(settings), services);
+    }
+    bool ready() const { return model != nullptr; }
+    AppModel& operator*() { return *model; }
+    AppModel* operator->() { return model.get(); }
+
+    QTemporaryDir dir;
+    std::shared_ptr<X11Screens> x11;
+    std::unique_ptr<AppModel> model;
+};
+
+// The visible top-level window with that title, if any.
+inline QWidget* visibleWindow(const QString& title) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == title) return w;
+    return nullptr;
+}
+
+} // namespace lumivane::test
