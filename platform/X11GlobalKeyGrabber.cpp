@@ -1,4 +1,5 @@
 #include "platform/GlobalKeyGrabber.h"
+#include "platform/X11Connection.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -21,21 +22,11 @@ public:
 
     qint32 install() override {
         if (conn_) return statusOk;
-        int screenNumber = 0;
-        xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
-        if (!c || xcb_connection_has_error(c)) {
-            if (c) xcb_disconnect(c);
-            return statusNoDisplay;
-        }
-        const xcb_setup_t* setup = xcb_get_setup(c);
-        xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
-        for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
-        if (!it.rem) {
-            xcb_disconnect(c);
-            return statusNoDisplay;
-        }
+        xcb_screen_t* screen = nullptr;
+        xcb_connection_t* c = connectX11(&screen);
+        if (!c) return statusNoDisplay;
         conn_ = c;
-        root_ = it.data->root;
+        root_ = screen->root;
         symbols_ = xcb_key_symbols_alloc(conn_);
         notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drainEvents(true); });
