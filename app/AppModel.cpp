@@ -61,6 +61,13 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
             if (self) self->handleHotKey(action);
         };
     }
+    if (services_.subscribeToActivation) {
+        QPointer<AppModel> self(this);
+        services_.subscribeToActivation([self] {
+            // Not while a recorder holds the keys: its end applies the settings.
+            if (self && !self->hotKeysSuspended_) self->applySettings();
+        });
+    }
     refreshSetupState();
 }
 
@@ -101,6 +108,7 @@ std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShor
 }
 
 void AppModel::applySettings() {
+    hotKeysSuspended_ = false;
     if (shortcutReapplyTask_) {
         shortcutReapplyTask_->stop();
         shortcutReapplyTask_->deleteLater();
@@ -125,6 +133,7 @@ void AppModel::applySettings() {
 }
 
 void AppModel::suspendHotKeys() {
+    hotKeysSuspended_ = true;
     if (shortcutReapplyTask_) {
         shortcutReapplyTask_->stop();
         shortcutReapplyTask_->deleteLater();

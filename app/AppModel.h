@@ -178,6 +178,7 @@ private:
     bool launchTasksStarted_ = false;
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> shortcutRegistrationFailures_;
     QTimer* shortcutReapplyTask_ = nullptr;
+    bool hotKeysSuspended_ = false;  // a shortcut recorder is capturing keys
     std::unique_ptr<AppSettings> settings_;
     AppServices services_;
     std::optional<CapturedImage> currentCapture_;

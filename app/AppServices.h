@@ -110,6 +110,9 @@ struct AppServices {
     std::function<std::optional<QString>(const QString& suggestedName, ScreenshotFileFormat format)> chooseImageSavePath;
     // Global hot keys (no hot keys when absent).
     std::shared_ptr<HotKeyService> hotKeys;
+    // Installs a callback run whenever the application becomes active (hot keys are
+    // registered again then); absent: no activation events.
+    std::function<void(std::function<void()>)> subscribeToActivation;
     // Where temporary clipboard files go.
     QString temporaryDirectory;
 

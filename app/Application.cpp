@@ -245,6 +245,12 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
     };
     services.makeEditor = [model] { return makeEditorPresenter(model); };
     services.clipboard = std::make_shared<QtClipboardWriter>();
+    services.subscribeToActivation = [](std::function<void()> activated) {
+        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp,
+                         [activated = std::move(activated)](Qt::ApplicationState state) {
+                             if (state == Qt::ApplicationActive) activated();
+                         });
+    };
     services.chooseImageSavePath = [](const QString& name, ScreenshotFileFormat format) -> std::optional<QString> {
         const QString dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         const QString path = QFileDialog::getSaveFileName(nullptr, QString(), dir + "/" + name, imageFilter(format));

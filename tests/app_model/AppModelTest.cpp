@@ -167,6 +167,7 @@ protected:
         s.clipboard = std::make_shared<FakeClipboard>(log);
         s.chooseImageSavePath = [](const QString&, ScreenshotFileFormat) { return std::nullopt; };
         s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyPasses, &grabs));
+        s.subscribeToActivation = [this](std::function<void()> callback) { activate = std::move(callback); };
         s.temporaryDirectory = temp.filePath("tmp");
         QDir().mkpath(s.temporaryDirectory);
         auto settings = std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>());
@@ -181,6 +182,7 @@ protected:
     bool browserFails = false;
     int busyPasses = 0;
     int grabs = 0;
+    std::function<void()> activate;  // what the model runs when the application becomes active
     std::unique_ptr<AppModel> model;
 };
 
@@ -409,6 +411,27 @@ TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {
     EXPECT_TRUE(model->shortcutRegistrationFailures().empty());
     EXPECT_FALSE(model->lastErrorMessage());
     EXPECT_EQ(model->settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
+}
+
+TEST_F(AppModelFlows, ActivationRegistersTheHotKeysAgainExceptWhileRecording) {
+    ASSERT_TRUE(activate);
+    busyPasses = 100;
+    model->applySettings();
+    ASSERT_TRUE(model->lastErrorMessage());
+    busyPasses = 0;
+    const int before = grabs;
+    activate();
+    EXPECT_GT(grabs, before);
+    EXPECT_FALSE(model->lastErrorMessage()) << "a clean registration at activation clears the old error";
+    EXPECT_TRUE(model->shortcutRegistrationFailures().empty());
+
+    model->suspendHotKeys();
+    const int suspended = grabs;
+    activate();
+    EXPECT_EQ(grabs, suspended) << "a recorder is holding the keys";
+    model->applySettings();
+    activate();
+    EXPECT_GT(grabs, suspended + 1);
 }
 
 TEST_F(AppModelFlows, RecordingSuspendsHotKeysUntilTheLastRecorderEnds) {
