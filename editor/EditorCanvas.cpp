@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -579,8 +580,12 @@ void EditorCanvas::positionTextEditor() {
     const QRectF expanded(viewRect.topLeft(), QSizeF(std::max(viewRect.width(), display.width()),
                                                      std::max(viewRect.height(), display.height())));
     textEditor_->setStyle(displayFont, colorOf(a->color));
-    // One spare line of room keeps the field from scrolling while the line grows.
-    textEditor_->setGeometry(expanded.toAlignedRect().adjusted(0, 0, 4, 2));
+    // A spare line of room (the field is transparent) keeps it from scrolling: its own
+    // lines can be a little taller than the drawn ones, and it scrolls by whole lines.
+    const int spareLine = int(std::ceil(textEditor_->fontMetrics().lineSpacing()));
+    textEditor_->setGeometry(expanded.toAlignedRect().adjusted(0, 0, 4, spareLine));
+    // The field holds the whole text; a scroll made before it grew would hide the first lines.
+    textEditor_->verticalScrollBar()->setValue(0);
 }
 
 void EditorCanvas::finishTextEditing() {

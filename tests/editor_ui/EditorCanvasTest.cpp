@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -262,6 +264,24 @@ TEST_F(CanvasFixture, InlineTextCommitsCancelsAndDropsBlankText) {
     EXPECT_FALSE(canvas.isEditingText());
     ASSERT_EQ(annotations().size(), 2u);
     EXPECT_EQ(annotations()[1].text, " x ");
+}
+
+TEST_F(CanvasFixture, TheFieldGrowsWithItsLinesAndNeverHidesTheFirst) {
+    tool(AnnotationTool::text);
+    drag(QPointF(100, 100), QPointF(300, 130));
+    QPlainTextEdit* edit = field();
+    ASSERT_TRUE(edit);
+    const int startHeight = edit->height();
+    // Japanese lines: the CJK font's lines are taller than the Latin ones.
+    for (const char* line : {"一行目", "二行目", "三行目", "四行目"}) {
+        QInputMethodEvent commit;
+        commit.setCommitString(QString::fromUtf8(line));
+        QApplication::sendEvent(edit, &commit);
+        QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+    }
+    EXPECT_GT(edit->height(), startHeight + 3 * edit->fontMetrics().height());
+    EXPECT_EQ(edit->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(edit->cursorRect(QTextCursor(edit->document()->firstBlock())).top(), 0);
 }
 
 TEST_F(CanvasFixture, InputMethodCompositionIsNotCommittedByReturn) {

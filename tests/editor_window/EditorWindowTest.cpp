@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -370,6 +371,31 @@ TEST_F(EditorFixture, Screenshots) {
     QTest::qWait(100);
     top()->stylePopover()->grab().save(dir + "/editor-highlight.png");
     top()->stylePopover()->close();
+    {
+        // Typing in place and the committed text, for comparing lines and spacing.
+        QTest::mouseClick(top()->toolButton(AnnotationTool::text), Qt::LeftButton);
+        EditorCanvas* canvas = controller->view()->canvasHost()->canvas();
+        const QPoint at = canvas->imageRect().center().toPoint() + QPoint(0, 120);
+        QTest::mousePress(canvas, Qt::LeftButton, {}, at);
+        QTest::mouseMove(canvas, at + QPoint(100, 30));
+        QTest::mouseMove(canvas, at + QPoint(260, 60));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, at + QPoint(260, 60));
+        const auto commit = [&](const QString& text) {  // as an input method commits it
+            QInputMethodEvent event;
+            event.setCommitString(text);
+            QApplication::sendEvent(canvas->textEditor(), &event);
+        };
+        if (canvas->textEditor()) {
+            commit(QString::fromUtf8("入力中の文字"));
+            QTest::keyClick(canvas->textEditor(), Qt::Key_Return, Qt::ShiftModifier);
+            commit(QString::fromUtf8("二行目 Text"));
+            QTest::qWait(100);
+            controller->window()->grab().save(dir + "/editor-typing.png");
+            QTest::keyClick(canvas->textEditor(), Qt::Key_Return);
+            QTest::qWait(100);
+            controller->window()->grab().save(dir + "/editor-typed.png");
+        }
+    }
     controller->visibleScreenSize = [] { return std::optional<QSizeF>(QSizeF(1000, 700)); };
     controller->present();
     QTest::qWait(150);
