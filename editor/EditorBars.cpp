@@ -2,7 +2,6 @@
 
 #include "editor/EditorRenderer.h"
 #include "editor/EditorStylePopovers.h"
-#include "export/AtomicFile.h"
 #include "export/ClipboardImagePasteboardWriter.h"
 #include "settings/AppSettings.h"
 
@@ -20,7 +19,6 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <QUrl>
-#include <QUuid>
 #include <cmath>
 
 namespace lumivane {
@@ -487,7 +485,11 @@ void EditorTopBar::applyBackgroundShadowOpacity(double value) {
 
 // --- drag control -----------------------------------------------------------
 
-DragExportButton::DragExportButton(QWidget* parent) : QWidget(parent) {
+DragExportButton::DragExportButton(QWidget* parent)
+    : QWidget(parent), cache_("lumivane.editor-drag-export", "Lumivane-Editor-", [this] {
+          return optionsProvider ? optionsProvider()
+                                 : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
+      }) {
     setFixedSize(104, 24);
     setToolTip(title());
     setAccessibleName(title());
@@ -500,22 +502,14 @@ void DragExportButton::setAvailable(bool available) {
     update();
 }
 
-std::optional<DragExportButton::Payload> DragExportButton::makePayload() const {
-    if (!imageProvider) return std::nullopt;
-    auto image = imageProvider();
-    if (!image || image->isNull()) return std::nullopt;
-    Payload payload{*image, std::nullopt, std::nullopt};
-    const ImageExportOptions options =
-        optionsProvider ? optionsProvider() : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
-    payload.pngData = ImageExportPipeline::dragExportPNGData(*image, options);
-    if (payload.pngData) {
-        const QString folder =
-            QDir(temporaryFolder()).filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-        const QString path = QDir(folder).filePath(
-            "Lumivane-Edited-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".png");
-        if (QDir().mkpath(folder) && writeBytesAtomically(path, *payload.pngData)) payload.filePath = path;
-    }
-    return payload;
+void DragExportButton::prepareDragPayloadIfNeeded() {
+    if (!keyProvider || !sourceProvider) return;
+    cache_.prepareIfNeeded(keyProvider(), sourceProvider());
+}
+
+std::optional<DragExportButton::Payload> DragExportButton::dragPayload() {
+    if (!keyProvider || !sourceProvider) return std::nullopt;
+    return cache_.payload(keyProvider(), sourceProvider());
 }
 
 void DragExportButton::paintEvent(QPaintEvent*) {
@@ -533,7 +527,6 @@ void DragExportButton::paintEvent(QPaintEvent*) {
 
 void DragExportButton::mousePressEvent(QMouseEvent* e) {
     pressAt_.reset();
-    pending_.reset();
     started_ = false;
     if (!available_ || e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
     pressAt_ = e->position().toPoint();
@@ -544,7 +537,7 @@ void DragExportButton::mouseMoveEvent(QMouseEvent* e) {
     const QPoint d = e->position().toPoint() - *pressAt_;
     if (std::hypot(d.x(), d.y()) < 3.0) return;
     started_ = true;
-    const auto payload = makePayload();
+    const auto payload = dragPayload();
     if (!payload) return;
     auto* drag = new QDrag(this);
     const ClipboardImagePasteboardWriter writer(
@@ -553,10 +546,10 @@ void DragExportButton::mouseMoveEvent(QMouseEvent* e) {
         drag->setMimeData(data.release());
     } else {
         auto* imageData = new QMimeData;
-        imageData->setImageData(payload->image);
+        imageData->setImageData(*payload->image);
         drag->setMimeData(imageData);
     }
-    drag->setPixmap(QPixmap::fromImage(payload->image.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    drag->setPixmap(QPixmap::fromImage(payload->image->scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
@@ -617,7 +610,17 @@ EditorBottomBar::EditorBottomBar(EditorHost& host, EditorExportContext context, 
     row_->addStretch();
 
     drag_ = new DragExportButton(this);
-    drag_->imageProvider = [this] { return exportImage(); };
+    drag_->keyProvider = [this] { return exportGeneration_; };
+    drag_->sourceProvider = [this]() -> DragExportCache::ImageSource {
+        // A copy of the document as of this refresh, rendered wherever the source runs.
+        const ImageRef capture = context_.captureImage ? context_.captureImage() : nullptr;
+        return [document = documentCopy_, capture]() -> ImageRef {
+            if (document) {
+                if (std::optional<QImage> rendered = EditorRenderer::render(*document)) return makeImage(*rendered);
+            }
+            return capture;
+        };
+    };
     drag_->optionsProvider = [this] {
         const ImageExportProfile profile = context_.exportProfile ? context_.exportProfile() : ImageExportProfile::standard;
         return ImageExportOptions::drag(profile, host_.settings().captureQualityPreset());
@@ -661,8 +664,13 @@ void EditorBottomBar::stepZoom(int direction) {
 void EditorBottomBar::refresh() {
     const EditorDocument* d = host_.editorDocument();
     documentCopy_ = d ? std::optional<EditorDocument>(*d) : std::nullopt;
+    ++exportGeneration_;
     const bool available = exportImageIsAvailable();
     drag_->setAvailable(available);
+    if (available)
+        drag_->prepareDragPayloadIfNeeded();
+    else
+        drag_->cache().clear();
     if (share_) share_->setEnabled(available);
 }
 

@@ -2,6 +2,7 @@
 #include "editor/EditorHost.h"
 #include "editor/EditorStylePopovers.h"
 #include "editor_model/EditorToolbarRules.h"
+#include "export/DragExportCache.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -96,22 +97,26 @@ private:
 };
 
 // The drag-out control: a press and a 3-point move drag the rendered image as PNG.
+// The PNG is encoded ahead in the background for every new state of the picture.
 class DragExportButton : public QWidget {
     Q_OBJECT
 public:
     explicit DragExportButton(QWidget* parent = nullptr);
-    std::function<std::optional<QImage>()> imageProvider;
+    using Payload = DragExportCache::Payload;
+    // A key per state of the picture and a source that renders that state (the
+    // source may run on the export thread).
+    std::function<quint64()> keyProvider;
+    std::function<DragExportCache::ImageSource()> sourceProvider;
     std::function<ImageExportOptions()> optionsProvider;
     void setAvailable(bool available);
     bool isAvailable() const { return available_; }
     QString title() const { return QStringLiteral("Drag Me"); }
-    // The drag content of one image: file URL first, PNG bytes second.
-    struct Payload {
-        QImage image;
-        std::optional<QByteArray> pngData;
-        std::optional<QString> filePath;
-    };
-    std::optional<Payload> makePayload() const;
+    // Starts encoding the current picture unless it is done or under way.
+    void prepareDragPayloadIfNeeded();
+    // The current picture's payload: file URL first, PNG bytes second; encodes on
+    // the spot while the background encoding has not finished.
+    std::optional<Payload> dragPayload();
+    DragExportCache& cache() { return cache_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -120,9 +125,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
 
 private:
+    DragExportCache cache_;
     bool available_ = false;
     std::optional<QPoint> pressAt_;
-    std::optional<Payload> pending_;
     bool started_ = false;
 };
 
@@ -157,6 +162,7 @@ private:
     EditorExportContext context_;
     double zoom_ = 1.0;
     std::optional<EditorDocument> documentCopy_;
+    quint64 exportGeneration_ = 0;  // one per refresh: the drag cache's key
     QToolButton *zoomMenu_, *zoomOut_, *zoomIn_;
     DragExportButton* drag_;
     QWidget* share_ = nullptr;

@@ -1,9 +1,8 @@
 #include "preview/PreviewWindowController.h"
-#include "export/AtomicFile.h"
+#include "export/DragExportCache.h"
 #include "export/ClipboardImagePasteboardWriter.h"
 #include "platform/CoordinateSpace.h"
 
-#include <QDir>
 #include <QDrag>
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -12,75 +11,10 @@
 #include <QParallelAnimationGroup>
 #include <QPointer>
 #include <QPropertyAnimation>
-#include <QThreadPool>
 #include <QTimer>
-#include <QUuid>
-#include <QtConcurrent/QtConcurrent>
 #include <cmath>
 
 namespace lumivane {
-
-// --- drag export cache ------------------------------------------------------
-
-PreviewDragExport::PreviewDragExport(std::function<ImageExportOptions()> options, QObject* parent)
-    : QObject(parent), options_(std::move(options)), queue_(new QThreadPool(this)) {
-    queue_->setMaxThreadCount(1);
-    queue_->setObjectName("lumivane.preview-drag-export");
-}
-
-PreviewDragExport::~PreviewDragExport() { queue_->waitForDone(); }
-
-std::optional<QString> PreviewDragExport::writeTemporaryPNG(const QByteArray& data) {
-    const QString folder = QDir(temporaryFolder())
-                               .filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-    if (!QDir().mkpath(folder)) return std::nullopt;
-    const QString path = QDir(folder).filePath(
-        "Lumivane-Preview-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".png");
-    if (!writeBytesAtomically(path, data)) return std::nullopt;
-    return path;
-}
-
-ImageExportOptions PreviewDragExport::currentOptions() const {
-    return options_ ? options_() : ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
-}
-
-void PreviewDragExport::prepareIfNeeded(const ImageRef& image) {
-    if (!image) {
-        cachedImage_.reset();
-        cachedPNGData_.reset();
-        cachedFilePath_.reset();
-        return;
-    }
-    if (cachedImage_ == image && cachedPNGData_) return;
-    cachedImage_ = image;
-    cachedPNGData_.reset();
-    // The old image's file goes too, so a drag in the meantime never carries it.
-    cachedFilePath_.reset();
-    const ImageExportOptions options = currentOptions();
-    QPointer<PreviewDragExport> self(this);
-    QtConcurrent::run(queue_, [self, image, options] {
-        auto data = ImageExportPipeline::dragExportPNGData(*image, options);
-        if (!data) return;
-        auto path = writeTemporaryPNG(*data);
-        QMetaObject::invokeMethod(qApp, [self, image, data, path] {
-            if (!self || self->cachedImage_ != image) return;
-            self->cachedPNGData_ = data;
-            self->cachedFilePath_ = path;
-        });
-    });
-}
-
-std::optional<PreviewDragExport::Payload> PreviewDragExport::payload(const ImageRef& image) {
-    if (!image) return std::nullopt;
-    if (cachedImage_ != image) prepareIfNeeded(image);
-    if (!cachedFilePath_) {
-        if (!cachedPNGData_) {
-            cachedPNGData_ = ImageExportPipeline::dragExportPNGData(*image, currentOptions());
-        }
-        if (cachedPNGData_) cachedFilePath_ = writeTemporaryPNG(*cachedPNGData_);
-    }
-    return Payload{image, cachedPNGData_, cachedFilePath_};
-}
 
 // --- panel ------------------------------------------------------------------
 
@@ -101,7 +35,7 @@ public:
     explicit PreviewPanel(PreviewActions actions)
         : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                Qt::WindowDoesNotAcceptFocus),
-          actions_(std::move(actions)), drag_(actions_.dragOptions, this) {
+          actions_(std::move(actions)), drag_("lumivane.preview-drag-export", "Lumivane-Preview-", actions_.dragOptions, this) {
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_ShowWithoutActivating);
         setFixedSize(PreviewWindowController::panelSize, PreviewWindowController::panelSize);
@@ -111,7 +45,7 @@ public:
 
     void setImage(ImageRef image) {
         image_ = std::move(image);
-        drag_.prepareIfNeeded(image_);
+        prepareDrag();
         update();
     }
 
@@ -202,7 +136,7 @@ protected:
         const QPointF pos = e->position();
         pressOnDrag_ = false;
         if (hovering_ && dragRect().contains(pos)) {
-            if (image_ && drag_.payload(image_)) {
+            if (image_ && dragPayload()) {
                 pressOnDrag_ = true;
                 pressPos_ = pos;
                 dragStarted_ = false;
@@ -291,8 +225,18 @@ private:
         });
     }
 
+    // One payload per image object.
+    void prepareDrag() {
+        if (!image_) return drag_.clear();
+        drag_.prepareIfNeeded(image_->cacheKey(), [image = image_] { return image; });
+    }
+    std::optional<DragExportCache::Payload> dragPayload() {
+        if (!image_) return std::nullopt;
+        return drag_.payload(image_->cacheKey(), [image = image_] { return image; });
+    }
+
     void startDrag() {
-        const auto payload = drag_.payload(image_);
+        const auto payload = dragPayload();
         if (!payload) return;
         auto* drag = new QDrag(this);
         const ClipboardImagePasteboardWriter writer(
@@ -310,7 +254,7 @@ private:
     }
 
     PreviewActions actions_;
-    PreviewDragExport drag_;
+    DragExportCache drag_;
     ImageRef image_;
     bool hovering_ = false;
     bool isCopying_ = false, didCopyRecently_ = false, isSaving_ = false, didSaveRecently_ = false;

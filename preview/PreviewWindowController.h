@@ -12,7 +12,6 @@
 
 class QPropertyAnimation;
 class QParallelAnimationGroup;
-class QThreadPool;
 
 namespace lumivane {
 
@@ -26,33 +25,6 @@ struct PreviewActions {
     std::function<void(std::function<void(bool)>)> save;   // quick save; false when nothing to save
     // Drag-out PNG settings of the current capture.
     std::function<ImageExportOptions()> dragOptions;
-};
-
-// The drag control's cache: one PNG and temporary file per image object.
-class PreviewDragExport : public QObject {
-    Q_OBJECT
-public:
-    struct Payload {
-        ImageRef image;
-        std::optional<QByteArray> pngData;
-        std::optional<QString> filePath;
-    };
-    explicit PreviewDragExport(std::function<ImageExportOptions()> options, QObject* parent = nullptr);
-    ~PreviewDragExport() override;
-
-    void prepareIfNeeded(const ImageRef& image);
-    // Encodes on the spot when the background work has not finished yet.
-    std::optional<Payload> payload(const ImageRef& image);
-    // "Lumivane-Preview-<time>.png" in a fresh "Lumivane-Drag-<UUID>" temporary folder.
-    static std::optional<QString> writeTemporaryPNG(const QByteArray& data);
-
-private:
-    ImageExportOptions currentOptions() const;
-    std::function<ImageExportOptions()> options_;
-    ImageRef cachedImage_;
-    std::optional<QByteArray> cachedPNGData_;
-    std::optional<QString> cachedFilePath_;
-    QThreadPool* queue_;
 };
 
 class PreviewPanel;

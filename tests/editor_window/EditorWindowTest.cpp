@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -311,14 +312,29 @@ TEST_F(EditorFixture, DragControlRendersTheDocument) {
     host.document->backgroundStyle.isEnabled = true;
     host.document->backgroundStyle.padding = 48;
     bottom()->refresh();
-    const auto payload = bottom()->dragButton()->makePayload();
+    DragExportButton* drag = bottom()->dragButton();
+    // Each refresh encodes its state ahead; the drag then carries that file.
+    QTRY_VERIFY_WITH_TIMEOUT(drag->cache().isPrepared(drag->keyProvider()), 10000);
+    const auto payload = drag->dragPayload();
     ASSERT_TRUE(payload);
-    EXPECT_GT(payload->image.width(), 640);   // framed by the background
+    EXPECT_GT(payload->image->width(), 640);   // framed by the background
     ASSERT_TRUE(payload->pngData);
     ASSERT_TRUE(payload->filePath);
+    EXPECT_TRUE(QFileInfo(*payload->filePath).fileName().startsWith("Lumivane-Editor-"));
     QImage decoded;
     ASSERT_TRUE(decoded.load(*payload->filePath, "PNG"));
-    EXPECT_EQ(decoded.size(), payload->image.size());
+    EXPECT_EQ(decoded.size(), payload->image->size());
+    EXPECT_EQ(drag->dragPayload()->filePath, payload->filePath) << "nothing changed: the same file";
+
+    // A change not yet encoded is never dragged as the older picture.
+    host.document->backgroundStyle.padding = 96;
+    bottom()->refresh();
+    const auto changed = drag->dragPayload();
+    ASSERT_TRUE(changed && changed->filePath);
+    EXPECT_NE(changed->filePath, payload->filePath);
+    EXPECT_GT(changed->image->width(), payload->image->width());
+    EXPECT_GT(QImage(*changed->filePath).width(), decoded.width());
+    QDir(QFileInfo(*changed->filePath).absolutePath()).removeRecursively();
     QDir(QFileInfo(*payload->filePath).absolutePath()).removeRecursively();
 }
 

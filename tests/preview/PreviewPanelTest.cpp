@@ -1,3 +1,4 @@
+#include "export/DragExportCache.h"
 #include "preview/PreviewWindowController.h"
 
 #include <QDir>
@@ -123,9 +124,11 @@ TEST(PreviewPanel, ClicksReachTheirControlsAndHoverIsReported) {
 }
 
 TEST(PreviewPanel, DragPayloadIsReadyEvenBeforeTheBackgroundEncodeAndUsesAFreshFolder) {
-    PreviewDragExport drag([] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); });
+    DragExportCache drag("lumivane.preview-drag-export", "Lumivane-Preview-",
+                         [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); });
     const ImageRef image = picture();
-    const auto payload = drag.payload(image);   // synchronous fallback
+    const auto source = [image] { return image; };
+    const auto payload = drag.payload(image->cacheKey(), source);   // synchronous fallback
     ASSERT_TRUE(payload && payload->pngData && payload->filePath);
     const QFileInfo file(*payload->filePath);
     EXPECT_TRUE(file.fileName().startsWith("Lumivane-Preview-"));
@@ -133,9 +136,18 @@ TEST(PreviewPanel, DragPayloadIsReadyEvenBeforeTheBackgroundEncodeAndUsesAFreshF
     EXPECT_TRUE(file.dir().dirName().startsWith("Lumivane-Drag-"));
     EXPECT_EQ(file.dir().dirName().size(), QString("Lumivane-Drag-").size() + 36);
     EXPECT_EQ(QImageReader(file.filePath()).size(), QSize(400, 200));
-    EXPECT_EQ(drag.payload(image)->filePath, payload->filePath) << "cached per image object";
+    EXPECT_EQ(drag.payload(image->cacheKey(), source)->filePath, payload->filePath) << "cached per image object";
 
-    const auto other = *PreviewDragExport::writeTemporaryPNG("x");
+    const auto other = *drag.writeTemporaryPNG("x");
     EXPECT_NE(QFileInfo(other).dir(), file.dir());
-    EXPECT_FALSE(drag.payload(nullptr));
+    EXPECT_FALSE(drag.payload(1, [] { return ImageRef(); }));
+
+    // Prepared ahead: a new image's payload comes from the background encoding.
+    const ImageRef next = picture();
+    drag.prepareIfNeeded(next->cacheKey(), [next] { return next; });
+    EXPECT_FALSE(drag.isPrepared(image->cacheKey())) << "the old image's payload is dropped at once";
+    QTRY_VERIFY_WITH_TIMEOUT(drag.isPrepared(next->cacheKey()), 10000);
+    const auto ahead = drag.payload(next->cacheKey(), [] { return ImageRef(); });  // no source call needed
+    ASSERT_TRUE(ahead && ahead->filePath);
+    EXPECT_EQ(ahead->image, next);
 }
