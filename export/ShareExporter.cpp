@@ -24,31 +24,31 @@ ShareItemCache::~ShareItemCache() {
         stopping_ = true;
     }
     wake_.notify_all();
-    if (cleanupThread_.joinable()) cleanupThread_.join();
+    if (cleanupTimer_.joinable()) cleanupTimer_.join();
 }
 
-std::optional<CachedShareItem> ShareItemCache::touch(const QString& key) {
+std::optional<CachedShareItem> ShareItemCache::touchCachedItem(const QString& key) {
     std::lock_guard lock(mutex_);
-    purgeExpiredLocked();
-    const auto it = items_.find(key);
-    if (it == items_.end()) return std::nullopt;
+    purgeExpiredItemsLocked();
+    const auto it = itemCache_.find(key);
+    if (it == itemCache_.end()) return std::nullopt;
     it->second.lastAccessedAt = clock_();
     return it->second;
 }
 
-void ShareItemCache::store(const QString& key, const QString& path) {
+void ShareItemCache::createShareItem(const QString& key, const QString& path) {
     std::lock_guard lock(mutex_);
     reserved_.erase(path);
     const QDateTime now = clock_();
-    const auto it = items_.find(key);
-    if (it != items_.end()) {
+    const auto it = itemCache_.find(key);
+    if (it != itemCache_.end()) {
         const QString previous = it->second.url;
         it->second = {path, now, now};
         if (previous != path) removeFileUnlessShared(previous);
     } else {
-        items_.emplace(key, CachedShareItem{path, now, now});
+        itemCache_.emplace(key, CachedShareItem{path, now, now});
     }
-    pruneLocked();
+    pruneCacheLocked();
 }
 
 QString ShareItemCache::reservePath(const QString& folder, const QString& base, const QString& extension) {
@@ -56,7 +56,7 @@ QString ShareItemCache::reservePath(const QString& folder, const QString& base, 
     const QDir dir(folder);
     const auto taken = [&](const QString& candidate) {
         if (reserved_.count(candidate) || QFileInfo::exists(candidate)) return true;
-        return std::any_of(items_.begin(), items_.end(), [&](const auto& entry) { return entry.second.url == candidate; });
+        return std::any_of(itemCache_.begin(), itemCache_.end(), [&](const auto& entry) { return entry.second.url == candidate; });
     };
     QString candidate = dir.filePath(base + "." + extension);
     for (int n = 2; taken(candidate); ++n) candidate = dir.filePath(QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(extension));
@@ -69,59 +69,59 @@ void ShareItemCache::release(const QString& path) {
     reserved_.erase(path);
 }
 
-void ShareItemCache::purgeExpired() {
+void ShareItemCache::purgeExpiredItems() {
     std::lock_guard lock(mutex_);
-    purgeExpiredLocked();
+    purgeExpiredItemsLocked();
 }
 
-void ShareItemCache::purgeExpiredLocked() {
+void ShareItemCache::purgeExpiredItemsLocked() {
     const QDateTime now = clock_();
     std::vector<QString> removed;
-    for (auto it = items_.begin(); it != items_.end();) {
+    for (auto it = itemCache_.begin(); it != itemCache_.end();) {
         if (it->second.lastAccessedAt.secsTo(now) > expirySeconds) {
             removed.push_back(it->second.url);
-            it = items_.erase(it);
+            it = itemCache_.erase(it);
         } else {
             ++it;
         }
     }
     for (const QString& path : removed) removeFileUnlessShared(path);
-    pruneLocked();
+    pruneCacheLocked();
 }
 
-void ShareItemCache::pruneLocked() {
-    if (items_.size() <= capacity) return;
+void ShareItemCache::pruneCacheLocked() {
+    if (itemCache_.size() <= capacity) return;
     std::vector<std::map<QString, CachedShareItem>::iterator> order;
-    for (auto it = items_.begin(); it != items_.end(); ++it) order.push_back(it);
+    for (auto it = itemCache_.begin(); it != itemCache_.end(); ++it) order.push_back(it);
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
         if (a->second.lastAccessedAt != b->second.lastAccessedAt)
             return a->second.lastAccessedAt < b->second.lastAccessedAt;
         return a->second.createdAt < b->second.createdAt;
     });
-    const std::size_t excess = items_.size() - capacity;
+    const std::size_t excess = itemCache_.size() - capacity;
     std::vector<QString> removed;
     for (std::size_t i = 0; i < excess; ++i) {
         removed.push_back(order[i]->second.url);
-        items_.erase(order[i]);
+        itemCache_.erase(order[i]);
     }
     for (const QString& path : removed) removeFileUnlessShared(path);
 }
 
 void ShareItemCache::removeFileUnlessShared(const QString& path) {
     const bool stillUsed =
-        std::any_of(items_.begin(), items_.end(), [&](const auto& entry) { return entry.second.url == path; });
+        std::any_of(itemCache_.begin(), itemCache_.end(), [&](const auto& entry) { return entry.second.url == path; });
     if (!stillUsed) QFile::remove(path);  // errors ignored
 }
 
 void ShareItemCache::startCleanupTimer() {
     std::lock_guard lock(mutex_);
-    if (cleanupThread_.joinable() || stopping_) return;
-    cleanupThread_ = std::thread([this] { cleanupLoop(); });
+    if (cleanupTimer_.joinable() || stopping_) return;
+    cleanupTimer_ = std::thread([this] { cleanupLoop(); });
 }
 
 bool ShareItemCache::cleanupTimerRunning() const {
     std::lock_guard lock(mutex_);
-    return cleanupThread_.joinable();
+    return cleanupTimer_.joinable();
 }
 
 void ShareItemCache::cleanupLoop() {
@@ -130,25 +130,25 @@ void ShareItemCache::cleanupLoop() {
     auto next = std::chrono::steady_clock::now() + interval_;
     while (!stopping_) {
         if (wake_.wait_until(lock, next, [this] { return stopping_; })) break;
-        purgeExpiredLocked();
+        purgeExpiredItemsLocked();
         next += interval_;
     }
 }
 
 std::size_t ShareItemCache::count() const {
     std::lock_guard lock(mutex_);
-    return items_.size();
+    return itemCache_.size();
 }
 
 std::optional<CachedShareItem> ShareItemCache::peek(const QString& key) const {
     std::lock_guard lock(mutex_);
-    const auto it = items_.find(key);
-    return it == items_.end() ? std::nullopt : std::optional<CachedShareItem>(it->second);
+    const auto it = itemCache_.find(key);
+    return it == itemCache_.end() ? std::nullopt : std::optional<CachedShareItem>(it->second);
 }
 
 std::vector<std::pair<QString, CachedShareItem>> ShareItemCache::items() const {
     std::lock_guard lock(mutex_);
-    return {items_.begin(), items_.end()};
+    return {itemCache_.begin(), itemCache_.end()};
 }
 
 namespace ShareExporter {
@@ -199,7 +199,7 @@ std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile
         items.release(path);
         return std::nullopt;
     }
-    items.store(key, path);
+    items.createShareItem(key, path);
     return path;
 }
 

@@ -43,18 +43,18 @@ public:
     ShareItemCache& operator=(const ShareItemCache&) = delete;
 
     // Purges expired items, then marks the key's item used now and answers it.
-    std::optional<CachedShareItem> touch(const QString& key);
+    std::optional<CachedShareItem> touchCachedItem(const QString& key);
     // Stores a new item (created and used now) under the key, replacing the key's
     // earlier item (its file is deleted when it is another file); then prunes.
-    void store(const QString& key, const QString& path);
+    void createShareItem(const QString& key, const QString& path);
     // A path in the folder for a new share file: "<base>.<ext>", else "<base>-2.<ext>",
     // "-3"… so that no cached item, pending preparation or existing file shares it.
-    // Release it with store() or release().
+    // Release it with createShareItem() or release().
     QString reservePath(const QString& folder, const QString& base, const QString& extension);
     void release(const QString& path);
     // Removes items unused for more than an hour (deleting their files), then prunes.
-    void purgeExpired();
-    // Starts the repeating clean-up (purgeExpired every interval) once; later calls do nothing.
+    void purgeExpiredItems();
+    // Starts the repeating clean-up (purgeExpiredItems every interval) once; later calls do nothing.
     void startCleanupTimer();
     bool cleanupTimerRunning() const;
 
@@ -63,19 +63,19 @@ public:
     std::vector<std::pair<QString, CachedShareItem>> items() const;
 
 private:
-    void purgeExpiredLocked();
-    void pruneLocked();
+    void purgeExpiredItemsLocked();
+    void pruneCacheLocked();
     void removeFileUnlessShared(const QString& path);
     void cleanupLoop();
 
     Clock clock_;
     std::chrono::milliseconds interval_;
-    mutable std::mutex mutex_;
-    std::map<QString, CachedShareItem> items_;
+    mutable std::mutex mutex_;  // the "lumivane.share-exporter" lock: every read and write of the cache
+    std::map<QString, CachedShareItem> itemCache_;
     std::set<QString> reserved_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    std::thread cleanupThread_;
+    std::thread cleanupTimer_;
 };
 
 // The share-file preparation of the share popover. Process-wide cache; no instances.

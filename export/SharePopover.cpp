@@ -307,7 +307,7 @@ void SharePopoverContent::warmShareItem(ScreenshotFileFormat format) {
         emit preparedItemsChanged();
     };
     const QString key = ShareExporter::cacheKey(image_, format, fileNamePrefix_);
-    if (const std::optional<CachedShareItem> hit = ShareExporter::cache().touch(key)) {
+    if (const std::optional<CachedShareItem> hit = ShareExporter::cache().touchCachedItem(key)) {
         finish(hit->url);
         return;
     }

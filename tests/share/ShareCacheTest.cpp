@@ -40,14 +40,14 @@ TEST_F(ShareCacheTest, ThirteenthItemEvictsTheLeastRecentlyUsedAndDeletesItsFile
     std::vector<QString> files;
     for (int i = 0; i < 12; ++i) {
         files.push_back(makeFile(QString("f%1.png").arg(i)));
-        cache.store(QString("k%1").arg(i), files.back());
+        cache.createShareItem(QString("k%1").arg(i), files.back());
         clock->advance(1);
     }
     // k0 is the oldest but used again; k1 is now the least recently used.
-    ASSERT_TRUE(cache.touch("k0"));
+    ASSERT_TRUE(cache.touchCachedItem("k0"));
     clock->advance(1);
     const QString newest = makeFile("f12.png");
-    cache.store("k12", newest);
+    cache.createShareItem("k12", newest);
 
     EXPECT_EQ(cache.count(), 12u);
     EXPECT_FALSE(cache.peek("k1"));
@@ -62,13 +62,13 @@ TEST_F(ShareCacheTest, EqualLastUseEvictsTheEarlierCreated) {
     std::vector<QString> files;
     for (int i = 0; i < 12; ++i) {
         files.push_back(makeFile(QString("g%1.png").arg(i)));
-        cache.store(QString("k%1").arg(i), files.back());
+        cache.createShareItem(QString("k%1").arg(i), files.back());
         if (i == 0) clock->advance(1);  // k0 created first, the rest in one second
     }
     // Make every item's last use equal.
     clock->advance(5);
-    for (int i = 0; i < 12; ++i) cache.touch(QString("k%1").arg(i));
-    cache.store("k12", makeFile("g12.png"));
+    for (int i = 0; i < 12; ++i) cache.touchCachedItem(QString("k%1").arg(i));
+    cache.createShareItem("k12", makeFile("g12.png"));
     EXPECT_FALSE(cache.peek("k0"));
     EXPECT_FALSE(QFileInfo::exists(files[0]));
     EXPECT_TRUE(cache.peek("k1"));
@@ -76,17 +76,17 @@ TEST_F(ShareCacheTest, EqualLastUseEvictsTheEarlierCreated) {
 
 TEST_F(ShareCacheTest, ExpiryRemovesOnlyItemsUnusedForMoreThanAnHour) {
     const QString old = makeFile("old.png"), used = makeFile("used.png"), edge = makeFile("edge.png");
-    cache.store("old", old);
-    cache.store("used", used);
+    cache.createShareItem("old", old);
+    cache.createShareItem("used", used);
     clock->advance(1);
-    cache.store("edge", edge);
+    cache.createShareItem("edge", edge);
     clock->advance(50 * 60 - 1);
-    cache.touch("used");
+    cache.touchCachedItem("used");
     clock->advance(10 * 60);  // old: 3600 s unused, edge: 3599 s, used: 600 s
-    cache.purgeExpired();
+    cache.purgeExpiredItems();
     EXPECT_TRUE(cache.peek("old")) << "exactly one hour is not more than an hour";
     clock->advance(1);
-    cache.purgeExpired();
+    cache.purgeExpiredItems();
     EXPECT_FALSE(cache.peek("old"));
     EXPECT_FALSE(QFileInfo::exists(old));
     EXPECT_TRUE(cache.peek("edge"));
@@ -96,18 +96,18 @@ TEST_F(ShareCacheTest, ExpiryRemovesOnlyItemsUnusedForMoreThanAnHour) {
 
 TEST_F(ShareCacheTest, LookUpPurgesFirstAndRefreshesTheHitOnly) {
     const QString a = makeFile("a.png"), b = makeFile("b.png");
-    cache.store("a", a);
-    cache.store("b", b);
+    cache.createShareItem("a", a);
+    cache.createShareItem("b", b);
     clock->advance(3601);
-    EXPECT_FALSE(cache.touch("a")) << "an expired item is not handed out";
+    EXPECT_FALSE(cache.touchCachedItem("a")) << "an expired item is not handed out";
     EXPECT_FALSE(QFileInfo::exists(a));
     EXPECT_FALSE(cache.peek("b"));
 
     const QString c = makeFile("c.png");
-    cache.store("c", c);
+    cache.createShareItem("c", c);
     const QDateTime created = clock->now();
     clock->advance(30);
-    const auto hit = cache.touch("c");
+    const auto hit = cache.touchCachedItem("c");
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->url, c);
     EXPECT_EQ(hit->createdAt, created);
@@ -116,12 +116,12 @@ TEST_F(ShareCacheTest, LookUpPurgesFirstAndRefreshesTheHitOnly) {
 
 TEST_F(ShareCacheTest, StoringUnderAnExistingKeyReplacesItAndDeletesTheOldFile) {
     const QString first = makeFile("first.png"), second = makeFile("second.png");
-    cache.store("k", first);
-    cache.store("k", second);
+    cache.createShareItem("k", first);
+    cache.createShareItem("k", second);
     EXPECT_EQ(cache.count(), 1u);
     EXPECT_EQ(cache.peek("k")->url, second);
     EXPECT_FALSE(QFileInfo::exists(first));
-    cache.store("k", second);  // the same file again stays
+    cache.createShareItem("k", second);  // the same file again stays
     EXPECT_TRUE(QFileInfo::exists(second));
 }
 
@@ -149,13 +149,13 @@ TEST(ShareCacheTimer, TheCleanUpRunsOnItsOwnAndStopsWithTheCache) {
     {
         ShareItemCache cache([clock] { return clock->now(); }, std::chrono::milliseconds(20));
         EXPECT_FALSE(cache.cleanupTimerRunning());
-        cache.store("k", path);
+        cache.createShareItem("k", path);
         cache.startCleanupTimer();
         cache.startCleanupTimer();
         EXPECT_TRUE(cache.cleanupTimerRunning());
         QThread::msleep(80);
         EXPECT_TRUE(cache.peek("k")) << "an item used just now survives the purge";
-        cache.touch("k");  // the clock is only read under the cache's lock
+        cache.touchCachedItem("k");  // the clock is only read under the cache's lock
         clock->advance(3601);
         for (int i = 0; i < 100 && cache.peek("k"); ++i) QThread::msleep(10);
         EXPECT_FALSE(cache.peek("k"));
