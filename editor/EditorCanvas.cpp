@@ -68,7 +68,7 @@ EditorCanvas::~EditorCanvas() {
     if (editingTextAnnotationID_) host_.setEditorIsEditingText(false);
 }
 
-QPlainTextEdit* EditorCanvas::textEditor() const {
+QTextEdit* EditorCanvas::textEditor() const {
     return editingTextAnnotationID_ ? textEditor_ : nullptr;
 }
 
@@ -539,16 +539,17 @@ void EditorCanvas::beginTextEditing(const QUuid& annotationID, std::optional<Edi
     host_.setEditorIsEditingText(true);
     if (!textEditor_) {
         textEditor_ = new InlineTextEditor(this);
-        connect(textEditor_, &QPlainTextEdit::textChanged, this,
+        connect(textEditor_, &QTextEdit::textChanged, this,
                 [this] { if (textEditor_) textEdited(textEditor_->toPlainText()); });
     }
     textEditor_->onCommit = [this] { finishTextEditing(); };
     textEditor_->onCancel = [this] { cancelTextEditing(); };
     textEditor_->setCommitting(true);   // the set-up below must not commit through focus changes
     textEditor_->setTextIfDifferent(doc->find(annotationID)->text);
+    positionTextEditor();
+    // The field's own undo starts here, after the text and its line format were set.
     textEditor_->document()->clearUndoRedoStacks();
     textEditor_->setCommitting(false);
-    positionTextEditor();
     textEditor_->show();
     textEditor_->raise();
     emit documentEdited();

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-class QPlainTextEdit;
+class QTextEdit;
 
 namespace lumivane {
 
@@ -39,7 +39,7 @@ public:
     QRectF imageRect() const;
     bool isEditingText() const { return editingTextAnnotationID_.has_value(); }
     // The inline text field while editing, else null.
-    QPlainTextEdit* textEditor() const;
+    QTextEdit* textEditor() const;
 
     QSize sizeHint() const override;
 

@@ -5,17 +5,19 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextBlockFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 
 namespace lumivane {
 
-InlineTextEditor::InlineTextEditor(QWidget* parent) : QPlainTextEdit(parent) {
+InlineTextEditor::InlineTextEditor(QWidget* parent) : QTextEdit(parent) {
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setAcceptRichText(false);
     setUndoRedoEnabled(true);
-    setBackgroundVisible(false);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -31,7 +33,15 @@ void InlineTextEditor::setStyle(double displayFontSize, const QColor& color) {
     QFont f = TextAnnotationLayout::font(displayFontSize);
     // Font points are view pixels on the canvas.
     f.setPointSizeF(TextAnnotationLayout::effectiveFontSize(displayFontSize) * 72.0 / logicalDpiY());
-    if (font() != f) setFont(f);
+    if (font() != f) {
+        setFont(f);
+        document()->setDefaultFont(f);
+    }
+    const double pitch = QFontMetricsF(f, this).lineSpacing() + TextAnnotationLayout::lineSpacing;
+    if (pitch != linePitch_) {
+        linePitch_ = pitch;
+        applyLinePitch();
+    }
     QPalette p = palette();
     if (p.color(QPalette::Text) != color) {
         p.setColor(QPalette::Text, color);
@@ -41,7 +51,18 @@ void InlineTextEditor::setStyle(double displayFontSize, const QColor& color) {
 }
 
 void InlineTextEditor::setTextIfDifferent(const QString& text) {
-    if (toPlainText() != text) setPlainText(text);
+    if (toPlainText() == text) return;
+    setPlainText(text);
+    applyLinePitch();
+}
+
+void InlineTextEditor::applyLinePitch() {
+    if (linePitch_ <= 0) return;
+    QTextCursor all(document());
+    all.select(QTextCursor::Document);
+    QTextBlockFormat pitch;
+    pitch.setLineHeight(linePitch_, QTextBlockFormat::FixedHeight);
+    all.mergeBlockFormat(pitch);
 }
 
 void InlineTextEditor::focusAtEnd() {
@@ -81,16 +102,16 @@ void InlineTextEditor::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    QPlainTextEdit::keyPressEvent(event);
+    QTextEdit::keyPressEvent(event);
 }
 
 void InlineTextEditor::inputMethodEvent(QInputMethodEvent* event) {
     preedit_ = event->preeditString();
-    QPlainTextEdit::inputMethodEvent(event);
+    QTextEdit::inputMethodEvent(event);
 }
 
 void InlineTextEditor::focusOutEvent(QFocusEvent* event) {
-    QPlainTextEdit::focusOutEvent(event);
+    QTextEdit::focusOutEvent(event);
     // Popups (input-method candidate lists, menus) take focus without ending editing.
     if (event->reason() == Qt::PopupFocusReason) return;
     if (!committing_ && onCommit && isVisible()) onCommit();

@@ -1,13 +1,14 @@
 #pragma once
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <functional>
 
 namespace lumivane {
 
-// Plain-text field typed over a text annotation. Return or Enter commits, Shift+Return
+// Plain-text field typed over a text annotation, its lines as far apart as the drawn
+// text's (a rich-text edit, since only its layout honours a fixed line height). Return or Enter commits, Shift+Return
 // breaks the line, Escape cancels; while an input method is composing, Return and
 // Escape belong to the composition. Losing focus commits.
-class InlineTextEditor : public QPlainTextEdit {
+class InlineTextEditor : public QTextEdit {
     Q_OBJECT
 public:
     explicit InlineTextEditor(QWidget* parent = nullptr);
@@ -31,7 +32,11 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // Gives every block the drawn text's line pitch; new lines inherit it.
+    void applyLinePitch();
+
     QString preedit_;
+    double linePitch_ = 0;
     bool committing_ = false;
 };
 

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QPainter>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QSignalSpy>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -53,7 +53,7 @@ struct CanvasFixture : ::testing::Test {
     }
     void click(QPointF at) { QTest::mouseClick(&canvas, Qt::LeftButton, {}, view(at)); }
     const std::vector<Annotation>& annotations() { return host.document().annotations; }
-    QPlainTextEdit* field() {
+    QTextEdit* field() {
         QTest::qWait(5);   // focus arrives on the next turn of the loop
         return canvas.textEditor();
     }
@@ -199,7 +199,7 @@ TEST_F(CanvasFixture, InlineTextCommitsCancelsAndDropsBlankText) {
     EXPECT_EQ(annotations()[0].kind, AnnotationKind::text);
     EXPECT_EQ(annotations()[0].rect.topLeft(), QPointF(100, 100));
     EXPECT_DOUBLE_EQ(annotations()[0].fontSize, host.settings().defaultTextFontSize());
-    QPlainTextEdit* edit = field();
+    QTextEdit* edit = field();
     ASSERT_TRUE(edit);
     EXPECT_TRUE(host.editorIsEditingText());
     EXPECT_TRUE(edit->hasFocus());
@@ -269,7 +269,7 @@ TEST_F(CanvasFixture, InlineTextCommitsCancelsAndDropsBlankText) {
 TEST_F(CanvasFixture, TheFieldGrowsWithItsLinesAndNeverHidesTheFirst) {
     tool(AnnotationTool::text);
     drag(QPointF(100, 100), QPointF(300, 130));
-    QPlainTextEdit* edit = field();
+    QTextEdit* edit = field();
     ASSERT_TRUE(edit);
     const int startHeight = edit->height();
     // Japanese lines: the CJK font's lines are taller than the Latin ones.
@@ -281,13 +281,31 @@ TEST_F(CanvasFixture, TheFieldGrowsWithItsLinesAndNeverHidesTheFirst) {
     }
     EXPECT_GT(edit->height(), startHeight + 3 * edit->fontMetrics().height());
     EXPECT_EQ(edit->verticalScrollBar()->value(), 0);
-    EXPECT_EQ(edit->cursorRect(QTextCursor(edit->document()->firstBlock())).top(), 0);
+    EXPECT_GT(edit->cursorRect(QTextCursor(edit->document()->firstBlock())).bottom(), 0) << "first line in view";
+}
+
+TEST_F(CanvasFixture, TheFieldsLinesAreAsFarApartAsTheDrawnText) {
+    tool(AnnotationTool::text);
+    drag(QPointF(100, 100), QPointF(300, 130));
+    QTextEdit* edit = field();
+    ASSERT_TRUE(edit);
+    for (const char* line : {"一行目", "二行目 Text", "三"}) {
+        QInputMethodEvent commit;
+        commit.setCommitString(QString::fromUtf8(line));
+        QApplication::sendEvent(edit, &commit);
+        QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+    }
+    const auto top = [&](int n) { return edit->cursorRect(QTextCursor(edit->document()->findBlockByNumber(n))).top(); };
+    // The drawn text steps by the font's line spacing plus 2 points.
+    const double pitch = QFontMetricsF(edit->font(), edit).lineSpacing() + 2.0;
+    EXPECT_NEAR(top(1) - top(0), pitch, 1.0);
+    EXPECT_NEAR(top(2) - top(1), pitch, 1.0);
 }
 
 TEST_F(CanvasFixture, InputMethodCompositionIsNotCommittedByReturn) {
     tool(AnnotationTool::text);
     drag(QPointF(100, 100), QPointF(300, 130));
-    QPlainTextEdit* edit = field();
+    QTextEdit* edit = field();
     ASSERT_TRUE(edit);
     QInputMethodEvent compose(QString::fromUtf8("にほんご"), {});
     QApplication::sendEvent(edit, &compose);

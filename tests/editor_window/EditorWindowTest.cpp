@@ -16,7 +16,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
