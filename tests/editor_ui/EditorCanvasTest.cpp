@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -300,6 +301,15 @@ TEST_F(CanvasFixture, TheFieldsLinesAreAsFarApartAsTheDrawnText) {
     const double pitch = QFontMetricsF(edit->font(), edit).lineSpacing() + 2.0;
     EXPECT_NEAR(top(1) - top(0), pitch, 1.0);
     EXPECT_NEAR(top(2) - top(1), pitch, 1.0);
+
+    // A long line stays one line: the field is as wide as the drawn text.
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("日本語の長い一行のテキストをここに入力します Wide"));
+    QApplication::sendEvent(edit, &commit);
+    const QTextBlock last = edit->document()->lastBlock();
+    ASSERT_TRUE(last.layout());
+    EXPECT_EQ(last.layout()->lineCount(), 1);
+    EXPECT_EQ(edit->horizontalScrollBar()->value(), 0);
 }
 
 TEST_F(CanvasFixture, InputMethodCompositionIsNotCommittedByReturn) {

@@ -12,6 +12,8 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -123,6 +125,23 @@ TEST_F(SharePopoverTest, ANewImageDropsThePreparedFilesAndLateResultsOfTheOldOne
     EXPECT_TRUE(content.preparedItems().empty());
     QTRY_VERIFY_WITH_TIMEOUT(content.preparedItems().count(ScreenshotFileFormat::png), 10000);
     EXPECT_TRUE(QFileInfo(content.preparedItems().at(ScreenshotFileFormat::png)).fileName().startsWith("Other-"));
+}
+
+TEST_F(SharePopoverTest, AtTheBottomOfTheScreenThePopoverOpensAboveTheButton) {
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.resize(300, 40);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    window.move(screen.right() - 320, screen.bottom() - 45);
+    auto* button = new QuickShareButton(settings, nullptr, &window);
+    button->move(260, 4);
+    button->setImageProvider([] { return testImage(Qt::gray); });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(button->isPopoverPresented());
+    const QRect popover = button->popover()->geometry();
+    EXPECT_LE(popover.bottom(), button->mapToGlobal(QPoint(0, 0)).y());
+    EXPECT_TRUE(screen.contains(popover));
 }
 
 TEST_F(SharePopoverTest, ADisabledButtonOpensNothingAndAnEmptyImageDisablesTheLauncher) {
