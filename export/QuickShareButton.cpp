@@ -21,15 +21,13 @@ QuickShareButton::~QuickShareButton() {
 }
 
 void QuickShareButton::setImageProvider(ImageProvider provider) { imageProvider_ = std::move(provider); }
-void QuickShareButton::setExportProfile(ImageExportProfile profile) {
-    profile_ = profile;
-    profileProvider_ = nullptr;
-}
 void QuickShareButton::setExportProfileProvider(std::function<ImageExportProfile()> provider) {
     profileProvider_ = std::move(provider);
 }
-void QuickShareButton::setFileNamePrefix(const QString& prefix) { fileNamePrefix_ = prefix; }
-QString QuickShareButton::fileNamePrefix() const { return fileNamePrefix_.value_or(settings_.fileNamePrefix()); }
+ImageExportProfile QuickShareButton::exportProfile() const {
+    return profileProvider_ ? profileProvider_() : ImageExportProfile::standard;
+}
+QString QuickShareButton::fileNamePrefix() const { return settings_.fileNamePrefix(); }
 bool QuickShareButton::isPopoverPresented() const { return popover_ && popover_->isVisible(); }
 SharePopover* QuickShareButton::popover() const { return popover_.data(); }
 QSize QuickShareButton::sizeHint() const { return {30, 32}; }  // the 28-point circle and its shadow

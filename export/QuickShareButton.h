@@ -7,7 +7,6 @@
 #include <QString>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace lumivane {
 
@@ -31,13 +30,11 @@ public:
 
     // Called once per press; an empty answer opens the popover without an image.
     void setImageProvider(ImageProvider provider);
-    // Export profile of the edited capture (selects the PNG size budget).
-    void setExportProfile(ImageExportProfile profile);
-    // Asked at every press instead of the fixed profile (the capture may change).
+    // Export profile of the edited capture (selects the PNG size budget), asked at
+    // every press since the capture may change; standard without a provider.
     void setExportProfileProvider(std::function<ImageExportProfile()> provider);
-    ImageExportProfile exportProfile() const { return profileProvider_ ? profileProvider_() : profile_; }
-    // Name prefix of share files; until set, the settings' file-name prefix is used.
-    void setFileNamePrefix(const QString& prefix);
+    ImageExportProfile exportProfile() const;
+    // Name prefix of share files: the settings' file-name prefix.
     QString fileNamePrefix() const;
 
     bool isPopoverPresented() const;
@@ -61,9 +58,7 @@ private:
     AppSettings& settings_;
     std::shared_ptr<ShareTargets> targets_;
     ImageProvider imageProvider_;
-    ImageExportProfile profile_ = ImageExportProfile::standard;
     std::function<ImageExportProfile()> profileProvider_;
-    std::optional<QString> fileNamePrefix_;
     ImageRef preparedImage_;
     QPointer<SharePopover> popover_;
 };

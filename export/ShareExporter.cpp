@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <algorithm>
 #include <pthread.h>
+#include <vector>
 
 namespace lumivane {
 
@@ -144,11 +145,6 @@ std::optional<CachedShareItem> ShareItemCache::peek(const QString& key) const {
     std::lock_guard lock(mutex_);
     const auto it = itemCache_.find(key);
     return it == itemCache_.end() ? std::nullopt : std::optional<CachedShareItem>(it->second);
-}
-
-std::vector<std::pair<QString, CachedShareItem>> ShareItemCache::items() const {
-    std::lock_guard lock(mutex_);
-    return {itemCache_.begin(), itemCache_.end()};
 }
 
 namespace ShareExporter {

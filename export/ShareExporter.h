@@ -14,8 +14,6 @@
 #include <optional>
 #include <set>
 #include <thread>
-#include <utility>
-#include <vector>
 
 namespace lumivane {
 
@@ -60,7 +58,6 @@ public:
 
     std::size_t count() const;
     std::optional<CachedShareItem> peek(const QString& key) const;  // no touch, no purge
-    std::vector<std::pair<QString, CachedShareItem>> items() const;
 
 private:
     void purgeExpiredItemsLocked();

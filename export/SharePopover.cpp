@@ -127,8 +127,7 @@ std::optional<ShareSheetLauncherButton::Item> ShareSheetLauncherButton::currentI
 }
 
 void ShareSheetLauncherButton::openPicker() {
-    const std::optional<Item> item = currentItem();
-    if (!item) return;
+    if (!currentItem()) return;
     if (picker_) picker_->close();
     const ScreenshotFileFormat format = formatProvider ? formatProvider() : ScreenshotFileFormat::png;
     auto* menu = new QMenu(this);
@@ -138,37 +137,31 @@ void ShareSheetLauncherButton::openPicker() {
     for (const ShareTarget& app : apps) {
         QAction* action = menu->addAction(targetIcon(app), app.title);
         action->setData(app.id);
-        connect(action, &QAction::triggered, this, [this, item = *item, app] {
-            const std::shared_ptr<ShareTargets> targets = targets_;
-            choose(item,
-                   [targets, id = app.id](const QString& path, QString* error) { return targets->open(id, {path}, error); },
+        connect(action, &QAction::triggered, this, [this, app] {
+            choose([this, id = app.id](const QString& path, QString* error) { return targets_->open(id, {path}, error); },
                    QStringLiteral("「%1」で開けませんでした").arg(app.title));
         });
     }
     if (apps.empty()) menu->addAction(QStringLiteral("この形式を開けるアプリケーションがありません"))->setEnabled(false);
     menu->addSeparator();
     QAction* reveal = menu->addAction(QIcon::fromTheme(QStringLiteral("folder")), QStringLiteral("ファイルの場所を開く"));
-    connect(reveal, &QAction::triggered, this, [this, item = *item] {
-        const std::shared_ptr<ShareTargets> targets = targets_;
-        choose(item, [targets](const QString& path, QString* error) { return targets->revealInFolder(path, error); },
+    connect(reveal, &QAction::triggered, this, [this] {
+        choose([this](const QString& path, QString* error) { return targets_->revealInFolder(path, error); },
                QStringLiteral("ファイルの場所を開けませんでした"));
     });
     menu->popup(mapToGlobal(QPoint(0, height())));
 }
 
-void ShareSheetLauncherButton::choose(const Item& item,
-                                      const std::function<bool(const QString& path, QString* error)>& action,
+void ShareSheetLauncherButton::choose(const std::function<bool(const QString& path, QString* error)>& action,
                                       const QString& failureTitle) {
-    // A file prepared while the picker was open is preferred; a purged one is rewritten.
-    std::optional<QString> path;
-    ImageRef image = item.image;
-    if (const std::optional<Item> now = currentItem()) {
-        if (now->file) path = now->file;
-        if (!image) image = now->image;
+    // Asked again at the choice: a file may have been prepared, or purged, while the picker was open.
+    std::optional<Item> item = currentItem();
+    std::optional<QString> path = item ? item->file : std::nullopt;
+    ImageRef image = item ? item->image : nullptr;
+    if (path && !QFileInfo::exists(*path)) {
+        path.reset();
+        image = imageProvider ? imageProvider() : nullptr;
     }
-    if (!path) path = item.file;
-    if (path && !QFileInfo::exists(*path)) path.reset();
-    if (!path && !image && imageProvider) image = imageProvider();
     if (!path && image) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         path = ShareExporter::createShareFile(

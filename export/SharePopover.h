@@ -69,8 +69,8 @@ protected:
     void keyPressEvent(QKeyEvent*) override;
 
 private:
-    void choose(const Item& item, const std::function<bool(const QString& path, QString* error)>& action,
-                const QString& failureTitle);
+    // Hands the current file (written now when there is none) to the action.
+    void choose(const std::function<bool(const QString& path, QString* error)>& action, const QString& failureTitle);
 
     std::shared_ptr<ShareTargets> targets_;
     QPointer<QMenu> picker_;
