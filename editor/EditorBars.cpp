@@ -2,23 +2,19 @@
 
 #include "editor/EditorRenderer.h"
 #include "editor/EditorStylePopovers.h"
-#include "export/ClipboardImagePasteboardWriter.h"
 #include "settings/AppSettings.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDrag>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
-#include <QUrl>
 #include <cmath>
 
 namespace lumivane {
@@ -537,20 +533,7 @@ void DragExportButton::mouseMoveEvent(QMouseEvent* e) {
     const QPoint d = e->position().toPoint() - *pressAt_;
     if (std::hypot(d.x(), d.y()) < 3.0) return;
     started_ = true;
-    const auto payload = dragPayload();
-    if (!payload) return;
-    auto* drag = new QDrag(this);
-    const ClipboardImagePasteboardWriter writer(
-        payload->filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*payload->filePath)) : std::nullopt, payload->pngData);
-    if (auto data = writer.mimeData()) {
-        drag->setMimeData(data.release());
-    } else {
-        auto* imageData = new QMimeData;
-        imageData->setImageData(*payload->image);
-        drag->setMimeData(imageData);
-    }
-    drag->setPixmap(QPixmap::fromImage(payload->image->scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    drag->exec(Qt::CopyAction, Qt::CopyAction);
+    if (const auto payload = dragPayload()) DragExportCache::runDrag(this, *payload, 64);
 }
 
 void DragExportButton::mouseReleaseEvent(QMouseEvent*) {

@@ -1,10 +1,15 @@
 #include "export/DragExportCache.h"
 
 #include "export/AtomicFile.h"
+#include "export/ClipboardImagePasteboardWriter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDrag>
+#include <QMimeData>
+#include <QPixmap>
+#include <QUrl>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -92,6 +97,22 @@ std::optional<DragExportCache::Payload> DragExportCache::payload(quint64 key, co
     cachedPNGData_ = ImageExportPipeline::dragExportPNGData(*image, currentOptions());
     if (cachedPNGData_) cachedFilePath_ = writeTemporaryPNG(*cachedPNGData_);
     return Payload{cachedImage_, cachedPNGData_, cachedFilePath_};
+}
+
+void DragExportCache::runDrag(QObject* source, const Payload& payload, int thumbnailSide) {
+    auto* drag = new QDrag(source);
+    const ClipboardImagePasteboardWriter writer(
+        payload.filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*payload.filePath)) : std::nullopt, payload.pngData);
+    if (auto data = writer.mimeData()) {
+        drag->setMimeData(data.release());
+    } else {
+        auto* imageData = new QMimeData;
+        imageData->setImageData(*payload.image);
+        drag->setMimeData(imageData);
+    }
+    drag->setPixmap(QPixmap::fromImage(
+        payload.image->scaled(thumbnailSide, thumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
 } // namespace lumivane

@@ -45,6 +45,10 @@ public:
 
     std::optional<QString> writeTemporaryPNG(const QByteArray& data) const;
 
+    // Runs the drag of a payload from `source`: the file URL and PNG bytes, or the
+    // image itself when neither is there; copy only, a thumbnail of `thumbnailSide`.
+    static void runDrag(QObject* source, const Payload& payload, int thumbnailSide);
+
 signals:
     void prepared(quint64 key);
 

@@ -1,9 +1,7 @@
 #include "preview/PreviewWindowController.h"
 #include "export/DragExportCache.h"
-#include "export/ClipboardImagePasteboardWriter.h"
 #include "platform/CoordinateSpace.h"
 
-#include <QDrag>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -236,21 +234,7 @@ private:
     }
 
     void startDrag() {
-        const auto payload = dragPayload();
-        if (!payload) return;
-        auto* drag = new QDrag(this);
-        const ClipboardImagePasteboardWriter writer(
-            payload->filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*payload->filePath)) : std::nullopt,
-            payload->pngData);
-        if (auto data = writer.mimeData()) {
-            drag->setMimeData(data.release());
-        } else {
-            auto* imageData = new QMimeData;
-            imageData->setImageData(*payload->image);
-            drag->setMimeData(imageData);
-        }
-        drag->setPixmap(QPixmap::fromImage(payload->image->scaled(30, 30, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-        drag->exec(Qt::CopyAction, Qt::CopyAction);
+        if (const auto payload = dragPayload()) DragExportCache::runDrag(this, *payload, 30);
     }
 
     PreviewActions actions_;
