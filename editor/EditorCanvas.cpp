@@ -159,15 +159,7 @@ void EditorCanvas::documentChangedOutside() {
     lastEstimateLocation_.reset();
     if (editingTextAnnotationID_ && (doc != lastDocument_ || !doc || !doc->find(*editingTextAnnotationID_))) {
         // The edited annotation is gone: drop the editing without recording it.
-        editingTextAnnotationID_.reset();
-        textEditingSnapshot_.reset();
-        textEditingOriginalSnapshot_.reset();
-        if (textEditor_) {
-            textEditor_->setCommitting(true);
-            textEditor_->hide();
-            textEditor_->setCommitting(false);
-        }
-        host_.setEditorIsEditingText(false);
+        closeTextEditor(false);
     }
     if (doc != lastDocument_ || !doc || doc->imageRevision != effectCacheImageRevision_) effectCache_.clear();
     lastDocument_ = doc;
@@ -213,13 +205,7 @@ void EditorCanvas::deleteSelectedAnnotation() {
     if (editingTextAnnotationID_ == id) {
         // The commit is taken from before the editing began.
         const EditorSnapshot previous = textEditingSnapshot_ ? *textEditingSnapshot_ : doc->snapshot();
-        editingTextAnnotationID_.reset();
-        textEditingSnapshot_.reset();
-        textEditingOriginalSnapshot_.reset();
-        textEditor_->setCommitting(true);
-        textEditor_->hide();
-        textEditor_->setCommitting(false);
-        host_.setEditorIsEditingText(false);
+        closeTextEditor(false);
         doc->remove(id);
         doc->selectedAnnotationID.reset();
         setFocus();
@@ -600,16 +586,24 @@ void EditorCanvas::finishTextEditing() {
         if (Annotation* a = doc->find(id); a && a->text.trimmed().isEmpty()) doc->remove(id);
     }
     const std::optional<EditorSnapshot> previous = std::move(textEditingSnapshot_);
-    textEditingSnapshot_.reset();
-    textEditingOriginalSnapshot_.reset();
-    const bool hadFocus = textEditor_->hasFocus();
-    textEditor_->hide();
-    host_.setEditorIsEditingText(false);
-    if (hadFocus) setFocus(Qt::OtherFocusReason);
-    textEditor_->setCommitting(false);
+    closeTextEditor(true);
     finishingText_ = false;
     if (doc && previous) commitFrom(*previous);
     update();
+}
+
+void EditorCanvas::closeTextEditor(bool restoreFocus) {
+    editingTextAnnotationID_.reset();
+    textEditingSnapshot_.reset();
+    textEditingOriginalSnapshot_.reset();
+    if (textEditor_) {
+        const bool hadFocus = textEditor_->hasFocus();
+        textEditor_->setCommitting(true);   // hiding moves the focus, which must not commit
+        textEditor_->hide();
+        if (restoreFocus && hadFocus) setFocus(Qt::OtherFocusReason);
+        textEditor_->setCommitting(false);
+    }
+    host_.setEditorIsEditingText(false);
 }
 
 void EditorCanvas::cancelTextEditing() {
@@ -620,17 +614,11 @@ void EditorCanvas::cancelTextEditing() {
     const std::optional<EditorSnapshot> original =
         textEditingOriginalSnapshot_ ? std::move(textEditingOriginalSnapshot_) : std::move(textEditingSnapshot_);
     editingTextAnnotationID_.reset();
-    textEditingSnapshot_.reset();
-    textEditingOriginalSnapshot_.reset();
     if (doc && original) {
         doc->annotations = original->annotations;
         doc->selectedAnnotationID = original->selectedAnnotationID;
     }
-    const bool hadFocus = textEditor_->hasFocus();
-    textEditor_->hide();
-    host_.setEditorIsEditingText(false);
-    if (hadFocus) setFocus(Qt::OtherFocusReason);
-    textEditor_->setCommitting(false);
+    closeTextEditor(true);
     finishingText_ = false;
     emit documentEdited();
     update();

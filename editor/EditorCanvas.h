@@ -85,6 +85,9 @@ private:
     void beginTextEditing(const QUuid& annotationID, std::optional<EditorSnapshot> originalSnapshot);
     void finishTextEditing();
     void cancelTextEditing();
+    // Forgets the editing state and hides the field without committing; with
+    // restoreFocus the canvas takes the focus back if the field had it.
+    void closeTextEditor(bool restoreFocus);
     void positionTextEditor();
     void textEdited(const QString& text);
 
