@@ -530,7 +530,7 @@ void AppModel::writeImageToPasteboard(const ImageRef& image, CaptureSource sourc
     writeClipboard(data, image);
 }
 
-QString AppModel::timestamp() { return QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss"); }
+QString AppModel::timestamp() { return fileNameTimestamp(QDateTime::currentDateTime()); }
 
 QString AppModel::generatedFileNameBase() const {
     QString prefix = settings_->fileNamePrefix().trimmed();

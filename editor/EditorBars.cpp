@@ -2,6 +2,7 @@
 
 #include "editor/EditorRenderer.h"
 #include "editor/EditorStylePopovers.h"
+#include "export/AtomicFile.h"
 #include "settings/AppSettings.h"
 
 #include <QDateTime>
@@ -236,7 +237,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     chooseProjectSavePath = [this]() -> std::optional<QString> {
         QString prefix = host_.settings().fileNamePrefix().trimmed();
         if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
-        const QString name = prefix + "-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".lumivane";
+        const QString name = prefix + "-" + fileNameTimestamp(QDateTime::currentDateTime()) + ".lumivane";
         QString path = QFileDialog::getSaveFileName(window(), QString(), QDir::homePath() + "/" + name,
                                                     QStringLiteral("Lumivane Project (*.lumivane)"));
         if (path.isEmpty()) return std::nullopt;

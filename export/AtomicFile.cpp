@@ -14,6 +14,8 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
     return false;
 }
 
+QString fileNameTimestamp(const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")); }
+
 QString temporaryFolder() {
     const QString folder = QDir::tempPath();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;

@@ -35,7 +35,7 @@ std::optional<QString> DragExportCache::writeTemporaryPNG(const QByteArray& data
                                .filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     if (!QDir().mkpath(folder)) return std::nullopt;
     const QString path = QDir(folder).filePath(fileNamePrefix_ +
-                                               QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss") + ".png");
+                                               fileNameTimestamp(QDateTime::currentDateTime()) + ".png");
     if (!writeBytesAtomically(path, data)) return std::nullopt;
     return path;
 }

@@ -177,7 +177,7 @@ QString sanitizedFileNamePrefix(const QString& prefix) {
 }
 
 QString shareFileBaseName(const QString& fileNamePrefix, const QDateTime& time) {
-    return sanitizedFileNamePrefix(fileNamePrefix) + "-" + time.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+    return sanitizedFileNamePrefix(fileNamePrefix) + "-" + fileNameTimestamp(time);
 }
 
 std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile profile, ScreenshotFileFormat format,
