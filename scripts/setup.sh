@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libqt6svg6
   qt6-qpa-plugins libgl-dev
   libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xtest0-dev
