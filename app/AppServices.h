@@ -3,6 +3,7 @@
 #include "browser/SupportedBrowser.h"
 #include "export/Image.h"
 #include "export/ImageExportPipeline.h"
+#include "platform/DesktopBackend.h"
 #include "platform/DesktopPermissions.h"
 #include "platform/Screens.h"
 #include "setup/SetupHost.h"
@@ -92,8 +93,11 @@ public:
 struct AlertText;
 
 // Everything the application model reaches outside itself. The product wires the
-// X11 and Qt implementations; tests wire fakes.
+// desktop backend's and Qt's implementations; tests wire fakes.
 struct AppServices {
+    // The window-system services and what they can do; the setup services left empty
+    // are taken from here (loaded for this session when absent).
+    std::shared_ptr<DesktopBackend> desktop;
     std::shared_ptr<ScreenProvider> screens;
     std::function<QFuture<ImageRef>()> captureFullScreen;
     std::function<QFuture<ImageRef>(const QRectF&)> captureRect;

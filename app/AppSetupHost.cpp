@@ -65,9 +65,12 @@ int runAlert(const AlertText& text) {
 } // namespace
 
 void completeSetupServices(AppServices& s) {
-    if (!s.permissions) s.permissions = makeX11DesktopPermissions();
+    const bool needsDesktop = !s.permissions || !s.runningBrowserIDs || !s.activateApplication || !s.validateBrowserSetup;
+    if (!s.desktop && needsDesktop) s.desktop = loadDesktopBackend();
+    if (!s.permissions) s.permissions = s.desktop->makePermissions();
     std::shared_ptr<WindowActivator> activator;
-    if (!s.runningBrowserIDs || !s.activateApplication) activator = makeX11WindowActivator();
+    if ((!s.runningBrowserIDs || !s.activateApplication) && s.desktop->makeWindowActivator)
+        activator = s.desktop->makeWindowActivator();
     const auto browserOf = [](const ClientWindowInfo& w) {
         auto b = supportedBrowserFromWmClass(w.instanceName);
         return b ? b : supportedBrowserFromWmClass(w.className);
@@ -100,8 +103,8 @@ void completeSetupServices(AppServices& s) {
     if (!s.validateBrowserSetup) {
         auto environment = std::shared_ptr<DesktopBrowserCaptureEnvironment>();
         auto bridge = std::make_shared<DevToolsBridge>();
-        s.validateBrowserSetup = [environment, bridge]() mutable {
-            if (!environment) environment = DesktopBrowserCaptureEnvironment::createForX11();
+        s.validateBrowserSetup = [environment, bridge, desktop = s.desktop]() mutable {
+            if (!environment) environment = DesktopBrowserCaptureEnvironment::create(*desktop);
             if (!environment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
             BrowserFullPageCaptureService service(*environment, *bridge);
             service.validateFrontmostBrowserSetup();

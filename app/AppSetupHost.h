@@ -25,8 +25,8 @@ private:
     AppModel& model_;
 };
 
-// The desktop implementations of the setup services left empty in `services`: X11
-// permission answers and window activation, the setup window, Qt alerts, the default
+// The desktop implementations of the setup services left empty in `services`: the
+// desktop backend's permission answers and window activation, the setup window, Qt alerts, the default
 // browser for addresses, the clipboard for text, and the browser check over DevTools.
 struct AppServices;
 void completeSetupServices(AppServices& services);

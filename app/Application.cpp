@@ -55,7 +55,7 @@ QIcon trayIcon(const QColor& ink) {
 
 class OverlayAdapter final : public SelectionOverlay {
 public:
-    explicit OverlayAdapter(std::shared_ptr<X11Screens> x11) : controller_(SelectionOverlayEnvironment::forX11(std::move(x11))) {}
+    explicit OverlayAdapter(const DesktopBackend& desktop) : controller_(SelectionOverlayEnvironment::forDesktop(desktop)) {}
     QFuture<std::optional<QRectF>> beginSelection() override { return controller_.beginSelection(); }
     void activateOverlay() override { controller_.activateOverlay(); }
 
@@ -200,14 +200,16 @@ private:
 
 } // namespace
 
-AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<AppModel*()> model) {
-    auto capture = std::make_shared<CaptureService>(x11, x11, std::make_shared<AlwaysAllowedPermission>());
-    std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::createForX11();
+AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model) {
+    auto capture = std::make_shared<CaptureService>(*desktop);
+    std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::create(*desktop);
     auto bridge = std::make_shared<DevToolsBridge>();
-    auto activeWindow = std::shared_ptr<ActiveWindowSource>(makeX11ActiveWindowSource());
+    auto activeWindow = desktop->makeActiveWindowSource ? std::shared_ptr<ActiveWindowSource>(desktop->makeActiveWindowSource())
+                                                        : nullptr;
 
     AppServices services;
-    services.screens = x11;
+    services.desktop = desktop;
+    services.screens = desktop->screens;
     services.captureFullScreen = [capture] { return capture->captureFullScreen(); };
     services.captureRect = [capture](const QRectF& r) { return capture->capture(r); };
     services.frontmostApplicationID = [activeWindow]() -> std::optional<QString> {
@@ -222,8 +224,8 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
         BrowserFullPageCaptureService service(*browserEnvironment, *bridge);
         return service.captureFrontmostBrowserPageByScrolling(browser);
     };
-    services.makeSelectionOverlay = [x11] { return std::make_unique<OverlayAdapter>(x11); };
-    services.makePreview = [x11, model]() -> std::unique_ptr<PreviewPresenter> {
+    services.makeSelectionOverlay = [desktop] { return std::make_unique<OverlayAdapter>(*desktop); };
+    services.makePreview = [desktop, model]() -> std::unique_ptr<PreviewPresenter> {
         PreviewActions a;
         a.openEditor = [model] { model()->openEditor(); };
         a.dismiss = [model] { model()->dismissPreview(); };
@@ -241,7 +243,7 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
             const auto source = model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard;
             return ImageExportOptions::drag(exportProfile(source), model()->settings().captureQualityPreset());
         };
-        return std::make_unique<PreviewAdapter>(x11, std::move(a));
+        return std::make_unique<PreviewAdapter>(desktop->screens, std::move(a));
     };
     services.makeEditor = [model] { return makeEditorPresenter(model); };
     services.clipboard = std::make_shared<QtClipboardWriter>();
@@ -256,33 +258,35 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
         const QString path = QFileDialog::getSaveFileName(nullptr, QString(), dir + "/" + name, imageFilter(format));
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     };
-    services.hotKeys = std::make_shared<HotKeyService>();
+    if (desktop->makeKeyGrabber) services.hotKeys = std::make_shared<HotKeyService>(desktop->makeKeyGrabber());
     services.temporaryDirectory = temporaryFolder();
 
     return services;
 }
 
 int runApplication(int argc, char** argv) {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
+    const WindowSystem session = sessionWindowSystem();
+    if (session == WindowSystem::none) {
         QTextStream(stderr)
-            << "lumivane: no X11 display (DISPLAY is not set).\n"
-            << "Start Lumivane inside an X11 desktop session, or use the command line, e.g.\n"
+            << "lumivane: no desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set).\n"
+            << "Start Lumivane inside a Wayland or X11 desktop session, or use the command line, e.g.\n"
             << "  lumivane capture full -o screenshot.png\n"
             << "See 'lumivane --help'.\n";
         return 1;
     }
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    // An explicit QT_QPA_PLATFORM wins (xcb inside a Wayland session keeps X11 services,
+    // whose screen reads then refuse).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", qtPlatformFor(session));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    auto x11 = X11Screens::connect();
-    if (!x11) {
-        QTextStream(stderr) << "lumivane: cannot open the X11 display " << display << ".\n";
+    const std::shared_ptr<DesktopBackend> desktop = loadDesktopBackend();
+    if (desktop->windowSystem == WindowSystem::none) {
+        QTextStream(stderr) << "lumivane: " << desktop->unavailableReason << ".\n";
         return 1;
     }
     AppModel* modelPtr = nullptr;
-    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
+    AppServices services = makeDesktopServices(desktop, [&modelPtr] { return modelPtr; });
     AppModel model(std::make_unique<AppSettings>(), services);
     modelPtr = &model;
     model.applySettings();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppServices.h"
-#include "platform/Screens.h"
+#include "platform/DesktopBackend.h"
 
 #include <functional>
 #include <memory>
@@ -10,10 +10,10 @@ namespace lumivane {
 
 class AppModel;
 
-// The desktop's services for the application model: X11 screens and capture, hot
-// keys, browser capture, the preview panel and the clipboard. `model` answers the
-// model the preview panel calls back into once it exists.
-AppServices makeDesktopServices(std::shared_ptr<X11Screens> screens, std::function<AppModel*()> model);
+// The desktop's services for the application model from the session's backend:
+// screens and capture, hot keys, browser capture, the preview panel and the
+// clipboard. `model` answers the model the preview panel calls back into once it exists.
+AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model);
 
 // Starts the tray application; returns the process exit code.
 int runApplication(int argc, char** argv);

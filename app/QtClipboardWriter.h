@@ -3,7 +3,7 @@
 
 namespace lumivane {
 
-// The desktop clipboard through Qt (the X11 CLIPBOARD selection).
+// The desktop clipboard through Qt (the desktop's CLIPBOARD selection).
 class QtClipboardWriter final : public ClipboardWriter {
 public:
     void clear() override;

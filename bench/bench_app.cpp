@@ -4,6 +4,7 @@
 #include "app/AppModel.h"
 #include "MemorySettingsStore.h"
 #include "app/Application.h"
+#include "platform/x11/X11Backend.h"
 #include "tests/support/XvfbServer.h"
 
 #include <QApplication>
@@ -22,13 +23,13 @@ QWidget* previewPanel() {
 }
 
 void BM_HotKeyToPreviewVisible4K(benchmark::State& state) {
-    auto x11 = X11Screens::connect();
-    if (!x11) {
+    auto desktop = makeX11Backend();
+    if (!desktop) {
         state.SkipWithError("no X server");
         return;
     }
     AppModel* modelPtr = nullptr;
-    AppServices services = makeDesktopServices(x11, [&modelPtr] { return modelPtr; });
+    AppServices services = makeDesktopServices(desktop, [&modelPtr] { return modelPtr; });
     services.hotKeys.reset();
     AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>()), services);
     modelPtr = &model;

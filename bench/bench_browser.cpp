@@ -7,6 +7,7 @@
 
 #include "browser/BrowserFullPageCaptureService.h"
 #include "browser/DesktopBrowserCaptureEnvironment.h"
+#include "platform/x11/X11Backend.h"
 #include "cli/Cli.h"
 #include "tests/support/XvfbServer.h"
 
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
         qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
 
         g_bridge = std::make_unique<DevToolsBridge>(session.bridgeOptions());
-        g_environment = DesktopBrowserCaptureEnvironment::createForX11();
+        g_environment = DesktopBrowserCaptureEnvironment::create(*makeX11Backend());
         session.openPage(session.writePage("probe.html", test::bandsPage(1, 100)), *g_bridge);
         g_viewportHeight = g_bridge->runJavaScript("String(window.innerHeight)", SupportedBrowser::googleChrome).toDouble();
         if (!g_environment || g_viewportHeight <= 0 ||

@@ -1,6 +1,7 @@
 // Screen capture speed against a private 3840x2160 Xvfb: a full-screen grab,
 // an area spanning two RandR monitors, and ImageMagick's `import -window root`.
 #include "capture/CaptureService.h"
+#include "platform/x11/X11Backend.h"
 #include "tests/support/XvfbServer.h"
 
 #include <QCoreApplication>
@@ -60,13 +61,13 @@ int main(int argc, char** argv) {
     if (!g_server->isRunning()) return 1;
     g_display = g_server->display().toLocal8Bit();
     qputenv("DISPLAY", g_display);
-    g_service = CaptureService::createForX11();
+    if (auto desktop = makeX11Backend()) g_service = std::make_unique<CaptureService>(*desktop);
     g_splitServer = std::make_unique<test::XvfbServer>(QStringList{"-screen", "0", "3840x2160x24"});
     if (!g_service || !g_splitServer->isRunning()) return 1;
     qputenv("DISPLAY", g_splitServer->display().toLocal8Bit());
     QProcess::execute("xrandr", {"--setmonitor", "L", "1920/500x2160/280+0+0", "screen"});
     QProcess::execute("xrandr", {"--setmonitor", "R", "1920/500x2160/280+1920+0", "none"});
-    g_splitService = CaptureService::createForX11();
+    if (auto desktop = makeX11Backend()) g_splitService = std::make_unique<CaptureService>(*desktop);
     if (!g_splitService) return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

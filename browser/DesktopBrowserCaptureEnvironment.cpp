@@ -13,12 +13,12 @@ DesktopBrowserCaptureEnvironment::DesktopBrowserCaptureEnvironment(std::shared_p
                                                                    std::shared_ptr<const CaptureService> capture)
     : windows_(std::move(windows)), screens_(std::move(screens)), capture_(std::move(capture)) {}
 
-std::unique_ptr<DesktopBrowserCaptureEnvironment> DesktopBrowserCaptureEnvironment::createForX11() {
-    std::shared_ptr<ActiveWindowSource> windows = makeX11ActiveWindowSource();
-    auto x11 = X11Screens::connect();
-    if (!windows || !x11) return nullptr;
-    auto capture = std::make_shared<const CaptureService>(x11, x11, std::make_shared<AlwaysAllowedPermission>());
-    return std::make_unique<DesktopBrowserCaptureEnvironment>(std::move(windows), x11, std::move(capture));
+std::unique_ptr<DesktopBrowserCaptureEnvironment> DesktopBrowserCaptureEnvironment::create(const DesktopBackend& desktop) {
+    if (!desktop.makeActiveWindowSource || !desktop.screens) return nullptr;
+    std::shared_ptr<ActiveWindowSource> windows = desktop.makeActiveWindowSource();
+    if (!windows) return nullptr;
+    auto capture = std::make_shared<const CaptureService>(desktop);
+    return std::make_unique<DesktopBrowserCaptureEnvironment>(std::move(windows), desktop.screens, std::move(capture));
 }
 
 FrontmostWindowInfo DesktopBrowserCaptureEnvironment::frontmostWindowInfo(const ActiveWindowInfo& window,

@@ -2,6 +2,7 @@
 #include "browser/BrowserCaptureEnvironment.h"
 #include "capture/CaptureService.h"
 #include "platform/ActiveWindow.h"
+#include "platform/DesktopBackend.h"
 #include "platform/Screens.h"
 
 #include <memory>
@@ -16,8 +17,9 @@ public:
     DesktopBrowserCaptureEnvironment(std::shared_ptr<ActiveWindowSource> windows,
                                      std::shared_ptr<ScreenProvider> screens,
                                      std::shared_ptr<const CaptureService> capture);
-    // Connects to the X11 display; null when there is none.
-    static std::unique_ptr<DesktopBrowserCaptureEnvironment> createForX11();
+    // The environment of a desktop backend; null where it cannot see other windows or
+    // has no screens.
+    static std::unique_ptr<DesktopBrowserCaptureEnvironment> create(const DesktopBackend& desktop);
 
     std::optional<FrontmostWindowInfo> frontmostWindow() override;
     // Waits for the capture service in a local event loop; rethrows its CaptureError.

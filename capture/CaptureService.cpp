@@ -1,4 +1,5 @@
 #include "capture/CaptureService.h"
+#include "platform/CoordinateSpace.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -83,11 +84,14 @@ CaptureService::CaptureService(std::shared_ptr<ScreenProvider> screens, std::sha
                                std::shared_ptr<ScreenCapturePermission> permission)
     : screens_(std::move(screens)), grabber_(std::move(grabber)), permission_(std::move(permission)) {}
 
-std::unique_ptr<CaptureService> CaptureService::createForX11() {
-    auto x11 = X11Screens::connect();
-    if (!x11) return nullptr;
-    return std::make_unique<CaptureService>(x11, x11, std::make_shared<AlwaysAllowedPermission>());
-}
+CaptureService::CaptureService(std::shared_ptr<ScreenProvider> screens, std::shared_ptr<DesktopSnapshotSource> snapshots,
+                               std::shared_ptr<ScreenCapturePermission> permission)
+    : screens_(std::move(screens)), snapshots_(std::move(snapshots)), permission_(std::move(permission)) {}
+
+CaptureService::CaptureService(const DesktopBackend& desktop)
+    : screens_(desktop.screens), grabber_(desktop.grabber), snapshots_(desktop.snapshots),
+      permission_(desktop.capturePermission ? desktop.capturePermission
+                                            : std::make_shared<AlwaysAllowedPermission>()) {}
 
 QString CaptureService::debugDescription(const QRectF& r) {
     return QStringLiteral("x:%1,y:%2,w:%3,h:%4").arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()));
@@ -134,6 +138,68 @@ QImage CaptureService::composeCapturedSegments(const std::vector<CapturedSegment
 }
 
 QImage CaptureService::captureSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
+    if (!grabber_ && snapshots_) return cutFromSnapshot(requests, requestedRect);
+    return grabSegments(requests, requestedRect);
+}
+
+QImage CaptureService::cutFromSnapshot(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
+    DesktopSnapshot snapshot;
+    try {
+        snapshot = waitResult(snapshots_->snapshot());
+    } catch (const SnapshotError& e) {
+        logError(e.message());
+        throw CaptureError(e.kind() == SnapshotError::Kind::refused ? CaptureError::Kind::screenRecordingPermissionDenied
+                                                                    : CaptureError::Kind::captureFailed);
+    }
+    return composeFromSnapshot(snapshot, requests, requestedRect);
+}
+
+QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, const std::vector<CaptureSegmentRequest>& requests,
+                                           const QRectF& r) {
+    double s = 1.0;
+    for (const auto& req : requests) s = std::max(s, req.screenScale);
+    // Where a piece lies in the snapshot, in snapshot pixels.
+    auto sourceOf = [&](const CaptureSegmentRequest& req) {
+        const QRectF local(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
+                           req.intersection.width(), req.intersection.height());
+        const QRectF native = CoordinateSpace::nativeRectForScreenLocal(req.screen.nativeGeometry, local);
+        return QRectF((native.left() - snapshot.nativeBounds.left()) * snapshot.scale,
+                      (native.top() - snapshot.nativeBounds.top()) * snapshot.scale, native.width() * snapshot.scale,
+                      native.height() * snapshot.scale);
+    };
+    const int w = std::max(1, int(std::ceil(r.width() * s)));
+    const int h = std::max(1, int(std::ceil(r.height() * s)));
+    if (requests.size() == 1 && requests.front().intersection == r) {
+        // One piece read at its own size: a plain copy, no resampling.
+        const QRectF source = sourceOf(requests.front());
+        const QRect aligned = source.toAlignedRect();
+        if (aligned.size() == QSize(w, h) && QRectF(aligned) == source && snapshot.image.rect().contains(aligned))
+            return snapshot.image.copy(aligned).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const auto& req : requests) {
+        const QRectF dest(s * (req.intersection.left() - r.left()), s * (req.intersection.top() - r.top()),
+                          s * req.intersection.width(), s * req.intersection.height());
+        p.drawImage(dest, snapshot.image, sourceOf(req));
+    }
+    p.end();
+    return out;
+}
+
+QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
+    if (!grabber_) {
+        logError(QStringLiteral("No screen capture is available on this desktop."));
+        throw CaptureError(CaptureError::Kind::captureFailed);
+    }
+    if (const QString refusal = grabber_->refusal(); !refusal.isEmpty()) {
+        logError(refusal);
+        throw CaptureError(CaptureError::Kind::captureFailed);
+    }
     std::vector<QFuture<QImage>> futures;
     for (const auto& req : requests) {
         const QRectF source(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
@@ -180,7 +246,7 @@ QImage CaptureService::captureSegments(const std::vector<CaptureSegmentRequest>&
 QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
     auto self = *this;
     return QtConcurrent::run([self, rect]() -> QImage {
-        const auto requests = planSegments(self.screens_->screens(), rect);
+        const auto requests = planSegments(self.screens_ ? self.screens_->screens() : std::vector<ScreenInfo>{}, rect);
         if (requests.empty()) {
             logError(QStringLiteral("No screen intersects rect %1").arg(debugDescription(rect)));
             throw CaptureError(CaptureError::Kind::captureFailed);
@@ -206,9 +272,9 @@ QFuture<ImageRef> CaptureService::capture(const QRectF& rect) const {
 QFuture<ImageRef> CaptureService::captureFullScreen() const {
     auto self = *this;
     return QtConcurrent::run([self]() -> ImageRef {
-        const auto all = self.screens_->screens();
+        const auto all = self.screens_ ? self.screens_->screens() : std::vector<ScreenInfo>{};
         std::optional<ScreenInfo> chosen;
-        if (auto p = self.screens_->pointerLocation()) {
+        if (auto p = self.screens_ ? self.screens_->pointerLocation() : std::nullopt) {
             for (const auto& s : all) {
                 const QRectF f = s.frame;
                 if (p->x() >= f.left() && p->x() < f.right() && p->y() >= f.top() && p->y() < f.bottom()) {
@@ -217,7 +283,7 @@ QFuture<ImageRef> CaptureService::captureFullScreen() const {
                 }
             }
         }
-        if (!chosen) chosen = self.screens_->mainScreen();
+        if (!chosen && self.screens_) chosen = self.screens_->mainScreen();
         if (!chosen && !all.empty()) chosen = all.front();
         if (!chosen) {
             logError(QStringLiteral("Full screen capture failed before capture. No screen is available."));

@@ -1,6 +1,7 @@
 #pragma once
 #include "capture/CaptureError.h"
 #include "export/Image.h"
+#include "platform/DesktopBackend.h"
 #include "platform/Screens.h"
 
 #include <QFuture>
@@ -37,8 +38,11 @@ public:
     CaptureService(std::shared_ptr<ScreenProvider> screens, std::shared_ptr<ScreenGrabber> grabber,
                    std::shared_ptr<ScreenCapturePermission> permission);
 
-    // Connects to the X11 display; null when there is none.
-    static std::unique_ptr<CaptureService> createForX11();
+    // The capture of a desktop backend: per-screen reads where it has a grabber, else
+    // its whole-desktop snapshots.
+    explicit CaptureService(const DesktopBackend& desktop);
+    CaptureService(std::shared_ptr<ScreenProvider> screens, std::shared_ptr<DesktopSnapshotSource> snapshots,
+                   std::shared_ptr<ScreenCapturePermission> permission);
 
     QFuture<ImageRef> captureFullScreen() const;
     QFuture<ImageRef> capture(const QRectF& rect) const;
@@ -49,6 +53,12 @@ public:
     // screen has a non-empty intersection.
     static std::vector<CaptureSegmentRequest> planSegments(const std::vector<ScreenInfo>& screens, const QRectF& rect);
     static QImage composeCapturedSegments(const std::vector<CapturedSegment>& segments, const QRectF& requestedRect);
+    // The segments cut out of one whole-desktop snapshot and placed as
+    // composeCapturedSegments places grabbed ones: at the highest scale among the
+    // segments' screens (at least 1), each piece read from the snapshot at that scale,
+    // uncovered parts transparent. A single segment equal to the request is the piece itself.
+    static QImage composeFromSnapshot(const DesktopSnapshot& snapshot, const std::vector<CaptureSegmentRequest>& segments,
+                                      const QRectF& requestedRect);
     static QString debugDescription(const QRectF& rect);
 
     static constexpr int segmentTimeoutMs = 3000;
@@ -56,9 +66,12 @@ public:
 private:
     void checkPermission() const;
     QImage captureSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;
+    QImage grabSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;
+    QImage cutFromSnapshot(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;
 
     std::shared_ptr<ScreenProvider> screens_;
     std::shared_ptr<ScreenGrabber> grabber_;
+    std::shared_ptr<DesktopSnapshotSource> snapshots_;
     std::shared_ptr<ScreenCapturePermission> permission_;
 };
 

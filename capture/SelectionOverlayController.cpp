@@ -10,13 +10,11 @@ constexpr quint32 escapeKeysym = 0xff1b;
 constexpr int escapeGrabID = 1;
 } // namespace
 
-SelectionOverlayEnvironment SelectionOverlayEnvironment::forX11(std::shared_ptr<X11Screens> x11) {
+SelectionOverlayEnvironment SelectionOverlayEnvironment::forDesktop(const DesktopBackend& desktop) {
     SelectionOverlayEnvironment e;
-    e.screens = x11;
-    e.backdrop = [x11](const ScreenInfo& screen) {
-        return x11->hasCompositingManager() ? QImage() : x11->grabRoot(screen.nativeGeometry);
-    };
-    e.makeKeyGrabber = [] { return makeX11GlobalKeyGrabber(); };
+    e.screens = desktop.screens;
+    e.backdrop = desktop.overlayBackdrop;
+    e.makeKeyGrabber = desktop.makeKeyGrabber;
     return e;
 }
 

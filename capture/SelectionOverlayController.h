@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/DesktopBackend.h"
 #include "platform/GlobalKeyGrabber.h"
 #include "platform/Screens.h"
 
@@ -27,8 +28,8 @@ struct SelectionOverlayEnvironment {
     // A system-wide key grab so Esc cancels while another application has the focus.
     std::function<std::unique_ptr<GlobalKeyGrabber>()> makeKeyGrabber;
 
-    // The X11 services: backdrops only when no compositing manager runs.
-    static SelectionOverlayEnvironment forX11(std::shared_ptr<X11Screens> x11);
+    // The services of a desktop backend.
+    static SelectionOverlayEnvironment forDesktop(const DesktopBackend& desktop);
 };
 
 // Shows one panel per screen, lets the user drag a rectangle on one of them and

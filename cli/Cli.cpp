@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "platform/DesktopBackend.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -31,7 +32,7 @@ void printHelp(FILE* out) {
     QTextStream s(out);
     s << "Lumivane - screenshot and annotation tool\n\n"
       << "Usage:\n"
-      << "  lumivane                 start the tray application (needs an X11 display)\n";
+      << "  lumivane                 start the tray application (needs a Wayland or X11 session)\n";
     for (const Command& c : kCommands) s << "  lumivane " << c.synopsis << "\n";
     s << "  lumivane --help          show this help\n"
       << "  lumivane --version       show the version\n";
@@ -72,7 +73,12 @@ int run(int argc, char** argv) {
         static int appArgc = 1;
         static char appName[] = "lumivane";
         static char* appArgv[] = {appName, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Captures in a Wayland session read the outputs through Qt's wayland platform;
+        // an explicit QT_QPA_PLATFORM wins there.
+        const bool waylandCapture = args.first() == QLatin1String("capture") &&
+                                    sessionWindowSystem() == WindowSystem::wayland;
+        if (!waylandCapture) qputenv("QT_QPA_PLATFORM", "offscreen");
+        else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "wayland");
         application = std::make_unique<QGuiApplication>(appArgc, appArgv);
     }
     const QString name = args.takeFirst();

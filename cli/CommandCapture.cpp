@@ -31,11 +31,12 @@ int commandCapture(const QStringList& args) {
         return usageError(QStringLiteral("unknown capture mode '%1'").arg(mode));
     }
 
-    auto service = CaptureService::createForX11();
-    if (!service) {
-        printError("no X11 display");
+    const auto desktop = loadDesktopBackend();
+    if (desktop->windowSystem == WindowSystem::none) {
+        printError(desktop->unavailableReason);
         return exitFailure;
     }
+    auto service = std::make_unique<CaptureService>(*desktop);
     try {
         QFuture<ImageRef> future = mode == "full" ? service->captureFullScreen() : service->capture(rect);
         future.waitForFinished();

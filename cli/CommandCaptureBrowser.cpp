@@ -65,9 +65,12 @@ int commandCaptureBrowser(const QStringList& args) {
         return usageError(QString("%1: unsupported output extension '%2' (use .png, .jpg or .jpeg)")
                               .arg(command, QFileInfo(output).suffix()));
 
-    auto environment = DesktopBrowserCaptureEnvironment::createForX11();
+    const auto desktop = loadDesktopBackend();
+    auto environment = DesktopBrowserCaptureEnvironment::create(*desktop);
     if (!environment) {
-        printError(QString("%1: no X11 display").arg(command));
+        printError(desktop->windowSystem == WindowSystem::none
+                       ? QString("%1: %2").arg(command, desktop->unavailableReason)
+                       : QString("%1: this desktop does not show other applications' windows").arg(command));
         return exitFailure;
     }
     // The endpoint comes from the browser profile's DevToolsActivePort, else port 9222.

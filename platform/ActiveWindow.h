@@ -22,13 +22,4 @@ public:
     virtual std::optional<ActiveWindowInfo> activeWindow() const = 0;
 };
 
-// The X11 implementation on its own xcb connection (DISPLAY); null when there is no display.
-//
-// The active window is the root's _NET_ACTIVE_WINDOW. Without a window manager that
-// publishes it (the root has no such property) the window holding the input focus is
-// used instead. The frame is the window's top-level ancestor below the root (the window
-// manager's frame), or the client area less _GTK_FRAME_EXTENTS for windows that draw
-// their own shadows.
-std::unique_ptr<ActiveWindowSource> makeX11ActiveWindowSource();
-
 } // namespace lumivane

@@ -21,13 +21,6 @@ public:
     virtual bool openSettingsPage(Page page) = 0;
 };
 
-// X11 on its own connection (DISPLAY). Every client may read the screen, so screen
-// capture is allowed whenever the display answers. Accessibility holds when the server
-// offers the XTEST extension (synthetic input) and answers the input-focus query the
-// active-window lookup relies on. X11 has no permission pages: openSettingsPage is false.
-// Without a display nothing is allowed.
-std::unique_ptr<DesktopPermissions> makeX11DesktopPermissions();
-
 // A top-level application window as the window manager lists it.
 struct ClientWindowInfo {
     quint32 windowId = 0;
@@ -46,8 +39,5 @@ public:
     // without a window manager the window is raised and given the input focus.
     virtual bool activate(quint32 windowId) = 0;
 };
-
-// The X11 implementation; null without a display.
-std::unique_ptr<WindowActivator> makeX11WindowActivator();
 
 } // namespace lumivane

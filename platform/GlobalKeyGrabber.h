@@ -30,7 +30,4 @@ public:
     std::function<void(int id)> onPressed;
 };
 
-// The X11 implementation on its own xcb connection (DISPLAY).
-std::unique_ptr<GlobalKeyGrabber> makeX11GlobalKeyGrabber();
-
 } // namespace lumivane

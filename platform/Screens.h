@@ -1,8 +1,11 @@
 #pragma once
+#include <QException>
+#include <QFuture>
 #include <QImage>
 #include <QPointF>
 #include <QRect>
 #include <QRectF>
+#include <QString>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -15,7 +18,9 @@ struct ScreenInfo {
     QRectF visibleFrame;   // frame minus panels (the work area), same space
     double scale = 1.0;    // pixels per point
     std::optional<quint32> displayID;
-    QRect nativeGeometry;  // the monitor in X11 root pixels (top-left origin)
+    // The monitor in the window system's own top-left coordinates: X11 root pixels;
+    // on Wayland the output's logical geometry (points).
+    QRect nativeGeometry;
 };
 
 class ScreenProvider {
@@ -24,7 +29,8 @@ public:
     // Ordered: the main screen first, then the others as the window system lists them.
     virtual std::vector<ScreenInfo> screens() const = 0;
     virtual std::optional<ScreenInfo> mainScreen() const = 0;
-    // Pointer location in the global space.
+    // Pointer location in the global space; none where the window system does not
+    // tell clients (Wayland).
     virtual std::optional<QPointF> pointerLocation() const = 0;
 };
 
@@ -35,7 +41,51 @@ public:
     // sourceRect: top-left-origin, screen-local points. The result has exactly
     // pixelSize pixels; a null image on failure.
     virtual QImage grab(const ScreenInfo& screen, const QRectF& sourceRect, QSize pixelSize) const = 0;
+    // Why this grabber must not be used at all (an English sentence for the log), e.g.
+    // an X11 grabber inside a Wayland session, where Xwayland hands back black pixels;
+    // empty when grabs may run.
+    virtual QString refusal() const { return {}; }
 };
+
+// The whole desktop in one image, as a screenshot portal delivers it.
+struct DesktopSnapshot {
+    // Every screen at `scale` pixels per point, screens of a lower scale enlarged;
+    // parts no screen covers are transparent.
+    QImage image;
+    // The image's extent in ScreenInfo::nativeGeometry coordinates (points).
+    QRectF nativeBounds;
+    double scale = 1.0;  // image pixels per point
+};
+
+// Why a snapshot failed.
+class SnapshotError : public QException {
+public:
+    enum class Kind {
+        refused,      // the user or the desktop denied the screenshot
+        unavailable,  // no screenshot service on this desktop
+        failed,       // the service failed, answered nothing usable or timed out
+    };
+    SnapshotError(Kind kind, QString message) : kind_(kind), message_(std::move(message)) {}
+    Kind kind() const { return kind_; }
+    // English, for the log.
+    const QString& message() const { return message_; }
+    void raise() const override { throw *this; }
+    SnapshotError* clone() const override { return new SnapshotError(*this); }
+
+private:
+    Kind kind_;
+    QString message_;
+};
+
+// Takes whole-desktop screenshots where the desktop only offers those (a slow,
+// asynchronous round trip). Callable from any thread; the future finishes on an
+// internal thread and fails with SnapshotError.
+class DesktopSnapshotSource {
+public:
+    virtual ~DesktopSnapshotSource() = default;
+    virtual QFuture<DesktopSnapshot> snapshot() = 0;
+};
+
 
 // Screen-recording permission. X11 lets every client read the screen.
 class ScreenCapturePermission {
@@ -50,31 +100,6 @@ class AlwaysAllowedPermission final : public ScreenCapturePermission {
 public:
     bool preflight() const override { return true; }
     bool request() override { return true; }
-};
-
-// The X11 connection behind screens and screen reads (DISPLAY).
-class X11Screens final : public ScreenProvider, public ScreenGrabber {
-public:
-    // Null when no X11 display can be opened.
-    static std::shared_ptr<X11Screens> connect();
-    ~X11Screens() override;
-
-    std::vector<ScreenInfo> screens() const override;
-    std::optional<ScreenInfo> mainScreen() const override;
-    std::optional<QPointF> pointerLocation() const override;
-    QImage grab(const ScreenInfo& screen, const QRectF& sourceRect, QSize pixelSize) const override;
-    // Reads root-window pixels (MIT-SHM when available); null on failure.
-    QImage grabRoot(const QRect& rootRect) const;
-    bool usesSharedMemory() const;
-    // True when a compositing manager runs: only then do translucent windows show
-    // what lies beneath them.
-    bool hasCompositingManager() const;
-
-    struct Impl;
-
-private:
-    explicit X11Screens(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace lumivane

@@ -14,8 +14,6 @@ HotKeyService::Action HotKeyService::actionFor(ShortcutAction action) {
     return action == ShortcutAction::captureFullScreen ? Action::captureFullScreen : Action::captureArea;
 }
 
-HotKeyService::HotKeyService() : HotKeyService(makeX11GlobalKeyGrabber()) {}
-
 HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabber_(std::move(grabber)) {
     grabber_->onPressed = [this](int id) {
         if (auto action = actionForId(id); action && onAction) onAction(*action);

@@ -26,8 +26,6 @@ public:
     };
     static constexpr qint32 duplicateStatus = -50;
 
-    // Uses the X11 grabber.
-    HotKeyService();
     explicit HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber);
 
     // Replaces every registration; returns the failures (duplicates first, then

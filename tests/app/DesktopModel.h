@@ -4,6 +4,8 @@
 #include "MemorySettingsStore.h"
 #include "app/AppModel.h"
 #include "app/Application.h"
+#include "platform/x11/X11Backend.h"
+#include "platform/x11/X11Screens.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -17,8 +19,9 @@ struct DesktopModel {
     // `adjust` may change the settings and services before the model is built.
     explicit DesktopModel(const std::function<void(AppSettings&, AppServices&)>& adjust = {}) {
         x11 = X11Screens::connect();
-        if (!x11) return;
-        AppServices services = makeDesktopServices(x11, [this] { return model.get(); });
+        auto desktop = makeX11Backend();
+        if (!x11 || !desktop) return;
+        AppServices services = makeDesktopServices(desktop, [this] { return model.get(); });
         services.temporaryDirectory = dir.path();
         auto settings = std::make_unique<AppSettings>(std::make_unique<MemorySettingsStore>());
         if (adjust) adjust(*settings, services);

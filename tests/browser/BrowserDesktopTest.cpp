@@ -10,6 +10,8 @@
 #include "cli/Cli.h"
 #include "platform/ActiveWindow.h"
 #include "platform/CoordinateSpace.h"
+#include "platform/x11/X11Backend.h"
+#include "platform/x11/X11Platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -182,7 +184,7 @@ TEST_F(DesktopCapture, ActiveWindowComesFromTheRootPropertyWithClassPidAndFrame)
 }
 
 TEST_F(DesktopCapture, EnvironmentReportsTheBrowserFrameInCaptureSpaceAndCapturesIt) {
-    const auto env = DesktopBrowserCaptureEnvironment::createForX11();
+    const auto env = DesktopBrowserCaptureEnvironment::create(*makeX11Backend());
     ASSERT_TRUE(env);
     open("green.html", "<body style=\"margin:0;background:rgb(0,200,0)\"></body>");
     desk.setActiveWindow(chromium->id);

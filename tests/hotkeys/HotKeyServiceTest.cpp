@@ -1,5 +1,6 @@
 #include "shortcuts/HotKeyService.h"
 #include "shortcuts/KeyMapping.h"
+#include "platform/x11/X11Platform.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -120,7 +121,7 @@ void pumpEvents(int ms) {
 }
 
 TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
-    HotKeyService service;
+    HotKeyService service(makeX11GlobalKeyGrabber());
     int full = 0, area = 0;
     service.onAction = [&](Action a) { (a == Action::captureFullScreen ? full : area)++; };
     auto failures = service.registerShortcuts({{Action::captureFullScreen, {18, 768}}, {Action::captureArea, {19, 768}}});
@@ -154,7 +155,7 @@ TEST(HotKeysOnX11, KeyHeldByAnotherClientIsAFailure) {
     xcb_grab_key(other.conn, 1, other.root, 64 | 1, three, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     other.xcb_aux_sync();
 
-    HotKeyService service;
+    HotKeyService service(makeX11GlobalKeyGrabber());
     int area = 0;
     service.onAction = [&](Action a) { if (a == Action::captureArea) ++area; };
     auto failures = service.registerShortcuts({{Action::captureFullScreen, {20, 768}}, {Action::captureArea, {19, 768}}});

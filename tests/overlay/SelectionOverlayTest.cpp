@@ -1,5 +1,7 @@
 #include "capture/SelectionOverlayController.h"
 #include "capture/SelectionOverlayPanel.h"
+#include "platform/x11/X11Backend.h"
+#include "platform/x11/X11Screens.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -125,7 +127,7 @@ protected:
 TEST_F(SelectionOverlay, DragOnTheSecondScreenGivesItsRectangleMeasuredDownFromItsFrame) {
     useTwoMonitors();
     user.moveTo(1500, 300);
-    SelectionOverlayController overlay(SelectionOverlayEnvironment::forX11(x11));
+    SelectionOverlayController overlay(SelectionOverlayEnvironment::forDesktop(*makeX11Backend()));
     auto f = begin(overlay);
     ASSERT_EQ(overlay.windows().size(), 2u);
     EXPECT_EQ(overlay.windows()[1]->geometry(), QRect(1000, 0, 920, 600));
@@ -141,7 +143,7 @@ TEST_F(SelectionOverlay, DragOnTheSecondScreenGivesItsRectangleMeasuredDownFromI
 
 TEST_F(SelectionOverlay, DragPastTheScreenEdgeStopsAtTheEdge) {
     useTwoMonitors();
-    SelectionOverlayController overlay(SelectionOverlayEnvironment::forX11(x11));
+    SelectionOverlayController overlay(SelectionOverlayEnvironment::forDesktop(*makeX11Backend()));
     auto f = begin(overlay);
     // Starts on the left screen and ends on the right one: the left panel keeps the drag.
     user.drag({900, 500}, {1300, 700});
@@ -149,7 +151,7 @@ TEST_F(SelectionOverlay, DragPastTheScreenEdgeStopsAtTheEdge) {
 }
 
 TEST_F(SelectionOverlay, ClicksAndTinyDragsCancelButThreePointsSelect) {
-    SelectionOverlayController overlay(SelectionOverlayEnvironment::forX11(x11));
+    SelectionOverlayController overlay(SelectionOverlayEnvironment::forDesktop(*makeX11Backend()));
     {
         auto f = begin(overlay);
         user.moveTo(400, 400);
@@ -170,7 +172,7 @@ TEST_F(SelectionOverlay, ClicksAndTinyDragsCancelButThreePointsSelect) {
 }
 
 TEST_F(SelectionOverlay, EscapeCancelsWhileAnotherApplicationHasTheFocus) {
-    SelectionOverlayController overlay(SelectionOverlayEnvironment::forX11(x11));
+    SelectionOverlayController overlay(SelectionOverlayEnvironment::forDesktop(*makeX11Backend()));
     auto f = begin(overlay);
     ASSERT_TRUE(overlay.hasGlobalEscapeGrab());
     const xcb_window_t other = user.focusedWindow();
@@ -186,7 +188,7 @@ TEST_F(SelectionOverlay, EscapeCancelsWhileAnotherApplicationHasTheFocus) {
 }
 
 TEST_F(SelectionOverlay, EscapeInTheFocusedPanelCancelsWithoutTheGlobalGrab) {
-    auto environment = SelectionOverlayEnvironment::forX11(x11);
+    auto environment = SelectionOverlayEnvironment::forDesktop(*makeX11Backend());
     environment.makeKeyGrabber = nullptr;
     SelectionOverlayController overlay(environment);
     auto f = begin(overlay);
@@ -196,7 +198,7 @@ TEST_F(SelectionOverlay, EscapeInTheFocusedPanelCancelsWithoutTheGlobalGrab) {
 }
 
 TEST_F(SelectionOverlay, ASecondBeginBringsTheRunningSelectionForward) {
-    SelectionOverlayController overlay(SelectionOverlayEnvironment::forX11(x11));
+    SelectionOverlayController overlay(SelectionOverlayEnvironment::forDesktop(*makeX11Backend()));
     auto first = begin(overlay);
     const auto panels = overlay.windows();
     auto second = overlay.beginSelection();
@@ -213,7 +215,7 @@ TEST_F(SelectionOverlay, TheScreenStaysVisibleBeneathThePanels) {
     ASSERT_FALSE(x11->hasCompositingManager());
     user.fillRoot(QRect(0, 0, 1920, 1080), qRgb(20, 120, 200));
     user.fillRoot(QRect(200, 600, 300, 200), qRgb(250, 200, 10));
-    SelectionOverlayController overlay(SelectionOverlayEnvironment::forX11(x11));
+    SelectionOverlayController overlay(SelectionOverlayEnvironment::forDesktop(*makeX11Backend()));
     auto f = begin(overlay);
     QTest::qWait(100);
     const QImage shown = x11->grabRoot(QRect(0, 0, 1920, 1080));

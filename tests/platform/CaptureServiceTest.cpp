@@ -1,4 +1,6 @@
 #include "capture/CaptureService.h"
+#include "platform/x11/X11Backend.h"
+#include "platform/x11/X11Screens.h"
 #include "XvfbServer.h"
 
 #include <QProcess>
@@ -106,7 +108,9 @@ protected:
                   {QRect(0, 0, 500, 400), qRgb(255, 0, 0)},
                   {QRect(500, 0, 500, 400), qRgb(0, 255, 0)},
                   {QRect(1000, 0, 600, 500), qRgb(0, 0, 255)}});
-        service = CaptureService::createForX11();
+        auto desktop = makeX11Backend();
+        ASSERT_NE(desktop, nullptr);
+        service = std::make_unique<CaptureService>(*desktop);
         ASSERT_NE(service, nullptr);
     }
 

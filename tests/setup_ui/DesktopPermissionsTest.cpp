@@ -1,6 +1,6 @@
 // The X11 permission answers and window activation against real X servers.
 #include "XvfbServer.h"
-#include "platform/DesktopPermissions.h"
+#include "platform/x11/X11Platform.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     }
     qputenv("DISPLAY", g_server->display().toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    // An X11 session, even when the tests run from inside a Wayland desktop.
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("XDG_SESSION_TYPE", "x11");
     int rc;
     {
         QApplication app(argc, argv);

@@ -1,5 +1,5 @@
 #include "platform/CoordinateSpace.h"
-#include "platform/Screens.h"
+#include "platform/x11/X11Screens.h"
 #include "XvfbServer.h"
 
 #include <QProcess>

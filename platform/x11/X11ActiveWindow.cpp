@@ -1,5 +1,5 @@
 #include "platform/ActiveWindow.h"
-#include "platform/X11Connection.h"
+#include "platform/x11/X11Connection.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,5 +1,5 @@
 #include "platform/DesktopPermissions.h"
-#include "platform/X11Connection.h"
+#include "platform/x11/X11Connection.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>

@@ -1,7 +1,8 @@
 #include "platform/CoordinateSpace.h"
 #include "platform/LargeMemory.h"
-#include "platform/X11Connection.h"
-#include "platform/Screens.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Screens.h"
+#include "platform/DesktopBackend.h"
 
 #include <QPainter>
 #include <sys/ipc.h>
@@ -26,6 +27,7 @@ struct X11Screens::Impl {
     int bitsPerPixel = 32;
     int scanlinePad = 32;
     bool lsbFirst = true;
+    QString refusal;
     quint32 redMask = 0xff0000, greenMask = 0xff00, blueMask = 0xff;
 
     ~Impl() {
@@ -257,6 +259,15 @@ std::shared_ptr<X11Screens> X11Screens::connect() {
         }
     }
     if (impl->bitsPerPixel != 16 && impl->bitsPerPixel != 24 && impl->bitsPerPixel != 32) return nullptr;
+    if (sessionWindowSystem() == WindowSystem::wayland)
+        impl->refusal = QStringLiteral("X11 screen capture refused: this is a Wayland session, where X11 reads through "
+                                       "Xwayland return black pixels.");
+    else if (auto* xwayland = xcb_query_extension_reply(conn, xcb_query_extension(conn, 8, "XWAYLAND"), nullptr)) {
+        if (xwayland->present)
+            impl->refusal = QStringLiteral("X11 screen capture refused: the X server is Xwayland, whose root-window "
+                                           "reads return black pixels.");
+        free(xwayland);
+    }
     return std::shared_ptr<X11Screens>(new X11Screens(std::move(impl)));
 }
 
@@ -316,7 +327,10 @@ std::optional<QPointF> X11Screens::pointerLocation() const {
     return CoordinateSpace::globalPointForNative(native, main.native.y(), main.native.height());
 }
 
+QString X11Screens::refusal() const { return impl_->refusal; }
+
 QImage X11Screens::grabRoot(const QRect& rootRect) const {
+    if (!impl_->refusal.isEmpty()) return {};
     const QRect bounds(0, 0, impl_->screen->width_in_pixels, impl_->screen->height_in_pixels);
     const QRect r = rootRect & bounds;
     if (r.isEmpty()) return {};

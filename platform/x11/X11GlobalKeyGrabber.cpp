@@ -1,5 +1,5 @@
 #include "platform/GlobalKeyGrabber.h"
-#include "platform/X11Connection.h"
+#include "platform/x11/X11Connection.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

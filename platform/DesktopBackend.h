@@ -1,0 +1,68 @@
+#pragma once
+#include "platform/ActiveWindow.h"
+#include "platform/DesktopPermissions.h"
+#include "platform/GlobalKeyGrabber.h"
+#include "platform/Screens.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QProcessEnvironment>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace lumivane {
+
+enum class WindowSystem { none, x11, wayland };
+
+// The session's window system: XDG_SESSION_TYPE when it says "wayland" or "x11",
+// else WAYLAND_DISPLAY, else DISPLAY; none without any of them.
+WindowSystem sessionWindowSystem(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+
+// The Qt platform plugin the application runs on in that session ("wayland", "xcb";
+// empty for none).
+QByteArray qtPlatformFor(WindowSystem windowSystem);
+
+// What the chosen window system lets the application do.
+struct DesktopCapabilities {
+    bool grabsGlobalKeys = false;    // system-wide key grabs of its own (X11); else a desktop service or none
+    bool seesOtherWindows = false;   // the active window and other applications' windows
+    bool hasWindowGeometry = false;  // where other applications' windows are on the screen
+    bool slowCapture = false;        // capture is a whole-desktop round trip taking seconds: grab first,
+                                     // select on the frozen image
+    bool interactiveCapture = false; // the desktop may ask the user before a capture
+    bool placesOwnWindows = false;   // the application may position its own top-level windows
+};
+
+// The window-system services of one session. Built once at start by
+// loadDesktopBackend(); the application and the command line take everything
+// window-system specific from here. Thread rules are those of each interface.
+struct DesktopBackend {
+    WindowSystem windowSystem = WindowSystem::none;
+    DesktopCapabilities capabilities;
+    std::shared_ptr<ScreenProvider> screens;               // null for none
+    std::shared_ptr<ScreenGrabber> grabber;                // per-screen reads; null where only snapshots exist
+    std::shared_ptr<DesktopSnapshotSource> snapshots;      // whole-desktop screenshots; null where grabber is set
+    std::shared_ptr<ScreenCapturePermission> capturePermission;
+    // The pixels to show beneath the selection overlay of a screen when translucent
+    // windows cannot show the live desktop; null image (or no function): translucent.
+    std::function<QImage(const ScreenInfo&)> overlayBackdrop;
+    // Each call opens a new source or grabber; the functions are absent where the
+    // window system offers no such thing, and a call may still give null (no display).
+    std::function<std::unique_ptr<GlobalKeyGrabber>()> makeKeyGrabber;
+    std::function<std::unique_ptr<ActiveWindowSource>()> makeActiveWindowSource;
+    std::function<std::unique_ptr<WindowActivator>()> makeWindowActivator;
+    std::function<std::unique_ptr<DesktopPermissions>()> makePermissions;  // always set
+    // English, for messages: why no window system could be reached (windowSystem none).
+    QString unavailableReason;
+};
+
+// Picks and connects the backend for this session. In a Wayland session the Wayland
+// services (they need a QGuiApplication on the wayland platform); in an X11 session, or
+// whenever Qt runs on xcb (also when forced there inside a Wayland session, where X11
+// screen reads refuse), the X11 ones. Never null: without a reachable window system the
+// backend has windowSystem none, no screens and permissions that allow nothing.
+// UI thread, after the QGuiApplication exists.
+std::shared_ptr<DesktopBackend> loadDesktopBackend();
+
+} // namespace lumivane

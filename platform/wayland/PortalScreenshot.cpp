@@ -1,0 +1,216 @@
+#include "platform/wayland/PortalScreenshot.h"
+#include "platform/wayland/PngDecode.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QFile>
+#include <QPromise>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <atomic>
+#include <cmath>
+
+namespace lumivane {
+
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString screenshotInterface = QStringLiteral("org.freedesktop.portal.Screenshot");
+const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+
+// The request path the portal derives from our unique name and the token.
+QString requestPath(const QDBusConnection& bus, const QString& token) {
+    QString sender = bus.baseService();
+    if (sender.startsWith(u':')) sender.remove(0, 1);
+    sender.replace(u'.', u'_');
+    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+}
+
+bool isMissingService(const QDBusError& error) {
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::UnknownInterface:
+    case QDBusError::UnknownMethod:
+    case QDBusError::UnknownObject:
+    case QDBusError::Disconnected: return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+// One pending Screenshot call; lives on the portal thread and deletes itself when done.
+class PortalRequest : public QObject {
+    Q_OBJECT
+public:
+    PortalRequest(std::shared_ptr<QPromise<DesktopSnapshot>> promise, std::function<QRectF()> layoutBounds, int timeoutMs)
+        : promise_(std::move(promise)), layoutBounds_(std::move(layoutBounds)), timeoutMs_(timeoutMs) {}
+
+    void start() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return fail(SnapshotError::Kind::unavailable, QStringLiteral("No D-Bus session bus for the screenshot portal."));
+        static std::atomic<quint32> counter{0};
+        token_ = QStringLiteral("lumivane%1_%2").arg(++counter).arg(QRandomGenerator::global()->generate());
+        path_ = requestPath(bus, token_);
+        // Subscribe before calling: the answer may come before the call's reply.
+        subscribe(bus, path_);
+        QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, screenshotInterface,
+                                                           QStringLiteral("Screenshot"));
+        QVariantMap options{{QStringLiteral("handle_token"), token_}, {QStringLiteral("interactive"), false}};
+        call << QString() << options;
+        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeoutMs_), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::onCallReply);
+        QTimer::singleShot(timeoutMs_, this, [this] {
+            fail(SnapshotError::Kind::failed,
+                 QStringLiteral("The screenshot portal did not answer within %1 ms.").arg(timeoutMs_));
+        });
+    }
+
+public slots:
+    void onResponse(uint response, const QVariantMap& results) {
+        if (done_) return;
+        if (response == 1)
+            return fail(SnapshotError::Kind::refused,
+                        QStringLiteral("The screenshot portal refused the screenshot (response 1)."));
+        if (response != 0)
+            return fail(SnapshotError::Kind::failed,
+                        QStringLiteral("The screenshot portal ended the request with response %1.").arg(response));
+        const QUrl uri(results.value(QStringLiteral("uri")).toString());
+        // Read at once: the backend writes every screenshot to the same file.
+        QFile file(uri.toLocalFile());
+        if (!uri.isLocalFile() || !file.open(QIODevice::ReadOnly))
+            return fail(SnapshotError::Kind::failed,
+                        QStringLiteral("Cannot read the screenshot portal's file %1.").arg(uri.toString()));
+        const QByteArray png = file.readAll();
+        file.close();
+        try {
+            DesktopSnapshot snapshot = PortalScreenshot::snapshotFromPng(png, layoutBounds_());
+            finish();
+            promise_->addResult(std::move(snapshot));
+            promise_->finish();
+        } catch (const SnapshotError& e) {
+            fail(e.kind(), e.message());
+        }
+    }
+
+private:
+    void subscribe(QDBusConnection& bus, const QString& path) {
+        // Any sender: the path is ours alone, and the portal may still be starting.
+        bus.connect(QString(), path, requestInterface, QStringLiteral("Response"), this,
+                    SLOT(onResponse(uint, QVariantMap)));
+    }
+
+    void onCallReply(QDBusPendingCallWatcher* watcher) {
+        watcher->deleteLater();
+        if (done_) return;
+        const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
+        if (reply.isError()) {
+            const QDBusError error = reply.error();
+            return fail(isMissingService(error) ? SnapshotError::Kind::unavailable : SnapshotError::Kind::failed,
+                        QStringLiteral("The screenshot portal call failed: %1: %2").arg(error.name(), error.message()));
+        }
+        // Portals older than handle_token answer on a path of their own choosing.
+        const QString handle = reply.value().path();
+        if (handle != path_) {
+            QDBusConnection bus = QDBusConnection::sessionBus();
+            subscribe(bus, handle);
+            path_ = handle;
+        }
+    }
+
+    void fail(SnapshotError::Kind kind, const QString& message) {
+        if (done_) return;
+        finish();
+        promise_->setException(SnapshotError(kind, message));
+        promise_->finish();
+    }
+
+    // Stops listening; the object goes once control returns to the event loop.
+    void finish() {
+        done_ = true;
+        QDBusConnection::sessionBus().disconnect(QString(), path_, requestInterface, QStringLiteral("Response"), this,
+                                                 SLOT(onResponse(uint, QVariantMap)));
+        deleteLater();
+    }
+
+    std::shared_ptr<QPromise<DesktopSnapshot>> promise_;
+    std::function<QRectF()> layoutBounds_;
+    int timeoutMs_;
+    QString token_;
+    QString path_;
+    bool done_ = false;
+};
+
+class PortalScreenshotWorker : public QObject {
+public:
+    using QObject::QObject;
+};
+
+PortalScreenshot::PortalScreenshot(std::function<QRectF()> layoutBounds, int timeoutMs)
+    : layoutBounds_(std::move(layoutBounds)), timeoutMs_(timeoutMs) {
+    thread_.setObjectName(QStringLiteral("lumivane.screenshot-portal"));
+    worker_ = new PortalScreenshotWorker;
+    worker_->moveToThread(&thread_);
+    QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    thread_.start();
+}
+
+PortalScreenshot::~PortalScreenshot() {
+    thread_.quit();
+    thread_.wait();
+}
+
+QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
+    auto promise = std::make_shared<QPromise<DesktopSnapshot>>();
+    promise->start();
+    QFuture<DesktopSnapshot> future = promise->future();
+    QMetaObject::invokeMethod(worker_, [worker = worker_, promise, bounds = layoutBounds_, timeout = timeoutMs_] {
+        auto* request = new PortalRequest(promise, bounds, timeout);
+        request->setParent(worker);
+        request->start();
+    });
+    return future;
+}
+
+bool PortalScreenshot::isAvailable() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                       QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                                       QStringLiteral("Introspect"));
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
+    return reply.arguments().front().toString().contains(screenshotInterface);
+}
+
+DesktopSnapshot PortalScreenshot::snapshotFromPng(const QByteArray& png, const QRectF& bounds) {
+    QImage image = decodePng(png);
+    if (image.isNull())
+        throw SnapshotError(SnapshotError::Kind::failed, QStringLiteral("The screenshot portal's file is not a readable PNG."));
+    if (bounds.isEmpty())
+        throw SnapshotError(SnapshotError::Kind::failed, QStringLiteral("No outputs to match the screenshot against."));
+    const double sx = image.width() / bounds.width(), sy = image.height() / bounds.height();
+    // Both axes at one scale, up to the rounding of a fractional scale.
+    if (std::abs(sx - sy) * std::max(bounds.width(), bounds.height()) > 2.0)
+        throw SnapshotError(SnapshotError::Kind::failed,
+                            QStringLiteral("The screenshot (%1x%2) does not match the outputs' layout (%3x%4).")
+                                .arg(image.width()).arg(image.height()).arg(bounds.width()).arg(bounds.height()));
+    DesktopSnapshot s;
+    s.image = std::move(image);
+    s.nativeBounds = bounds;
+    s.scale = sx;
+    return s;
+}
+
+} // namespace lumivane
+
+#include "PortalScreenshot.moc"

@@ -1,0 +1,53 @@
+#pragma once
+#include "platform/Screens.h"
+
+#include <QByteArray>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+namespace lumivane {
+
+class PortalScreenshotWorker;
+
+// Whole-desktop screenshots through org.freedesktop.portal.Screenshot on the session
+// bus (interactive=false). Each snapshot subscribes to its request's Response signal
+// (path from a fresh handle_token) before calling Screenshot, reads the returned file
+// at once (desktops reuse one path) and deletes nothing.
+//
+// Response 0 with a readable PNG gives the snapshot; response 1 fails with
+// SnapshotError::refused; no portal with SnapshotError::unavailable; response 2, an
+// unreadable file, a size that does not fit the outputs, or no answer within the
+// time-out with SnapshotError::failed.
+//
+// The D-Bus traffic runs on a thread of its own, so callers may wait on the future on
+// any thread, the UI thread included (the application never does).
+class PortalScreenshot final : public DesktopSnapshotSource {
+public:
+    // layoutBounds: the union of the outputs' nativeGeometry (points) now; called on the
+    // portal thread when an answer arrives. The image spans it at the highest output scale.
+    explicit PortalScreenshot(std::function<QRectF()> layoutBounds, int timeoutMs = defaultTimeoutMs);
+    ~PortalScreenshot() override;
+
+    QFuture<DesktopSnapshot> snapshot() override;
+
+    // Whether the session bus exports the Screenshot portal (a blocking introspection of
+    // org.freedesktop.portal.Desktop, which starts the portal when it is activatable).
+    static bool isAvailable();
+
+    // The portal answers in about 1 to 3 s on a loaded desktop.
+    static constexpr int defaultTimeoutMs = 15000;
+
+    // The desktop image of a portal file: the PNG decoded, with the scale and extent it
+    // has over layoutBounds. SnapshotError::failed when it cannot be decoded or its size
+    // is not layoutBounds at one scale.
+    static DesktopSnapshot snapshotFromPng(const QByteArray& png, const QRectF& layoutBounds);
+
+private:
+    std::function<QRectF()> layoutBounds_;
+    int timeoutMs_;
+    QThread thread_;
+    PortalScreenshotWorker* worker_ = nullptr;
+};
+
+} // namespace lumivane

@@ -1,0 +1,57 @@
+#include "platform/wayland/WaylandBackend.h"
+#include "platform/wayland/PortalScreenshot.h"
+#include "platform/wayland/WaylandScreens.h"
+
+#include <QDeadlineTimer>
+#include <mutex>
+
+namespace lumivane {
+
+namespace {
+
+// Screen capture is allowed where the desktop exports the screenshot portal (whether it
+// will ask the user is the desktop's business). Wayland hides other clients' windows,
+// so nothing counts as accessibility, and there are no permission pages to open.
+class WaylandPermissions final : public DesktopPermissions {
+public:
+    bool screenCaptureAllowed() const override {
+        // The answer is a D-Bus round trip: asked again at most every few seconds.
+        std::lock_guard guard(lock_);
+        if (!checked_ || checked_->hasExpired()) {
+            available_ = PortalScreenshot::isAvailable();
+            checked_ = QDeadlineTimer(5000);
+        }
+        return available_;
+    }
+    bool accessibilityAllowed() const override { return false; }
+    bool openSettingsPage(Page) override { return false; }
+
+private:
+    mutable std::mutex lock_;
+    mutable std::optional<QDeadlineTimer> checked_;
+    mutable bool available_ = false;
+};
+
+QRectF layoutBounds(const ScreenProvider& screens) {
+    QRectF bounds;
+    for (const ScreenInfo& s : screens.screens()) bounds = bounds.united(QRectF(s.nativeGeometry));
+    return bounds;
+}
+
+} // namespace
+
+std::shared_ptr<DesktopBackend> makeWaylandBackend() {
+    auto b = std::make_shared<DesktopBackend>();
+    b->windowSystem = WindowSystem::wayland;
+    b->capabilities.slowCapture = true;
+    b->capabilities.interactiveCapture = true;
+    auto screens = std::make_shared<WaylandScreens>();
+    b->screens = screens;
+    b->snapshots = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
+    // The portal decides per request; a refusal arrives as the request's response.
+    b->capturePermission = std::make_shared<AlwaysAllowedPermission>();
+    b->makePermissions = [] { return std::make_unique<WaylandPermissions>(); };
+    return b;
+}
+
+} // namespace lumivane

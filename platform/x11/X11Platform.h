@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/ActiveWindow.h"
+#include "platform/DesktopPermissions.h"
+#include "platform/GlobalKeyGrabber.h"
+
+#include <memory>
+
+// The X11 implementations of the platform interfaces, each on its own xcb
+// connection to DISPLAY.
+namespace lumivane {
+
+// The X11 implementation on its own xcb connection (DISPLAY); null when there is no display.
+//
+// The active window is the root's _NET_ACTIVE_WINDOW. Without a window manager that
+// publishes it (the root has no such property) the window holding the input focus is
+// used instead. The frame is the window's top-level ancestor below the root (the window
+// manager's frame), or the client area less _GTK_FRAME_EXTENTS for windows that draw
+// their own shadows.
+std::unique_ptr<ActiveWindowSource> makeX11ActiveWindowSource();
+
+// X11 on its own connection (DISPLAY). Every client may read the screen, so screen
+// capture is allowed whenever the display answers. Accessibility holds when the server
+// offers the XTEST extension (synthetic input) and answers the input-focus query the
+// active-window lookup relies on. X11 has no permission pages: openSettingsPage is false.
+// Without a display nothing is allowed.
+std::unique_ptr<DesktopPermissions> makeX11DesktopPermissions();
+
+// The X11 implementation; null without a display.
+std::unique_ptr<WindowActivator> makeX11WindowActivator();
+
+// The X11 implementation on its own xcb connection (DISPLAY).
+std::unique_ptr<GlobalKeyGrabber> makeX11GlobalKeyGrabber();
+
+} // namespace lumivane

@@ -1,0 +1,38 @@
+#pragma once
+#include "platform/Screens.h"
+
+#include <memory>
+
+namespace lumivane {
+
+// The X11 connection behind screens and screen reads (DISPLAY).
+//
+// Inside a Wayland session (XDG_SESSION_TYPE=wayland or WAYLAND_DISPLAY set) or on an
+// Xwayland server every read is refused: Xwayland answers root-window reads with black
+// pixels and no error. grab() and grabRoot() then return null and refusal() says why.
+class X11Screens final : public ScreenProvider, public ScreenGrabber {
+public:
+    // Null when no X11 display can be opened.
+    static std::shared_ptr<X11Screens> connect();
+    ~X11Screens() override;
+
+    std::vector<ScreenInfo> screens() const override;
+    std::optional<ScreenInfo> mainScreen() const override;
+    std::optional<QPointF> pointerLocation() const override;
+    QImage grab(const ScreenInfo& screen, const QRectF& sourceRect, QSize pixelSize) const override;
+    QString refusal() const override;
+    // Reads root-window pixels (MIT-SHM when available); null on failure or refusal.
+    QImage grabRoot(const QRect& rootRect) const;
+    bool usesSharedMemory() const;
+    // True when a compositing manager runs: only then do translucent windows show
+    // what lies beneath them.
+    bool hasCompositingManager() const;
+
+    struct Impl;
+
+private:
+    explicit X11Screens(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace lumivane
