@@ -3,7 +3,9 @@
 # Xwayland, swaybar as StatusNotifier host), a private session bus, PipeWire and
 # xdg-desktop-portal with the wlr and gtk backends.
 #
-#   wayland-session.sh start [--owner PID]   prints KEY=VALUE lines for clients
+#   wayland-session.sh start [--owner PID]   prints KEY=VALUE lines for clients;
+#                                            exits 3 when this machine cannot
+#                                            run one (not root, tools missing)
 #   wayland-session.sh stop DIR              stops the session started in DIR
 #
 # Works as root with no display, no systemd and no system bus. sway refuses to
@@ -107,7 +109,7 @@ start_session() {
   done
   if [ "$(id -u)" -ne 0 ]; then
     log "must run as root (sway runs as the unprivileged user $SWAY_USER)"
-    return 1
+    return 3
   fi
   local tool
   for tool in sway swaymsg swaybar dbus-daemon dbus-update-activation-environment gdbus pipewire \
@@ -115,7 +117,7 @@ start_session() {
     /usr/libexec/xdg-desktop-portal-gtk grim Xwayland; do
     if ! command -v "$tool" >/dev/null; then
       log "missing $tool (run scripts/setup.sh)"
-      return 1
+      return 3
     fi
   done
   ensure_user || { log "cannot create user $SWAY_USER"; return 1; }
@@ -277,9 +279,12 @@ case "${1:-}" in
   start)
     shift
     dir=""
-    if ! start_session "$@"; then
+    rc=0
+    trap '[ -n "$dir" ] && stop_session "$dir" 2>/dev/null; exit 1' TERM INT HUP
+    start_session "$@" || rc=$?
+    if [ "$rc" -ne 0 ]; then
       [ -n "$dir" ] && stop_session "$dir" 2>/dev/null
-      exit 1
+      exit "$rc"
     fi
     ;;
   stop)
