@@ -39,7 +39,10 @@ WaylandSession::WaylandSession() {
     clock.start();
     QProcess script;
     script.setProgram(QStringLiteral(LUMIVANE_WAYLAND_SESSION_SCRIPT));
-    script.setArguments({"start", "--owner", QString::number(getpid())});
+    QStringList args = {"start", "--owner", QString::number(getpid())};
+    if (!QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER).isEmpty())
+        args << "--pointer" << QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER);
+    script.setArguments(args);
     script.start();
     if (!script.waitForStarted(5000)) {
         unavailable_ = true;

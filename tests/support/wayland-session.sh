@@ -3,7 +3,8 @@
 # Xwayland, swaybar as StatusNotifier host), a private session bus, PipeWire and
 # xdg-desktop-portal with the wlr and gtk backends.
 #
-#   wayland-session.sh start [--owner PID]   prints KEY=VALUE lines for clients;
+#   wayland-session.sh start [--owner PID] [--pointer HELPER]
+#                                            prints KEY=VALUE lines for clients;
 #                                            exits 3 when this machine cannot
 #                                            run one (not root, tools missing)
 #   wayland-session.sh stop DIR              stops the session started in DIR
@@ -13,7 +14,9 @@
 # caller and reaches the compositor through an absolute WAYLAND_DISPLAY.
 # Every session has its own folder, runtime dirs and bus, so sessions can run
 # side by side. With --owner, the session stops itself when that process ends
-# (a crashed test leaves nothing behind).
+# (a crashed test leaves nothing behind). HELPER is the built
+# wl-virtual-pointer: it gives the seat a pointer, without which
+# `swaymsg seat seat0 cursor ...` reaches no client.
 # The environment is also written to DIR/session.env.
 set -euo pipefail
 
@@ -100,10 +103,11 @@ ensure_user() {
 }
 
 start_session() {
-  local owner=""
+  local owner="" pointer_helper=""
   while [ $# -gt 0 ]; do
     case "$1" in
       --owner) owner=$2; shift 2 ;;
+      --pointer) pointer_helper=$2; shift 2 ;;
       *) log "unknown option $1"; return 2 ;;
     esac
   done
@@ -185,6 +189,11 @@ bar {
 exec sh -c 'env > "\$XDG_RUNTIME_DIR/sway.env.tmp" && mv "\$XDG_RUNTIME_DIR/sway.env.tmp" "\$XDG_RUNTIME_DIR/sway.env"'
 EOF
   chmod 0644 "$dir/sway.config"
+  # sway holds a layout change until every client has drawn for it, up to
+  # txn-timeout (200 ms). Qt does not draw for a new floating window's first
+  # configure, so for 200 ms after a window appears sway routes no pointer
+  # buttons to it: a test clicking right away loses its click. 10 ms keeps
+  # input as prompt as the test drives it.
   if ! wait_for 50 test -S "$dir/bus"; then
     log "dbus-daemon did not start: $(tail -n 20 "$logs/dbus.log")"
     return 1
@@ -192,7 +201,7 @@ EOF
   "${common[@]}" HOME="$home" XDG_RUNTIME_DIR="$sway_run" USER="$SWAY_USER" \
     WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
     setsid setpriv --reuid="$uid" --regid="$gid" --clear-groups \
-    sway --config "$dir/sway.config" >"$logs/sway.log" 2>&1 &
+    sway -D txn-timeout=10 --config "$dir/sway.config" >"$logs/sway.log" 2>&1 &
   echo $! >>"$dir/pids"
 
   if ! wait_for 100 test -s "$sway_run/sway.env"; then
@@ -205,6 +214,21 @@ EOF
   swaysock=$(sed -n 's/^SWAYSOCK=//p' "$sway_run/sway.env")
   display=$(sed -n 's/^DISPLAY=//p' "$sway_run/sway.env")
   case "$wl_display" in /*) ;; *) wl_display="$sway_run/$wl_display" ;; esac
+
+  # A keyboard that stays: wtype's own device lives only while it runs, and a
+  # key sent while the seat gains its first keyboard is lost before the client
+  # has bound one. This one presses Shift once into no window, then sleeps.
+  "${common[@]}" XDG_RUNTIME_DIR="$run" WAYLAND_DISPLAY="$wl_display" \
+    setsid wtype -k Shift_L -s 2000000 >"$logs/keyboard.log" 2>&1 </dev/null &
+  echo $! >>"$dir/pids"
+
+  if [ -n "$pointer_helper" ]; then
+    "${common[@]}" XDG_RUNTIME_DIR="$run" WAYLAND_DISPLAY="$wl_display" \
+      setsid "$pointer_helper" >"$logs/pointer.log" 2>&1 </dev/null &
+    echo $! >>"$dir/pids"
+  else
+    log "no --pointer helper: the seat has no pointer, cursor commands reach no client"
+  fi
 
   if ! wait_for 50 test -S "$run/pipewire-0"; then
     log "pipewire did not start: $(tail -n 20 "$logs/pipewire.log")"
@@ -254,6 +278,14 @@ EOF
     return 1
   fi
   trace tray
+  if ! wait_for 50 sh -c "${client[*]@Q} swaymsg -t get_seats | grep -q virtual_keyboard"; then
+    log "no virtual keyboard: $(cat "$logs/keyboard.log")"
+    return 1
+  fi
+  if [ -n "$pointer_helper" ] && ! wait_for 50 grep -q ready "$logs/pointer.log"; then
+    log "no virtual pointer: $(cat "$logs/pointer.log")"
+    return 1
+  fi
 
   if [ -n "$owner" ]; then
     # Stops the session once the owner has gone, however it ended.
