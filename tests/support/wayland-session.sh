@@ -91,6 +91,18 @@ stop_session() {
   rm -rf "$dir"
 }
 
+# Sessions whose owner died while their watchdog could not act (the machine
+# was torn down around them) are stopped by the next start.
+reap_orphans() {
+  local d o
+  for d in /tmp/lumivane-wl.*; do
+    [ -f "$d/owner" ] || continue
+    o=$(cat "$d/owner" 2>/dev/null) || continue
+    [ -n "$o" ] && ! kill -0 "$o" 2>/dev/null && stop_session "$d" 2>/dev/null
+  done
+  return 0
+}
+
 ensure_user() {
   local i
   for ((i = 0; i < 50; i++)); do
@@ -124,17 +136,18 @@ start_session() {
       return 3
     fi
   done
+  reap_orphans
   ensure_user || { log "cannot create user $SWAY_USER"; return 1; }
   local uid gid
   uid=$(id -u "$SWAY_USER")
   gid=$(id -g "$SWAY_USER")
 
   dir=$(mktemp -d /tmp/lumivane-wl.XXXXXX)
+  [ -n "$owner" ] && echo "$owner" >"$dir/owner"
   chmod 0711 "$dir"
   local sway_run="$dir/sway-run" run="$dir/run" home="$dir/home" logs="$dir/log"
-  mkdir -m 0700 "$sway_run" "$run" "$home"
-  mkdir "$logs"
-  chown "$uid:$gid" "$sway_run" "$home"
+  mkdir -m 0700 "$run" "$logs" "$dir/services"
+  install -d -m 0700 -o "$uid" -g "$gid" "$sway_run" "$home"
   : >"$dir/pids"
 
   # Private session bus; the sway user (swaybar) may connect too.
@@ -145,6 +158,7 @@ start_session() {
   <type>session</type>
   <listen>unix:path=$dir/bus</listen>
   <auth>EXTERNAL</auth>
+  <servicedir>$dir/services</servicedir>
   <standard_session_servicedirs/>
   <policy context="default">
     <allow user="*"/>
@@ -154,6 +168,10 @@ start_session() {
   </policy>
 </busconfig>
 EOF
+  # The document portal (a FUSE file system for sandboxed apps) is of no use
+  # here and slows the portal's start: its activation fails at once.
+  printf '[D-BUS Service]\nName=org.freedesktop.portal.Documents\nExec=/bin/false\n' \
+    >"$dir/services/org.freedesktop.portal.Documents.service"
   local bus="unix:path=$dir/bus"
   # --nofork keeps the bus in this session's process list and its log (with
   # what activated services print) in the session folder.
@@ -183,7 +201,6 @@ for_window [class=".*"] floating enable
 bar {
   mode hide
   modifier none
-  status_command none
   tray_output *
 }
 exec sh -c 'env > "\$XDG_RUNTIME_DIR/sway.env.tmp" && mv "\$XDG_RUNTIME_DIR/sway.env.tmp" "\$XDG_RUNTIME_DIR/sway.env"'
@@ -198,6 +215,7 @@ EOF
     log "dbus-daemon did not start: $(tail -n 20 "$logs/dbus.log")"
     return 1
   fi
+  trace bus
   "${common[@]}" HOME="$home" XDG_RUNTIME_DIR="$sway_run" USER="$SWAY_USER" \
     WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
     setsid setpriv --reuid="$uid" --regid="$gid" --clear-groups \
