@@ -14,12 +14,13 @@ function(lumivane_area area)
   target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
 
-# lumivane_test_area(<area> [XVFB] [DEPS libs...])
+# lumivane_test_area(<area> [XVFB|WAYLAND] [DEPS libs...])
 # One GoogleTest executable per folder tests/<area>. XVFB runs every test
-# process against its own private Xvfb server with Qt on xcb; otherwise Qt
-# uses the offscreen platform.
+# process against its own private Xvfb server with Qt on xcb; WAYLAND runs the
+# executable inside its own headless sway session with Qt on wayland;
+# otherwise Qt uses the offscreen platform.
 function(lumivane_test_area area)
-  cmake_parse_arguments(ARG "XVFB" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "XVFB;WAYLAND" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.h)
   if(NOT sources)
@@ -28,11 +29,22 @@ function(lumivane_test_area area)
   add_executable(tests_${area} ${sources})
   if(ARG_XVFB)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_xvfb)
+  elseif(ARG_WAYLAND)
+    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_wayland)
   else()
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main)
   endif()
   target_link_libraries(tests_${area} PRIVATE lumivane_test_support ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Test)
   target_include_directories(tests_${area} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  if(ARG_WAYLAND)
+    # A desktop session takes seconds to start, so the executable is one ctest
+    # test whose cases share one session (select cases with --gtest_filter).
+    # The wlr screenshot backend writes one fixed file (/tmp/out.png) in every
+    # session: executables that may take portal screenshots run one at a time.
+    add_test(NAME ${area} COMMAND tests_${area})
+    set_tests_properties(${area} PROPERTIES TIMEOUT 300 RESOURCE_LOCK lumivane_wayland_portal_screenshot)
+    return()
+  endif()
   # Test names start with the area ("browser.ChromiumCapture.X"), so ctest -R <area> selects one area.
   gtest_discover_tests(tests_${area} TEST_PREFIX "${area}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()

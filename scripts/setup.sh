@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick
   fonts-noto-cjk
   chromium
+  sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
 )
 
 missing=()

@@ -1,0 +1,100 @@
+#pragma once
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QJsonDocument>
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace lumivane::test {
+
+// A private headless Wayland desktop for one test process, stood up by
+// tests/support/wayland-session.sh: sway with two outputs, Xwayland, swaybar as
+// StatusNotifier host, a private session bus with PipeWire and the screenshot
+// portal. The session stops itself if this process dies without stopping it.
+//
+// Layout, in sway's logical coordinates:
+//   HEADLESS-1  1920x1080 at (0, 0),    scale 1, background kOutput1Colour
+//   HEADLESS-2  1280x720  at (1920, 0), scale 2 (2560x1440 pixels), kOutput2Colour
+// Windows float at their own size (sway centres new ones on the focused output).
+//
+// The helpers run other clients (swaymsg, wtype, wl-paste, grim) and keep this
+// process's event loop running while they wait, so a Qt application in this
+// process can answer them (serve the clipboard, receive the keys).
+class WaylandSession {
+public:
+    static constexpr QRgb kOutput1Colour = 0xff1f6feb;
+    static constexpr QRgb kOutput2Colour = 0xffe3a21a;
+
+    WaylandSession();
+    ~WaylandSession();
+    WaylandSession(const WaylandSession&) = delete;
+    WaylandSession& operator=(const WaylandSession&) = delete;
+
+    bool isRunning() const { return !dir_.isEmpty(); }
+    // True when this machine cannot run a session at all (not root, packages
+    // missing), as opposed to a session that failed to start.
+    bool isUnavailable() const { return unavailable_; }
+    QString errorText() const { return error_; }
+    // Seconds the start took.
+    double startSeconds() const { return startSeconds_; }
+
+    // WAYLAND_DISPLAY (absolute), DBUS_SESSION_BUS_ADDRESS, SWAYSOCK, DISPLAY
+    // (Xwayland), XDG_RUNTIME_DIR, XDG_SESSION_TYPE, XDG_CURRENT_DESKTOP.
+    QMap<QString, QString> environment() const { return env_; }
+    QString value(const QString& key) const { return env_.value(key); }
+    // The system environment with the session's variables on top.
+    QProcessEnvironment processEnvironment() const;
+    // Puts the session's variables into this process's environment; call before
+    // QApplication (or any D-Bus connection) exists.
+    void exportToProcess() const;
+
+    struct Result {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+        bool ok() const { return exitCode == 0; }
+    };
+    // Runs a client in the session and waits for it, delivering events meanwhile.
+    Result run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
+
+    // swaymsg <args...>; swaymsg -t <type> as JSON (get_tree, get_outputs, ...).
+    Result swaymsg(const QStringList& args) const;
+    QJsonDocument swayQuery(const QString& type) const;
+
+    // The seat's pointer, in sway's logical coordinates.
+    bool moveCursor(int x, int y) const;
+    bool pressButton(const QString& button = QStringLiteral("button1")) const;
+    bool releaseButton(const QString& button = QStringLiteral("button1")) const;
+    bool click(int x, int y, const QString& button = QStringLiteral("button1")) const;
+
+    // Keys into the focused window through wtype: keysym names ("Escape",
+    // "Shift_L"), text, or raw wtype arguments ({"-M", "ctrl", "c", "-m", "ctrl"}).
+    bool pressKey(const QString& keysym) const;
+    bool typeText(const QString& text) const;
+    bool wtype(const QStringList& args) const;
+
+    // The clipboard as another application sees it (wl-paste): the offered
+    // types (empty when nothing is offered) and the bytes of one type.
+    QStringList clipboardTypes() const;
+    QByteArray clipboardData(const QString& mimeType) const;
+
+    // A grim screenshot of the whole layout (at the highest output scale) or of
+    // one output, at that output's pixel size. Null on failure.
+    QImage screenshot(const QString& output = {}) const;
+
+private:
+    QString dir_;
+    QString error_;
+    bool unavailable_ = false;
+    double startSeconds_ = 0;
+    QMap<QString, QString> env_;
+};
+
+// The session the Wayland test main started, or null elsewhere.
+WaylandSession* sharedWayland();
+void setSharedWayland(WaylandSession* session);
+
+} // namespace lumivane::test
