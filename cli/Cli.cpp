@@ -17,7 +17,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"capture", "capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset low|medium|high]",
+    {"capture", "capture full|area|browser   capture in the running application (started when needed)"
+     "\n  lumivane capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset low|medium|high]",
      commandCapture},
     {"export",
      "export INPUT -o OUTPUT [--format png|jpeg] [--preset low|medium|high] "
@@ -25,6 +26,7 @@ const Command kCommands[] = {
      commandExport},
     {"render", "render PROJECT.lumivane -o OUT.png|OUT.jpg", commandRender},
     {"project", "project new IMAGE -o PROJECT.lumivane", commandProject},
+    {"open", "open PROJECT.lumivane      open a project in the running application's editor", commandOpen},
 };
 
 void printHelp(FILE* out) {
@@ -84,6 +86,7 @@ int run(int argc, char** argv) {
         QTextStream(stdout) << "lumivane " << QCoreApplication::applicationVersion() << "\n";
         return exitOk;
     }
+    if (name == "capture" && isInteractiveCapture(args)) return commandCaptureInApplication(args);
     for (const Command& c : kCommands)
         if (name == QLatin1String(c.name)) return c.run(args);
     return usageError(QString("unknown command or option '%1'").arg(name));
