@@ -87,6 +87,8 @@ int run(int argc, char** argv) {
         return exitOk;
     }
     if (name == "capture" && isInteractiveCapture(args)) return commandCaptureInApplication(args);
+    // A project handed over by the file manager (the desktop entry's %f).
+    if (name.endsWith(".lumivane") && args.isEmpty()) return commandOpen({name});
     for (const Command& c : kCommands)
         if (name == QLatin1String(c.name)) return c.run(args);
     return usageError(QString("unknown command or option '%1'").arg(name));

@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick
   fonts-noto-cjk
   chromium
+  dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
 )
 
 missing=()
