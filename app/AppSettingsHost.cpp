@@ -1,7 +1,9 @@
 #include "app/AppSettingsHost.h"
+#include "app/Autostart.h"
 #include "app/ErrorMessages.h"
 #include "setup/SetupChecklistView.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -44,6 +46,14 @@ void AppSettingsHost::openMacOSScreenshotShortcutSettings() {
     // The desktops differ in where their keyboard settings live: explain instead.
     const AlertText t = AlertTexts::screenshotShortcutSettingsFallback();
     showAlert(t.title, t.informativeText, t.buttons);
+}
+
+bool AppSettingsHost::launchesAtLogin() const { return autostart::isEnabled(); }
+
+void AppSettingsHost::setLaunchesAtLogin(bool enabled) {
+    QString error;
+    if (!autostart::setEnabled(enabled, QCoreApplication::applicationFilePath(), &error))
+        showAlert(QStringLiteral("ログイン時の起動を変更できませんでした"), error, {QStringLiteral("OK")});
 }
 
 QWidget* AppSettingsHost::makeSetupChecklistView() {

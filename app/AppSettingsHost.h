@@ -25,6 +25,9 @@ public:
     void shortcutRecorderDidEndRecording() override;
     int activeShortcutRecorderCount() const { return recorders_; }
     void openMacOSScreenshotShortcutSettings() override;
+    // The XDG autostart entry for the running executable.
+    bool launchesAtLogin() const override;
+    void setLaunchesAtLogin(bool enabled) override;
     // The checklist in the standard mode, on the model's setup state.
     QWidget* makeSetupChecklistView() override;
 

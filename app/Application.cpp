@@ -2,6 +2,8 @@
 #include "app/AppModel.h"
 #include "app/AppEditorPresenter.h"
 #include "app/AppSettingsHost.h"
+#include "app/AppInstanceCommands.h"
+#include "app/SingleInstance.h"
 #include "settings/SettingsWindowController.h"
 #include "app/ErrorMessages.h"
 #include "app/QtClipboardWriter.h"
@@ -26,6 +28,7 @@
 #include <QTextStream>
 #include <QWidgetAction>
 #include <QLabel>
+#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 
@@ -200,6 +203,27 @@ private:
 
 } // namespace
 
+std::optional<int> handOverToRunningInstance(bool waitForInstance) {
+    // A loser of a simultaneous start may ask before the winner listens: retry briefly.
+    InstanceReply reply;
+    for (int attempt = 0; attempt < (waitForInstance ? 50 : 1); ++attempt) {
+        reply = sendToRunningInstance(QString::fromLatin1(instance_method::showSettings));
+        if (reply.reached) break;
+        QThread::msleep(100);
+    }
+    if (!reply.reached) {
+        if (!waitForInstance) return std::nullopt;
+        QTextStream(stderr) << "lumivane: another Lumivane is starting but does not answer.\n";
+        return 1;
+    }
+    if (reply.error) {
+        QTextStream(stderr) << "lumivane: the running Lumivane refused to show its settings: " << *reply.error << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << "Lumivane is already running; its settings window is shown.\n";
+    return 0;
+}
+
 AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model) {
     auto capture = std::make_shared<CaptureService>(*desktop);
     std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::create(*desktop);
@@ -267,6 +291,11 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
 int runApplication(int argc, char** argv) {
     const WindowSystem session = sessionWindowSystem();
     if (session == WindowSystem::none) {
+        {
+            // A running instance can still be asked from a shell without a display.
+            QCoreApplication core(argc, argv);
+            if (const std::optional<int> code = handOverToRunningInstance(false)) return *code;
+        }
         QTextStream(stderr)
             << "lumivane: no desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set).\n"
             << "Start Lumivane inside a Wayland or X11 desktop session, or use the command line, e.g.\n"
@@ -289,13 +318,28 @@ int runApplication(int argc, char** argv) {
     AppServices services = makeDesktopServices(desktop, [&modelPtr] { return modelPtr; });
     AppModel model(std::make_unique<AppSettings>(), services);
     modelPtr = &model;
+
+    AppInstanceCommands commands(model);
+    InstanceServer instance(commands);
+    switch (instance.claim()) {
+    case InstanceServer::Claim::owner: break;
+    case InstanceServer::Claim::anotherInstanceRuns: return handOverToRunningInstance(true).value_or(1);
+    case InstanceServer::Claim::failed:
+        QTextStream(stderr) << "lumivane: " << instance.errorText() << "\n";
+        return 1;
+    }
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(applicationId));
     model.applySettings();
     model.startLaunchTasks();
 
     AppUpdateController updates(AppUpdateController::BundleInfo::fromBuild(), QCoreApplication::arguments());
     AppSettingsHost settingsHost(model, updates);
     TrayMenu menu(model, settingsHost, updates);
-    QSystemTrayIcon tray(trayIcon(QApplication::palette().color(QPalette::WindowText)));
+    // The installed symbolic icon lets the panel tint it for light and dark themes.
+    const QString iconName = QString::fromLatin1(applicationId);
+    QApplication::setWindowIcon(QIcon::fromTheme(iconName));
+    QSystemTrayIcon tray(QIcon::fromTheme(iconName + QStringLiteral("-symbolic"),
+                                          trayIcon(QApplication::palette().color(QPalette::WindowText))));
     tray.setToolTip("Lumivane");
     tray.setContextMenu(menu.menu());
     if (QSystemTrayIcon::isSystemTrayAvailable()) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace lumivane {
 
@@ -14,6 +15,11 @@ class AppModel;
 // screens and capture, hot keys, browser capture, the preview panel and the
 // clipboard. `model` answers the model the preview panel calls back into once it exists.
 AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model);
+
+// Asks a running Lumivane to show its settings and prints one line saying so; the
+// exit code, or nothing when no instance answers. `waitForInstance` retries for a
+// few seconds (for an instance that holds the name but is still starting).
+std::optional<int> handOverToRunningInstance(bool waitForInstance);
 
 // Starts the tray application; returns the process exit code.
 int runApplication(int argc, char** argv);

@@ -18,7 +18,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"capture", "capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset low|medium|high]",
+    {"capture", "capture full|area|browser   capture in the running application (started when needed)"
+     "\n  lumivane capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset low|medium|high]",
      commandCapture},
     {"export",
      "export INPUT -o OUTPUT [--format png|jpeg] [--preset low|medium|high] "
@@ -26,6 +27,7 @@ const Command kCommands[] = {
      commandExport},
     {"render", "render PROJECT.lumivane -o OUT.png|OUT.jpg", commandRender},
     {"project", "project new IMAGE -o PROJECT.lumivane", commandProject},
+    {"open", "open PROJECT.lumivane      open a project in the running application's editor", commandOpen},
 };
 
 void printHelp(FILE* out) {
@@ -90,6 +92,9 @@ int run(int argc, char** argv) {
         QTextStream(stdout) << "lumivane " << QCoreApplication::applicationVersion() << "\n";
         return exitOk;
     }
+    if (name == "capture" && isInteractiveCapture(args)) return commandCaptureInApplication(args);
+    // A project handed over by the file manager (the desktop entry's %f).
+    if (name.endsWith(".lumivane") && args.isEmpty()) return commandOpen({name});
     for (const Command& c : kCommands)
         if (name == QLatin1String(c.name)) return c.run(args);
     return usageError(QString("unknown command or option '%1'").arg(name));

@@ -26,6 +26,12 @@ int commandCapture(const QStringList& args);
 // 'capture browser ...' is delegated here by commandCapture.
 int commandCaptureBrowser(const QStringList& args);
 
+// Commands for the running application (cli/CommandInstance.cpp): 'capture full',
+// 'capture area' and 'capture browser' without an output file, and 'open PROJECT'.
+bool isInteractiveCapture(const QStringList& args);
+int commandCaptureInApplication(const QStringList& args);
+int commandOpen(const QStringList& args);
+
 // Shared helpers for the commands.
 void printError(const QString& message);          // "lumivane: <message>" on stderr
 int usageError(const QString& message);           // printError + hint, returns exitUsage

@@ -17,6 +17,7 @@ PACKAGES=(
   fonts-noto-cjk
   chromium
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
+  dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
 )
 
 missing=()

@@ -78,6 +78,11 @@ public:
     virtual void shortcutRecorderDidBeginRecording() = 0;
     virtual void shortcutRecorderDidEndRecording() = 0;
 
+    // Start at login. The state lives outside the settings document (the desktop's
+    // autostart entry); a failed change reports itself and leaves the state as it is.
+    virtual bool launchesAtLogin() const { return false; }
+    virtual void setLaunchesAtLogin(bool enabled) {}
+
     // The setup checklist shown on the advanced page; null leaves the page empty.
     virtual QWidget* makeSetupChecklistView() { return nullptr; }
 

@@ -367,6 +367,23 @@ QWidget* SettingsView::makeGeneralPage() {
     toggle(QStringLiteral("autoDismissPreview"), QStringLiteral("プレビューを自動で閉じる"),
            QStringLiteral("撮影後の小さなプレビューを数秒後に自動で閉じます。"), [this] { return settings_.autoDismissPreview(); },
            [this](bool v) { settings_.setAutoDismissPreview(v); });
+
+    // The switch shows whether the entry exists, also after a change that failed.
+    page->addWidget(section(QStringLiteral("起動"), QStringLiteral("ログインしたときの動作を設定できます。"), content));
+    auto* atLogin = new QCheckBox;
+    atLogin->setObjectName(QStringLiteral("launchAtLogin"));
+    atLogin->setAccessibleName(QStringLiteral("ログイン時に起動"));
+    content->addWidget(titledRow(QStringLiteral("ログイン時に起動"),
+                                 QStringLiteral("ログインすると Lumivane がシステムトレイで起動します。"), atLogin));
+    auto showAtLogin = [this, atLogin] {
+        QSignalBlocker b(atLogin);
+        atLogin->setChecked(host_.launchesAtLogin());
+    };
+    connect(atLogin, &QCheckBox::toggled, this, [this, showAtLogin](bool on) {
+        host_.setLaunchesAtLogin(on);
+        showAtLogin();
+    });
+    refreshers_.push_back(showAtLogin);
     page->addStretch();
     return w;
 }

@@ -1,0 +1,63 @@
+#include "app/AppInstanceCommands.h"
+#include "app/AppModel.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
+
+namespace lumivane {
+
+AppInstanceCommands::AppInstanceCommands(AppModel& model, std::function<void()> quit)
+    : model_(model), quit_(std::move(quit)) {
+    if (!quit_) quit_ = [] { QCoreApplication::quit(); };
+}
+
+namespace {
+template <typename F>
+void later(AppModel& model, F f) {
+    QTimer::singleShot(0, &model, [m = QPointer<AppModel>(&model), f] {
+        if (m) f(*m);
+    });
+}
+} // namespace
+
+std::optional<QString> AppInstanceCommands::captureFullScreen() {
+    later(model_, [](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureFullScreen); });
+    return std::nullopt;
+}
+
+std::optional<QString> AppInstanceCommands::captureArea() {
+    // Like the hot key: an open overlay is brought forward instead of a second one.
+    later(model_, [](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureArea); });
+    return std::nullopt;
+}
+
+std::optional<QString> AppInstanceCommands::captureBrowserPage() {
+    later(model_, [](AppModel& m) { m.captureBrowserFullPage(); });
+    return std::nullopt;
+}
+
+std::optional<QString> AppInstanceCommands::openEditor() {
+    if (!model_.currentCapture()) return QStringLiteral("there is no capture to open in the editor yet");
+    model_.openEditor();
+    return std::nullopt;
+}
+
+std::optional<QString> AppInstanceCommands::openProject(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isAbsolute()) return QStringLiteral("the project path must be absolute");
+    if (model_.openProject(path)) return std::nullopt;
+    return model_.lastErrorMessage().value_or(QStringLiteral("the project could not be opened"));
+}
+
+std::optional<QString> AppInstanceCommands::showSettings() {
+    model_.openSettings();
+    return std::nullopt;
+}
+
+std::optional<QString> AppInstanceCommands::quit() {
+    QTimer::singleShot(0, qApp, quit_);
+    return std::nullopt;
+}
+
+} // namespace lumivane

@@ -1,0 +1,30 @@
+#pragma once
+#include "app/SingleInstance.h"
+
+#include <functional>
+
+namespace lumivane {
+
+class AppModel;
+
+// The requests of other processes, carried out by the application model. Captures
+// start on the next turn of the event loop, so the caller's answer never waits for
+// an overlay or a browser capture.
+class AppInstanceCommands final : public InstanceCommands {
+public:
+    explicit AppInstanceCommands(AppModel& model, std::function<void()> quit = {});
+
+    std::optional<QString> captureFullScreen() override;
+    std::optional<QString> captureArea() override;
+    std::optional<QString> captureBrowserPage() override;
+    std::optional<QString> openEditor() override;
+    std::optional<QString> openProject(const QString& path) override;
+    std::optional<QString> showSettings() override;
+    std::optional<QString> quit() override;
+
+private:
+    AppModel& model_;
+    std::function<void()> quit_;
+};
+
+} // namespace lumivane

@@ -1,0 +1,92 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QLocalServer;
+class QLockFile;
+
+namespace lumivane {
+
+// The reverse-DNS identity of the application: session-bus name, desktop entry id,
+// icon name and AppStream id.
+inline constexpr char applicationId[] = "io.github.lumivane.Lumivane";
+inline constexpr char instanceObjectPath[] = "/io/github/lumivane/Lumivane";
+inline constexpr char instanceInterface[] = "io.github.lumivane.Lumivane";
+
+// What other processes may ask of the running application. Every method runs on
+// the UI thread. An error text means the instance refused; nothing means accepted
+// (captures report their own failures in the application, as their hot keys do).
+class InstanceCommands {
+public:
+    virtual ~InstanceCommands() = default;
+    virtual std::optional<QString> captureFullScreen() = 0;
+    virtual std::optional<QString> captureArea() = 0;
+    virtual std::optional<QString> captureBrowserPage() = 0;
+    virtual std::optional<QString> openEditor() = 0;
+    virtual std::optional<QString> openProject(const QString& path) = 0;
+    virtual std::optional<QString> showSettings() = 0;
+    virtual std::optional<QString> quit() = 0;
+};
+
+// Method names shared by the bus interface and the local socket.
+namespace instance_method {
+inline constexpr char captureFullScreen[] = "CaptureFullScreen";
+inline constexpr char captureArea[] = "CaptureArea";
+inline constexpr char captureBrowserPage[] = "CaptureBrowserPage";
+inline constexpr char openEditor[] = "OpenEditor";
+inline constexpr char openProject[] = "OpenProject";
+inline constexpr char showSettings[] = "ShowSettings";
+inline constexpr char quit[] = "Quit";
+} // namespace instance_method
+
+// Runs one named request against the commands; unknown names are refused.
+std::optional<QString> dispatchInstanceRequest(InstanceCommands& commands, const QString& method,
+                                               const QString& argument);
+
+// Folder of the local socket and its lock: $XDG_RUNTIME_DIR, else Qt's runtime folder.
+QString instanceRuntimeDirectory();
+QString instanceSocketPath();
+
+// Makes this process the one running application, or finds that another is.
+// With a session bus the bus name decides (the request is atomic, so of two
+// starts at the same moment exactly one wins); the owner also answers on the
+// local socket when it can take its lock, so processes without the bus reach it.
+// Without a session bus the lock file next to the socket decides.
+// UI thread; `commands` must outlive the server.
+class InstanceServer : public QObject {
+    Q_OBJECT
+public:
+    enum class Claim { owner, anotherInstanceRuns, failed };
+
+    explicit InstanceServer(InstanceCommands& commands, QObject* parent = nullptr);
+    ~InstanceServer() override;
+
+    Claim claim();
+    bool ownsBusName() const { return ownsBusName_; }
+    bool listensOnSocket() const;
+    QString errorText() const { return error_; }
+
+private:
+    bool listenOnSocket();
+    void serveConnection();
+
+    InstanceCommands& commands_;
+    QObject* busObject_ = nullptr;
+    bool ownsBusName_ = false;
+    std::unique_ptr<QLockFile> lock_;
+    QLocalServer* socket_ = nullptr;
+    QString error_;
+};
+
+// The sending side: reaches the running application over the session bus, else
+// over the local socket. Needs a QCoreApplication; blocks the calling thread.
+struct InstanceReply {
+    bool reached = false;          // no instance answered
+    std::optional<QString> error;  // the instance refused, with its reason
+};
+InstanceReply sendToRunningInstance(const QString& method, const QString& argument = {}, int timeoutMs = 25000);
+bool isInstanceRunning();
+
+} // namespace lumivane

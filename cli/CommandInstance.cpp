@@ -1,0 +1,113 @@
+// Commands carried out by the running application: interactive captures and
+// opening a project in its editor. Starts the application first when none runs.
+#include "app/SingleInstance.h"
+#include "cli/Cli.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QThread>
+#include <csignal>
+
+namespace lumivane::cli {
+
+namespace {
+
+constexpr int startTimeoutMs = 20000;
+
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Starts `lumivane` in the background and waits until it answers. One command at a
+// time starts it (a lock in the runtime folder); the others find it running.
+bool startApplication() {
+    QDir().mkpath(instanceRuntimeDirectory());
+    QLockFile startLock(instanceRuntimeDirectory() + QStringLiteral("/") + applicationId + QStringLiteral(".start.lock"));
+    startLock.setStaleLockTime(0);
+    if (!startLock.tryLock(startTimeoutMs + 5000)) {
+        printError("another command is starting Lumivane and does not finish");
+        return false;
+    }
+    if (isInstanceRunning()) return true;
+    if (!hasDisplay()) {
+        printError("Lumivane is not running, and there is no display to start it on (DISPLAY is not set)");
+        return false;
+    }
+    // Start-up errors are kept in a file and shown when the application gives up.
+    QTemporaryFile log(QDir::tempPath() + QStringLiteral("/lumivane-start-XXXXXX.log"));
+    log.open();
+    QProcess process;
+    process.setProgram(QCoreApplication::applicationFilePath());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(log.fileName());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid)) {
+        printError(QStringLiteral("cannot start %1: %2").arg(process.program(), process.errorString()));
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < startTimeoutMs) {
+        if (isInstanceRunning()) return true;
+        if (::kill(pid_t(pid), 0) != 0) {
+            QFile errors(log.fileName());
+            errors.open(QIODevice::ReadOnly);
+            const QString text = QString::fromLocal8Bit(errors.readAll()).trimmed();
+            printError(QStringLiteral("Lumivane could not start%1").arg(text.isEmpty() ? QString() : ":\n" + text));
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    printError("Lumivane was started but does not answer");
+    return false;
+}
+
+int forward(const QString& method, const QString& argument, const QString& what) {
+    InstanceReply reply = sendToRunningInstance(method, argument);
+    if (!reply.reached) {
+        if (!startApplication()) return exitFailure;
+        reply = sendToRunningInstance(method, argument);
+    }
+    if (!reply.reached) {
+        printError("the running Lumivane cannot be reached");
+        return exitFailure;
+    }
+    if (reply.error) {
+        printError(QStringLiteral("the running Lumivane refused to %1: %2").arg(what, *reply.error));
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+} // namespace
+
+bool isInteractiveCapture(const QStringList& args) {
+    return args.size() == 1 && (args[0] == "full" || args[0] == "area" || args[0] == "browser");
+}
+
+int commandCaptureInApplication(const QStringList& args) {
+    const QString mode = args.value(0);
+    if (mode == "full") return forward(QString::fromLatin1(instance_method::captureFullScreen), {}, "capture the screen");
+    if (mode == "area") return forward(QString::fromLatin1(instance_method::captureArea), {}, "capture an area");
+    return forward(QString::fromLatin1(instance_method::captureBrowserPage), {}, "capture the browser page");
+}
+
+int commandOpen(const QStringList& args) {
+    if (args.size() != 1 || args[0].startsWith('-')) return usageError("open needs exactly one PROJECT.lumivane");
+    const QFileInfo file(args[0]);
+    if (!file.isFile()) {
+        printError(QStringLiteral("open: '%1' is not a file").arg(args[0]));
+        return exitFailure;
+    }
+    return forward(QString::fromLatin1(instance_method::openProject), file.absoluteFilePath(),
+                   QStringLiteral("open '%1'").arg(args[0]));
+}
+
+} // namespace lumivane::cli

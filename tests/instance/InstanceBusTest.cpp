@@ -1,0 +1,115 @@
+// Each method of the exported interface, called by dbus-send over a private bus,
+// reaches the application model's flow.
+#include "PrivateSession.h"
+#include "app/AppInstanceCommands.h"
+#include "app/DesktopModel.h"
+#include "app/SingleInstance.h"
+#include "editor_model/ProjectFile.h"
+
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+namespace {
+
+struct Call {
+    int exitCode = -1;
+    QString out, err;
+};
+
+class InstanceBus : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        session = new test::PrivateSession;
+        // Before the first use of the session bus in this process.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", session->busAddress().toUtf8());
+        qputenv("XDG_RUNTIME_DIR", session->path("run").toUtf8());
+    }
+    static void TearDownTestSuite() {
+        delete session;
+        session = nullptr;
+    }
+
+    // dbus-send runs as its own process; the event loop keeps serving meanwhile.
+    Call call(const QString& method, const QStringList& args = {}) {
+        QProcess p;
+        p.setProcessEnvironment(session->environment());
+        p.start("dbus-send", QStringList{"--session", "--print-reply", "--dest=io.github.lumivane.Lumivane",
+                                         "/io/github/lumivane/Lumivane", "io.github.lumivane.Lumivane." + method} +
+                                 args);
+        QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    static test::PrivateSession* session;
+};
+test::PrivateSession* InstanceBus::session = nullptr;
+
+TEST_F(InstanceBus, EveryMethodReachesTheModel) {
+    ASSERT_TRUE(session->ready());
+    test::DesktopModel desktop;
+    ASSERT_TRUE(desktop.ready());
+    AppModel& model = *desktop;
+    int settingsShown = 0, quits = 0;
+    model.openSettingsHandler = [&](std::optional<SettingsTab>) { ++settingsShown; };
+    AppInstanceCommands commands(model, [&] { ++quits; });
+    InstanceServer server(commands);
+    ASSERT_EQ(server.claim(), InstanceServer::Claim::owner) << server.errorText().toStdString();
+    EXPECT_TRUE(server.ownsBusName());
+    EXPECT_TRUE(server.listensOnSocket());
+
+    EXPECT_EQ(call("ShowSettings").exitCode, 0);
+    EXPECT_EQ(settingsShown, 1);
+
+    // No capture yet: the editor request is refused with a reason.
+    const Call refused = call("OpenEditor");
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_TRUE(refused.err.contains("no capture")) << refused.err.toStdString();
+
+    EXPECT_EQ(call("CaptureFullScreen").exitCode, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 10000));
+    EXPECT_EQ(model.currentCapture()->image->size(), QSize(1920, 1080));
+
+    EXPECT_EQ(call("OpenEditor").exitCode, 0);
+    EXPECT_TRUE(QTest::qWaitFor([] { return test::visibleWindow("Lumivane") != nullptr; }, 5000));
+
+    // The area request opens one overlay; a second one only brings it forward.
+    EXPECT_EQ(call("CaptureArea").exitCode, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.hasSelectionOverlay(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return test::visibleWindow("Lumivane Selection") != nullptr; }, 5000));
+    EXPECT_EQ(call("CaptureArea").exitCode, 0);
+    QTest::qWait(200);
+    int overlays = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Lumivane Selection") ++overlays;
+    EXPECT_EQ(overlays, 1);
+    QTest::keyClick(test::visibleWindow("Lumivane Selection"), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !model.hasSelectionOverlay(); }, 5000));
+
+    // No browser in front: the browser flow runs and reports why it cannot capture.
+    EXPECT_EQ(call("CaptureBrowserPage").exitCode, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.lastErrorMessage().has_value(); }, 5000));
+
+    // A project replaces the document; a broken one is refused with the model's message.
+    QImage image(40, 30, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    const QString project = desktop.dir.filePath("p.lumivane");
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(SavedEditorProject(EditorDocument::fresh(makeImage(image))).encode());
+    file.close();
+    EXPECT_EQ(call("OpenProject", {"string:" + project}).exitCode, 0);
+    ASSERT_NE(model.editorDocument(), nullptr);
+    EXPECT_EQ(model.editorDocument()->imageSize(), QSizeF(40, 30));
+    const Call broken = call("OpenProject", {"string:" + desktop.dir.filePath("missing.lumivane")});
+    EXPECT_NE(broken.exitCode, 0);
+    EXPECT_TRUE(broken.err.contains("Refused")) << broken.err.toStdString();
+    EXPECT_EQ(call("OpenProject", {"string:relative.lumivane"}).exitCode != 0, true);
+
+    EXPECT_EQ(call("Quit").exitCode, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 2000));
+}
+
+} // namespace

@@ -1,0 +1,163 @@
+// The real executable in a private session: hand-over to the running instance,
+// two starts at the same moment, the local socket without a bus, and commands
+// from a second process reaching the running application's windows.
+#include "PrivateSession.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using lumivane::test::PrivateSession;
+
+namespace {
+
+const QString lumivane = QStringLiteral(LUMIVANE_EXECUTABLE);
+const QString handOverLine = QStringLiteral("Lumivane is already running; its settings window is shown.\n");
+
+// Names of the visible top-level windows of the test's X server.
+QStringList visibleWindows(const PrivateSession& session) {
+    QProcess p;
+    p.setProcessEnvironment(session.environment());
+    p.start("xdotool", {"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"});
+    p.waitForFinished(5000);
+    return QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+bool waitForWindow(const PrivateSession& session, const QString& title, int ms = 10000) {
+    return QTest::qWaitFor([&] { return visibleWindows(session).contains(title); }, ms);
+}
+
+QString busNameOwner(const PrivateSession& session) {
+    QProcess p;
+    p.setProcessEnvironment(session.environment());
+    p.start("dbus-send", {"--session", "--print-reply=literal", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                          "org.freedesktop.DBus.GetNameOwner", "string:io.github.lumivane.Lumivane"});
+    p.waitForFinished(5000);
+    return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
+}
+
+bool socketAnswers(const PrivateSession& session) { return QFile::exists(session.path("run/io.github.lumivane.Lumivane.socket")); }
+
+// Waits until one instance serves, over the bus or (without one) the local socket.
+bool waitForInstance(const PrivateSession& session, bool bus) {
+    return QTest::qWaitFor([&] { return bus ? !busNameOwner(session).isEmpty() : socketAnswers(session); }, 15000);
+}
+
+void expectHandOverAndRace(bool bus) {
+    PrivateSession session(bus);
+    ASSERT_TRUE(session.ready());
+    QProcess& first = session.start(lumivane, {});
+    ASSERT_TRUE(waitForInstance(session, bus)) << first.readAllStandardError().toStdString();
+
+    // A second start hands over: the running one shows its settings window.
+    const auto second = session.run(lumivane, {});
+    EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+    EXPECT_EQ(second.out, handOverLine);
+    EXPECT_TRUE(waitForWindow(session, QStringLiteral("設定")));
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(10000));
+
+    // Two starts at the same moment: one stays, the other hands over and ends.
+    QProcess& a = session.start(lumivane, {});
+    QProcess& b = session.start(lumivane, {});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; },
+                                20000));
+    QTest::qWait(1500);   // a second loser would have ended by now
+    const bool aStayed = a.state() == QProcess::Running;
+    QProcess& stayed = aStayed ? a : b;
+    QProcess& left = aStayed ? b : a;
+    EXPECT_EQ(stayed.state(), QProcess::Running);
+    EXPECT_EQ(left.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(left.exitCode(), 0) << left.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(left.readAllStandardOutput()), handOverLine);
+    if (bus) EXPECT_FALSE(busNameOwner(session).isEmpty());
+    // The survivor still answers the next start.
+    EXPECT_EQ(session.run(lumivane, {}).exitCode, 0);
+}
+
+TEST(InstanceProcess, SecondStartHandsOverAndTwoSimultaneousStartsLeaveOneOnTheBus) { expectHandOverAndRace(true); }
+
+TEST(InstanceProcess, WithoutABusTheLocalSocketDoesTheSame) { expectHandOverAndRace(false); }
+
+// 'capture area' from another process opens the overlay of the running instance;
+// a drag on it ends in that instance's preview. Without an instance the command
+// starts one first.
+TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
+    PrivateSession session;
+    ASSERT_TRUE(session.ready());
+    QProcess& app = session.start(lumivane, {});
+    ASSERT_TRUE(waitForInstance(session, true));
+    const auto command = session.run(lumivane, {"capture", "area"});
+    EXPECT_EQ(command.exitCode, 0) << command.err.toStdString();
+    ASSERT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    EXPECT_EQ(app.state(), QProcess::Running);
+
+    auto xdotool = [&](const QStringList& args) { session.run("xdotool", args); };
+    xdotool({"mousemove", "200", "200"});
+    xdotool({"mousedown", "1"});
+    xdotool({"mousemove", "300", "260"});
+    xdotool({"mousemove", "400", "320"});
+    xdotool({"mouseup", "1"});
+    EXPECT_TRUE(waitForWindow(session, "Lumivane Preview"));
+    EXPECT_FALSE(visibleWindows(session).contains("Lumivane Selection"));
+    app.terminate();
+    app.waitForFinished(10000);
+
+    // None runs: the command starts Lumivane, which shows the overlay.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return busNameOwner(session).isEmpty(); }, 5000));
+    const auto started = session.run(lumivane, {"capture", "area"});
+    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
+    EXPECT_FALSE(busNameOwner(session).isEmpty());
+    EXPECT_TRUE(waitForWindow(session, "Lumivane Selection"));
+}
+
+// 'open' hands a project file to the running editor; a broken one is refused
+// with the application's reason and exit code 1.
+TEST(InstanceProcess, OpenCommandShowsTheProjectInTheRunningEditor) {
+    PrivateSession session;
+    ASSERT_TRUE(session.ready());
+    QImage image(120, 80, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    ASSERT_TRUE(image.save(session.path("shot.png")));
+    ASSERT_EQ(session.run(lumivane, {"project", "new", session.path("shot.png"), "-o", session.path("shot.lumivane")})
+                  .exitCode,
+              0);
+    QFile broken(session.path("broken.lumivane"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("{}");
+    broken.close();
+
+    session.start(lumivane, {});
+    ASSERT_TRUE(waitForInstance(session, true));
+    const auto opened = session.run(lumivane, {"open", session.path("shot.lumivane")});
+    EXPECT_EQ(opened.exitCode, 0) << opened.err.toStdString();
+    EXPECT_TRUE(waitForWindow(session, "Lumivane"));
+
+    const auto refused = session.run(lumivane, {"open", session.path("broken.lumivane")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("refused to open")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("version")) << refused.err.toStdString();
+
+    const auto missing = session.run(lumivane, {"open", session.path("nothing.lumivane")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("is not a file"));
+}
+
+// Without a display and without an instance, a command says why it cannot start one.
+TEST(InstanceProcess, CommandWithoutDisplayOrInstanceFailsClearly) {
+    PrivateSession session;
+    ASSERT_TRUE(session.ready());
+    QProcess p;
+    QProcessEnvironment env = session.environment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    p.setProcessEnvironment(env);
+    p.start(lumivane, {"capture", "full"});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains("no display"));
+}
+
+} // namespace
