@@ -13,6 +13,7 @@
 #include "export/AtomicFile.h"
 #include "menubar/MenuBarContent.h"
 #include "preview/PreviewWindowController.h"
+#include "shortcuts/KeyMapping.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -257,6 +258,7 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     };
     services.hotKeys = std::make_shared<HotKeyService>();
+    setKeyboardLayout(makeX11KeyboardLayout());  // key labels follow the desktop's layout
     services.temporaryDirectory = temporaryFolder();
 
     return services;
