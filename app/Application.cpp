@@ -15,6 +15,7 @@
 #include "export/AtomicFile.h"
 #include "menubar/MenuBarContent.h"
 #include "preview/PreviewWindowController.h"
+#include "shortcuts/KeyMapping.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -283,6 +284,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     };
     if (desktop->makeKeyGrabber) services.hotKeys = std::make_shared<HotKeyService>(desktop->makeKeyGrabber());
+    if (desktop->makeKeyboardLayout) setKeyboardLayout(desktop->makeKeyboardLayout());  // key labels follow the desktop's layout
     services.temporaryDirectory = temporaryFolder();
 
     return services;

@@ -161,13 +161,14 @@ std::optional<QByteArray> dragExportPNGData(const QImage& image, const ImageExpo
         auto bytes = encode(*normalized, ScreenshotFileFormat::png);
         if (!bytes) continue;
         const qint64 size = bytes->size();
-        const qint64 diff = std::abs(size - static_cast<qint64>(options.byteBudget));
-        const bool fits = size <= options.byteBudget;
+        // Candidates shrink, so the first that fits is the largest that fits; an
+        // earlier over-budget candidate nearer the budget never wins over it.
+        if (size <= options.byteBudget) return bytes;
+        const qint64 diff = size - static_cast<qint64>(options.byteBudget);
         if (!best || diff < bestDiff) {
             bestDiff = diff;
             best = std::move(bytes);
         }
-        if (fits) return best;
     }
     if (best) return best;
     return fullResolutionPNG(src);

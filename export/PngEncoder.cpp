@@ -2,8 +2,6 @@
 #include "export/ImageMemory.h"
 
 #include <libdeflate.h>
-#include <QElapsedTimer>
-#include <cstdio>
 
 #include <array>
 #include <cstdint>
@@ -84,7 +82,6 @@ struct CompressorDeleter {
 } // namespace
 
 std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) {
-    QElapsedTimer T; T.start();
     if (source.isNull() || source.width() < 1 || source.height() < 1) return std::nullopt;
     const bool alpha = source.hasAlphaChannel();
     // Opaque images are read as 0xffRRGGBB words and packed to RGB row by row;
@@ -131,7 +128,6 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
     filterStrip(0, h / strips);
     for (auto& t : workers) t.join();
 
-    const qint64 tFilter = T.nsecsElapsed();
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(compressionLevel));
     if (!compressor) return std::nullopt;
@@ -147,7 +143,6 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
     const size_t zsize =
         libdeflate_zlib_compress(compressor.get(), filtered->data(), filteredSize, zdata, bound);
     if (zsize == 0) return std::nullopt;
-    const qint64 tDeflate = T.nsecsElapsed();
     filtered.reset();
 
     const size_t chunks = (zsize + maxChunk - 1) / maxChunk;
@@ -181,7 +176,6 @@ std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel) 
     for (size_t k = 0; k < chunks; ++k) p = finishChunk(p, "IDAT", std::min(maxChunk, zsize - k * maxChunk));
     p = finishChunk(p, "IEND", 0);
     out.truncate(static_cast<qsizetype>(p - base));
-    if (qEnvironmentVariableIsSet("LV_TRACE")) fprintf(stderr, "png %dx%d filter %.1f deflate %.1f total %.1f ms bytes %lld\n", int(w), int(h), tFilter/1e6, (tDeflate-tFilter)/1e6, T.nsecsElapsed()/1e6, (long long)out.size());
     return out;
 }
 

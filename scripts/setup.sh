@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-qpa-plugins libgl-dev
   libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xtest0-dev
   libxcb-keysyms1-dev libxcb-xinerama0-dev libxcb-ewmh-dev libxcb-icccm4-dev
-  libxcb-xfixes0-dev libxcb-cursor-dev libxcb-xkb-dev libxkbcommon-dev
+  libxcb-xfixes0-dev libxcb-cursor-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libdeflate-dev libspng-dev libpng-dev libjpeg62-turbo-dev
   nlohmann-json3-dev libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -79,8 +79,13 @@ quint32 ShortcutRecorderField::carbonModifiers(Qt::KeyboardModifiers modifiers) 
 bool ShortcutRecorderField::handleRecordingEvent(QKeyEvent* event) {
     if (!isRecording_) return false;
     const int qtKey = event->key();
-    const std::optional<quint32> keyCode =
-        isModifierQtKey(qtKey) ? std::nullopt : keyCodeForQtKey(qtKey, event->modifiers() & Qt::KeypadModifier);
+    // The physical key (X11 and Wayland report the evdev code plus 8), so the shortcut
+    // names the same key whatever the layout; events without one (synthetic) by their Qt key.
+    std::optional<quint32> keyCode;
+    if (event->nativeScanCode() > 8)
+        keyCode = keyCodeForEvdevCode(event->nativeScanCode() - 8);
+    else if (!isModifierQtKey(qtKey))
+        keyCode = keyCodeForQtKey(qtKey, event->modifiers() & Qt::KeypadModifier);
     if (qtKey == Qt::Key_Escape || keyCode == kEscapeKeyCode) {
         isRecording_ = false;
         updateAppearance();

@@ -45,10 +45,11 @@ std::vector<HotKeyService::RegistrationFailure> HotKeyService::registerShortcuts
     }
     for (const auto& [action, shortcut] : remaining) {
         if (shortcut.modifiers == 0) continue;
-        const auto keysym = x11KeysymForKeyCode(shortcut.keyCode);
-        const qint32 status = keysym ? grabber_->grab(*keysym, x11ModifierMaskForModifiers(shortcut.modifiers),
-                                                      static_cast<int>(action))
-                                     : GlobalKeyGrabber::statusKeyNotOnKeyboard;
+        // The physical key, so the grab holds whatever the keyboard layout.
+        const auto evdev = evdevCodeForKeyCode(shortcut.keyCode);
+        const qint32 status = evdev ? grabber_->grab(*evdev, x11ModifierMaskForModifiers(shortcut.modifiers),
+                                                     static_cast<int>(action))
+                                    : GlobalKeyGrabber::statusKeyNotOnKeyboard;
         if (status != GlobalKeyGrabber::statusOk) failures.push_back({action, shortcut, status});
     }
     return failures;

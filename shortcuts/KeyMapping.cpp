@@ -2,9 +2,7 @@
 
 #include "shortcuts/Shortcut.h"
 
-#define XK_MISCELLANY
-#define XK_LATIN1
-#include <X11/keysymdef.h>
+#include <xkbcommon/xkbcommon.h>
 
 namespace lumivane {
 
@@ -12,115 +10,121 @@ namespace {
 
 struct KeyEntry {
     quint32 code;
-    quint32 keysym;
+    quint32 evdev;  // the physical key's Linux input event code
     int qtKey;
     bool keypad;
     const char* label;
 };
 
-// Key codes follow the US ANSI virtual key positions.
+// Key codes name the key positions of the US ANSI keyboard; each has one evdev code.
 constexpr KeyEntry kKeys[] = {
-    {0, XK_a, Qt::Key_A, false, "A"},
-    {1, XK_s, Qt::Key_S, false, "S"},
-    {2, XK_d, Qt::Key_D, false, "D"},
-    {3, XK_f, Qt::Key_F, false, "F"},
-    {4, XK_h, Qt::Key_H, false, "H"},
-    {5, XK_g, Qt::Key_G, false, "G"},
-    {6, XK_z, Qt::Key_Z, false, "Z"},
-    {7, XK_x, Qt::Key_X, false, "X"},
-    {8, XK_c, Qt::Key_C, false, "C"},
-    {9, XK_v, Qt::Key_V, false, "V"},
-    {10, XK_section, Qt::Key_section, false, "§"},
-    {11, XK_b, Qt::Key_B, false, "B"},
-    {12, XK_q, Qt::Key_Q, false, "Q"},
-    {13, XK_w, Qt::Key_W, false, "W"},
-    {14, XK_e, Qt::Key_E, false, "E"},
-    {15, XK_r, Qt::Key_R, false, "R"},
-    {16, XK_y, Qt::Key_Y, false, "Y"},
-    {17, XK_t, Qt::Key_T, false, "T"},
-    {18, XK_1, Qt::Key_1, false, "1"},
-    {19, XK_2, Qt::Key_2, false, "2"},
-    {20, XK_3, Qt::Key_3, false, "3"},
-    {21, XK_4, Qt::Key_4, false, "4"},
-    {22, XK_6, Qt::Key_6, false, "6"},
-    {23, XK_5, Qt::Key_5, false, "5"},
-    {24, XK_equal, Qt::Key_Equal, false, "="},
-    {25, XK_9, Qt::Key_9, false, "9"},
-    {26, XK_7, Qt::Key_7, false, "7"},
-    {27, XK_minus, Qt::Key_Minus, false, "-"},
-    {28, XK_8, Qt::Key_8, false, "8"},
-    {29, XK_0, Qt::Key_0, false, "0"},
-    {30, XK_bracketright, Qt::Key_BracketRight, false, "]"},
-    {31, XK_o, Qt::Key_O, false, "O"},
-    {32, XK_u, Qt::Key_U, false, "U"},
-    {33, XK_bracketleft, Qt::Key_BracketLeft, false, "["},
-    {34, XK_i, Qt::Key_I, false, "I"},
-    {35, XK_p, Qt::Key_P, false, "P"},
-    {36, XK_Return, Qt::Key_Return, false, "Return"},
-    {37, XK_l, Qt::Key_L, false, "L"},
-    {38, XK_j, Qt::Key_J, false, "J"},
-    {39, XK_apostrophe, Qt::Key_Apostrophe, false, "'"},
-    {40, XK_k, Qt::Key_K, false, "K"},
-    {41, XK_semicolon, Qt::Key_Semicolon, false, ";"},
-    {42, XK_backslash, Qt::Key_Backslash, false, "\\"},
-    {43, XK_comma, Qt::Key_Comma, false, ","},
-    {44, XK_slash, Qt::Key_Slash, false, "/"},
-    {45, XK_n, Qt::Key_N, false, "N"},
-    {46, XK_m, Qt::Key_M, false, "M"},
-    {47, XK_period, Qt::Key_Period, false, "."},
-    {48, XK_Tab, Qt::Key_Tab, false, "Tab"},
-    {49, XK_space, Qt::Key_Space, false, "Space"},
-    {50, XK_grave, Qt::Key_QuoteLeft, false, "`"},
-    {51, XK_BackSpace, Qt::Key_Backspace, false, "Delete"},
-    {53, XK_Escape, Qt::Key_Escape, false, "Esc"},
-    {64, XK_F17, Qt::Key_F17, false, "F17"},
-    {65, XK_KP_Decimal, Qt::Key_Period, true, "Num ."},
-    {67, XK_KP_Multiply, Qt::Key_Asterisk, true, "Num *"},
-    {69, XK_KP_Add, Qt::Key_Plus, true, "Num +"},
-    {71, XK_Clear, Qt::Key_Clear, false, "Clear"},
-    {75, XK_KP_Divide, Qt::Key_Slash, true, "Num /"},
-    {76, XK_KP_Enter, Qt::Key_Enter, true, "Enter"},
-    {78, XK_KP_Subtract, Qt::Key_Minus, true, "Num -"},
-    {79, XK_F18, Qt::Key_F18, false, "F18"},
-    {80, XK_F19, Qt::Key_F19, false, "F19"},
-    {81, XK_KP_Equal, Qt::Key_Equal, true, "Num ="},
-    {82, XK_KP_0, Qt::Key_0, true, "Num 0"},
-    {83, XK_KP_1, Qt::Key_1, true, "Num 1"},
-    {84, XK_KP_2, Qt::Key_2, true, "Num 2"},
-    {85, XK_KP_3, Qt::Key_3, true, "Num 3"},
-    {86, XK_KP_4, Qt::Key_4, true, "Num 4"},
-    {87, XK_KP_5, Qt::Key_5, true, "Num 5"},
-    {88, XK_KP_6, Qt::Key_6, true, "Num 6"},
-    {89, XK_KP_7, Qt::Key_7, true, "Num 7"},
-    {90, XK_F20, Qt::Key_F20, false, "F20"},
-    {91, XK_KP_8, Qt::Key_8, true, "Num 8"},
-    {92, XK_KP_9, Qt::Key_9, true, "Num 9"},
-    {96, XK_F5, Qt::Key_F5, false, "F5"},
-    {97, XK_F6, Qt::Key_F6, false, "F6"},
-    {98, XK_F7, Qt::Key_F7, false, "F7"},
-    {99, XK_F3, Qt::Key_F3, false, "F3"},
-    {100, XK_F8, Qt::Key_F8, false, "F8"},
-    {101, XK_F9, Qt::Key_F9, false, "F9"},
-    {103, XK_F11, Qt::Key_F11, false, "F11"},
-    {105, XK_F13, Qt::Key_F13, false, "F13"},
-    {106, XK_F16, Qt::Key_F16, false, "F16"},
-    {107, XK_F14, Qt::Key_F14, false, "F14"},
-    {109, XK_F10, Qt::Key_F10, false, "F10"},
-    {111, XK_F12, Qt::Key_F12, false, "F12"},
-    {113, XK_F15, Qt::Key_F15, false, "F15"},
-    {114, XK_Insert, Qt::Key_Insert, false, "Help"},
-    {115, XK_Home, Qt::Key_Home, false, "Home"},
-    {116, XK_Page_Up, Qt::Key_PageUp, false, "PageUp"},
-    {117, XK_Delete, Qt::Key_Delete, false, "FnDelete"},
-    {118, XK_F4, Qt::Key_F4, false, "F4"},
-    {119, XK_End, Qt::Key_End, false, "End"},
-    {120, XK_F2, Qt::Key_F2, false, "F2"},
-    {121, XK_Page_Down, Qt::Key_PageDown, false, "PageDown"},
-    {122, XK_F1, Qt::Key_F1, false, "F1"},
-    {123, XK_Left, Qt::Key_Left, false, "←"},
-    {124, XK_Right, Qt::Key_Right, false, "→"},
-    {125, XK_Down, Qt::Key_Down, false, "↓"},
-    {126, XK_Up, Qt::Key_Up, false, "↑"},
+    {0, 30, Qt::Key_A, false, "A"},
+    {1, 31, Qt::Key_S, false, "S"},
+    {2, 32, Qt::Key_D, false, "D"},
+    {3, 33, Qt::Key_F, false, "F"},
+    {4, 35, Qt::Key_H, false, "H"},
+    {5, 34, Qt::Key_G, false, "G"},
+    {6, 44, Qt::Key_Z, false, "Z"},
+    {7, 45, Qt::Key_X, false, "X"},
+    {8, 46, Qt::Key_C, false, "C"},
+    {9, 47, Qt::Key_V, false, "V"},
+    {10, 86, Qt::Key_section, false, "§"},
+    {11, 48, Qt::Key_B, false, "B"},
+    {12, 16, Qt::Key_Q, false, "Q"},
+    {13, 17, Qt::Key_W, false, "W"},
+    {14, 18, Qt::Key_E, false, "E"},
+    {15, 19, Qt::Key_R, false, "R"},
+    {16, 21, Qt::Key_Y, false, "Y"},
+    {17, 20, Qt::Key_T, false, "T"},
+    {18, 2, Qt::Key_1, false, "1"},
+    {19, 3, Qt::Key_2, false, "2"},
+    {20, 4, Qt::Key_3, false, "3"},
+    {21, 5, Qt::Key_4, false, "4"},
+    {22, 7, Qt::Key_6, false, "6"},
+    {23, 6, Qt::Key_5, false, "5"},
+    {24, 13, Qt::Key_Equal, false, "="},
+    {25, 10, Qt::Key_9, false, "9"},
+    {26, 8, Qt::Key_7, false, "7"},
+    {27, 12, Qt::Key_Minus, false, "-"},
+    {28, 9, Qt::Key_8, false, "8"},
+    {29, 11, Qt::Key_0, false, "0"},
+    {30, 27, Qt::Key_BracketRight, false, "]"},
+    {31, 24, Qt::Key_O, false, "O"},
+    {32, 22, Qt::Key_U, false, "U"},
+    {33, 26, Qt::Key_BracketLeft, false, "["},
+    {34, 23, Qt::Key_I, false, "I"},
+    {35, 25, Qt::Key_P, false, "P"},
+    {36, 28, Qt::Key_Return, false, "Return"},
+    {37, 38, Qt::Key_L, false, "L"},
+    {38, 36, Qt::Key_J, false, "J"},
+    {39, 40, Qt::Key_Apostrophe, false, "'"},
+    {40, 37, Qt::Key_K, false, "K"},
+    {41, 39, Qt::Key_Semicolon, false, ";"},
+    {42, 43, Qt::Key_Backslash, false, "\\"},
+    {43, 51, Qt::Key_Comma, false, ","},
+    {44, 53, Qt::Key_Slash, false, "/"},
+    {45, 49, Qt::Key_N, false, "N"},
+    {46, 50, Qt::Key_M, false, "M"},
+    {47, 52, Qt::Key_Period, false, "."},
+    {48, 15, Qt::Key_Tab, false, "Tab"},
+    {49, 57, Qt::Key_Space, false, "Space"},
+    {50, 41, Qt::Key_QuoteLeft, false, "`"},
+    {51, 14, Qt::Key_Backspace, false, "Delete"},
+    {53, 1, Qt::Key_Escape, false, "Esc"},
+    {64, 187, Qt::Key_F17, false, "F17"},
+    {65, 83, Qt::Key_Period, true, "Num ."},
+    {67, 55, Qt::Key_Asterisk, true, "Num *"},
+    {69, 78, Qt::Key_Plus, true, "Num +"},
+    {71, 69, Qt::Key_Clear, false, "Clear"},
+    {75, 98, Qt::Key_Slash, true, "Num /"},
+    {76, 96, Qt::Key_Enter, true, "Enter"},
+    {78, 74, Qt::Key_Minus, true, "Num -"},
+    {79, 188, Qt::Key_F18, false, "F18"},
+    {80, 189, Qt::Key_F19, false, "F19"},
+    {81, 117, Qt::Key_Equal, true, "Num ="},
+    {82, 82, Qt::Key_0, true, "Num 0"},
+    {83, 79, Qt::Key_1, true, "Num 1"},
+    {84, 80, Qt::Key_2, true, "Num 2"},
+    {85, 81, Qt::Key_3, true, "Num 3"},
+    {86, 75, Qt::Key_4, true, "Num 4"},
+    {87, 76, Qt::Key_5, true, "Num 5"},
+    {88, 77, Qt::Key_6, true, "Num 6"},
+    {89, 71, Qt::Key_7, true, "Num 7"},
+    {90, 190, Qt::Key_F20, false, "F20"},
+    {91, 72, Qt::Key_8, true, "Num 8"},
+    {92, 73, Qt::Key_9, true, "Num 9"},
+    {93, 124, Qt::Key_yen, false, "¥"},
+    {94, 89, Qt::Key_Backslash, false, "\\"},
+    {95, 121, Qt::Key_Comma, true, "Num ,"},
+    {102, 123, 0, false, "英数"},
+    {104, 122, 0, false, "かな"},
+    {110, 127, Qt::Key_Menu, false, "Menu"},
+    {96, 63, Qt::Key_F5, false, "F5"},
+    {97, 64, Qt::Key_F6, false, "F6"},
+    {98, 65, Qt::Key_F7, false, "F7"},
+    {99, 61, Qt::Key_F3, false, "F3"},
+    {100, 66, Qt::Key_F8, false, "F8"},
+    {101, 67, Qt::Key_F9, false, "F9"},
+    {103, 87, Qt::Key_F11, false, "F11"},
+    {105, 183, Qt::Key_F13, false, "F13"},
+    {106, 186, Qt::Key_F16, false, "F16"},
+    {107, 184, Qt::Key_F14, false, "F14"},
+    {109, 68, Qt::Key_F10, false, "F10"},
+    {111, 88, Qt::Key_F12, false, "F12"},
+    {113, 185, Qt::Key_F15, false, "F15"},
+    {114, 110, Qt::Key_Insert, false, "Insert"},
+    {115, 102, Qt::Key_Home, false, "Home"},
+    {116, 104, Qt::Key_PageUp, false, "PageUp"},
+    {117, 111, Qt::Key_Delete, false, "FnDelete"},
+    {118, 62, Qt::Key_F4, false, "F4"},
+    {119, 107, Qt::Key_End, false, "End"},
+    {120, 60, Qt::Key_F2, false, "F2"},
+    {121, 109, Qt::Key_PageDown, false, "PageDown"},
+    {122, 59, Qt::Key_F1, false, "F1"},
+    {123, 105, Qt::Key_Left, false, "←"},
+    {124, 106, Qt::Key_Right, false, "→"},
+    {125, 108, Qt::Key_Down, false, "↓"},
+    {126, 103, Qt::Key_Up, false, "↑"},
 };
 
 // Shifted symbols of the US layout and the key that produces them.
@@ -135,6 +139,22 @@ constexpr std::pair<int, int> kShiftedQtKeys[] = {
     {Qt::Key_AsciiTilde, Qt::Key_QuoteLeft}, {Qt::Key_Backtab, Qt::Key_Tab},
 };
 
+// The modifier keys' positions (Command, Shift, Caps Lock, Option, Control on both
+// sides, fn) and their evdev codes.
+constexpr std::pair<quint32, quint32> kModifierKeys[] = {
+    {54, 126}, {55, 125}, {56, 42}, {57, 58}, {58, 56}, {59, 29}, {60, 54}, {61, 100}, {62, 97}, {63, 464},
+};
+
+// Keys of PC and Japanese keyboards that have no US ANSI position.
+struct NamedKey {
+    quint32 evdev;
+    const char* label;
+};
+constexpr NamedKey kNamedExtendedKeys[] = {
+    {70, "ScrollLock"}, {85, "全角/半角"}, {92, "変換"}, {93, "カタカナ/ひらがな"}, {94, "無変換"},
+    {99, "Print"}, {119, "Pause"}, {191, "F21"}, {192, "F22"}, {193, "F23"}, {194, "F24"},
+};
+
 const KeyEntry* entryForCode(quint32 code) {
     for (const KeyEntry& e : kKeys)
         if (e.code == code) return &e;
@@ -145,16 +165,22 @@ constexpr quint16 kX11Shift = 1, kX11Control = 4, kX11Mod1 = 8, kX11Mod4 = 64;
 
 } // namespace
 
-std::optional<quint32> x11KeysymForKeyCode(quint32 keyCode) {
-    if (const KeyEntry* e = entryForCode(keyCode)) return e->keysym;
+std::optional<quint32> evdevCodeForKeyCode(quint32 keyCode) {
+    if (keyCode > kExtendedKeyCodeBase && keyCode - kExtendedKeyCodeBase <= kLargestEvdevCode)
+        return keyCode - kExtendedKeyCodeBase;
+    if (const KeyEntry* e = entryForCode(keyCode)) return e->evdev;
+    for (const auto& [code, evdev] : kModifierKeys)
+        if (code == keyCode) return evdev;
     return std::nullopt;
 }
 
-std::optional<quint32> keyCodeForX11Keysym(quint32 keysym) {
-    if (keysym >= XK_A && keysym <= XK_Z) keysym += XK_a - XK_A;
+std::optional<quint32> keyCodeForEvdevCode(quint32 evdevCode) {
+    if (evdevCode == 0 || evdevCode > kLargestEvdevCode) return std::nullopt;
     for (const KeyEntry& e : kKeys)
-        if (e.keysym == keysym) return e.code;
-    return std::nullopt;
+        if (e.evdev == evdevCode) return e.code;
+    for (const auto& [code, evdev] : kModifierKeys)
+        if (evdev == evdevCode) return code;
+    return kExtendedKeyCodeBase + evdevCode;
 }
 
 std::optional<int> qtKeyForKeyCode(quint32 keyCode) {
@@ -210,8 +236,67 @@ quint32 modifiersForQtModifiers(Qt::KeyboardModifiers modifiers) {
     return m;
 }
 
-QString fallbackKeyLabel(quint32 keyCode) {
-    if (const KeyEntry* e = entryForCode(keyCode)) return QString::fromUtf8(e->label);
+namespace {
+
+std::shared_ptr<KeyboardLayout>& activeLayout() {
+    static std::shared_ptr<KeyboardLayout> layout;
+    return layout;
+}
+
+// The spacing form of a dead key (what its keycap shows).
+std::optional<char32_t> deadKeyCharacter(xkb_keysym_t keysym) {
+    switch (keysym) {
+    case XKB_KEY_dead_grave: return U'`';
+    case XKB_KEY_dead_acute: return U'\u00b4';
+    case XKB_KEY_dead_circumflex: return U'^';
+    case XKB_KEY_dead_tilde: return U'~';
+    case XKB_KEY_dead_diaeresis: return U'\u00a8';
+    case XKB_KEY_dead_cedilla: return U'\u00b8';
+    case XKB_KEY_dead_abovering: return U'\u00b0';
+    default: return std::nullopt;
+    }
+}
+
+// The character a keysym types, upper-cased letter by letter (so "ß" stays one letter).
+std::optional<QString> printableLabel(xkb_keysym_t keysym) {
+    char32_t c = xkb_keysym_to_utf32(keysym);
+    if (!c) {
+        if (auto dead = deadKeyCharacter(keysym)) c = *dead;
+    }
+    if (c <= 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0)) return std::nullopt;
+    return QString::fromUcs4(&c, 1).toUpper().size() == 1 ? QString::fromUcs4(&c, 1).toUpper()
+                                                          : QString::fromUcs4(&c, 1);
+}
+
+QString keysymName(xkb_keysym_t keysym) {
+    char name[64];
+    if (xkb_keysym_get_name(keysym, name, sizeof name) <= 0) return {};
+    QString s = QString::fromLatin1(name);
+    if (s.startsWith(QLatin1String("XF86"))) s.remove(0, 4);
+    return s;
+}
+
+} // namespace
+
+void setKeyboardLayout(std::shared_ptr<KeyboardLayout> layout) { activeLayout() = std::move(layout); }
+
+QString keyLabel(quint32 keyCode) {
+    const std::optional<quint32> evdev = evdevCodeForKeyCode(keyCode);
+    const std::optional<quint32> keysym =
+        evdev && activeLayout() ? activeLayout()->keysym(*evdev) : std::nullopt;
+    const KeyEntry* e = entryForCode(keyCode);
+    // Keypad keys keep their "Num" names; other keys show what the layout types.
+    if (keysym && !(e && e->keypad)) {
+        if (auto printable = printableLabel(*keysym)) return *printable;
+    }
+    if (e) return QString::fromUtf8(e->label);
+    if (evdev) {
+        for (const NamedKey& k : kNamedExtendedKeys)
+            if (k.evdev == *evdev) return QString::fromUtf8(k.label);
+        if (keysym) {
+            if (QString name = keysymName(*keysym); !name.isEmpty()) return name;
+        }
+    }
     return QStringLiteral("#%1").arg(keyCode);
 }
 

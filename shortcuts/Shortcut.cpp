@@ -85,7 +85,6 @@ std::optional<QChar> keyCharacter(quint32 keyCode) {
 }
 
 QString displayName(quint32 keyCode) {
-    if (auto c = keyCharacter(keyCode)) return QString(*c);
     switch (keyCode) {
     case 36: return QStringLiteral("Return");
     case 48: return QStringLiteral("Tab");
@@ -99,8 +98,8 @@ QString displayName(quint32 keyCode) {
     case 126: return QStringLiteral("↑");
     default: break;
     }
-    // Function keys, keypad and punctuation: the key's own label.
-    return fallbackKeyLabel(keyCode);
+    // Letters, digits and punctuation as the active layout types them; other keys by name.
+    return keyLabel(keyCode);
 }
 
 std::optional<KeyEquivalent> keyEquivalent(quint32 keyCode) {

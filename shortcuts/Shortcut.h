@@ -13,7 +13,7 @@ inline constexpr quint32 kShiftModifier = 512;
 inline constexpr quint32 kOptionModifier = 2048;
 inline constexpr quint32 kControlModifier = 4096;
 
-// A virtual key code (US ANSI positions, e.g. 18 is "1") and a modifier mask.
+// A physical key (see KeyMapping.h: US ANSI positions, e.g. 18 is the key of "1") and a modifier mask.
 struct Shortcut {
     quint32 keyCode = 0;
     quint32 modifiers = 0;

@@ -4,7 +4,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 #include <vector>
 
@@ -27,7 +26,6 @@ public:
         if (!c) return statusNoDisplay;
         conn_ = c;
         root_ = screen->root;
-        symbols_ = xcb_key_symbols_alloc(conn_);
         notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drainEvents(true); });
         return statusOk;
@@ -37,21 +35,18 @@ public:
         if (!conn_) return;
         ungrabAll();
         notifier_.reset();
-        if (symbols_) xcb_key_symbols_free(symbols_);
-        symbols_ = nullptr;
         xcb_disconnect(conn_);
         conn_ = nullptr;
     }
 
     bool isInstalled() const override { return conn_ != nullptr; }
 
-    qint32 grab(quint32 keysym, quint16 x11Modifiers, int id) override {
+    qint32 grab(quint32 evdevCode, quint16 x11Modifiers, int id) override {
         if (!conn_) return statusNoDisplay;
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, keysym);
-        std::vector<xcb_keycode_t> keycodes;
-        for (xcb_keycode_t* k = codes; k && *k != XCB_NO_SYMBOL; ++k) keycodes.push_back(*k);
-        free(codes);
-        if (keycodes.empty()) return statusKeyNotOnKeyboard;
+        // X11 keycodes are evdev codes plus 8.
+        const xcb_setup_t* setup = xcb_get_setup(conn_);
+        if (evdevCode + 8 < setup->min_keycode || evdevCode + 8 > setup->max_keycode) return statusKeyNotOnKeyboard;
+        const xcb_keycode_t keycodes[] = {xcb_keycode_t(evdevCode + 8)};
 
         std::vector<Grab> made;
         qint32 status = statusOk;
@@ -109,8 +104,6 @@ private:
                         break;
                     }
                 }
-            } else if (type == XCB_MAPPING_NOTIFY) {
-                xcb_refresh_keyboard_mapping(symbols_, reinterpret_cast<xcb_mapping_notify_event_t*>(event));
             }
             free(event);
             if (!conn_) break;
@@ -119,7 +112,6 @@ private:
 
     xcb_connection_t* conn_ = nullptr;
     xcb_window_t root_ = 0;
-    xcb_key_symbols_t* symbols_ = nullptr;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::vector<Grab> grabs_;
 };

@@ -259,6 +259,16 @@ TEST(ImageExportSearch, ChoosesLargestCandidateThatFitsTheBudget) {
     EXPECT_EQ(decoded->width, static_cast<int>(seq[3]));
     EXPECT_EQ(decoded->height, targetPixelSize(3000, 1500, seq[3]).height);
 
+    // Budget just below candidate 2's size: candidate 2 is over by a little and is the
+    // nearest to the budget, candidate 3 fits with much to spare. The fitting one wins.
+    options.byteBudget = static_cast<int>(sizes[2] - (sizes[2] - sizes[3]) / 10);
+    ASSERT_LT(sizes[2] - options.byteBudget, options.byteBudget - sizes[3]);
+    const auto fitting = dragExportPNGData(src, options);
+    ASSERT_TRUE(fitting);
+    EXPECT_EQ(fitting->size(), sizes[3]);
+    EXPECT_LE(fitting->size(), options.byteBudget);
+    EXPECT_EQ(decodeWithQt(*fitting).width(), static_cast<int>(seq[3]));
+
     // No candidate fits: the nearest to the budget (the smallest) wins.
     options.byteBudget = 100;
     const auto nearest = dragExportPNGData(src, options);

@@ -71,24 +71,55 @@ TEST(ShortcutModel, JsonRequiresBothUnsigned32BitMembers) {
     EXPECT_FALSE(Shortcut::fromJson(QJsonObject{{"keyCode", "3"}, {"modifiers", 0}}).has_value());
 }
 
-TEST(KeyMapping, EveryMappedKeyRoundTripsThroughX11AndQt) {
+TEST(KeyMapping, KeyCodesAndEvdevCodesNameTheSameKeys) {
+    // Every stored position below 128 with a key maps to one evdev code and back.
     int mapped = 0;
     for (quint32 code = 0; code < 128; ++code) {
-        auto keysym = x11KeysymForKeyCode(code);
-        if (!keysym) continue;
+        const auto evdev = evdevCodeForKeyCode(code);
+        if (!evdev) continue;
         ++mapped;
-        EXPECT_EQ(keyCodeForX11Keysym(*keysym), code) << code;
-        auto qt = qtKeyForKeyCode(code);
-        ASSERT_TRUE(qt.has_value()) << code;
-        const bool keypad = (*keysym >= XK_KP_Space && *keysym <= XK_KP_Equal);
+        EXPECT_EQ(keyCodeForEvdevCode(*evdev), code) << code;
+    }
+    EXPECT_GE(mapped, 110);
+    EXPECT_EQ(evdevCodeForKeyCode(18), 2u);   // "1"
+    EXPECT_EQ(evdevCodeForKeyCode(0), 30u);   // "A"
+    EXPECT_EQ(evdevCodeForKeyCode(93), 124u); // the JIS yen key
+    EXPECT_EQ(evdevCodeForKeyCode(94), 89u);  // the JIS ro key
+    // Keys without a US ANSI position: Print, Pause, Henkan, a media key.
+    for (quint32 evdev : {99u, 119u, 92u, 164u}) {
+        const auto code = keyCodeForEvdevCode(evdev);
+        ASSERT_TRUE(code) << evdev;
+        EXPECT_EQ(*code, kExtendedKeyCodeBase + evdev);
+        EXPECT_EQ(evdevCodeForKeyCode(*code), evdev);
+    }
+    EXPECT_FALSE(keyCodeForEvdevCode(0).has_value());
+    EXPECT_FALSE(evdevCodeForKeyCode(52).has_value());
+    // Modifier keys map to the modifier positions.
+    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(125)));  // Super
+    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(42)));   // Shift
+    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(100)));  // AltGr
+}
+
+TEST(KeyMapping, EventsWithoutAPhysicalKeyMapThroughQtKeys) {
+    for (quint32 code = 0; code < 128; ++code) {
+        const auto qt = qtKeyForKeyCode(code);
+        if (!qt || !*qt || code == 94 || code == 93 || code == 95) continue;
+        const QString label = keyLabel(code);
+        const bool keypad = label.startsWith(QLatin1String("Num ")) || code == 76;
         EXPECT_EQ(keyCodeForQtKey(*qt, keypad), code) << code;
     }
-    EXPECT_GE(mapped, 100);
-    EXPECT_EQ(x11KeysymForKeyCode(18), quint32(XK_1));
-    EXPECT_EQ(keyCodeForX11Keysym(XK_A), 0u);  // upper-case keysym
     EXPECT_EQ(keyCodeForQtKey(Qt::Key_Exclam), 18u);  // Shift+1 on a US layout
     EXPECT_EQ(keyCodeForQtKey(Qt::Key_NumberSign), 20u);
-    EXPECT_FALSE(x11KeysymForKeyCode(55).has_value());  // the Command key itself
+}
+
+TEST(KeyMapping, LabelsWithoutALayoutAreThoseOfAUsKeyboard) {
+    EXPECT_EQ(keyLabel(16), "Y");
+    EXPECT_EQ(keyLabel(18), "1");
+    EXPECT_EQ(keyLabel(96), "F5");
+    EXPECT_EQ(keyLabel(83), "Num 1");
+    EXPECT_EQ(keyLabel(kExtendedKeyCodeBase + 99), "Print");
+    EXPECT_EQ(keyLabel(kExtendedKeyCodeBase + 92), "変換");
+    EXPECT_EQ(keyLabel(kExtendedKeyCodeBase + 400), QString("#%1").arg(kExtendedKeyCodeBase + 400));
 }
 
 TEST(KeyMapping, ModifierMasksMapOneToOne) {
