@@ -14,6 +14,8 @@
 #include "menubar/MenuBarContent.h"
 #include "preview/PreviewWindowController.h"
 
+#include "platform/X11Connection.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
@@ -270,6 +272,16 @@ int runApplication(int argc, char** argv) {
             << "Start Lumivane inside an X11 desktop session, or use the command line, e.g.\n"
             << "  lumivane capture full -o screenshot.png\n"
             << "See 'lumivane --help'.\n";
+        return 1;
+    }
+    // Qt aborts when its platform cannot connect: check the display first.
+    xcb_screen_t* screen = nullptr;
+    if (xcb_connection_t* probe = connectX11(&screen)) {
+        xcb_disconnect(probe);
+    } else {
+        QTextStream(stderr) << "lumivane: cannot open the X11 display '" << display
+                            << "' (no X server answers there).\n"
+                            << "Start Lumivane inside an X11 desktop session, or check DISPLAY.\n";
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");

@@ -40,6 +40,9 @@ public:
     // Connects to the X11 display; null when there is none.
     static std::unique_ptr<CaptureService> createForX11();
 
+    // The screens now (UI or any thread, as the provider allows).
+    std::vector<ScreenInfo> screens() const { return screens_->screens(); }
+
     QFuture<ImageRef> captureFullScreen() const;
     QFuture<ImageRef> capture(const QRectF& rect) const;
     // The rectangle capture without the permission check.

@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick
   fonts-noto-cjk
   chromium
+  clang libclang-rt-14-dev
 )
 
 missing=()
