@@ -5,6 +5,7 @@
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
 #include "editor/EditorRenderer.h"
+#include "editor_model/DocumentLimits.h"
 #include "editor_model/EditorOperations.h"
 #include "editor_model/ProjectFile.h"
 
@@ -608,6 +609,12 @@ void AppModel::saveImageQuickly(const EditorDocument& document) {
 }
 
 bool AppModel::saveProject(const EditorDocument& document, const QString& path) {
+    // A project is only written when it can be opened again.
+    if (const QSize size = document.baseImage ? document.baseImage->size() : QSize();
+        !size.isEmpty() && !DocumentLimits::imageSizeAllowed(size.width(), size.height())) {
+        reportError(FileWriteError(DocumentLimits::imageTooLargeMessage(size.width(), size.height())));
+        return false;
+    }
     QString error;
     if (!writeBytesAtomically(path, SavedEditorProject(document).encode(), &error)) {
         reportError(FileWriteError(QString("Cannot write %1: %2").arg(path, error)));

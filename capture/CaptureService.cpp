@@ -5,11 +5,12 @@
 #include <QPainter>
 #include <QPromise>
 #include <QThreadPool>
-#include <QTimer>
 #include <QtConcurrent>
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <condition_variable>
 #include <cmath>
 #include <mutex>
 
@@ -40,8 +41,10 @@ QString number(double v) {
 // One-shot resume box shared by a waiting segment and the callbacks that may finish it.
 struct CaptureContinuationBox {
     std::mutex lock;
+    std::condition_variable resumed;
     QPromise<QImage> promise;
     bool didResume = false;
+    bool finished = false;
 
     void resumeReturning(QImage image) {
         {
@@ -50,7 +53,7 @@ struct CaptureContinuationBox {
             didResume = true;
         }
         promise.addResult(std::move(image));
-        promise.finish();
+        finish();
     }
     void resumeThrowing(const QException& error) {
         {
@@ -59,7 +62,25 @@ struct CaptureContinuationBox {
             didResume = true;
         }
         promise.setException(error);
+        finish();
+    }
+    // Waits until resumed or the deadline; on time-out resumes with captureFailed.
+    void waitUntil(std::chrono::steady_clock::time_point deadline) {
+        {
+            std::unique_lock guard(lock);
+            if (resumed.wait_until(guard, deadline, [this] { return finished; })) return;
+        }
+        resumeThrowing(CaptureError(CaptureError::Kind::captureFailed));
+    }
+
+private:
+    void finish() {
         promise.finish();
+        {
+            std::lock_guard guard(lock);
+            finished = true;
+        }
+        resumed.notify_all();
     }
 };
 
@@ -201,6 +222,9 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
         throw CaptureError(CaptureError::Kind::captureFailed);
     }
     std::vector<QFuture<QImage>> futures;
+    std::vector<std::shared_ptr<CaptureContinuationBox>> boxes;
+    // The time-out is kept by the waiting thread itself: no timer outlives the capture.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(segmentTimeoutMs);
     for (const auto& req : requests) {
         const QRectF source(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
                             req.intersection.width(), req.intersection.height());
@@ -209,11 +233,7 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
         auto box = std::make_shared<CaptureContinuationBox>();
         box->promise.start();
         futures.push_back(box->promise.future());
-        if (auto* app = QCoreApplication::instance())
-            // Weak: a finished grab must not keep its pixels alive until the time-out fires.
-            QTimer::singleShot(segmentTimeoutMs, app, [weak = std::weak_ptr(box)] {
-                if (auto box = weak.lock()) box->resumeThrowing(CaptureError(CaptureError::Kind::captureFailed));
-            });
+        boxes.push_back(box);
         auto grabber = grabber_;
         ScreenInfo screen = req.screen;
         grabPool().start([box, grabber, screen, source, size] {
@@ -228,6 +248,7 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
     }
     std::vector<CapturedSegment> segments;
     for (size_t k = 0; k < futures.size(); ++k) {
+        boxes[k]->waitUntil(deadline);
         futures[k].waitForFinished();
         if (futures[k].resultCount() == 0) {
             futures[k].result(); // rethrows

@@ -44,6 +44,9 @@ public:
     CaptureService(std::shared_ptr<ScreenProvider> screens, std::shared_ptr<DesktopSnapshotSource> snapshots,
                    std::shared_ptr<ScreenCapturePermission> permission);
 
+    // The screens now (UI or any thread, as the provider allows).
+    std::vector<ScreenInfo> screens() const { return screens_->screens(); }
+
     QFuture<ImageRef> captureFullScreen() const;
     QFuture<ImageRef> capture(const QRectF& rect) const;
     // The rectangle capture without the permission check.

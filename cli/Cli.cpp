@@ -1,10 +1,12 @@
 #include "cli/Cli.h"
 #include "platform/DesktopBackend.h"
+#include "export/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <memory>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 
 namespace lumivane::cli {
@@ -36,7 +38,8 @@ void printHelp(FILE* out) {
       << "Usage:\n"
       << "  lumivane                 start the tray application (needs a Wayland or X11 session)\n";
     for (const Command& c : kCommands) s << "  lumivane " << c.synopsis << "\n";
-    s << "  lumivane --help          show this help\n"
+    s << "  (FILE '-' writes to standard output; a device or pipe is written as it is)\n"
+      << "  lumivane --help          show this help\n"
       << "  lumivane --version       show the version\n";
 }
 
@@ -63,8 +66,11 @@ bool isCommandLineInvocation(int argc, char** argv) {
 }
 
 int run(int argc, char** argv) {
+    // File names are byte strings: kept without loss, whatever their encoding.
     QStringList args;
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) args << fileNameFromNative(QByteArray(argv[i]));
+    // A closed pipe on the output is reported as a write error, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     if (args.isEmpty()) {
         printHelp(stderr);
         return exitUsage;

@@ -2,33 +2,75 @@
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
 
+#include <cmath>
+
 namespace lumivane::cli {
+
+namespace {
+
+// X11 coordinates and sizes are 16-bit: no desktop reaches beyond this.
+constexpr double maxDesktopCoordinate = 32767;
+
+QString displayProblem() {
+    const QByteArray display = qgetenv("DISPLAY");
+    return display.isEmpty() ? QString("no X11 display (DISPLAY is not set)")
+                             : QString("cannot open the X11 display '%1'").arg(QString::fromLocal8Bit(display));
+}
+
+} // namespace
 
 int commandCapture(const QStringList& args) {
     if (args.isEmpty()) return usageError("capture needs 'full', 'rect X Y W H' or 'browser ...'");
     const QString mode = args.first();
     if (mode == "browser") return commandCaptureBrowser(args.mid(1));
+    if (mode != "full" && mode != "rect")
+        return usageError(QStringLiteral("unknown capture mode '%1' (full, rect or browser)").arg(mode));
+    const QString command = "capture " + mode;
 
-    QStringList rest = args.mid(1);
     QString output;
-    const int o = rest.indexOf("-o");
-    if (o < 0 || o + 1 >= rest.size()) return usageError("capture needs -o FILE");
-    output = rest.at(o + 1);
-    rest.remove(o, 2);
+    CaptureQualityPreset preset = CaptureQualityPreset::medium;
+    QStringList positional;
+    const QStringList rest = args.mid(1);
+    for (int i = 0; i < rest.size(); ++i) {
+        const QString& arg = rest[i];
+        if (arg == "-o" || arg == "--output" || arg == "--preset") {
+            if (i + 1 >= rest.size()) return usageError(QString("%1: %2 needs a value").arg(command, arg));
+            const QString value = rest[++i];
+            if (arg == "--preset") {
+                const auto p = captureQualityPresetFromRaw(value);
+                if (!p) return usageError(QString("%1: unknown preset '%2' (low, medium or high)").arg(command, value));
+                preset = *p;
+            } else {
+                output = value;
+            }
+            continue;
+        }
+        bool isNumber = false;
+        arg.toDouble(&isNumber);
+        if (arg.startsWith('-') && !isNumber) return usageError(QString("%1: unknown option '%2'").arg(command, arg));
+        positional << arg;
+    }
+    if (mode == "full" && !positional.isEmpty())
+        return usageError(QString("%1: unexpected argument '%2'").arg(command, positional.first()));
+    if (mode == "rect" && positional.size() != 4)
+        return usageError(QString("%1 needs X Y W H (got %2 numbers)").arg(command).arg(positional.size()));
+    if (output.isEmpty()) return usageError(QString("%1 needs -o FILE").arg(command));
+    if (!imageFormatForOutput(output)) return unsupportedOutputError(output, command);
 
     QRectF rect;
     if (mode == "rect") {
-        if (rest.size() != 4) return usageError("capture rect needs X Y W H");
         double v[4];
         for (int i = 0; i < 4; ++i) {
             bool ok = false;
-            v[i] = rest.at(i).toDouble(&ok);
-            if (!ok) return usageError(QStringLiteral("not a number: %1").arg(rest.at(i)));
+            v[i] = positional.at(i).toDouble(&ok);
+            if (!ok) return usageError(QStringLiteral("%1: not a number: %2").arg(command, positional.at(i)));
+            if (!std::isfinite(v[i]) || std::fabs(v[i]) > maxDesktopCoordinate)
+                return usageError(QStringLiteral("%1: %2 is outside any desktop (at most %3 in magnitude)")
+                                      .arg(command, positional.at(i))
+                                      .arg(maxDesktopCoordinate));
         }
-        if (v[2] <= 0 || v[3] <= 0) return usageError("capture rect needs a positive width and height");
+        if (v[2] <= 0 || v[3] <= 0) return usageError(QString("%1 needs a positive width and height").arg(command));
         rect = QRectF(v[0], v[1], v[2], v[3]);
-    } else if (mode != "full" || !rest.isEmpty()) {
-        return usageError(QStringLiteral("unknown capture mode '%1'").arg(mode));
     }
 
     const auto desktop = loadDesktopBackend();
@@ -37,15 +79,31 @@ int commandCapture(const QStringList& args) {
         return exitFailure;
     }
     auto service = std::make_unique<CaptureService>(*desktop);
+    if (mode == "rect") {
+        QRectF desktop;
+        for (const ScreenInfo& s : service->screens()) desktop |= s.frame;
+        if (!desktop.contains(rect)) {
+            printError(QString("%1: the rectangle %2,%3 %4×%5 is not within the desktop (%6,%7 %8×%9)")
+                           .arg(command)
+                           .arg(rect.x())
+                           .arg(rect.y())
+                           .arg(rect.width())
+                           .arg(rect.height())
+                           .arg(desktop.x())
+                           .arg(desktop.y())
+                           .arg(desktop.width())
+                           .arg(desktop.height()));
+            return exitFailure;
+        }
+    }
     try {
         QFuture<ImageRef> future = mode == "full" ? service->captureFullScreen() : service->capture(rect);
         future.waitForFinished();
         const ImageRef image = future.result();
         if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
-        return writeImageFile(*image, output, ImageExportProfile::standard, CaptureQualityPreset::medium,
-                              "capture");
+        return writeImageFile(*image, output, ImageExportProfile::standard, preset, command);
     } catch (const CaptureError& e) {
-        printError(e.description());
+        printError(QString("%1: %2").arg(command, e.description()));
         return exitFailure;
     }
 }

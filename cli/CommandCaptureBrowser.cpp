@@ -61,9 +61,7 @@ int commandCaptureBrowser(const QStringList& args) {
     }
     if (output.isEmpty()) return usageError(QString("%1 needs -o FILE").arg(command));
     // Refuse an unknown extension before the page is touched.
-    if (!imageFormatForPath(output))
-        return usageError(QString("%1: unsupported output extension '%2' (use .png, .jpg or .jpeg)")
-                              .arg(command, QFileInfo(output).suffix()));
+    if (!imageFormatForOutput(output)) return unsupportedOutputError(output, command);
 
     const auto desktop = loadDesktopBackend();
     auto environment = DesktopBrowserCaptureEnvironment::create(*desktop);

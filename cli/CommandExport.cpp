@@ -18,11 +18,6 @@ struct ExportArguments {
     bool drag = false;
 };
 
-ScreenshotFileFormat formatFromExtension(const QString& path) {
-    const QString ext = QFileInfo(path).suffix().toLower();
-    return (ext == "jpg" || ext == "jpeg") ? ScreenshotFileFormat::jpeg : ScreenshotFileFormat::png;
-}
-
 // Parses the arguments; on a usage error returns the exit code in `failure`.
 std::optional<ExportArguments> parse(const QStringList& args, int& failure) {
     ExportArguments a;
@@ -89,6 +84,20 @@ std::optional<ExportArguments> parse(const QStringList& args, int& failure) {
         failure = usageError("export: --drag always produces PNG");
         return std::nullopt;
     }
+    // The format comes from the extension; --format, when given, must agree with it.
+    const auto byName = imageFormatForPath(a.output);
+    const auto byOutput = imageFormatForOutput(a.output);
+    if (!byOutput) {
+        failure = unsupportedOutputError(a.output, "export");
+        return std::nullopt;
+    }
+    const ScreenshotFileFormat wanted = a.drag ? ScreenshotFileFormat::png : a.format.value_or(*byOutput);
+    if (byName && *byName != wanted) {
+        failure = usageError(QString("export: %1 output does not match the extension of '%2'")
+                                 .arg(rawValue(wanted), a.output));
+        return std::nullopt;
+    }
+    a.format = wanted;
     return a;
 }
 
@@ -102,8 +111,7 @@ int commandExport(const QStringList& args) {
     const QImage image = readImageFile(a->input, "export");
     if (image.isNull()) return exitFailure;
 
-    const ScreenshotFileFormat format =
-        a->drag ? ScreenshotFileFormat::png : a->format.value_or(formatFromExtension(a->output));
+    const ScreenshotFileFormat format = *a->format;
     const std::optional<QByteArray> bytes =
         a->drag ? ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::drag(a->profile, a->preset))
                 : ImageExportPipeline::encodedImageFileData(image, format, a->profile, a->preset);
@@ -112,7 +120,7 @@ int commandExport(const QStringList& args) {
         return exitFailure;
     }
 
-    if (!writeFileAtomically(a->output, *bytes, "export")) return exitFailure;
+    if (!writeOutputFile(a->output, *bytes, "export")) return exitFailure;
     return exitOk;
 }
 

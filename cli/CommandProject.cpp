@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
+#include "cli/ProjectFiles.h"
 
+#include "editor_model/DocumentLimits.h"
 #include "editor_model/ProjectFile.h"
 
 namespace lumivane::cli {
@@ -24,15 +26,13 @@ int projectNew(const QStringList& args) {
     }
     if (input.isEmpty()) return usageError("project new: missing IMAGE");
     if (output.isEmpty()) return usageError("project new: missing -o PROJECT.lumivane");
+    if (!isProjectFileName(output) && output != "-" && !isStreamOutput(output))
+        return usageError(QString("project new: output '%1' needs the extension .lumivane (or .json)").arg(output));
 
     QImage image = readImageFile(input, "project new");
     if (image.isNull()) return exitFailure;
-    if (image.width() > ProjectFile::maxImageDimension || image.height() > ProjectFile::maxImageDimension) {
-        printError(QString("project new: '%1' is %2×%3 pixels; project images are limited to %4 pixels a side")
-                       .arg(input)
-                       .arg(image.width())
-                       .arg(image.height())
-                       .arg(ProjectFile::maxImageDimension));
+    if (!DocumentLimits::imageSizeAllowed(image.width(), image.height())) {
+        printError(QString("project new: '%1': %2").arg(input, DocumentLimits::imageTooLargeMessage(image.width(), image.height())));
         return exitFailure;
     }
     const SavedEditorProject project(EditorDocument::fresh(makeImage(std::move(image))));
@@ -40,7 +40,7 @@ int projectNew(const QStringList& args) {
         printError(QString("project new: encoding the image of '%1' failed").arg(input));
         return exitFailure;
     }
-    return writeFileAtomically(output, project.encode(), "project new") ? exitOk : exitFailure;
+    return writeOutputFile(output, project.encode(), "project new") ? exitOk : exitFailure;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "cli/ProjectFiles.h"
 
 #include "editor/EditorRenderer.h"
+#include "editor_model/DocumentLimits.h"
 
 namespace lumivane::cli {
 
@@ -31,14 +32,17 @@ int commandRender(const QStringList& args) {
     }
     if (input.isEmpty()) return usageError("render: missing PROJECT file");
     if (output.isEmpty()) return usageError("render: missing -o OUTPUT");
-    if (!imageFormatForPath(output))
-        return usageError(QString("render: unsupported output extension of '%1' (use .png, .jpg or .jpeg)").arg(output));
+    if (!imageFormatForOutput(output)) return unsupportedOutputError(output, "render");
 
     const auto document = readProjectDocument(input, "render");
     if (!document) return exitFailure;
+    if (const QString problem = DocumentLimits::renderProblem(*document); !problem.isEmpty()) {
+        printError(QString("render: '%1': %2").arg(input, problem));
+        return exitFailure;
+    }
     const auto image = EditorRenderer::render(*document);
     if (!image) {
-        printError(QString("render: '%1' cannot be rendered (canvas too large or no image)").arg(input));
+        printError(QString("render: '%1' cannot be rendered: the memory for the image cannot be had").arg(input));
         return exitFailure;
     }
     return writeImageFile(*image, output, ImageExportProfile::standard, preset, "render");

@@ -1,5 +1,6 @@
 #include "editor/EditorRenderer.h"
 #include "editor_model/AnnotationGeometry.h"
+#include "editor_model/DocumentLimits.h"
 #include "export/ImageMemory.h"
 
 #include <QHash>
@@ -342,8 +343,11 @@ QImage effectImage(const QImage& base, const Annotation& a, QRect* pixelRect) {
     if (!(rr > l) || !(bb > t)) return {};
     const QRect r(int(l), int(t), int(rr - l), int(bb - t));
     if (pixelRect) *pixelRect = r;
+    // Beyond the image's size a larger blur or cell changes nothing worth the work
+    // (a cell wider than twice the image groups its pixels the same way).
+    const double extent = double(std::max(base.width(), base.height()));
     if (a.kind == AnnotationKind::blur) {
-        const double sigma = std::max(a.effectIntensity, 4.0);
+        const double sigma = std::clamp(a.effectIntensity, 4.0, std::max(extent, 4.0));
         const double m = std::min(std::ceil(3 * sigma), double(std::max(base.width(), base.height())));
         const QRect region = r.adjusted(-int(m), -int(m), int(m), int(m)) & base.rect();
         QImage work = base.copy(region).convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -351,7 +355,7 @@ QImage effectImage(const QImage& base, const Annotation& a, QRect* pixelRect) {
         return work.copy(r.translated(-region.topLeft()));
     }
     if (a.kind == AnnotationKind::pixelate) {
-        const double cell = std::max(a.effectIntensity, 10.0);
+        const double cell = std::clamp(a.effectIntensity, 10.0, std::max(4 * extent, 10.0));
         const QPointF offset = pixelateGridOffset(a.id);
         // Offset y is in the bitmap's bottom-up sense.
         const QPointF center(r.x() + r.width() / 2.0 + offset.x(), r.y() + r.height() / 2.0 - offset.y());
@@ -396,6 +400,7 @@ void drawSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRe
 
 std::optional<QImage> render(const EditorDocument& document) {
     if (!document.baseImage || document.baseImage->isNull()) return std::nullopt;
+    if (!DocumentLimits::renderProblem(document).isEmpty()) return std::nullopt;
     const QImage& base = *document.baseImage;
     const QRectF imageRect(0, 0, base.width(), base.height());
     const QRectF s = document.cropRect ? document.cropRect->normalized() : imageRect;
@@ -404,8 +409,6 @@ std::optional<QImage> render(const EditorDocument& document) {
     if (!finiteRect(s) || !std::isfinite(p)) return std::nullopt;
     const QSizeF c(s.width() + 2 * p, s.height() + 2 * p);
     const QRectF k(p, p, s.width(), s.height());
-    if (!(c.width() >= 1 && c.height() >= 1 && c.width() <= maxCanvasDimension && c.height() <= maxCanvasDimension))
-        return std::nullopt;
 
     QImage canvas = allocateImage(QSize(int(std::ceil(c.width() - 1e-9)), int(std::ceil(c.height() - 1e-9))),
                                   QImage::Format_ARGB32_Premultiplied);

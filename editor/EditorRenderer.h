@@ -11,9 +11,8 @@ namespace lumivane {
 // Stateless and safe to call on any thread with a document copy.
 namespace EditorRenderer {
 
-// Largest canvas side rendered; larger requests give no image.
-inline constexpr int maxCanvasDimension = 32768;
-
+// Nothing when the document has no image or goes beyond DocumentLimits (whose
+// renderProblem() says why).
 std::optional<QImage> render(const EditorDocument& document);
 
 // Steps of a render, exposed for reuse and tests. Coordinates are canvas pixels.

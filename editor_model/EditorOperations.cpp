@@ -1,5 +1,6 @@
 #include "editor_model/EditorOperations.h"
 #include "editor_model/AnnotationGeometry.h"
+#include "editor_model/DocumentLimits.h"
 
 #include <cmath>
 
@@ -86,8 +87,10 @@ bool resizeEditorImage(EditorDocument* d, EditorHistory& h, double scale) {
     const QSize old = pixelSize(d->baseImage);
     const double w = std::max(std::round(old.width() * scale), 1.0);
     const double hgt = std::max(std::round(old.height() * scale), 1.0);
-    constexpr double limit = 1 << 20;   // beyond any bitmap that can be allocated
-    if (w > limit || hgt > limit) return false;
+    // An image a project file could not hold again is never made.
+    if (w > DocumentLimits::maxImageSide || hgt > DocumentLimits::maxImageSide ||
+        !DocumentLimits::imageSizeAllowed(std::int64_t(w), std::int64_t(hgt)))
+        return false;
     return replaceImage(
         d, h, ImageExportPipeline::resized(d->baseImage, QSize(int(w), int(hgt))),
         [&](const Annotation& a) { return scaledAnnotation(a, scale); },

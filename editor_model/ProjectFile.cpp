@@ -1,10 +1,19 @@
 #include "editor_model/ProjectFile.h"
+#include "editor_model/DocumentLimits.h"
+#include "export/AtomicFile.h"
+#include "export/ImageMemory.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QFile>
 #include <QImageReader>
+#include <algorithm>
+#include <climits>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 namespace lumivane {
@@ -16,26 +25,32 @@ namespace {
 constexpr double referenceDateOffset = 978307200.0;   // 1970 → 2001
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
-    throw ProjectFileError("Invalid project file: " + path + ": " + what);
+    throw ProjectFileError("プロジェクトファイルの内容が正しくありません（" + path + ": " + what + "）。");
 }
 
 const json& member(const json& object, const char* key, const std::string& path) {
     auto it = object.find(key);
-    if (it == object.end()) fail(path, std::string("missing required key \"") + key + "\"");
+    if (it == object.end()) fail(path + "." + key, "必要な項目 \"" + std::string(key) + "\" がありません");
     return *it;
+}
+
+// An optional key: absent or null gives nothing.
+const json* optionalMember(const json& object, const char* key) {
+    auto it = object.find(key);
+    return it == object.end() || it->is_null() ? nullptr : &*it;
 }
 
 std::string child(const std::string& path, const char* key) { return path + "." + key; }
 
 const json& objectAt(const json& value, const std::string& path) {
-    if (!value.is_object()) fail(path, "expected an object");
+    if (!value.is_object()) fail(path, "オブジェクトではありません");
     return value;
 }
 
 double numberAt(const json& value, const std::string& path) {
-    if (!value.is_number()) fail(path, "expected a number");
+    if (!value.is_number()) fail(path, "数値ではありません");
     const double d = value.get<double>();
-    if (!std::isfinite(d) || std::fabs(d) > ProjectFile::maxMagnitude) fail(path, "number out of range");
+    if (!std::isfinite(d)) fail(path, "数値が有限ではありません");
     return d;
 }
 
@@ -45,14 +60,14 @@ double number(const json& object, const char* key, const std::string& path) {
 
 QString string(const json& object, const char* key, const std::string& path) {
     const json& v = member(object, key, path);
-    if (!v.is_string()) fail(child(path, key), "expected a string");
+    if (!v.is_string()) fail(child(path, key), "文字列ではありません");
     return QString::fromStdString(v.get_ref<const std::string&>());
 }
 
 QUuid uuid(const json& object, const char* key, const std::string& path) {
     const QString s = string(object, key, path);
     const QUuid id = QUuid::fromString(s);
-    if (id.isNull() || s.size() != 36) fail(child(path, key), "expected a UUID");
+    if (id.isNull() || s.size() != 36) fail(child(path, key), "UUID ではありません");
     return id;
 }
 
@@ -104,17 +119,17 @@ SavedAnnotation decodeAnnotation(const json& value, const std::string& path) {
     a.id = uuid(value, "id", path);
     const QString kind = string(value, "kind", path);
     const auto k = annotationKindFromRaw(kind);
-    if (!k) fail(child(path, "kind"), "unknown annotation kind \"" + utf8(kind) + "\"");
+    if (!k) fail(child(path, "kind"), "不明な注釈の種類 \"" + utf8(kind) + "\" です");
     a.kind = *k;
     a.rect = rectAt(member(value, "rect", path), child(path, "rect"));
     a.color = colorAt(member(value, "color", path), child(path, "color"));
     a.lineWidth = number(value, "lineWidth", path);
     a.fontSize = number(value, "fontSize", path);
     a.text = string(value, "text", path);
-    if (auto it = value.find("arrowStart"); it != value.end()) a.arrowStart = pointAt(*it, child(path, "arrowStart"));
-    if (auto it = value.find("arrowEnd"); it != value.end()) a.arrowEnd = pointAt(*it, child(path, "arrowEnd"));
+    if (const json* p = optionalMember(value, "arrowStart")) a.arrowStart = pointAt(*p, child(path, "arrowStart"));
+    if (const json* p = optionalMember(value, "arrowEnd")) a.arrowEnd = pointAt(*p, child(path, "arrowEnd"));
     const json& points = member(value, "markerPoints", path);
-    if (!points.is_array()) fail(child(path, "markerPoints"), "expected an array");
+    if (!points.is_array()) fail(child(path, "markerPoints"), "配列ではありません");
     a.markerPoints.reserve(points.size());
     for (size_t i = 0; i < points.size(); ++i)
         a.markerPoints.push_back(pointAt(points[i], child(path, "markerPoints") + "[" + std::to_string(i) + "]"));
@@ -126,7 +141,7 @@ CanvasBackgroundStyle decodeBackground(const json& value, const std::string& pat
     objectAt(value, path);
     CanvasBackgroundStyle s;
     const json& enabled = member(value, "isEnabled", path);
-    if (!enabled.is_boolean()) fail(child(path, "isEnabled"), "expected a boolean");
+    if (!enabled.is_boolean()) fail(child(path, "isEnabled"), "真偽値ではありません");
     s.isEnabled = enabled.get<bool>();
     s.padding = number(value, "padding", path);
     s.color = colorAt(member(value, "color", path), child(path, "color"));
@@ -161,11 +176,18 @@ SavedEditorProject::SavedEditorProject(const EditorDocument& d)
 }
 
 std::optional<EditorDocument> SavedEditorProject::makeDocument() const {
+    std::vector<Annotation> converted;
+    converted.reserve(annotations.size());
+    for (const SavedAnnotation& a : annotations) converted.push_back(a.annotation());
+    // Checked from the image header before any pixels are decoded.
+    if (const QSize size = ProjectFile::imageSize(baseImageData); !size.isEmpty())
+        if (const QString problem = DocumentLimits::renderProblem(size, cropRect, backgroundStyle, converted);
+            !problem.isEmpty() && DocumentLimits::imageSizeAllowed(size.width(), size.height()))
+            throw ProjectFileError(problem.toStdString());
     ImageRef image = makeImage(ProjectFile::decodeImage(baseImageData));
     if (!image) return std::nullopt;
     EditorDocument d = EditorDocument::fresh(std::move(image));
-    d.annotations.reserve(annotations.size());
-    for (const SavedAnnotation& a : annotations) d.annotations.push_back(a.annotation());
+    d.annotations = std::move(converted);
     d.selectedTool = selectedTool;
     d.selectedAnnotationID = selectedAnnotationID;
     d.cropRect = cropRect;
@@ -194,39 +216,54 @@ QByteArray SavedEditorProject::encode() const {
     return QByteArray::fromStdString(text);
 }
 
-SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
-    json root;
+namespace {
+
+json parseBounded(const QByteArray& bytes) {
+    qint64 values = 0;
+    const json::parser_callback_t count = [&values](int, json::parse_event_t event, json&) {
+        if (event != json::parse_event_t::key && ++values > ProjectFile::maxJsonValues)
+            throw ProjectFileError("プロジェクトファイルの項目が多すぎるため開けません（上限は " +
+                                   std::to_string(ProjectFile::maxJsonValues) + " 個です）。");
+        return true;
+    };
     try {
-        root = json::parse(bytes.begin(), bytes.end());
-    } catch (const json::exception& e) {
-        throw ProjectFileError(std::string("Invalid project file: malformed JSON (") + e.what() + ")");
+        return json::parse(bytes.begin(), bytes.end(), count);
+    } catch (const json::parse_error& e) {
+        throw ProjectFileError("プロジェクトファイルの形式が正しくありません（JSON として読めません。" +
+                               std::to_string(e.byte) + " バイト目）。");
+    } catch (const json::exception&) {
+        throw ProjectFileError("プロジェクトファイルの形式が正しくありません（JSON として読めません）。");
     }
+}
+
+} // namespace
+
+SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
+    const json root = parseBounded(bytes);
     const std::string path = "$";
     objectAt(root, path);
     SavedEditorProject p;
     const json& version = member(root, "version", path);
-    if (!version.is_number_integer()) fail(child(path, "version"), "expected an integer");
-    const auto v = version.get<std::int64_t>();
-    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-        fail(child(path, "version"), "number out of range");
-    p.version = int(v);
-    const json& created = member(root, "createdAt", path);
-    if (!created.is_number() || !std::isfinite(created.get<double>()))
-        fail(child(path, "createdAt"), "expected a number");
-    p.createdAt = created.get<double>();
+    if (!version.is_number_integer()) fail(child(path, "version"), "整数ではありません");
+    // Read but not checked: any integer opens; one beyond int is kept at the int's bound.
+    const bool isUnsigned = version.is_number_unsigned();
+    const std::int64_t v = isUnsigned ? std::int64_t(std::min<std::uint64_t>(version.get<std::uint64_t>(), INT32_MAX))
+                                      : version.get<std::int64_t>();
+    p.version = int(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+    p.createdAt = number(root, "createdAt", path);
     const QString data = string(root, "baseImageData", path);
     auto decoded = QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded) fail(child(path, "baseImageData"), "not valid Base64");
+    if (!decoded) fail(child(path, "baseImageData"), "Base64 として正しくありません");
     p.baseImageData = *decoded;
     const QString tool = string(root, "selectedTool", path);
     const auto t = annotationToolFromRaw(tool);
-    if (!t) fail(child(path, "selectedTool"), "unknown tool \"" + utf8(tool) + "\"");
+    if (!t) fail(child(path, "selectedTool"), "不明なツール \"" + utf8(tool) + "\" です");
     p.selectedTool = *t;
-    if (root.contains("selectedAnnotationID")) p.selectedAnnotationID = uuid(root, "selectedAnnotationID", path);
-    if (auto it = root.find("cropRect"); it != root.end()) p.cropRect = rectAt(*it, child(path, "cropRect"));
+    if (optionalMember(root, "selectedAnnotationID")) p.selectedAnnotationID = uuid(root, "selectedAnnotationID", path);
+    if (const json* crop = optionalMember(root, "cropRect")) p.cropRect = rectAt(*crop, child(path, "cropRect"));
     p.backgroundStyle = decodeBackground(member(root, "backgroundStyle", path), child(path, "backgroundStyle"));
     const json& list = member(root, "annotations", path);
-    if (!list.is_array()) fail(child(path, "annotations"), "expected an array");
+    if (!list.is_array()) fail(child(path, "annotations"), "配列ではありません");
     p.annotations.reserve(list.size());
     for (size_t i = 0; i < list.size(); ++i)
         p.annotations.push_back(decodeAnnotation(list[i], "$.annotations[" + std::to_string(i) + "]"));
@@ -236,14 +273,19 @@ SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
 namespace ProjectFile {
 
 SavedEditorProject readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ProjectFileError("Cannot open project file: " + file.errorString().toStdString());
-    if (file.size() > maxFileSize) throw ProjectFileError("Invalid project file: larger than 1 GiB");
-    const QByteArray bytes = file.read(maxFileSize + 1);
+    // File names are byte strings: opened by their exact bytes.
+    const int fd = ::open(nativeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw ProjectFileError("プロジェクトファイルを開けませんでした: " + std::string(std::strerror(errno)));
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    const std::string tooLarge =
+        "プロジェクトファイルが大きすぎるため開けません（上限は " + std::to_string(maxFileSize >> 20) + " MB です）。";
+    if (file.size() > maxFileSize) throw ProjectFileError(tooLarge);
+    QByteArray bytes = file.read(maxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
-        throw ProjectFileError("Cannot read project file: " + file.errorString().toStdString());
-    if (bytes.size() > maxFileSize) throw ProjectFileError("Invalid project file: larger than 1 GiB");
+        throw ProjectFileError("プロジェクトファイルを読み込めませんでした: " + file.errorString().toStdString());
+    if (bytes.size() > maxFileSize) throw ProjectFileError(tooLarge);
+    file.close();
     return SavedEditorProject::decode(bytes);
 }
 
@@ -253,6 +295,14 @@ double secondsSinceReferenceDate() {
 
 QString uuidString(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
 
+QSize imageSize(const QByteArray& data) {
+    if (data.isEmpty()) return {};
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer).size();
+}
+
 QImage decodeImage(const QByteArray& data) {
     if (data.isEmpty()) return {};
     QBuffer buffer;
@@ -261,9 +311,14 @@ QImage decodeImage(const QByteArray& data) {
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
-    if (!size.isValid() || size.width() <= 0 || size.height() <= 0 || size.width() > maxImageDimension ||
-        size.height() > maxImageDimension)
-        return {};
+    if (!size.isValid() || size.width() <= 0 || size.height() <= 0) return {};
+    if (!DocumentLimits::imageSizeAllowed(size.width(), size.height()))
+        throw ProjectFileError(DocumentLimits::imageTooLargeMessage(size.width(), size.height()).toStdString());
+    // Decoded at 4 bytes a pixel (Qt's default limit, 128 MiB, stops at 33.5 megapixels).
+    if (!allowImageReadOf(qint64(size.width()) * size.height() * 4))
+        throw ProjectFileError(
+            QStringLiteral("画像を開くためのメモリが足りません（%1 × %2 ピクセル）。").arg(size.width()).arg(size.height())
+                .toStdString());
     QImage image;
     if (!reader.read(&image)) return {};
     if (image.size() != size) return {};

@@ -7,7 +7,8 @@
 namespace lumivane {
 
 // A project file that cannot be read: malformed JSON, a missing required key, a
-// wrong type, a bad enumeration value or an out-of-range number. what() is English.
+// wrong type, a bad enumeration value, a value that is not finite, or an image or
+// file beyond the limits. what() is a Japanese sentence (UTF-8) naming the place.
 class ProjectFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -46,32 +47,36 @@ struct SavedEditorProject {
     // version 1, createdAt now, the base image as full-size PNG (empty if it cannot be encoded).
     explicit SavedEditorProject(const EditorDocument& document);
 
-    // nullopt when the image data does not decode (or decodes to absurd dimensions).
+    // nullopt when the image data does not decode. Throws ProjectFileError when the
+    // image is beyond DocumentLimits or the memory available.
     std::optional<EditorDocument> makeDocument() const;
 
     // Pretty-printed UTF-8 JSON with sorted keys.
     QByteArray encode() const;
-    // Throws ProjectFileError.
+    // Throws ProjectFileError. Optional keys present as null count as absent.
     static SavedEditorProject decode(const QByteArray& json);
 };
 
 namespace ProjectFile {
 inline constexpr const char* fileExtension = "lumivane";
-// Largest image side accepted from a project file.
-inline constexpr int maxImageDimension = 30000;
-// Largest magnitude accepted for any number in a project file.
-inline constexpr double maxMagnitude = 1e7;
-
-// Largest project file read; larger files are refused before reading.
-inline constexpr qint64 maxFileSize = qint64(1) << 30;
+// Largest project file read; larger files are refused before reading. The largest
+// image a document may hold (DocumentLimits) takes at most about 350 MiB of Base64.
+inline constexpr qint64 maxFileSize = qint64(512) << 20;
+// Most JSON values (objects, arrays, numbers, strings, ...) in one file: bounds the
+// parsed tree at a few hundred MiB (tens of thousands of annotations).
+inline constexpr qint64 maxJsonValues = qint64(1) << 21;
 
 // Reads and decodes a project file. Throws ProjectFileError (also for read errors).
 SavedEditorProject readFile(const QString& path);
 
 double secondsSinceReferenceDate();   // now, seconds since 2001-01-01 UTC
 QString uuidString(const QUuid& id);  // upper-case 8-4-4-4-12
-// Decodes image bytes with a size check before any pixels are allocated.
+// Decodes image bytes with a size check before any pixels are allocated: null when
+// they do not decode; throws ProjectFileError when the image is beyond
+// DocumentLimits or the memory available.
 QImage decodeImage(const QByteArray& data);
+// The pixel size an image header claims; empty when there is none.
+QSize imageSize(const QByteArray& data);
 } // namespace ProjectFile
 
 } // namespace lumivane

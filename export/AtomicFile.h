@@ -5,9 +5,25 @@
 
 namespace lumivane {
 
-// Writes bytes through a temporary file renamed into place, so a failure never
-// leaves a partial file. On failure `error` (if given) receives the reason.
+// Writes bytes through a temporary file ".<name>.lumivane-partial-<pid>-XXXXXX" in
+// the same folder, synced and renamed into place, so a failure never leaves a partial
+// file. An existing target that is not a regular file (folder, device, pipe, socket)
+// is refused, never replaced; a symbolic link keeps pointing at the replaced file.
+// Partial files left by writers that no longer run are removed first. On failure
+// `error` (if given) receives the reason.
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// True for the name of such a temporary file.
+bool isPartialFileName(const QString& name);
+// Removes the partial files of writers that no longer run from the folder; returns
+// how many were removed.
+int removeStalePartialFiles(const QString& folder);
+
+// File names are byte strings: these convert between them and QString without loss.
+// Valid UTF-8 is decoded as such; every other byte becomes a lone surrogate
+// U+DC80..U+DCFF that nativeFileName turns back into that byte.
+QString fileNameFromNative(const QByteArray& bytes);
+QByteArray nativeFileName(const QString& name);
 
 // The local time stamp of generated file names: "yyyy-MM-dd-HH-mm-ss".
 QString fileNameTimestamp(const QDateTime& time);

@@ -1,6 +1,7 @@
 #include "export/ImageMemory.h"
 #include "platform/LargeMemory.h"
 
+#include <QImageReader>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -33,6 +34,15 @@ QImage allocateImage(QSize size, QImage::Format format) {
     QImage image(static_cast<uchar*>(block), size.width(), size.height(), bytesPerLine, format, giveBack, block);
     if (image.isNull()) LargeMemory::give(block);
     return image;
+}
+
+bool allowImageReadOf(qint64 bytes) {
+    if (bytes <= 0) return true;
+    const size_t available = LargeMemory::availableBytes();
+    if (available != 0 && quint64(bytes) > available) return false;
+    const qint64 mib = std::min<qint64>((bytes >> 20) + 2, std::numeric_limits<int>::max());
+    if (mib > QImageReader::allocationLimit()) QImageReader::setAllocationLimit(int(mib));
+    return true;
 }
 
 LargeBuffer::LargeBuffer(size_t size) : size_(size) {

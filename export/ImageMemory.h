@@ -10,6 +10,11 @@ namespace lumivane {
 // page faults again. Null when the memory cannot be had.
 QImage allocateImage(QSize size, QImage::Format format);
 
+// Lets QImageReader allocate a decoded image of `bytes` (Qt refuses more than
+// 128 MiB by default) when the system has that much memory available; false when
+// it has not. The limit is process-wide and only ever raised.
+bool allowImageReadOf(qint64 bytes);
+
 // An uninitialised byte buffer placed like allocateImage's large buffers.
 class LargeBuffer {
 public:

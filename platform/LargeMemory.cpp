@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
+#include <cstdio>
 #include <sys/mman.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace lumivane::LargeMemory {
@@ -75,5 +77,22 @@ Pool& pool() {
 
 void* take(size_t bytes) { return pool().take(bytes); }
 void give(void* block) { pool().give(block); }
+
+} // namespace lumivane::LargeMemory
+
+namespace lumivane::LargeMemory {
+
+size_t availableBytes() {
+    if (std::FILE* f = std::fopen("/proc/meminfo", "re")) {
+        char line[256];
+        unsigned long long kib = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
+        std::fclose(f);
+        if (found) return size_t(kib) * 1024;
+    }
+    const long pages = sysconf(_SC_AVPHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? size_t(pages) * size_t(pageSize) : 0;
+}
 
 } // namespace lumivane::LargeMemory

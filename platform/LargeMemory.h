@@ -17,3 +17,9 @@ void* take(size_t bytes);
 void give(void* block);
 
 } // namespace lumivane::LargeMemory
+
+namespace lumivane::LargeMemory {
+// Memory the system can still hand out without swapping (MemAvailable of
+// /proc/meminfo, else free physical pages), in bytes; 0 when unknown.
+size_t availableBytes();
+} // namespace lumivane::LargeMemory

@@ -6,3 +6,5 @@ bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 cd "${LUMIVANE_BUILD_DIR:-$root/build}"
 ctest --output-on-failure -j"$(nproc)" --timeout 600
+# Sanitizer build of the suites that need no browser, and a bounded run of each fuzzer.
+bash "$root/scripts/sanitize.sh"

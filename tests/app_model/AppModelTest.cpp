@@ -1,3 +1,4 @@
+#include "editor_model/DocumentLimits.h"
 #include "app/AppModel.h"
 #include "MemorySettingsStore.h"
 #include "app/AppSettingsHost.h"
@@ -372,6 +373,29 @@ TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
     EXPECT_EQ(log.editorPresents, 1);
     ASSERT_TRUE(model->currentCapture());
     EXPECT_EQ(model->currentCapture()->image->size(), QSize(64, 48));
+}
+
+TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritten) {
+    EditorDocument doc = EditorDocument::fresh(image());
+    const QString path = temp.filePath("framed.lumivane");
+    ASSERT_TRUE(model->saveProject(doc, path));
+    QByteArray text = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    text.replace("\"padding\": 36", "\"padding\": 16000").replace("\"isEnabled\": false", "\"isEnabled\": true");
+    { QFile f(path); f.open(QIODevice::WriteOnly); f.write(text); }
+    EXPECT_FALSE(model->openProject(path));
+    EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("キャンバスが大きすぎます"))) << model->lastErrorMessage()->toStdString();
+    { QFile f(path); f.open(QIODevice::WriteOnly); f.write("{\"version\": 1,"); }
+    EXPECT_FALSE(model->openProject(path));
+    EXPECT_TRUE(model->lastErrorMessage()->startsWith(QStringLiteral("プロジェクトファイルの形式が正しくありません")));
+    EXPECT_EQ(log.editorPresents, 0);
+
+    // An image a project could not hold again is refused when saving, not written.
+    QImage tall(2, DocumentLimits::maxImageSide + 1, QImage::Format_RGB32);
+    tall.fill(Qt::white);
+    const QString huge = temp.filePath("huge.lumivane");
+    EXPECT_FALSE(model->saveProject(EditorDocument::fresh(makeImage(std::move(tall))), huge));
+    EXPECT_FALSE(QFile::exists(huge));
+    EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("大きすぎる")));
 }
 
 TEST_F(AppModelFlows, ImageOperationsAreOneUndoStepAndIgnoredWithoutDocument) {

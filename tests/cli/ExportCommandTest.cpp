@@ -48,12 +48,13 @@ TEST_F(ExportCommand, WritesPngWithTransparentBlackAndJpegByExtension) {
     EXPECT_EQ(formatOf(path("out.jpg")), "jpeg");
     EXPECT_EQ(QImage(path("out.jpg")).size(), QSize(400, 300));
 
-    // An explicit format wins over the extension; unknown extensions give PNG.
-    ASSERT_EQ(commandExport({opaqueInput, "-o", path("forced.png"), "--format", "jpeg"}), exitOk);
-    EXPECT_EQ(formatOf(path("forced.png")), "jpeg");
-    ASSERT_EQ(commandExport({opaqueInput, "-o", path("noext"), "--profile", "browserFullPage"}), exitOk);
-    EXPECT_EQ(formatOf(path("noext")), "png");
-    EXPECT_FALSE(QImage(path("noext")).hasAlphaChannel());
+    // The extension chooses the format; an explicit format must agree with it.
+    ASSERT_EQ(commandExport({opaqueInput, "-o", path("forced.jpeg"), "--format", "jpeg"}), exitOk);
+    EXPECT_EQ(formatOf(path("forced.jpeg")), "jpeg");
+    EXPECT_EQ(commandExport({opaqueInput, "-o", path("forced.png"), "--format", "jpeg"}), exitUsage);
+    EXPECT_EQ(commandExport({opaqueInput, "-o", path("noext"), "--profile", "browserFullPage"}), exitUsage);
+    ASSERT_EQ(commandExport({opaqueInput, "-o", path("full.png"), "--profile", "browserFullPage"}), exitOk);
+    EXPECT_FALSE(QImage(path("full.png")).hasAlphaChannel());
 }
 
 TEST_F(ExportCommand, DragExportShrinksToTheDragRow) {

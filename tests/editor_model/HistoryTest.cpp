@@ -155,6 +155,8 @@ TEST_F(History, ResizeHalvesGeometryRoundingHalvesAwayFromZero) {
 
     EXPECT_FALSE(ops::resizeEditorImage(&doc, history, 0));
     EXPECT_FALSE(ops::resizeEditorImage(&doc, history, -1));
+    // Never an image a project file could not hold again.
+    EXPECT_FALSE(ops::resizeEditorImage(&doc, history, 1e9));
     EXPECT_TRUE(history.undoStack.empty());
 
     ASSERT_TRUE(ops::resizeEditorImage(&doc, history, 0.5));

@@ -190,9 +190,9 @@ TEST(ProjectFile, MissingKeysWrongTypesAndBadValuesAreDecodingErrors) {
     j["baseImageData"] = "***";
     expectRejected(j, "Base64");
     j = good;
-    j["annotations"][0]["lineWidth"] = 1e300;
-    expectRejected(j, "out of range");
-    expectRejected(json::array(), "expected an object");
+    j["annotations"][0]["lineWidth"] = nullptr;
+    expectRejected(j, "lineWidth");
+    expectRejected(json::array(), "オブジェクトではありません");
 }
 
 TEST(ProjectFile, HostileTextNeverCrashesOrHangs) {
@@ -219,7 +219,13 @@ TEST(ProjectFile, ImagesThatDoNotDecodeOrAreAbsurdGiveNoDocument) {
     };
     EXPECT_FALSE(withImage(QByteArray()));
     EXPECT_FALSE(withImage("plain text, not an image"));
-    EXPECT_FALSE(withImage(pngClaiming(100000, 100000)));   // refused before allocating
+    // Beyond the document limits: refused in words before allocating.
+    try {
+        withImage(pngClaiming(100000, 100000));
+        ADD_FAILURE();
+    } catch (const ProjectFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("大きすぎる"), std::string::npos) << e.what();
+    }
     EXPECT_FALSE(withImage(pngClaiming(0, 10)));
     EXPECT_FALSE(withImage(pngClaiming(64, 64)));           // header fine, pixel data broken
     const QByteArray real = QByteArray::fromBase64(QByteArray::fromStdString(savedJson(richDocument())["baseImageData"]));
@@ -242,6 +248,94 @@ TEST(ProjectFile, ReadFileReportsMissingAndOversizedFiles) {
         ProjectFile::readFile(f.fileName());
         ADD_FAILURE();
     } catch (const ProjectFileError& e) {
-        EXPECT_NE(std::string(e.what()).find("larger"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("大きすぎる"), std::string::npos);
+    }
+}
+
+TEST(ProjectFile, OptionalKeysPresentAsNullAndAnyFiniteNumberAreRead) {
+    json j = savedJson(richDocument());
+    j["selectedAnnotationID"] = nullptr;
+    j["cropRect"] = nullptr;
+    j["annotations"][1]["arrowStart"] = nullptr;
+    j["annotations"][1]["arrowEnd"] = nullptr;
+    j["annotations"][0]["lineWidth"] = 1e300;
+    j["annotations"][0]["rect"]["x"] = -3.5e12;
+    j["createdAt"] = 1e200;
+    j["version"] = 1099511627776;   // 2^40: read, not checked
+    const SavedEditorProject p = SavedEditorProject::decode(QByteArray::fromStdString(j.dump()));
+    EXPECT_FALSE(p.selectedAnnotationID);
+    EXPECT_FALSE(p.cropRect);
+    EXPECT_FALSE(p.annotations[1].arrowStart || p.annotations[1].arrowEnd);
+    EXPECT_EQ(p.annotations[0].lineWidth, 1e300);
+    EXPECT_EQ(p.annotations[0].rect.x(), -3.5e12);
+    EXPECT_EQ(p.version, INT32_MAX);
+    // A present optional key of the wrong type is still an error.
+    j["cropRect"] = "wide";
+    expectRejected(j, "cropRect");
+}
+
+TEST(ProjectFile, LargeImagesThatTheEditorCanHoldOpenAgain) {
+    // 5800 × 5800 is 33.6 megapixels: beyond Qt's default decode limit of 128 MiB.
+    QImage big(5800, 5800, QImage::Format_RGB32);
+    big.fill(qRgb(10, 20, 30));
+    big.setPixel(5799, 5799, qRgb(250, 0, 0));
+    EditorDocument d = EditorDocument::fresh(makeImage(std::move(big)));
+    const SavedEditorProject saved(d);
+    ASSERT_FALSE(saved.baseImageData.isEmpty());
+    d.baseImage.reset();
+    const auto reopened = SavedEditorProject::decode(saved.encode()).makeDocument();
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->baseImage->size(), QSize(5800, 5800));
+    EXPECT_EQ(reopened->baseImage->pixel(5799, 5799), qRgb(250, 0, 0));
+    // Wider than the old 30 000-pixel bound but within the pixel limit.
+    json j = savedJson(richDocument());
+    QImage wide(32000, 4, QImage::Format_RGB32);
+    wide.fill(Qt::white);
+    j["baseImageData"] = SavedEditorProject(EditorDocument::fresh(makeImage(std::move(wide)))).baseImageData.toBase64().toStdString();
+    j.erase("cropRect");
+    const auto wideDocument = SavedEditorProject::decode(QByteArray::fromStdString(j.dump())).makeDocument();
+    ASSERT_TRUE(wideDocument);
+    EXPECT_EQ(wideDocument->baseImage->width(), 32000);
+}
+
+TEST(ProjectFile, HostileDocumentsAreRefusedBeforeAnythingLargeIsAllocated) {
+    const json good = savedJson(EditorDocument::fresh(solidImage(8, 8)));
+    auto refusedWith = [](const json& j, const char* fragment) {
+        try {
+            SavedEditorProject::decode(QByteArray::fromStdString(j.dump())).makeDocument();
+            ADD_FAILURE() << "accepted: " << fragment;
+        } catch (const ProjectFileError& e) {
+            EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+        }
+    };
+    json j = good;
+    j["cropRect"] = {{"x", 0}, {"y", 0}, {"width", 32000}, {"height", 32000}};
+    refusedWith(j, "キャンバスが大きすぎます");
+    j = good;
+    j["backgroundStyle"]["isEnabled"] = true;
+    j["backgroundStyle"]["padding"] = 16000;
+    refusedWith(j, "キャンバスが大きすぎます");
+    j = good;
+    j["backgroundStyle"]["isEnabled"] = true;
+    j["backgroundStyle"]["shadowBlur"] = 1e7;
+    refusedWith(j, "影の範囲");
+    j = good;
+    j["backgroundStyle"]["isEnabled"] = true;
+    j["backgroundStyle"]["padding"] = 1e300;
+    refusedWith(j, "描画できない値");
+    // Many spotlights over a large canvas: too much painting.
+    j = good;
+    j["cropRect"] = {{"x", 0}, {"y", 0}, {"width", 8000}, {"height", 8000}};
+    json spot = savedJson(richDocument())["annotations"][0];
+    spot["kind"] = "spotlight";
+    for (int i = 0; i < 20; ++i) j["annotations"].push_back(spot);
+    refusedWith(j, "描画面積");
+    // A flood of values is stopped while parsing.
+    const QByteArray flood = "{\"annotations\": [" + QByteArray("0,").repeated(int(ProjectFile::maxJsonValues)) + "0]}";
+    try {
+        SavedEditorProject::decode(flood);
+        ADD_FAILURE();
+    } catch (const ProjectFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("多すぎる"), std::string::npos) << e.what();
     }
 }

@@ -1,5 +1,6 @@
 #include "TestHelpers.h"
 #include "editor/EditorRenderer.h"
+#include "editor_model/DocumentLimits.h"
 
 #include <QSet>
 #include <QtConcurrent/QtConcurrent>
@@ -247,3 +248,55 @@ TEST(Renderer, ConcurrentRendersOfCopiesAgree) {
     });
     for (const QImage& r : results) EXPECT_EQ(r, reference);
 }
+
+namespace {
+
+TEST(RendererLimits, DocumentsBeyondTheLimitsGiveNoImageAndAReason) {
+    EditorDocument d = EditorDocument::fresh(solidImage(40, 30));
+    EXPECT_TRUE(DocumentLimits::renderProblem(d).isEmpty());
+    d.backgroundStyle.isEnabled = true;
+    EXPECT_TRUE(DocumentLimits::renderProblem(d).isEmpty()) << "the default frame";
+
+    EditorDocument wide = d;
+    wide.backgroundStyle.padding = 16000;
+    EXPECT_FALSE(EditorRenderer::render(wide));
+    EXPECT_TRUE(DocumentLimits::renderProblem(wide).contains(QStringLiteral("キャンバスが大きすぎます")));
+    EditorDocument cropped = d;
+    cropped.cropRect = QRectF(0, 0, 32000, 32000);
+    EXPECT_FALSE(EditorRenderer::render(cropped));
+    EditorDocument shadow = d;
+    shadow.backgroundStyle.shadowBlur = 1e7;
+    EXPECT_FALSE(EditorRenderer::render(shadow));
+    EXPECT_TRUE(DocumentLimits::renderProblem(shadow).contains(QStringLiteral("影")));
+    EditorDocument far = d;
+    far.annotations.push_back(makeArrow({0, 0}, {1e30, 5}));
+    EXPECT_FALSE(EditorRenderer::render(far));
+    EditorDocument markers = d;
+    markers.annotations.push_back(makeMarker({{0, 0}, {1e7, 0}, {0, 0}}, 1));
+    EXPECT_TRUE(DocumentLimits::renderProblem(markers).contains(QStringLiteral("マーカー")));
+    EditorDocument blurs = EditorDocument::fresh(solidImage(4000, 4000));
+    for (int i = 0; i < 10; ++i) blurs.annotations.push_back(makeAnnotation(AnnotationKind::blur, {0, 0, 4000, 4000}));
+    EXPECT_TRUE(DocumentLimits::renderProblem(blurs).contains(QStringLiteral("ぼかし")));
+    blurs.annotations.resize(2);
+    EXPECT_TRUE(DocumentLimits::renderProblem(blurs).isEmpty());
+    // A frame around the largest image the editor holds still renders.
+    EXPECT_TRUE(DocumentLimits::renderProblem(QSize(15360, 4320), std::nullopt, d.backgroundStyle, {}).isEmpty());
+}
+
+TEST(RendererLimits, HugeEffectStrengthsActLikeTheLargestUsefulOne) {
+    EditorDocument d = EditorDocument::fresh(checkerboard(60, 40, 3));
+    Annotation pixelate = makeAnnotation(AnnotationKind::pixelate, {5, 5, 40, 30});
+    pixelate.effectIntensity = 1e300;
+    d.annotations = {pixelate};
+    const QImage huge = rendered(d);
+    d.annotations[0].effectIntensity = 4 * 60;
+    EXPECT_EQ(huge, rendered(d));
+    Annotation blur = makeAnnotation(AnnotationKind::blur, {5, 5, 40, 30});
+    blur.effectIntensity = 1e300;
+    d.annotations = {blur};
+    const QImage blurred = rendered(d);
+    d.annotations[0].effectIntensity = 60;
+    EXPECT_EQ(blurred, rendered(d));
+}
+
+} // namespace
