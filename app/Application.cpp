@@ -308,6 +308,12 @@ int runApplication(int argc, char** argv) {
     // An explicit QT_QPA_PLATFORM wins (xcb inside a Wayland session keeps X11 services,
     // whose screen reads then refuse).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", qtPlatformFor(session));
+    const WindowSystem qtWindowSystem = qgetenv("QT_QPA_PLATFORM") == "xcb" ? WindowSystem::x11 : session;
+    if (const QString reason = windowSystemUnreachableReason(qtWindowSystem); !reason.isEmpty()) {
+        QTextStream(stderr) << "lumivane: " << reason << ".\n"
+                            << "Start Lumivane inside a desktop session, or check DISPLAY and WAYLAND_DISPLAY.\n";
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,6 +1,7 @@
 #include "platform/DesktopBackend.h"
 #include "platform/wayland/WaylandBackend.h"
 #include "platform/x11/X11Backend.h"
+#include "platform/x11/X11Connection.h"
 
 #include <QGuiApplication>
 
@@ -42,6 +43,23 @@ QByteArray qtPlatformFor(WindowSystem windowSystem) {
     case WindowSystem::none: break;
     }
     return {};
+}
+
+QString windowSystemUnreachableReason(WindowSystem windowSystem) {
+    switch (windowSystem) {
+    case WindowSystem::x11: {
+        xcb_screen_t* screen = nullptr;
+        xcb_connection_t* probe = connectX11(&screen);
+        if (!probe)
+            return QStringLiteral("cannot open the X11 display '%1' (no X server answers there)")
+                .arg(QString::fromLocal8Bit(qgetenv("DISPLAY")));
+        xcb_disconnect(probe);
+        return {};
+    }
+    case WindowSystem::wayland: return {};  // Qt's wayland plugin reports a missing compositor and exits cleanly
+    case WindowSystem::none: break;
+    }
+    return QStringLiteral("no display (neither WAYLAND_DISPLAY nor DISPLAY is set)");
 }
 
 std::shared_ptr<DesktopBackend> loadDesktopBackend() {

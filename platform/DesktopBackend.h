@@ -2,6 +2,7 @@
 #include "platform/ActiveWindow.h"
 #include "platform/DesktopPermissions.h"
 #include "platform/GlobalKeyGrabber.h"
+#include "platform/KeyboardLayout.h"
 #include "platform/Screens.h"
 
 #include <QByteArray>
@@ -53,9 +54,15 @@ struct DesktopBackend {
     std::function<std::unique_ptr<ActiveWindowSource>()> makeActiveWindowSource;
     std::function<std::unique_ptr<WindowActivator>()> makeWindowActivator;
     std::function<std::unique_ptr<DesktopPermissions>()> makePermissions;  // always set
+    std::function<std::unique_ptr<KeyboardLayout>()> makeKeyboardLayout;  // absent: key labels from the US layout
     // English, for messages: why no window system could be reached (windowSystem none).
     QString unavailableReason;
 };
+
+// Why Qt's platform plugin for this window system could not connect (English), or
+// empty when its display answers. Qt aborts the process when the plugin cannot
+// connect, so callers check before creating the QGuiApplication. Any thread.
+QString windowSystemUnreachableReason(WindowSystem windowSystem);
 
 // Picks and connects the backend for this session. In a Wayland session the Wayland
 // services (they need a QGuiApplication on the wayland platform); in an X11 session, or

@@ -16,7 +16,4 @@ public:
     virtual std::optional<quint32> keysym(quint32 evdevCode) = 0;
 };
 
-// The X11 keyboard (XKB core device) on its own connection to DISPLAY.
-std::unique_ptr<KeyboardLayout> makeX11KeyboardLayout();
-
 } // namespace lumivane

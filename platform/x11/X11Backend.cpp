@@ -24,6 +24,7 @@ std::shared_ptr<DesktopBackend> makeX11Backend() {
     b->makeActiveWindowSource = [] { return makeX11ActiveWindowSource(); };
     b->makeWindowActivator = [] { return makeX11WindowActivator(); };
     b->makePermissions = [] { return makeX11DesktopPermissions(); };
+    b->makeKeyboardLayout = [] { return makeX11KeyboardLayout(); };
     return b;
 }
 

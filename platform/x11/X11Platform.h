@@ -2,6 +2,7 @@
 #include "platform/ActiveWindow.h"
 #include "platform/DesktopPermissions.h"
 #include "platform/GlobalKeyGrabber.h"
+#include "platform/KeyboardLayout.h"
 
 #include <memory>
 
@@ -27,6 +28,9 @@ std::unique_ptr<DesktopPermissions> makeX11DesktopPermissions();
 
 // The X11 implementation; null without a display.
 std::unique_ptr<WindowActivator> makeX11WindowActivator();
+
+// The X11 keyboard (XKB core device) on its own connection to DISPLAY.
+std::unique_ptr<KeyboardLayout> makeX11KeyboardLayout();
 
 // The X11 implementation on its own xcb connection (DISPLAY).
 std::unique_ptr<GlobalKeyGrabber> makeX11GlobalKeyGrabber();

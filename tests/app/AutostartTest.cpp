@@ -5,6 +5,7 @@
 #include "app/AppSettingsHost.h"
 #include "app/Application.h"
 #include "app/Autostart.h"
+#include "platform/x11/X11Backend.h"
 #include "settings/SettingsView.h"
 
 #include <QCheckBox>
@@ -34,10 +35,10 @@ QString readAll(const QString& path) {
 
 TEST(Autostart, SwitchWritesAndRemovesTheEntryAndNotTheSettings) {
     PrivateConfigHome home;
-    auto x11 = X11Screens::connect();
-    ASSERT_TRUE(x11);
+    auto desktop = makeX11Backend();
+    ASSERT_TRUE(desktop);
     AppModel* modelPtr = nullptr;
-    AppServices services = makeDesktopServices(x11, [&] { return modelPtr; });
+    AppServices services = makeDesktopServices(desktop, [&] { return modelPtr; });
     int settingsWrites = 0;
     AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>(&settingsWrites)), services);
     modelPtr = &model;

@@ -1,6 +1,6 @@
 // Recording and grabbing shortcuts under several keyboard layouts, set on the
 // test's own X server with setxkbmap and typed through XTest by physical key.
-#include "platform/KeyboardLayout.h"
+#include "platform/x11/X11Platform.h"
 #include "settings/ShortcutRecorder.h"
 #include "shortcuts/HotKeyService.h"
 #include "shortcuts/KeyMapping.h"

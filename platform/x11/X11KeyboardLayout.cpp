@@ -1,5 +1,5 @@
-#include "platform/KeyboardLayout.h"
-#include "platform/X11Connection.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Platform.h"
 
 // xcb/xkb.h names a member "explicit".
 #define explicit explicit_
