@@ -135,6 +135,10 @@ TEST(InstanceProcess, OpenCommandShowsTheProjectInTheRunningEditor) {
     EXPECT_EQ(opened.exitCode, 0) << opened.err.toStdString();
     EXPECT_TRUE(waitForWindow(session, "Lumivane"));
 
+    // The launcher's form: the file as the only argument.
+    const auto launched = session.run(lumivane, {session.path("shot.lumivane")});
+    EXPECT_EQ(launched.exitCode, 0) << launched.err.toStdString();
+
     const auto refused = session.run(lumivane, {"open", session.path("broken.lumivane")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains("refused to open")) << refused.err.toStdString();

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <unistd.h>
 #include <memory>
 #include <vector>
 
@@ -44,7 +45,7 @@ public:
         QFile lock(dir_.filePath("run/io.github.lumivane.Lumivane.lock"));
         if (lock.open(QIODevice::ReadOnly)) {
             const qint64 pid = lock.readLine().trimmed().toLongLong();
-            if (pid > 1 && ::kill(pid_t(pid), SIGTERM) == 0)
+            if (pid > 1 && pid != ::getpid() && ::kill(pid_t(pid), SIGTERM) == 0)
                 for (int i = 0; i < 50 && ::kill(pid_t(pid), 0) == 0; ++i) QThread::msleep(100);
         }
         if (bus_.state() != QProcess::NotRunning) {
