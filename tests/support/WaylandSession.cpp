@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QThread>
 #include <unistd.h>
@@ -125,6 +127,28 @@ WaylandSession::Result WaylandSession::swaymsg(const QStringList& args) const {
 QJsonDocument WaylandSession::swayQuery(const QString& type) const {
     const Result r = swaymsg({"-r", "-t", type});
     return r.ok() ? QJsonDocument::fromJson(r.out) : QJsonDocument();
+}
+
+namespace {
+QJsonObject findWindow(const QJsonObject& node, const QString& title) {
+    if (node.value("pid").toInt() == getpid() && node.value("visible").toBool() &&
+        (title.isEmpty() || node.value("name").toString() == title))
+        return node;
+    for (const char* key : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue& child : node.value(key).toArray()) {
+            const QJsonObject found = findWindow(child.toObject(), title);
+            if (!found.isEmpty()) return found;
+        }
+    }
+    return {};
+}
+} // namespace
+
+QRect WaylandSession::windowRect(const QString& title) const {
+    const QJsonObject node = findWindow(swayQuery("get_tree").object(), title);
+    if (node.isEmpty()) return {};
+    const QJsonObject r = node.value("rect").toObject();
+    return {r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt()};
 }
 
 bool WaylandSession::moveCursor(int x, int y) const {

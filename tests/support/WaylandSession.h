@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QMap>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,11 @@ namespace lumivane::test {
 //   HEADLESS-1  1920x1080 at (0, 0),    scale 1, background kOutput1Colour
 //   HEADLESS-2  1280x720  at (1920, 0), scale 2 (2560x1440 pixels), kOutput2Colour
 // Windows float at their own size (sway centres new ones on the focused output).
+//
+// Pitfalls met here: the compositor drops a clipboard offer made before the
+// application received any input event (press a key into its window first);
+// the screenshot portal's backend writes one fixed file, /tmp/out.png, in
+// every session, so WAYLAND test executables run one at a time under ctest.
 //
 // The helpers run other clients (swaymsg, wtype, wl-paste, grim) and keep this
 // process's event loop running while they wait, so a Qt application in this
@@ -64,7 +70,14 @@ public:
     Result swaymsg(const QStringList& args) const;
     QJsonDocument swayQuery(const QString& type) const;
 
-    // The seat's pointer, in sway's logical coordinates.
+    // Where sway placed a window of this process, in its logical coordinates:
+    // the visible one titled title (any visible one of this process when
+    // title is empty). Empty when there is none.
+    QRect windowRect(const QString& title = {}) const;
+
+    // The seat's pointer, in sway's logical coordinates. The session gives the
+    // seat a standing virtual pointer and keyboard, so clicks and keys reach a
+    // window as soon as it is exposed.
     bool moveCursor(int x, int y) const;
     bool pressButton(const QString& button = QStringLiteral("button1")) const;
     bool releaseButton(const QString& button = QStringLiteral("button1")) const;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -20,11 +21,15 @@ XvfbServer::XvfbServer(QStringList extraArgs) {
         error_ = "pipe failed";
         return;
     }
+    const pid_t parent = getpid();
     std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp",
                                      "-noreset", "+extension", "RANDR"};
     for (const QString& a : extraArgs) args.push_back(a.toStdString());
     pid_t pid = fork();
     if (pid == 0) {
+        // The server goes with the test process, even when that one crashes.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(1);
         close(fds[0]);
         int devnull = ::open("/dev/null", O_WRONLY);
         if (devnull >= 0) {

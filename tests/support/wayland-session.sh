@@ -267,15 +267,25 @@ EOF
     setpriv --reuid="$uid" --regid="$gid" --clear-groups xhost +si:localuser:root >"$logs/xhost.log" 2>&1 &
   local xhost_pid=$!
 
-  # Wake the portal and make sure Screenshot is there. gdbus introspect gives
-  # up after a few seconds while the frontend still starts its backends.
-  local introspection="" i
-  for ((i = 0; i < 8; i++)); do
-    if introspection=$("${client[@]}" gdbus introspect --session -d org.freedesktop.portal.Desktop \
-      -o /org/freedesktop/portal/desktop 2>"$logs/portal-introspect.log"); then
-      break
-    fi
-    grep -q "Timeout was reached" "$logs/portal-introspect.log" || break
+  # Wake the portal and make sure Screenshot is there. Now and then (about one
+  # start in six on a loaded machine) the frontend hangs for good right after
+  # activating the wlr backend; then the portal processes of this session are
+  # killed and activated afresh.
+  local introspection="" attempt p
+  for ((attempt = 1; attempt <= 3; attempt++)); do
+    introspection=$("${client[@]}" timeout 8 gdbus introspect --session -d org.freedesktop.portal.Desktop \
+      -o /org/freedesktop/portal/desktop 2>>"$logs/portal-introspect.log") || true
+    grep -q "interface org.freedesktop.portal.Screenshot" <<<"$introspection" && break
+    for p in $(session_pids "$dir"); do
+      case "$(cat "/proc/$p/comm" 2>/dev/null)" in
+        xdg-desktop-por* | xdg-permission-* | xdg-document-p*)
+          echo "$p $(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null) wchan=$(cat "/proc/$p/wchan" 2>/dev/null)" \
+            >>"$logs/portal-hang.log"
+          kill -KILL "$p" 2>/dev/null || true ;;
+      esac
+    done
+    trace "portal hung, restarting it"
+    sleep 0.2
   done
   trace portal
   if ! grep -q "interface org.freedesktop.portal.Screenshot" <<<"$introspection"; then
