@@ -3,13 +3,14 @@
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
 #include "browser/BrowserCaptureError.h"
-#include "browser/DesktopBrowserCaptureEnvironment.h"
-#include "browser/DevToolsBridge.h"
+#include "browser/BrowserCaptureWorker.h"
 #include "setup/SetupWindowController.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -64,6 +65,17 @@ int runAlert(const AlertText& text) {
 
 } // namespace
 
+void waitForBrowserCheck(QFuture<BrowserTab> check) {
+    if (!check.isFinished()) {
+        QEventLoop loop;
+        QFutureWatcher<BrowserTab> watcher;
+        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+        watcher.setFuture(check);
+        if (!check.isFinished()) loop.exec();
+    }
+    check.waitForFinished(); // rethrows the check's error
+}
+
 void completeSetupServices(AppServices& s) {
     if (!s.permissions) s.permissions = makeX11DesktopPermissions();
     std::shared_ptr<WindowActivator> activator;
@@ -98,14 +110,8 @@ void completeSetupServices(AppServices& s) {
         };
     }
     if (!s.validateBrowserSetup) {
-        auto environment = std::shared_ptr<DesktopBrowserCaptureEnvironment>();
-        auto bridge = std::make_shared<DevToolsBridge>();
-        s.validateBrowserSetup = [environment, bridge]() mutable {
-            if (!environment) environment = DesktopBrowserCaptureEnvironment::createForX11();
-            if (!environment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
-            BrowserFullPageCaptureService service(*environment, *bridge);
-            service.validateFrontmostBrowserSetup();
-        };
+        auto worker = std::make_shared<BrowserCaptureWorker>();
+        s.validateBrowserSetup = [worker] { waitForBrowserCheck(worker->validate()); };
     }
     if (!s.makeSetupWindow) {
         s.makeSetupWindow = [](SetupPresentationMode mode, SetupHost& host, std::function<void()> onClose) {

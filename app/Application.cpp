@@ -6,8 +6,9 @@
 #include "app/ErrorMessages.h"
 #include "app/QtClipboardWriter.h"
 #include "browser/BrowserCaptureError.h"
-#include "browser/DesktopBrowserCaptureEnvironment.h"
-#include "browser/DevToolsBridge.h"
+#include "app/AppSetupHost.h"
+#include "browser/BrowserCaptureWorker.h"
+#include "platform/ActiveWindow.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
 #include "export/AtomicFile.h"
@@ -202,8 +203,8 @@ private:
 
 AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<AppModel*()> model) {
     auto capture = std::make_shared<CaptureService>(x11, x11, std::make_shared<AlwaysAllowedPermission>());
-    std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::createForX11();
-    auto bridge = std::make_shared<DevToolsBridge>();
+    // One browser capture service for the whole run: captures and setup checks share its thread and its guard.
+    auto browserCapture = std::make_shared<BrowserCaptureWorker>();
     auto activeWindow = std::shared_ptr<ActiveWindowSource>(makeX11ActiveWindowSource());
 
     AppServices services;
@@ -217,11 +218,8 @@ AppServices makeDesktopServices(std::shared_ptr<X11Screens> x11, std::function<A
         if (!browser) browser = supportedBrowserFromWmClass(w->className);
         return browser ? std::optional<QString>(rawValue(*browser)) : std::nullopt;
     };
-    services.captureBrowserPage = [browserEnvironment, bridge](SupportedBrowser browser) {
-        if (!browserEnvironment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserWindowUnavailable);
-        BrowserFullPageCaptureService service(*browserEnvironment, *bridge);
-        return service.captureFrontmostBrowserPageByScrolling(browser);
-    };
+    services.captureBrowserPage = [browserCapture] { return browserCapture->capture(); };
+    services.validateBrowserSetup = [browserCapture] { waitForBrowserCheck(browserCapture->validate()); };
     services.makeSelectionOverlay = [x11] { return std::make_unique<OverlayAdapter>(x11); };
     services.makePreview = [x11, model]() -> std::unique_ptr<PreviewPresenter> {
         PreviewActions a;
