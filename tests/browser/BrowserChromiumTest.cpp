@@ -196,6 +196,20 @@ TEST_F(ChromiumCapture, SixtyScreenPageStaysWithinTheMemoryBoundAndIsScaledToThe
     EXPECT_TRUE(near(img.pixelColor(5, img.height() - 2), markerColor(rows - 1), 3));
 }
 
+TEST_F(ChromiumCapture, CanvasIsSizedFromWhatWasCapturedNotFromTheHeightReportedBeforeScrolling) {
+    // Reports a height of 999 000 px that it never lets the viewport reach.
+    open("endless.html", markerPage(60, 20) +
+                             "<script>Object.defineProperty(document.documentElement, 'scrollHeight', "
+                             "{get: () => 999000});</script>");
+    EXPECT_EQ(js("String(document.documentElement.scrollHeight)"), "999000");
+    const QImage img = capture();
+    EXPECT_EQ(img.height(), 1200);
+    EXPECT_EQ(markerSequenceProblems(img, 10, 60, 20), QString());
+    ASSERT_EQ(last.omissions.size(), 1u);
+    EXPECT_EQ(last.omissions[0].kind, BrowserCaptureOmission::Kind::stoppedScrolling);
+    EXPECT_NEAR(last.omissions[0].missingHeight, 999000 - 1200, 1);
+}
+
 TEST_F(ChromiumCapture, RefusalsNameWhatIsWrong) {
     // A tab that is not a web page.
     ASSERT_TRUE(session->openPage("about:blank"));
