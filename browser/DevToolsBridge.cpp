@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 
 namespace lumivane {
 
@@ -37,13 +38,25 @@ QString pathOf(const QString& address) {
     return path;
 }
 
-// How well a browser window's bounds cover the front window's frame (intersection over union).
+// How well two rectangles cover each other (intersection over union).
 double overlap(const QRect& a, const QRect& b) {
     const QRect i = a & b;
     if (i.isEmpty()) return 0;
     const double inter = double(i.width()) * i.height();
     const double uni = double(a.width()) * a.height() + double(b.width()) * b.height() - inter;
     return uni > 0 ? inter / uni : 0;
+}
+
+// How well a browser window's bounds (in the browser's device-independent pixels) cover
+// the front window's frame (root pixels), at the usual desktop scale factors.
+double windowMatch(const QRect& bounds, const QRect& frame) {
+    double best = 0;
+    for (double k : {1.0, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0}) {
+        const QRect scaled(int(std::lround(bounds.x() * k)), int(std::lround(bounds.y() * k)),
+                           int(std::lround(bounds.width() * k)), int(std::lround(bounds.height() * k)));
+        best = std::max(best, overlap(scaled, frame));
+    }
+    return best;
 }
 
 } // namespace
@@ -75,6 +88,20 @@ QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& conf
     }
     QStringList out;
     for (const QString& name : names) out << QDir(configHome).filePath(name);
+    // Snap and Flatpak packages keep their profiles below the home folder.
+    const QDir home = QDir::home();
+    switch (browser) {
+    case SupportedBrowser::googleChrome:
+        out << home.filePath(".var/app/com.google.Chrome/config/google-chrome");
+        break;
+    case SupportedBrowser::chromium:
+        out << home.filePath("snap/chromium/common/chromium") << home.filePath(".var/app/org.chromium.Chromium/config/chromium");
+        break;
+    case SupportedBrowser::brave:
+        out << home.filePath("snap/brave/current/.config/BraveSoftware/Brave-Browser")
+            << home.filePath(".var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser");
+        break;
+    }
     return out;
 }
 
@@ -131,6 +158,7 @@ std::vector<DevToolsBridge::Endpoint> DevToolsBridge::endpoints(std::optional<Su
 }
 
 bool DevToolsBridge::openSocket(QWebSocket& socket, quint16 port, const QString& path) {
+    // A refused port fails at once; a browser asking the user may hold the handshake.
     socket.setProxy(QNetworkProxy::NoProxy);
     QEventLoop loop;
     bool failed = false;
@@ -143,7 +171,7 @@ bool DevToolsBridge::openSocket(QWebSocket& socket, quint16 port, const QString&
         failed = true;
         loop.quit();
     });
-    QTimer::singleShot(options_.timeoutMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(firstCommandTimeoutMs, &loop, &QEventLoop::quit);
     socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(port).arg(path)));
     loop.exec();
     QObject::disconnect(c1);
@@ -306,7 +334,7 @@ std::optional<BrowserTab> DevToolsBridge::frontTabOf(Connection& c, const std::o
         double best = 0;
         int bestWindow = 0;
         for (const Candidate& cand : candidates)
-            if (const double o = overlap(cand.bounds, front->frame); o > best) {
+            if (const double o = windowMatch(cand.bounds, front->frame); o > best) {
                 best = o;
                 bestWindow = cand.windowId;
             }

@@ -23,7 +23,8 @@ struct DevToolsActivePort {
 };
 
 // The browser's normal profile folders, most likely first, below configHome (normally
-// ~/.config). A browser started from chrome://inspect/#remote-debugging, or with
+// ~/.config), then the Snap and Flatpak ones below the home folder. A browser whose
+// debugging was switched on at chrome://inspect/#remote-debugging, or started with
 // --remote-debugging-port on its normal profile, writes DevToolsActivePort there.
 QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& configHome);
 
