@@ -259,19 +259,26 @@ void AppModel::captureArea() {
 }
 
 void AppModel::captureBrowserFullPage() {
-    try {
-        const std::optional<QString> id =
-            services_.frontmostApplicationID ? services_.frontmostApplicationID() : std::nullopt;
-        const std::optional<SupportedBrowser> browser = id ? supportedBrowserFromRawValue(*id) : std::nullopt;
-        if (!browser || !services_.captureBrowserPage)
-            throw BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser);
-        const BrowserCaptureResult result = services_.captureBrowserPage(*browser);
-        markBrowserVerified();
-        setSetupState(evaluatedSetupState());
-        presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
-    } catch (const std::exception& e) {
-        reportError(e);
+    if (!services_.captureBrowserPage) {
+        reportError(BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser));
+        return;
     }
+    // The capture runs on the browser capture service's own thread; a second request
+    // while one runs comes back refused with its message.
+    QPointer<AppModel> self(this);
+    services_.captureBrowserPage()
+        .then(this, [self](BrowserCaptureResult result) {
+            if (!self) return;
+            if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+            self->markBrowserVerified();
+            self->setSetupState(self->evaluatedSetupState());
+            self->presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
+            // A picture that leaves part of the page out says so.
+            if (!result.omissions.empty()) self->setLastErrorMessage(browserCaptureOmissionMessage(result.omissions));
+        })
+        .onFailed(this, [self](const std::exception& e) {
+            if (self) self->reportError(e);
+        });
 }
 
 void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> frame) {

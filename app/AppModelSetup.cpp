@@ -160,8 +160,11 @@ void AppModel::performBrowserSetupRecheck() {
     try {
         services_.validateBrowserSetup();
     } catch (const BrowserCaptureError& e) {
+        // Nothing learnt about the connection: another tab or application in front, or a capture running.
         if (e.kind() == BrowserCaptureError::Kind::unsupportedBrowser ||
-            e.kind() == BrowserCaptureError::Kind::browserNotFrontmost) {
+            e.kind() == BrowserCaptureError::Kind::browserNotFrontmost ||
+            e.kind() == BrowserCaptureError::Kind::notAWebPage ||
+            e.kind() == BrowserCaptureError::Kind::captureInProgress) {
             verifyingBrowserIntegration_ = false;
             return;
         }

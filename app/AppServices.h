@@ -105,8 +105,9 @@ struct AppServices {
     // Identifier of the frontmost application in the browser's raw-value form
     // ("com.google.Chrome", "com.brave.Browser"), or nothing.
     std::function<std::optional<QString>()> frontmostApplicationID;
-    // Runs the scrolling capture (blocking with events delivered); throws BrowserCaptureError.
-    std::function<BrowserCaptureResult(SupportedBrowser)> captureBrowserPage;
+    // Captures the whole page of the front browser tab off the UI thread; failures
+    // (BrowserCaptureError, including a refusal while another capture runs) travel in the future.
+    std::function<QFuture<BrowserCaptureResult>()> captureBrowserPage;
     std::function<std::unique_ptr<PreviewPresenter>()> makePreview;
     std::function<std::unique_ptr<EditorPresenter>()> makeEditor;
     std::shared_ptr<ClipboardWriter> clipboard;

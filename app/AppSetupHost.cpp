@@ -3,13 +3,14 @@
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
 #include "browser/BrowserCaptureError.h"
-#include "browser/DesktopBrowserCaptureEnvironment.h"
-#include "browser/DevToolsBridge.h"
+#include "browser/BrowserCaptureWorker.h"
 #include "setup/SetupWindowController.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -64,6 +65,17 @@ int runAlert(const AlertText& text) {
 
 } // namespace
 
+void waitForBrowserCheck(QFuture<BrowserTab> check) {
+    if (!check.isFinished()) {
+        QEventLoop loop;
+        QFutureWatcher<BrowserTab> watcher;
+        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+        watcher.setFuture(check);
+        if (!check.isFinished()) loop.exec();
+    }
+    check.waitForFinished(); // rethrows the check's error
+}
+
 void completeSetupServices(AppServices& s) {
     const bool needsDesktop = !s.permissions || !s.runningBrowserIDs || !s.activateApplication || !s.validateBrowserSetup;
     if (!s.desktop && needsDesktop) s.desktop = loadDesktopBackend();
@@ -101,14 +113,9 @@ void completeSetupServices(AppServices& s) {
         };
     }
     if (!s.validateBrowserSetup) {
-        auto environment = std::shared_ptr<DesktopBrowserCaptureEnvironment>();
-        auto bridge = std::make_shared<DevToolsBridge>();
-        s.validateBrowserSetup = [environment, bridge, desktop = s.desktop]() mutable {
-            if (!environment) environment = DesktopBrowserCaptureEnvironment::create(*desktop);
-            if (!environment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
-            BrowserFullPageCaptureService service(*environment, *bridge);
-            service.validateFrontmostBrowserSetup();
-        };
+        auto worker = std::make_shared<BrowserCaptureWorker>(
+            [desktop = s.desktop] { return DesktopBrowserCaptureEnvironment::create(*desktop); });
+        s.validateBrowserSetup = [worker] { waitForBrowserCheck(worker->validate()); };
     }
     if (!s.makeSetupWindow) {
         s.makeSetupWindow = [](SetupPresentationMode mode, SetupHost& host, std::function<void()> onClose) {

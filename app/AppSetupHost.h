@@ -1,5 +1,8 @@
 #pragma once
+#include "browser/DevToolsBridge.h"
 #include "setup/SetupHost.h"
+
+#include <QFuture>
 
 namespace lumivane {
 
@@ -30,5 +33,9 @@ private:
 // browser for addresses, the clipboard for text, and the browser check over DevTools.
 struct AppServices;
 void completeSetupServices(AppServices& services);
+
+// Waits for a browser check of the browser capture service, delivering events meanwhile
+// (the check itself runs on that service's thread); rethrows its error.
+void waitForBrowserCheck(QFuture<BrowserTab> check);
 
 } // namespace lumivane

@@ -8,8 +8,9 @@
 #include "app/ErrorMessages.h"
 #include "app/QtClipboardWriter.h"
 #include "browser/BrowserCaptureError.h"
-#include "browser/DesktopBrowserCaptureEnvironment.h"
-#include "browser/DevToolsBridge.h"
+#include "app/AppSetupHost.h"
+#include "browser/BrowserCaptureWorker.h"
+#include "platform/ActiveWindow.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
 #include "export/AtomicFile.h"
@@ -227,8 +228,9 @@ std::optional<int> handOverToRunningInstance(bool waitForInstance) {
 
 AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model) {
     auto capture = std::make_shared<CaptureService>(*desktop);
-    std::shared_ptr<DesktopBrowserCaptureEnvironment> browserEnvironment = DesktopBrowserCaptureEnvironment::create(*desktop);
-    auto bridge = std::make_shared<DevToolsBridge>();
+    // One browser capture service for the whole run: captures and setup checks share its thread and its guard.
+    auto browserCapture = std::make_shared<BrowserCaptureWorker>(
+        [desktop] { return DesktopBrowserCaptureEnvironment::create(*desktop); });
     auto activeWindow = desktop->makeActiveWindowSource ? std::shared_ptr<ActiveWindowSource>(desktop->makeActiveWindowSource())
                                                         : nullptr;
 
@@ -244,11 +246,8 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         if (!browser) browser = supportedBrowserFromWmClass(w->className);
         return browser ? std::optional<QString>(rawValue(*browser)) : std::nullopt;
     };
-    services.captureBrowserPage = [browserEnvironment, bridge](SupportedBrowser browser) {
-        if (!browserEnvironment) throw BrowserCaptureError(BrowserCaptureError::Kind::browserWindowUnavailable);
-        BrowserFullPageCaptureService service(*browserEnvironment, *bridge);
-        return service.captureFrontmostBrowserPageByScrolling(browser);
-    };
+    services.captureBrowserPage = [browserCapture] { return browserCapture->capture(); };
+    services.validateBrowserSetup = [browserCapture] { waitForBrowserCheck(browserCapture->validate()); };
     services.makeSelectionOverlay = [desktop] { return std::make_unique<OverlayAdapter>(*desktop); };
     services.makePreview = [desktop, model]() -> std::unique_ptr<PreviewPresenter> {
         PreviewActions a;

@@ -1,6 +1,7 @@
 #include "app/ErrorMessages.h"
 
 #include "browser/BrowserCaptureError.h"
+#include "browser/BrowserSetupTexts.h"
 #include "capture/CaptureError.h"
 
 namespace lumivane {
@@ -22,23 +23,33 @@ QString captureMessage(const CaptureError& e) {
 }
 
 QString browserMessage(const BrowserCaptureError& e) {
+    namespace texts = browser_setup_texts;
     using K = BrowserCaptureError::Kind;
+    const QString name = e.browserNameOrGeneric();
     switch (e.kind()) {
     case K::unsupportedBrowser:
+    case K::captureInProgress:
         return e.description();
     case K::browserNotFrontmost:
-        return QStringLiteral("Brave または Chrome を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
+        return QStringLiteral("Chrome、Chromium または Brave を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
+    case K::notAWebPage:
+        return e.description() + QStringLiteral("\n\n") + QString::fromUtf8(texts::notAWebPageAdvice);
     case K::pageInfoUnavailable:
-        return e.description() + QStringLiteral("\n\nオートメーション権限と、ブラウザの「Apple Events からの JavaScript を許可」を確認してください。");
+        return e.description() + QStringLiteral("\n\n") + name + QString::fromUtf8(texts::connectionCheckAdvice);
     case K::browserWindowUnavailable:
         return e.description() + QStringLiteral("\n\nブラウザを通常サイズで前面に出し、固定メニューや開発者メニューを閉じた状態でもう一度試してください。");
     case K::accessibilityPermissionMissing:
         return e.description() + QStringLiteral("\n\nセットアップを確認から、アクセシビリティの項目を開いて許可してください。");
     case K::captureFailed:
         return e.description() + QStringLiteral("\n\n長いページでは負荷が高くなるので、必要ならページを分けて撮影してください。");
+    case K::debuggingUnavailable:
+        return e.description() + QStringLiteral("\n\n") + QString::fromUtf8(texts::debuggingSetupAdvice) +
+               QStringLiteral("\n\n") + QString::fromUtf8(texts::debuggingSecurityNote);
+    case K::otherBrowserAnswered:
+        return e.description() + QStringLiteral("\n\n前面の ") + name + QString::fromUtf8(texts::otherBrowserAdvice);
     case K::automationFailed:
-        return QStringLiteral("ブラウザ自動操作に失敗しました。\n") + e.message() +
-               QStringLiteral("\n\nシステム設定のオートメーションと、ブラウザメニューバーの「Apple Events からの JavaScript を許可」を確認してください。");
+        return QStringLiteral("ブラウザ自動操作に失敗しました。\n") + e.message() + QStringLiteral("\n\n") + name +
+               QString::fromUtf8(texts::connectionCheckAdvice);
     }
     return e.description();
 }
@@ -49,6 +60,12 @@ QString userFacingErrorMessage(const std::exception& error) {
     if (auto* c = dynamic_cast<const CaptureError*>(&error)) return captureMessage(*c);
     if (auto* b = dynamic_cast<const BrowserCaptureError*>(&error)) return browserMessage(*b);
     return QString::fromUtf8(error.what());
+}
+
+QString browserCaptureOmissionMessage(const std::vector<BrowserCaptureOmission>& omissions) {
+    QStringList lines;
+    for (const BrowserCaptureOmission& o : omissions) lines << japaneseDescription(o);
+    return QStringLiteral("ページ全体は撮影できませんでした。撮影した画像は次の部分を含みません。\n") + lines.join(QLatin1Char('\n'));
 }
 
 QString actionDisplayName(ShortcutAction action) {
@@ -77,8 +94,8 @@ AlertText shortcutConflictNotice() {
 }
 
 AlertText browserJavaScriptHelp() {
-    return {AlertStyle::informational, QStringLiteral("Brave / Chrome の追加設定"),
-            QStringLiteral("ブラウザを前面にして、メニューバーの「表示 > 開発 / 管理 > Apple Events からの JavaScript を許可」をオンにしてください。設定後は「前面ブラウザで連携を確認」を押すと疎通を確認できます。"),
+    return {AlertStyle::informational, QString::fromUtf8(browser_setup_texts::javaScriptHelpTitle),
+            QString::fromUtf8(browser_setup_texts::javaScriptHelpText),
             {QStringLiteral("OK"), QStringLiteral("Lumivane サイトを開く")}};
 }
 

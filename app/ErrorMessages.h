@@ -1,4 +1,5 @@
 #pragma once
+#include "browser/BrowserFullPageCaptureService.h"
 #include "shortcuts/Shortcut.h"
 
 #include <QString>
@@ -11,6 +12,9 @@ namespace lumivane {
 // One Japanese text block for any failure. Capture and browser errors get their
 // fixed texts; any other error shows its own description (what(), UTF-8).
 QString userFacingErrorMessage(const std::exception& error);
+
+// Message shown after a whole-page capture whose picture leaves part of the page out.
+QString browserCaptureOmissionMessage(const std::vector<BrowserCaptureOmission>& omissions);
 
 // Name of a capture command in messages ("全画面を撮影", "範囲を選択して撮影").
 QString actionDisplayName(ShortcutAction action);

@@ -3,12 +3,11 @@
 // with its PNG export and file write.
 #include "ChromiumSession.h"
 #include "TestPages.h"
-#include "X11TestWindows.h"
 
 #include "browser/BrowserFullPageCaptureService.h"
 #include "browser/DesktopBrowserCaptureEnvironment.h"
-#include "platform/x11/X11Backend.h"
 #include "cli/Cli.h"
+#include "platform/x11/X11Backend.h"
 #include "tests/support/XvfbServer.h"
 
 #include <QDir>
@@ -33,7 +32,7 @@ void BM_TenScreenPageService(benchmark::State& state) {
     BrowserFullPageCaptureService service(*g_environment, *g_bridge);
     int height = 0;
     for (auto _ : state) {
-        const BrowserCaptureResult result = service.captureFrontmostBrowserPageByScrolling(SupportedBrowser::googleChrome);
+        const BrowserCaptureResult result = service.captureFrontmostBrowserPage();
         height = result.image->height();
         benchmark::DoNotOptimize(result.image);
     }
@@ -69,26 +68,21 @@ int main(int argc, char** argv) {
     {
         test::ChromiumSession session;
         g_session = &session;
-        const auto window = test::findChromiumWindow();
-        if (!session.isRunning() || !window) {
+        if (!session.isRunning() || !session.activateWindowAt({0, 0})) {
             std::fprintf(stderr, "cannot start chromium: %s\n", qPrintable(session.errorText()));
             return 1;
         }
-        // Publish the browser as the active window and its endpoint where the command looks.
-        test::X11Desk desk;
-        desk.setActiveWindow(window->id);
+        // The endpoint where the command looks for it.
         QDir(configHome.path()).mkpath("chromium");
-        QFile port(QDir(configHome.path()).filePath("chromium/DevToolsActivePort"));
-        if (port.open(QIODevice::WriteOnly)) port.write(QByteArray::number(session.port()) + "\n/devtools/browser/b\n");
-        port.close();
+        QFile::copy(QDir(session.profileDir()).filePath("DevToolsActivePort"),
+                    QDir(configHome.path()).filePath("chromium/DevToolsActivePort"));
         qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
 
         g_bridge = std::make_unique<DevToolsBridge>(session.bridgeOptions());
         g_environment = DesktopBrowserCaptureEnvironment::create(*makeX11Backend());
-        session.openPage(session.writePage("probe.html", test::bandsPage(1, 100)), *g_bridge);
-        g_viewportHeight = g_bridge->runJavaScript("String(window.innerHeight)", SupportedBrowser::googleChrome).toDouble();
-        if (!g_environment || g_viewportHeight <= 0 ||
-            !session.openPage(session.writePage("ten.html", test::bandsPage(screens, int(g_viewportHeight))), *g_bridge)) {
+        g_viewportHeight = session.js("String(window.innerHeight)").toDouble();
+        if (g_viewportHeight <= 0 ||
+            !session.openPage(session.writePage("ten.html", test::markerPage(screens * 10, int(g_viewportHeight) / 10)))) {
             std::fprintf(stderr, "cannot prepare the page\n");
             return 1;
         }

@@ -1,7 +1,5 @@
 #pragma once
-#include "export/Image.h"
-
-#include <QRectF>
+#include <QRect>
 #include <QString>
 #include <chrono>
 #include <optional>
@@ -10,23 +8,22 @@ namespace lumivane {
 
 // The top-level window that has the input focus.
 struct FrontmostWindowInfo {
-    QString wmClass;  // WM_CLASS instance or class name, e.g. "google-chrome"
-    qint64 pid = 0;
-    QRectF frame;     // in the capture service's rectangle space
+    QString wmClass;  // WM_CLASS name a supported browser is recognised by, else the instance name
+    qint64 pid = 0;   // 0 when the window does not say
+    QRect frame;      // the visible top-level frame in root pixels (top-left origin)
 };
 
-// What the full-page capture needs from the desktop.
+// What the full-page capture needs from the desktop: which window is in front.
+// Used from the capture's own thread only.
 class BrowserCaptureEnvironment {
 public:
     virtual ~BrowserCaptureEnvironment() = default;
+    // False where the desktop tells no client which window is in front (Wayland); the
+    // capture then takes the browser tab that has the focus.
+    virtual bool canSeeActiveWindow() const = 0;
+    // None when no window is active (or the desktop cannot say).
     virtual std::optional<FrontmostWindowInfo> frontmostWindow() = 0;
-    // Whether the web area may be located; always true on X11.
-    virtual bool isAccessibilityTrusted() { return true; }
-    // Throws CaptureError when screen capture is not allowed.
-    virtual void checkScreenRecordingPermission() {}
-    // Captures a rectangle of the desktop (capture service's rectangle space); throws on failure.
-    virtual ImageRef captureRect(const QRectF& rect) = 0;
-    // Waits without blocking the UI thread: events keep being delivered meanwhile.
+    // Waits without blocking the thread's event delivery.
     virtual void settle(std::chrono::milliseconds duration);
 };
 

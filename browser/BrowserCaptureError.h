@@ -15,34 +15,59 @@ public:
         browserWindowUnavailable,
         accessibilityPermissionMissing,
         captureFailed,
+        // No debugging endpoint of the browser in front answered.
+        debuggingUnavailable,
+        // An endpoint answered, but it belongs to another browser or instance than the one in front.
+        otherBrowserAnswered,
+        // The front tab shows no web page (new tab, settings, about:blank); detail is its address.
+        notAWebPage,
+        // Another whole-page capture is running.
+        captureInProgress,
     };
 
-    explicit BrowserCaptureError(Kind kind, QString message = {})
-        : kind_(kind), message_(std::move(message)), what_(description().toUtf8()) {}
-    static BrowserCaptureError automationFailed(QString message) {
-        return BrowserCaptureError(Kind::automationFailed, std::move(message));
+    explicit BrowserCaptureError(Kind kind, QString message = {}, QString browserName = {})
+        : kind_(kind), message_(std::move(message)), browserName_(std::move(browserName)),
+          what_(description().toUtf8()) {}
+    static BrowserCaptureError automationFailed(QString message, QString browserName = {}) {
+        return BrowserCaptureError(Kind::automationFailed, std::move(message), std::move(browserName));
     }
 
     Kind kind() const { return kind_; }
-    // The browser's own message; only automationFailed carries one.
+    // automationFailed: the browser's own message; notAWebPage: the tab's address.
     const QString& message() const { return message_; }
+    // The browser in front as the user knows it ("Chromium"); empty when unknown.
+    const QString& browserName() const { return browserName_; }
+    QString browserNameOrGeneric() const {
+        return browserName_.isEmpty() ? QStringLiteral("ブラウザ") : browserName_;
+    }
 
     QString description() const {
         switch (kind_) {
         case Kind::automationFailed:
             return QStringLiteral("ブラウザ自動操作に失敗しました。") + message_;
         case Kind::unsupportedBrowser:
-            return QStringLiteral("前面アプリが Chrome または Brave ではありません。");
+            return QStringLiteral("前面アプリが Chrome、Chromium または Brave ではありません。");
         case Kind::browserNotFrontmost:
             return QStringLiteral("対象ブラウザを前面に出してから実行してください。");
         case Kind::pageInfoUnavailable:
-            return QStringLiteral("ブラウザのページ情報を取得できませんでした。Automation 権限を確認してください。");
+            return QStringLiteral("ブラウザのページ情報を取得できませんでした。");
         case Kind::browserWindowUnavailable:
             return QStringLiteral("ブラウザの表示領域を特定できませんでした。");
         case Kind::accessibilityPermissionMissing:
             return QStringLiteral("ブラウザ表示領域の取得にアクセシビリティ権限が必要です。");
         case Kind::captureFailed:
             return QStringLiteral("ブラウザ全体キャプチャの生成に失敗しました。");
+        case Kind::debuggingUnavailable:
+            return browserNameOrGeneric() + QStringLiteral(" のリモートデバッグ接続が見つかりませんでした。");
+        case Kind::otherBrowserAnswered:
+            return QStringLiteral("リモートデバッグ接続に応答したのは、前面の ") + browserNameOrGeneric() +
+                   QStringLiteral(" ではなく別のブラウザでした。");
+        case Kind::notAWebPage:
+            return QStringLiteral("前面のタブは通常の Web ページではありません") +
+                   (message_.isEmpty() ? QString() : QStringLiteral("(") + message_ + QStringLiteral(")")) +
+                   QStringLiteral("。");
+        case Kind::captureInProgress:
+            return QStringLiteral("ブラウザ全体撮影を実行中です。終わってからもう一度実行してください。");
         }
         return {};
     }
@@ -54,6 +79,7 @@ public:
 private:
     Kind kind_;
     QString message_;
+    QString browserName_;
     QByteArray what_;
 };
 

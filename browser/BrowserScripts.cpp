@@ -1,7 +1,7 @@
 #include "browser/BrowserScripts.h"
 
 #include <QJsonDocument>
-#include <QJsonValue>
+#include <QVariantList>
 #include <cmath>
 
 namespace lumivane::browser_scripts {
@@ -39,84 +39,190 @@ devicePixelRatio: window.devicePixelRatio || 1
 }))();)JS");
 }
 
-static QString markerConstants(const QString& hiddenMarker, const QString& styleMarker) {
+namespace {
+
+QString quoted(const QString& s) {
     // JSON string literals are valid JavaScript string literals.
-    const auto quoted = [](const QString& s) {
-        return QString::fromUtf8(QJsonDocument::fromVariant(QVariantList{s}).toJson(QJsonDocument::Compact))
-            .mid(1).chopped(1);
-    };
-    return QStringLiteral("const hiddenMarker = %1;\nconst styleMarker = %2;\n")
-        .arg(quoted(hiddenMarker), quoted(styleMarker));
+    return QString::fromUtf8(QJsonDocument::fromVariant(QVariantList{s}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
 }
 
-QString prepareScript(const QString& hiddenMarker, const QString& styleMarker) {
-    return QStringLiteral("(() => {\n") + markerConstants(hiddenMarker, styleMarker) + QStringLiteral(R"JS(
+QString markerConstants(const Markers& m) {
+    return QStringLiteral("const hiddenMarker = %1;\nconst styleMarker = %2;\nconst scrollerMarker = %3;\n")
+        .arg(quoted(m.hidden), quoted(m.style), quoted(m.scroller));
+}
+
+QString number(double v) {
+    if (!std::isfinite(v)) v = 0;
+    return QString::number(v, 'g', 17);
+}
+
+// layout(): what is scrolled and where its visible content lies in the viewport.
+const char* layoutFunction = R"JS(
+const layout = () => {
+  const el = document.querySelector("[" + scrollerMarker + "]");
+  const se = document.scrollingElement || document.documentElement;
+  const iw = window.innerWidth || 0;
+  const ih = window.innerHeight || 0;
+  let o;
+  if (el) {
+    const r = el.getBoundingClientRect();
+    const left = Math.max(r.left + el.clientLeft, 0);
+    const top = Math.max(r.top + el.clientTop, 0);
+    const right = Math.min(r.left + el.clientLeft + el.clientWidth, iw);
+    const bottom = Math.min(r.top + el.clientTop + el.clientHeight, ih);
+    o = {element: true, x: el.scrollLeft, y: el.scrollTop,
+         maxX: Math.max(el.scrollWidth - el.clientWidth, 0), maxY: Math.max(el.scrollHeight - el.clientHeight, 0),
+         contentWidth: el.scrollWidth, contentHeight: el.scrollHeight,
+         clipLeft: left, clipTop: top, clipWidth: Math.max(right - left, 0), clipHeight: Math.max(bottom - top, 0)};
+  } else {
+    const vw = Math.min(se.clientWidth || iw, iw);
+    const vh = Math.min(se.clientHeight || ih, ih);
+    o = {element: false, x: window.scrollX || 0, y: window.scrollY || 0,
+         maxX: Math.max(se.scrollWidth - vw, 0), maxY: Math.max(se.scrollHeight - vh, 0),
+         contentWidth: Math.max(se.scrollWidth, vw), contentHeight: Math.max(se.scrollHeight, vh),
+         clipLeft: 0, clipTop: 0, clipWidth: vw, clipHeight: vh};
+  }
+  o.innerWidth = iw;
+  o.innerHeight = ih;
+  o.devicePixelRatio = window.devicePixelRatio || 1;
+  return JSON.stringify(o);
+};
+)JS";
+
+} // namespace
+
+QString prepareScript(const Markers& markers) {
+    return QStringLiteral("(() => {\n") + markerConstants(markers) + QStringLiteral(R"JS(
 const vh = window.innerHeight || 0;
 const vw = window.innerWidth || 0;
 const candidates = Array.from(document.querySelectorAll("*"));
-const hide = (el) => {
-  el.setAttribute(hiddenMarker, el.getAttribute("style") || "");
-  el.style.setProperty("display", "none", "important");
+const keepStyle = (el, marker) => {
+  if (!el.hasAttribute(hiddenMarker) && !el.hasAttribute(styleMarker)) {
+    el.setAttribute(marker, JSON.stringify(el.getAttribute("style")));
+  }
 };
-const hideSticky = (el) => {
-  el.setAttribute(hiddenMarker, el.getAttribute("style") || "");
+let hidden = 0;
+const hide = (el) => {
+  keepStyle(el, hiddenMarker);
   el.style.setProperty("visibility", "hidden", "important");
   el.style.setProperty("opacity", "0", "important");
   el.style.setProperty("pointer-events", "none", "important");
+  hidden += 1;
 };
+const sticks = (cs) => cs.top !== "auto" || cs.bottom !== "auto" || cs.left !== "auto" || cs.right !== "auto";
 for (const el of candidates) {
   if (!(el instanceof HTMLElement) || el.hasAttribute(hiddenMarker)) { continue; }
-  const position = window.getComputedStyle(el).position;
+  const cs = window.getComputedStyle(el);
+  const position = cs.position;
   if (position !== "fixed" && position !== "sticky") { continue; }
   const r = el.getBoundingClientRect();
   if (r.width <= 0 || r.height <= 0) { continue; }
+  if (r.width >= vw * 0.92 && r.height >= vh * 0.92) { continue; }
+  if (position === "sticky") {
+    if (sticks(cs)) { hide(el); }
+    continue;
+  }
   if (r.top >= vh || r.left >= vw) { continue; }
   if (r.bottom <= 0 || r.right <= 0) { continue; }
-  if (r.width >= vw * 0.92 && r.height >= vh * 0.92) { continue; }
   if (el.tagName.toLowerCase() === "iframe") { hide(el); continue; }
   const edgePinned = r.left <= 100 || vw - r.right <= 100;
   const topBarLike = r.top <= 80 && r.width >= vw * 0.55 && r.height <= vh * 0.25;
   const bottomBarLike = r.bottom >= vh - 80 && r.width >= vw * 0.55 && r.height <= vh * 0.30;
   const smallFloating = r.width <= Math.min(vw * 0.42, 360) && r.height <= Math.min(vh * 0.70, 600);
   const bottomFloating = r.bottom >= vh - 80 && r.height <= vh * 0.35;
-  if (topBarLike || bottomBarLike) {
-    if (position === "sticky") { hideSticky(el); } else { hide(el); }
-    continue;
-  }
+  if (topBarLike || bottomBarLike) { hide(el); continue; }
   if (smallFloating && (edgePinned || bottomFloating)) { hide(el); }
 }
 for (const el of candidates) {
   if (!(el instanceof HTMLElement) || el.hasAttribute(hiddenMarker)) { continue; }
+  if (el.tagName.toLowerCase() !== "iframe") { continue; }
   const r = el.getBoundingClientRect();
   if (r.width <= 0 || r.height <= 0) { continue; }
   const edgePinned = r.left <= 100 || vw - r.right <= 100;
   const smallFloating = r.width <= Math.min(vw * 0.42, 360) && r.height <= Math.min(vh * 0.70, 600);
   const bottomFloating = r.bottom >= vh - 80 && r.height <= vh * 0.35;
-  if (el.tagName.toLowerCase() === "iframe" && smallFloating && (edgePinned || bottomFloating)) { hide(el); }
+  if (smallFloating && (edgePinned || bottomFloating)) { hide(el); }
 }
+const calm = (el) => {
+  keepStyle(el, styleMarker);
+  el.style.setProperty("scroll-behavior", "auto", "important");
+  el.style.setProperty("scroll-snap-type", "none", "important");
+};
 const root = document.documentElement;
-root.setAttribute(styleMarker, root.getAttribute("style") || "");
-root.style.setProperty("scroll-behavior", "auto", "important");
-return "ok";
+calm(root);
+if (document.body) { calm(document.body); }
+const se = document.scrollingElement || root;
+let scroller = null;
+let otherScrollers = 0;
+if (se.scrollHeight <= se.clientHeight + 1) {
+  let best = 0;
+  for (const el of candidates) {
+    if (!(el instanceof HTMLElement) || el === root || el === document.body) { continue; }
+    if (el.scrollHeight <= el.clientHeight + 1 || el.clientHeight < 100) { continue; }
+    const oy = window.getComputedStyle(el).overflowY;
+    if (oy !== "auto" && oy !== "scroll" && oy !== "overlay") { continue; }
+    const r = el.getBoundingClientRect();
+    const w = Math.max(Math.min(r.right, vw) - Math.max(r.left, 0), 0);
+    const h = Math.max(Math.min(r.bottom, vh) - Math.max(r.top, 0), 0);
+    const area = w * h;
+    if (area < vw * vh * 0.2 || el.closest("[" + hiddenMarker + "]")) { continue; }
+    if (scroller && !scroller.contains(el) && !el.contains(scroller)) { otherScrollers += 1; }
+    if (area > best) { best = area; scroller = el; }
+  }
+}
+if (scroller) {
+  scroller.setAttribute(scrollerMarker, JSON.stringify([scroller.scrollLeft, scroller.scrollTop]));
+  calm(scroller);
+}
+return JSON.stringify({hidden: hidden, scroller: scroller !== null, otherScrollers: otherScrollers});
 })();)JS");
 }
 
 // putBack reads "style" first: that flushes Chromium's lazily synchronised inline style, without
 // which a removed attribute can come back as style="" after recent CSSOM changes.
-QString restoreScript(const QString& hiddenMarker, const QString& styleMarker) {
-    return QStringLiteral("(() => {\n") + markerConstants(hiddenMarker, styleMarker) + QStringLiteral(R"JS(
+QString restoreScript(const Markers& markers, double scrollX, double scrollY) {
+    return QStringLiteral("(() => {\n") + markerConstants(markers) +
+           QStringLiteral("const initialX = %1;\nconst initialY = %2;\n").arg(number(scrollX), number(scrollY)) +
+           QStringLiteral(R"JS(
+const el = document.querySelector("[" + scrollerMarker + "]");
+if (el) {
+  let stored = [0, 0];
+  try { stored = JSON.parse(el.getAttribute(scrollerMarker)); } catch (e) { stored = [0, 0]; }
+  el.scrollTo({left: stored[0], top: stored[1], behavior: "instant"});
+  el.removeAttribute(scrollerMarker);
+}
+window.scrollTo({left: initialX, top: initialY, behavior: "instant"});
 const putBack = (el, marker) => {
-  const stored = el.getAttribute(marker) || "";
+  let stored = null;
+  try { stored = JSON.parse(el.getAttribute(marker)); } catch (e) { stored = null; }
   el.getAttribute("style");
-  if (stored.length > 0) { el.setAttribute("style", stored); } else { el.removeAttribute("style"); }
+  if (typeof stored === "string") { el.setAttribute("style", stored); } else { el.removeAttribute("style"); }
   el.removeAttribute(marker);
 };
-for (const el of Array.from(document.querySelectorAll("[" + hiddenMarker + "]"))) {
-  if (!(el instanceof HTMLElement)) { continue; }
-  putBack(el, hiddenMarker);
+for (const marker of [hiddenMarker, styleMarker]) {
+  for (const el of Array.from(document.querySelectorAll("[" + marker + "]"))) { putBack(el, marker); }
 }
-putBack(document.documentElement, styleMarker);
-return "ok";
+return JSON.stringify([window.scrollX, window.scrollY]);
+})();)JS");
+}
+
+QString layoutScript(const Markers& markers) {
+    return QStringLiteral("(() => {\n") + markerConstants(markers) + QString::fromUtf8(layoutFunction) +
+           QStringLiteral("return layout();\n})();");
+}
+
+QString scrollAndMeasureScript(const Markers& markers, double x, double y) {
+    return QStringLiteral("(() => {\n") + markerConstants(markers) + QString::fromUtf8(layoutFunction) +
+           QStringLiteral("const targetX = %1;\nconst targetY = %2;\n").arg(scrollTargetFor(x)).arg(scrollTargetFor(y)) +
+           QStringLiteral(R"JS(
+const el = document.querySelector("[" + scrollerMarker + "]");
+(el || window).scrollTo({left: targetX, top: targetY, behavior: "instant"});
+return new Promise((resolve) => {
+  let done = false;
+  const finish = () => { if (!done) { done = true; resolve(layout()); } };
+  requestAnimationFrame(() => requestAnimationFrame(finish));
+  setTimeout(finish, 500);
+});
 })();)JS");
 }
 
@@ -124,18 +230,6 @@ qint64 scrollTargetFor(double y) {
     if (!std::isfinite(y)) return 0;
     const double r = std::round(y); // halves away from zero
     return r < 0 ? 0 : static_cast<qint64>(r);
-}
-
-QString scrollScript(double y) {
-    return QStringLiteral("window.scrollTo(0, %1); \"ok\";").arg(scrollTargetFor(y));
-}
-
-QString viewportGeometryScript() {
-    return QStringLiteral(
-        "JSON.stringify({screenX: window.screenX || 0, screenY: window.screenY || 0, "
-        "outerWidth: window.outerWidth || 0, outerHeight: window.outerHeight || 0, "
-        "innerWidth: window.innerWidth || 0, innerHeight: window.innerHeight || 0, "
-        "devicePixelRatio: window.devicePixelRatio || 1});");
 }
 
 } // namespace lumivane::browser_scripts

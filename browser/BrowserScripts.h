@@ -11,13 +11,34 @@ QString escapeJavaScriptLiteral(const QString& js);
 // backslashes intact, every line feed a space.
 QString singleLineJavaScript(const QString& js);
 
+// The eight page-information keys (title, url, pageHeight, viewportHeight, viewportWidth,
+// scrollX, scrollY, devicePixelRatio).
 QString pageInfoScript();
-QString prepareScript(const QString& hiddenMarker, const QString& styleMarker);
-QString restoreScript(const QString& hiddenMarker, const QString& styleMarker);
-// y rounded half away from zero, negatives become 0; horizontal offset always 0.
+
+// Marker attributes the scripts leave on the page between preparation and restoring.
+struct Markers {
+    QString hidden = QStringLiteral("data-lumivane-hidden-for-capture");  // hidden element, original style
+    QString style = QStringLiteral("data-lumivane-style-for-capture");    // restyled element, original style
+    QString scroller = QStringLiteral("data-lumivane-scroller-for-capture"); // scrolled inner element
+};
+
+// Hides fixed and sticky elements by visibility (layout unchanged), turns off smooth
+// scrolling and scroll snapping, and, when the document itself does not scroll, marks
+// the largest scrolling inner element as the one to capture. Every element it touches
+// keeps its original style attribute (or its absence) as JSON in a marker. Returns JSON
+// {hidden, scroller, otherScrollers}.
+QString prepareScript(const Markers& markers);
+// Scrolls the document (and the marked element to its own original offsets) back with
+// no animation, then puts every style attribute back exactly and removes the markers.
+QString restoreScript(const Markers& markers, double scrollX, double scrollY);
+// Scrolls the captured element (the marked one, else the document) to (x, y) without
+// animation, waits until two frames have been produced, and returns the layout JSON.
+QString scrollAndMeasureScript(const Markers& markers, double x, double y);
+// The layout JSON alone: {element, x, y, maxX, maxY, contentWidth, contentHeight,
+// clipLeft, clipTop, clipWidth, clipHeight, innerWidth, innerHeight, devicePixelRatio}.
+QString layoutScript(const Markers& markers);
+
+// y rounded half away from zero, negatives become 0.
 qint64 scrollTargetFor(double y);
-QString scrollScript(double y);
-// Window and viewport geometry the locator needs (outer/inner sizes, screen position, ratio).
-QString viewportGeometryScript();
 
 } // namespace lumivane::browser_scripts

@@ -1,40 +1,29 @@
 #pragma once
 #include "browser/BrowserCaptureEnvironment.h"
-#include "capture/CaptureService.h"
 #include "platform/ActiveWindow.h"
 #include "platform/DesktopBackend.h"
-#include "platform/Screens.h"
 
 #include <memory>
 
 namespace lumivane {
 
 // The desktop as the full-page capture sees it: the active window from the window
-// system, converted into the capture rectangle space, and rectangles read through the
-// capture service.
+// system, when the desktop has a source for it.
 class DesktopBrowserCaptureEnvironment final : public BrowserCaptureEnvironment {
 public:
-    DesktopBrowserCaptureEnvironment(std::shared_ptr<ActiveWindowSource> windows,
-                                     std::shared_ptr<ScreenProvider> screens,
-                                     std::shared_ptr<const CaptureService> capture);
-    // The environment of a desktop backend; null where it cannot see other windows or
-    // has no screens.
+    // windows may be null: no active-window source on this desktop.
+    explicit DesktopBrowserCaptureEnvironment(std::shared_ptr<ActiveWindowSource> windows);
+    // The desktop's active-window source where it has one, else none.
     static std::unique_ptr<DesktopBrowserCaptureEnvironment> create(const DesktopBackend& desktop);
 
+    bool canSeeActiveWindow() const override { return windows_ != nullptr; }
     std::optional<FrontmostWindowInfo> frontmostWindow() override;
-    // Waits for the capture service in a local event loop; rethrows its CaptureError.
-    ImageRef captureRect(const QRectF& rect) override;
 
-    // The window in the capture rectangle space of the screen that holds most of it (the
-    // main screen when it lies on none). wmClass is the WM_CLASS name a supported browser
-    // is recognised by, else the instance name.
-    static FrontmostWindowInfo frontmostWindowInfo(const ActiveWindowInfo& window,
-                                                   const std::vector<ScreenInfo>& screens);
+    // wmClass is the WM_CLASS name a supported browser is recognised by, else the instance name.
+    static FrontmostWindowInfo frontmostWindowInfo(const ActiveWindowInfo& window);
 
 private:
     std::shared_ptr<ActiveWindowSource> windows_;
-    std::shared_ptr<ScreenProvider> screens_;
-    std::shared_ptr<const CaptureService> capture_;
 };
 
 } // namespace lumivane

@@ -1,12 +1,17 @@
 #pragma once
-#include "browser/BrowserScriptRunner.h"
+#include "browser/BrowserCaptureEnvironment.h"
+#include "browser/SupportedBrowser.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QRect>
 #include <QStringList>
 #include <QWebSocket>
+#include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace lumivane {
 
@@ -17,69 +22,112 @@ struct DevToolsActivePort {
     static std::optional<DevToolsActivePort> parse(const QByteArray& fileContents);
 };
 
-// Profile folders searched for DevToolsActivePort, most likely first, below configHome
-// (normally ~/.config). Chromium's folder is searched for Google Chrome.
+// The browser's normal profile folders, most likely first, below configHome (normally
+// ~/.config), then the Snap and Flatpak ones below the home folder. A browser whose
+// debugging was switched on at chrome://inspect/#remote-debugging, or started with
+// --remote-debugging-port on its normal profile, writes DevToolsActivePort there.
 QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& configHome);
 
 // True for pages that can be captured: http, https and file documents.
 bool isNormalWebPageUrl(const QString& url);
 
-// Runs scripts in the active tab through the Chromium DevTools protocol.
+// The tab a capture works on.
+struct BrowserTab {
+    std::optional<SupportedBrowser> browser; // the browser in front, else the endpoint's folder
+    QString browserName;                     // as the user knows it ("Chromium"), or empty
+    QString targetId;
+    QString url;
+    qint64 browserPid = 0;
+    QRect windowBounds; // the tab's browser window as the browser reports it (screen pixels)
+};
+
+// Talks to a Chromium-family browser through its DevTools protocol endpoint: one
+// WebSocket per browser (the browser-wide endpoint, which is all that the
+// chrome://inspect switch offers), page sessions attached over it.
 //
-// Only 127.0.0.1 is ever contacted: the port comes from DevToolsActivePort in the
-// browser's profile folders, else 9222, and the host of every address the browser
-// hands out is replaced by 127.0.0.1.
+// Endpoints: DevToolsActivePort in the browser's normal profile folders, then the fixed
+// port (its /json/version names the browser endpoint). Only 127.0.0.1 is contacted.
+// Connections are kept per endpoint; every selection checks again, through the
+// browser's process id and window bounds, that the endpoint belongs to the window in
+// front, so one endpoint never serves another browser.
 //
-// The active tab is the first "page" target of /json/list (the browser lists targets
-// most recently active first) whose document.visibilityState is "visible"; that target
-// is kept while it stays first in the list.
-//
-// Calls are synchronous for the caller but never block the thread: each waits in a
-// local event loop that always ends, at the latest when the per-call time-out fires.
-// While it waits, other events are delivered; a nested call on the same bridge is
-// refused instead of waiting for the outer one.
-class DevToolsBridge : public BrowserScriptRunner {
+// Thread: the thread that created the bridge, only. Calls wait in local event loops
+// that always end (per-call time-out); a call made while another waits is refused.
+class DevToolsBridge {
 public:
     struct Options {
-        // Profile folders to search; empty means devToolsProfileFolders() below ~/.config.
+        // Profile folders to search for every browser; empty means devToolsProfileFolders() below ~/.config.
         QStringList profileFolders;
-        quint16 fallbackPort = 9222;
+        quint16 fallbackPort = 9222; // 0: none
         int timeoutMs = 4000;
     };
 
     DevToolsBridge();
     explicit DevToolsBridge(Options options);
-    ~DevToolsBridge() override;
+    ~DevToolsBridge();
+    DevToolsBridge(const DevToolsBridge&) = delete;
+    DevToolsBridge& operator=(const DevToolsBridge&) = delete;
 
-    QString runJavaScript(const QString& javaScript, SupportedBrowser browser) override;
+    // Connects to the endpoint of the browser in front and selects the tab its front
+    // window shows. browser: the browser recognised in front, none where the desktop
+    // cannot say (every known endpoint is tried then). front: the front window, none
+    // where the desktop has no window geometry (then the focused visible tab is taken).
+    // Throws BrowserCaptureError: debuggingUnavailable, otherBrowserAnswered,
+    // browserNotFrontmost (no visible tab), notAWebPage.
+    BrowserTab selectFrontTab(std::optional<SupportedBrowser> browser, const std::optional<FrontmostWindowInfo>& front);
+    std::optional<BrowserTab> selectedTab() const { return tab_; }
 
-    // Sends one protocol command to the active tab and returns its "result" object.
-    QJsonObject call(const QString& method, const QJsonObject& params, SupportedBrowser browser);
+    // Runs JavaScript in the selected tab (selecting the focused visible tab of any
+    // endpoint first when none is selected) and returns its result as text; promises are
+    // awaited. Errors: BrowserCaptureError automationFailed.
+    QString runJavaScript(const QString& javaScript);
+    // One protocol command to the selected tab's session; its "result".
+    QJsonObject callPage(const QString& method, const QJsonObject& params = {}, int timeoutMs = 0);
 
-    // The port in use after the last successful call (0 before).
-    quint16 port() const { return port_; }
+    // The port of the endpoint last used (0 before).
+    quint16 port() const { return connection_ ? connection_->port : 0; }
 
 private:
-    struct Target {
-        QString id;
+    struct Endpoint {
+        quint16 port = 0;
+        QString path;
+        std::optional<SupportedBrowser> folderBrowser;
+    };
+    struct Connection {
+        quint16 port = 0;
+        QString path;
+        std::optional<SupportedBrowser> folderBrowser;
+        std::unique_ptr<QWebSocket> socket;
+        qint64 pid = -1; // -1: not asked yet, 0: unknown
+        std::map<QString, QString> sessions; // target id -> session id
+    };
+    struct Candidate {
+        QString targetId;
         QString url;
-        QString webSocketPath;
+        QRect bounds;
+        int windowId = 0;
     };
 
-    void connectToActiveTab(SupportedBrowser browser);
-    std::optional<quint16> discoverPort(SupportedBrowser browser);
-    std::optional<QByteArray> httpGet(quint16 port, const QString& path, int timeoutMs, QString* error);
-    std::vector<Target> pageTargets(SupportedBrowser browser);
-    bool openSocket(QWebSocket& socket, const QString& path, QString* error);
-    QJsonObject send(QWebSocket& socket, const QString& method, const QJsonObject& params,
-                     SupportedBrowser browser);
-    QString evaluate(QWebSocket& socket, const QString& expression, SupportedBrowser browser);
+    std::vector<Endpoint> endpoints(std::optional<SupportedBrowser> browser);
+    Connection* connect(const Endpoint& endpoint);
+    std::optional<QByteArray> httpGet(quint16 port, const QString& path, int timeoutMs);
+    bool openSocket(QWebSocket& socket, quint16 port, const QString& path);
+    QJsonObject send(Connection& c, const QString& method, const QJsonObject& params, const QString& sessionId,
+                     int timeoutMs);
+    qint64 browserPid(Connection& c);
+    QString sessionFor(Connection& c, const QString& targetId);
+    QString evaluateIn(Connection& c, const QString& sessionId, const QString& expression);
+    std::optional<BrowserTab> frontTabOf(Connection& c, const std::optional<FrontmostWindowInfo>& front,
+                                         bool* windowMismatch);
+    void drop(Connection* c);
 
     Options options_;
     QNetworkAccessManager network_;
-    quint16 port_ = 0;
-    std::unique_ptr<QWebSocket> socket_;
-    QString socketTargetId_;
+    std::vector<std::unique_ptr<Connection>> connections_;
+    Connection* connection_ = nullptr; // of the selected tab
+    std::optional<BrowserTab> tab_;
+    QString tabSession_;
+    QString nameForErrors_;
     int nextId_ = 1;
     bool busy_ = false;
 };

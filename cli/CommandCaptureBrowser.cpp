@@ -2,7 +2,6 @@
 #include "browser/BrowserFullPageCaptureService.h"
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/DevToolsBridge.h"
-#include "capture/CaptureError.h"
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
 #include "settings/SettingsTypes.h"
@@ -15,26 +14,39 @@ namespace {
 
 const char* const command = "capture browser";
 const char* const endpointHint =
-    "Start the browser with --remote-debugging-port=9222 (e.g. 'chromium --remote-debugging-port=9222').";
+    "Switch remote debugging on at chrome://inspect/#remote-debugging (Chrome 144 and later), or quit the browser "
+    "and start it again with --remote-debugging-port=9222 and a separate --user-data-dir. While the port is open, "
+    "any local program can read that profile's pages.";
 
 QString browserErrorText(const BrowserCaptureError& e) {
     using K = BrowserCaptureError::Kind;
+    const QString name = e.browserName().isEmpty() ? QStringLiteral("the browser") : e.browserName();
     switch (e.kind()) {
     case K::unsupportedBrowser:
-        return "the front window is not Google Chrome, Chromium or Brave";
+        return e.message().isEmpty() ? QStringLiteral("the front window is not Google Chrome, Chromium or Brave")
+                                     : QStringLiteral("the front window ('%1') is not Google Chrome, Chromium or Brave").arg(e.message());
     case K::browserNotFrontmost:
-        return "bring Google Chrome, Chromium or Brave with a normal web page to the front and try again";
+        return QStringLiteral("%1 shows no visible tab; bring a window with a normal web page to the front").arg(name);
+    case K::notAWebPage:
+        return QStringLiteral("the front tab of %1 is not a web page (%2); open an http, https or file page")
+            .arg(name, e.message());
     case K::pageInfoUnavailable:
-        return QString("cannot read the page information of the active tab (it must be an http, https or file "
-                       "page). %1").arg(endpointHint);
+        return QStringLiteral("cannot read the page information of the front tab of %1").arg(name);
     case K::browserWindowUnavailable:
         return "cannot locate the page area inside the browser window";
     case K::accessibilityPermissionMissing:
         return "the browser window cannot be inspected";
     case K::captureFailed:
         return "building the full-page image failed (a very long page may need to be captured in parts)";
+    case K::debuggingUnavailable:
+        return QStringLiteral("no remote-debugging endpoint of %1 answered. %2").arg(name, endpointHint);
+    case K::otherBrowserAnswered:
+        return QStringLiteral("the remote-debugging endpoint that answered belongs to another browser than the %1 "
+                              "in front; switch on remote debugging in %1 itself").arg(name);
+    case K::captureInProgress:
+        return "another whole-page capture is running";
     case K::automationFailed:
-        return QString("driving the browser failed: %1 %2").arg(e.message(), endpointHint);
+        return QStringLiteral("driving %1 failed: %2").arg(name, e.message());
     }
     return e.description();
 }
@@ -65,27 +77,18 @@ int commandCaptureBrowser(const QStringList& args) {
 
     const auto desktop = loadDesktopBackend();
     auto environment = DesktopBrowserCaptureEnvironment::create(*desktop);
-    if (!environment) {
-        printError(desktop->windowSystem == WindowSystem::none
-                       ? QString("%1: %2").arg(command, desktop->unavailableReason)
-                       : QString("%1: this desktop does not show other applications' windows").arg(command));
-        return exitFailure;
-    }
-    // The endpoint comes from the browser profile's DevToolsActivePort, else port 9222.
+    // The endpoint comes from DevToolsActivePort in the browser's profile folders, else port 9222.
     DevToolsBridge bridge;
     BrowserFullPageCaptureService service(*environment, bridge);
     try {
-        const auto window = environment->frontmostWindow();
-        const auto browser = window ? supportedBrowserFromWmClass(window->wmClass) : std::nullopt;
-        if (!browser) throw BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser);
-        const BrowserCaptureResult result = service.captureFrontmostBrowserPageByScrolling(*browser);
+        const BrowserCaptureResult result = service.captureFrontmostBrowserPage();
         if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+        // Never silently partial.
+        for (const BrowserCaptureOmission& o : result.omissions)
+            printError(QString("%1: warning: %2").arg(command, englishDescription(o)));
         return writeImageFile(*result.image, output, ImageExportProfile::browserFullPage, preset, command);
     } catch (const BrowserCaptureError& e) {
         printError(QString("%1: %2").arg(command, browserErrorText(e)));
-        return exitFailure;
-    } catch (const CaptureError& e) {
-        printError(QString("%1: screen capture failed: %2").arg(command, e.description()));
         return exitFailure;
     }
 }

@@ -15,7 +15,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick
   fonts-noto-cjk
-  chromium
+  chromium openbox
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
   clang libclang-rt-14-dev

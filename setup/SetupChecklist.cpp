@@ -126,7 +126,7 @@ QString settingsButton(SetupItemKind kind) {
     switch (kind) {
     case SetupItemKind::screenRecording: return QStringLiteral("画面収録を開く");
     case SetupItemKind::accessibility: return QStringLiteral("アクセシビリティを開く");
-    case SetupItemKind::automation: return QStringLiteral("オートメーションを開く");
+    case SetupItemKind::automation: return QStringLiteral("接続方法を見る"); // opens the browser help
     case SetupItemKind::browserJavaScript: return QStringLiteral("手順を見る");
     }
     return {};

@@ -13,6 +13,7 @@
 #include <QPromise>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPromise>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -159,9 +160,13 @@ protected:
             return std::make_unique<FakeOverlay>(log);
         };
         s.frontmostApplicationID = [this] { return frontmost; };
-        s.captureBrowserPage = [this](SupportedBrowser) {
-            if (browserFails) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
-            return BrowserCaptureResult{image(100, 3000), {}};
+        s.captureBrowserPage = [this]() -> QFuture<BrowserCaptureResult> {
+            if (pendingBrowserCapture) return pendingBrowserCapture->future();
+            if (browserFails)
+                return QtFuture::makeExceptionalFuture<BrowserCaptureResult>(
+                    BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost));
+            BrowserCaptureResult r{image(100, 3000), {}, "Chromium", browserOmissions};
+            return QtFuture::makeReadyFuture(r);
         };
         s.makePreview = [this] { return std::make_unique<FakePreview>(log); };
         s.makeEditor = [this] { return std::make_unique<FakeEditor>(log); };
@@ -181,6 +186,8 @@ protected:
     std::optional<CaptureError::Kind> fullScreenError;
     std::optional<QString> frontmost;
     bool browserFails = false;
+    std::optional<QPromise<BrowserCaptureResult>> pendingBrowserCapture;
+    std::vector<BrowserCaptureOmission> browserOmissions;
     int busyPasses = 0;
     int grabs = 0;
     std::function<void()> activate;  // what the model runs when the application becomes active
@@ -249,14 +256,33 @@ TEST_F(AppModelFlows, FailuresSetTheMessageAndKeepTheCapture) {
     EXPECT_EQ(refreshes, 1);
 }
 
-TEST_F(AppModelFlows, BrowserCaptureNeedsASupportedFrontApplication) {
-    frontmost = QString("org.mozilla.firefox");
+TEST_F(AppModelFlows, BrowserCaptureRunsWithoutBlockingAndReportsFailuresAndOmissions) {
+    browserFails = true;
     model->captureBrowserFullPage();
-    EXPECT_EQ(*model->lastErrorMessage(), "前面アプリが Chrome または Brave ではありません。");
+    ASSERT_TRUE(waitFor([&] { return model->lastErrorMessage().has_value(); }));
+    EXPECT_EQ(*model->lastErrorMessage(), "Chrome、Chromium または Brave を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
     EXPECT_FALSE(model->currentCapture());
 
-    frontmost = QString("com.google.Chrome");
+    // The call returns at once; the capture appears when the service delivers it.
+    browserFails = false;
+    pendingBrowserCapture.emplace();
+    pendingBrowserCapture->start();
     model->captureBrowserFullPage();
+    EXPECT_FALSE(model->currentCapture());
+    pendingBrowserCapture->addResult(BrowserCaptureResult{image(100, 3000), {}, "Chromium", {}});
+    pendingBrowserCapture->finish();
+    ASSERT_TRUE(waitFor([&] { return model->currentCapture().has_value(); }));
+    pendingBrowserCapture.reset();
+    EXPECT_EQ(model->currentCapture()->image->height(), 3000);
+
+    // A picture that leaves part of the page out says so.
+    browserOmissions = {{BrowserCaptureOmission::Kind::sliceLimit, 5000, 0, 0}};
+    const ImageRef before = model->currentCapture()->image;
+    model->captureBrowserFullPage();
+    ASSERT_TRUE(waitFor([&] { return model->currentCapture()->image != before; }));
+    ASSERT_TRUE(model->lastErrorMessage());
+    EXPECT_EQ(*model->lastErrorMessage(), "ページ全体は撮影できませんでした。撮影した画像は次の部分を含みません。\n"
+                                          "ページが撮影できる長さの上限を超えたため、下側の約 5000 px は撮影されていません。");
     ASSERT_TRUE(model->currentCapture());
     EXPECT_EQ(model->currentCapture()->source, CaptureSource::browserFullPage);
     EXPECT_FALSE(model->currentCapture()->previewScreenFrame);

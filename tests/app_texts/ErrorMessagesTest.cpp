@@ -23,12 +23,12 @@ TEST(ErrorMessages, CaptureErrors) {
 TEST(ErrorMessages, BrowserErrors) {
     using K = BrowserCaptureError::Kind;
     EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::unsupportedBrowser)),
-              "前面アプリが Chrome または Brave ではありません。");
+              "前面アプリが Chrome、Chromium または Brave ではありません。");
     EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::browserNotFrontmost)),
-              "Brave または Chrome を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
-    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::pageInfoUnavailable)),
-              "ブラウザのページ情報を取得できませんでした。Automation 権限を確認してください。"
-              "\n\nオートメーション権限と、ブラウザの「Apple Events からの JavaScript を許可」を確認してください。");
+              "Chrome、Chromium または Brave を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::pageInfoUnavailable, {}, "Brave Browser")),
+              "ブラウザのページ情報を取得できませんでした。"
+              "\n\nBrave Browser のリモートデバッグ接続が開いたままか確認してください。");
     EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::browserWindowUnavailable)),
               "ブラウザの表示領域を特定できませんでした。"
               "\n\nブラウザを通常サイズで前面に出し、固定メニューや開発者メニューを閉じた状態でもう一度試してください。");
@@ -38,12 +38,17 @@ TEST(ErrorMessages, BrowserErrors) {
     EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::captureFailed)),
               "ブラウザ全体キャプチャの生成に失敗しました。"
               "\n\n長いページでは負荷が高くなるので、必要ならページを分けて撮影してください。");
-    const QString advice =
-        "\n\nシステム設定のオートメーションと、ブラウザメニューバーの「Apple Events からの JavaScript を許可」を確認してください。";
-    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError::automationFailed("接続できません")),
+    const QString advice = "\n\nChromium のリモートデバッグ接続が開いたままか確認してください。";
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError::automationFailed("接続できません", "Chromium")),
               "ブラウザ自動操作に失敗しました。\n接続できません" + advice);
     // An empty detail keeps the first line, an empty line and the advice.
-    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError::automationFailed("")), "ブラウザ自動操作に失敗しました。\n" + advice);
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError::automationFailed("", "Chromium")), "ブラウザ自動操作に失敗しました。\n" + advice);
+    // A second capture while one runs, and a browser that is not the one in front.
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::captureInProgress)),
+              "ブラウザ全体撮影を実行中です。終わってからもう一度実行してください。");
+    EXPECT_EQ(userFacingErrorMessage(BrowserCaptureError(K::otherBrowserAnswered, {}, "Google Chrome")),
+              "リモートデバッグ接続に応答したのは、前面の Google Chrome ではなく別のブラウザでした。"
+              "\n\n前面の Google Chrome 自身のリモートデバッグ接続をオンにしてください。別のブラウザの接続では撮影しません。");
     EXPECT_EQ(BrowserCaptureError::automationFailed("x").description(), "ブラウザ自動操作に失敗しました。x");
 }
 

@@ -1,11 +1,13 @@
 #include "browser/BrowserFullPageCaptureService.h"
 #include "browser/BrowserPageInfo.h"
 #include "browser/BrowserScripts.h"
-#include "browser/BrowserWindowLocator.h"
+#include "browser/BrowserAutomationService.h"
 #include "browser/DevToolsBridge.h"
 #include "browser/SupportedBrowser.h"
 
+#include <QBuffer>
 #include <QPainter>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -20,14 +22,18 @@ TEST(BrowserScripts, EscapingDoublesBackslashesThenQuotesAndFlattensLineFeeds) {
 
 TEST(BrowserScripts, EveryScriptSurvivesFlatteningToOneLine) {
     // No line comments: they would swallow the rest of the flattened script.
-    for (const QString& s : {scripts::pageInfoScript(), scripts::prepareScript("h", "s"), scripts::restoreScript("h", "s"),
-                             scripts::viewportGeometryScript()})
+    const scripts::Markers m{"data-a", "data-b", "data-c"};
+    for (const QString& s : {scripts::pageInfoScript(), scripts::prepareScript(m), scripts::restoreScript(m, 1, 2),
+                             scripts::scrollAndMeasureScript(m, 3, 4), scripts::layoutScript(m)})
         EXPECT_FALSE(s.contains("//")) << s.toStdString();
-    EXPECT_TRUE(scripts::prepareScript("data-a", "data-b").startsWith("(() => {\nconst hiddenMarker = \"data-a\";\nconst styleMarker = \"data-b\";"));
+    EXPECT_TRUE(scripts::prepareScript(m).startsWith(
+        "(() => {\nconst hiddenMarker = \"data-a\";\nconst styleMarker = \"data-b\";\nconst scrollerMarker = \"data-c\";"));
+    // Hidden by visibility only: display would reflow the page.
+    EXPECT_FALSE(scripts::prepareScript(m).contains("\"display\""));
 }
 
 TEST(BrowserScripts, ScrollRoundsHalfAwayFromZeroAndClampsNegatives) {
-    EXPECT_EQ(scripts::scrollScript(2.5), QString("window.scrollTo(0, 3); \"ok\";"));
+    EXPECT_TRUE(scripts::scrollAndMeasureScript({}, 2.5, 7.5).contains("const targetX = 3;\nconst targetY = 8;"));
     EXPECT_EQ(scripts::scrollTargetFor(2.49), 2);
     EXPECT_EQ(scripts::scrollTargetFor(-0.4), 0);
     EXPECT_EQ(scripts::scrollTargetFor(-7), 0);
@@ -52,7 +58,10 @@ TEST(SupportedBrowser, RawValuesAndWindowClasses) {
     EXPECT_EQ(rawValue(SupportedBrowser::brave), "com.brave.Browser");
     EXPECT_EQ(displayName(SupportedBrowser::brave), "Brave Browser");
     EXPECT_EQ(supportedBrowserFromWmClass("google-chrome"), SupportedBrowser::googleChrome);
-    EXPECT_EQ(supportedBrowserFromWmClass("Chromium"), SupportedBrowser::googleChrome);
+    EXPECT_EQ(supportedBrowserFromWmClass("Chromium"), SupportedBrowser::chromium);
+    EXPECT_EQ(supportedBrowserFromWmClass("chromium (/tmp/profile)"), SupportedBrowser::chromium);
+    EXPECT_EQ(displayName(SupportedBrowser::chromium), "Chromium");
+    EXPECT_EQ(supportedBrowserFromRawValue("org.chromium.Chromium"), SupportedBrowser::chromium);
     EXPECT_EQ(supportedBrowserFromWmClass("brave-browser"), SupportedBrowser::brave);
     EXPECT_EQ(supportedBrowserFromWmClass("firefox"), std::nullopt);
 }
@@ -66,63 +75,14 @@ TEST(DevToolsDiscovery, ActivePortFileAndPageKinds) {
     EXPECT_FALSE(DevToolsActivePort::parse(""));
     const QStringList chrome = devToolsProfileFolders(SupportedBrowser::googleChrome, "/h/.config");
     EXPECT_EQ(chrome.first(), "/h/.config/google-chrome");
-    EXPECT_TRUE(chrome.contains("/h/.config/chromium"));
+    EXPECT_FALSE(chrome.contains("/h/.config/chromium")); // another browser's endpoint is never taken for Chrome's
+    EXPECT_EQ(devToolsProfileFolders(SupportedBrowser::chromium, "/h/.config").first(), "/h/.config/chromium");
     EXPECT_TRUE(devToolsProfileFolders(SupportedBrowser::brave, "/h/.config").contains("/h/.config/BraveSoftware/Brave-Browser"));
     EXPECT_TRUE(isNormalWebPageUrl("https://example.com/"));
     EXPECT_TRUE(isNormalWebPageUrl("file:///tmp/a.html"));
     EXPECT_FALSE(isNormalWebPageUrl("chrome://newtab/"));
     EXPECT_FALSE(isNormalWebPageUrl("about:blank"));
     EXPECT_FALSE(isNormalWebPageUrl("devtools://devtools/bundled/inspector.html"));
-}
-
-TEST(BrowserWindowLocator, NormalisationCutsOnlyBeyondTwentyFourPoints) {
-    const QSizeF expected(1280, 650);
-    EXPECT_EQ(BrowserWindowLocator::normalizedCaptureFrame(QRectF(10, 90, 1280, 700), expected), QRectF(10, 90, 1280, 650));
-    EXPECT_EQ(BrowserWindowLocator::normalizedCaptureFrame(QRectF(10, 90, 1280, 670), QSizeF(1280, 650)),
-              QRectF(10, 90, 1280, 670));
-    // Wider frame: centred, x moved by floor(dw / 2).
-    EXPECT_EQ(BrowserWindowLocator::normalizedCaptureFrame(QRectF(0, 0, 1311, 650), expected), QRectF(15, 0, 1280, 650));
-    // Without an expected size: outward-rounded.
-    EXPECT_EQ(BrowserWindowLocator::normalizedCaptureFrame(QRectF(0.5, 0.5, 10, 10), QSizeF()), QRectF(0, 0, 11, 11));
-}
-
-TEST(BrowserWindowLocator, MatchScoreFormula) {
-    EXPECT_DOUBLE_EQ(BrowserWindowLocator::viewportMatchScore(QRectF(0, 0, 1280, 650), QSizeF(1280, 650)), 8000);
-    const double a = 1300.0 / 600.0, e = 1280.0 / 650.0;
-    EXPECT_DOUBLE_EQ(BrowserWindowLocator::viewportMatchScore(QRectF(0, 0, 1300, 600), QSizeF(1280, 650)),
-                     8000 - 6 * 20 - 6 * 50 - 600 * std::abs(a - e));
-    EXPECT_DOUBLE_EQ(BrowserWindowLocator::viewportMatchScore(QRectF(0, 0, 30, 20), QSizeF()), 600);
-}
-
-TEST(BrowserWindowLocator, WebAreaBeatsBetterFittingFallbackAndSmallElementsAreIgnored) {
-    const QSizeF expected(1000, 700);
-    LocatorElement window{"AXWindow", QPointF(0, 0), QSizeF(1000, 800), {}};
-    window.children.push_back({"AXGroup", QPointF(0, 100), QSizeF(1000, 700), {}});
-    window.children.push_back({"AXWebArea", QPointF(0, 60), QSizeF(900, 500), {}});
-    window.children.push_back({"AXWebArea", QPointF(5, 5), QSizeF(319, 700), {}}); // too narrow
-    EXPECT_EQ(BrowserWindowLocator::bestCaptureFrame(window, expected), QRectF(0, 60, 900, 500));
-    window.children.pop_back();
-    window.children.pop_back();
-    EXPECT_EQ(BrowserWindowLocator::bestCaptureFrame(window, expected), QRectF(0, 100, 1000, 700));
-    // A window without candidates gives way to the next one.
-    LocatorElement empty{"AXWindow", QPointF(0, 0), QSizeF(100, 100), {}};
-    EXPECT_EQ(BrowserWindowLocator::frameInWindows({empty, window}, expected), QRectF(0, 100, 1000, 700));
-    EXPECT_FALSE(BrowserWindowLocator::frameInWindows({empty}, expected));
-    // Among web areas only a strictly higher score replaces the first.
-    LocatorElement twins{"AXWindow", QPointF(0, 0), QSizeF(1000, 800), {}};
-    twins.children.push_back({"AXWebArea", QPointF(0, 1), QSizeF(1000, 700), {}});
-    twins.children.push_back({"AXWebArea", QPointF(0, 2), QSizeF(1000, 700), {}});
-    EXPECT_EQ(BrowserWindowLocator::bestCaptureFrame(twins, expected), QRectF(0, 1, 1000, 700));
-}
-
-TEST(BrowserWindowLocator, X11WindowGivesContentAreaBelowTheToolbar) {
-    FrontmostWindowInfo window{"google-chrome", 1, QRectF(100, 50, 1004, 802)};
-    BrowserViewportGeometry g;
-    g.innerWidth = 1000;
-    g.innerHeight = 700;
-    const auto windows = BrowserWindowLocator::windowElements(window, g);
-    // 2-pixel borders left, right and bottom; the toolbar takes the rest at the top.
-    EXPECT_EQ(BrowserWindowLocator::frameInWindows(windows, QSizeF(1000, 700)), QRectF(102, 150, 1000, 700));
 }
 
 namespace {
@@ -133,14 +93,18 @@ ImageRef solid(int w, int h, QColor c) {
 }
 } // namespace
 
-TEST(BrowserStitch, SlicesArePlacedByReportedOffsetAndLastSliceOverwrites) {
-    BrowserPageInfo p;
-    p.viewportHeight = 100;
-    p.pageHeight = 250;
-    // The last slice was asked for 208 but the page stopped at 150.
-    const std::vector<BrowserCapturedSegment> segs = {
-        {0, solid(40, 200, Qt::red)}, {52, solid(40, 200, Qt::green)}, {150, solid(40, 200, Qt::blue)}};
-    const ImageRef out = BrowserFullPageCaptureService::stitch(segs, p); // scale 2
+BrowserCapturedSegment slice(double x, double y, int w, int h, QColor c, QRect crop = {}) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    solid(w, h, c)->save(&buffer, "png");
+    return {x, y, png, crop.isNull() ? QRect(0, 0, w, h) : crop};
+}
+
+TEST(BrowserStitch, SlicesArePlacedByReportedOffsetAndTheCanvasCoversWhatWasCaptured) {
+    // Scale 2; the last slice was asked for 208 but the page stopped at 150.
+    const ImageRef out = BrowserFullPageCaptureService::stitch(
+        {slice(0, 0, 40, 200, Qt::red), slice(0, 52, 40, 200, Qt::green), slice(0, 150, 40, 200, Qt::blue)}, 2);
     ASSERT_TRUE(out);
     EXPECT_EQ(out->size(), QSize(40, 500));
     EXPECT_EQ(out->pixelColor(5, 103), QColor(Qt::red));
@@ -148,28 +112,49 @@ TEST(BrowserStitch, SlicesArePlacedByReportedOffsetAndLastSliceOverwrites) {
     EXPECT_EQ(out->pixelColor(5, 299), QColor(Qt::green));
     EXPECT_EQ(out->pixelColor(5, 300), QColor(Qt::blue));
     EXPECT_EQ(out->pixelColor(5, 499), QColor(Qt::blue));
+    // Columns, and a crop that leaves out a scrollbar and a header inside the viewport.
+    const ImageRef grid = BrowserFullPageCaptureService::stitch(
+        {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
+         slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))}, 1);
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(grid->size(), QSize(90, 95));
+    EXPECT_EQ(grid->pixelColor(39, 0), QColor(Qt::red));
+    EXPECT_EQ(grid->pixelColor(40, 0), QColor(Qt::blue));
+    EXPECT_EQ(grid->pixelColor(10, 94), QColor(Qt::green));
+    EXPECT_EQ(grid->pixelColor(80, 94).alpha(), 0); // never captured: transparent
+    EXPECT_FALSE(BrowserFullPageCaptureService::stitch({}, 1));
+    EXPECT_FALSE(BrowserFullPageCaptureService::stitch({{0, 0, QByteArray("not png"), QRect(0, 0, 5, 5)}}, 1));
 }
 
-TEST(BrowserStitch, CanvasCoversLastSliceBeyondReportedHeightAndSingleSliceSitsAtTop) {
-    BrowserPageInfo p;
-    p.viewportHeight = 100;
-    p.pageHeight = 120;
-    const ImageRef two =
-        BrowserFullPageCaptureService::stitch({{0, solid(10, 100, Qt::red)}, {60, solid(10, 100, Qt::blue)}}, p);
-    EXPECT_EQ(two->height(), 160);
-    const ImageRef one = BrowserFullPageCaptureService::stitch({{30, solid(10, 100, Qt::red)}}, p);
-    EXPECT_EQ(one->height(), 130);
-    EXPECT_EQ(one->pixelColor(0, 0), QColor(Qt::red));
-    EXPECT_EQ(one->pixelColor(0, 110).alpha(), 0); // uncovered part stays transparent
-    EXPECT_FALSE(BrowserFullPageCaptureService::stitch({}, p));
-    EXPECT_FALSE(BrowserFullPageCaptureService::stitch({{0, nullptr}}, p));
-}
-
-TEST(BrowserStitch, OutputLimits) {
-    const ImageRef tall = solid(1600, 24000, Qt::darkCyan);
-    EXPECT_EQ(BrowserFullPageCaptureService::normalizedOutputImage(tall)->size(), QSize(466, 7000));
+TEST(BrowserStitch, OutputLimitsApplyWhileStitching) {
+    EXPECT_NEAR(BrowserFullPageCaptureService::outputScale(1600, 24000), 7000.0 / 24000, 1e-12);
     // Pixel budget: 5000 × 5000 exceeds 20,000,000 pixels, b = 0.894.
-    EXPECT_EQ(BrowserFullPageCaptureService::normalizedOutputImage(solid(5000, 5000, Qt::red))->size(), QSize(4472, 4472));
-    const ImageRef small = solid(1000, 6990, Qt::red);
-    EXPECT_EQ(BrowserFullPageCaptureService::normalizedOutputImage(small), small); // s ≥ 0.999: unchanged
+    EXPECT_NEAR(BrowserFullPageCaptureService::outputScale(5000, 5000), std::sqrt(0.8), 1e-12);
+    EXPECT_EQ(BrowserFullPageCaptureService::outputScale(1000, 6990), 1.0); // s ≥ 0.999: unchanged
+    // 40 slices of 1600 × 600 placed 600 apart: a 1600 × 24000 page comes out 466 × 7000,
+    // its colours in order.
+    std::vector<BrowserCapturedSegment> slices;
+    for (int i = 0; i < 40; ++i) slices.push_back(slice(0, i * 600, 1600, 600, i % 2 ? Qt::blue : Qt::red));
+    const ImageRef out = BrowserFullPageCaptureService::stitch(slices, 1);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->size(), QSize(466, 7000));
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(out->pixelColor(200, int((i * 600 + 300) * 7000.0 / 24000)), QColor(i % 2 ? Qt::blue : Qt::red)) << i;
+}
+
+TEST(BrowserScrollLayout, EveryNumberIsRequired) {
+    const QByteArray full = R"({"element":true,"x":0,"y":40,"maxX":0,"maxY":900,"contentWidth":800,"contentHeight":1500,)"
+                            R"("clipLeft":0,"clipTop":60,"clipWidth":785,"clipHeight":600,"innerWidth":800,"innerHeight":660,"devicePixelRatio":1})";
+    const auto l = BrowserScrollLayout::decode(full);
+    ASSERT_TRUE(l);
+    EXPECT_TRUE(l->element);
+    EXPECT_EQ(l->clip, QRectF(0, 60, 785, 600));
+    EXPECT_FALSE(BrowserScrollLayout::decode(QByteArray(full).replace("\"maxY\":900,", "")));
+}
+
+TEST(BrowserCaptureOmissions, SayWhatIsMissing) {
+    EXPECT_EQ(japaneseDescription({BrowserCaptureOmission::Kind::sliceLimit, 1234.4, 0, 0}),
+              "ページが撮影できる長さの上限を超えたため、下側の約 1234 px は撮影されていません。");
+    EXPECT_EQ(englishDescription({BrowserCaptureOmission::Kind::otherScrollAreas, 0, 0, 2}),
+              "2 other scrolling area(s) inside the page show only their visible part");
 }

@@ -1,5 +1,4 @@
 #include "ChromiumSession.h"
-#include "X11TestWindows.h"
 
 #include "browser/BrowserCaptureError.h"
 
@@ -7,27 +6,55 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QPixmap>
-#include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
+#include <QWebSocket>
 
 namespace lumivane::test {
 
-ChromiumSession::ChromiumSession() {
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        waitProcessingEvents(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+bool ensureWindowManager() {
+    static QProcess* wm = nullptr;
+    if (wm) return wm->state() == QProcess::Running;
+    wm = new QProcess; // lives as long as the test process; ended with it
+    wm->setStandardOutputFile(QProcess::nullDevice());
+    wm->setStandardErrorFile(QProcess::nullDevice());
+    wm->start("openbox", {"--sm-disable"});
+    if (!wm->waitForStarted(5000)) return false;
+    // Ready once it has announced itself on the root window.
+    return waitUntil([] {
+        QProcess xprop;
+        xprop.start("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
+        xprop.waitForFinished(2000);
+        return xprop.readAllStandardOutput().contains("window id");
+    }, 10000);
+}
+
+ChromiumSession::ChromiumSession(QRect window) {
+    if (!ensureWindowManager()) {
+        error_ = "cannot start openbox";
+        return;
+    }
     const QStringList args = {
         "--user-data-dir=" + profile_.path(), "--remote-debugging-port=0", "--no-sandbox", "--disable-gpu",
         "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync",
         "--disable-quic", "--disable-default-apps", "--no-default-browser-check", "--disable-translate",
-        "--hide-scrollbars", "--window-position=0,0",
-        QStringLiteral("--window-size=%1,%2").arg(windowWidth).arg(windowHeight), "about:blank"};
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        "--force-color-profile=srgb", "--disable-features=Translate,MediaRouter",
+        QStringLiteral("--window-position=%1,%2").arg(window.x()).arg(window.y()),
+        QStringLiteral("--window-size=%1,%2").arg(window.width()).arg(window.height()), "about:blank"};
     process_.setStandardErrorFile(QProcess::nullDevice());
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.start("/usr/bin/chromium", args);
@@ -35,22 +62,39 @@ ChromiumSession::ChromiumSession() {
         error_ = "cannot start chromium: " + process_.errorString();
         return;
     }
+    QString path;
     const QDeadlineTimer deadline(30000);
     QFile file(QDir(profile_.path()).filePath("DevToolsActivePort"));
     while (!deadline.hasExpired()) {
         if (file.open(QIODevice::ReadOnly)) {
-            if (auto active = DevToolsActivePort::parse(file.readAll())) {
+            if (auto active = DevToolsActivePort::parse(file.readAll()); active && !active->browserPath.isEmpty()) {
                 port_ = active->port;
+                path = active->browserPath;
                 break;
             }
             file.close();
         }
         QThread::msleep(100);
     }
-    if (!port_) error_ = "chromium did not write DevToolsActivePort";
+    if (!port_) {
+        error_ = "chromium did not write DevToolsActivePort";
+        return;
+    }
+    socket_ = std::make_unique<QWebSocket>();
+    socket_->setProxy(QNetworkProxy::NoProxy);
+    socket_->open(QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(port_).arg(path)));
+    if (!waitUntil([&] { return socket_->state() == QAbstractSocket::ConnectedState; })) {
+        error_ = "cannot connect to chromium";
+        port_ = 0;
+        return;
+    }
+    waitUntil([&] { return !windows().empty(); }, 15000);
+    for (const QJsonValue& v : call("Target.getTargets", {}).value("targetInfos").toArray())
+        if (v.toObject().value("type").toString() == "page") firstTarget_ = v.toObject().value("targetId").toString();
 }
 
 ChromiumSession::~ChromiumSession() {
+    socket_.reset();
     if (process_.state() != QProcess::NotRunning) {
         process_.terminate();
         if (!process_.waitForFinished(5000)) {
@@ -68,18 +112,37 @@ DevToolsBridge::Options ChromiumSession::bridgeOptions(int timeoutMs) const {
     return o;
 }
 
-QByteArray ChromiumSession::request(const QByteArray& verb, const QString& path) {
-    QNetworkAccessManager nam;
-    nam.setProxy(QNetworkProxy::NoProxy);
-    QNetworkRequest req(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path)));
-    QNetworkReply* reply = nam.sendCustomRequest(req, verb);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
-    const QByteArray body = reply->readAll();
-    delete reply;
-    return body;
+QJsonObject ChromiumSession::call(const QString& method, const QJsonObject& params, const QString& session) {
+    const int id = nextId_++;
+    QJsonObject answer;
+    bool done = false;
+    auto c = QObject::connect(socket_.get(), &QWebSocket::textMessageReceived, [&](const QString& text) {
+        const QJsonObject o = QJsonDocument::fromJson(text.toUtf8()).object();
+        if (o.value("id").toInt() == id) {
+            answer = o.value("result").toObject();
+            done = true;
+        }
+    });
+    QJsonObject message{{"id", id}, {"method", method}, {"params", params}};
+    if (!session.isEmpty()) message.insert("sessionId", session);
+    socket_->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
+    waitUntil([&] { return done; }, 15000);
+    QObject::disconnect(c);
+    return answer;
+}
+
+QString ChromiumSession::sessionFor(const QString& target) {
+    if (auto it = sessions_.find(target); it != sessions_.end()) return it->second;
+    const QString s = call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}}).value("sessionId").toString();
+    sessions_[target] = s;
+    return s;
+}
+
+QString ChromiumSession::js(const QString& script, const QString& target) {
+    const QJsonObject r = call("Runtime.evaluate", {{"expression", script}, {"returnByValue", true}, {"awaitPromise", true}},
+                               sessionFor(target.isEmpty() ? firstTarget_ : target));
+    const QJsonValue v = r.value("result").toObject().value("value");
+    return v.isString() ? v.toString() : v.isDouble() ? QString::number(v.toDouble(), 'g', 17) : v.toVariant().toString();
 }
 
 QString ChromiumSession::writePage(const QString& name, const QString& html) {
@@ -89,38 +152,57 @@ QString ChromiumSession::writePage(const QString& name, const QString& html) {
     return QUrl::fromLocalFile(path).toString();
 }
 
-bool ChromiumSession::openPage(const QString& url, DevToolsBridge& bridge) {
-    const QJsonObject tab = QJsonDocument::fromJson(request("PUT", "/json/new?" + url)).object();
-    if (tab.isEmpty()) return false;
-    if (!currentTab_.isEmpty()) request("GET", "/json/close/" + currentTab_);
-    currentTab_ = tab.value("id").toString();
-    const QDeadlineTimer deadline(15000);
-    while (!deadline.hasExpired()) {
-        try {
-            if (bridge.runJavaScript("document.readyState", SupportedBrowser::googleChrome) == "complete" &&
-                bridge.runJavaScript("location.href", SupportedBrowser::googleChrome) == url) {
-                waitProcessingEvents(std::chrono::milliseconds(400)); // first paint
-                return true;
-            }
-        } catch (const BrowserCaptureError&) {
+static bool loaded(ChromiumSession& s, const QString& url, const QString& target) {
+    return waitUntil([&] {
+        return s.js("document.readyState + ' ' + location.href", target) == "complete " + url;
+    }, 15000) && s.js("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(() => r('ok'))))", target) == "ok";
+}
+
+bool ChromiumSession::openPage(const QString& url) {
+    call("Page.navigate", {{"url", url}}, sessionFor(firstTarget_));
+    return loaded(*this, url, firstTarget_);
+}
+
+QString ChromiumSession::openWindow(const QString& url, QRect bounds) {
+    const QString target =
+        call("Target.createTarget", {{"url", url}, {"newWindow", true}}).value("targetId").toString();
+    const int windowId = call("Browser.getWindowForTarget", {{"targetId", target}}).value("windowId").toInt();
+    call("Browser.setWindowBounds", {{"windowId", windowId},
+                                      {"bounds", QJsonObject{{"left", bounds.x()}, {"top", bounds.y()},
+                                                             {"width", bounds.width()}, {"height", bounds.height()}}}});
+    loaded(*this, url, target);
+    return target;
+}
+
+std::vector<std::pair<quint32, QRect>> ChromiumSession::windows() const {
+    QProcess xdotool;
+    xdotool.start("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid()), "--class", "chromium"});
+    xdotool.waitForFinished(5000);
+    std::vector<std::pair<quint32, QRect>> out;
+    for (const QByteArray& id : xdotool.readAllStandardOutput().split('\n')) {
+        if (id.trimmed().isEmpty()) continue;
+        QProcess geometry;
+        geometry.start("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id.trimmed())});
+        geometry.waitForFinished(5000);
+        QHash<QString, int> v;
+        for (const QByteArray& line : geometry.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> kv = line.split('=');
+            if (kv.size() == 2) v.insert(QString::fromLatin1(kv[0]), kv[1].toInt());
         }
-        waitProcessingEvents(std::chrono::milliseconds(100));
+        if (v.value("WIDTH") > 100) out.push_back({quint32(id.trimmed().toUInt()), QRect(v["X"], v["Y"], v["WIDTH"], v["HEIGHT"])});
+    }
+    return out;
+}
+
+bool ChromiumSession::activateWindowAt(QPoint topLeft) {
+    for (const auto& [id, frame] : windows()) {
+        if ((frame.topLeft() - topLeft).manhattanLength() > 40) continue;
+        QProcess xdotool;
+        xdotool.start("xdotool", {"windowactivate", "--sync", QString::number(id)});
+        xdotool.waitForFinished(5000);
+        return js("new Promise(r => setTimeout(() => r('ok'), 200))") == "ok";
     }
     return false;
-}
-
-std::optional<FrontmostWindowInfo> XvfbBrowserEnvironment::frontmostWindow() {
-    const auto window = findChromiumWindowOnce();
-    if (!window) return std::nullopt;
-    return FrontmostWindowInfo{"chromium", pid_, QRectF(window->geometry)};
-}
-
-ImageRef XvfbBrowserEnvironment::captureRect(const QRectF& rect) {
-    if (beforeCapture) beforeCapture();
-    ++captureCount;
-    lastCaptureRect = rect;
-    const QRect r = rect.toAlignedRect();
-    return makeImage(QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage());
 }
 
 } // namespace lumivane::test

@@ -2,20 +2,30 @@
 #include "browser/BrowserCaptureEnvironment.h"
 #include "browser/DevToolsBridge.h"
 
+#include <QJsonObject>
 #include <QProcess>
+#include <functional>
+#include <map>
+#include <QRect>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace lumivane::test {
 
-// A headful Chromium on the test process's Xvfb with a fresh profile and a private
-// DevTools port; pages are local files.
+// openbox on the test process's Xvfb, so that windows are activated, stacked and
+// focused as on a desktop. Started once per process.
+bool ensureWindowManager();
+
+// A headed Chromium on the test process's Xvfb (with the window manager) with a fresh
+// profile and a private DevTools port; pages are local files.
 class ChromiumSession {
 public:
     static constexpr int windowWidth = 1000;
     static constexpr int windowHeight = 800;
 
-    ChromiumSession();
+    explicit ChromiumSession(QRect window = QRect(0, 0, windowWidth, windowHeight));
     ~ChromiumSession();
     bool isRunning() const { return port_ != 0; }
     QString errorText() const { return error_; }
@@ -23,35 +33,36 @@ public:
     QString profileDir() const { return profile_.path(); }
     qint64 pid() const { return process_.processId(); }
 
-    // Opens url in a new foreground tab, closing the previous one, and waits until loaded.
-    bool openPage(const QString& url, DevToolsBridge& bridge);
-    // Writes html into a file below the profile dir and returns its file:// address.
+    // Writes html into a file and returns its file:// address.
     QString writePage(const QString& name, const QString& html);
+    // Shows url in the first window's tab and waits until it has loaded and painted.
+    bool openPage(const QString& url);
+    // Opens url in a new browser window at bounds (screen pixels); its target id.
+    QString openWindow(const QString& url, QRect bounds);
+    // The browser's visible top-level X windows and their frames.
+    std::vector<std::pair<quint32, QRect>> windows() const;
+    // Activates the browser window lying at frame's top-left corner through the window manager.
+    bool activateWindowAt(QPoint topLeft);
+    // Runs JavaScript in the tab of target (the first window's tab when empty).
+    QString js(const QString& script, const QString& target = {});
+
     DevToolsBridge::Options bridgeOptions(int timeoutMs = 4000) const;
 
 private:
-    QByteArray request(const QByteArray& verb, const QString& path);
+    QJsonObject call(const QString& method, const QJsonObject& params, const QString& session = {});
+    QString sessionFor(const QString& target);
     QTemporaryDir profile_;
     QTemporaryDir pages_;
     QProcess process_;
     quint16 port_ = 0;
-    QString currentTab_;
+    QString firstTarget_;
+    std::unique_ptr<class QWebSocket> socket_;
+    std::map<QString, QString> sessions_;
+    int nextId_ = 1;
     QString error_;
 };
 
-// Finds Chromium's top-level window with xdotool and grabs the Xvfb screen with Qt.
-class XvfbBrowserEnvironment : public BrowserCaptureEnvironment {
-public:
-    explicit XvfbBrowserEnvironment(qint64 pid) : pid_(pid) {}
-    std::optional<FrontmostWindowInfo> frontmostWindow() override;
-    ImageRef captureRect(const QRectF& rect) override;
-    int captureCount = 0;
-    QRectF lastCaptureRect;
-    // Runs before every capture (lets a test look at the page mid-capture).
-    std::function<void()> beforeCapture;
-
-private:
-    qint64 pid_;
-};
+// Waits in a local event loop until done() holds or the time is up.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 } // namespace lumivane::test
