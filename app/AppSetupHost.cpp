@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
+#include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/BrowserCaptureError.h"
 #include "browser/BrowserCaptureWorker.h"
 #include "setup/SetupWindowController.h"

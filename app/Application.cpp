@@ -7,6 +7,7 @@
 #include "settings/SettingsWindowController.h"
 #include "app/ErrorMessages.h"
 #include "app/QtClipboardWriter.h"
+#include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/BrowserCaptureError.h"
 #include "app/AppSetupHost.h"
 #include "browser/BrowserCaptureWorker.h"

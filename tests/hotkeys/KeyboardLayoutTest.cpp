@@ -86,7 +86,7 @@ protected:
 
     // Registers the shortcut and counts its presses.
     int presses(const Shortcut& shortcut, std::initializer_list<quint8> chord) {
-        HotKeyService service;
+        HotKeyService service(makeX11GlobalKeyGrabber());
         int count = 0;
         service.onAction = [&](Action a) { count += a == Action::captureArea; };
         const auto failures = service.registerShortcuts({{Action::captureArea, shortcut}});
