@@ -6,7 +6,7 @@
 namespace lumivane {
 
 namespace {
-constexpr quint32 escapeKeysym = 0xff1b;
+constexpr quint32 escapeEvdevCode = 1;  // the Esc key (KEY_ESC)
 constexpr int escapeGrabID = 1;
 } // namespace
 
@@ -53,7 +53,7 @@ QFuture<std::optional<QRectF>> SelectionOverlayController::beginSelection() {
             };
             // Without the grab (another client holds Esc) the focused panel still takes Esc.
             if (grabber->install() == GlobalKeyGrabber::statusOk &&
-                grabber->grab(escapeKeysym, 0, escapeGrabID) == GlobalKeyGrabber::statusOk)
+                grabber->grab(escapeEvdevCode, 0, escapeGrabID) == GlobalKeyGrabber::statusOk)
                 keyGrabber_ = std::move(grabber);
         }
     }

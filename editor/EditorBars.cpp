@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMouseEvent>
@@ -89,7 +90,7 @@ QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<CodableCo
     f.setPixelSize(11);
     f.setWeight(QFont::DemiBold);
     const int textWidth = QFontMetrics(f).horizontalAdvance(text);
-    const int w = 18 + 4 + textWidth + 4 + (swatch ? 16 : 0) + 10, h = 18;
+    const int w = 18 + 4 + textWidth + 4 + (swatch ? 16 : 0) + (isColorKind(kind) ? 10 : 0), h = 18;
     *size = QSize(w, h);
     QPixmap pm(w * 2, h * 2);
     pm.setDevicePixelRatio(2);
@@ -108,7 +109,8 @@ QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<CodableCo
         p.drawEllipse(QRectF(x + 1, 3, 12, 12));
         x += 16;
     }
-    p.drawPixmap(x, 4, editorSymbol(QStringLiteral("chevron.down"), barForeground, 10).pixmap(10, 10));
+    // The colour kinds open their style with a chevron; the effect kinds read as a plain label.
+    if (isColorKind(kind)) p.drawPixmap(x, 4, editorSymbol(QStringLiteral("chevron.down"), barForeground, 10).pixmap(10, 10));
     return QIcon(pm);
 }
 
@@ -122,7 +124,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     setStyleSheet(QStringLiteral("#editorTopBar { background: rgba(0,0,0,0.22); }"));
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(10, 7, 10, 7);
-    outer->setSpacing(8);
+    outer->setSpacing(6);
 
     // Left part: scrolls when the window is narrow.
     auto* scroll = new QScrollArea(this);
@@ -137,6 +139,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
         "QScrollBar::add-page:horizontal, QScrollBar::sub-page:horizontal { background: transparent; }"));
     auto* left = new QWidget(scroll);
+    left_ = left;
     auto* row = new QHBoxLayout(left);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
@@ -301,6 +304,9 @@ void EditorTopBar::saveEditedDocument() {
 }
 
 void EditorTopBar::selectTool(AnnotationTool tool) {
+    if (!host_.editorDocument()) return;
+    // A tool change ends inline text editing first (committing it).
+    if (finalizeInlineEditing_) finalizeInlineEditing_();
     EditorDocument* d = host_.editorDocument();
     if (!d) return;
     d->selectedTool = tool;
@@ -342,6 +348,47 @@ void EditorTopBar::refresh() {
     cropCancel_->setVisible(crop);
     cropApply_->setVisible(crop);
     refreshStyleButton();
+    fitToWidth();
+    // Open popovers follow the document (they stay open across choices).
+    if (stylePopover_) {
+        const auto kind = activeStyleKind();
+        if (kind && *kind == stylePopover_->kind())
+            stylePopover_->setValues(styleValues(*host_.editorDocument(), *kind, styleDefaults()));
+        else
+            stylePopover_->close();
+    }
+    if (backgroundPopover_) {
+        if (d) backgroundPopover_->setStyle(d->backgroundStyle);
+        else backgroundPopover_->close();
+    }
+}
+
+void EditorTopBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitToWidth();
+}
+
+void EditorTopBar::fitToWidth() {
+    // The left part scrolls only when even the compact right part leaves it too little
+    // room: first the Canvas and Project menus drop their titles (crop mode at the
+    // default width needs that), keeping every tool and the background button in view.
+    const auto rightWidth = [this] {
+        int w = 0, n = 0;
+        for (QWidget* c : {static_cast<QWidget*>(undo_), static_cast<QWidget*>(redo_), static_cast<QWidget*>(style_),
+                           static_cast<QWidget*>(cropCancel_), static_cast<QWidget*>(cropApply_),
+                           static_cast<QWidget*>(canvasMenu_), static_cast<QWidget*>(projectMenu_),
+                           static_cast<QWidget*>(saveAs_), static_cast<QWidget*>(done_)}) {
+            if (c->isHidden()) continue;
+            w += c->sizeHint().width();
+            ++n;
+        }
+        return w + 3 + (n + 1) * layout()->spacing();  // the divider and the gaps
+    };
+    const QMargins m = layout()->contentsMargins();
+    const auto fits = [&] { return m.left() + left_->sizeHint().width() + rightWidth() + m.right() <= width(); };
+    for (QToolButton* menu : {canvasMenu_, projectMenu_}) menu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    if (fits()) return;
+    for (QToolButton* menu : {canvasMenu_, projectMenu_}) menu->setToolButtonStyle(Qt::ToolButtonIconOnly);
 }
 
 void EditorTopBar::refreshStyleButton() {
@@ -491,6 +538,7 @@ DragExportButton::DragExportButton(QWidget* parent)
     setToolTip(title());
     setAccessibleName(title());
     setCursor(Qt::OpenHandCursor);
+    connect(&cache_, &DragExportCache::prepared, this, &DragExportButton::payloadPrepared);
 }
 
 void DragExportButton::setAvailable(bool available) {
@@ -534,12 +582,33 @@ void DragExportButton::mouseMoveEvent(QMouseEvent* e) {
     const QPoint d = e->position().toPoint() - *pressAt_;
     if (std::hypot(d.x(), d.y()) < 3.0) return;
     started_ = true;
+    if (keyProvider && !cache_.isPrepared(keyProvider())) {
+        // Right after an edit the picture is still being encoded in the background:
+        // the drag starts when it is ready (if the button is still held), instead of
+        // rendering and encoding here on the UI thread.
+        waitingForPayload_ = true;
+        setCursor(Qt::BusyCursor);
+        prepareDragPayloadIfNeeded();
+        return;
+    }
+    if (const auto payload = dragPayload()) DragExportCache::runDrag(this, *payload, 64);
+}
+
+void DragExportButton::payloadPrepared(quint64 key) {
+    if (!waitingForPayload_ || !keyProvider || key != keyProvider()) return;
+    waitingForPayload_ = false;
+    setCursor(Qt::OpenHandCursor);
+    if (!pressAt_ || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     if (const auto payload = dragPayload()) DragExportCache::runDrag(this, *payload, 64);
 }
 
 void DragExportButton::mouseReleaseEvent(QMouseEvent*) {
     pressAt_.reset();
     started_ = false;
+    if (waitingForPayload_) {
+        waitingForPayload_ = false;
+        setCursor(Qt::OpenHandCursor);
+    }
 }
 
 // --- bottom bar -------------------------------------------------------------
@@ -647,8 +716,13 @@ void EditorBottomBar::stepZoom(int direction) {
 
 void EditorBottomBar::refresh() {
     const EditorDocument* d = host_.editorDocument();
-    documentCopy_ = d ? std::optional<EditorDocument>(*d) : std::nullopt;
-    ++exportGeneration_;
+    // A new picture gets a new key (and a new background encoding); a refresh that
+    // changes only the selection or the tool keeps the prepared one.
+    const bool samePicture = d && documentCopy_ && documentCopy_->rendersLike(*d);
+    if (!samePicture) {
+        documentCopy_ = d ? std::optional<EditorDocument>(*d) : std::nullopt;
+        ++exportGeneration_;
+    }
     const bool available = exportImageIsAvailable();
     drag_->setAvailable(available);
     if (available)

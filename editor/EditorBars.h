@@ -80,18 +80,24 @@ signals:
     // The document changed through the bar (tool choice, styles, background).
     void documentEdited();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     // Runs change on the document, then records one undo step when it changed something.
     template <class Change> void changeBackground(Change change);
     void selectTool(AnnotationTool tool);
     void saveEditedDocument();
     void refreshStyleButton();
+    // Compacts the right part's menus when the bar is too narrow for everything.
+    void fitToWidth();
 
     EditorHost& host_;
     std::function<void()> finalizeInlineEditing_;
     std::map<AnnotationTool, QToolButton*> toolButtons_;
     QToolButton *copy_, *save_, *background_, *undo_, *redo_, *style_, *canvasMenu_, *projectMenu_;
     QPushButton *cropCancel_, *cropApply_, *saveAs_, *done_;
+    QWidget* left_ = nullptr;  // the scrolling part's content
     QPointer<AnnotationStylePopover> stylePopover_;
     QPointer<BackgroundStylePopover> backgroundPopover_;
 };
@@ -114,7 +120,8 @@ public:
     // Starts encoding the current picture unless it is done or under way.
     void prepareDragPayloadIfNeeded();
     // The current picture's payload: file URL first, PNG bytes second; encodes on
-    // the spot while the background encoding has not finished.
+    // the spot while the background encoding has not finished (a drag gesture
+    // waits for the background instead).
     std::optional<Payload> dragPayload();
     DragExportCache& cache() { return cache_; }
 
@@ -125,8 +132,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
 
 private:
+    void payloadPrepared(quint64 key);
+
     DragExportCache cache_;
     bool available_ = false;
+    bool waitingForPayload_ = false;  // a drag waits for the background encoding
     std::optional<QPoint> pressAt_;
     bool started_ = false;
 };
@@ -151,6 +161,8 @@ public:
     QToolButton* zoomInButton() const { return zoomIn_; }
     DragExportButton* dragButton() const { return drag_; }
     QWidget* shareButton() const { return share_; }
+    // Key of the picture the exports show; changes only when the picture does.
+    quint64 exportGeneration() const { return exportGeneration_; }
     // Puts the share control into its slot at the right end (the bar takes it over).
     void setShareButton(QWidget* button);
 

@@ -577,6 +577,8 @@ void EditorCanvas::positionTextEditor() {
 
 void EditorCanvas::finishTextEditing() {
     if (!editingTextAnnotationID_ || finishingText_) return;
+    // Text still being composed in an input method is part of what is committed.
+    textEditor_->commitComposition();
     finishingText_ = true;
     textEditor_->setCommitting(true);
     EditorDocument* doc = document();

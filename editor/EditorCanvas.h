@@ -33,6 +33,10 @@ public:
     void finalizeCurrentEditingState();
     void deleteSelectedAnnotation();
 
+    // Lays out and repaints after the document was edited elsewhere (the bars): a
+    // background change alters the frame around the image.
+    void documentEditedElsewhere() { updateLayout(); }
+
     // Size of the surrounding viewport the fit scale is computed for.
     void setViewportSize(QSize size);
     // Displayed image rectangle in widget coordinates.

@@ -58,9 +58,18 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         p.setFont(f);
         p.drawText(box, Qt::AlignCenter, QStringLiteral("A"));
     } else if (n == "hand.point.up.left.fill") {
+        // A hand pointing up and to the left: the index finger on a diagonal out of
+        // the palm, the thumb below it, the folded fingers along the palm's top.
+        const auto capsule = [&](QPointF a, QPointF b, double width) {
+            p.setPen(QPen(c, width, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(a, b);
+        };
+        capsule(QPointF(s * 0.5, s * 0.5), QPointF(s * 0.16, s * 0.16), s * 0.17);
+        capsule(QPointF(s * 0.5, s * 0.66), QPointF(s * 0.28, s * 0.56), s * 0.15);
+        capsule(QPointF(s * 0.62, s * 0.4), QPointF(s * 0.74, s * 0.46), s * 0.14);
+        capsule(QPointF(s * 0.74, s * 0.5), QPointF(s * 0.84, s * 0.56), s * 0.13);
         fill();
-        p.drawRoundedRect(QRectF(s * 0.3, s * 0.1, s * 0.16, s * 0.5), s * 0.08, s * 0.08);
-        p.drawRoundedRect(QRectF(s * 0.3, s * 0.42, s * 0.46, s * 0.46), s * 0.14, s * 0.14);
+        p.drawRoundedRect(QRectF(s * 0.42, s * 0.44, s * 0.46, s * 0.46), s * 0.16, s * 0.16);
     } else if (n == "paintbrush.pointed.fill") {
         fill();
         QPainterPath b;
@@ -345,69 +354,75 @@ PresetFlow::PresetFlow(const std::vector<double>& values, double selectedValue,
 // --- annotation style popover -----------------------------------------------
 
 AnnotationStylePopover::AnnotationStylePopover(StyleKind kind, const StyleValues& values, Callbacks cb, QWidget* parent)
-    : QFrame(parent), kind_(kind) {
+    : QFrame(parent), kind_(kind), callbacks_(std::move(cb)) {
     stylePopoverFrame(this);
     auto* v = new QVBoxLayout(this);
     const int pad = kind == StyleKind::highlight ? 6 : 10;
     v->setContentsMargins(pad, pad, pad, pad);
     v->setSpacing(14);
+    v->setSizeConstraint(QLayout::SetFixedSize);
     auto* heading = new QLabel(title(kind), this);
     heading->setObjectName(QStringLiteral("popoverTitle"));
     heading->setStyleSheet(QStringLiteral("color: rgba(0,0,0,0.75); font-size: 12px; font-weight: bold;"));
     v->addWidget(heading, 0, Qt::AlignLeft);
+    setValues(values);
+}
 
-    auto closeAfter = [this](auto f) {
-        return [this, f](auto value) {
-            if (f) f(value);
-            close();
-        };
-    };
+void AnnotationStylePopover::setValues(const StyleValues& values) {
+    // The popover stays open across choices: its content is rebuilt to show the new
+    // values. The old content may hold the chip being pressed, so it goes later.
+    if (content_) {
+        content_->hide();
+        content_->deleteLater();
+    }
+    const StyleKind kind = kind_;
+    const Callbacks& cb = callbacks_;
     auto* content = new QWidget(this);
+    content_ = content;
     auto* row = new QHBoxLayout(content);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(14);
     if (kind == StyleKind::text || kind == StyleKind::stroke || kind == StyleKind::marker) {
         auto* palette = new AnnotationColorPalette(values.annotationColor, defaultPaletteColors(), true,
-                                                   closeAfter(cb.onAnnotationColorSelect));
+                                                   cb.onAnnotationColorSelect);
         row->addWidget(section(QStringLiteral("色"), palette, content), 0, Qt::AlignTop);
         PresetFlow* flow = nullptr;
         QString sizeTitle;
         if (kind == StyleKind::text) {
             sizeTitle = QStringLiteral("文字サイズ");
-            flow = new PresetFlow(textSizePresets, values.textFontSize, pixelLabel, closeAfter(cb.onTextSizeSelect));
+            flow = new PresetFlow(textSizePresets, values.textFontSize, pixelLabel, cb.onTextSizeSelect);
         } else if (kind == StyleKind::stroke) {
             sizeTitle = QStringLiteral("太さ");
-            flow = new PresetFlow(strokeWidthPresets, values.strokeWidth, pixelLabel, closeAfter(cb.onStrokeWidthSelect));
+            flow = new PresetFlow(strokeWidthPresets, values.strokeWidth, pixelLabel, cb.onStrokeWidthSelect);
         } else {
             sizeTitle = QStringLiteral("線幅");
-            flow = new PresetFlow(markerLineWidthPresets, values.markerLineWidth, pixelLabel,
-                                  closeAfter(cb.onMarkerWidthSelect));
+            flow = new PresetFlow(markerLineWidthPresets, values.markerLineWidth, pixelLabel, cb.onMarkerWidthSelect);
         }
         row->addWidget(section(sizeTitle, flow, content, 146), 0, Qt::AlignTop);
         content->setFixedWidth(244);
     } else if (kind == StyleKind::highlight) {
         auto* palette = new AnnotationColorPalette(values.highlightColor, highlightPaletteColors(), false,
-                                                   closeAfter(cb.onHighlightColorSelect));
+                                                   cb.onHighlightColorSelect);
         row->addWidget(section(QStringLiteral("色"), palette, content), 0, Qt::AlignTop);
     } else {
         auto* flow = new PresetFlow(effectPresets(kind), values.effectIntensity,
-                                    [kind](double x) { return effectLabel(kind, x); },
-                                    closeAfter(cb.onEffectIntensitySelect));
+                                    [kind](double x) { return effectLabel(kind, x); }, cb.onEffectIntensitySelect);
         row->addWidget(section(QStringLiteral("強さ"), flow, content, 146), 0, Qt::AlignTop);
         row->addStretch();
         content->setFixedWidth(196);
     }
-    v->addWidget(content);
+    static_cast<QVBoxLayout*>(layout())->addWidget(content);
 }
 
 // --- background popover -----------------------------------------------------
 
 BackgroundStylePopover::BackgroundStylePopover(const CanvasBackgroundStyle& style, Callbacks cb, QWidget* parent)
-    : QFrame(parent) {
+    : QFrame(parent), callbacks_(std::move(cb)) {
     stylePopoverFrame(this);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(12, 12, 12, 12);
     v->setSpacing(12);
+    v->setSizeConstraint(QLayout::SetFixedSize);
     auto* header = new QHBoxLayout;
     auto* heading = new QLabel(QStringLiteral("背景"), this);
     heading->setStyleSheet(QStringLiteral("color: rgba(0,0,0,0.75); font-size: 12px; font-weight: bold;"));
@@ -417,50 +432,60 @@ BackgroundStylePopover::BackgroundStylePopover(const CanvasBackgroundStyle& styl
     switch_->setAccessibleName(QStringLiteral("有効"));
     switch_->setToolTip(QStringLiteral("有効"));
     switch_->setChecked(style.isEnabled);
-    connect(switch_, &QCheckBox::toggled, this, [this, cb](bool on) {
-        if (cb.onEnabledChange) cb.onEnabledChange(on);
-        close();
+    connect(switch_, &QCheckBox::toggled, this, [this](bool on) {
+        if (callbacks_.onEnabledChange) callbacks_.onEnabledChange(on);
     });
     header->addWidget(switch_);
     v->addLayout(header);
+    setStyle(style);
+}
 
+void BackgroundStylePopover::setStyle(const CanvasBackgroundStyle& style) {
+    {
+        const QSignalBlocker quiet(switch_);
+        switch_->setChecked(style.isEnabled);
+    }
+    // Rebuilt after every choice, so the popover stays open showing the new values.
+    if (content_) {
+        content_->hide();
+        content_->deleteLater();
+    }
+    const Callbacks& cb = callbacks_;
+    auto* content = new QWidget(this);
+    content_ = content;
+    static_cast<QVBoxLayout*>(layout())->addWidget(content);
     if (!style.isEnabled) {
-        auto* hint = new QLabel(QStringLiteral("背景を有効にすると、余白・色・角丸・影をまとめて整えられます。"), this);
+        auto* column = new QVBoxLayout(content);
+        column->setContentsMargins(0, 0, 0, 0);
+        auto* hint = new QLabel(QStringLiteral("背景を有効にすると、余白・色・角丸・影をまとめて整えられます。"), content);
         hint->setWordWrap(true);
         hint->setFixedWidth(240);
         hint->setStyleSheet(QStringLiteral("color: rgba(0,0,0,0.52); font-size: 11px; font-weight: 500;"));
-        v->addWidget(hint);
+        column->addWidget(hint);
         return;
     }
-    auto closeAfter = [this](auto f) {
-        return [this, f](auto value) {
-            if (f) f(value);
-            close();
-        };
-    };
-    auto* columns = new QHBoxLayout;
+    auto* columns = new QHBoxLayout(content);
+    columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(14);
-    auto* palette = new AnnotationColorPalette(style.color, defaultPaletteColors(), true, closeAfter(cb.onColorSelect));
-    columns->addWidget(section(QStringLiteral("色"), palette, this), 0, Qt::AlignTop);
-    auto* right = new QWidget(this);
+    auto* palette = new AnnotationColorPalette(style.color, defaultPaletteColors(), true, cb.onColorSelect);
+    columns->addWidget(section(QStringLiteral("色"), palette, content), 0, Qt::AlignTop);
+    auto* right = new QWidget(content);
     auto* rv = new QVBoxLayout(right);
     rv->setContentsMargins(0, 0, 0, 0);
     rv->setSpacing(12);
     rv->addWidget(section(QStringLiteral("余白"),
-                          new PresetFlow(backgroundPaddingPresets, style.padding, noneOrPixelLabel,
-                                         closeAfter(cb.onPaddingSelect)),
+                          new PresetFlow(backgroundPaddingPresets, style.padding, noneOrPixelLabel, cb.onPaddingSelect),
                           right, 146));
     rv->addWidget(section(QStringLiteral("角丸"),
                           new PresetFlow(backgroundRadiusPresets, style.cornerRadius, noneOrPixelLabel,
-                                         closeAfter(cb.onCornerRadiusSelect)),
+                                         cb.onCornerRadiusSelect),
                           right, 146));
     rv->addWidget(section(QStringLiteral("影"),
                           new PresetFlow(backgroundShadowPresets, style.shadowOpacity, noneOrPercentLabel,
-                                         closeAfter(cb.onShadowSelect)),
+                                         cb.onShadowSelect),
                           right, 146));
     rv->addStretch();
     columns->addWidget(right, 0, Qt::AlignTop);
-    v->addLayout(columns);
 }
 
 void presentPopover(QFrame* popover, QWidget* anchor) {

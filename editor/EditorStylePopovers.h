@@ -58,9 +58,15 @@ public:
     AnnotationStylePopover(toolbar::StyleKind kind, const toolbar::StyleValues& values, Callbacks callbacks,
                            QWidget* parent = nullptr);
     toolbar::StyleKind kind() const { return kind_; }
+    // Shows new values; the popover stays open.
+    void setValues(const toolbar::StyleValues& values);
+    // The sections (palette and chips) now shown.
+    QWidget* content() const { return content_; }
 
 private:
     toolbar::StyleKind kind_;
+    Callbacks callbacks_;
+    QWidget* content_ = nullptr;
 };
 
 // The background frame editor: switch, colour, padding, corner radius, shadow.
@@ -74,9 +80,15 @@ public:
     };
     BackgroundStylePopover(const CanvasBackgroundStyle& style, Callbacks callbacks, QWidget* parent = nullptr);
     QCheckBox* enabledSwitch() const { return switch_; }
+    // Shows a new style; the popover stays open.
+    void setStyle(const CanvasBackgroundStyle& style);
+    // The hint, or the palette and chips, now shown.
+    QWidget* content() const { return content_; }
 
 private:
+    Callbacks callbacks_;
     QCheckBox* switch_ = nullptr;
+    QWidget* content_ = nullptr;
 };
 
 // Shows a popover frame under an anchor widget; the frame closes on an outside click.

@@ -60,7 +60,7 @@ EditorCanvasHost::EditorCanvasHost(EditorHost& host, EditorExportContext context
         bottomBar_->setZoomScale(z);
     });
     connect(canvas, &EditorCanvas::documentEdited, this, &EditorCanvasHost::refresh);
-    connect(topBar_, &EditorTopBar::documentEdited, canvas, qOverload<>(&QWidget::update));
+    connect(topBar_, &EditorTopBar::documentEdited, canvas, &EditorCanvas::documentEditedElsewhere);
     canvas_->setObjectName(QStringLiteral("editorCanvas"));
     v->addWidget(scroll, 1);
 

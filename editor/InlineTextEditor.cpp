@@ -1,6 +1,8 @@
 #include "editor/InlineTextEditor.h"
 #include "editor_model/AnnotationGeometry.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -65,6 +67,17 @@ void InlineTextEditor::applyLinePitch() {
     all.mergeBlockFormat(pitch);
 }
 
+void InlineTextEditor::commitComposition() {
+    if (!isComposing()) return;
+    // The input method confirms its text when it can; whatever is still shown as
+    // composing is committed here.
+    if (hasFocus()) QGuiApplication::inputMethod()->commit();
+    if (!isComposing()) return;
+    QInputMethodEvent confirm;
+    confirm.setCommitString(preedit_);
+    inputMethodEvent(&confirm);
+}
+
 void InlineTextEditor::focusAtEnd() {
     setFocus(Qt::OtherFocusReason);
     QTextCursor c = textCursor();
@@ -77,10 +90,7 @@ void InlineTextEditor::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (isReturn && !(event->modifiers() & Qt::ShiftModifier)) {
         if (isComposing()) {
-            // Return confirms the composition only.
-            QInputMethodEvent confirm;
-            confirm.setCommitString(preedit_);
-            inputMethodEvent(&confirm);
+            commitComposition();   // Return confirms the composition only
         } else if (!committing_ && onCommit) {
             onCommit();
         }

@@ -21,6 +21,9 @@ public:
     // Replaces the text only if it differs, so the caret stays where it is.
     void setTextIfDifferent(const QString& text);
     bool isComposing() const { return !preedit_.isEmpty(); }
+    // Makes text an input method is still composing part of the text (as if
+    // confirmed), so ending the editing does not drop it.
+    void commitComposition();
     bool isCommitting() const { return committing_; }
     void setCommitting(bool committing) { committing_ = committing; }
     // Focus with the caret at the end and nothing selected.

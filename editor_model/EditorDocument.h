@@ -108,6 +108,15 @@ struct EditorDocument {
     void add(Annotation annotation);             // appends and selects it
     bool update(const Annotation& annotation);   // in place, matched by id
     bool remove(const QUuid& id);                // clears the selection if it named it
+
+    // True when both flatten to the same picture: same image object and revision,
+    // annotations, crop and background; the selection, tool and display scale do
+    // not count.
+    bool rendersLike(const EditorDocument& other) const {
+        return baseImage == other.baseImage && imageRevision == other.imageRevision &&
+               annotations == other.annotations && cropRect == other.cropRect &&
+               backgroundStyle == other.backgroundStyle;
+    }
 };
 
 struct EditorSnapshot {

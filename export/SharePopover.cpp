@@ -163,14 +163,26 @@ void ShareSheetLauncherButton::choose(const std::function<bool(const QString& pa
         image = imageProvider ? imageProvider() : nullptr;
     }
     if (!path && image) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        path = ShareExporter::createShareFile(
+        // Nothing prepared yet: the file is encoded in the background and the choice
+        // is carried out when it is there (not at all if this button is gone by then).
+        setCursor(Qt::BusyCursor);
+        ShareExporter::prepareShareItem(
             image, sourceProvider ? sourceProvider() : ImageExportProfile::standard,
             formatProvider ? formatProvider() : ScreenshotFileFormat::png,
             qualityPresetProvider ? qualityPresetProvider() : CaptureQualityPreset::medium,
-            fileNamePrefixProvider ? fileNamePrefixProvider() : QString());
-        QApplication::restoreOverrideCursor();
+            fileNamePrefixProvider ? fileNamePrefixProvider() : QString(), this,
+            [this, action, failureTitle](std::optional<QString> created) {
+                unsetCursor();
+                finishChoice(created, action, failureTitle);
+            });
+        return;
     }
+    finishChoice(path, action, failureTitle);
+}
+
+void ShareSheetLauncherButton::finishChoice(const std::optional<QString>& path,
+                                            const std::function<bool(const QString& path, QString* error)>& action,
+                                            const QString& failureTitle) {
     if (!path) {
         if (reportFailure) reportFailure(failureTitle, QStringLiteral("共有用の画像ファイルを作成できませんでした。"));
         return;

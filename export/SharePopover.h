@@ -69,8 +69,12 @@ protected:
     void keyPressEvent(QKeyEvent*) override;
 
 private:
-    // Hands the current file (written now when there is none) to the action.
+    // Hands the current file to the action; when there is none it is encoded in the
+    // background first and the action runs when it is written.
     void choose(const std::function<bool(const QString& path, QString* error)>& action, const QString& failureTitle);
+    void finishChoice(const std::optional<QString>& path,
+                      const std::function<bool(const QString& path, QString* error)>& action,
+                      const QString& failureTitle);
 
     std::shared_ptr<ShareTargets> targets_;
     QPointer<QMenu> picker_;

@@ -262,6 +262,8 @@ SettingsView::SettingsView(SettingsHost& host, QWidget* parent)
         b->setText(tabGlyph(tab) + QStringLiteral("\n") + title(tab));
         b->setAccessibleName(title(tab));
         b->setMinimumSize(76, 52);
+        // Never narrower than its title ("ショートカット" is the longest).
+        b->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         b->setStyleSheet(QStringLiteral("QToolButton { font-size: 12px; font-weight: 500; border-radius: 8px; padding: 4px; }"
                                         " QToolButton:checked { background: rgba(0,122,255,40); color: #007aff; }"));
         tabButtons_->addButton(b, static_cast<int>(tab));

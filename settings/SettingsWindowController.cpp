@@ -23,7 +23,7 @@ QWidget* SettingsWindowController::window() {
         layout->setContentsMargins(0, 0, 0, 0);
         view_ = new SettingsView(host_, window_);
         layout->addWidget(view_);
-        window_->resize(760, 540);
+        window_->setFixedSize(760, 540);
     }
     return window_;
 }

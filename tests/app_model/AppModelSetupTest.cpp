@@ -62,14 +62,14 @@ private:
 // Refuses the keys listed in `busyKeys`.
 class FakeGrabber : public GlobalKeyGrabber {
 public:
-    std::vector<quint32>* busyKeysyms;
-    explicit FakeGrabber(std::vector<quint32>* busy) : busyKeysyms(busy) {}
+    std::vector<quint32>* busyKeys;
+    explicit FakeGrabber(std::vector<quint32>* busy) : busyKeys(busy) {}
     qint32 install() override { return statusOk; }
     void uninstall() override {}
     bool isInstalled() const override { return true; }
-    qint32 grab(quint32 keysym, quint16, int) override {
-        for (quint32 k : *busyKeysyms)
-            if (k == keysym) return 10;
+    qint32 grab(quint32 evdevCode, quint16, int) override {
+        for (quint32 k : *busyKeys)
+            if (k == evdevCode) return 10;
         return statusOk;
     }
     void ungrabAll() override {}
@@ -105,7 +105,7 @@ protected:
         };
         s.openURL = [this](const QUrl& u) { opened.push_back(u); };
         s.copyText = [this](const QString& t) { copied.push_back(t); };
-        s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyKeysyms));
+        s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyKeys));
         auto store = std::make_unique<test::MemorySettingsStore>();
         if (stored) store->write(*stored);
         auto settings = std::make_unique<AppSettings>(std::move(store));
@@ -128,7 +128,7 @@ protected:
     int alertAnswer = 1002;
     std::vector<QUrl> opened;
     std::vector<QString> copied;
-    std::vector<quint32> busyKeysyms;
+    std::vector<quint32> busyKeys;
     std::unique_ptr<AppModel> model;
 };
 
@@ -250,7 +250,7 @@ TEST_F(AppModelSetup, SilentRecheckOnlyWithAVerifiedFlagAndABrowserInFront) {
 
 TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
     // ⌘⇧4 for the area and taken by the desktop (XK_4).
-    busyKeysyms = {0x34};
+    busyKeys = {5};  // the "4" key
     build([](AppSettings& s) { s.setShortcut(Shortcut{21, 768}, ShortcutAction::captureArea); });
     model->applySettings();
     windows.sinceStart.start();
@@ -290,7 +290,7 @@ TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
 
 TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     // ⌘⇧5 failing: only the registration message.
-    busyKeysyms = {0x35};
+    busyKeys = {6};  // the "5" key
     model->settings().setShortcut(Shortcut{23, 768}, ShortcutAction::captureArea);
     model->applySettings();
     ASSERT_TRUE(model->lastErrorMessage());
@@ -298,7 +298,7 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     EXPECT_TRUE(alerts.empty());
 
     // ⌘⇧3 failing, "おすすめキーに変更": ⌘⇧1 / ⌘⇧2 registered, message gone.
-    busyKeysyms = {0x33};
+    busyKeys = {4};  // the "3" key
     model->settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureFullScreen);
     model->applySettings();
     alertAnswer = 1001;
@@ -309,7 +309,7 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
 
     // "設定を開く" opens the shortcuts tab.
     build();
-    busyKeysyms = {0x33};
+    busyKeys = {4};  // the "3" key
     model->settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureFullScreen);
     model->applySettings();
     std::vector<std::optional<SettingsTab>> tabs;
@@ -339,7 +339,7 @@ TEST_F(AppModelSetup, ErrorDetailsHelpAndSettingsPagesFallBackToAlerts) {
     EXPECT_TRUE(alerts.empty());
     EXPECT_TRUE(copied.empty());
 
-    busyKeysyms = {0x31};
+    busyKeys = {2};  // the "1" key
     model->applySettings();
     const QString message = *model->lastErrorMessage();
     alertAnswer = 1001;   // "コピー"

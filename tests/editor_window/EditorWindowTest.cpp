@@ -17,10 +17,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -28,17 +30,35 @@ using namespace lumivane::test;
 
 namespace {
 
+// Chips now shown (a popover rebuilt after a choice still holds its old, hidden ones).
 QPushButton* chip(QWidget* popover, const QString& label) {
     for (auto* b : popover->findChildren<QPushButton*>())
-        if (b->text() == label) return b;
+        if (b->text() == label && b->isVisibleTo(popover)) return b;
     return nullptr;
 }
 
 std::vector<QString> selectedChipLabels(QWidget* popover) {
     std::vector<QString> out;
     for (auto* b : popover->findChildren<QPushButton*>())
-        if (b->property("selectedChip").toBool()) out.push_back(b->text());
+        if (b->property("selectedChip").toBool() && b->isVisibleTo(popover)) out.push_back(b->text());
     return out;
+}
+
+// Starts inline editing of a new text annotation dragged out with the text tool.
+EditorCanvas* startTyping(EditorTopBar* top, EditorCanvas* canvas, QPoint offset = {}) {
+    QTest::mouseClick(top->toolButton(AnnotationTool::text), Qt::LeftButton);
+    const QPoint at = canvas->imageRect().topLeft().toPoint() + QPoint(20, 20) + offset;
+    QTest::mousePress(canvas, Qt::LeftButton, {}, at);
+    QTest::mouseMove(canvas, at + QPoint(60, 20));
+    QTest::mouseMove(canvas, at + QPoint(140, 40));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, at + QPoint(140, 40));
+    return canvas;
+}
+
+// Sends what an input method does while composing: text shown but not yet committed.
+void compose(QWidget* editor, const QString& preedit) {
+    QInputMethodEvent event(preedit, {});
+    QCoreApplication::sendEvent(editor, &event);
 }
 
 Annotation addAnnotation(TestEditorHost& host, AnnotationKind kind, QRectF rect) {
@@ -141,7 +161,10 @@ TEST_F(EditorFixture, StrokeChipChangesDefaultsOrTheSelectedRectangle) {
     EXPECT_EQ(host.settingsWrites, writes + 1);
     EXPECT_TRUE(host.history.undoStack.empty());
     QTest::qWait(20);
-    EXPECT_FALSE(top()->stylePopover());   // closed after the choice
+    ASSERT_TRUE(top()->stylePopover());   // stays open, showing the choice
+    EXPECT_TRUE(top()->stylePopover()->isVisible());
+    EXPECT_EQ(selectedChipLabels(top()->stylePopover()), std::vector<QString>{"4 px"});
+    top()->stylePopover()->close();
 
     const Annotation rect = addAnnotation(host, AnnotationKind::rectangle, {30, 30, 100, 80});
     QTest::mouseClick(top()->styleButton(), Qt::LeftButton);
@@ -412,6 +435,14 @@ TEST_F(EditorFixture, Screenshots) {
             controller->window()->grab().save(dir + "/editor-typed.png");
         }
     }
+    // Crop mode at the default width: the whole bar, background button included.
+    QTest::mouseClick(top()->toolButton(AnnotationTool::crop), Qt::LeftButton);
+    host.document->cropRect = QRectF(40, 40, 400, 300);
+    top()->refresh();
+    QTest::qWait(100);
+    controller->window()->grab().save(dir + "/editor-crop.png");
+    host.document->cropRect.reset();
+    QTest::mouseClick(top()->toolButton(AnnotationTool::select), Qt::LeftButton);
     controller->visibleScreenSize = [] { return std::optional<QSizeF>(QSizeF(1000, 700)); };
     controller->present();
     QTest::qWait(150);
@@ -448,4 +479,171 @@ TEST_F(EditorFixture, DoneCommitsTextBeingTypedFirst) {
     ASSERT_EQ(host.finished[0].annotations.size(), 1u);
     EXPECT_EQ(host.finished[0].annotations[0].text, "Hello");
     EXPECT_FALSE(host.finished[0].selectedAnnotationID);
+}
+
+TEST_F(EditorFixture, PopoversStayOpenAcrossSeveralChoices) {
+    showWithDocument();
+    const Annotation rect = addAnnotation(host, AnnotationKind::rectangle, {30, 30, 100, 80});
+    QTest::mouseClick(top()->styleButton(), Qt::LeftButton);
+    QPointer<AnnotationStylePopover> style = top()->stylePopover();
+    ASSERT_TRUE(style);
+    for (const QString& width : {"2 px", "8 px", "10 px"}) {
+        QTest::mouseClick(chip(style, width), Qt::LeftButton);
+        QTest::qWait(10);
+        ASSERT_TRUE(style) << width.toStdString();
+        EXPECT_TRUE(style->isVisible());
+        EXPECT_EQ(selectedChipLabels(style), std::vector<QString>{width});
+    }
+    EXPECT_EQ(host.document->find(rect.id)->lineWidth, 10);
+    auto* palette = style->content()->findChild<AnnotationColorPalette*>();
+    ASSERT_TRUE(palette);
+    QTest::mouseClick(palette->swatch(1), Qt::LeftButton);
+    QTest::qWait(10);
+    ASSERT_TRUE(style);
+    EXPECT_TRUE(style->isVisible());
+    EXPECT_EQ(style->content()->findChild<AnnotationColorPalette*>()->selectedSwatches(), std::vector<int>{1});
+    EXPECT_EQ(host.history.undoStack.size(), 4u);
+    style->close();
+
+    QTest::mouseClick(top()->backgroundButton(), Qt::LeftButton);
+    QPointer<BackgroundStylePopover> background = top()->backgroundPopover();
+    ASSERT_TRUE(background);
+    for (const QString& padding : {"24 px", "72 px"}) {
+        QTest::mouseClick(chip(background, padding), Qt::LeftButton);
+        QTest::qWait(10);
+        ASSERT_TRUE(background);
+        EXPECT_TRUE(background->isVisible());
+    }
+    QTest::mouseClick(chip(background, "16%"), Qt::LeftButton);
+    QTest::qWait(10);
+    ASSERT_TRUE(background);
+    EXPECT_EQ(host.document->backgroundStyle.padding, 72);
+    EXPECT_DOUBLE_EQ(host.document->backgroundStyle.shadowOpacity, 0.16);
+    // The switch off shows the hint, on again the presets; the popover stays.
+    background->enabledSwitch()->click();
+    QTest::qWait(10);
+    ASSERT_TRUE(background);
+    EXPECT_FALSE(host.document->backgroundStyle.isEnabled);
+    EXPECT_FALSE(chip(background, "72 px"));
+    background->enabledSwitch()->click();
+    QTest::qWait(10);
+    ASSERT_TRUE(background);
+    EXPECT_TRUE(background->isVisible());
+    const std::vector<QString> shown = selectedChipLabels(background);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "72 px"), shown.end());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "16%"), shown.end());
+    background->close();
+}
+
+TEST_F(EditorFixture, ChangingToolsEndsTextEditing) {
+    showWithDocument();
+    EditorCanvas* canvas = startTyping(top(), controller->view()->canvasHost()->canvas());
+    ASSERT_TRUE(canvas->isEditingText());
+    QTest::keyClicks(canvas->textEditor(), "Hi");
+    QTest::mouseClick(top()->toolButton(AnnotationTool::rectangle), Qt::LeftButton);
+    EXPECT_FALSE(canvas->isEditingText());
+    EXPECT_FALSE(host.editingText);
+    EXPECT_EQ(host.document->selectedTool, AnnotationTool::rectangle);
+    ASSERT_EQ(host.document->annotations.size(), 1u);
+    EXPECT_EQ(host.document->annotations[0].text, "Hi");
+    // Undo works again and removes the typing in one step.
+    const size_t steps = host.history.undoStack.size();
+    QTest::mouseClick(top()->undoButton(), Qt::LeftButton);
+    EXPECT_EQ(host.history.undoStack.size(), steps - 1);
+    EXPECT_EQ(host.document->annotations[0].text, "");
+}
+
+TEST_F(EditorFixture, TextStillBeingComposedIsCommittedBeforeCopySaveAndMenus) {
+    showWithDocument();
+    EditorCanvas* canvas = controller->view()->canvasHost()->canvas();
+    int placed = 0;
+    const auto typeAndCompose = [&](const QString& typed, const QString& composing) {
+        startTyping(top(), canvas, QPoint(0, 150 * placed++));
+        ASSERT_TRUE(canvas->textEditor());
+        QTest::keyClicks(canvas->textEditor(), typed);
+        compose(canvas->textEditor(), composing);
+    };
+    typeAndCompose("A", QStringLiteral("にほん"));
+    QTest::mouseClick(top()->copyButton(), Qt::LeftButton);
+    ASSERT_EQ(host.copied.size(), 1u);
+    EXPECT_EQ(host.copied[0].annotations.back().text, QStringLiteral("Aにほん"));
+
+    typeAndCompose("B", QStringLiteral("ご"));
+    QTest::mouseClick(top()->saveButton(), Qt::LeftButton);
+    ASSERT_EQ(host.quickSaved.size(), 1u);
+    EXPECT_EQ(host.quickSaved[0].annotations.back().text, QStringLiteral("Bご"));
+
+    typeAndCompose("C", QStringLiteral("変換"));
+    for (QAction* action : top()->canvasMenuButton()->menu()->actions())
+        if (action->text() == "左右反転") action->trigger();
+    EXPECT_FALSE(canvas->isEditingText());
+    EXPECT_EQ(host.document->annotations.back().text, QStringLiteral("C変換"));
+}
+
+TEST_F(EditorFixture, CanvasLaysOutAgainAfterABackgroundChange) {
+    showWithDocument();
+    EditorCanvas* canvas = controller->view()->canvasHost()->canvas();
+    const QRectF before = canvas->imageRect();
+    QTest::mouseClick(top()->backgroundButton(), Qt::LeftButton);
+    ASSERT_TRUE(host.document->backgroundStyle.isEnabled);
+    QTest::mouseClick(chip(top()->backgroundPopover(), "96 px"), Qt::LeftButton);
+    top()->backgroundPopover()->close();
+    // The frame's padding surrounds the image on the canvas as in the output.
+    const QRectF framed = canvas->imageRect();
+    EXPECT_GT(framed.left(), before.left());
+    EXPECT_GT(framed.top(), before.top());
+    EXPECT_LT(framed.width(), before.width());
+    EXPECT_GT(canvas->width() - framed.right(), framed.width() * 96.0 / 640.0 - 1);
+}
+
+TEST_F(EditorFixture, TopBarFitsTheDefaultWidthInCropMode) {
+    showWithDocument();
+    QWidget* w = controller->window();
+    ASSERT_EQ(w->width(), 1180);
+    // With a selection the style control shows too: the widest the bar gets.
+    addAnnotation(host, AnnotationKind::text, {60, 60, 200, 40});
+    QTest::mouseClick(top()->toolButton(AnnotationTool::crop), Qt::LeftButton);
+    host.document->cropRect = QRectF(10, 10, 200, 100);
+    top()->refresh();
+    QApplication::processEvents();
+    ASSERT_TRUE(top()->cropApplyButton()->isVisible());
+    ASSERT_TRUE(top()->styleButton()->isVisible());
+    // Every control of the left part, the background button last, is in view.
+    QToolButton* background = top()->backgroundButton();
+    QWidget* viewport = background->parentWidget()->parentWidget();
+    const QRect inView = QRect(background->mapTo(viewport, QPoint(0, 0)), background->size());
+    EXPECT_TRUE(viewport->rect().contains(inView)) << inView.x() << "+" << inView.width() << " in "
+                                                   << viewport->width();
+    for (QWidget* control : std::initializer_list<QWidget*>{top()->cropApplyButton(), top()->doneButton(),
+                                                            top()->saveAsButton()}) {
+        const QRect r(control->mapTo(top(), QPoint(0, 0)), control->size());
+        EXPECT_TRUE(top()->rect().contains(r));
+    }
+}
+
+TEST_F(EditorFixture, SelectionRefreshesKeepThePreparedExportAndADragWaitsForTheEncoding) {
+    showWithDocument();
+    const Annotation rect = addAnnotation(host, AnnotationKind::rectangle, {30, 30, 100, 80});
+    DragExportButton* drag = bottom()->dragButton();
+    QTRY_VERIFY_WITH_TIMEOUT(drag->cache().isPrepared(drag->keyProvider()), 10000);
+    const quint64 key = bottom()->exportGeneration();
+    // Selecting and deselecting, and a tool change, are no new picture.
+    host.document->selectedAnnotationID.reset();
+    emit host.editorDocumentChanged();
+    host.document->selectedAnnotationID = rect.id;
+    emit host.editorDocumentChanged();
+    QTest::mouseClick(top()->toolButton(AnnotationTool::ellipse), Qt::LeftButton);
+    EXPECT_EQ(bottom()->exportGeneration(), key);
+    EXPECT_TRUE(drag->cache().isPrepared(key));
+
+    // An edit is a new picture; a drag started at once does not encode on the UI thread.
+    QTest::mouseClick(top()->styleButton(), Qt::LeftButton);
+    QTest::mouseClick(chip(top()->stylePopover(), "10 px"), Qt::LeftButton);
+    top()->stylePopover()->close();
+    EXPECT_NE(bottom()->exportGeneration(), key);
+    QTest::mousePress(drag, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(drag, QPoint(30, 12));
+    EXPECT_FALSE(drag->cache().isPrepared(drag->keyProvider()));
+    QTest::mouseRelease(drag, Qt::LeftButton, {}, QPoint(30, 12));
+    QTRY_VERIFY_WITH_TIMEOUT(drag->cache().isPrepared(drag->keyProvider()), 10000);
 }

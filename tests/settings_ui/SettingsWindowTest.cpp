@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include "MemorySettingsStore.h"
 
@@ -190,6 +191,24 @@ TEST_F(SettingsViewTest, WindowIsKeptAndOpensOnTheShortcutsTab) {
     EXPECT_EQ(settingsTabFromRaw("annotate"), SettingsTab::annotate);
     EXPECT_NE(view->setupChecklistContainer(), nullptr);
     EXPECT_TRUE(view->setupChecklistContainer()->children().size() <= 1); // only its layout
+}
+
+TEST_F(SettingsViewTest, WindowHasAFixedSizeAndEveryTabTitleFits) {
+    QWidget* w = controller.window();
+    controller.showWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(w->minimumSize(), QSize(760, 540));
+    EXPECT_EQ(w->maximumSize(), QSize(760, 540));
+    w->resize(600, 400);  // a fixed window ignores this
+    QApplication::processEvents();
+    EXPECT_EQ(w->size(), QSize(760, 540));
+    for (SettingsTab tab : allSettingsTabs) {
+        auto* b = qobject_cast<QToolButton*>(view->tabButton(tab));
+        ASSERT_NE(b, nullptr);
+        const int textWidth = b->fontMetrics().horizontalAdvance(title(tab));
+        EXPECT_GE(b->width(), textWidth + 8) << title(tab).toStdString();  // 4 px padding on each side
+        EXPECT_GE(b->width(), b->sizeHint().width()) << title(tab).toStdString();
+    }
 }
 
 TEST_F(SettingsViewTest, RecordingInARowStoresTheShortcutAndBalancesSuspension) {
