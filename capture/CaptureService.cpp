@@ -72,6 +72,49 @@ QThreadPool& grabPool() {
     return *pool;
 }
 
+// A piece of one screen, opaque. Screens are opaque; alpha inside one comes from the
+// snapshot's own resampling: a backend that enlarges a lower-scale screen blends its
+// outermost pixels with the transparent surroundings. Colours stay as stored (straight alpha).
+QImage opaque(QImage piece) {
+    QImage out = piece.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) row[x] |= 0xff000000u;
+    }
+    out.reinterpretAsFormat(QImage::Format_RGB32);
+    return out;
+}
+
+// The source rectangle of a snapshot at the destination size, opaque. Whole-number
+// reductions (a scale-1 screen out of a scale-2 snapshot) average each block of pixels
+// exactly, with rounding; other sizes resample smoothly.
+QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
+    QImage piece = snapshot.copy(source);
+    if (piece.size() == size) return opaque(std::move(piece));
+    const int k = size.width() > 0 ? piece.width() / size.width() : 0;
+    if (k < 2 || piece.width() != k * size.width() || piece.height() != k * size.height())
+        return opaque(piece.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    piece = piece.convertToFormat(QImage::Format_ARGB32);
+    QImage out(size, QImage::Format_RGB32);
+    const int n = k * k;
+    for (int y = 0; y < size.height(); ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            int r = 0, g = 0, b = 0;
+            for (int dy = 0; dy < k; ++dy) {
+                const auto* src = reinterpret_cast<const QRgb*>(piece.constScanLine(y * k + dy)) + x * k;
+                for (int dx = 0; dx < k; ++dx) {
+                    r += qRed(src[dx]);
+                    g += qGreen(src[dx]);
+                    b += qBlue(src[dx]);
+                }
+            }
+            dst[x] = qRgb((r + n / 2) / n, (g + n / 2) / n, (b + n / 2) / n);
+        }
+    }
+    return out;
+}
+
 template <typename T>
 T waitResult(QFuture<T> future) {
     future.waitForFinished();
@@ -174,18 +217,20 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
         const QRectF source = sourceOf(requests.front());
         const QRect aligned = source.toAlignedRect();
         if (aligned.size() == QSize(w, h) && QRectF(aligned) == source && snapshot.image.rect().contains(aligned))
-            return snapshot.image.copy(aligned).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            return opaque(snapshot.image.copy(aligned));
     }
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
     out.fill(Qt::transparent);
     QPainter p(&out);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     for (const auto& req : requests) {
-        const QRectF dest(s * (req.intersection.left() - r.left()), s * (req.intersection.top() - r.top()),
-                          s * req.intersection.width(), s * req.intersection.height());
-        p.drawImage(dest, snapshot.image, sourceOf(req));
+        const QRect dest = QRectF(s * (req.intersection.left() - r.left()), s * (req.intersection.top() - r.top()),
+                                  s * req.intersection.width(), s * req.intersection.height())
+                               .toAlignedRect();
+        // Cut first, then resample the piece alone: a filter reaching past the piece's
+        // edge would blend in the neighbouring output or the transparent gap.
+        p.drawImage(dest.topLeft(), opaquePiece(snapshot.image, sourceOf(req).toAlignedRect(), dest.size()));
     }
     p.end();
     return out;
