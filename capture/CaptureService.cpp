@@ -306,6 +306,36 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
     });
 }
 
+QFuture<DesktopSnapshot> CaptureService::snapshotDesktop() const {
+    auto self = *this;
+    return QtConcurrent::run([self]() -> DesktopSnapshot {
+        if (!self.snapshots_) {
+            logError(QStringLiteral("No whole-desktop screenshots are available on this desktop."));
+            throw CaptureError(CaptureError::Kind::captureFailed);
+        }
+        try {
+            return waitResult(self.snapshots_->snapshot());
+        } catch (const SnapshotError& e) {
+            logError(e.message());
+            throw CaptureError(e.kind() == SnapshotError::Kind::refused
+                                   ? CaptureError::Kind::screenRecordingPermissionDenied
+                                   : CaptureError::Kind::captureFailed);
+        }
+    });
+}
+
+QFuture<ImageRef> CaptureService::capture(const QRectF& rect, const DesktopSnapshot& snapshot) const {
+    auto self = *this;
+    return QtConcurrent::run([self, rect, snapshot]() -> ImageRef {
+        const auto requests = planSegments(self.screens_ ? self.screens_->screens() : std::vector<ScreenInfo>{}, rect);
+        if (requests.empty()) {
+            logError(QStringLiteral("No screen intersects rect %1").arg(debugDescription(rect)));
+            throw CaptureError(CaptureError::Kind::captureFailed);
+        }
+        return makeImage(composeFromSnapshot(snapshot, requests, rect));
+    });
+}
+
 QFuture<ImageRef> CaptureService::capture(const QRectF& rect) const {
     auto self = *this;
     return QtConcurrent::run([self, rect]() -> ImageRef {

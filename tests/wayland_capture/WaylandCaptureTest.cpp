@@ -3,6 +3,8 @@
 // the command line, and the X11 path refusing on Xwayland.
 #include "WaylandSession.h"
 #include "capture/CaptureService.h"
+#include "capture/SelectionOverlayController.h"
+#include "capture/SelectionOverlayPanel.h"
 #include "platform/DesktopBackend.h"
 #include "platform/x11/X11Backend.h"
 #include "platform/x11/X11Screens.h"
@@ -11,6 +13,9 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -198,4 +203,84 @@ TEST_F(WaylandCapture, X11ScreensOnXwaylandRefuseEveryRead) {
     qInstallMessageHandler(previous);
     sink = nullptr;
     EXPECT_TRUE(logged.join('\n').contains("X11 screen capture refused")) << logged.join('\n').toStdString();
+}
+
+namespace {
+
+// Waits until the controller shows one full-screen panel per output.
+bool waitForPanels(SelectionOverlayController& overlay, size_t count) {
+    return QTest::qWaitFor(
+        [&] {
+            const auto panels = overlay.windows();
+            if (panels.size() != count) return false;
+            for (auto* p : panels)
+                if (!p->isVisible() || !p->isFullScreen() || !p->windowHandle() || !p->windowHandle()->isExposed())
+                    return false;
+            return true;
+        },
+        30000);
+}
+
+} // namespace
+
+TEST_F(WaylandCapture, AreaSelectionDragsOnTheFrozenDesktopAndCutsFromIt) {
+    auto capture = std::make_shared<CaptureService>(*desktop);
+    SelectionOverlayEnvironment environment = SelectionOverlayEnvironment::forDesktop(*desktop);
+    ASSERT_TRUE(environment.fullScreenPanels);
+    environment.freeze = [capture] { return capture->snapshotDesktop(); };
+    SelectionOverlayController overlay(environment);
+
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    auto selection = overlay.beginSelection();
+    ASSERT_TRUE(waitForPanels(overlay, 2));
+    ASSERT_TRUE(overlay.frozenSnapshot().has_value());
+    SelectionOverlayPanel* onTwo = nullptr;
+    for (auto* p : overlay.windows())
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+    ASSERT_NE(onTwo, nullptr);
+    EXPECT_EQ(onTwo->windowHandle()->screen()->geometry(), QRect(1920, 0, 1280, 720));
+    EXPECT_EQ(onTwo->windowHandle()->devicePixelRatio(), 2.0);
+
+    // A click through sway's seat on the scale-2 output is no drag: it cancels.
+    ASSERT_TRUE(session->click(2000, 100));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selection.isFinished(); }, 10000));
+    EXPECT_FALSE(selection.result().has_value());
+    EXPECT_TRUE(overlay.windows().empty());
+
+    // The drag itself through Qt's input path: sway 1.7 moves its seat cursor without
+    // sending motion to a surface while a button is held ('seat cursor set/move' only
+    // rebase), so a seat-driven drag never reaches any client.
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    selection = overlay.beginSelection();
+    ASSERT_TRUE(waitForPanels(overlay, 2));
+    onTwo = nullptr;
+    for (auto* p : overlay.windows())
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+    ASSERT_NE(onTwo, nullptr);
+    QTest::mousePress(onTwo, Qt::LeftButton, {}, QPoint(80, 100));
+    QTest::mouseMove(onTwo, QPoint(180, 200));
+    QTest::mouseMove(onTwo, QPoint(280, 300));
+    EXPECT_TRUE(onTwo->selectionRect().has_value());
+    QTest::mouseRelease(onTwo, Qt::LeftButton, {}, QPoint(280, 300));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selection.isFinished(); }, 10000));
+    const std::optional<QRectF> rect = selection.result();
+    ASSERT_TRUE(rect.has_value());
+    // x global; y down from the output frame's minY (360).
+    EXPECT_EQ(*rect, QRectF(2000, 460, 200, 200));
+    EXPECT_TRUE(overlay.windows().empty());
+
+    const ImageRef image = await(capture->capture(*rect, *overlay.frozenSnapshot()));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSize(400, 400));
+    EXPECT_TRUE(allPixels(*image, WaylandSession::kOutput2Colour));
+
+    // Esc cancels: nothing comes back and the panels go.
+    auto cancelled = overlay.beginSelection();
+    ASSERT_TRUE(waitForPanels(overlay, 2));
+    ASSERT_TRUE(session->moveCursor(2500, 400));
+    QTest::qWait(100);
+    ASSERT_TRUE(session->pressKey("Escape"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cancelled.isFinished(); }, 10000));
+    EXPECT_FALSE(cancelled.result().has_value());
+    EXPECT_TRUE(overlay.windows().empty());
 }
