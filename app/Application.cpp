@@ -326,6 +326,11 @@ int runApplication(int argc, char** argv) {
     tray.setContextMenu(menu.menu());
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray.show();
+    } else if (!services.hotKeys) {
+        // Wayland without a StatusNotifier host (and no global key grabs of our own).
+        QTextStream(stderr) << "lumivane: this desktop shows no tray icons (no StatusNotifier host); Lumivane keeps "
+                               "running. Bind 'lumivane capture area' and 'lumivane capture full' to keys in the "
+                               "desktop's keyboard settings, or run 'lumivane capture full -o FILE'.\n";
     } else {
         QTextStream(stderr) << "lumivane: this desktop has no system tray; Lumivane keeps running and answers its "
                                "capture hot keys ("
