@@ -67,6 +67,11 @@ void BM_PortalAnswerToOutputImage(benchmark::State& state) {
     }
     state.SetLabel(scaleTwo ? "scale-2 output 2560x1440" : "scale-1 output 1920x1080");
 }
+void BM_DecodeOnly(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(PortalScreenshot::snapshotFromPng(g_png, g_bounds).image.constBits());
+}
+BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 BENCHMARK(BM_PortalAnswerToOutputImage)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace

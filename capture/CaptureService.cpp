@@ -89,12 +89,17 @@ QImage opaque(QImage piece) {
 // reductions (a scale-1 screen out of a scale-2 snapshot) average each block of pixels
 // exactly, with rounding; other sizes resample smoothly.
 QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
-    QImage piece = snapshot.copy(source);
-    if (piece.size() == size) return opaque(std::move(piece));
-    const int k = size.width() > 0 ? piece.width() / size.width() : 0;
-    if (k < 2 || piece.width() != k * size.width() || piece.height() != k * size.height())
+    const int k = size.width() > 0 ? source.width() / size.width() : 0;
+    const bool whole = k >= 2 && source.width() == k * size.width() && source.height() == k * size.height() &&
+                       snapshot.rect().contains(source);
+    if (!whole) {
+        QImage piece = snapshot.copy(source);
+        if (piece.size() == size) return opaque(std::move(piece));
         return opaque(piece.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    piece = piece.convertToFormat(QImage::Format_ARGB32);
+    }
+    // Straight from the snapshot's bytes: no copy, no conversion of the larger image.
+    const QImage rgba = snapshot.format() == QImage::Format_RGBA8888 ? snapshot
+                                                                     : snapshot.convertToFormat(QImage::Format_RGBA8888);
     QImage out(size, QImage::Format_RGB32);
     const int n = k * k;
     for (int y = 0; y < size.height(); ++y) {
@@ -102,11 +107,11 @@ QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
         for (int x = 0; x < size.width(); ++x) {
             int r = 0, g = 0, b = 0;
             for (int dy = 0; dy < k; ++dy) {
-                const auto* src = reinterpret_cast<const QRgb*>(piece.constScanLine(y * k + dy)) + x * k;
-                for (int dx = 0; dx < k; ++dx) {
-                    r += qRed(src[dx]);
-                    g += qGreen(src[dx]);
-                    b += qBlue(src[dx]);
+                const uchar* src = rgba.constScanLine(source.y() + y * k + dy) + 4 * (source.x() + x * k);
+                for (int dx = 0; dx < k; ++dx, src += 4) {
+                    r += src[0];
+                    g += src[1];
+                    b += src[2];
                 }
             }
             dst[x] = qRgb((r + n / 2) / n, (g + n / 2) / n, (b + n / 2) / n);
