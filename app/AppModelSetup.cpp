@@ -70,6 +70,7 @@ SetupChecklistState AppModel::evaluatedSetupState() const {
         answers.screenCaptureAllowed = services_.permissions->screenCaptureAllowed();
         answers.accessibilityAllowed = services_.permissions->accessibilityAllowed();
     }
+    answers.screenCaptureThroughPortal = services_.desktop && services_.desktop->snapshots;
     return SetupChecklistState::evaluate(*settings_, answers);
 }
 

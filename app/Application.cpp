@@ -59,14 +59,32 @@ QIcon trayIcon(const QColor& ink) {
     return icon;
 }
 
+// The snapshot an area selection was made on, handed from the overlay to the capture
+// of its rectangle, which cuts it from there instead of capturing again.
+using FrozenSnapshot = std::shared_ptr<std::optional<DesktopSnapshot>>;
+
 class OverlayAdapter final : public SelectionOverlay {
 public:
-    explicit OverlayAdapter(const DesktopBackend& desktop) : controller_(SelectionOverlayEnvironment::forDesktop(desktop)) {}
-    QFuture<std::optional<QRectF>> beginSelection() override { return controller_.beginSelection(); }
+    OverlayAdapter(const DesktopBackend& desktop, std::shared_ptr<CaptureService> capture, FrozenSnapshot frozen)
+        : controller_(environment(desktop, capture)), frozen_(std::move(frozen)) {}
+    QFuture<std::optional<QRectF>> beginSelection() override {
+        frozen_->reset();
+        return controller_.beginSelection().then([this](std::optional<QRectF> rect) {
+            if (rect) *frozen_ = controller_.frozenSnapshot();
+            return rect;
+        });
+    }
     void activateOverlay() override { controller_.activateOverlay(); }
 
 private:
+    static SelectionOverlayEnvironment environment(const DesktopBackend& desktop, std::shared_ptr<CaptureService> capture) {
+        SelectionOverlayEnvironment e = SelectionOverlayEnvironment::forDesktop(desktop);
+        if (capture->capturesSnapshots()) e.freeze = [capture] { return capture->snapshotDesktop(); };
+        return e;
+    }
+
     SelectionOverlayController controller_;
+    FrozenSnapshot frozen_;
 };
 
 class PreviewAdapter final : public PreviewPresenter {
@@ -239,7 +257,13 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     services.desktop = desktop;
     services.screens = desktop->screens;
     services.captureFullScreen = [capture] { return capture->captureFullScreen(); };
-    services.captureRect = [capture](const QRectF& r) { return capture->capture(r); };
+    auto frozen = std::make_shared<std::optional<DesktopSnapshot>>();
+    services.captureRect = [capture, frozen](const QRectF& r) {
+        if (!frozen->has_value()) return capture->capture(r);
+        const DesktopSnapshot snapshot = std::move(**frozen);
+        frozen->reset();
+        return capture->capture(r, snapshot);
+    };
     services.frontmostApplicationID = [activeWindow]() -> std::optional<QString> {
         const auto w = activeWindow ? activeWindow->activeWindow() : std::nullopt;
         if (!w) return std::nullopt;
@@ -249,7 +273,9 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     };
     services.captureBrowserPage = [browserCapture] { return browserCapture->capture(); };
     services.validateBrowserSetup = [browserCapture] { waitForBrowserCheck(browserCapture->validate()); };
-    services.makeSelectionOverlay = [desktop] { return std::make_unique<OverlayAdapter>(*desktop); };
+    services.makeSelectionOverlay = [desktop, capture, frozen] {
+        return std::make_unique<OverlayAdapter>(*desktop, capture, frozen);
+    };
     services.makePreview = [desktop, model]() -> std::unique_ptr<PreviewPresenter> {
         PreviewActions a;
         a.openEditor = [model] { model()->openEditor(); };
@@ -352,6 +378,11 @@ int runApplication(int argc, char** argv) {
     tray.setContextMenu(menu.menu());
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray.show();
+    } else if (!services.hotKeys) {
+        // Wayland without a StatusNotifier host (and no global key grabs of our own).
+        QTextStream(stderr) << "lumivane: this desktop shows no tray icons (no StatusNotifier host); Lumivane keeps "
+                               "running. Bind 'lumivane capture area' and 'lumivane capture full' to keys in the "
+                               "desktop's keyboard settings, or run 'lumivane capture full -o FILE'.\n";
     } else {
         QTextStream(stderr) << "lumivane: this desktop has no system tray; Lumivane keeps running and answers its "
                                "capture hot keys ("

@@ -93,6 +93,54 @@ QThreadPool& grabPool() {
     return *pool;
 }
 
+// A piece of one screen, opaque. Screens are opaque; alpha inside one comes from the
+// snapshot's own resampling: a backend that enlarges a lower-scale screen blends its
+// outermost pixels with the transparent surroundings. Colours stay as stored (straight alpha).
+QImage opaque(QImage piece) {
+    QImage out = piece.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) row[x] |= 0xff000000u;
+    }
+    out.reinterpretAsFormat(QImage::Format_RGB32);
+    return out;
+}
+
+// The source rectangle of a snapshot at the destination size, opaque. Whole-number
+// reductions (a scale-1 screen out of a scale-2 snapshot) average each block of pixels
+// exactly, with rounding; other sizes resample smoothly.
+QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
+    const int k = size.width() > 0 ? source.width() / size.width() : 0;
+    const bool whole = k >= 2 && source.width() == k * size.width() && source.height() == k * size.height() &&
+                       snapshot.rect().contains(source);
+    if (!whole) {
+        QImage piece = snapshot.copy(source);
+        if (piece.size() == size) return opaque(std::move(piece));
+        return opaque(piece.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+    // Straight from the snapshot's bytes: no copy, no conversion of the larger image.
+    const QImage rgba = snapshot.format() == QImage::Format_RGBA8888 ? snapshot
+                                                                     : snapshot.convertToFormat(QImage::Format_RGBA8888);
+    QImage out(size, QImage::Format_RGB32);
+    const int n = k * k;
+    for (int y = 0; y < size.height(); ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            int r = 0, g = 0, b = 0;
+            for (int dy = 0; dy < k; ++dy) {
+                const uchar* src = rgba.constScanLine(source.y() + y * k + dy) + 4 * (source.x() + x * k);
+                for (int dx = 0; dx < k; ++dx, src += 4) {
+                    r += src[0];
+                    g += src[1];
+                    b += src[2];
+                }
+            }
+            dst[x] = qRgb((r + n / 2) / n, (g + n / 2) / n, (b + n / 2) / n);
+        }
+    }
+    return out;
+}
+
 template <typename T>
 T waitResult(QFuture<T> future) {
     future.waitForFinished();
@@ -195,18 +243,20 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
         const QRectF source = sourceOf(requests.front());
         const QRect aligned = source.toAlignedRect();
         if (aligned.size() == QSize(w, h) && QRectF(aligned) == source && snapshot.image.rect().contains(aligned))
-            return snapshot.image.copy(aligned).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            return opaque(snapshot.image.copy(aligned));
     }
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
     out.fill(Qt::transparent);
     QPainter p(&out);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     for (const auto& req : requests) {
-        const QRectF dest(s * (req.intersection.left() - r.left()), s * (req.intersection.top() - r.top()),
-                          s * req.intersection.width(), s * req.intersection.height());
-        p.drawImage(dest, snapshot.image, sourceOf(req));
+        const QRect dest = QRectF(s * (req.intersection.left() - r.left()), s * (req.intersection.top() - r.top()),
+                                  s * req.intersection.width(), s * req.intersection.height())
+                               .toAlignedRect();
+        // Cut first, then resample the piece alone: a filter reaching past the piece's
+        // edge would blend in the neighbouring output or the transparent gap.
+        p.drawImage(dest.topLeft(), opaquePiece(snapshot.image, sourceOf(req).toAlignedRect(), dest.size()));
     }
     p.end();
     return out;
@@ -279,6 +329,36 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
             }
         }
         return self.captureSegments(requests, rect);
+    });
+}
+
+QFuture<DesktopSnapshot> CaptureService::snapshotDesktop() const {
+    auto self = *this;
+    return QtConcurrent::run([self]() -> DesktopSnapshot {
+        if (!self.snapshots_) {
+            logError(QStringLiteral("No whole-desktop screenshots are available on this desktop."));
+            throw CaptureError(CaptureError::Kind::captureFailed);
+        }
+        try {
+            return waitResult(self.snapshots_->snapshot());
+        } catch (const SnapshotError& e) {
+            logError(e.message());
+            throw CaptureError(e.kind() == SnapshotError::Kind::refused
+                                   ? CaptureError::Kind::screenRecordingPermissionDenied
+                                   : CaptureError::Kind::captureFailed);
+        }
+    });
+}
+
+QFuture<ImageRef> CaptureService::capture(const QRectF& rect, const DesktopSnapshot& snapshot) const {
+    auto self = *this;
+    return QtConcurrent::run([self, rect, snapshot]() -> ImageRef {
+        const auto requests = planSegments(self.screens_ ? self.screens_->screens() : std::vector<ScreenInfo>{}, rect);
+        if (requests.empty()) {
+            logError(QStringLiteral("No screen intersects rect %1").arg(debugDescription(rect)));
+            throw CaptureError(CaptureError::Kind::captureFailed);
+        }
+        return makeImage(composeFromSnapshot(snapshot, requests, rect));
     });
 }
 

@@ -49,6 +49,13 @@ public:
 
     QFuture<ImageRef> captureFullScreen() const;
     QFuture<ImageRef> capture(const QRectF& rect) const;
+    // A rectangle cut from a snapshot taken earlier (the frozen backdrop of an area
+    // selection), without a new capture.
+    QFuture<ImageRef> capture(const QRectF& rect, const DesktopSnapshot& snapshot) const;
+    // Whether captures are whole-desktop snapshots (slow: select on a frozen one).
+    bool capturesSnapshots() const { return !grabber_ && snapshots_; }
+    // One whole-desktop snapshot, failing with CaptureError (logged) like a capture.
+    QFuture<DesktopSnapshot> snapshotDesktop() const;
     // The rectangle capture without the permission check.
     QFuture<QImage> captureImage(const QRectF& rect) const;
 

@@ -1,5 +1,9 @@
 #include "capture/SelectionOverlayController.h"
 #include "capture/SelectionOverlayPanel.h"
+#include "capture/CaptureService.h"
+
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <QMetaObject>
 
@@ -15,6 +19,7 @@ SelectionOverlayEnvironment SelectionOverlayEnvironment::forDesktop(const Deskto
     e.screens = desktop.screens;
     e.backdrop = desktop.overlayBackdrop;
     e.makeKeyGrabber = desktop.makeKeyGrabber;
+    e.fullScreenPanels = !desktop.capabilities.placesOwnWindows;
     return e;
 }
 
@@ -38,7 +43,25 @@ QFuture<std::optional<QRectF>> SelectionOverlayController::beginSelection() {
     promise_ = std::make_unique<QPromise<std::optional<QRectF>>>();
     promise_->start();
     future_ = promise_->future();
-    showPanels();
+    frozen_.reset();
+    if (environment_.freeze) {
+        QPointer<SelectionOverlayController> self(this);
+        auto* promise = promise_.get();
+        environment_.freeze()
+            .then(this,
+                  [self, promise](DesktopSnapshot snapshot) {
+                      // Cancelled (or another selection began) while the snapshot was taken.
+                      if (!self || self->promise_.get() != promise) return;
+                      self->frozen_ = std::move(snapshot);
+                      self->showPanels();
+                  })
+            .onFailed(this, [self, promise](const QException& error) {
+                if (!self || self->promise_.get() != promise) return;
+                self->fail(error);
+            });
+    } else {
+        showPanels();
+    }
 
     if (environment_.makeKeyGrabber) {
         auto grabber = environment_.makeKeyGrabber();
@@ -60,15 +83,40 @@ QFuture<std::optional<QRectF>> SelectionOverlayController::beginSelection() {
     return future_;
 }
 
+void SelectionOverlayController::fail(const QException& error) {
+    if (!promise_) return;
+    keyGrabber_.reset();
+    auto promise = std::move(promise_);
+    promise->setException(error);
+    promise->finish();
+}
+
+QImage SelectionOverlayController::backdropFor(const ScreenInfo& screen) const {
+    if (frozen_) {
+        // The screen at its own scale: sharp on high-density outputs.
+        QImage image = CaptureService::composeFromSnapshot(*frozen_, CaptureService::planSegments({screen}, screen.frame),
+                                                           screen.frame);
+        image.setDevicePixelRatio(screen.scale);
+        return image;
+    }
+    return environment_.backdrop ? environment_.backdrop(screen) : QImage();
+}
+
 void SelectionOverlayController::showPanels() {
     const std::vector<ScreenInfo> screens = environment_.screens ? environment_.screens->screens() : std::vector<ScreenInfo>{};
     QPointer<SelectionOverlayController> self(this);
     for (const ScreenInfo& screen : screens) {
-        auto* panel = new SelectionOverlayPanel(screen, environment_.backdrop ? environment_.backdrop(screen) : QImage());
+        auto* panel = new SelectionOverlayPanel(screen, backdropFor(screen));
         panel->onCancel = [self] { if (self) self->finish(std::nullopt); };
         panel->onSelect = [self](const QRectF& r) { if (self) self->finish(r); };
         windows_.emplace_back(panel);
-        panel->show();
+        if (environment_.fullScreenPanels) {
+            for (QScreen* s : QGuiApplication::screens())
+                if (s->geometry() == screen.nativeGeometry) panel->setScreen(s);
+            panel->showFullScreen();
+        } else {
+            panel->show();
+        }
         panel->raise();
     }
     activateOverlay();

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/DesktopBackend.h"
+#include <QException>
 #include "platform/GlobalKeyGrabber.h"
 #include "platform/Screens.h"
 
@@ -27,8 +28,15 @@ struct SelectionOverlayEnvironment {
     std::function<QImage(const ScreenInfo&)> backdrop;
     // A system-wide key grab so Esc cancels while another application has the focus.
     std::function<std::unique_ptr<GlobalKeyGrabber>()> makeKeyGrabber;
+    // Where capture is a slow whole-desktop snapshot: taken before the panels show, each
+    // panel shows its screen's part of it frozen, and frozenSnapshot() keeps it for
+    // cutting the selection. Fails with CaptureError, which ends the selection.
+    std::function<QFuture<DesktopSnapshot>()> freeze;
+    // Panels are put on their screens with setScreen and showFullScreen (the window
+    // system places top-level windows itself) rather than by geometry.
+    bool fullScreenPanels = false;
 
-    // The services of a desktop backend.
+    // The services of a desktop backend; `freeze` stays empty.
     static SelectionOverlayEnvironment forDesktop(const DesktopBackend& desktop);
 };
 
@@ -55,8 +63,14 @@ public:
     // Ends the selection; harmless when none is waiting.
     void finish(std::optional<QRectF> rect);
 
+    // The snapshot the last selection was made on (environment with `freeze`); none before
+    // it arrived or without freezing.
+    const std::optional<DesktopSnapshot>& frozenSnapshot() const { return frozen_; }
+
 private:
     void showPanels();
+    void fail(const QException& error);
+    QImage backdropFor(const ScreenInfo& screen) const;
     SelectionOverlayPanel* panelUnderPointer() const;
 
     SelectionOverlayEnvironment environment_;
@@ -64,6 +78,7 @@ private:
     std::unique_ptr<QPromise<std::optional<QRectF>>> promise_;
     QFuture<std::optional<QRectF>> future_;
     std::unique_ptr<GlobalKeyGrabber> keyGrabber_;
+    std::optional<DesktopSnapshot> frozen_;
 };
 
 } // namespace lumivane

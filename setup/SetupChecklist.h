@@ -28,6 +28,9 @@ struct SetupChecklistItem {
 struct SetupPermissionAnswers {
     bool screenCaptureAllowed = false;
     bool accessibilityAllowed = false;
+    // Screen capture goes through the desktop's screenshot portal (Wayland): when it is
+    // not allowed, the portal is missing and the item says what to install.
+    bool screenCaptureThroughPortal = false;
 };
 
 // The four setup items, always in the order of allSetupItemKinds once evaluated.

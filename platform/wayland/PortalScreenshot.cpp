@@ -26,6 +26,13 @@ const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenshotInterface = QStringLiteral("org.freedesktop.portal.Screenshot");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 
+// A connection of our own: the shared session-bus connection, when first opened on the
+// UI thread, holds back signals until that thread's event loop runs, which a command-line
+// wait on the UI thread never lets happen.
+QDBusConnection portalBus() {
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("lumivane-portal"));
+}
+
 // The request path the portal derives from our unique name and the token.
 QString requestPath(const QDBusConnection& bus, const QString& token) {
     QString sender = bus.baseService();
@@ -55,7 +62,7 @@ public:
         : promise_(std::move(promise)), layoutBounds_(std::move(layoutBounds)), timeoutMs_(timeoutMs) {}
 
     void start() {
-        QDBusConnection bus = QDBusConnection::sessionBus();
+        QDBusConnection bus = portalBus();
         if (!bus.isConnected())
             return fail(SnapshotError::Kind::unavailable, QStringLiteral("No D-Bus session bus for the screenshot portal."));
         static std::atomic<quint32> counter{0};
@@ -121,7 +128,7 @@ private:
         // Portals older than handle_token answer on a path of their own choosing.
         const QString handle = reply.value().path();
         if (handle != path_) {
-            QDBusConnection bus = QDBusConnection::sessionBus();
+            QDBusConnection bus = portalBus();
             subscribe(bus, handle);
             path_ = handle;
         }
@@ -137,7 +144,7 @@ private:
     // Stops listening; the object goes once control returns to the event loop.
     void finish() {
         done_ = true;
-        QDBusConnection::sessionBus().disconnect(QString(), path_, requestInterface, QStringLiteral("Response"), this,
+        portalBus().disconnect(QString(), path_, requestInterface, QStringLiteral("Response"), this,
                                                  SLOT(onResponse(uint, QVariantMap)));
         deleteLater();
     }
@@ -182,7 +189,7 @@ QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
 }
 
 bool PortalScreenshot::isAvailable() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = portalBus();
     if (!bus.isConnected()) return false;
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
                                                        QStringLiteral("org.freedesktop.DBus.Introspectable"),

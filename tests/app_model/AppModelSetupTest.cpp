@@ -365,3 +365,17 @@ TEST_F(AppModelSetup, ErrorDetailsHelpAndSettingsPagesFallBackToAlerts) {
     model->openSetupSettingsPage(SetupItemKind::automation);
     EXPECT_EQ(alerts.back().title, "Chrome / Brave の追加設定");
 }
+
+TEST(SetupChecklistOnPortals, MissingScreenshotPortalSaysWhatToInstall) {
+    AppSettings settings(std::make_unique<lumivane::test::MemorySettingsStore>());
+    SetupPermissionAnswers answers;
+    answers.screenCaptureThroughPortal = true;
+    const auto missing = SetupChecklistState::evaluate(settings, answers);
+    ASSERT_NE(missing.item(SetupItemKind::screenRecording), nullptr);
+    EXPECT_EQ(missing.item(SetupItemKind::screenRecording)->status, SetupStatus::actionRequired);
+    EXPECT_TRUE(missing.item(SetupItemKind::screenRecording)->detail.contains("xdg-desktop-portal"));
+    answers.screenCaptureAllowed = true;
+    const auto present = SetupChecklistState::evaluate(settings, answers);
+    EXPECT_EQ(present.item(SetupItemKind::screenRecording)->status, SetupStatus::ready);
+    EXPECT_EQ(present.item(SetupItemKind::screenRecording)->detail, QStringLiteral("撮影の基本機能は利用できます。"));
+}

@@ -1,0 +1,286 @@
+// Capture in a headless Wayland desktop: the backend chosen from the session, the
+// screenshot portal cut per output at scales 1 and 2, a rectangle over both outputs,
+// the command line, and the X11 path refusing on Xwayland.
+#include "WaylandSession.h"
+#include "capture/CaptureService.h"
+#include "capture/SelectionOverlayController.h"
+#include "capture/SelectionOverlayPanel.h"
+#include "platform/DesktopBackend.h"
+#include "platform/x11/X11Backend.h"
+#include "platform/x11/X11Screens.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+using test::WaylandSession;
+
+namespace {
+
+template <typename T>
+T await(QFuture<T> f) {
+    f.waitForFinished();
+    return f.result();
+}
+
+// Every pixel of the image has this colour (opaque).
+::testing::AssertionResult allPixels(const QImage& image, QRgb colour) {
+    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            if (row[x] != colour)
+                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex << row[x]
+                                                     << ", not " << colour;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The pixels of a scale-1 output: opaque, exact inside; on its outermost pixels within
+// one step of rounding, where the portal's enlarged copy blended them with the
+// transparent surroundings.
+::testing::AssertionResult scaleOneOutput(const QImage& image, QRgb colour) {
+    const QRect inside = image.rect().adjusted(1, 1, -1, -1);
+    if (auto r = allPixels(image.copy(inside), colour); !r) return r;
+    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            if (qAlpha(p) != 255 || std::abs(qRed(p) - qRed(colour)) > 1 || std::abs(qGreen(p) - qGreen(colour)) > 1 ||
+                std::abs(qBlue(p) - qBlue(colour)) > 1)
+                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex << p;
+        }
+    return ::testing::AssertionSuccess();
+}
+
+std::optional<ScreenInfo> screenAt(const std::vector<ScreenInfo>& screens, QPoint nativeTopLeft) {
+    for (const auto& s : screens)
+        if (s.nativeGeometry.topLeft() == nativeTopLeft) return s;
+    return std::nullopt;
+}
+
+class WaylandCapture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session = test::sharedWayland();
+        ASSERT_NE(session, nullptr);
+        desktop = loadDesktopBackend();
+        ASSERT_EQ(desktop->windowSystem, WindowSystem::wayland);
+    }
+    WaylandSession* session = nullptr;
+    std::shared_ptr<DesktopBackend> desktop;
+};
+
+} // namespace
+
+TEST_F(WaylandCapture, SessionChoosesWaylandServicesWithOutputsInTheCoreSpace) {
+    EXPECT_EQ(sessionWindowSystem(), WindowSystem::wayland);
+    EXPECT_TRUE(desktop->capabilities.slowCapture);
+    EXPECT_FALSE(desktop->capabilities.grabsGlobalKeys);
+    EXPECT_FALSE(desktop->capabilities.seesOtherWindows);
+    EXPECT_FALSE(desktop->grabber);
+    ASSERT_TRUE(desktop->snapshots);
+    EXPECT_FALSE(desktop->screens->pointerLocation());
+    const auto screens = desktop->screens->screens();
+    ASSERT_EQ(screens.size(), 2u);
+    const auto one = screenAt(screens, {0, 0}), two = screenAt(screens, {1920, 0});
+    ASSERT_TRUE(one && two);
+    EXPECT_EQ(one->nativeGeometry, QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(one->scale, 1.0);
+    EXPECT_EQ(two->nativeGeometry, QRect(1920, 0, 1280, 720));
+    EXPECT_EQ(two->scale, 2.0);
+    // y up from the main screen's bottom: the shorter output's top is level with the main one's.
+    EXPECT_EQ(screens.front().frame, QRectF(0, 0, 1920, 1080));
+    EXPECT_EQ(two->frame, QRectF(1920, 360, 1280, 720));
+    EXPECT_TRUE(desktop->makePermissions()->screenCaptureAllowed());
+}
+
+TEST_F(WaylandCapture, EachOutputComesOutWholeAtItsOwnScaleWithExactPixels) {
+    CaptureService service(*desktop);
+    const auto screens = desktop->screens->screens();
+    const auto one = screenAt(screens, {0, 0}), two = screenAt(screens, {1920, 0});
+    ASSERT_TRUE(one && two);
+
+    // The portal draws the pointer into its screenshot: keep it on the other output.
+    ASSERT_TRUE(session->moveCursor(3000, 600));
+    const ImageRef first = await(service.capture(one->frame));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->size(), QSize(1920, 1080));
+    EXPECT_TRUE(scaleOneOutput(*first, WaylandSession::kOutput1Colour));
+
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    const ImageRef second = await(service.capture(two->frame));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->size(), QSize(2560, 1440));
+    EXPECT_TRUE(allPixels(*second, WaylandSession::kOutput2Colour));
+
+    // Full screen: no pointer position on Wayland, so the main (primary) output.
+    const ImageRef full = await(service.captureFullScreen());
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->size(), QSizeF(screens.front().frame.size() * screens.front().scale).toSize());
+}
+
+TEST_F(WaylandCapture, RectangleOverBothOutputsIsStitchedAtScaleTwo) {
+    CaptureService service(*desktop);
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    // 100 points on each side of the seam, 100 high: on the scale-2 output y counts
+    // down from its own frame's minY (360), so this is 40..140 below its top edge.
+    const ImageRef image = await(service.capture(QRectF(1820, 400, 200, 100)));
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->size(), QSize(400, 200));
+    // The piece of the scale-1 output ends at that output's edge (its last column).
+    EXPECT_TRUE(allPixels(image->copy(0, 0, 198, 200), WaylandSession::kOutput1Colour));
+    EXPECT_TRUE(scaleOneOutput(image->copy(0, 0, 200, 200), WaylandSession::kOutput1Colour));
+    EXPECT_EQ(qAlpha(image->pixel(199, 100)), 255);
+    EXPECT_TRUE(allPixels(image->copy(200, 0, 200, 200), WaylandSession::kOutput2Colour));
+
+    // A part outside every output stays transparent: x beyond the right output.
+    const ImageRef beyond = await(service.capture(QRectF(3150, 400, 100, 20)));
+    ASSERT_TRUE(beyond);
+    ASSERT_EQ(beyond->size(), QSize(200, 40));
+    EXPECT_TRUE(allPixels(beyond->copy(0, 0, 100, 40), WaylandSession::kOutput2Colour));
+    EXPECT_EQ(qAlpha(beyond->pixel(150, 20)), 0);
+}
+
+TEST_F(WaylandCapture, CommandLineCapturesThroughThePortalAndX11RefusesInsideTheSession) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    QProcess cli;
+    QProcessEnvironment env = session->processEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    cli.setProcessEnvironment(env);
+    const QString out = dir.filePath("full.png");
+    cli.start(LUMIVANE_BINARY, {"capture", "rect", "1920", "360", "1280", "720", "-o", out});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const QImage written(out);
+    EXPECT_EQ(written.size(), QSize(2560, 1440));
+    EXPECT_TRUE(allPixels(written, WaylandSession::kOutput2Colour));
+
+    // Qt forced onto xcb (Xwayland) inside the Wayland session: X11 services, and
+    // their capture refuses instead of saving Xwayland's black pixels.
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    cli.setProcessEnvironment(env);
+    const QString refused = dir.filePath("refused.png");
+    cli.start(LUMIVANE_BINARY, {"capture", "full", "-o", refused});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_NE(cli.exitCode(), 0);
+    EXPECT_TRUE(err.contains("X11 screen capture refused")) << err.toStdString();
+    EXPECT_TRUE(err.contains(CaptureError(CaptureError::Kind::captureFailed).description())) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(refused));
+}
+
+TEST_F(WaylandCapture, X11ScreensOnXwaylandRefuseEveryRead) {
+    const QByteArray saved = qgetenv("DISPLAY");
+    qputenv("DISPLAY", session->value("DISPLAY").toLocal8Bit());
+    auto x11 = X11Screens::connect();
+    auto backend = makeX11Backend();
+    qputenv("DISPLAY", saved);
+    ASSERT_TRUE(x11 && backend);
+    EXPECT_FALSE(x11->refusal().isEmpty());
+    EXPECT_TRUE(x11->grabRoot(QRect(0, 0, 10, 10)).isNull());
+
+    QStringList logged;
+    static QStringList* sink = nullptr;
+    sink = &logged;
+    const auto previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        if (sink) sink->append(m);
+    });
+    CaptureService service(*backend);
+    try {
+        await(service.captureFullScreen());
+        ADD_FAILURE() << "the X11 capture returned an image inside a Wayland session";
+    } catch (const CaptureError& e) {
+        EXPECT_EQ(e.kind(), CaptureError::Kind::captureFailed);
+    }
+    qInstallMessageHandler(previous);
+    sink = nullptr;
+    EXPECT_TRUE(logged.join('\n').contains("X11 screen capture refused")) << logged.join('\n').toStdString();
+}
+
+namespace {
+
+// Waits until the controller shows one full-screen panel per output.
+bool waitForPanels(SelectionOverlayController& overlay, size_t count) {
+    return QTest::qWaitFor(
+        [&] {
+            const auto panels = overlay.windows();
+            if (panels.size() != count) return false;
+            for (auto* p : panels)
+                if (!p->isVisible() || !p->isFullScreen() || !p->windowHandle() || !p->windowHandle()->isExposed())
+                    return false;
+            return true;
+        },
+        30000);
+}
+
+} // namespace
+
+TEST_F(WaylandCapture, AreaSelectionDragsOnTheFrozenDesktopAndCutsFromIt) {
+    auto capture = std::make_shared<CaptureService>(*desktop);
+    SelectionOverlayEnvironment environment = SelectionOverlayEnvironment::forDesktop(*desktop);
+    ASSERT_TRUE(environment.fullScreenPanels);
+    environment.freeze = [capture] { return capture->snapshotDesktop(); };
+    SelectionOverlayController overlay(environment);
+
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    auto selection = overlay.beginSelection();
+    ASSERT_TRUE(waitForPanels(overlay, 2));
+    ASSERT_TRUE(overlay.frozenSnapshot().has_value());
+    SelectionOverlayPanel* onTwo = nullptr;
+    for (auto* p : overlay.windows())
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+    ASSERT_NE(onTwo, nullptr);
+    EXPECT_EQ(onTwo->windowHandle()->screen()->geometry(), QRect(1920, 0, 1280, 720));
+    EXPECT_EQ(onTwo->windowHandle()->devicePixelRatio(), 2.0);
+
+    // A click through sway's seat on the scale-2 output is no drag: it cancels.
+    ASSERT_TRUE(session->click(2000, 100));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selection.isFinished(); }, 10000));
+    EXPECT_FALSE(selection.result().has_value());
+    EXPECT_TRUE(overlay.windows().empty());
+
+    // The drag itself through Qt's input path: sway 1.7 moves its seat cursor without
+    // sending motion to a surface while a button is held ('seat cursor set/move' only
+    // rebase), so a seat-driven drag never reaches any client.
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    selection = overlay.beginSelection();
+    ASSERT_TRUE(waitForPanels(overlay, 2));
+    onTwo = nullptr;
+    for (auto* p : overlay.windows())
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+    ASSERT_NE(onTwo, nullptr);
+    QTest::mousePress(onTwo, Qt::LeftButton, {}, QPoint(80, 100));
+    QTest::mouseMove(onTwo, QPoint(180, 200));
+    QTest::mouseMove(onTwo, QPoint(280, 300));
+    EXPECT_TRUE(onTwo->selectionRect().has_value());
+    QTest::mouseRelease(onTwo, Qt::LeftButton, {}, QPoint(280, 300));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selection.isFinished(); }, 10000));
+    const std::optional<QRectF> rect = selection.result();
+    ASSERT_TRUE(rect.has_value());
+    // x global; y down from the output frame's minY (360).
+    EXPECT_EQ(*rect, QRectF(2000, 460, 200, 200));
+    EXPECT_TRUE(overlay.windows().empty());
+
+    const ImageRef image = await(capture->capture(*rect, *overlay.frozenSnapshot()));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSize(400, 400));
+    EXPECT_TRUE(allPixels(*image, WaylandSession::kOutput2Colour));
+
+    // Esc cancels: nothing comes back and the panels go.
+    auto cancelled = overlay.beginSelection();
+    ASSERT_TRUE(waitForPanels(overlay, 2));
+    ASSERT_TRUE(session->moveCursor(2500, 400));
+    QTest::qWait(100);
+    ASSERT_TRUE(session->pressKey("Escape"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cancelled.isFinished(); }, 10000));
+    EXPECT_FALSE(cancelled.result().has_value());
+    EXPECT_TRUE(overlay.windows().empty());
+}
