@@ -6,7 +6,10 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${LUMIVANE_ASAN_BUILD_DIR:-$root/build-asan}"
 fuzz_seconds="${LUMIVANE_FUZZ_SECONDS:-20}"
-suites=(settings export editor_model cli share app_model platform)
+# Suites that need neither a browser nor the application library (which would
+# double the sanitizer build's compile time in CI): documents, renderer, project and
+# settings files, export, atomic files, share files, capture (under Xvfb).
+suites=(settings export editor_model share platform)
 fuzzers=(project settings page_info render)
 
 if [ ! -f "$build/build.ninja" ]; then
