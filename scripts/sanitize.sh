@@ -22,7 +22,7 @@ for s in "${suites[@]}"; do targets+=("tests_$s"); done
 for f in "${fuzzers[@]}"; do targets+=("fuzz_$f"); done
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=0"
+export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/fuzz/lsan.supp:print_suppressions=0"
 regex="^($(IFS='|'; echo "${suites[*]}"))\\."
