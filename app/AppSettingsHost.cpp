@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace lumivane {
 
@@ -52,9 +53,17 @@ QWidget* AppSettingsHost::makeSetupChecklistView() {
 
 void AppSettingsHost::checkForUpdates() {
     if (!updates_.canCheckForUpdates()) return;
-    // No update framework on this platform: the configuration alert explains.
-    showAlert(updates_.configurationAlertTitle(), updates_.configurationAlertText(),
-              updates_.configurationAlertButtons());
+    // No update framework on this platform: the configuration alert explains; its
+    // second button (test tools only) shows the test alert.
+    if (showAlert(updates_.configurationAlertTitle(), updates_.configurationAlertText(),
+                  updates_.configurationAlertButtons()) == 1001 &&
+        updates_.testToolsEnabled())
+        showTestUpdateAlert();
+}
+
+void AppSettingsHost::startLaunchTasks() {
+    if (!updates_.autoShowTestAlertOnLaunch()) return;
+    QTimer::singleShot(testUpdateAlertDelayMs, this, [this] { showTestUpdateAlert(); });
 }
 
 void AppSettingsHost::showTestUpdateAlert() {

@@ -40,7 +40,8 @@ FrontmostWindowInfo DesktopBrowserCaptureEnvironment::frontmostWindowInfo(const 
         }
     }
     if (!best && !screens.empty()) best = &screens.front();
-    info.frame = best ? CoordinateSpace::captureRectForNative(window.nativeFrame, best->nativeGeometry, best->frame)
+    info.frame = best ? CoordinateSpace::captureRectForNative(window.nativeFrame, best->nativeGeometry, best->scale,
+                                                                    best->frame)
                       : QRectF(window.nativeFrame);
     return info;
 }

@@ -1,5 +1,6 @@
 #include "capture/SelectionOverlayPanel.h"
 #include "capture/SelectionOverlayGeometry.h"
+#include "platform/CoordinateSpace.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -38,8 +39,8 @@ SelectionOverlayPanel::SelectionOverlayPanel(const ScreenInfo& screen, QImage ba
     }
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
-    setCursor(crosshairCursor());
-    setGeometry(screen_.nativeGeometry);
+    setCursor(crosshairCursor(screen_.scale));
+    setGeometry(CoordinateSpace::logicalRectForNative(screen_.nativeGeometry, screen_.scale).toAlignedRect());
 }
 
 std::optional<QRectF> SelectionOverlayPanel::selectionRect() const {
@@ -66,9 +67,10 @@ QImage SelectionOverlayPanel::crosshairImage(qreal dpr) {
     return img;
 }
 
-const QCursor& SelectionOverlayPanel::crosshairCursor() {
-    static const QCursor cursor(QPixmap::fromImage(crosshairImage(2.0)), 11, 11);
-    return cursor;
+QCursor SelectionOverlayPanel::crosshairCursor(qreal dpr) {
+    // 22 × 22 points: as many pixels as the screen has per point, hot spot at the centre.
+    QPixmap pixmap = QPixmap::fromImage(crosshairImage(dpr));
+    return QCursor(pixmap, 11, 11);
 }
 
 void SelectionOverlayPanel::paintEvent(QPaintEvent*) {

@@ -28,8 +28,8 @@ public:
     bool showsInstruction() const { return showsInstruction_; }
     std::optional<QRectF> selectionRect() const;
 
-    // The 22 × 22 crosshair with its hot spot at the centre, built once.
-    static const QCursor& crosshairCursor();
+    // The 22 × 22 point crosshair for a screen of that scale, hot spot at the centre.
+    static QCursor crosshairCursor(qreal devicePixelRatio);
     static QImage crosshairImage(qreal devicePixelRatio);
 
 protected:

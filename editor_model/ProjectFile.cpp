@@ -238,11 +238,13 @@ namespace ProjectFile {
 SavedEditorProject readFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ProjectFileError("Cannot open project file: " + file.errorString().toStdString());
+        throw ProjectFileError("Cannot open project file: " + file.errorString().toStdString(),
+                               ProjectFileError::Reason::unreadable);
     if (file.size() > maxFileSize) throw ProjectFileError("Invalid project file: larger than 1 GiB");
     const QByteArray bytes = file.read(maxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
-        throw ProjectFileError("Cannot read project file: " + file.errorString().toStdString());
+        throw ProjectFileError("Cannot read project file: " + file.errorString().toStdString(),
+                               ProjectFileError::Reason::unreadable);
     if (bytes.size() > maxFileSize) throw ProjectFileError("Invalid project file: larger than 1 GiB");
     return SavedEditorProject::decode(bytes);
 }

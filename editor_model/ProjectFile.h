@@ -7,10 +7,17 @@
 namespace lumivane {
 
 // A project file that cannot be read: malformed JSON, a missing required key, a
-// wrong type, a bad enumeration value or an out-of-range number. what() is English.
+// wrong type, a bad enumeration value or an out-of-range number (invalid), or a
+// file that cannot be opened or read (unreadable). what() is English.
 class ProjectFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Reason { invalid, unreadable };
+    explicit ProjectFileError(const std::string& what, Reason reason = Reason::invalid)
+        : std::runtime_error(what), reason_(reason) {}
+    Reason reason() const { return reason_; }
+
+private:
+    Reason reason_;
 };
 
 struct SavedAnnotation {
@@ -57,6 +64,10 @@ struct SavedEditorProject {
 
 namespace ProjectFile {
 inline constexpr const char* fileExtension = "lumivane";
+// File-dialog filters: projects open from ".lumivane" and plain ".json" files and
+// are saved as ".lumivane".
+inline QString openDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane *.json)"); }
+inline QString saveDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane)"); }
 // Largest image side accepted from a project file.
 inline constexpr int maxImageDimension = 30000;
 // Largest magnitude accepted for any number in a project file.

@@ -13,7 +13,9 @@ namespace lumivane {
 struct ScreenInfo {
     QRectF frame;          // global space, origin at the bottom-left of the main screen, y up
     QRectF visibleFrame;   // frame minus panels (the work area), same space
-    double scale = 1.0;    // pixels per point
+    // Device pixels per point: Qt's device pixel ratio for the screen, else the
+    // desktop's Xft.dpi / 96. 1.0, 1.5, 2.0 at 100 %, 150 %, 200 %.
+    double scale = 1.0;
     std::optional<quint32> displayID;
     QRect nativeGeometry;  // the monitor in X11 root pixels (top-left origin)
 };
@@ -26,6 +28,9 @@ public:
     virtual std::optional<ScreenInfo> mainScreen() const = 0;
     // Pointer location in the global space.
     virtual std::optional<QPointF> pointerLocation() const = 0;
+    // True when windows with transparent parts show what lies beneath them (a
+    // compositing manager runs); otherwise those parts show black.
+    virtual bool showsTranslucentWindows() const { return true; }
 };
 
 // Reads pixels of a screen. Thread-safe.
@@ -69,6 +74,14 @@ public:
     // True when a compositing manager runs: only then do translucent windows show
     // what lies beneath them.
     bool hasCompositingManager() const;
+    bool showsTranslucentWindows() const override { return hasCompositingManager(); }
+
+    // Uses Qt's device pixel ratio of each screen as its scale, so that screens
+    // agree with how Qt places windows; follows screen changes. UI thread, with a
+    // QGuiApplication running. Without it the scale is Xft.dpi / 96.
+    void followQtScreenScales();
+    // The desktop's Xft.dpi (RESOURCE_MANAGER of the root window); nothing when unset.
+    std::optional<double> xftDpi() const;
 
     struct Impl;
 

@@ -15,6 +15,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick
   fonts-noto-cjk
+  qt6-translations-l10n
   chromium
 )
 

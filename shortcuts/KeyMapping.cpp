@@ -102,7 +102,7 @@ constexpr KeyEntry kKeys[] = {
     {100, XK_F8, Qt::Key_F8, false, "F8"},
     {101, XK_F9, Qt::Key_F9, false, "F9"},
     {103, XK_F11, Qt::Key_F11, false, "F11"},
-    {105, XK_F13, Qt::Key_F13, false, "F13"},
+    {105, XK_Print, Qt::Key_Print, false, "Print"},
     {106, XK_F16, Qt::Key_F16, false, "F16"},
     {107, XK_F14, Qt::Key_F14, false, "F14"},
     {109, XK_F10, Qt::Key_F10, false, "F10"},

@@ -211,7 +211,7 @@ TEST(DesktopWindowSpace, WindowOnASecondScreenMapsIntoThatScreensCaptureSpace) {
     auto screen = [](QRect native) {
         ScreenInfo s;
         s.nativeGeometry = native;
-        s.frame = CoordinateSpace::frameForNative(native, 0, 1080);
+        s.frame = CoordinateSpace::frameForNative(native, native, 1.0, QRect(0, 0, 1920, 1080), 1.0);
         s.displayID = 1;
         return s;
     };
@@ -232,7 +232,7 @@ TEST(DesktopWindowSpace, WindowOnASecondScreenMapsIntoThatScreensCaptureSpace) {
     ASSERT_EQ(segments.size(), 1u);
     EXPECT_EQ(segments[0].screen.nativeGeometry, screens[1].nativeGeometry);
     const QRectF local = info.frame.translated(-segments[0].screenFrame.topLeft());
-    EXPECT_EQ(CoordinateSpace::nativeRectForScreenLocal(screens[1].nativeGeometry, local), QRectF(window.nativeFrame));
+    EXPECT_EQ(CoordinateSpace::nativeRectForScreenLocal(screens[1].nativeGeometry, 1.0, local), window.nativeFrame);
 
     // Mostly on the main screen; class names pick the recognised one.
     window.instanceName = "chromium";
