@@ -68,6 +68,8 @@ void SelectionOverlayController::showPanels() {
     for (const ScreenInfo& screen : screens) {
         auto* panel = new SelectionOverlayPanel(screen, environment_.backdrop ? environment_.backdrop(screen) : QImage());
         panel->onCancel = [self] { if (self) self->finish(std::nullopt); };
+        if (auto screens = environment_.screens)
+            panel->preciseGlobalPointer = [screens] { return screens->pointerLocation(); };
         panel->onSelect = [self](const QRectF& r) { if (self) self->finish(r); };
         windows_.emplace_back(panel);
         panel->show();

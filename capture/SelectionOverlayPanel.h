@@ -21,6 +21,9 @@ public:
     const ScreenInfo& screen() const { return screen_; }
 
     std::function<void()> onCancel;
+    // The pointer in the global space at full precision (Qt rounds event positions
+    // to whole points, a pixel and a half at 150 %); absent: the events' positions.
+    std::function<std::optional<QPointF>()> preciseGlobalPointer;
     std::function<void(const QRectF&)> onSelect;   // area-capture rectangle space
 
     const std::optional<QPointF>& dragStart() const { return dragStart_; }
@@ -41,6 +44,7 @@ protected:
 
 private:
     QSizeF viewSize() const { return screen_.frame.size(); }
+    QPointF eventPoint(const QMouseEvent* e) const;
 
     ScreenInfo screen_;
     QImage backdrop_;

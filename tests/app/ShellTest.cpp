@@ -182,7 +182,7 @@ TEST(ShellError, SurvivesTheMenuAndTheAlertCopiesIt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(tray.menu()));
     QTest::qWait(400);
     EXPECT_EQ(model.lastErrorMessage(), message) << "the menu opening is not an activation";
-    ASSERT_NE(tray.menu()->findChild<MenuErrorBox*>(), nullptr);
+    ASSERT_NE(tray.menu()->findChild<QWidget*>("menuErrorBox"), nullptr);
     tray.menu()->hide();
 
     QGuiApplication::clipboard()->clear();
@@ -245,7 +245,7 @@ TEST(ShellMenu, CaptionKeysTitlesAndErrorBox) {
     const MenuErrorBox* box = nullptr;
     for (QAction* a : menu->actions())
         if (auto* wa = qobject_cast<QWidgetAction*>(a); wa && wa->defaultWidget())
-            if (auto* b = wa->defaultWidget()->findChild<MenuErrorBox*>()) box = b;
+            if (auto* b = dynamic_cast<MenuErrorBox*>(wa->defaultWidget()->findChild<QWidget*>("menuErrorBox"))) box = b;
     ASSERT_NE(box, nullptr);
     const QStringList two = MenuErrorBox::twoLines(longMessage, box->font(), 200);
     ASSERT_EQ(two.size(), 2);

@@ -23,18 +23,24 @@ namespace {
 // pixel off, or scaled, shows.
 void paintPositionPattern(xcb_connection_t* conn, xcb_screen_t* screen) {
     const int w = screen->width_in_pixels, h = screen->height_in_pixels;
+    // As the root's background, so that it comes back when windows above it close.
+    const xcb_pixmap_t pixmap = xcb_generate_id(conn);
+    xcb_create_pixmap(conn, screen->root_depth, pixmap, screen->root, uint16_t(w), uint16_t(h));
     xcb_gcontext_t gc = xcb_generate_id(conn);
-    xcb_create_gc(conn, gc, screen->root, 0, nullptr);
+    xcb_create_gc(conn, gc, pixmap, 0, nullptr);
     const int band = 16;
     std::vector<uint32_t> pixels(size_t(w) * band);
     for (int y0 = 0; y0 < h; y0 += band) {
         for (int y = 0; y < band; ++y)
             for (int x = 0; x < w; ++x)
                 pixels[size_t(y) * w + x] = uint32_t((x & 0xff) << 16 | ((y0 + y) & 0xff) << 8 | ((x >> 8) * 16 + ((y0 + y) >> 8)));
-        xcb_put_image(conn, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, gc, uint16_t(w), uint16_t(band), 0, int16_t(y0), 0,
+        xcb_put_image(conn, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(w), uint16_t(band), 0, int16_t(y0), 0,
                       screen->root_depth, uint32_t(pixels.size() * 4), reinterpret_cast<const uint8_t*>(pixels.data()));
     }
+    xcb_change_window_attributes(conn, screen->root, XCB_CW_BACK_PIXMAP, &pixmap);
+    xcb_clear_area(conn, 0, screen->root, 0, 0, 0, 0);
     xcb_free_gc(conn, gc);
+    xcb_free_pixmap(conn, pixmap);
     free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
 }
 
@@ -81,18 +87,27 @@ TEST(HiDpiChild, OverlayCursorCaptureAndPreviewAreExact) {
     ASSERT_TRUE(cursor);
     EXPECT_EQ(cursor->width, qRound(22 * scale));
     EXPECT_EQ(cursor->height, qRound(22 * scale));
-    EXPECT_EQ(cursor->xhot, qRound(11 * scale));
-    EXPECT_EQ(cursor->yhot, qRound(11 * scale));
+    EXPECT_EQ(cursor->xhot, int(11 * scale));
+    EXPECT_EQ(cursor->yhot, int(11 * scale));
     free(cursor);
 
     // A drag between two X11 pixels captures exactly the pixels between them.
-    QProcess::execute("xdotool", {"mousemove", "301", "201", "mousedown", "1", "mousemove", "450", "300", "mousemove",
-                                  "701", "451", "mouseup", "1"});
+    // Each step is delivered before the next, as under a hand (xdotool blocks this process).
+    QProcess::execute("xdotool", {"mousemove", "301", "201", "mousedown", "1"});
+    QTest::qWait(300);
+    QProcess::execute("xdotool", {"mousemove", "450", "300", "mousemove", "701", "451"});
+    QTest::qWait(300);
+    QProcess::execute("xdotool", {"mouseup", "1"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 10000));
     const QImage captured = model.currentCapture()->image->convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(captured.size(), QSize(400, 250));
     const QImage expected = desktop.x11->grabRoot(QRect(301, 201, 400, 250)).convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(captured, expected);
+    if (captured != expected) {
+        const QRgb c0 = captured.pixel(0, 0), c1 = captured.pixel(399, 249), e0 = expected.pixel(0, 0);
+        ADD_FAILURE() << std::hex << "captured " << c0 << " .. " << c1 << ", expected from " << e0 << "; selection "
+                      << model.currentCapture()->image->width();
+    }
     EXPECT_EQ(captured.pixel(0, 0) & 0xffffff, uint32_t((301 & 0xff) << 16 | 201 << 8 | 1 * 16));
 
     // The preview sits 24 points from the lower-left corner: 24 × scale pixels.
