@@ -23,12 +23,6 @@ constexpr int areaCaptureDelayMs = 220;
 constexpr int previewAutoDismissPollMs = 1000;
 constexpr qint64 previewAutoDismissIdleMs = 4000;
 
-// A file that could not be written; its text is shown as is.
-class FileWriteError : public std::runtime_error {
-public:
-    explicit FileWriteError(const QString& message) : std::runtime_error(message.toStdString()) {}
-};
-
 double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
 } // namespace
 
@@ -575,13 +569,13 @@ void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std
     }
     try {
         const QString path = folder->toLocalFile();
-        if (!QDir().mkpath(path)) throw FileWriteError(QString("Cannot create the folder %1").arg(path));
+        if (!QDir().mkpath(path)) throw FileOperationError(FileOperationError::Kind::folderNotCreated, path);
         const auto bytes = encodedImageData(image, source);
         if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
         QString error;
         const QString target = uniqueImagePath(path);
         if (!writeBytesAtomically(target, *bytes, &error))
-            throw FileWriteError(QString("Cannot write %1: %2").arg(target, error));
+            throw FileOperationError(FileOperationError::Kind::fileNotWritten, target, error);
         if (completion) completion(true);
     } catch (const std::exception& e) {
         reportError(e);
@@ -591,13 +585,18 @@ void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std
 
 void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
     if (!services_.chooseImageSavePath) return;
-    const auto path = services_.chooseImageSavePath(generatedFileName(), settings_->screenshotFileFormat());
+    // The dialog starts in the default save folder when one is set.
+    const std::optional<QUrl> folder = settings_->resolvedDefaultSaveFolderURL();
+    const QString suggestion =
+        folder ? QDir(folder->toLocalFile()).filePath(generatedFileName()) : generatedFileName();
+    const auto path = services_.chooseImageSavePath(suggestion, settings_->screenshotFileFormat());
     if (!path) return;
     try {
         const auto bytes = encodedImageData(image, source);
         if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
         QString error;
-        if (!writeBytesAtomically(*path, *bytes, &error)) throw FileWriteError(QString("Cannot write %1: %2").arg(*path, error));
+        if (!writeBytesAtomically(*path, *bytes, &error))
+            throw FileOperationError(FileOperationError::Kind::fileNotWritten, *path, error);
     } catch (const std::exception& e) {
         reportError(e);
     }
@@ -624,7 +623,7 @@ bool AppModel::saveProject(const EditorDocument& document, const QString& path) 
     }
     QString error;
     if (!writeBytesAtomically(path, SavedEditorProject(document).encode(), &error)) {
-        reportError(FileWriteError(QString("Cannot write %1: %2").arg(path, error)));
+        reportError(FileOperationError(FileOperationError::Kind::fileNotWritten, path, error));
         return false;
     }
     return true;
@@ -632,7 +631,15 @@ bool AppModel::saveProject(const EditorDocument& document, const QString& path) 
 
 bool AppModel::openProject(const QString& path) {
     try {
-        auto document = ProjectFile::readFile(path).makeDocument();
+        std::optional<EditorDocument> document;
+        try {
+            document = ProjectFile::readFile(path).makeDocument();
+        } catch (const ProjectFileError& e) {
+            throw FileOperationError(e.reason() == ProjectFileError::Reason::unreadable
+                                         ? FileOperationError::Kind::projectNotReadable
+                                         : FileOperationError::Kind::projectInvalid,
+                                     path);
+        }
         if (!document) throw CaptureError(CaptureError::Kind::cgImageMissing);
         invalidatePendingEditFinalization();
         editorDocument_ = std::move(*document);

@@ -270,7 +270,9 @@ void AppModel::copyLastErrorMessage() {
 
 void AppModel::showLastErrorDetails() {
     if (!lastErrorMessage_ || lastErrorMessage_->isEmpty()) return;
-    if (alert(AlertTexts::errorDetails(*lastErrorMessage_)) == 1001) copyLastErrorMessage();
+    // "コピー" copies the text the alert shows, even if the message changed meanwhile.
+    const QString message = *lastErrorMessage_;
+    if (alert(AlertTexts::errorDetails(message)) == 1001 && services_.copyText) services_.copyText(message);
 }
 
 } // namespace lumivane

@@ -111,7 +111,8 @@ struct AppServices {
     std::function<std::unique_ptr<PreviewPresenter>()> makePreview;
     std::function<std::unique_ptr<EditorPresenter>()> makeEditor;
     std::shared_ptr<ClipboardWriter> clipboard;
-    // Save dialog for an image file; nothing when cancelled.
+    // Save dialog for an image file, starting at the suggested path (a bare name
+    // starts in the pictures folder); nothing when cancelled.
     std::function<std::optional<QString>(const QString& suggestedName, ScreenshotFileFormat format)> chooseImageSavePath;
     // Global hot keys (no hot keys when absent).
     std::shared_ptr<HotKeyService> hotKeys;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace lumivane {
 
@@ -62,9 +63,17 @@ QWidget* AppSettingsHost::makeSetupChecklistView() {
 
 void AppSettingsHost::checkForUpdates() {
     if (!updates_.canCheckForUpdates()) return;
-    // No update framework on this platform: the configuration alert explains.
-    showAlert(updates_.configurationAlertTitle(), updates_.configurationAlertText(),
-              updates_.configurationAlertButtons());
+    // No update framework on this platform: the configuration alert explains; its
+    // second button (test tools only) shows the test alert.
+    if (showAlert(updates_.configurationAlertTitle(), updates_.configurationAlertText(),
+                  updates_.configurationAlertButtons()) == 1001 &&
+        updates_.testToolsEnabled())
+        showTestUpdateAlert();
+}
+
+void AppSettingsHost::startLaunchTasks() {
+    if (!updates_.autoShowTestAlertOnLaunch()) return;
+    QTimer::singleShot(testUpdateAlertDelayMs, this, [this] { showTestUpdateAlert(); });
 }
 
 void AppSettingsHost::showTestUpdateAlert() {

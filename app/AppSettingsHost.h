@@ -37,6 +37,9 @@ public:
     bool updateTestToolsEnabled() const override { return updates_.testToolsEnabled(); }
     void checkForUpdates() override;
     void showTestUpdateAlert() override;
+    // With the update test flag, shows the test update alert 0.9 s from now.
+    void startLaunchTasks();
+    static constexpr int testUpdateAlertDelayMs = 900;
 
     // Shows a modal alert; replaceable for tests. Returns the pressed button (1000...).
     std::function<int(const QString& title, const QString& text, const QStringList& buttons)> showAlert;

@@ -1,5 +1,8 @@
 #include "app/Application.h"
+#include "app/ActivationMonitor.h"
 #include "app/AppModel.h"
+#include "app/TrayIcon.h"
+#include "app/TrayMenu.h"
 #include "app/AppEditorPresenter.h"
 #include "app/AppSettingsHost.h"
 #include "app/AppInstanceCommands.h"
@@ -20,44 +23,23 @@
 #include "shortcuts/KeyMapping.h"
 
 #include <QApplication>
-#include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <QTextStream>
 #include <QWidgetAction>
 #include <QLabel>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
 
 namespace lumivane {
 
 namespace {
-
-// The tray glyph: a rounded viewfinder with a spark, drawn for the panel's theme.
-QIcon trayIcon(const QColor& ink) {
-    QIcon icon;
-    for (int side : {16, 22, 24, 32, 48}) {
-        QPixmap pm(side, side);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        const double s = side / 24.0;
-        QPen pen(ink, 2 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        p.setPen(pen);
-        const QRectF r(3 * s, 5 * s, 18 * s, 14 * s);
-        p.drawRoundedRect(r, 3.5 * s, 3.5 * s);
-        p.setBrush(ink);
-        p.drawEllipse(QPointF(12 * s, 12 * s), 2.6 * s, 2.6 * s);
-        icon.addPixmap(pm);
-    }
-    return icon;
-}
 
 // The snapshot an area selection was made on, handed from the overlay to the capture
 // of its rectangle, which cuts it from there instead of capturing again.
@@ -103,124 +85,6 @@ private:
 QString imageFilter(ScreenshotFileFormat format) {
     return format == ScreenshotFileFormat::jpeg ? QStringLiteral("JPEG (*.jpg *.jpeg)") : QStringLiteral("PNG (*.png)");
 }
-
-// Builds the tray menu from the model's published state.
-class TrayMenu : public QObject {
-public:
-    TrayMenu(AppModel& model, AppSettingsHost& settingsHost, AppUpdateController& updates)
-        : model_(model), settingsHost_(settingsHost), updates_(updates), settingsWindow_(settingsHost) {
-        connect(&model, &AppModel::stateChanged, this, [this] { rebuild(); });
-        model.openSettingsHandler = [this](std::optional<SettingsTab> tab) {
-            if (tab) settingsHost_.setSelectedSettingsTab(*tab);
-            settingsWindow_.showWindow();
-        };
-        rebuild();
-    }
-    QMenu* menu() { return &menu_; }
-
-private:
-    MenuBarState state() const {
-        MenuBarState s;
-        s.hasCapture = model_.currentCapture().has_value();
-        s.hasEditorDocument = const_cast<AppModel&>(model_).editorDocument() != nullptr;
-        s.screenshotFileFormat = const_cast<AppModel&>(model_).settings().screenshotFileFormat();
-        s.shortcuts = const_cast<AppModel&>(model_).settings().shortcuts();
-        s.hasShortcutRegistrationFailures = !model_.shortcutRegistrationFailures().isEmpty();
-        s.lastErrorMessage = model_.lastErrorMessage();
-        s.canCheckForUpdates = updates_.canCheckForUpdates();
-        return s;
-    }
-
-    void rebuild() {
-        menu_.clear();
-        bool pendingSection = false;
-        for (const MenuBarEntry& e : menuBarEntries(state())) {
-            switch (e.kind) {
-            case MenuBarEntry::Kind::divider: pendingSection = true; break;
-            case MenuBarEntry::Kind::section:
-                menu_.addSection(e.text);
-                pendingSection = false;
-                break;
-            case MenuBarEntry::Kind::button: {
-                if (pendingSection) menu_.addSeparator();
-                pendingSection = false;
-                QAction* a = menu_.addAction(e.text);
-                a->setEnabled(e.enabled && isAvailable(*e.command));
-                if (e.keyEquivalent) a->setShortcut(*e.keyEquivalent);
-                const MenuBarCommand command = *e.command;
-                connect(a, &QAction::triggered, this, [this, command] { run(command); });
-                break;
-            }
-            default: {
-                QAction* a = menu_.addAction(e.kind == MenuBarEntry::Kind::warning || e.kind == MenuBarEntry::Kind::errorBox
-                                                 ? QStringLiteral("⚠ ") + e.text
-                                                 : e.text);
-                a->setEnabled(false);
-                break;
-            }
-            }
-        }
-    }
-
-    // Commands whose windows this build has.
-    bool isAvailable(MenuBarCommand c) const {
-        (void)c;
-        return true;
-    }
-
-    void run(MenuBarCommand c) {
-        switch (c) {
-        case MenuBarCommand::captureFullScreen: model_.captureFullScreen(); break;
-        case MenuBarCommand::captureArea: model_.captureArea(); break;
-        case MenuBarCommand::captureBrowserFullPage: model_.captureBrowserFullPage(); break;
-        case MenuBarCommand::openEditor: model_.openEditor(); break;
-        case MenuBarCommand::openSetup: model_.openSetupWindow(SetupPresentationMode::standard); break;
-        case MenuBarCommand::copyImage: model_.copyCurrentImage(); break;
-        case MenuBarCommand::exportImage:
-            if (auto image = model_.currentPreviewImage())
-                model_.saveImageQuickly(image, model_.currentCapture() ? model_.currentCapture()->source
-                                                                       : CaptureSource::standard);
-            break;
-        case MenuBarCommand::useRecommendedShortcuts: model_.useRecommendedShortcuts(); break;
-        case MenuBarCommand::openProject: {
-            const QString path = QFileDialog::getOpenFileName(nullptr, QString(), QString(),
-                                                              QStringLiteral("Lumivane (*.lumivane *.json)"));
-            if (!path.isEmpty()) model_.openProject(path);
-            break;
-        }
-        case MenuBarCommand::saveProject:
-            if (const EditorDocument* document = model_.editorDocument()) {
-                QString path = QFileDialog::getSaveFileName(nullptr, QString(),
-                                                            model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
-                                                            QStringLiteral("Lumivane (*.lumivane)"));
-                if (!path.isEmpty()) {
-                    if (!path.endsWith(QStringLiteral(".lumivane"))) path += QStringLiteral(".lumivane");
-                    model_.saveProject(*document, path);
-                }
-            }
-            break;
-        case MenuBarCommand::showErrorDetails: model_.showLastErrorDetails(); break;
-        case MenuBarCommand::copyErrorMessage:
-            if (model_.lastErrorMessage()) QGuiApplication::clipboard()->setText(*model_.lastErrorMessage());
-            break;
-        case MenuBarCommand::openSettings: settingsWindow_.showWindow(); break;
-        case MenuBarCommand::openShortcutSettings:
-            settingsHost_.setSelectedSettingsTab(SettingsTab::shortcuts);
-            settingsWindow_.showWindow();
-            break;
-        case MenuBarCommand::openSystemScreenshotSettings: settingsHost_.openMacOSScreenshotShortcutSettings(); break;
-        case MenuBarCommand::checkForUpdates: settingsHost_.checkForUpdates(); break;
-        case MenuBarCommand::quit: QApplication::quit(); break;
-        default: break;
-        }
-    }
-
-    AppModel& model_;
-    AppSettingsHost& settingsHost_;
-    AppUpdateController& updates_;
-    SettingsWindowController settingsWindow_;
-    QMenu menu_;
-};
 
 } // namespace
 
@@ -299,14 +163,14 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     services.makeEditor = [model] { return makeEditorPresenter(model); };
     services.clipboard = std::make_shared<QtClipboardWriter>();
     services.subscribeToActivation = [](std::function<void()> activated) {
-        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp,
-                         [activated = std::move(activated)](Qt::ApplicationState state) {
-                             if (state == Qt::ApplicationActive) activated();
-                         });
+        subscribeToApplicationActivation(qApp, std::move(activated));
     };
-    services.chooseImageSavePath = [](const QString& name, ScreenshotFileFormat format) -> std::optional<QString> {
-        const QString dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-        const QString path = QFileDialog::getSaveFileName(nullptr, QString(), dir + "/" + name, imageFilter(format));
+    services.chooseImageSavePath = [](const QString& suggestion, ScreenshotFileFormat format) -> std::optional<QString> {
+        // A bare name starts in the pictures folder; a path starts where it points.
+        const QString start = QFileInfo(suggestion).isAbsolute()
+                                  ? suggestion
+                                  : QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).filePath(suggestion);
+        const QString path = QFileDialog::getSaveFileName(nullptr, QString(), start, imageFilter(format));
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     };
     if (desktop->makeKeyGrabber) services.hotKeys = std::make_shared<HotKeyService>(desktop->makeKeyGrabber());
@@ -314,6 +178,19 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     services.temporaryDirectory = temporaryFolder();
 
     return services;
+}
+
+bool installQtTranslations(QCoreApplication& app) {
+    // Qt's own dialogs (save, open, folder, colour, message boxes) in Japanese, the
+    // language of the whole interface.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qt"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    app.installTranslator(translator);
+    return true;
 }
 
 int runApplication(int argc, char** argv) {
@@ -342,6 +219,7 @@ int runApplication(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    installQtTranslations(app);
 
     const std::shared_ptr<DesktopBackend> desktop = loadDesktopBackend();
     if (desktop->windowSystem == WindowSystem::none) {
@@ -369,22 +247,16 @@ int runApplication(int argc, char** argv) {
     AppUpdateController updates(AppUpdateController::BundleInfo::fromBuild(), QCoreApplication::arguments());
     AppSettingsHost settingsHost(model, updates);
     TrayMenu menu(model, settingsHost, updates);
-    // The installed symbolic icon lets the panel tint it for light and dark themes.
-    const QString iconName = QString::fromLatin1(applicationId);
-    QApplication::setWindowIcon(QIcon::fromTheme(iconName));
-    QSystemTrayIcon tray(QIcon::fromTheme(iconName + QStringLiteral("-symbolic"),
-                                          trayIcon(QApplication::palette().color(QPalette::WindowText))));
-    tray.setToolTip("Lumivane");
-    tray.setContextMenu(menu.menu());
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray.show();
-    } else if (!services.hotKeys) {
+    settingsHost.startLaunchTasks();
+    QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(applicationId)));
+    TrayIcon tray(menu.menu(), desktop);
+    if (!tray.show() && !services.hotKeys) {
         // Wayland without a StatusNotifier host (and no global key grabs of our own).
         QTextStream(stderr) << "lumivane: this desktop shows no tray icons (no StatusNotifier host); Lumivane keeps "
                                "running. Bind 'lumivane capture area' and 'lumivane capture full' to keys in the "
                                "desktop's keyboard settings, or run 'lumivane capture full -o FILE'.\n";
-    } else {
-        QTextStream(stderr) << "lumivane: this desktop has no system tray; Lumivane keeps running and answers its "
+    } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        QTextStream(stderr) << "lumivane: this desktop has no system tray (yet); Lumivane keeps running and answers its "
                                "capture hot keys ("
                             << model.settings().shortcut(ShortcutAction::captureFullScreen).displayString() << ", "
                             << model.settings().shortcut(ShortcutAction::captureArea).displayString()

@@ -3,6 +3,7 @@
 #include "app/AppServices.h"
 #include "platform/DesktopBackend.h"
 
+#include <QCoreApplication>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,10 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
 // exit code, or nothing when no instance answers. `waitForInstance` retries for a
 // few seconds (for an instance that holds the name but is still starting).
 std::optional<int> handOverToRunningInstance(bool waitForInstance);
+
+// Loads the Japanese translations of Qt's own dialogs (Debian's Qt translations
+// package); false when they are not installed.
+bool installQtTranslations(QCoreApplication& app);
 
 // Starts the tray application; returns the process exit code.
 int runApplication(int argc, char** argv);

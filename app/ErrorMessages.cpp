@@ -4,6 +4,8 @@
 #include "browser/BrowserSetupTexts.h"
 #include "capture/CaptureError.h"
 
+#include <QFileInfo>
+
 namespace lumivane {
 
 namespace {
@@ -56,9 +58,35 @@ QString browserMessage(const BrowserCaptureError& e) {
 
 } // namespace
 
+FileOperationError::FileOperationError(Kind kind, QString path, QString reason)
+    : std::runtime_error(QStringLiteral("%1: %2").arg(path, reason).toStdString()), kind_(kind), path_(std::move(path)),
+      reason_(std::move(reason)) {}
+
+QString FileOperationError::description() const {
+    const QString name = QFileInfo(path_).fileName().isEmpty() ? path_ : QFileInfo(path_).fileName();
+    QString text;
+    switch (kind_) {
+    case Kind::folderNotCreated:
+        text = QStringLiteral("フォルダ“%1”を作成できませんでした。保存先フォルダと書き込み権限を確認してください。").arg(path_);
+        break;
+    case Kind::fileNotWritten:
+        text = QStringLiteral("ファイル“%1”を保存できませんでした。保存先の書き込み権限と空き容量を確認してください。").arg(name);
+        break;
+    case Kind::projectNotReadable:
+        text = QStringLiteral("ファイル“%1”を開けませんでした。ファイルがあるか、読み取り権限があるか確認してください。").arg(name);
+        break;
+    case Kind::projectInvalid:
+        text = QStringLiteral("ファイル“%1”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。").arg(name);
+        break;
+    }
+    if (!reason_.trimmed().isEmpty()) text += QStringLiteral("\n\n詳細: ") + reason_.trimmed();
+    return text;
+}
+
 QString userFacingErrorMessage(const std::exception& error) {
     if (auto* c = dynamic_cast<const CaptureError*>(&error)) return captureMessage(*c);
     if (auto* b = dynamic_cast<const BrowserCaptureError*>(&error)) return browserMessage(*b);
+    if (auto* f = dynamic_cast<const FileOperationError*>(&error)) return f->description();
     return QString::fromUtf8(error.what());
 }
 
@@ -76,7 +104,7 @@ QString actionDisplayName(ShortcutAction action) {
 QString shortcutRegistrationFailureMessage(const std::vector<ShortcutAction>& failedActions) {
     QStringList names;
     for (ShortcutAction a : failedActions) names << actionDisplayName(a);
-    return QStringLiteral("一部のショートカットを登録できませんでした。\n同じショートカット、macOS標準ショートカット、または他アプリと競合している可能性があります。\n\n対象: ") +
+    return QStringLiteral("一部のショートカットを登録できませんでした。\n同じショートカット、デスクトップ標準のショートカット、または他アプリと競合している可能性があります。\n\n対象: ") +
            names.join(QStringLiteral(" / "));
 }
 
@@ -89,7 +117,8 @@ AlertText errorDetails(const QString& message) {
 
 AlertText shortcutConflictNotice() {
     return {AlertStyle::warning, QStringLiteral("ショートカットの確認が必要です"),
-            QStringLiteral("現在の ⌘⇧3 / ⌘⇧4 は macOS 標準スクリーンショットと競合しているため、Lumivane で使えていません。\n\nこのキーで使う場合は macOS 側のスクリーンショットショートカットを OFF にしてください。すぐ使うなら、おすすめキーの ⌘⇧1 / ⌘⇧2 に変更できます。"),
+            QStringLiteral("現在の %1 はデスクトップ標準のスクリーンショットと競合しているため、Lumivane で使えていません。\n\nこのキーで使う場合はデスクトップ側のスクリーンショットショートカットを OFF にしてください。すぐ使うなら、おすすめキーの %2 に変更できます。")
+                .arg(desktopScreenshotKeysText(), recommendedShortcutsText()),
             {QStringLiteral("設定を開く"), QStringLiteral("おすすめキーに変更"), QStringLiteral("あとで")}};
 }
 
@@ -101,7 +130,8 @@ AlertText browserJavaScriptHelp() {
 
 AlertText screenshotShortcutSettingsFallback() {
     return {AlertStyle::informational, QStringLiteral("スクリーンショット設定を手動で開いてください"),
-            QStringLiteral("システム設定 > キーボード > キーボードショートカット > スクリーンショット を開き、macOS 標準の⌘⇧3 / ⌘⇧4 を OFF にしてください。"),
+            QStringLiteral("デスクトップの設定 > キーボード > キーボードショートカット > スクリーンショット を開き、デスクトップ標準の %1 を OFF にしてください。")
+                .arg(desktopScreenshotKeysText()),
             {QStringLiteral("OK")}};
 }
 

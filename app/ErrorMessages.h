@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 namespace lumivane {
@@ -15,6 +16,21 @@ QString userFacingErrorMessage(const std::exception& error);
 
 // Message shown after a whole-page capture whose picture leaves part of the page out.
 QString browserCaptureOmissionMessage(const std::vector<BrowserCaptureOmission>& omissions);
+// A file the application could not write, or a project it could not open. Its
+// user-facing text is Japanese and names the file; the system's reason follows.
+class FileOperationError : public std::runtime_error {
+public:
+    enum class Kind { folderNotCreated, fileNotWritten, projectNotReadable, projectInvalid };
+    FileOperationError(Kind kind, QString path, QString reason = {});
+    Kind kind() const { return kind_; }
+    const QString& path() const { return path_; }
+    QString description() const;
+
+private:
+    Kind kind_;
+    QString path_;
+    QString reason_;
+};
 
 // Name of a capture command in messages ("全画面を撮影", "範囲を選択して撮影").
 QString actionDisplayName(ShortcutAction action);

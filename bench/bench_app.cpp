@@ -18,7 +18,7 @@ namespace {
 
 QWidget* previewPanel() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->windowTitle() == "Lumivane Preview") return w;
+        if (w->windowTitle() == "Lumivane プレビュー") return w;
     return nullptr;
 }
 

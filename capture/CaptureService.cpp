@@ -190,8 +190,8 @@ std::vector<CaptureSegmentRequest> CaptureService::planSegments(const std::vecto
 QImage CaptureService::composeCapturedSegments(const std::vector<CapturedSegment>& segments, const QRectF& r) {
     double s = 1.0;
     for (const auto& seg : segments) s = std::max(s, seg.scale);
-    const int w = std::max(1, int(std::ceil(r.width() * s)));
-    const int h = std::max(1, int(std::ceil(r.height() * s)));
+    const int w = std::max(1, int(std::ceil(r.width() * s - 1e-6)));
+    const int h = std::max(1, int(std::ceil(r.height() * s - 1e-6)));
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
     out.fill(Qt::transparent);
@@ -279,7 +279,9 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
         const QRectF source(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
                             req.intersection.width(), req.intersection.height());
         const double s = std::max(req.screenScale, 1.0);
-        const QSize size(std::max(1, int(std::ceil(s * source.width()))), std::max(1, int(std::ceil(s * source.height()))));
+        // Rounded up, past floating-point noise (1280 points at 1.5 are 1920 pixels, not 1921).
+        const QSize size(std::max(1, int(std::ceil(s * source.width() - 1e-6))),
+                         std::max(1, int(std::ceil(s * source.height() - 1e-6))));
         auto box = std::make_shared<CaptureContinuationBox>();
         box->promise.start();
         futures.push_back(box->promise.future());

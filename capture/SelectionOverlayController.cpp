@@ -108,6 +108,8 @@ void SelectionOverlayController::showPanels() {
     for (const ScreenInfo& screen : screens) {
         auto* panel = new SelectionOverlayPanel(screen, backdropFor(screen));
         panel->onCancel = [self] { if (self) self->finish(std::nullopt); };
+        if (auto screens = environment_.screens)
+            panel->preciseGlobalPointer = [screens] { return screens->pointerLocation(); };
         panel->onSelect = [self](const QRectF& r) { if (self) self->finish(r); };
         windows_.emplace_back(panel);
         if (environment_.fullScreenPanels) {

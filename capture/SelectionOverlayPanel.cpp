@@ -1,5 +1,6 @@
 #include "capture/SelectionOverlayPanel.h"
 #include "capture/SelectionOverlayGeometry.h"
+#include "platform/CoordinateSpace.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -38,8 +39,8 @@ SelectionOverlayPanel::SelectionOverlayPanel(const ScreenInfo& screen, QImage ba
     }
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
-    setCursor(crosshairCursor());
-    setGeometry(screen_.nativeGeometry);
+    setCursor(crosshairCursor(screen_.scale));
+    setGeometry(CoordinateSpace::logicalRectForNative(screen_.nativeGeometry, screen_.scale).toAlignedRect());
 }
 
 std::optional<QRectF> SelectionOverlayPanel::selectionRect() const {
@@ -66,9 +67,11 @@ QImage SelectionOverlayPanel::crosshairImage(qreal dpr) {
     return img;
 }
 
-const QCursor& SelectionOverlayPanel::crosshairCursor() {
-    static const QCursor cursor(QPixmap::fromImage(crosshairImage(2.0)), 11, 11);
-    return cursor;
+QCursor SelectionOverlayPanel::crosshairCursor(qreal dpr) {
+    // 22 × 22 points: as many pixels as the screen has per point, hot spot at the centre.
+    // The X11 cursor takes its hot spot in the pixmap's pixels.
+    QPixmap pixmap = QPixmap::fromImage(crosshairImage(dpr));
+    return QCursor(pixmap, int(11 * dpr), int(11 * dpr));
 }
 
 void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
@@ -121,16 +124,29 @@ void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
     }
 }
 
+QPointF SelectionOverlayPanel::eventPoint(const QMouseEvent* e) const {
+    const QPointF rounded = e->position();
+    if (!preciseGlobalPointer) return rounded;
+    const std::optional<QPointF> global = preciseGlobalPointer();
+    if (!global) return rounded;
+    const QRectF& f = screen_.frame;   // global space, y up: the view's top is f.bottom()
+    const QPointF local(global->x() - f.x(), f.y() + f.height() - global->y());
+    // The pointer read now is this event's unless it has moved on since.
+    const QPointF d = local - rounded;
+    return std::abs(d.x()) <= 1.0 && std::abs(d.y()) <= 1.0 ? local : rounded;
+}
+
 void SelectionOverlayPanel::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
-    pressPoint_ = e->position();
+    pressPoint_ = eventPoint(e);
     dragStart_.reset();
 }
 
 void SelectionOverlayPanel::mouseMoveEvent(QMouseEvent* e) {
-    const QPointF p = G::clamped(e->position(), viewSize());
+    const QPointF at = eventPoint(e);
+    const QPointF p = G::clamped(at, viewSize());
     if (pressPoint_ && !dragStart_) {
-        const QPointF d = e->position() - *pressPoint_;
+        const QPointF d = at - *pressPoint_;
         if (std::hypot(d.x(), d.y()) >= minimumDragDistance) dragStart_ = G::clamped(*pressPoint_, viewSize());
     }
     currentPoint_ = p;
@@ -145,7 +161,7 @@ void SelectionOverlayPanel::mouseReleaseEvent(QMouseEvent* e) {
         if (onCancel) onCancel();
         return;
     }
-    currentPoint_ = G::clamped(e->position(), viewSize());
+    currentPoint_ = G::clamped(eventPoint(e), viewSize());
     const auto selection = selectionRect();
     showsInstruction_ = false;
     update();

@@ -21,6 +21,9 @@ public:
     const ScreenInfo& screen() const { return screen_; }
 
     std::function<void()> onCancel;
+    // The pointer in the global space at full precision (Qt rounds event positions
+    // to whole points, a pixel and a half at 150 %); absent: the events' positions.
+    std::function<std::optional<QPointF>()> preciseGlobalPointer;
     std::function<void(const QRectF&)> onSelect;   // area-capture rectangle space
 
     const std::optional<QPointF>& dragStart() const { return dragStart_; }
@@ -28,8 +31,8 @@ public:
     bool showsInstruction() const { return showsInstruction_; }
     std::optional<QRectF> selectionRect() const;
 
-    // The 22 × 22 crosshair with its hot spot at the centre, built once.
-    static const QCursor& crosshairCursor();
+    // The 22 × 22 point crosshair for a screen of that scale, hot spot at the centre.
+    static QCursor crosshairCursor(qreal devicePixelRatio);
     static QImage crosshairImage(qreal devicePixelRatio);
 
 protected:
@@ -41,6 +44,7 @@ protected:
 
 private:
     QSizeF viewSize() const { return screen_.frame.size(); }
+    QPointF eventPoint(const QMouseEvent* e) const;
 
     ScreenInfo screen_;
     QImage backdrop_;

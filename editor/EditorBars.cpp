@@ -2,6 +2,7 @@
 
 #include "editor/EditorRenderer.h"
 #include "editor/EditorStylePopovers.h"
+#include "editor_model/ProjectFile.h"
 #include "export/AtomicFile.h"
 #include "settings/AppSettings.h"
 
@@ -242,14 +243,14 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
         const QString name = prefix + "-" + fileNameTimestamp(QDateTime::currentDateTime()) + ".lumivane";
         QString path = QFileDialog::getSaveFileName(window(), QString(), QDir::homePath() + "/" + name,
-                                                    QStringLiteral("Lumivane Project (*.lumivane)"));
+                                                    ProjectFile::saveDialogFilter());
         if (path.isEmpty()) return std::nullopt;
         if (!path.endsWith(QStringLiteral(".lumivane"))) path += QStringLiteral(".lumivane");
         return path;
     };
     chooseProjectOpenPath = [this]() -> std::optional<QString> {
         const QString path = QFileDialog::getOpenFileName(window(), QString(), QDir::homePath(),
-                                                          QStringLiteral("Lumivane Project (*.lumivane)"));
+                                                          ProjectFile::openDialogFilter());
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     };
     action(projectMenu, QStringLiteral("Save Project..."), [this] {

@@ -275,7 +275,8 @@ namespace ProjectFile {
 SavedEditorProject readFile(const QString& path) {
     // File names are byte strings: opened by their exact bytes.
     const int fd = ::open(nativeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw ProjectFileError("プロジェクトファイルを開けませんでした: " + std::string(std::strerror(errno)));
+    if (fd < 0) throw ProjectFileError("プロジェクトファイルを開けませんでした: " + std::string(std::strerror(errno)),
+                                          ProjectFileError::Reason::unreadable);
     QFile file;
     file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const std::string tooLarge =
@@ -283,7 +284,8 @@ SavedEditorProject readFile(const QString& path) {
     if (file.size() > maxFileSize) throw ProjectFileError(tooLarge);
     QByteArray bytes = file.read(maxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
-        throw ProjectFileError("プロジェクトファイルを読み込めませんでした: " + file.errorString().toStdString());
+        throw ProjectFileError("プロジェクトファイルを読み込めませんでした: " + file.errorString().toStdString(),
+                               ProjectFileError::Reason::unreadable);
     if (bytes.size() > maxFileSize) throw ProjectFileError(tooLarge);
     file.close();
     return SavedEditorProject::decode(bytes);

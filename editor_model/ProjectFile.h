@@ -11,7 +11,13 @@ namespace lumivane {
 // file beyond the limits. what() is a Japanese sentence (UTF-8) naming the place.
 class ProjectFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Reason { invalid, unreadable };
+    explicit ProjectFileError(const std::string& what, Reason reason = Reason::invalid)
+        : std::runtime_error(what), reason_(reason) {}
+    Reason reason() const { return reason_; }
+
+private:
+    Reason reason_;
 };
 
 struct SavedAnnotation {
@@ -59,6 +65,10 @@ struct SavedEditorProject {
 
 namespace ProjectFile {
 inline constexpr const char* fileExtension = "lumivane";
+// File-dialog filters: projects open from ".lumivane" and plain ".json" files and
+// are saved as ".lumivane".
+inline QString openDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane *.json)"); }
+inline QString saveDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane)"); }
 // Largest project file read; larger files are refused before reading. The largest
 // image a document may hold (DocumentLimits) takes at most about 350 MiB of Base64.
 inline constexpr qint64 maxFileSize = qint64(512) << 20;

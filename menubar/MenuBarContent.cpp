@@ -23,23 +23,25 @@ std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& s) {
     using K = MenuBarEntry::Kind;
     using C = MenuBarCommand;
     std::vector<MenuBarEntry> e;
-    auto text = [&](K kind, const QString& t) { e.push_back({kind, t, true, std::nullopt, std::nullopt}); };
+    auto text = [&](K kind, const QString& t) { e.push_back({kind, t, true, std::nullopt, std::nullopt, std::nullopt}); };
     auto section = [&](const QString& title) {
         text(K::divider, {});
         text(K::section, title);
     };
-    auto button = [&](const QString& t, C command, bool enabled = true, std::optional<QKeySequence> key = std::nullopt) {
-        e.push_back({K::button, t, enabled, command, key});
+    auto button = [&](const QString& t, C command, bool enabled = true) {
+        e.push_back({K::button, t, enabled, command, std::nullopt, std::nullopt});
     };
     auto shortcutFor = [&](ShortcutAction a) { return s.shortcuts.value(a, defaultShortcut(a)); };
+    auto captureButton = [&](const QString& t, C command, ShortcutAction action) {
+        const Shortcut shortcut = shortcutFor(action);
+        e.push_back({K::button, t, true, command, menuKeyEquivalent(shortcut), shortcut.displayString()});
+    };
 
     text(K::headline, QStringLiteral("Lumivane"));
     text(K::subheadline, QStringLiteral("スクリーンショットをすばやく撮影"));
     section(QStringLiteral("撮影"));
-    button(QStringLiteral("全画面を撮影"), C::captureFullScreen, true,
-           menuKeyEquivalent(shortcutFor(ShortcutAction::captureFullScreen)));
-    button(QStringLiteral("範囲を選択して撮影"), C::captureArea, true,
-           menuKeyEquivalent(shortcutFor(ShortcutAction::captureArea)));
+    captureButton(QStringLiteral("全画面を撮影"), C::captureFullScreen, ShortcutAction::captureFullScreen);
+    captureButton(QStringLiteral("範囲を選択して撮影"), C::captureArea, ShortcutAction::captureArea);
     button(QStringLiteral("ブラウザ全体を撮影"), C::captureBrowserFullPage);
     section(QStringLiteral("直前の画像"));
     button(QStringLiteral("編集を開く"), C::openEditor, s.hasCapture);
@@ -53,7 +55,7 @@ std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& s) {
         section(QStringLiteral("ショートカット"));
         text(K::warning, QStringLiteral("登録できないショートカットがあります"));
         button(QStringLiteral("ショートカット設定を開く"), C::openShortcutSettings);
-        button(QStringLiteral("macOSスクリーンショット設定を開く"), C::openSystemScreenshotSettings);
+        button(QStringLiteral("デスクトップのスクリーンショット設定を開く"), C::openSystemScreenshotSettings);
         button(QStringLiteral("おすすめキーに変更"), C::useRecommendedShortcuts);
     }
     section(QStringLiteral("プロジェクト"));

@@ -38,6 +38,8 @@ struct MenuBarEntry {
     bool enabled = true;
     std::optional<MenuBarCommand> command;
     std::optional<QKeySequence> keyEquivalent;
+    // The key as the menu shows it ("Super+Shift+1"), beside a key equivalent.
+    std::optional<QString> keyText;
 };
 
 // The menu from top to bottom.

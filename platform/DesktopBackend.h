@@ -6,6 +6,7 @@
 #include "platform/Screens.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QImage>
 #include <QProcessEnvironment>
 #include <QString>
@@ -55,6 +56,12 @@ struct DesktopBackend {
     std::function<std::unique_ptr<WindowActivator>()> makeWindowActivator;
     std::function<std::unique_ptr<DesktopPermissions>()> makePermissions;  // always set
     std::function<std::unique_ptr<KeyboardLayout>()> makeKeyboardLayout;  // absent: key labels from the US layout
+    // The colour the system tray asks symbolic icons to be drawn in; absent or nothing
+    // when the tray does not say. Any thread.
+    std::function<std::optional<QColor>()> trayForeground;
+    // Pixels of a rectangle in nativeGeometry coordinates as the screen shows them;
+    // absent where other windows cannot be read back (Wayland), null image on failure.
+    std::function<QImage(const QRect&)> readNativePixels;
     // English, for messages: why no window system could be reached (windowSystem none).
     QString unavailableReason;
 };

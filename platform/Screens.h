@@ -16,7 +16,9 @@ namespace lumivane {
 struct ScreenInfo {
     QRectF frame;          // global space, origin at the bottom-left of the main screen, y up
     QRectF visibleFrame;   // frame minus panels (the work area), same space
-    double scale = 1.0;    // pixels per point
+    // Device pixels per point: Qt's device pixel ratio for the screen, else the
+    // desktop's Xft.dpi / 96. 1.0, 1.5, 2.0 at 100 %, 150 %, 200 %.
+    double scale = 1.0;
     std::optional<quint32> displayID;
     // The monitor in the window system's own top-left coordinates: X11 root pixels;
     // on Wayland the output's logical geometry (points).
@@ -32,6 +34,9 @@ public:
     // Pointer location in the global space; none where the window system does not
     // tell clients (Wayland).
     virtual std::optional<QPointF> pointerLocation() const = 0;
+    // True when windows with transparent parts show what lies beneath them (a
+    // compositing manager runs); otherwise those parts show black.
+    virtual bool showsTranslucentWindows() const { return true; }
 };
 
 // Reads pixels of a screen. Thread-safe.

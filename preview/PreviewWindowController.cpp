@@ -1,6 +1,7 @@
 #include "preview/PreviewWindowController.h"
 #include "export/DragExportCache.h"
 #include "platform/CoordinateSpace.h"
+#include "platform/PanelWindowHints.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -38,7 +39,18 @@ public:
         setAttribute(Qt::WA_ShowWithoutActivating);
         setFixedSize(PreviewWindowController::panelSize, PreviewWindowController::panelSize);
         setMouseTracking(true);
-        setWindowTitle("Lumivane Preview");
+        setWindowTitle(windowTitleText());
+    }
+
+    static QString windowTitleText() { return QStringLiteral("Lumivane プレビュー"); }
+
+    // Without a compositing manager the transparent margin would show black: the
+    // window is then cut to the card's shape and painted opaque inside it.
+    void setShapedToCard(bool shaped) {
+        shapedToCard_ = shaped;
+        if (shaped) setMask(QRegion(rounded(imageArea(), 18).toFillPolygon().toPolygon()));
+        else clearMask();
+        update();
     }
 
     void setImage(ImageRef image) {
@@ -69,6 +81,7 @@ protected:
         p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
         const QRectF area = imageArea();
         const QPainterPath card = rounded(area, 18);
+        if (shapedToCard_) p.fillRect(rect(), Qt::white);
         p.fillPath(card, QColor::fromRgbF(1, 1, 1, 0.96f));
         if (image_ && !image_->isNull()) {
             p.save();
@@ -243,6 +256,7 @@ private:
     bool hovering_ = false;
     bool isCopying_ = false, didCopyRecently_ = false, isSaving_ = false, didSaveRecently_ = false;
     bool pressOnDrag_ = false, dragStarted_ = false;
+    bool shapedToCard_ = false;
     QPointF pressPos_;
 };
 
@@ -269,19 +283,22 @@ void PreviewWindowController::show(const ImageRef& image, const std::optional<QR
     panel_->setWindowOpacity(1);
     if (f && main) {
         const QPointF origin(f->left() + edgeInset, f->top() + edgeInset);   // y up: top() is minY
-        const QPointF native = CoordinateSpace::nativeTopLeftForGlobalOrigin(
-            origin, panelSize, main->nativeGeometry.y(), main->nativeGeometry.height());
+        const QPointF topLeft = CoordinateSpace::logicalTopLeftForGlobalOrigin(
+            origin, panelSize, CoordinateSpace::mainBottom(main->nativeGeometry, main->scale));
         restingOrigin_ = origin;
-        restingNative_ = native.toPoint();
-        panel_->move(*restingNative_);
+        restingPosition_ = topLeft.toPoint();
+        panel_->move(*restingPosition_);
     }
+    panel_->setShapedToCard(screens_ && !screens_->showsTranslucentWindows());
+    panel_->winId();   // the native window, so that it can carry the hints before it is mapped
+    markAsFloatingPanel(panel_->windowHandle());
     panel_->show();
     panel_->raise();
 }
 
 void PreviewWindowController::hideWithFadeSlide() {
     if (!panel_->isVisible() || hideAnimation_) return;
-    const QPoint start = restingNative_.value_or(panel_->pos());
+    const QPoint start = restingPosition_.value_or(panel_->pos());
     auto* group = new QParallelAnimationGroup(panel_.get());
     auto* fade = new QPropertyAnimation(panel_.get(), "windowOpacity", group);
     fade->setDuration(hideDurationMs);
@@ -313,7 +330,7 @@ void PreviewWindowController::removeFromScreen() {
     }
     panel_->hide();
     panel_->setWindowOpacity(1);
-    if (restingNative_) panel_->move(*restingNative_);
+    if (restingPosition_) panel_->move(*restingPosition_);
 }
 
 } // namespace lumivane

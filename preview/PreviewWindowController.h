@@ -51,7 +51,7 @@ private:
     std::shared_ptr<ScreenProvider> screens_;
     std::unique_ptr<PreviewPanel> panel_;
     std::optional<QPointF> restingOrigin_;
-    std::optional<QPoint> restingNative_;
+    std::optional<QPoint> restingPosition_;   // logical top-left (Qt window coordinates)
     QParallelAnimationGroup* hideAnimation_ = nullptr;
 };
 

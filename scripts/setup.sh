@@ -19,6 +19,7 @@ PACKAGES=(
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
   clang libclang-rt-14-dev
+  qt6-translations-l10n
 )
 
 missing=()

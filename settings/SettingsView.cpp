@@ -92,7 +92,7 @@ QWidget* pageWidget(QVBoxLayout*& layout) {
 QString tabGlyph(SettingsTab tab) {
     switch (tab) {
     case SettingsTab::general: return QStringLiteral("⚙");
-    case SettingsTab::shortcuts: return QStringLiteral("⌘");
+    case SettingsTab::shortcuts: return QStringLiteral("⌨");
     case SettingsTab::screenshots: return QStringLiteral("◉");
     case SettingsTab::annotate: return QStringLiteral("✎");
     case SettingsTab::advanced: return QStringLiteral("⚒");
@@ -150,7 +150,7 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     texts->addWidget(label(title, 13, QFont::DemiBold));
     texts->addWidget(label(description, 12, QFont::Normal, true));
     if (macOSStandardShortcut_)
-        texts->addWidget(label(QStringLiteral("macOS標準キーを使う: ") + macOSStandardShortcut_->displayString(), 11,
+        texts->addWidget(label(QStringLiteral("デスクトップ標準キーを使う: ") + macOSStandardShortcut_->displayString(), 11,
                                QFont::Normal, true));
     top->addLayout(texts, 1);
     recorder_ = new ShortcutRecorder({}, this);
@@ -172,10 +172,10 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     titleRow->addWidget(symbol, 0, Qt::AlignTop);
     titleRow->addWidget(warningTitle_, 1);
     w->addLayout(titleRow);
-    w->addWidget(label(QStringLiteral("このキーを Lumivane で使う場合は、macOS 側の標準ショートカットを OFF にしてください。ON "
-                                      "のままだと macOS 側が先に反応するため、Lumivane では動かないことがあります。"),
+    w->addWidget(label(QStringLiteral("このキーを Lumivane で使う場合は、デスクトップ側の標準ショートカットを OFF にしてください。ON "
+                                      "のままだとデスクトップ側が先に反応するため、Lumivane では動かないことがあります。"),
                        12));
-    w->addWidget(label(QStringLiteral("設定場所: システム設定 > キーボード > キーボードショートカット > スクリーンショット"), 12,
+    w->addWidget(label(QStringLiteral("設定場所: デスクトップの設定 > キーボード > キーボードショートカット > スクリーンショット"), 12,
                        QFont::Normal, true));
     w->addWidget(label(QStringLiteral("うまく該当画面が開かない場合は、キーボード設定まで開いたあとに手動で「スクリーンショット」"
                                       "を選んでください。"),
@@ -198,8 +198,8 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
 std::optional<QString> ShortcutRow::conflictWarningTitle(const Shortcut& shortcut, bool hasRegistrationFailure) {
     const QString keys = shortcut.displayString();
     if (hasRegistrationFailure) return keys + QStringLiteral(" は現在 Lumivane で使えていません");
-    if ((shortcut.keyCode == 20 || shortcut.keyCode == 21) && shortcut.modifiers == 768)
-        return keys + QStringLiteral(" は macOS 標準のスクリーンショットと同じキーです");
+    if (shortcut.isStandardScreenshotKey())
+        return keys + QStringLiteral(" はデスクトップ標準のスクリーンショットと同じキーです");
     return std::nullopt;
 }
 
@@ -407,12 +407,16 @@ QWidget* SettingsView::makeShortcutsPage() {
     auto* bv = new QVBoxLayout;
     bv->setSpacing(4);
     bv->addWidget(label(QStringLiteral("ショートカットは Lumivane 内だけで設定します"), 13, QFont::DemiBold));
-    bv->addWidget(label(QStringLiteral("macOS のシステム設定で Lumivane のアクションを追加する必要はありません。下のキー表示をクリックして、"
+    bv->addWidget(label(QStringLiteral("デスクトップのキーボード設定で Lumivane のアクションを追加する必要はありません。下のキー表示をクリックして、"
                                        "使いたいキーを押すだけで変更できます。"),
                         12));
-    bv->addWidget(label(QStringLiteral("推奨: ⌘⇧1 で全画面 / ⌘⇧2 で範囲選択"), 12, QFont::DemiBold));
-    bv->addWidget(label(QStringLiteral("⌘⇧3 / ⌘⇧4 は macOS 標準のスクリーンショットと同じキーです。使う場合は、macOS "
-                                       "側の標準ショートカットを OFF にしてください(下の各行から設定画面を開けます)。"),
+    bv->addWidget(label(QStringLiteral("推奨: %1 で全画面 / %2 で範囲選択")
+                            .arg(defaultShortcut(ShortcutAction::captureFullScreen).displayString(),
+                                 defaultShortcut(ShortcutAction::captureArea).displayString()),
+                        12, QFont::DemiBold));
+    bv->addWidget(label(QStringLiteral("%1 はデスクトップ標準のスクリーンショットと同じキーです。使う場合は、デスクトップ"
+                                       "側の標準ショートカットを OFF にしてください(下の各行から設定画面を開けます)。")
+                            .arg(desktopScreenshotKeysText()),
                         12, QFont::Normal, true));
     bh->addLayout(bv, 1);
     page->addWidget(banner);
@@ -422,11 +426,11 @@ QWidget* SettingsView::makeShortcutsPage() {
     auto* full = new ShortcutRow(host_, ShortcutAction::captureFullScreen, QStringLiteral("全画面を撮影"),
                                  QStringLiteral("カーソルがある画面全体を撮影します。外部モニター利用時は、撮りたい画面にカーソルを移動して"
                                                 "から実行してください。"),
-                                 Shortcut{20, 768});
+                                 kDesktopScreenshotFullScreenKey);
     content->addWidget(full);
     page->addWidget(section(QStringLiteral("スクリーンショット"), QStringLiteral("現在使える撮影系ショートカットです。"), content));
     auto* area = new ShortcutRow(host_, ShortcutAction::captureArea, QStringLiteral("範囲を選択して撮影"),
-                                 QStringLiteral("ドラッグで範囲を選んで撮影します。"), Shortcut{21, 768});
+                                 QStringLiteral("ドラッグで範囲を選んで撮影します。"), kDesktopScreenshotAreaKey);
     content->addWidget(area);
     refreshers_.push_back([full, area] {
         full->refresh();
@@ -654,7 +658,7 @@ QWidget* SettingsView::makeAboutPage() {
     page->addWidget(section(QStringLiteral("このアプリについて"), QStringLiteral("現在の Lumivane の機能とアプリ情報です。"), content));
     content->addWidget(infoRow(QStringLiteral("アプリ名"), QStringLiteral("Lumivane")));
     content->addWidget(infoRow(QStringLiteral("バージョン"), appVersion() + QStringLiteral(" (") + appBuild() + QStringLiteral(")")));
-    content->addWidget(infoRow(QStringLiteral("対応OS"), QStringLiteral("macOS 15.2 以降")));
+    content->addWidget(infoRow(QStringLiteral("対応OS"), QStringLiteral("Linux(X11 デスクトップ)")));
     content->addWidget(infoRow(QStringLiteral("カテゴリ"), QStringLiteral("仕事効率化")));
     content->addWidget(infoRow(QStringLiteral("主な機能"),
                                QStringLiteral("全画面撮影、範囲撮影、注釈編集、Chrome / Brave のページ全体キャプチャ")));
@@ -666,16 +670,17 @@ QWidget* SettingsView::makeAboutPage() {
     content->addWidget(divider());
     content->addWidget(permissionRow(
         QStringLiteral("条件付き"), QColor(255, 149, 0), QStringLiteral("アクセシビリティ"),
-        QStringLiteral("macOS 標準キー(⌘⇧3 / ⌘⇧4)をショートカットに設定した場合や、Chrome / Brave "
-                       "のページ全体キャプチャでブラウザ表示領域を取得する場合に必要です。推奨の ⌘⇧1 / ⌘⇧2 "
-                       "で通常の全画面・範囲撮影だけを使うなら、この権限がなくても動作します。")));
+        QStringLiteral("デスクトップ標準キー(%1)をショートカットに設定した場合や、Chrome / Brave "
+                       "のページ全体キャプチャでブラウザ表示領域を取得する場合に必要です。推奨の %2 "
+                       "で通常の全画面・範囲撮影だけを使うなら、この権限がなくても動作します。")
+            .arg(desktopScreenshotKeysText(), recommendedShortcutsText())));
     content->addWidget(divider());
     content->addWidget(permissionRow(QStringLiteral("任意"), QColor(128, 128, 128), QStringLiteral("オートメーション"),
                                      QStringLiteral("Chrome / Brave のページ全体キャプチャを使う場合のみ必要です。通常の全画面・範囲撮影"
                                                     "だけなら許可は不要です。")));
     content->addWidget(divider());
     content->addWidget(infoRow(QStringLiteral("データ収集"),
-                               QStringLiteral("現在の実装では、撮影画像や個人データを外部送信しません。処理は主にこのMac上で完結します。")));
+                               QStringLiteral("現在の実装では、撮影画像や個人データを外部送信しません。処理は主にこのコンピュータ上で完結します。")));
 
     page->addWidget(section(QStringLiteral("サポート"), QStringLiteral("使い方やお問い合わせ先はこちらから確認できます。"), content));
     auto linkRow = [&](const QString& t, const QUrl& url) {

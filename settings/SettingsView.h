@@ -37,7 +37,7 @@ public:
     ShortcutRecorder* recorder() const { return recorder_; }
     bool isWarningShown() const;
     QString warningTitle() const;
-    // The warning applies to a registration failure or to ⌘⇧3 / ⌘⇧4 exactly.
+    // The warning applies to a registration failure or to the desktop's screenshot keys exactly.
     static std::optional<QString> conflictWarningTitle(const Shortcut& shortcut, bool hasRegistrationFailure);
 
 private:

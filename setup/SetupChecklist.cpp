@@ -35,7 +35,8 @@ SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, S
         {SetupItemKind::accessibility, ax ? SetupStatus::ready : SetupStatus::actionRequired,
          ax ? QStringLiteral("必要な場合に使うアクセシビリティ権限は許可済みです。")
          : usesStandardKeys
-             ? QStringLiteral("macOS 標準キー(⌘⇧3 / ⌘⇧4)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。")
+             ? QStringLiteral("デスクトップ標準キー(%1)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。")
+                   .arg(desktopScreenshotKeysText())
              : QStringLiteral("ブラウザ全体撮影を使う場合に必要です。通常の全画面撮影・範囲撮影だけなら後回しにできます。")});
 
     const auto browserItem = [&](SetupItemKind kind, bool verified, const char* verifiedText, const char* neededText) {

@@ -50,6 +50,13 @@ struct SetupChecklistState {
         return isReady(SetupItemKind::screenRecording) && isReady(SetupItemKind::accessibility);
     }
     bool isReadyForBrowserCapture() const;
+    // Every item evaluated and ready.
+    bool isComplete() const {
+        if (items.empty()) return false;
+        for (const SetupChecklistItem& i : items)
+            if (i.status != SetupStatus::ready) return false;
+        return true;
+    }
 };
 
 // Fixed texts of the checklist view.

@@ -32,17 +32,28 @@ std::optional<quint32> readUInt32(const QJsonValue& v) {
 
 QString Shortcut::shortcutModifierSymbols() const {
     QString s;
-    if (modifiers & kControlModifier) s += QStringLiteral("⌃");
-    if (modifiers & kOptionModifier) s += QStringLiteral("⌥");
-    if (modifiers & kShiftModifier) s += QStringLiteral("⇧");
-    if (modifiers & kCommandModifier) s += QStringLiteral("⌘");
+    if (modifiers & kCommandModifier) s += QStringLiteral("Super+");
+    if (modifiers & kControlModifier) s += QStringLiteral("Ctrl+");
+    if (modifiers & kOptionModifier) s += QStringLiteral("Alt+");
+    if (modifiers & kShiftModifier) s += QStringLiteral("Shift+");
     return s;
 }
 
 QString Shortcut::displayString() const { return shortcutModifierSymbols() + ShortcutKeyFormatter::displayName(keyCode); }
 
 bool Shortcut::isStandardScreenshotKey() const {
-    return (keyCode == 20 || keyCode == 21) && modifiers == (kCommandModifier | kShiftModifier);
+    return *this == kDesktopScreenshotFullScreenKey || *this == kDesktopScreenshotAreaKey ||
+           *this == kDesktopScreenshotWindowKey;
+}
+
+QString desktopScreenshotKeysText() {
+    return kDesktopScreenshotFullScreenKey.displayString() + QStringLiteral(" / ") +
+           kDesktopScreenshotAreaKey.displayString() + QStringLiteral(" / ") + kDesktopScreenshotWindowKey.displayString();
+}
+
+QString recommendedShortcutsText() {
+    return defaultShortcut(ShortcutAction::captureFullScreen).displayString() + QStringLiteral(" / ") +
+           defaultShortcut(ShortcutAction::captureArea).displayString();
 }
 
 QJsonObject Shortcut::toJson() const {
@@ -89,9 +100,11 @@ QString displayName(quint32 keyCode) {
     case 36: return QStringLiteral("Return");
     case 48: return QStringLiteral("Tab");
     case 49: return QStringLiteral("Space");
-    case 51: return QStringLiteral("Delete");
+    case 51: return QStringLiteral("Backspace");
     case 53: return QStringLiteral("Esc");
-    case 117: return QStringLiteral("FnDelete");
+    case 114: return QStringLiteral("Insert");
+    case 117: return QStringLiteral("Delete");
+    case kPrintScreenKeyCode: return QStringLiteral("Print");
     case 123: return QStringLiteral("←");
     case 124: return QStringLiteral("→");
     case 125: return QStringLiteral("↓");

@@ -18,11 +18,13 @@ struct Shortcut {
     quint32 keyCode = 0;
     quint32 modifiers = 0;
 
-    // Symbols of the set modifier bits, in the order ⌃ ⌥ ⇧ ⌘.
+    // Names of the set modifier bits as the Linux desktops write them, each
+    // followed by "+", in the order Super, Ctrl, Alt, Shift ("Super+Shift+").
     QString shortcutModifierSymbols() const;
-    // Modifier symbols followed by the key name, e.g. "⇧⌘1".
+    // How a key is shown everywhere (menu, settings, banners, messages): the
+    // modifier names followed by the key name, e.g. "Super+Shift+1".
     QString displayString() const;
-    // True for ⌘⇧3 and ⌘⇧4 exactly (the desktop's usual screenshot keys).
+    // True for the desktop's own screenshot keys: Print, Shift+Print and Alt+Print exactly.
     bool isStandardScreenshotKey() const;
 
     QJsonObject toJson() const;
@@ -32,6 +34,15 @@ struct Shortcut {
     friend bool operator==(const Shortcut&, const Shortcut&) = default;
 };
 
+// The key code of the Print Screen key (the position of F13 on the extended layout).
+inline constexpr quint32 kPrintScreenKeyCode = 105;
+// The desktop's screenshot keys: whole screen (Print), area (Shift+Print), window (Alt+Print).
+inline constexpr Shortcut kDesktopScreenshotFullScreenKey{kPrintScreenKeyCode, 0};
+inline constexpr Shortcut kDesktopScreenshotAreaKey{kPrintScreenKeyCode, kShiftModifier};
+inline constexpr Shortcut kDesktopScreenshotWindowKey{kPrintScreenKeyCode, kOptionModifier};
+// "Print / Shift+Print / Alt+Print"
+QString desktopScreenshotKeysText();
+
 inline size_t qHash(const Shortcut& s, size_t seed = 0) { return ::qHash((quint64(s.keyCode) << 32) | s.modifiers, seed); }
 
 enum class ShortcutAction { captureFullScreen, captureArea };
@@ -40,7 +51,9 @@ inline constexpr std::array<ShortcutAction, 2> allShortcutActions = {ShortcutAct
 
 QString rawValue(ShortcutAction action);
 std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw);
-// Default and recommended shortcut of an action (⇧⌘1, ⇧⌘2).
+// Default and recommended shortcut of an action (Super+Shift+1, Super+Shift+2).
+// "Super+Shift+1 / Super+Shift+2"
+QString recommendedShortcutsText();
 Shortcut defaultShortcut(ShortcutAction action);
 
 // Key names and menu key equivalents of key codes.

@@ -2,11 +2,14 @@
 #include "platform/x11/X11Platform.h"
 #include "platform/x11/X11Screens.h"
 
+#include <QGuiApplication>
+
 namespace lumivane {
 
 std::shared_ptr<DesktopBackend> makeX11Backend() {
     auto x11 = X11Screens::connect();
     if (!x11) return nullptr;
+    if (QGuiApplication::instance()) x11->followQtScreenScales();
     auto b = std::make_shared<DesktopBackend>();
     b->windowSystem = WindowSystem::x11;
     b->capabilities.grabsGlobalKeys = true;
@@ -25,6 +28,8 @@ std::shared_ptr<DesktopBackend> makeX11Backend() {
     b->makeWindowActivator = [] { return makeX11WindowActivator(); };
     b->makePermissions = [] { return makeX11DesktopPermissions(); };
     b->makeKeyboardLayout = [] { return makeX11KeyboardLayout(); };
+    b->trayForeground = [] { return x11TrayForegroundColor(); };
+    b->readNativePixels = [x11](const QRect& rect) { return x11->grabRoot(rect); };
     return b;
 }
 

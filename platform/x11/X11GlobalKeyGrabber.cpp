@@ -4,7 +4,12 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <xcb/xcb.h>
+// xkb.h names a field "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
+#include <map>
 #include <vector>
 
 namespace lumivane {
@@ -14,6 +19,28 @@ namespace {
 constexpr quint16 kLockMask = XCB_MOD_MASK_LOCK;
 constexpr quint16 kNumLockMask = XCB_MOD_MASK_2;
 constexpr quint16 kLockVariants[] = {0, kLockMask, kNumLockMask, kLockMask | kNumLockMask};
+// A held key repeats every few tens of milliseconds; a press that long after the
+// key's last event is a new press even if its release never arrived.
+constexpr quint32 kRepeatGapMs = 1000;
+
+// Asks the server to report a held key as repeated presses without the releases in
+// between (XKB detectable auto-repeat). False when the server cannot.
+bool enableDetectableAutoRepeat(xcb_connection_t* conn) {
+    auto* ext = xcb_get_extension_data(conn, &xcb_xkb_id);
+    if (!ext || !ext->present) return false;
+    auto* use = xcb_xkb_use_extension_reply(conn, xcb_xkb_use_extension(conn, 1, 0), nullptr);
+    const bool supported = use && use->supported;
+    free(use);
+    if (!supported) return false;
+    auto* flags = xcb_xkb_per_client_flags_reply(
+        conn,
+        xcb_xkb_per_client_flags(conn, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                                 XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
+        nullptr);
+    const bool on = flags && (flags->value & XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT);
+    free(flags);
+    return on;
+}
 
 class X11GlobalKeyGrabber final : public GlobalKeyGrabber {
 public:
@@ -26,6 +53,7 @@ public:
         if (!c) return statusNoDisplay;
         conn_ = c;
         root_ = screen->root;
+        enableDetectableAutoRepeat(conn_);
         notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_), QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drainEvents(true); });
         return statusOk;
@@ -79,6 +107,7 @@ public:
         if (!conn_) return;
         for (const Grab& g : grabs_) xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers);
         grabs_.clear();
+        held_.clear();
         xcb_flush(conn_);
     }
 
@@ -97,21 +126,45 @@ private:
             const uint8_t type = event->response_type & 0x7f;
             if (type == XCB_KEY_PRESS) {
                 auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
-                const quint16 state = press->state & 0xff;
-                for (const Grab& g : grabs_) {
-                    if (g.keycode == press->detail && g.modifiers == state) {
-                        if (onPressed) onPressed(g.id);
-                        break;
+                // Holding a key delivers repeated presses (with detectable auto-repeat) or
+                // release-press pairs of one time stamp (without it): one press fires once.
+                if (isRepeat(press->detail, press->time)) {
+                    held_[press->detail] = {press->time, true};
+                } else {
+                    held_[press->detail] = {press->time, true};
+                    const quint16 state = press->state & 0xff;
+                    for (const Grab& g : grabs_) {
+                        if (g.keycode == press->detail && g.modifiers == state) {
+                            if (onPressed) onPressed(g.id);
+                            break;
+                        }
                     }
                 }
+            } else if (type == XCB_KEY_RELEASE) {
+                auto* release = reinterpret_cast<xcb_key_release_event_t*>(event);
+                held_[release->detail] = {release->time, false};
             }
             free(event);
             if (!conn_) break;
         }
     }
 
+    bool isRepeat(xcb_keycode_t key, xcb_timestamp_t time) const {
+        auto it = held_.find(key);
+        if (it == held_.end()) return false;
+        const KeyState& last = it->second;
+        if (!last.down) return last.time == time;   // a release with this very time stamp
+        return time - last.time < kRepeatGapMs;
+    }
+
+    struct KeyState {
+        xcb_timestamp_t time = 0;   // of the key's last press or release
+        bool down = false;
+    };
+
     xcb_connection_t* conn_ = nullptr;
     xcb_window_t root_ = 0;
+    std::map<xcb_keycode_t, KeyState> held_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::vector<Grab> grabs_;
 };

@@ -4,7 +4,9 @@
 #include "platform/GlobalKeyGrabber.h"
 #include "platform/KeyboardLayout.h"
 
+#include <QColor>
 #include <memory>
+#include <optional>
 
 // The X11 implementations of the platform interfaces, each on its own xcb
 // connection to DISPLAY.
@@ -28,6 +30,11 @@ std::unique_ptr<DesktopPermissions> makeX11DesktopPermissions();
 
 // The X11 implementation; null without a display.
 std::unique_ptr<WindowActivator> makeX11WindowActivator();
+
+// The colour the desktop's system tray asks symbolic icons to be drawn in
+// (_NET_SYSTEM_TRAY_COLORS of the tray manager of the default X screen); nothing
+// when no tray runs or it does not say. Any thread (its own connection).
+std::optional<QColor> x11TrayForegroundColor();
 
 // The X11 keyboard (XKB core device) on its own connection to DISPLAY.
 std::unique_ptr<KeyboardLayout> makeX11KeyboardLayout();

@@ -4,7 +4,10 @@
 #include "platform/x11/X11Screens.h"
 #include "platform/DesktopBackend.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPointer>
+#include <QScreen>
 #include <sys/ipc.h>
 #include <sys/mman.h>
 #include <sys/shm.h>
@@ -14,6 +17,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 
@@ -70,22 +74,132 @@ struct X11Screens::Impl {
         return out;
     }
 
-    std::optional<QRect> workArea() const {
-        auto atomCookie = xcb_intern_atom(conn, 1, 12, "_NET_WORKAREA");
-        auto* atom = xcb_intern_atom_reply(conn, atomCookie, nullptr);
-        if (!atom) return std::nullopt;
-        const xcb_atom_t a = atom->atom;
-        free(atom);
-        if (a == XCB_ATOM_NONE) return std::nullopt;
-        auto* prop = xcb_get_property_reply(conn, xcb_get_property(conn, 0, screen->root, a, XCB_ATOM_CARDINAL, 0, 4), nullptr);
-        if (!prop) return std::nullopt;
-        std::optional<QRect> area;
-        if (prop->format == 32 && xcb_get_property_value_length(prop) >= 16) {
+    xcb_atom_t atom(const char* name) const {
+        auto* reply = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 1, uint16_t(strlen(name)), name), nullptr);
+        if (!reply) return XCB_ATOM_NONE;
+        const xcb_atom_t a = reply->atom;
+        free(reply);
+        return a;
+    }
+
+    // 32-bit values of a window property; empty when absent.
+    std::vector<quint32> cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type, uint32_t count) const {
+        std::vector<quint32> out;
+        if (property == XCB_ATOM_NONE) return out;
+        auto* prop = xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, property, type, 0, count), nullptr);
+        if (!prop) return out;
+        if (prop->format == 32) {
             const auto* v = static_cast<const quint32*>(xcb_get_property_value(prop));
-            area = QRect(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
+            out.assign(v, v + xcb_get_property_value_length(prop) / 4);
         }
         free(prop);
-        return area;
+        return out;
+    }
+
+    // The window manager's work area of the current desktop (_NET_WORKAREA holds
+    // x, y, width, height for every desktop), in X11 pixels.
+    std::optional<QRect> workArea() const {
+        const std::vector<quint32> desktop = cardinals(screen->root, atom("_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL, 1);
+        const quint32 index = desktop.empty() ? 0 : desktop.front();
+        const std::vector<quint32> v =
+            cardinals(screen->root, atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL, 4 * (std::min<quint32>(index, 63) + 1));
+        if (v.size() < 4 * (size_t(index) + 1)) return std::nullopt;
+        const quint32* a = v.data() + 4 * index;
+        const QRect area{int(a[0]), int(a[1]), int(a[2]), int(a[3])};
+        return area.isEmpty() ? std::nullopt : std::optional<QRect>(area);
+    }
+
+    // Space reserved by docks and panels (_NET_WM_STRUT_PARTIAL, else _NET_WM_STRUT) of
+    // the mapped top-level windows (the managed clients, or the root's children when no
+    // window manager lists them), as rectangles of the root window.
+    std::vector<QRect> struts() const {
+        std::vector<xcb_window_t> windows;
+        for (quint32 w : cardinals(screen->root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 4096)) windows.push_back(w);
+        if (auto* tree = xcb_query_tree_reply(conn, xcb_query_tree(conn, screen->root), nullptr)) {
+            const xcb_window_t* children = xcb_query_tree_children(tree);
+            windows.insert(windows.end(), children, children + xcb_query_tree_children_length(tree));
+            free(tree);
+        }
+        const xcb_atom_t partial = atom("_NET_WM_STRUT_PARTIAL"), plain = atom("_NET_WM_STRUT");
+        if (partial == XCB_ATOM_NONE && plain == XCB_ATOM_NONE) return {};
+        // All requests first, then the replies: one round trip for the lot.
+        std::vector<xcb_get_property_cookie_t> cookies;
+        std::vector<xcb_get_window_attributes_cookie_t> attributes;
+        for (xcb_window_t w : windows) {
+            cookies.push_back(xcb_get_property(conn, 0, w, partial != XCB_ATOM_NONE ? partial : plain,
+                                               XCB_ATOM_CARDINAL, 0, 12));
+            attributes.push_back(xcb_get_window_attributes(conn, w));
+        }
+        const int rootW = screen->width_in_pixels, rootH = screen->height_in_pixels;
+        std::vector<QRect> out;
+        for (size_t i = 0; i < windows.size(); ++i) {
+            auto* prop = xcb_get_property_reply(conn, cookies[i], nullptr);
+            auto* attr = xcb_get_window_attributes_reply(conn, attributes[i], nullptr);
+            const bool viewable = attr && attr->map_state == XCB_MAP_STATE_VIEWABLE;
+            free(attr);
+            if (!prop) continue;
+            const int n = prop->format == 32 ? xcb_get_property_value_length(prop) / 4 : 0;
+            const auto* v = static_cast<const quint32*>(xcb_get_property_value(prop));
+            if (viewable && n >= 4) {
+                const int left = int(v[0]), right = int(v[1]), top = int(v[2]), bottom = int(v[3]);
+                const bool ranged = n >= 12;
+                auto span = [&](int k, int whole) { return ranged ? std::pair<int, int>(int(v[k]), int(v[k + 1])) : std::pair<int, int>(0, whole - 1); };
+                if (left > 0) { auto [a, b] = span(4, rootH); out.emplace_back(0, a, left, b - a + 1); }
+                if (right > 0) { auto [a, b] = span(6, rootH); out.emplace_back(rootW - right, a, right, b - a + 1); }
+                if (top > 0) { auto [a, b] = span(8, rootW); out.emplace_back(a, 0, b - a + 1, top); }
+                if (bottom > 0) { auto [a, b] = span(10, rootW); out.emplace_back(a, rootH - bottom, b - a + 1, bottom); }
+            }
+            free(prop);
+        }
+        return out;
+    }
+
+    // A monitor without the panels along its edges and outside the work area.
+    static QRect visibleArea(const QRect& monitor, const std::optional<QRect>& area, const std::vector<QRect>& struts) {
+        QRect visible = area ? (monitor & *area) : monitor;
+        if (visible.isEmpty()) visible = monitor;
+        for (const QRect& s : struts) {
+            const QRect overlap = visible & s;
+            if (overlap.isEmpty()) continue;
+            // Cut the side of the monitor the reserved band lies against.
+            if (overlap.width() == visible.width()) {
+                if (overlap.top() == visible.top()) visible.setTop(overlap.bottom() + 1);
+                else if (overlap.bottom() == visible.bottom()) visible.setBottom(overlap.top() - 1);
+            } else if (overlap.height() == visible.height()) {
+                if (overlap.left() == visible.left()) visible.setLeft(overlap.right() + 1);
+                else if (overlap.right() == visible.right()) visible.setRight(overlap.left() - 1);
+            }
+        }
+        return visible.isEmpty() ? monitor : visible;
+    }
+
+    // Scales from Qt, by monitor origin (Qt keeps a screen's X11 origin).
+    mutable std::mutex scalesLock;
+    std::map<std::pair<int, int>, double> qtScales;
+    bool followsQt = false;
+
+    std::optional<double> xftDpi() const {
+        auto* prop = xcb_get_property_reply(
+            conn, xcb_get_property(conn, 0, screen->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr);
+        if (!prop) return std::nullopt;
+        const QByteArray text(static_cast<const char*>(xcb_get_property_value(prop)), xcb_get_property_value_length(prop));
+        free(prop);
+        for (const QByteArray& line : text.split('\n')) {
+            if (!line.startsWith("Xft.dpi:")) continue;
+            bool ok = false;
+            const double dpi = line.mid(8).trimmed().toDouble(&ok);
+            if (ok && dpi > 0) return dpi;
+        }
+        return std::nullopt;
+    }
+
+    double scaleFor(const QRect& monitor, const std::optional<double>& dpi) const {
+        {
+            std::lock_guard guard(scalesLock);
+            auto it = qtScales.find({monitor.x(), monitor.y()});
+            if (it != qtScales.end()) return it->second;
+        }
+        return dpi ? *dpi / 96.0 : 1.0;
     }
 
     const Monitor& mainOf(const std::vector<Monitor>& ms) const {
@@ -278,10 +392,7 @@ bool X11Screens::usesSharedMemory() const { return impl_->shm; }
 
 bool X11Screens::hasCompositingManager() const {
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(impl_->screenNumber);
-    auto* atom = xcb_intern_atom_reply(impl_->conn, xcb_intern_atom(impl_->conn, 1, name.size(), name.constData()), nullptr);
-    if (!atom) return false;
-    const xcb_atom_t a = atom->atom;
-    free(atom);
+    const xcb_atom_t a = impl_->atom(name.constData());
     if (a == XCB_ATOM_NONE) return false;
     auto* owner = xcb_get_selection_owner_reply(impl_->conn, xcb_get_selection_owner(impl_->conn, a), nullptr);
     const bool running = owner && owner->owner != XCB_NONE;
@@ -289,19 +400,49 @@ bool X11Screens::hasCompositingManager() const {
     return running;
 }
 
+std::optional<double> X11Screens::xftDpi() const { return impl_->xftDpi(); }
+
+void X11Screens::followQtScreenScales() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app) return;
+    Impl* impl = impl_.get();
+    auto refresh = [impl] {
+        std::map<std::pair<int, int>, double> scales;
+        for (QScreen* s : QGuiApplication::screens())
+            scales[{s->geometry().x(), s->geometry().y()}] = s->devicePixelRatio();
+        std::lock_guard guard(impl->scalesLock);
+        impl->qtScales = std::move(scales);
+    };
+    refresh();
+    if (impl->followsQt) return;
+    impl->followsQt = true;
+    auto watch = [refresh](QScreen* s) {
+        QObject::connect(s, &QScreen::geometryChanged, s, refresh);
+        QObject::connect(s, &QScreen::logicalDotsPerInchChanged, s, refresh);
+    };
+    for (QScreen* s : QGuiApplication::screens()) watch(s);
+    QObject::connect(app, &QGuiApplication::screenAdded, app, [refresh, watch](QScreen* s) {
+        watch(s);
+        refresh();
+    });
+    QObject::connect(app, &QGuiApplication::screenRemoved, app, [refresh] { refresh(); });
+}
+
 std::vector<ScreenInfo> X11Screens::screens() const {
     auto monitors = impl_->monitors();
     const Impl::Monitor main = impl_->mainOf(monitors);
     const auto area = impl_->workArea();
+    const auto struts = impl_->struts();
+    const auto dpi = impl_->xftDpi();
+    const double mainScale = impl_->scaleFor(main.native, dpi);
     std::vector<ScreenInfo> out;
     auto add = [&](const Impl::Monitor& m) {
         ScreenInfo s;
         s.nativeGeometry = m.native;
-        s.frame = CoordinateSpace::frameForNative(m.native, main.native.y(), main.native.height());
-        const QRect visible = area ? (m.native & *area) : m.native;
-        s.visibleFrame = CoordinateSpace::frameForNative(visible.isEmpty() ? m.native : visible, main.native.y(),
-                                                         main.native.height());
-        s.scale = 1.0;
+        s.scale = impl_->scaleFor(m.native, dpi);
+        s.frame = CoordinateSpace::frameForNative(m.native, m.native, s.scale, main.native, mainScale);
+        s.visibleFrame = CoordinateSpace::frameForNative(Impl::visibleArea(m.native, area, struts), m.native, s.scale,
+                                                         main.native, mainScale);
         s.displayID = m.id;
         out.push_back(s);
     };
@@ -320,11 +461,21 @@ std::optional<ScreenInfo> X11Screens::mainScreen() const {
 std::optional<QPointF> X11Screens::pointerLocation() const {
     auto* reply = xcb_query_pointer_reply(impl_->conn, xcb_query_pointer(impl_->conn, impl_->screen->root), nullptr);
     if (!reply) return std::nullopt;
-    const QPointF native(reply->root_x, reply->root_y);
+    const QPoint native(reply->root_x, reply->root_y);
     free(reply);
     auto monitors = impl_->monitors();
     const auto& main = impl_->mainOf(monitors);
-    return CoordinateSpace::globalPointForNative(native, main.native.y(), main.native.height());
+    const auto dpi = impl_->xftDpi();
+    const Impl::Monitor* on = &main;
+    for (const auto& m : monitors)
+        if (m.native.contains(native)) {
+            on = &m;
+            break;
+        }
+    const double scale = impl_->scaleFor(on->native, dpi);
+    const QPointF logical = CoordinateSpace::logicalPointForNative(QPointF(native), on->native, scale);
+    return CoordinateSpace::globalPointForLogical(
+        logical, CoordinateSpace::mainBottom(main.native, impl_->scaleFor(main.native, dpi)));
 }
 
 QString X11Screens::refusal() const { return impl_->refusal; }
@@ -345,8 +496,7 @@ QImage X11Screens::grabRoot(const QRect& rootRect) const {
 }
 
 QImage X11Screens::grab(const ScreenInfo& screen, const QRectF& sourceRect, QSize pixelSize) const {
-    const QRectF native = CoordinateSpace::nativeRectForScreenLocal(screen.nativeGeometry, sourceRect);
-    const QRect pixels = native.toAlignedRect();
+    const QRect pixels = CoordinateSpace::nativeRectForScreenLocal(screen.nativeGeometry, screen.scale, sourceRect);
     QImage img = grabRoot(pixels);
     if (img.isNull()) return img;
     if (img.size() != pixelSize) img = img.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -27,6 +27,14 @@ public:
     // True when a compositing manager runs: only then do translucent windows show
     // what lies beneath them.
     bool hasCompositingManager() const;
+    bool showsTranslucentWindows() const override { return hasCompositingManager(); }
+
+    // Uses Qt's device pixel ratio of each screen as its scale, so that screens
+    // agree with how Qt places windows; follows screen changes. UI thread, with a
+    // QGuiApplication running. Without it the scale is Xft.dpi / 96.
+    void followQtScreenScales();
+    // The desktop's Xft.dpi (RESOURCE_MANAGER of the root window); nothing when unset.
+    std::optional<double> xftDpi() const;
 
     struct Impl;
 

@@ -31,7 +31,7 @@ TEST(DesktopFlow, CaptureOpensTheEditorAndDoneHandsItBack) {
     QWidget* editor = nullptr;
     ASSERT_TRUE(QTest::qWaitFor([&] { return (editor = visibleWindow("Lumivane")) != nullptr; }, 5000));
     EXPECT_EQ(editor->size(), QSize(1180, 820));
-    EXPECT_FALSE(visibleWindow("Lumivane Preview"));
+    EXPECT_FALSE(visibleWindow("Lumivane プレビュー"));
     auto* view = editor->findChild<EditorWindowView*>();
     ASSERT_TRUE(view);
     EXPECT_FALSE(view->showsEmptyState());
@@ -56,7 +56,7 @@ TEST(DesktopFlow, CaptureOpensTheEditorAndDoneHandsItBack) {
     ASSERT_TRUE(finalized.wait(10000) || finalized.count() > 0);
     EXPECT_NE(model.currentCapture()->image, captured);
     EXPECT_GT(model.currentCapture()->image->width(), captured->width());   // framed by the background
-    EXPECT_TRUE(QTest::qWaitFor([] { return visibleWindow("Lumivane Preview") != nullptr; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return visibleWindow("Lumivane プレビュー") != nullptr; }, 5000));
 
     model.openEditor();
     ASSERT_TRUE(QTest::qWaitFor([&] { return visibleWindow("Lumivane") != nullptr; }, 5000));

@@ -16,7 +16,7 @@ using namespace lumivane;
 
 namespace {
 
-QWidget* visiblePreviewPanel() { return test::visibleWindow("Lumivane Preview"); }
+QWidget* visiblePreviewPanel() { return test::visibleWindow("Lumivane プレビュー"); }
 
 } // namespace
 

@@ -157,11 +157,11 @@ TEST_F(AppModelSetup, ItemsFollowPermissionsFlagsAndShortcuts) {
     EXPECT_TRUE(model->setupState().isReadyForBasicCapture());
     EXPECT_FALSE(model->setupState().hasBrowserCapturePermissions());
 
-    // ⌘⇧3 for full screen: the accessibility text names the standard keys (the change
+    // Print for full screen: the accessibility text names the desktop's keys (the change
     // itself re-evaluates the checklist).
-    model->settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureFullScreen);
+    model->settings().setShortcut(kDesktopScreenshotFullScreenKey, ShortcutAction::captureFullScreen);
     EXPECT_EQ(detail(SetupItemKind::accessibility),
-              "macOS 標準キー(⌘⇧3 / ⌘⇧4)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。");
+              "デスクトップ標準キー(Print / Shift+Print / Alt+Print)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。");
 
     // Both granted, flags false: verification needed.
     permissions->accessibility = true;
@@ -249,9 +249,9 @@ TEST_F(AppModelSetup, SilentRecheckOnlyWithAVerifiedFlagAndABrowserInFront) {
 }
 
 TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
-    // ⌘⇧4 for the area and taken by the desktop (XK_4).
-    busyKeys = {5};  // the "4" key
-    build([](AppSettings& s) { s.setShortcut(Shortcut{21, 768}, ShortcutAction::captureArea); });
+    // Shift+Print for the area and taken by the desktop (XK_Print).
+    busyKeysyms = {0xff61};
+    build([](AppSettings& s) { s.setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureArea); });
     model->applySettings();
     windows.sinceStart.start();
     model->startLaunchTasks();
@@ -289,17 +289,17 @@ TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
 }
 
 TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
-    // ⌘⇧5 failing: only the registration message.
-    busyKeys = {6};  // the "5" key
+    // Super+Shift+5 failing: only the registration message.
+    busyKeysyms = {0x35};
     model->settings().setShortcut(Shortcut{23, 768}, ShortcutAction::captureArea);
     model->applySettings();
     ASSERT_TRUE(model->lastErrorMessage());
     model->maybePresentShortcutConflictNotice();
     EXPECT_TRUE(alerts.empty());
 
-    // ⌘⇧3 failing, "おすすめキーに変更": ⌘⇧1 / ⌘⇧2 registered, message gone.
-    busyKeys = {4};  // the "3" key
-    model->settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureFullScreen);
+    // Alt+Print failing, "おすすめキーに変更": Super+Shift+1 / Super+Shift+2 registered, message gone.
+    busyKeysyms = {0xff61};
+    model->settings().setShortcut(kDesktopScreenshotWindowKey, ShortcutAction::captureFullScreen);
     model->applySettings();
     alertAnswer = 1001;
     model->maybePresentShortcutConflictNotice();
@@ -309,8 +309,8 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
 
     // "設定を開く" opens the shortcuts tab.
     build();
-    busyKeys = {4};  // the "3" key
-    model->settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureFullScreen);
+    busyKeysyms = {0xff61};
+    model->settings().setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureFullScreen);
     model->applySettings();
     std::vector<std::optional<SettingsTab>> tabs;
     model->openSettingsHandler = [&](std::optional<SettingsTab> t) { tabs.push_back(t); };

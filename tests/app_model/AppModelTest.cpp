@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPromise>
 #include <QTemporaryDir>
@@ -171,7 +172,10 @@ protected:
         s.makePreview = [this] { return std::make_unique<FakePreview>(log); };
         s.makeEditor = [this] { return std::make_unique<FakeEditor>(log); };
         s.clipboard = std::make_shared<FakeClipboard>(log);
-        s.chooseImageSavePath = [](const QString&, ScreenshotFileFormat) { return std::nullopt; };
+        s.chooseImageSavePath = [this](const QString& suggestion, ScreenshotFileFormat) {
+            saveSuggestions.push_back(suggestion);
+            return std::optional<QString>();
+        };
         s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyPasses, &grabs));
         s.subscribeToActivation = [this](std::function<void()> callback) { activate = std::move(callback); };
         s.temporaryDirectory = temp.filePath("tmp");
@@ -191,6 +195,7 @@ protected:
     int busyPasses = 0;
     int grabs = 0;
     std::function<void()> activate;  // what the model runs when the application becomes active
+    std::vector<QString> saveSuggestions;   // where the save dialogs started
     std::unique_ptr<AppModel> model;
 };
 
@@ -379,6 +384,28 @@ TEST_F(AppModelFlows, QuickSavesNameUniquelyAndRecreateTheFolder) {
     model->saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok3 = ok; });
     EXPECT_FALSE(ok3);
     EXPECT_TRUE(model->lastErrorMessage().has_value());
+}
+
+// The save dialog starts in the default save folder when one is set; file and project
+// failures are reported in Japanese.
+TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapanese) {
+    model->saveImageWithPanel(image(), CaptureSource::standard);
+    ASSERT_EQ(saveSuggestions.size(), 1u);
+    EXPECT_FALSE(saveSuggestions[0].contains('/')) << "a bare name: the dialog's own start folder";
+    model->settings().setDefaultSaveFolderPath(temp.filePath("shots"));
+    model->saveAs(EditorDocument::fresh(image()));
+    ASSERT_EQ(saveSuggestions.size(), 2u);
+    EXPECT_EQ(QFileInfo(saveSuggestions[1]).absolutePath(), QDir(temp.filePath("shots")).absolutePath());
+    EXPECT_TRUE(QFileInfo(saveSuggestions[1]).fileName().endsWith(".png"));
+
+    const QString notAProject = temp.filePath("notes.json");
+    { QFile f(notAProject); f.open(QIODevice::WriteOnly); f.write("{\"version\": 1}"); }
+    EXPECT_FALSE(model->openProject(notAProject));
+    EXPECT_EQ(*model->lastErrorMessage(),
+              "ファイル“notes.json”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。");
+    EXPECT_FALSE(model->saveProject(EditorDocument::fresh(image()), temp.filePath("missing/p.lumivane")));
+    EXPECT_TRUE(model->lastErrorMessage()->startsWith("ファイル“p.lumivane”を保存できませんでした。"))
+        << model->lastErrorMessage()->toStdString();
 }
 
 TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {

@@ -57,10 +57,40 @@ TEST(ErrorMessages, OtherErrorsShowTheirOwnDescription) {
 }
 
 TEST(ErrorMessages, RegistrationFailureNamesJoinedInOrder) {
-    const QString head = "一部のショートカットを登録できませんでした。\n同じショートカット、macOS標準ショートカット、または他アプリと競合している可能性があります。\n\n対象: ";
+    const QString head = "一部のショートカットを登録できませんでした。\n同じショートカット、デスクトップ標準のショートカット、または他アプリと競合している可能性があります。\n\n対象: ";
     EXPECT_EQ(shortcutRegistrationFailureMessage({ShortcutAction::captureArea, ShortcutAction::captureFullScreen}),
               head + "範囲を選択して撮影 / 全画面を撮影");
     EXPECT_EQ(shortcutRegistrationFailureMessage({ShortcutAction::captureFullScreen}), head + "全画面を撮影");
+}
+
+// Texts that named another system's keys and settings speak of the Linux desktop.
+TEST(ErrorMessages, ShortcutTextsNameTheDesktopsKeys) {
+    const AlertText notice = AlertTexts::shortcutConflictNotice();
+    EXPECT_EQ(notice.informativeText,
+              "現在の Print / Shift+Print / Alt+Print はデスクトップ標準のスクリーンショットと競合しているため、Lumivane "
+              "で使えていません。\n\nこのキーで使う場合はデスクトップ側のスクリーンショットショートカットを OFF "
+              "にしてください。すぐ使うなら、おすすめキーの Super+Shift+1 / Super+Shift+2 に変更できます。");
+    EXPECT_EQ(AlertTexts::screenshotShortcutSettingsFallback().informativeText,
+              "デスクトップの設定 > キーボード > キーボードショートカット > スクリーンショット を開き、デスクトップ標準の "
+              "Print / Shift+Print / Alt+Print を OFF にしてください。");
+    for (const QString& text : {notice.informativeText, AlertTexts::screenshotShortcutSettingsFallback().informativeText,
+                                shortcutRegistrationFailureMessage({ShortcutAction::captureArea})})
+        for (const char* foreign : {"macOS", "⌘", "⇧", "システム設定", "Mac"})
+            EXPECT_FALSE(text.contains(QString::fromUtf8(foreign))) << foreign;
+}
+
+// File and project failures reach the user in Japanese, naming the file.
+TEST(ErrorMessages, FileFailuresAreJapanese) {
+    using K = FileOperationError::Kind;
+    EXPECT_EQ(userFacingErrorMessage(FileOperationError(K::fileNotWritten, "/home/u/写真/Shot.png", "Permission denied")),
+              "ファイル“Shot.png”を保存できませんでした。保存先の書き込み権限と空き容量を確認してください。\n\n詳細: "
+              "Permission denied");
+    EXPECT_EQ(userFacingErrorMessage(FileOperationError(K::folderNotCreated, "/ro/out")),
+              "フォルダ“/ro/out”を作成できませんでした。保存先フォルダと書き込み権限を確認してください。");
+    EXPECT_EQ(userFacingErrorMessage(FileOperationError(K::projectInvalid, "/tmp/a.json")),
+              "ファイル“a.json”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。");
+    EXPECT_EQ(userFacingErrorMessage(FileOperationError(K::projectNotReadable, "/tmp/gone.lumivane")),
+              "ファイル“gone.lumivane”を開けませんでした。ファイルがあるか、読み取り権限があるか確認してください。");
 }
 
 TEST(ErrorMessages, AlertButtonsInOrder) {

@@ -149,6 +149,36 @@ TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
     EXPECT_EQ(full, 1);
 }
 
+// Holding a hot key makes the X server repeat it: one press gives one capture.
+TEST(HotKeysOnX11, AHeldKeyFiresOnce) {
+    HotKeyService service;
+    int full = 0;
+    service.onAction = [&](Action a) { if (a == Action::captureFullScreen) ++full; };
+    ASSERT_TRUE(service.registerShortcuts({{Action::captureFullScreen, {18, 768}}}).empty());
+
+    XClient x;
+    x.key(XK_Shift_L, true);
+    x.key(XK_Super_L, true);
+    x.key(XK_1, true);
+    // Repeated presses of the held key, as the server's auto-repeat sends them...
+    for (int i = 0; i < 3; ++i) x.key(XK_1, true);
+    pumpEvents(200);
+    EXPECT_EQ(full, 1);
+    // ... and the server's own auto-repeat while the key stays down.
+    pumpEvents(1200);
+    EXPECT_EQ(full, 1);
+    x.key(XK_1, false);
+    x.key(XK_Super_L, false);
+    x.key(XK_Shift_L, false);
+    pumpEvents(200);
+    EXPECT_EQ(full, 1);
+
+    // The next press is a new one.
+    x.chord({XK_Shift_L, XK_Super_L, XK_1});
+    pumpEvents(300);
+    EXPECT_EQ(full, 2);
+}
+
 TEST(HotKeysOnX11, KeyHeldByAnotherClientIsAFailure) {
     XClient other;
     const xcb_keycode_t three = other.keycode(XK_3);

@@ -235,5 +235,5 @@ TEST(SelectionOverlayCursor, CrosshairArmsLeaveAGapAroundTheDot) {
     EXPECT_EQ(qAlpha(img.pixel(11 + 2, 11)) < 160, true); // gap before the arm starts at 3
     EXPECT_GT(qAlpha(img.pixel(11 + 7, 11)), 120);      // arm
     EXPECT_EQ(qAlpha(img.pixel(3, 3)), 0);              // between the arms
-    EXPECT_EQ(SelectionOverlayPanel::crosshairCursor().hotSpot(), QPoint(11, 11));
+    EXPECT_EQ(SelectionOverlayPanel::crosshairCursor(1.0).hotSpot(), QPoint(11, 11));
 }

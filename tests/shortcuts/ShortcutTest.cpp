@@ -10,17 +10,29 @@
 
 using namespace lumivane;
 
-TEST(ShortcutFormatting, ModifierSymbolsFollowControlOptionShiftCommand) {
-    struct Case { quint32 modifiers; const char* symbols; };
+// Keys are written one way everywhere, as the Linux desktops write them.
+TEST(ShortcutFormatting, ModifierNamesFollowSuperCtrlAltShift) {
+    struct Case { quint32 modifiers; const char* names; };
     const Case cases[] = {
-        {0, ""}, {256, "⌘"}, {512, "⇧"}, {2048, "⌥"}, {4096, "⌃"}, {768, "⇧⌘"}, {2304, "⌥⌘"},
-        {4352, "⌃⌘"}, {2560, "⌥⇧"}, {4608, "⌃⇧"}, {6144, "⌃⌥"}, {2816, "⌥⇧⌘"}, {7936, "⌃⌥⇧⌘"},
-        {768 | 1 | 1024, "⇧⌘"},  // unknown bits are not shown
+        {0, ""}, {256, "Super+"}, {512, "Shift+"}, {2048, "Alt+"}, {4096, "Ctrl+"}, {768, "Super+Shift+"},
+        {2304, "Super+Alt+"}, {4352, "Super+Ctrl+"}, {2560, "Alt+Shift+"}, {4608, "Ctrl+Shift+"},
+        {6144, "Ctrl+Alt+"}, {2816, "Super+Alt+Shift+"}, {7936, "Super+Ctrl+Alt+Shift+"},
+        {768 | 1 | 1024, "Super+Shift+"},  // unknown bits are not shown
     };
     for (const Case& c : cases)
-        EXPECT_EQ((Shortcut{18, c.modifiers}).shortcutModifierSymbols(), QString::fromUtf8(c.symbols)) << c.modifiers;
-    EXPECT_EQ((Shortcut{18, 768}).displayString(), "⇧⌘1");
-    EXPECT_EQ((Shortcut{20, 768}).displayString(), "⇧⌘3");
+        EXPECT_EQ((Shortcut{18, c.modifiers}).shortcutModifierSymbols(), QString::fromUtf8(c.names)) << c.modifiers;
+    EXPECT_EQ((Shortcut{18, 768}).displayString(), "Super+Shift+1");
+    EXPECT_EQ((Shortcut{20, 768}).displayString(), "Super+Shift+3");
+    EXPECT_EQ(kDesktopScreenshotAreaKey.displayString(), "Shift+Print");
+    EXPECT_EQ(desktopScreenshotKeysText(), "Print / Shift+Print / Alt+Print");
+    EXPECT_EQ(recommendedShortcutsText(), "Super+Shift+1 / Super+Shift+2");
+    // No symbol of another system anywhere.
+    for (quint32 code = 0; code < 128; ++code)
+        for (quint32 m : {0u, 256u, 512u, 2048u, 4096u, 7936u}) {
+            const QString text = Shortcut{code, m}.displayString();
+            for (const char* mac : {"⌘", "⇧", "⌥", "⌃", "FnDelete", "Help"})
+                EXPECT_FALSE(text.contains(QString::fromUtf8(mac))) << code << " " << m;
+        }
 }
 
 TEST(ShortcutFormatting, KeyNamesAndEquivalents) {
@@ -33,9 +45,10 @@ TEST(ShortcutFormatting, KeyNamesAndEquivalents) {
     EXPECT_EQ(displayName(36), "Return");
     EXPECT_EQ(displayName(48), "Tab");
     EXPECT_EQ(displayName(49), "Space");
-    EXPECT_EQ(displayName(51), "Delete");
+    EXPECT_EQ(displayName(51), "Backspace");
     EXPECT_EQ(displayName(53), "Esc");
-    EXPECT_EQ(displayName(117), "FnDelete");
+    EXPECT_EQ(displayName(117), "Delete");
+    EXPECT_EQ(displayName(kPrintScreenKeyCode), "Print");
     EXPECT_EQ(displayName(123), "←");
     EXPECT_EQ(displayName(126), "↑");
     EXPECT_EQ(displayName(96), "F5");
@@ -52,10 +65,13 @@ TEST(ShortcutFormatting, KeyNamesAndEquivalents) {
 }
 
 TEST(ShortcutModel, StandardScreenshotKeysAndDefaults) {
-    EXPECT_TRUE((Shortcut{20, 768}).isStandardScreenshotKey());
-    EXPECT_TRUE((Shortcut{21, 768}).isStandardScreenshotKey());
-    EXPECT_FALSE((Shortcut{20, 2816}).isStandardScreenshotKey());
-    EXPECT_FALSE((Shortcut{23, 768}).isStandardScreenshotKey());
+    // The desktop's screenshot keys: Print, Shift+Print, Alt+Print exactly.
+    EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, 0}).isStandardScreenshotKey());
+    EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, kShiftModifier}).isStandardScreenshotKey());
+    EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, kOptionModifier}).isStandardScreenshotKey());
+    EXPECT_FALSE((Shortcut{kPrintScreenKeyCode, kShiftModifier | kCommandModifier}).isStandardScreenshotKey());
+    EXPECT_FALSE((Shortcut{20, 768}).isStandardScreenshotKey());
+    EXPECT_EQ(x11KeysymForKeyCode(kPrintScreenKeyCode), quint32(XK_Print));
     EXPECT_EQ(defaultShortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
     EXPECT_EQ(defaultShortcut(ShortcutAction::captureArea), (Shortcut{19, 768}));
     EXPECT_EQ(rawValue(ShortcutAction::captureArea), "captureArea");

@@ -7,6 +7,7 @@
 
 namespace lumivane::test {
 XvfbServer* sharedXvfb() { return nullptr; }
+int xftDpi() { return 0; }
 }
 
 int main(int argc, char** argv) {

@@ -27,5 +27,7 @@ private:
 
 // The server started by the Xvfb test main, or null in an offscreen test binary.
 XvfbServer* sharedXvfb();
+// The Xft.dpi the Xvfb test main gave the desktop (--xft-dpi=N), 0 when none.
+int xftDpi();
 
 } // namespace lumivane::test

@@ -3,6 +3,7 @@
 #include "XvfbServer.h"
 
 #include <QProcess>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -100,10 +101,81 @@ TEST(X11Screens, PointerIsReportedInTheGlobalSpace) {
     EXPECT_EQ(*p, QPointF(100, 1080 - 30));
 }
 
+xcb_atom_t internAtom(xcb_connection_t* conn, const char* name) {
+    auto* r = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(strlen(name)), name), nullptr);
+    const xcb_atom_t atom = r->atom;
+    free(r);
+    return atom;
+}
+
+// The window manager's work area is read for the current desktop (four numbers per desktop).
+TEST(X11Screens, WorkAreaOfTheCurrentDesktop) {
+    RootPainter root;
+    const uint32_t current = 1;
+    const uint32_t areas[8] = {0, 0, 1920, 1080, 0, 40, 1920, 1010};
+    xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root, internAtom(root.conn, "_NET_CURRENT_DESKTOP"),
+                        XCB_ATOM_CARDINAL, 32, 1, &current);
+    xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root, internAtom(root.conn, "_NET_WORKAREA"),
+                        XCB_ATOM_CARDINAL, 32, 8, areas);
+    free(xcb_get_input_focus_reply(root.conn, xcb_get_input_focus(root.conn), nullptr));
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    EXPECT_EQ(x11->mainScreen()->visibleFrame, QRectF(0, 30, 1920, 1010));
+    xcb_delete_property(root.conn, root.screen->root, internAtom(root.conn, "_NET_WORKAREA"));
+    xcb_delete_property(root.conn, root.screen->root, internAtom(root.conn, "_NET_CURRENT_DESKTOP"));
+    free(xcb_get_input_focus_reply(root.conn, xcb_get_input_focus(root.conn), nullptr));
+    EXPECT_EQ(x11->mainScreen()->visibleFrame, QRectF(0, 0, 1920, 1080));
+}
+
+// Without Qt's screens to follow, the scale is the desktop's Xft.dpi / 96.
+TEST(X11Screens, ScaleFromXftDpi) {
+    RootPainter root;
+    const QByteArray resources = "Xft.antialias:\t1\nXft.dpi:\t144\n";
+    xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root, XCB_ATOM_RESOURCE_MANAGER,
+                        XCB_ATOM_STRING, 8, uint32_t(resources.size()), resources.constData());
+    free(xcb_get_input_focus_reply(root.conn, xcb_get_input_focus(root.conn), nullptr));
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    EXPECT_EQ(x11->xftDpi(), 144.0);
+    const ScreenInfo main = *x11->mainScreen();
+    EXPECT_DOUBLE_EQ(main.scale, 1.5);
+    EXPECT_EQ(main.frame, QRectF(0, 0, 1280, 720));
+    xcb_delete_property(root.conn, root.screen->root, XCB_ATOM_RESOURCE_MANAGER);
+    free(xcb_get_input_focus_reply(root.conn, xcb_get_input_focus(root.conn), nullptr));
+    EXPECT_DOUBLE_EQ(x11->mainScreen()->scale, 1.0);
+}
+
 TEST(CoordinateSpace, NativeFramesFlipAroundTheMainScreen) {
+    using namespace CoordinateSpace;
+    const QRect main(0, 0, 1920, 1080);
+    auto frame = [&](QRect r) { return frameForNative(r, r, 1.0, main, 1.0); };
     // A screen above the main one has a larger global y.
-    EXPECT_EQ(CoordinateSpace::frameForNative(QRect(0, -800, 1280, 800), 0, 1080), QRectF(0, 1080, 1280, 800));
-    EXPECT_EQ(CoordinateSpace::frameForNative(QRect(0, 1080, 1920, 1080), 0, 1080), QRectF(0, -1080, 1920, 1080));
+    EXPECT_EQ(frame(QRect(0, -800, 1280, 800)), QRectF(0, 1080, 1280, 800));
+    EXPECT_EQ(frame(QRect(0, 1080, 1920, 1080)), QRectF(0, -1080, 1920, 1080));
+}
+
+// Points are X11 pixels divided by the scale; a screen keeps its X11 origin, as Qt
+// places windows; the conversions back land on whole pixels.
+TEST(CoordinateSpace, ScaledScreensAt150And200Percent) {
+    using namespace CoordinateSpace;
+    const QRect main(0, 0, 3840, 2160);
+    EXPECT_EQ(frameForNative(main, main, 2.0, main, 2.0), QRectF(0, 0, 1920, 1080));
+    EXPECT_EQ(logicalRectForNative(main, 1.5), QRectF(0, 0, 2560, 1440));
+    // A panel 60 pixels high at the bottom: the work area's frame starts 30 points up.
+    EXPECT_EQ(frameForNative(QRect(0, 0, 3840, 2100), main, 2.0, main, 2.0), QRectF(0, 30, 1920, 1050));
+    // A second screen to the right keeps its X11 origin.
+    const QRect right(3840, 0, 1920, 1080);
+    EXPECT_EQ(frameForNative(right, right, 2.0, main, 2.0), QRectF(3840, 540, 960, 540));
+    // 200.667 points at 1.5 are pixel 301, not 300 or 302.
+    const QRectF local(301 / 1.5, 201 / 1.5, 400 / 1.5, 250 / 1.5);
+    EXPECT_EQ(nativeRectForScreenLocal(QRect(0, 0, 2880, 1620), 1.5, local), QRect(301, 201, 400, 250));
+    EXPECT_EQ(nativeRectForScreenLocal(right, 2.0, QRectF(10, 20, 30.5, 40)), QRect(3860, 40, 61, 80));
+    EXPECT_EQ(logicalPointForNative(QPointF(3900, 100), right, 2.0), QPointF(3870, 50));
+    EXPECT_EQ(nativePointForLogical(QPointF(3870, 50), right, 2.0), QPointF(3900, 100));
+    EXPECT_EQ(captureRectForNative(QRectF(3860, 40, 60, 80), right, 2.0, QRectF(3840, 540, 960, 540)),
+              QRectF(3850, 560, 30, 40));
+    // A 210-point window 24 points above the bottom of a 1080-point main screen.
+    EXPECT_EQ(logicalTopLeftForGlobalOrigin(QPointF(24, 24), 210, mainBottom(main, 2.0)), QPointF(24, 846));
 }
 
 } // namespace

@@ -1,0 +1,250 @@
+#include "app/TrayMenu.h"
+
+#include "app/AppModel.h"
+#include "app/AppSettingsHost.h"
+#include "editor_model/ProjectFile.h"
+#include "updates/AppUpdateController.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextLayout>
+#include <QWidgetAction>
+
+namespace lumivane {
+
+namespace {
+
+constexpr int boxOuterPadding = 8;
+constexpr int boxInnerPadding = 10;
+
+QColor secondaryText(const QPalette& palette) {
+    QColor c = palette.color(QPalette::Active, QPalette::WindowText);
+    c.setAlphaF(0.62f);
+    return c;
+}
+
+QLabel* textLabel(const QString& text, int pixelSize, QFont::Weight weight, std::optional<QColor> colour) {
+    auto* l = new QLabel(text);
+    QFont f = l->font();
+    f.setPixelSize(pixelSize);
+    f.setWeight(weight);
+    l->setFont(f);
+    if (colour) {
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, *colour);
+        l->setPalette(p);
+    }
+    return l;
+}
+
+// A non-interactive row of the menu: the widget in the content column.
+QWidgetAction* rowAction(QMenu* menu, QWidget* content, int vertical = 3) {
+    auto* holder = new QWidget;
+    auto* h = new QHBoxLayout(holder);
+    h->setContentsMargins(12, vertical, 12, vertical);
+    h->addWidget(content);
+    holder->setFixedWidth(TrayMenu::contentWidth);
+    auto* action = new QWidgetAction(menu);
+    action->setDefaultWidget(holder);
+    return action;
+}
+
+} // namespace
+
+MenuBarState menuBarState(AppModel& model, const AppUpdateController& updates) {
+    MenuBarState s;
+    s.hasCapture = model.currentCapture().has_value();
+    s.hasEditorDocument = model.editorDocument() != nullptr;
+    s.screenshotFileFormat = model.settings().screenshotFileFormat();
+    s.shortcuts = model.settings().shortcuts();
+    s.setupComplete = model.setupState().isComplete();
+    s.hasShortcutRegistrationFailures = !model.shortcutRegistrationFailures().isEmpty();
+    s.lastErrorMessage = model.lastErrorMessage();
+    s.canCheckForUpdates = updates.canCheckForUpdates();
+    return s;
+}
+
+// --- error box ------------------------------------------------------------------
+
+QStringList MenuErrorBox::twoLines(const QString& text, const QFont& font, int width) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList lines;
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) break;
+        line.setLineWidth(width);
+        if (lines.size() == 1) {
+            // The second line takes the rest, cut at the end.
+            const QString rest = text.mid(line.textStart());
+            lines << QFontMetrics(font).elidedText(rest, Qt::ElideRight, width);
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    if (lines.isEmpty()) lines << QString();
+    return lines;
+}
+
+MenuErrorBox::MenuErrorBox(const QString& summary, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("menuErrorBox"));
+    setFixedWidth(TrayMenu::contentWidth - 2 * boxOuterPadding);
+    auto* h = new QHBoxLayout(this);
+    h->setContentsMargins(boxInnerPadding, boxInnerPadding, boxInnerPadding, boxInnerPadding);
+    h->setSpacing(6);
+    auto* symbol = textLabel(QStringLiteral("⚠"), 13, QFont::Bold, systemRed());
+    h->addWidget(symbol, 0, Qt::AlignTop);
+    QFont font = this->font();
+    font.setPixelSize(12);
+    const int textWidth = width() - 2 * boxInnerPadding - 6 - symbol->sizeHint().width();
+    lines_ = twoLines(summary, font, textWidth);
+    auto* text = textLabel(lines_.join(QLatin1Char('\n')), 12, QFont::Normal, std::nullopt);
+    text->setObjectName(QStringLiteral("menuErrorSummary"));
+    text->setFixedWidth(textWidth);
+    text->setWordWrap(false);
+    h->addWidget(text, 1);
+}
+
+void MenuErrorBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QColor fill = systemRed(), outline = systemRed();
+    fill.setAlphaF(0.10f);
+    outline.setAlphaF(0.20f);
+    p.setPen(QPen(outline, 1));
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+}
+
+// --- menu -------------------------------------------------------------------------
+
+TrayMenu::TrayMenu(AppModel& model, AppSettingsHost& settingsHost, AppUpdateController& updates)
+    : model_(model), settingsHost_(settingsHost), updates_(updates), settingsWindow_(settingsHost) {
+    menu_.setObjectName(QStringLiteral("trayMenu"));
+    connect(&model, &AppModel::stateChanged, this, [this] { rebuild(); });
+    model.openSettingsHandler = [this](std::optional<SettingsTab> tab) {
+        if (tab) settingsHost_.setSelectedSettingsTab(*tab);
+        settingsWindow_.showWindow();
+    };
+    rebuild();
+}
+
+void TrayMenu::rebuild() {
+    menu_.clear();
+    const QPalette palette = menu_.palette();
+    bool pendingSeparator = false;
+    for (const MenuBarEntry& e : menuBarEntries(menuBarState(model_, updates_))) {
+        using K = MenuBarEntry::Kind;
+        if (e.kind == K::divider) {
+            pendingSeparator = true;
+            continue;
+        }
+        if (e.kind == K::section) {
+            menu_.addSection(e.text);
+            pendingSeparator = false;
+            continue;
+        }
+        if (pendingSeparator) menu_.addSeparator();
+        pendingSeparator = false;
+        switch (e.kind) {
+        case K::button: {
+            QAction* a = menu_.addAction(e.keyText ? e.text + QLatin1Char('\t') + *e.keyText : e.text);
+            a->setEnabled(e.enabled);
+            if (e.keyEquivalent) a->setShortcut(*e.keyEquivalent);
+            const MenuBarCommand command = *e.command;
+            connect(a, &QAction::triggered, this, [this, command] { run(command); });
+            break;
+        }
+        case K::headline:
+            menu_.addAction(rowAction(&menu_, textLabel(e.text, 14, QFont::Bold, std::nullopt), 4));
+            break;
+        case K::subheadline:
+            menu_.addAction(rowAction(&menu_, textLabel(e.text, 12, QFont::Normal, secondaryText(palette)), 1));
+            break;
+        case K::caption: {
+            QLabel* l = textLabel(e.text, 11, QFont::Normal, secondaryText(palette));
+            l->setWordWrap(true);
+            menu_.addAction(rowAction(&menu_, l, 2));
+            break;
+        }
+        case K::warning: {
+            auto* row = new QWidget;
+            auto* h = new QHBoxLayout(row);
+            h->setContentsMargins(0, 0, 0, 0);
+            h->setSpacing(6);
+            h->addWidget(textLabel(QStringLiteral("⚠"), 13, QFont::Bold, QColor(255, 149, 0)));
+            QLabel* l = textLabel(e.text, 12, QFont::Normal, std::nullopt);
+            l->setWordWrap(true);
+            h->addWidget(l, 1);
+            menu_.addAction(rowAction(&menu_, row, 2));
+            break;
+        }
+        case K::errorBox: {
+            auto* holder = new QWidget;
+            auto* h = new QHBoxLayout(holder);
+            h->setContentsMargins(boxOuterPadding, 3, boxOuterPadding, 3);
+            h->addWidget(new MenuErrorBox(e.text));
+            holder->setFixedWidth(contentWidth);
+            auto* action = new QWidgetAction(&menu_);
+            action->setDefaultWidget(holder);
+            menu_.addAction(action);
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+void TrayMenu::run(MenuBarCommand c) {
+    switch (c) {
+    case MenuBarCommand::captureFullScreen: model_.captureFullScreen(); break;
+    case MenuBarCommand::captureArea: model_.captureArea(); break;
+    case MenuBarCommand::captureBrowserFullPage: model_.captureBrowserFullPage(); break;
+    case MenuBarCommand::openEditor: model_.openEditor(); break;
+    case MenuBarCommand::openSetup: model_.openSetupWindow(SetupPresentationMode::standard); break;
+    case MenuBarCommand::copyImage: model_.copyCurrentImage(); break;
+    case MenuBarCommand::exportImage:
+        if (auto image = model_.currentPreviewImage())
+            model_.saveImageQuickly(image, model_.currentCapture() ? model_.currentCapture()->source
+                                                                   : CaptureSource::standard);
+        break;
+    case MenuBarCommand::useRecommendedShortcuts: model_.useRecommendedShortcuts(); break;
+    case MenuBarCommand::openProject: {
+        const QString path = QFileDialog::getOpenFileName(nullptr, QString(), QString(),
+                                                          ProjectFile::openDialogFilter());
+        if (!path.isEmpty()) model_.openProject(path);
+        break;
+    }
+    case MenuBarCommand::saveProject:
+        if (const EditorDocument* document = model_.editorDocument()) {
+            QString path = QFileDialog::getSaveFileName(nullptr, QString(),
+                                                        model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
+                                                        ProjectFile::saveDialogFilter());
+            if (!path.isEmpty()) {
+                if (!path.endsWith(QStringLiteral(".lumivane"))) path += QStringLiteral(".lumivane");
+                model_.saveProject(*document, path);
+            }
+        }
+        break;
+    case MenuBarCommand::showErrorDetails: model_.showLastErrorDetails(); break;
+    case MenuBarCommand::copyErrorMessage: model_.copyLastErrorMessage(); break;
+    case MenuBarCommand::openSettings: settingsWindow_.showWindow(); break;
+    case MenuBarCommand::openShortcutSettings:
+        settingsHost_.setSelectedSettingsTab(SettingsTab::shortcuts);
+        settingsWindow_.showWindow();
+        break;
+    case MenuBarCommand::openSystemScreenshotSettings: settingsHost_.openMacOSScreenshotShortcutSettings(); break;
+    case MenuBarCommand::checkForUpdates: settingsHost_.checkForUpdates(); break;
+    case MenuBarCommand::quit: QApplication::quit(); break;
+    }
+}
+
+} // namespace lumivane
