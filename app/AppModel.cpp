@@ -618,7 +618,8 @@ bool AppModel::saveProject(const EditorDocument& document, const QString& path) 
     // A project is only written when it can be opened again.
     if (const QSize size = document.baseImage ? document.baseImage->size() : QSize();
         !size.isEmpty() && !DocumentLimits::imageSizeAllowed(size.width(), size.height())) {
-        reportError(FileWriteError(DocumentLimits::imageTooLargeMessage(size.width(), size.height())));
+        reportError(FileOperationError(FileOperationError::Kind::fileNotWritten, path,
+                                       DocumentLimits::imageTooLargeMessage(size.width(), size.height())));
         return false;
     }
     QString error;

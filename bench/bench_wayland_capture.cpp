@@ -24,7 +24,7 @@ const QRectF g_bounds(0, 0, 3200, 1080);
 ScreenInfo screen(QRect native, double scale) {
     ScreenInfo s;
     s.nativeGeometry = native;
-    s.frame = CoordinateSpace::frameForNative(native, 0, 1080);
+    s.frame = CoordinateSpace::frameForNative(native, native, 1.0, QRect(0, 0, 1920, 1080), 1.0);
     s.visibleFrame = s.frame;
     s.scale = scale;
     s.displayID = 1;

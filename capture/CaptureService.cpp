@@ -231,7 +231,10 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
     auto sourceOf = [&](const CaptureSegmentRequest& req) {
         const QRectF local(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
                            req.intersection.width(), req.intersection.height());
-        const QRectF native = CoordinateSpace::nativeRectForScreenLocal(req.screen.nativeGeometry, local);
+        // Window-system units per point on this screen (X11 pixels; Wayland's logical units).
+        const QRect& g = req.screen.nativeGeometry;
+        const double k = req.screen.frame.width() > 0 ? g.width() / req.screen.frame.width() : 1.0;
+        const QRectF native(g.left() + local.left() * k, g.top() + local.top() * k, local.width() * k, local.height() * k);
         return QRectF((native.left() - snapshot.nativeBounds.left()) * snapshot.scale,
                       (native.top() - snapshot.nativeBounds.top()) * snapshot.scale, native.width() * snapshot.scale,
                       native.height() * snapshot.scale);

@@ -35,7 +35,8 @@ struct Shortcut {
 };
 
 // The key code of the Print Screen key (the position of F13 on the extended layout).
-inline constexpr quint32 kPrintScreenKeyCode = 105;
+// Keys beyond the US positions are 0x10000 plus their evdev code (KEY_SYSRQ is 99).
+inline constexpr quint32 kPrintScreenKeyCode = 0x10000 + 99;
 // The desktop's screenshot keys: whole screen (Print), area (Shift+Print), window (Alt+Print).
 inline constexpr Shortcut kDesktopScreenshotFullScreenKey{kPrintScreenKeyCode, 0};
 inline constexpr Shortcut kDesktopScreenshotAreaKey{kPrintScreenKeyCode, kShiftModifier};

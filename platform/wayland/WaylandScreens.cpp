@@ -21,9 +21,10 @@ std::vector<ScreenInfo> WaylandScreens::readScreens() {
     auto add = [&](QScreen* s) {
         ScreenInfo info;
         info.nativeGeometry = s->geometry();
-        info.frame = CoordinateSpace::frameForNative(s->geometry(), main.y(), main.height());
+        // Wayland hands clients logical geometry: "native" here is already in points.
+        info.frame = CoordinateSpace::frameForNative(s->geometry(), s->geometry(), 1.0, main, 1.0);
         const QRect available = s->availableGeometry().isEmpty() ? s->geometry() : s->availableGeometry();
-        info.visibleFrame = CoordinateSpace::frameForNative(available, main.y(), main.height());
+        info.visibleFrame = CoordinateSpace::frameForNative(available, s->geometry(), 1.0, main, 1.0);
         info.scale = s->devicePixelRatio();
         info.displayID = quint32(all.indexOf(s) + 1);
         out.push_back(info);

@@ -249,8 +249,8 @@ TEST_F(AppModelSetup, SilentRecheckOnlyWithAVerifiedFlagAndABrowserInFront) {
 }
 
 TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
-    // Shift+Print for the area and taken by the desktop (XK_Print).
-    busyKeysyms = {0xff61};
+    // Shift+Print for the area and taken by the desktop.
+    busyKeys = {99};  // Print (KEY_SYSRQ)
     build([](AppSettings& s) { s.setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureArea); });
     model->applySettings();
     windows.sinceStart.start();
@@ -290,7 +290,7 @@ TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
 
 TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     // Super+Shift+5 failing: only the registration message.
-    busyKeysyms = {0x35};
+    busyKeys = {6};  // the "5" key
     model->settings().setShortcut(Shortcut{23, 768}, ShortcutAction::captureArea);
     model->applySettings();
     ASSERT_TRUE(model->lastErrorMessage());
@@ -298,7 +298,7 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     EXPECT_TRUE(alerts.empty());
 
     // Alt+Print failing, "おすすめキーに変更": Super+Shift+1 / Super+Shift+2 registered, message gone.
-    busyKeysyms = {0xff61};
+    busyKeys = {99};  // Print (KEY_SYSRQ)
     model->settings().setShortcut(kDesktopScreenshotWindowKey, ShortcutAction::captureFullScreen);
     model->applySettings();
     alertAnswer = 1001;
@@ -309,7 +309,7 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
 
     // "設定を開く" opens the shortcuts tab.
     build();
-    busyKeysyms = {0xff61};
+    busyKeys = {99};  // Print (KEY_SYSRQ)
     model->settings().setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureFullScreen);
     model->applySettings();
     std::vector<std::optional<SettingsTab>> tabs;

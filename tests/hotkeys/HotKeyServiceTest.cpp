@@ -151,7 +151,7 @@ TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
 
 // Holding a hot key makes the X server repeat it: one press gives one capture.
 TEST(HotKeysOnX11, AHeldKeyFiresOnce) {
-    HotKeyService service;
+    HotKeyService service(makeX11GlobalKeyGrabber());
     int full = 0;
     service.onAction = [&](Action a) { if (a == Action::captureFullScreen) ++full; };
     ASSERT_TRUE(service.registerShortcuts({{Action::captureFullScreen, {18, 768}}}).empty());

@@ -3,6 +3,7 @@
 // when no compositing manager runs.
 #include "platform/Screens.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Screens.h"
 #include "preview/PreviewWindowController.h"
 
 #include <QGuiApplication>
