@@ -639,7 +639,7 @@ bool AppModel::openProject(const QString& path) {
             throw FileOperationError(e.reason() == ProjectFileError::Reason::unreadable
                                          ? FileOperationError::Kind::projectNotReadable
                                          : FileOperationError::Kind::projectInvalid,
-                                     path);
+                                     path, QString::fromUtf8(e.what()));
         }
         if (!document) throw CaptureError(CaptureError::Kind::cgImageMissing);
         invalidatePendingEditFinalization();

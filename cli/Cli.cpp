@@ -65,6 +65,13 @@ bool isCommandLineInvocation(int argc, char** argv) {
     return false;
 }
 
+QProcessEnvironment& launchEnvironmentStore() {
+    static QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    return environment;
+}
+
+QProcessEnvironment launchEnvironment() { return launchEnvironmentStore(); }
+
 int run(int argc, char** argv) {
     // File names are byte strings: kept without loss, whatever their encoding.
     QStringList args;
@@ -76,6 +83,7 @@ int run(int argc, char** argv) {
         return exitUsage;
     }
     // Commands draw text and run event loops but never show a window.
+    launchEnvironmentStore() = QProcessEnvironment::systemEnvironment();
     std::unique_ptr<QGuiApplication> application;
     if (!QCoreApplication::instance()) {
         static int appArgc = 1;

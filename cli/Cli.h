@@ -1,6 +1,8 @@
 #pragma once
 #include <QStringList>
 
+#include <QProcessEnvironment>
+
 namespace lumivane::cli {
 
 // Exit codes of the command-line front end.
@@ -29,6 +31,9 @@ int commandCaptureBrowser(const QStringList& args);
 // Commands for the running application (cli/CommandInstance.cpp): 'capture full',
 // 'capture area' and 'capture browser' without an output file, and 'open PROJECT'.
 bool isInteractiveCapture(const QStringList& args);
+// The environment the command was started with: commands switch Qt to the
+// offscreen platform for themselves, which the application they start must not inherit.
+QProcessEnvironment launchEnvironment();
 int commandCaptureInApplication(const QStringList& args);
 int commandOpen(const QStringList& args);
 

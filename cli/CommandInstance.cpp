@@ -44,6 +44,7 @@ bool startApplication() {
     log.open();
     QProcess process;
     process.setProgram(QCoreApplication::applicationFilePath());
+    process.setProcessEnvironment(launchEnvironment());
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(log.fileName());

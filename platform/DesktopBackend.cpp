@@ -73,7 +73,7 @@ std::shared_ptr<DesktopBackend> loadDesktopBackend() {
     if (auto x11 = makeX11Backend()) return x11;
     const QByteArray display = qgetenv("DISPLAY");
     return unavailable(display.isEmpty() ? QStringLiteral("no display (neither WAYLAND_DISPLAY nor DISPLAY is set)")
-                                         : QStringLiteral("cannot open the X11 display %1").arg(QString::fromLocal8Bit(display)));
+                                         : QStringLiteral("cannot open the X11 display '%1'").arg(QString::fromLocal8Bit(display)));
 }
 
 } // namespace lumivane

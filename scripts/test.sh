@@ -4,7 +4,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
-cd "${LUMIVANE_BUILD_DIR:-$root/build}"
-ctest --output-on-failure -j"$(nproc)" --timeout 600
 # Sanitizer build of the suites that need no browser, and a bounded run of each fuzzer.
 bash "$root/scripts/sanitize.sh"
+# The whole suite last, so that its summary closes the run.
+cd "${LUMIVANE_BUILD_DIR:-$root/build}"
+ctest --output-on-failure -j"$(nproc)" --timeout 600

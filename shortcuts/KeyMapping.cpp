@@ -197,7 +197,13 @@ std::optional<quint32> keyCodeForQtKey(int qtKey, bool keypad) {
     }
     // Keypad events of keys without a keypad entry (e.g. arrows with NumLock off).
     if (keypad) return keyCodeForQtKey(qtKey, false);
-    return std::nullopt;
+    // Keys the US keyboard lacks, for events that carry no physical key.
+    switch (qtKey) {
+    case Qt::Key_Print: return kExtendedKeyCodeBase + 99;  // KEY_SYSRQ
+    case Qt::Key_Pause: return kExtendedKeyCodeBase + 119;
+    case Qt::Key_ScrollLock: return kExtendedKeyCodeBase + 70;
+    default: return std::nullopt;
+    }
 }
 
 quint16 x11ModifierMaskForModifiers(quint32 modifiers) {

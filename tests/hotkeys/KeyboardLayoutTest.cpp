@@ -110,7 +110,7 @@ TEST_F(KeyboardLayouts, ShiftSuper2IsTheSamePhysicalKeyOnEveryLayout) {
         const auto recorded = record({kShift, kSuper, kKey2});
         ASSERT_TRUE(recorded);
         EXPECT_EQ(*recorded, (Shortcut{19, 768}));
-        EXPECT_EQ(recorded->displayString(), QStringLiteral("⇧⌘2"));
+        EXPECT_EQ(recorded->displayString(), QStringLiteral("Super+Shift+2"));
         EXPECT_EQ(presses(*recorded, {kShift, kSuper, kKey2}), 1);
     }
 }
@@ -133,7 +133,7 @@ TEST_F(KeyboardLayouts, LabelsComeFromTheActiveLayout) {
     const auto cyrillic = record({kShift, kSuper, 30});  // the "A" position, "ф"
     ASSERT_TRUE(cyrillic);
     EXPECT_EQ(*cyrillic, (Shortcut{0, 768}));
-    EXPECT_EQ(cyrillic->displayString(), QString::fromUtf8("⇧⌘Ф"));
+    EXPECT_EQ(cyrillic->displayString(), QString::fromUtf8("Super+Shift+Ф"));
 
     ASSERT_TRUE(setLayout("jp", "jp106"));
     EXPECT_EQ(keyLabel(19), "2");
@@ -153,13 +153,13 @@ TEST_F(KeyboardLayouts, PrintAndFunctionKeysAreRecordedAndFire) {
     const auto print = record({kShift, kPrint});
     ASSERT_TRUE(print);
     EXPECT_EQ(*print, (Shortcut{kExtendedKeyCodeBase + kPrint, 512}));
-    EXPECT_EQ(print->displayString(), QStringLiteral("⇧Print"));
+    EXPECT_EQ(print->displayString(), QStringLiteral("Shift+Print"));
     EXPECT_EQ(presses(*print, {kShift, kPrint}), 1);
 
     const auto f5 = record({kControl, kF5});
     ASSERT_TRUE(f5);
     EXPECT_EQ(*f5, (Shortcut{96, 4096}));
-    EXPECT_EQ(f5->displayString(), QStringLiteral("⌃F5"));
+    EXPECT_EQ(f5->displayString(), QStringLiteral("Ctrl+F5"));
     EXPECT_EQ(presses(*f5, {kControl, kF5}), 1);
 }
 

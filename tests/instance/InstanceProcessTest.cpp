@@ -100,7 +100,7 @@ TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
     xdotool({"mousemove", "300", "260"});
     xdotool({"mousemove", "400", "320"});
     xdotool({"mouseup", "1"});
-    EXPECT_TRUE(waitForWindow(session, "Lumivane Preview"));
+    EXPECT_TRUE(waitForWindow(session, "Lumivane プレビュー"));
     EXPECT_FALSE(visibleWindows(session).contains("Lumivane Selection"));
     app.terminate();
     app.waitForFinished(10000);
