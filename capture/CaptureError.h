@@ -21,7 +21,7 @@ public:
         case Kind::cgImageMissing:
             return QStringLiteral("画像データの変換に失敗しました。");
         case Kind::screenRecordingPermissionDenied:
-            return QStringLiteral("画面収録権限がありません。Lumivane をシステム設定 > プライバシーとセキュリティ > 画面収録 で許可してから、もう一度実行してください。");
+            return QStringLiteral("画面収録権限がありません。デスクトップのスクリーンショットの確認、またはデスクトップの設定 > プライバシー で Lumivane を許可してから、もう一度実行してください。");
         case Kind::screenRecordingPermissionNeedsRelaunch:
             return QStringLiteral("画面収録権限は付与されましたが、変更を反映するため Lumivane の再起動が必要です。");
         }

@@ -30,7 +30,7 @@ SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, S
                            sr ? QStringLiteral("撮影の基本機能は利用できます。")
                            : permissions.screenCaptureThroughPortal
                                ? QStringLiteral("スクリーンショットポータルが見つかりません。xdg-desktop-portal と、お使いのデスクトップのポータル実装 (GNOME: xdg-desktop-portal-gnome / KDE: xdg-desktop-portal-kde / wlroots 系: xdg-desktop-portal-wlr) をインストールしてから、もう一度ログインしてください。")
-                               : QStringLiteral("システム設定 > プライバシーとセキュリティ > 画面収録 で Lumivane を許可してください。")});
+                               : QStringLiteral("デスクトップの設定 > プライバシー で Lumivane のスクリーンショットを許可してください。")});
     state.items.push_back(
         {SetupItemKind::accessibility, ax ? SetupStatus::ready : SetupStatus::actionRequired,
          ax ? QStringLiteral("必要な場合に使うアクセシビリティ権限は許可済みです。")

@@ -176,7 +176,7 @@ TEST_F(AppModelSetup, ItemsFollowPermissionsFlagsAndShortcuts) {
     permissions->screen = false;
     model->refreshSetupState();
     EXPECT_EQ(detail(SetupItemKind::screenRecording),
-              "システム設定 > プライバシーとセキュリティ > 画面収録 で Lumivane を許可してください。");
+              "デスクトップの設定 > プライバシー で Lumivane のスクリーンショットを許可してください。");
     EXPECT_FALSE(model->setupState().isReadyForBasicCapture());
 
     // A missing kind counts as not ready.

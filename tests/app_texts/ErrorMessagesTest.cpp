@@ -13,7 +13,7 @@ TEST(ErrorMessages, CaptureErrors) {
               "スクリーンショットの取得に失敗しました。画面収録権限を確認してください。");
     EXPECT_EQ(userFacingErrorMessage(CaptureError(K::cgImageMissing)), "画像データの変換に失敗しました。");
     EXPECT_EQ(userFacingErrorMessage(CaptureError(K::screenRecordingPermissionDenied)),
-              "画面収録権限がありません。Lumivane をシステム設定 > プライバシーとセキュリティ > 画面収録 で許可してから、もう一度実行してください。"
+              "画面収録権限がありません。デスクトップのスクリーンショットの確認、またはデスクトップの設定 > プライバシー で Lumivane を許可してから、もう一度実行してください。"
               "\n\nセットアップを確認から、画面収録の項目を開くと案内付きで確認できます。");
     EXPECT_EQ(userFacingErrorMessage(CaptureError(K::screenRecordingPermissionNeedsRelaunch)),
               "画面収録権限は付与されましたが、変更を反映するため Lumivane の再起動が必要です。"
