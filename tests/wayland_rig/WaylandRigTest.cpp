@@ -174,8 +174,14 @@ TEST_F(WaylandRig, SeatCursorClicksLandInWindowsOnTheScaleTwoOutput) {
                                 5000))
         << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
 
-    ASSERT_TRUE(session().click(1920 + 300, 200));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !overlay.releases.isEmpty(); }, 5000));
+    // sway may drop the very first click on a window it has just mapped: a click that
+    // brings no release is repeated (at most three times).
+    for (int attempt = 0; attempt < 3 && overlay.releases.isEmpty(); ++attempt) {
+        overlay.presses.clear();
+        ASSERT_TRUE(session().click(1920 + 300, 200));
+        QTest::qWaitFor([&] { return !overlay.releases.isEmpty(); }, 2000);
+    }
+    ASSERT_FALSE(overlay.releases.isEmpty());
     EXPECT_EQ(overlay.presses.value(0), QPoint(300, 200));
     EXPECT_EQ(overlay.releases.value(0), QPoint(300, 200));
 
