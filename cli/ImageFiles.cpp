@@ -18,22 +18,6 @@ namespace {
 
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
-// Writes every byte to fd; 0 or the errno of the failure.
-int writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data += n;
-        left -= n;
-    }
-    return 0;
-}
-
 std::optional<struct stat> statOf(const QString& path) {
     struct stat st{};
     if (::stat(nativeFileName(path).constData(), &st) != 0) return std::nullopt;
@@ -128,7 +112,7 @@ bool writeOutputFile(const QString& path, const QByteArray& bytes, const QString
         return false;
     };
     if (path == QLatin1String("-")) {
-        if (const int code = writeAll(STDOUT_FILENO, bytes)) return failed(systemError(code));
+        if (const int code = writeAllToDescriptor(STDOUT_FILENO, bytes)) return failed(systemError(code));
         return true;
     }
     if (const auto st = statOf(path)) {
@@ -138,7 +122,7 @@ bool writeOutputFile(const QString& path, const QByteArray& bytes, const QString
             // A device or pipe is written as it is, never replaced.
             const int fd = ::open(nativeFileName(path).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
             if (fd < 0) return failed(systemError(errno));
-            int code = writeAll(fd, bytes);
+            int code = writeAllToDescriptor(fd, bytes);
             if (::close(fd) != 0 && code == 0 && errno != EINTR) code = errno;
             if (code) return failed(systemError(code));
             return true;

@@ -18,22 +18,6 @@ constexpr char partialMarker[] = ".lumivane-partial-";
 
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
-bool writeAll(int fd, const QByteArray& bytes, int* code) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *code = errno;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
-}
-
 // "<folder>/" of a native path, "./" when it names none.
 QByteArray folderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
@@ -56,6 +40,21 @@ QByteArray nativeFileName(const QString& name) {
     }
     out += name.mid(start).toUtf8();
     return out;
+}
+
+int writeAllToDescriptor(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += n;
+        left -= n;
+    }
+    return 0;
 }
 
 QString fileNameFromNative(const QByteArray& bytes) {
@@ -138,7 +137,8 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return fail(systemError(errno));
     int code = 0;
-    bool ok = writeAll(fd, bytes, &code);
+    code = writeAllToDescriptor(fd, bytes);
+    bool ok = code == 0;
     if (ok) {
         mode_t mode = keepMode ? (st.st_mode & 07777) : 0;
         if (!keepMode) {

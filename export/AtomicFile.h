@@ -19,6 +19,10 @@ bool isPartialFileName(const QString& name);
 // how many were removed.
 int removeStalePartialFiles(const QString& folder);
 
+// Writes every byte to the open descriptor, retrying interrupted writes; 0, or the
+// errno of the failure.
+int writeAllToDescriptor(int fd, const QByteArray& bytes);
+
 // File names are byte strings: these convert between them and QString without loss.
 // Valid UTF-8 is decoded as such; every other byte becomes a lone surrogate
 // U+DC80..U+DCFF that nativeFileName turns back into that byte.
