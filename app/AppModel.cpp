@@ -55,6 +55,10 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
         services_.hotKeys->onAction = [self](HotKeyService::Action action) {
             if (self) self->handleHotKey(action);
         };
+        // The desktop's own answer to a binding, after registerShortcuts returned.
+        services_.hotKeys->onFailuresChanged = [self](const std::vector<HotKeyService::RegistrationFailure>& failures) {
+            if (self) self->showRegistrationFailures(failures);
+        };
     }
     if (services_.subscribeToActivation) {
         QPointer<AppModel> self(this);
@@ -85,6 +89,11 @@ std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShor
     std::map<HotKeyService::Action, Shortcut> map;
     for (ShortcutAction a : allShortcutActions) map[HotKeyService::actionFor(a)] = settings_->shortcut(a);
     const auto failures = services_.hotKeys->registerShortcuts(map);
+    showRegistrationFailures(failures);
+    return failures;
+}
+
+void AppModel::showRegistrationFailures(const std::vector<HotKeyService::RegistrationFailure>& failures) {
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> byAction;
     for (const auto& f : failures) byAction.insert(f.action, f);
     if (byAction != shortcutRegistrationFailures_) {
@@ -93,13 +102,12 @@ std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShor
     }
     if (failures.empty()) {
         setLastErrorMessage(std::nullopt);
-        return {};
+        return;
     }
     std::vector<ShortcutAction> failed;
     for (ShortcutAction a : allShortcutActions)
         if (byAction.contains(HotKeyService::actionFor(a))) failed.push_back(a);
     setLastErrorMessage(shortcutRegistrationFailureMessage(failed));
-    return failures;
 }
 
 void AppModel::applySettings() {

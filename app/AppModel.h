@@ -36,6 +36,7 @@ public:
     // Hot keys.
     void applySettings();
     std::vector<HotKeyService::RegistrationFailure> registerConfiguredShortcuts();
+    void showRegistrationFailures(const std::vector<HotKeyService::RegistrationFailure>& failures);
     void useRecommendedShortcuts();
     // Releases every hot key (while a shortcut is being recorded); applySettings() restores them.
     void suspendHotKeys();

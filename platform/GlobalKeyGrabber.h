@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <QtGlobal>
 #include <functional>
 #include <memory>
@@ -14,6 +15,9 @@ public:
     static constexpr qint32 statusOk = 0;
     static constexpr qint32 statusNoDisplay = -1;      // no connection to the window system
     static constexpr qint32 statusKeyNotOnKeyboard = -2; // the keyboard has no such key
+    static constexpr qint32 statusPending = -3;   // the outcome arrives later through onGrabSettled
+    static constexpr qint32 statusRefused = -4;   // the desktop or the user did not assign the key
+    static constexpr qint32 statusServiceFailed = -5; // the desktop's shortcut service is missing or failed
 
     virtual ~GlobalKeyGrabber() = default;
 
@@ -27,8 +31,18 @@ public:
     virtual qint32 grab(quint32 evdevCode, quint16 x11Modifiers, int id) = 0;
     virtual void ungrabAll() = 0;
 
+    // A stable name and a description of a grab's id, for grabbers that show the user
+    // what they bind (a desktop shortcut service). Before grab().
+    virtual void describe(int id, const QString& name, const QString& description) {}
+    // After the grabs of one registration: grabbers that bind all keys at once do it
+    // here and answer the statusPending grabs through onGrabSettled.
+    virtual void commitGrabs() {}
+
     // Called on the UI thread once per press of a grabbed key.
     std::function<void(int id)> onPressed;
+    // A pending grab's outcome (or a later loss: statusRefused when the desktop drops it).
+    // UI thread.
+    std::function<void(int id, qint32 status)> onGrabSettled;
 };
 
 } // namespace lumivane

@@ -2,6 +2,8 @@
 
 #include "shortcuts/KeyMapping.h"
 
+#include <algorithm>
+
 namespace lumivane {
 
 std::optional<HotKeyService::Action> HotKeyService::actionForId(int id) {
@@ -18,6 +20,15 @@ HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabbe
     grabber_->onPressed = [this](int id) {
         if (auto action = actionForId(id); action && onAction) onAction(*action);
     };
+    grabber_->onGrabSettled = [this](int id, qint32 status) { settle(id, status); };
+}
+
+QString HotKeyService::actionName(Action action) {
+    return action == Action::captureFullScreen ? QStringLiteral("capture-full-screen") : QStringLiteral("capture-area");
+}
+
+QString HotKeyService::actionDescription(Action action) {
+    return action == Action::captureFullScreen ? QStringLiteral("全画面を撮影") : QStringLiteral("範囲を選択して撮影");
 }
 
 std::vector<HotKeyService::RegistrationFailure>
@@ -33,31 +44,60 @@ HotKeyService::duplicateShortcutFailures(const std::map<Action, Shortcut>& short
 }
 
 std::vector<HotKeyService::RegistrationFailure> HotKeyService::registerShortcuts(const std::map<Action, Shortcut>& shortcuts) {
-    unregisterAll();
+    grabber_->ungrabAll();
+    requested_.clear();
     std::vector<RegistrationFailure> failures = duplicateShortcutFailures(shortcuts);
     std::map<Action, Shortcut> remaining = shortcuts;
     for (const RegistrationFailure& f : failures) remaining.erase(f.action);
-    if (remaining.empty()) return failures;
+    failures_ = failures;
+    if (remaining.empty()) {
+        grabber_->commitGrabs();
+        return failures;
+    }
 
     if (const qint32 status = grabber_->install(); status != GlobalKeyGrabber::statusOk) {
         for (const auto& [action, shortcut] : remaining) failures.push_back({action, shortcut, status});
+        failures_ = failures;
         return failures;
     }
     for (const auto& [action, shortcut] : remaining) {
         if (shortcut.modifiers == 0) continue;
+        const int id = static_cast<int>(action);
+        grabber_->describe(id, actionName(action), actionDescription(action));
         // The physical key, so the grab holds whatever the keyboard layout.
         const auto evdev = evdevCodeForKeyCode(shortcut.keyCode);
-        const qint32 status = evdev ? grabber_->grab(*evdev, x11ModifierMaskForModifiers(shortcut.modifiers),
-                                                     static_cast<int>(action))
+        const qint32 status = evdev ? grabber_->grab(*evdev, x11ModifierMaskForModifiers(shortcut.modifiers), id)
                                     : GlobalKeyGrabber::statusKeyNotOnKeyboard;
-        if (status != GlobalKeyGrabber::statusOk) failures.push_back({action, shortcut, status});
+        if (status == GlobalKeyGrabber::statusOk || status == GlobalKeyGrabber::statusPending)
+            requested_[action] = shortcut;
+        else
+            failures.push_back({action, shortcut, status});
     }
+    failures_ = failures;
+    grabber_->commitGrabs();
     return failures;
 }
 
+void HotKeyService::settle(int id, qint32 status) {
+    const auto action = actionForId(id);
+    if (!action || !requested_.contains(*action)) return;
+    std::vector<RegistrationFailure> failures;
+    for (const RegistrationFailure& f : failures_)
+        if (f.action != *action) failures.push_back(f);
+    if (status != GlobalKeyGrabber::statusOk) failures.push_back({*action, requested_.at(*action), status});
+    std::sort(failures.begin(), failures.end(), [](const auto& a, const auto& b) {
+        return (a.status == duplicateStatus) != (b.status == duplicateStatus) ? a.status == duplicateStatus
+                                                                              : a.action < b.action;
+    });
+    if (failures == failures_) return;
+    failures_ = std::move(failures);
+    if (onFailuresChanged) onFailuresChanged(failures_);
+}
+
 void HotKeyService::unregisterAll() {
+    requested_.clear();
     grabber_->ungrabAll();
-    grabber_->uninstall();
+    grabber_->commitGrabs();
 }
 
 } // namespace lumivane

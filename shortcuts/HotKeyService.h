@@ -28,17 +28,30 @@ public:
 
     explicit HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber);
 
-    // Replaces every registration; returns the failures (duplicates first, then
-    // grab failures in action order). Shortcuts without modifiers are skipped silently.
+    // Replaces every registration; returns the failures known now (duplicates first,
+    // then grab failures in action order). Shortcuts without modifiers are skipped
+    // silently. Where the desktop answers later, onFailuresChanged gives the whole list
+    // again once it does.
     std::vector<RegistrationFailure> registerShortcuts(const std::map<Action, Shortcut>& shortcuts);
+    // Releases every key; the connection to the window system stays.
     void unregisterAll();
     static std::vector<RegistrationFailure> duplicateShortcutFailures(const std::map<Action, Shortcut>& shortcuts);
 
+    // The stable name and the description a desktop shortcut service shows for an action.
+    static QString actionName(Action action);
+    static QString actionDescription(Action action);
+
     // Called on the UI thread once per press.
     std::function<void(Action)> onAction;
+    // The failures of the current registration changed after registerShortcuts returned. UI thread.
+    std::function<void(const std::vector<RegistrationFailure>&)> onFailuresChanged;
 
 private:
+    void settle(int id, qint32 status);
+
     std::unique_ptr<GlobalKeyGrabber> grabber_;
+    std::map<Action, Shortcut> requested_;
+    std::vector<RegistrationFailure> failures_;
 };
 
 } // namespace lumivane

@@ -1,5 +1,6 @@
 #include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/PngDecode.h"
+#include "platform/wayland/Portal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -21,35 +22,13 @@ namespace lumivane {
 
 namespace {
 
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenshotInterface = QStringLiteral("org.freedesktop.portal.Screenshot");
-const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 
 // A connection of our own: the shared session-bus connection, when first opened on the
 // UI thread, holds back signals until that thread's event loop runs, which a command-line
 // wait on the UI thread never lets happen.
 QDBusConnection portalBus() {
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("lumivane-portal"));
-}
-
-// The request path the portal derives from our unique name and the token.
-QString requestPath(const QDBusConnection& bus, const QString& token) {
-    QString sender = bus.baseService();
-    if (sender.startsWith(u':')) sender.remove(0, 1);
-    sender.replace(u'.', u'_');
-    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-}
-
-bool isMissingService(const QDBusError& error) {
-    switch (error.type()) {
-    case QDBusError::ServiceUnknown:
-    case QDBusError::UnknownInterface:
-    case QDBusError::UnknownMethod:
-    case QDBusError::UnknownObject:
-    case QDBusError::Disconnected: return true;
-    default: return false;
-    }
 }
 
 } // namespace
@@ -65,12 +44,11 @@ public:
         QDBusConnection bus = portalBus();
         if (!bus.isConnected())
             return fail(SnapshotError::Kind::unavailable, QStringLiteral("No D-Bus session bus for the screenshot portal."));
-        static std::atomic<quint32> counter{0};
-        token_ = QStringLiteral("lumivane%1_%2").arg(++counter).arg(QRandomGenerator::global()->generate());
-        path_ = requestPath(bus, token_);
+        token_ = portal::newToken();
+        path_ = portal::objectPath(bus, QStringLiteral("request"), token_);
         // Subscribe before calling: the answer may come before the call's reply.
         subscribe(bus, path_);
-        QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, screenshotInterface,
+        QDBusMessage call = QDBusMessage::createMethodCall(portal::service, portal::path, screenshotInterface,
                                                            QStringLiteral("Screenshot"));
         QVariantMap options{{QStringLiteral("handle_token"), token_}, {QStringLiteral("interactive"), false}};
         call << QString() << options;
@@ -112,7 +90,7 @@ public slots:
 private:
     void subscribe(QDBusConnection& bus, const QString& path) {
         // Any sender: the path is ours alone, and the portal may still be starting.
-        bus.connect(QString(), path, requestInterface, QStringLiteral("Response"), this,
+        bus.connect(QString(), path, portal::requestInterface, QStringLiteral("Response"), this,
                     SLOT(onResponse(uint, QVariantMap)));
     }
 
@@ -122,7 +100,7 @@ private:
         const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
         if (reply.isError()) {
             const QDBusError error = reply.error();
-            return fail(isMissingService(error) ? SnapshotError::Kind::unavailable : SnapshotError::Kind::failed,
+            return fail(portal::isMissingService(error) ? SnapshotError::Kind::unavailable : SnapshotError::Kind::failed,
                         QStringLiteral("The screenshot portal call failed: %1: %2").arg(error.name(), error.message()));
         }
         // Portals older than handle_token answer on a path of their own choosing.
@@ -144,7 +122,7 @@ private:
     // Stops listening; the object goes once control returns to the event loop.
     void finish() {
         done_ = true;
-        portalBus().disconnect(QString(), path_, requestInterface, QStringLiteral("Response"), this,
+        portalBus().disconnect(QString(), path_, portal::requestInterface, QStringLiteral("Response"), this,
                                                  SLOT(onResponse(uint, QVariantMap)));
         deleteLater();
     }
@@ -188,16 +166,7 @@ QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
     return future;
 }
 
-bool PortalScreenshot::isAvailable() {
-    QDBusConnection bus = portalBus();
-    if (!bus.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
-                                                       QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                                                       QStringLiteral("Introspect"));
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
-    return reply.arguments().front().toString().contains(screenshotInterface);
-}
+bool PortalScreenshot::isAvailable() { return portal::exportsInterface(portalBus(), screenshotInterface); }
 
 DesktopSnapshot PortalScreenshot::snapshotFromPng(const QByteArray& png, const QRectF& bounds) {
     QImage image = decodePng(png);

@@ -1,4 +1,5 @@
 #include "platform/wayland/WaylandBackend.h"
+#include "platform/wayland/PortalGlobalShortcuts.h"
 #include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/WaylandScreens.h"
 
@@ -51,6 +52,10 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     // The portal decides per request; a refusal arrives as the request's response.
     b->capturePermission = std::make_shared<AlwaysAllowedPermission>();
     b->makePermissions = [] { return std::make_unique<WaylandPermissions>(); };
+    // Keys are the desktop's: its GlobalShortcuts portal binds them where it has one;
+    // elsewhere the user binds the capture commands in the desktop's keyboard settings.
+    if (PortalGlobalShortcuts::isAvailable())
+        b->makeKeyGrabber = [] { return std::make_unique<PortalGlobalShortcuts>(PortalGlobalShortcuts::sessionBus()); };
     return b;
 }
 

@@ -1,0 +1,153 @@
+// The application on a headless Wayland desktop: hot keys bound through a
+// GlobalShortcuts portal (the tests' own, on a private bus: the desktop here has
+// none), a capture from its activation shown in the preview, and the answers of a
+// desktop that refuses or drops the shortcuts.
+#include "FakeGlobalShortcutsPortal.h"
+#include "MemorySettingsStore.h"
+#include "WaylandSession.h"
+#include "app/AppModel.h"
+#include "app/Application.h"
+#include "platform/DesktopBackend.h"
+#include "platform/wayland/PortalGlobalShortcuts.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+using test::FakeGlobalShortcutsPortal;
+using Action = HotKeyService::Action;
+
+namespace {
+
+QWidget* visibleWindow(const QString& title) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == title) return w;
+    return nullptr;
+}
+
+// The application model on the session's own desktop services, with hot keys through
+// the tests' portal.
+struct WaylandModel {
+    explicit WaylandModel(FakeGlobalShortcutsPortal& portal) {
+        desktop = loadDesktopBackend();
+        const QDBusConnection bus = QDBusConnection::connectToBus(portal.busAddress(), QStringLiteral("test-shortcuts"));
+        desktop->makeKeyGrabber = [bus] { return std::make_unique<PortalGlobalShortcuts>(bus); };
+        AppServices services = makeDesktopServices(desktop, [this] { return model.get(); });
+        services.temporaryDirectory = dir.path();
+        auto settings = std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>());
+        settings->setDefaultSaveFolderPath(dir.filePath("saved"));
+        model = std::make_unique<AppModel>(std::move(settings), services);
+    }
+    ~WaylandModel() {
+        model.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("test-shortcuts"));
+    }
+    QTemporaryDir dir;
+    std::shared_ptr<DesktopBackend> desktop;
+    std::unique_ptr<AppModel> model;
+};
+
+class WaylandApp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session = test::sharedWayland();
+        ASSERT_NE(session, nullptr);
+        ASSERT_TRUE(portal.isRunning()) << portal.errorText().toStdString();
+    }
+    test::WaylandSession* session = nullptr;
+    FakeGlobalShortcutsPortal portal;
+};
+
+} // namespace
+
+TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) {
+    WaylandModel app(portal);
+    ASSERT_EQ(app.desktop->windowSystem, WindowSystem::wayland);
+    AppModel& model = *app.model;
+    model.applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal.bindings().size() == 2; }, 10000));
+    EXPECT_EQ(portal.sessions().size(), 1);
+    const auto bindings = portal.bindings();
+    // The ids name the actions; the triggers are the stored physical keys (Super+Shift+1 / 2).
+    EXPECT_EQ(bindings[0].id, "capture-full-screen");
+    EXPECT_EQ(bindings[0].description, "全画面を撮影");
+    EXPECT_EQ(bindings[0].preferredTrigger, "SHIFT+LOGO+1");
+    EXPECT_EQ(bindings[1].id, "capture-area");
+    EXPECT_EQ(bindings[1].preferredTrigger, "SHIFT+LOGO+2");
+    QTest::qWait(200);
+    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+    EXPECT_FALSE(model.lastErrorMessage().has_value());
+
+    // Activation (the desktop's own hot key) → a portal screenshot of the output → the preview.
+    ASSERT_TRUE(portal.activate("capture-full-screen"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 20000))
+        << model.lastErrorMessage().value_or("").toStdString();
+    EXPECT_FALSE(model.currentCapture()->image->isNull());
+    QWidget* preview = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (preview = visibleWindow("Lumivane プレビュー")) != nullptr; }, 5000));
+
+    // Applying the same settings again (each activation of the application does) asks the
+    // desktop nothing new: no second session, no second binding.
+    model.applySettings();
+    model.applySettings();
+    QTest::qWait(300);
+    EXPECT_EQ(portal.sessions().size(), 1);
+    EXPECT_EQ(portal.bindings().size(), 2);
+    model.dismissPreview();
+}
+
+TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
+    WaylandModel app(portal);
+    AppModel& model = *app.model;
+
+    // The user leaves the area shortcut unassigned in the desktop's dialog.
+    portal.refuseShortcut("capture-area");
+    model.applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.shortcutRegistrationFailures().size() == 1; }, 10000));
+    const auto failure = model.shortcutRegistrationFailures().value(Action::captureArea);
+    EXPECT_EQ(failure.status, GlobalKeyGrabber::statusRefused);
+    EXPECT_EQ(failure.shortcut, model.settings().shortcut(ShortcutAction::captureArea));
+    EXPECT_TRUE(model.lastErrorMessage().has_value());
+
+    // A changed shortcut is bound again in the same session; now both are assigned.
+    portal.refuseShortcut({});
+    model.settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureArea);  // Super+Shift+3
+    auto boundBoth = [&](const QString& areaTrigger) {
+        const auto b = portal.bindings();
+        return b.size() == 2 && b.back().preferredTrigger == areaTrigger;
+    };
+    model.applySettings();
+    // Pending answers are no failures.
+    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boundBoth("SHIFT+LOGO+3"); }, 10000));
+    EXPECT_EQ(portal.sessions().size(), 1);
+
+    // The user cancels the whole binding.
+    portal.refuseNextBinding(1);
+    model.settings().setShortcut(Shortcut{21, 768}, ShortcutAction::captureArea);
+    model.applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.shortcutRegistrationFailures().size() == 2; }, 10000));
+    EXPECT_EQ(model.shortcutRegistrationFailures().value(Action::captureFullScreen).status, GlobalKeyGrabber::statusRefused);
+
+    // Asked again, granted; then the desktop closes the session: both fail until the next registration.
+    model.applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boundBoth("SHIFT+LOGO+4"); }, 10000));
+    ASSERT_EQ(portal.sessions().size(), 1);
+    ASSERT_TRUE(portal.closeSession(portal.sessions().front()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.shortcutRegistrationFailures().size() == 2; }, 10000));
+    model.applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal.sessions().size() == 1 && boundBoth("SHIFT+LOGO+4"); }, 10000));
+    QTest::qWait(200);
+    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+}
+
+TEST(PortalTriggers, FollowTheShortcutsConvention) {
+    EXPECT_EQ(PortalGlobalShortcuts::triggerFor(2, 1 | 64), "SHIFT+LOGO+1");
+    EXPECT_EQ(PortalGlobalShortcuts::triggerFor(30, 4 | 8), "CTRL+ALT+a");
+    EXPECT_EQ(PortalGlobalShortcuts::triggerFor(99, 64), "LOGO+Print");
+    EXPECT_EQ(PortalGlobalShortcuts::triggerFor(0x2ff, 64), "");
+}
