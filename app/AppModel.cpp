@@ -93,6 +93,10 @@ std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShor
     return failures;
 }
 
+bool AppModel::shortcutsBoundByDesktop() const {
+    return !services_.hotKeys && services_.desktop && services_.desktop->windowSystem != WindowSystem::none;
+}
+
 void AppModel::showRegistrationFailures(const std::vector<HotKeyService::RegistrationFailure>& failures) {
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> byAction;
     for (const auto& f : failures) byAction.insert(f.action, f);

@@ -37,6 +37,9 @@ public:
     void applySettings();
     std::vector<HotKeyService::RegistrationFailure> registerConfiguredShortcuts();
     void showRegistrationFailures(const std::vector<HotKeyService::RegistrationFailure>& failures);
+    // A desktop where the application registers no hot keys of its own (Wayland without
+    // a GlobalShortcuts portal): the user binds the capture commands there.
+    bool shortcutsBoundByDesktop() const;
     void useRecommendedShortcuts();
     // Releases every hot key (while a shortcut is being recorded); applySettings() restores them.
     void suspendHotKeys();

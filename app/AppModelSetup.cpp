@@ -69,6 +69,7 @@ SetupChecklistState AppModel::evaluatedSetupState() const {
     if (services_.permissions) {
         answers.screenCaptureAllowed = services_.permissions->screenCaptureAllowed();
         answers.accessibilityAllowed = services_.permissions->accessibilityAllowed();
+        answers.accessibilityApplies = services_.permissions->accessibilityApplies();
     }
     answers.screenCaptureThroughPortal = services_.desktop && services_.desktop->snapshots;
     return SetupChecklistState::evaluate(*settings_, answers);

@@ -23,6 +23,7 @@ public:
     // Hot keys are suspended while any recorder records and re-applied after the last.
     void shortcutRecorderDidBeginRecording() override;
     void shortcutRecorderDidEndRecording() override;
+    bool shortcutsBoundByDesktop() const override { return model_.shortcutsBoundByDesktop(); }
     int activeShortcutRecorderCount() const { return recorders_; }
     void openMacOSScreenshotShortcutSettings() override;
     // The XDG autostart entry for the running executable.

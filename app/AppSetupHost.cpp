@@ -33,6 +33,7 @@ void AppSetupHost::showBrowserJavaScriptHelp() { model_.showBrowserJavaScriptHel
 void AppSetupHost::openSupportSite() { model_.openSupportSite(); }
 void AppSetupHost::dismissSetupWindow() { model_.dismissSetupWindow(); }
 std::optional<QString> AppSetupHost::lastErrorMessage() const { return model_.lastErrorMessage(); }
+bool AppSetupHost::shortcutsBoundByDesktop() const { return model_.shortcutsBoundByDesktop(); }
 
 namespace {
 

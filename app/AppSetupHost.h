@@ -23,6 +23,7 @@ public:
     void openSupportSite() override;
     void dismissSetupWindow() override;
     std::optional<QString> lastErrorMessage() const override;
+    bool shortcutsBoundByDesktop() const override;
 
 private:
     AppModel& model_;

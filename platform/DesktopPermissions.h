@@ -17,6 +17,9 @@ public:
     // Whether the application may inspect and drive other applications' windows:
     // find the active window and its frame, and send synthetic input.
     virtual bool accessibilityAllowed() const = 0;
+    // False where the desktop has no such permission and nothing needs it (Wayland: other
+    // windows stay hidden; browser capture works through the browser alone).
+    virtual bool accessibilityApplies() const { return true; }
     // Opens the desktop's page for a permission; false when the desktop has none.
     virtual bool openSettingsPage(Page page) = 0;
 };

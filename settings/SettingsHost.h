@@ -77,6 +77,9 @@ public:
     // at least one records and re-applied when the last one stops.
     virtual void shortcutRecorderDidBeginRecording() = 0;
     virtual void shortcutRecorderDidEndRecording() = 0;
+    // The application cannot register global shortcuts on this desktop: the page shows
+    // the capture commands to bind in the desktop's keyboard settings.
+    virtual bool shortcutsBoundByDesktop() const { return false; }
 
     // Start at login. The state lives outside the settings document (the desktop's
     // autostart entry); a failed change reports itself and leaves the state as it is.

@@ -1,4 +1,5 @@
 #include "settings/SettingsView.h"
+#include "settings/ShortcutCommandsBox.h"
 
 #include "settings/AppSettings.h"
 #include "settings/ShortcutRecorder.h"
@@ -420,6 +421,8 @@ QWidget* SettingsView::makeShortcutsPage() {
                         12, QFont::Normal, true));
     bh->addLayout(bv, 1);
     page->addWidget(banner);
+
+    if (host_.shortcutsBoundByDesktop()) page->addWidget(new ShortcutCommandsBox);
 
     QVBoxLayout* content;
     page->addWidget(section(QStringLiteral("一般"), QStringLiteral("アプリ全体に関わるショートカットです。"), content));

@@ -19,7 +19,7 @@ QString rawValue(SetupItemKind kind) {
 
 SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, SetupPermissionAnswers permissions) {
     const bool sr = permissions.screenCaptureAllowed;
-    const bool ax = permissions.accessibilityAllowed;
+    const bool ax = permissions.accessibilityAllowed || !permissions.accessibilityApplies;
     const bool both = sr && ax;
     const bool usesStandardKeys = settings.shortcut(ShortcutAction::captureFullScreen).isStandardScreenshotKey() ||
                                   settings.shortcut(ShortcutAction::captureArea).isStandardScreenshotKey();
@@ -33,7 +33,9 @@ SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, S
                                : QStringLiteral("デスクトップの設定 > プライバシー で Lumivane のスクリーンショットを許可してください。")});
     state.items.push_back(
         {SetupItemKind::accessibility, ax ? SetupStatus::ready : SetupStatus::actionRequired,
-         ax ? QStringLiteral("必要な場合に使うアクセシビリティ権限は許可済みです。")
+         !permissions.accessibilityApplies
+             ? QStringLiteral("このデスクトップには該当する権限がないため、設定は不要です。ブラウザ全体撮影はブラウザのリモートデバッグ接続だけで動作します。")
+         : ax ? QStringLiteral("必要な場合に使うアクセシビリティ権限は許可済みです。")
          : usesStandardKeys
              ? QStringLiteral("デスクトップ標準キー(%1)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。")
                    .arg(desktopScreenshotKeysText())

@@ -31,6 +31,8 @@ struct SetupPermissionAnswers {
     // Screen capture goes through the desktop's screenshot portal (Wayland): when it is
     // not allowed, the portal is missing and the item says what to install.
     bool screenCaptureThroughPortal = false;
+    // The desktop has no accessibility permission and nothing needs one: the item is ready.
+    bool accessibilityApplies = true;
 };
 
 // The four setup items, always in the order of allSetupItemKinds once evaluated.

@@ -1,4 +1,5 @@
 #include "setup/SetupChecklistView.h"
+#include "settings/ShortcutCommandsBox.h"
 
 #include "settings/TextLabel.h"
 
@@ -239,6 +240,7 @@ SetupChecklistView::SetupChecklistView(SetupHost& host, SetupPresentationMode mo
         rows_[kind] = row;
         page->addWidget(row);
     }
+    if (host.shortcutsBoundByDesktop()) page->addWidget(new ShortcutCommandsBox);
 
     // Failure of the last check.
     error_ = text(QString(), 12);

@@ -28,6 +28,9 @@ public:
     virtual void dismissSetupWindow() = 0;
     // The latest failure text, shown under the items (absent: nothing to show).
     virtual std::optional<QString> lastErrorMessage() const = 0;
+    // The capture shortcuts are bound in the desktop's own keyboard settings (the
+    // application cannot register them there): the checklist shows the commands.
+    virtual bool shortcutsBoundByDesktop() const { return false; }
 
 signals:
     void setupStateChanged();

@@ -11,8 +11,9 @@ namespace lumivane {
 namespace {
 
 // Screen capture is allowed where the desktop exports the screenshot portal (whether it
-// will ask the user is the desktop's business). Wayland hides other clients' windows,
-// so nothing counts as accessibility, and there are no permission pages to open.
+// will ask the user is the desktop's business). Wayland hides other clients' windows and
+// has no permission to reach them: accessibility does not apply (browser capture needs
+// only the browser's debugging connection), and there are no permission pages to open.
 class WaylandPermissions final : public DesktopPermissions {
 public:
     bool screenCaptureAllowed() const override {
@@ -25,6 +26,7 @@ public:
         return available_;
     }
     bool accessibilityAllowed() const override { return false; }
+    bool accessibilityApplies() const override { return false; }
     bool openSettingsPage(Page) override { return false; }
 
 private:

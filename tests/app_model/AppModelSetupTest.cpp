@@ -378,4 +378,13 @@ TEST(SetupChecklistOnPortals, MissingScreenshotPortalSaysWhatToInstall) {
     const auto present = SetupChecklistState::evaluate(settings, answers);
     EXPECT_EQ(present.item(SetupItemKind::screenRecording)->status, SetupStatus::ready);
     EXPECT_EQ(present.item(SetupItemKind::screenRecording)->detail, QStringLiteral("撮影の基本機能は利用できます。"));
+
+    // Wayland has no accessibility permission and browser capture needs none: the item is
+    // ready and the browser items wait only for their check, not for a grant that cannot exist.
+    answers.accessibilityApplies = false;
+    const auto wayland = SetupChecklistState::evaluate(settings, answers);
+    EXPECT_EQ(wayland.item(SetupItemKind::accessibility)->status, SetupStatus::ready);
+    EXPECT_TRUE(wayland.item(SetupItemKind::accessibility)->detail.contains("設定は不要"));
+    EXPECT_TRUE(wayland.hasBrowserCapturePermissions());
+    EXPECT_EQ(wayland.item(SetupItemKind::automation)->status, SetupStatus::verificationNeeded);
 }

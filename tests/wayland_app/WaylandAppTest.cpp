@@ -9,8 +9,10 @@
 #include "app/Application.h"
 #include "platform/DesktopBackend.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
+#include "setup/SetupChecklistView.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QDBusConnection>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,10 +34,14 @@ QWidget* visibleWindow(const QString& title) {
 // The application model on the session's own desktop services, with hot keys through
 // the tests' portal.
 struct WaylandModel {
-    explicit WaylandModel(FakeGlobalShortcutsPortal& portal) {
+    // portal: where hot keys are bound; without one, the session's own desktop decides.
+    explicit WaylandModel(FakeGlobalShortcutsPortal* portal) {
         desktop = loadDesktopBackend();
-        const QDBusConnection bus = QDBusConnection::connectToBus(portal.busAddress(), QStringLiteral("test-shortcuts"));
-        desktop->makeKeyGrabber = [bus] { return std::make_unique<PortalGlobalShortcuts>(bus); };
+        if (portal) {
+            const QDBusConnection bus =
+                QDBusConnection::connectToBus(portal->busAddress(), QStringLiteral("test-shortcuts"));
+            desktop->makeKeyGrabber = [bus] { return std::make_unique<PortalGlobalShortcuts>(bus); };
+        }
         AppServices services = makeDesktopServices(desktop, [this] { return model.get(); });
         services.temporaryDirectory = dir.path();
         auto settings = std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>());
@@ -65,7 +71,7 @@ protected:
 } // namespace
 
 TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) {
-    WaylandModel app(portal);
+    WaylandModel app(&portal);
     ASSERT_EQ(app.desktop->windowSystem, WindowSystem::wayland);
     AppModel& model = *app.model;
     model.applySettings();
@@ -101,7 +107,7 @@ TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) 
 }
 
 TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
-    WaylandModel app(portal);
+    WaylandModel app(&portal);
     AppModel& model = *app.model;
 
     // The user leaves the area shortcut unassigned in the desktop's dialog.
@@ -143,6 +149,39 @@ TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return portal.sessions().size() == 1 && boundBoth("SHIFT+LOGO+4"); }, 10000));
     QTest::qWait(200);
     EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+}
+
+// This desktop has no GlobalShortcuts portal: no hot keys of the application's own; the
+// checklist offers the capture commands, and a click on a copy button puts the command on
+// the clipboard other applications read.
+TEST_F(WaylandApp, WithoutAShortcutsPortalTheChecklistOffersTheCommandsToCopy) {
+    WaylandModel app(nullptr);
+    ASSERT_FALSE(app.desktop->makeKeyGrabber);
+    AppModel& model = *app.model;
+    model.applySettings();
+    EXPECT_TRUE(model.shortcutsBoundByDesktop());
+    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+
+    SetupChecklistView view(model.setupHost(), SetupPresentationMode::standard);
+    view.setWindowTitle("Lumivane checklist");
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QList<QPushButton*> copies;
+    for (QPushButton* b : view.findChildren<QPushButton*>())
+        if (b->objectName() == "copyShortcutCommand") copies << b;
+    ASSERT_EQ(copies.size(), 2);
+    QRect where;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !(where = session->windowRect("Lumivane checklist")).isEmpty(); }, 5000));
+    const QPoint inWindow = copies[0]->mapTo(&view, copies[0]->rect().center());
+    ASSERT_TRUE(where.contains(where.topLeft() + inWindow)) << "the button is off the output";
+    // sway may drop the very first click on a window it has just mapped: repeat it (at most three times).
+    bool copied = false;
+    for (int attempt = 0; attempt < 3 && !copied; ++attempt) {
+        ASSERT_TRUE(session->click(where.x() + inWindow.x(), where.y() + inWindow.y()));
+        copied = QTest::qWaitFor([&] { return session->clipboardTypes().contains("text/plain"); }, 3000);
+    }
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(session->clipboardData("text/plain"), "lumivane capture area");
 }
 
 TEST(PortalTriggers, FollowTheShortcutsConvention) {

@@ -1,0 +1,73 @@
+#include "settings/ShortcutCommandsBox.h"
+#include "settings/TextLabel.h"
+
+#include <QClipboard>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace lumivane {
+
+namespace {
+
+struct CommandRow {
+    const char* title;
+    const char* command;
+};
+constexpr CommandRow kRows[] = {{"範囲を選択して撮影", "lumivane capture area"},
+                                {"全画面を撮影", "lumivane capture full"}};
+
+} // namespace
+
+QStringList ShortcutCommandsBox::commands() {
+    QStringList out;
+    for (const CommandRow& r : kRows) out << QString::fromUtf8(r.command);
+    return out;
+}
+
+ShortcutCommandsBox::ShortcutCommandsBox(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("shortcutCommandsBox"));
+    setStyleSheet(QStringLiteral("#shortcutCommandsBox { background: rgba(0,0,0,10); border: 1px solid rgba(0,0,0,28);"
+                                 " border-radius: 10px; }"));
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(14, 12, 14, 12);
+    v->setSpacing(6);
+    v->addWidget(makeTextLabel(QStringLiteral("ショートカットはデスクトップの設定で割り当てます"), 13, QFont::DemiBold));
+    v->addWidget(makeTextLabel(QStringLiteral("このデスクトップには、アプリがショートカットを登録するためのポータル "
+                                      "(GlobalShortcuts) がありません。デスクトップのキーボード設定で、次のコマンドを"
+                                      "お好みのキーに割り当ててください。Lumivane が起動していれば、そのまま撮影が始まります。"),
+                       12, QFont::Normal, 0.62));
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(6);
+    int row = 0;
+    for (const CommandRow& r : kRows) {
+        const QString command = QString::fromUtf8(r.command);
+        grid->addWidget(makeTextLabel(QString::fromUtf8(r.title), 12), row, 0);
+        auto* field = new QLineEdit(command);
+        field->setReadOnly(true);
+        field->setObjectName(QStringLiteral("shortcutCommand"));
+        QFont mono = field->font();
+        mono.setFamily(QStringLiteral("monospace"));
+        mono.setStyleHint(QFont::Monospace);
+        field->setFont(mono);
+        grid->addWidget(field, row, 1);
+        auto* copy = new QPushButton(QStringLiteral("コピー"));
+        copy->setObjectName(QStringLiteral("copyShortcutCommand"));
+        connect(copy, &QPushButton::clicked, this, [copy, command] {
+            QGuiApplication::clipboard()->setText(command);
+            copy->setText(QStringLiteral("コピーしました"));
+            QTimer::singleShot(1500, copy, [copy] { copy->setText(QStringLiteral("コピー")); });
+        });
+        grid->addWidget(copy, row, 2);
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+    v->addLayout(grid);
+}
+
+} // namespace lumivane
