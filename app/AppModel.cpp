@@ -492,21 +492,22 @@ void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
     });
 }
 
-void AppModel::writeClipboard(const ClipboardData& data, const ImageRef& image) {
-    if (!services_.clipboard) return;
+bool AppModel::writeClipboard(const ClipboardData& data, const ImageRef& image) {
+    if (!services_.clipboard) return false;
     services_.clipboard->clear();
-    if (data.png || data.filePath)
-        services_.clipboard->write(data.filePath, data.png);
-    else
-        services_.clipboard->writeImage(image);
+    const bool taken = data.png || data.filePath ? services_.clipboard->write(data.filePath, data.png)
+                                                 : services_.clipboard->writeImage(image);
+    if (!taken)
+        setLastErrorMessage(QStringLiteral("クリップボードにコピーできませんでした。プレビューの「コピー」ボタンから、もう一度お試しください。"));
+    return taken;
 }
 
 void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
     const ImageRef image = currentPreviewImage();
     if (!image) return;
     if (cachedPreviewClipboardPNGData_ && cachedPreviewClipboardImage_ == image) {
-        writeClipboard({cachedPreviewClipboardPNGData_, cachedPreviewClipboardFilePath_}, image);
-        if (completion) completion(true);
+        const bool taken = writeClipboard({cachedPreviewClipboardPNGData_, cachedPreviewClipboardFilePath_}, image);
+        if (completion) completion(taken);
         return;
     }
     const ImageExportProfile profile = exportProfile(currentSource());
@@ -526,8 +527,8 @@ void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
                 self->cachedPreviewClipboardImage_ = image;
                 self->cachedPreviewClipboardPNGData_ = data.png;
                 self->cachedPreviewClipboardFilePath_ = data.filePath;
-                self->writeClipboard(data, image);
-                if (completion) completion(true);
+                const bool taken = self->writeClipboard(data, image);
+                if (completion) completion(taken);
             } else {
                 self->writeImageToPasteboard(image, source);
                 if (completion) completion(false);

@@ -172,7 +172,8 @@ private:
     static ClipboardData makeClipboardData(const QImage& image, ImageExportProfile profile,
                                            CaptureQualityPreset preset, const QString& directory,
                                            const QString& base);
-    void writeClipboard(const ClipboardData& data, const ImageRef& image);
+    // False (and the error shown) when the desktop did not take it.
+    bool writeClipboard(const ClipboardData& data, const ImageRef& image);
 
     SetupChecklistState setupState_ = SetupChecklistState::empty();
     std::unique_ptr<AppSetupHost> setupHost_;   // outlives the window that shows it

@@ -74,8 +74,9 @@ class ClipboardWriter {
 public:
     virtual ~ClipboardWriter() = default;
     virtual void clear() = 0;
-    virtual void write(const std::optional<QString>& filePath, const std::optional<QByteArray>& png) = 0;
-    virtual void writeImage(const ImageRef& image) = 0;
+    // False when the desktop did not take the offer (other applications cannot paste it).
+    virtual bool write(const std::optional<QString>& filePath, const std::optional<QByteArray>& png) = 0;
+    virtual bool writeImage(const ImageRef& image) = 0;
 };
 
 // The setup window.

@@ -161,7 +161,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         return std::make_unique<PreviewAdapter>(desktop->screens, std::move(a));
     };
     services.makeEditor = [model] { return makeEditorPresenter(model); };
-    services.clipboard = std::make_shared<QtClipboardWriter>();
+    services.clipboard = std::make_shared<QtClipboardWriter>(desktop);
     services.subscribeToActivation = [](std::function<void()> activated) {
         subscribeToApplicationActivation(qApp, std::move(activated));
     };

@@ -62,6 +62,12 @@ struct DesktopBackend {
     // Pixels of a rectangle in nativeGeometry coordinates as the screen shows them;
     // absent where other windows cannot be read back (Wayland), null image on failure.
     std::function<QImage(const QRect&)> readNativePixels;
+    // Offers data on the clipboard while no window of the application has the keyboard
+    // focus, where the compositor refuses such offers from the client itself (Wayland):
+    // through the desktop's clipboard service. Absent where the application's own offer
+    // always counts. Returns nothing once the desktop holds the data, else the reason
+    // (English). UI thread; blocks for at most a few seconds.
+    std::function<std::optional<QString>(const QByteArray& data, const QString& mimeType)> offerClipboardWithoutFocus;
     // English, for messages: why no window system could be reached (windowSystem none).
     QString unavailableReason;
 };

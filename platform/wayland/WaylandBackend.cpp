@@ -1,6 +1,7 @@
 #include "platform/wayland/WaylandBackend.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "platform/wayland/PortalScreenshot.h"
+#include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
 
 #include <QDeadlineTimer>
@@ -54,6 +55,7 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     // The portal decides per request; a refusal arrives as the request's response.
     b->capturePermission = std::make_shared<AlwaysAllowedPermission>();
     b->makePermissions = [] { return std::make_unique<WaylandPermissions>(); };
+    b->offerClipboardWithoutFocus = offerThroughWlCopy;
     // Keys are the desktop's: its GlobalShortcuts portal binds them where it has one;
     // elsewhere the user binds the capture commands in the desktop's keyboard settings.
     if (PortalGlobalShortcuts::isAvailable())

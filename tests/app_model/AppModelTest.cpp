@@ -111,10 +111,14 @@ class FakeClipboard : public ClipboardWriter {
 public:
     explicit FakeClipboard(Log& log) : log_(log) {}
     void clear() override {}
-    void write(const std::optional<QString>& path, const std::optional<QByteArray>& png) override {
+    bool write(const std::optional<QString>& path, const std::optional<QByteArray>& png) override {
         log_.clipboardWrites.emplace_back(path, png);
+        return true;
     }
-    void writeImage(const ImageRef&) override { ++log_.clipboardImageWrites; }
+    bool writeImage(const ImageRef&) override {
+        ++log_.clipboardImageWrites;
+        return true;
+    }
 
 private:
     Log& log_;

@@ -7,11 +7,15 @@
 #include "WaylandSession.h"
 #include "app/AppModel.h"
 #include "app/Application.h"
+#include "app/QtClipboardWriter.h"
 #include "platform/DesktopBackend.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "setup/SetupChecklistView.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
 #include <QPushButton>
 #include <QDBusConnection>
 #include <QTemporaryDir>
@@ -103,6 +107,24 @@ TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) 
     QTest::qWait(300);
     EXPECT_EQ(portal.sessions().size(), 1);
     EXPECT_EQ(portal.bindings().size(), 2);
+
+    // A click on the preview's copy pill: the application's own offer, both types.
+    QRect where;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !(where = session->windowRect("Lumivane プレビュー")).isEmpty(); }, 5000));
+    const QPoint copyPill(where.center().x(), where.center().y() - 20);
+    bool copied = false;
+    for (int attempt = 0; attempt < 3 && !copied; ++attempt) {
+        ASSERT_TRUE(session->moveCursor(copyPill.x(), copyPill.y()));
+        QTest::qWait(150);
+        ASSERT_TRUE(session->click(copyPill.x(), copyPill.y()));
+        copied = QTest::qWaitFor([&] { return session->clipboardTypes().contains("text/uri-list"); }, 5000);
+    }
+    ASSERT_TRUE(copied) << session->clipboardTypes().join(' ').toStdString() << " "
+                        << model.lastErrorMessage().value_or("").toStdString();
+    EXPECT_TRUE(session->clipboardTypes().contains("text/uri-list"));
+    QImage pasted;
+    ASSERT_TRUE(pasted.loadFromData(session->clipboardData("image/png"), "PNG"));
+    EXPECT_EQ(pasted.size(), model.currentCapture()->image->size());
     model.dismissPreview();
 }
 
@@ -182,6 +204,29 @@ TEST_F(WaylandApp, WithoutAShortcutsPortalTheChecklistOffersTheCommandsToCopy) {
     }
     ASSERT_TRUE(copied);
     EXPECT_EQ(session->clipboardData("text/plain"), "lumivane capture area");
+}
+
+// A copy while no window of ours has the keyboard focus (the tray menu, right after a
+// hot key): the compositor would drop the application's own offer, so it goes through the
+// desktop's clipboard service and other applications can paste the PNG.
+TEST_F(WaylandApp, CopyWithoutKeyboardFocusStillReachesOtherApplications) {
+    auto desktop = loadDesktopBackend();
+    ASSERT_TRUE(desktop->offerClipboardWithoutFocus);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QGuiApplication::focusWindow() == nullptr; }, 5000));
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(qRgb(200, 10, 90));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+
+    QtClipboardWriter writer(desktop);
+    writer.clear();
+    ASSERT_TRUE(writer.write(QStringLiteral("/tmp/unused.png"), png));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->clipboardTypes().contains("image/png"); }, 5000));
+    QImage pasted;
+    ASSERT_TRUE(pasted.loadFromData(session->clipboardData("image/png"), "PNG"));
+    EXPECT_EQ(pasted.pixel(5, 5), qRgb(200, 10, 90));
 }
 
 TEST(PortalTriggers, FollowTheShortcutsConvention) {
