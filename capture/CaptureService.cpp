@@ -96,7 +96,31 @@ QThreadPool& grabPool() {
 // A piece of one screen, opaque. Screens are opaque; alpha inside one comes from the
 // snapshot's own resampling: a backend that enlarges a lower-scale screen blends its
 // outermost pixels with the transparent surroundings. Colours stay as stored (straight alpha).
+// The rectangle of an image as opaque RGB32 in one pass; from the RGBA bytes a portal
+// snapshot decodes to, without an intermediate copy or conversion.
+QImage opaqueCopy(const QImage& image, const QRect& source) {
+    if (image.format() != QImage::Format_RGBA8888 || !image.rect().contains(source)) {
+        QImage out = image.copy(source).convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < out.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < out.width(); ++x) row[x] |= 0xff000000u;
+        }
+        out.reinterpretAsFormat(QImage::Format_RGB32);
+        return out;
+    }
+    QImage out(source.size(), QImage::Format_RGB32);
+    if (out.isNull()) return out;
+    for (int y = 0; y < source.height(); ++y) {
+        const uchar* src = image.constScanLine(source.y() + y) + 4 * source.x();
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < source.width(); ++x, src += 4)
+            dst[x] = 0xff000000u | (QRgb(src[0]) << 16) | (QRgb(src[1]) << 8) | QRgb(src[2]);
+    }
+    return out;
+}
+
 QImage opaque(QImage piece) {
+    if (piece.format() == QImage::Format_RGBA8888) return opaqueCopy(piece, piece.rect());
     QImage out = piece.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
@@ -114,14 +138,25 @@ QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
     const bool whole = k >= 2 && source.width() == k * size.width() && source.height() == k * size.height() &&
                        snapshot.rect().contains(source);
     if (!whole) {
-        QImage piece = snapshot.copy(source);
-        if (piece.size() == size) return opaque(std::move(piece));
-        return opaque(piece.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        if (source.size() == size) return opaqueCopy(snapshot, source);
+        return opaque(snapshot.copy(source).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
     // Straight from the snapshot's bytes: no copy, no conversion of the larger image.
     const QImage rgba = snapshot.format() == QImage::Format_RGBA8888 ? snapshot
                                                                      : snapshot.convertToFormat(QImage::Format_RGBA8888);
     QImage out(size, QImage::Format_RGB32);
+    if (k == 2) {
+        // The common case (a scale-1 output beside a scale-2 one), unrolled.
+        for (int y = 0; y < size.height(); ++y) {
+            const uchar* a = rgba.constScanLine(source.y() + 2 * y) + 4 * source.x();
+            const uchar* b = rgba.constScanLine(source.y() + 2 * y + 1) + 4 * source.x();
+            auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < size.width(); ++x, a += 8, b += 8)
+                dst[x] = qRgb((a[0] + a[4] + b[0] + b[4] + 2) / 4, (a[1] + a[5] + b[1] + b[5] + 2) / 4,
+                              (a[2] + a[6] + b[2] + b[6] + 2) / 4);
+        }
+        return out;
+    }
     const int n = k * k;
     for (int y = 0; y < size.height(); ++y) {
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
@@ -246,7 +281,7 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
         const QRectF source = sourceOf(requests.front());
         const QRect aligned = source.toAlignedRect();
         if (aligned.size() == QSize(w, h) && QRectF(aligned) == source && snapshot.image.rect().contains(aligned))
-            return opaque(snapshot.image.copy(aligned));
+            return opaqueCopy(snapshot.image, aligned);
     }
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
