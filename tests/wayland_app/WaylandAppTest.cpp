@@ -8,6 +8,7 @@
 #include "app/AppModel.h"
 #include "app/Application.h"
 #include "app/QtClipboardWriter.h"
+#include "app/TrayIcon.h"
 #include "platform/DesktopBackend.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "setup/SetupChecklistView.h"
@@ -17,7 +18,14 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPushButton>
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -227,6 +235,58 @@ TEST_F(WaylandApp, CopyWithoutKeyboardFocusStillReachesOtherApplications) {
     QImage pasted;
     ASSERT_TRUE(pasted.loadFromData(session->clipboardData("image/png"), "PNG"));
     EXPECT_EQ(pasted.pixel(5, 5), qRgb(200, 10, 90));
+}
+
+// The application's own tray icon registers with the bar's StatusNotifier host, with a
+// visible glyph and a menu.
+TEST_F(WaylandApp, TrayIconRegistersWithTheStatusNotifierHost) {
+    auto desktop = loadDesktopBackend();
+    QMenu menu;
+    menu.addAction(QStringLiteral("全画面を撮影"));
+    TrayIcon tray(&menu, desktop);
+    ASSERT_TRUE(tray.show());
+    QDBusInterface watcher("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
+                           QDBusConnection::sessionBus());
+    // Ours: registered from a connection of this process.
+    auto isOurs = [](const QString& registered) {
+        const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(registered.section('/', 0, 0));
+        return pid.isValid() && qint64(pid.value()) == QCoreApplication::applicationPid();
+    };
+    QString item;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (const QString& i : watcher.property("RegisteredStatusNotifierItems").toStringList())
+            if (isOurs(i)) item = i;
+        return !item.isEmpty();
+    }, 5000)) << watcher.property("RegisteredStatusNotifierItems").toStringList().join(' ').toStdString();
+
+    // The item as the host reads it: its icon pixmaps and its menu.
+    const QString service = item.section('/', 0, 0);
+    const QString path = "/" + item.section('/', 1);
+    QDBusMessage get = QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "GetAll");
+    get << QStringLiteral("org.kde.StatusNotifierItem");
+    // Served by this process's own event loop: asked without blocking it.
+    QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(get);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pending.isFinished(); }, 5000));
+    const QDBusMessage reply = pending.reply();
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
+    EXPECT_TRUE(properties.contains("Menu"));
+    const QDBusArgument pixmaps = properties.value("IconPixmap").value<QDBusArgument>();
+    // a(iiay): at least one non-empty pixmap whose pixels are not all transparent.
+    int width = 0, height = 0;
+    QByteArray argb;
+    pixmaps.beginArray();
+    bool anyVisible = false;
+    while (!pixmaps.atEnd()) {
+        pixmaps.beginStructure();
+        pixmaps >> width >> height >> argb;
+        pixmaps.endStructure();
+        for (qsizetype i = 0; i + 3 < argb.size(); i += 4)
+            if (uchar(argb[i]) > 0) anyVisible = true;  // network byte order: alpha first
+    }
+    pixmaps.endArray();
+    EXPECT_GT(width, 0);
+    EXPECT_TRUE(anyVisible);
 }
 
 TEST(PortalTriggers, FollowTheShortcutsConvention) {
