@@ -163,6 +163,17 @@ TEST_F(WaylandCapture, CommandLineCapturesThroughThePortalAndX11RefusesInsideThe
     EXPECT_EQ(written.size(), QSize(2560, 1440));
     EXPECT_TRUE(allPixels(written, WaylandSession::kOutput2Colour));
 
+    // A rectangle reaching past the desktop (3200x1080 points) is refused for what it is,
+    // before any portal round trip, and writes nothing.
+    const QString outside = dir.filePath("outside.png");
+    cli.start(LUMIVANE_BINARY, {"capture", "rect", "3000", "0", "500", "500", "-o", outside});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    const QString outsideErr = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_TRUE(outsideErr.contains("is not within the desktop (0,0 3200×1080)")) << outsideErr.toStdString();
+    EXPECT_FALSE(outsideErr.contains("権限")) << outsideErr.toStdString();
+    EXPECT_FALSE(QFile::exists(outside));
+
     // Qt forced onto xcb (Xwayland) inside the Wayland session: X11 services, and
     // their capture refuses instead of saving Xwayland's black pixels.
     env.insert("QT_QPA_PLATFORM", "xcb");
