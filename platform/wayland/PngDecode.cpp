@@ -8,10 +8,10 @@
 namespace lumivane {
 
 QImage decodePng(const QByteArray& png) {
-    std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> ctx(spng_ctx_new(0), spng_ctx_free);
+    std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> ctx(spng_ctx_new(SPNG_CTX_IGNORE_ADLER32), spng_ctx_free);
     if (!ctx || spng_set_png_buffer(ctx.get(), png.constData(), size_t(png.size())) != 0) return {};
     spng_set_image_limits(ctx.get(), 1u << 15, 1u << 15);
-    // Desktop screenshots: skip the CRC checks of data that never left this machine.
+    // Desktop screenshots: skip the CRC and Adler-32 checks of data that never left this machine.
     spng_set_crc_action(ctx.get(), SPNG_CRC_USE, SPNG_CRC_USE);
     spng_ihdr ihdr{};
     if (spng_get_ihdr(ctx.get(), &ihdr) != 0) return {};
