@@ -131,21 +131,7 @@ void PortalGlobalShortcuts::createSession() {
     QDBusMessage call = QDBusMessage::createMethodCall(portal::service, portal::path, shortcutsInterface,
                                                        QStringLiteral("CreateSession"));
     call << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), sessionToken}};
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, sessionTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *w;
-        if (pending_ != Pending::session) return;
-        if (reply.isError()) {
-            qCWarning(lcShortcuts, "GlobalShortcuts.CreateSession failed: %s: %s", qPrintable(reply.error().name()),
-                      qPrintable(reply.error().message()));
-            unwatchRequest();
-            pending_ = Pending::none;
-            return settleAllLater(statusServiceFailed);
-        }
-        // Portals older than handle_token answer on a path of their own choosing.
-        if (reply.value().path() != requestPath_) watchRequest(reply.value().path());
-    });
+    send(call, Pending::session, sessionTimeoutMs);
     QTimer::singleShot(sessionTimeoutMs, this, [this, path = requestPath_] {
         if (pending_ != Pending::session || requestPath_ != path) return;
         qCWarning(lcShortcuts, "The GlobalShortcuts portal did not open a session within %d ms.", sessionTimeoutMs);
@@ -172,19 +158,25 @@ void PortalGlobalShortcuts::bind() {
     // No parent window: the tray application has none to attach the desktop's dialog to.
     call << QVariant::fromValue(QDBusObjectPath(session_)) << QVariant::fromValue(shortcuts) << QString()
          << QVariantMap{{QStringLiteral("handle_token"), token}};
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+    // The call answers at once with the request; its Response may wait for the user.
+    send(call, Pending::binding, -1);
+}
+
+void PortalGlobalShortcuts::send(const QDBusMessage& call, Pending expected, int timeoutMs) {
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, timeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, expected, method = call.member()](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *w;
-        if (pending_ != Pending::binding) return;
+        if (pending_ != expected) return;
         if (reply.isError()) {
-            qCWarning(lcShortcuts, "GlobalShortcuts.BindShortcuts failed: %s: %s", qPrintable(reply.error().name()),
-                      qPrintable(reply.error().message()));
+            qCWarning(lcShortcuts, "GlobalShortcuts.%s failed: %s: %s", qPrintable(method),
+                      qPrintable(reply.error().name()), qPrintable(reply.error().message()));
             unwatchRequest();
             pending_ = Pending::none;
             bound_.clear();
             return settleAllLater(statusServiceFailed);
         }
+        // Portals older than handle_token answer on a path of their own choosing.
         if (reply.value().path() != requestPath_) watchRequest(reply.value().path());
     });
 }

@@ -2,6 +2,7 @@
 #include "platform/GlobalKeyGrabber.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QMap>
 #include <QObject>
@@ -67,6 +68,8 @@ private:
 
     void createSession();
     void bind();
+    // Calls a portal method whose answer comes as the Response of the watched request.
+    void send(const QDBusMessage& call, Pending expected, int timeoutMs);
     void settle(const QSet<int>& assigned, qint32 othersStatus);
     void settleAllLater(qint32 status);
     void endSession();
