@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QImage>
+#include <memory>
 #include <optional>
 
 namespace lumivane::detail {
@@ -18,6 +19,23 @@ std::optional<QByteArray> encodePng(const QImage& image, int compressionLevel = 
 // The same bytes as encodePng when they number at most maxBytes; otherwise nothing,
 // with `exceeded` set, usually long before the whole image is compressed.
 PngEncoding encodePngWithin(const QImage& image, std::optional<qint64> maxBytes, int compressionLevel = 6);
+
+// One image's PNG, encoded in steps: run() compresses on until the file is complete or
+// known to exceed maxBytes; a later run with a larger limit goes on from there. The
+// bytes are encodePng's. Not for use by several threads at once.
+class PngEncodeJob {
+public:
+    explicit PngEncodeJob(const QImage& image, int compressionLevel = 6);
+    ~PngEncodeJob();
+    PngEncodeJob(const PngEncodeJob&) = delete;
+    PngEncodeJob& operator=(const PngEncodeJob&) = delete;
+
+    PngEncoding run(std::optional<qint64> maxBytes);
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
 
 // Baseline JPEG through libjpeg-turbo; quality in 0...1. JFIF header without density.
 std::optional<QByteArray> encodeJpeg(const QImage& image, double quality);

@@ -118,23 +118,25 @@ std::optional<QByteArray> searchInOrder(const QImage& src, const std::vector<dou
 // stops once the file is known to be larger, so a candidate is encoded in full only
 // when it can still be chosen: the largest is tried against the budget, then the
 // smallest in full; if that fits, the first fitting one is sought against the budget,
-// otherwise every other one against the smallest file so far.
+// otherwise every other one against the smallest file so far, and the largest again.
 std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<double>& candidates, qint64 budget) {
     const size_t last = candidates.size() - 1;
-    std::optional<QImage> largestImage; // normalised once, tried twice
+    std::unique_ptr<detail::PngEncodeJob> largest; // tried twice; the second try goes on from the first
     bool failed = false;
     // Bytes when the candidate's PNG has at most `limit` bytes; nothing when it has more
     // (or on failure, which sends the search back to the plain form).
     auto tryCandidate = [&](size_t i, std::optional<qint64> limit) -> std::optional<QByteArray> {
-        std::optional<QImage> scaled;
-        if (i != 0 || !largestImage) scaled = normalizePrepared(src, candidates[i], false);
-        if (i == 0 && !largestImage) largestImage = scaled;
-        const std::optional<QImage>& normalized = i == 0 ? largestImage : scaled;
-        if (!normalized) {
-            failed = true;
-            return std::nullopt;
+        std::unique_ptr<detail::PngEncodeJob> job;
+        if (i != 0 || !largest) {
+            const auto normalized = normalizePrepared(src, candidates[i], false);
+            if (!normalized) {
+                failed = true;
+                return std::nullopt;
+            }
+            job = std::make_unique<detail::PngEncodeJob>(*normalized);
         }
-        detail::PngEncoding png = detail::encodePngWithin(*normalized, limit);
+        if (i == 0 && !largest) largest = std::move(job);
+        detail::PngEncoding png = (i == 0 ? largest : job)->run(limit);
         if (!png.bytes && !png.exceeded) failed = true;
         return std::move(png.bytes);
     };

@@ -192,87 +192,146 @@ bool makeContinuable(std::vector<uint8_t>& data, size_t size) {
     return true;
 }
 
+// Runs fn on `threads` threads (the caller's included) and waits for them.
+template <typename Fn>
+void onThreads(size_t threads, const Fn& fn) {
+    std::vector<std::thread> workers;
+    for (size_t t = 1; t < threads; ++t) workers.emplace_back(fn);
+    fn();
+    for (auto& t : workers) t.join();
+}
+
 } // namespace
 
-PngEncoding encodePngWithin(const QImage& source, std::optional<qint64> maxBytes, int compressionLevel) {
-    PngEncoding result;
-    if (source.isNull() || source.width() < 1 || source.height() < 1) return result;
+struct PngEncodeJob::State {
+    struct Segment {
+        std::vector<uint8_t> data; // raw deflate; joined: continuable, ending on a byte
+        uint32_t adler = 1;
+        bool compressed = false;
+        bool joined = false;
+    };
     Rows rows;
+    int level = 6;
+    bool valid = false;
+    bool failed = false;
+    std::optional<bool> adaptive;
+    size_t segmentRows = 1;
+    std::vector<Segment> segments;
+    // Signature, IHDR, one IDAT's length/type/CRC, the zlib header and Adler-32, IEND,
+    // plus the compressed segments (joining adds 4 or 5 bytes to each but the last).
+    static constexpr qint64 kFixed = 8 + 25 + 12 + 2 + 4 + 12;
+    qint64 atLeast = kFixed;
+
+    size_t threadsFor(size_t jobs) const {
+        if (rows.height * rows.bytes < (size_t(1) << 20)) return 1;
+        return std::min(jobs, std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4));
+    }
+    size_t rowsIn(size_t k) const { return std::min(rows.height, (k + 1) * segmentRows) - k * segmentRows; }
+};
+
+PngEncodeJob::PngEncodeJob(const QImage& source, int compressionLevel) : d(std::make_unique<State>()) {
+    if (source.isNull() || source.width() < 1 || source.height() < 1) return;
+    Rows& rows = d->rows;
     rows.alpha = source.hasAlphaChannel();
     // Opaque images are read as 0xffRRGGBB words and packed to RGB row by row;
     // images with alpha are converted to straight RGBA once.
     rows.image = source.convertToFormat(rows.alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB32);
-    if (rows.image.isNull()) return result;
+    if (rows.image.isNull()) return;
     rows.bpp = rows.alpha ? 4 : 3;
     rows.width = static_cast<size_t>(rows.image.width());
     rows.height = static_cast<size_t>(rows.image.height());
     rows.bytes = rows.width * rows.bpp;
-    const size_t h = rows.height;
-    if (rows.bytes + 1 > SIZE_MAX / h) return result;
+    if (rows.bytes + 1 > SIZE_MAX / rows.height) return;
+    d->level = compressionLevel;
+    d->segmentRows = std::max<size_t>(1, kSegmentBytes / (rows.bytes + 1));
+    d->segments.resize((rows.height + d->segmentRows - 1) / d->segmentRows);
+    d->valid = true;
+}
 
-    Compressor first(libdeflate_alloc_compressor(compressionLevel));
-    if (!first) return result;
-    const bool adaptive = !unfilteredIsSmaller(rows, first.get());
+PngEncodeJob::~PngEncodeJob() = default;
 
-    const size_t segmentRows = std::max<size_t>(1, kSegmentBytes / (rows.bytes + 1));
-    const size_t segmentCount = (h + segmentRows - 1) / segmentRows;
-    struct Segment {
-        std::vector<uint8_t> data;
-        uint32_t adler = 1;
-        bool done = false;
-    };
-    std::vector<Segment> segments(segmentCount);
-    // Signature, IHDR, one IDAT's length/type/CRC, the zlib header and Adler-32, IEND.
-    constexpr qint64 kFixed = 8 + 25 + 12 + 2 + 4 + 12;
-    std::atomic<size_t> next{0};
-    std::atomic<qint64> produced{kFixed};
-    std::atomic<bool> stop{false}, failed{false}, exceeded{false};
-
-    auto work = [&](libdeflate_compressor* compressor) {
-        Compressor own;
-        if (!compressor) {
-            own.reset(libdeflate_alloc_compressor(compressionLevel));
-            compressor = own.get();
-        }
-        if (!compressor) {
-            failed = stop = true;
-            return;
-        }
-        std::vector<uint8_t> filtered;
-        for (size_t k; !stop && (k = next++) < segmentCount;) {
-            const size_t y0 = k * segmentRows, y1 = std::min(h, y0 + segmentRows);
-            const size_t n = (y1 - y0) * (rows.bytes + 1);
-            filtered.resize(n);
-            filterRows(rows, y0, y1, adaptive, filtered.data());
-            Segment& seg = segments[k];
-            seg.adler = libdeflate_adler32(1, filtered.data(), n);
-            seg.data.resize(libdeflate_deflate_compress_bound(compressor, n) + 5);
-            const size_t z = libdeflate_deflate_compress(compressor, filtered.data(), n, seg.data.data(), seg.data.size());
-            if (z == 0 || (k + 1 < segmentCount && !makeContinuable(seg.data, z))) {
-                failed = stop = true;
-                return;
-            }
-            if (k + 1 == segmentCount) seg.data.resize(z);
-            seg.done = true;
-            const qint64 total = produced += qint64(seg.data.size());
-            if (maxBytes && total > *maxBytes) exceeded = stop = true;
-        }
-    };
-    const size_t threads = h * rows.bytes >= (size_t(1) << 20)
-                               ? std::min(segmentCount, std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4))
-                               : 1;
-    std::vector<std::thread> workers;
-    for (size_t t = 1; t < threads; ++t) workers.emplace_back(work, nullptr);
-    work(first.get());
-    for (auto& t : workers) t.join();
-    if (exceeded) {
+PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
+    PngEncoding result;
+    State& st = *d;
+    if (!st.valid || st.failed) return result;
+    if (maxBytes && st.atLeast > *maxBytes) {
         result.exceeded = true;
         return result;
     }
-    if (failed) return result;
+    const Rows& rows = st.rows;
+    const size_t count = st.segments.size();
+    if (!st.adaptive) {
+        Compressor c(libdeflate_alloc_compressor(st.level));
+        if (!c) {
+            st.failed = true;
+            return result;
+        }
+        st.adaptive = !unfilteredIsSmaller(rows, c.get());
+    }
+
+    // Compress the segments still missing, in order, until the file is known to be too large.
+    std::vector<size_t> pending;
+    for (size_t k = 0; k < count; ++k)
+        if (!st.segments[k].compressed) pending.push_back(k);
+    std::atomic<size_t> next{0};
+    std::atomic<qint64> atLeast{st.atLeast};
+    std::atomic<bool> stop{false}, failed{false};
+    onThreads(st.threadsFor(pending.size()), [&] {
+        Compressor compressor(libdeflate_alloc_compressor(st.level));
+        // Scratch buffers, not zero-filled: every byte used is written first.
+        const size_t maxInput = st.segmentRows * (rows.bytes + 1);
+        const size_t bound = compressor ? libdeflate_deflate_compress_bound(compressor.get(), maxInput) : 0;
+        std::unique_ptr<uint8_t[]> filtered(new (std::nothrow) uint8_t[maxInput]);
+        std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[bound]);
+        if (!compressor || !filtered || !packed) {
+            failed = stop = true;
+            return;
+        }
+        for (size_t i; !stop && (i = next++) < pending.size();) {
+            const size_t k = pending[i];
+            const size_t n = st.rowsIn(k) * (rows.bytes + 1);
+            filterRows(rows, k * st.segmentRows, k * st.segmentRows + st.rowsIn(k), *st.adaptive, filtered.get());
+            State::Segment& seg = st.segments[k];
+            seg.adler = libdeflate_adler32(1, filtered.get(), n);
+            const size_t z = libdeflate_deflate_compress(compressor.get(), filtered.get(), n, packed.get(), bound);
+            if (z == 0) {
+                failed = stop = true;
+                return;
+            }
+            seg.data.reserve(z + 5);
+            seg.data.assign(packed.get(), packed.get() + z);
+            seg.compressed = true;
+            const qint64 total = atLeast += qint64(z) + (k + 1 < count ? 4 : 0);
+            if (maxBytes && total > *maxBytes) stop = true;
+        }
+    });
+    st.atLeast = atLeast;
+    if (failed) st.failed = true;
+    if (st.failed) return result;
+    if (maxBytes && st.atLeast > *maxBytes) {
+        result.exceeded = true;
+        return result;
+    }
+
+    // Every segment is compressed: join them (only now, as a file too large never needs it).
+    pending.clear();
+    for (size_t k = 0; k + 1 < count; ++k)
+        if (!st.segments[k].joined) pending.push_back(k);
+    next = 0;
+    onThreads(st.threadsFor(pending.size()), [&] {
+        for (size_t i; !failed && (i = next++) < pending.size();) {
+            State::Segment& seg = st.segments[pending[i]];
+            if (!makeContinuable(seg.data, seg.data.size())) failed = true;
+            seg.joined = true;
+        }
+    });
+    if (failed) {
+        st.failed = true;
+        return result;
+    }
 
     size_t zsize = 2 + 4;
-    for (const Segment& seg : segments) zsize += seg.data.size();
+    for (const State::Segment& seg : st.segments) zsize += seg.data.size();
     // Chunks hold at most 2^31-1 bytes; split large streams.
     constexpr size_t maxChunk = size_t(1) << 30;
     const size_t chunks = (zsize + maxChunk - 1) / maxChunk;
@@ -293,20 +352,19 @@ PngEncoding encodePngWithin(const QImage& source, std::optional<qint64> maxBytes
         p[3] = uint8_t(v);
     };
     // zlib header: deflate, 32 KiB window, the level hint libdeflate writes.
-    const unsigned levelHint = compressionLevel < 2 ? 0 : compressionLevel < 6 ? 1 : compressionLevel == 6 ? 2 : 3;
+    const int level = st.level;
+    const unsigned levelHint = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
     unsigned zheader = (0x78u << 8) | (levelHint << 6);
     zheader += 31 - zheader % 31;
     zdata[0] = uint8_t(zheader >> 8);
     zdata[1] = uint8_t(zheader);
     uint8_t* zp = zdata + 2;
     uLong adler = 1;
-    for (size_t k = 0; k < segmentCount; ++k) {
-        Segment& seg = segments[k];
+    for (size_t k = 0; k < count; ++k) {
+        const State::Segment& seg = st.segments[k];
         std::memcpy(zp, seg.data.data(), seg.data.size());
         zp += seg.data.size();
-        const size_t y0 = k * segmentRows, y1 = std::min(h, y0 + segmentRows);
-        adler = adler32_combine(adler, seg.adler, z_off_t((y1 - y0) * (rows.bytes + 1)));
-        std::vector<uint8_t>().swap(seg.data);
+        adler = adler32_combine(adler, seg.adler, z_off_t(st.rowsIn(k) * (rows.bytes + 1)));
     }
     put32(zp, static_cast<uint32_t>(adler));
 
@@ -327,7 +385,7 @@ PngEncoding encodePngWithin(const QImage& source, std::optional<qint64> maxBytes
     std::memcpy(base, signature, 8);
     uint8_t* p = base + 8;
     put32(p + 8, static_cast<uint32_t>(rows.width));
-    put32(p + 12, static_cast<uint32_t>(h));
+    put32(p + 12, static_cast<uint32_t>(rows.height));
     const uint8_t rest[5] = {8, uint8_t(rows.alpha ? 6 : 2), 0, 0, 0};
     std::memcpy(p + 16, rest, 5);
     p = finishChunk(p, "IHDR", 13);
@@ -336,6 +394,10 @@ PngEncoding encodePngWithin(const QImage& source, std::optional<qint64> maxBytes
     if (p != base + total) return result;
     result.bytes = std::move(out);
     return result;
+}
+
+PngEncoding encodePngWithin(const QImage& image, std::optional<qint64> maxBytes, int compressionLevel) {
+    return PngEncodeJob(image, compressionLevel).run(maxBytes);
 }
 
 std::optional<QByteArray> encodePng(const QImage& image, int compressionLevel) {
