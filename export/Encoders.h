@@ -31,6 +31,9 @@ public:
     PngEncodeJob& operator=(const PngEncodeJob&) = delete;
 
     PngEncoding run(std::optional<qint64> maxBytes);
+    // The file's size extrapolated from the part compressed so far (0 before any);
+    // a guess for ordering work, never a result.
+    double estimatedBytes() const;
 
 private:
     struct State;

@@ -116,9 +116,10 @@ std::optional<QByteArray> searchInOrder(const QImage& src, const std::vector<dou
 
 // The same choice as searchInOrder with less work. An encode held to a byte limit
 // stops once the file is known to be larger, so a candidate is encoded in full only
-// when it can still be chosen: the largest is tried against the budget, then the
-// smallest in full; if that fits, the first fitting one is sought against the budget,
-// otherwise every other one against the smallest file so far, and the largest again.
+// when it can still be chosen: the largest is tried against the budget; the others
+// against the budget for the first that fits, the smallest in full; when nothing fits,
+// every other one against the smallest file so far, and the largest again. Size
+// estimates only choose the order; every choice rests on real encodes.
 std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<double>& candidates, qint64 budget) {
     const size_t last = candidates.size() - 1;
     std::unique_ptr<detail::PngEncodeJob> largest; // tried twice; the second try goes on from the first
@@ -146,15 +147,37 @@ std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<
     if (failed) return searchInOrder(src, candidates, budget);
     if (first) return first;
 
-    auto smallest = tryCandidate(last, std::nullopt);
-    if (failed) return searchInOrder(src, candidates, budget);
-    if (smallest->size() <= budget) {
+    // The first fitting candidate is sought among the others against the budget, before
+    // or after the smallest is encoded in full, as the largest's size suggests: a file
+    // that just missed the budget makes the next candidates likely to fit.
+    auto firstFitting = [&]() -> std::optional<QByteArray> {
         for (size_t j = 1; j < last; ++j) {
             auto bytes = tryCandidate(j, budget);
-            if (failed) return searchInOrder(src, candidates, budget);
-            if (bytes) return bytes;
+            if (failed || bytes) return bytes;
         }
-        return smallest;
+        return std::nullopt;
+    };
+    const auto pixels = [&](size_t i) {
+        const CGSizeInt size = ImageExportPipeline::targetPixelSize(src.width(), src.height(), candidates[i]);
+        return double(size.width) * size.height;
+    };
+    const bool likelyFits = last > 1 && largest->estimatedBytes() * pixels(last - 1) / pixels(0) <= double(budget);
+    std::optional<QByteArray> smallest;
+    if (likelyFits) {
+        auto bytes = firstFitting();
+        if (failed) return searchInOrder(src, candidates, budget);
+        if (bytes) return bytes;
+        smallest = tryCandidate(last, std::nullopt);
+        if (failed) return searchInOrder(src, candidates, budget);
+        if (smallest->size() <= budget) return smallest;
+    } else {
+        smallest = tryCandidate(last, std::nullopt);
+        if (failed) return searchInOrder(src, candidates, budget);
+        if (smallest->size() <= budget) {
+            auto bytes = firstFitting();
+            if (failed) return searchInOrder(src, candidates, budget);
+            return bytes ? bytes : smallest;
+        }
     }
 
     // Nothing fits so far. A candidate matters only if it fits or is no larger than the

@@ -250,6 +250,16 @@ PngEncodeJob::PngEncodeJob(const QImage& source, int compressionLevel) : d(std::
 
 PngEncodeJob::~PngEncodeJob() = default;
 
+double PngEncodeJob::estimatedBytes() const {
+    size_t rows = 0, bytes = 0;
+    for (size_t k = 0; k < d->segments.size(); ++k)
+        if (d->segments[k].compressed) {
+            rows += d->rowsIn(k);
+            bytes += d->segments[k].data.size();
+        }
+    return rows ? State::kFixed + double(bytes) * double(d->rows.height) / double(rows) : 0;
+}
+
 PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
     PngEncoding result;
     State& st = *d;
