@@ -128,9 +128,12 @@ void filterRows(const Rows& rows, size_t y0, size_t y1, bool adaptive, uint8_t* 
 }
 
 // Screenshots (flat areas, repeated glyphs) often deflate better unfiltered, photographs
-// far better filtered. A few bands of rows spread over the image are compressed both ways;
-// the smaller wins.
-bool unfilteredIsSmaller(const Rows& rows, libdeflate_compressor* compressor) {
+// far better filtered. A few bands of rows spread over the image are compressed both ways
+// (at the fastest level: only the comparison matters); the smaller wins.
+bool unfilteredIsSmaller(const Rows& rows) {
+    Compressor fast(libdeflate_alloc_compressor(1));
+    if (!fast) return false;
+    libdeflate_compressor* compressor = fast.get();
     constexpr size_t kBands = 16, kBandRows = 2;
     std::vector<std::pair<size_t, size_t>> bands;
     if (rows.height <= kBands * kBandRows * 2) {
@@ -270,14 +273,7 @@ PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
     }
     const Rows& rows = st.rows;
     const size_t count = st.segments.size();
-    if (!st.adaptive) {
-        Compressor c(libdeflate_alloc_compressor(st.level));
-        if (!c) {
-            st.failed = true;
-            return result;
-        }
-        st.adaptive = !unfilteredIsSmaller(rows, c.get());
-    }
+    if (!st.adaptive) st.adaptive = !unfilteredIsSmaller(rows);
 
     // Compress the segments still missing, in order, until the file is known to be too large.
     std::vector<size_t> pending;
