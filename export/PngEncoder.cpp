@@ -164,10 +164,10 @@ bool unfilteredIsSmaller(const Rows& rows) {
 // Turns a complete raw deflate stream into one that continues: clears the final-block
 // bit of its last block (found by walking the blocks with zlib's inflate) and appends an
 // empty stored block so the next segment starts on a byte boundary.
-bool makeContinuable(std::vector<uint8_t>& data, size_t size) {
+// `sink` receives the decompressed bytes, which are not needed.
+bool makeContinuable(std::vector<uint8_t>& data, size_t size, std::vector<uint8_t>& sink) {
     z_stream z{};
     if (inflateInit2(&z, -15) != Z_OK) return false;
-    thread_local std::vector<uint8_t> sink(size_t(1) << 18);
     z.next_in = data.data();
     z.avail_in = static_cast<uInt>(size);
     size_t lastBlock = 0; // bit offset of the last block's header
@@ -325,9 +325,10 @@ PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
         if (!st.segments[k].joined) pending.push_back(k);
     next = 0;
     onThreads(st.threadsFor(pending.size()), [&] {
+        std::vector<uint8_t> sink(size_t(1) << 18);
         for (size_t i; !failed && (i = next++) < pending.size();) {
             State::Segment& seg = st.segments[pending[i]];
-            if (!makeContinuable(seg.data, seg.data.size())) failed = true;
+            if (!makeContinuable(seg.data, seg.data.size(), sink)) failed = true;
             seg.joined = true;
         }
     });
