@@ -97,6 +97,110 @@ std::optional<QByteArray> fullResolutionPNG(const QImage& src) {
     return ImageExportPipeline::encode(*normalized, ScreenshotFileFormat::png);
 }
 
+// The rule of the size search over candidates (largest first): the first whose PNG
+// fits the budget; when none fits, the one nearest the budget (the smallest file),
+// the first of equal ones. This form encodes every candidate in order, in full.
+std::optional<QByteArray> searchInOrder(const QImage& src, const std::vector<double>& candidates, qint64 budget) {
+    std::optional<QByteArray> best;
+    for (double c : candidates) {
+        const auto normalized = normalizePrepared(src, c, false);
+        if (!normalized) continue;
+        auto bytes = detail::encodePng(*normalized);
+        if (!bytes) continue;
+        if (bytes->size() <= budget) return bytes;
+        if (!best || bytes->size() < best->size()) best = std::move(bytes);
+    }
+    if (best) return best;
+    return fullResolutionPNG(src);
+}
+
+// The same choice as searchInOrder with less work. An encode held to a byte limit
+// stops once the file is known to be larger, so a candidate is encoded in full only
+// when it can still be chosen: the largest is tried against the budget; the others
+// against the budget for the first that fits, the smallest in full; when nothing fits,
+// every other one against the smallest file so far, and the largest again. Size
+// estimates only choose the order; every choice rests on real encodes.
+std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<double>& candidates, qint64 budget) {
+    const size_t last = candidates.size() - 1;
+    std::unique_ptr<detail::PngEncodeJob> largest; // tried twice; the second try goes on from the first
+    bool failed = false;
+    // Bytes when the candidate's PNG has at most `limit` bytes; nothing when it has more
+    // (or on failure, which sends the search back to the plain form).
+    auto tryCandidate = [&](size_t i, std::optional<qint64> limit) -> std::optional<QByteArray> {
+        std::unique_ptr<detail::PngEncodeJob> job;
+        if (i != 0 || !largest) {
+            const auto normalized = normalizePrepared(src, candidates[i], false);
+            if (!normalized) {
+                failed = true;
+                return std::nullopt;
+            }
+            job = std::make_unique<detail::PngEncodeJob>(*normalized);
+        }
+        if (i == 0 && !largest) largest = std::move(job);
+        detail::PngEncoding png = (i == 0 ? largest : job)->run(limit);
+        if (!png.bytes && !png.exceeded) failed = true;
+        return std::move(png.bytes);
+    };
+
+    // A single candidate is the answer whatever its size.
+    auto first = tryCandidate(0, last == 0 ? std::nullopt : std::optional<qint64>(budget));
+    if (failed) return searchInOrder(src, candidates, budget);
+    if (first) return first;
+
+    // The first fitting candidate is sought among the others against the budget, before
+    // or after the smallest is encoded in full, as the largest's size suggests: a file
+    // that just missed the budget makes the next candidates likely to fit.
+    auto firstFitting = [&]() -> std::optional<QByteArray> {
+        for (size_t j = 1; j < last; ++j) {
+            auto bytes = tryCandidate(j, budget);
+            if (failed || bytes) return bytes;
+        }
+        return std::nullopt;
+    };
+    const auto pixels = [&](size_t i) {
+        const CGSizeInt size = ImageExportPipeline::targetPixelSize(src.width(), src.height(), candidates[i]);
+        return double(size.width) * size.height;
+    };
+    const bool likelyFits = last > 1 && largest->estimatedBytes() * pixels(last - 1) / pixels(0) <= double(budget);
+    std::optional<QByteArray> smallest;
+    if (likelyFits) {
+        auto bytes = firstFitting();
+        if (failed) return searchInOrder(src, candidates, budget);
+        if (bytes) return bytes;
+        smallest = tryCandidate(last, std::nullopt);
+        if (failed) return searchInOrder(src, candidates, budget);
+        if (smallest->size() <= budget) return smallest;
+    } else {
+        smallest = tryCandidate(last, std::nullopt);
+        if (failed) return searchInOrder(src, candidates, budget);
+        if (smallest->size() <= budget) {
+            auto bytes = firstFitting();
+            if (failed) return searchInOrder(src, candidates, budget);
+            return bytes ? bytes : smallest;
+        }
+    }
+
+    // Nothing fits so far. A candidate matters only if it fits or is no larger than the
+    // best, so each is held to the best's size.
+    size_t bestIndex = last;
+    std::optional<QByteArray> best = std::move(smallest);
+    for (size_t j = 1; j < last; ++j) {
+        auto bytes = tryCandidate(j, best->size());
+        if (failed) return searchInOrder(src, candidates, budget);
+        if (!bytes) continue;
+        if (bytes->size() <= budget) return bytes;
+        // An earlier candidate wins a tie.
+        if (bestIndex > j ? bytes->size() <= best->size() : bytes->size() < best->size()) {
+            bestIndex = j;
+            best = std::move(bytes);
+        }
+    }
+    // The largest candidate, known to exceed the budget, wins if no larger than the best.
+    auto largestAgain = tryCandidate(0, best->size());
+    if (failed) return searchInOrder(src, candidates, budget);
+    return largestAgain ? largestAgain : best;
+}
+
 } // namespace
 
 ImageExportOptions ImageExportOptions::output(ImageExportProfile profile, CaptureQualityPreset preset) {
@@ -148,30 +252,11 @@ std::optional<QByteArray> dragExportPNGData(const QImage& image, const ImageExpo
     if (src.isNull()) return std::nullopt;
     const int largest = std::max(src.width(), src.height());
     if (largest <= 0) return fullResolutionPNG(src);
-    const std::vector<double> candidates =
+    std::vector<double> candidates =
         dragExportDimensionSequence(std::min<double>(largest, options.maxDimension), largest, options.minimumDimension);
+    std::erase_if(candidates, [](double c) { return c < 1; });
     if (candidates.empty()) return fullResolutionPNG(src);
-
-    std::optional<QByteArray> best;
-    qint64 bestDiff = 0;
-    for (double c : candidates) {
-        if (c < 1) continue;
-        const auto normalized = normalizePrepared(src, c, false);
-        if (!normalized) continue;
-        auto bytes = encode(*normalized, ScreenshotFileFormat::png);
-        if (!bytes) continue;
-        const qint64 size = bytes->size();
-        // Candidates shrink, so the first that fits is the largest that fits; an
-        // earlier over-budget candidate nearer the budget never wins over it.
-        if (size <= options.byteBudget) return bytes;
-        const qint64 diff = size - static_cast<qint64>(options.byteBudget);
-        if (!best || diff < bestDiff) {
-            bestDiff = diff;
-            best = std::move(bytes);
-        }
-    }
-    if (best) return best;
-    return fullResolutionPNG(src);
+    return searchCandidates(src, candidates, options.byteBudget);
 }
 
 ImageRef resized(const ImageRef& image, QSize size) {

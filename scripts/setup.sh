@@ -11,6 +11,7 @@ PACKAGES=(
   libxcb-keysyms1-dev libxcb-xinerama0-dev libxcb-ewmh-dev libxcb-icccm4-dev
   libxcb-xfixes0-dev libxcb-cursor-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libdeflate-dev libspng-dev libpng-dev libjpeg62-turbo-dev
+  pngcrush optipng zlib1g-dev
   nlohmann-json3-dev libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick

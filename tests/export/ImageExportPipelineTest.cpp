@@ -196,8 +196,10 @@ QByteArray qtPng(const QImage& image) {
 }
 
 TEST(ImageExportEncoding, PngIsNoLargerThanQtsWriter) {
+    // Screenshots go unfiltered, which deflates their repeated glyphs far better than
+    // libpng's adaptive filters.
     const QImage ui = *normalizedImage(test::uiLikeImage(1280, 720), std::nullopt);
-    EXPECT_LE(encode(ui, ScreenshotFileFormat::png)->size(), qtPng(ui).size());
+    EXPECT_LE(double(encode(ui, ScreenshotFileFormat::png)->size()), qtPng(ui).size() * 0.85);
     // Sensor noise barely compresses; the adaptive filters may differ from libpng's by a hair.
     const QImage photo = *normalizedImage(test::photoLikeImage(640, 360), std::nullopt);
     EXPECT_LE(double(encode(photo, ScreenshotFileFormat::png)->size()), qtPng(photo).size() * 1.001);
