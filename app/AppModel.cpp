@@ -470,7 +470,14 @@ void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
     const QString base = generatedFileNameBase();
     const QString directory = services_.temporaryDirectory;
     QPointer<AppModel> self(this);
-    QtConcurrent::run(&previewClipboardQueue_, [=] {
+    // A capture that follows before this one's turn on the queue supersedes it; a queued
+    // job does not keep its image alive.
+    const quint64 generation = ++*previewClipboardGeneration_;
+    QtConcurrent::run(&previewClipboardQueue_, [=, weak = std::weak_ptr<const QImage>(image),
+                                                latest = previewClipboardGeneration_] {
+        if (latest->load() != generation) return;
+        const ImageRef image = weak.lock();
+        if (!image) return;
         const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
         QMetaObject::invokeMethod(qApp, [self, image, data] {
             if (!self || self->cachedPreviewClipboardImage_ != image) return;

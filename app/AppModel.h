@@ -9,6 +9,7 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -195,6 +196,7 @@ private:
     std::optional<EditorDocument> pendingFinishedEditorDocument_;
     bool editorIsEditingText_ = false;
     QThreadPool previewClipboardQueue_;   // serial: one thread
+    std::shared_ptr<std::atomic<quint64>> previewClipboardGeneration_ = std::make_shared<std::atomic<quint64>>(0);
     // The image the cache belongs to, compared by object identity; holding it means a
     // freed image's address can never be mistaken for a new one.
     ImageRef cachedPreviewClipboardImage_;

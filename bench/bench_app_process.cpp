@@ -334,6 +334,9 @@ void BM_MemoryOverBurst(benchmark::State& state, std::string program) {
         const double peak = statusKiB(pid, "VmHWM") / 1024.0;
         std::this_thread::sleep_for(std::chrono::seconds(10));
         const double after = statusKiB(pid, "VmRSS") / 1024.0;
+        state.counters["after_anon_MB"] = statusKiB(pid, "RssAnon") / 1024.0;
+        state.counters["after_shm_MB"] = statusKiB(pid, "RssShmem") / 1024.0;
+        state.counters["after_file_MB"] = statusKiB(pid, "RssFile") / 1024.0;
         session.stop();
         state.SetIterationTime(burst / 1000);
         state.counters["idle_MB"] = idle;

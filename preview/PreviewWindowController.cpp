@@ -239,7 +239,8 @@ private:
     // One payload per image object.
     void prepareDrag() {
         if (!image_) return drag_.clear();
-        drag_.prepareIfNeeded(image_->cacheKey(), [image = image_] { return image; });
+        // A queued preparation does not keep a superseded picture alive.
+        drag_.prepareIfNeeded(image_->cacheKey(), [weak = std::weak_ptr<const QImage>(image_)] { return weak.lock(); });
     }
     std::optional<DragExportCache::Payload> dragPayload() {
         if (!image_) return std::nullopt;

@@ -36,7 +36,11 @@ struct X11Screens::Impl {
 
     ~Impl() {
         if (!conn) return;
-        releaseSegment();
+        {
+            std::lock_guard guard(shmSegment->lock);
+            shmSegment->release();
+            shmSegment->conn = nullptr;   // an idle hook running later finds nothing to do
+        }
         xcb_disconnect(conn);
     }
 
@@ -260,67 +264,71 @@ struct X11Screens::Impl {
                       [](void* p) { LargeMemory::give(p); }, mem);
     }
 
-    // One shared-memory segment per connection, kept and reused: the X server
-    // and this process fault its pages in once, not on every grab.
+    // One shared-memory segment per connection, kept and reused while grabs follow
+    // each other: the X server and this process fault its pages in once, not on every
+    // grab. Once the process's large buffers are idle it is detached, which gives its
+    // pages back; the next grab makes a new one.
     struct SharedSegment {
         std::mutex lock;
+        xcb_connection_t* conn = nullptr;   // null once the connection is gone
         xcb_shm_seg_t seg = 0;
         void* mem = nullptr;
         size_t size = 0;
         bool failed = false;
-    };
-    mutable SharedSegment shmSegment;
 
-    bool ensureSegment(size_t size) const {
-        SharedSegment& s = shmSegment;
-        if (s.mem && s.size >= size) return true;
-        releaseSegment();
-        const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (id < 0) return false;
-        void* mem = shmat(id, nullptr, 0);
-        if (mem == reinterpret_cast<void*>(-1)) {
+        // Under lock.
+        bool ensure(size_t wanted) {
+            if (mem && size >= wanted) return true;
+            release();
+            const int id = shmget(IPC_PRIVATE, wanted, IPC_CREAT | 0600);
+            if (id < 0) return false;
+            void* m = shmat(id, nullptr, 0);
+            if (m == reinterpret_cast<void*>(-1)) {
+                shmctl(id, IPC_RMID, nullptr);
+                return false;
+            }
+            const xcb_shm_seg_t s = xcb_generate_id(conn);
+            xcb_generic_error_t* error = xcb_request_check(conn, xcb_shm_attach_checked(conn, s, id, 0));
+            // Both sides are attached now (or never will be); the segment goes away with the last detach.
             shmctl(id, IPC_RMID, nullptr);
-            return false;
+            if (error) {
+                free(error);
+                shmdt(m);
+                return false;
+            }
+            seg = s;
+            mem = m;
+            size = wanted;
+            return true;
         }
-        const xcb_shm_seg_t seg = xcb_generate_id(conn);
-        xcb_generic_error_t* error = xcb_request_check(conn, xcb_shm_attach_checked(conn, seg, id, 0));
-        // Both sides are attached now (or never will be); the segment goes away with the last detach.
-        shmctl(id, IPC_RMID, nullptr);
-        if (error) {
-            free(error);
-            shmdt(mem);
-            return false;
-        }
-        s.seg = seg;
-        s.mem = mem;
-        s.size = size;
-        return true;
-    }
 
-    void releaseSegment() const {
-        SharedSegment& s = shmSegment;
-        if (!s.mem) return;
-        xcb_shm_detach(conn, s.seg);
-        xcb_flush(conn);
-        shmdt(s.mem);
-        s.mem = nullptr;
-        s.size = 0;
-    }
+        // Under lock.
+        void release() {
+            if (!mem || !conn) return;
+            xcb_shm_detach(conn, seg);
+            xcb_flush(conn);
+            shmdt(mem);
+            mem = nullptr;
+            size = 0;
+        }
+    };
+    std::shared_ptr<SharedSegment> shmSegment = std::make_shared<SharedSegment>();
 
     QImage grabShm(const QRect& r) const {
-        std::lock_guard guard(shmSegment.lock);
-        if (shmSegment.failed) return {};
+        SharedSegment& segment = *shmSegment;
+        std::lock_guard guard(segment.lock);
+        if (segment.failed) return {};
         const size_t size = size_t(strideFor(r.width())) * r.height();
-        if (!ensureSegment(size)) {
-            shmSegment.failed = true; // e.g. a remote server: plain reads from now on
+        if (!segment.ensure(size)) {
+            segment.failed = true; // e.g. a remote server: plain reads from now on
             return {};
         }
         auto cookie = xcb_shm_get_image(conn, screen->root, r.x(), r.y(), r.width(), r.height(), ~0u,
-                                        XCB_IMAGE_FORMAT_Z_PIXMAP, shmSegment.seg, 0);
+                                        XCB_IMAGE_FORMAT_Z_PIXMAP, segment.seg, 0);
         auto* reply = xcb_shm_get_image_reply(conn, cookie, nullptr);
         if (!reply) return {};
         free(reply);
-        return convert(static_cast<const uint8_t*>(shmSegment.mem), r.width(), r.height());
+        return convert(static_cast<const uint8_t*>(segment.mem), r.width(), r.height());
     }
 
     QImage grabPlain(const QRect& r) const {
@@ -372,6 +380,14 @@ std::shared_ptr<X11Screens> X11Screens::connect() {
             free(version);
         }
     }
+    impl->shmSegment->conn = conn;
+    if (impl->shm)
+        LargeMemory::addIdleHook([weak = std::weak_ptr<Impl::SharedSegment>(impl->shmSegment)] {
+            if (const auto segment = weak.lock()) {
+                std::lock_guard guard(segment->lock);
+                segment->release();
+            }
+        });
     if (impl->bitsPerPixel != 16 && impl->bitsPerPixel != 24 && impl->bitsPerPixel != 32) return nullptr;
     if (sessionWindowSystem() == WindowSystem::wayland)
         impl->refusal = QStringLiteral("X11 screen capture refused: this is a Wayland session, where X11 reads through "

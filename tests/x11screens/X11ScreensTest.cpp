@@ -1,4 +1,5 @@
 #include "platform/CoordinateSpace.h"
+#include "platform/LargeMemory.h"
 #include "platform/x11/X11Screens.h"
 #include "XvfbServer.h"
 
@@ -60,6 +61,16 @@ TEST(X11Screens, RootReadsReturnTheDrawnPixels) {
     ASSERT_EQ(edge.size(), QSize(40, 40));
     EXPECT_EQ(qAlpha(edge.pixel(5, 5)), 255);
     EXPECT_EQ(qAlpha(edge.pixel(30, 30)), 0);
+
+    // Once idle the shared-memory segment is given back; the next read makes a new one
+    // and sees what the screen shows now.
+    ASSERT_TRUE(x11->usesSharedMemory());
+    LargeMemory::trimNow();
+    paint.fill(QRect(300, 200, 100, 50), 0xffff00);
+    const QImage after = x11->grabRoot(QRect(290, 190, 220, 120));
+    ASSERT_EQ(after.size(), QSize(220, 120));
+    EXPECT_EQ(after.pixel(10, 10) & 0xffffff, 0xffff00u);
+    EXPECT_EQ(after.pixel(50, 60) & 0xffffff, 0x0000ffu);
 }
 
 TEST(X11Screens, MonitorsBecomeScreensInTheGlobalSpace) {
