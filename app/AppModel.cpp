@@ -22,6 +22,9 @@ namespace {
 constexpr int areaCaptureDelayMs = 220;
 constexpr int previewAutoDismissPollMs = 1000;
 constexpr qint64 previewAutoDismissIdleMs = 4000;
+// The clipboard's PNG of a capture is encoded once its preview is on screen; at the
+// latest this long after the capture when the preview never says so.
+constexpr int previewClipboardStartLatestMs = 500;
 
 double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
 } // namespace
@@ -32,6 +35,11 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     completeSetupServices(services_);
     previewClipboardQueue_.setMaxThreadCount(1);
     previewClipboardQueue_.setObjectName("lumivane.preview-clipboard-export");
+    previewClipboardStart_.setSingleShot(true);
+    previewClipboardStart_.setInterval(previewClipboardStartLatestMs);
+    connect(&previewClipboardStart_, &QTimer::timeout, this, [this] {
+        if (currentCapture_) preparePreviewClipboardDataIfNeeded(currentCapture_->image);
+    });
     previewDismissTimer_.setInterval(previewAutoDismissPollMs);
     connect(&previewDismissTimer_, &QTimer::timeout, this, [this] {
         if (!preview_ || !preview_->isVisible()) {
@@ -278,13 +286,14 @@ void AppModel::captureBrowserFullPage() {
 void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> frame) {
     invalidatePendingEditFinalization();
     currentCapture_ = CapturedImage{image, QDateTime::currentDateTime(), source, frame};
-    preparePreviewClipboardDataIfNeeded(image);
     editorDocument_ = EditorDocument::fresh(image);
     editorHistory_ = {};
     emit currentCaptureChanged();
     emit editorDocumentChanged();
     emit editorHistoryChanged();
     preview().show(*currentCapture_);
+    // Showing the preview comes first; its clipboard data is encoded after (previewPresented).
+    previewClipboardStart_.start();
     previewLastInteractionAt_ = QDateTime::currentDateTime();
     if (settings_->openEditorAfterCapture()) openEditor();
     schedulePreviewAutoDismissIfNeeded();
@@ -311,6 +320,12 @@ void AppModel::schedulePreviewAutoDismissIfNeeded() {
 void AppModel::previewHoverChanged(bool hovering) {
     previewIsHovering_ = hovering;
     notePreviewInteraction();
+}
+
+void AppModel::previewPresented() {
+    if (!previewClipboardStart_.isActive()) return;
+    previewClipboardStart_.stop();
+    if (currentCapture_) preparePreviewClipboardDataIfNeeded(currentCapture_->image);
 }
 
 void AppModel::notePreviewInteraction() { previewLastInteractionAt_ = QDateTime::currentDateTime(); }

@@ -77,6 +77,7 @@ public:
     void hideWithFadeSlide() override { controller_.hideWithFadeSlide(); }
     void removeFromScreen() override { controller_.removeFromScreen(); }
     bool isVisible() const override { return controller_.isVisible(); }
+    void prepare() override { controller_.prepare(); }
 
 private:
     PreviewWindowController controller_;
@@ -111,6 +112,7 @@ std::optional<int> handOverToRunningInstance(bool waitForInstance) {
 
 AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model) {
     auto capture = std::make_shared<CaptureService>(*desktop);
+    capture->prepareAhead();
     // One browser capture service for the whole run: captures and setup checks share its thread and its guard.
     auto browserCapture = std::make_shared<BrowserCaptureWorker>(
         [desktop] { return DesktopBrowserCaptureEnvironment::create(*desktop); });
@@ -146,6 +148,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         a.dismiss = [model] { model()->dismissPreview(); };
         a.noteInteraction = [model] { model()->notePreviewInteraction(); };
         a.hoverChanged = [model](bool h) { model()->previewHoverChanged(h); };
+        a.presented = [model] { model()->previewPresented(); };
         a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
         a.save = [model](std::function<void(bool)> done) {
             const ImageRef image = model()->currentPreviewImage();

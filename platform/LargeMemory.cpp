@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <thread>
-#include <vector>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -57,11 +56,6 @@ public:
         std::lock_guard guard(lock_);
         idleDelay_ = delay;
         wake_.notify_all();
-    }
-
-    void addIdleHook(std::function<void()> hook) {
-        std::lock_guard guard(lock_);
-        hooks_.push_back(std::move(hook));
     }
 
     void trimNow() {
@@ -116,10 +110,8 @@ private:
         trimPending_ = false;
         const std::array<Spare, 2> drop = spares_;
         spares_ = {};
-        const std::vector<std::function<void()>> hooks = hooks_;
         lock.unlock();
         for (const Spare& s : drop) std::free(s.block);
-        for (const auto& hook : hooks) hook();
 #if defined(__GLIBC__)
         malloc_trim(0);
 #endif
@@ -130,7 +122,6 @@ private:
     std::condition_variable wake_;
     std::unordered_map<void*, size_t> sizes_;
     std::array<Spare, 2> spares_;
-    std::vector<std::function<void()>> hooks_;
     std::chrono::milliseconds idleDelay_{defaultIdleTrimDelayMs};
     Clock::time_point lastActivity_;
     bool trimPending_ = false;
@@ -148,7 +139,6 @@ Pool& pool() {
 void* take(size_t bytes) { return pool().take(bytes); }
 void give(void* block) { pool().give(block); }
 void setIdleTrimDelay(int milliseconds) { pool().setIdleDelay(std::chrono::milliseconds(milliseconds)); }
-void addIdleHook(std::function<void()> hook) { pool().addIdleHook(std::move(hook)); }
 void trimNow() { pool().trimNow(); }
 
 } // namespace lumivane::LargeMemory

@@ -1,14 +1,13 @@
 #pragma once
 #include <cstddef>
-#include <functional>
 
 // Memory for screen-sized pixel buffers. A fresh 4K-screen buffer costs thousands
 // of first-touch page faults, which dominate grabs, renders and encodes on
 // virtualised machines; so blocks are 2 MiB-aligned and advised for transparent
 // huge pages, and the two most recently released blocks are kept for reuse while
 // blocks are in use. Once no block has been taken or released for idleTrimDelay, the
-// kept blocks go back to the system, the idle hooks run and the C library returns
-// its free heap pages (malloc_trim). Thread-safe.
+// kept blocks go back to the system and the C library returns its free heap pages
+// (malloc_trim). Thread-safe.
 namespace lumivane::LargeMemory {
 
 inline constexpr size_t hugePage = size_t(2) << 20;
@@ -22,10 +21,7 @@ void give(void* block);
 inline constexpr int defaultIdleTrimDelayMs = 3000;
 // Changes the idle delay (tests). Thread-safe.
 void setIdleTrimDelay(int milliseconds);
-// Work that gives memory back once the pool is idle (e.g. a screen-read buffer).
-// Runs on the pool's own trimming thread; hooks live as long as the process.
-void addIdleHook(std::function<void()> hook);
-// Trims now: the kept blocks are freed, the idle hooks run, the heap is trimmed.
+// Trims now: the kept blocks are freed and the heap is trimmed.
 void trimNow();
 
 } // namespace lumivane::LargeMemory
