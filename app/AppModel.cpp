@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "platform/LargeMemory.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
 #include "export/AtomicFile.h"
@@ -494,6 +495,7 @@ void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
         const ImageRef image = weak.lock();
         if (!image) return;
         const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
+        LargeMemory::trimWhenIdle();   // the encode's buffers are free now
         QMetaObject::invokeMethod(qApp, [self, image, data] {
             if (!self || self->cachedPreviewClipboardImage_ != image) return;
             self->cachedPreviewClipboardPNGData_ = data.png;

@@ -1,5 +1,6 @@
-// The real application as a user meets it, on a private 3840x2160 Xvfb with its own
-// session bus, configuration and runtime folders:
+// The real application as a user meets it, on a private 3840x2160 Xvfb showing a
+// desktop with windows and a photo, with its own session bus, configuration and
+// runtime folders:
 //  - BM_KeyToPreview: from an XTest press of the full-screen hot key to the preview
 //    window being mapped (and to its thumbnail showing the new picture), for the first
 //    capture after start and for a capture after a long idle (30 s by default).
@@ -22,6 +23,8 @@
 
 #include "XvfbServer.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -54,10 +57,58 @@ public:
     Desktop() {
         conn_ = xcb_connect(server->display().toLocal8Bit().constData(), nullptr);
         if (xcb_connection_has_error(conn_)) return;
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+        root_ = screen->root;
         const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &mask);
-        xcb_flush(conn_);
+        showDesktop(screen);
+    }
+
+    // A desktop a user might capture: a wallpaper gradient, windows with lines of
+    // "text", a photo in one of them.
+    void showDesktop(xcb_screen_t* screen) {
+        const int w = screen->width_in_pixels, h = screen->height_in_pixels;
+        QImage desk(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(desk.scanLine(y));
+            for (int x = 0; x < w; ++x) row[x] = qRgb(30 + 60 * y / h, 60 + 40 * x / w, 120 + 80 * y / h);
+        }
+        uint32_t seed = 12345;
+        auto rnd = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+        const QRect windows[] = {{200, 150, 1700, 1100}, {1500, 700, 1900, 1200}, {300, 1350, 1000, 700}};
+        for (const QRect& r : windows) {
+            for (int y = r.top(); y <= r.bottom() && y < h; ++y)
+                for (int x = r.left(); x <= r.right() && x < w; ++x)
+                    desk.setPixel(x, y, y < r.top() + 40 ? qRgb(225, 225, 230) : qRgb(252, 252, 252));
+            for (int line = r.top() + 70; line + 14 < r.bottom(); line += 28)
+                for (int x = r.left() + 30; x < r.right() - 30 && x < w; x += 9 + int(rnd() % 7)) {
+                    const int len = 3 + int(rnd() % 6);
+                    for (int y = line; y < line + 14; ++y)
+                        for (int k = 0; k < len && x + k < w; ++k)
+                            if (rnd() % 3) desk.setPixel(x + k, y, qRgb(40, 40, 48));
+                }
+        }
+        for (int y = 800; y < 1800; ++y)   // a photo: smooth shades with grain
+            for (int x = 1700; x < 3300; ++x) {
+                const int g = int(rnd() % 17) - 8;
+                desk.setPixel(x, y, qRgb(std::clamp(90 + (x - 1700) / 12 + g, 0, 255), std::clamp(140 + (y - 800) / 10 + g, 0, 255),
+                                         std::clamp(60 + (x + y) % 97 + g, 0, 255)));
+            }
+        const xcb_pixmap_t pixmap = xcb_generate_id(conn_);
+        xcb_create_pixmap(conn_, screen->root_depth, pixmap, root_, uint16_t(w), uint16_t(h));
+        const xcb_gcontext_t gc = xcb_generate_id(conn_);
+        xcb_create_gc(conn_, gc, pixmap, 0, nullptr);
+        for (int y = 0; y < h; y += 32) {
+            const int rows = std::min(32, h - y);
+            xcb_put_image(conn_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(w), uint16_t(rows), 0, int16_t(y), 0,
+                          screen->root_depth, uint32_t(rows * desk.bytesPerLine()), desk.constScanLine(y));
+        }
+        xcb_change_window_attributes(conn_, root_, XCB_CW_BACK_PIXMAP, &pixmap);
+        xcb_clear_area(conn_, 0, root_, 0, 0, 0, 0);
+        xcb_free_gc(conn_, gc);
+        xcb_free_pixmap(conn_, pixmap);
+        centre_ = QRect(w / 2 - 240, h / 2 - 240, 480, 480);
+        sync();
     }
     ~Desktop() { xcb_disconnect(conn_); }
     bool ok() const { return conn_ && !xcb_connection_has_error(conn_); }
@@ -78,9 +129,13 @@ public:
         return false;
     }
 
+    // Marks the middle of the screen (where the preview's thumbnail has its centre).
     void fill(uint32_t rgb) {
-        xcb_change_window_attributes(conn_, root_, XCB_CW_BACK_PIXEL, &rgb);
-        xcb_clear_area(conn_, 0, root_, 0, 0, 0, 0);
+        const xcb_gcontext_t gc = xcb_generate_id(conn_);
+        xcb_create_gc(conn_, gc, root_, XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, std::array<uint32_t, 2>{rgb, XCB_SUBWINDOW_MODE_CLIP_BY_CHILDREN}.data());
+        const xcb_rectangle_t r{int16_t(centre_.x()), int16_t(centre_.y()), uint16_t(centre_.width()), uint16_t(centre_.height())};
+        xcb_poly_fill_rectangle(conn_, root_, gc, 1, &r);
+        xcb_free_gc(conn_, gc);
         sync();
     }
 
@@ -159,6 +214,7 @@ private:
 
     xcb_connection_t* conn_ = nullptr;
     xcb_window_t root_ = 0;
+    QRect centre_;
 };
 
 long statusKiB(pid_t pid, const char* field) {
@@ -332,7 +388,11 @@ void BM_MemoryOverBurst(benchmark::State& state, std::string program) {
         }
         const double burst = msSince(start);
         const double peak = statusKiB(pid, "VmHWM") / 1024.0;
-        std::this_thread::sleep_for(std::chrono::seconds(10));
+        for (int k = 0; k < 20; ++k) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            if (qEnvironmentVariableIsSet("LUMIVANE_BENCH_RSS_SERIES")) fprintf(stderr, "%d s: %.1f MB\n", k + 1, statusKiB(pid, "VmRSS") / 1024.0);
+            if (k == 9 && !qEnvironmentVariableIsSet("LUMIVANE_BENCH_RSS_SERIES")) break;
+        }
         const double after = statusKiB(pid, "VmRSS") / 1024.0;
         state.counters["after_anon_MB"] = statusKiB(pid, "RssAnon") / 1024.0;
         state.counters["after_shm_MB"] = statusKiB(pid, "RssShmem") / 1024.0;

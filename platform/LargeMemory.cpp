@@ -58,6 +58,11 @@ public:
         wake_.notify_all();
     }
 
+    void trimWhenIdle() {
+        std::lock_guard guard(lock_);
+        noteActivity();
+    }
+
     void trimNow() {
         std::unique_lock lock(lock_);
         trim(lock);
@@ -139,6 +144,7 @@ Pool& pool() {
 void* take(size_t bytes) { return pool().take(bytes); }
 void give(void* block) { pool().give(block); }
 void setIdleTrimDelay(int milliseconds) { pool().setIdleDelay(std::chrono::milliseconds(milliseconds)); }
+void trimWhenIdle() { pool().trimWhenIdle(); }
 void trimNow() { pool().trimNow(); }
 
 } // namespace lumivane::LargeMemory

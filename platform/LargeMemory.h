@@ -21,6 +21,9 @@ void give(void* block);
 inline constexpr int defaultIdleTrimDelayMs = 3000;
 // Changes the idle delay (tests). Thread-safe.
 void setIdleTrimDelay(int milliseconds);
+// (Re)arms the idle trim, as taking or releasing a block does: for work that frees
+// much heap memory of its own when it ends (an encode's buffers).
+void trimWhenIdle();
 // Trims now: the kept blocks are freed and the heap is trimmed.
 void trimNow();
 
