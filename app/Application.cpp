@@ -36,6 +36,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace lumivane {
 
@@ -197,6 +200,11 @@ bool installQtTranslations(QCoreApplication& app) {
 }
 
 int runApplication(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // One heap for all threads: freed buffers of the background encoders go back to the
+    // system on the idle trim (malloc_trim leaves the top of per-thread arenas alone).
+    mallopt(M_ARENA_MAX, 1);
+#endif
     const WindowSystem session = sessionWindowSystem();
     if (session == WindowSystem::none) {
         {

@@ -19,6 +19,12 @@ namespace lumivane::LargeMemory {
 
 namespace {
 
+#ifdef MADV_POPULATE_WRITE
+constexpr int populateWrite = MADV_POPULATE_WRITE;
+#else
+constexpr int populateWrite = 23;   // Linux 5.14
+#endif
+
 struct Spare {
     void* block = nullptr;
     size_t bytes = 0;
@@ -47,6 +53,9 @@ public:
         void* block = std::aligned_alloc(hugePage, rounded);
         if (!block) return nullptr;
         madvise(block, rounded, MADV_HUGEPAGE);
+        // The caller fills the block: fault it in with one call rather than one trap a
+        // page (where huge pages are not to be had). Older kernels refuse; nothing lost.
+        madvise(block, rounded, populateWrite);
         std::lock_guard guard(lock_);
         sizes_[block] = rounded;
         return block;
