@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "platform/LargeMemory.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
 #include "export/AtomicFile.h"
@@ -22,6 +23,9 @@ namespace {
 constexpr int areaCaptureDelayMs = 220;
 constexpr int previewAutoDismissPollMs = 1000;
 constexpr qint64 previewAutoDismissIdleMs = 4000;
+// The clipboard's PNG of a capture is encoded once its preview is on screen; at the
+// latest this long after the capture when the preview never says so.
+constexpr int previewClipboardStartLatestMs = 500;
 
 double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
 } // namespace
@@ -32,6 +36,11 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     completeSetupServices(services_);
     previewClipboardQueue_.setMaxThreadCount(1);
     previewClipboardQueue_.setObjectName("lumivane.preview-clipboard-export");
+    previewClipboardStart_.setSingleShot(true);
+    previewClipboardStart_.setInterval(previewClipboardStartLatestMs);
+    connect(&previewClipboardStart_, &QTimer::timeout, this, [this] {
+        if (currentCapture_) preparePreviewClipboardDataIfNeeded(currentCapture_->image);
+    });
     previewDismissTimer_.setInterval(previewAutoDismissPollMs);
     connect(&previewDismissTimer_, &QTimer::timeout, this, [this] {
         if (!preview_ || !preview_->isVisible()) {
@@ -290,13 +299,14 @@ void AppModel::captureBrowserFullPage() {
 void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> frame) {
     invalidatePendingEditFinalization();
     currentCapture_ = CapturedImage{image, QDateTime::currentDateTime(), source, frame};
-    preparePreviewClipboardDataIfNeeded(image);
     editorDocument_ = EditorDocument::fresh(image);
     editorHistory_ = {};
     emit currentCaptureChanged();
     emit editorDocumentChanged();
     emit editorHistoryChanged();
     preview().show(*currentCapture_);
+    // Showing the preview comes first; its clipboard data is encoded after (previewPresented).
+    previewClipboardStart_.start();
     previewLastInteractionAt_ = QDateTime::currentDateTime();
     if (settings_->openEditorAfterCapture()) openEditor();
     schedulePreviewAutoDismissIfNeeded();
@@ -323,6 +333,12 @@ void AppModel::schedulePreviewAutoDismissIfNeeded() {
 void AppModel::previewHoverChanged(bool hovering) {
     previewIsHovering_ = hovering;
     notePreviewInteraction();
+}
+
+void AppModel::previewPresented() {
+    if (!previewClipboardStart_.isActive()) return;
+    previewClipboardStart_.stop();
+    if (currentCapture_) preparePreviewClipboardDataIfNeeded(currentCapture_->image);
 }
 
 void AppModel::notePreviewInteraction() { previewLastInteractionAt_ = QDateTime::currentDateTime(); }
@@ -482,8 +498,16 @@ void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
     const QString base = generatedFileNameBase();
     const QString directory = services_.temporaryDirectory;
     QPointer<AppModel> self(this);
-    QtConcurrent::run(&previewClipboardQueue_, [=] {
+    // A capture that follows before this one's turn on the queue supersedes it; a queued
+    // job does not keep its image alive.
+    const quint64 generation = ++*previewClipboardGeneration_;
+    QtConcurrent::run(&previewClipboardQueue_, [=, weak = std::weak_ptr<const QImage>(image),
+                                                latest = previewClipboardGeneration_] {
+        if (latest->load() != generation) return;
+        const ImageRef image = weak.lock();
+        if (!image) return;
         const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
+        LargeMemory::trimWhenIdle();   // the encode's buffers are free now
         QMetaObject::invokeMethod(qApp, [self, image, data] {
             if (!self || self->cachedPreviewClipboardImage_ != image) return;
             self->cachedPreviewClipboardPNGData_ = data.png;

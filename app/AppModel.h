@@ -9,6 +9,7 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -96,6 +97,8 @@ public:
     void schedulePreviewAutoDismissIfNeeded();
     void previewHoverChanged(bool hovering);
     void notePreviewInteraction();
+    // The preview has painted a newly shown picture: background work for it may start.
+    void previewPresented();
 
     // Editor hand-over.
     void openEditor();
@@ -200,6 +203,8 @@ private:
     std::optional<EditorDocument> pendingFinishedEditorDocument_;
     bool editorIsEditingText_ = false;
     QThreadPool previewClipboardQueue_;   // serial: one thread
+    QTimer previewClipboardStart_;        // until the preview reports itself painted
+    std::shared_ptr<std::atomic<quint64>> previewClipboardGeneration_ = std::make_shared<std::atomic<quint64>>(0);
     // The image the cache belongs to, compared by object identity; holding it means a
     // freed image's address can never be mistaken for a new one.
     ImageRef cachedPreviewClipboardImage_;

@@ -32,6 +32,10 @@ void AppModel::startLaunchTasks() {
     if (launchTasksStarted_) return;
     launchTasksStarted_ = true;
     refreshSetupState();
+    // The preview's window exists before the first capture needs it.
+    QTimer::singleShot(0, this, [this] {
+        if (services_.makePreview) preview().prepare();
+    });
     QTimer::singleShot(setupGuideDelayMs, this, [this] {
         maybePresentInitialSetupGuide();
         QTimer::singleShot(conflictNoticeDelayMs, this, [this] { maybePresentShortcutConflictNotice(); });

@@ -57,6 +57,8 @@ public:
     virtual void hideWithFadeSlide() = 0;
     virtual void removeFromScreen() = 0;   // at once, no animation
     virtual bool isVisible() const = 0;
+    // Creates the window ahead of the first show (the application is idle).
+    virtual void prepare() {}
 };
 
 // The editor window.

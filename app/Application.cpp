@@ -36,6 +36,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace lumivane {
 
@@ -77,6 +80,7 @@ public:
     void hideWithFadeSlide() override { controller_.hideWithFadeSlide(); }
     void removeFromScreen() override { controller_.removeFromScreen(); }
     bool isVisible() const override { return controller_.isVisible(); }
+    void prepare() override { controller_.prepare(); }
 
 private:
     PreviewWindowController controller_;
@@ -111,6 +115,7 @@ std::optional<int> handOverToRunningInstance(bool waitForInstance) {
 
 AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model) {
     auto capture = std::make_shared<CaptureService>(*desktop);
+    capture->prepareAhead();
     // One browser capture service for the whole run: captures and setup checks share its thread and its guard.
     auto browserCapture = std::make_shared<BrowserCaptureWorker>(
         [desktop] { return DesktopBrowserCaptureEnvironment::create(*desktop); });
@@ -146,6 +151,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         a.dismiss = [model] { model()->dismissPreview(); };
         a.noteInteraction = [model] { model()->notePreviewInteraction(); };
         a.hoverChanged = [model](bool h) { model()->previewHoverChanged(h); };
+        a.presented = [model] { model()->previewPresented(); };
         a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
         a.save = [model](std::function<void(bool)> done) {
             const ImageRef image = model()->currentPreviewImage();
@@ -194,6 +200,11 @@ bool installQtTranslations(QCoreApplication& app) {
 }
 
 int runApplication(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // One heap for all threads: freed buffers of the background encoders go back to the
+    // system on the idle trim (malloc_trim leaves the top of per-thread arenas alone).
+    mallopt(M_ARENA_MAX, 1);
+#endif
     const WindowSystem session = sessionWindowSystem();
     if (session == WindowSystem::none) {
         {

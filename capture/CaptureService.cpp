@@ -410,6 +410,11 @@ QFuture<ImageRef> CaptureService::capture(const QRectF& rect) const {
     });
 }
 
+void CaptureService::prepareAhead() const {
+    if (!grabber_) return;
+    QtConcurrent::run([grabber = grabber_] { grabber->prepare(); });
+}
+
 QFuture<ImageRef> CaptureService::captureFullScreen() const {
     auto self = *this;
     return QtConcurrent::run([self]() -> ImageRef {

@@ -52,6 +52,8 @@ public:
     // A rectangle cut from a snapshot taken earlier (the frozen backdrop of an area
     // selection), without a new capture.
     QFuture<ImageRef> capture(const QRectF& rect, const DesktopSnapshot& snapshot) const;
+    // Readies the grabber for a first capture, on a worker thread; returns at once.
+    void prepareAhead() const;
     // Whether captures are whole-desktop snapshots (slow: select on a frozen one).
     bool capturesSnapshots() const { return !grabber_ && snapshots_; }
     // One whole-desktop snapshot, failing with CaptureError (logged) like a capture.

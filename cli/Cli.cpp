@@ -45,6 +45,21 @@ void printHelp(FILE* out) {
 
 } // namespace
 
+CommandNeeds commandNeeds(const QStringList& args) {
+    if (args.isEmpty()) return CommandNeeds::core;
+    const QString& name = args.first();
+    // Annotations are drawn with the desktop's fonts.
+    if (name == QLatin1String("render")) return CommandNeeds::offscreenGui;
+    if (name == QLatin1String("capture")) {
+        if (sessionWindowSystem() == WindowSystem::wayland && !isInteractiveCapture(args.mid(1)))
+            return CommandNeeds::waylandGui;
+        // The browser capture finds the browser's window through the desktop's services.
+        if (args.size() > 1 && args.at(1) == QLatin1String("browser") && !isInteractiveCapture(args.mid(1)))
+            return CommandNeeds::offscreenGui;
+    }
+    return CommandNeeds::core;
+}
+
 void printError(const QString& message) {
     QTextStream(stderr) << "lumivane: " << message << "\n";
 }
@@ -82,20 +97,25 @@ int run(int argc, char** argv) {
         printHelp(stderr);
         return exitUsage;
     }
-    // Commands draw text and run event loops but never show a window.
+    // Commands run event loops but never show a window. Only those that draw text
+    // (fonts) or read a Wayland desktop (Qt's wayland platform) need Qt's GUI machinery;
+    // the others start without a platform plugin, fonts or a D-Bus connection.
     launchEnvironmentStore() = QProcessEnvironment::systemEnvironment();
-    std::unique_ptr<QGuiApplication> application;
+    std::unique_ptr<QCoreApplication> application;
     if (!QCoreApplication::instance()) {
         static int appArgc = 1;
         static char appName[] = "lumivane";
         static char* appArgv[] = {appName, nullptr};
-        // Captures in a Wayland session read the outputs through Qt's wayland platform;
-        // an explicit QT_QPA_PLATFORM wins there.
-        const bool waylandCapture = args.first() == QLatin1String("capture") &&
-                                    sessionWindowSystem() == WindowSystem::wayland;
-        if (!waylandCapture) qputenv("QT_QPA_PLATFORM", "offscreen");
-        else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "wayland");
-        application = std::make_unique<QGuiApplication>(appArgc, appArgv);
+        const CommandNeeds needs = commandNeeds(args);
+        if (needs == CommandNeeds::core) {
+            application = std::make_unique<QCoreApplication>(appArgc, appArgv);
+        } else {
+            // Captures in a Wayland session read the outputs through Qt's wayland platform;
+            // an explicit QT_QPA_PLATFORM wins there.
+            if (needs == CommandNeeds::offscreenGui) qputenv("QT_QPA_PLATFORM", "offscreen");
+            else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "wayland");
+            application = std::make_unique<QGuiApplication>(appArgc, appArgv);
+        }
     }
     const QString name = args.takeFirst();
     if (name == "--help" || name == "-h" || name == "help") {

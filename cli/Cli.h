@@ -16,6 +16,12 @@ enum ExitCode : int {
 // args excludes the program name. Prints to stdout/stderr.
 int run(int argc, char** argv);
 
+// What a command needs of Qt (args include the command's name): QCoreApplication
+// only; Qt's GUI on the offscreen platform (fonts for drawing text); Qt's GUI on the
+// wayland platform (reading a Wayland desktop).
+enum class CommandNeeds { core, offscreenGui, waylandGui };
+CommandNeeds commandNeeds(const QStringList& args);
+
 // True when argv names a command-line command (anything after the program name).
 bool isCommandLineInvocation(int argc, char** argv);
 

@@ -68,6 +68,14 @@ QImage readImageFile(const QString& path, const QString& command) {
         return {};
     }
     QImageReader reader(&file);
+    // PNG and JPEG are known by their first bytes: Qt would otherwise load every image
+    // plugin to ask it about the file.
+    const QByteArray head = file.peek(3);
+    const char* known = head == QByteArray("\x89PN", 3) ? "png" : head == QByteArray("\xff\xd8\xff", 3) ? "jpeg" : nullptr;
+    if (known) {
+        reader.setFormat(known);
+        reader.setAutoDetectImageFormat(false);
+    }
     reader.setAutoTransform(true);
     // Large captures exceed Qt's default 128 MiB decode limit; the memory available bounds it.
     const QSize size = reader.size();

@@ -2,6 +2,7 @@
 
 #include "export/AtomicFile.h"
 #include "export/ClipboardImagePasteboardWriter.h"
+#include "platform/LargeMemory.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -71,6 +72,7 @@ void DragExportCache::prepareIfNeeded(quint64 key, ImageSource source) {
         std::optional<QString> path;
         if (image) data = ImageExportPipeline::dragExportPNGData(*image, options);
         if (data && latest->load() == key) path = writeTemporaryPNG(*data);  // reads only the fixed prefix
+        LargeMemory::trimWhenIdle();   // the encode's buffers are free now
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return;
         QMetaObject::invokeMethod(app, [self, key, image, data, path] {

@@ -50,6 +50,9 @@ public:
     // an X11 grabber inside a Wayland session, where Xwayland hands back black pixels;
     // empty when grabs may run.
     virtual QString refusal() const { return {}; }
+    // Readies what reads need (buffers shared with the window system, their pages), so
+    // that the first grab does not pay for it. Any thread; optional.
+    virtual void prepare() const {}
 };
 
 // The whole desktop in one image, as a screenshot portal delivers it.

@@ -53,9 +53,10 @@ public:
         update();
     }
 
+    // The drag payload is encoded once the picture is on screen, not while it is being shown.
     void setImage(ImageRef image) {
         image_ = std::move(image);
-        prepareDrag();
+        presentPending_ = true;
         update();
     }
 
@@ -77,6 +78,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        if (presentPending_) {
+            presentPending_ = false;
+            // After this paint has reached the screen.
+            QTimer::singleShot(0, this, [this] {
+                prepareDrag();
+                if (actions_.presented) actions_.presented();
+            });
+        }
         QPainter p(this);
         p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
         const QRectF area = imageArea();
@@ -239,7 +248,8 @@ private:
     // One payload per image object.
     void prepareDrag() {
         if (!image_) return drag_.clear();
-        drag_.prepareIfNeeded(image_->cacheKey(), [image = image_] { return image; });
+        // A queued preparation does not keep a superseded picture alive.
+        drag_.prepareIfNeeded(image_->cacheKey(), [weak = std::weak_ptr<const QImage>(image_)] { return weak.lock(); });
     }
     std::optional<DragExportCache::Payload> dragPayload() {
         if (!image_) return std::nullopt;
@@ -257,6 +267,7 @@ private:
     bool isCopying_ = false, didCopyRecently_ = false, isSaving_ = false, didSaveRecently_ = false;
     bool pressOnDrag_ = false, dragStarted_ = false;
     bool shapedToCard_ = false;
+    bool presentPending_ = false;
     QPointF pressPos_;
 };
 
@@ -294,6 +305,13 @@ void PreviewWindowController::show(const ImageRef& image, const std::optional<QR
     markAsFloatingPanel(panel_->windowHandle());
     panel_->show();
     panel_->raise();
+}
+
+void PreviewWindowController::prepare() {
+    if (panel_->testAttribute(Qt::WA_WState_Created)) return;
+    panel_->setShapedToCard(screens_ && !screens_->showsTranslucentWindows());
+    panel_->winId();
+    markAsFloatingPanel(panel_->windowHandle());
 }
 
 void PreviewWindowController::hideWithFadeSlide() {

@@ -25,6 +25,8 @@ struct PreviewActions {
     std::function<void(std::function<void(bool)>)> save;   // quick save; false when nothing to save
     // Drag-out PNG settings of the current capture.
     std::function<ImageExportOptions()> dragOptions;
+    // The panel has painted a newly set picture (background work for it may start now).
+    std::function<void()> presented;
 };
 
 class PreviewPanel;
@@ -36,6 +38,8 @@ public:
     ~PreviewWindowController();
 
     void show(const ImageRef& image, const std::optional<QRectF>& previewScreenFrame);
+    // Creates the native window ahead of the first show.
+    void prepare();
     void hideWithFadeSlide();
     void removeFromScreen();
     bool isVisible() const;

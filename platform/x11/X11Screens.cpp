@@ -11,10 +11,12 @@
 #include <sys/ipc.h>
 #include <sys/mman.h>
 #include <sys/shm.h>
+#include <unistd.h>
 #include <xcb/randr.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -260,8 +262,13 @@ struct X11Screens::Impl {
                       [](void* p) { LargeMemory::give(p); }, mem);
     }
 
-    // One shared-memory segment per connection, kept and reused: the X server
-    // and this process fault its pages in once, not on every grab.
+    // Reads go through one small shared-memory segment per connection, kept for the
+    // connection's life, in bands of rows: its pages are faulted in once, by the X server
+    // and by this process, however large the screen (a screen-sized segment costs
+    // thousands of page faults on both sides whenever it is fresh, and its size in
+    // memory for as long as it is kept). The segment has two halves: the server fills
+    // one while the other is converted.
+    static constexpr size_t bandBytes = size_t(2) << 20;
     struct SharedSegment {
         std::mutex lock;
         xcb_shm_seg_t seg = 0;
@@ -271,6 +278,7 @@ struct X11Screens::Impl {
     };
     mutable SharedSegment shmSegment;
 
+    // Under shmSegment.lock.
     bool ensureSegment(size_t size) const {
         SharedSegment& s = shmSegment;
         if (s.mem && s.size >= size) return true;
@@ -307,20 +315,58 @@ struct X11Screens::Impl {
         s.size = 0;
     }
 
+    // One read of the root into the whole segment: the server faults its pages in,
+    // then this process does.
+    void prepareSegment() const {
+        std::lock_guard guard(shmSegment.lock);
+        if (shmSegment.failed || shmSegment.mem) return;
+        if (!ensureSegment(2 * bandBytes)) {
+            shmSegment.failed = true;
+            return;
+        }
+        const int width = std::min<int>(screen->width_in_pixels, int(bandBytes / 4));
+        const int rows = std::min<int>(screen->height_in_pixels, int(2 * bandBytes / size_t(strideFor(width))));
+        if (width <= 0 || rows <= 0) return;
+        free(xcb_shm_get_image_reply(conn, xcb_shm_get_image(conn, screen->root, 0, 0, uint16_t(width), uint16_t(rows), ~0u,
+                                                             XCB_IMAGE_FORMAT_Z_PIXMAP, shmSegment.seg, 0),
+                                     nullptr));
+        volatile const uint8_t* p = static_cast<const uint8_t*>(shmSegment.mem);
+        const long page = sysconf(_SC_PAGESIZE);
+        for (size_t i = 0; i < shmSegment.size; i += size_t(page > 0 ? page : 4096)) (void)p[i];
+    }
+
     QImage grabShm(const QRect& r) const {
         std::lock_guard guard(shmSegment.lock);
         if (shmSegment.failed) return {};
-        const size_t size = size_t(strideFor(r.width())) * r.height();
-        if (!ensureSegment(size)) {
+        const size_t stride = size_t(strideFor(r.width()));
+        const int bandRows = int(std::clamp<size_t>(bandBytes / stride, 1, size_t(r.height())));
+        const size_t half = stride * size_t(bandRows);
+        if (!ensureSegment(std::max(2 * half, 2 * bandBytes))) {
             shmSegment.failed = true; // e.g. a remote server: plain reads from now on
             return {};
         }
-        auto cookie = xcb_shm_get_image(conn, screen->root, r.x(), r.y(), r.width(), r.height(), ~0u,
-                                        XCB_IMAGE_FORMAT_Z_PIXMAP, shmSegment.seg, 0);
-        auto* reply = xcb_shm_get_image_reply(conn, cookie, nullptr);
-        if (!reply) return {};
-        free(reply);
-        return convert(static_cast<const uint8_t*>(shmSegment.mem), r.width(), r.height());
+        QImage out = allocateImage(r.width(), r.height());
+        if (out.isNull()) return out;
+        auto request = [&](int band) {
+            const int y0 = band * bandRows;
+            const int rows = std::min(bandRows, r.height() - y0);
+            return xcb_shm_get_image(conn, screen->root, int16_t(r.x()), int16_t(r.y() + y0), uint16_t(r.width()),
+                                     uint16_t(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, shmSegment.seg,
+                                     uint32_t((band % 2) * half));
+        };
+        const int bands = (r.height() + bandRows - 1) / bandRows;
+        xcb_shm_get_image_cookie_t cookie = request(0);
+        for (int band = 0; band < bands; ++band) {
+            auto* reply = xcb_shm_get_image_reply(conn, cookie, nullptr);
+            if (!reply) return {};   // nothing else is in flight
+            free(reply);
+            // The next band goes into the other half while this one is converted.
+            if (band + 1 < bands) cookie = request(band + 1);
+            const int y0 = band * bandRows;
+            convertInto(out, y0, static_cast<const uint8_t*>(shmSegment.mem) + (band % 2) * half, r.width(),
+                        std::min(bandRows, r.height() - y0));
+        }
+        return out;
     }
 
     QImage grabPlain(const QRect& r) const {
@@ -372,6 +418,7 @@ std::shared_ptr<X11Screens> X11Screens::connect() {
             free(version);
         }
     }
+
     if (impl->bitsPerPixel != 16 && impl->bitsPerPixel != 24 && impl->bitsPerPixel != 32) return nullptr;
     if (sessionWindowSystem() == WindowSystem::wayland)
         impl->refusal = QStringLiteral("X11 screen capture refused: this is a Wayland session, where X11 reads through "
@@ -479,6 +526,11 @@ std::optional<QPointF> X11Screens::pointerLocation() const {
 }
 
 QString X11Screens::refusal() const { return impl_->refusal; }
+
+void X11Screens::prepare() const {
+    if (!impl_->refusal.isEmpty() || !impl_->shm) return;
+    impl_->prepareSegment();
+}
 
 QImage X11Screens::grabRoot(const QRect& rootRect) const {
     if (!impl_->refusal.isEmpty()) return {};

@@ -23,6 +23,8 @@ public:
     QString refusal() const override;
     // Reads root-window pixels (MIT-SHM when available); null on failure or refusal.
     QImage grabRoot(const QRect& rootRect) const;
+    // Creates the shared-memory segment of reads and has both sides touch its pages.
+    void prepare() const override;
     bool usesSharedMemory() const;
     // True when a compositing manager runs: only then do translucent windows show
     // what lies beneath them.

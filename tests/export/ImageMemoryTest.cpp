@@ -1,7 +1,13 @@
 #include "export/ImageMemory.h"
+#include "platform/LargeMemory.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <unistd.h>
 
 using namespace lumivane;
 
@@ -51,4 +57,39 @@ TEST(ImageMemory, ReleasedBlocksAreReusedAndComeBackZeroed) {
     QImage b2 = allocateImage(QSize(4000, 3000), QImage::Format_RGB32);
     EXPECT_EQ(a2.data(), small);
     EXPECT_EQ(b2.constBits(), large);
+}
+
+namespace {
+size_t residentBytes() {
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return size_t(resident) * size_t(sysconf(_SC_PAGESIZE));
+}
+} // namespace
+
+// Blocks kept for reuse go back to the system once the pool has been idle; a block
+// taken afterwards is fresh and zeroed.
+TEST(ImageMemory, KeptBlocksGoBackToTheSystemWhenIdle) {
+    LargeMemory::setIdleTrimDelay(200);
+    const size_t bytes = size_t(96) << 20;
+    const size_t before = residentBytes();
+    {
+        LargeBuffer block(bytes);
+        ASSERT_NE(block.data(), nullptr);
+        std::memset(block.data(), 0x5a, bytes);
+    }
+    EXPECT_GT(residentBytes(), before + bytes / 2) << "kept for reuse right after its release";
+    bool returned = false;
+    for (int i = 0; i < 100 && !returned; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        returned = residentBytes() < before + bytes / 4;
+    }
+    EXPECT_TRUE(returned) << "resident " << (residentBytes() >> 20) << " MiB, before " << (before >> 20) << " MiB";
+    QImage again = allocateImage(QSize(5000, 5000), QImage::Format_RGB32);
+    ASSERT_FALSE(again.isNull());
+    EXPECT_EQ(again.pixel(4999, 4999) & 0xffffff, 0u);
+    LargeMemory::setIdleTrimDelay(LargeMemory::defaultIdleTrimDelayMs);
 }

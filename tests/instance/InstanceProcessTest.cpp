@@ -165,3 +165,48 @@ TEST(InstanceProcess, CommandWithoutDisplayOrInstanceFailsClearly) {
 }
 
 } // namespace
+
+namespace {
+
+// Runs a command with Qt reporting every plugin it looks at or loads.
+PrivateSession::Result runReportingPlugins(const PrivateSession& session, const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = session.environment();
+    env.insert("QT_DEBUG_PLUGINS", "1");
+    p.setProcessEnvironment(env);
+    p.start(lumivane, args);
+    PrivateSession::Result r;
+    if (!p.waitForFinished(30000)) return r;
+    r.exitCode = p.exitCode();
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+// Commands that draw no text start without Qt's GUI machinery: no platform plugin, no
+// image plugin loaded for a PNG or JPEG input; their results are whole.
+TEST(InstanceProcess, CommandsWithoutTextStartWithoutPlatformOrPlugins) {
+    PrivateSession session;
+    ASSERT_TRUE(session.ready());
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(qRgb(30, 120, 200));
+    ASSERT_TRUE(image.save(session.path("in.png")));
+    ASSERT_TRUE(image.save(session.path("in.jpg"), "JPEG", 95));
+    const QList<QStringList> commands = {
+        {"export", session.path("in.png"), "-o", session.path("out.png")},
+        {"export", session.path("in.jpg"), "-o", session.path("out.jpg")},
+        {"project", "new", session.path("in.png"), "-o", session.path("p.lumivane")},
+        {"capture", "rect", "10", "20", "100", "50", "-o", session.path("rect.png")},
+    };
+    for (const QStringList& args : commands) {
+        const auto r = runReportingPlugins(session, args);
+        EXPECT_EQ(r.exitCode, 0) << args.join(' ').toStdString() << "\n" << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("plugins/platforms")) << args.join(' ').toStdString();
+        EXPECT_FALSE(r.err.contains("Loaded library")) << args.join(' ').toStdString();
+    }
+    EXPECT_EQ(QImage(session.path("out.png")).pixel(5, 5), qRgb(30, 120, 200));
+    EXPECT_EQ(QImage(session.path("out.jpg")).size(), QSize(64, 48));
+    EXPECT_TRUE(QFile(session.path("p.lumivane")).size() > 0);
+    EXPECT_EQ(QImage(session.path("rect.png")).size(), QSize(100, 50));
+}

@@ -35,7 +35,7 @@ ImageRef picture() {
 }
 
 struct Calls {
-    int openEditor = 0, dismiss = 0, interactions = 0, copies = 0;
+    int openEditor = 0, dismiss = 0, interactions = 0, copies = 0, presented = 0;
     std::vector<bool> hovers;
 };
 
@@ -51,6 +51,7 @@ PreviewActions actionsFor(Calls& c) {
     };
     a.save = [](std::function<void(bool)> done) { done(false); };
     a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
+    a.presented = [&c] { ++c.presented; };
     return a;
 }
 
@@ -87,6 +88,28 @@ TEST(PreviewPanel, ShowsInTheLowerLeftOfTheFrameAndSlidesAwayOnHide) {
     EXPECT_EQ(controller.window()->pos(), resting) << "shown again at its resting place";
     controller.removeFromScreen();
     EXPECT_FALSE(controller.isVisible());
+}
+
+// The window exists before the first show, unmapped; each new picture is reported as
+// presented once it has been painted, not before.
+TEST(PreviewPanel, PreparedAheadAndReportsEachPictureOncePainted) {
+    Calls calls;
+    PreviewWindowController controller(std::make_shared<OneScreen>(), actionsFor(calls));
+    controller.prepare();
+    EXPECT_TRUE(controller.window()->testAttribute(Qt::WA_WState_Created));
+    EXPECT_FALSE(controller.isVisible());
+    QTest::qWait(100);
+    EXPECT_EQ(calls.presented, 0);
+
+    controller.show(picture(), std::nullopt);
+    EXPECT_EQ(calls.presented, 0) << "not while it is being shown";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.presented == 1; }, 5000));
+    controller.window()->update();
+    QTest::qWait(200);
+    EXPECT_EQ(calls.presented, 1) << "a repaint of the same picture is no new picture";
+    controller.show(picture(), std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.presented == 2; }, 5000));
+    controller.removeFromScreen();
 }
 
 TEST(PreviewPanel, ClicksReachTheirControlsAndHoverIsReported) {

@@ -62,6 +62,28 @@ TEST(X11Screens, RootReadsReturnTheDrawnPixels) {
     EXPECT_EQ(qAlpha(edge.pixel(30, 30)), 0);
 }
 
+// A read larger than the shared segment's bands comes back whole: every row from its
+// own place on the screen, across the band boundaries.
+TEST(X11Screens, LargeReadsAreWholeAcrossBands) {
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    RootPainter paint;
+    for (int y = 0; y < 1080; ++y) paint.fill(QRect(0, y, 1920, 1), 0x010000u * quint32(y % 251) + quint32(y / 251));
+    paint.fill(QRect(1919, 0, 1, 1080), 0x00ff00);
+    for (int pass = 0; pass < 2; ++pass) {   // a fresh segment, then the kept one
+        const QImage all = x11->grabRoot(QRect(0, 0, 1920, 1080));
+        ASSERT_EQ(all.size(), QSize(1920, 1080));
+        for (int y = 0; y < 1080; ++y) {
+            ASSERT_EQ(all.pixel(7, y) & 0xffffff, 0x010000u * quint32(y % 251) + quint32(y / 251)) << "row " << y;
+            ASSERT_EQ(all.pixel(1919, y) & 0xffffff, 0x00ff00u) << "row " << y;
+        }
+        const QImage part = x11->grabRoot(QRect(3, 500, 1000, 577));
+        ASSERT_EQ(part.size(), QSize(1000, 577));
+        EXPECT_EQ(part.pixel(0, 0) & 0xffffff, 0x010000u * quint32(500 % 251) + 1u);
+        EXPECT_EQ(part.pixel(999, 576) & 0xffffff, 0x010000u * quint32(1076 % 251) + 4u);
+    }
+}
+
 TEST(X11Screens, MonitorsBecomeScreensInTheGlobalSpace) {
     ASSERT_TRUE(runXrandr({"--setmonitor", "LEFT", "1000/260x1080/280+0+0", "none"}));
     ASSERT_TRUE(runXrandr({"--setmonitor", "RIGHT", "920/240x600/160+1000+0", "none"}));
