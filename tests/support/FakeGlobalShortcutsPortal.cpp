@@ -122,11 +122,8 @@ public slots:
                                                const QString& parentWindow, const QVariantMap& options,
                                                const QDBusMessage& msg) {
         const QString request = requestPath(msg, options);
-        auto it = sessions_.find(session.path());
-        if (it == sessions_.end() || it->owner != msg.service()) {
-            refuse(msg);
-            return {};
-        }
+        const auto it = ownedSession(session, msg);
+        if (it == sessions_.end()) return {};
         lastParentWindow_ = parentWindow;
         if (refuseNext_) {
             const uint code = refuseNext_;
@@ -147,11 +144,8 @@ public slots:
     Q_SCRIPTABLE QDBusObjectPath ListShortcuts(const QDBusObjectPath& session, const QVariantMap& options,
                                                const QDBusMessage& msg) {
         const QString request = requestPath(msg, options);
-        auto it = sessions_.find(session.path());
-        if (it == sessions_.end() || it->owner != msg.service()) {
-            refuse(msg);
-            return {};
-        }
+        const auto it = ownedSession(session, msg);
+        if (it == sessions_.end()) return {};
         answer(msg, request, 0, {{"shortcuts", QVariant::fromValue(answerList(*it))}});
         return QDBusObjectPath(request);
     }
@@ -203,6 +197,14 @@ private:
         for (const auto& b : s.bindings)
             list.append({b.id, {{"description", b.description}, {"trigger_description", b.preferredTrigger}}});
         return list;
+    }
+    // The caller's own open session; otherwise the call is answered with an error and
+    // the result is the end of sessions_.
+    QMap<QString, Session>::iterator ownedSession(const QDBusObjectPath& session, const QDBusMessage& msg) {
+        auto it = sessions_.find(session.path());
+        if (it != sessions_.end() && it->owner == msg.service()) return it;
+        refuse(msg);
+        return sessions_.end();
     }
     void refuse(const QDBusMessage& msg) {
         msg.setDelayedReply(true);
