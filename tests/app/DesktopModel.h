@@ -2,6 +2,7 @@
 // An application model wired to the real desktop services of the test's X server,
 // with in-memory settings and a private temporary folder.
 #include "MemorySettingsStore.h"
+#include "VisibleWindow.h"
 #include "app/AppModel.h"
 #include "app/Application.h"
 #include "platform/x11/X11Backend.h"
@@ -35,12 +36,5 @@ struct DesktopModel {
     std::shared_ptr<X11Screens> x11;
     std::unique_ptr<AppModel> model;
 };
-
-// The visible top-level window with that title, if any.
-inline QWidget* visibleWindow(const QString& title) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == title) return w;
-    return nullptr;
-}
 
 } // namespace lumivane::test

@@ -4,6 +4,7 @@
 // desktop that refuses or drops the shortcuts.
 #include "FakeGlobalShortcutsPortal.h"
 #include "MemorySettingsStore.h"
+#include "VisibleWindow.h"
 #include "WaylandSession.h"
 #include "app/AppModel.h"
 #include "app/Application.h"
@@ -33,15 +34,10 @@
 
 using namespace lumivane;
 using test::FakeGlobalShortcutsPortal;
+using test::visibleWindow;
 using Action = HotKeyService::Action;
 
 namespace {
-
-QWidget* visibleWindow(const QString& title) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == title) return w;
-    return nullptr;
-}
 
 // The application model on the session's own desktop services, with hot keys through
 // the tests' portal.
