@@ -15,6 +15,7 @@
 #include "app/AppSetupHost.h"
 #include "browser/BrowserCaptureWorker.h"
 #include "platform/ActiveWindow.h"
+#include "platform/FileDialogs.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
 #include "export/AtomicFile.h"
@@ -24,7 +25,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -176,8 +176,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         const QString start = QFileInfo(suggestion).isAbsolute()
                                   ? suggestion
                                   : QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).filePath(suggestion);
-        const QString path = QFileDialog::getSaveFileName(nullptr, QString(), start, imageFilter(format));
-        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+        return chooseFileToSave(nullptr, start, imageFilter(format));
     };
     if (desktop->makeKeyGrabber) services.hotKeys = std::make_shared<HotKeyService>(desktop->makeKeyGrabber());
     if (desktop->makeKeyboardLayout) setKeyboardLayout(desktop->makeKeyboardLayout());  // key labels follow the desktop's layout

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "platform/NativeFileNames.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -15,6 +17,7 @@
 #include <QLockFile>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace lumivane {
 
@@ -45,7 +48,7 @@ public slots:
     void CaptureArea() { answer(commands_.captureArea()); }
     void CaptureBrowserPage() { answer(commands_.captureBrowserPage()); }
     void OpenEditor() { answer(commands_.openEditor()); }
-    void OpenProject(const QString& path) { answer(commands_.openProject(path)); }
+    void OpenProject(const QString& path) { answer(commands_.openProject(pathFromRequestArgument(path))); }
     void ShowSettings() { answer(commands_.showSettings()); }
     void Quit() { answer(commands_.quit()); }
 
@@ -56,13 +59,22 @@ private:
     InstanceCommands& commands_;
 };
 
+QString pathRequestArgument(const QString& path) {
+    return QString::fromLatin1("file://" + nativeFileName(path).toPercentEncoding("/"));
+}
+
+QString pathFromRequestArgument(const QString& argument) {
+    if (!argument.startsWith(QLatin1String("file:"))) return argument;
+    return localPathFromUrl(QUrl::fromEncoded(argument.toLatin1()));
+}
+
 std::optional<QString> dispatchInstanceRequest(InstanceCommands& c, const QString& method, const QString& argument) {
     namespace m = instance_method;
     if (method == QLatin1String(m::captureFullScreen)) return c.captureFullScreen();
     if (method == QLatin1String(m::captureArea)) return c.captureArea();
     if (method == QLatin1String(m::captureBrowserPage)) return c.captureBrowserPage();
     if (method == QLatin1String(m::openEditor)) return c.openEditor();
-    if (method == QLatin1String(m::openProject)) return c.openProject(argument);
+    if (method == QLatin1String(m::openProject)) return c.openProject(pathFromRequestArgument(argument));
     if (method == QLatin1String(m::showSettings)) return c.showSettings();
     if (method == QLatin1String(m::quit)) return c.quit();
     return QStringLiteral("unknown request '%1'").arg(method);

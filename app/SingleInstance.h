@@ -41,6 +41,12 @@ inline constexpr char showSettings[] = "ShowSettings";
 inline constexpr char quit[] = "Quit";
 } // namespace instance_method
 
+// A path in a request: D-Bus and JSON strings must be Unicode, so a path travels as a
+// file: URL whose percent-encoded bytes carry any file name. A plain absolute path is
+// also taken, as it is.
+QString pathRequestArgument(const QString& path);
+QString pathFromRequestArgument(const QString& argument);
+
 // Runs one named request against the commands; unknown names are refused.
 std::optional<QString> dispatchInstanceRequest(InstanceCommands& commands, const QString& method,
                                                const QString& argument);

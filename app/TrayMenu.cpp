@@ -4,9 +4,9 @@
 #include "app/AppSettingsHost.h"
 #include "editor_model/ProjectFile.h"
 #include "updates/AppUpdateController.h"
+#include "platform/FileDialogs.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -218,19 +218,17 @@ void TrayMenu::run(MenuBarCommand c) {
         break;
     case MenuBarCommand::useRecommendedShortcuts: model_.useRecommendedShortcuts(); break;
     case MenuBarCommand::openProject: {
-        const QString path = QFileDialog::getOpenFileName(nullptr, QString(), QString(),
-                                                          ProjectFile::openDialogFilter());
-        if (!path.isEmpty()) model_.openProject(path);
+        if (const auto path = chooseFileToOpen(nullptr, QString(), ProjectFile::openDialogFilter()))
+            model_.openProject(*path);
         break;
     }
     case MenuBarCommand::saveProject:
         if (const EditorDocument* document = model_.editorDocument()) {
-            QString path = QFileDialog::getSaveFileName(nullptr, QString(),
-                                                        model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
-                                                        ProjectFile::saveDialogFilter());
-            if (!path.isEmpty()) {
-                if (!path.endsWith(QStringLiteral(".lumivane"))) path += QStringLiteral(".lumivane");
-                model_.saveProject(*document, path);
+            auto path = chooseFileToSave(nullptr, model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
+                                         ProjectFile::saveDialogFilter());
+            if (path) {
+                if (!path->endsWith(QStringLiteral(".lumivane"))) *path += QStringLiteral(".lumivane");
+                model_.saveProject(*document, *path);
             }
         }
         break;

@@ -2,17 +2,20 @@
 // opening a project in its editor. Starts the application first when none runs.
 #include "app/SingleInstance.h"
 #include "cli/Cli.h"
+#include "cli/ImageFiles.h"
+#include "platform/NativeFileNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QThread>
+#include <climits>
 #include <csignal>
+#include <unistd.h>
 
 namespace lumivane::cli {
 
@@ -70,6 +73,14 @@ bool startApplication() {
     return false;
 }
 
+// The path from the working folder, byte for byte (QDir would decode the folder's name).
+QString absolutePath(const QString& path) {
+    if (path.startsWith(QLatin1Char('/'))) return path;
+    char folder[PATH_MAX];
+    if (!::getcwd(folder, sizeof folder)) return path;
+    return fileNameFromNative(QByteArray(folder)) + QLatin1Char('/') + path;
+}
+
 int forward(const QString& method, const QString& argument, const QString& what) {
     InstanceReply reply = sendToRunningInstance(method, argument);
     if (!reply.reached) {
@@ -102,12 +113,8 @@ int commandCaptureInApplication(const QStringList& args) {
 
 int commandOpen(const QStringList& args) {
     if (args.size() != 1 || args[0].startsWith('-')) return usageError("open needs exactly one PROJECT.lumivane");
-    const QFileInfo file(args[0]);
-    if (!file.isFile()) {
-        printError(QStringLiteral("open: '%1' is not a file").arg(args[0]));
-        return exitFailure;
-    }
-    return forward(QString::fromLatin1(instance_method::openProject), file.absoluteFilePath(),
+    if (!checkInputFile(args[0], QStringLiteral("open"))) return exitFailure;
+    return forward(QString::fromLatin1(instance_method::openProject), pathRequestArgument(absolutePath(args[0])),
                    QStringLiteral("open '%1'").arg(args[0]));
 }
 

@@ -5,10 +5,10 @@
 #include "editor_model/ProjectFile.h"
 #include "export/AtomicFile.h"
 #include "settings/AppSettings.h"
+#include "platform/FileDialogs.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -242,16 +242,12 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         QString prefix = host_.settings().fileNamePrefix().trimmed();
         if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
         const QString name = prefix + "-" + fileNameTimestamp(QDateTime::currentDateTime()) + ".lumivane";
-        QString path = QFileDialog::getSaveFileName(window(), QString(), QDir::homePath() + "/" + name,
-                                                    ProjectFile::saveDialogFilter());
-        if (path.isEmpty()) return std::nullopt;
-        if (!path.endsWith(QStringLiteral(".lumivane"))) path += QStringLiteral(".lumivane");
+        auto path = chooseFileToSave(window(), QDir::homePath() + "/" + name, ProjectFile::saveDialogFilter());
+        if (path && !path->endsWith(QStringLiteral(".lumivane"))) *path += QStringLiteral(".lumivane");
         return path;
     };
     chooseProjectOpenPath = [this]() -> std::optional<QString> {
-        const QString path = QFileDialog::getOpenFileName(window(), QString(), QDir::homePath(),
-                                                          ProjectFile::openDialogFilter());
-        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+        return chooseFileToOpen(window(), QDir::homePath(), ProjectFile::openDialogFilter());
     };
     action(projectMenu, QStringLiteral("Save Project..."), [this] {
         const EditorDocument* d = host_.editorDocument();

@@ -26,22 +26,6 @@ QByteArray folderOf(const QByteArray& path) {
 
 } // namespace
 
-QByteArray nativeFileName(const QString& name) {
-    QByteArray out;
-    out.reserve(name.size() * 3);
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name.at(i).unicode();
-        if (c >= 0xDC80 && c <= 0xDCFF) {
-            out += name.mid(start, i - start).toUtf8();
-            out += char(c - 0xDC00);
-            start = i + 1;
-        }
-    }
-    out += name.mid(start).toUtf8();
-    return out;
-}
-
 int writeAllToDescriptor(int fd, const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
@@ -55,35 +39,6 @@ int writeAllToDescriptor(int fd, const QByteArray& bytes) {
         left -= n;
     }
     return 0;
-}
-
-QString fileNameFromNative(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        // Length of a well-formed UTF-8 sequence at i, 0 when there is none.
-        const unsigned char b = p[i];
-        int len = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
-        if (len > 1) {
-            if (i + len > n) len = 0;
-            for (int k = 1; k < len; ++k)
-                if ((p[i + k] & 0xC0) != 0x80) len = 0;
-            // Overlong forms, surrogates and code points beyond U+10FFFF.
-            if (len == 3 && ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] >= 0xA0))) len = 0;
-            if (len == 4 && ((b == 0xF0 && p[i + 1] < 0x90) || (b == 0xF4 && p[i + 1] >= 0x90))) len = 0;
-        }
-        if (len == 0) {
-            out += QChar(char16_t(0xDC00 + b));   // kept as a lone surrogate, restored by nativeFileName
-            ++i;
-            continue;
-        }
-        out += QString::fromUtf8(bytes.constData() + i, len);
-        i += len;
-    }
-    return out;
 }
 
 bool isPartialFileName(const QString& name) {

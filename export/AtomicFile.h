@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include "platform/NativeFileNames.h"  // paths here are as described there
+
 namespace lumivane {
 
 // Writes bytes through a temporary file ".<name>.lumivane-partial-<pid>-XXXXXX" in
@@ -22,12 +24,6 @@ int removeStalePartialFiles(const QString& folder);
 // Writes every byte to the open descriptor, retrying interrupted writes; 0, or the
 // errno of the failure.
 int writeAllToDescriptor(int fd, const QByteArray& bytes);
-
-// File names are byte strings: these convert between them and QString without loss.
-// Valid UTF-8 is decoded as such; every other byte becomes a lone surrogate
-// U+DC80..U+DCFF that nativeFileName turns back into that byte.
-QString fileNameFromNative(const QByteArray& bytes);
-QByteArray nativeFileName(const QString& name);
 
 // The local time stamp of generated file names: "yyyy-MM-dd-HH-mm-ss".
 QString fileNameTimestamp(const QDateTime& time);

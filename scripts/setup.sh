@@ -21,6 +21,7 @@ PACKAGES=(
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
   clang libclang-rt-14-dev
   qt6-translations-l10n
+  qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests
 )
 
 missing=()

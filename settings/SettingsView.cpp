@@ -4,13 +4,14 @@
 #include "settings/AppSettings.h"
 #include "settings/ShortcutRecorder.h"
 #include "settings/TextLabel.h"
+#include "platform/FileDialogs.h"
+#include "platform/NativeFileNames.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -230,12 +231,7 @@ SettingsView::SettingsView(SettingsHost& host, QWidget* parent)
     : QWidget(parent), host_(host), settings_(host.settings()) {
     setObjectName(QStringLiteral("settingsView"));
     chooseFolder = [this]() -> std::optional<QString> {
-        QFileDialog dialog(this);
-        dialog.setFileMode(QFileDialog::Directory);
-        dialog.setOption(QFileDialog::ShowDirsOnly, true);
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("選択"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return dialog.selectedFiles().constFirst();
+        return lumivane::chooseFolder(this, QStringLiteral("選択"));
     };
     chooseColor = [this](const QColor& current) -> std::optional<QColor> {
         const QColor c = QColorDialog::getColor(current, this, {}, QColorDialog::ShowAlphaChannel);
@@ -334,6 +330,12 @@ void SettingsView::restoreDefaults() {
 void SettingsView::chooseSaveFolder() {
     const std::optional<QString> path = chooseFolder ? chooseFolder() : std::nullopt;
     if (!path) return;
+    if (hasUndecodedBytes(*path)) {
+        // The settings file is Unicode text: such a path could not be stored as chosen.
+        folderPath_->setText(QStringLiteral("フォルダ名に UTF-8 でない文字が含まれているため、保存先にできません。"
+                                            "フォルダ名を変更してから選び直してください。"));
+        return;
+    }
     settings_.setDefaultSaveFolderPath(*path);
     // No folder bookmarks exist here: the bookmark stays absent.
     settings_.setDefaultSaveFolderBookmarkData(std::nullopt);

@@ -2,10 +2,14 @@
 // two starts at the same moment, the local socket without a bus, and commands
 // from a second process reaching the running application's windows.
 #include "PrivateSession.h"
+#include "app/SingleInstance.h"
+#include "platform/NativeFileNames.h"
 
 #include <QFile>
 #include <QImage>
 #include <QTest>
+#include <cstdio>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using lumivane::test::PrivateSession;
@@ -146,7 +150,31 @@ TEST(InstanceProcess, OpenCommandShowsTheProjectInTheRunningEditor) {
 
     const auto missing = session.run(lumivane, {"open", session.path("nothing.lumivane")});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains("is not a file"));
+    EXPECT_TRUE(missing.err.contains("does not exist")) << missing.err.toStdString();
+    const auto folder = session.run(lumivane, {"open", session.path("run")});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_TRUE(folder.err.contains("is a folder")) << folder.err.toStdString();
+
+    // A name that is not UTF-8, given relative to the working folder, reaches the
+    // running application byte for byte (the shell passes the raw bytes).
+    ASSERT_TRUE(QFile::copy(session.path("shot.lumivane"), session.path("x")));
+    ASSERT_EQ(::rename(QFile::encodeName(session.path("x")).constData(),
+                       (QFile::encodeName(session.path("")) + "/caf\xe9.lumivane").constData()),
+              0);
+    const auto raw = session.run("sh", {"-c", "cd \"$1\" && exec \"$0\" open \"$(printf 'caf\\351.lumivane')\"",
+                                        lumivane, session.path("")});
+    EXPECT_EQ(raw.exitCode, 0) << raw.err.toStdString();
+    ::unlink((QFile::encodeName(session.path("")) + "/caf\xe9.lumivane").constData());  // QDir cannot remove it
+}
+
+// Paths in requests to the running application keep every byte of the name.
+TEST(InstanceRequests, PathsTravelByteForByte) {
+    for (const QByteArray& native : {QByteArray("/tmp/caf\xe9\xff.lumivane"), QByteArray("/tmp/100% 写真 #1?.lumivane")}) {
+        const QString argument = lumivane::pathRequestArgument(lumivane::fileNameFromNative(native));
+        EXPECT_TRUE(QByteArray(argument.toUtf8()).startsWith("file:///tmp/")) << argument.toStdString();
+        EXPECT_EQ(lumivane::nativeFileName(lumivane::pathFromRequestArgument(argument)), native);
+    }
+    EXPECT_EQ(lumivane::pathFromRequestArgument("/tmp/写真.lumivane"), QStringLiteral("/tmp/写真.lumivane"));
 }
 
 // Without a display and without an instance, a command says why it cannot start one.

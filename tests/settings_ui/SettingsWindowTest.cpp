@@ -3,6 +3,7 @@
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowController.h"
 #include "settings/ShortcutRecorder.h"
+#include "platform/NativeFileNames.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -270,6 +271,11 @@ TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
     QTest::keyClicks(prefix, "Shot");
     EXPECT_EQ(s.fileNamePrefix(), "Shot");
 
+    // A folder whose name is not UTF-8 has no form in the settings file: refused, said so.
+    view->chooseFolder = [] { return std::optional<QString>(fileNameFromNative("/tmp/caf\xe9")); };
+    QTest::mouseClick(child<QPushButton>("chooseSaveFolder"), Qt::LeftButton);
+    EXPECT_FALSE(s.defaultSaveFolderPath().has_value());
+    EXPECT_TRUE(view->folderPathLabel()->text().contains("UTF-8 でない文字")) << view->folderPathLabel()->text().toStdString();
     view->chooseFolder = [] { return std::optional<QString>("/tmp/shots"); };
     QTest::mouseClick(child<QPushButton>("chooseSaveFolder"), Qt::LeftButton);
     EXPECT_EQ(s.defaultSaveFolderPath(), QString("/tmp/shots"));

@@ -7,11 +7,8 @@
 #include <QDateTime>
 #include <QMap>
 #include <QObject>
-#include <QProcess>
 #include <QThread>
 #include <QUuid>
-#include <csignal>
-#include <sys/prctl.h>
 
 namespace lumivane::test {
 
@@ -239,24 +236,12 @@ void PortalSessionObject::Close() { service_->closeSession(path_, false); }
 } // namespace detail
 
 FakeGlobalShortcutsPortal::FakeGlobalShortcutsPortal() {
-    bus_ = std::make_unique<QProcess>();
-    bus_->setProcessChannelMode(QProcess::SeparateChannels);
-    // The bus goes with this process, however it ends.
-    bus_->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    bus_->start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1",
-                                "--address=unix:tmpdir=/tmp"});
-    if (!bus_->waitForStarted(5000)) {
-        error_ = "cannot start dbus-daemon: " + bus_->errorString();
-        bus_.reset();
+    bus_ = std::make_unique<PrivateBus>();
+    if (!bus_->isRunning()) {
+        error_ = bus_->errorText();
         return;
     }
-    QByteArray line;
-    while (!line.contains('\n') && bus_->waitForReadyRead(5000)) line += bus_->readAllStandardOutput();
-    address_ = QString::fromLocal8Bit(line).trimmed();
-    if (address_.isEmpty()) {
-        error_ = "dbus-daemon printed no address: " + QString::fromLocal8Bit(bus_->readAllStandardError());
-        return;
-    }
+    address_ = bus_->address();
     thread_ = std::make_unique<QThread>();
     thread_->setObjectName("fake-global-shortcuts-portal");
     auto* service = new detail::GlobalShortcutsService(address_);
@@ -281,11 +266,6 @@ FakeGlobalShortcutsPortal::~FakeGlobalShortcutsPortal() {
     if (thread_) {
         thread_->quit();
         thread_->wait();
-    }
-    if (bus_) {
-        bus_->terminate();
-        if (!bus_->waitForFinished(3000)) bus_->kill();
-        bus_->waitForFinished(3000);
     }
 }
 

@@ -5,9 +5,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+
+#include "PrivateBus.h"
 #include <memory>
 
-class QProcess;
 class QThread;
 
 namespace lumivane::test {
@@ -77,7 +78,7 @@ public:
 private:
     QString address_;
     QString error_;
-    std::unique_ptr<QProcess> bus_;
+    std::unique_ptr<PrivateBus> bus_;
     std::unique_ptr<QThread> thread_;
     detail::GlobalShortcutsService* service_ = nullptr;
 };
