@@ -276,6 +276,9 @@ TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
     QTest::mouseClick(child<QPushButton>("chooseSaveFolder"), Qt::LeftButton);
     EXPECT_FALSE(s.defaultSaveFolderPath().has_value());
     EXPECT_TRUE(view->folderPathLabel()->text().contains("UTF-8 でない文字")) << view->folderPathLabel()->text().toStdString();
+    QTest::qWait(100);
+    if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
+        view->window()->grab().save(QString::fromUtf8(dir) + "/settings-folder-refused.png");
     view->chooseFolder = [] { return std::optional<QString>("/tmp/shots"); };
     QTest::mouseClick(child<QPushButton>("chooseSaveFolder"), Qt::LeftButton);
     EXPECT_EQ(s.defaultSaveFolderPath(), QString("/tmp/shots"));
