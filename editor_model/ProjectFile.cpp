@@ -275,8 +275,16 @@ namespace ProjectFile {
 SavedEditorProject readFile(const QString& path) {
     // File names are byte strings: opened by their exact bytes.
     const int fd = ::open(nativeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw ProjectFileError("プロジェクトファイルを開けませんでした: " + std::string(std::strerror(errno)),
-                                          ProjectFileError::Reason::unreadable);
+    if (fd < 0) {
+        const int code = errno;
+        if (code == ENOENT || code == ENOTDIR)
+            throw ProjectFileError("プロジェクトファイルが見つかりません。名前と場所を確かめてください。",
+                                   ProjectFileError::Reason::unreadable);
+        if (code == EACCES)
+            throw ProjectFileError("プロジェクトファイルを読む権限がありません。", ProjectFileError::Reason::unreadable);
+        throw ProjectFileError("プロジェクトファイルを開けませんでした: " + std::string(std::strerror(code)),
+                               ProjectFileError::Reason::unreadable);
+    }
     QFile file;
     file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const std::string tooLarge =

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Builds the suites that need no browser with AddressSanitizer and
-# UndefinedBehaviorSanitizer (clang, in ./build-asan), runs them, then runs each
-# libFuzzer target for a bounded time from its seed corpus.
+# Builds the test suites with AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang, in ./build-asan), runs them, then runs each libFuzzer target for a
+# bounded time from its seed corpus.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${LUMIVANE_ASAN_BUILD_DIR:-$root/build-asan}"
 fuzz_seconds="${LUMIVANE_FUZZ_SECONDS:-20}"
-# Every suite but the browser's (a sanitized Chromium session is too slow to be
-# useful) and the package's (it installs into the system).
-suites=(settings settings_ui shortcuts app_texts updates export editor_model platform
+# Every suite but the package's (it installs into the system). Chromium itself is
+# not instrumented; our side of its sessions is.
+suites=(settings settings_ui shortcuts app_texts updates export editor_model platform browser
   app app_model menubar preview editor_ui editor_window cli hotkeys x11screens overlay
   setup_ui hidpi share share_ui instance wayland_rig wayland_capture wayland_app)
 fuzzers=(project settings page_info render)
