@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -209,9 +211,15 @@ TEST(FileDialogs, ThePortalChooserGivesTheBytesOfTheChosenNames) {
 TEST(FileDialogsPortalChild, ChosenNamesComeBackByteForByte) {
     const QByteArray folder = QByteArray::fromHex(qgetenv("LUMIVANE_PORTAL_CHILD_FOLDER"));
     if (folder.isEmpty()) GTEST_SKIP() << "run by FileDialogs.ThePortalChooserGivesTheBytesOfTheChosenNames";
-    // Qt's portal theme asks the portal's version once the event loop runs, and uses
-    // Qt's own dialog until the answer is in.
-    QTest::qWait(1000);
+    // Qt's portal theme asked the portal's version when the application started, and
+    // uses Qt's own dialog until the answer is in. The portal answers in order: once
+    // this same question is answered, so is Qt's, and the event loop delivers it.
+    QDBusMessage ask = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                                                      "org.freedesktop.DBus.Properties", "Get");
+    ask << QStringLiteral("org.freedesktop.portal.FileChooser") << QStringLiteral("version");
+    const QDBusMessage version = QDBusConnection::sessionBus().call(ask, QDBus::Block, 10000);
+    ASSERT_EQ(version.type(), QDBusMessage::ReplyMessage) << version.errorMessage().toStdString();
+    QTest::qWait(50);
     const std::optional<QString> opened = chooseFileToOpen(nullptr, QString(), QString());
     ASSERT_TRUE(opened.has_value());
     EXPECT_EQ(nativeFileName(*opened), folder + "/caf\xe9.lumivane");
