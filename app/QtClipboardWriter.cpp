@@ -15,6 +15,8 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcClipboard, "lumivane.clipboard")
 
+} // namespace
+
 // When a window of ours last received a press: the compositor takes our own clipboard
 // offer only with the serial of a recent press (wlroots) and while we hold the keyboard
 // focus (GNOME, KDE); a focus gained without a press gives Qt no serial to offer with.
@@ -43,8 +45,6 @@ private:
     QElapsedTimer last_;
 };
 
-} // namespace
-
 QtClipboardWriter::QtClipboardWriter(std::shared_ptr<const DesktopBackend> desktop) : desktop_(std::move(desktop)) {
     if (desktop_ && desktop_->offerClipboardWithoutFocus && QCoreApplication::instance())
         pressWatch_ = std::make_shared<PressWatch>();
@@ -52,7 +52,7 @@ QtClipboardWriter::QtClipboardWriter(std::shared_ptr<const DesktopBackend> deskt
 
 bool QtClipboardWriter::offersItself() const {
     if (!pressWatch_) return true;
-    return QGuiApplication::focusWindow() && static_cast<const PressWatch*>(pressWatch_.get())->recent();
+    return QGuiApplication::focusWindow() && pressWatch_->recent();
 }
 
 void QtClipboardWriter::clear() {

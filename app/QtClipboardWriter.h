@@ -1,10 +1,11 @@
 #pragma once
 #include "app/AppServices.h"
 
-#include <QObject>
 #include <memory>
 
 namespace lumivane {
+
+class PressWatch;
 
 // The desktop clipboard through Qt (the desktop's CLIPBOARD selection). Where the
 // compositor takes a client's own offer only right after that client's input (Wayland), a
@@ -22,7 +23,7 @@ private:
     bool offersItself() const;
 
     std::shared_ptr<const DesktopBackend> desktop_;
-    std::shared_ptr<QObject> pressWatch_;  // where the desktop has its own way in
+    std::shared_ptr<PressWatch> pressWatch_;  // where the desktop has its own way in
 };
 
 } // namespace lumivane

@@ -224,12 +224,9 @@ void TrayMenu::run(MenuBarCommand c) {
     }
     case MenuBarCommand::saveProject:
         if (const EditorDocument* document = model_.editorDocument()) {
-            auto path = chooseFileToSave(nullptr, model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
-                                         ProjectFile::saveDialogFilter());
-            if (path) {
-                if (!path->endsWith(QStringLiteral(".lumivane"))) *path += QStringLiteral(".lumivane");
-                model_.saveProject(*document, *path);
-            }
+            if (const auto path = chooseFileToSave(nullptr, model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
+                                                   ProjectFile::saveDialogFilter()))
+                model_.saveProject(*document, ProjectFile::savePath(*path));
         }
         break;
     case MenuBarCommand::showErrorDetails: model_.showLastErrorDetails(); break;

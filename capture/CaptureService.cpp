@@ -93,25 +93,12 @@ QThreadPool& grabPool() {
     return *pool;
 }
 
-// A piece of one screen, opaque. Screens are opaque; alpha inside one comes from the
-// snapshot's own resampling: a backend that enlarges a lower-scale screen blends its
-// outermost pixels with the transparent surroundings. Colours stay as stored (straight alpha).
-// The rectangle of an image as opaque RGB32 in one pass; from the RGBA bytes a portal
-// snapshot decodes to, without an intermediate copy or conversion.
-QImage opaqueCopy(const QImage& image, const QRect& source) {
-    if (image.format() != QImage::Format_RGBA8888 || !image.rect().contains(source)) {
-        QImage out = image.copy(source).convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < out.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
-            for (int x = 0; x < out.width(); ++x) row[x] |= 0xff000000u;
-        }
-        out.reinterpretAsFormat(QImage::Format_RGB32);
-        return out;
-    }
+// The rectangle of RGBA bytes (a portal snapshot's) as opaque RGB32, in one pass.
+QImage opaqueFromRgba(const QImage& rgba, const QRect& source) {
     QImage out(source.size(), QImage::Format_RGB32);
     if (out.isNull()) return out;
     for (int y = 0; y < source.height(); ++y) {
-        const uchar* src = image.constScanLine(source.y() + y) + 4 * source.x();
+        const uchar* src = rgba.constScanLine(source.y() + y) + 4 * source.x();
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < source.width(); ++x, src += 4)
             dst[x] = 0xff000000u | (QRgb(src[0]) << 16) | (QRgb(src[1]) << 8) | QRgb(src[2]);
@@ -119,8 +106,11 @@ QImage opaqueCopy(const QImage& image, const QRect& source) {
     return out;
 }
 
+// A piece of one screen, opaque. Screens are opaque; alpha inside one comes from the
+// snapshot's own resampling: a backend that enlarges a lower-scale screen blends its
+// outermost pixels with the transparent surroundings. Colours stay as stored (straight alpha).
 QImage opaque(QImage piece) {
-    if (piece.format() == QImage::Format_RGBA8888) return opaqueCopy(piece, piece.rect());
+    if (piece.format() == QImage::Format_RGBA8888) return opaqueFromRgba(piece, piece.rect());
     QImage out = piece.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
@@ -128,6 +118,13 @@ QImage opaque(QImage piece) {
     }
     out.reinterpretAsFormat(QImage::Format_RGB32);
     return out;
+}
+
+// The rectangle of an image, opaque; without an intermediate copy where it lies within
+// RGBA bytes.
+QImage opaqueCopy(const QImage& image, const QRect& source) {
+    if (image.format() == QImage::Format_RGBA8888 && image.rect().contains(source)) return opaqueFromRgba(image, source);
+    return opaque(image.copy(source));
 }
 
 // The source rectangle of a snapshot at the destination size, opaque. Whole-number
@@ -412,7 +409,8 @@ QFuture<ImageRef> CaptureService::capture(const QRectF& rect) const {
 
 void CaptureService::prepareAhead() const {
     if (!grabber_) return;
-    QtConcurrent::run([grabber = grabber_] { grabber->prepare(); });
+    // Nothing waits for it: it only spares the first grab that work.
+    static_cast<void>(QtConcurrent::run([grabber = grabber_] { grabber->prepare(); }));
 }
 
 QFuture<ImageRef> CaptureService::captureFullScreen() const {

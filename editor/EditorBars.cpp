@@ -242,9 +242,8 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         QString prefix = host_.settings().fileNamePrefix().trimmed();
         if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
         const QString name = prefix + "-" + fileNameTimestamp(QDateTime::currentDateTime()) + ".lumivane";
-        auto path = chooseFileToSave(window(), QDir::homePath() + "/" + name, ProjectFile::saveDialogFilter());
-        if (path && !path->endsWith(QStringLiteral(".lumivane"))) *path += QStringLiteral(".lumivane");
-        return path;
+        const auto path = chooseFileToSave(window(), QDir::homePath() + "/" + name, ProjectFile::saveDialogFilter());
+        return path ? std::optional<QString>(ProjectFile::savePath(*path)) : std::nullopt;
     };
     chooseProjectOpenPath = [this]() -> std::optional<QString> {
         return chooseFileToOpen(window(), QDir::homePath(), ProjectFile::openDialogFilter());

@@ -69,6 +69,12 @@ inline constexpr const char* fileExtension = "lumivane";
 // are saved as ".lumivane".
 inline QString openDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane *.json)"); }
 inline QString saveDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane)"); }
+// The path a project chosen in a save dialog is written to: ".lumivane" added unless
+// the name ends so.
+inline QString savePath(QString chosen) {
+    if (!chosen.endsWith(QStringLiteral(".lumivane"))) chosen += QStringLiteral(".lumivane");
+    return chosen;
+}
 // Largest project file read; larger files are refused before reading. The largest
 // image a document may hold (DocumentLimits) takes at most about 350 MiB of Base64.
 inline constexpr qint64 maxFileSize = qint64(512) << 20;

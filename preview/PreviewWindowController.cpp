@@ -300,17 +300,18 @@ void PreviewWindowController::show(const ImageRef& image, const std::optional<QR
         restingPosition_ = topLeft.toPoint();
         panel_->move(*restingPosition_);
     }
-    panel_->setShapedToCard(screens_ && !screens_->showsTranslucentWindows());
-    panel_->winId();   // the native window, so that it can carry the hints before it is mapped
-    markAsFloatingPanel(panel_->windowHandle());
+    readyNativeWindow();
     panel_->show();
     panel_->raise();
 }
 
 void PreviewWindowController::prepare() {
-    if (panel_->testAttribute(Qt::WA_WState_Created)) return;
+    if (!panel_->testAttribute(Qt::WA_WState_Created)) readyNativeWindow();
+}
+
+void PreviewWindowController::readyNativeWindow() {
     panel_->setShapedToCard(screens_ && !screens_->showsTranslucentWindows());
-    panel_->winId();
+    panel_->winId();   // the native window, so that it can carry the hints before it is mapped
     markAsFloatingPanel(panel_->windowHandle());
 }
 

@@ -52,6 +52,9 @@ public:
     static constexpr int hideDurationMs = 280;
 
 private:
+    // The native window with its shape and panel hints, before it is mapped.
+    void readyNativeWindow();
+
     std::shared_ptr<ScreenProvider> screens_;
     std::unique_ptr<PreviewPanel> panel_;
     std::optional<QPointF> restingOrigin_;
