@@ -233,20 +233,20 @@ void PortalGlobalShortcuts::onActivated(const QDBusObjectPath& session, const QS
 
 void PortalGlobalShortcuts::onSessionClosed(const QVariantMap&) {
     qCWarning(lcShortcuts, "The desktop closed the GlobalShortcuts session.");
-    bus_.disconnect(portal::service, session_, portal::sessionInterface, QStringLiteral("Closed"), this,
-                    SLOT(onSessionClosed(QVariantMap)));
-    session_.clear();
-    bound_.clear();
-    assigned_.clear();
+    forgetSession();
     settle({}, statusRefused);
 }
 
 void PortalGlobalShortcuts::endSession() {
     if (session_.isEmpty()) return;
-    bus_.disconnect(portal::service, session_, portal::sessionInterface, QStringLiteral("Closed"), this,
-                    SLOT(onSessionClosed(QVariantMap)));
     bus_.call(QDBusMessage::createMethodCall(portal::service, session_, portal::sessionInterface, QStringLiteral("Close")),
               QDBus::NoBlock);
+    forgetSession();
+}
+
+void PortalGlobalShortcuts::forgetSession() {
+    bus_.disconnect(portal::service, session_, portal::sessionInterface, QStringLiteral("Closed"), this,
+                    SLOT(onSessionClosed(QVariantMap)));
     session_.clear();
     bound_.clear();
     assigned_.clear();

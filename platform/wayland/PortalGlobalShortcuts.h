@@ -72,7 +72,9 @@ private:
     void send(const QDBusMessage& call, Pending expected, int timeoutMs);
     void settle(const QSet<int>& assigned, qint32 othersStatus);
     void settleAllLater(qint32 status);
+    // Closes our session at the desktop; forgetSession() drops it on our side only.
     void endSession();
+    void forgetSession();
     void watchRequest(const QString& path);
     void unwatchRequest();
     QString nameFor(int id) const;
