@@ -2,6 +2,7 @@
 // application becoming active, Qt's dialogs in Japanese.
 #include "DesktopModel.h"
 #include "FakeTrayHost.h"
+#include "NextMessageBox.h"
 
 #include "app/ActivationMonitor.h"
 #include "app/AppSettingsHost.h"
@@ -49,22 +50,6 @@ QImage onPanel(const QImage& glyph, QRgb panel) {
     for (int y = 0; y < glyph.height(); ++y)
         for (int x = 0; x < glyph.width(); ++x) out.setPixel(x, y, over(glyph.pixel(x, y), panel));
     return out;
-}
-
-// Clicks the button with that text in the next modal box that appears.
-void answerNextModal(const QString& button) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, button] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        for (QAbstractButton* b : box->buttons())
-            if (b->text() == button) {
-                poll->deleteLater();
-                b->click();
-                return;
-            }
-    });
-    poll->start(50);
 }
 
 } // namespace
@@ -187,7 +172,7 @@ TEST(ShellError, SurvivesTheMenuAndTheAlertCopiesIt) {
     tray.menu()->hide();
 
     QGuiApplication::clipboard()->clear();
-    answerNextModal("コピー");
+    test::answerNextMessageBox(QStringLiteral("コピー"));
     model.showLastErrorDetails();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), message);
 }

@@ -1,6 +1,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/NativeFileNames.h"
 #include "FakeFileChooserPortal.h"
+#include "NextMessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,6 +24,7 @@
 
 using namespace lumivane;
 using lumivane::test::FakeFileChooserPortal;
+using lumivane::test::answerNextMessageBox;
 
 namespace {
 
@@ -75,19 +77,6 @@ void typeInNextFileDialog(const QString& text) {
         poll->deleteLater();
         name->setText(text);
         QTest::keyClick(name, Qt::Key_Return);
-    });
-    poll->start(50);
-}
-
-// Clicks the button with that role in the next message box.
-void answerNextMessageBox(QMessageBox::StandardButton button, QString* text) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        poll->deleteLater();
-        *text = box->text();
-        box->button(button)->click();
     });
     poll->start(50);
 }
