@@ -501,7 +501,7 @@ void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
     // A capture that follows before this one's turn on the queue supersedes it; a queued
     // job does not keep its image alive.
     const quint64 generation = ++*previewClipboardGeneration_;
-    QtConcurrent::run(&previewClipboardQueue_, [=, weak = std::weak_ptr<const QImage>(image),
+    (void)QtConcurrent::run(&previewClipboardQueue_, [=, weak = std::weak_ptr<const QImage>(image),
                                                 latest = previewClipboardGeneration_] {
         if (latest->load() != generation) return;
         const ImageRef image = weak.lock();
@@ -540,7 +540,7 @@ void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
     const QString directory = services_.temporaryDirectory;
     const CaptureSource source = currentSource();
     QPointer<AppModel> self(this);
-    QtConcurrent::run(&previewClipboardQueue_, [=] {
+    (void)QtConcurrent::run(&previewClipboardQueue_, [=] {
         const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
         QMetaObject::invokeMethod(qApp, [self, image, data, source, completion] {
             if (!self) {

@@ -11,8 +11,8 @@ namespace lumivane::autostart {
 
 namespace {
 
-// An Exec argument: quoted when it holds a reserved character, with ", `, $ and \
-// escaped inside the quotes, then every \ doubled for the string value itself.
+// An Exec argument: quoted when it holds a reserved character, with ", `, $ and
+// backslash escaped inside the quotes, then every backslash doubled for the string value itself.
 QString execArgument(const QString& argument) {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     bool needsQuotes = argument.isEmpty();

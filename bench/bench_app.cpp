@@ -37,7 +37,7 @@ void BM_HotKeyToPreviewVisible4K(benchmark::State& state) {
         if (QWidget* panel = previewPanel()) panel->hide();
         const ImageRef before = model.currentCapture() ? model.currentCapture()->image : nullptr;
         model.handleHotKey(HotKeyService::Action::captureFullScreen);
-        QTest::qWaitFor([&] { return model.currentCapture() && model.currentCapture()->image != before; }, 10000);
+        (void)QTest::qWaitFor([&] { return model.currentCapture() && model.currentCapture()->image != before; }, 10000);
         QWidget* panel = previewPanel();
         if (!panel || !QTest::qWaitForWindowExposed(panel, 10000)) {
             state.SkipWithError("panel did not appear");

@@ -11,12 +11,6 @@ namespace {
 // X11 coordinates and sizes are 16-bit: no desktop reaches beyond this.
 constexpr double maxDesktopCoordinate = 32767;
 
-QString displayProblem() {
-    const QByteArray display = qgetenv("DISPLAY");
-    return display.isEmpty() ? QString("no X11 display (DISPLAY is not set)")
-                             : QString("cannot open the X11 display '%1'").arg(QString::fromLocal8Bit(display));
-}
-
 } // namespace
 
 int commandCapture(const QStringList& args) {

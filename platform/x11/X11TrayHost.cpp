@@ -13,7 +13,7 @@ std::optional<QColor> x11TrayForegroundColor() {
     if (!conn) return std::nullopt;
     auto atom = [conn](const QByteArray& name) -> xcb_atom_t {
         auto* reply = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 1, uint16_t(name.size()), name.constData()), nullptr);
-        const xcb_atom_t a = reply ? reply->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
         free(reply);
         return a;
     };

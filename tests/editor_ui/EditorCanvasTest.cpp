@@ -40,7 +40,7 @@ struct CanvasFixture : ::testing::Test {
         canvas.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&canvas));
         canvas.activateWindow();
-        QTest::qWaitForWindowActive(&canvas);
+        (void)QTest::qWaitForWindowActive(&canvas);
         ASSERT_EQ(canvas.imageRect(), QRectF(45, 28, 800, 500));
     }
 

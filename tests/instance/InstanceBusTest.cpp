@@ -39,7 +39,7 @@ protected:
         p.start("dbus-send", QStringList{"--session", "--print-reply", "--dest=io.github.lumivane.Lumivane",
                                          "/io/github/lumivane/Lumivane", "io.github.lumivane.Lumivane." + method} +
                                  args);
-        QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000);
+        (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000);
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
 

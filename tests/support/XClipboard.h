@@ -12,7 +12,7 @@ inline QByteArray readXClipboard(const QString& target) {
     QProcess xclip;
     xclip.start("xclip", {"-selection", "clipboard", "-t", target, "-o"});
     if (!xclip.waitForStarted(5000)) return {};
-    QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
+    (void)QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
     return xclip.readAllStandardOutput();
 }
 

@@ -256,7 +256,7 @@ TEST_F(WaylandCapture, AreaSelectionDragsOnTheFrozenDesktopAndCutsFromIt) {
     // sway may drop the very first click on a window it has just mapped: repeat it (at most three times).
     for (int attempt = 0; attempt < 3 && !selection.isFinished(); ++attempt) {
         ASSERT_TRUE(session->click(2000, 100));
-        QTest::qWaitFor([&] { return selection.isFinished(); }, 3000);
+        (void)QTest::qWaitFor([&] { return selection.isFinished(); }, 3000);
     }
     ASSERT_TRUE(selection.isFinished());
     EXPECT_FALSE(selection.result().has_value());

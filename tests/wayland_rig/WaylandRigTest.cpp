@@ -132,10 +132,10 @@ TEST_F(WaylandRig, ClipboardReachesOtherClientsAfterOneKeyPress) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 10000));
     // New windows take the keyboard focus, but sway may hand it over a moment after
     // the window is exposed: a key that went nowhere is pressed again (at most five times).
-    QTest::qWaitForWindowActive(&window, 5000);
+    (void)QTest::qWaitForWindowActive(&window, 5000);
     for (int attempt = 0; attempt < 5 && window.keyPresses == 0; ++attempt) {
         ASSERT_TRUE(session().pressKey("Shift_L"));
-        QTest::qWaitFor([&] { return window.keyPresses > 0; }, 1000);
+        (void)QTest::qWaitFor([&] { return window.keyPresses > 0; }, 1000);
     }
     ASSERT_GT(window.keyPresses, 0) << "the key never arrived";
 
@@ -185,7 +185,7 @@ TEST_F(WaylandRig, SeatCursorClicksLandInWindowsOnTheScaleTwoOutput) {
     for (int attempt = 0; attempt < 3 && overlay.releases.isEmpty(); ++attempt) {
         overlay.presses.clear();
         ASSERT_TRUE(session().click(1920 + 300, 200));
-        QTest::qWaitFor([&] { return !overlay.releases.isEmpty(); }, 2000);
+        (void)QTest::qWaitFor([&] { return !overlay.releases.isEmpty(); }, 2000);
     }
     ASSERT_FALSE(overlay.releases.isEmpty());
     EXPECT_EQ(overlay.presses.value(0), QPoint(300, 200));
@@ -220,7 +220,7 @@ TEST_F(WaylandRig, NormalWindowsFloatAtTheirOwnSizeAndTakeClicksAtOnce) {
     // repeated, and the first one that arrives lands where it was aimed.
     for (int attempt = 0; attempt < 5 && window.releases.isEmpty(); ++attempt) {
         ASSERT_TRUE(session().click(placed.x() + 10, placed.y() + 20));
-        QTest::qWaitFor([&] { return !window.releases.isEmpty(); }, 1000);
+        (void)QTest::qWaitFor([&] { return !window.releases.isEmpty(); }, 1000);
     }
     ASSERT_FALSE(window.releases.isEmpty());
     EXPECT_EQ(window.presses.value(0), QPoint(10, 20));
