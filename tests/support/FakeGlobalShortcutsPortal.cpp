@@ -236,21 +236,19 @@ void PortalSessionObject::Close() { service_->closeSession(path_, false); }
 } // namespace detail
 
 FakeGlobalShortcutsPortal::FakeGlobalShortcutsPortal() {
-    bus_ = std::make_unique<PrivateBus>();
-    if (!bus_->isRunning()) {
-        error_ = bus_->errorText();
+    if (!bus_.isRunning()) {
+        error_ = bus_.errorText();
         return;
     }
-    address_ = bus_->address();
     thread_ = std::make_unique<QThread>();
     thread_->setObjectName("fake-global-shortcuts-portal");
-    auto* service = new detail::GlobalShortcutsService(address_);
+    auto* service = new detail::GlobalShortcutsService(bus_.address());
     service->moveToThread(thread_.get());
     thread_->start();
     bool ok = false;
     QMetaObject::invokeMethod(service, [&] { ok = service->start(); }, Qt::BlockingQueuedConnection);
     if (!ok) {
-        error_ = "cannot serve org.freedesktop.portal.Desktop on " + address_;
+        error_ = "cannot serve org.freedesktop.portal.Desktop on " + bus_.address();
         QMetaObject::invokeMethod(service, [&] { service->stop(); }, Qt::BlockingQueuedConnection);
         delete service;
         return;

@@ -48,7 +48,7 @@ public:
     bool isRunning() const { return service_ != nullptr; }
     QString errorText() const { return error_; }
     // The private bus: QDBusConnection::connectToBus(busAddress(), name).
-    QString busAddress() const { return address_; }
+    QString busAddress() const { return bus_.address(); }
 
     struct Binding {
         QString session;       // session handle (object path)
@@ -76,9 +76,8 @@ public:
     bool closeSession(const QString& sessionHandle);
 
 private:
-    QString address_;
+    PrivateBus bus_;
     QString error_;
-    std::unique_ptr<PrivateBus> bus_;
     std::unique_ptr<QThread> thread_;
     detail::GlobalShortcutsService* service_ = nullptr;
 };
