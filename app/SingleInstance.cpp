@@ -59,9 +59,7 @@ private:
     InstanceCommands& commands_;
 };
 
-QString pathRequestArgument(const QString& path) {
-    return QString::fromLatin1("file://" + nativeFileName(path).toPercentEncoding("/"));
-}
+QString pathRequestArgument(const QString& path) { return fileUrlFromPath(path); }
 
 QString pathFromRequestArgument(const QString& argument) {
     if (!argument.startsWith(QLatin1String("file:"))) return argument;

@@ -103,6 +103,10 @@ QString localPathFromUrl(const QUrl& url) {
     return fileNameFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }
 
+QString fileUrlFromPath(const QString& path) {
+    return QString::fromLatin1("file://" + nativeFileName(path).toPercentEncoding("/"));
+}
+
 QString recoverUndecodedPath(const QString& path) {
     if (!path.contains(QChar(replacementCharacter))) return path;
     const QStringList parts = path.split(QLatin1Char('/'));

@@ -18,6 +18,9 @@ bool hasUndecodedBytes(const QString& name);
 // The local path a file: URL names, byte for byte (the percent-encoded bytes, decoded
 // as fileNameFromNative does); empty for a URL that names no local file.
 QString localPathFromUrl(const QUrl& url);
+// The file: URL of an absolute path, every byte of its name kept (percent-encoded);
+// localPathFromUrl gives the path back.
+QString fileUrlFromPath(const QString& path);
 
 // Qt's and GTK's file dialogs show and return names that are not UTF-8 with U+FFFD
 // in place of the bytes they could not decode. For such a path, every component that

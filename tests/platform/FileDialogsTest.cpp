@@ -167,7 +167,7 @@ TEST(FileDialogs, ThePortalChooserGivesTheBytesOfTheChosenNames) {
     dir.file("caf\xe9.lumivane", "project");
     FakeFileChooserPortal portal;
     ASSERT_TRUE(portal.isRunning()) << portal.errorText().toStdString();
-    const QString folder = QString::fromLatin1("file://" + dir.root().toPercentEncoding("/"));
+    const QString folder = fileUrlFromPath(fileNameFromNative(dir.root()));
     portal.answerOpenFile({folder + "/caf%E9.lumivane"});
     portal.answerSaveFile({folder + "/shot-%FF.png"});
 
