@@ -239,8 +239,14 @@ QImage CaptureService::composeCapturedSegments(const std::vector<CapturedSegment
 }
 
 QImage CaptureService::captureSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
-    if (!grabber_ && snapshots_) return cutFromSnapshot(requests, requestedRect);
-    return grabSegments(requests, requestedRect);
+    if (!readsScreens() && snapshots_) return cutFromSnapshot(requests, requestedRect);
+    try {
+        return grabSegments(requests, requestedRect);
+    } catch (const CaptureError&) {
+        // A grabber that refused just now (it has logged why) hands over to the snapshots.
+        if (!snapshots_ || readsScreens()) throw;
+        return cutFromSnapshot(requests, requestedRect);
+    }
 }
 
 QImage CaptureService::cutFromSnapshot(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
@@ -326,7 +332,7 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
         grabPool().start([box, grabber, screen, source, size] {
             QImage img = grabber->grab(screen, source, size);
             if (img.isNull()) {
-                logError(QStringLiteral("Screen grab returned no image and no error."));
+                if (grabber->refusal().isEmpty()) logError(QStringLiteral("Screen grab returned no image and no error."));
                 box->resumeThrowing(CaptureError(CaptureError::Kind::captureFailed));
             } else {
                 box->resumeReturning(std::move(img));

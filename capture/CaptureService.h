@@ -55,7 +55,8 @@ public:
     // Readies the grabber for a first capture, on a worker thread; returns at once.
     void prepareAhead() const;
     // Whether captures are whole-desktop snapshots (slow: select on a frozen one).
-    bool capturesSnapshots() const { return !grabber_ && snapshots_; }
+    // Also once a grabber refuses and snapshots stand in for it.
+    bool capturesSnapshots() const { return snapshots_ && !readsScreens(); }
     // One whole-desktop snapshot, failing with CaptureError (logged) like a capture.
     QFuture<DesktopSnapshot> snapshotDesktop() const;
     // The rectangle capture without the permission check.
@@ -76,6 +77,9 @@ public:
     static constexpr int segmentTimeoutMs = 3000;
 
 private:
+    // Whether captures go through the grabber: it is there and has not refused, or
+    // nothing else is there (then its refusal is the capture's failure).
+    bool readsScreens() const { return grabber_ && (!snapshots_ || grabber_->refusal().isEmpty()); }
     void checkPermission() const;
     QImage captureSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;
     QImage grabSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;

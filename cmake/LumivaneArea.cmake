@@ -14,13 +14,13 @@ function(lumivane_area area)
   target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
 
-# lumivane_test_area(<area> [XVFB|WAYLAND] [DEPS libs...])
+# lumivane_test_area(<area> [XVFB|WAYLAND|KWIN] [DEPS libs...])
 # One GoogleTest executable per folder tests/<area>. XVFB runs every test
 # process against its own private Xvfb server with Qt on xcb; WAYLAND runs the
-# executable inside its own headless sway session with Qt on wayland;
-# otherwise Qt uses the offscreen platform.
+# executable inside its own headless sway session with Qt on wayland, KWIN
+# inside a headless KWin session; otherwise Qt uses the offscreen platform.
 function(lumivane_test_area area)
-  cmake_parse_arguments(ARG "XVFB;WAYLAND" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "XVFB;WAYLAND;KWIN" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.h)
   if(NOT sources)
@@ -32,12 +32,14 @@ function(lumivane_test_area area)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_xvfb)
   elseif(ARG_WAYLAND)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_wayland)
+  elseif(ARG_KWIN)
+    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_kwin)
   else()
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main)
   endif()
   target_link_libraries(tests_${area} PRIVATE lumivane_test_support ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Test)
   target_include_directories(tests_${area} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  if(ARG_WAYLAND)
+  if(ARG_WAYLAND OR ARG_KWIN)
     # A desktop session takes seconds to start, so the executable is one ctest
     # test whose cases share one session (select cases with --gtest_filter).
     # The wlr screenshot backend writes one fixed file (/tmp/out.png) in every

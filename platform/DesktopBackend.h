@@ -44,7 +44,10 @@ struct DesktopBackend {
     DesktopCapabilities capabilities;
     std::shared_ptr<ScreenProvider> screens;               // null for none
     std::shared_ptr<ScreenGrabber> grabber;                // per-screen reads; null where only snapshots exist
-    std::shared_ptr<DesktopSnapshotSource> snapshots;      // whole-desktop screenshots; null where grabber is set
+    // Whole-desktop screenshots: the capture where grabber is null, and where both are
+    // set, the fallback once the grabber refuses (ScreenGrabber::refusal()). Null where
+    // the grabber is all there is.
+    std::shared_ptr<DesktopSnapshotSource> snapshots;
     std::shared_ptr<ScreenCapturePermission> capturePermission;
     // The pixels to show beneath the selection overlay of a screen when translucent
     // windows cannot show the live desktop; null image (or no function): translucent.

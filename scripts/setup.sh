@@ -22,6 +22,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   qt6-translations-l10n
   qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests
+  kwin-wayland libkf5service-bin  # the headless KWin session of the KWin capture tests (kbuildsycoca5)
 )
 
 missing=()

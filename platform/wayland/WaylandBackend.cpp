@@ -3,6 +3,7 @@
 #include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
+#include "platform/wayland/kwin/KWinScreenGrabber.h"
 
 #include <QDeadlineTimer>
 #include <mutex>
@@ -11,13 +12,17 @@ namespace lumivane {
 
 namespace {
 
-// Screen capture is allowed where the desktop exports the screenshot portal (whether it
-// will ask the user is the desktop's business). Wayland hides other clients' windows and
+// Screen capture is allowed where the compositor's own capture accepts us or the desktop
+// exports the screenshot portal (whether it will ask the user is the desktop's business). Wayland hides other clients' windows and
 // has no permission to reach them: accessibility does not apply (browser capture needs
 // only the browser's debugging connection), and there are no permission pages to open.
 class WaylandPermissions final : public DesktopPermissions {
 public:
+    // direct: the compositor's own capture, where it offers one (may be null).
+    explicit WaylandPermissions(std::shared_ptr<ScreenGrabber> direct) : direct_(std::move(direct)) {}
+
     bool screenCaptureAllowed() const override {
+        if (direct_ && direct_->refusal().isEmpty()) return true;
         // The answer is a D-Bus round trip: asked again at most every few seconds.
         std::lock_guard guard(lock_);
         if (!checked_ || checked_->hasExpired()) {
@@ -31,6 +36,7 @@ public:
     bool openSettingsPage(Page) override { return false; }
 
 private:
+    std::shared_ptr<ScreenGrabber> direct_;
     mutable std::mutex lock_;
     mutable std::optional<QDeadlineTimer> checked_;
     mutable bool available_ = false;
@@ -47,14 +53,18 @@ QRectF layoutBounds(const ScreenProvider& screens) {
 std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     auto b = std::make_shared<DesktopBackend>();
     b->windowSystem = WindowSystem::wayland;
-    b->capabilities.slowCapture = true;
     b->capabilities.interactiveCapture = true;
     auto screens = std::make_shared<WaylandScreens>();
     b->screens = screens;
+    // The screenshot portal serves every desktop, slowly; where the compositor reads
+    // screens for us, its grabber goes first and the portal stays for when it refuses.
     b->snapshots = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
+    if (const QDBusConnection bus = KWinScreenGrabber::sessionBus(); KWinScreenGrabber::isAvailable(bus))
+        b->grabber = std::make_shared<KWinScreenGrabber>(bus);
+    b->capabilities.slowCapture = !b->grabber;
     // The portal decides per request; a refusal arrives as the request's response.
     b->capturePermission = std::make_shared<AlwaysAllowedPermission>();
-    b->makePermissions = [] { return std::make_unique<WaylandPermissions>(); };
+    b->makePermissions = [direct = b->grabber] { return std::make_unique<WaylandPermissions>(direct); };
     b->offerClipboardWithoutFocus = offerThroughWlCopy;
     // Keys are the desktop's: its GlobalShortcuts portal binds them where it has one;
     // elsewhere the user binds the capture commands in the desktop's keyboard settings.

@@ -1,0 +1,345 @@
+// Capture on a headless KWin: the backend picks KWin's ScreenShot2 grabber, which
+// KWin serves only to a program its installed desktop entry names. Exact pixels at
+// scale 1 (this session) and 2 (a second session), the installed program authorised
+// and a build-tree copy refused and falling back to the screenshot portal, saying so
+// once in the log.
+//
+// The tests run in order: the first one runs before this program's own entry is
+// installed, so KWin refuses it.
+#include "KWinSession.h"
+#include "PatternWindow.h"
+#include "capture/CaptureService.h"
+#include "platform/DesktopBackend.h"
+#include "platform/wayland/kwin/KWinScreenGrabber.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+using namespace lumivane;
+using test::KWinSession;
+
+namespace {
+
+const QString refusedLine = QStringLiteral("KWin refused org.kde.KWin.ScreenShot2");
+constexpr QRgb portalColour = 0xff3366cc;
+
+template <typename T>
+T await(QFuture<T> f) {
+    while (!f.isFinished()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return f.result();
+}
+
+// Equal pixel for pixel, or where the first difference is.
+::testing::AssertionResult samePixels(const QImage& actual, const QImage& expected) {
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height() << ", expected "
+                                             << expected.width() << "x" << expected.height();
+    const QImage a = actual.convertToFormat(QImage::Format_RGB32), e = expected.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* re = reinterpret_cast<const QRgb*>(e.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            if (ra[x] != re[x])
+                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex << ra[x]
+                                                     << ", expected " << re[x];
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Grabs until the screen shows what is expected (a new window's first frame takes a
+// moment to reach the screen), then gives the last comparison.
+::testing::AssertionResult eventuallyShows(const std::function<QImage()>& grab, const QImage& expected) {
+    QDeadlineTimer deadline(15000);
+    ::testing::AssertionResult last = ::testing::AssertionFailure() << "nothing grabbed";
+    do {
+        last = samePixels(grab(), expected);
+        if (last) return last;
+        QTest::qWait(100);
+    } while (!deadline.hasExpired());
+    return last;
+}
+
+// org.freedesktop.portal.Screenshot answering every call with one PNG file, the way
+// portals do (Response on the request path made from the caller and its token).
+// KWin's own portal answers "cancelled" on a headless session.
+class ScreenshotPortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
+public:
+    explicit ScreenshotPortal(QString png) : png_(std::move(png)) {}
+    std::atomic<int> calls{0};
+
+public slots:
+    QDBusObjectPath Screenshot(const QString&, const QVariantMap& options) {
+        ++calls;
+        const QString sender = message().service().mid(1).replace(u'.', u'_');
+        const QString path =
+            "/org/freedesktop/portal/desktop/request/" + sender + "/" + options.value("handle_token").toString();
+        QDBusMessage response = QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
+        response << uint(0) << QVariantMap{{"uri", QUrl::fromLocalFile(png_).toString()}};
+        // After the call's reply, as the portal does.
+        QTimer::singleShot(0, this, [bus = connection(), response]() mutable { bus.send(response); });
+        return QDBusObjectPath(path);
+    }
+
+private:
+    QString png_;
+};
+
+// The portal on the session's bus, served from a thread of its own so that tests may
+// block the main thread on a capture.
+class PortalOnBus {
+public:
+    PortalOnBus(const QString& busAddress, const QString& png) {
+        thread_.start();
+        portal_ = new ScreenshotPortal(png);
+        portal_->moveToThread(&thread_);
+        QMetaObject::invokeMethod(
+            portal_,
+            [this, busAddress] {
+                QDBusConnection bus = QDBusConnection::connectToBus(busAddress, "kwin-test-portal");
+                registered_ = bus.registerObject("/org/freedesktop/portal/desktop", portal_,
+                                                 QDBusConnection::ExportAllSlots) &&
+                              bus.registerService("org.freedesktop.portal.Desktop");
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~PortalOnBus() {
+        QMetaObject::invokeMethod(
+            portal_,
+            [this] {
+                delete portal_;
+                QDBusConnection::disconnectFromBus("kwin-test-portal");
+            },
+            Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+    }
+    bool registered() const { return registered_; }
+    int calls() const { return portal_->calls; }
+
+private:
+    QThread thread_;
+    ScreenshotPortal* portal_ = nullptr;
+    bool registered_ = false;
+};
+
+// What the capture service logs, while it lives.
+class LogLines {
+public:
+    LogLines() {
+        sink = &lines_;
+        previous_ = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+            static std::mutex lock;
+            std::lock_guard guard(lock);
+            if (sink) sink->append(m);
+        });
+    }
+    ~LogLines() {
+        qInstallMessageHandler(previous_);
+        sink = nullptr;
+    }
+    int count(const QString& part) const {
+        int n = 0;
+        for (const QString& line : lines_) n += line.contains(part);
+        return n;
+    }
+
+private:
+    static inline QStringList* sink = nullptr;
+    QStringList lines_;
+    QtMessageHandler previous_ = nullptr;
+};
+
+struct ProgramRun {
+    int exitCode = -1;
+    QString err;
+};
+
+// A program in the session, events flowing meanwhile.
+ProgramRun runInSession(const KWinSession& session, const QString& program, const QStringList& args) {
+    QProcess process;
+    QProcessEnvironment env = session.processEnvironment();
+    env.insert("QT_QPA_PLATFORM", "wayland");
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    QDeadlineTimer deadline(60000);
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        process.waitForFinished(10);
+    }
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+class KWinCapture : public ::testing::Test {
+protected:
+    // The window goes while the application is still there.
+    static void TearDownTestSuite() { pattern.reset(); }
+
+    void SetUp() override {
+        session = test::sharedKWin();
+        ASSERT_NE(session, nullptr);
+        desktop = loadDesktopBackend();
+        ASSERT_EQ(desktop->windowSystem, WindowSystem::wayland);
+    }
+
+    // Covers the primary output with the pattern.
+    void showPattern() {
+        if (pattern) return;
+        pattern = std::make_unique<test::PatternWindow>();
+        pattern->setFlag(Qt::FramelessWindowHint);
+        pattern->setScreen(QGuiApplication::primaryScreen());
+        pattern->showFullScreen();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(pattern.get()));
+    }
+
+    // This test program, authorised by an entry of its own.
+    void authoriseThisProgram() {
+        ASSERT_TRUE(session->installEntry("io.github.lumivane.Tests.desktop", QCoreApplication::applicationFilePath()))
+            << session->errorText().toStdString();
+    }
+
+    KWinSession* session = nullptr;
+    std::shared_ptr<DesktopBackend> desktop;
+    static inline std::unique_ptr<test::PatternWindow> pattern;
+};
+
+} // namespace
+
+TEST_F(KWinCapture, UnauthorisedKWinGrabberHandsOverToThePortalAndSaysSoOnce) {
+    EXPECT_TRUE(dynamic_cast<KWinScreenGrabber*>(desktop->grabber.get()));
+    ASSERT_TRUE(desktop->snapshots);
+    EXPECT_FALSE(desktop->capabilities.slowCapture);
+
+    QTemporaryDir dir;
+    QImage answer(1920, 1080, QImage::Format_RGB32);
+    answer.fill(portalColour);
+    ASSERT_TRUE(answer.save(dir.filePath("portal.png")));
+    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), dir.filePath("portal.png"));
+    ASSERT_TRUE(portal.registered());
+
+    LogLines log;
+    CaptureService service(*desktop);
+    const auto frame = desktop->screens->screens().front().frame;
+    for (int round = 0; round < 2; ++round) {
+        const ImageRef image = await(service.capture(frame));
+        ASSERT_TRUE(image);
+        QImage expected(1920, 1080, QImage::Format_RGB32);
+        expected.fill(portalColour);
+        EXPECT_TRUE(samePixels(*image, expected)) << "round " << round;
+    }
+    EXPECT_EQ(portal.calls(), 2);
+    EXPECT_EQ(log.count(refusedLine), 1);
+    EXPECT_FALSE(desktop->grabber->refusal().isEmpty());
+    EXPECT_TRUE(service.capturesSnapshots());
+}
+
+TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleOne) {
+    authoriseThisProgram();
+    showPattern();
+    auto grabber = desktop->grabber;
+    ASSERT_TRUE(grabber);
+    grabber->prepare();
+    EXPECT_EQ(grabber->refusal(), QString());
+
+    CaptureService service(*desktop);
+    EXPECT_FALSE(service.capturesSnapshots());
+    const ScreenInfo screen = desktop->screens->screens().front();
+    ASSERT_EQ(screen.nativeGeometry, QRect(0, 0, 1920, 1080));
+    EXPECT_TRUE(eventuallyShows([&] { return *await(service.capture(screen.frame)); }, test::patternImage({0, 0, 1920, 1080})));
+    // A rectangle inside the output, and one off the whole-point grid: resampled to its size.
+    EXPECT_TRUE(samePixels(*await(service.capture(QRectF(100, 50, 300, 200))), test::patternImage({100, 50, 300, 200})));
+    EXPECT_TRUE(samePixels(grabber->grab(screen, QRectF(1919, 1079, 1, 1), {1, 1}), test::patternImage({1919, 1079, 1, 1})));
+}
+
+TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleTwo) {
+    KWinSession hidpi(2.0, "1280x720");
+    ASSERT_TRUE(hidpi.isRunning()) << hidpi.errorText().toStdString();
+    ASSERT_TRUE(hidpi.installEntry("io.github.lumivane.Tests.desktop", QCoreApplication::applicationFilePath()));
+    QProcess client;
+    QProcessEnvironment env = hidpi.processEnvironment();
+    env.insert("QT_QPA_PLATFORM", "wayland");
+    client.setProcessEnvironment(env);
+    client.start(QCoreApplication::applicationFilePath(), {"--lumivane-pattern-window"});
+    ASSERT_TRUE(client.waitForReadyRead(20000)) << client.readAllStandardError().toStdString();
+    EXPECT_EQ(client.readLine().trimmed(), "ready");
+    {
+        const KWinScreenGrabber grabber(QDBusConnection::connectToBus(hidpi.value("DBUS_SESSION_BUS_ADDRESS"), "kwin-hidpi"));
+        ScreenInfo screen;
+        screen.nativeGeometry = QRect(0, 0, 1280, 720);
+        screen.frame = QRectF(0, 0, 1280, 720);
+        screen.scale = 2.0;
+        screen.displayID = 1;
+        EXPECT_TRUE(eventuallyShows([&] { return grabber.grab(screen, QRectF(0, 0, 1280, 720), {2560, 1440}); },
+                                    test::patternImage({0, 0, 2560, 1440})));
+        // Half points are whole pixels at scale 2: cut exactly, not resampled.
+        EXPECT_TRUE(samePixels(grabber.grab(screen, QRectF(10.5, 20, 100, 50.5), {200, 101}),
+                               test::patternImage({21, 40, 200, 101})));
+        EXPECT_TRUE(samePixels(grabber.grab(screen, QRectF(1000, 600, 280, 120), {560, 240}),
+                               test::patternImage({2000, 1200, 560, 240})));
+    }
+    QDBusConnection::disconnectFromBus("kwin-hidpi");
+    client.kill();
+    client.waitForFinished(5000);
+}
+
+TEST_F(KWinCapture, InstalledProgramIsAuthorisedWhileACopyFromTheBuildFallsBackToThePortal) {
+    showPattern();
+    QProcess install;
+    install.start("cmake", {"--install", LUMIVANE_BUILD_DIR, "--prefix", session->prefix()});
+    ASSERT_TRUE(install.waitForFinished(120000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+    ASSERT_TRUE(session->refreshServices()) << session->errorText().toStdString();
+    const QString installed = session->prefix() + "/bin/lumivane";
+    QFile entry(session->prefix() + "/share/applications/io.github.lumivane.Lumivane.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.contains("\nExec=" + installed + " %f\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"));
+
+    QTemporaryDir dir;
+    const ProgramRun direct = runInSession(*session, installed, {"capture", "full", "-o", dir.filePath("direct.png")});
+    EXPECT_EQ(direct.exitCode, 0) << direct.err.toStdString();
+    EXPECT_FALSE(direct.err.contains(refusedLine)) << direct.err.toStdString();
+    EXPECT_TRUE(samePixels(QImage(dir.filePath("direct.png")), test::patternImage({0, 0, 1920, 1080})));
+
+    QImage answer(1920, 1080, QImage::Format_RGB32);
+    answer.fill(portalColour);
+    ASSERT_TRUE(answer.save(dir.filePath("portal.png")));
+    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), dir.filePath("portal.png"));
+    ASSERT_TRUE(portal.registered());
+    // The same program run from the build tree, where no entry names it: refused.
+    const ProgramRun fallback = runInSession(*session, LUMIVANE_BINARY, {"capture", "full", "-o", dir.filePath("fallback.png")});
+    EXPECT_EQ(fallback.exitCode, 0) << fallback.err.toStdString();
+    EXPECT_EQ(fallback.err.count(refusedLine), 1) << fallback.err.toStdString();
+    EXPECT_EQ(portal.calls(), 1);
+    QImage expected(1920, 1080, QImage::Format_RGB32);
+    expected.fill(portalColour);
+    EXPECT_TRUE(samePixels(QImage(dir.filePath("fallback.png")), expected));
+}
+
+#include "KWinCaptureTest.moc"
