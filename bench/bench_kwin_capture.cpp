@@ -32,7 +32,7 @@ protected:
         sky.setColorAt(0, QColor(250, 220, 160));
         sky.setColorAt(0.5, QColor(90, 140, 200));
         sky.setColorAt(1, QColor(20, 40, 90));
-        p.fillRect(rect(), sky);
+        p.fillRect(QRect(QPoint(0, 0), size()), sky);
         p.setRenderHint(QPainter::Antialiasing);
         for (int i = 0; i < 400; ++i) {
             const int x = (i * 7919) % width(), y = (i * 104729) % height();
@@ -84,7 +84,6 @@ int main(int argc, char** argv) {
     } else {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    int rc = 0;
     {
         QGuiApplication app(argc, argv);
         PhotoWindow window;
@@ -102,5 +101,5 @@ int main(int argc, char** argv) {
         g_desktop.reset();
     }
     g_session.reset();
-    return rc;
+    return 0;
 }
