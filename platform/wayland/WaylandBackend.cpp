@@ -13,9 +13,10 @@ namespace lumivane {
 namespace {
 
 // Screen capture is allowed where the compositor's own capture accepts us or the desktop
-// exports the screenshot portal (whether it will ask the user is the desktop's business). Wayland hides other clients' windows and
-// has no permission to reach them: accessibility does not apply (browser capture needs
-// only the browser's debugging connection), and there are no permission pages to open.
+// exports the screenshot portal (whether it will ask the user is the desktop's business).
+// Wayland hides other clients' windows and has no permission to reach them: accessibility
+// does not apply (browser capture needs only the browser's debugging connection), and
+// there are no permission pages to open.
 class WaylandPermissions final : public DesktopPermissions {
 public:
     // direct: the compositor's own capture, where it offers one (may be null).

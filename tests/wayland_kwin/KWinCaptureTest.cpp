@@ -256,6 +256,8 @@ TEST_F(KWinCapture, UnauthorisedKWinGrabberHandsOverToThePortalAndSaysSoOnce) {
     EXPECT_EQ(log.count(refusedLine), 1);
     EXPECT_FALSE(desktop->grabber->refusal().isEmpty());
     EXPECT_TRUE(service.capturesSnapshots());
+    // The checklist goes by the portal now.
+    EXPECT_TRUE(desktop->makePermissions()->screenCaptureAllowed());
 }
 
 TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleOne) {
@@ -266,6 +268,7 @@ TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleOne) {
     grabber->prepare();
     EXPECT_EQ(grabber->refusal(), QString());
 
+    EXPECT_TRUE(desktop->makePermissions()->screenCaptureAllowed());
     CaptureService service(*desktop);
     EXPECT_FALSE(service.capturesSnapshots());
     const ScreenInfo screen = desktop->screens->screens().front();
