@@ -153,6 +153,12 @@ KWinScreenGrabber::Frame KWinScreenGrabber::captureArea(const QRect& area) const
     }
     frame.image = QImage(bytes, int(width), int(height), qsizetype(stride), format,
                          [](void* p) { std::free(p); }, bytes);
+    // An image Qt would not make leaves the bytes to us.
+    if (frame.image.isNull()) {
+        std::free(bytes);
+        frame.errorMessage = QStringLiteral("KWin's %1x%2 frame (format %3) does not make an image")
+                                 .arg(width).arg(height).arg(formatValue);
+    }
     return frame;
 }
 
