@@ -14,6 +14,8 @@ AppInstanceCommands::AppInstanceCommands(AppModel& model, std::function<void()> 
 }
 
 namespace {
+// A model gone before its turn (the application quits) leaves the caller to the
+// bus, which tells it that no answer comes.
 template <typename F>
 void later(AppModel& model, F f) {
     QTimer::singleShot(0, &model, [m = QPointer<AppModel>(&model), f] {
@@ -22,20 +24,18 @@ void later(AppModel& model, F f) {
 }
 } // namespace
 
-std::optional<QString> AppInstanceCommands::captureFullScreen() {
-    later(model_, [](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureFullScreen); });
-    return std::nullopt;
+void AppInstanceCommands::captureFullScreen(CaptureCompletion done) {
+    later(model_, [done](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureFullScreen, done); });
 }
 
-std::optional<QString> AppInstanceCommands::captureArea() {
-    // Like the hot key: an open overlay is brought forward instead of a second one.
-    later(model_, [](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureArea); });
-    return std::nullopt;
+void AppInstanceCommands::captureArea(CaptureCompletion done) {
+    // Like the hot key: an open overlay is brought forward instead of a second one,
+    // and this request hears how that selection ends.
+    later(model_, [done](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureArea, done); });
 }
 
-std::optional<QString> AppInstanceCommands::captureBrowserPage() {
-    later(model_, [](AppModel& m) { m.captureBrowserFullPage(); });
-    return std::nullopt;
+void AppInstanceCommands::captureBrowserPage(CaptureCompletion done) {
+    later(model_, [done](AppModel& m) { m.captureBrowserFullPage(done); });
 }
 
 std::optional<QString> AppInstanceCommands::openEditor() {

@@ -8,15 +8,14 @@ namespace lumivane {
 class AppModel;
 
 // The requests of other processes, carried out by the application model. Captures
-// start on the next turn of the event loop, so the caller's answer never waits for
-// an overlay or a browser capture.
+// start on the next turn of the event loop and answer when they have ended.
 class AppInstanceCommands final : public InstanceCommands {
 public:
     explicit AppInstanceCommands(AppModel& model, std::function<void()> quit = {});
 
-    std::optional<QString> captureFullScreen() override;
-    std::optional<QString> captureArea() override;
-    std::optional<QString> captureBrowserPage() override;
+    void captureFullScreen(CaptureCompletion done) override;
+    void captureArea(CaptureCompletion done) override;
+    void captureBrowserPage(CaptureCompletion done) override;
     std::optional<QString> openEditor() override;
     std::optional<QString> openProject(const QString& path) override;
     std::optional<QString> showSettings() override;

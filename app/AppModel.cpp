@@ -20,14 +20,12 @@ namespace lumivane {
 namespace ops = EditorOperations;
 
 namespace {
-constexpr int areaCaptureDelayMs = 220;
 constexpr int previewAutoDismissPollMs = 1000;
 constexpr qint64 previewAutoDismissIdleMs = 4000;
 // The clipboard's PNG of a capture is encoded once its preview is on screen; at the
 // latest this long after the capture when the preview never says so.
 constexpr int previewClipboardStartLatestMs = 500;
 
-double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
 } // namespace
 
 AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, QObject* parent)
@@ -80,18 +78,6 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
 }
 
 // --- hot keys -----------------------------------------------------------------
-
-void AppModel::handleHotKey(HotKeyService::Action action) {
-    if (action == HotKeyService::Action::captureArea) {
-        if (selectionOverlay_) {
-            selectionOverlay_->activateOverlay();
-            return;
-        }
-        captureArea();
-    } else {
-        captureFullScreen();
-    }
-}
 
 std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShortcuts() {
     if (!services_.hotKeys) return {};
@@ -179,122 +165,7 @@ void AppModel::reportError(const std::exception& error) {
     refreshSetupState();
 }
 
-// --- capture flows ----------------------------------------------------------
-
-std::optional<QRectF> AppModel::previewScreenFrame(QPointF point) const {
-    if (!services_.screens) return std::nullopt;
-    const auto screens = services_.screens->screens();
-    for (const ScreenInfo& s : screens)
-        if (s.frame.contains(point)) return s.visibleFrame;
-    if (auto main = services_.screens->mainScreen()) return main->visibleFrame;
-    if (!screens.empty()) return screens.front().visibleFrame;
-    return std::nullopt;
-}
-
-std::optional<QRectF> AppModel::previewScreenFrameForRect(const QRectF& rect) const {
-    if (!services_.screens) return std::nullopt;
-    const auto screens = services_.screens->screens();
-    if (screens.empty()) return std::nullopt;
-    const QPointF centre = rect.center();
-    for (const ScreenInfo& s : screens)
-        if (s.frame.contains(centre)) return s.visibleFrame;
-    const ScreenInfo* best = &screens.front();
-    double bestArea = -1;
-    for (const ScreenInfo& s : screens) {
-        const double a = area(s.frame & rect);
-        if (a > bestArea) {
-            bestArea = a;
-            best = &s;
-        }
-    }
-    return best->visibleFrame;
-}
-
-void AppModel::captureFullScreen() {
-    const std::optional<QPointF> pointer = services_.screens ? services_.screens->pointerLocation() : std::nullopt;
-    const std::optional<QRectF> frame = pointer ? previewScreenFrame(*pointer) : previewScreenFrame(QPointF(-1e9, -1e9));
-    QPointer<AppModel> self(this);
-    services_.captureFullScreen()
-        .then(this, [self, frame](ImageRef image) {
-            if (!self) return;
-            if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
-            self->presentCapture(std::move(image), CaptureSource::standard, frame);
-        })
-        .onFailed(this, [self](const std::exception& e) {
-            if (self) self->reportError(e);
-        });
-}
-
-void AppModel::captureArea() {
-    selectionOverlay_ = services_.makeSelectionOverlay ? services_.makeSelectionOverlay() : nullptr;
-    if (!selectionOverlay_) return;
-    QPointer<AppModel> self(this);
-    SelectionOverlay* overlay = selectionOverlay_.get();
-    // The overlay owns the promise whose continuation runs here: release it only
-    // after the continuation has returned.
-    auto forget = [self, overlay] {
-        if (!self) return;
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, overlay] {
-                if (self && self->selectionOverlay_.get() == overlay) self->selectionOverlay_.reset();
-            },
-            Qt::QueuedConnection);
-    };
-    overlay->beginSelection()
-        .then(this,
-              [self, forget](std::optional<QRectF> rect) {
-                  if (!self) return;
-                  if (!rect) {
-                      forget();
-                      return;
-                  }
-                  // Give the overlay time to leave the screen before capturing.
-                  QTimer::singleShot(areaCaptureDelayMs, self, [self, forget, r = *rect] {
-                      if (!self) return;
-                      const auto frame = self->previewScreenFrameForRect(r);
-                      self->services_.captureRect(r)
-                          .then(self.data(),
-                                [self, forget, frame](ImageRef image) {
-                                    forget();
-                                    if (!self) return;
-                                    if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
-                                    self->presentCapture(std::move(image), CaptureSource::standard, frame);
-                                })
-                          .onFailed(self.data(), [self, forget](const std::exception& e) {
-                              forget();
-                              if (self) self->reportError(e);
-                          });
-                  });
-              })
-        .onFailed(this, [self, forget](const std::exception& e) {
-            forget();
-            if (self) self->reportError(e);
-        });
-}
-
-void AppModel::captureBrowserFullPage() {
-    if (!services_.captureBrowserPage) {
-        reportError(BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser));
-        return;
-    }
-    // The capture runs on the browser capture service's own thread; a second request
-    // while one runs comes back refused with its message.
-    QPointer<AppModel> self(this);
-    services_.captureBrowserPage()
-        .then(this, [self](BrowserCaptureResult result) {
-            if (!self) return;
-            if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
-            self->markBrowserVerified();
-            self->setSetupState(self->evaluatedSetupState());
-            self->presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
-            // A picture that leaves part of the page out says so.
-            if (!result.omissions.empty()) self->setLastErrorMessage(browserCaptureOmissionMessage(result.omissions));
-        })
-        .onFailed(this, [self](const std::exception& e) {
-            if (self) self->reportError(e);
-        });
-}
+// --- capture flows: AppCaptureFlows.cpp -------------------------------------
 
 void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> frame) {
     invalidatePendingEditFinalization();

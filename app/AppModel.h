@@ -1,5 +1,6 @@
 #pragma once
 #include "app/AppServices.h"
+#include "app/CaptureOutcome.h"
 #include "editor/EditorHost.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsHost.h"
@@ -47,7 +48,9 @@ public:
     const QMap<HotKeyService::Action, HotKeyService::RegistrationFailure>& shortcutRegistrationFailures() const {
         return shortcutRegistrationFailures_;
     }
-    void handleHotKey(HotKeyService::Action action);
+    // A hot key or a command: `done` hears how the capture ended (an area request
+    // while a selection runs hears how that selection ends).
+    void handleHotKey(HotKeyService::Action action, CaptureCompletion done = {});
 
     // Launch: after 0.5 s the setup guide (until it has been seen), 0.7 s later the
     // notice about the desktop's screenshot keys. Never blocks.
@@ -81,10 +84,12 @@ public:
     void copyLastErrorMessage();
     void showLastErrorDetails();
 
-    // Capture flows.
-    void captureFullScreen();
-    void captureArea();
-    void captureBrowserFullPage();
+    // Capture flows (AppCaptureFlows.cpp). `done` hears once how the capture ended:
+    // shown in the preview, failed (its message also becomes lastErrorMessage and
+    // captureFailed is emitted) or cancelled by the user.
+    void captureFullScreen(CaptureCompletion done = {});
+    void captureArea(CaptureCompletion done = {});
+    void captureBrowserFullPage(CaptureCompletion done = {});
     void presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> previewScreenFrame);
 
     // Visible frame of the screen for a point / a capture rectangle (area-capture space
@@ -153,9 +158,12 @@ signals:
     void verifyingBrowserIntegrationChanged();
     // The flattened image of a finished editing became current.
     void editedCaptureFinalized();
+    // A capture flow failed; the message is the text the menu shows.
+    void captureFailed(const QString& message);
 
 private:
     void reportError(const std::exception& error);
+    void reportCaptureFailure(const std::exception& error, CaptureWaiters& waiters);
     SetupChecklistState evaluatedSetupState() const;
     void setSetupState(SetupChecklistState state);
     bool frontmostIsSupportedBrowser() const;
@@ -194,6 +202,7 @@ private:
     EditorHistory editorHistory_;
     std::optional<QString> lastErrorMessage_;
     std::unique_ptr<SelectionOverlay> selectionOverlay_;
+    std::shared_ptr<CaptureWaiters> selectionWaiters_;   // of the running selection
     std::unique_ptr<PreviewPresenter> preview_;
     std::unique_ptr<EditorPresenter> editor_;
     QTimer previewDismissTimer_;

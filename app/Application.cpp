@@ -3,6 +3,7 @@
 #include "app/AppModel.h"
 #include "app/TrayIcon.h"
 #include "app/TrayMenu.h"
+#include "app/TraylessNotices.h"
 #include "app/AppEditorPresenter.h"
 #include "app/AppSettingsHost.h"
 #include "app/AppInstanceCommands.h"
@@ -47,6 +48,8 @@ namespace {
 // The snapshot an area selection was made on, handed from the overlay to the capture
 // of its rectangle, which cuts it from there instead of capturing again.
 using FrozenSnapshot = std::shared_ptr<std::optional<DesktopSnapshot>>;
+
+constexpr int trayWaitAfterLaunchMs = 2000;
 
 class OverlayAdapter final : public SelectionOverlay {
 public:
@@ -105,8 +108,8 @@ std::optional<int> handOverToRunningInstance(bool waitForInstance) {
         QTextStream(stderr) << "lumivane: another Lumivane is starting but does not answer.\n";
         return 1;
     }
-    if (reply.error) {
-        QTextStream(stderr) << "lumivane: the running Lumivane refused to show its settings: " << *reply.error << "\n";
+    if (const auto error = reply.error()) {
+        QTextStream(stderr) << "lumivane: the running Lumivane refused to show its settings: " << *error << "\n";
         return 1;
     }
     QTextStream(stdout) << "Lumivane is already running; its settings window is shown.\n";
@@ -228,6 +231,8 @@ int runApplication(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
+    // Before any window: the desktop entry names the windows (the Wayland app_id).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(applicationId));
     QApplication::setQuitOnLastWindowClosed(false);
     installQtTranslations(app);
 
@@ -250,7 +255,6 @@ int runApplication(int argc, char** argv) {
         QTextStream(stderr) << "lumivane: " << instance.errorText() << "\n";
         return 1;
     }
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(applicationId));
     model.applySettings();
     model.startLaunchTasks();
 
@@ -260,6 +264,10 @@ int runApplication(int argc, char** argv) {
     settingsHost.startLaunchTasks();
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(applicationId)));
     TrayIcon tray(menu.menu(), desktop);
+    // Without a tray, failed captures and the first start's notice go to the desktop's
+    // notifications. A panel started with the session may register its tray a moment after us.
+    TraylessNotices notices(model, DesktopNotifications());
+    QTimer::singleShot(trayWaitAfterLaunchMs, &notices, [&notices] { notices.maybePresentRunningNotice(); });
     if (!tray.show() && !services.hotKeys) {
         // Wayland without a StatusNotifier host (and no global key grabs of our own).
         QTextStream(stderr) << "lumivane: this desktop shows no tray icons (no StatusNotifier host); Lumivane keeps "

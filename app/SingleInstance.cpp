@@ -18,25 +18,73 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QUrl>
+#include <utility>
 
 namespace lumivane {
 
 namespace {
 
 constexpr char refusedError[] = "io.github.lumivane.Lumivane.Error.Refused";
+constexpr char captureFailedError[] = "io.github.lumivane.Lumivane.Error.CaptureFailed";
+constexpr char cancelledError[] = "io.github.lumivane.Lumivane.Error.Cancelled";
 constexpr int maxRequestBytes = 64 * 1024;
+// libdbus's "no time-out" for a call.
+constexpr int noTimeout = 0x7fffffff;
 
 QString lockPath() { return instanceRuntimeDirectory() + QStringLiteral("/") + applicationId + QStringLiteral(".lock"); }
 
-QByteArray replyLine(const std::optional<QString>& error) {
-    QJsonObject o{{QStringLiteral("ok"), !error.has_value()}};
-    if (error) o.insert(QStringLiteral("error"), *error);
+// Names of the answer's status on the local socket.
+constexpr std::pair<InstanceAnswer::Status, const char*> statusNames[] = {
+    {InstanceAnswer::Status::ok, "ok"},
+    {InstanceAnswer::Status::refused, "refused"},
+    {InstanceAnswer::Status::captureFailed, "captureFailed"},
+    {InstanceAnswer::Status::cancelled, "cancelled"},
+};
+
+QByteArray replyLine(const InstanceAnswer& answer) {
+    QJsonObject o{{QStringLiteral("ok"), answer.status == InstanceAnswer::Status::ok}};
+    for (const auto& [status, name] : statusNames)
+        if (status == answer.status) o.insert(QStringLiteral("status"), QString::fromLatin1(name));
+    if (answer.status != InstanceAnswer::Status::ok) o.insert(QStringLiteral("error"), answer.text);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+}
+
+InstanceAnswer answerFromReplyLine(const QJsonObject& reply) {
+    InstanceAnswer answer;
+    if (reply.value(QStringLiteral("ok")).toBool()) return answer;
+    answer.status = InstanceAnswer::Status::refused;
+    const QString status = reply.value(QStringLiteral("status")).toString();
+    for (const auto& [s, name] : statusNames)
+        if (status == QLatin1String(name) && s != InstanceAnswer::Status::ok) answer.status = s;
+    answer.text = reply.value(QStringLiteral("error")).toString(QStringLiteral("the running Lumivane refused"));
+    return answer;
+}
+
+QDBusMessage busAnswer(const QDBusMessage& request, const InstanceAnswer& answer) {
+    switch (answer.status) {
+    case InstanceAnswer::Status::ok: return request.createReply();
+    case InstanceAnswer::Status::refused: return request.createErrorReply(QString::fromLatin1(refusedError), answer.text);
+    case InstanceAnswer::Status::captureFailed:
+        return request.createErrorReply(QString::fromLatin1(captureFailedError), answer.text);
+    case InstanceAnswer::Status::cancelled:
+        return request.createErrorReply(QString::fromLatin1(cancelledError), answer.text);
+    }
+    return request.createReply();
 }
 
 } // namespace
 
-// The object exported on the session bus; each method forwards to the commands.
+InstanceAnswer InstanceAnswer::of(const CaptureOutcome& outcome) {
+    switch (outcome.kind) {
+    case CaptureOutcome::Kind::shown: return {};
+    case CaptureOutcome::Kind::failed: return {Status::captureFailed, outcome.message};
+    case CaptureOutcome::Kind::cancelled: return {Status::cancelled, QStringLiteral("the capture was cancelled")};
+    }
+    return {};
+}
+
+// The object exported on the session bus; each method forwards to the commands and
+// answers when they do (a capture: once it has ended).
 class InstanceBusObject : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "io.github.lumivane.Lumivane")
@@ -44,17 +92,21 @@ public:
     explicit InstanceBusObject(InstanceCommands& commands, QObject* parent) : QObject(parent), commands_(commands) {}
 
 public slots:
-    void CaptureFullScreen() { answer(commands_.captureFullScreen()); }
-    void CaptureArea() { answer(commands_.captureArea()); }
-    void CaptureBrowserPage() { answer(commands_.captureBrowserPage()); }
-    void OpenEditor() { answer(commands_.openEditor()); }
-    void OpenProject(const QString& path) { answer(commands_.openProject(pathFromRequestArgument(path))); }
-    void ShowSettings() { answer(commands_.showSettings()); }
-    void Quit() { answer(commands_.quit()); }
+    void CaptureFullScreen() { run(instance_method::captureFullScreen); }
+    void CaptureArea() { run(instance_method::captureArea); }
+    void CaptureBrowserPage() { run(instance_method::captureBrowserPage); }
+    void OpenEditor() { run(instance_method::openEditor); }
+    void OpenProject(const QString& path) { run(instance_method::openProject, path); }
+    void ShowSettings() { run(instance_method::showSettings); }
+    void Quit() { run(instance_method::quit); }
 
 private:
-    void answer(const std::optional<QString>& error) {
-        if (error) sendErrorReply(QString::fromLatin1(refusedError), *error);
+    void run(const char* method, const QString& argument = {}) {
+        setDelayedReply(true);
+        dispatchInstanceRequest(commands_, QString::fromLatin1(method), argument,
+                                [request = message(), bus = connection()](const InstanceAnswer& answer) {
+                                    QDBusConnection(bus).send(busAnswer(request, answer));
+                                });
     }
     InstanceCommands& commands_;
 };
@@ -66,16 +118,25 @@ QString pathFromRequestArgument(const QString& argument) {
     return localPathFromUrl(QUrl::fromEncoded(argument.toLatin1()));
 }
 
-std::optional<QString> dispatchInstanceRequest(InstanceCommands& c, const QString& method, const QString& argument) {
+bool isCaptureRequest(const QString& method) {
     namespace m = instance_method;
-    if (method == QLatin1String(m::captureFullScreen)) return c.captureFullScreen();
-    if (method == QLatin1String(m::captureArea)) return c.captureArea();
-    if (method == QLatin1String(m::captureBrowserPage)) return c.captureBrowserPage();
-    if (method == QLatin1String(m::openEditor)) return c.openEditor();
-    if (method == QLatin1String(m::openProject)) return c.openProject(pathFromRequestArgument(argument));
-    if (method == QLatin1String(m::showSettings)) return c.showSettings();
-    if (method == QLatin1String(m::quit)) return c.quit();
-    return QStringLiteral("unknown request '%1'").arg(method);
+    return method == QLatin1String(m::captureFullScreen) || method == QLatin1String(m::captureArea) ||
+           method == QLatin1String(m::captureBrowserPage);
+}
+
+void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const QString& argument,
+                             InstanceAnswerHandler answer) {
+    namespace m = instance_method;
+    auto captured = [answer](const CaptureOutcome& outcome) { answer(InstanceAnswer::of(outcome)); };
+    if (method == QLatin1String(m::captureFullScreen)) return c.captureFullScreen(captured);
+    if (method == QLatin1String(m::captureArea)) return c.captureArea(captured);
+    if (method == QLatin1String(m::captureBrowserPage)) return c.captureBrowserPage(captured);
+    std::optional<QString> refusal = QStringLiteral("unknown request '%1'").arg(method);
+    if (method == QLatin1String(m::openEditor)) refusal = c.openEditor();
+    else if (method == QLatin1String(m::openProject)) refusal = c.openProject(pathFromRequestArgument(argument));
+    else if (method == QLatin1String(m::showSettings)) refusal = c.showSettings();
+    else if (method == QLatin1String(m::quit)) refusal = c.quit();
+    answer(InstanceAnswer::of(refusal));
 }
 
 QString instanceRuntimeDirectory() {
@@ -171,16 +232,25 @@ void InstanceServer::serveConnection() {
             const QJsonObject request = QJsonDocument::fromJson(guarded->readLine(maxRequestBytes)).object();
             const QString method = request.value(QStringLiteral("method")).toString();
             const QString argument = request.value(QStringLiteral("argument")).toString();
-            const QByteArray reply = replyLine(dispatchInstanceRequest(commands_, method, argument));
-            // The request may have run an event loop (a modal window): the peer may be gone.
-            if (!guarded) return;
-            guarded->write(reply);
-            guarded->disconnectFromServer();
+            dispatchInstanceRequest(commands_, method, argument, [guarded](const InstanceAnswer& answer) {
+                // The request may have run an event loop (a modal window) or waited for a
+                // capture: the peer may be gone.
+                if (!guarded) return;
+                guarded->write(replyLine(answer));
+                guarded->disconnectFromServer();
+            });
         });
     }
 }
 
 namespace {
+
+InstanceReply refusedReply(const QString& text) {
+    InstanceReply out;
+    out.reached = true;
+    out.answer = {InstanceAnswer::Status::refused, text};
+    return out;
+}
 
 std::optional<InstanceReply> sendOverBus(const QString& method, const QString& argument, int timeoutMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -190,19 +260,20 @@ std::optional<InstanceReply> sendOverBus(const QString& method, const QString& a
                                                        QString::fromLatin1(instanceObjectPath),
                                                        QString::fromLatin1(instanceInterface), method);
     if (method == QLatin1String(instance_method::openProject)) call << argument;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
-    InstanceReply out;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, isCaptureRequest(method) ? noTimeout : timeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
+        InstanceReply out;
         out.reached = true;
-    } else if (reply.errorName() == QLatin1String(refusedError)) {
-        out.reached = true;
-        out.error = reply.errorMessage();
-    } else if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")) {
-        return std::nullopt;   // the owner left between the check and the call
-    } else {
-        out.reached = true;
-        out.error = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+        return out;
     }
+    const QString name = reply.errorName();
+    if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+        return std::nullopt;   // the owner left between the check and the call
+    InstanceReply out = refusedReply(reply.errorMessage().isEmpty() ? name : reply.errorMessage());
+    if (name == QLatin1String(captureFailedError)) out.answer.status = InstanceAnswer::Status::captureFailed;
+    else if (name == QLatin1String(cancelledError)) out.answer.status = InstanceAnswer::Status::cancelled;
+    else if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
+        out.answer.text = QStringLiteral("the running Lumivane ended or stopped before it answered");
     return out;
 }
 
@@ -213,21 +284,21 @@ std::optional<InstanceReply> sendOverSocket(const QString& method, const QString
     const QJsonObject request{{QStringLiteral("method"), method}, {QStringLiteral("argument"), argument}};
     socket.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     socket.flush();
-    InstanceReply out;
-    out.reached = true;
+    const bool waitForCapture = isCaptureRequest(method);
     QElapsedTimer clock;
     clock.start();
     while (!socket.canReadLine()) {
-        const int left = timeoutMs - int(clock.elapsed());
-        if (left <= 0 || !socket.waitForReadyRead(left)) {
+        const int left = waitForCapture ? -1 : timeoutMs - int(clock.elapsed());
+        if ((left != -1 && left <= 0) || !socket.waitForReadyRead(left)) {
             if (socket.canReadLine()) break;
-            out.error = QStringLiteral("the running Lumivane did not answer");
-            return out;
+            return refusedReply(socket.state() == QLocalSocket::ConnectedState
+                                    ? QStringLiteral("the running Lumivane did not answer")
+                                    : QStringLiteral("the running Lumivane ended or stopped before it answered"));
         }
     }
-    const QJsonObject reply = QJsonDocument::fromJson(socket.readLine(maxRequestBytes)).object();
-    if (!reply.value(QStringLiteral("ok")).toBool())
-        out.error = reply.value(QStringLiteral("error")).toString(QStringLiteral("the running Lumivane refused"));
+    InstanceReply out;
+    out.reached = true;
+    out.answer = answerFromReplyLine(QJsonDocument::fromJson(socket.readLine(maxRequestBytes)).object());
     return out;
 }
 

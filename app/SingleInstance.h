@@ -1,4 +1,7 @@
 #pragma once
+#include "app/CaptureOutcome.h"
+#include "platform/ApplicationId.h"
+
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -9,21 +12,33 @@ class QLockFile;
 
 namespace lumivane {
 
-// The reverse-DNS identity of the application: session-bus name, desktop entry id,
-// icon name and AppStream id.
-inline constexpr char applicationId[] = "io.github.lumivane.Lumivane";
 inline constexpr char instanceObjectPath[] = "/io/github/lumivane/Lumivane";
 inline constexpr char instanceInterface[] = "io.github.lumivane.Lumivane";
 
+// The answer to one request: accepted, or refused with a reason. A capture request
+// is answered when its capture has ended: shown, failed (with the text the
+// application shows) or cancelled by the user.
+struct InstanceAnswer {
+    enum class Status { ok, refused, captureFailed, cancelled };
+    Status status = Status::ok;
+    QString text;
+
+    static InstanceAnswer of(const std::optional<QString>& refusal) {
+        return refusal ? InstanceAnswer{Status::refused, *refusal} : InstanceAnswer{};
+    }
+    static InstanceAnswer of(const CaptureOutcome& outcome);
+};
+using InstanceAnswerHandler = std::function<void(const InstanceAnswer&)>;
+
 // What other processes may ask of the running application. Every method runs on
-// the UI thread. An error text means the instance refused; nothing means accepted
-// (captures report their own failures in the application, as their hot keys do).
+// the UI thread. An error text means the instance refused; nothing means accepted.
+// The capture methods call `done` once, when the capture has ended.
 class InstanceCommands {
 public:
     virtual ~InstanceCommands() = default;
-    virtual std::optional<QString> captureFullScreen() = 0;
-    virtual std::optional<QString> captureArea() = 0;
-    virtual std::optional<QString> captureBrowserPage() = 0;
+    virtual void captureFullScreen(CaptureCompletion done) = 0;
+    virtual void captureArea(CaptureCompletion done) = 0;
+    virtual void captureBrowserPage(CaptureCompletion done) = 0;
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
     virtual std::optional<QString> showSettings() = 0;
@@ -47,9 +62,12 @@ inline constexpr char quit[] = "Quit";
 QString pathRequestArgument(const QString& path);
 QString pathFromRequestArgument(const QString& argument);
 
-// Runs one named request against the commands; unknown names are refused.
-std::optional<QString> dispatchInstanceRequest(InstanceCommands& commands, const QString& method,
-                                               const QString& argument);
+// Runs one named request against the commands and answers it, at once or (captures)
+// when the capture has ended; unknown names are refused.
+void dispatchInstanceRequest(InstanceCommands& commands, const QString& method, const QString& argument,
+                             InstanceAnswerHandler answer);
+// Whether a request waits for a capture's outcome (no time limit on its answer).
+bool isCaptureRequest(const QString& method);
 
 // Folder of the local socket and its lock: $XDG_RUNTIME_DIR, else Qt's runtime folder.
 QString instanceRuntimeDirectory();
@@ -87,10 +105,17 @@ private:
 };
 
 // The sending side: reaches the running application over the session bus, else
-// over the local socket. Needs a QCoreApplication; blocks the calling thread.
+// over the local socket. Needs a QCoreApplication; blocks the calling thread. A
+// capture request waits as long as its capture takes; the others up to timeoutMs.
 struct InstanceReply {
     bool reached = false;          // no instance answered
-    std::optional<QString> error;  // the instance refused, with its reason
+    InstanceAnswer answer;
+    // The instance refused, or the capture failed: the reason.
+    std::optional<QString> error() const {
+        if (answer.status == InstanceAnswer::Status::ok || answer.status == InstanceAnswer::Status::cancelled)
+            return std::nullopt;
+        return answer.text;
+    }
 };
 InstanceReply sendToRunningInstance(const QString& method, const QString& argument = {}, int timeoutMs = 25000);
 bool isInstanceRunning();

@@ -1,4 +1,5 @@
 #include "capture/CaptureService.h"
+#include "platform/ApplicationId.h"
 #include "platform/CoordinateSpace.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,7 @@ Q_LOGGING_CATEGORY(lcCapture, "Capture")
 
 namespace {
 
-constexpr const char* subsystem = "org.lumivane.Lumivane";
+constexpr const char* subsystem = applicationId;
 
 void logError(const QString& message) {
     qCCritical(lcCapture).noquote() << subsystem << message;

@@ -39,6 +39,9 @@ void printHelp(FILE* out) {
       << "  lumivane                 start the tray application (needs a Wayland or X11 session)\n";
     for (const Command& c : kCommands) s << "  lumivane " << c.synopsis << "\n";
     s << "  (FILE '-' writes to standard output; a device or pipe is written as it is)\n"
+      << "  'capture full|area|browser' waits until the capture has ended. Exit status:\n"
+      << "    0 the capture is shown in the preview, 1 it failed (the reason on standard error),\n"
+      << "    2 wrong usage, 3 the user cancelled it\n"
       << "  lumivane --help          show this help\n"
       << "  lumivane --version       show the version\n";
 }

@@ -10,6 +10,7 @@ enum ExitCode : int {
     exitOk = 0,
     exitFailure = 1,   // the command ran and failed (bad input file, capture error, ...)
     exitUsage = 2,     // unknown command or malformed arguments
+    exitCancelled = 3, // the user cancelled the capture (Escape on the selection)
 };
 
 // Runs the command named by args[0] with the remaining arguments.

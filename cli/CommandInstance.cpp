@@ -81,21 +81,41 @@ QString absolutePath(const QString& path) {
     return fileNameFromNative(QByteArray(folder)) + QLatin1Char('/') + path;
 }
 
-int forward(const QString& method, const QString& argument, const QString& what) {
+InstanceReply request(const QString& method, const QString& argument) {
     InstanceReply reply = sendToRunningInstance(method, argument);
-    if (!reply.reached) {
-        if (!startApplication()) return exitFailure;
-        reply = sendToRunningInstance(method, argument);
-    }
+    if (!reply.reached && startApplication()) reply = sendToRunningInstance(method, argument);
+    return reply;
+}
+
+int forward(const QString& method, const QString& argument, const QString& what) {
+    const InstanceReply reply = request(method, argument);
     if (!reply.reached) {
         printError("the running Lumivane cannot be reached");
         return exitFailure;
     }
-    if (reply.error) {
-        printError(QStringLiteral("the running Lumivane refused to %1: %2").arg(what, *reply.error));
+    if (const auto error = reply.error()) {
+        printError(QStringLiteral("the running Lumivane refused to %1: %2").arg(what, *error));
         return exitFailure;
     }
     return exitOk;
+}
+
+// A capture waits for its outcome: shown (0), failed with the application's own
+// text (1), or cancelled by the user (exitCancelled).
+int forwardCapture(const QString& method) {
+    const InstanceReply reply = request(method, {});
+    if (!reply.reached) {
+        printError("the running Lumivane cannot be reached");
+        return exitFailure;
+    }
+    switch (reply.answer.status) {
+    case InstanceAnswer::Status::ok: return exitOk;
+    case InstanceAnswer::Status::cancelled: printError("the capture was cancelled"); return exitCancelled;
+    case InstanceAnswer::Status::captureFailed: printError(reply.answer.text); return exitFailure;
+    case InstanceAnswer::Status::refused: break;
+    }
+    printError(QStringLiteral("the running Lumivane refused the capture: %1").arg(reply.answer.text));
+    return exitFailure;
 }
 
 } // namespace
@@ -106,9 +126,9 @@ bool isInteractiveCapture(const QStringList& args) {
 
 int commandCaptureInApplication(const QStringList& args) {
     const QString mode = args.value(0);
-    if (mode == "full") return forward(QString::fromLatin1(instance_method::captureFullScreen), {}, "capture the screen");
-    if (mode == "area") return forward(QString::fromLatin1(instance_method::captureArea), {}, "capture an area");
-    return forward(QString::fromLatin1(instance_method::captureBrowserPage), {}, "capture the browser page");
+    if (mode == "full") return forwardCapture(QString::fromLatin1(instance_method::captureFullScreen));
+    if (mode == "area") return forwardCapture(QString::fromLatin1(instance_method::captureArea));
+    return forwardCapture(QString::fromLatin1(instance_method::captureBrowserPage));
 }
 
 int commandOpen(const QStringList& args) {

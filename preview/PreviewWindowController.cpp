@@ -4,12 +4,14 @@
 #include "platform/PanelWindowHints.h"
 
 #include <QEnterEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QParallelAnimationGroup>
 #include <QPointer>
 #include <QPropertyAnimation>
+#include <QVariantAnimation>
 #include <QTimer>
 #include <cmath>
 
@@ -76,6 +78,23 @@ public:
     }
     bool isHovering() const { return hovering_; }
 
+    // Painted fade and slide of the hide animation. The panel is never faded through
+    // the window's opacity: Qt's Wayland platform cannot set it (and says so on every
+    // call), and on X11 it needs a compositor just as painted translucency does.
+    void setFade(double opacity, double slide) {
+        fade_ = opacity;
+        slide_ = slide;
+        update();
+    }
+    double fade() const { return fade_; }
+
+    // Shown afresh or hidden: the pointer is not over it until it enters again
+    // (a hidden window gets no leave event, and the next picture must not appear
+    // with the controls of the last one).
+    void resetHover() {
+        if (hovering_) setHover(false);
+    }
+
 protected:
     void paintEvent(QPaintEvent*) override {
         if (presentPending_) {
@@ -88,6 +107,9 @@ protected:
         }
         QPainter p(this);
         p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        // Cut to the card's shape (no compositor), transparency would show black.
+        if (!shapedToCard_) p.setOpacity(fade_);
+        p.translate(-slide_, 0);
         const QRectF area = imageArea();
         const QPainterPath card = rounded(area, 18);
         if (shapedToCard_) p.fillRect(rect(), Qt::white);
@@ -268,6 +290,8 @@ private:
     bool pressOnDrag_ = false, dragStarted_ = false;
     bool shapedToCard_ = false;
     bool presentPending_ = false;
+    double fade_ = 1.0;
+    double slide_ = 0;
     QPointF pressPos_;
 };
 
@@ -289,9 +313,17 @@ void PreviewWindowController::show(const ImageRef& image, const std::optional<QR
         hideAnimation_ = nullptr;
     }
     panel_->setImage(image);
+    panel_->setFade(1, 0);
+    panel_->resetHover();
     const std::optional<ScreenInfo> main = screens_ ? screens_->mainScreen() : std::nullopt;
     const std::optional<QRectF> f = frame ? frame : main ? std::optional<QRectF>(main->visibleFrame) : std::nullopt;
-    panel_->setWindowOpacity(1);
+    // Placement. On X11 the panel moves itself to the lower-left corner of the
+    // capture's screen. A Wayland client cannot place a window (the compositor puts
+    // xdg toplevels where it likes); only a layer-shell surface can be anchored to
+    // an output's corner. Qt 6.4 as Debian 12 ships it offers no sound way to make a
+    // Qt window a layer surface: its QtWaylandClient private headers are not
+    // packaged, and layer-shell-qt is built for Qt 5 only. So on Wayland the panel
+    // stays an ordinary frameless tool window and the compositor places it.
     if (f && main) {
         const QPointF origin(f->left() + edgeInset, f->top() + edgeInset);   // y up: top() is minY
         const QPointF topLeft = CoordinateSpace::logicalTopLeftForGlobalOrigin(
@@ -305,6 +337,10 @@ void PreviewWindowController::show(const ImageRef& image, const std::optional<QR
     panel_->raise();
 }
 
+bool PreviewWindowController::isHovering() const { return panel_->isHovering(); }
+
+double PreviewWindowController::paintedOpacity() const { return panel_->fade(); }
+
 void PreviewWindowController::prepare() {
     if (!panel_->testAttribute(Qt::WA_WState_Created)) readyNativeWindow();
 }
@@ -317,24 +353,34 @@ void PreviewWindowController::readyNativeWindow() {
 
 void PreviewWindowController::hideWithFadeSlide() {
     if (!panel_->isVisible() || hideAnimation_) return;
+    panel_->resetHover();
     const QPoint start = restingPosition_.value_or(panel_->pos());
+    // A Wayland window cannot move itself: the card slides inside it instead.
+    const bool slideInside = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     auto* group = new QParallelAnimationGroup(panel_.get());
-    auto* fade = new QPropertyAnimation(panel_.get(), "windowOpacity", group);
+    auto* fade = new QVariantAnimation(group);
     fade->setDuration(hideDurationMs);
-    fade->setEndValue(0.0);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
     fade->setEasingCurve(QEasingCurve::InOutQuad);
-    auto* slide = new QPropertyAnimation(panel_.get(), "pos", group);
-    slide->setDuration(hideDurationMs);
-    slide->setStartValue(start);
-    slide->setEndValue(start - QPoint(slideDistance, 0));
-    slide->setEasingCurve(QEasingCurve::InOutQuad);
+    QObject::connect(fade, &QVariantAnimation::valueChanged, panel_.get(), [this, slideInside](const QVariant& v) {
+        const double t = v.toDouble();
+        panel_->setFade(1 - t, slideInside ? t * slideDistance : 0);
+    });
     group->addAnimation(fade);
-    group->addAnimation(slide);
+    if (!slideInside) {
+        auto* slide = new QPropertyAnimation(panel_.get(), "pos", group);
+        slide->setDuration(hideDurationMs);
+        slide->setStartValue(start);
+        slide->setEndValue(start - QPoint(slideDistance, 0));
+        slide->setEasingCurve(QEasingCurve::InOutQuad);
+        group->addAnimation(slide);
+    }
     hideAnimation_ = group;
-    QObject::connect(group, &QAbstractAnimation::finished, panel_.get(), [this, group, start] {
-        panel_->move(start);
+    QObject::connect(group, &QAbstractAnimation::finished, panel_.get(), [this, group, start, slideInside] {
+        if (!slideInside) panel_->move(start);
         panel_->hide();
-        panel_->setWindowOpacity(1);
+        panel_->setFade(1, 0);
         if (hideAnimation_ == group) hideAnimation_ = nullptr;
         group->deleteLater();
     });
@@ -348,7 +394,8 @@ void PreviewWindowController::removeFromScreen() {
         hideAnimation_ = nullptr;
     }
     panel_->hide();
-    panel_->setWindowOpacity(1);
+    panel_->setFade(1, 0);
+    panel_->resetHover();
     if (restingPosition_) panel_->move(*restingPosition_);
 }
 

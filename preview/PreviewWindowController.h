@@ -45,6 +45,10 @@ public:
     bool isVisible() const;
     QWidget* window() const;
     std::optional<QPointF> restingOrigin() const { return restingOrigin_; }   // global space
+    // The hover controls are up (the pointer is over the panel).
+    bool isHovering() const;
+    // The opacity the card is painted with (below 1 while it fades out).
+    double paintedOpacity() const;
 
     static constexpr int panelSize = 210;
     static constexpr int edgeInset = 24;

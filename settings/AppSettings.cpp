@@ -85,6 +85,7 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("defaultTextFontSize", v.defaultTextFontSize);
     o.insert("hasSeenSetupGuide", v.hasSeenSetupGuide);
     o.insert("hasSeenShortcutConflictNotice", v.hasSeenShortcutConflictNotice);
+    o.insert("hasSeenNoTrayNotice", v.hasSeenNoTrayNotice);
     o.insert("browserAutomationVerified", v.browserAutomationVerified);
     o.insert("browserJavaScriptVerified", v.browserJavaScriptVerified);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
@@ -169,6 +170,7 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     auto flag = [&](const char* key) { return r.has(key) ? r.boolean(o.value(key)).value_or(false) : false; };
     v.hasSeenSetupGuide = flag("hasSeenSetupGuide");
     v.hasSeenShortcutConflictNotice = flag("hasSeenShortcutConflictNotice");
+    v.hasSeenNoTrayNotice = flag("hasSeenNoTrayNotice");
     v.browserAutomationVerified = flag("browserAutomationVerified");
     v.browserJavaScriptVerified = flag("browserJavaScriptVerified");
     if (!r.ok) return std::nullopt;
@@ -227,6 +229,7 @@ void AppSettings::setDefaultMarkerLineWidth(double v) { assign(values_.defaultMa
 void AppSettings::setDefaultTextFontSize(double v) { assign(values_.defaultTextFontSize, v); }
 void AppSettings::setHasSeenSetupGuide(bool v) { assign(values_.hasSeenSetupGuide, v); }
 void AppSettings::setHasSeenShortcutConflictNotice(bool v) { assign(values_.hasSeenShortcutConflictNotice, v); }
+void AppSettings::setHasSeenNoTrayNotice(bool v) { assign(values_.hasSeenNoTrayNotice, v); }
 void AppSettings::setBrowserAutomationVerified(bool v) { assign(values_.browserAutomationVerified, v); }
 void AppSettings::setBrowserJavaScriptVerified(bool v) { assign(values_.browserJavaScriptVerified, v); }
 

@@ -37,6 +37,8 @@ struct AppSettingsValues {
     double defaultTextFontSize = 32.0;
     bool hasSeenSetupGuide = false;
     bool hasSeenShortcutConflictNotice = false;
+    // The notice that Lumivane runs without a tray icon was shown (once per installation).
+    bool hasSeenNoTrayNotice = false;
     bool browserAutomationVerified = false;
     bool browserJavaScriptVerified = false;
 
@@ -107,6 +109,8 @@ public:
     void setHasSeenSetupGuide(bool value);
     bool hasSeenShortcutConflictNotice() const { return values_.hasSeenShortcutConflictNotice; }
     void setHasSeenShortcutConflictNotice(bool value);
+    bool hasSeenNoTrayNotice() const { return values_.hasSeenNoTrayNotice; }
+    void setHasSeenNoTrayNotice(bool value);
     bool browserAutomationVerified() const { return values_.browserAutomationVerified; }
     void setBrowserAutomationVerified(bool value);
     bool browserJavaScriptVerified() const { return values_.browserJavaScriptVerified; }

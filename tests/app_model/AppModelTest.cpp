@@ -219,6 +219,63 @@ TEST_F(AppModelFlows, AreaCaptureReactivatesRunningOverlayAndCancelIsSilent) {
     EXPECT_TRUE(log.rectCaptures.empty());
 }
 
+// Every capture flow tells whoever waits for it how it ended, once: shown, failed
+// with the message the menu shows (and captureFailed), or cancelled. A second area
+// request on a running selection hears that selection's end; a selection replaced
+// by a new one hears cancelled.
+TEST_F(AppModelFlows, CaptureFlowsTellTheirWaitersHowTheyEnded) {
+    using Kind = CaptureOutcome::Kind;
+    std::vector<CaptureOutcome> heard;
+    const CaptureCompletion listen = [&](const CaptureOutcome& o) { heard.push_back(o); };
+    QStringList failures;
+    QObject::connect(model.get(), &AppModel::captureFailed, [&](const QString& m) { failures << m; });
+    auto settled = [&](size_t n) { return waitFor([&] { return heard.size() >= n; }); };
+
+    model->captureFullScreen(listen);
+    ASSERT_TRUE(settled(1));
+    EXPECT_EQ(heard[0].kind, Kind::shown);
+
+    fullScreenError = CaptureError::Kind::screenRecordingPermissionDenied;
+    model->handleHotKey(HotKeyService::Action::captureFullScreen, listen);
+    ASSERT_TRUE(settled(2));
+    EXPECT_EQ(heard[1].kind, Kind::failed);
+    ASSERT_TRUE(model->lastErrorMessage());
+    EXPECT_EQ(heard[1].message, *model->lastErrorMessage());
+    EXPECT_EQ(failures, QStringList{heard[1].message});
+
+    browserFails = true;
+    model->captureBrowserFullPage(listen);
+    ASSERT_TRUE(settled(3));
+    EXPECT_EQ(heard[2].kind, Kind::failed);
+    EXPECT_EQ(heard[2].message, *model->lastErrorMessage());
+    EXPECT_EQ(failures.size(), 2);
+
+    // Two requests on one selection, cancelled with Escape: both hear it, nothing failed.
+    model->handleHotKey(HotKeyService::Action::captureArea, listen);
+    model->handleHotKey(HotKeyService::Action::captureArea, listen);
+    EXPECT_EQ(log.overlaysMade, 1);
+    (*log.selection)->addResult(std::nullopt);
+    (*log.selection)->finish();
+    ASSERT_TRUE(settled(5));
+    EXPECT_EQ(heard[3].kind, Kind::cancelled);
+    EXPECT_EQ(heard[4].kind, Kind::cancelled);
+    EXPECT_EQ(failures.size(), 2);
+
+    // A selection the menu replaces with a new one: its waiter hears cancelled; the new
+    // one's hears the capture shown once its rectangle is captured.
+    model->captureArea(listen);
+    model->captureArea(listen);
+    ASSERT_TRUE(settled(6));
+    EXPECT_EQ(heard[5].kind, Kind::cancelled);
+    ASSERT_TRUE(waitFor([&] { return log.selection.has_value(); }));
+    (*log.selection)->addResult(QRectF(10, 10, 50, 40));
+    (*log.selection)->finish();
+    ASSERT_TRUE(settled(7));
+    EXPECT_EQ(heard[6].kind, Kind::shown);
+    QTest::qWait(100);
+    EXPECT_EQ(heard.size(), 7u) << "each waiter hears once";
+}
+
 TEST_F(AppModelFlows, AreaCaptureWaitsThenCapturesAndPresentsOnTheRectanglesScreen) {
     model->captureArea();
     ASSERT_TRUE(log.selection);

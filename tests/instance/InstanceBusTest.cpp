@@ -33,14 +33,21 @@ protected:
     }
 
     // dbus-send runs as its own process; the event loop keeps serving meanwhile.
-    Call call(const QString& method, const QStringList& args = {}) {
-        QProcess p;
+    static void start(QProcess& p, const QString& method, const QStringList& args = {}) {
         p.setProcessEnvironment(session->environment());
-        p.start("dbus-send", QStringList{"--session", "--print-reply", "--dest=io.github.lumivane.Lumivane",
-                                         "/io/github/lumivane/Lumivane", "io.github.lumivane.Lumivane." + method} +
+        p.start("dbus-send", QStringList{"--session", "--print-reply", "--reply-timeout=60000",
+                                         "--dest=io.github.lumivane.Lumivane", "/io/github/lumivane/Lumivane",
+                                         "io.github.lumivane.Lumivane." + method} +
                                  args);
+    }
+    static Call finish(QProcess& p) {
         (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000);
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+    Call call(const QString& method, const QStringList& args = {}) {
+        QProcess p;
+        start(p, method, args);
+        return finish(p);
     }
 
     static test::PrivateSession* session;
@@ -75,22 +82,34 @@ TEST_F(InstanceBus, EveryMethodReachesTheModel) {
     EXPECT_EQ(call("OpenEditor").exitCode, 0);
     EXPECT_TRUE(QTest::qWaitFor([] { return test::visibleWindow("Lumivane") != nullptr; }, 5000));
 
-    // The area request opens one overlay; a second one only brings it forward.
-    EXPECT_EQ(call("CaptureArea").exitCode, 0);
+    // The area request opens one overlay and waits for it; a second one only brings
+    // it forward and hears the same end: the user's cancel.
+    QProcess first, second;
+    start(first, "CaptureArea");
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.hasSelectionOverlay(); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([] { return test::visibleWindow("Lumivane Selection") != nullptr; }, 5000));
-    EXPECT_EQ(call("CaptureArea").exitCode, 0);
-    QTest::qWait(200);
+    start(second, "CaptureArea");
+    QTest::qWait(500);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(second.state(), QProcess::Running);
     int overlays = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->windowTitle() == "Lumivane Selection") ++overlays;
     EXPECT_EQ(overlays, 1);
     QTest::keyClick(test::visibleWindow("Lumivane Selection"), Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !model.hasSelectionOverlay(); }, 5000));
+    for (QProcess* p : {&first, &second}) {
+        const Call cancelled = finish(*p);
+        EXPECT_NE(cancelled.exitCode, 0);
+        EXPECT_TRUE(cancelled.err.contains("io.github.lumivane.Lumivane.Error.Cancelled")) << cancelled.err.toStdString();
+    }
 
-    // No browser in front: the browser flow runs and reports why it cannot capture.
-    EXPECT_EQ(call("CaptureBrowserPage").exitCode, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model.lastErrorMessage().has_value(); }, 5000));
+    // No browser in front: the browser flow fails, and the call hears the model's message.
+    const Call failed = call("CaptureBrowserPage");
+    EXPECT_NE(failed.exitCode, 0);
+    EXPECT_TRUE(failed.err.contains("io.github.lumivane.Lumivane.Error.CaptureFailed")) << failed.err.toStdString();
+    ASSERT_TRUE(model.lastErrorMessage().has_value());
+    EXPECT_TRUE(failed.err.contains(model.lastErrorMessage()->split('\n').first())) << failed.err.toStdString();
 
     // A project replaces the document; a broken one is refused with the model's message.
     QImage image(40, 30, QImage::Format_ARGB32);

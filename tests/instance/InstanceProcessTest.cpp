@@ -1,6 +1,7 @@
 // The real executable in a private session: hand-over to the running instance,
 // two starts at the same moment, the local socket without a bus, and commands
 // from a second process reaching the running application's windows.
+#include "FakeNotificationServer.h"
 #include "PrivateSession.h"
 #include "app/SingleInstance.h"
 #include "platform/NativeFileNames.h"
@@ -85,17 +86,17 @@ TEST(InstanceProcess, SecondStartHandsOverAndTwoSimultaneousStartsLeaveOneOnTheB
 
 TEST(InstanceProcess, WithoutABusTheLocalSocketDoesTheSame) { expectHandOverAndRace(false); }
 
-// 'capture area' from another process opens the overlay of the running instance;
-// a drag on it ends in that instance's preview. Without an instance the command
-// starts one first.
+// 'capture area' from another process opens the overlay of the running instance
+// and waits: a drag on it ends in that instance's preview and the command's success.
+// Without an instance the command starts one first.
 TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
     PrivateSession session;
     ASSERT_TRUE(session.ready());
     QProcess& app = session.start(lumivane, {});
     ASSERT_TRUE(waitForInstance(session, true));
-    const auto command = session.run(lumivane, {"capture", "area"});
-    EXPECT_EQ(command.exitCode, 0) << command.err.toStdString();
+    QProcess& command = session.start(lumivane, {"capture", "area"});
     ASSERT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    EXPECT_EQ(command.state(), QProcess::Running) << "waits for the selection";
     EXPECT_EQ(app.state(), QProcess::Running);
 
     auto xdotool = [&](const QStringList& args) { session.run("xdotool", args); };
@@ -106,15 +107,100 @@ TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
     xdotool({"mouseup", "1"});
     EXPECT_TRUE(waitForWindow(session, "Lumivane プレビュー"));
     EXPECT_FALSE(visibleWindows(session).contains("Lumivane Selection"));
+    ASSERT_TRUE(command.waitForFinished(20000)) << command.readAllStandardError().toStdString();
+    EXPECT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString();
     app.terminate();
     app.waitForFinished(10000);
 
-    // None runs: the command starts Lumivane, which shows the overlay.
+    // None runs: the command starts Lumivane, which shows the overlay; Escape ends it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return busNameOwner(session).isEmpty(); }, 5000));
-    const auto started = session.run(lumivane, {"capture", "area"});
-    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
+    QProcess& started = session.start(lumivane, {"capture", "area"});
+    EXPECT_TRUE(waitForWindow(session, "Lumivane Selection", 20000));
     EXPECT_FALSE(busNameOwner(session).isEmpty());
-    EXPECT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    xdotool({"key", "Escape"});
+    ASSERT_TRUE(started.waitForFinished(10000));
+    EXPECT_EQ(started.exitCode(), 3) << started.readAllStandardError().toStdString();
+}
+
+// The first character of Japanese text (kana or kanji) in a text, or -1.
+int japaneseAt(const QString& text) {
+    for (int i = 0; i < text.size(); ++i)
+        if ((text[i] >= QChar(0x3040) && text[i] <= QChar(0x30ff)) || (text[i] >= QChar(0x4e00) && text[i] <= QChar(0x9fff)))
+            return i;
+    return -1;
+}
+
+// A capture command ends with the capture's outcome: 0 once it is shown, 1 with the
+// application's Japanese text when it failed (no browser to capture), 3 when the user
+// cancelled the selection. On a desktop without a tray the failure also reaches the
+// desktop's notifications, with the same text, and the first start says once that
+// Lumivane is running.
+TEST(InstanceProcess, CaptureCommandsExitWithTheCapturesOutcomeAndNotifyWithoutATray) {
+    PrivateSession session;
+    ASSERT_TRUE(session.ready());
+    lumivane::test::FakeNotificationServer notifications(session.busAddress());
+    ASSERT_TRUE(notifications.isRunning()) << notifications.errorText().toStdString();
+    QProcess& app = session.start(lumivane, {});
+    ASSERT_TRUE(waitForInstance(session, true));
+
+    // The Xvfb desktop has no tray: one notice that Lumivane runs and how to reach it.
+    ASSERT_TRUE(notifications.waitForNotifications(1, 15000));
+    QTest::qWait(500);
+    ASSERT_EQ(notifications.notifications().size(), 1);
+    const auto running = notifications.notifications().first();
+    EXPECT_EQ(running.appName, "Lumivane");
+    EXPECT_EQ(running.hints.value("desktop-entry").toString(), "io.github.lumivane.Lumivane");
+    EXPECT_GE(japaneseAt(running.summary), 0);
+    EXPECT_TRUE(running.body.contains("Lumivane")) << running.body.toStdString();
+
+    struct Case {
+        const char* mode;
+        int exitCode;
+    };
+    for (const Case& c : {Case{"full", 0}, Case{"browser", 1}}) {
+        const auto r = session.run(lumivane, {"capture", c.mode});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.mode << "\n" << r.err.toStdString();
+        if (c.exitCode == 0) {
+            EXPECT_TRUE(waitForWindow(session, "Lumivane プレビュー"));
+            continue;
+        }
+        // The failure's own Japanese text in a notification, and the same on standard error.
+        ASSERT_TRUE(notifications.waitForNotifications(2));
+        const QString reason = notifications.notifications().last().body;
+        EXPECT_GE(japaneseAt(reason), 0) << reason.toStdString();
+        EXPECT_TRUE(r.err.contains("lumivane: " + reason)) << r.err.toStdString();
+        EXPECT_GE(japaneseAt(notifications.notifications().last().summary), 0);
+    }
+
+    QProcess& area = session.start(lumivane, {"capture", "area"});
+    ASSERT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    session.run("xdotool", {"key", "Escape"});
+    ASSERT_TRUE(area.waitForFinished(10000));
+    EXPECT_EQ(area.exitCode(), 3);
+    EXPECT_EQ(notifications.notifications().size(), 2) << "a cancel is no failure";
+
+    // The next start says nothing again.
+    app.terminate();
+    ASSERT_TRUE(app.waitForFinished(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return busNameOwner(session).isEmpty(); }, 5000));
+    session.start(lumivane, {});
+    ASSERT_TRUE(waitForInstance(session, true));
+    QTest::qWait(3500);
+    EXPECT_EQ(notifications.notifications().size(), 2);
+}
+
+// The instance ends while a command waits for its capture: the command says so and fails.
+TEST(InstanceProcess, CaptureCommandFailsWhenTheInstanceEndsMeanwhile) {
+    PrivateSession session;
+    ASSERT_TRUE(session.ready());
+    QProcess& app = session.start(lumivane, {});
+    ASSERT_TRUE(waitForInstance(session, true));
+    QProcess& command = session.start(lumivane, {"capture", "area"});
+    ASSERT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    app.kill();
+    ASSERT_TRUE(command.waitForFinished(10000));
+    EXPECT_EQ(command.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(command.readAllStandardError()).contains("before it answered"));
 }
 
 // 'open' hands a project file to the running editor; a broken one is refused

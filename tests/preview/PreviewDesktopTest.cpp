@@ -7,6 +7,8 @@
 #include "preview/PreviewWindowController.h"
 
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QProcess>
 #include <algorithm>
 #include <cstring>
 #include <QScreen>
@@ -148,4 +150,68 @@ TEST(PreviewOnTheDesktop, WithoutACompositorTheCardHasNoBlackSquareAroundIt) {
     const QRgb edge = desktop.pixel(at.x() + 105, at.y() + 15);
     EXPECT_GT(qGray(edge), 100) << "card edge";
     if (const char* path = std::getenv("LUMIVANE_PREVIEW_DESKTOP_SHOT")) x11->grabRoot(QRect(0, 780, 300, 300)).save(path);
+}
+
+namespace {
+
+// xdotool on the test's X server: the pointer and keys as the user moves and types.
+void xdotool(const QStringList& args) {
+    QProcess p;
+    p.start("xdotool", args);
+    p.waitForFinished(5000);
+}
+
+} // namespace
+
+// The preview appears while the user types elsewhere without taking the keys; after
+// ✕ under the pointer the next preview comes without the last one's hover controls.
+TEST(PreviewOnTheDesktop, LeavesTheKeyboardFocusAndComesBackWithoutHover) {
+    Desktop desktop;
+    ASSERT_TRUE(desktop.conn);
+    auto x11 = X11Screens::connect();
+    ASSERT_TRUE(x11);
+    QLineEdit editor;
+    editor.setWindowTitle(QStringLiteral("Typing"));
+    editor.setGeometry(600, 300, 300, 40);
+    editor.show();
+    editor.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    auto* focusReply = xcb_get_input_focus_reply(desktop.conn, xcb_get_input_focus(desktop.conn), nullptr);
+    ASSERT_TRUE(focusReply);
+    const xcb_window_t focused = focusReply->focus;
+    free(focusReply);
+
+    std::unique_ptr<PreviewWindowController> controller;
+    PreviewActions actions = noActions();
+    actions.dismiss = [&controller] { controller->hideWithFadeSlide(); };
+    controller = std::make_unique<PreviewWindowController>(x11, actions);
+    controller->show(picture(), std::nullopt);
+    QWidget* w = controller->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    QTest::qWait(300);
+    EXPECT_EQ(QGuiApplication::focusWindow(), editor.windowHandle());
+    focusReply = xcb_get_input_focus_reply(desktop.conn, xcb_get_input_focus(desktop.conn), nullptr);
+    ASSERT_TRUE(focusReply);
+    EXPECT_EQ(focusReply->focus, focused) << "the X input focus stays on the editor";
+    free(focusReply);
+    xdotool({"type", "--delay", "20", "abc"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editor.text() == "abc"; }, 3000)) << editor.text().toStdString();
+
+    // The pointer over the card raises its controls; ✕ closes it.
+    const QRect g = w->geometry();
+    xdotool({"mousemove", QString::number(g.center().x()), QString::number(g.center().y())});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller->isHovering(); }, 3000));
+    const QPoint close = g.topLeft() + QPoint(14 + 182 - 35, 14 + 35);
+    xdotool({"mousemove", QString::number(close.x()), QString::number(close.y()), "click", "1"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->isVisible(); }, 3000));
+    EXPECT_FALSE(controller->isHovering());
+    xdotool({"mousemove", "1500", "200"});
+
+    controller->show(picture(), std::nullopt);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    EXPECT_FALSE(controller->isHovering());
+    QTest::qWait(300);
+    EXPECT_FALSE(controller->isHovering()) << "no enter without the pointer";
+    EXPECT_EQ(QGuiApplication::focusWindow(), editor.windowHandle());
+    controller->removeFromScreen();
 }

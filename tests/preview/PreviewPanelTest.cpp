@@ -77,11 +77,13 @@ TEST(PreviewPanel, ShowsInTheLowerLeftOfTheFrameAndSlidesAwayOnHide) {
     QTest::qWait(100);
     EXPECT_TRUE(controller.isVisible());
     EXPECT_LT(controller.window()->pos().x(), resting.x()) << "slides left while fading";
+    EXPECT_LT(controller.paintedOpacity(), 1.0) << "fades by painting";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isVisible(); }, 2000));
     // The X server may still report the last animated position for a moment.
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller.window()->pos() == resting; }, 3000))
         << controller.window()->pos().x();
-    EXPECT_DOUBLE_EQ(controller.window()->windowOpacity(), 1.0);
+    EXPECT_DOUBLE_EQ(controller.paintedOpacity(), 1.0);
+    EXPECT_DOUBLE_EQ(controller.window()->windowOpacity(), 1.0) << "the window's own opacity is never touched";
 
     controller.show(picture(), std::nullopt);
     EXPECT_TRUE(controller.isVisible());

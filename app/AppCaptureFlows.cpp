@@ -1,0 +1,170 @@
+// The capture flows of the application model: full screen, area and browser page,
+// each telling its waiters how it ended.
+#include "app/AppModel.h"
+#include "app/ErrorMessages.h"
+#include "browser/BrowserCaptureError.h"
+#include "capture/CaptureError.h"
+
+#include <QPointer>
+#include <QTimer>
+
+namespace lumivane {
+
+namespace {
+constexpr int areaCaptureDelayMs = 220;
+
+double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
+} // namespace
+
+void AppModel::handleHotKey(HotKeyService::Action action, CaptureCompletion done) {
+    if (action == HotKeyService::Action::captureArea) {
+        if (selectionOverlay_) {
+            // The running selection answers this request too.
+            if (selectionWaiters_) selectionWaiters_->add(std::move(done));
+            else if (done) done(CaptureOutcome::cancelled());
+            selectionOverlay_->activateOverlay();
+            return;
+        }
+        captureArea(std::move(done));
+    } else {
+        captureFullScreen(std::move(done));
+    }
+}
+
+void AppModel::reportCaptureFailure(const std::exception& error, CaptureWaiters& waiters) {
+    const QString message = userFacingErrorMessage(error);
+    reportError(error);
+    emit captureFailed(message);
+    waiters.finish(CaptureOutcome::failed(message));
+}
+
+std::optional<QRectF> AppModel::previewScreenFrame(QPointF point) const {
+    if (!services_.screens) return std::nullopt;
+    const auto screens = services_.screens->screens();
+    for (const ScreenInfo& s : screens)
+        if (s.frame.contains(point)) return s.visibleFrame;
+    if (auto main = services_.screens->mainScreen()) return main->visibleFrame;
+    if (!screens.empty()) return screens.front().visibleFrame;
+    return std::nullopt;
+}
+
+std::optional<QRectF> AppModel::previewScreenFrameForRect(const QRectF& rect) const {
+    if (!services_.screens) return std::nullopt;
+    const auto screens = services_.screens->screens();
+    if (screens.empty()) return std::nullopt;
+    const QPointF centre = rect.center();
+    for (const ScreenInfo& s : screens)
+        if (s.frame.contains(centre)) return s.visibleFrame;
+    const ScreenInfo* best = &screens.front();
+    double bestArea = -1;
+    for (const ScreenInfo& s : screens) {
+        const double a = area(s.frame & rect);
+        if (a > bestArea) {
+            bestArea = a;
+            best = &s;
+        }
+    }
+    return best->visibleFrame;
+}
+
+void AppModel::captureFullScreen(CaptureCompletion done) {
+    const std::optional<QPointF> pointer = services_.screens ? services_.screens->pointerLocation() : std::nullopt;
+    const std::optional<QRectF> frame = pointer ? previewScreenFrame(*pointer) : previewScreenFrame(QPointF(-1e9, -1e9));
+    QPointer<AppModel> self(this);
+    auto waiters = std::make_shared<CaptureWaiters>(std::move(done));
+    services_.captureFullScreen()
+        .then(this, [self, frame, waiters](ImageRef image) {
+            if (!self) return;
+            if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
+            self->presentCapture(std::move(image), CaptureSource::standard, frame);
+            waiters->finish(CaptureOutcome::shown());
+        })
+        .onFailed(this, [self, waiters](const std::exception& e) {
+            if (self) self->reportCaptureFailure(e, *waiters);
+        });
+}
+
+void AppModel::captureArea(CaptureCompletion done) {
+    // A selection replaced by this one tells its waiters that it was cancelled.
+    selectionWaiters_ = std::make_shared<CaptureWaiters>(std::move(done));
+    selectionOverlay_ = services_.makeSelectionOverlay ? services_.makeSelectionOverlay() : nullptr;
+    if (!selectionOverlay_) {
+        selectionWaiters_.reset();
+        return;
+    }
+    QPointer<AppModel> self(this);
+    SelectionOverlay* overlay = selectionOverlay_.get();
+    const std::shared_ptr<CaptureWaiters> waiters = selectionWaiters_;
+    // The overlay owns the promise whose continuation runs here: release it only
+    // after the continuation has returned.
+    auto forget = [self, overlay] {
+        if (!self) return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, overlay] {
+                if (!self || self->selectionOverlay_.get() != overlay) return;
+                self->selectionOverlay_.reset();
+                self->selectionWaiters_.reset();
+            },
+            Qt::QueuedConnection);
+    };
+    overlay->beginSelection()
+        .then(this,
+              [self, forget, waiters](std::optional<QRectF> rect) {
+                  if (!self) return;
+                  if (!rect) {
+                      forget();
+                      waiters->finish(CaptureOutcome::cancelled());
+                      return;
+                  }
+                  // Give the overlay time to leave the screen before capturing.
+                  QTimer::singleShot(areaCaptureDelayMs, self, [self, forget, waiters, r = *rect] {
+                      if (!self) return;
+                      const auto frame = self->previewScreenFrameForRect(r);
+                      self->services_.captureRect(r)
+                          .then(self.data(),
+                                [self, forget, frame, waiters](ImageRef image) {
+                                    forget();
+                                    if (!self) return;
+                                    if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
+                                    self->presentCapture(std::move(image), CaptureSource::standard, frame);
+                                    waiters->finish(CaptureOutcome::shown());
+                                })
+                          .onFailed(self.data(), [self, forget, waiters](const std::exception& e) {
+                              forget();
+                              if (self) self->reportCaptureFailure(e, *waiters);
+                          });
+                  });
+              })
+        .onFailed(this, [self, forget, waiters](const std::exception& e) {
+            forget();
+            if (self) self->reportCaptureFailure(e, *waiters);
+        });
+}
+
+void AppModel::captureBrowserFullPage(CaptureCompletion done) {
+    auto waiters = std::make_shared<CaptureWaiters>(std::move(done));
+    if (!services_.captureBrowserPage) {
+        reportCaptureFailure(BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser), *waiters);
+        return;
+    }
+    // The capture runs on the browser capture service's own thread; a second request
+    // while one runs comes back refused with its message.
+    QPointer<AppModel> self(this);
+    services_.captureBrowserPage()
+        .then(this, [self, waiters](BrowserCaptureResult result) {
+            if (!self) return;
+            if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+            self->markBrowserVerified();
+            self->setSetupState(self->evaluatedSetupState());
+            self->presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
+            // A picture that leaves part of the page out says so.
+            if (!result.omissions.empty()) self->setLastErrorMessage(browserCaptureOmissionMessage(result.omissions));
+            waiters->finish(CaptureOutcome::shown());
+        })
+        .onFailed(this, [self, waiters](const std::exception& e) {
+            if (self) self->reportCaptureFailure(e, *waiters);
+        });
+}
+
+} // namespace lumivane
