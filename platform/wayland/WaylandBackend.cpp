@@ -3,6 +3,7 @@
 #include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
+#include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
 
 #include <QDeadlineTimer>
 #include <mutex>
@@ -36,6 +37,19 @@ private:
     mutable bool available_ = false;
 };
 
+// Where the compositor copies outputs to clients itself, the screen may always be read.
+class DirectCapturePermissions final : public DesktopPermissions {
+public:
+    explicit DirectCapturePermissions(std::unique_ptr<DesktopPermissions> rest) : rest_(std::move(rest)) {}
+    bool screenCaptureAllowed() const override { return true; }
+    bool accessibilityAllowed() const override { return rest_->accessibilityAllowed(); }
+    bool accessibilityApplies() const override { return rest_->accessibilityApplies(); }
+    bool openSettingsPage(Page page) override { return rest_->openSettingsPage(page); }
+
+private:
+    std::unique_ptr<DesktopPermissions> rest_;
+};
+
 QRectF layoutBounds(const ScreenProvider& screens) {
     QRectF bounds;
     for (const ScreenInfo& s : screens.screens()) bounds = bounds.united(QRectF(s.nativeGeometry));
@@ -60,6 +74,20 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     // elsewhere the user binds the capture commands in the desktop's keyboard settings.
     if (PortalGlobalShortcuts::isAvailable())
         b->makeKeyGrabber = [] { return std::make_unique<PortalGlobalShortcuts>(PortalGlobalShortcuts::sessionBus()); };
+
+    // If the compositor offers direct capture (wlroots), use it: per-output reads in
+    // milliseconds, no portal, nobody asked. The portal stays where it does not, and
+    // where LUMIVANE_WAYLAND_CAPTURE=portal asks for it.
+    const bool portalAsked = qgetenv("LUMIVANE_WAYLAND_CAPTURE") == "portal";
+    if (auto direct = portalAsked ? nullptr : WlrootsScreenGrabber::connect()) {
+        b->grabber = std::move(direct);
+        b->snapshots.reset();
+        b->capabilities.slowCapture = false;
+        b->capabilities.interactiveCapture = false;
+        b->capabilities.selectsOnFrozenOutputs = true;
+        auto portalPermissions = b->makePermissions;
+        b->makePermissions = [portalPermissions] { return std::make_unique<DirectCapturePermissions>(portalPermissions()); };
+    }
     return b;
 }
 
