@@ -5,8 +5,9 @@
 //    (what a key bound in sway's config runs) until sway maps the preview window,
 //    i.e. its first frame is painted. The preview is closed between iterations.
 //  - BM_CaptureOutput/<tool>/<format>: one output to a file as the command line does
-//    it, `lumivane capture full -o` (the main output) beside `grim -o HEADLESS-1` in
-//    the same run: JPEG against grim's raw PPM, PNG against grim's own PNG.
+//    it, `lumivane capture full -o FILE --preset high` (the main output at full size)
+//    beside `grim -o HEADLESS-1` in the same run: JPEG against grim's raw PPM, PNG
+//    against grim's own PNG.
 // Medians come from --benchmark_repetitions (5 by default here).
 #include "WaylandSession.h"
 
@@ -184,7 +185,8 @@ void BM_CaptureOutput(benchmark::State& state) {
         QFile::remove(out);
         bool ok = false;
         const double ms = tool == lumivane
-                              ? runMs(QStringLiteral(LUMIVANE_EXECUTABLE), {"capture", "full", "-o", out}, env, &ok)
+                              ? runMs(QStringLiteral(LUMIVANE_EXECUTABLE),
+                                      {"capture", "full", "-o", out, "--preset", "high"}, env, &ok)
                               : runMs("grim", {"-o", "HEADLESS-1", "-t", format == png ? "png" : "ppm", out}, env, &ok);
         if (!ok || !QFile::exists(out)) {
             state.SkipWithError("the capture failed");
