@@ -103,14 +103,16 @@ public:
         process_.kill();
         process_.waitForFinished(2000);
     }
-    // Waits for a window event of this change for the preview window.
+    // Waits for a window event of this change for the preview window. sway names a
+    // new window in the "title" event that follows its "new" one.
     bool waitFor(const QString& change, int timeoutMs) {
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < timeoutMs) {
             while (process_.canReadLine()) {
                 const QJsonObject e = QJsonDocument::fromJson(process_.readLine()).object();
-                if (e.value("change").toString() == change &&
+                const QString seen = e.value("change").toString();
+                if ((seen == change || (change == "new" && seen == "title")) &&
                     e.value("container").toObject().value("name").toString() == QString::fromUtf8(previewTitle))
                     return true;
             }
