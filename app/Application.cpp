@@ -67,7 +67,7 @@ public:
 private:
     static SelectionOverlayEnvironment environment(const DesktopBackend& desktop, std::shared_ptr<CaptureService> capture) {
         SelectionOverlayEnvironment e = SelectionOverlayEnvironment::forDesktop(desktop);
-        if (capture->capturesSnapshots()) e.freeze = [capture] { return capture->snapshotDesktop(); };
+        if (capture->selectsOnFrozenDesktop()) e.freeze = [capture] { return capture->snapshotDesktop(); };
         return e;
     }
 

@@ -111,6 +111,7 @@ QImage opaqueFromRgba(const QImage& rgba, const QRect& source) {
 // snapshot's own resampling: a backend that enlarges a lower-scale screen blends its
 // outermost pixels with the transparent surroundings. Colours stay as stored (straight alpha).
 QImage opaque(QImage piece) {
+    if (piece.format() == QImage::Format_RGB32) return piece;
     if (piece.format() == QImage::Format_RGBA8888) return opaqueFromRgba(piece, piece.rect());
     QImage out = piece.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
@@ -124,6 +125,7 @@ QImage opaque(QImage piece) {
 // The rectangle of an image, opaque; without an intermediate copy where it lies within
 // RGBA bytes.
 QImage opaqueCopy(const QImage& image, const QRect& source) {
+    if (image.format() == QImage::Format_RGB32) return source == image.rect() ? image : image.copy(source);
     if (image.format() == QImage::Format_RGBA8888 && image.rect().contains(source)) return opaqueFromRgba(image, source);
     return opaque(image.copy(source));
 }
@@ -193,7 +195,8 @@ CaptureService::CaptureService(std::shared_ptr<ScreenProvider> screens, std::sha
 CaptureService::CaptureService(const DesktopBackend& desktop)
     : screens_(desktop.screens), grabber_(desktop.grabber), snapshots_(desktop.snapshots),
       permission_(desktop.capturePermission ? desktop.capturePermission
-                                            : std::make_shared<AlwaysAllowedPermission>()) {}
+                                            : std::make_shared<AlwaysAllowedPermission>()),
+      selectsOnFrozenOutputs_(desktop.capabilities.selectsOnFrozenOutputs) {}
 
 QString CaptureService::debugDescription(const QRectF& r) {
     return QStringLiteral("x:%1,y:%2,w:%3,h:%4").arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()));
@@ -266,7 +269,13 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
                                            const QRectF& r) {
     double s = 1.0;
     for (const auto& req : requests) s = std::max(s, req.screenScale);
-    // Where a piece lies in the snapshot, in snapshot pixels.
+    // The image a piece lies in: the snapshot's, or its screen's own frame.
+    auto imageOf = [&](const CaptureSegmentRequest& req) -> const QImage& {
+        for (const auto& frame : snapshot.outputs)
+            if (frame.nativeGeometry == req.screen.nativeGeometry) return frame.image;
+        return snapshot.image;
+    };
+    // Where a piece lies in that image, in its pixels.
     auto sourceOf = [&](const CaptureSegmentRequest& req) {
         const QRectF local(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
                            req.intersection.width(), req.intersection.height());
@@ -274,6 +283,12 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
         const QRect& g = req.screen.nativeGeometry;
         const double k = req.screen.frame.width() > 0 ? g.width() / req.screen.frame.width() : 1.0;
         const QRectF native(g.left() + local.left() * k, g.top() + local.top() * k, local.width() * k, local.height() * k);
+        const QImage& image = imageOf(req);
+        if (&image != &snapshot.image) {
+            const double p = g.width() > 0 ? image.width() / double(g.width()) : 1.0;
+            return QRectF((native.left() - g.left()) * p, (native.top() - g.top()) * p, native.width() * p,
+                          native.height() * p);
+        }
         return QRectF((native.left() - snapshot.nativeBounds.left()) * snapshot.scale,
                       (native.top() - snapshot.nativeBounds.top()) * snapshot.scale, native.width() * snapshot.scale,
                       native.height() * snapshot.scale);
@@ -284,8 +299,9 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
         // One piece read at its own size: a plain copy, no resampling.
         const QRectF source = sourceOf(requests.front());
         const QRect aligned = source.toAlignedRect();
-        if (aligned.size() == QSize(w, h) && QRectF(aligned) == source && snapshot.image.rect().contains(aligned))
-            return opaqueCopy(snapshot.image, aligned);
+        const QImage& image = imageOf(requests.front());
+        if (aligned.size() == QSize(w, h) && QRectF(aligned) == source && image.rect().contains(aligned))
+            return opaqueCopy(image, aligned);
     }
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
@@ -298,7 +314,7 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
                                .toAlignedRect();
         // Cut first, then resample the piece alone: a filter reaching past the piece's
         // edge would blend in the neighbouring output or the transparent gap.
-        p.drawImage(dest.topLeft(), opaquePiece(snapshot.image, sourceOf(req).toAlignedRect(), dest.size()));
+        p.drawImage(dest.topLeft(), opaquePiece(imageOf(req), sourceOf(req).toAlignedRect(), dest.size()));
     }
     p.end();
     return out;
@@ -376,9 +392,30 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
     });
 }
 
+DesktopSnapshot CaptureService::grabOutputs() const {
+    DesktopSnapshot snapshot;
+    for (const ScreenInfo& screen : screens_ ? screens_->screens() : std::vector<ScreenInfo>{}) {
+        if (!screen.displayID) continue;
+        // Throws CaptureError (logged) when an output cannot be read.
+        const QImage image = grabSegments({{0, screen, screen.frame, screen.scale, screen.frame}}, screen.frame);
+        snapshot.nativeBounds |= QRectF(screen.nativeGeometry);
+        snapshot.scale = std::max(snapshot.scale, screen.scale);
+        snapshot.outputs.push_back({screen.nativeGeometry, image});
+    }
+    if (snapshot.outputs.empty()) {
+        logError(QStringLiteral("Desktop capture failed before capture. No screen is available."));
+        throw CaptureError(CaptureError::Kind::captureFailed);
+    }
+    return snapshot;
+}
+
 QFuture<DesktopSnapshot> CaptureService::snapshotDesktop() const {
     auto self = *this;
     return QtConcurrent::run([self]() -> DesktopSnapshot {
+        if (!self.snapshots_ && self.grabber_) {
+            self.checkPermission();
+            return self.grabOutputs();
+        }
         if (!self.snapshots_) {
             logError(QStringLiteral("No whole-desktop screenshots are available on this desktop."));
             throw CaptureError(CaptureError::Kind::captureFailed);

@@ -57,7 +57,11 @@ public:
     // Whether captures are whole-desktop snapshots (slow: select on a frozen one).
     // Also once a grabber refuses and snapshots stand in for it.
     bool capturesSnapshots() const { return snapshots_ && !readsScreens(); }
-    // One whole-desktop snapshot, failing with CaptureError (logged) like a capture.
+    // Whether an area selection runs on the desktop as read when it opens (a snapshot, or
+    // every output grabbed) and its rectangle is cut from there.
+    bool selectsOnFrozenDesktop() const { return capturesSnapshots() || (readsScreens() && selectsOnFrozenOutputs_); }
+    // One whole-desktop snapshot, failing with CaptureError (logged) like a capture:
+    // from the snapshot source, else every output grabbed whole at its own scale.
     QFuture<DesktopSnapshot> snapshotDesktop() const;
     // The rectangle capture without the permission check.
     QFuture<QImage> captureImage(const QRectF& rect) const;
@@ -84,11 +88,13 @@ private:
     QImage captureSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;
     QImage grabSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;
     QImage cutFromSnapshot(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const;
+    DesktopSnapshot grabOutputs() const;
 
     std::shared_ptr<ScreenProvider> screens_;
     std::shared_ptr<ScreenGrabber> grabber_;
     std::shared_ptr<DesktopSnapshotSource> snapshots_;
     std::shared_ptr<ScreenCapturePermission> permission_;
+    bool selectsOnFrozenOutputs_ = false;
 };
 
 } // namespace lumivane

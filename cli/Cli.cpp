@@ -8,6 +8,7 @@
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 namespace lumivane::cli {
 
@@ -90,6 +91,10 @@ QProcessEnvironment& launchEnvironmentStore() {
 
 QProcessEnvironment launchEnvironment() { return launchEnvironmentStore(); }
 
+namespace {
+int runCommand(QStringList args);
+}
+
 int run(int argc, char** argv) {
     // File names are byte strings: kept without loss, whatever their encoding.
     QStringList args;
@@ -120,6 +125,21 @@ int run(int argc, char** argv) {
             application = std::make_unique<QGuiApplication>(appArgc, appArgv);
         }
     }
+    const int code = runCommand(std::move(args));
+    // Qt 6.4's wayland platform, torn down, loads fontconfig's whole configuration only
+    // to release a font database the command never used: hundreds of milliseconds after
+    // the work is done. A process of its own leaves without that teardown.
+    if (application && QGuiApplication::platformName() == QLatin1String("wayland")) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(code);
+    }
+    return code;
+}
+
+namespace {
+
+int runCommand(QStringList args) {
     const QString name = args.takeFirst();
     if (name == "--help" || name == "-h" || name == "help") {
         printHelp(stdout);
@@ -136,5 +156,7 @@ int run(int argc, char** argv) {
         if (name == QLatin1String(c.name)) return c.run(args);
     return usageError(QString("unknown command or option '%1'").arg(name));
 }
+
+} // namespace
 
 } // namespace lumivane::cli

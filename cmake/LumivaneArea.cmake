@@ -14,13 +14,14 @@ function(lumivane_area area)
   target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
 
-# lumivane_test_area(<area> [XVFB|WAYLAND|KWIN] [DEPS libs...])
+# lumivane_test_area(<area> [XVFB|WAYLAND|WAYLAND_WITHOUT_PORTAL|KWIN] [DEPS libs...])
 # One GoogleTest executable per folder tests/<area>. XVFB runs every test
 # process against its own private Xvfb server with Qt on xcb; WAYLAND runs the
-# executable inside its own headless sway session with Qt on wayland, KWIN
-# inside a headless KWin session; otherwise Qt uses the offscreen platform.
+# executable inside its own headless sway session with Qt on wayland
+# (WAYLAND_WITHOUT_PORTAL: one without the screenshot portal), KWIN inside a
+# headless KWin session; otherwise Qt uses the offscreen platform.
 function(lumivane_test_area area)
-  cmake_parse_arguments(ARG "XVFB;WAYLAND;KWIN" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "XVFB;WAYLAND;WAYLAND_WITHOUT_PORTAL;KWIN" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.h)
   if(NOT sources)
@@ -32,6 +33,9 @@ function(lumivane_test_area area)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_xvfb)
   elseif(ARG_WAYLAND)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_wayland)
+  elseif(ARG_WAYLAND_WITHOUT_PORTAL)
+    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_wayland_without_portal)
+    set(ARG_WAYLAND TRUE)
   elseif(ARG_KWIN)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_kwin)
   else()

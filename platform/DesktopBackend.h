@@ -33,6 +33,8 @@ struct DesktopCapabilities {
     bool slowCapture = false;        // capture is a whole-desktop round trip taking seconds: grab first,
                                      // select on the frozen image
     bool interactiveCapture = false; // the desktop may ask the user before a capture
+    bool selectsOnFrozenOutputs = false; // the area overlay shows the outputs as read when it opens, and the
+                                         // selection is cut from those frames
     bool placesOwnWindows = false;   // the application may position its own top-level windows
 };
 

@@ -63,6 +63,13 @@ struct DesktopSnapshot {
     // The image's extent in ScreenInfo::nativeGeometry coordinates (points).
     QRectF nativeBounds;
     double scale = 1.0;  // image pixels per point
+    // Where the desktop was read output by output instead: each output's frame at its
+    // own pixel size (image stays null then).
+    struct OutputFrame {
+        QRect nativeGeometry;  // ScreenInfo::nativeGeometry of the output
+        QImage image;
+    };
+    std::vector<OutputFrame> outputs;
 };
 
 // Why a snapshot failed.

@@ -18,6 +18,7 @@ PACKAGES=(
   fonts-noto-cjk
   chromium openbox
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
+  libwayland-bin weston  # wayland-scanner for the capture protocols; a compositor without them, for the tests
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
   clang libclang-rt-14-dev
   qt6-translations-l10n

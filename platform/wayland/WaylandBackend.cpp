@@ -4,6 +4,7 @@
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
 #include "platform/wayland/kwin/KWinScreenGrabber.h"
+#include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
 
 #include <QDeadlineTimer>
 #include <mutex>
@@ -54,15 +55,24 @@ QRectF layoutBounds(const ScreenProvider& screens) {
 std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     auto b = std::make_shared<DesktopBackend>();
     b->windowSystem = WindowSystem::wayland;
-    b->capabilities.interactiveCapture = true;
     auto screens = std::make_shared<WaylandScreens>();
     b->screens = screens;
-    // The screenshot portal serves every desktop, slowly; where the compositor reads
-    // screens for us, its grabber goes first and the portal stays for when it refuses.
-    b->snapshots = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
-    if (const QDBusConnection bus = KWinScreenGrabber::sessionBus(); KWinScreenGrabber::isAvailable(bus))
-        b->grabber = std::make_shared<KWinScreenGrabber>(bus);
+    // Where the compositor copies outputs to clients (wlroots), read them directly:
+    // per-output reads in milliseconds, no portal, nobody asked. Elsewhere the screenshot
+    // portal serves every desktop, slowly; where KWin reads screens for us, its grabber goes
+    // first and the portal stays for when it refuses. LUMIVANE_WAYLAND_CAPTURE=portal asks
+    // for the portal alone.
+    const bool portalAsked = qgetenv("LUMIVANE_WAYLAND_CAPTURE") == "portal";
+    if (auto direct = portalAsked ? nullptr : WlrootsScreenGrabber::connect()) {
+        b->grabber = std::move(direct);
+        b->capabilities.selectsOnFrozenOutputs = true;
+    } else {
+        b->snapshots = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
+        if (const QDBusConnection bus = KWinScreenGrabber::sessionBus(); !portalAsked && KWinScreenGrabber::isAvailable(bus))
+            b->grabber = std::make_shared<KWinScreenGrabber>(bus);
+    }
     b->capabilities.slowCapture = !b->grabber;
+    b->capabilities.interactiveCapture = b->snapshots != nullptr;
     // The portal decides per request; a refusal arrives as the request's response.
     b->capturePermission = std::make_shared<AlwaysAllowedPermission>();
     b->makePermissions = [direct = b->grabber] { return std::make_unique<WaylandPermissions>(direct); };

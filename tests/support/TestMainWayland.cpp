@@ -1,7 +1,8 @@
 // GoogleTest main for tests that run inside a headless Wayland desktop: the
 // process starts one private session (shared by all its tests) and runs Qt on
 // the wayland platform in it. Where this machine cannot run a session at all,
-// every test is skipped with the reason; a session that fails to start fails.
+// every test is skipped with the reason; a session that fails to start fails. Built
+// with LUMIVANE_WAYLAND_WITHOUT_PORTAL, the session has no portal.
 #include "PrivateTempDir.h"
 #include "WaylandSession.h"
 #include "XvfbServer.h"
@@ -38,7 +39,11 @@ int main(int argc, char** argv) {
     const lumivane::test::PrivateTempDir temporaryFolder;
     if (listing) return RUN_ALL_TESTS();
 
+#ifdef LUMIVANE_WAYLAND_WITHOUT_PORTAL
+    g_session = std::make_unique<lumivane::test::WaylandSession>(false);
+#else
     g_session = std::make_unique<lumivane::test::WaylandSession>();
+#endif
     if (g_session->isRunning()) {
         std::fprintf(stderr, "wayland session %s started in %.2f s\n",
                      qPrintable(g_session->value("WAYLAND_DISPLAY")), g_session->startSeconds());

@@ -36,7 +36,7 @@ bool waitFor(QProcess& process, int timeoutMs) {
 WaylandSession* sharedWayland() { return g_shared; }
 void setSharedWayland(WaylandSession* session) { g_shared = session; }
 
-WaylandSession::WaylandSession() {
+WaylandSession::WaylandSession(bool withPortal) {
     QElapsedTimer clock;
     clock.start();
     QProcess script;
@@ -44,6 +44,7 @@ WaylandSession::WaylandSession() {
     QStringList args = {"start", "--owner", QString::number(getpid())};
     if (!QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER).isEmpty())
         args << "--pointer" << QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER);
+    if (!withPortal) args << "--no-portal";
     script.setArguments(args);
     script.start();
     if (!script.waitForStarted(5000)) {

@@ -34,7 +34,8 @@ public:
     static constexpr QRgb kOutput1Colour = 0xff1f6feb;
     static constexpr QRgb kOutput2Colour = 0xffe3a21a;
 
-    WaylandSession();
+    // withPortal false: no PipeWire and no portal, none activatable on the bus.
+    explicit WaylandSession(bool withPortal = true);
     ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;

@@ -3,8 +3,10 @@
 # Xwayland, swaybar as StatusNotifier host), a private session bus, PipeWire and
 # xdg-desktop-portal with the wlr and gtk backends.
 #
-#   wayland-session.sh start [--owner PID] [--pointer HELPER]
+#   wayland-session.sh start [--owner PID] [--pointer HELPER] [--no-portal]
 #                                            prints KEY=VALUE lines for clients;
+#                                            --no-portal: no PipeWire, no portal,
+#                                            and none activatable on the bus;
 #                                            exits 3 when this machine cannot
 #                                            run one (not root, tools missing)
 #   wayland-session.sh stop DIR              stops the session started in DIR
@@ -115,11 +117,12 @@ ensure_user() {
 }
 
 start_session() {
-  local owner="" pointer_helper=""
+  local owner="" pointer_helper="" portal=1
   while [ $# -gt 0 ]; do
     case "$1" in
       --owner) owner=$2; shift 2 ;;
       --pointer) pointer_helper=$2; shift 2 ;;
+      --no-portal) portal=0; shift ;;
       *) log "unknown option $1"; return 2 ;;
     esac
   done
@@ -150,7 +153,10 @@ start_session() {
   install -d -m 0700 -o "$uid" -g "$gid" "$sway_run" "$home"
   : >"$dir/pids"
 
-  # Private session bus; the sway user (swaybar) may connect too.
+  # Private session bus; the sway user (swaybar) may connect too. Without the
+  # portal, only this session's own service folder is searched.
+  local servicedirs="<standard_session_servicedirs/>"
+  [ "$portal" = 1 ] || servicedirs=""
   cat >"$dir/bus.conf" <<EOF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -159,7 +165,7 @@ start_session() {
   <listen>unix:path=$dir/bus</listen>
   <auth>EXTERNAL</auth>
   <servicedir>$dir/services</servicedir>
-  <standard_session_servicedirs/>
+  $servicedirs
   <policy context="default">
     <allow user="*"/>
     <allow send_destination="*" eavesdrop="true"/>
@@ -186,8 +192,10 @@ EOF
     NO_AT_BRIDGE=1 GTK_A11Y=none)
 
   # PipeWire must be up before the first portal call, or the wlr backend exits.
-  "${common[@]}" HOME="$home" XDG_RUNTIME_DIR="$run" setsid pipewire >"$logs/pipewire.log" 2>&1 &
-  echo $! >>"$dir/pids"
+  if [ "$portal" = 1 ]; then
+    "${common[@]}" HOME="$home" XDG_RUNTIME_DIR="$run" setsid pipewire >"$logs/pipewire.log" 2>&1 &
+    echo $! >>"$dir/pids"
+  fi
 
   cat >"$dir/sway.config" <<EOF
 output HEADLESS-1 mode 1920x1080 position 0 0 scale 1 bg $BG1 solid_color
@@ -248,12 +256,14 @@ EOF
     log "no --pointer helper: the seat has no pointer, cursor commands reach no client"
   fi
 
-  if ! wait_for 50 test -S "$run/pipewire-0"; then
-    log "pipewire did not start: $(tail -n 20 "$logs/pipewire.log")"
-    return 1
+  if [ "$portal" = 1 ]; then
+    if ! wait_for 50 test -S "$run/pipewire-0"; then
+      log "pipewire did not start: $(tail -n 20 "$logs/pipewire.log")"
+      return 1
+    fi
+    "${common[@]}" HOME="$home" XDG_RUNTIME_DIR="$run" setsid wireplumber >"$logs/wireplumber.log" 2>&1 &
+    echo $! >>"$dir/pids"
   fi
-  "${common[@]}" HOME="$home" XDG_RUNTIME_DIR="$run" setsid wireplumber >"$logs/wireplumber.log" 2>&1 &
-  echo $! >>"$dir/pids"
 
   local -a client=("${common[@]}" HOME="${HOME:-/root}" XDG_RUNTIME_DIR="$run"
     WAYLAND_DISPLAY="$wl_display" SWAYSOCK="$swaysock" DISPLAY="$display")
@@ -272,7 +282,7 @@ EOF
   # activating the wlr backend; then the portal processes of this session are
   # killed and activated afresh.
   local introspection="" attempt p
-  for ((attempt = 1; attempt <= 3; attempt++)); do
+  for ((attempt = 1; attempt <= 3 && portal; attempt++)); do
     introspection=$("${client[@]}" timeout 8 gdbus introspect --session -d org.freedesktop.portal.Desktop \
       -o /org/freedesktop/portal/desktop 2>>"$logs/portal-introspect.log") || true
     grep -q "interface org.freedesktop.portal.Screenshot" <<<"$introspection" && break
@@ -288,7 +298,7 @@ EOF
     sleep 0.2
   done
   trace portal
-  if ! grep -q "interface org.freedesktop.portal.Screenshot" <<<"$introspection"; then
+  if [ "$portal" = 1 ] && ! grep -q "interface org.freedesktop.portal.Screenshot" <<<"$introspection"; then
     log "the portal exports no org.freedesktop.portal.Screenshot: $(cat "$logs/portal-introspect.log")"
     log "bus log: $(tail -n 30 "$logs/dbus.log")"
     return 1

@@ -1,0 +1,340 @@
+// Direct output capture on sway (wlr-screencopy), in a session whose bus has no
+// screenshot portal: the backend's choice, exact pixels at scales 1 and 2 against
+// grim's own copies, a rectangle across both outputs, images that outlive later
+// captures, the command line, and the area overlay on frozen frames.
+#include "WaylandSession.h"
+#include "capture/CaptureService.h"
+#include "capture/SelectionOverlayController.h"
+#include "capture/SelectionOverlayPanel.h"
+#include "platform/DesktopBackend.h"
+#include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+using test::WaylandSession;
+
+namespace {
+
+template <typename T>
+T await(QFuture<T> f) {
+    f.waitForFinished();
+    return f.result();
+}
+
+// The first pixel where two images differ (colour only; both opaque), or success.
+::testing::AssertionResult samePixels(const QImage& actual, const QImage& expected) {
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height() << ", expected "
+                                             << expected.width() << "x" << expected.height();
+    const QImage a = actual.convertToFormat(QImage::Format_RGB32), e = expected.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* re = reinterpret_cast<const QRgb*>(e.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            if ((ra[x] & 0xffffff) != (re[x] & 0xffffff))
+                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex << ra[x]
+                                                     << ", expected " << re[x];
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult allPixels(const QImage& image, QRgb colour) {
+    QImage solid(image.size(), QImage::Format_RGB32);
+    solid.fill(colour);
+    return samePixels(image, solid);
+}
+
+std::optional<ScreenInfo> screenAt(const std::vector<ScreenInfo>& screens, QPoint nativeTopLeft) {
+    for (const auto& s : screens)
+        if (s.nativeGeometry.topLeft() == nativeTopLeft) return s;
+    return std::nullopt;
+}
+
+// A floating window full of fine detail (every pixel differs from its neighbours),
+// placed across the seam of the two outputs at logical (1800, 600), 300x100.
+class PatternWindow : public QWidget {
+public:
+    PatternWindow() {
+        setWindowTitle(QStringLiteral("lumivane-direct-pattern"));
+        resize(300, 100);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QSize px = size() * devicePixelRatioF();
+        QImage pattern(px, QImage::Format_RGB32);
+        for (int y = 0; y < px.height(); ++y)
+            for (int x = 0; x < px.width(); ++x) pattern.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, (x ^ y) & 255));
+        pattern.setDevicePixelRatio(devicePixelRatioF());
+        p.drawImage(0, 0, pattern);
+    }
+};
+
+class WaylandDirect : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session = test::sharedWayland();
+        ASSERT_NE(session, nullptr);
+        qunsetenv("LUMIVANE_WAYLAND_CAPTURE");
+        desktop = loadDesktopBackend();
+        ASSERT_EQ(desktop->windowSystem, WindowSystem::wayland);
+    }
+    // Shows the pattern window across the seam and waits until sway shows it there.
+    void showPattern(PatternWindow& window) {
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 10000));
+        ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "1800", "600"}).ok());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return session->windowRect("lumivane-direct-pattern") == QRect(1800, 600, 300, 100); },
+                                    10000));
+        QTest::qWait(300);  // both outputs have drawn it
+    }
+    WaylandSession* session = nullptr;
+    std::shared_ptr<DesktopBackend> desktop;
+};
+
+} // namespace
+
+TEST_F(WaylandDirect, CompositorWithTheProtocolGetsTheDirectGrabberAndOthersThePortal) {
+    // No portal on this bus, and none to be started.
+    auto* bus = QDBusConnection::sessionBus().interface();
+    ASSERT_NE(bus, nullptr);
+    EXPECT_FALSE(bus->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop")).value());
+    EXPECT_FALSE(bus->activatableServiceNames().value().contains(QStringLiteral("org.freedesktop.portal.Desktop")));
+
+    ASSERT_TRUE(desktop->grabber);
+    EXPECT_FALSE(desktop->snapshots);
+    EXPECT_TRUE(desktop->grabber->refusal().isEmpty());
+    EXPECT_FALSE(desktop->capabilities.slowCapture);
+    EXPECT_FALSE(desktop->capabilities.interactiveCapture);
+    EXPECT_TRUE(desktop->capabilities.selectsOnFrozenOutputs);
+    EXPECT_TRUE(desktop->makePermissions()->screenCaptureAllowed());
+    auto direct = std::dynamic_pointer_cast<WlrootsScreenGrabber>(desktop->grabber);
+    ASSERT_TRUE(direct);
+    EXPECT_EQ(direct->protocolName(), QStringLiteral("wlr-screencopy-unstable-v1 version 3"));
+    EXPECT_TRUE(CaptureService(*desktop).selectsOnFrozenDesktop());
+
+    // Asked for by name, the portal is used even here.
+    qputenv("LUMIVANE_WAYLAND_CAPTURE", "portal");
+    const auto asked = loadDesktopBackend();
+    qunsetenv("LUMIVANE_WAYLAND_CAPTURE");
+    EXPECT_FALSE(asked->grabber);
+    EXPECT_TRUE(asked->snapshots);
+    EXPECT_TRUE(asked->capabilities.slowCapture);
+    EXPECT_FALSE(asked->makePermissions()->screenCaptureAllowed());
+
+    // weston offers neither protocol: no direct grabber, the portal stays.
+    QTemporaryDir runtime;
+    ASSERT_TRUE(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcess weston;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("DISPLAY");
+    weston.setProcessEnvironment(env);
+    weston.setProcessChannelMode(QProcess::MergedChannels);
+    weston.start("weston", {"--backend=headless-backend.so", "--shell=fullscreen-shell.so", "--socket=weston-test",
+                            "--idle-time=0", "--no-config"});
+    ASSERT_TRUE(weston.waitForStarted(5000)) << "weston is missing (scripts/setup.sh)";
+    const QString socket = runtime.filePath("weston-test");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, 10000)) << weston.readAll().toStdString();
+    QTest::qWait(200);
+    EXPECT_FALSE(WlrootsScreenGrabber::connect(qPrintable(socket)));
+    EXPECT_TRUE(WlrootsScreenGrabber::connect(qPrintable(session->value("WAYLAND_DISPLAY"))));
+    const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
+    qputenv("WAYLAND_DISPLAY", socket.toLocal8Bit());
+    const auto onWeston = loadDesktopBackend();
+    qputenv("WAYLAND_DISPLAY", saved);
+    EXPECT_FALSE(onWeston->grabber);
+    EXPECT_TRUE(onWeston->snapshots);
+    EXPECT_TRUE(onWeston->capabilities.slowCapture);
+    weston.terminate();
+    EXPECT_TRUE(weston.waitForFinished(5000));
+}
+
+TEST_F(WaylandDirect, EachOutputComesOutAtItsOwnScaleWithGrimsExactPixels) {
+    PatternWindow window;
+    ASSERT_NO_FATAL_FAILURE(showPattern(window));
+    CaptureService service(*desktop);
+    const auto screens = desktop->screens->screens();
+    const auto one = screenAt(screens, {0, 0}), two = screenAt(screens, {1920, 0});
+    ASSERT_TRUE(one && two);
+
+    const ImageRef first = await(service.capture(one->frame));
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(samePixels(*first, session->screenshot("HEADLESS-1")));
+    const ImageRef second = await(service.capture(two->frame));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->size(), QSize(2560, 1440));
+    const QImage grimTwo = session->screenshot("HEADLESS-2");
+    EXPECT_TRUE(samePixels(*second, grimTwo));
+    // The window's part on the scale-2 output is there in full detail.
+    EXPECT_FALSE(allPixels(second->copy(0, 1200, 360, 200), WaylandSession::kOutput2Colour));
+
+    // Full screen: the main output.
+    const ImageRef full = await(service.captureFullScreen());
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(samePixels(*full, *first));
+
+    // A part of one output: its pixels, no resampling.
+    const ImageRef part = await(service.capture(QRectF(1920 + 10, 360 + 590, 200, 100)));
+    ASSERT_TRUE(part);
+    EXPECT_TRUE(samePixels(*part, grimTwo.copy(20, 1180, 400, 200)));
+}
+
+TEST_F(WaylandDirect, RectangleAcrossOutputsIsStitchedAtScaleTwo) {
+    CaptureService service(*desktop);
+    // 100 points on each side of the seam; on the scale-2 output y counts down from
+    // its own frame's minY (360).
+    const ImageRef image = await(service.capture(QRectF(1820, 400, 200, 100)));
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->size(), QSize(400, 200));
+    EXPECT_TRUE(allPixels(image->copy(0, 0, 200, 200), WaylandSession::kOutput1Colour));
+    EXPECT_TRUE(allPixels(image->copy(200, 0, 200, 200), WaylandSession::kOutput2Colour));
+
+    // Beyond the right output: transparent.
+    const ImageRef beyond = await(service.capture(QRectF(3150, 400, 100, 20)));
+    ASSERT_TRUE(beyond);
+    ASSERT_EQ(beyond->size(), QSize(200, 40));
+    EXPECT_TRUE(allPixels(beyond->copy(0, 0, 100, 40), WaylandSession::kOutput2Colour));
+    EXPECT_EQ(qAlpha(beyond->pixel(150, 20)), 0);
+}
+
+TEST_F(WaylandDirect, AnImageKeepsItsPixelsWhileLaterCapturesRun) {
+    CaptureService service(*desktop);
+    const auto two = screenAt(desktop->screens->screens(), {1920, 0});
+    ASSERT_TRUE(two);
+    // Nothing but the background on the output: the pointer elsewhere, earlier windows gone.
+    ASSERT_TRUE(session->moveCursor(100, 900));
+    ImageRef before;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            before = await(service.capture(two->frame));
+            return before && allPixels(*before, WaylandSession::kOutput2Colour);
+        },
+        10000));
+    ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-2", "bg", "#20c040", "solid_color"}).ok());
+    ImageRef after;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            after = await(service.capture(two->frame));
+            return after && after->pixel(1280, 700) == 0xff20c040;
+        },
+        10000));
+    ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-2", "bg", "#e3a21a", "solid_color"}).ok());
+    EXPECT_TRUE(allPixels(*before, WaylandSession::kOutput2Colour));
+    EXPECT_TRUE(allPixels(*after, 0xff20c040));
+}
+
+TEST_F(WaylandDirect, CommandLineCapturesWithoutAPortal) {
+    PatternWindow window;
+    ASSERT_NO_FATAL_FAILURE(showPattern(window));
+    QTemporaryDir dir;
+    QProcess cli;
+    QProcessEnvironment env = session->processEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    cli.setProcessEnvironment(env);
+    const QString full = dir.filePath("full.png");
+    cli.start(LUMIVANE_BINARY, {"capture", "full", "-o", full});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(samePixels(QImage(full), session->screenshot("HEADLESS-1")));
+
+    const QString rect = dir.filePath("two.png");
+    cli.start(LUMIVANE_BINARY, {"capture", "rect", "1920", "360", "1280", "720", "-o", rect});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(samePixels(QImage(rect), session->screenshot("HEADLESS-2")));
+}
+
+namespace {
+
+bool waitForPanels(SelectionOverlayController& overlay, size_t count) {
+    return QTest::qWaitFor(
+        [&] {
+            const auto panels = overlay.windows();
+            if (panels.size() != count) return false;
+            for (auto* p : panels)
+                if (!p->isVisible() || !p->isFullScreen() || !p->windowHandle() || !p->windowHandle()->isExposed())
+                    return false;
+            return true;
+        },
+        30000);
+}
+
+} // namespace
+
+TEST_F(WaylandDirect, AreaOverlayShowsFrozenOutputsAndCutsFromThem) {
+    auto capture = std::make_shared<CaptureService>(*desktop);
+    ASSERT_TRUE(capture->selectsOnFrozenDesktop());
+    SelectionOverlayEnvironment environment = SelectionOverlayEnvironment::forDesktop(*desktop);
+    environment.freeze = [capture] { return capture->snapshotDesktop(); };
+    SelectionOverlayController overlay(environment);
+
+    auto selection = overlay.beginSelection();
+    ASSERT_TRUE(waitForPanels(overlay, 2));
+    ASSERT_TRUE(overlay.frozenSnapshot().has_value());
+    const DesktopSnapshot& frozen = *overlay.frozenSnapshot();
+    ASSERT_EQ(frozen.outputs.size(), 2u);
+    for (const auto& frame : frozen.outputs)
+        EXPECT_EQ(frame.image.size(), frame.nativeGeometry.width() == 1280 ? QSize(2560, 1440) : QSize(1920, 1080));
+
+    // The output changes under the overlay: the panel still shows the frozen frame.
+    ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-2", "bg", "#20c040", "solid_color"}).ok());
+    QTest::qWait(500);
+    const QImage underOverlay = session->screenshot("HEADLESS-2");
+    ASSERT_FALSE(underOverlay.isNull());
+    EXPECT_EQ(underOverlay.pixel(1280, 900), WaylandSession::kOutput2Colour);
+
+    SelectionOverlayPanel* onTwo = nullptr;
+    for (auto* p : overlay.windows())
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+    ASSERT_NE(onTwo, nullptr);
+    QTest::mousePress(onTwo, Qt::LeftButton, {}, QPoint(80, 100));
+    QTest::mouseMove(onTwo, QPoint(180, 200));
+    QTest::mouseMove(onTwo, QPoint(280, 300));
+    QTest::mouseRelease(onTwo, Qt::LeftButton, {}, QPoint(280, 300));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selection.isFinished(); }, 10000));
+    const std::optional<QRectF> rect = selection.result();
+    ASSERT_TRUE(rect.has_value());
+    EXPECT_EQ(*rect, QRectF(2000, 460, 200, 200));
+
+    // Cut from the frozen frame: the colour the user saw, at scale 2.
+    const ImageRef image = await(capture->capture(*rect, *overlay.frozenSnapshot()));
+    ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-2", "bg", "#e3a21a", "solid_color"}).ok());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSize(400, 400));
+    EXPECT_TRUE(allPixels(*image, WaylandSession::kOutput2Colour));
+}
+
+TEST_F(WaylandDirect, TurnedOutputComesOutUprightAsGrimShowsIt) {
+    PatternWindow window;
+    ASSERT_NO_FATAL_FAILURE(showPattern(window));
+    ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "100", "100"}).ok());
+    auto grabber = WlrootsScreenGrabber::connect(qPrintable(session->value("WAYLAND_DISPLAY")));
+    ASSERT_TRUE(grabber);
+    ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-1", "transform", "90"}).ok());
+    QTest::qWait(800);
+    ScreenInfo turned;
+    turned.nativeGeometry = QRect(0, 0, 1080, 1920);
+    turned.frame = QRectF(turned.nativeGeometry);
+    turned.displayID = 1;
+    const QImage image = grabber->grab(turned, QRectF(0, 0, 1080, 1920), QSize(1080, 1920));
+    const QImage grim = session->screenshot("HEADLESS-1");
+    ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-1", "transform", "normal"}).ok());
+    QTest::qWait(500);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(grim.size(), QSize(1080, 1920));
+    EXPECT_TRUE(samePixels(image, grim));
+}
