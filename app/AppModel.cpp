@@ -482,7 +482,7 @@ AppModel::ClipboardData AppModel::makeClipboardData(const QImage& image, ImageEx
     data.png = ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::output(profile, preset));
     if (data.png) {
         const QString path = QDir(directory).filePath(clipboardFileName(base));
-        if (writeBytesAtomically(path, *data.png, nullptr)) data.filePath = path;
+        if (writeBytesAtomically(path, *data.png, nullptr, FileAccess::ownerOnly)) data.filePath = path;
     }
     return data;
 }
