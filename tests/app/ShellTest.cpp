@@ -280,5 +280,5 @@ TEST(ShellUpdates, TestAlertAtLaunchAndFromTheConfigurationAlert) {
     titles.clear();
     answer = 1001;
     host.checkForUpdates();
-    EXPECT_EQ(titles, (QStringList{"更新機能はまだ本番設定前です", "更新案内のテスト表示"}));
+    EXPECT_EQ(titles, (QStringList{"更新はパッケージで行います", "更新案内のテスト表示"}));
 }

@@ -249,6 +249,24 @@ TEST_F(SettingsViewTest, RecordingInARowStoresTheShortcutAndBalancesSuspension) 
     EXPECT_EQ(host.settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
 }
 
+// 情報 names the real version and build, both desktops, and only what this session
+// asks of the user: nothing of another system's permissions or update framework.
+TEST_F(SettingsViewTest, AboutPageTellsWhatIsTrueHere) {
+    host.setSelectedSettingsTab(SettingsTab::about);
+    QStringList texts;
+    for (QLabel* l : view->findChildren<QLabel*>()) texts << l->text();
+    const QString all = texts.join('\n');
+    EXPECT_TRUE(SettingsView::appBuild() != "-" && !SettingsView::appBuild().isEmpty());
+    EXPECT_TRUE(all.contains(SettingsView::appVersion() + " (" + SettingsView::appBuild() + ")"));
+    EXPECT_NE(SettingsView::appVersion(), "-");
+    EXPECT_TRUE(all.contains("X11") && all.contains("Wayland"));
+    EXPECT_TRUE(all.contains("リモートデバッグ"));
+    for (const char* foreign : {"Sparkle", "配布URL", "署名鍵", "アクセシビリティ", "オートメーション", "画面収録"})
+        EXPECT_FALSE(all.contains(foreign)) << foreign;
+    if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
+        controller.window()->grab().save(QString::fromUtf8(dir) + "/settings-about.png");
+}
+
 TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
     AppSettings& s = host.settings();
     host.setSelectedSettingsTab(SettingsTab::general);
