@@ -105,6 +105,10 @@ QString tabGlyph(SettingsTab tab) {
     return {};
 }
 
+QString shortcutActionTitle(ShortcutAction action) {
+    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影") : QStringLiteral("範囲を選択して撮影");
+}
+
 QWidget* infoRow(const QString& name, const QString& value) {
     auto* row = new QWidget;
     auto* h = new QHBoxLayout(row);
@@ -160,6 +164,12 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     recorder_ = new ShortcutRecorder({}, this);
     top->addWidget(recorder_, 0, Qt::AlignVCenter);
     v->addLayout(top);
+    // Shown while the recorder refuses a key the other action already has.
+    refusal_ = label({}, 12, QFont::DemiBold);
+    refusal_->setObjectName(QStringLiteral("shortcutTakenNote"));
+    refusal_->setStyleSheet(QStringLiteral("color: #d70015;"));
+    refusal_->hide();
+    v->addWidget(refusal_);
 
     warning_ = new QFrame(this);
     warning_->setObjectName(QStringLiteral("conflictWarning"));
@@ -216,13 +226,31 @@ void ShortcutRow::refresh() {
                               host_.applySettings();
                           },
                           [this] { host_.shortcutRecorderDidBeginRecording(); },
-                          [this] { host_.shortcutRecorderDidEndRecording(); }});
+                          [this] {
+                              refusal_->hide();
+                              host_.shortcutRecorderDidEndRecording();
+                          },
+                          [this](const Shortcut& s) { return acceptsShortcut(s); }});
     const auto failures = host_.shortcutRegistrationFailures();
     const bool failed = failures.contains(HotKeyService::actionFor(action_));
     const std::optional<QString> title = conflictWarningTitle(current, failed);
     warningTitle_->setText(title.value_or(QString()));
     warning_->setVisible(title.has_value());
 }
+
+bool ShortcutRow::acceptsShortcut(const Shortcut& shortcut) {
+    const ShortcutAction other =
+        action_ == ShortcutAction::captureFullScreen ? ShortcutAction::captureArea : ShortcutAction::captureFullScreen;
+    const bool taken = host_.settings().shortcut(other) == shortcut;
+    refusal_->setText(taken ? QStringLiteral("%1 は「%2」で使っています。別のキーを押してください（Esc で取り消し）。")
+                                  .arg(shortcut.displayString(), shortcutActionTitle(other))
+                            : QString());
+    refusal_->setVisible(taken);
+    return !taken;
+}
+
+bool ShortcutRow::isRefusalShown() const { return !refusal_->isHidden(); }
+QString ShortcutRow::refusalText() const { return refusal_->text(); }
 
 bool ShortcutRow::isWarningShown() const { return !warning_->isHidden(); }
 QString ShortcutRow::warningTitle() const { return warningTitle_->text(); }
@@ -431,13 +459,13 @@ QWidget* SettingsView::makeShortcutsPage() {
 
     QVBoxLayout* content;
     page->addWidget(section(QStringLiteral("一般"), QStringLiteral("アプリ全体に関わるショートカットです。"), content));
-    auto* full = new ShortcutRow(host_, ShortcutAction::captureFullScreen, QStringLiteral("全画面を撮影"),
+    auto* full = new ShortcutRow(host_, ShortcutAction::captureFullScreen, shortcutActionTitle(ShortcutAction::captureFullScreen),
                                  QStringLiteral("カーソルがある画面全体を撮影します。外部モニター利用時は、撮りたい画面にカーソルを移動して"
                                                 "から実行してください。"),
                                  kDesktopScreenshotFullScreenKey);
     content->addWidget(full);
     page->addWidget(section(QStringLiteral("スクリーンショット"), QStringLiteral("現在使える撮影系ショートカットです。"), content));
-    auto* area = new ShortcutRow(host_, ShortcutAction::captureArea, QStringLiteral("範囲を選択して撮影"),
+    auto* area = new ShortcutRow(host_, ShortcutAction::captureArea, shortcutActionTitle(ShortcutAction::captureArea),
                                  QStringLiteral("ドラッグで範囲を選んで撮影します。"), kDesktopScreenshotAreaKey);
     content->addWidget(area);
     refreshers_.push_back([full, area] {
