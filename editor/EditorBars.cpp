@@ -196,6 +196,17 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
 
     style_ = symbolButton(QStringLiteral("paintpalette.fill"), QStringLiteral("スタイル"), this);
     style_->setToolButtonStyle(Qt::ToolButtonIconOnly);   // the icon carries the title
+    {
+        // The chip keeps its room, as wide as its widest form, while hidden: undo and
+        // redo stay where they are whatever is selected.
+        QSize widest;
+        style_->setIcon(styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), CodableColor::systemBlue(), &widest));
+        style_->setIconSize(widest);
+        style_->setFixedWidth(style_->sizeHint().width());
+        QSizePolicy keep = style_->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        style_->setSizePolicy(keep);
+    }
     connect(style_, &QToolButton::clicked, this, [this] { presentStylePopover(); });
     outer->addWidget(style_);
 
@@ -374,7 +385,7 @@ void EditorTopBar::fitToWidth() {
                            static_cast<QWidget*>(cropCancel_), static_cast<QWidget*>(cropApply_),
                            static_cast<QWidget*>(canvasMenu_), static_cast<QWidget*>(projectMenu_),
                            static_cast<QWidget*>(saveAs_), static_cast<QWidget*>(done_)}) {
-            if (c->isHidden()) continue;
+            if (c->isHidden() && c != style_) continue;   // the style chip's room is kept
             w += c->sizeHint().width();
             ++n;
         }
