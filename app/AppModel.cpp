@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "settings/SaveDialogFolder.h"
 #include "platform/LargeMemory.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
@@ -622,10 +623,8 @@ void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std
 
 void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
     if (!services_.chooseImageSavePath) return;
-    // The dialog starts in the default save folder when one is set.
-    const std::optional<QUrl> folder = settings_->resolvedDefaultSaveFolderURL();
-    const QString suggestion =
-        folder ? QDir(folder->toLocalFile()).filePath(generatedFileName()) : generatedFileName();
+    // The dialog starts in the default save folder, else in Pictures.
+    const QString suggestion = QDir(saveDialogFolder(*settings_)).filePath(generatedFileName());
     const auto path = services_.chooseImageSavePath(suggestion, settings_->screenshotFileFormat());
     if (!path) return;
     try {

@@ -5,6 +5,7 @@
 #include "editor_model/ProjectFile.h"
 #include "export/AtomicFile.h"
 #include "settings/AppSettings.h"
+#include "settings/SaveDialogFolder.h"
 #include "platform/FileDialogs.h"
 
 #include <QDateTime>
@@ -253,11 +254,12 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         QString prefix = host_.settings().fileNamePrefix().trimmed();
         if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
         const QString name = prefix + "-" + fileNameTimestamp(QDateTime::currentDateTime()) + ".lumivane";
-        const auto path = chooseFileToSave(window(), QDir::homePath() + "/" + name, ProjectFile::saveDialogFilter());
+        const auto path = chooseFileToSave(window(), QDir(saveDialogFolder(host_.settings())).filePath(name),
+                                           ProjectFile::saveDialogFilter());
         return path ? std::optional<QString>(ProjectFile::savePath(*path)) : std::nullopt;
     };
     chooseProjectOpenPath = [this]() -> std::optional<QString> {
-        return chooseFileToOpen(window(), QDir::homePath(), ProjectFile::openDialogFilter());
+        return chooseFileToOpen(window(), saveDialogFolder(host_.settings()), ProjectFile::openDialogFilter());
     };
     action(projectMenu, QStringLiteral("Save Project..."), [this] {
         const EditorDocument* d = host_.editorDocument();
