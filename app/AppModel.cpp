@@ -95,7 +95,11 @@ void AppModel::handleHotKey(HotKeyService::Action action) {
 }
 
 std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShortcuts() {
-    if (!services_.hotKeys) return {};
+    if (!services_.hotKeys) {
+        // The desktop binds the keys: nothing can fail here, and an old error goes as after a registration.
+        showRegistrationFailures({});
+        return {};
+    }
     std::map<HotKeyService::Action, Shortcut> map;
     for (ShortcutAction a : allShortcutActions) map[HotKeyService::actionFor(a)] = settings_->shortcut(a);
     const auto failures = services_.hotKeys->registerShortcuts(map);

@@ -570,12 +570,12 @@ void DragExportButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor::fromRgbF(1, 1, 1, available_ ? 0.16 : 0.07));
-    p.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
+    p.setBrush(QColor::fromRgbF(0, 0, 0, available_ ? 0.18 : 0.12));
+    p.drawRoundedRect(QRectF(rect()), 14, 14);
     QFont f = font();
     f.setPixelSize(12);
     p.setFont(f);
-    p.setPen(QColor::fromRgbF(1, 1, 1, available_ ? 0.9 : 0.35));
+    p.setPen(QColor::fromRgbF(1, 1, 1, available_ ? 0.84 : 0.24));
     p.drawText(rect(), Qt::AlignCenter, title());
 }
 
