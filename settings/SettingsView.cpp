@@ -246,6 +246,15 @@ bool ShortcutRow::acceptsShortcut(const Shortcut& shortcut) {
                                   .arg(shortcut.displayString(), shortcutActionTitle(other))
                             : QString());
     refusal_->setVisible(taken);
+    if (taken) {
+        // The note sits under the row, maybe below the visible part of the page.
+        for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+            if (auto* scroll = qobject_cast<QScrollArea*>(w)) {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+                scroll->ensureWidgetVisible(refusal_, 0, 12);
+                break;
+            }
+    }
     return !taken;
 }
 
