@@ -15,7 +15,7 @@ PACKAGES=(
   nlohmann-json3-dev libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick
-  fonts-noto-cjk
+  fonts-noto-cjk fontconfig
   chromium openbox
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
