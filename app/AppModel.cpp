@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "settings/SaveDialogFolder.h"
 #include "platform/LargeMemory.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
@@ -80,7 +81,11 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
 // --- hot keys -----------------------------------------------------------------
 
 std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShortcuts() {
-    if (!services_.hotKeys) return {};
+    if (!services_.hotKeys) {
+        // The desktop binds the keys: nothing can fail here, and an old error goes as after a registration.
+        showRegistrationFailures({});
+        return {};
+    }
     std::map<HotKeyService::Action, Shortcut> map;
     for (ShortcutAction a : allShortcutActions) map[HotKeyService::actionFor(a)] = settings_->shortcut(a);
     const auto failures = services_.hotKeys->registerShortcuts(map);
@@ -353,7 +358,7 @@ AppModel::ClipboardData AppModel::makeClipboardData(const QImage& image, ImageEx
     data.png = ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::output(profile, preset));
     if (data.png) {
         const QString path = QDir(directory).filePath(clipboardFileName(base));
-        if (writeBytesAtomically(path, *data.png, nullptr)) data.filePath = path;
+        if (writeBytesAtomically(path, *data.png, nullptr, FileAccess::ownerOnly)) data.filePath = path;
     }
     return data;
 }
@@ -493,10 +498,8 @@ void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std
 
 void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
     if (!services_.chooseImageSavePath) return;
-    // The dialog starts in the default save folder when one is set.
-    const std::optional<QUrl> folder = settings_->resolvedDefaultSaveFolderURL();
-    const QString suggestion =
-        folder ? QDir(folder->toLocalFile()).filePath(generatedFileName()) : generatedFileName();
+    // The dialog starts in the default save folder, else in Pictures.
+    const QString suggestion = QDir(saveDialogFolder(*settings_)).filePath(generatedFileName());
     const auto path = services_.chooseImageSavePath(suggestion, settings_->screenshotFileFormat());
     if (!path) return;
     try {

@@ -11,15 +11,18 @@
 #include "settings/SettingsWindowController.h"
 #include "app/ErrorMessages.h"
 #include "app/QtClipboardWriter.h"
+#include "app/QuitOnSignal.h"
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/BrowserCaptureError.h"
 #include "app/AppSetupHost.h"
 #include "browser/BrowserCaptureWorker.h"
 #include "platform/ActiveWindow.h"
 #include "platform/FileDialogs.h"
+#include "platform/QtPlatformChoice.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
 #include "export/AtomicFile.h"
+#include "export/PrivateTemporaryFolder.h"
 #include "menubar/MenuBarContent.h"
 #include "preview/PreviewWindowController.h"
 #include "shortcuts/KeyMapping.h"
@@ -33,6 +36,7 @@
 #include <QTextStream>
 #include <QWidgetAction>
 #include <QLabel>
+#include <QMessageBox>
 #include <QThread>
 #include <QTimer>
 #include <QTranslator>
@@ -188,6 +192,19 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     return services;
 }
 
+// Told once at start, without blocking: the windows work through Xwayland, capture does not.
+static void showMissingWaylandPluginNotice() {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lumivane"),
+                                QStringLiteral("Wayland 用の Qt プラグインが見つからないため、ウィンドウを Xwayland で表示しています。"),
+                                QMessageBox::Ok);
+    box->setInformativeText(QStringLiteral("この状態では画面を撮影できません。端末で「sudo apt install qt6-wayland」を実行して"
+                                           "から、Lumivane を起動し直してください。"));
+    box->setObjectName(QStringLiteral("missingWaylandPluginNotice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 bool installQtTranslations(QCoreApplication& app) {
     // Qt's own dialogs (save, open, folder, colour, message boxes) in Japanese, the
     // language of the whole interface.
@@ -223,7 +240,19 @@ int runApplication(int argc, char** argv) {
     }
     // An explicit QT_QPA_PLATFORM wins (xcb inside a Wayland session keeps X11 services,
     // whose screen reads then refuse).
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", qtPlatformFor(session));
+    bool missingWaylandPlugin = false;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const QtPlatformChoice choice = chooseQtPlatform(
+            session, session != WindowSystem::wayland || hasQtPlatformPlugin("wayland"), !qEnvironmentVariableIsEmpty("DISPLAY"));
+        missingWaylandPlugin = choice.missingWaylandPlugin;
+        if (missingWaylandPlugin)
+            QTextStream(stderr) << "lumivane: Qt's Wayland platform plug-in is not installed (package qt6-wayland)"
+                                << (choice.platform.isEmpty() ? "; there is no X display to fall back to.\n"
+                                                              : "; the windows open through Xwayland, and screen "
+                                                                "capture stays off until it is installed.\n");
+        if (choice.platform.isEmpty()) return 1;
+        qputenv("QT_QPA_PLATFORM", choice.platform);
+    }
     const WindowSystem qtWindowSystem = qgetenv("QT_QPA_PLATFORM") == "xcb" ? WindowSystem::x11 : session;
     if (const QString reason = windowSystemUnreachableReason(qtWindowSystem); !reason.isEmpty()) {
         QTextStream(stderr) << "lumivane: " << reason << ".\n"
@@ -241,6 +270,17 @@ int runApplication(int argc, char** argv) {
         QTextStream(stderr) << "lumivane: " << desktop->unavailableReason << ".\n";
         return 1;
     }
+    // Temporary export files live in the user's own folder; the running instance
+    // clears what an earlier run left, and removes its own at quit (after the model
+    // and its background writers are gone).
+    struct TemporaryFiles {
+        QString folder = PrivateTemporaryFolder::createForUser();
+        bool owned = false;
+        ~TemporaryFiles() {
+            if (owned) PrivateTemporaryFolder::removeContents(folder);
+        }
+    } temporaryFiles;
+    setTemporaryFolder(temporaryFiles.folder);
     AppModel* modelPtr = nullptr;
     AppServices services = makeDesktopServices(desktop, [&modelPtr] { return modelPtr; });
     AppModel model(std::make_unique<AppSettings>(), services);
@@ -249,12 +289,16 @@ int runApplication(int argc, char** argv) {
     AppInstanceCommands commands(model);
     InstanceServer instance(commands);
     switch (instance.claim()) {
-    case InstanceServer::Claim::owner: break;
+    case InstanceServer::Claim::owner:
+        temporaryFiles.owned = true;
+        PrivateTemporaryFolder::removeContents(temporaryFiles.folder);
+        break;
     case InstanceServer::Claim::anotherInstanceRuns: return handOverToRunningInstance(true).value_or(1);
     case InstanceServer::Claim::failed:
         QTextStream(stderr) << "lumivane: " << instance.errorText() << "\n";
         return 1;
     }
+    const QuitOnSignal quitOnSignal;
     model.applySettings();
     model.startLaunchTasks();
 
@@ -280,6 +324,7 @@ int runApplication(int argc, char** argv) {
                             << model.settings().shortcut(ShortcutAction::captureArea).displayString()
                             << "). Quit it with Ctrl+C, or use 'lumivane capture ...'.\n";
     }
+    if (missingWaylandPlugin) showMissingWaylandPluginNotice();
     return app.exec();
 }
 

@@ -54,6 +54,19 @@ bool isEnabled() {
     return true;
 }
 
+// A value of the entry's string type: backslash, newline, tab and return escaped.
+static QString escapedString(const QString& value) {
+    QString out;
+    for (const QChar c : value) {
+        if (c == '\\') out += QStringLiteral("\\\\");
+        else if (c == '\n') out += QStringLiteral("\\n");
+        else if (c == '\t') out += QStringLiteral("\\t");
+        else if (c == '\r') out += QStringLiteral("\\r");
+        else out += c;
+    }
+    return out;
+}
+
 QByteArray entryText(const QString& executable) {
     QString text;
     text += QStringLiteral("[Desktop Entry]\n");
@@ -62,6 +75,8 @@ QByteArray entryText(const QString& executable) {
     text += QStringLiteral("Comment=Starts Lumivane in the system tray at login\n");
     text += QStringLiteral("Comment[ja]=ログイン時に Lumivane をシステムトレイで起動します\n");
     text += QStringLiteral("Icon=") + applicationId + QStringLiteral("\n");
+    // TryExec: the entry is skipped once the executable is gone (package removed).
+    text += QStringLiteral("TryExec=") + escapedString(executable) + QStringLiteral("\n");
     text += QStringLiteral("Exec=") + execArgument(executable) + QStringLiteral("\n");
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");

@@ -44,6 +44,8 @@ TrayIcon::TrayIcon(QMenu* menu, std::shared_ptr<const DesktopBackend> desktop, Q
     connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) openMenuAtIcon();
     });
+    watch_.setInterval(500);
+    connect(&watch_, &QTimer::timeout, this, [this] { refreshInk(); });
     // The panel may have changed its look since: check again whenever the menu opens.
     connect(menu_, &QMenu::aboutToShow, this, [this] { refreshInk(); });
 }
@@ -52,8 +54,10 @@ bool TrayIcon::show() {
     // Shown even without a tray yet: Qt docks the icon when a panel starts later.
     const bool available = QSystemTrayIcon::isSystemTrayAvailable();
     tray_.show();
-    // The tray embeds and paints the icon a moment later.
-    for (int ms : {300, 1500, 5000, 15000}) QTimer::singleShot(ms, this, [this] { refreshInk(); });
+    // The tray embeds and paints the icon a moment later; after that the panel, its
+    // theme or the tray itself may change at any time.
+    QTimer::singleShot(300, this, [this] { refreshInk(); });
+    watch_.start();
     return available;
 }
 
@@ -119,8 +123,10 @@ void TrayIcon::refreshInk() {
     if (trayForeground) ink = trayForeground();
     if (!ink && desktop_ && desktop_->screens && desktop_->readNativePixels) {
         // The pixels the panel shows around the icon, read back from the screen.
-        const QRect logical = tray_.geometry();
-        if (logical.isValid()) {
+        // A little beyond the icon, so the border is the panel even before the icon repaints.
+        const QRect shown = tray_.geometry();
+        const QRect logical = shown.adjusted(-2, -2, 2, 2);
+        if (shown.isValid()) {
             for (const ScreenInfo& s : desktop_->screens->screens()) {
                 const QRectF screenLogical = CoordinateSpace::logicalRectForNative(s.nativeGeometry, s.scale);
                 if (!screenLogical.contains(QRectF(logical).center())) continue;

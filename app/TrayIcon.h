@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,7 +18,9 @@ namespace lumivane {
 // frame with a cross-hair) is drawn in the colour the tray asks for, or in white
 // on a dark panel and black on a light one, judged from the pixels around the
 // icon; until that is known, white with a dark outline, visible on both. A left
-// click opens the menu, like the right click. UI thread only.
+// click opens the menu, like the right click. While shown, the colour is checked
+// again twice a second, so a panel or theme that changes (a restarted tray, a new
+// theme, other tray colours) gets a matching icon within a second. UI thread only.
 class TrayIcon : public QObject {
 public:
     TrayIcon(QMenu* menu, std::shared_ptr<const DesktopBackend> desktop, QObject* parent = nullptr);
@@ -50,6 +53,7 @@ private:
     std::shared_ptr<const DesktopBackend> desktop_;
     QSystemTrayIcon tray_;
     std::optional<QColor> ink_;
+    QTimer watch_;
 };
 
 } // namespace lumivane

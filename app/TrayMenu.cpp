@@ -2,11 +2,13 @@
 
 #include "app/AppModel.h"
 #include "app/AppSettingsHost.h"
+#include "settings/SaveDialogFolder.h"
 #include "editor_model/ProjectFile.h"
 #include "updates/AppUpdateController.h"
 #include "platform/FileDialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -218,13 +220,13 @@ void TrayMenu::run(MenuBarCommand c) {
         break;
     case MenuBarCommand::useRecommendedShortcuts: model_.useRecommendedShortcuts(); break;
     case MenuBarCommand::openProject: {
-        if (const auto path = chooseFileToOpen(nullptr, QString(), ProjectFile::openDialogFilter()))
+        if (const auto path = chooseFileToOpen(nullptr, saveDialogFolder(model_.settings()), ProjectFile::openDialogFilter()))
             model_.openProject(*path);
         break;
     }
     case MenuBarCommand::saveProject:
         if (const EditorDocument* document = model_.editorDocument()) {
-            if (const auto path = chooseFileToSave(nullptr, model_.generatedFileNameBase() + QStringLiteral(".lumivane"),
+            if (const auto path = chooseFileToSave(nullptr, QDir(saveDialogFolder(model_.settings())).filePath(model_.generatedFileNameBase() + QStringLiteral(".lumivane")),
                                                    ProjectFile::saveDialogFilter()))
                 model_.saveProject(*document, ProjectFile::savePath(*path));
         }

@@ -1,4 +1,5 @@
 #include "capture/SelectionOverlayPanel.h"
+#include "capture/TabularDigits.h"
 #include "capture/SelectionOverlayGeometry.h"
 #include "platform/CoordinateSpace.h"
 
@@ -120,7 +121,7 @@ void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
         p.drawRect(badge);
         p.setFont(overlayFont(this->font(), QFont::Medium));
         p.setPen(Qt::white);
-        p.drawText(badge, Qt::AlignCenter, G::badgeText(*selection));
+        drawTabularText(p, badge, G::badgeText(*selection));   // steady width while the numbers change
     }
 }
 

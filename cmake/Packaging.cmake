@@ -14,8 +14,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://lumivane.app/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, fonts-noto-cjk, qt6-wayland, xdg-desktop-portal, wl-clipboard")
+# Every text is Japanese: without a CJK font it would show as empty boxes.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, qt6-wayland, xdg-desktop-portal, wl-clipboard")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "chromium")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "screenshot and annotation tool for the desktop tray
 Lumivane lives in the system tray and captures the whole screen, a dragged

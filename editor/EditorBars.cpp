@@ -5,6 +5,7 @@
 #include "editor_model/ProjectFile.h"
 #include "export/AtomicFile.h"
 #include "settings/AppSettings.h"
+#include "settings/SaveDialogFolder.h"
 #include "platform/FileDialogs.h"
 
 #include <QDateTime>
@@ -196,6 +197,17 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
 
     style_ = symbolButton(QStringLiteral("paintpalette.fill"), QStringLiteral("スタイル"), this);
     style_->setToolButtonStyle(Qt::ToolButtonIconOnly);   // the icon carries the title
+    {
+        // The chip keeps its room, as wide as its widest form, while hidden: undo and
+        // redo stay where they are whatever is selected.
+        QSize widest;
+        style_->setIcon(styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), CodableColor::systemBlue(), &widest));
+        style_->setIconSize(widest);
+        style_->setFixedWidth(style_->sizeHint().width());
+        QSizePolicy keep = style_->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        style_->setSizePolicy(keep);
+    }
     connect(style_, &QToolButton::clicked, this, [this] { presentStylePopover(); });
     outer->addWidget(style_);
 
@@ -242,11 +254,12 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         QString prefix = host_.settings().fileNamePrefix().trimmed();
         if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
         const QString name = prefix + "-" + fileNameTimestamp(QDateTime::currentDateTime()) + ".lumivane";
-        const auto path = chooseFileToSave(window(), QDir::homePath() + "/" + name, ProjectFile::saveDialogFilter());
+        const auto path = chooseFileToSave(window(), QDir(saveDialogFolder(host_.settings())).filePath(name),
+                                           ProjectFile::saveDialogFilter());
         return path ? std::optional<QString>(ProjectFile::savePath(*path)) : std::nullopt;
     };
     chooseProjectOpenPath = [this]() -> std::optional<QString> {
-        return chooseFileToOpen(window(), QDir::homePath(), ProjectFile::openDialogFilter());
+        return chooseFileToOpen(window(), saveDialogFolder(host_.settings()), ProjectFile::openDialogFilter());
     };
     action(projectMenu, QStringLiteral("Save Project..."), [this] {
         const EditorDocument* d = host_.editorDocument();
@@ -374,7 +387,7 @@ void EditorTopBar::fitToWidth() {
                            static_cast<QWidget*>(cropCancel_), static_cast<QWidget*>(cropApply_),
                            static_cast<QWidget*>(canvasMenu_), static_cast<QWidget*>(projectMenu_),
                            static_cast<QWidget*>(saveAs_), static_cast<QWidget*>(done_)}) {
-            if (c->isHidden()) continue;
+            if (c->isHidden() && c != style_) continue;   // the style chip's room is kept
             w += c->sizeHint().width();
             ++n;
         }
@@ -557,12 +570,12 @@ void DragExportButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor::fromRgbF(1, 1, 1, available_ ? 0.16 : 0.07));
-    p.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
+    p.setBrush(QColor::fromRgbF(0, 0, 0, available_ ? 0.18 : 0.12));
+    p.drawRoundedRect(QRectF(rect()), 14, 14);
     QFont f = font();
     f.setPixelSize(12);
     p.setFont(f);
-    p.setPen(QColor::fromRgbF(1, 1, 1, available_ ? 0.9 : 0.35));
+    p.setPen(QColor::fromRgbF(1, 1, 1, available_ ? 0.84 : 0.24));
     p.drawText(rect(), Qt::AlignCenter, title());
 }
 

@@ -45,7 +45,17 @@ EditorCanvasHost::EditorCanvasHost(EditorHost& host, EditorExportContext context
     auto* scroll = new CanvasScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setAlignment(Qt::AlignCenter);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; } QScrollArea > QWidget > QWidget { background: transparent; }"));
+    // Thin light handles on a dark track, like the rest of the dark editor.
+    scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea { background: transparent; } QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:vertical { width: 10px; background: rgb(38,38,38); margin: 0; }"
+        "QScrollBar:horizontal { height: 10px; background: rgb(38,38,38); margin: 0; }"
+        "QScrollBar::handle { background: rgba(255,255,255,0.32); border-radius: 3px; margin: 2px; }"
+        "QScrollBar::handle:hover { background: rgba(255,255,255,0.5); }"
+        "QScrollBar::handle:vertical { min-height: 28px; } QScrollBar::handle:horizontal { min-width: 28px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"
+        "QAbstractScrollArea::corner { background: rgb(38,38,38); }"));
     auto* canvas = new EditorCanvas(host, scroll);
     canvas_ = canvas;
     scroll->setWidgetResizable(false);

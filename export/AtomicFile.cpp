@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -65,7 +66,7 @@ int removeStalePartialFiles(const QString& folder) {
     return removed;
 }
 
-bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, FileAccess access) {
     auto fail = [&](const QString& why) {
         if (error) *error = why;
         return false;
@@ -96,7 +97,9 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
     bool ok = code == 0;
     if (ok) {
         mode_t mode = keepMode ? (st.st_mode & 07777) : 0;
-        if (!keepMode) {
+        if (!keepMode && access == FileAccess::ownerOnly) {
+            mode = 0600;
+        } else if (!keepMode) {
             const mode_t mask = ::umask(0);
             ::umask(mask);
             mode = 0666 & ~mask;
@@ -124,7 +127,21 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
 
 QString fileNameTimestamp(const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")); }
 
+namespace {
+QMutex chosenFolderLock;
+QString chosenFolder;
+} // namespace
+
+void setTemporaryFolder(const QString& folder) {
+    const QMutexLocker lock(&chosenFolderLock);
+    chosenFolder = folder;
+}
+
 QString temporaryFolder() {
+    {
+        const QMutexLocker lock(&chosenFolderLock);
+        if (!chosenFolder.isEmpty()) return chosenFolder;
+    }
     const QString folder = QDir::tempPath();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
     return QStringLiteral("/tmp");

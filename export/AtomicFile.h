@@ -12,8 +12,11 @@ namespace lumivane {
 // file. An existing target that is not a regular file (folder, device, pipe, socket)
 // is refused, never replaced; a symbolic link keeps pointing at the replaced file.
 // Partial files left by writers that no longer run are removed first. On failure
-// `error` (if given) receives the reason.
-bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// `error` (if given) receives the reason. A new file gets the usual mode (0666 less
+// the umask), or 0600 with `FileAccess::ownerOnly`.
+enum class FileAccess { usual, ownerOnly };
+bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                          FileAccess access = FileAccess::usual);
 
 // True for the name of such a temporary file.
 bool isPartialFileName(const QString& name);
@@ -28,8 +31,11 @@ int writeAllToDescriptor(int fd, const QByteArray& bytes);
 // The local time stamp of generated file names: "yyyy-MM-dd-HH-mm-ss".
 QString fileNameTimestamp(const QDateTime& time);
 
-// The user's temporary folder: QDir::tempPath(), or "/tmp" when TMPDIR names no
-// folder (QDir::tempPath() is then empty, which would mean the working directory).
+// The folder of temporary export files: the one given to setTemporaryFolder(), else
+// QDir::tempPath(), or "/tmp" when TMPDIR names no folder (QDir::tempPath() is then
+// empty, which would mean the working directory).
 QString temporaryFolder();
+// Makes temporaryFolder() answer `folder` from now on; empty gives the system's back.
+void setTemporaryFolder(const QString& folder);
 
 } // namespace lumivane

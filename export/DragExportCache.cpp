@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDrag>
+#include <QFile>
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
@@ -15,6 +16,7 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <QUuid>
+#include <sys/stat.h>
 
 namespace lumivane {
 
@@ -34,10 +36,10 @@ DragExportCache::~DragExportCache() {
 std::optional<QString> DragExportCache::writeTemporaryPNG(const QByteArray& data) const {
     const QString folder = QDir(temporaryFolder())
                                .filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-    if (!QDir().mkpath(folder)) return std::nullopt;
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0) return std::nullopt;
     const QString path = QDir(folder).filePath(fileNamePrefix_ +
                                                fileNameTimestamp(QDateTime::currentDateTime()) + ".png");
-    if (!writeBytesAtomically(path, data)) return std::nullopt;
+    if (!writeBytesAtomically(path, data, nullptr, FileAccess::ownerOnly)) return std::nullopt;
     return path;
 }
 

@@ -191,7 +191,7 @@ std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile
     const QString path =
         items.reservePath(folder, shareFileBaseName(fileNamePrefix, QDateTime::currentDateTime()),
                           format == ScreenshotFileFormat::jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
-    if (!writeBytesAtomically(path, *data)) {
+    if (!writeBytesAtomically(path, *data, nullptr, FileAccess::ownerOnly)) {
         items.release(path);
         return std::nullopt;
     }

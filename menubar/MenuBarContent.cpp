@@ -14,8 +14,12 @@ QString errorSummary(const QString& message) {
 QKeySequence menuKeyEquivalent(const Shortcut& shortcut) {
     const Qt::KeyboardModifiers modifiers =
         qtModifiersForModifiers(shortcut.modifiers & (kControlModifier | kOptionModifier | kShiftModifier | kCommandModifier));
-    const bool hasEquivalent = ShortcutKeyFormatter::keyEquivalent(shortcut.keyCode).has_value();
-    const std::optional<int> key = hasEquivalent ? qtKeyForKeyCode(shortcut.keyCode) : std::nullopt;
+    // Menus here take any key (function keys, Print, ...), so the key in the menu is the
+    // hot key itself and matches the name shown beside it; space only for a key Qt
+    // has no name for.
+    std::optional<int> key = qtKeyForKeyCode(shortcut.keyCode);
+    for (const int extended : {Qt::Key_Print, Qt::Key_Pause, Qt::Key_ScrollLock})
+        if (!key && keyCodeForQtKey(extended) == shortcut.keyCode) key = extended;
     return QKeySequence(QKeyCombination(modifiers, Qt::Key(key.value_or(Qt::Key_Space))));
 }
 

@@ -124,7 +124,7 @@ protected:
                 target = QRectF(0, 0, iw * s, ih * s);
                 target.moveCenter(area.center());
             }
-            p.drawImage(target, *image_);
+            p.drawImage(target.topLeft(), thumbnail(target.size()));
             p.restore();
         }
         if (!hovering_) return;
@@ -143,7 +143,7 @@ protected:
         };
         circle(closeRect(), QStringLiteral("✕"), 0.9);
         circle(editRect(), QStringLiteral("✎"), 0.9);
-        circle(dragRect(), QStringLiteral("☝"), image_ ? 0.92 : 0.72);
+        paintDragHandle(p, dragRect(), bool(image_));
         auto pill = [&](const QRectF& r, const QString& title, bool processing, bool confirmed) {
             const QColor accent(0, 122, 255);
             QRectF rr = r;
@@ -173,19 +173,15 @@ protected:
     void enterEvent(QEnterEvent*) override { setHover(true); }
     void leaveEvent(QEvent*) override { setHover(false); }
 
+    // The handle and the thumbnail itself (outside the other controls) drag the
+    // picture out; a press there that does not move is a click.
     void mousePressEvent(QMouseEvent* e) override {
         interact();
         const QPointF pos = e->position();
-        pressOnDrag_ = false;
-        if (hovering_ && dragRect().contains(pos)) {
-            if (image_ && dragPayload()) {
-                pressOnDrag_ = true;
-                pressPos_ = pos;
-                dragStarted_ = false;
-            }
-            return;
-        }
         pressPos_ = pos;
+        dragStarted_ = false;
+        // The payload is fetched when the pointer has moved, so a click never waits for an encode.
+        pressOnDrag_ = e->button() == Qt::LeftButton && image_ && startsDrag(pos);
     }
 
     void mouseMoveEvent(QMouseEvent* e) override {
@@ -199,9 +195,9 @@ protected:
 
     void mouseReleaseEvent(QMouseEvent* e) override {
         const QPointF pos = e->position();
-        const bool wasDrag = pressOnDrag_;
+        const bool dragged = dragStarted_;
         pressOnDrag_ = dragStarted_ = false;
-        if (wasDrag) return;
+        if (dragged) return;
         if (hovering_) {
             if (closeRect().contains(pos)) return call(actions_.dismiss);
             if (editRect().contains(pos)) return call(actions_.openEditor);
@@ -209,10 +205,46 @@ protected:
             if (saveRect().contains(pos)) return pressSave();
             if (dragRect().contains(pos)) return;
         }
-        if (imageArea().contains(pos)) call(actions_.openEditor);
+        // The whole panel, shaped as a rounded square, takes the click.
+        if (rounded(QRectF(rect()), 20).contains(pos)) call(actions_.openEditor);
     }
 
 private:
+    bool startsDrag(const QPointF& pos) const {
+        if (!rounded(QRectF(rect()), 20).contains(pos)) return false;
+        if (!hovering_) return true;
+        return dragRect().contains(pos) || !(closeRect().contains(pos) || editRect().contains(pos) ||
+                                             copyRect().contains(pos) || saveRect().contains(pos));
+    }
+
+    // The picture scaled down ahead with area averaging (a one-pixel line in a large
+    // capture stays a line), at the screen's pixel density.
+    QImage thumbnail(const QSizeF& size) {
+        const qreal dpr = devicePixelRatioF();
+        const QSize pixels = (size * dpr).toSize().expandedTo(QSize(1, 1));
+        if (thumbnailKey_ != image_->cacheKey() || thumbnail_.size() != pixels) {
+            thumbnail_ = image_->scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            thumbnailKey_ = image_->cacheKey();
+        }
+        thumbnail_.setDevicePixelRatio(dpr);
+        return thumbnail_;
+    }
+
+    // An arrow leaving a tray, drawn as lines so it is sharp at every scale; dimmed
+    // while there is nothing to drag.
+    static void paintDragHandle(QPainter& p, const QRectF& r, bool enabled) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgbF(1, 1, 1, enabled ? 0.92f : 0.72f));
+        p.drawEllipse(r);
+        const QPointF c = r.center();
+        QPen pen(QColor::fromRgbF(0, 0, 0, enabled ? 0.82f : 0.28f), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawLine(c + QPointF(0, 3), c + QPointF(0, -7));                 // shaft
+        p.drawPolyline(QPolygonF{c + QPointF(-4, -3), c + QPointF(0, -7), c + QPointF(4, -3)});   // head
+        p.drawPolyline(QPolygonF{c + QPointF(-7, 1), c + QPointF(-7, 7), c + QPointF(7, 7), c + QPointF(7, 1)});  // tray
+    }
+
     void call(const std::function<void()>& f) {
         interact();
         if (f) f();
@@ -293,6 +325,8 @@ private:
     double fade_ = 1.0;
     double slide_ = 0;
     QPointF pressPos_;
+    QImage thumbnail_;
+    qint64 thumbnailKey_ = 0;
 };
 
 // --- controller -------------------------------------------------------------

@@ -15,7 +15,7 @@ PACKAGES=(
   nlohmann-json3-dev libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-xserver-utils xdotool xclip imagemagick
-  fonts-noto-cjk
+  fonts-noto-cjk fontconfig
   chromium openbox
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
   libwayland-bin weston  # wayland-scanner for the capture protocols; a compositor without them, for the tests

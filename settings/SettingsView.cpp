@@ -1,9 +1,11 @@
 #include "settings/SettingsView.h"
+#include "BuildConfig.h"
 #include "settings/ShortcutCommandsBox.h"
 
 #include "settings/AppSettings.h"
 #include "settings/ShortcutRecorder.h"
 #include "settings/TextLabel.h"
+#include "platform/DesktopBackend.h"
 #include "platform/FileDialogs.h"
 #include "platform/NativeFileNames.h"
 
@@ -103,6 +105,10 @@ QString tabGlyph(SettingsTab tab) {
     return {};
 }
 
+QString shortcutActionTitle(ShortcutAction action) {
+    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影") : QStringLiteral("範囲を選択して撮影");
+}
+
 QWidget* infoRow(const QString& name, const QString& value) {
     auto* row = new QWidget;
     auto* h = new QHBoxLayout(row);
@@ -158,6 +164,12 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     recorder_ = new ShortcutRecorder({}, this);
     top->addWidget(recorder_, 0, Qt::AlignVCenter);
     v->addLayout(top);
+    // Shown while the recorder refuses a key the other action already has.
+    refusal_ = label({}, 12, QFont::DemiBold);
+    refusal_->setObjectName(QStringLiteral("shortcutTakenNote"));
+    refusal_->setStyleSheet(QStringLiteral("color: #d70015;"));
+    refusal_->hide();
+    v->addWidget(refusal_);
 
     warning_ = new QFrame(this);
     warning_->setObjectName(QStringLiteral("conflictWarning"));
@@ -214,13 +226,40 @@ void ShortcutRow::refresh() {
                               host_.applySettings();
                           },
                           [this] { host_.shortcutRecorderDidBeginRecording(); },
-                          [this] { host_.shortcutRecorderDidEndRecording(); }});
+                          [this] {
+                              refusal_->hide();
+                              host_.shortcutRecorderDidEndRecording();
+                          },
+                          [this](const Shortcut& s) { return acceptsShortcut(s); }});
     const auto failures = host_.shortcutRegistrationFailures();
     const bool failed = failures.contains(HotKeyService::actionFor(action_));
     const std::optional<QString> title = conflictWarningTitle(current, failed);
     warningTitle_->setText(title.value_or(QString()));
     warning_->setVisible(title.has_value());
 }
+
+bool ShortcutRow::acceptsShortcut(const Shortcut& shortcut) {
+    const ShortcutAction other =
+        action_ == ShortcutAction::captureFullScreen ? ShortcutAction::captureArea : ShortcutAction::captureFullScreen;
+    const bool taken = host_.settings().shortcut(other) == shortcut;
+    refusal_->setText(taken ? QStringLiteral("%1 は「%2」で使っています。別のキーを押してください（Esc で取り消し）。")
+                                  .arg(shortcut.displayString(), shortcutActionTitle(other))
+                            : QString());
+    refusal_->setVisible(taken);
+    if (taken) {
+        // The note sits under the row, maybe below the visible part of the page.
+        for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+            if (auto* scroll = qobject_cast<QScrollArea*>(w)) {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+                scroll->ensureWidgetVisible(refusal_, 0, 12);
+                break;
+            }
+    }
+    return !taken;
+}
+
+bool ShortcutRow::isRefusalShown() const { return !refusal_->isHidden(); }
+QString ShortcutRow::refusalText() const { return refusal_->text(); }
 
 bool ShortcutRow::isWarningShown() const { return !warning_->isHidden(); }
 QString ShortcutRow::warningTitle() const { return warningTitle_->text(); }
@@ -292,13 +331,14 @@ SettingsView::SettingsView(SettingsHost& host, QWidget* parent)
 }
 
 QString SettingsView::appVersion() {
-    const QString v = QCoreApplication::applicationVersion();
+    const QString v = QString::fromUtf8(LUMIVANE_VERSION_STRING);
     return v.isEmpty() ? QStringLiteral("-") : v;
 }
 
 QString SettingsView::appBuild() {
-    const QVariant build = QCoreApplication::instance() ? qApp->property("lumivaneBuild") : QVariant();
-    return build.toString().isEmpty() ? QStringLiteral("-") : build.toString();
+    // The source revision the build was configured from (git describe).
+    const QString build = QString::fromUtf8(LUMIVANE_BUILD_DESCRIPTION_STRING);
+    return build.isEmpty() ? QStringLiteral("-") : build;
 }
 
 SettingsTab SettingsView::shownTab() const { return static_cast<SettingsTab>(pages_->currentIndex()); }
@@ -428,13 +468,13 @@ QWidget* SettingsView::makeShortcutsPage() {
 
     QVBoxLayout* content;
     page->addWidget(section(QStringLiteral("一般"), QStringLiteral("アプリ全体に関わるショートカットです。"), content));
-    auto* full = new ShortcutRow(host_, ShortcutAction::captureFullScreen, QStringLiteral("全画面を撮影"),
+    auto* full = new ShortcutRow(host_, ShortcutAction::captureFullScreen, shortcutActionTitle(ShortcutAction::captureFullScreen),
                                  QStringLiteral("カーソルがある画面全体を撮影します。外部モニター利用時は、撮りたい画面にカーソルを移動して"
                                                 "から実行してください。"),
                                  kDesktopScreenshotFullScreenKey);
     content->addWidget(full);
     page->addWidget(section(QStringLiteral("スクリーンショット"), QStringLiteral("現在使える撮影系ショートカットです。"), content));
-    auto* area = new ShortcutRow(host_, ShortcutAction::captureArea, QStringLiteral("範囲を選択して撮影"),
+    auto* area = new ShortcutRow(host_, ShortcutAction::captureArea, shortcutActionTitle(ShortcutAction::captureArea),
                                  QStringLiteral("ドラッグで範囲を選んで撮影します。"), kDesktopScreenshotAreaKey);
     content->addWidget(area);
     refreshers_.push_back([full, area] {
@@ -663,26 +703,25 @@ QWidget* SettingsView::makeAboutPage() {
     page->addWidget(section(QStringLiteral("このアプリについて"), QStringLiteral("現在の Lumivane の機能とアプリ情報です。"), content));
     content->addWidget(infoRow(QStringLiteral("アプリ名"), QStringLiteral("Lumivane")));
     content->addWidget(infoRow(QStringLiteral("バージョン"), appVersion() + QStringLiteral(" (") + appBuild() + QStringLiteral(")")));
-    content->addWidget(infoRow(QStringLiteral("対応OS"), QStringLiteral("Linux(X11 デスクトップ)")));
+    content->addWidget(infoRow(QStringLiteral("対応OS"), QStringLiteral("Linux(X11 / Wayland デスクトップ)")));
     content->addWidget(infoRow(QStringLiteral("カテゴリ"), QStringLiteral("仕事効率化")));
     content->addWidget(infoRow(QStringLiteral("主な機能"),
                                QStringLiteral("全画面撮影、範囲撮影、注釈編集、Chrome / Brave のページ全体キャプチャ")));
     content->addWidget(infoRow(QStringLiteral("保存形式"), QStringLiteral("PNG / JPEG")));
 
     page->addWidget(section(QStringLiteral("権限とプライバシー"), QStringLiteral("撮影機能に必要な権限と、現在のデータの扱いです。"), content));
-    content->addWidget(permissionRow(QStringLiteral("必須"), QColor(52, 199, 89), QStringLiteral("画面収録"),
-                                     QStringLiteral("通常の全画面撮影・範囲撮影に使用します。Lumivane を使うにはこの権限が必要です。")));
+    // Only what this session asks of the user.
+    if (sessionWindowSystem() == WindowSystem::wayland)
+        content->addWidget(permissionRow(QStringLiteral("必須"), QColor(52, 199, 89), QStringLiteral("スクリーンショットの許可"),
+                                         QStringLiteral("Wayland デスクトップでは、撮影はデスクトップのスクリーンショット機能"
+                                                        "(xdg-desktop-portal)を通して行います。確認が表示されたら許可してください。")));
+    else
+        content->addWidget(permissionRow(QStringLiteral("不要"), QColor(52, 199, 89), QStringLiteral("画面の撮影"),
+                                         QStringLiteral("X11 デスクトップでは、全画面撮影・範囲撮影に許可は必要ありません。")));
     content->addWidget(divider());
-    content->addWidget(permissionRow(
-        QStringLiteral("条件付き"), QColor(255, 149, 0), QStringLiteral("アクセシビリティ"),
-        QStringLiteral("デスクトップ標準キー(%1)をショートカットに設定した場合や、Chrome / Brave "
-                       "のページ全体キャプチャでブラウザ表示領域を取得する場合に必要です。推奨の %2 "
-                       "で通常の全画面・範囲撮影だけを使うなら、この権限がなくても動作します。")
-            .arg(desktopScreenshotKeysText(), recommendedShortcutsText())));
-    content->addWidget(divider());
-    content->addWidget(permissionRow(QStringLiteral("任意"), QColor(128, 128, 128), QStringLiteral("オートメーション"),
-                                     QStringLiteral("Chrome / Brave のページ全体キャプチャを使う場合のみ必要です。通常の全画面・範囲撮影"
-                                                    "だけなら許可は不要です。")));
+    content->addWidget(permissionRow(QStringLiteral("任意"), QColor(128, 128, 128), QStringLiteral("リモートデバッグ"),
+                                     QStringLiteral("Chrome / Brave のページ全体キャプチャを使う場合のみ、ブラウザでリモートデバッグ接続を"
+                                                    "有効にしてください。通常の全画面・範囲撮影には不要です。")));
     content->addWidget(divider());
     content->addWidget(infoRow(QStringLiteral("データ収集"),
                                QStringLiteral("現在の実装では、撮影画像や個人データを外部送信しません。処理は主にこのコンピュータ上で完結します。")));
@@ -714,7 +753,7 @@ QWidget* SettingsView::makeAboutPage() {
         if (openURL) openURL(QUrl(QStringLiteral("https://") + supportSiteURL().host()));
     });
 
-    page->addWidget(section(QStringLiteral("アプリ内アップデート"), {}, content));
+    page->addWidget(section(QStringLiteral("アップデート"), {}, content));
     updateTitle_ = label({}, 13, QFont::DemiBold);
     updateTitle_->setObjectName(QStringLiteral("updateStatusTitle"));
     updateDetail_ = label({}, 12, QFont::Normal, true);
@@ -733,7 +772,7 @@ QWidget* SettingsView::makeAboutPage() {
     auto* testAlert = new QPushButton(QStringLiteral("更新案内をテスト表示"));
     testAlert->setObjectName(QStringLiteral("showTestUpdateAlert"));
     tv->addWidget(testAlert, 0, Qt::AlignLeft);
-    tv->addWidget(label(QStringLiteral("手元確認では「更新案内をテスト表示」を押すと、Sparkle 導入後に出る想定位置を先に確認できます。"), 11,
+    tv->addWidget(label(QStringLiteral("「更新案内をテスト表示」を押すと、新しい版があるときの案内を確認できます。"), 11,
                         QFont::Normal, true));
     content->addWidget(updateTestTools_);
     connect(checkUpdates_, &QPushButton::clicked, this, [this] { host_.checkForUpdates(); });

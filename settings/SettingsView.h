@@ -37,6 +37,9 @@ public:
     ShortcutRecorder* recorder() const { return recorder_; }
     bool isWarningShown() const;
     QString warningTitle() const;
+    // The note under the row while a key of the other action is refused.
+    bool isRefusalShown() const;
+    QString refusalText() const;
     // The warning applies to a registration failure or to the desktop's screenshot keys exactly.
     static std::optional<QString> conflictWarningTitle(const Shortcut& shortcut, bool hasRegistrationFailure);
 
@@ -47,6 +50,9 @@ private:
     ShortcutRecorder* recorder_ = nullptr;
     QFrame* warning_ = nullptr;
     QLabel* warningTitle_ = nullptr;
+    QLabel* refusal_ = nullptr;
+
+    bool acceptsShortcut(const Shortcut& shortcut);
 };
 
 // The content of the settings window: a header of tab buttons with the

@@ -96,7 +96,9 @@ bool ShortcutRecorderField::handleRecordingEvent(QKeyEvent* event) {
     if (mask == 0) return true;
     // Modifier keys themselves and keys without a stored code keep the field waiting.
     if (!keyCode || isModifierKeyCode(*keyCode)) return true;
-    shortcut_ = Shortcut{*keyCode, mask};
+    const Shortcut recorded{*keyCode, mask};
+    if (auto accepts = acceptsShortcut; accepts && !accepts(recorded)) return true;
+    shortcut_ = recorded;
     // The owner may replace the callbacks from inside the call: run a copy.
     if (auto recorded = onShortcutRecorded) recorded(shortcut_);
     isRecording_ = false;
@@ -105,11 +107,25 @@ bool ShortcutRecorderField::handleRecordingEvent(QKeyEvent* event) {
     return true;
 }
 
+QString ShortcutRecorderField::labelText() const {
+    return isRecording_ ? QStringLiteral("新しいキーを入力") : shortcut_.displayString();
+}
+
 void ShortcutRecorderField::updateAppearance() {
-    labelText_ = isRecording_ ? QStringLiteral("新しいキーを入力") : shortcut_.displayString();
     hintText_ = isRecording_ ? QStringLiteral("Esc で取り消し") : QStringLiteral("クリックして変更");
-    setAccessibleName(labelText_);
+    setAccessibleName(labelText());
     update();
+}
+
+void ShortcutRecorderField::changeEvent(QEvent* event) {
+    // The layout may have changed while another window was in front.
+    if (event->type() == QEvent::ActivationChange) updateAppearance();
+    QWidget::changeEvent(event);
+}
+
+bool ShortcutRecorderField::event(QEvent* event) {
+    if (event->type() == QEvent::KeyboardLayoutChange || event->type() == QEvent::Show) updateAppearance();
+    return QWidget::event(event);
 }
 
 void ShortcutRecorderField::mousePressEvent(QMouseEvent* event) {
@@ -167,7 +183,7 @@ void ShortcutRecorderField::paintEvent(QPaintEvent*) {
     labelFont.setWeight(QFont::DemiBold);
     p.setFont(labelFont);
     p.setPen(isRecording_ ? kSystemBlue : pal.color(QPalette::WindowText));
-    p.drawText(labelRect, Qt::AlignCenter, labelText_);
+    p.drawText(labelRect, Qt::AlignCenter, labelText());
 
     QFont hintFont = font();
     hintFont.setPixelSize(10);
@@ -190,6 +206,7 @@ void ShortcutRecorder::setInputs(Inputs inputs) {
     field_->onShortcutRecorded = std::move(inputs.onChange);
     field_->onBeginRecording = std::move(inputs.onBeginRecording);
     field_->onEndRecording = std::move(inputs.onEndRecording);
+    field_->acceptsShortcut = std::move(inputs.acceptsShortcut);
     field_->setShortcut(inputs.shortcut);
 }
 

@@ -20,6 +20,8 @@ public:
     std::function<void(const Shortcut&)> onShortcutRecorded;
     std::function<void()> onBeginRecording;
     std::function<void()> onEndRecording;
+    // Asked before a key is taken; a refused key keeps the field recording.
+    std::function<bool(const Shortcut&)> acceptsShortcut;
 
     const Shortcut& shortcut() const { return shortcut_; }
     void setShortcut(const Shortcut& shortcut);
@@ -33,7 +35,9 @@ public:
     void updateAppearance();
     static quint32 carbonModifiers(Qt::KeyboardModifiers modifiers);
 
-    QString labelText() const { return labelText_; }
+    // The shortcut's label in the keyboard layout active now (not the one it was
+    // recorded under), or the recording prompt.
+    QString labelText() const;
     QString hintText() const { return hintText_; }
     QSize sizeHint() const override { return {180, 52}; }
 
@@ -41,6 +45,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -48,7 +54,6 @@ private:
     Shortcut shortcut_{19, 768};
     bool isRecording_ = false;
     bool monitorInstalled_ = false;
-    QString labelText_;
     QString hintText_;
 };
 
@@ -61,6 +66,7 @@ public:
         std::function<void(const Shortcut&)> onChange;
         std::function<void()> onBeginRecording;
         std::function<void()> onEndRecording;
+        std::function<bool(const Shortcut&)> acceptsShortcut;
     };
     explicit ShortcutRecorder(Inputs inputs, QWidget* parent = nullptr);
     // Copies the inputs again; the shown shortcut is replaced even while recording.

@@ -30,7 +30,8 @@ SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, S
                            sr ? QStringLiteral("撮影の基本機能は利用できます。")
                            : permissions.screenCaptureThroughPortal
                                ? QStringLiteral("スクリーンショットポータルが見つかりません。xdg-desktop-portal と、お使いのデスクトップのポータル実装 (GNOME: xdg-desktop-portal-gnome / KDE: xdg-desktop-portal-kde / wlroots 系: xdg-desktop-portal-wlr) をインストールしてから、もう一度ログインしてください。")
-                               : QStringLiteral("デスクトップの設定 > プライバシー で Lumivane のスクリーンショットを許可してください。")});
+                               : QStringLiteral("デスクトップの設定 > プライバシー で Lumivane のスクリーンショットを許可してください。"),
+                           permissions.screenCaptureThroughPortal || !sr});
     state.items.push_back(
         {SetupItemKind::accessibility, ax ? SetupStatus::ready : SetupStatus::actionRequired,
          !permissions.accessibilityApplies
@@ -39,7 +40,8 @@ SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, S
          : usesStandardKeys
              ? QStringLiteral("デスクトップ標準キー(%1)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。")
                    .arg(desktopScreenshotKeysText())
-             : QStringLiteral("ブラウザ全体撮影を使う場合に必要です。通常の全画面撮影・範囲撮影だけなら後回しにできます。")});
+             : QStringLiteral("ブラウザ全体撮影を使う場合に必要です。通常の全画面撮影・範囲撮影だけなら後回しにできます。"),
+         permissions.accessibilityApplies});
 
     const auto browserItem = [&](SetupItemKind kind, bool verified, const char* verifiedText, const char* neededText) {
         if (!both) return SetupChecklistItem{kind, SetupStatus::actionRequired, prerequisites};
@@ -81,17 +83,17 @@ QString windowTitle(SetupPresentationMode mode) {
 
 QString headerLine(SetupPresentationMode mode) {
     return mode == SetupPresentationMode::onboarding
-               ? QStringLiteral("まず画面収録を許可すると、基本の撮影を使い始められます。ブラウザ全体撮影を使う場合は追加設定も確認してください。")
+               ? QStringLiteral("基本の撮影に必要な設定をここで確認できます。ブラウザ全体撮影を使う場合は追加設定も確認してください。")
                : QStringLiteral("Lumivane の撮影機能に必要な設定をここでまとめて確認できます。");
 }
 
 QString headerNote() {
-    return QStringLiteral("全画面撮影はカーソルがある画面を撮影します。基本の撮影は画面収録だけで使えます。ブラウザ全体撮影は、追加でアクセシビリティ・オートメーション・ブラウザ設定が必要です。");
+    return QStringLiteral("全画面撮影はカーソルがある画面を撮影します。ブラウザ全体撮影には、追加でブラウザのリモートデバッグ接続が必要です。");
 }
 
 QString basicCardTitle() { return QStringLiteral("基本の撮影"); }
 QString basicCardValue(bool ready) {
-    return ready ? QStringLiteral("すぐ使えます") : QStringLiteral("画面収録を許可してください");
+    return ready ? QStringLiteral("すぐ使えます") : QStringLiteral("スクリーンショットを許可してください");
 }
 QString browserCardTitle() { return QStringLiteral("ブラウザ全体撮影"); }
 QString browserCardValue(bool ready) {

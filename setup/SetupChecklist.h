@@ -21,6 +21,9 @@ struct SetupChecklistItem {
     SetupItemKind kind = SetupItemKind::screenRecording;
     SetupStatus status = SetupStatus::actionRequired;
     QString detail;
+    // False where this desktop has nothing of the kind to grant (X11 capture, the
+    // accessibility permission): the checklist does not show the item.
+    bool applies = true;
     bool operator==(const SetupChecklistItem&) const = default;
 };
 

@@ -178,6 +178,7 @@ void SetupItemRow::refresh(const SetupChecklistItem* item, bool browserCheckPoss
     badge_->setStyleSheet(QStringLiteral("color: %1; border: 1px solid %1; border-radius: 6px; padding: 1px 6px;")
                               .arg(colour.name(QColor::HexArgb)));
     detail_->setText(item ? item->detail : QString());
+    setVisible(!item || item->applies);
     // A granted permission has nothing left to open; the JavaScript help is always at hand.
     const bool settingsShown = kind_ == SetupItemKind::browserJavaScript || status != SetupStatus::ready;
     settingsButton_->setVisible(settingsShown);

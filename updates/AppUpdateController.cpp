@@ -14,7 +14,7 @@ std::optional<QString> nonEmpty(const char* value) {
 
 AppUpdateController::BundleInfo AppUpdateController::BundleInfo::fromBuild() {
     return {nonEmpty(LUMIVANE_UPDATE_FEED_URL_STRING), nonEmpty(LUMIVANE_UPDATE_PUBLIC_KEY_STRING),
-            nonEmpty(LUMIVANE_VERSION_STRING), nonEmpty(LUMIVANE_BUILD_NUMBER_STRING)};
+            nonEmpty(LUMIVANE_VERSION_STRING), nonEmpty(LUMIVANE_BUILD_DESCRIPTION_STRING)};
 }
 
 AppUpdateController::AppUpdateController(BundleInfo bundle, const QStringList& arguments, QObject* parent)
@@ -40,8 +40,8 @@ AppUpdateController::Availability AppUpdateController::resolveAvailability(const
 QString AppUpdateController::statusTitle(Availability a) {
     switch (a) {
     case Availability::configured: return QStringLiteral("更新機能は利用できます");
-    case Availability::placeholderConfiguration: return QStringLiteral("更新配布先はまだ仮設定です");
-    case Availability::missingConfiguration: return QStringLiteral("更新機能は準備中です");
+    case Availability::placeholderConfiguration:
+    case Availability::missingConfiguration: return QStringLiteral("更新はパッケージで届きます");
     }
     return {};
 }
@@ -50,9 +50,9 @@ QString AppUpdateController::statusDetail(Availability a) {
     switch (a) {
     case Availability::configured: return QStringLiteral("新しい版が公開されると、Lumivane から確認できます。");
     case Availability::placeholderConfiguration:
-        return QStringLiteral("配布URL と署名鍵を本番値に差し替えると、そのまま Sparkle を使えます。");
     case Availability::missingConfiguration:
-        return QStringLiteral("配布URL と署名鍵を設定すると、アプリ内更新を有効化できます。");
+        return QStringLiteral("Lumivane の新しい版は、お使いのディストリビューションのパッケージとして配布されます。"
+                              "システムのソフトウェア更新で最新にできます。");
     }
     return {};
 }
@@ -62,10 +62,12 @@ QString AppUpdateController::versionLabel() const {
            bundle_.buildVersion.value_or(QStringLiteral("-")) + QStringLiteral(")");
 }
 
-QString AppUpdateController::configurationAlertTitle() const { return QStringLiteral("更新機能はまだ本番設定前です"); }
+QString AppUpdateController::configurationAlertTitle() const { return QStringLiteral("更新はパッケージで行います"); }
 
 QString AppUpdateController::configurationAlertText() const {
-    return QStringLiteral("Lumivane 側の更新導線は入りましたが、今は更新配布先 URL と Sparkle の公開鍵が未確定です。\n\n本番値を入れると、このボタンがそのまま実際の更新確認に切り替わります。");
+    return QStringLiteral("Lumivane はアプリ内では更新しません。新しい版は、システムのソフトウェア更新、または端末で"
+                          "「sudo apt update && sudo apt upgrade」を実行すると入手できます。\n\n現在のバージョン: ") +
+           versionLabel();
 }
 
 QStringList AppUpdateController::configurationAlertButtons() const {
@@ -77,7 +79,7 @@ QStringList AppUpdateController::configurationAlertButtons() const {
 QString AppUpdateController::testUpdateAlertTitle() const { return QStringLiteral("更新案内のテスト表示"); }
 
 QString AppUpdateController::testUpdateAlertText() const {
-    return QStringLiteral("ここは Sparkle の更新案内が出る位置の確認用です。\n\nテスト用の想定:\n・現在のバージョン: ") +
+    return QStringLiteral("ここは更新案内が出る位置の確認用です。\n\nテスト用の想定:\n・現在のバージョン: ") +
            versionLabel() + QStringLiteral("\n・新しいバージョン: 0.1.1\n・ユーザーにはここで更新案内が見えます");
 }
 

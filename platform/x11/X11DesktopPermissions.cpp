@@ -48,6 +48,8 @@ public:
     }
 
     bool openSettingsPage(Page) override { return false; }
+    // X11 has no such permission, and browser capture does not drive the browser through it.
+    bool accessibilityApplies() const override { return false; }
 
 private:
     bool answers() const {

@@ -64,6 +64,8 @@ TEST(Autostart, SwitchWritesAndRemovesTheEntryAndNotTheSettings) {
     ASSERT_TRUE(QFile::exists(entry));
     EXPECT_TRUE(box->isChecked());
     EXPECT_TRUE(readAll(entry).contains("Exec=" + QCoreApplication::applicationFilePath() + "\n"));
+    // The entry lapses with the executable (a removed package leaves no broken login item).
+    EXPECT_TRUE(readAll(entry).contains("TryExec=" + QCoreApplication::applicationFilePath() + "\n"));
     EXPECT_EQ(QProcess::execute("desktop-file-validate", {entry}), 0);
     EXPECT_TRUE(autostart::isEnabled());
 
@@ -92,6 +94,7 @@ TEST(Autostart, HiddenEntriesAreOffAndOddPathsAreQuoted) {
     ASSERT_TRUE(autostart::setEnabled(true, "/opt/My Apps/lumi$vane"));
     const QString text = readAll(autostart::entryPath());
     EXPECT_TRUE(text.contains(R"(Exec="/opt/My Apps/lumi\\$vane")" "\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("TryExec=/opt/My Apps/lumi$vane\n")) << text.toStdString();
     EXPECT_EQ(QProcess::execute("desktop-file-validate", {autostart::entryPath()}), 0);
 
     // A desktop that turned the entry off with Hidden=true.

@@ -58,6 +58,13 @@ public:
     }
     void sync() const { free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr)); }
 
+    // The panel takes another colour, as when the desktop switches its theme.
+    void setBackground(uint32_t colour) {
+        xcb_change_window_attributes(conn, window, XCB_CW_BACK_PIXEL, &colour);
+        xcb_clear_area(conn, 1, window, 0, 0, 0, 0);
+        sync();
+    }
+
     // Tray colours the host asks symbolic icons to use.
     void setForeground(QColor c) {
         uint32_t v[12] = {};

@@ -116,6 +116,43 @@ TEST(TrayIconOnAPanel, ContrastsWithThePanelAndOpensTheMenuOnLeftClick) {
     EXPECT_EQ(*icon.ink(), QColor(255, 200, 0));
 }
 
+// The panel turns from dark to light while Lumivane runs, then its tray restarts and
+// asks for a colour: each time the icon follows within a second.
+TEST(TrayIconOnAPanel, FollowsAPanelThatChangesWhileItRuns) {
+    std::shared_ptr<const DesktopBackend> desktop = makeX11Backend();
+    ASSERT_TRUE(desktop);
+    auto host = std::make_unique<test::FakeTrayHost>(0x202020u);
+    ASSERT_TRUE(host->conn);
+    QMenu menu;
+    TrayIcon icon(&menu, desktop);
+    ASSERT_TRUE(icon.show());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return icon.ink() == TrayIcon::inkForPanel(QColor(0x202020)); }, 8000));
+    const auto within = [&](const QColor& expected) {
+        QElapsedTimer t;
+        t.start();
+        const bool followed = QTest::qWaitFor([&] { return icon.ink() == expected; }, 3000);
+        return followed && t.elapsed() <= 1000;
+    };
+
+    host->setBackground(0xf0f0f0u);
+    EXPECT_TRUE(within(TrayIcon::inkForPanel(QColor(0xf0f0f0)))) << "dark to light";
+    if (const QByteArray dir = qgetenv("LUMIVANE_TRAY_SHOTS"); !dir.isEmpty()) {
+        QTest::qWait(300);
+        X11Screens::connect()->grabRoot(test::FakeTrayHost::panel).save(QString("%1/tray-switched-light.png").arg(QString(dir)));
+    }
+
+    // A new tray manager (the panel restarted) with a dark panel: the icon docks again.
+    host.reset();
+    host = std::make_unique<test::FakeTrayHost>(0x1a1a1au);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host->docked.empty(); }, 8000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return icon.ink() == TrayIcon::inkForPanel(QColor(0x1a1a1a)); }, 2000));
+
+    // The tray names a foreground colour (_NET_SYSTEM_TRAY_COLORS).
+    host->setForeground(QColor(0, 200, 120));
+    EXPECT_TRUE(within(QColor(0, 200, 120))) << "tray colours";
+    icon.tray().hide();
+}
+
 // A popup menu is not the application becoming active; one of its own windows is.
 TEST(ApplicationActivation, OwnWindowsCountPopupsDoNot) {
     int activations = 0;
@@ -280,5 +317,5 @@ TEST(ShellUpdates, TestAlertAtLaunchAndFromTheConfigurationAlert) {
     titles.clear();
     answer = 1001;
     host.checkForUpdates();
-    EXPECT_EQ(titles, (QStringList{"更新機能はまだ本番設定前です", "更新案内のテスト表示"}));
+    EXPECT_EQ(titles, (QStringList{"更新はパッケージで行います", "更新案内のテスト表示"}));
 }

@@ -105,7 +105,7 @@ protected:
         };
         s.openURL = [this](const QUrl& u) { opened.push_back(u); };
         s.copyText = [this](const QString& t) { copied.push_back(t); };
-        s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyKeys));
+        if (withHotKeys) s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyKeys));
         auto store = std::make_unique<test::MemorySettingsStore>();
         if (stored) store->write(*stored);
         auto settings = std::make_unique<AppSettings>(std::move(store));
@@ -129,6 +129,7 @@ protected:
     std::vector<QUrl> opened;
     std::vector<QString> copied;
     std::vector<quint32> busyKeys;
+    bool withHotKeys = true;
     std::unique_ptr<AppModel> model;
 };
 
@@ -215,6 +216,21 @@ TEST_F(AppModelSetup, UserBrowserCheckHidesTheWindowActivatesABrowserAndReportsE
     EXPECT_TRUE(model->settings().browserAutomationVerified());
     EXPECT_TRUE(model->settings().browserJavaScriptVerified());
     EXPECT_TRUE(model->setupState().isReadyForBrowserCapture());
+}
+
+// Where the desktop binds the keys (no hot-key service of our own), applying the
+// settings clears an old error just as a successful registration does.
+TEST_F(AppModelSetup, WithoutAHotKeyServiceApplyingTheSettingsClearsAnOldError) {
+    withHotKeys = false;
+    build();
+    frontmost = brave;
+    running = {brave};
+    validationError = std::make_exception_ptr(BrowserCaptureError(BrowserCaptureError::Kind::pageInfoUnavailable));
+    model->verifyBrowserIntegrationSetup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->lastErrorMessage().has_value(); }, 2000));
+    model->applySettings();
+    EXPECT_FALSE(model->lastErrorMessage());
+    EXPECT_TRUE(model->shortcutRegistrationFailures().isEmpty());
 }
 
 TEST_F(AppModelSetup, SilentRecheckOnlyWithAVerifiedFlagAndABrowserInFront) {

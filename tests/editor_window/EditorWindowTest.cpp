@@ -19,6 +19,7 @@
 #include <QTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
@@ -146,6 +147,49 @@ TEST_F(EditorFixture, ToolPickerSwitchesToolAndStyleControl) {
     addAnnotation(host, AnnotationKind::pixelate, {20, 20, 80, 60});
     EXPECT_TRUE(top()->styleButton()->isVisible());
     EXPECT_EQ(top()->styleButton()->text(), "効果");
+}
+
+// The style chip comes and goes with the selection without moving the controls
+// beside it, so a second click lands on the same button.
+TEST_F(EditorFixture, TopBarControlsStayPutWhenTheSelectionChanges) {
+    showWithDocument();
+    const auto places = [this] {
+        QApplication::processEvents();
+        std::vector<QPoint> out;
+        for (QWidget* w : {static_cast<QWidget*>(top()->undoButton()), static_cast<QWidget*>(top()->redoButton())})
+            out.push_back(w->mapTo(top(), QPoint(0, 0)));
+        return out;
+    };
+    const std::vector<QPoint> without = places();
+    QTest::mouseClick(top()->toolButton(AnnotationTool::rectangle), Qt::LeftButton);
+    ASSERT_TRUE(top()->styleButton()->isVisible());
+    EXPECT_EQ(places(), without);
+    QTest::mouseClick(top()->toolButton(AnnotationTool::blur), Qt::LeftButton);
+    EXPECT_EQ(places(), without);
+    addAnnotation(host, AnnotationKind::pixelate, {20, 20, 80, 60});
+    ASSERT_EQ(top()->styleButton()->text(), "効果");
+    EXPECT_EQ(places(), without);
+    if (const QString dir = qEnvironmentVariable("LUMIVANE_EDITOR_SHOTS"); !dir.isEmpty())
+        controller->window()->grab().save(dir + "/editor-topbar-effect-chip.png");
+}
+
+// The canvas's scroll bars are dark like the editor around them.
+TEST_F(EditorFixture, CanvasScrollBarsAreDark) {
+    showWithDocument();
+    controller->view()->canvasHost()->setZoomScale(3.0);
+    QApplication::processEvents();
+    int shown = 0;
+    for (QScrollBar* bar : controller->view()->canvasHost()->findChildren<QScrollBar*>()) {
+        if (!bar->isVisible() || top()->isAncestorOf(bar)) continue;
+        ++shown;
+        const QImage shot = bar->grab().toImage();
+        const QPoint track = bar->orientation() == Qt::Vertical ? QPoint(shot.width() / 2, shot.height() - 3)
+                                                                : QPoint(shot.width() - 3, shot.height() / 2);
+        EXPECT_LT(qGray(shot.pixel(track)), 80);
+    }
+    EXPECT_GE(shown, 1);
+    if (const QString dir = qEnvironmentVariable("LUMIVANE_EDITOR_SHOTS"); !dir.isEmpty())
+        controller->window()->grab().save(dir + "/editor-scrollbars.png");
 }
 
 TEST_F(EditorFixture, StrokeChipChangesDefaultsOrTheSelectedRectangle) {

@@ -148,6 +148,28 @@ TEST_F(KeyboardLayouts, LabelsComeFromTheActiveLayout) {
     EXPECT_EQ(keyLabel(16), "Y");
 }
 
+// A field on screen shows its key as the layout in use types it now, not as the
+// layout it was recorded under did.
+TEST_F(KeyboardLayouts, AShownFieldFollowsALayoutSwitch) {
+    ASSERT_TRUE(setLayout("us"));
+    const auto recorded = record({kControl, kKeyY});
+    ASSERT_TRUE(recorded);
+    QWidget window;
+    auto* field = new ShortcutRecorderField(&window);
+    field->setShortcut(*recorded);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(field->labelText().endsWith("+Y")) << field->labelText().toStdString();
+    ASSERT_TRUE(setLayout("de"));
+    pump(100);
+    EXPECT_TRUE(field->labelText().endsWith("+Z")) << field->labelText().toStdString();
+    window.hide();
+    window.show();  // shown again, as when the settings window comes back
+    pump(50);
+    EXPECT_TRUE(field->accessibleName().endsWith("+Z")) << field->accessibleName().toStdString();
+    ASSERT_TRUE(setLayout("us"));
+}
+
 TEST_F(KeyboardLayouts, PrintAndFunctionKeysAreRecordedAndFire) {
     ASSERT_TRUE(setLayout("us"));
     const auto print = record({kShift, kPrint});

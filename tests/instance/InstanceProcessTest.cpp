@@ -6,7 +6,9 @@
 #include "app/SingleInstance.h"
 #include "platform/NativeFileNames.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTest>
 #include <cstdio>
@@ -324,3 +326,44 @@ TEST(InstanceProcess, CommandsWithoutTextStartWithoutPlatformOrPlugins) {
     EXPECT_TRUE(QFile(session.path("p.lumivane")).size() > 0);
     EXPECT_EQ(QImage(session.path("rect.png")).size(), QSize(100, 50));
 }
+
+namespace {
+
+// The capture's clipboard file is written into the user's own folder in the runtime
+// folder; the running instance clears what an earlier run left and removes its own
+// files when it ends (here on SIGTERM, as at logout).
+TEST(InstanceProcess, TemporaryFilesArePrivateAndGoAtQuitAndAtTheNextStart) {
+    PrivateSession session;
+    ASSERT_TRUE(session.ready());
+    const QString folder = session.path("run/lumivane");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString stale = folder + "/Screenshot-earlier.png";
+    {
+        QFile f(stale);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("left by an earlier run");
+    }
+    QProcess& app = session.start(lumivane, {});
+    ASSERT_TRUE(waitForInstance(session, true)) << app.readAllStandardError().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(stale); }, 5000));
+
+    const auto command = session.run(lumivane, {"capture", "full"});
+    EXPECT_EQ(command.exitCode, 0) << command.err.toStdString();
+    QString copy;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const QStringList files = QDir(folder).entryList({"*.png"}, QDir::Files);
+        if (!files.isEmpty()) copy = folder + "/" + files.first();
+        return !copy.isEmpty();
+    }, 20000));
+    EXPECT_EQ(QFileInfo(folder).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                   QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    EXPECT_EQ(QFileInfo(copy).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    app.terminate();
+    ASSERT_TRUE(app.waitForFinished(10000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+} // namespace

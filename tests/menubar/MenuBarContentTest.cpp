@@ -57,8 +57,12 @@ TEST(MenuBarContent, ErrorSummaryAndKeyEquivalents) {
     const QKeySequence k = menuKeyEquivalent({23, kControlModifier | kOptionModifier});
     EXPECT_EQ(k[0].keyboardModifiers(), qtModifiersForModifiers(kControlModifier | kOptionModifier));
     EXPECT_EQ(k[0].key(), Qt::Key_5);
-    // A key without a menu equivalent (F5, key code 96) shows as space.
-    EXPECT_EQ(menuKeyEquivalent({96, kCommandModifier})[0].key(), Qt::Key_Space);
+    // Keys beyond letters and digits (F5, key code 96; Print) are the menu's key too,
+    // as named beside the entry.
+    EXPECT_EQ(menuKeyEquivalent({96, kCommandModifier})[0].key(), Qt::Key_F5);
+    EXPECT_EQ(menuKeyEquivalent(kDesktopScreenshotAreaKey)[0].key(), Qt::Key_Print);
+    EXPECT_EQ(QKeySequence(menuKeyEquivalent(kDesktopScreenshotAreaKey)).toString(),
+              QKeySequence(QKeyCombination(Qt::ShiftModifier, Qt::Key_Print)).toString());
     // Other mask bits are ignored.
     EXPECT_EQ(menuKeyEquivalent({18, kCommandModifier | 0x1}), menuKeyEquivalent({18, kCommandModifier}));
 }

@@ -24,6 +24,7 @@ echo "Depends: $depends"
 for lib in libqt6widgets6 libqt6dbus6 libxcb1 libc6; do
   grep -q "$lib" <<<"$depends" || { echo "missing dependency $lib"; exit 1; }
 done
+grep -q "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic" <<<"$depends" || { echo "missing a Japanese font"; exit 1; }
 test "$(dpkg-deb -f "$deb" Section)" = graphics
 
 status=0
@@ -37,4 +38,6 @@ version="$(/usr/bin/lumivane --version 2>/dev/null)"
 test "$version" = "lumivane $(dpkg-deb -f "$deb" Version)"
 /usr/bin/lumivane --help 2>/dev/null | grep -q "lumivane capture full|area|browser"
 desktop-file-validate --no-hints /usr/share/applications/io.github.lumivane.Lumivane.desktop
+# Installed without recommendations, a font for the Japanese texts is still there.
+test -n "$(fc-list :lang=ja family)" || { echo "no Japanese font installed"; exit 1; }
 echo "package OK: $(basename "$deb")"

@@ -2,6 +2,11 @@
 #include "preview/PreviewWindowController.h"
 
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QScreen>
@@ -175,4 +180,104 @@ TEST(PreviewPanel, DragPayloadIsReadyEvenBeforeTheBackgroundEncodeAndUsesAFreshF
     const auto ahead = drag.payload(next->cacheKey(), [] { return ImageRef(); });  // no source call needed
     ASSERT_TRUE(ahead && ahead->filePath);
     EXPECT_EQ(ahead->image, next);
+}
+
+namespace {
+
+// A drop target of the test's own: what a drop onto it brings.
+class DropTarget : public QWidget {
+public:
+    DropTarget() { setAcceptDrops(true); }
+    QList<QUrl> urls;
+    bool hasPng = false;
+    int drops = 0;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* e) override { e->acceptProposedAction(); }
+    void dragMoveEvent(QDragMoveEvent* e) override { e->acceptProposedAction(); }
+    void dropEvent(QDropEvent* e) override {
+        urls = e->mimeData()->urls();
+        hasPng = e->mimeData()->hasFormat("image/png");
+        ++drops;
+        e->acceptProposedAction();
+    }
+};
+
+// Moves the real pointer through the steps of one gesture, in the background.
+void pointer(QProcess& xdotool, const QStringList& steps) {
+    xdotool.start("xdotool", steps);
+    xdotool.waitForStarted(5000);
+}
+
+QString at(int v) { return QString::number(v); }
+
+} // namespace
+
+// The picture itself (not only the handle) drags out as a PNG file; a press and
+// release that does not move opens the editor.
+TEST(PreviewPanel, TheWholeThumbnailDragsOutAndAStillClickOpensTheEditor) {
+    Calls calls;
+    PreviewWindowController controller(std::make_shared<OneScreen>(), actionsFor(calls));
+    controller.show(picture(), std::nullopt);
+    QWidget* w = controller.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.presented == 1; }, 5000));
+    DropTarget target;
+    target.setWindowTitle("drop target");
+    target.setGeometry(w->x() + 300, w->y() - 100, 200, 200);
+    target.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&target));
+
+    const QPoint from = w->mapToGlobal(QPoint(40, 100));   // on the picture, clear of the controls
+    const QPoint to = target.mapToGlobal(QPoint(100, 100));
+    QProcess xdotool;
+    pointer(xdotool, {"mousemove", at(from.x()), at(from.y()), "sleep", "0.3", "mousedown", "1", "sleep", "0.2",
+                      "mousemove", at(from.x() + 8), at(from.y()), "sleep", "0.3", "mousemove", at(to.x()), at(to.y()),
+                      "sleep", "0.3", "mousemove", at(to.x() + 3), at(to.y() + 3), "sleep", "0.3", "mouseup", "1"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return target.drops == 1; }, 10000));
+    ASSERT_EQ(target.urls.size(), 1);
+    EXPECT_TRUE(target.urls.first().isLocalFile());
+    EXPECT_EQ(QImageReader(target.urls.first().toLocalFile()).size(), QSize(400, 200));
+    EXPECT_TRUE(target.hasPng);
+    EXPECT_EQ(calls.openEditor, 0) << "a drag is no click";
+    xdotool.waitForFinished(5000);
+
+    pointer(xdotool, {"mousemove", at(from.x()), at(from.y()), "sleep", "0.2", "click", "1"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls.openEditor == 1; }, 5000));
+    xdotool.waitForFinished(5000);
+    // The corner of the panel's rounded outer ring opens the editor too.
+    pointer(xdotool, {"mousemove", at(w->mapToGlobal(QPoint(6, 105)).x()), at(w->mapToGlobal(QPoint(6, 105)).y()),
+                      "sleep", "0.2", "click", "1"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls.openEditor == 2; }, 5000));
+    xdotool.waitForFinished(5000);
+    EXPECT_EQ(target.drops, 1);
+    controller.removeFromScreen();
+}
+
+// Thin lines of a large capture stay visible in the thumbnail: each edge of a 4-pixel
+// frame in a 1820-pixel picture (0.4 of a thumbnail pixel wide) shows.
+TEST(PreviewPanel, TheThumbnailIsScaledSmoothly) {
+    QImage framed(1820, 1820, QImage::Format_RGB32);
+    framed.fill(Qt::white);
+    {
+        QPainter p(&framed);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        for (const QRect& r : {QRect(100, 100, 1604, 4), QRect(100, 1700, 1604, 4), QRect(100, 100, 4, 1604),
+                               QRect(1700, 100, 4, 1604)})
+            p.drawRect(r);
+    }
+    Calls calls;
+    PreviewWindowController controller(std::make_shared<OneScreen>(), actionsFor(calls));
+    controller.show(makeImage(framed), std::nullopt);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.window()));
+    const QImage shot = controller.window()->grab().toImage();
+    // Thumbnail pixel n lies at panel pixel 14 + n; the edges fall into pixels 10 and 170.
+    for (const QPoint& edge : {QPoint(24, 105), QPoint(184, 105), QPoint(105, 24), QPoint(105, 184)}) {
+        SCOPED_TRACE(edge.x() * 1000 + edge.y());
+        EXPECT_LT(qGray(shot.pixel(edge)), 215);
+        EXPECT_GT(qGray(shot.pixel(edge)), 60) << "averaged, not a sampled full-black pixel";
+    }
+    EXPECT_GT(qGray(shot.pixel(105, 105)), 240);
+    controller.removeFromScreen();
 }

@@ -249,6 +249,59 @@ TEST_F(SettingsViewTest, RecordingInARowStoresTheShortcutAndBalancesSuspension) 
     EXPECT_EQ(host.settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
 }
 
+// A key the other action already has is refused with a note naming that action; the
+// field keeps recording, so the next key can be pressed at once.
+TEST_F(SettingsViewTest, TheOtherActionsKeyIsRefusedWithANote) {
+    ShortcutRow* areaRow = view->shortcutRow(ShortcutAction::captureArea);
+    ShortcutRecorderField* field = areaRow->recorder()->field();
+    const Shortcut fullKey = host.settings().shortcut(ShortcutAction::captureFullScreen);
+    EXPECT_FALSE(areaRow->isRefusalShown());
+
+    QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::keyClick(field, Qt::Key_1, kShiftCommand);
+    EXPECT_TRUE(field->isRecording());
+    EXPECT_EQ(host.settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
+    EXPECT_TRUE(areaRow->isRefusalShown());
+    EXPECT_TRUE(areaRow->refusalText().startsWith(fullKey.displayString())) << areaRow->refusalText().toStdString();
+    EXPECT_TRUE(areaRow->refusalText().contains("全画面を撮影"));
+    EXPECT_FALSE(areaRow->isWarningShown());
+    QApplication::processEvents();
+    if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
+        controller.window()->grab().save(QString::fromUtf8(dir) + "/settings-shortcut-taken.png");
+
+    QTest::keyClick(field, Qt::Key_3, kShiftCommand);
+    EXPECT_FALSE(field->isRecording());
+    EXPECT_EQ(host.settings().shortcut(ShortcutAction::captureArea), (Shortcut{20, 768}));
+    EXPECT_FALSE(areaRow->isRefusalShown());
+    EXPECT_EQ(host.beginCount, host.endCount);
+
+    // Esc after a refusal takes the note away too.
+    QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::keyClick(field, Qt::Key_1, kShiftCommand);
+    EXPECT_TRUE(areaRow->isRefusalShown());
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(areaRow->isRefusalShown());
+    EXPECT_EQ(host.settings().shortcut(ShortcutAction::captureFullScreen), fullKey);
+}
+
+// 情報 names the real version and build, both desktops, and only what this session
+// asks of the user: nothing of another system's permissions or update framework.
+TEST_F(SettingsViewTest, AboutPageTellsWhatIsTrueHere) {
+    host.setSelectedSettingsTab(SettingsTab::about);
+    QStringList texts;
+    for (QLabel* l : view->findChildren<QLabel*>()) texts << l->text();
+    const QString all = texts.join('\n');
+    EXPECT_TRUE(SettingsView::appBuild() != "-" && !SettingsView::appBuild().isEmpty());
+    EXPECT_TRUE(all.contains(SettingsView::appVersion() + " (" + SettingsView::appBuild() + ")"));
+    EXPECT_NE(SettingsView::appVersion(), "-");
+    EXPECT_TRUE(all.contains("X11") && all.contains("Wayland"));
+    EXPECT_TRUE(all.contains("リモートデバッグ"));
+    for (const char* foreign : {"Sparkle", "配布URL", "署名鍵", "アクセシビリティ", "オートメーション", "画面収録"})
+        EXPECT_FALSE(all.contains(foreign)) << foreign;
+    if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
+        controller.window()->grab().save(QString::fromUtf8(dir) + "/settings-about.png");
+}
+
 TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
     AppSettings& s = host.settings();
     host.setSelectedSettingsTab(SettingsTab::general);

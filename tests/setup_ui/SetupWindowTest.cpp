@@ -143,7 +143,7 @@ TEST(SetupWindow, ModesSizesTitlesAndClosing) {
         EXPECT_EQ(onboarding.window()->windowTitle(), "Lumivane セットアップ");
         EXPECT_EQ(onboarding.window()->size(), QSize(820, 680));
         EXPECT_EQ(onboarding.view()->findChild<QLabel*>("headerLine")->text(),
-                  "まず画面収録を許可すると、基本の撮影を使い始められます。ブラウザ全体撮影を使う場合は追加設定も確認してください。");
+                  "基本の撮影に必要な設定をここで確認できます。ブラウザ全体撮影を使う場合は追加設定も確認してください。");
         ASSERT_NE(onboarding.view()->closeForNowButton(), nullptr);
         EXPECT_EQ(onboarding.view()->closeForNowButton()->text(), "今は閉じる");
         QTest::mouseClick(onboarding.view()->closeForNowButton(), Qt::LeftButton);
@@ -203,6 +203,11 @@ TEST(SetupInSettings, AdvancedPageShowsTheModelsChecklistWithTheDesktopsAnswers)
     EXPECT_EQ(checklist->findChild<QLabel*>("headerLine")->text(),
               "Lumivane の撮影機能に必要な設定をここでまとめて確認できます。");
     EXPECT_EQ(checklist->row(SetupItemKind::automation)->badge()->text(), "確認待ち");
+    // X11 has nothing to grant: only the browser's items are listed.
+    EXPECT_FALSE(checklist->row(SetupItemKind::screenRecording)->isVisible());
+    EXPECT_FALSE(checklist->row(SetupItemKind::accessibility)->isVisible());
+    EXPECT_TRUE(checklist->row(SetupItemKind::automation)->isVisible());
+    EXPECT_TRUE(checklist->row(SetupItemKind::browserJavaScript)->isVisible());
 
     // A verified browser, as after a successful check, shows at once.
     model->settings().setBrowserAutomationVerified(true);

@@ -26,15 +26,22 @@ TEST(UpdateAvailability, Classification) {
 TEST(UpdateAvailability, DefaultBuildIsMissingConfigurationWithCommandsEnabled) {
     AppUpdateController c(AppUpdateController::BundleInfo::fromBuild(), {"lumivane"});
     EXPECT_EQ(c.availability(), A::missingConfiguration);
-    EXPECT_EQ(c.statusTitle(), "更新機能は準備中です");
-    EXPECT_EQ(c.statusDetail(), "配布URL と署名鍵を設定すると、アプリ内更新を有効化できます。");
+    // Updates come from the distribution's packages; no developer note reaches the user.
+    EXPECT_TRUE(c.statusTitle().contains("パッケージ")) << c.statusTitle().toStdString();
+    EXPECT_TRUE(c.statusDetail().contains("ディストリビューションのパッケージ")) << c.statusDetail().toStdString();
+    for (const QString& text : {c.statusTitle(), c.statusDetail(), c.configurationAlertTitle(), c.configurationAlertText(),
+                                c.testUpdateAlertText()})
+        for (const char* foreign : {"Sparkle", "配布URL", "署名鍵", "本番"})
+            EXPECT_FALSE(text.contains(foreign)) << text.toStdString();
+    EXPECT_TRUE(c.configurationAlertText().contains(c.versionLabel()));
     EXPECT_TRUE(c.canCheckForUpdates());
     EXPECT_FALSE(c.testToolsEnabled());
     EXPECT_EQ(c.configurationAlertButtons(), QStringList{"OK"});
 }
 
 TEST(UpdateAvailability, StatusTextsAndLaunchFlags) {
-    EXPECT_EQ(AppUpdateController::statusTitle(A::placeholderConfiguration), "更新配布先はまだ仮設定です");
+    EXPECT_EQ(AppUpdateController::statusTitle(A::placeholderConfiguration),
+              AppUpdateController::statusTitle(A::missingConfiguration));
     EXPECT_EQ(AppUpdateController::statusDetail(A::configured), "新しい版が公開されると、Lumivane から確認できます。");
 
     AppUpdateController debug({}, {"lumivane", "--lumivane-show-update-debug-tools"});
