@@ -23,6 +23,9 @@ namespace {
 constexpr double imageSide = 182;
 constexpr double margin = (PreviewWindowController::panelSize - imageSide) / 2;
 constexpr int confirmationMs = 900;
+constexpr int hoverFadeMs = 160;
+constexpr int pillScaleMs = 120;
+constexpr double pressedPillScale = 0.97;
 
 QPainterPath rounded(const QRectF& r, double radius) {
     QPainterPath p;
@@ -42,6 +45,9 @@ public:
         setFixedSize(PreviewWindowController::panelSize, PreviewWindowController::panelSize);
         setMouseTracking(true);
         setWindowTitle(windowTitleText());
+        hoverFade_ = easeOut(QStringLiteral("hoverFade"), hoverFadeMs, [this](double v) { hoverOpacity_ = v; });
+        pillScale_[0] = easeOut(QStringLiteral("copyPillScale"), pillScaleMs, [this](double v) { pillScales_[0] = v; });
+        pillScale_[1] = easeOut(QStringLiteral("savePillScale"), pillScaleMs, [this](double v) { pillScales_[1] = v; });
     }
 
     static QString windowTitleText() { return QStringLiteral("Lumivane プレビュー"); }
@@ -93,6 +99,10 @@ public:
     // with the controls of the last one).
     void resetHover() {
         if (hovering_) setHover(false);
+        hoverFade_->stop();
+        hoverOpacity_ = 0;
+        heldPill_ = -1;
+        update();
     }
 
 protected:
@@ -108,7 +118,8 @@ protected:
         QPainter p(this);
         p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
         // Cut to the card's shape (no compositor), transparency would show black.
-        if (!shapedToCard_) p.setOpacity(fade_);
+        const double base = shapedToCard_ ? 1.0 : fade_;
+        p.setOpacity(base);
         p.translate(-slide_, 0);
         const QRectF area = imageArea();
         const QPainterPath card = rounded(area, 18);
@@ -127,7 +138,9 @@ protected:
             p.drawImage(target.topLeft(), thumbnail(target.size()));
             p.restore();
         }
-        if (!hovering_) return;
+        // The controls fade in and out over the thumbnail.
+        if (hoverOpacity_ <= 0) return;
+        p.setOpacity(base * hoverOpacity_);
         p.fillPath(card, QColor::fromRgbF(0, 0, 0, 0.12f));
         const QColor ink = QColor::fromRgbF(0, 0, 0, 0.82f);
         auto circle = [&](const QRectF& r, const QString& glyph, double fill) {
@@ -144,14 +157,12 @@ protected:
         circle(closeRect(), QStringLiteral("✕"), 0.9);
         circle(editRect(), QStringLiteral("✎"), 0.9);
         paintDragHandle(p, dragRect(), bool(image_));
-        auto pill = [&](const QRectF& r, const QString& title, bool processing, bool confirmed) {
+        auto pill = [&](const QRectF& r, const QString& title, bool processing, bool confirmed, double scale) {
             const QColor accent(0, 122, 255);
             QRectF rr = r;
-            if (processing) {
-                const QPointF c = rr.center();
-                rr.setSize(rr.size() * 0.97);
-                rr.moveCenter(c);
-            }
+            const QPointF c = rr.center();
+            rr.setSize(rr.size() * scale);
+            rr.moveCenter(c);
             p.setBrush(QColor::fromRgbF(1, 1, 1, processing ? 0.98f : 0.9f));
             QColor outline = confirmed ? accent : Qt::black;
             outline.setAlphaF(confirmed ? 0.28f : processing ? 0.10f : 0.04f);
@@ -166,8 +177,8 @@ protected:
             p.setPen(text);
             p.drawText(rr, Qt::AlignCenter, title);
         };
-        pill(copyRect(), copyTitle(), isCopying_, didCopyRecently_);
-        pill(saveRect(), saveTitle(), isSaving_, didSaveRecently_);
+        pill(copyRect(), copyTitle(), isCopying_ || heldPill_ == 0, didCopyRecently_, pillScales_[0]);
+        pill(saveRect(), saveTitle(), isSaving_ || heldPill_ == 1, didSaveRecently_, pillScales_[1]);
     }
 
     void enterEvent(QEnterEvent*) override { setHover(true); }
@@ -182,6 +193,12 @@ protected:
         dragStarted_ = false;
         // The payload is fetched when the pointer has moved, so a click never waits for an encode.
         pressOnDrag_ = e->button() == Qt::LeftButton && image_ && startsDrag(pos);
+        // A pill held down looks pressed until the button is released.
+        heldPill_ = !hovering_ || e->button() != Qt::LeftButton ? -1
+                    : copyRect().contains(pos)                  ? 0
+                    : saveRect().contains(pos)                  ? 1
+                                                                : -1;
+        settlePills();
     }
 
     void mouseMoveEvent(QMouseEvent* e) override {
@@ -197,6 +214,10 @@ protected:
         const QPointF pos = e->position();
         const bool dragged = dragStarted_;
         pressOnDrag_ = dragStarted_ = false;
+        if (heldPill_ >= 0) {
+            heldPill_ = -1;
+            settlePills();
+        }
         if (dragged) return;
         if (hovering_) {
             if (closeRect().contains(pos)) return call(actions_.dismiss);
@@ -255,6 +276,34 @@ private:
     void setHover(bool hovering) {
         hovering_ = hovering;
         if (actions_.hoverChanged) actions_.hoverChanged(hovering);
+        animateTo(hoverFade_, hoverOpacity_, hovering ? 1.0 : 0.0);
+        update();
+    }
+
+    // An ease-out animation of one painted value, found by its name.
+    QVariantAnimation* easeOut(const QString& name, int ms, std::function<void(double)> apply) {
+        auto* a = new QVariantAnimation(this);
+        a->setObjectName(name);
+        a->setDuration(ms);
+        a->setEasingCurve(QEasingCurve::OutQuad);
+        connect(a, &QVariantAnimation::valueChanged, this, [this, apply = std::move(apply)](const QVariant& v) {
+            apply(v.toDouble());
+            update();
+        });
+        return a;
+    }
+    static void animateTo(QVariantAnimation* a, double from, double to) {
+        if (a->state() == QAbstractAnimation::Running && a->endValue().toDouble() == to) return;
+        a->stop();
+        if (from == to) return;
+        a->setStartValue(from);
+        a->setEndValue(to);
+        a->start();
+    }
+    // A pill shrinks a little while it is held down or its work runs.
+    void settlePills() {
+        animateTo(pillScale_[0], pillScales_[0], isCopying_ || heldPill_ == 0 ? pressedPillScale : 1.0);
+        animateTo(pillScale_[1], pillScales_[1], isSaving_ || heldPill_ == 1 ? pressedPillScale : 1.0);
         update();
     }
 
@@ -263,13 +312,13 @@ private:
         if (isCopying_ || !actions_.copy) return;
         isCopying_ = true;
         didCopyRecently_ = false;
-        update();
+        settlePills();
         QPointer<PreviewPanel> self(this);
         actions_.copy([self](bool) {
             if (!self) return;
             self->isCopying_ = false;
             self->didCopyRecently_ = true;
-            self->update();
+            self->settlePills();
             QTimer::singleShot(confirmationMs, self, [self] {
                 if (!self) return;
                 self->didCopyRecently_ = false;
@@ -283,13 +332,13 @@ private:
         if (isSaving_ || !actions_.save) return;
         isSaving_ = true;
         didSaveRecently_ = false;
-        update();
+        settlePills();
         QPointer<PreviewPanel> self(this);
         actions_.save([self](bool ok) {
             if (!self) return;
             self->isSaving_ = false;
             self->didSaveRecently_ = ok;
-            self->update();
+            self->settlePills();
             if (ok)
                 QTimer::singleShot(confirmationMs, self, [self] {
                     if (!self) return;
@@ -318,6 +367,11 @@ private:
     DragExportCache drag_;
     ImageRef image_;
     bool hovering_ = false;
+    double hoverOpacity_ = 0;   // painted opacity of the hover controls
+    QVariantAnimation* hoverFade_ = nullptr;
+    int heldPill_ = -1;         // 0 copy, 1 save
+    double pillScales_[2] = {1.0, 1.0};
+    QVariantAnimation* pillScale_[2] = {nullptr, nullptr};
     bool isCopying_ = false, didCopyRecently_ = false, isSaving_ = false, didSaveRecently_ = false;
     bool pressOnDrag_ = false, dragStarted_ = false;
     bool shapedToCard_ = false;

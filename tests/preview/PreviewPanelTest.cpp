@@ -149,6 +149,7 @@ TEST(PreviewPanel, ClicksReachTheirControlsAndHoverIsReported) {
 
     if (const char* path = std::getenv("LUMIVANE_PREVIEW_SHOT")) {
         QCoreApplication::sendEvent(w, &enter);
+        QTest::qWait(300);   // after the controls' fade-in
         w->grab().save(path);
     }
 }
