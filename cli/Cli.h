@@ -10,6 +10,7 @@ enum ExitCode : int {
     exitOk = 0,
     exitFailure = 1,   // the command ran and failed (bad input file, capture error, ...)
     exitUsage = 2,     // unknown command or malformed arguments
+    exitPartial = 3,   // the output was written, but part of what was asked for is missing from it
 };
 
 // Runs the command named by args[0] with the remaining arguments.

@@ -87,6 +87,7 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("hasSeenShortcutConflictNotice", v.hasSeenShortcutConflictNotice);
     o.insert("browserAutomationVerified", v.browserAutomationVerified);
     o.insert("browserJavaScriptVerified", v.browserJavaScriptVerified);
+    o.insert("splitLongPages", v.splitLongPages);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -171,6 +172,7 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.hasSeenShortcutConflictNotice = flag("hasSeenShortcutConflictNotice");
     v.browserAutomationVerified = flag("browserAutomationVerified");
     v.browserJavaScriptVerified = flag("browserJavaScriptVerified");
+    v.splitLongPages = flag("splitLongPages");
     if (!r.ok) return std::nullopt;
     return v;
 }
@@ -229,6 +231,7 @@ void AppSettings::setHasSeenSetupGuide(bool v) { assign(values_.hasSeenSetupGuid
 void AppSettings::setHasSeenShortcutConflictNotice(bool v) { assign(values_.hasSeenShortcutConflictNotice, v); }
 void AppSettings::setBrowserAutomationVerified(bool v) { assign(values_.browserAutomationVerified, v); }
 void AppSettings::setBrowserJavaScriptVerified(bool v) { assign(values_.browserJavaScriptVerified, v); }
+void AppSettings::setSplitLongPages(bool v) { assign(values_.splitLongPages, v); }
 
 void AppSettings::persist() {
     if (store_) store_->write(AppSettingsPayload::encode(values_));
@@ -258,6 +261,7 @@ void AppSettings::restoreDefaults() {
     setDefaultMarkerColor(d.defaultMarkerColor);
     setDefaultHighlightColor(d.defaultHighlightColor);
     setDefaultAnnotationLineWidth(d.defaultAnnotationLineWidth);
+    setSplitLongPages(d.splitLongPages);
     setDefaultMarkerLineWidth(d.defaultMarkerLineWidth);
     setDefaultTextFontSize(d.defaultTextFontSize);
     values_.defaultSaveFolderBookmarkData.reset();

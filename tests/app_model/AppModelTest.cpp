@@ -165,7 +165,7 @@ protected:
             return std::make_unique<FakeOverlay>(log);
         };
         s.frontmostApplicationID = [this] { return frontmost; };
-        s.captureBrowserPage = [this]() -> QFuture<BrowserCaptureResult> {
+        s.captureBrowserPage = [this](const BrowserCaptureOptions&) -> QFuture<BrowserCaptureResult> {
             if (pendingBrowserCapture) return pendingBrowserCapture->future();
             if (browserFails)
                 return QtFuture::makeExceptionalFuture<BrowserCaptureResult>(
