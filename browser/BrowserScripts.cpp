@@ -136,7 +136,7 @@ for (const el of candidates) {
   const bottomBarLike = r.bottom >= vh - 80 && r.width >= vw * 0.55 && r.height <= vh * 0.30;
   if (position === "sticky") {
     if (!sticks(cs)) { continue; }
-    if (inView && bottomBarLike && r.top > 80) { hide(el); } else { unstick(el); }
+    if (inView && bottomBarLike && cs.bottom !== "auto" && cs.top === "auto") { hide(el); } else { unstick(el); }
     continue;
   }
   if (!inView) { continue; }

@@ -25,7 +25,7 @@ struct Markers {
 
 // Readies the page so that every element appears once where a reader expects it, with
 // nothing reflowing: sticky elements are held at their place in the flow (relative, no
-// insets), except a bottom bar in view, which is hidden; fixed elements in view are
+// insets), except a bar in view that sticks to the bottom, which is hidden; fixed elements in view are
 // hidden by visibility when they are bottom bars, iframes or small floating boxes, and a
 // fixed top bar is marked as pinned (shown while the page is at its top, hidden by every
 // scroll further down). Turns off smooth scrolling and scroll snapping, and, when the

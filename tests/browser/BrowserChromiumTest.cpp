@@ -101,14 +101,15 @@ TEST_F(ChromiumCapture, StickyAndFixedContentAppearsOnceWhereAReaderExpectsItWit
         " td{height:20px;padding:0} h2{position:sticky;top:50px;margin:0;height:30px;background:rgb(0,255,255)}"
         " #bar{position:fixed;top:0;left:0;right:0;height:50px;background:rgb(0,0,255)}"
         " #cookie{position:fixed;bottom:0;left:0;right:0;height:60px;background:rgb(255,128,0)}"
-        " #chat{position:fixed;right:10px;bottom:80px;width:200px;height:200px;background:rgb(255,0,255)}</style>";
+        " #chat{position:fixed;right:10px;bottom:80px;width:200px;height:200px;background:rgb(255,0,255)}"
+        " #consent{position:sticky;bottom:0;height:50px;background:rgb(128,0,255)}</style>";
     QString rows;
     for (int i = 0; i < 120; ++i) rows += QStringLiteral("<tr><td style=\"background:#%1\"></td></tr>").arg(i % 2 ? "888" : "999");
     const QString body = "<div id=bar></div><div id=cookie></div><div id=chat></div><div class=wrap><aside id=side></aside>"
                          "<main id=main>" + markerRows(100, 20) + "<h2 id=heading></h2><table><thead><tr><th>LABEL</th></tr>"
                          "</thead><tbody>" + rows + "</tbody></table>" + markerRows(100, 20) + "</main></div>";
     open("sticky.html", "<!doctype html><html><head><style>body{margin:0}</style>" + head + "</head><body>" + body +
-                            "<p id=empty style=\"\">x</p><p id=none>y</p></body></html>");
+                            "<p id=empty style=\"\">x</p><p id=none>y</p><div id=consent></div></body></html>");
     // The page notes its layout at every scroll: nothing may move while it is captured.
     js("window.__layouts = new Set(); addEventListener('scroll', () => __layouts.add([main.offsetWidth, main.offsetLeft,"
        " document.documentElement.scrollHeight, document.querySelector('th').offsetHeight].join())); 'ok'");
@@ -138,8 +139,9 @@ TEST_F(ChromiumCapture, StickyAndFixedContentAppearsOnceWhereAReaderExpectsItWit
     for (int y = tableTop; y < tableTop + 40; ++y)
         for (int x = mainX; x < img.width(); ++x) label += qGray(img.pixel(x, y)) < 60;
     EXPECT_GT(label, 100);
-    // Cookie bar and chat bubble are left out.
+    // Cookie bars (fixed, or sticking to the bottom) and the chat bubble are left out.
     EXPECT_EQ(countNear(img, QColor(255, 128, 0)), 0);
+    EXPECT_EQ(countNear(img, QColor(128, 0, 255)), 0);
     EXPECT_EQ(countNear(img, QColor(255, 0, 255)), 0);
     // The content column is intact: marker rows below the bar, in order.
     EXPECT_EQ(markerSequenceProblems(img.copy(0, 50, img.width(), 2000), mainX, 100, 20), QString());
