@@ -83,16 +83,18 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
         s->setHasSeenSetupGuide(true);
         s->setHasSeenShortcutConflictNotice(true);
         s->setBrowserAutomationVerified(true);
+        s->setSplitLongPages(true);
         s->setBrowserJavaScriptVerified(true);
     }
     auto before = load()->values();
     EXPECT_EQ(before.fileNamePrefix, "撮影");
+    EXPECT_TRUE(before.splitLongPages);
     EXPECT_EQ(before.defaultMarkerLineWidth, 11.0 / 3.0);
     EXPECT_EQ(*before.defaultSaveFolderBookmarkData, QByteArray("\x00\x01\xff", 3));
     EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
 
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
-    EXPECT_EQ(stored.size(), 21);
+    EXPECT_EQ(stored.size(), 22);
 }
 
 TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
@@ -106,6 +108,7 @@ TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
     EXPECT_EQ(s->defaultHighlightColor(), CodableColor::highlight());
     EXPECT_TRUE(s->recentShareServiceTitles().isEmpty());
     EXPECT_FALSE(s->hasSeenSetupGuide());
+    EXPECT_FALSE(s->splitLongPages()); // a document from before the setting existed
     EXPECT_FALSE(s->defaultSaveFolderPath().has_value());
     // Only captureArea was stored: the full-screen shortcut is the default.
     EXPECT_EQ(s->shortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
@@ -175,7 +178,7 @@ TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
     EXPECT_EQ(spy.count(), 2);
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
     EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
-    EXPECT_EQ(stored.size(), 19);  // no folder path and no bookmark in memory
+    EXPECT_EQ(stored.size(), 20);  // no folder path and no bookmark in memory
 }
 
 TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {
