@@ -6,7 +6,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <utility>

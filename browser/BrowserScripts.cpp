@@ -243,7 +243,7 @@ if (targetY > 0) {
 return new Promise((resolve) => {
   let done = false;
   const finish = () => { if (!done) { done = true; resolve(layout()); } };
-  requestAnimationFrame(() => requestAnimationFrame(finish));
+  requestAnimationFrame(finish);
   setTimeout(finish, 500);
 });
 })();)JS");

@@ -37,8 +37,9 @@ QString prepareScript(const Markers& markers);
 // no animation, then puts every style attribute back exactly and removes the markers.
 QString restoreScript(const Markers& markers, double scrollX, double scrollY);
 // Scrolls the captured element (the marked one, else the document) to (x, y) without
-// animation (hiding pinned top bars first when y > 0), waits until two frames have been
-// produced, and returns the layout JSON.
+// animation (hiding pinned top bars first when y > 0), waits for the next animation frame
+// (the page's own scroll handlers have run by then; the screenshot itself waits for a fresh
+// frame), and returns the layout JSON.
 QString scrollAndMeasureScript(const Markers& markers, double x, double y);
 // The layout JSON alone: {element, x, y, maxX, maxY, contentWidth, contentHeight,
 // clipLeft, clipTop, clipWidth, clipHeight, innerWidth, innerHeight, devicePixelRatio}.
