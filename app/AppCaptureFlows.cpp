@@ -151,15 +151,20 @@ void AppModel::captureBrowserFullPage(CaptureCompletion done) {
     // The capture runs on the browser capture service's own thread; a second request
     // while one runs comes back refused with its message.
     QPointer<AppModel> self(this);
-    services_.captureBrowserPage()
+    services_.captureBrowserPage(BrowserCaptureOptions{settings_->splitLongPages()})
         .then(this, [self, waiters](BrowserCaptureResult result) {
             if (!self) return;
             if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
             self->markBrowserVerified();
             self->setSetupState(self->evaluatedSetupState());
+            // A long page split into parts: every part is saved, the preview and clipboard carry the first.
+            const QString partsNote = result.parts.empty() ? QString() : self->saveBrowserPageParts(result.parts);
             self->presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
             // A picture that leaves part of the page out says so.
-            if (!result.omissions.empty()) self->setLastErrorMessage(browserCaptureOmissionMessage(result.omissions));
+            QStringList notes;
+            if (!result.omissions.empty()) notes << browserCaptureOmissionMessage(result.omissions);
+            if (!partsNote.isEmpty()) notes << partsNote;
+            if (!notes.isEmpty()) self->setLastErrorMessage(notes.join(QStringLiteral("\n\n")));
             waiters->finish(CaptureOutcome::shown());
         })
         .onFailed(this, [self, waiters](const std::exception& e) {

@@ -122,6 +122,10 @@ public:
     QString generatedFileNameBase() const;
     QString generatedFileName() const;
     QString uniqueImagePath(const QString& folder) const;
+    // Saves the parts of a split page as numbered files in the default save folder (else
+    // the pictures folder); returns the note for the user (empty when saving failed, which
+    // is reported).
+    QString saveBrowserPageParts(const std::vector<ImageRef>& parts);
     // The clipboard's temporary file name for a base: "/" and ":" become "-".
     static QString clipboardFileName(const QString& base);
 

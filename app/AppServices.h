@@ -110,7 +110,7 @@ struct AppServices {
     std::function<std::optional<QString>()> frontmostApplicationID;
     // Captures the whole page of the front browser tab off the UI thread; failures
     // (BrowserCaptureError, including a refusal while another capture runs) travel in the future.
-    std::function<QFuture<BrowserCaptureResult>()> captureBrowserPage;
+    std::function<QFuture<BrowserCaptureResult>(const BrowserCaptureOptions&)> captureBrowserPage;
     std::function<std::unique_ptr<PreviewPresenter>()> makePreview;
     std::function<std::unique_ptr<EditorPresenter>()> makeEditor;
     std::shared_ptr<ClipboardWriter> clipboard;

@@ -147,7 +147,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         if (!browser) browser = supportedBrowserFromWmClass(w->className);
         return browser ? std::optional<QString>(rawValue(*browser)) : std::nullopt;
     };
-    services.captureBrowserPage = [browserCapture] { return browserCapture->capture(); };
+    services.captureBrowserPage = [browserCapture](const BrowserCaptureOptions& o) { return browserCapture->capture(o); };
     services.validateBrowserSetup = [browserCapture] { waitForBrowserCheck(browserCapture->validate()); };
     services.makeSelectionOverlay = [desktop, capture, frozen] {
         return std::make_unique<OverlayAdapter>(*desktop, capture, frozen);

@@ -64,8 +64,9 @@ QFuture<T> BrowserCaptureWorker::run(std::function<T(BrowserFullPageCaptureServi
     return future;
 }
 
-QFuture<BrowserCaptureResult> BrowserCaptureWorker::capture() {
-    return run<BrowserCaptureResult>([](BrowserFullPageCaptureService& s) { return s.captureFrontmostBrowserPage(); });
+QFuture<BrowserCaptureResult> BrowserCaptureWorker::capture(const BrowserCaptureOptions& options) {
+    return run<BrowserCaptureResult>(
+        [options](BrowserFullPageCaptureService& s) { return s.captureFrontmostBrowserPage(options); });
 }
 
 QFuture<BrowserTab> BrowserCaptureWorker::validate() {

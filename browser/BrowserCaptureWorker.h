@@ -26,7 +26,7 @@ public:
     BrowserCaptureWorker& operator=(const BrowserCaptureWorker&) = delete;
 
     // While another capture or check runs, the future fails at once with captureInProgress.
-    QFuture<BrowserCaptureResult> capture();
+    QFuture<BrowserCaptureResult> capture(const BrowserCaptureOptions& options = {});
     QFuture<BrowserTab> validate();
     bool isBusy() const { return busy_.load(); }
 

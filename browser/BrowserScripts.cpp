@@ -47,8 +47,9 @@ QString quoted(const QString& s) {
 }
 
 QString markerConstants(const Markers& m) {
-    return QStringLiteral("const hiddenMarker = %1;\nconst styleMarker = %2;\nconst scrollerMarker = %3;\n")
-        .arg(quoted(m.hidden), quoted(m.style), quoted(m.scroller));
+    return QStringLiteral("const hiddenMarker = %1;\nconst styleMarker = %2;\nconst scrollerMarker = %3;\n"
+                          "const pinnedMarker = %4;\n")
+        .arg(quoted(m.hidden), quoted(m.style), quoted(m.scroller), quoted(m.pinned));
 }
 
 QString number(double v) {
@@ -110,27 +111,42 @@ const hide = (el) => {
   hidden += 1;
 };
 const sticks = (cs) => cs.top !== "auto" || cs.bottom !== "auto" || cs.left !== "auto" || cs.right !== "auto";
+let unstuck = 0;
+const unstick = (el) => {
+  keepStyle(el, styleMarker);
+  el.style.setProperty("position", "relative", "important");
+  for (const side of ["top", "bottom", "left", "right"]) { el.style.setProperty(side, "auto", "important"); }
+  unstuck += 1;
+};
+let pinned = 0;
+const pin = (el) => {
+  keepStyle(el, hiddenMarker);
+  el.setAttribute(pinnedMarker, "");
+  pinned += 1;
+};
 for (const el of candidates) {
-  if (!(el instanceof HTMLElement) || el.hasAttribute(hiddenMarker)) { continue; }
+  if (!(el instanceof HTMLElement) || el.hasAttribute(hiddenMarker) || el.hasAttribute(styleMarker)) { continue; }
   const cs = window.getComputedStyle(el);
   const position = cs.position;
   if (position !== "fixed" && position !== "sticky") { continue; }
   const r = el.getBoundingClientRect();
   if (r.width <= 0 || r.height <= 0) { continue; }
   if (r.width >= vw * 0.92 && r.height >= vh * 0.92) { continue; }
+  const inView = r.top < vh && r.left < vw && r.bottom > 0 && r.right > 0;
+  const bottomBarLike = r.bottom >= vh - 80 && r.width >= vw * 0.55 && r.height <= vh * 0.30;
   if (position === "sticky") {
-    if (sticks(cs)) { hide(el); }
+    if (!sticks(cs)) { continue; }
+    if (inView && bottomBarLike && cs.bottom !== "auto" && cs.top === "auto") { hide(el); } else { unstick(el); }
     continue;
   }
-  if (r.top >= vh || r.left >= vw) { continue; }
-  if (r.bottom <= 0 || r.right <= 0) { continue; }
+  if (!inView) { continue; }
   if (el.tagName.toLowerCase() === "iframe") { hide(el); continue; }
   const edgePinned = r.left <= 100 || vw - r.right <= 100;
   const topBarLike = r.top <= 80 && r.width >= vw * 0.55 && r.height <= vh * 0.25;
-  const bottomBarLike = r.bottom >= vh - 80 && r.width >= vw * 0.55 && r.height <= vh * 0.30;
   const smallFloating = r.width <= Math.min(vw * 0.42, 360) && r.height <= Math.min(vh * 0.70, 600);
   const bottomFloating = r.bottom >= vh - 80 && r.height <= vh * 0.35;
-  if (topBarLike || bottomBarLike) { hide(el); continue; }
+  if (topBarLike) { pin(el); continue; }
+  if (bottomBarLike) { hide(el); continue; }
   if (smallFloating && (edgePinned || bottomFloating)) { hide(el); }
 }
 for (const el of candidates) {
@@ -174,7 +190,7 @@ if (scroller) {
   scroller.setAttribute(scrollerMarker, JSON.stringify([scroller.scrollLeft, scroller.scrollTop]));
   calm(scroller);
 }
-return JSON.stringify({hidden: hidden, scroller: scroller !== null, otherScrollers: otherScrollers});
+return JSON.stringify({hidden: hidden, unstuck: unstuck, pinned: pinned, scroller: scroller !== null, otherScrollers: otherScrollers});
 })();)JS");
 }
 
@@ -202,6 +218,7 @@ const putBack = (el, marker) => {
 for (const marker of [hiddenMarker, styleMarker]) {
   for (const el of Array.from(document.querySelectorAll("[" + marker + "]"))) { putBack(el, marker); }
 }
+for (const el of Array.from(document.querySelectorAll("[" + pinnedMarker + "]"))) { el.removeAttribute(pinnedMarker); }
 return JSON.stringify([window.scrollX, window.scrollY]);
 })();)JS");
 }
@@ -216,11 +233,17 @@ QString scrollAndMeasureScript(const Markers& markers, double x, double y) {
            QStringLiteral("const targetX = %1;\nconst targetY = %2;\n").arg(scrollTargetFor(x)).arg(scrollTargetFor(y)) +
            QStringLiteral(R"JS(
 const el = document.querySelector("[" + scrollerMarker + "]");
+if (targetY > 0) {
+  for (const p of Array.from(document.querySelectorAll("[" + pinnedMarker + "]"))) {
+    p.style.setProperty("visibility", "hidden", "important");
+    p.style.setProperty("opacity", "0", "important");
+  }
+}
 (el || window).scrollTo({left: targetX, top: targetY, behavior: "instant"});
 return new Promise((resolve) => {
   let done = false;
   const finish = () => { if (!done) { done = true; resolve(layout()); } };
-  requestAnimationFrame(() => requestAnimationFrame(finish));
+  requestAnimationFrame(finish);
   setTimeout(finish, 500);
 });
 })();)JS");

@@ -20,19 +20,26 @@ struct Markers {
     QString hidden = QStringLiteral("data-lumivane-hidden-for-capture");  // hidden element, original style
     QString style = QStringLiteral("data-lumivane-style-for-capture");    // restyled element, original style
     QString scroller = QStringLiteral("data-lumivane-scroller-for-capture"); // scrolled inner element
+    QString pinned = QStringLiteral("data-lumivane-pinned-for-capture");     // shown at the top of the page only
 };
 
-// Hides fixed and sticky elements by visibility (layout unchanged), turns off smooth
-// scrolling and scroll snapping, and, when the document itself does not scroll, marks
-// the largest scrolling inner element as the one to capture. Every element it touches
-// keeps its original style attribute (or its absence) as JSON in a marker. Returns JSON
-// {hidden, scroller, otherScrollers}.
+// Readies the page so that every element appears once where a reader expects it, with
+// nothing reflowing: sticky elements are held at their place in the flow (relative, no
+// insets), except a bar in view that sticks to the bottom, which is hidden; fixed elements in view are
+// hidden by visibility when they are bottom bars, iframes or small floating boxes, and a
+// fixed top bar is marked as pinned (shown while the page is at its top, hidden by every
+// scroll further down). Turns off smooth scrolling and scroll snapping, and, when the
+// document itself does not scroll, marks the largest scrolling inner element as the one
+// to capture. Every element it touches keeps its original style attribute (or its
+// absence) as JSON in a marker. Returns JSON {hidden, unstuck, pinned, scroller, otherScrollers}.
 QString prepareScript(const Markers& markers);
 // Scrolls the document (and the marked element to its own original offsets) back with
 // no animation, then puts every style attribute back exactly and removes the markers.
 QString restoreScript(const Markers& markers, double scrollX, double scrollY);
 // Scrolls the captured element (the marked one, else the document) to (x, y) without
-// animation, waits until two frames have been produced, and returns the layout JSON.
+// animation (hiding pinned top bars first when y > 0), waits for the next animation frame
+// (the page's own scroll handlers have run by then; the screenshot itself waits for a fresh
+// frame), and returns the layout JSON.
 QString scrollAndMeasureScript(const Markers& markers, double x, double y);
 // The layout JSON alone: {element, x, y, maxX, maxY, contentWidth, contentHeight,
 // clipLeft, clipTop, clipWidth, clipHeight, innerWidth, innerHeight, devicePixelRatio}.

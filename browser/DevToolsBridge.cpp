@@ -74,7 +74,7 @@ std::optional<DevToolsActivePort> DevToolsActivePort::parse(const QByteArray& fi
     return result;
 }
 
-QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& configHome) {
+QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& configHome, const QString& homeFolder) {
     QStringList names;
     switch (browser) {
     case SupportedBrowser::googleChrome:
@@ -89,7 +89,7 @@ QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& conf
     QStringList out;
     for (const QString& name : names) out << QDir(configHome).filePath(name);
     // Snap and Flatpak packages keep their profiles below the home folder.
-    const QDir home = QDir::home();
+    const QDir home(homeFolder);
     switch (browser) {
     case SupportedBrowser::googleChrome:
         out << home.filePath(".var/app/com.google.Chrome/config/google-chrome");
@@ -134,8 +134,10 @@ std::optional<QByteArray> DevToolsBridge::httpGet(quint16 port, const QString& p
 }
 
 std::vector<DevToolsBridge::Endpoint> DevToolsBridge::endpoints(std::optional<SupportedBrowser> browser) {
-    QString configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (configHome.isEmpty()) configHome = QDir::home().filePath(".config");
+    const QString homeFolder = options_.homeFolder.isEmpty() ? QDir::homePath() : options_.homeFolder;
+    QString configHome = options_.configHome;
+    if (configHome.isEmpty()) configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (configHome.isEmpty()) configHome = QDir(homeFolder).filePath(".config");
     std::vector<Endpoint> out;
     const auto add = [&](Endpoint e) {
         for (const Endpoint& o : out)
@@ -144,7 +146,7 @@ std::vector<DevToolsBridge::Endpoint> DevToolsBridge::endpoints(std::optional<Su
     };
     for (SupportedBrowser b : allSupportedBrowsers) {
         if (browser && b != *browser) continue;
-        const QStringList folders = options_.profileFolders.isEmpty() ? devToolsProfileFolders(b, configHome)
+        const QStringList folders = options_.profileFolders.isEmpty() ? devToolsProfileFolders(b, configHome, homeFolder)
                                                                       : options_.profileFolders;
         for (const QString& folder : folders) {
             QFile file(QDir(folder).filePath("DevToolsActivePort"));

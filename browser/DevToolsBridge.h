@@ -23,10 +23,10 @@ struct DevToolsActivePort {
 };
 
 // The browser's normal profile folders, most likely first, below configHome (normally
-// ~/.config), then the Snap and Flatpak ones below the home folder. A browser whose
+// ~/.config), then the Snap and Flatpak ones below homeFolder. A browser whose
 // debugging was switched on at chrome://inspect/#remote-debugging, or started with
 // --remote-debugging-port on its normal profile, writes DevToolsActivePort there.
-QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& configHome);
+QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& configHome, const QString& homeFolder);
 
 // True for pages that can be captured: http, https and file documents.
 bool isNormalWebPageUrl(const QString& url);
@@ -55,10 +55,15 @@ struct BrowserTab {
 // that always end (per-call time-out); a call made while another waits is refused.
 class DevToolsBridge {
 public:
+    static constexpr quint16 defaultFallbackPort = 9222;
     struct Options {
-        // Profile folders to search for every browser; empty means devToolsProfileFolders() below ~/.config.
+        // Profile folders to search for every browser; empty means devToolsProfileFolders()
+        // below configHome and homeFolder.
         QStringList profileFolders;
-        quint16 fallbackPort = 9222; // 0: none
+        QString configHome; // empty: the user's configuration folder (~/.config)
+        QString homeFolder; // empty: the user's home folder
+        // The port tried after the profile folders; 0: none.
+        quint16 fallbackPort = defaultFallbackPort;
         int timeoutMs = 4000;
     };
 

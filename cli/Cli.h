@@ -11,6 +11,7 @@ enum ExitCode : int {
     exitFailure = 1,   // the command ran and failed (bad input file, capture error, ...)
     exitUsage = 2,     // unknown command or malformed arguments
     exitCancelled = 3, // the user cancelled the capture (Escape on the selection)
+    exitPartial = 4,   // the output was written, but part of what was asked for is missing from it
 };
 
 // Runs the command named by args[0] with the remaining arguments.

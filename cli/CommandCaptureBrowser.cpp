@@ -1,5 +1,6 @@
 #include "browser/BrowserCaptureError.h"
 #include "browser/BrowserFullPageCaptureService.h"
+#include "browser/BrowserPageParts.h"
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/DevToolsBridge.h"
 #include "cli/Cli.h"
@@ -7,6 +8,7 @@
 #include "settings/SettingsTypes.h"
 
 #include <QFileInfo>
+#include <QTextStream>
 
 namespace lumivane::cli {
 
@@ -56,10 +58,13 @@ QString browserErrorText(const BrowserCaptureError& e) {
 int commandCaptureBrowser(const QStringList& args) {
     QString output;
     CaptureQualityPreset preset = CaptureQualityPreset::medium;
+    BrowserCaptureOptions options;
+    DevToolsBridge::Options endpoint;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if ((arg == "-o" || arg == "--output" || arg == "--preset") && i + 1 >= args.size())
-            return usageError(QString("%1: %2 needs a value").arg(command, arg));
+        const bool takesValue = arg == "-o" || arg == "--output" || arg == "--preset" || arg == "--devtools-port" ||
+                                arg == "--profile-folder";
+        if (takesValue && i + 1 >= args.size()) return usageError(QString("%1: %2 needs a value").arg(command, arg));
         if (arg == "-o" || arg == "--output") {
             output = args[++i];
         } else if (arg == "--preset") {
@@ -67,26 +72,55 @@ int commandCaptureBrowser(const QStringList& args) {
             const auto p = captureQualityPresetFromRaw(v);
             if (!p) return usageError(QString("%1: unknown preset '%2' (low, medium or high)").arg(command, v));
             preset = *p;
+        } else if (arg == "--split") {
+            options.splitLongPages = true;
+        } else if (arg == "--devtools-port") {
+            bool ok = false;
+            const uint port = args[++i].toUInt(&ok);
+            if (!ok || port > 65535) return usageError(QString("%1: '%2' is not a port number").arg(command, args[i]));
+            endpoint.fallbackPort = quint16(port);
+        } else if (arg == "--profile-folder") {
+            endpoint.profileFolders << args[++i];
         } else {
             return usageError(QString("%1: unexpected argument '%2'").arg(command, arg));
         }
     }
     if (output.isEmpty()) return usageError(QString("%1 needs -o FILE").arg(command));
     // Refuse an unknown extension before the page is touched.
-    if (!imageFormatForOutput(output)) return unsupportedOutputError(output, command);
+    const auto format = imageFormatForOutput(output);
+    if (!format) return unsupportedOutputError(output, command);
+    if (options.splitLongPages && output == "-")
+        return usageError(QString("%1: --split writes numbered files and needs a file name, not '-'").arg(command));
 
     const auto desktop = loadDesktopBackend();
     auto environment = DesktopBrowserCaptureEnvironment::create(*desktop);
-    // The endpoint comes from DevToolsActivePort in the browser's profile folders, else port 9222.
-    DevToolsBridge bridge;
+    // The endpoint comes from DevToolsActivePort in the profile folders, else the fallback port.
+    DevToolsBridge bridge(endpoint);
     BrowserFullPageCaptureService service(*environment, bridge);
     try {
-        const BrowserCaptureResult result = service.captureFrontmostBrowserPage();
+        const BrowserCaptureResult result = service.captureFrontmostBrowserPage(options);
         if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
-        // Never silently partial.
-        for (const BrowserCaptureOmission& o : result.omissions)
+        // Never silently partial: every omission is named, and one that leaves out part
+        // of the page changes the exit code.
+        bool partial = false;
+        for (const BrowserCaptureOmission& o : result.omissions) {
             printError(QString("%1: warning: %2").arg(command, englishDescription(o)));
-        return writeImageFile(*result.image, output, ImageExportProfile::browserFullPage, preset, command);
+            partial = partial || o.missesPageContent();
+        }
+        int rc = exitOk;
+        if (result.parts.empty()) {
+            rc = writeImageFile(*result.image, output, ImageExportProfile::browserFullPage, preset, command);
+        } else {
+            const std::vector<QByteArray> files =
+                browser_parts::encodedParts(result.parts, *format, ImageExportProfile::browserFullPage, preset);
+            if (files.empty()) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+            for (size_t i = 0; i < files.size() && rc == exitOk; ++i) {
+                const QString path = browser_parts::numberedPartPath(output, int(i) + 1);
+                if (!writeOutputFile(path, files[i], command)) rc = exitFailure;
+                else QTextStream(stdout) << path << "\n";
+            }
+        }
+        return rc == exitOk && partial ? exitPartial : rc;
     } catch (const BrowserCaptureError& e) {
         printError(QString("%1: %2").arg(command, browserErrorText(e)));
         return exitFailure;

@@ -88,6 +88,7 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("hasSeenNoTrayNotice", v.hasSeenNoTrayNotice);
     o.insert("browserAutomationVerified", v.browserAutomationVerified);
     o.insert("browserJavaScriptVerified", v.browserJavaScriptVerified);
+    o.insert("splitLongPages", v.splitLongPages);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -173,6 +174,7 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.hasSeenNoTrayNotice = flag("hasSeenNoTrayNotice");
     v.browserAutomationVerified = flag("browserAutomationVerified");
     v.browserJavaScriptVerified = flag("browserJavaScriptVerified");
+    v.splitLongPages = flag("splitLongPages");
     if (!r.ok) return std::nullopt;
     return v;
 }
@@ -232,6 +234,7 @@ void AppSettings::setHasSeenShortcutConflictNotice(bool v) { assign(values_.hasS
 void AppSettings::setHasSeenNoTrayNotice(bool v) { assign(values_.hasSeenNoTrayNotice, v); }
 void AppSettings::setBrowserAutomationVerified(bool v) { assign(values_.browserAutomationVerified, v); }
 void AppSettings::setBrowserJavaScriptVerified(bool v) { assign(values_.browserJavaScriptVerified, v); }
+void AppSettings::setSplitLongPages(bool v) { assign(values_.splitLongPages, v); }
 
 void AppSettings::persist() {
     if (store_) store_->write(AppSettingsPayload::encode(values_));
@@ -261,6 +264,7 @@ void AppSettings::restoreDefaults() {
     setDefaultMarkerColor(d.defaultMarkerColor);
     setDefaultHighlightColor(d.defaultHighlightColor);
     setDefaultAnnotationLineWidth(d.defaultAnnotationLineWidth);
+    setSplitLongPages(d.splitLongPages);
     setDefaultMarkerLineWidth(d.defaultMarkerLineWidth);
     setDefaultTextFontSize(d.defaultTextFontSize);
     values_.defaultSaveFolderBookmarkData.reset();

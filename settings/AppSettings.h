@@ -41,6 +41,9 @@ struct AppSettingsValues {
     bool hasSeenNoTrayNotice = false;
     bool browserAutomationVerified = false;
     bool browserJavaScriptVerified = false;
+    // Whole-page captures that the output limits would shrink below a readable width are
+    // saved as numbered parts.
+    bool splitLongPages = false;
 
     friend bool operator==(const AppSettingsValues&, const AppSettingsValues&) = default;
 };
@@ -115,6 +118,8 @@ public:
     void setBrowserAutomationVerified(bool value);
     bool browserJavaScriptVerified() const { return values_.browserJavaScriptVerified; }
     void setBrowserJavaScriptVerified(bool value);
+    bool splitLongPages() const { return values_.splitLongPages; }
+    void setSplitLongPages(bool value);
 
     // Writes the whole document. A failed write is ignored (the values stay in memory).
     void persist();

@@ -593,6 +593,21 @@ QWidget* SettingsView::makeScreenshotsPage() {
     });
     content->addWidget(divider());
 
+    // Long whole-page captures.
+    auto* split = new QCheckBox;
+    split->setObjectName(QStringLiteral("splitLongPages"));
+    split->setAccessibleName(QStringLiteral("長いページを分割して保存"));
+    content->addWidget(titledRow(QStringLiteral("長いページを分割して保存"),
+                                 QStringLiteral("ブラウザ全体の撮影で、1 枚にすると文字が読めないほど縮む長いページを、"
+                                                "読める大きさのまま番号付きの複数の画像に分けて、既定の保存先 (未設定ならピクチャフォルダ) に保存します。"),
+                                 split));
+    connect(split, &QCheckBox::toggled, this, [this](bool on) { settings_.setSplitLongPages(on); });
+    refreshers_.push_back([this, split] {
+        QSignalBlocker b(split);
+        split->setChecked(settings_.splitLongPages());
+    });
+    content->addWidget(divider());
+
     // Prefix row.
     prefix_ = new QLineEdit;
     prefix_->setObjectName(QStringLiteral("fileNamePrefix"));

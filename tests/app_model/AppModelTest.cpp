@@ -166,7 +166,8 @@ protected:
             return std::make_unique<FakeOverlay>(log);
         };
         s.frontmostApplicationID = [this] { return frontmost; };
-        s.captureBrowserPage = [this]() -> QFuture<BrowserCaptureResult> {
+        s.captureBrowserPage = [this](const BrowserCaptureOptions& o) -> QFuture<BrowserCaptureResult> {
+            lastBrowserOptions = o;
             if (pendingBrowserCapture) return pendingBrowserCapture->future();
             if (browserFails)
                 return QtFuture::makeExceptionalFuture<BrowserCaptureResult>(
@@ -197,6 +198,7 @@ protected:
     bool browserFails = false;
     std::optional<QPromise<BrowserCaptureResult>> pendingBrowserCapture;
     std::vector<BrowserCaptureOmission> browserOmissions;
+    BrowserCaptureOptions lastBrowserOptions;
     int busyPasses = 0;
     int grabs = 0;
     std::function<void()> activate;  // what the model runs when the application becomes active
@@ -343,18 +345,40 @@ TEST_F(AppModelFlows, BrowserCaptureRunsWithoutBlockingAndReportsFailuresAndOmis
     EXPECT_EQ(model->currentCapture()->image->height(), 3000);
 
     // A picture that leaves part of the page out says so.
-    browserOmissions = {{BrowserCaptureOmission::Kind::sliceLimit, 5000, 0, 0}};
+    browserOmissions = {{BrowserCaptureOmission::Kind::sliceLimit, 5000, 0, 0, 2000}};
     const ImageRef before = model->currentCapture()->image;
     model->captureBrowserFullPage();
     ASSERT_TRUE(waitFor([&] { return model->currentCapture()->image != before; }));
     ASSERT_TRUE(model->lastErrorMessage());
-    EXPECT_EQ(*model->lastErrorMessage(), "ページ全体は撮影できませんでした。撮影した画像は次の部分を含みません。\n"
-                                          "ページが撮影できる長さの上限を超えたため、下側の約 5000 px は撮影されていません。");
+    EXPECT_TRUE(model->lastErrorMessage()->startsWith("ページ全体は撮影できませんでした。"));
+    EXPECT_TRUE(model->lastErrorMessage()->contains("上から 2000〜7000 px")) << model->lastErrorMessage()->toStdString();
     ASSERT_TRUE(model->currentCapture());
     EXPECT_EQ(model->currentCapture()->source, CaptureSource::browserFullPage);
     EXPECT_FALSE(model->currentCapture()->previewScreenFrame);
     EXPECT_TRUE(model->settings().browserAutomationVerified());
     EXPECT_TRUE(model->settings().browserJavaScriptVerified());
+
+    // A long page split into parts: asked for through the setting; every part saved as a
+    // numbered file, the preview carries the first, and a note says so.
+    browserOmissions.clear();
+    model->settings().setSplitLongPages(true);
+    model->settings().setDefaultSaveFolderPath(temp.filePath("parts"));
+    pendingBrowserCapture.emplace();
+    pendingBrowserCapture->start();
+    model->captureBrowserFullPage();
+    EXPECT_TRUE(lastBrowserOptions.splitLongPages);
+    const ImageRef first = image(100, 700), second = image(100, 300);
+    pendingBrowserCapture->addResult(BrowserCaptureResult{first, {}, "Chromium", {}, {first, second}});
+    pendingBrowserCapture->finish();
+    ASSERT_TRUE(waitFor([&] { return model->currentCapture()->image == first; }));
+    pendingBrowserCapture.reset();
+    const QStringList files = QDir(temp.filePath("parts")).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_TRUE(files[0].endsWith("-part1.png") && files[1].endsWith("-part2.png")) << files.join(' ').toStdString();
+    EXPECT_EQ(QImage(QDir(temp.filePath("parts")).filePath(files[1])).height(), 300);
+    ASSERT_TRUE(model->lastErrorMessage());
+    EXPECT_TRUE(model->lastErrorMessage()->contains("2 枚")) << model->lastErrorMessage()->toStdString();
+    EXPECT_TRUE(model->lastErrorMessage()->contains(files[0])) << model->lastErrorMessage()->toStdString();
 }
 
 TEST_F(AppModelFlows, FinishEditingReplacesTheCaptureUnlessSuperseded) {

@@ -7,9 +7,11 @@
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/SupportedBrowser.h"
 #include "cli/Cli.h"
+#include "export/ImageExportPipeline.h"
 #include "platform/ActiveWindow.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -59,7 +61,7 @@ private:
 
 int captureBrowser(const QStringList& args, QString* errors = nullptr) {
     StderrCapture capture;
-    const int rc = cli::commandCapture(QStringList{"browser"} + args);
+    const int rc = cli::commandCapture(QStringList{"browser"} + args + QStringList{"--devtools-port", "0"});
     const QString text = capture.text();
     if (errors) *errors = text;
     return rc;
@@ -82,10 +84,14 @@ protected:
         QFile::copy(QDir(session->profileDir()).filePath("DevToolsActivePort"),
                     QDir(configHome.path()).filePath("chromium/DevToolsActivePort"));
         qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+        // Snap and Flatpak profiles are looked for below the home folder: a private one.
+        savedHome = qgetenv("HOME");
+        qputenv("HOME", configHome.path().toLocal8Bit());
     }
     void TearDown() override {
         if (savedConfigHome.isNull()) qunsetenv("XDG_CONFIG_HOME");
         else qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        qputenv("HOME", savedHome);
     }
     void open(const QString& name, const QString& html) {
         ASSERT_TRUE(session->openPage(session->writePage(name, html))) << name.toStdString();
@@ -99,6 +105,7 @@ protected:
     QTemporaryDir configHome;
     QTemporaryDir outDir;
     QByteArray savedConfigHome;
+    QByteArray savedHome;
 };
 ChromiumSession* DesktopCapture::session = nullptr;
 
@@ -137,6 +144,39 @@ TEST_F(DesktopCapture, CaptureBrowserCommandWarnsAboutWhatItLeavesOut) {
     QString errors;
     ASSERT_EQ(captureBrowser({"-o", png}, &errors), cli::exitOk) << errors.toStdString();
     EXPECT_TRUE(errors.contains("capture browser: warning: 1 other scrolling area(s)")) << errors.toStdString();
+
+    // A page that stops scrolling before its reported end: written, named, and the exit code says so.
+    open("endless.html", markerPage(60, 20) + "<script>Object.defineProperty(document.documentElement, 'scrollHeight', "
+                                              "{get: () => 999000});</script>");
+    ASSERT_EQ(captureBrowser({"-o", png}, &errors), cli::exitPartial) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("capture browser: warning: the page stopped scrolling before its end; rows 1200-999000 px "
+                                "from the top are missing")) << errors.toStdString();
+    EXPECT_EQ(QImageReader(png).size().height(), 1200);
+}
+
+TEST_F(DesktopCapture, CaptureBrowserCommandSplitsALongPageIntoNumberedPartsWithinTheBudget) {
+    const int rows = 20 * session->js("String(innerHeight)").toInt() / 20;
+    open("long.html", markerPage(rows, 20));
+    const int width = session->js("String(document.documentElement.clientWidth)").toInt();
+    const QString png = QDir(outDir.path()).filePath("long.png");
+    QString errors;
+    ASSERT_EQ(captureBrowser({"-o", png, "--split"}, &errors), cli::exitOk) << errors.toStdString();
+    const QStringList files = QDir(outDir.path()).entryList(QDir::Files, QDir::Name);
+    ASSERT_GE(files.size(), 2);
+    int height = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i], QStringLiteral("long-part%1.png").arg(i + 1));
+        const QString path = QDir(outDir.path()).filePath(files[i]);
+        EXPECT_LE(QFileInfo(path).size(), ImageExportOptions::output(ImageExportProfile::browserFullPage,
+                                                                      CaptureQualityPreset::medium).byteBudget);
+        const QImage part(path);
+        EXPECT_EQ(part.width(), width);
+        EXPECT_TRUE(near(part.pixelColor(5, 0), markerColor(height / 20), 2)) << i;
+        height += part.height();
+    }
+    EXPECT_EQ(height, rows * 20);
+    // Splitting needs file names.
+    EXPECT_EQ(captureBrowser({"-o", "-", "--split"}, &errors), cli::exitUsage);
 }
 
 TEST_F(DesktopCapture, CaptureBrowserCommandRefusesWithoutTouchingPageOrOutput) {
@@ -153,7 +193,7 @@ TEST_F(DesktopCapture, CaptureBrowserCommandRefusesWithoutTouchingPageOrOutput) 
     EXPECT_EQ(captureBrowser({"-o", png, "extra"}, &errors), cli::exitUsage);
     EXPECT_EQ(pageState(), before);
 
-    // No endpoint in the profile folders and nothing on the fixed port.
+    // No endpoint in the profile folders, and no fallback port.
     QFile::remove(QDir(configHome.path()).filePath("chromium/DevToolsActivePort"));
     EXPECT_EQ(captureBrowser({"-o", png}, &errors), cli::exitFailure);
     EXPECT_TRUE(errors.contains("capture browser: no remote-debugging endpoint of Chromium answered")) << errors.toStdString();

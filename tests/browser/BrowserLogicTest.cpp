@@ -1,4 +1,5 @@
 #include "browser/BrowserFullPageCaptureService.h"
+#include "browser/BrowserPageParts.h"
 #include "browser/BrowserPageInfo.h"
 #include "browser/BrowserScripts.h"
 #include "browser/BrowserAutomationService.h"
@@ -73,11 +74,12 @@ TEST(DevToolsDiscovery, ActivePortFileAndPageKinds) {
     EXPECT_EQ(p->browserPath, "/devtools/browser/abc");
     EXPECT_FALSE(DevToolsActivePort::parse("70000\n"));
     EXPECT_FALSE(DevToolsActivePort::parse(""));
-    const QStringList chrome = devToolsProfileFolders(SupportedBrowser::googleChrome, "/h/.config");
+    const QStringList chrome = devToolsProfileFolders(SupportedBrowser::googleChrome, "/h/.config", "/h");
     EXPECT_EQ(chrome.first(), "/h/.config/google-chrome");
     EXPECT_FALSE(chrome.contains("/h/.config/chromium")); // another browser's endpoint is never taken for Chrome's
-    EXPECT_EQ(devToolsProfileFolders(SupportedBrowser::chromium, "/h/.config").first(), "/h/.config/chromium");
-    EXPECT_TRUE(devToolsProfileFolders(SupportedBrowser::brave, "/h/.config").contains("/h/.config/BraveSoftware/Brave-Browser"));
+    EXPECT_EQ(devToolsProfileFolders(SupportedBrowser::chromium, "/h/.config", "/h").first(), "/h/.config/chromium");
+    EXPECT_TRUE(devToolsProfileFolders(SupportedBrowser::brave, "/h/.config", "/h").contains("/h/.config/BraveSoftware/Brave-Browser"));
+    EXPECT_TRUE(devToolsProfileFolders(SupportedBrowser::chromium, "/c", "/h").contains("/h/snap/chromium/common/chromium"));
     EXPECT_TRUE(isNormalWebPageUrl("https://example.com/"));
     EXPECT_TRUE(isNormalWebPageUrl("file:///tmp/a.html"));
     EXPECT_FALSE(isNormalWebPageUrl("chrome://newtab/"));
@@ -118,10 +120,27 @@ TEST(BrowserStitch, SlicesArePlacedByReportedOffsetAndTheCanvasCoversWhatWasCapt
          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))}, 1);
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->size(), QSize(90, 95));
+    // The same slices through the pipeline: decoded while added, composed at the end.
+    BrowserSliceStitcher pipeline(1);
+    for (const auto& s : {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
+                          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
+        pipeline.add(s, 90, 95);
+    const ImageRef piped = pipeline.finish();
+    ASSERT_TRUE(piped);
+    EXPECT_EQ(piped->convertToFormat(QImage::Format_RGB32), grid->convertToFormat(QImage::Format_RGB32));
+    // Prepared for a page that then turned out another size: decoded again at the right scale.
+    BrowserSliceStitcher misjudged(1);
+    for (const auto& s : {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
+                          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
+        misjudged.add(s, 90, 1e6);
+    const ImageRef rescaled = misjudged.finish();
+    ASSERT_TRUE(rescaled);
+    EXPECT_EQ(rescaled->convertToFormat(QImage::Format_RGB32), grid->convertToFormat(QImage::Format_RGB32));
     EXPECT_EQ(grid->pixelColor(39, 0), QColor(Qt::red));
     EXPECT_EQ(grid->pixelColor(40, 0), QColor(Qt::blue));
     EXPECT_EQ(grid->pixelColor(10, 94), QColor(Qt::green));
-    EXPECT_EQ(grid->pixelColor(80, 94).alpha(), 0); // never captured: transparent
+    EXPECT_EQ(grid->pixelColor(80, 94), QColor(Qt::white)); // never captured: opaque, never a transparent band
+    EXPECT_FALSE(grid->hasAlphaChannel());
     EXPECT_FALSE(BrowserFullPageCaptureService::stitch({}, 1));
     EXPECT_FALSE(BrowserFullPageCaptureService::stitch({{0, 0, QByteArray("not png"), QRect(0, 0, 5, 5)}}, 1));
 }
@@ -152,9 +171,48 @@ TEST(BrowserScrollLayout, EveryNumberIsRequired) {
     EXPECT_FALSE(BrowserScrollLayout::decode(QByteArray(full).replace("\"maxY\":900,", "")));
 }
 
-TEST(BrowserCaptureOmissions, SayWhatIsMissing) {
-    EXPECT_EQ(japaneseDescription({BrowserCaptureOmission::Kind::sliceLimit, 1234.4, 0, 0}),
-              "ページが撮影できる長さの上限を超えたため、下側の約 1234 px は撮影されていません。");
+TEST(BrowserCaptureOmissions, NameTheMissingRange) {
+    const BrowserCaptureOmission below{BrowserCaptureOmission::Kind::stoppedScrolling, 1234.4, 0, 0, 5000};
+    EXPECT_TRUE(japaneseDescription(below).contains("上から 5000〜6234 px")) << japaneseDescription(below).toStdString();
+    EXPECT_TRUE(englishDescription(below).contains("rows 5000-6234 px from the top"));
+    const BrowserCaptureOmission right{BrowserCaptureOmission::Kind::sliceLimit, 0, 300, 0, 2000};
+    EXPECT_TRUE(japaneseDescription(right).contains("左から 2000〜2300 px"));
+    EXPECT_TRUE(below.missesPageContent());
+    EXPECT_FALSE(BrowserCaptureOmission{BrowserCaptureOmission::Kind::otherScrollAreas}.missesPageContent());
     EXPECT_EQ(englishDescription({BrowserCaptureOmission::Kind::otherScrollAreas, 0, 0, 2}),
               "2 other scrolling area(s) inside the page show only their visible part");
+}
+
+TEST(BrowserPageParts, OnlyPagesTheLimitsWouldMakeUnreadableAreSplitAtAReadableScale) {
+    EXPECT_FALSE(browser_parts::needsSplit(QSize(1000, 6990)));
+    EXPECT_TRUE(browser_parts::needsSplit(QSize(1000, 14000)));
+    EXPECT_TRUE(browser_parts::needsSplit(QSize(500, 8000))); // narrower than readable already: not shrunk further
+    EXPECT_FALSE(browser_parts::needsSplit(QSize(2000, 7000))); // 1,750 wide after the limits
+    EXPECT_EQ(browser_parts::partScale(QSize(1000, 14000)), 1.0);
+    EXPECT_EQ(browser_parts::partScale(QSize(2000, 30000)), 0.5);
+    using Rows = std::vector<std::pair<qint64, qint64>>;
+    EXPECT_EQ(browser_parts::partRows(QSize(1000, 14000)), (Rows{{0, 7000}, {7000, 14000}}));
+    EXPECT_EQ(browser_parts::partRows(QSize(2000, 30000)), (Rows{{0, 14000}, {14000, 28000}, {28000, 30000}}));
+    EXPECT_EQ(browser_parts::numberedPartPath("/a/b.c/page.png", 3), "/a/b.c/page-part3.png");
+    EXPECT_EQ(browser_parts::numberedPartPath("page", 1), "page-part1");
+}
+
+TEST(BrowserPageParts, APartOverTheByteBudgetIsCutInsteadOfShrunk) {
+    QImage noise(400, 1800, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    const int budget = ImageExportOptions::output(ImageExportProfile::browserFullPage, CaptureQualityPreset::low).byteBudget;
+    const std::vector<QByteArray> files = browser_parts::encodedParts({makeImage(noise)}, ScreenshotFileFormat::png,
+                                                                      ImageExportProfile::browserFullPage, CaptureQualityPreset::low);
+    ASSERT_GT(files.size(), 1u);
+    int height = 0;
+    for (const QByteArray& f : files) {
+        EXPECT_LE(f.size(), budget);
+        const QImage part = QImage::fromData(f, "png");
+        EXPECT_EQ(part.width(), 400);
+        EXPECT_EQ(part.pixel(7, 0), noise.pixel(7, height));
+        height += part.height();
+    }
+    EXPECT_EQ(height, 1800);
 }

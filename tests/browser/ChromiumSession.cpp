@@ -195,14 +195,18 @@ std::vector<std::pair<quint32, QRect>> ChromiumSession::windows() const {
 }
 
 bool ChromiumSession::activateWindowAt(QPoint topLeft) {
-    for (const auto& [id, frame] : windows()) {
-        if ((frame.topLeft() - topLeft).manhattanLength() > 40) continue;
-        QProcess xdotool;
-        xdotool.start("xdotool", {"windowactivate", "--sync", QString::number(id)});
-        xdotool.waitForFinished(5000);
-        return js("new Promise(r => setTimeout(() => r('ok'), 200))") == "ok";
-    }
-    return false;
+    // A window just opened may not be mapped and placed yet on a busy machine.
+    quint32 found = 0;
+    waitUntil([&] {
+        for (const auto& [id, frame] : windows())
+            if ((frame.topLeft() - topLeft).manhattanLength() <= 40) found = id;
+        return found != 0;
+    }, 15000);
+    if (!found) return false;
+    QProcess xdotool;
+    xdotool.start("xdotool", {"windowactivate", "--sync", QString::number(found)});
+    xdotool.waitForFinished(5000);
+    return js("new Promise(r => setTimeout(() => r('ok'), 200))") == "ok";
 }
 
 } // namespace lumivane::test

@@ -84,11 +84,13 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
         s->setHasSeenShortcutConflictNotice(true);
         s->setHasSeenNoTrayNotice(true);
         s->setBrowserAutomationVerified(true);
+        s->setSplitLongPages(true);
         s->setBrowserJavaScriptVerified(true);
     }
     auto before = load()->values();
     EXPECT_TRUE(before.hasSeenNoTrayNotice);
     EXPECT_EQ(before.fileNamePrefix, "撮影");
+    EXPECT_TRUE(before.splitLongPages);
     EXPECT_EQ(before.defaultMarkerLineWidth, 11.0 / 3.0);
     EXPECT_EQ(*before.defaultSaveFolderBookmarkData, QByteArray("\x00\x01\xff", 3));
     EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
@@ -109,6 +111,7 @@ TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
     EXPECT_TRUE(s->recentShareServiceTitles().isEmpty());
     EXPECT_FALSE(s->hasSeenSetupGuide());
     EXPECT_FALSE(s->hasSeenNoTrayNotice());
+    EXPECT_FALSE(s->splitLongPages()); // a document from before the setting existed
     EXPECT_FALSE(s->defaultSaveFolderPath().has_value());
     // Only captureArea was stored: the full-screen shortcut is the default.
     EXPECT_EQ(s->shortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));

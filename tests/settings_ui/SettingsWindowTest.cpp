@@ -318,6 +318,10 @@ TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
     QRadioButton* high = child<QRadioButton>("quality_high");
     QTest::mouseClick(high, Qt::LeftButton, {}, QPoint(8, high->height() / 2));
     EXPECT_EQ(s.captureQualityPreset(), CaptureQualityPreset::high);
+    QCheckBox* split = child<QCheckBox>("splitLongPages");
+    EXPECT_FALSE(split->isChecked());
+    QTest::mouseClick(split, Qt::LeftButton);
+    EXPECT_TRUE(s.splitLongPages());
     QLineEdit* prefix = child<QLineEdit>("fileNamePrefix");
     EXPECT_EQ(prefix->placeholderText(), "Lumivane");
     prefix->selectAll();
