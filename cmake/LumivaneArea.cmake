@@ -14,13 +14,14 @@ function(lumivane_area area)
   target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
 
-# lumivane_test_area(<area> [XVFB|WAYLAND] [DEPS libs...])
+# lumivane_test_area(<area> [XVFB|WAYLAND|GNOME] [DEPS libs...])
 # One GoogleTest executable per folder tests/<area>. XVFB runs every test
 # process against its own private Xvfb server with Qt on xcb; WAYLAND runs the
 # executable inside its own headless sway session with Qt on wayland;
+# GNOME runs it inside its own headless GNOME session, likewise;
 # otherwise Qt uses the offscreen platform.
 function(lumivane_test_area area)
-  cmake_parse_arguments(ARG "XVFB;WAYLAND" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "XVFB;WAYLAND;GNOME" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.h)
   if(NOT sources)
@@ -32,6 +33,8 @@ function(lumivane_test_area area)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_xvfb)
   elseif(ARG_WAYLAND)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_wayland)
+  elseif(ARG_GNOME)
+    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_gnome)
   else()
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main)
   endif()
@@ -44,6 +47,11 @@ function(lumivane_test_area area)
     # session: executables that may take portal screenshots run one at a time.
     add_test(NAME ${area} COMMAND tests_${area})
     set_tests_properties(${area} PROPERTIES TIMEOUT 300 RESOURCE_LOCK lumivane_wayland_portal_screenshot)
+    return()
+  endif()
+  if(ARG_GNOME)
+    add_test(NAME ${area} COMMAND tests_${area})
+    set_tests_properties(${area} PROPERTIES TIMEOUT 300)
     return()
   endif()
   # Test names start with the area ("browser.ChromiumCapture.X"), so ctest -R <area> selects one area.

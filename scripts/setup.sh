@@ -22,6 +22,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   qt6-translations-l10n
   qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests
+  gnome-shell mutter xdg-desktop-portal-gnome dconf-service gnome-settings-daemon-common fuse3  # the GNOME test desktop
 )
 
 missing=()

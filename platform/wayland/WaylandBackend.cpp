@@ -1,6 +1,8 @@
 #include "platform/wayland/WaylandBackend.h"
+#include "platform/GnomeKeyBindings.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "platform/wayland/PortalScreenshot.h"
+#include "platform/wayland/ScreenshotPermissionStore.h"
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
 
@@ -11,10 +13,12 @@ namespace lumivane {
 
 namespace {
 
-// Screen capture is allowed where the desktop exports the screenshot portal (whether it
-// will ask the user is the desktop's business). Wayland hides other clients' windows and
-// has no permission to reach them: accessibility does not apply (browser capture needs
-// only the browser's debugging connection), and there are no permission pages to open.
+// Screen capture is allowed where the desktop exports the screenshot portal; the
+// portal's permission store tells whether the user was asked and what they answered.
+// Wayland hides other clients' windows and has no permission to reach them:
+// accessibility does not apply (browser capture needs only the browser's debugging
+// connection). The screen-capture "page" withdraws a stored refusal, so that the next
+// capture asks again; there are no other pages to open.
 class WaylandPermissions final : public DesktopPermissions {
 public:
     bool screenCaptureAllowed() const override {
@@ -26,11 +30,20 @@ public:
         }
         return available_;
     }
+    ScreenCaptureConsent screenCaptureConsent() const override {
+        return screenshot_permission::lookup(storeBus());
+    }
     bool accessibilityAllowed() const override { return false; }
     bool accessibilityApplies() const override { return false; }
-    bool openSettingsPage(Page) override { return false; }
+    bool openSettingsPage(Page page) override {
+        if (page != Page::screenRecording || screenCaptureConsent() != ScreenCaptureConsent::denied) return false;
+        return screenshot_permission::forget(storeBus());
+    }
 
 private:
+    static QDBusConnection storeBus() {
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("lumivane-permissions"));
+    }
     mutable std::mutex lock_;
     mutable std::optional<QDeadlineTimer> checked_;
     mutable bool available_ = false;
@@ -60,6 +73,8 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     // elsewhere the user binds the capture commands in the desktop's keyboard settings.
     if (PortalGlobalShortcuts::isAvailable())
         b->makeKeyGrabber = [] { return std::make_unique<PortalGlobalShortcuts>(PortalGlobalShortcuts::sessionBus()); };
+    else if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':').contains(QStringLiteral("GNOME")))
+        b->makeDesktopKeyBindings = []() -> std::unique_ptr<DesktopKeyBindings> { return GnomeKeyBindings::open(); };
     return b;
 }
 
