@@ -113,30 +113,29 @@ Fast decodeFast(const QByteArray& png, QImage& out) {
     const size_t rowBytes = size_t(h.width) * size_t(bpp);
     const size_t rawBytes = (rowBytes + 1) * h.height;
 
-    // One stream: the chunks joined unless there is only one.
+    // One block for the inflated rows and, behind them, the chunks joined into one
+    // stream (unless there is only one): reused memory, no fresh pages.
+    const bool join = idat.size() > 1;
+    Block work(rawBytes + (join ? idatBytes : 0));
+    if (!work.data) return Fast::broken;
+    uint8_t* raw = work.data;
     const uint8_t* stream = idat.front().first;
-    std::unique_ptr<Block> joined;
-    if (idat.size() > 1) {
-        joined = std::make_unique<Block>(idatBytes);
-        if (!joined->data) return Fast::broken;
+    if (join) {
+        uint8_t* joined = work.data + rawBytes;
         size_t at = 0;
         for (const auto& [data, length] : idat) {
-            std::memcpy(joined->data + at, data, length);
+            std::memcpy(joined + at, data, length);
             at += length;
         }
-        stream = joined->data;
+        stream = joined;
     }
-    Block raw(rawBytes);
-    if (!raw.data) return Fast::broken;
     std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     if (!inflater) return Fast::broken;
     size_t inflated = 0;
-    if (libdeflate_zlib_decompress(inflater.get(), stream, idatBytes, raw.data, rawBytes, &inflated) !=
-            LIBDEFLATE_SUCCESS ||
+    if (libdeflate_zlib_decompress(inflater.get(), stream, idatBytes, raw, rawBytes, &inflated) != LIBDEFLATE_SUCCESS ||
         inflated != rawBytes)
         return Fast::broken;
-    joined.reset();
 
     QImage image = imageOf(h.width, h.height);
     if (image.isNull()) return Fast::broken;
@@ -145,7 +144,7 @@ Fast decodeFast(const QByteArray& png, QImage& out) {
     if (bpp == 3) rgb[0].resize(rowBytes), rgb[1].resize(rowBytes);
     const uint8_t* prev = zeros.data();
     for (uint32_t y = 0; y < h.height; ++y) {
-        const uint8_t* line = raw.data + size_t(y) * (rowBytes + 1);
+        const uint8_t* line = raw + size_t(y) * (rowBytes + 1);
         uint8_t* dst = bpp == 4 ? image.scanLine(int(y)) : rgb[y & 1].data();
         if (!detail::unfilterRow(line[0], line + 1, prev, dst, rowBytes, bpp)) return Fast::broken;
         if (bpp == 3) {
