@@ -41,6 +41,7 @@ DesktopShortcutsBox::DesktopShortcutsBox(DesktopShortcuts& shortcuts, QWidget* p
         auto* keys = makeTextLabel(QString(), 12, QFont::DemiBold);
         keys->setObjectName(QStringLiteral("desktopShortcutKeys"));
         keys->setTextFormat(Qt::PlainText);  // accelerators look like markup ("<Super>")
+        keys->setWordWrap(false);
         keys_.push_back(keys);
         grid->addWidget(keys, row, 2);
         ++row;

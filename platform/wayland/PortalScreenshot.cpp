@@ -73,7 +73,8 @@ public:
             return fail(SnapshotError::Kind::unavailable, QStringLiteral("No D-Bus session bus for the screenshot portal."));
         // Until an answer is stored, the desktop may ask the user first: time to read and decide.
         const ScreenCaptureConsent consent = screenshot_permission::lookup(bus);
-        const bool mayAsk = consent == ScreenCaptureConsent::notAsked || consent == ScreenCaptureConsent::notApplicable;
+        const bool mayAsk = screenshot_permission::desktopAsksFirst() && consent != ScreenCaptureConsent::allowed &&
+                            consent != ScreenCaptureConsent::denied;
         timeoutMs_ = mayAsk ? timeouts_.questionMs : timeouts_.answerMs;
         started_ = fileClockNow();
         token_ = portal::newToken();
@@ -88,7 +89,8 @@ public:
         connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::onCallReply);
         QTimer::singleShot(timeoutMs_, this, [this] {
             if (done_) return;
-            // Closing the request takes the desktop's question (if any) off the screen.
+            // The request ends at the portal, and with it the desktop's question where
+            // the portal passes the close on.
             closeRequest();
             fail(SnapshotError::Kind::failed,
                  QStringLiteral("The screenshot portal did not answer within %1 ms; the request was closed.")

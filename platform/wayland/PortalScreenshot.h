@@ -17,10 +17,11 @@ class PortalScreenshotWorker;
 // of this user written since the request began (GNOME saves every screenshot into
 // the pictures folder).
 //
-// While the permission store holds no answer, the desktop may ask the user first, so
-// the request waits Timeouts::questionMs; otherwise Timeouts::answerMs. A request
-// that times out is closed (Request.Close), which takes a pending question off the
-// screen.
+// While the permission store holds no answer on a desktop that asks first (GNOME),
+// the user may be reading the question, so the request waits Timeouts::questionMs;
+// otherwise Timeouts::answerMs. A request that times out is closed (Request.Close).
+// GNOME 43 with xdg-desktop-portal 1.16 keeps its question on screen even then: the
+// portal holds the request until the question is answered.
 //
 // Response 0 with a readable PNG gives the snapshot; response 1, or response 2 with a
 // refusal stored, fails with SnapshotError::refused; no portal with

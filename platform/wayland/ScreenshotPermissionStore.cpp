@@ -41,6 +41,10 @@ ScreenCaptureConsent lookup(const QDBusConnection& bus, int timeoutMs) {
     return ScreenCaptureConsent::notAsked;
 }
 
+bool desktopAsksFirst() {
+    return qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':').contains(QStringLiteral("GNOME"));
+}
+
 bool forget(const QDBusConnection& bus, int timeoutMs) {
     if (!bus.isConnected()) return false;
     QDBusMessage call = storeCall(QStringLiteral("DeletePermission"));

@@ -12,6 +12,10 @@ namespace lumivane::screenshot_permission {
 // timeoutMs; any thread with its own connection.
 ScreenCaptureConsent lookup(const QDBusConnection& bus, int timeoutMs = 2000);
 
+// Whether this desktop's portal asks the user before the first screenshot and stores
+// the answer: GNOME's does; the wlroots one answers without asking.
+bool desktopAsksFirst();
+
 // Withdraws a stored answer, so that the next screenshot asks again. False when the
 // store refused or is missing.
 bool forget(const QDBusConnection& bus, int timeoutMs = 2000);

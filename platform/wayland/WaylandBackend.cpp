@@ -31,7 +31,11 @@ public:
         return available_;
     }
     ScreenCaptureConsent screenCaptureConsent() const override {
-        return screenshot_permission::lookup(storeBus());
+        const ScreenCaptureConsent consent = screenshot_permission::lookup(storeBus());
+        // Nothing stored means "will ask" only where the desktop asks.
+        if (consent == ScreenCaptureConsent::notAsked && !screenshot_permission::desktopAsksFirst())
+            return ScreenCaptureConsent::notApplicable;
+        return consent;
     }
     bool accessibilityAllowed() const override { return false; }
     bool accessibilityApplies() const override { return false; }
