@@ -60,7 +60,8 @@ stop_session() {
   # shellcheck disable=SC2086
   [ -n "$pids" ] && kill -KILL $pids 2>/dev/null || true
   fusermount3 -u "$dir/run/doc" 2>/dev/null || true
-  rm -rf "$dir" 2>/dev/null || true
+  # A file written while the folder went (a daemon's last settings flush): once more.
+  rm -rf "$dir" 2>/dev/null || { sleep 0.2; rm -rf "$dir" 2>/dev/null; } || true
 }
 
 reap_orphans() {
