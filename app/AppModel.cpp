@@ -1,6 +1,7 @@
 #include "app/AppModel.h"
 #include "settings/SaveDialogFolder.h"
 #include "platform/LargeMemory.h"
+#include "app/AppDesktopShortcuts.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
 #include "export/AtomicFile.h"
@@ -75,6 +76,9 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
             if (self && !self->hotKeysSuspended_) self->applySettings();
         });
     }
+    if (shortcutsBoundByDesktop() && services_.desktop->makeDesktopKeyBindings)
+        if (auto bindings = services_.desktop->makeDesktopKeyBindings())
+            desktopShortcuts_ = std::make_unique<AppDesktopShortcuts>(*settings_, std::move(bindings));
     refreshSetupState();
 }
 
@@ -96,6 +100,8 @@ std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShor
 bool AppModel::shortcutsBoundByDesktop() const {
     return !services_.hotKeys && services_.desktop && services_.desktop->windowSystem != WindowSystem::none;
 }
+
+DesktopShortcuts* AppModel::desktopShortcuts() const { return desktopShortcuts_.get(); }
 
 void AppModel::showRegistrationFailures(const std::vector<HotKeyService::RegistrationFailure>& failures) {
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> byAction;

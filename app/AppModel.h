@@ -18,6 +18,8 @@ namespace lumivane {
 
 class AppSetupHost;
 
+class AppDesktopShortcuts;
+
 // The one application object: current capture, editor document and history, the
 // capture flows, preview and editor hand-over, copy and save. UI thread only; the
 // clipboard PNG and the flattening of a finished document run in the background
@@ -42,6 +44,8 @@ public:
     // A desktop where the application registers no hot keys of its own (Wayland without
     // a GlobalShortcuts portal): the user binds the capture commands there.
     bool shortcutsBoundByDesktop() const;
+    // The commands in the desktop's keyboard settings, where it takes them from us (GNOME); else null.
+    DesktopShortcuts* desktopShortcuts() const;
     void useRecommendedShortcuts();
     // Releases every hot key (while a shortcut is being recorded); applySettings() restores them.
     void suspendHotKeys();
@@ -201,6 +205,7 @@ private:
     bool hotKeysSuspended_ = false;  // a shortcut recorder is capturing keys
     std::unique_ptr<AppSettings> settings_;
     AppServices services_;
+    std::unique_ptr<AppDesktopShortcuts> desktopShortcuts_;
     std::optional<CapturedImage> currentCapture_;
     std::optional<EditorDocument> editorDocument_;
     EditorHistory editorHistory_;

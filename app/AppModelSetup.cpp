@@ -74,6 +74,7 @@ SetupChecklistState AppModel::evaluatedSetupState() const {
         answers.screenCaptureAllowed = services_.permissions->screenCaptureAllowed();
         answers.accessibilityAllowed = services_.permissions->accessibilityAllowed();
         answers.accessibilityApplies = services_.permissions->accessibilityApplies();
+        if (answers.screenCaptureAllowed) answers.screenCaptureConsent = services_.permissions->screenCaptureConsent();
     }
     answers.screenCaptureThroughPortal = services_.desktop && services_.desktop->snapshots;
     return SetupChecklistState::evaluate(*settings_, answers);
@@ -238,7 +239,10 @@ void AppModel::verifyBrowserIntegrationSetup() {
 
 void AppModel::openSetupSettingsPage(SetupItemKind kind) {
     const std::optional<DesktopPermissions::Page> page = settingsPage(kind);
-    if (page && services_.permissions && services_.permissions->openSettingsPage(*page)) return;
+    if (page && services_.permissions && services_.permissions->openSettingsPage(*page)) {
+        refreshSetupState();  // the page may have changed the answer at once
+        return;
+    }
     if (kind == SetupItemKind::automation || kind == SetupItemKind::browserJavaScript) {
         // Browser automation is switched on in the browser itself: its instructions.
         showBrowserJavaScriptHelp();

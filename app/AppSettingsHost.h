@@ -24,6 +24,7 @@ public:
     void shortcutRecorderDidBeginRecording() override;
     void shortcutRecorderDidEndRecording() override;
     bool shortcutsBoundByDesktop() const override { return model_.shortcutsBoundByDesktop(); }
+    DesktopShortcuts* desktopShortcuts() override { return model_.desktopShortcuts(); }
     int activeShortcutRecorderCount() const { return recorders_; }
     void openMacOSScreenshotShortcutSettings() override;
     // The XDG autostart entry for the running executable.

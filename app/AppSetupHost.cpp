@@ -34,6 +34,7 @@ void AppSetupHost::openSupportSite() { model_.openSupportSite(); }
 void AppSetupHost::dismissSetupWindow() { model_.dismissSetupWindow(); }
 std::optional<QString> AppSetupHost::lastErrorMessage() const { return model_.lastErrorMessage(); }
 bool AppSetupHost::shortcutsBoundByDesktop() const { return model_.shortcutsBoundByDesktop(); }
+DesktopShortcuts* AppSetupHost::desktopShortcuts() { return model_.desktopShortcuts(); }
 
 namespace {
 

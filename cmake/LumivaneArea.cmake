@@ -14,14 +14,15 @@ function(lumivane_area area)
   target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
 
-# lumivane_test_area(<area> [XVFB|WAYLAND|WAYLAND_WITHOUT_PORTAL|KWIN] [DEPS libs...])
+# lumivane_test_area(<area> [XVFB|WAYLAND|WAYLAND_WITHOUT_PORTAL|KWIN|GNOME] [DEPS libs...])
 # One GoogleTest executable per folder tests/<area>. XVFB runs every test
 # process against its own private Xvfb server with Qt on xcb; WAYLAND runs the
 # executable inside its own headless sway session with Qt on wayland
 # (WAYLAND_WITHOUT_PORTAL: one without the screenshot portal), KWIN inside a
-# headless KWin session; otherwise Qt uses the offscreen platform.
+# headless KWin session, GNOME inside a headless GNOME session; otherwise Qt
+# uses the offscreen platform.
 function(lumivane_test_area area)
-  cmake_parse_arguments(ARG "XVFB;WAYLAND;WAYLAND_WITHOUT_PORTAL;KWIN" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "XVFB;WAYLAND;WAYLAND_WITHOUT_PORTAL;KWIN;GNOME" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.h)
   if(NOT sources)
@@ -38,6 +39,8 @@ function(lumivane_test_area area)
     set(ARG_WAYLAND TRUE)
   elseif(ARG_KWIN)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main_kwin)
+  elseif(ARG_GNOME)
+    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_gnome)
   else()
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main)
   endif()
@@ -50,6 +53,11 @@ function(lumivane_test_area area)
     # session: executables that may take portal screenshots run one at a time.
     add_test(NAME ${area} COMMAND tests_${area})
     set_tests_properties(${area} PROPERTIES TIMEOUT 300 RESOURCE_LOCK lumivane_wayland_portal_screenshot)
+    return()
+  endif()
+  if(ARG_GNOME)
+    add_test(NAME ${area} COMMAND tests_${area})
+    set_tests_properties(${area} PROPERTIES TIMEOUT 300)
     return()
   endif()
   # Test names start with the area ("browser.ChromiumCapture.X"), so ctest -R <area> selects one area.

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/ActiveWindow.h"
+#include "platform/DesktopKeyBindings.h"
 #include "platform/DesktopPermissions.h"
 #include "platform/GlobalKeyGrabber.h"
 #include "platform/KeyboardLayout.h"
@@ -57,6 +58,9 @@ struct DesktopBackend {
     // Each call opens a new source or grabber; the functions are absent where the
     // window system offers no such thing, and a call may still give null (no display).
     std::function<std::unique_ptr<GlobalKeyGrabber>()> makeKeyGrabber;
+    // Where the desktop binds keys to commands in its own settings and takes them from
+    // applications (GNOME without the GlobalShortcuts portal); absent elsewhere.
+    std::function<std::unique_ptr<DesktopKeyBindings>()> makeDesktopKeyBindings;
     std::function<std::unique_ptr<ActiveWindowSource>()> makeActiveWindowSource;
     std::function<std::unique_ptr<WindowActivator>()> makeWindowActivator;
     std::function<std::unique_ptr<DesktopPermissions>()> makePermissions;  // always set

@@ -5,6 +5,15 @@
 
 namespace lumivane {
 
+// What the desktop remembers of the user's answer to a screen capture by this
+// application, where it asks one.
+enum class ScreenCaptureConsent {
+    notApplicable,  // the desktop asks no such question, or does not tell
+    notAsked,       // nothing stored: the first capture shows the desktop's question
+    allowed,
+    denied,         // stored refusal: every capture fails until it is withdrawn
+};
+
 // What the desktop allows this application to do, asked without ever prompting.
 class DesktopPermissions {
 public:
@@ -20,6 +29,8 @@ public:
     // False where the desktop has no such permission and nothing needs it (Wayland: other
     // windows stay hidden; browser capture works through the browser alone).
     virtual bool accessibilityApplies() const { return true; }
+    // The stored answer behind screenCaptureAllowed(), where the desktop keeps one.
+    virtual ScreenCaptureConsent screenCaptureConsent() const { return ScreenCaptureConsent::notApplicable; }
     // Opens the desktop's page for a permission; false when the desktop has none.
     virtual bool openSettingsPage(Page page) = 0;
 };

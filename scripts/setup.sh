@@ -24,6 +24,7 @@ PACKAGES=(
   qt6-translations-l10n
   qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests
   kwin-wayland libkf5service-bin  # the headless KWin session of the KWin capture tests (kbuildsycoca5)
+  gnome-shell mutter xdg-desktop-portal-gnome dconf-service gnome-settings-daemon-common fuse3  # the GNOME test desktop
 )
 
 missing=()

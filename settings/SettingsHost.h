@@ -11,6 +11,7 @@
 namespace lumivane {
 
 class AppSettings;
+class DesktopShortcuts;
 
 enum class SettingsTab { general, shortcuts, screenshots, annotate, advanced, about };
 inline constexpr SettingsTab allSettingsTabs[] = {SettingsTab::general,     SettingsTab::shortcuts, SettingsTab::screenshots,
@@ -80,6 +81,9 @@ public:
     // The application cannot register global shortcuts on this desktop: the page shows
     // the capture commands to bind in the desktop's keyboard settings.
     virtual bool shortcutsBoundByDesktop() const { return false; }
+    // Where the desktop's keyboard settings can take the commands from us (GNOME): the
+    // page registers them there instead of listing them. Null elsewhere.
+    virtual DesktopShortcuts* desktopShortcuts() { return nullptr; }
 
     // Start at login. The state lives outside the settings document (the desktop's
     // autostart entry); a failed change reports itself and leaves the state as it is.

@@ -1,5 +1,6 @@
 #include "settings/SettingsView.h"
 #include "BuildConfig.h"
+#include "settings/DesktopShortcutsBox.h"
 #include "settings/ShortcutCommandsBox.h"
 
 #include "settings/AppSettings.h"
@@ -464,7 +465,9 @@ QWidget* SettingsView::makeShortcutsPage() {
     bh->addLayout(bv, 1);
     page->addWidget(banner);
 
-    if (host_.shortcutsBoundByDesktop()) page->addWidget(new ShortcutCommandsBox);
+    if (host_.shortcutsBoundByDesktop())
+        page->addWidget(host_.desktopShortcuts() ? static_cast<QWidget*>(new DesktopShortcutsBox(*host_.desktopShortcuts()))
+                                                 : new ShortcutCommandsBox);
 
     QVBoxLayout* content;
     page->addWidget(section(QStringLiteral("一般"), QStringLiteral("アプリ全体に関わるショートカットです。"), content));

@@ -3,6 +3,8 @@
 #include "browser/BrowserSetupTexts.h"
 #include "settings/AppSettings.h"
 
+#include <optional>
+
 namespace lumivane {
 
 namespace browserTexts = browser_setup_texts;
@@ -17,8 +19,35 @@ QString rawValue(SetupItemKind kind) {
     return {};
 }
 
+namespace {
+
+// The screen-capture item where the desktop asks the user before the first capture.
+std::optional<SetupChecklistItem> consentItem(ScreenCaptureConsent consent) {
+    switch (consent) {
+    case ScreenCaptureConsent::notAsked:
+        return SetupChecklistItem{
+            SetupItemKind::screenRecording, SetupStatus::ready,
+            QStringLiteral("まだ許可を尋ねられていません。最初の撮影のときに、デスクトップがスクリーンショットを許可するか尋ねます"
+                           "(GNOME では「Allow Applications to Take Screenshots?」の画面で、最初は「拒否」が選ばれています)。"
+                           "「許可」を選ぶと、次からはそのまま撮影できます。")};
+    case ScreenCaptureConsent::denied:
+        return SetupChecklistItem{
+            SetupItemKind::screenRecording, SetupStatus::actionRequired,
+            QStringLiteral("スクリーンショットの撮影が「拒否」として記憶されているため、撮影できません。"
+                           "「%1」を押すと記憶された拒否を取り消し、次の撮影でデスクトップがもう一度尋ねます。そこで「許可」を選んでください。")
+                .arg(SetupTexts::settingsButton(SetupItemKind::screenRecording))};
+    case ScreenCaptureConsent::allowed:
+    case ScreenCaptureConsent::notApplicable: break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, SetupPermissionAnswers permissions) {
-    const bool sr = permissions.screenCaptureAllowed;
+    const std::optional<SetupChecklistItem> consent =
+        permissions.screenCaptureAllowed ? consentItem(permissions.screenCaptureConsent) : std::nullopt;
+    const bool sr = permissions.screenCaptureAllowed && (!consent || consent->status == SetupStatus::ready);
     const bool ax = permissions.accessibilityAllowed || !permissions.accessibilityApplies;
     const bool both = sr && ax;
     const bool usesStandardKeys = settings.shortcut(ShortcutAction::captureFullScreen).isStandardScreenshotKey() ||
@@ -32,6 +61,7 @@ SetupChecklistState SetupChecklistState::evaluate(const AppSettings& settings, S
                                ? QStringLiteral("スクリーンショットポータルが見つかりません。xdg-desktop-portal と、お使いのデスクトップのポータル実装 (GNOME: xdg-desktop-portal-gnome / KDE: xdg-desktop-portal-kde / wlroots 系: xdg-desktop-portal-wlr) をインストールしてから、もう一度ログインしてください。")
                                : QStringLiteral("デスクトップの設定 > プライバシー で Lumivane のスクリーンショットを許可してください。"),
                            permissions.screenCaptureThroughPortal || !sr});
+    if (consent) state.items.back() = *consent;
     state.items.push_back(
         {SetupItemKind::accessibility, ax ? SetupStatus::ready : SetupStatus::actionRequired,
          !permissions.accessibilityApplies

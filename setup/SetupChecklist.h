@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/DesktopPermissions.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,8 @@ struct SetupPermissionAnswers {
     bool screenCaptureThroughPortal = false;
     // The desktop has no accessibility permission and nothing needs one: the item is ready.
     bool accessibilityApplies = true;
+    // What the desktop remembers of its screenshot question, where it asks one.
+    ScreenCaptureConsent screenCaptureConsent = ScreenCaptureConsent::notApplicable;
 };
 
 // The four setup items, always in the order of allSetupItemKinds once evaluated.

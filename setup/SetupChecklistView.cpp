@@ -1,4 +1,5 @@
 #include "setup/SetupChecklistView.h"
+#include "settings/DesktopShortcutsBox.h"
 #include "settings/ShortcutCommandsBox.h"
 
 #include "settings/TextLabel.h"
@@ -241,7 +242,9 @@ SetupChecklistView::SetupChecklistView(SetupHost& host, SetupPresentationMode mo
         rows_[kind] = row;
         page->addWidget(row);
     }
-    if (host.shortcutsBoundByDesktop()) page->addWidget(new ShortcutCommandsBox);
+    if (host.shortcutsBoundByDesktop())
+        page->addWidget(host.desktopShortcuts() ? static_cast<QWidget*>(new DesktopShortcutsBox(*host.desktopShortcuts()))
+                                                : new ShortcutCommandsBox);
 
     // Failure of the last check.
     error_ = text(QString(), 12);

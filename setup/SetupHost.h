@@ -7,6 +7,8 @@
 
 namespace lumivane {
 
+class DesktopShortcuts;
+
 // What the setup checklist view needs from the application object. UI thread only.
 class SetupHost : public QObject {
     Q_OBJECT
@@ -31,6 +33,8 @@ public:
     // The capture shortcuts are bound in the desktop's own keyboard settings (the
     // application cannot register them there): the checklist shows the commands.
     virtual bool shortcutsBoundByDesktop() const { return false; }
+    // The commands registered in the desktop's keyboard settings by a button (GNOME); null elsewhere.
+    virtual DesktopShortcuts* desktopShortcuts() { return nullptr; }
 
 signals:
     void setupStateChanged();

@@ -1,6 +1,7 @@
 #include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/PngDecode.h"
 #include "platform/wayland/Portal.h"
+#include "platform/wayland/ScreenshotPermissionStore.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -17,6 +18,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumivane {
 
@@ -31,19 +35,48 @@ QDBusConnection portalBus() {
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("lumivane-portal"));
 }
 
+// The coarse clock the kernel stamps file times with: a file written after this
+// moment never carries an earlier time.
+timespec fileClockNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+bool notBefore(const timespec& t, const timespec& start) {
+    return t.tv_sec > start.tv_sec || (t.tv_sec == start.tv_sec && t.tv_nsec >= start.tv_nsec);
+}
+
+// Removes the portal's file of one request: only a regular file of ours (no link,
+// no folder) written since the request began. Desktops keep every screenshot in the
+// user's pictures folder otherwise.
+void removePortalFile(const QString& path, const timespec& requestStart) {
+    struct stat st{};
+    if (lstat(path.toLocal8Bit().constData(), &st) != 0) return;
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || !notBefore(st.st_mtim, requestStart)) return;
+    ::unlink(path.toLocal8Bit().constData());
+}
+
 } // namespace
 
 // One pending Screenshot call; lives on the portal thread and deletes itself when done.
 class PortalRequest : public QObject {
     Q_OBJECT
 public:
-    PortalRequest(std::shared_ptr<QPromise<DesktopSnapshot>> promise, std::function<QRectF()> layoutBounds, int timeoutMs)
-        : promise_(std::move(promise)), layoutBounds_(std::move(layoutBounds)), timeoutMs_(timeoutMs) {}
+    PortalRequest(std::shared_ptr<QPromise<DesktopSnapshot>> promise, std::function<QRectF()> layoutBounds,
+                  PortalScreenshot::Timeouts timeouts)
+        : promise_(std::move(promise)), layoutBounds_(std::move(layoutBounds)), timeouts_(timeouts) {}
 
     void start() {
         QDBusConnection bus = portalBus();
         if (!bus.isConnected())
             return fail(SnapshotError::Kind::unavailable, QStringLiteral("No D-Bus session bus for the screenshot portal."));
+        // Until an answer is stored, the desktop may ask the user first: time to read and decide.
+        const ScreenCaptureConsent consent = screenshot_permission::lookup(bus);
+        const bool mayAsk = screenshot_permission::desktopAsksFirst() && consent != ScreenCaptureConsent::allowed &&
+                            consent != ScreenCaptureConsent::denied;
+        timeoutMs_ = mayAsk ? timeouts_.questionMs : timeouts_.answerMs;
+        started_ = fileClockNow();
         token_ = portal::newToken();
         path_ = portal::objectPath(bus, QStringLiteral("request"), token_);
         // Subscribe before calling: the answer may come before the call's reply.
@@ -55,8 +88,13 @@ public:
         auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeoutMs_), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::onCallReply);
         QTimer::singleShot(timeoutMs_, this, [this] {
+            if (done_) return;
+            // The request ends at the portal, and with it the desktop's question where
+            // the portal passes the close on.
+            closeRequest();
             fail(SnapshotError::Kind::failed,
-                 QStringLiteral("The screenshot portal did not answer within %1 ms.").arg(timeoutMs_));
+                 QStringLiteral("The screenshot portal did not answer within %1 ms; the request was closed.")
+                     .arg(timeoutMs_));
         });
     }
 
@@ -66,9 +104,15 @@ public slots:
         if (response == 1)
             return fail(SnapshotError::Kind::refused,
                         QStringLiteral("The screenshot portal refused the screenshot (response 1)."));
-        if (response != 0)
+        if (response != 0) {
+            // A stored refusal ends every request at once with response 2.
+            if (screenshot_permission::lookup(portalBus()) == ScreenCaptureConsent::denied)
+                return fail(SnapshotError::Kind::refused,
+                            QStringLiteral("Screenshots are denied in the desktop's permission store (response %1).")
+                                .arg(response));
             return fail(SnapshotError::Kind::failed,
                         QStringLiteral("The screenshot portal ended the request with response %1.").arg(response));
+        }
         const QUrl uri(results.value(QStringLiteral("uri")).toString());
         // Read at once: the backend writes every screenshot to the same file.
         QFile file(uri.toLocalFile());
@@ -77,6 +121,7 @@ public slots:
                         QStringLiteral("Cannot read the screenshot portal's file %1.").arg(uri.toString()));
         const QByteArray png = file.readAll();
         file.close();
+        removePortalFile(uri.toLocalFile(), started_);
         try {
             DesktopSnapshot snapshot = PortalScreenshot::snapshotFromPng(png, layoutBounds_());
             finish();
@@ -112,6 +157,13 @@ private:
         }
     }
 
+    void closeRequest() {
+        if (path_.isEmpty()) return;
+        QDBusConnection bus = portalBus();
+        bus.asyncCall(QDBusMessage::createMethodCall(portal::service, path_, portal::requestInterface,
+                                                     QStringLiteral("Close")));
+    }
+
     void fail(SnapshotError::Kind kind, const QString& message) {
         if (done_) return;
         finish();
@@ -129,7 +181,9 @@ private:
 
     std::shared_ptr<QPromise<DesktopSnapshot>> promise_;
     std::function<QRectF()> layoutBounds_;
-    int timeoutMs_;
+    PortalScreenshot::Timeouts timeouts_;
+    int timeoutMs_ = 0;
+    timespec started_{};
     QString token_;
     QString path_;
     bool done_ = false;
@@ -140,8 +194,11 @@ public:
     using QObject::QObject;
 };
 
-PortalScreenshot::PortalScreenshot(std::function<QRectF()> layoutBounds, int timeoutMs)
-    : layoutBounds_(std::move(layoutBounds)), timeoutMs_(timeoutMs) {
+PortalScreenshot::PortalScreenshot(std::function<QRectF()> layoutBounds)
+    : PortalScreenshot(std::move(layoutBounds), Timeouts{}) {}
+
+PortalScreenshot::PortalScreenshot(std::function<QRectF()> layoutBounds, Timeouts timeouts)
+    : layoutBounds_(std::move(layoutBounds)), timeouts_(timeouts) {
     thread_.setObjectName(QStringLiteral("lumivane.screenshot-portal"));
     worker_ = new PortalScreenshotWorker;
     worker_->moveToThread(&thread_);
@@ -158,8 +215,8 @@ QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
     auto promise = std::make_shared<QPromise<DesktopSnapshot>>();
     promise->start();
     QFuture<DesktopSnapshot> future = promise->future();
-    QMetaObject::invokeMethod(worker_, [worker = worker_, promise, bounds = layoutBounds_, timeout = timeoutMs_] {
-        auto* request = new PortalRequest(promise, bounds, timeout);
+    QMetaObject::invokeMethod(worker_, [worker = worker_, promise, bounds = layoutBounds_, timeouts = timeouts_] {
+        auto* request = new PortalRequest(promise, bounds, timeouts);
         request->setParent(worker);
         request->start();
     });

@@ -13,12 +13,21 @@ class PortalScreenshotWorker;
 // Whole-desktop screenshots through org.freedesktop.portal.Screenshot on the session
 // bus (interactive=false). Each snapshot subscribes to its request's Response signal
 // (path from a fresh handle_token) before calling Screenshot, reads the returned file
-// at once (desktops reuse one path) and deletes nothing.
+// at once (desktops reuse one path), then removes that file if it is a regular file
+// of this user written since the request began (GNOME saves every screenshot into
+// the pictures folder).
 //
-// Response 0 with a readable PNG gives the snapshot; response 1 fails with
-// SnapshotError::refused; no portal with SnapshotError::unavailable; response 2, an
-// unreadable file, a size that does not fit the outputs, or no answer within the
-// time-out with SnapshotError::failed.
+// While the permission store holds no answer on a desktop that asks first (GNOME),
+// the user may be reading the question, so the request waits Timeouts::questionMs;
+// otherwise Timeouts::answerMs. A request that times out is closed (Request.Close).
+// GNOME 43 with xdg-desktop-portal 1.16 keeps its question on screen even then: the
+// portal holds the request until the question is answered.
+//
+// Response 0 with a readable PNG gives the snapshot; response 1, or response 2 with a
+// refusal stored, fails with SnapshotError::refused; no portal with
+// SnapshotError::unavailable; any other response 2, an unreadable file, a size that
+// does not fit the outputs, or no answer within the time-out with
+// SnapshotError::failed.
 //
 // The D-Bus traffic runs on a thread of its own, so callers may wait on the future on
 // any thread, the UI thread included (the application never does).
@@ -26,7 +35,12 @@ class PortalScreenshot final : public DesktopSnapshotSource {
 public:
     // layoutBounds: the union of the outputs' nativeGeometry (points) now; called on the
     // portal thread when an answer arrives. The image spans it at the highest output scale.
-    explicit PortalScreenshot(std::function<QRectF()> layoutBounds, int timeoutMs = defaultTimeoutMs);
+    struct Timeouts {
+        int answerMs = 15000;    // the permission is stored: the portal answers in about 1 to 3 s
+        int questionMs = 90000;  // the desktop may show its permission question first
+    };
+    explicit PortalScreenshot(std::function<QRectF()> layoutBounds);
+    PortalScreenshot(std::function<QRectF()> layoutBounds, Timeouts timeouts);
     ~PortalScreenshot() override;
 
     QFuture<DesktopSnapshot> snapshot() override;
@@ -35,9 +49,6 @@ public:
     // org.freedesktop.portal.Desktop, which starts the portal when it is activatable).
     static bool isAvailable();
 
-    // The portal answers in about 1 to 3 s on a loaded desktop.
-    static constexpr int defaultTimeoutMs = 15000;
-
     // The desktop image of a portal file: the PNG decoded, with the scale and extent it
     // has over layoutBounds. SnapshotError::failed when it cannot be decoded or its size
     // is not layoutBounds at one scale.
@@ -45,7 +56,7 @@ public:
 
 private:
     std::function<QRectF()> layoutBounds_;
-    int timeoutMs_;
+    Timeouts timeouts_;
     QThread thread_;
     PortalScreenshotWorker* worker_ = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "platform/wayland/WaylandBackend.h"
+#include "platform/GnomeKeyBindings.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "platform/wayland/PortalScreenshot.h"
+#include "platform/wayland/ScreenshotPermissionStore.h"
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
 #include "platform/wayland/kwin/KWinScreenGrabber.h"
@@ -14,10 +16,11 @@ namespace lumivane {
 namespace {
 
 // Screen capture is allowed where the compositor's own capture accepts us or the desktop
-// exports the screenshot portal (whether it will ask the user is the desktop's business).
-// Wayland hides other clients' windows and has no permission to reach them: accessibility
-// does not apply (browser capture needs only the browser's debugging connection), and
-// there are no permission pages to open.
+// exports the screenshot portal; the portal's permission store tells whether the user was
+// asked and what they answered. Wayland hides other clients' windows and has no permission
+// to reach them: accessibility does not apply (browser capture needs only the browser's
+// debugging connection). The screen-capture "page" withdraws a stored refusal, so that the
+// next capture asks again; there are no other pages to open.
 class WaylandPermissions final : public DesktopPermissions {
 public:
     // direct: the compositor's own capture, where it offers one (may be null).
@@ -33,12 +36,26 @@ public:
         }
         return available_;
     }
+    ScreenCaptureConsent screenCaptureConsent() const override {
+        if (direct_ && direct_->refusal().isEmpty()) return ScreenCaptureConsent::notApplicable;
+        const ScreenCaptureConsent consent = screenshot_permission::lookup(storeBus());
+        // Nothing stored means "will ask" only where the desktop asks.
+        if (consent == ScreenCaptureConsent::notAsked && !screenshot_permission::desktopAsksFirst())
+            return ScreenCaptureConsent::notApplicable;
+        return consent;
+    }
     bool accessibilityAllowed() const override { return false; }
     bool accessibilityApplies() const override { return false; }
-    bool openSettingsPage(Page) override { return false; }
+    bool openSettingsPage(Page page) override {
+        if (page != Page::screenRecording || screenCaptureConsent() != ScreenCaptureConsent::denied) return false;
+        return screenshot_permission::forget(storeBus());
+    }
 
 private:
     std::shared_ptr<ScreenGrabber> direct_;
+    static QDBusConnection storeBus() {
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("lumivane-permissions"));
+    }
     mutable std::mutex lock_;
     mutable std::optional<QDeadlineTimer> checked_;
     mutable bool available_ = false;
@@ -81,6 +98,8 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     // elsewhere the user binds the capture commands in the desktop's keyboard settings.
     if (PortalGlobalShortcuts::isAvailable())
         b->makeKeyGrabber = [] { return std::make_unique<PortalGlobalShortcuts>(PortalGlobalShortcuts::sessionBus()); };
+    else if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':').contains(QStringLiteral("GNOME")))
+        b->makeDesktopKeyBindings = []() -> std::unique_ptr<DesktopKeyBindings> { return GnomeKeyBindings::open(); };
     return b;
 }
 

@@ -1,0 +1,25 @@
+#include "shortcuts/GnomeAccelerator.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+
+TEST(GnomeAccelerator, StoredKeysInGnomeSyntax) {
+    const struct {
+        Shortcut shortcut;
+        const char* accelerator;
+    } cases[] = {
+        {{19, kCommandModifier | kShiftModifier}, "<Shift><Super>2"},
+        {{0, kControlModifier | kOptionModifier}, "<Control><Alt>a"},
+        {{kPrintScreenKeyCode, 0}, "Print"},
+        {{kPrintScreenKeyCode, kShiftModifier}, "<Shift>Print"},
+        {{96, kCommandModifier}, "<Super>F5"},
+        {{49, kControlModifier}, "<Control>space"},
+        {{27, kControlModifier | kShiftModifier}, "<Shift><Control>minus"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.accelerator);
+        EXPECT_EQ(gnomeAccelerator(c.shortcut), QString::fromLatin1(c.accelerator));
+    }
+    EXPECT_EQ(gnomeAccelerator({0xffff, 0}), std::nullopt);
+}
