@@ -50,7 +50,14 @@ std::optional<SupportedBrowser> BrowserFullPageCaptureService::frontBrowser(std:
 
 BrowserTab BrowserFullPageCaptureService::validateFrontmostBrowserSetup() {
     std::optional<FrontmostWindowInfo> front;
-    const auto browser = frontBrowser(front);
+    std::optional<SupportedBrowser> browser;
+    try {
+        browser = frontBrowser(front);
+    } catch (const BrowserCaptureError& e) {
+        // The check asks for a browser in front: another application there is guidance, not a refusal.
+        if (e.kind() != BrowserCaptureError::Kind::unsupportedBrowser) throw;
+        throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost, e.message());
+    }
     const BrowserTab tab = bridge_.selectFrontTab(browser, front);
     automation_.fetchPageInfo();
     return tab;

@@ -15,7 +15,7 @@ inline constexpr const char* automationVerificationNeeded =
     "--remote-debugging-port と --user-data-dir を付けた起動)、前面ブラウザで連携確認してください。";
 
 // Second browser item.
-inline constexpr const char* browserJavaScriptTitle = "Chrome / Brave 追加設定";
+inline constexpr const char* browserJavaScriptTitle = "Brave / Chrome 追加設定";
 inline constexpr const char* browserJavaScriptPurpose =
     "リモートデバッグ接続はブラウザ側でオンにします。開いている間は、ほかのプログラムもそのプロファイルのページを読み取れます。";
 inline constexpr const char* browserJavaScriptPrerequisiteMissing = "画面収録とアクセシビリティの許可を先に済ませてください。";
@@ -34,7 +34,7 @@ inline constexpr const char* checkProcedureLines[] = {
 };
 
 // Help alert.
-inline constexpr const char* javaScriptHelpTitle = "Chrome / Brave の追加設定";
+inline constexpr const char* javaScriptHelpTitle = "Brave / Chrome の追加設定";
 inline constexpr const char* javaScriptHelpText =
     "Lumivane はブラウザのリモートデバッグ接続を通してページ全体を撮影します。次のどちらかで接続を用意してください。\n\n"
     "1. ブラウザの画面でオンにする(Chrome 144 以降。Brave と Chromium も、この画面がある版なら同じです): "

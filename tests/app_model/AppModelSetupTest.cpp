@@ -368,7 +368,7 @@ TEST_F(AppModelSetup, ErrorDetailsHelpAndSettingsPagesFallBackToAlerts) {
 
     // The JavaScript help: its second button opens the support site.
     model->showBrowserJavaScriptHelp();
-    EXPECT_EQ(alerts.back().title, "Chrome / Brave の追加設定");
+    EXPECT_EQ(alerts.back().title, "Brave / Chrome の追加設定");
     EXPECT_EQ(alerts.back().informativeText, QString::fromUtf8(browser_setup_texts::javaScriptHelpText));
     EXPECT_EQ(opened, (std::vector<QUrl>{AppModel::supportSiteURL()}));
 
@@ -379,7 +379,7 @@ TEST_F(AppModelSetup, ErrorDetailsHelpAndSettingsPagesFallBackToAlerts) {
     EXPECT_EQ(alerts.back().title, "アクセシビリティ");
     EXPECT_EQ(alerts.back().informativeText, detail(SetupItemKind::accessibility));
     model->openSetupSettingsPage(SetupItemKind::automation);
-    EXPECT_EQ(alerts.back().title, "Chrome / Brave の追加設定");
+    EXPECT_EQ(alerts.back().title, "Brave / Chrome の追加設定");
 }
 
 TEST(SetupChecklistOnPortals, MissingScreenshotPortalSaysWhatToInstall) {

@@ -357,6 +357,13 @@ TEST_F(ChromiumCapture, RefusalsNameWhatIsWrong) {
     } catch (const BrowserCaptureError& e) {
         EXPECT_EQ(e.kind(), BrowserCaptureError::Kind::unsupportedBrowser);
     }
+    // The setup check asks for the browser to be brought to the front instead.
+    try {
+        service->validateFrontmostBrowserSetup();
+        ADD_FAILURE() << "no error";
+    } catch (const BrowserCaptureError& e) {
+        EXPECT_EQ(e.kind(), BrowserCaptureError::Kind::browserNotFrontmost);
+    }
 }
 
 TEST_F(ChromiumCapture, WorkerCapturesOffTheCallingThreadAndRefusesASecondRequest) {

@@ -96,7 +96,7 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
     EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
 
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
-    EXPECT_EQ(stored.size(), 22);
+    EXPECT_EQ(stored.size(), 23);
 }
 
 TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
@@ -181,7 +181,7 @@ TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
     EXPECT_EQ(spy.count(), 2);
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
     EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
-    EXPECT_EQ(stored.size(), 20);  // no folder path and no bookmark in memory
+    EXPECT_EQ(stored.size(), 21);  // no folder path and no bookmark in memory
 }
 
 TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <unistd.h>
 
 #ifndef LUMIVANE_KWIN_SESSION_SCRIPT
@@ -93,6 +94,9 @@ bool KWinSession::refreshServices() {
         error_ = "kwin-session.sh services failed: " + QString::fromLocal8Bit(refresh.readAllStandardError());
         return false;
     }
+    // KWin's service cache looks for a rebuilt database at most every 1.5 s and by
+    // whole-second stamps: until then it answers from the old one.
+    QThread::msleep(2000);
     return true;
 }
 
