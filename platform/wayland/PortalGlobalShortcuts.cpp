@@ -1,4 +1,5 @@
 #include "platform/wayland/PortalGlobalShortcuts.h"
+#include "platform/UsKeysymName.h"
 #include "platform/wayland/Portal.h"
 
 #include <QDBusArgument>
@@ -10,7 +11,6 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
-#include <xkbcommon/xkbcommon.h>
 
 namespace lumivane {
 
@@ -269,26 +269,14 @@ void PortalGlobalShortcuts::unwatchRequest() {
 
 QString PortalGlobalShortcuts::triggerFor(quint32 evdevCode, quint16 x11Modifiers) {
     // The symbol of the key on a US keyboard: what the desktop maps back to the same key.
-    static const auto keymap = [] {
-        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-        if (!context) return static_cast<xkb_keymap*>(nullptr);
-        const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
-        xkb_keymap* map = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
-        xkb_context_unref(context);
-        return map;
-    }();
-    if (!keymap) return {};
-    const xkb_keysym_t* syms = nullptr;
-    const int count = xkb_keymap_key_get_syms_by_level(keymap, evdevCode + 8, 0, 0, &syms);
-    if (count < 1) return {};
-    char name[64];
-    if (xkb_keysym_get_name(syms[0], name, sizeof name) <= 0) return {};
+    const std::optional<QString> key = usKeysymName(evdevCode);
+    if (!key) return {};
     QString trigger;
     if (x11Modifiers & 4) trigger += QStringLiteral("CTRL+");
     if (x11Modifiers & 8) trigger += QStringLiteral("ALT+");
     if (x11Modifiers & 1) trigger += QStringLiteral("SHIFT+");
     if (x11Modifiers & 64) trigger += QStringLiteral("LOGO+");
-    return trigger + QString::fromLatin1(name);
+    return trigger + *key;
 }
 
 } // namespace lumivane
