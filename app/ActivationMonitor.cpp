@@ -8,11 +8,14 @@
 namespace lumivane {
 
 bool isActivatingWindow(const QWindow* window) {
-    if (!window) return false;
+    if (!window)
+        return false;
     const Qt::WindowFlags flags = window->flags();
     const Qt::WindowType type = window->type();
-    if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen) return false;
-    if (flags & (Qt::BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus)) return false;
+    if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
+        return false;
+    if (flags & (Qt::BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus))
+        return false;
     return true;
 }
 
@@ -25,8 +28,10 @@ void subscribeToApplicationActivation(QObject* context, std::function<void()> ac
                              return;
                          }
                          // A popup or an overlay neither starts nor ends an activation.
-                         if (!isActivatingWindow(focus)) return;
-                         if (*active) return;
+                         if (!isActivatingWindow(focus))
+                             return;
+                         if (*active)
+                             return;
                          *active = true;
                          activated();
                      });

@@ -13,15 +13,19 @@ namespace lumivane {
 namespace {
 constexpr int areaCaptureDelayMs = 220;
 
-double area(const QRectF& r) { return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0; }
+double area(const QRectF& r) {
+    return (r.width() > 0 && r.height() > 0) ? r.width() * r.height() : 0;
+}
 } // namespace
 
 void AppModel::handleHotKey(HotKeyService::Action action, CaptureCompletion done) {
     if (action == HotKeyService::Action::captureArea) {
         if (selectionOverlay_) {
             // The running selection answers this request too.
-            if (selectionWaiters_) selectionWaiters_->add(std::move(done));
-            else if (done) done(CaptureOutcome::cancelled());
+            if (selectionWaiters_)
+                selectionWaiters_->add(std::move(done));
+            else if (done)
+                done(CaptureOutcome::cancelled());
             selectionOverlay_->activateOverlay();
             return;
         }
@@ -39,22 +43,29 @@ void AppModel::reportCaptureFailure(const std::exception& error, CaptureWaiters&
 }
 
 std::optional<QRectF> AppModel::previewScreenFrame(QPointF point) const {
-    if (!services_.screens) return std::nullopt;
+    if (!services_.screens)
+        return std::nullopt;
     const auto screens = services_.screens->screens();
     for (const ScreenInfo& s : screens)
-        if (s.frame.contains(point)) return s.visibleFrame;
-    if (auto main = services_.screens->mainScreen()) return main->visibleFrame;
-    if (!screens.empty()) return screens.front().visibleFrame;
+        if (s.frame.contains(point))
+            return s.visibleFrame;
+    if (auto main = services_.screens->mainScreen())
+        return main->visibleFrame;
+    if (!screens.empty())
+        return screens.front().visibleFrame;
     return std::nullopt;
 }
 
 std::optional<QRectF> AppModel::previewScreenFrameForRect(const QRectF& rect) const {
-    if (!services_.screens) return std::nullopt;
+    if (!services_.screens)
+        return std::nullopt;
     const auto screens = services_.screens->screens();
-    if (screens.empty()) return std::nullopt;
+    if (screens.empty())
+        return std::nullopt;
     const QPointF centre = rect.center();
     for (const ScreenInfo& s : screens)
-        if (s.frame.contains(centre)) return s.visibleFrame;
+        if (s.frame.contains(centre))
+            return s.visibleFrame;
     const ScreenInfo* best = &screens.front();
     double bestArea = -1;
     for (const ScreenInfo& s : screens) {
@@ -69,18 +80,23 @@ std::optional<QRectF> AppModel::previewScreenFrameForRect(const QRectF& rect) co
 
 void AppModel::captureFullScreen(CaptureCompletion done) {
     const std::optional<QPointF> pointer = services_.screens ? services_.screens->pointerLocation() : std::nullopt;
-    const std::optional<QRectF> frame = pointer ? previewScreenFrame(*pointer) : previewScreenFrame(QPointF(-1e9, -1e9));
+    const std::optional<QRectF> frame =
+        pointer ? previewScreenFrame(*pointer) : previewScreenFrame(QPointF(-1e9, -1e9));
     QPointer<AppModel> self(this);
     auto waiters = std::make_shared<CaptureWaiters>(std::move(done));
     services_.captureFullScreen()
-        .then(this, [self, frame, waiters](ImageRef image) {
-            if (!self) return;
-            if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
-            self->presentCapture(std::move(image), CaptureSource::standard, frame);
-            waiters->finish(CaptureOutcome::shown());
-        })
+        .then(this,
+              [self, frame, waiters](ImageRef image) {
+                  if (!self)
+                      return;
+                  if (!image)
+                      throw CaptureError(CaptureError::Kind::captureFailed);
+                  self->presentCapture(std::move(image), CaptureSource::standard, frame);
+                  waiters->finish(CaptureOutcome::shown());
+              })
         .onFailed(this, [self, waiters](const std::exception& e) {
-            if (self) self->reportCaptureFailure(e, *waiters);
+            if (self)
+                self->reportCaptureFailure(e, *waiters);
         });
 }
 
@@ -98,11 +114,13 @@ void AppModel::captureArea(CaptureCompletion done) {
     // The overlay owns the promise whose continuation runs here: release it only
     // after the continuation has returned.
     auto forget = [self, overlay] {
-        if (!self) return;
+        if (!self)
+            return;
         QMetaObject::invokeMethod(
             self.data(),
             [self, overlay] {
-                if (!self || self->selectionOverlay_.get() != overlay) return;
+                if (!self || self->selectionOverlay_.get() != overlay)
+                    return;
                 self->selectionOverlay_.reset();
                 self->selectionWaiters_.reset();
             },
@@ -111,7 +129,8 @@ void AppModel::captureArea(CaptureCompletion done) {
     overlay->beginSelection()
         .then(this,
               [self, forget, waiters](std::optional<QRectF> rect) {
-                  if (!self) return;
+                  if (!self)
+                      return;
                   if (!rect) {
                       forget();
                       waiters->finish(CaptureOutcome::cancelled());
@@ -119,26 +138,31 @@ void AppModel::captureArea(CaptureCompletion done) {
                   }
                   // Give the overlay time to leave the screen before capturing.
                   QTimer::singleShot(areaCaptureDelayMs, self, [self, forget, waiters, r = *rect] {
-                      if (!self) return;
+                      if (!self)
+                          return;
                       const auto frame = self->previewScreenFrameForRect(r);
                       self->services_.captureRect(r)
                           .then(self.data(),
                                 [self, forget, frame, waiters](ImageRef image) {
                                     forget();
-                                    if (!self) return;
-                                    if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
+                                    if (!self)
+                                        return;
+                                    if (!image)
+                                        throw CaptureError(CaptureError::Kind::captureFailed);
                                     self->presentCapture(std::move(image), CaptureSource::standard, frame);
                                     waiters->finish(CaptureOutcome::shown());
                                 })
                           .onFailed(self.data(), [self, forget, waiters](const std::exception& e) {
                               forget();
-                              if (self) self->reportCaptureFailure(e, *waiters);
+                              if (self)
+                                  self->reportCaptureFailure(e, *waiters);
                           });
                   });
               })
         .onFailed(this, [self, forget, waiters](const std::exception& e) {
             forget();
-            if (self) self->reportCaptureFailure(e, *waiters);
+            if (self)
+                self->reportCaptureFailure(e, *waiters);
         });
 }
 
@@ -152,23 +176,30 @@ void AppModel::captureBrowserFullPage(CaptureCompletion done) {
     // while one runs comes back refused with its message.
     QPointer<AppModel> self(this);
     services_.captureBrowserPage(BrowserCaptureOptions{settings_->splitLongPages()})
-        .then(this, [self, waiters](BrowserCaptureResult result) {
-            if (!self) return;
-            if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
-            self->markBrowserVerified();
-            self->setSetupState(self->evaluatedSetupState());
-            // A long page split into parts: every part is saved, the preview and clipboard carry the first.
-            const QString partsNote = result.parts.empty() ? QString() : self->saveBrowserPageParts(result.parts);
-            self->presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
-            // A picture that leaves part of the page out says so.
-            QStringList notes;
-            if (!result.omissions.empty()) notes << browserCaptureOmissionMessage(result.omissions);
-            if (!partsNote.isEmpty()) notes << partsNote;
-            if (!notes.isEmpty()) self->setLastErrorMessage(notes.join(QStringLiteral("\n\n")));
-            waiters->finish(CaptureOutcome::shown());
-        })
+        .then(this,
+              [self, waiters](BrowserCaptureResult result) {
+                  if (!self)
+                      return;
+                  if (!result.image)
+                      throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+                  self->markBrowserVerified();
+                  self->setSetupState(self->evaluatedSetupState());
+                  // A long page split into parts: every part is saved, the preview and clipboard carry the first.
+                  const QString partsNote = result.parts.empty() ? QString() : self->saveBrowserPageParts(result.parts);
+                  self->presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
+                  // A picture that leaves part of the page out says so.
+                  QStringList notes;
+                  if (!result.omissions.empty())
+                      notes << browserCaptureOmissionMessage(result.omissions);
+                  if (!partsNote.isEmpty())
+                      notes << partsNote;
+                  if (!notes.isEmpty())
+                      self->setLastErrorMessage(notes.join(QStringLiteral("\n\n")));
+                  waiters->finish(CaptureOutcome::shown());
+              })
         .onFailed(this, [self, waiters](const std::exception& e) {
-            if (self) self->reportCaptureFailure(e, *waiters);
+            if (self)
+                self->reportCaptureFailure(e, *waiters);
         });
 }
 

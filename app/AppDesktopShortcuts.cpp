@@ -43,13 +43,16 @@ std::vector<DesktopShortcuts::Command> AppDesktopShortcuts::commands() const {
     for (size_t i = 0; i < want.size(); ++i) {
         Command c{QString::fromUtf8(ourCommands[i].title), want[i].command, {}};
         for (const DesktopKeyBinding& h : held)
-            if (h.id == want[i].id) c.accelerator = h.accelerator;
+            if (h.id == want[i].id)
+                c.accelerator = h.accelerator;
         out.push_back(c);
     }
     return out;
 }
 
-void AppDesktopShortcuts::registerShortcuts() { write(wanted()); }
+void AppDesktopShortcuts::registerShortcuts() {
+    write(wanted());
+}
 
 void AppDesktopShortcuts::removeShortcuts() {
     if (bindings_->removeBindings())
@@ -61,9 +64,11 @@ void AppDesktopShortcuts::removeShortcuts() {
 
 void AppDesktopShortcuts::follow() {
     const std::vector<DesktopKeyBinding> held = bindings_->bindings();
-    if (held.empty()) return;
+    if (held.empty())
+        return;
     const std::vector<DesktopKeyBinding> want = wanted();
-    if (held != want) write(want);
+    if (held != want)
+        write(want);
 }
 
 void AppDesktopShortcuts::write(const std::vector<DesktopKeyBinding>& bindings) {

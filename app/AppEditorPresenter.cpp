@@ -12,8 +12,7 @@ namespace {
 
 class EditorWindowPresenter final : public EditorPresenter {
 public:
-    explicit EditorWindowPresenter(std::function<AppModel*()> model)
-        : controller_(*model(), exportContext(model)) {
+    explicit EditorWindowPresenter(std::function<AppModel*()> model) : controller_(*model(), exportContext(model)) {
         EditorBottomBar* bar = controller_.view()->canvasHost()->bottomBar();
         auto* share = new QuickShareButton(model()->settings());
         // Each press renders the bar's document copy afresh: a new image object.
@@ -25,9 +24,7 @@ public:
         bar->setShareButton(share);
     }
 
-    void present() override {
-        controller_.present();
-    }
+    void present() override { controller_.present(); }
     void removeFromScreen() override { controller_.removeFromScreen(); }
     void updateLayout(QSizeF imageSize) override { controller_.updateLayout(imageSize); }
 
@@ -51,7 +48,8 @@ private:
 } // namespace
 
 std::unique_ptr<EditorPresenter> makeEditorPresenter(std::function<AppModel*()> model) {
-    if (!model || !model()) return nullptr;
+    if (!model || !model())
+        return nullptr;
     return std::make_unique<EditorWindowPresenter>(std::move(model));
 }
 

@@ -10,7 +10,8 @@ namespace lumivane {
 
 AppInstanceCommands::AppInstanceCommands(AppModel& model, std::function<void()> quit)
     : model_(model), quit_(std::move(quit)) {
-    if (!quit_) quit_ = [] { QCoreApplication::quit(); };
+    if (!quit_)
+        quit_ = [] { QCoreApplication::quit(); };
 }
 
 namespace {
@@ -19,7 +20,8 @@ namespace {
 template <typename F>
 void later(AppModel& model, F f) {
     QTimer::singleShot(0, &model, [m = QPointer<AppModel>(&model), f] {
-        if (m) f(*m);
+        if (m)
+            f(*m);
     });
 }
 } // namespace
@@ -39,14 +41,17 @@ void AppInstanceCommands::captureBrowserPage(CaptureCompletion done) {
 }
 
 std::optional<QString> AppInstanceCommands::openEditor() {
-    if (!model_.currentCapture()) return QStringLiteral("there is no capture to open in the editor yet");
+    if (!model_.currentCapture())
+        return QStringLiteral("there is no capture to open in the editor yet");
     model_.openEditor();
     return std::nullopt;
 }
 
 std::optional<QString> AppInstanceCommands::openProject(const QString& path) {
-    if (path.isEmpty() || !QFileInfo(path).isAbsolute()) return QStringLiteral("the project path must be absolute");
-    if (model_.openProject(path)) return std::nullopt;
+    if (path.isEmpty() || !QFileInfo(path).isAbsolute())
+        return QStringLiteral("the project path must be absolute");
+    if (model_.openProject(path))
+        return std::nullopt;
     return model_.lastErrorMessage().value_or(QStringLiteral("the project could not be opened"));
 }
 

@@ -1,16 +1,16 @@
 #include "app/AppModel.h"
-#include "settings/SaveDialogFolder.h"
-#include "platform/LargeMemory.h"
 #include "app/AppDesktopShortcuts.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
-#include "export/AtomicFile.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/DocumentLimits.h"
 #include "editor_model/EditorOperations.h"
 #include "editor_model/ProjectFile.h"
+#include "export/AtomicFile.h"
+#include "platform/LargeMemory.h"
+#include "settings/SaveDialogFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,7 +39,8 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     previewClipboardStart_.setSingleShot(true);
     previewClipboardStart_.setInterval(previewClipboardStartLatestMs);
     connect(&previewClipboardStart_, &QTimer::timeout, this, [this] {
-        if (currentCapture_) preparePreviewClipboardDataIfNeeded(currentCapture_->image);
+        if (currentCapture_)
+            preparePreviewClipboardDataIfNeeded(currentCapture_->image);
     });
     previewDismissTimer_.setInterval(previewAutoDismissPollMs);
     connect(&previewDismissTimer_, &QTimer::timeout, this, [this] {
@@ -62,18 +63,21 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     if (services_.hotKeys) {
         QPointer<AppModel> self(this);
         services_.hotKeys->onAction = [self](HotKeyService::Action action) {
-            if (self) self->handleHotKey(action);
+            if (self)
+                self->handleHotKey(action);
         };
         // The desktop's own answer to a binding, after registerShortcuts returned.
         services_.hotKeys->onFailuresChanged = [self](const std::vector<HotKeyService::RegistrationFailure>& failures) {
-            if (self) self->showRegistrationFailures(failures);
+            if (self)
+                self->showRegistrationFailures(failures);
         };
     }
     if (services_.subscribeToActivation) {
         QPointer<AppModel> self(this);
         services_.subscribeToActivation([self] {
             // Not while a recorder holds the keys: its end applies the settings.
-            if (self && !self->hotKeysSuspended_) self->applySettings();
+            if (self && !self->hotKeysSuspended_)
+                self->applySettings();
         });
     }
     if (shortcutsBoundByDesktop() && services_.desktop->makeDesktopKeyBindings)
@@ -91,7 +95,8 @@ std::vector<HotKeyService::RegistrationFailure> AppModel::registerConfiguredShor
         return {};
     }
     std::map<HotKeyService::Action, Shortcut> map;
-    for (ShortcutAction a : allShortcutActions) map[HotKeyService::actionFor(a)] = settings_->shortcut(a);
+    for (ShortcutAction a : allShortcutActions)
+        map[HotKeyService::actionFor(a)] = settings_->shortcut(a);
     const auto failures = services_.hotKeys->registerShortcuts(map);
     showRegistrationFailures(failures);
     return failures;
@@ -101,11 +106,14 @@ bool AppModel::shortcutsBoundByDesktop() const {
     return !services_.hotKeys && services_.desktop && services_.desktop->windowSystem != WindowSystem::none;
 }
 
-DesktopShortcuts* AppModel::desktopShortcuts() const { return desktopShortcuts_.get(); }
+DesktopShortcuts* AppModel::desktopShortcuts() const {
+    return desktopShortcuts_.get();
+}
 
 void AppModel::showRegistrationFailures(const std::vector<HotKeyService::RegistrationFailure>& failures) {
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> byAction;
-    for (const auto& f : failures) byAction.insert(f.action, f);
+    for (const auto& f : failures)
+        byAction.insert(f.action, f);
     if (byAction != shortcutRegistrationFailures_) {
         shortcutRegistrationFailures_ = byAction;
         emit shortcutRegistrationFailuresChanged();
@@ -116,7 +124,8 @@ void AppModel::showRegistrationFailures(const std::vector<HotKeyService::Registr
     }
     std::vector<ShortcutAction> failed;
     for (ShortcutAction a : allShortcutActions)
-        if (byAction.contains(HotKeyService::actionFor(a))) failed.push_back(a);
+        if (byAction.contains(HotKeyService::actionFor(a)))
+            failed.push_back(a);
     setLastErrorMessage(shortcutRegistrationFailureMessage(failed));
 }
 
@@ -127,7 +136,8 @@ void AppModel::applySettings() {
         shortcutReapplyTask_->deleteLater();
         shortcutReapplyTask_ = nullptr;
     }
-    if (registerConfiguredShortcuts().empty()) return;
+    if (registerConfiguredShortcuts().empty())
+        return;
     // A key busy at launch or activation gets two more attempts, 0.8 s and 2.5 s later.
     auto* task = new QTimer(this);
     task->setSingleShot(true);
@@ -139,7 +149,8 @@ void AppModel::applySettings() {
             task->start(1700);
             return;
         }
-        if (shortcutReapplyTask_ == task) shortcutReapplyTask_ = nullptr;
+        if (shortcutReapplyTask_ == task)
+            shortcutReapplyTask_ = nullptr;
         task->deleteLater();
     });
     task->start(800);
@@ -152,7 +163,8 @@ void AppModel::suspendHotKeys() {
         shortcutReapplyTask_->deleteLater();
         shortcutReapplyTask_ = nullptr;
     }
-    if (services_.hotKeys) services_.hotKeys->unregisterAll();
+    if (services_.hotKeys)
+        services_.hotKeys->unregisterAll();
 }
 
 void AppModel::useRecommendedShortcuts() {
@@ -161,12 +173,15 @@ void AppModel::useRecommendedShortcuts() {
     applySettings();
 }
 
-AppModel::~AppModel() { previewClipboardQueue_.waitForDone(); }
+AppModel::~AppModel() {
+    previewClipboardQueue_.waitForDone();
+}
 
 // --- errors ---------------------------------------------------------------
 
 void AppModel::setLastErrorMessage(std::optional<QString> message) {
-    if (lastErrorMessage_ == message) return;
+    if (lastErrorMessage_ == message)
+        return;
     lastErrorMessage_ = std::move(message);
     emit lastErrorMessageChanged();
 }
@@ -190,26 +205,30 @@ void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optiona
     // Showing the preview comes first; its clipboard data is encoded after (previewPresented).
     previewClipboardStart_.start();
     previewLastInteractionAt_ = QDateTime::currentDateTime();
-    if (settings_->openEditorAfterCapture()) openEditor();
+    if (settings_->openEditorAfterCapture())
+        openEditor();
     schedulePreviewAutoDismissIfNeeded();
 }
 
 // --- preview ----------------------------------------------------------------
 
 PreviewPresenter& AppModel::preview() {
-    if (!preview_) preview_ = services_.makePreview();
+    if (!preview_)
+        preview_ = services_.makePreview();
     return *preview_;
 }
 
 void AppModel::dismissPreview() {
     previewDismissTimer_.stop();
     previewIsHovering_ = false;
-    if (preview_) preview_->hideWithFadeSlide();
+    if (preview_)
+        preview_->hideWithFadeSlide();
 }
 
 void AppModel::schedulePreviewAutoDismissIfNeeded() {
     previewDismissTimer_.stop();
-    if (settings_->autoDismissPreview()) previewDismissTimer_.start();
+    if (settings_->autoDismissPreview())
+        previewDismissTimer_.start();
 }
 
 void AppModel::previewHoverChanged(bool hovering) {
@@ -218,12 +237,16 @@ void AppModel::previewHoverChanged(bool hovering) {
 }
 
 void AppModel::previewPresented() {
-    if (!previewClipboardStart_.isActive()) return;
+    if (!previewClipboardStart_.isActive())
+        return;
     previewClipboardStart_.stop();
-    if (currentCapture_) preparePreviewClipboardDataIfNeeded(currentCapture_->image);
+    if (currentCapture_)
+        preparePreviewClipboardDataIfNeeded(currentCapture_->image);
 }
 
-void AppModel::notePreviewInteraction() { previewLastInteractionAt_ = QDateTime::currentDateTime(); }
+void AppModel::notePreviewInteraction() {
+    previewLastInteractionAt_ = QDateTime::currentDateTime();
+}
 
 // --- editor hand-over -------------------------------------------------------
 
@@ -233,7 +256,8 @@ void AppModel::invalidatePendingEditFinalization() {
 }
 
 void AppModel::openEditor() {
-    if (!currentCapture_) return;
+    if (!currentCapture_)
+        return;
     std::optional<EditorDocument> pending = pendingFinishedEditorDocument_;
     invalidatePendingEditFinalization();
     editorDocument_ = pending ? std::move(*pending) : EditorDocument::fresh(currentCapture_->image);
@@ -243,13 +267,16 @@ void AppModel::openEditor() {
     emit editorHistoryChanged();
     previewDismissTimer_.stop();
     previewIsHovering_ = false;
-    if (preview_) preview_->removeFromScreen();
+    if (preview_)
+        preview_->removeFromScreen();
     presentEditorWindow();
 }
 
 void AppModel::presentEditorWindow() {
-    if (!editor_) editor_ = services_.makeEditor();
-    if (!editor_) return;
+    if (!editor_)
+        editor_ = services_.makeEditor();
+    if (!editor_)
+        return;
     editor_->present();
     editor_->updateLayout(editorDocument_ ? editorDocument_->imageSize() : QSizeF());
 }
@@ -263,35 +290,42 @@ void AppModel::finishEditing(const EditorDocument& document) {
     editorIsEditingText_ = false;
     emit editorDocumentChanged();
     emit editorHistoryChanged();
-    if (editor_) editor_->removeFromScreen();
-    if (currentCapture_) preview().show(*currentCapture_);
+    if (editor_)
+        editor_->removeFromScreen();
+    if (currentCapture_)
+        preview().show(*currentCapture_);
     previewLastInteractionAt_ = QDateTime::currentDateTime();
     schedulePreviewAutoDismissIfNeeded();
 
     QPointer<AppModel> self(this);
-    QtConcurrent::run([document] { return EditorRenderer::render(document); })
-        .then(this, [self, generation, document](std::optional<QImage> rendered) {
-            if (!self || self->finishEditingGeneration_ != generation || !rendered) return;
-            CapturedImage capture;
-            if (self->currentCapture_) capture = *self->currentCapture_;
-            else capture.createdAt = QDateTime::currentDateTime();
-            capture.image = makeImage(std::move(*rendered));
-            self->currentCapture_ = capture;
-            self->preparePreviewClipboardDataIfNeeded(capture.image);
-            self->editorDocument_ = document;
-            self->pendingFinishedEditorDocument_.reset();
-            emit self->currentCaptureChanged();
-            self->preview().show(capture);
-            self->previewLastInteractionAt_ = QDateTime::currentDateTime();
-            self->schedulePreviewAutoDismissIfNeeded();
-            emit self->editedCaptureFinalized();
-        });
+    QtConcurrent::run([document] {
+        return EditorRenderer::render(document);
+    }).then(this, [self, generation, document](std::optional<QImage> rendered) {
+        if (!self || self->finishEditingGeneration_ != generation || !rendered)
+            return;
+        CapturedImage capture;
+        if (self->currentCapture_)
+            capture = *self->currentCapture_;
+        else
+            capture.createdAt = QDateTime::currentDateTime();
+        capture.image = makeImage(std::move(*rendered));
+        self->currentCapture_ = capture;
+        self->preparePreviewClipboardDataIfNeeded(capture.image);
+        self->editorDocument_ = document;
+        self->pendingFinishedEditorDocument_.reset();
+        emit self->currentCaptureChanged();
+        self->preview().show(capture);
+        self->previewLastInteractionAt_ = QDateTime::currentDateTime();
+        self->schedulePreviewAutoDismissIfNeeded();
+        emit self->editedCaptureFinalized();
+    });
 }
 
 // --- document operations ----------------------------------------------------
 
 void AppModel::commitEditorChange(const EditorSnapshot& previous) {
-    if (ops::commitEditorChange(editorDocument(), editorHistory_, previous)) emit editorHistoryChanged();
+    if (ops::commitEditorChange(editorDocument(), editorHistory_, previous))
+        emit editorHistoryChanged();
 }
 
 void AppModel::undoEditorChange() {
@@ -318,10 +352,12 @@ CodableColor AppModel::configuredAnnotationColor(AnnotationKind kind) const {
 }
 
 void AppModel::afterImageOperation(bool changed) {
-    if (!changed) return;
+    if (!changed)
+        return;
     emit editorDocumentChanged();
     emit editorHistoryChanged();
-    if (editor_ && editorDocument_) editor_->updateLayout(editorDocument_->imageSize());
+    if (editor_ && editorDocument_)
+        editor_->updateLayout(editorDocument_->imageSize());
 }
 
 void AppModel::rotateEditorImage(ImageRotationDirection d) {
@@ -336,7 +372,9 @@ void AppModel::resizeEditorImage(double scale) {
 void AppModel::applyCropToEditorDocument() {
     afterImageOperation(ops::applyCropToEditorDocument(editorDocument(), editorHistory_));
 }
-void AppModel::cancelEditorCrop() { afterImageOperation(ops::cancelEditorCrop(editorDocument(), editorHistory_)); }
+void AppModel::cancelEditorCrop() {
+    afterImageOperation(ops::cancelEditorCrop(editorDocument(), editorHistory_));
+}
 
 // --- copy and save ----------------------------------------------------------
 
@@ -345,9 +383,11 @@ CaptureSource AppModel::currentSource() const {
 }
 
 ImageRef AppModel::currentPreviewImage() const {
-    if (currentCapture_) return currentCapture_->image;
+    if (currentCapture_)
+        return currentCapture_->image;
     if (editorDocument_)
-        if (auto image = EditorRenderer::render(*editorDocument_)) return makeImage(std::move(*image));
+        if (auto image = EditorRenderer::render(*editorDocument_))
+            return makeImage(std::move(*image));
     return nullptr;
 }
 
@@ -364,14 +404,17 @@ AppModel::ClipboardData AppModel::makeClipboardData(const QImage& image, ImageEx
     data.png = ImageExportPipeline::dragExportPNGData(image, ImageExportOptions::output(profile, preset));
     if (data.png) {
         const QString path = QDir(directory).filePath(clipboardFileName(base));
-        if (writeBytesAtomically(path, *data.png, nullptr, FileAccess::ownerOnly)) data.filePath = path;
+        if (writeBytesAtomically(path, *data.png, nullptr, FileAccess::ownerOnly))
+            data.filePath = path;
     }
     return data;
 }
 
 void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
-    if (!image) return;
-    if (cachedPreviewClipboardImage_ == image && cachedPreviewClipboardPNGData_) return;
+    if (!image)
+        return;
+    if (cachedPreviewClipboardImage_ == image && cachedPreviewClipboardPNGData_)
+        return;
     cachedPreviewClipboardImage_ = image;
     cachedPreviewClipboardPNGData_.reset();
     cachedPreviewClipboardFilePath_.reset();
@@ -383,37 +426,44 @@ void AppModel::preparePreviewClipboardDataIfNeeded(const ImageRef& image) {
     // A capture that follows before this one's turn on the queue supersedes it; a queued
     // job does not keep its image alive.
     const quint64 generation = ++*previewClipboardGeneration_;
-    (void)QtConcurrent::run(&previewClipboardQueue_, [=, weak = std::weak_ptr<const QImage>(image),
-                                                latest = previewClipboardGeneration_] {
-        if (latest->load() != generation) return;
-        const ImageRef image = weak.lock();
-        if (!image) return;
-        const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
-        LargeMemory::trimWhenIdle();   // the encode's buffers are free now
-        QMetaObject::invokeMethod(qApp, [self, image, data] {
-            if (!self || self->cachedPreviewClipboardImage_ != image) return;
-            self->cachedPreviewClipboardPNGData_ = data.png;
-            self->cachedPreviewClipboardFilePath_ = data.filePath;
-        });
-    });
+    (void)QtConcurrent::run(&previewClipboardQueue_,
+                            [=, weak = std::weak_ptr<const QImage>(image), latest = previewClipboardGeneration_] {
+                                if (latest->load() != generation)
+                                    return;
+                                const ImageRef image = weak.lock();
+                                if (!image)
+                                    return;
+                                const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
+                                LargeMemory::trimWhenIdle(); // the encode's buffers are free now
+                                QMetaObject::invokeMethod(qApp, [self, image, data] {
+                                    if (!self || self->cachedPreviewClipboardImage_ != image)
+                                        return;
+                                    self->cachedPreviewClipboardPNGData_ = data.png;
+                                    self->cachedPreviewClipboardFilePath_ = data.filePath;
+                                });
+                            });
 }
 
 bool AppModel::writeClipboard(const ClipboardData& data, const ImageRef& image) {
-    if (!services_.clipboard) return false;
+    if (!services_.clipboard)
+        return false;
     services_.clipboard->clear();
     const bool taken = data.png || data.filePath ? services_.clipboard->write(data.filePath, data.png)
                                                  : services_.clipboard->writeImage(image);
     if (!taken)
-        setLastErrorMessage(QStringLiteral("クリップボードにコピーできませんでした。プレビューの「コピー」ボタンから、もう一度お試しください。"));
+        setLastErrorMessage(QStringLiteral(
+            "クリップボードにコピーできませんでした。プレビューの「コピー」ボタンから、もう一度お試しください。"));
     return taken;
 }
 
 void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
     const ImageRef image = currentPreviewImage();
-    if (!image) return;
+    if (!image)
+        return;
     if (cachedPreviewClipboardPNGData_ && cachedPreviewClipboardImage_ == image) {
         const bool taken = writeClipboard({cachedPreviewClipboardPNGData_, cachedPreviewClipboardFilePath_}, image);
-        if (completion) completion(taken);
+        if (completion)
+            completion(taken);
         return;
     }
     const ImageExportProfile profile = exportProfile(currentSource());
@@ -426,7 +476,8 @@ void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
         const ClipboardData data = makeClipboardData(*image, profile, preset, directory, base);
         QMetaObject::invokeMethod(qApp, [self, image, data, source, completion] {
             if (!self) {
-                if (completion) completion(false);
+                if (completion)
+                    completion(false);
                 return;
             }
             if (data.png) {
@@ -434,28 +485,34 @@ void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
                 self->cachedPreviewClipboardPNGData_ = data.png;
                 self->cachedPreviewClipboardFilePath_ = data.filePath;
                 const bool taken = self->writeClipboard(data, image);
-                if (completion) completion(taken);
+                if (completion)
+                    completion(taken);
             } else {
                 self->writeImageToPasteboard(image, source);
-                if (completion) completion(false);
+                if (completion)
+                    completion(false);
             }
         });
     });
 }
 
 void AppModel::writeImageToPasteboard(const ImageRef& image, CaptureSource source) {
-    if (!image || !services_.clipboard) return;
+    if (!image || !services_.clipboard)
+        return;
     services_.clipboard->clear();
     const ClipboardData data = makeClipboardData(*image, exportProfile(source), settings_->captureQualityPreset(),
                                                  services_.temporaryDirectory, generatedFileNameBase());
     writeClipboard(data, image);
 }
 
-QString AppModel::timestamp() { return fileNameTimestamp(QDateTime::currentDateTime()); }
+QString AppModel::timestamp() {
+    return fileNameTimestamp(QDateTime::currentDateTime());
+}
 
 QString AppModel::generatedFileNameBase() const {
     QString prefix = settings_->fileNamePrefix().trimmed();
-    if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
+    if (prefix.isEmpty())
+        prefix = QStringLiteral("Screenshot");
     return prefix + "-" + timestamp();
 }
 
@@ -469,12 +526,14 @@ QString AppModel::uniqueImagePath(const QString& folder) const {
     const QString ext = settings_->screenshotFileFormat() == ScreenshotFileFormat::jpeg ? "jpg" : "png";
     const QDir dir(folder);
     QString candidate = dir.filePath(base + "." + ext);
-    for (int n = 2; QFileInfo::exists(candidate); ++n) candidate = dir.filePath(QString("%1-%2.%3").arg(base).arg(n).arg(ext));
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = dir.filePath(QString("%1-%2.%3").arg(base).arg(n).arg(ext));
     return candidate;
 }
 
 std::optional<QByteArray> AppModel::encodedImageData(const ImageRef& image, CaptureSource source) const {
-    if (!image) return std::nullopt;
+    if (!image)
+        return std::nullopt;
     return ImageExportPipeline::encodedImageFileData(*image, settings_->screenshotFileFormat(), exportProfile(source),
                                                      settings_->captureQualityPreset());
 }
@@ -483,34 +542,42 @@ void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std
     const std::optional<QUrl> folder = settings_->resolvedDefaultSaveFolderURL();
     if (!folder) {
         saveImageWithPanel(image, source);
-        if (completion) completion(true);
+        if (completion)
+            completion(true);
         return;
     }
     try {
         const QString path = folder->toLocalFile();
-        if (!QDir().mkpath(path)) throw FileOperationError(FileOperationError::Kind::folderNotCreated, path);
+        if (!QDir().mkpath(path))
+            throw FileOperationError(FileOperationError::Kind::folderNotCreated, path);
         const auto bytes = encodedImageData(image, source);
-        if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
+        if (!bytes)
+            throw CaptureError(CaptureError::Kind::cgImageMissing);
         QString error;
         const QString target = uniqueImagePath(path);
         if (!writeBytesAtomically(target, *bytes, &error))
             throw FileOperationError(FileOperationError::Kind::fileNotWritten, target, error);
-        if (completion) completion(true);
+        if (completion)
+            completion(true);
     } catch (const std::exception& e) {
         reportError(e);
-        if (completion) completion(false);
+        if (completion)
+            completion(false);
     }
 }
 
 void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
-    if (!services_.chooseImageSavePath) return;
+    if (!services_.chooseImageSavePath)
+        return;
     // The dialog starts in the default save folder, else in Pictures.
     const QString suggestion = QDir(saveDialogFolder(*settings_)).filePath(generatedFileName());
     const auto path = services_.chooseImageSavePath(suggestion, settings_->screenshotFileFormat());
-    if (!path) return;
+    if (!path)
+        return;
     try {
         const auto bytes = encodedImageData(image, source);
-        if (!bytes) throw CaptureError(CaptureError::Kind::cgImageMissing);
+        if (!bytes)
+            throw CaptureError(CaptureError::Kind::cgImageMissing);
         QString error;
         if (!writeBytesAtomically(*path, *bytes, &error))
             throw FileOperationError(FileOperationError::Kind::fileNotWritten, *path, error);
@@ -520,15 +587,18 @@ void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
 }
 
 void AppModel::saveAs(const EditorDocument& document) {
-    if (auto image = EditorRenderer::render(document)) saveImageWithPanel(makeImage(std::move(*image)), currentSource());
+    if (auto image = EditorRenderer::render(document))
+        saveImageWithPanel(makeImage(std::move(*image)), currentSource());
 }
 
 void AppModel::copy(const EditorDocument& document) {
-    if (auto image = EditorRenderer::render(document)) writeImageToPasteboard(makeImage(std::move(*image)), currentSource());
+    if (auto image = EditorRenderer::render(document))
+        writeImageToPasteboard(makeImage(std::move(*image)), currentSource());
 }
 
 void AppModel::saveImageQuickly(const EditorDocument& document) {
-    if (auto image = EditorRenderer::render(document)) saveImageQuickly(makeImage(std::move(*image)), currentSource());
+    if (auto image = EditorRenderer::render(document))
+        saveImageQuickly(makeImage(std::move(*image)), currentSource());
 }
 
 bool AppModel::saveProject(const EditorDocument& document, const QString& path) {
@@ -558,7 +628,8 @@ bool AppModel::openProject(const QString& path) {
                                          : FileOperationError::Kind::projectInvalid,
                                      path, QString::fromUtf8(e.what()));
         }
-        if (!document) throw CaptureError(CaptureError::Kind::cgImageMissing);
+        if (!document)
+            throw CaptureError(CaptureError::Kind::cgImageMissing);
         invalidatePendingEditFinalization();
         editorDocument_ = std::move(*document);
         editorHistory_ = {};

@@ -9,8 +9,8 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
-#include <functional>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -188,21 +188,20 @@ private:
         std::optional<QString> filePath;
     };
     // Encodes and writes the temporary file; safe on any thread.
-    static ClipboardData makeClipboardData(const QImage& image, ImageExportProfile profile,
-                                           CaptureQualityPreset preset, const QString& directory,
-                                           const QString& base);
+    static ClipboardData makeClipboardData(const QImage& image, ImageExportProfile profile, CaptureQualityPreset preset,
+                                           const QString& directory, const QString& base);
     // False (and the error shown) when the desktop did not take it.
     bool writeClipboard(const ClipboardData& data, const ImageRef& image);
 
     SetupChecklistState setupState_ = SetupChecklistState::empty();
-    std::unique_ptr<AppSetupHost> setupHost_;   // outlives the window that shows it
+    std::unique_ptr<AppSetupHost> setupHost_; // outlives the window that shows it
     std::unique_ptr<SetupWindowPresenter> setupController_;
     QTimer* browserSetupRecheckTask_ = nullptr;
     bool verifyingBrowserIntegration_ = false;
     bool launchTasksStarted_ = false;
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> shortcutRegistrationFailures_;
     QTimer* shortcutReapplyTask_ = nullptr;
-    bool hotKeysSuspended_ = false;  // a shortcut recorder is capturing keys
+    bool hotKeysSuspended_ = false; // a shortcut recorder is capturing keys
     std::unique_ptr<AppSettings> settings_;
     AppServices services_;
     std::unique_ptr<AppDesktopShortcuts> desktopShortcuts_;
@@ -211,7 +210,7 @@ private:
     EditorHistory editorHistory_;
     std::optional<QString> lastErrorMessage_;
     std::unique_ptr<SelectionOverlay> selectionOverlay_;
-    std::shared_ptr<CaptureWaiters> selectionWaiters_;   // of the running selection
+    std::shared_ptr<CaptureWaiters> selectionWaiters_; // of the running selection
     std::unique_ptr<PreviewPresenter> preview_;
     std::unique_ptr<EditorPresenter> editor_;
     QTimer previewDismissTimer_;
@@ -220,8 +219,8 @@ private:
     qint64 finishEditingGeneration_ = 0;
     std::optional<EditorDocument> pendingFinishedEditorDocument_;
     bool editorIsEditingText_ = false;
-    QThreadPool previewClipboardQueue_;   // serial: one thread
-    QTimer previewClipboardStart_;        // until the preview reports itself painted
+    QThreadPool previewClipboardQueue_; // serial: one thread
+    QTimer previewClipboardStart_;      // until the preview reports itself painted
     std::shared_ptr<std::atomic<quint64>> previewClipboardGeneration_ = std::make_shared<std::atomic<quint64>>(0);
     // The image the cache belongs to, compared by object identity; holding it means a
     // freed image's address can never be mistaken for a new one.

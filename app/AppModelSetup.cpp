@@ -17,10 +17,14 @@ constexpr int browserActivationDelayMs = 350;
 
 std::optional<DesktopPermissions::Page> settingsPage(SetupItemKind kind) {
     switch (kind) {
-    case SetupItemKind::screenRecording: return DesktopPermissions::Page::screenRecording;
-    case SetupItemKind::accessibility: return DesktopPermissions::Page::accessibility;
-    case SetupItemKind::automation: return DesktopPermissions::Page::automation;
-    case SetupItemKind::browserJavaScript: return std::nullopt;
+    case SetupItemKind::screenRecording:
+        return DesktopPermissions::Page::screenRecording;
+    case SetupItemKind::accessibility:
+        return DesktopPermissions::Page::accessibility;
+    case SetupItemKind::automation:
+        return DesktopPermissions::Page::automation;
+    case SetupItemKind::browserJavaScript:
+        return std::nullopt;
     }
     return std::nullopt;
 }
@@ -29,12 +33,14 @@ std::optional<DesktopPermissions::Page> settingsPage(SetupItemKind kind) {
 // --- launch -------------------------------------------------------------------
 
 void AppModel::startLaunchTasks() {
-    if (launchTasksStarted_) return;
+    if (launchTasksStarted_)
+        return;
     launchTasksStarted_ = true;
     refreshSetupState();
     // The preview's window exists before the first capture needs it.
     QTimer::singleShot(0, this, [this] {
-        if (services_.makePreview) preview().prepare();
+        if (services_.makePreview)
+            preview().prepare();
     });
     QTimer::singleShot(setupGuideDelayMs, this, [this] {
         maybePresentInitialSetupGuide();
@@ -43,27 +49,38 @@ void AppModel::startLaunchTasks() {
 }
 
 void AppModel::maybePresentInitialSetupGuide() {
-    if (!settings_->hasSeenSetupGuide()) openSetupWindow(SetupPresentationMode::onboarding);
+    if (!settings_->hasSeenSetupGuide())
+        openSetupWindow(SetupPresentationMode::onboarding);
 }
 
 void AppModel::maybePresentShortcutConflictNotice() {
-    if (settings_->hasSeenShortcutConflictNotice()) return;
-    if (shortcutRegistrationFailures_.isEmpty()) return;
+    if (settings_->hasSeenShortcutConflictNotice())
+        return;
+    if (shortcutRegistrationFailures_.isEmpty())
+        return;
     bool standardKeyFailed = false;
     for (const auto& f : shortcutRegistrationFailures_)
-        if (f.shortcut.isStandardScreenshotKey()) standardKeyFailed = true;
-    if (!standardKeyFailed) return;
+        if (f.shortcut.isStandardScreenshotKey())
+            standardKeyFailed = true;
+    if (!standardKeyFailed)
+        return;
     settings_->setHasSeenShortcutConflictNotice(true);
     settings_->persist();
     switch (alert(AlertTexts::shortcutConflictNotice())) {
-    case 1000: openSettings(SettingsTab::shortcuts); break;
-    case 1001: useRecommendedShortcuts(); break;
-    default: break;
+    case 1000:
+        openSettings(SettingsTab::shortcuts);
+        break;
+    case 1001:
+        useRecommendedShortcuts();
+        break;
+    default:
+        break;
     }
 }
 
 void AppModel::openSettings(std::optional<SettingsTab> tab) {
-    if (openSettingsHandler) openSettingsHandler(tab);
+    if (openSettingsHandler)
+        openSettingsHandler(tab);
 }
 
 // --- checklist ------------------------------------------------------------------
@@ -74,7 +91,8 @@ SetupChecklistState AppModel::evaluatedSetupState() const {
         answers.screenCaptureAllowed = services_.permissions->screenCaptureAllowed();
         answers.accessibilityAllowed = services_.permissions->accessibilityAllowed();
         answers.accessibilityApplies = services_.permissions->accessibilityApplies();
-        if (answers.screenCaptureAllowed) answers.screenCaptureConsent = services_.permissions->screenCaptureConsent();
+        if (answers.screenCaptureAllowed)
+            answers.screenCaptureConsent = services_.permissions->screenCaptureConsent();
     }
     answers.screenCaptureThroughPortal = services_.desktop && services_.desktop->snapshots;
     return SetupChecklistState::evaluate(*settings_, answers);
@@ -92,7 +110,8 @@ void AppModel::refreshSetupState() {
 }
 
 SetupHost& AppModel::setupHost() {
-    if (!setupHost_) setupHost_ = std::make_unique<AppSetupHost>(*this);
+    if (!setupHost_)
+        setupHost_ = std::make_unique<AppSetupHost>(*this);
     return *setupHost_;
 }
 
@@ -102,12 +121,15 @@ void AppModel::openSetupWindow(SetupPresentationMode mode) {
         QPointer<AppModel> self(this);
         auto identity = std::make_shared<SetupWindowPresenter*>(nullptr);
         setupController_ = services_.makeSetupWindow(mode, setupHost(), [self, identity] {
-            if (self && self->setupController_.get() == *identity) self->setupController_.reset();
+            if (self && self->setupController_.get() == *identity)
+                self->setupController_.reset();
         });
         *identity = setupController_.get();
     }
-    if (!setupController_) return;
-    if (services_.activateSelf) services_.activateSelf();
+    if (!setupController_)
+        return;
+    if (services_.activateSelf)
+        services_.activateSelf();
     setupController_->present();
 }
 
@@ -123,7 +145,8 @@ void AppModel::dismissSetupWindow() {
 }
 
 bool AppModel::frontmostIsSupportedBrowser() const {
-    const std::optional<QString> id = services_.frontmostApplicationID ? services_.frontmostApplicationID() : std::nullopt;
+    const std::optional<QString> id =
+        services_.frontmostApplicationID ? services_.frontmostApplicationID() : std::nullopt;
     return id && supportedBrowserFromRawValue(*id);
 }
 
@@ -144,13 +167,16 @@ void AppModel::scheduleBrowserSetupRecheckIfNeeded() {
         browserSetupRecheckTask_->deleteLater();
         browserSetupRecheckTask_ = nullptr;
     }
-    if (!settings_->browserAutomationVerified() && !settings_->browserJavaScriptVerified()) return;
-    if (!setupState_.hasBrowserCapturePermissions() || !frontmostIsSupportedBrowser()) return;
+    if (!settings_->browserAutomationVerified() && !settings_->browserJavaScriptVerified())
+        return;
+    if (!setupState_.hasBrowserCapturePermissions() || !frontmostIsSupportedBrowser())
+        return;
     auto* task = new QTimer(this);
     task->setSingleShot(true);
     browserSetupRecheckTask_ = task;
     connect(task, &QTimer::timeout, this, [this, task] {
-        if (browserSetupRecheckTask_ == task) browserSetupRecheckTask_ = nullptr;
+        if (browserSetupRecheckTask_ == task)
+            browserSetupRecheckTask_ = nullptr;
         task->deleteLater();
         performBrowserSetupRecheck();
     });
@@ -159,9 +185,12 @@ void AppModel::scheduleBrowserSetupRecheckIfNeeded() {
 
 void AppModel::performBrowserSetupRecheck() {
     // The user's own check is running (its browser round trips deliver events meanwhile).
-    if (verifyingBrowserIntegration_ || !services_.validateBrowserSetup) return;
-    if (!settings_->browserAutomationVerified() && !settings_->browserJavaScriptVerified()) return;
-    if (!frontmostIsSupportedBrowser()) return;
+    if (verifyingBrowserIntegration_ || !services_.validateBrowserSetup)
+        return;
+    if (!settings_->browserAutomationVerified() && !settings_->browserJavaScriptVerified())
+        return;
+    if (!frontmostIsSupportedBrowser())
+        return;
     verifyingBrowserIntegration_ = true;
     bool lost = false;
     try {
@@ -196,13 +225,16 @@ void AppModel::performBrowserSetupRecheck() {
 }
 
 void AppModel::activatePreferredBrowserForSetupCheck() {
-    if (!services_.activateApplication) return;
-    const std::optional<QString> front = services_.frontmostApplicationID ? services_.frontmostApplicationID() : std::nullopt;
+    if (!services_.activateApplication)
+        return;
+    const std::optional<QString> front =
+        services_.frontmostApplicationID ? services_.frontmostApplicationID() : std::nullopt;
     if (front && supportedBrowserFromRawValue(*front)) {
         services_.activateApplication(*front);
         return;
     }
-    if (!services_.runningBrowserIDs) return;
+    if (!services_.runningBrowserIDs)
+        return;
     for (const QString& id : services_.runningBrowserIDs())
         if (supportedBrowserFromRawValue(id)) {
             services_.activateApplication(id);
@@ -211,15 +243,18 @@ void AppModel::activatePreferredBrowserForSetupCheck() {
 }
 
 void AppModel::verifyBrowserIntegrationSetup() {
-    if (verifyingBrowserIntegration_) return;
+    if (verifyingBrowserIntegration_)
+        return;
     verifyingBrowserIntegration_ = true;
     emit verifyingBrowserIntegrationChanged();
     const bool hadWindow = setupController_ != nullptr;
-    if (setupController_) setupController_->removeFromScreen();
+    if (setupController_)
+        setupController_->removeFromScreen();
     activatePreferredBrowserForSetupCheck();
     QTimer::singleShot(browserActivationDelayMs, this, [this, hadWindow] {
         try {
-            if (!services_.validateBrowserSetup) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
+            if (!services_.validateBrowserSetup)
+                throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost);
             services_.validateBrowserSetup();
             markBrowserVerified();
             setLastErrorMessage(std::nullopt);
@@ -231,7 +266,8 @@ void AppModel::verifyBrowserIntegrationSetup() {
         verifyingBrowserIntegration_ = false;
         emit verifyingBrowserIntegrationChanged();
         if (hadWindow && setupController_) {
-            if (services_.activateSelf) services_.activateSelf();
+            if (services_.activateSelf)
+                services_.activateSelf();
             setupController_->present();
         }
     });
@@ -240,7 +276,7 @@ void AppModel::verifyBrowserIntegrationSetup() {
 void AppModel::openSetupSettingsPage(SetupItemKind kind) {
     const std::optional<DesktopPermissions::Page> page = settingsPage(kind);
     if (page && services_.permissions && services_.permissions->openSettingsPage(*page)) {
-        refreshSetupState();  // the page may have changed the answer at once
+        refreshSetupState(); // the page may have changed the answer at once
         return;
     }
     if (kind == SetupItemKind::automation || kind == SetupItemKind::browserJavaScript) {
@@ -251,37 +287,46 @@ void AppModel::openSetupSettingsPage(SetupItemKind kind) {
     // The desktop has no page for this permission: explain the item instead.
     refreshSetupState();
     const SetupChecklistItem* item = setupState_.item(kind);
-    alert({AlertStyle::informational, SetupTexts::itemTitle(kind), item ? item->detail : SetupTexts::itemPurpose(kind),
+    alert({AlertStyle::informational,
+           SetupTexts::itemTitle(kind),
+           item ? item->detail : SetupTexts::itemPurpose(kind),
            {QStringLiteral("OK")}});
 }
 
 // --- messages and help ------------------------------------------------------------
 
 int AppModel::alert(const AlertText& text) {
-    if (services_.activateSelf) services_.activateSelf();
+    if (services_.activateSelf)
+        services_.activateSelf();
     return services_.showAlert ? services_.showAlert(text) : 1000;
 }
 
 void AppModel::openSupportSite() {
-    if (services_.openURL) services_.openURL(supportSiteURL());
+    if (services_.openURL)
+        services_.openURL(supportSiteURL());
 }
 
 void AppModel::showBrowserJavaScriptHelp() {
     AlertText text = AlertTexts::browserJavaScriptHelp();
     text.informativeText = QString::fromUtf8(browser_setup_texts::javaScriptHelpText);
-    if (alert(text) == 1001) openSupportSite();
+    if (alert(text) == 1001)
+        openSupportSite();
 }
 
 void AppModel::copyLastErrorMessage() {
-    if (!lastErrorMessage_ || lastErrorMessage_->isEmpty()) return;
-    if (services_.copyText) services_.copyText(*lastErrorMessage_);
+    if (!lastErrorMessage_ || lastErrorMessage_->isEmpty())
+        return;
+    if (services_.copyText)
+        services_.copyText(*lastErrorMessage_);
 }
 
 void AppModel::showLastErrorDetails() {
-    if (!lastErrorMessage_ || lastErrorMessage_->isEmpty()) return;
+    if (!lastErrorMessage_ || lastErrorMessage_->isEmpty())
+        return;
     // "コピー" copies the text the alert shows, even if the message changed meanwhile.
     const QString message = *lastErrorMessage_;
-    if (alert(AlertTexts::errorDetails(message)) == 1001 && services_.copyText) services_.copyText(message);
+    if (alert(AlertTexts::errorDetails(message)) == 1001 && services_.copyText)
+        services_.copyText(message);
 }
 
 } // namespace lumivane

@@ -55,7 +55,7 @@ public:
     virtual ~PreviewPresenter() = default;
     virtual void show(const CapturedImage& capture) = 0;
     virtual void hideWithFadeSlide() = 0;
-    virtual void removeFromScreen() = 0;   // at once, no animation
+    virtual void removeFromScreen() = 0; // at once, no animation
     virtual bool isVisible() const = 0;
     // Creates the window ahead of the first show (the application is idle).
     virtual void prepare() {}
@@ -65,8 +65,8 @@ public:
 class EditorPresenter {
 public:
     virtual ~EditorPresenter() = default;
-    virtual void present() = 0;                       // show, lay out, make key and front
-    virtual void removeFromScreen() = 0;              // hidden, kept
+    virtual void present() = 0;          // show, lay out, make key and front
+    virtual void removeFromScreen() = 0; // hidden, kept
     virtual void updateLayout(QSizeF imageSize) = 0;
 };
 
@@ -86,10 +86,10 @@ class SetupWindowPresenter {
 public:
     virtual ~SetupWindowPresenter() = default;
     virtual SetupPresentationMode mode() const = 0;
-    virtual void present() = 0;            // show, make key and front
-    virtual void removeFromScreen() = 0;   // hidden, kept
+    virtual void present() = 0;          // show, make key and front
+    virtual void removeFromScreen() = 0; // hidden, kept
     virtual bool isVisible() const = 0;
-    virtual void close() = 0;              // the close callback follows
+    virtual void close() = 0; // the close callback follows
 };
 
 // A modal alert's text and buttons (declared with the error texts).
@@ -116,7 +116,8 @@ struct AppServices {
     std::shared_ptr<ClipboardWriter> clipboard;
     // Save dialog for an image file, starting at the suggested path (a bare name
     // starts in the pictures folder); nothing when cancelled.
-    std::function<std::optional<QString>(const QString& suggestedName, ScreenshotFileFormat format)> chooseImageSavePath;
+    std::function<std::optional<QString>(const QString& suggestedName, ScreenshotFileFormat format)>
+        chooseImageSavePath;
     // Global hot keys (no hot keys when absent).
     std::shared_ptr<HotKeyService> hotKeys;
     // Installs a callback run whenever the application becomes active (hot keys are
@@ -136,7 +137,8 @@ struct AppServices {
     std::function<void(const QString& id)> activateApplication;
     // Brings this application's windows forward (before alerts and the setup window).
     std::function<void()> activateSelf;
-    std::function<std::unique_ptr<SetupWindowPresenter>(SetupPresentationMode, SetupHost&, std::function<void()> onClose)>
+    std::function<std::unique_ptr<SetupWindowPresenter>(SetupPresentationMode, SetupHost&,
+                                                        std::function<void()> onClose)>
         makeSetupWindow;
     // Runs a modal alert; returns the pressed button (1000, 1001, 1002).
     std::function<int(const AlertText&)> showAlert;

@@ -14,8 +14,10 @@ namespace {
 int modalAlert(const QString& title, const QString& text, const QStringList& buttons) {
     QMessageBox box(QMessageBox::Information, title, text);
     QList<QAbstractButton*> added;
-    for (const QString& b : buttons) added << box.addButton(b, QMessageBox::AcceptRole);
-    if (buttons.isEmpty()) box.addButton(QMessageBox::Ok);
+    for (const QString& b : buttons)
+        added << box.addButton(b, QMessageBox::AcceptRole);
+    if (buttons.isEmpty())
+        box.addButton(QMessageBox::Ok);
     box.exec();
     const qsizetype index = added.indexOf(box.clickedButton());
     return 1000 + int(std::max<qsizetype>(index, 0));
@@ -29,18 +31,22 @@ AppSettingsHost::AppSettingsHost(AppModel& model, AppUpdateController& updates, 
 }
 
 void AppSettingsHost::setSelectedSettingsTab(SettingsTab tab) {
-    if (tab_ == tab) return;
+    if (tab_ == tab)
+        return;
     tab_ = tab;
     emit selectedSettingsTabChanged();
 }
 
 void AppSettingsHost::shortcutRecorderDidBeginRecording() {
-    if (recorders_++ == 0) model_.suspendHotKeys();
+    if (recorders_++ == 0)
+        model_.suspendHotKeys();
 }
 
 void AppSettingsHost::shortcutRecorderDidEndRecording() {
-    if (recorders_ == 0) return;
-    if (--recorders_ == 0) model_.applySettings();
+    if (recorders_ == 0)
+        return;
+    if (--recorders_ == 0)
+        model_.applySettings();
 }
 
 void AppSettingsHost::openMacOSScreenshotShortcutSettings() {
@@ -49,7 +55,9 @@ void AppSettingsHost::openMacOSScreenshotShortcutSettings() {
     showAlert(t.title, t.informativeText, t.buttons);
 }
 
-bool AppSettingsHost::launchesAtLogin() const { return autostart::isEnabled(); }
+bool AppSettingsHost::launchesAtLogin() const {
+    return autostart::isEnabled();
+}
 
 void AppSettingsHost::setLaunchesAtLogin(bool enabled) {
     QString error;
@@ -62,7 +70,8 @@ QWidget* AppSettingsHost::makeSetupChecklistView() {
 }
 
 void AppSettingsHost::checkForUpdates() {
-    if (!updates_.canCheckForUpdates()) return;
+    if (!updates_.canCheckForUpdates())
+        return;
     // No update framework on this platform: the configuration alert explains; its
     // second button (test tools only) shows the test alert.
     if (showAlert(updates_.configurationAlertTitle(), updates_.configurationAlertText(),
@@ -72,7 +81,8 @@ void AppSettingsHost::checkForUpdates() {
 }
 
 void AppSettingsHost::startLaunchTasks() {
-    if (!updates_.autoShowTestAlertOnLaunch()) return;
+    if (!updates_.autoShowTestAlertOnLaunch())
+        return;
     QTimer::singleShot(testUpdateAlertDelayMs, this, [this] { showTestUpdateAlert(); });
 }
 

@@ -2,9 +2,9 @@
 
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
-#include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/BrowserCaptureError.h"
 #include "browser/BrowserCaptureWorker.h"
+#include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "setup/SetupWindowController.h"
 
 #include <QApplication>
@@ -24,17 +24,39 @@ AppSetupHost::AppSetupHost(AppModel& model) : model_(model) {
     connect(&model, &AppModel::lastErrorMessageChanged, this, &SetupHost::lastErrorMessageChanged);
 }
 
-const SetupChecklistState& AppSetupHost::setupState() const { return model_.setupState(); }
-void AppSetupHost::refreshSetupState() { model_.refreshSetupState(); }
-void AppSetupHost::verifyBrowserIntegrationSetup() { model_.verifyBrowserIntegrationSetup(); }
-bool AppSetupHost::isVerifyingBrowserIntegration() const { return model_.isVerifyingBrowserIntegration(); }
-void AppSetupHost::openSetupSettingsPage(SetupItemKind kind) { model_.openSetupSettingsPage(kind); }
-void AppSetupHost::showBrowserJavaScriptHelp() { model_.showBrowserJavaScriptHelp(); }
-void AppSetupHost::openSupportSite() { model_.openSupportSite(); }
-void AppSetupHost::dismissSetupWindow() { model_.dismissSetupWindow(); }
-std::optional<QString> AppSetupHost::lastErrorMessage() const { return model_.lastErrorMessage(); }
-bool AppSetupHost::shortcutsBoundByDesktop() const { return model_.shortcutsBoundByDesktop(); }
-DesktopShortcuts* AppSetupHost::desktopShortcuts() { return model_.desktopShortcuts(); }
+const SetupChecklistState& AppSetupHost::setupState() const {
+    return model_.setupState();
+}
+void AppSetupHost::refreshSetupState() {
+    model_.refreshSetupState();
+}
+void AppSetupHost::verifyBrowserIntegrationSetup() {
+    model_.verifyBrowserIntegrationSetup();
+}
+bool AppSetupHost::isVerifyingBrowserIntegration() const {
+    return model_.isVerifyingBrowserIntegration();
+}
+void AppSetupHost::openSetupSettingsPage(SetupItemKind kind) {
+    model_.openSetupSettingsPage(kind);
+}
+void AppSetupHost::showBrowserJavaScriptHelp() {
+    model_.showBrowserJavaScriptHelp();
+}
+void AppSetupHost::openSupportSite() {
+    model_.openSupportSite();
+}
+void AppSetupHost::dismissSetupWindow() {
+    model_.dismissSetupWindow();
+}
+std::optional<QString> AppSetupHost::lastErrorMessage() const {
+    return model_.lastErrorMessage();
+}
+bool AppSetupHost::shortcutsBoundByDesktop() const {
+    return model_.shortcutsBoundByDesktop();
+}
+DesktopShortcuts* AppSetupHost::desktopShortcuts() {
+    return model_.desktopShortcuts();
+}
 
 namespace {
 
@@ -58,8 +80,10 @@ int runAlert(const AlertText& text) {
     QMessageBox box(text.style == AlertStyle::warning ? QMessageBox::Warning : QMessageBox::Information, text.title,
                     text.informativeText);
     QList<QAbstractButton*> buttons;
-    for (const QString& b : text.buttons) buttons << box.addButton(b, QMessageBox::AcceptRole);
-    if (buttons.isEmpty()) buttons << box.addButton(QMessageBox::Ok);
+    for (const QString& b : text.buttons)
+        buttons << box.addButton(b, QMessageBox::AcceptRole);
+    if (buttons.isEmpty())
+        buttons << box.addButton(QMessageBox::Ok);
     box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
     box.exec();
     const qsizetype index = buttons.indexOf(box.clickedButton());
@@ -74,15 +98,19 @@ void waitForBrowserCheck(QFuture<BrowserTab> check) {
         QFutureWatcher<BrowserTab> watcher;
         QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
         watcher.setFuture(check);
-        if (!check.isFinished()) loop.exec();
+        if (!check.isFinished())
+            loop.exec();
     }
     check.waitForFinished(); // rethrows the check's error
 }
 
 void completeSetupServices(AppServices& s) {
-    const bool needsDesktop = !s.permissions || !s.runningBrowserIDs || !s.activateApplication || !s.validateBrowserSetup;
-    if (!s.desktop && needsDesktop) s.desktop = loadDesktopBackend();
-    if (!s.permissions) s.permissions = s.desktop->makePermissions();
+    const bool needsDesktop =
+        !s.permissions || !s.runningBrowserIDs || !s.activateApplication || !s.validateBrowserSetup;
+    if (!s.desktop && needsDesktop)
+        s.desktop = loadDesktopBackend();
+    if (!s.permissions)
+        s.permissions = s.desktop->makePermissions();
     std::shared_ptr<WindowActivator> activator;
     if ((!s.runningBrowserIDs || !s.activateApplication) && s.desktop->makeWindowActivator)
         activator = s.desktop->makeWindowActivator();
@@ -93,7 +121,8 @@ void completeSetupServices(AppServices& s) {
     if (!s.runningBrowserIDs) {
         s.runningBrowserIDs = [activator, browserOf] {
             std::vector<QString> ids;
-            if (!activator) return ids;
+            if (!activator)
+                return ids;
             for (const ClientWindowInfo& w : activator->clientWindows())
                 if (auto b = browserOf(w); b && std::find(ids.begin(), ids.end(), rawValue(*b)) == ids.end())
                     ids.push_back(rawValue(*b));
@@ -102,17 +131,21 @@ void completeSetupServices(AppServices& s) {
     }
     if (!s.activateApplication) {
         s.activateApplication = [activator, browserOf](const QString& id) {
-            if (!activator) return;
+            if (!activator)
+                return;
             // Every window of the application, the topmost last so that it ends in front.
             std::vector<quint32> windows;
             for (const ClientWindowInfo& w : activator->clientWindows())
-                if (auto b = browserOf(w); b && rawValue(*b) == id) windows.push_back(w.windowId);
-            for (auto it = windows.rbegin(); it != windows.rend(); ++it) activator->activate(*it);
+                if (auto b = browserOf(w); b && rawValue(*b) == id)
+                    windows.push_back(w.windowId);
+            for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+                activator->activate(*it);
         };
     }
     if (!s.activateSelf) {
         s.activateSelf = [] {
-            if (QWidget* w = QApplication::activeWindow()) w->activateWindow();
+            if (QWidget* w = QApplication::activeWindow())
+                w->activateWindow();
         };
     }
     if (!s.validateBrowserSetup) {
@@ -125,13 +158,16 @@ void completeSetupServices(AppServices& s) {
             return std::unique_ptr<SetupWindowPresenter>(new SetupWindowAdapter(host, mode, std::move(onClose)));
         };
     }
-    if (!s.showAlert) s.showAlert = runAlert;
-    if (!s.openURL) s.openURL = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-    if (!s.copyText) s.copyText = [](const QString& text) {
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        clipboard->clear();
-        clipboard->setText(text);
-    };
+    if (!s.showAlert)
+        s.showAlert = runAlert;
+    if (!s.openURL)
+        s.openURL = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!s.copyText)
+        s.copyText = [](const QString& text) {
+            QClipboard* clipboard = QGuiApplication::clipboard();
+            clipboard->clear();
+            clipboard->setText(text);
+        };
 }
 
 } // namespace lumivane

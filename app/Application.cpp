@@ -1,45 +1,45 @@
 #include "app/Application.h"
 #include "app/ActivationMonitor.h"
-#include "app/AppModel.h"
-#include "app/TrayIcon.h"
-#include "app/TrayMenu.h"
-#include "app/TraylessNotices.h"
 #include "app/AppEditorPresenter.h"
-#include "app/AppSettingsHost.h"
 #include "app/AppInstanceCommands.h"
-#include "app/SingleInstance.h"
-#include "settings/SettingsWindowController.h"
+#include "app/AppModel.h"
+#include "app/AppSettingsHost.h"
+#include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
 #include "app/QtClipboardWriter.h"
 #include "app/QuitOnSignal.h"
-#include "browser/DesktopBrowserCaptureEnvironment.h"
+#include "app/SingleInstance.h"
+#include "app/TrayIcon.h"
+#include "app/TrayMenu.h"
+#include "app/TraylessNotices.h"
 #include "browser/BrowserCaptureError.h"
-#include "app/AppSetupHost.h"
 #include "browser/BrowserCaptureWorker.h"
-#include "platform/ActiveWindow.h"
-#include "platform/FileDialogs.h"
-#include "platform/QtPlatformChoice.h"
+#include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
 #include "export/AtomicFile.h"
 #include "export/PrivateTemporaryFolder.h"
 #include "menubar/MenuBarContent.h"
+#include "platform/ActiveWindow.h"
+#include "platform/FileDialogs.h"
+#include "platform/QtPlatformChoice.h"
 #include "preview/PreviewWindowController.h"
+#include "settings/SettingsWindowController.h"
 #include "shortcuts/KeyMapping.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTextStream>
-#include <QWidgetAction>
-#include <QLabel>
-#include <QMessageBox>
 #include <QThread>
 #include <QTimer>
 #include <QTranslator>
+#include <QWidgetAction>
 #include <cstdlib>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -62,16 +62,19 @@ public:
     QFuture<std::optional<QRectF>> beginSelection() override {
         frozen_->reset();
         return controller_.beginSelection().then([this](std::optional<QRectF> rect) {
-            if (rect) *frozen_ = controller_.frozenSnapshot();
+            if (rect)
+                *frozen_ = controller_.frozenSnapshot();
             return rect;
         });
     }
     void activateOverlay() override { controller_.activateOverlay(); }
 
 private:
-    static SelectionOverlayEnvironment environment(const DesktopBackend& desktop, std::shared_ptr<CaptureService> capture) {
+    static SelectionOverlayEnvironment environment(const DesktopBackend& desktop,
+                                                   std::shared_ptr<CaptureService> capture) {
         SelectionOverlayEnvironment e = SelectionOverlayEnvironment::forDesktop(desktop);
-        if (capture->selectsOnFrozenDesktop()) e.freeze = [capture] { return capture->snapshotDesktop(); };
+        if (capture->selectsOnFrozenDesktop())
+            e.freeze = [capture] { return capture->snapshotDesktop(); };
         return e;
     }
 
@@ -104,11 +107,13 @@ std::optional<int> handOverToRunningInstance(bool waitForInstance) {
     InstanceReply reply;
     for (int attempt = 0; attempt < (waitForInstance ? 50 : 1); ++attempt) {
         reply = sendToRunningInstance(QString::fromLatin1(instance_method::showSettings));
-        if (reply.reached) break;
+        if (reply.reached)
+            break;
         QThread::msleep(100);
     }
     if (!reply.reached) {
-        if (!waitForInstance) return std::nullopt;
+        if (!waitForInstance)
+            return std::nullopt;
         QTextStream(stderr) << "lumivane: another Lumivane is starting but does not answer.\n";
         return 1;
     }
@@ -126,8 +131,9 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     // One browser capture service for the whole run: captures and setup checks share its thread and its guard.
     auto browserCapture = std::make_shared<BrowserCaptureWorker>(
         [desktop] { return DesktopBrowserCaptureEnvironment::create(*desktop); });
-    auto activeWindow = desktop->makeActiveWindowSource ? std::shared_ptr<ActiveWindowSource>(desktop->makeActiveWindowSource())
-                                                        : nullptr;
+    auto activeWindow = desktop->makeActiveWindowSource
+                            ? std::shared_ptr<ActiveWindowSource>(desktop->makeActiveWindowSource())
+                            : nullptr;
 
     AppServices services;
     services.desktop = desktop;
@@ -135,19 +141,24 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     services.captureFullScreen = [capture] { return capture->captureFullScreen(); };
     auto frozen = std::make_shared<std::optional<DesktopSnapshot>>();
     services.captureRect = [capture, frozen](const QRectF& r) {
-        if (!frozen->has_value()) return capture->capture(r);
+        if (!frozen->has_value())
+            return capture->capture(r);
         const DesktopSnapshot snapshot = std::move(**frozen);
         frozen->reset();
         return capture->capture(r, snapshot);
     };
     services.frontmostApplicationID = [activeWindow]() -> std::optional<QString> {
         const auto w = activeWindow ? activeWindow->activeWindow() : std::nullopt;
-        if (!w) return std::nullopt;
+        if (!w)
+            return std::nullopt;
         auto browser = supportedBrowserFromWmClass(w->instanceName);
-        if (!browser) browser = supportedBrowserFromWmClass(w->className);
+        if (!browser)
+            browser = supportedBrowserFromWmClass(w->className);
         return browser ? std::optional<QString>(rawValue(*browser)) : std::nullopt;
     };
-    services.captureBrowserPage = [browserCapture](const BrowserCaptureOptions& o) { return browserCapture->capture(o); };
+    services.captureBrowserPage = [browserCapture](const BrowserCaptureOptions& o) {
+        return browserCapture->capture(o);
+    };
     services.validateBrowserSetup = [browserCapture] { waitForBrowserCheck(browserCapture->validate()); };
     services.makeSelectionOverlay = [desktop, capture, frozen] {
         return std::make_unique<OverlayAdapter>(*desktop, capture, frozen);
@@ -162,10 +173,11 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
         a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
         a.save = [model](std::function<void(bool)> done) {
             const ImageRef image = model()->currentPreviewImage();
-            if (!image) return done(false);
-            model()->saveImageQuickly(image,
-                                       model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard,
-                                       std::move(done));
+            if (!image)
+                return done(false);
+            model()->saveImageQuickly(
+                image, model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard,
+                std::move(done));
         };
         a.dragOptions = [model] {
             const auto source = model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard;
@@ -178,15 +190,19 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     services.subscribeToActivation = [](std::function<void()> activated) {
         subscribeToApplicationActivation(qApp, std::move(activated));
     };
-    services.chooseImageSavePath = [](const QString& suggestion, ScreenshotFileFormat format) -> std::optional<QString> {
+    services.chooseImageSavePath = [](const QString& suggestion,
+                                      ScreenshotFileFormat format) -> std::optional<QString> {
         // A bare name starts in the pictures folder; a path starts where it points.
-        const QString start = QFileInfo(suggestion).isAbsolute()
-                                  ? suggestion
-                                  : QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).filePath(suggestion);
+        const QString start =
+            QFileInfo(suggestion).isAbsolute()
+                ? suggestion
+                : QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).filePath(suggestion);
         return chooseFileToSave(nullptr, start, imageFilter(format));
     };
-    if (desktop->makeKeyGrabber) services.hotKeys = std::make_shared<HotKeyService>(desktop->makeKeyGrabber());
-    if (desktop->makeKeyboardLayout) setKeyboardLayout(desktop->makeKeyboardLayout());  // key labels follow the desktop's layout
+    if (desktop->makeKeyGrabber)
+        services.hotKeys = std::make_shared<HotKeyService>(desktop->makeKeyGrabber());
+    if (desktop->makeKeyboardLayout)
+        setKeyboardLayout(desktop->makeKeyboardLayout()); // key labels follow the desktop's layout
     services.temporaryDirectory = temporaryFolder();
 
     return services;
@@ -194,11 +210,13 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
 
 // Told once at start, without blocking: the windows work through Xwayland, capture does not.
 static void showMissingWaylandPluginNotice() {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Lumivane"),
-                                QStringLiteral("Wayland 用の Qt プラグインが見つからないため、ウィンドウを Xwayland で表示しています。"),
-                                QMessageBox::Ok);
-    box->setInformativeText(QStringLiteral("この状態では画面を撮影できません。端末で「sudo apt install qt6-wayland」を実行して"
-                                           "から、Lumivane を起動し直してください。"));
+    auto* box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Lumivane"),
+        QStringLiteral("Wayland 用の Qt プラグインが見つからないため、ウィンドウを Xwayland で表示しています。"),
+        QMessageBox::Ok);
+    box->setInformativeText(
+        QStringLiteral("この状態では画面を撮影できません。端末で「sudo apt install qt6-wayland」を実行して"
+                       "から、Lumivane を起動し直してください。"));
     box->setObjectName(QStringLiteral("missingWaylandPluginNotice"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
@@ -229,28 +247,30 @@ int runApplication(int argc, char** argv) {
         {
             // A running instance can still be asked from a shell without a display.
             QCoreApplication core(argc, argv);
-            if (const std::optional<int> code = handOverToRunningInstance(false)) return *code;
+            if (const std::optional<int> code = handOverToRunningInstance(false))
+                return *code;
         }
-        QTextStream(stderr)
-            << "lumivane: no desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set).\n"
-            << "Start Lumivane inside a Wayland or X11 desktop session, or use the command line, e.g.\n"
-            << "  lumivane capture full -o screenshot.png\n"
-            << "See 'lumivane --help'.\n";
+        QTextStream(stderr) << "lumivane: no desktop session (neither WAYLAND_DISPLAY nor DISPLAY is set).\n"
+                            << "Start Lumivane inside a Wayland or X11 desktop session, or use the command line, e.g.\n"
+                            << "  lumivane capture full -o screenshot.png\n"
+                            << "See 'lumivane --help'.\n";
         return 1;
     }
     // An explicit QT_QPA_PLATFORM wins (xcb inside a Wayland session keeps X11 services,
     // whose screen reads then refuse).
     bool missingWaylandPlugin = false;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        const QtPlatformChoice choice = chooseQtPlatform(
-            session, session != WindowSystem::wayland || hasQtPlatformPlugin("wayland"), !qEnvironmentVariableIsEmpty("DISPLAY"));
+        const QtPlatformChoice choice =
+            chooseQtPlatform(session, session != WindowSystem::wayland || hasQtPlatformPlugin("wayland"),
+                             !qEnvironmentVariableIsEmpty("DISPLAY"));
         missingWaylandPlugin = choice.missingWaylandPlugin;
         if (missingWaylandPlugin)
             QTextStream(stderr) << "lumivane: Qt's Wayland platform plug-in is not installed (package qt6-wayland)"
                                 << (choice.platform.isEmpty() ? "; there is no X display to fall back to.\n"
                                                               : "; the windows open through Xwayland, and screen "
                                                                 "capture stays off until it is installed.\n");
-        if (choice.platform.isEmpty()) return 1;
+        if (choice.platform.isEmpty())
+            return 1;
         qputenv("QT_QPA_PLATFORM", choice.platform);
     }
     const WindowSystem qtWindowSystem = qgetenv("QT_QPA_PLATFORM") == "xcb" ? WindowSystem::x11 : session;
@@ -277,7 +297,8 @@ int runApplication(int argc, char** argv) {
         QString folder = PrivateTemporaryFolder::createForUser();
         bool owned = false;
         ~TemporaryFiles() {
-            if (owned) PrivateTemporaryFolder::removeContents(folder);
+            if (owned)
+                PrivateTemporaryFolder::removeContents(folder);
         }
     } temporaryFiles;
     setTemporaryFolder(temporaryFiles.folder);
@@ -293,7 +314,8 @@ int runApplication(int argc, char** argv) {
         temporaryFiles.owned = true;
         PrivateTemporaryFolder::removeContents(temporaryFiles.folder);
         break;
-    case InstanceServer::Claim::anotherInstanceRuns: return handOverToRunningInstance(true).value_or(1);
+    case InstanceServer::Claim::anotherInstanceRuns:
+        return handOverToRunningInstance(true).value_or(1);
     case InstanceServer::Claim::failed:
         QTextStream(stderr) << "lumivane: " << instance.errorText() << "\n";
         return 1;
@@ -318,13 +340,15 @@ int runApplication(int argc, char** argv) {
                                "running. Bind 'lumivane capture area' and 'lumivane capture full' to keys in the "
                                "desktop's keyboard settings, or run 'lumivane capture full -o FILE'.\n";
     } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        QTextStream(stderr) << "lumivane: this desktop has no system tray (yet); Lumivane keeps running and answers its "
-                               "capture hot keys ("
-                            << model.settings().shortcut(ShortcutAction::captureFullScreen).displayString() << ", "
-                            << model.settings().shortcut(ShortcutAction::captureArea).displayString()
-                            << "). Quit it with Ctrl+C, or use 'lumivane capture ...'.\n";
+        QTextStream(stderr)
+            << "lumivane: this desktop has no system tray (yet); Lumivane keeps running and answers its "
+               "capture hot keys ("
+            << model.settings().shortcut(ShortcutAction::captureFullScreen).displayString() << ", "
+            << model.settings().shortcut(ShortcutAction::captureArea).displayString()
+            << "). Quit it with Ctrl+C, or use 'lumivane capture ...'.\n";
     }
-    if (missingWaylandPlugin) showMissingWaylandPluginNotice();
+    if (missingWaylandPlugin)
+        showMissingWaylandPluginNotice();
     return app.exec();
 }
 

@@ -17,13 +17,16 @@ QString execArgument(const QString& argument) {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     bool needsQuotes = argument.isEmpty();
     for (QChar c : argument)
-        if (reserved.contains(c)) needsQuotes = true;
+        if (reserved.contains(c))
+            needsQuotes = true;
     QString out = argument;
     out.replace(QStringLiteral("%"), QStringLiteral("%%"));
-    if (!needsQuotes) return out;
+    if (!needsQuotes)
+        return out;
     QString quoted;
     for (QChar c : out) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            quoted += '\\';
         quoted += c;
     }
     quoted = QLatin1Char('"') + quoted + QLatin1Char('"');
@@ -39,7 +42,8 @@ QString entryPath() {
 
 bool isEnabled() {
     QFile file(entryPath());
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     // Hidden=true in the entry's group means the entry is deleted.
     bool inEntry = false;
     while (!file.atEnd()) {
@@ -49,7 +53,8 @@ bool isEnabled() {
             continue;
         }
         line.replace(' ', "");
-        if (inEntry && line == "Hidden=true") return false;
+        if (inEntry && line == "Hidden=true")
+            return false;
     }
     return true;
 }
@@ -58,11 +63,16 @@ bool isEnabled() {
 static QString escapedString(const QString& value) {
     QString out;
     for (const QChar c : value) {
-        if (c == '\\') out += QStringLiteral("\\\\");
-        else if (c == '\n') out += QStringLiteral("\\n");
-        else if (c == '\t') out += QStringLiteral("\\t");
-        else if (c == '\r') out += QStringLiteral("\\r");
-        else out += c;
+        if (c == '\\')
+            out += QStringLiteral("\\\\");
+        else if (c == '\n')
+            out += QStringLiteral("\\n");
+        else if (c == '\t')
+            out += QStringLiteral("\\t");
+        else if (c == '\r')
+            out += QStringLiteral("\\r");
+        else
+            out += c;
     }
     return out;
 }
@@ -86,17 +96,21 @@ QByteArray entryText(const QString& executable) {
 bool setEnabled(bool enabled, const QString& executable, QString* error) {
     const QString path = entryPath();
     if (!enabled) {
-        if (!QFile::exists(path) || QFile::remove(path)) return true;
-        if (error) *error = QStringLiteral("%1 を削除できませんでした。").arg(path);
+        if (!QFile::exists(path) || QFile::remove(path))
+            return true;
+        if (error)
+            *error = QStringLiteral("%1 を削除できませんでした。").arg(path);
         return false;
     }
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        if (error) *error = QStringLiteral("%1 を作成できませんでした。").arg(QFileInfo(path).absolutePath());
+        if (error)
+            *error = QStringLiteral("%1 を作成できませんでした。").arg(QFileInfo(path).absolutePath());
         return false;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(entryText(executable)) < 0 || !file.commit()) {
-        if (error) *error = QStringLiteral("%1 を書き込めませんでした。%2").arg(path, file.errorString());
+        if (error)
+            *error = QStringLiteral("%1 を書き込めませんでした。%2").arg(path, file.errorString());
         return false;
     }
     return true;

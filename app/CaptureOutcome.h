@@ -10,7 +10,7 @@ namespace lumivane {
 struct CaptureOutcome {
     enum class Kind { shown, failed, cancelled };
     Kind kind = Kind::shown;
-    QString message;   // failed: the user-facing text
+    QString message; // failed: the user-facing text
 
     static CaptureOutcome shown() { return {}; }
     static CaptureOutcome failed(QString message) { return {Kind::failed, std::move(message)}; }
@@ -31,7 +31,8 @@ public:
     ~CaptureWaiters();
 
     void add(CaptureCompletion done) {
-        if (done) waiting_.push_back(std::move(done));
+        if (done)
+            waiting_.push_back(std::move(done));
     }
     void finish(const CaptureOutcome& outcome);
 

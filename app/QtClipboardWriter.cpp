@@ -32,9 +32,11 @@ protected:
         case QEvent::KeyPress:
         case QEvent::TouchBegin:
         case QEvent::TabletPress:
-            if (watched->isWindowType()) last_.start();
+            if (watched->isWindowType())
+                last_.start();
             break;
-        default: break;
+        default:
+            break;
         }
         return false;
     }
@@ -51,12 +53,14 @@ QtClipboardWriter::QtClipboardWriter(std::shared_ptr<const DesktopBackend> deskt
 }
 
 bool QtClipboardWriter::offersItself() const {
-    if (!pressWatch_) return true;
+    if (!pressWatch_)
+        return true;
     return QGuiApplication::focusWindow() && pressWatch_->recent();
 }
 
 void QtClipboardWriter::clear() {
-    if (offersItself()) QGuiApplication::clipboard()->clear();
+    if (offersItself())
+        QGuiApplication::clipboard()->clear();
 }
 
 bool QtClipboardWriter::offerWithoutFocus(const QByteArray& png) {
@@ -68,18 +72,20 @@ bool QtClipboardWriter::offerWithoutFocus(const QByteArray& png) {
 }
 
 bool QtClipboardWriter::write(const std::optional<QString>& filePath, const std::optional<QByteArray>& png) {
-    if (!offersItself()) return png && offerWithoutFocus(*png);
-    const ClipboardImagePasteboardWriter writer(filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*filePath))
-                                                         : std::nullopt,
-                                                png);
+    if (!offersItself())
+        return png && offerWithoutFocus(*png);
+    const ClipboardImagePasteboardWriter writer(
+        filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*filePath)) : std::nullopt, png);
     auto data = writer.mimeData();
-    if (!data) return false;
+    if (!data)
+        return false;
     QGuiApplication::clipboard()->setMimeData(data.release());
     return true;
 }
 
 bool QtClipboardWriter::writeImage(const ImageRef& image) {
-    if (!image) return false;
+    if (!image)
+        return false;
     if (!offersItself()) {
         QByteArray png;
         QBuffer buffer(&png);

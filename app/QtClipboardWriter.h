@@ -23,7 +23,7 @@ private:
     bool offersItself() const;
 
     std::shared_ptr<const DesktopBackend> desktop_;
-    std::shared_ptr<PressWatch> pressWatch_;  // where the desktop has its own way in
+    std::shared_ptr<PressWatch> pressWatch_; // where the desktop has its own way in
 };
 
 } // namespace lumivane

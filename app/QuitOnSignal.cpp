@@ -24,7 +24,8 @@ void onSignal(int) {
 } // namespace
 
 QuitOnSignal::QuitOnSignal(QObject* parent) : QObject(parent) {
-    if (::pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    if (::pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
     auto* notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [] {
         char buffer[16];
@@ -32,17 +33,21 @@ QuitOnSignal::QuitOnSignal(QObject* parent) : QObject(parent) {
         }
         QCoreApplication::quit();
     });
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : handledSignals) ::sigaction(signal, &action, nullptr);
+    for (const int signal : handledSignals)
+        ::sigaction(signal, &action, nullptr);
 }
 
 QuitOnSignal::~QuitOnSignal() {
-    for (const int signal : handledSignals) ::signal(signal, SIG_DFL);
-    if (wakeFds[0] >= 0) ::close(wakeFds[0]);
-    if (wakeFds[1] >= 0) ::close(wakeFds[1]);
+    for (const int signal : handledSignals)
+        ::signal(signal, SIG_DFL);
+    if (wakeFds[0] >= 0)
+        ::close(wakeFds[0]);
+    if (wakeFds[1] >= 0)
+        ::close(wakeFds[1]);
     wakeFds[0] = wakeFds[1] = -1;
 }
 

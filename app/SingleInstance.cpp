@@ -31,7 +31,9 @@ constexpr int maxRequestBytes = 64 * 1024;
 // libdbus's "no time-out" for a call.
 constexpr int noTimeout = 0x7fffffff;
 
-QString lockPath() { return instanceRuntimeDirectory() + QStringLiteral("/") + applicationId + QStringLiteral(".lock"); }
+QString lockPath() {
+    return instanceRuntimeDirectory() + QStringLiteral("/") + applicationId + QStringLiteral(".lock");
+}
 
 // Names of the answer's status on the local socket.
 constexpr std::pair<InstanceAnswer::Status, const char*> statusNames[] = {
@@ -44,26 +46,32 @@ constexpr std::pair<InstanceAnswer::Status, const char*> statusNames[] = {
 QByteArray replyLine(const InstanceAnswer& answer) {
     QJsonObject o{{QStringLiteral("ok"), answer.status == InstanceAnswer::Status::ok}};
     for (const auto& [status, name] : statusNames)
-        if (status == answer.status) o.insert(QStringLiteral("status"), QString::fromLatin1(name));
-    if (answer.status != InstanceAnswer::Status::ok) o.insert(QStringLiteral("error"), answer.text);
+        if (status == answer.status)
+            o.insert(QStringLiteral("status"), QString::fromLatin1(name));
+    if (answer.status != InstanceAnswer::Status::ok)
+        o.insert(QStringLiteral("error"), answer.text);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
 InstanceAnswer answerFromReplyLine(const QJsonObject& reply) {
     InstanceAnswer answer;
-    if (reply.value(QStringLiteral("ok")).toBool()) return answer;
+    if (reply.value(QStringLiteral("ok")).toBool())
+        return answer;
     answer.status = InstanceAnswer::Status::refused;
     const QString status = reply.value(QStringLiteral("status")).toString();
     for (const auto& [s, name] : statusNames)
-        if (status == QLatin1String(name) && s != InstanceAnswer::Status::ok) answer.status = s;
+        if (status == QLatin1String(name) && s != InstanceAnswer::Status::ok)
+            answer.status = s;
     answer.text = reply.value(QStringLiteral("error")).toString(QStringLiteral("the running Lumivane refused"));
     return answer;
 }
 
 QDBusMessage busAnswer(const QDBusMessage& request, const InstanceAnswer& answer) {
     switch (answer.status) {
-    case InstanceAnswer::Status::ok: return request.createReply();
-    case InstanceAnswer::Status::refused: return request.createErrorReply(QString::fromLatin1(refusedError), answer.text);
+    case InstanceAnswer::Status::ok:
+        return request.createReply();
+    case InstanceAnswer::Status::refused:
+        return request.createErrorReply(QString::fromLatin1(refusedError), answer.text);
     case InstanceAnswer::Status::captureFailed:
         return request.createErrorReply(QString::fromLatin1(captureFailedError), answer.text);
     case InstanceAnswer::Status::cancelled:
@@ -76,9 +84,12 @@ QDBusMessage busAnswer(const QDBusMessage& request, const InstanceAnswer& answer
 
 InstanceAnswer InstanceAnswer::of(const CaptureOutcome& outcome) {
     switch (outcome.kind) {
-    case CaptureOutcome::Kind::shown: return {};
-    case CaptureOutcome::Kind::failed: return {Status::captureFailed, outcome.message};
-    case CaptureOutcome::Kind::cancelled: return {Status::cancelled, QStringLiteral("the capture was cancelled")};
+    case CaptureOutcome::Kind::shown:
+        return {};
+    case CaptureOutcome::Kind::failed:
+        return {Status::captureFailed, outcome.message};
+    case CaptureOutcome::Kind::cancelled:
+        return {Status::cancelled, QStringLiteral("the capture was cancelled")};
     }
     return {};
 }
@@ -111,10 +122,13 @@ private:
     InstanceCommands& commands_;
 };
 
-QString pathRequestArgument(const QString& path) { return fileUrlFromPath(path); }
+QString pathRequestArgument(const QString& path) {
+    return fileUrlFromPath(path);
+}
 
 QString pathFromRequestArgument(const QString& argument) {
-    if (!argument.startsWith(QLatin1String("file:"))) return argument;
+    if (!argument.startsWith(QLatin1String("file:")))
+        return argument;
     return localPathFromUrl(QUrl::fromEncoded(argument.toLatin1()));
 }
 
@@ -128,20 +142,28 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
                              InstanceAnswerHandler answer) {
     namespace m = instance_method;
     auto captured = [answer](const CaptureOutcome& outcome) { answer(InstanceAnswer::of(outcome)); };
-    if (method == QLatin1String(m::captureFullScreen)) return c.captureFullScreen(captured);
-    if (method == QLatin1String(m::captureArea)) return c.captureArea(captured);
-    if (method == QLatin1String(m::captureBrowserPage)) return c.captureBrowserPage(captured);
+    if (method == QLatin1String(m::captureFullScreen))
+        return c.captureFullScreen(captured);
+    if (method == QLatin1String(m::captureArea))
+        return c.captureArea(captured);
+    if (method == QLatin1String(m::captureBrowserPage))
+        return c.captureBrowserPage(captured);
     std::optional<QString> refusal = QStringLiteral("unknown request '%1'").arg(method);
-    if (method == QLatin1String(m::openEditor)) refusal = c.openEditor();
-    else if (method == QLatin1String(m::openProject)) refusal = c.openProject(pathFromRequestArgument(argument));
-    else if (method == QLatin1String(m::showSettings)) refusal = c.showSettings();
-    else if (method == QLatin1String(m::quit)) refusal = c.quit();
+    if (method == QLatin1String(m::openEditor))
+        refusal = c.openEditor();
+    else if (method == QLatin1String(m::openProject))
+        refusal = c.openProject(pathFromRequestArgument(argument));
+    else if (method == QLatin1String(m::showSettings))
+        refusal = c.showSettings();
+    else if (method == QLatin1String(m::quit))
+        refusal = c.quit();
     answer(InstanceAnswer::of(refusal));
 }
 
 QString instanceRuntimeDirectory() {
     const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!xdg.isEmpty() && QDir(xdg).exists()) return QDir(xdg).absolutePath();
+    if (!xdg.isEmpty() && QDir(xdg).exists())
+        return QDir(xdg).absolutePath();
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
@@ -152,12 +174,17 @@ QString instanceSocketPath() {
 InstanceServer::InstanceServer(InstanceCommands& commands, QObject* parent) : QObject(parent), commands_(commands) {}
 
 InstanceServer::~InstanceServer() {
-    if (ownsBusName_) QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(applicationId));
-    if (busObject_) QDBusConnection::sessionBus().unregisterObject(QString::fromLatin1(instanceObjectPath));
-    if (socket_) socket_->close();
+    if (ownsBusName_)
+        QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(applicationId));
+    if (busObject_)
+        QDBusConnection::sessionBus().unregisterObject(QString::fromLatin1(instanceObjectPath));
+    if (socket_)
+        socket_->close();
 }
 
-bool InstanceServer::listensOnSocket() const { return socket_ && socket_->isListening(); }
+bool InstanceServer::listensOnSocket() const {
+    return socket_ && socket_->isListening();
+}
 
 InstanceServer::Claim InstanceServer::claim() {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -170,20 +197,23 @@ InstanceServer::Claim InstanceServer::claim() {
             return Claim::failed;
         }
         const auto reply = bus.interface()->registerService(QString::fromLatin1(applicationId),
-                                                             QDBusConnectionInterface::DontQueueService,
-                                                             QDBusConnectionInterface::DontAllowReplacement);
+                                                            QDBusConnectionInterface::DontQueueService,
+                                                            QDBusConnectionInterface::DontAllowReplacement);
         if (!reply.isValid()) {
             error_ = QStringLiteral("cannot request the bus name %1: %2")
                          .arg(QString::fromLatin1(applicationId), reply.error().message());
             return Claim::failed;
         }
-        if (reply.value() != QDBusConnectionInterface::ServiceRegistered) return Claim::anotherInstanceRuns;
+        if (reply.value() != QDBusConnectionInterface::ServiceRegistered)
+            return Claim::anotherInstanceRuns;
         ownsBusName_ = true;
-        listenOnSocket();   // best effort: the bus name already decided
+        listenOnSocket(); // best effort: the bus name already decided
         return Claim::owner;
     }
-    if (listenOnSocket()) return Claim::owner;
-    if (!error_.isEmpty()) return Claim::failed;
+    if (listenOnSocket())
+        return Claim::owner;
+    if (!error_.isEmpty())
+        return Claim::failed;
     return Claim::anotherInstanceRuns;
 }
 
@@ -224,9 +254,11 @@ void InstanceServer::serveConnection() {
         connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
         QPointer<QLocalSocket> guarded(connection);
         connect(connection, &QLocalSocket::readyRead, this, [this, guarded] {
-            if (!guarded) return;
+            if (!guarded)
+                return;
             if (!guarded->canReadLine()) {
-                if (guarded->bytesAvailable() > maxRequestBytes) guarded->abort();
+                if (guarded->bytesAvailable() > maxRequestBytes)
+                    guarded->abort();
                 return;
             }
             const QJsonObject request = QJsonDocument::fromJson(guarded->readLine(maxRequestBytes)).object();
@@ -235,7 +267,8 @@ void InstanceServer::serveConnection() {
             dispatchInstanceRequest(commands_, method, argument, [guarded](const InstanceAnswer& answer) {
                 // The request may have run an event loop (a modal window) or waited for a
                 // capture: the peer may be gone.
-                if (!guarded) return;
+                if (!guarded)
+                    return;
                 guarded->write(replyLine(answer));
                 guarded->disconnectFromServer();
             });
@@ -254,12 +287,15 @@ InstanceReply refusedReply(const QString& text) {
 
 std::optional<InstanceReply> sendOverBus(const QString& method, const QString& argument, int timeoutMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return std::nullopt;
-    if (!bus.interface()->isServiceRegistered(QString::fromLatin1(applicationId)).value()) return std::nullopt;
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(applicationId),
-                                                       QString::fromLatin1(instanceObjectPath),
-                                                       QString::fromLatin1(instanceInterface), method);
-    if (method == QLatin1String(instance_method::openProject)) call << argument;
+    if (!bus.isConnected())
+        return std::nullopt;
+    if (!bus.interface()->isServiceRegistered(QString::fromLatin1(applicationId)).value())
+        return std::nullopt;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(applicationId), QString::fromLatin1(instanceObjectPath),
+                                       QString::fromLatin1(instanceInterface), method);
+    if (method == QLatin1String(instance_method::openProject))
+        call << argument;
     const QDBusMessage reply = bus.call(call, QDBus::Block, isCaptureRequest(method) ? noTimeout : timeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
         InstanceReply out;
@@ -268,10 +304,12 @@ std::optional<InstanceReply> sendOverBus(const QString& method, const QString& a
     }
     const QString name = reply.errorName();
     if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
-        return std::nullopt;   // the owner left between the check and the call
+        return std::nullopt; // the owner left between the check and the call
     InstanceReply out = refusedReply(reply.errorMessage().isEmpty() ? name : reply.errorMessage());
-    if (name == QLatin1String(captureFailedError)) out.answer.status = InstanceAnswer::Status::captureFailed;
-    else if (name == QLatin1String(cancelledError)) out.answer.status = InstanceAnswer::Status::cancelled;
+    if (name == QLatin1String(captureFailedError))
+        out.answer.status = InstanceAnswer::Status::captureFailed;
+    else if (name == QLatin1String(cancelledError))
+        out.answer.status = InstanceAnswer::Status::cancelled;
     else if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
         out.answer.text = QStringLiteral("the running Lumivane ended or stopped before it answered");
     return out;
@@ -280,7 +318,8 @@ std::optional<InstanceReply> sendOverBus(const QString& method, const QString& a
 std::optional<InstanceReply> sendOverSocket(const QString& method, const QString& argument, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(instanceSocketPath());
-    if (!socket.waitForConnected(2000)) return std::nullopt;
+    if (!socket.waitForConnected(2000))
+        return std::nullopt;
     const QJsonObject request{{QStringLiteral("method"), method}, {QStringLiteral("argument"), argument}};
     socket.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     socket.flush();
@@ -290,7 +329,8 @@ std::optional<InstanceReply> sendOverSocket(const QString& method, const QString
     while (!socket.canReadLine()) {
         const int left = waitForCapture ? -1 : timeoutMs - int(clock.elapsed());
         if ((left != -1 && left <= 0) || !socket.waitForReadyRead(left)) {
-            if (socket.canReadLine()) break;
+            if (socket.canReadLine())
+                break;
             return refusedReply(socket.state() == QLocalSocket::ConnectedState
                                     ? QStringLiteral("the running Lumivane did not answer")
                                     : QStringLiteral("the running Lumivane ended or stopped before it answered"));
@@ -305,8 +345,10 @@ std::optional<InstanceReply> sendOverSocket(const QString& method, const QString
 } // namespace
 
 InstanceReply sendToRunningInstance(const QString& method, const QString& argument, int timeoutMs) {
-    if (auto r = sendOverBus(method, argument, timeoutMs)) return *r;
-    if (auto r = sendOverSocket(method, argument, timeoutMs)) return *r;
+    if (auto r = sendOverBus(method, argument, timeoutMs))
+        return *r;
+    if (auto r = sendOverSocket(method, argument, timeoutMs))
+        return *r;
     return {};
 }
 

@@ -108,7 +108,7 @@ private:
 // over the local socket. Needs a QCoreApplication; blocks the calling thread. A
 // capture request waits as long as its capture takes; the others up to timeoutMs.
 struct InstanceReply {
-    bool reached = false;          // no instance answered
+    bool reached = false; // no instance answered
     InstanceAnswer answer;
     // The instance refused, or the capture failed: the reason.
     std::optional<QString> error() const {

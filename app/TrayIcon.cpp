@@ -37,12 +37,14 @@ QPainterPath crossHairPath() {
 
 TrayIcon::TrayIcon(QMenu* menu, std::shared_ptr<const DesktopBackend> desktop, QObject* parent)
     : QObject(parent), menu_(menu), desktop_(std::move(desktop)) {
-    if (desktop_) trayForeground = desktop_->trayForeground;
+    if (desktop_)
+        trayForeground = desktop_->trayForeground;
     tray_.setIcon(icon(std::nullopt));
     tray_.setToolTip(QStringLiteral("Lumivane"));
     tray_.setContextMenu(menu_);
     connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) openMenuAtIcon();
+        if (reason == QSystemTrayIcon::Trigger)
+            openMenuAtIcon();
     });
     watch_.setInterval(500);
     connect(&watch_, &QTimer::timeout, this, [this] { refreshInk(); });
@@ -90,7 +92,8 @@ QImage TrayIcon::glyphImage(int side, std::optional<QColor> ink) {
 
 QIcon TrayIcon::icon(std::optional<QColor> ink) {
     QIcon icon;
-    for (int side : {16, 22, 24, 32, 44, 48, 64}) icon.addPixmap(QPixmap::fromImage(glyphImage(side, ink)));
+    for (int side : {16, 22, 24, 32, 44, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(glyphImage(side, ink)));
     return icon;
 }
 
@@ -100,7 +103,8 @@ QColor TrayIcon::inkForPanel(const QColor& panel) {
 }
 
 std::optional<QColor> TrayIcon::panelColour(const QImage& area) {
-    if (area.isNull() || area.width() < 2 || area.height() < 2) return std::nullopt;
+    if (area.isNull() || area.width() < 2 || area.height() < 2)
+        return std::nullopt;
     std::map<QRgb, int> counts;
     const QImage img = area.convertToFormat(QImage::Format_RGB32);
     for (int x = 0; x < img.width(); ++x) {
@@ -113,14 +117,17 @@ std::optional<QColor> TrayIcon::panelColour(const QImage& area) {
     }
     auto best = counts.begin();
     for (auto it = counts.begin(); it != counts.end(); ++it)
-        if (it->second > best->second) best = it;
+        if (it->second > best->second)
+            best = it;
     return QColor::fromRgb(best->first);
 }
 
 void TrayIcon::refreshInk() {
-    if (!tray_.isVisible()) return;
+    if (!tray_.isVisible())
+        return;
     std::optional<QColor> ink;
-    if (trayForeground) ink = trayForeground();
+    if (trayForeground)
+        ink = trayForeground();
     if (!ink && desktop_ && desktop_->screens && desktop_->readNativePixels) {
         // The pixels the panel shows around the icon, read back from the screen.
         // A little beyond the icon, so the border is the panel even before the icon repaints.
@@ -129,14 +136,17 @@ void TrayIcon::refreshInk() {
         if (shown.isValid()) {
             for (const ScreenInfo& s : desktop_->screens->screens()) {
                 const QRectF screenLogical = CoordinateSpace::logicalRectForNative(s.nativeGeometry, s.scale);
-                if (!screenLogical.contains(QRectF(logical).center())) continue;
+                if (!screenLogical.contains(QRectF(logical).center()))
+                    continue;
                 const QRect native = CoordinateSpace::nativeRectForLogical(QRectF(logical), s.nativeGeometry, s.scale);
-                if (auto panel = panelColour(desktop_->readNativePixels(native))) ink = inkForPanel(*panel);
+                if (auto panel = panelColour(desktop_->readNativePixels(native)))
+                    ink = inkForPanel(*panel);
                 break;
             }
         }
     }
-    if (!ink || ink == ink_) return;
+    if (!ink || ink == ink_)
+        return;
     ink_ = ink;
     tray_.setIcon(icon(ink_));
 }

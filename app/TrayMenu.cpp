@@ -2,10 +2,10 @@
 
 #include "app/AppModel.h"
 #include "app/AppSettingsHost.h"
-#include "settings/SaveDialogFolder.h"
 #include "editor_model/ProjectFile.h"
-#include "updates/AppUpdateController.h"
 #include "platform/FileDialogs.h"
+#include "settings/SaveDialogFolder.h"
+#include "updates/AppUpdateController.h"
 
 #include <QApplication>
 #include <QDir>
@@ -81,7 +81,8 @@ QStringList MenuErrorBox::twoLines(const QString& text, const QFont& font, int w
     QStringList lines;
     for (;;) {
         QTextLine line = layout.createLine();
-        if (!line.isValid()) break;
+        if (!line.isValid())
+            break;
         line.setLineWidth(width);
         if (lines.size() == 1) {
             // The second line takes the rest, cut at the end.
@@ -92,7 +93,8 @@ QStringList MenuErrorBox::twoLines(const QString& text, const QFont& font, int w
         lines << text.mid(line.textStart(), line.textLength()).trimmed();
     }
     layout.endLayout();
-    if (lines.isEmpty()) lines << QString();
+    if (lines.isEmpty())
+        lines << QString();
     return lines;
 }
 
@@ -133,7 +135,8 @@ TrayMenu::TrayMenu(AppModel& model, AppSettingsHost& settingsHost, AppUpdateCont
     menu_.setObjectName(QStringLiteral("trayMenu"));
     connect(&model, &AppModel::stateChanged, this, [this] { rebuild(); });
     model.openSettingsHandler = [this](std::optional<SettingsTab> tab) {
-        if (tab) settingsHost_.setSelectedSettingsTab(*tab);
+        if (tab)
+            settingsHost_.setSelectedSettingsTab(*tab);
         settingsWindow_.showWindow();
     };
     rebuild();
@@ -154,13 +157,15 @@ void TrayMenu::rebuild() {
             pendingSeparator = false;
             continue;
         }
-        if (pendingSeparator) menu_.addSeparator();
+        if (pendingSeparator)
+            menu_.addSeparator();
         pendingSeparator = false;
         switch (e.kind) {
         case K::button: {
             QAction* a = menu_.addAction(e.keyText ? e.text + QLatin1Char('\t') + *e.keyText : e.text);
             a->setEnabled(e.enabled);
-            if (e.keyEquivalent) a->setShortcut(*e.keyEquivalent);
+            if (e.keyEquivalent)
+                a->setShortcut(*e.keyEquivalent);
             const MenuBarCommand command = *e.command;
             connect(a, &QAction::triggered, this, [this, command] { run(command); });
             break;
@@ -200,47 +205,78 @@ void TrayMenu::rebuild() {
             menu_.addAction(action);
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 }
 
 void TrayMenu::run(MenuBarCommand c) {
     switch (c) {
-    case MenuBarCommand::captureFullScreen: model_.captureFullScreen(); break;
-    case MenuBarCommand::captureArea: model_.captureArea(); break;
-    case MenuBarCommand::captureBrowserFullPage: model_.captureBrowserFullPage(); break;
-    case MenuBarCommand::openEditor: model_.openEditor(); break;
-    case MenuBarCommand::openSetup: model_.openSetupWindow(SetupPresentationMode::standard); break;
-    case MenuBarCommand::copyImage: model_.copyCurrentImage(); break;
+    case MenuBarCommand::captureFullScreen:
+        model_.captureFullScreen();
+        break;
+    case MenuBarCommand::captureArea:
+        model_.captureArea();
+        break;
+    case MenuBarCommand::captureBrowserFullPage:
+        model_.captureBrowserFullPage();
+        break;
+    case MenuBarCommand::openEditor:
+        model_.openEditor();
+        break;
+    case MenuBarCommand::openSetup:
+        model_.openSetupWindow(SetupPresentationMode::standard);
+        break;
+    case MenuBarCommand::copyImage:
+        model_.copyCurrentImage();
+        break;
     case MenuBarCommand::exportImage:
         if (auto image = model_.currentPreviewImage())
             model_.saveImageQuickly(image, model_.currentCapture() ? model_.currentCapture()->source
                                                                    : CaptureSource::standard);
         break;
-    case MenuBarCommand::useRecommendedShortcuts: model_.useRecommendedShortcuts(); break;
+    case MenuBarCommand::useRecommendedShortcuts:
+        model_.useRecommendedShortcuts();
+        break;
     case MenuBarCommand::openProject: {
-        if (const auto path = chooseFileToOpen(nullptr, saveDialogFolder(model_.settings()), ProjectFile::openDialogFilter()))
+        if (const auto path =
+                chooseFileToOpen(nullptr, saveDialogFolder(model_.settings()), ProjectFile::openDialogFilter()))
             model_.openProject(*path);
         break;
     }
     case MenuBarCommand::saveProject:
         if (const EditorDocument* document = model_.editorDocument()) {
-            if (const auto path = chooseFileToSave(nullptr, QDir(saveDialogFolder(model_.settings())).filePath(model_.generatedFileNameBase() + QStringLiteral(".lumivane")),
-                                                   ProjectFile::saveDialogFilter()))
+            if (const auto path =
+                    chooseFileToSave(nullptr,
+                                     QDir(saveDialogFolder(model_.settings()))
+                                         .filePath(model_.generatedFileNameBase() + QStringLiteral(".lumivane")),
+                                     ProjectFile::saveDialogFilter()))
                 model_.saveProject(*document, ProjectFile::savePath(*path));
         }
         break;
-    case MenuBarCommand::showErrorDetails: model_.showLastErrorDetails(); break;
-    case MenuBarCommand::copyErrorMessage: model_.copyLastErrorMessage(); break;
-    case MenuBarCommand::openSettings: settingsWindow_.showWindow(); break;
+    case MenuBarCommand::showErrorDetails:
+        model_.showLastErrorDetails();
+        break;
+    case MenuBarCommand::copyErrorMessage:
+        model_.copyLastErrorMessage();
+        break;
+    case MenuBarCommand::openSettings:
+        settingsWindow_.showWindow();
+        break;
     case MenuBarCommand::openShortcutSettings:
         settingsHost_.setSelectedSettingsTab(SettingsTab::shortcuts);
         settingsWindow_.showWindow();
         break;
-    case MenuBarCommand::openSystemScreenshotSettings: settingsHost_.openMacOSScreenshotShortcutSettings(); break;
-    case MenuBarCommand::checkForUpdates: settingsHost_.checkForUpdates(); break;
-    case MenuBarCommand::quit: QApplication::quit(); break;
+    case MenuBarCommand::openSystemScreenshotSettings:
+        settingsHost_.openMacOSScreenshotShortcutSettings();
+        break;
+    case MenuBarCommand::checkForUpdates:
+        settingsHost_.checkForUpdates();
+        break;
+    case MenuBarCommand::quit:
+        QApplication::quit();
+        break;
     }
 }
 

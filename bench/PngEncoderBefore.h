@@ -11,6 +11,7 @@
 
 #include "export/PngRowFilter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,6 @@
 #include <new>
 #include <thread>
 #include <vector>
-#include <algorithm>
 
 namespace lumivane::before {
 
@@ -34,31 +34,36 @@ struct CompressorDeleter {
 
 } // namespace
 
-__attribute__((noinline)) inline std::optional<QByteArray> encodePng(const QImage& source,
-                                                                    int compressionLevel = 6) {
-    if (source.isNull() || source.width() < 1 || source.height() < 1) return std::nullopt;
+__attribute__((noinline)) inline std::optional<QByteArray> encodePng(const QImage& source, int compressionLevel = 6) {
+    if (source.isNull() || source.width() < 1 || source.height() < 1)
+        return std::nullopt;
     const bool alpha = source.hasAlphaChannel();
     // Opaque images are read as 0xffRRGGBB words and packed to RGB row by row;
     // images with alpha are converted to straight RGBA once.
     const QImage image = source.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB32);
-    if (image.isNull()) return std::nullopt;
+    if (image.isNull())
+        return std::nullopt;
 
     const int bpp = alpha ? 4 : 3;
     const size_t w = static_cast<size_t>(image.width()), h = static_cast<size_t>(image.height());
     const size_t rowBytes = w * bpp;
-    if (rowBytes + 1 > SIZE_MAX / h) return std::nullopt;
+    if (rowBytes + 1 > SIZE_MAX / h)
+        return std::nullopt;
 
     const size_t filteredSize = (rowBytes + 1) * h;
     // Every byte is written by the filter pass; skip zero-filling.
     std::unique_ptr<uint8_t[]> filtered(new (std::nothrow) uint8_t[filteredSize]);
-    if (!filtered) return std::nullopt;
+    if (!filtered)
+        return std::nullopt;
     // Rows filter independently (each needs only the unfiltered row above), so strips
     // of rows are filtered in parallel.
     auto filterStrip = [&](size_t y0, size_t y1) {
         std::array<std::vector<uint8_t>, 5> scratch;
-        for (auto& s : scratch) s.resize(rowBytes);
+        for (auto& s : scratch)
+            s.resize(rowBytes);
         std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(rowBytes, 0), std::vector<uint8_t>(rowBytes, 0)};
-        if (!alpha && y0 > 0) packRgb(image.constScanLine(int(y0 - 1)), w, rows[y0 & 1].data());
+        if (!alpha && y0 > 0)
+            packRgb(image.constScanLine(int(y0 - 1)), w, rows[y0 & 1].data());
         for (size_t y = y0; y < y1; ++y) {
             const uint8_t* cur;
             const uint8_t* prev;
@@ -74,17 +79,18 @@ __attribute__((noinline)) inline std::optional<QByteArray> encodePng(const QImag
             filterRow(cur, prev, rowBytes, bpp, filtered.get() + y * (rowBytes + 1), scratch);
         }
     };
-    const size_t strips = h * rowBytes >= (size_t(1) << 20)
-                              ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4)
-                              : 1;
+    const size_t strips =
+        h * rowBytes >= (size_t(1) << 20) ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4) : 1;
     std::vector<std::thread> workers;
-    for (size_t k = 1; k < strips; ++k) workers.emplace_back(filterStrip, h * k / strips, h * (k + 1) / strips);
+    for (size_t k = 1; k < strips; ++k)
+        workers.emplace_back(filterStrip, h * k / strips, h * (k + 1) / strips);
     filterStrip(0, h / strips);
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
 
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(compressionLevel));
-    if (!compressor) return std::nullopt;
+    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(libdeflate_alloc_compressor(compressionLevel));
+    if (!compressor)
+        return std::nullopt;
     const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
     // Chunks hold at most 2^31-1 bytes; split large streams.
     constexpr size_t maxChunk = size_t(1) << 30;
@@ -94,9 +100,9 @@ __attribute__((noinline)) inline std::optional<QByteArray> encodePng(const QImag
     out.resize(static_cast<qsizetype>(head + bound + 12 * idatCount + 12));
     auto* base = reinterpret_cast<uint8_t*>(out.data());
     uint8_t* zdata = base + head + 8; // the first IDAT's data follows its length and type
-    const size_t zsize =
-        libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, zdata, bound);
-    if (zsize == 0) return std::nullopt;
+    const size_t zsize = libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, zdata, bound);
+    if (zsize == 0)
+        return std::nullopt;
     filtered.reset();
 
     const size_t chunks = (zsize + maxChunk - 1) / maxChunk;
@@ -127,7 +133,8 @@ __attribute__((noinline)) inline std::optional<QByteArray> encodePng(const QImag
     const uint8_t rest[5] = {8, uint8_t(alpha ? 6 : 2), 0, 0, 0};
     std::memcpy(p + 16, rest, 5);
     p = finishChunk(p, "IHDR", 13);
-    for (size_t k = 0; k < chunks; ++k) p = finishChunk(p, "IDAT", std::min(maxChunk, zsize - k * maxChunk));
+    for (size_t k = 0; k < chunks; ++k)
+        p = finishChunk(p, "IDAT", std::min(maxChunk, zsize - k * maxChunk));
     p = finishChunk(p, "IEND", 0);
     out.truncate(static_cast<qsizetype>(p - base));
     return out;

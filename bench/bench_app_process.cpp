@@ -26,9 +26,9 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <csignal>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -47,7 +47,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+double msSince(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
 
 test::XvfbServer* server = nullptr;
 
@@ -56,7 +58,8 @@ class Desktop {
 public:
     Desktop() {
         conn_ = xcb_connect(server->display().toLocal8Bit().constData(), nullptr);
-        if (xcb_connection_has_error(conn_)) return;
+        if (xcb_connection_has_error(conn_))
+            return;
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
         root_ = screen->root;
         const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -71,7 +74,8 @@ public:
         QImage desk(w, h, QImage::Format_RGB32);
         for (int y = 0; y < h; ++y) {
             auto* row = reinterpret_cast<QRgb*>(desk.scanLine(y));
-            for (int x = 0; x < w; ++x) row[x] = qRgb(30 + 60 * y / h, 60 + 40 * x / w, 120 + 80 * y / h);
+            for (int x = 0; x < w; ++x)
+                row[x] = qRgb(30 + 60 * y / h, 60 + 40 * x / w, 120 + 80 * y / h);
         }
         uint32_t seed = 12345;
         auto rnd = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
@@ -85,14 +89,17 @@ public:
                     const int len = 3 + int(rnd() % 6);
                     for (int y = line; y < line + 14; ++y)
                         for (int k = 0; k < len && x + k < w; ++k)
-                            if (rnd() % 3) desk.setPixel(x + k, y, qRgb(40, 40, 48));
+                            if (rnd() % 3)
+                                desk.setPixel(x + k, y, qRgb(40, 40, 48));
                 }
         }
-        for (int y = 800; y < 1800; ++y)   // a photo: smooth shades with grain
+        for (int y = 800; y < 1800; ++y) // a photo: smooth shades with grain
             for (int x = 1700; x < 3300; ++x) {
                 const int g = int(rnd() % 17) - 8;
-                desk.setPixel(x, y, qRgb(std::clamp(90 + (x - 1700) / 12 + g, 0, 255), std::clamp(140 + (y - 800) / 10 + g, 0, 255),
-                                         std::clamp(60 + (x + y) % 97 + g, 0, 255)));
+                desk.setPixel(x, y,
+                              qRgb(std::clamp(90 + (x - 1700) / 12 + g, 0, 255),
+                                   std::clamp(140 + (y - 800) / 10 + g, 0, 255),
+                                   std::clamp(60 + (x + y) % 97 + g, 0, 255)));
             }
         const xcb_pixmap_t pixmap = xcb_generate_id(conn_);
         xcb_create_pixmap(conn_, screen->root_depth, pixmap, root_, uint16_t(w), uint16_t(h));
@@ -132,8 +139,10 @@ public:
     // Marks the middle of the screen (where the preview's thumbnail has its centre).
     void fill(uint32_t rgb) {
         const xcb_gcontext_t gc = xcb_generate_id(conn_);
-        xcb_create_gc(conn_, gc, root_, XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, std::array<uint32_t, 2>{rgb, XCB_SUBWINDOW_MODE_CLIP_BY_CHILDREN}.data());
-        const xcb_rectangle_t r{int16_t(centre_.x()), int16_t(centre_.y()), uint16_t(centre_.width()), uint16_t(centre_.height())};
+        xcb_create_gc(conn_, gc, root_, XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE,
+                      std::array<uint32_t, 2>{rgb, XCB_SUBWINDOW_MODE_CLIP_BY_CHILDREN}.data());
+        const xcb_rectangle_t r{int16_t(centre_.x()), int16_t(centre_.y()), uint16_t(centre_.width()),
+                                uint16_t(centre_.height())};
         xcb_poly_fill_rectangle(conn_, root_, gc, 1, &r);
         xcb_free_gc(conn_, gc);
         sync();
@@ -142,11 +151,13 @@ public:
     // Presses and releases the hot key; the time of the press.
     Clock::time_point pressHotKey() {
         drain();
-        for (xcb_keycode_t k : {super, shift}) xcb_test_fake_input(conn_, XCB_KEY_PRESS, k, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        for (xcb_keycode_t k : {super, shift})
+            xcb_test_fake_input(conn_, XCB_KEY_PRESS, k, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
         sync();
         const Clock::time_point t = Clock::now();
         xcb_test_fake_input(conn_, XCB_KEY_PRESS, one, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        for (xcb_keycode_t k : {one, shift, super}) xcb_test_fake_input(conn_, XCB_KEY_RELEASE, k, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        for (xcb_keycode_t k : {one, shift, super})
+            xcb_test_fake_input(conn_, XCB_KEY_RELEASE, k, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
         xcb_flush(conn_);
         return t;
     }
@@ -159,7 +170,8 @@ public:
                 const bool map = (e->response_type & 0x7f) == XCB_MAP_NOTIFY;
                 const xcb_window_t w = reinterpret_cast<xcb_map_notify_event_t*>(e)->window;
                 free(e);
-                if (map) return w;
+                if (map)
+                    return w;
             }
             pollfd p{xcb_get_file_descriptor(conn_), POLLIN, 0};
             ::poll(&p, 1, 5);
@@ -168,9 +180,11 @@ public:
     }
 
     std::string name(xcb_window_t w) {
-        auto* r = xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr);
+        auto* r = xcb_get_property_reply(
+            conn_, xcb_get_property(conn_, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr);
         std::string s;
-        if (r) s.assign(static_cast<const char*>(xcb_get_property_value(r)), size_t(xcb_get_property_value_length(r)));
+        if (r)
+            s.assign(static_cast<const char*>(xcb_get_property_value(r)), size_t(xcb_get_property_value_length(r)));
         free(r);
         return s;
     }
@@ -178,11 +192,14 @@ public:
     // The colour of the window's centre pixel as the screen shows it.
     std::optional<uint32_t> centre(xcb_window_t w) {
         auto* g = xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, w), nullptr);
-        if (!g) return std::nullopt;
+        if (!g)
+            return std::nullopt;
         const int x = g->x + g->width / 2, y = g->y + g->height / 2;
         free(g);
-        auto* img = xcb_get_image_reply(conn_, xcb_get_image(conn_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, int16_t(x), int16_t(y), 1, 1, ~0u), nullptr);
-        if (!img) return std::nullopt;
+        auto* img = xcb_get_image_reply(
+            conn_, xcb_get_image(conn_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, int16_t(x), int16_t(y), 1, 1, ~0u), nullptr);
+        if (!img)
+            return std::nullopt;
         uint32_t pixel = 0;
         memcpy(&pixel, xcb_get_image_data(img), 4);
         free(img);
@@ -193,7 +210,8 @@ public:
     bool waitForColour(xcb_window_t w, uint32_t rgb, int timeoutMs) {
         const Clock::time_point start = Clock::now();
         while (msSince(start) < timeoutMs) {
-            if (const auto c = centre(w); c && near(*c, rgb)) return true;
+            if (const auto c = centre(w); c && near(*c, rgb))
+                return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return false;
@@ -201,12 +219,14 @@ public:
 
     static bool near(uint32_t a, uint32_t b) {
         for (int shift : {0, 8, 16})
-            if (std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) > 2) return false;
+            if (std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) > 2)
+                return false;
         return true;
     }
 
     void drain() {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(conn_)) free(e);
+        while (xcb_generic_event_t* e = xcb_poll_for_event(conn_))
+            free(e);
     }
 
 private:
@@ -222,7 +242,8 @@ long statusKiB(pid_t pid, const char* field) {
     std::string line;
     const std::string key = std::string(field) + ":";
     while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+        if (line.rfind(key, 0) == 0)
+            return std::stol(line.substr(key.size()));
     return -1;
 }
 
@@ -246,11 +267,17 @@ public:
         bus_.setProgram("dbus-daemon");
         bus_.setArguments({"--session", "--nofork", "--nopidfile", "--print-address=1"});
         bus_.start();
-        if (bus_.waitForReadyRead(10000)) address_ = QString::fromUtf8(bus_.readLine()).trimmed().toStdString();
-        env_ = {"DISPLAY=" + server->display().toStdString(), "XDG_RUNTIME_DIR=" + dir_.filePath("run").toStdString(),
-                "XDG_CONFIG_HOME=" + dir_.filePath("config").toStdString(), "HOME=" + dir_.path().toStdString(),
-                "TMPDIR=" + dir_.filePath("tmp").toStdString(), "DBUS_SESSION_BUS_ADDRESS=" + address_,
-                "XDG_SESSION_TYPE=x11", "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+        if (bus_.waitForReadyRead(10000))
+            address_ = QString::fromUtf8(bus_.readLine()).trimmed().toStdString();
+        env_ = {"DISPLAY=" + server->display().toStdString(),
+                "XDG_RUNTIME_DIR=" + dir_.filePath("run").toStdString(),
+                "XDG_CONFIG_HOME=" + dir_.filePath("config").toStdString(),
+                "HOME=" + dir_.path().toStdString(),
+                "TMPDIR=" + dir_.filePath("tmp").toStdString(),
+                "DBUS_SESSION_BUS_ADDRESS=" + address_,
+                "XDG_SESSION_TYPE=x11",
+                "PATH=/usr/bin:/bin",
+                "LANG=C.UTF-8"};
     }
     ~Session() {
         stop();
@@ -261,10 +288,12 @@ public:
 
     pid_t spawn(const std::string& program, std::vector<std::string> args, bool quiet = true) {
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (auto& a : args) argv.push_back(a.data());
+        for (auto& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         std::vector<char*> envp;
-        for (auto& e : env_) envp.push_back(e.data());
+        for (auto& e : env_)
+            envp.push_back(e.data());
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -273,7 +302,8 @@ public:
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         }
         pid_t pid = -1;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+            pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         return pid;
     }
@@ -283,7 +313,8 @@ public:
         app_ = spawn(program, {});
         const Clock::time_point start = Clock::now();
         while (app_ > 0 && msSince(start) < 20000) {
-            if (desktop.hotKeyGrabbed()) return app_;
+            if (desktop.hotKeyGrabbed())
+                return app_;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         stop();
@@ -291,7 +322,8 @@ public:
     }
 
     void stop() {
-        if (app_ <= 0) return;
+        if (app_ <= 0)
+            return;
         ::kill(app_, SIGTERM);
         for (int i = 0; i < 100; ++i) {
             if (waitpid(app_, nullptr, WNOHANG) == app_) {
@@ -335,7 +367,8 @@ std::optional<Shot> capture(Desktop& desktop, uint32_t colour, xcb_window_t know
     if (!known) {
         for (;;) {
             const auto w = desktop.waitForMap(10000);
-            if (!w) return std::nullopt;
+            if (!w)
+                return std::nullopt;
             shot.mappedMs = msSince(t);
             if (desktop.name(*w).find("Lumivane") != std::string::npos) {
                 shot.window = *w;
@@ -343,7 +376,8 @@ std::optional<Shot> capture(Desktop& desktop, uint32_t colour, xcb_window_t know
             }
         }
     }
-    if (!desktop.waitForColour(shot.window, colour, 10000)) return std::nullopt;
+    if (!desktop.waitForColour(shot.window, colour, 10000))
+        return std::nullopt;
     shot.shownMs = msSince(t);
     return shot;
 }
@@ -352,14 +386,17 @@ void BM_KeyToPreview(benchmark::State& state, std::string program) {
     Desktop desktop;
     Session session;
     for (auto _ : state) {
-        if (session.startApplication(program, desktop) < 0) return state.SkipWithError("the application did not start");
+        if (session.startApplication(program, desktop) < 0)
+            return state.SkipWithError("the application did not start");
         std::this_thread::sleep_for(std::chrono::seconds(1));
         const auto first = capture(desktop, colours[0], 0);
-        if (!first) return state.SkipWithError("no preview");
+        if (!first)
+            return state.SkipWithError("no preview");
         // The preview dismisses itself after a few seconds; then the desktop stays idle.
         std::this_thread::sleep_for(std::chrono::seconds(idleSeconds()));
         const auto later = capture(desktop, colours[1], 0);
-        if (!later) return state.SkipWithError("no preview after idle");
+        if (!later)
+            return state.SkipWithError("no preview after idle");
         session.stop();
         state.SetIterationTime(first->mappedMs / 1000);
         state.counters["first_mapped_ms"] = first->mappedMs;
@@ -374,7 +411,8 @@ void BM_MemoryOverBurst(benchmark::State& state, std::string program) {
     Session session;
     for (auto _ : state) {
         const pid_t pid = session.startApplication(program, desktop);
-        if (pid < 0) return state.SkipWithError("the application did not start");
+        if (pid < 0)
+            return state.SkipWithError("the application did not start");
         std::this_thread::sleep_for(std::chrono::seconds(3));
         const double idle = statusKiB(pid, "VmRSS") / 1024.0;
         const Clock::time_point start = Clock::now();
@@ -382,7 +420,8 @@ void BM_MemoryOverBurst(benchmark::State& state, std::string program) {
         double slowest = 0;
         for (int i = 0; i < 20; ++i) {
             const auto shot = capture(desktop, colours[i % std::size(colours)] + uint32_t(i / 8), window);
-            if (!shot) return state.SkipWithError("a capture of the burst did not show");
+            if (!shot)
+                return state.SkipWithError("a capture of the burst did not show");
             window = shot->window;
             slowest = std::max(slowest, i == 0 ? 0.0 : shot->shownMs);
         }
@@ -390,8 +429,10 @@ void BM_MemoryOverBurst(benchmark::State& state, std::string program) {
         const double peak = statusKiB(pid, "VmHWM") / 1024.0;
         for (int k = 0; k < 20; ++k) {
             std::this_thread::sleep_for(std::chrono::seconds(1));
-            if (qEnvironmentVariableIsSet("LUMIVANE_BENCH_RSS_SERIES")) fprintf(stderr, "%d s: %.1f MB\n", k + 1, statusKiB(pid, "VmRSS") / 1024.0);
-            if (k == 9 && !qEnvironmentVariableIsSet("LUMIVANE_BENCH_RSS_SERIES")) break;
+            if (qEnvironmentVariableIsSet("LUMIVANE_BENCH_RSS_SERIES"))
+                fprintf(stderr, "%d s: %.1f MB\n", k + 1, statusKiB(pid, "VmRSS") / 1024.0);
+            if (k == 9 && !qEnvironmentVariableIsSet("LUMIVANE_BENCH_RSS_SERIES"))
+                break;
         }
         const double after = statusKiB(pid, "VmRSS") / 1024.0;
         state.counters["after_anon_MB"] = statusKiB(pid, "RssAnon") / 1024.0;
@@ -412,7 +453,8 @@ void BM_CliExport(benchmark::State& state, std::string program) {
     QImage small(320, 200, QImage::Format_RGB32);
     small.fill(qRgb(40, 90, 160));
     for (int y = 40; y < 120; ++y)
-        for (int x = 30; x < 200; ++x) small.setPixel(x, y, qRgb(x, y, 200));
+        for (int x = 30; x < 200; ++x)
+            small.setPixel(x, y, qRgb(x, y, 200));
     const QString in = session.path("small.png"), out = session.path("out.png");
     small.save(in);
     for (auto _ : state) {
@@ -421,7 +463,8 @@ void BM_CliExport(benchmark::State& state, std::string program) {
         int status = 0;
         waitpid(pid, &status, 0);
         state.SetIterationTime(msSince(t) / 1000);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return state.SkipWithError("export failed");
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return state.SkipWithError("export failed");
     }
 }
 
@@ -429,22 +472,34 @@ void BM_CliExport(benchmark::State& state, std::string program) {
 
 int main(int argc, char** argv) {
     test::XvfbServer xvfb({"-screen", "0", "3840x2160x24"});
-    if (!xvfb.isRunning()) return 1;
+    if (!xvfb.isRunning())
+        return 1;
     server = &xvfb;
     std::vector<std::pair<std::string, std::string>> programs;
     const QString list = qEnvironmentVariable("LUMIVANE_BENCH_BINARIES");
     for (const QString& entry : list.split(',', Qt::SkipEmptyParts)) {
         const int eq = entry.indexOf('=');
-        if (eq > 0) programs.emplace_back(entry.left(eq).toStdString(), entry.mid(eq + 1).toStdString());
+        if (eq > 0)
+            programs.emplace_back(entry.left(eq).toStdString(), entry.mid(eq + 1).toStdString());
     }
-    if (programs.empty()) programs.emplace_back("built", LUMIVANE_EXECUTABLE);
+    if (programs.empty())
+        programs.emplace_back("built", LUMIVANE_EXECUTABLE);
     for (const auto& [label, path] : programs) {
         benchmark::RegisterBenchmark(("BM_KeyToPreview/" + label).c_str(), BM_KeyToPreview, path)
-            ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(3);
         benchmark::RegisterBenchmark(("BM_MemoryOverBurst/" + label).c_str(), BM_MemoryOverBurst, path)
-            ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(3);
         benchmark::RegisterBenchmark(("BM_CliExport/" + label).c_str(), BM_CliExport, path)
-            ->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15)->Repetitions(3);
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(15)
+            ->Repetitions(3);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

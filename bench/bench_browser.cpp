@@ -13,9 +13,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonObject>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -43,8 +43,11 @@ double processCpuSeconds() {
 QByteArray chromiumFullPageScreenshot() {
     const QJsonObject metrics = g_bridge->callPage("Page.getLayoutMetrics");
     const QJsonObject size = metrics.value("cssContentSize").toObject();
-    const QJsonObject clip{{"x", 0}, {"y", 0}, {"width", size.value("width").toDouble()},
-                           {"height", size.value("height").toDouble()}, {"scale", 1}};
+    const QJsonObject clip{{"x", 0},
+                           {"y", 0},
+                           {"width", size.value("width").toDouble()},
+                           {"height", size.value("height").toDouble()},
+                           {"scale", 1}};
     const QJsonObject shot = g_bridge->callPage(
         "Page.captureScreenshot", {{"format", "png"}, {"captureBeyondViewport", true}, {"clip", clip}}, 60000);
     return QByteArray::fromBase64(shot.value("data").toString().toLatin1());
@@ -67,7 +70,8 @@ void BM_TenScreenPageAgainstChromium(benchmark::State& state) {
         clock.restart();
         const QByteArray png = chromiumFullPageScreenshot();
         chromium += clock.nsecsElapsed() * 1e-9;
-        if (png.isEmpty()) state.SkipWithError("Chromium's full-page screenshot failed");
+        if (png.isEmpty())
+            state.SkipWithError("Chromium's full-page screenshot failed");
     }
     const double n = double(state.iterations());
     state.counters["oursSeconds"] = ours / n;
@@ -90,8 +94,16 @@ void BM_TenScreenPageCommand(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_TenScreenPageAgainstChromium)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)->ReportAggregatesOnly(true);
-BENCHMARK(BM_TenScreenPageCommand)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TenScreenPageAgainstChromium)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TenScreenPageCommand)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
     test::XvfbServer server(QStringList{"-screen", "0", "1920x1080x24"});
@@ -121,8 +133,8 @@ int main(int argc, char** argv) {
         g_bridge = std::make_unique<DevToolsBridge>(session.bridgeOptions());
         g_environment = DesktopBrowserCaptureEnvironment::create(*makeX11Backend());
         g_viewportHeight = session.js("String(window.innerHeight)").toDouble();
-        if (g_viewportHeight <= 0 ||
-            !session.openPage(session.writePage("ten.html", test::markerPage(screens * 10, int(g_viewportHeight) / 10)))) {
+        if (g_viewportHeight <= 0 || !session.openPage(session.writePage(
+                                         "ten.html", test::markerPage(screens * 10, int(g_viewportHeight) / 10)))) {
             std::fprintf(stderr, "cannot prepare the page\n");
             return 1;
         }

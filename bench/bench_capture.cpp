@@ -53,22 +53,31 @@ void BM_ImportWindowRoot(benchmark::State& state) {
 
 BENCHMARK(BM_FullScreenCapture)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_AreaAcrossTwoScreens)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_ImportWindowRoot)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ImportWindowRoot)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     g_server = std::make_unique<test::XvfbServer>(QStringList{"-screen", "0", "3840x2160x24"});
-    if (!g_server->isRunning()) return 1;
+    if (!g_server->isRunning())
+        return 1;
     g_display = g_server->display().toLocal8Bit();
     qputenv("DISPLAY", g_display);
-    if (auto desktop = makeX11Backend()) g_service = std::make_unique<CaptureService>(*desktop);
+    if (auto desktop = makeX11Backend())
+        g_service = std::make_unique<CaptureService>(*desktop);
     g_splitServer = std::make_unique<test::XvfbServer>(QStringList{"-screen", "0", "3840x2160x24"});
-    if (!g_service || !g_splitServer->isRunning()) return 1;
+    if (!g_service || !g_splitServer->isRunning())
+        return 1;
     qputenv("DISPLAY", g_splitServer->display().toLocal8Bit());
     QProcess::execute("xrandr", {"--setmonitor", "L", "1920/500x2160/280+0+0", "screen"});
     QProcess::execute("xrandr", {"--setmonitor", "R", "1920/500x2160/280+1920+0", "none"});
-    if (auto desktop = makeX11Backend()) g_splitService = std::make_unique<CaptureService>(*desktop);
-    if (!g_splitService) return 1;
+    if (auto desktop = makeX11Backend())
+        g_splitService = std::make_unique<CaptureService>(*desktop);
+    if (!g_splitService)
+        return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     g_service.reset();

@@ -66,16 +66,20 @@ void BM_SelectAnnotation4K(benchmark::State& state) {
     bool selected = false;
     for (auto _ : state) {
         selected = !selected;
-        if (selected) editor.host.document->selectedAnnotationID = editor.rectangle;
-        else editor.host.document->selectedAnnotationID.reset();
+        if (selected)
+            editor.host.document->selectedAnnotationID = editor.rectangle;
+        else
+            editor.host.document->selectedAnnotationID.reset();
         emit editor.host.editorDocumentChanged();
         QApplication::processEvents();
     }
     // Let any background work that a selection might have started show up.
-    for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
     state.counters["renders"] = *editor.renders - rendersBefore;
     state.counters["newExportKeys"] = double(editor.bottom()->exportGeneration() - keyBefore);
-    if (*editor.renders != rendersBefore) state.SkipWithError("a selection rendered and encoded the picture");
+    if (*editor.renders != rendersBefore)
+        state.SkipWithError("a selection rendered and encoded the picture");
 }
 
 void BM_DragRectangle4K(benchmark::State& state) {
@@ -88,7 +92,8 @@ void BM_DragRectangle4K(benchmark::State& state) {
         const Annotation* a = editor.host.document->find(editor.rectangle);
         const QPoint start = (canvas->imageRect().topLeft() + a->rect.center() * scale).toPoint();
         QTest::mousePress(canvas, Qt::LeftButton, {}, start);
-        for (int i = 1; i <= 20; ++i) QTest::mouseMove(canvas, start + QPoint(direction * i * 4, i * 2));
+        for (int i = 1; i <= 20; ++i)
+            QTest::mouseMove(canvas, start + QPoint(direction * i * 4, i * 2));
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, start + QPoint(direction * 80, 40));
         QApplication::processEvents();
         direction = -direction;

@@ -43,8 +43,10 @@ const QImage& content(int index) {
     auto it = cache.find(index);
     if (it == cache.end()) {
         const Content& c = kContents[index];
-        it = cache.emplace(index, c.photo ? test::photoLikeImage(c.width, c.height)
-                                          : test::uiLikeImage(c.width, c.height)).first;
+        it = cache
+                 .emplace(index,
+                          c.photo ? test::photoLikeImage(c.width, c.height) : test::uiLikeImage(c.width, c.height))
+                 .first;
     }
     return it->second;
 }
@@ -55,7 +57,8 @@ std::optional<QByteArray> qtEncode(const QImage& image, const char* format, int 
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
-    if (!writer.write(image)) return std::nullopt;
+    if (!writer.write(image))
+        return std::nullopt;
     return out;
 }
 
@@ -68,35 +71,43 @@ std::optional<QByteArray> qtSearch(const QImage& image, const ImageExportOptions
     for (double c : ImageExportPipeline::dragExportDimensionSequence(std::min<double>(largest, options.maxDimension),
                                                                      largest, options.minimumDimension)) {
         const auto normalized = ImageExportPipeline::normalizedImage(image, c);
-        if (!normalized) continue;
+        if (!normalized)
+            continue;
         auto bytes = qtEncode(*normalized, "png");
         ++candidates;
-        if (!bytes) continue;
+        if (!bytes)
+            continue;
         const qint64 diff = std::abs(bytes->size() - qint64(options.byteBudget));
         const bool fits = bytes->size() <= options.byteBudget;
         if (!best || diff < bestDiff) {
             bestDiff = diff;
             best = std::move(bytes);
         }
-        if (fits) break;
+        if (fits)
+            break;
     }
     return best;
 }
 
 // The search as it was: every candidate in order, each encoded in full by the old encoder.
-__attribute__((noinline)) std::optional<QByteArray> searchBefore(const QImage& image, const ImageExportOptions& options, int& candidates) {
+__attribute__((noinline)) std::optional<QByteArray> searchBefore(const QImage& image, const ImageExportOptions& options,
+                                                                 int& candidates) {
     const int largest = std::max(image.width(), image.height());
     std::optional<QByteArray> best;
     candidates = 0;
     for (double c : ImageExportPipeline::dragExportDimensionSequence(std::min<double>(largest, options.maxDimension),
                                                                      largest, options.minimumDimension)) {
         const auto normalized = ImageExportPipeline::normalizedImage(image, c);
-        if (!normalized) continue;
+        if (!normalized)
+            continue;
         auto bytes = before::encodePng(*normalized);
         ++candidates;
-        if (!bytes) continue;
-        if (bytes->size() <= options.byteBudget) return bytes;
-        if (!best || bytes->size() < best->size()) best = std::move(bytes);
+        if (!bytes)
+            continue;
+        if (bytes->size() <= options.byteBudget)
+            return bytes;
+        if (!best || bytes->size() < best->size())
+            best = std::move(bytes);
     }
     return best;
 }
@@ -116,7 +127,8 @@ const ImageExportOptions kStandardMedium =
 void BM_SearchStandardMedium(benchmark::State& state) {
     const QImage& img = content(int(state.range(0)));
     QByteArray bytes;
-    for (auto _ : state) bytes = *ImageExportPipeline::dragExportPNGData(img, kStandardMedium);
+    for (auto _ : state)
+        bytes = *ImageExportPipeline::dragExportPNGData(img, kStandardMedium);
     report(state, "libdeflate", bytes);
 }
 
@@ -124,7 +136,8 @@ void BM_SearchStandardMediumBefore(benchmark::State& state) {
     const QImage& img = content(int(state.range(0)));
     QByteArray bytes;
     int candidates = 0;
-    for (auto _ : state) bytes = *searchBefore(img, kStandardMedium, candidates);
+    for (auto _ : state)
+        bytes = *searchBefore(img, kStandardMedium, candidates);
     report(state, "before", bytes);
     state.counters["candidates"] = candidates;
 }
@@ -133,7 +146,8 @@ void BM_SearchStandardMediumQtWriter(benchmark::State& state) {
     const QImage& img = content(int(state.range(0)));
     QByteArray bytes;
     int candidates = 0;
-    for (auto _ : state) bytes = *qtSearch(img, kStandardMedium, candidates);
+    for (auto _ : state)
+        bytes = *qtSearch(img, kStandardMedium, candidates);
     report(state, "qt-png", bytes);
     state.counters["candidates"] = candidates;
 }
@@ -142,20 +156,23 @@ void BM_SearchStandardMediumQtWriter(benchmark::State& state) {
 // other benchmarks' instruction counts are taken relative to.
 void BM_NormalizeOnly(benchmark::State& state) {
     const QImage& img = content(int(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(ImageExportPipeline::normalizedImage(img, std::nullopt));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ImageExportPipeline::normalizedImage(img, std::nullopt));
 }
 
 void BM_FullResolutionPNG(benchmark::State& state) {
     const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
     QByteArray bytes;
-    for (auto _ : state) bytes = *ImageExportPipeline::encode(normalized, ScreenshotFileFormat::png);
+    for (auto _ : state)
+        bytes = *ImageExportPipeline::encode(normalized, ScreenshotFileFormat::png);
     report(state, "libdeflate", bytes);
 }
 
 void BM_FullResolutionPNGBefore(benchmark::State& state) {
     const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
     QByteArray bytes;
-    for (auto _ : state) bytes = *before::encodePng(normalized);
+    for (auto _ : state)
+        bytes = *before::encodePng(normalized);
     report(state, "before", bytes);
 }
 
@@ -173,7 +190,8 @@ void runOptimizer(benchmark::State& state, const QString& tool,
     QTemporaryDir dir;
     const QString in = dir.filePath("in.png"), out = dir.filePath("out.png");
     QFile file(in);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*ImageExportPipeline::encode(normalized, ScreenshotFileFormat::png)) < 0) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(*ImageExportPipeline::encode(normalized, ScreenshotFileFormat::png)) < 0) {
         state.SkipWithError("cannot write the input PNG");
         return;
     }
@@ -188,8 +206,10 @@ void runOptimizer(benchmark::State& state, const QString& tool,
         process.waitForFinished(-1);
         getrusage(RUSAGE_CHILDREN, &after);
         auto seconds = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-        childCpu = seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) - seconds(before.ru_stime);
-        if (process.exitCode() != 0) state.SkipWithError((tool + " failed").toStdString().c_str());
+        childCpu =
+            seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) - seconds(before.ru_stime);
+        if (process.exitCode() != 0)
+            state.SkipWithError((tool + " failed").toStdString().c_str());
     }
     QFile result(out);
     result.open(QIODevice::ReadOnly);
@@ -201,14 +221,16 @@ void BM_PngCrush(benchmark::State& state) {
     runOptimizer(state, "pngcrush", [](const QString& in, const QString& out) { return QStringList{"-q", in, out}; });
 }
 void BM_OptiPng(benchmark::State& state) {
-    runOptimizer(state, "optipng",
-                 [](const QString& in, const QString& out) { return QStringList{"-quiet", "-out", out, in}; });
+    runOptimizer(state, "optipng", [](const QString& in, const QString& out) {
+        return QStringList{"-quiet", "-out", out, in};
+    });
 }
 
 void BM_FullResolutionPNGQtWriter(benchmark::State& state) {
     const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
     QByteArray bytes;
-    for (auto _ : state) bytes = *qtEncode(normalized, "png");
+    for (auto _ : state)
+        bytes = *qtEncode(normalized, "png");
     report(state, "qt-png", bytes);
 }
 
@@ -224,12 +246,14 @@ void BM_FullResolutionJPEG(benchmark::State& state) {
 void BM_FullResolutionJPEGQtWriter(benchmark::State& state) {
     const QImage normalized = *ImageExportPipeline::normalizedImage(content(int(state.range(0))), std::nullopt);
     QByteArray bytes;
-    for (auto _ : state) bytes = *qtEncode(normalized, "jpeg", 88);
+    for (auto _ : state)
+        bytes = *qtEncode(normalized, "jpeg", 88);
     report(state, "qt-jpeg", bytes);
 }
 
 void contents(benchmark::internal::Benchmark* b) {
-    for (int i = 0; i < int(std::size(kContents)); ++i) b->Arg(i);
+    for (int i = 0; i < int(std::size(kContents)); ++i)
+        b->Arg(i);
     b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
     b->UseRealTime()->MeasureProcessCPUTime();
 }

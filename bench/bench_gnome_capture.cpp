@@ -73,14 +73,16 @@ QByteArray gnomeLikePng() {
     png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, PNG_COLOR_TYPE_RGBA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < image.height(); ++y) png_write_row(png, image.constScanLine(y));
+    for (int y = 0; y < image.height(); ++y)
+        png_write_row(png, image.constScanLine(y));
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
 }
 
 void BM_DecodeGnomePng(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(PortalScreenshot::snapshotFromPng(g_png, g_bounds).image.constBits());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PortalScreenshot::snapshotFromPng(g_png, g_bounds).image.constBits());
     state.SetLabel("6400x2160 RGBA, libpng defaults");
 }
 BENCHMARK(BM_DecodeGnomePng)->Unit(benchmark::kMillisecond)->Iterations(8);
@@ -90,7 +92,8 @@ void BM_GnomeAnswerToOutputImage(benchmark::State& state) {
     const ScreenInfo s = scaleTwo ? screen(QRect(1920, 0, 1280, 720), 2.0) : screen(QRect(0, 0, 1920, 1080), 1.0);
     for (auto _ : state) {
         const DesktopSnapshot snapshot = PortalScreenshot::snapshotFromPng(g_png, g_bounds);
-        const QImage out = CaptureService::composeFromSnapshot(snapshot, CaptureService::planSegments({s}, s.frame), s.frame);
+        const QImage out =
+            CaptureService::composeFromSnapshot(snapshot, CaptureService::planSegments({s}, s.frame), s.frame);
         benchmark::DoNotOptimize(out.constBits());
     }
     state.SetLabel(scaleTwo ? "decode + scale-2 output 2560x1440" : "decode + scale-1 output 1920x1080");
@@ -120,7 +123,8 @@ BENCHMARK(BM_GnomePortalRoundTrip)->Unit(benchmark::kMillisecond)->Iterations(5)
 
 int main(int argc, char** argv) {
     g_session = std::make_unique<test::GnomeSession>(QStringLiteral("6400x2160"));
-    if (g_session->isRunning()) g_session->exportToProcess();
+    if (g_session->isRunning())
+        g_session->exportToProcess();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int rc = 0;
     {

@@ -2,7 +2,8 @@
 #include <benchmark/benchmark.h>
 
 static void BM_Harness(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(state.iterations());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(state.iterations());
 }
 BENCHMARK(BM_Harness);
 BENCHMARK_MAIN();

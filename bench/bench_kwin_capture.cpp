@@ -44,18 +44,21 @@ protected:
 };
 
 bool ready(benchmark::State& state) {
-    if (g_desktop && g_desktop->grabber && g_desktop->grabber->refusal().isEmpty()) return true;
+    if (g_desktop && g_desktop->grabber && g_desktop->grabber->refusal().isEmpty())
+        return true;
     state.SkipWithError(g_session && !g_session->isRunning() ? qPrintable(g_session->errorText())
                                                              : "KWin's ScreenShot2 is not available to this program");
     return false;
 }
 
 void BM_KWinGrab(benchmark::State& state) {
-    if (!ready(state)) return;
+    if (!ready(state))
+        return;
     const ScreenInfo screen = g_desktop->screens->screens().front();
     for (auto _ : state) {
         const QImage image = g_desktop->grabber->grab(screen, QRectF(0, 0, 1920, 1080), {1920, 1080});
-        if (image.isNull()) state.SkipWithError("the grab failed");
+        if (image.isNull())
+            state.SkipWithError("the grab failed");
         benchmark::DoNotOptimize(image.constBits());
     }
     state.SetLabel("1920x1080 output, CaptureArea with native resolution");
@@ -63,7 +66,8 @@ void BM_KWinGrab(benchmark::State& state) {
 BENCHMARK(BM_KWinGrab)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 void BM_KWinFullScreenCommand(benchmark::State& state) {
-    if (!ready(state)) return;
+    if (!ready(state))
+        return;
     CaptureService service(*g_desktop);
     for (auto _ : state) {
         QFuture<ImageRef> f = service.captureFullScreen();
@@ -94,7 +98,8 @@ int main(int argc, char** argv) {
             QTest::qWaitForWindowExposed(&window);
             QTest::qWait(500);
             g_desktop = loadDesktopBackend();
-            if (g_desktop->grabber) g_desktop->grabber->prepare();
+            if (g_desktop->grabber)
+                g_desktop->grabber->prepare();
         }
         benchmark::Initialize(&argc, argv);
         benchmark::RunSpecifiedBenchmarks();

@@ -41,8 +41,12 @@ EditorDocument benchmarkDocument(int width, int height) {
     for (int i = 0; i < 20; ++i) {
         const double x = 150 + (i % 10) * 360, y = 1350 + (i / 10) * 350;
         switch (i % 5) {
-        case 0: d.annotations.push_back(annotation(AnnotationKind::rectangle, {x, y, 300, 200})); break;
-        case 1: d.annotations.push_back(annotation(AnnotationKind::ellipse, {x, y, 300, 200})); break;
+        case 0:
+            d.annotations.push_back(annotation(AnnotationKind::rectangle, {x, y, 300, 200}));
+            break;
+        case 1:
+            d.annotations.push_back(annotation(AnnotationKind::ellipse, {x, y, 300, 200}));
+            break;
         case 2: {
             Annotation a = annotation(AnnotationKind::arrow, {x, y, 300, 200});
             a.arrowStart = QPointF(x, y);
@@ -59,7 +63,8 @@ EditorDocument benchmarkDocument(int width, int height) {
         case 4: {
             Annotation m = annotation(AnnotationKind::marker, {}, {1, 0.8, 0, 0.34});
             m.lineWidth = 18;
-            for (int k = 0; k <= 60; ++k) m.markerPoints.emplace_back(x + k * 5, y + 100 + 30 * std::sin(k / 6.0));
+            for (int k = 0; k <= 60; ++k)
+                m.markerPoints.emplace_back(x + k * 5, y + 100 + 30 * std::sin(k / 6.0));
             m.rebuildDerivedRect();
             d.annotations.push_back(m);
             break;
@@ -78,14 +83,16 @@ void BM_RenderFullDocument4K(benchmark::State& state) {
         auto image = EditorRenderer::render(d);
         benchmark::DoNotOptimize(image);
     }
-    if (const char* path = std::getenv("LUMIVANE_BENCH_RENDER_OUT")) EditorRenderer::render(d)->save(path);
+    if (const char* path = std::getenv("LUMIVANE_BENCH_RENDER_OUT"))
+        EditorRenderer::render(d)->save(path);
 }
 
 // The same image with only the frame (no annotations), and with nothing at all.
 void BM_RenderFrameOnly4K(benchmark::State& state) {
     EditorDocument d = EditorDocument::fresh(makeImage(test::uiLikeImage(3840, 2160)));
     d.backgroundStyle.isEnabled = state.range(0) != 0;
-    for (auto _ : state) benchmark::DoNotOptimize(EditorRenderer::render(d));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(EditorRenderer::render(d));
     state.SetLabel(d.backgroundStyle.isEnabled ? "frame" : "no frame");
 }
 

@@ -7,10 +7,10 @@
 // included) on the test desktop, a headless sway with the wlr portal of that same
 // layout, when this machine can start one. The X11 figure to set beside these is
 // bench_capture's BM_FullScreenCapture.
+#include "WaylandSession.h"
 #include "capture/CaptureService.h"
 #include "platform/CoordinateSpace.h"
 #include "platform/wayland/PortalScreenshot.h"
-#include "WaylandSession.h"
 
 #include <QBuffer>
 #include <QFuture>
@@ -51,7 +51,8 @@ QByteArray desktopPng() {
         p.fillRect(w & QRect(0, 0, 6400, 2160), QColor(245, 245, 245));
         p.setPen(Qt::black);
         for (int line = 0; line < 30; ++line)
-            p.drawText(w.adjusted(20, 40 + line * 22, -20, 0), QStringLiteral("Lumivane benchmark line %1 of window %2").arg(line).arg(i));
+            p.drawText(w.adjusted(20, 40 + line * 22, -20, 0),
+                       QStringLiteral("Lumivane benchmark line %1 of window %2").arg(line).arg(i));
     }
     p.end();
     QByteArray png;
@@ -66,13 +67,15 @@ void BM_PortalAnswerToOutputImage(benchmark::State& state) {
     const ScreenInfo s = scaleTwo ? screen(QRect(1920, 0, 1280, 720), 2.0) : screen(QRect(0, 0, 1920, 1080), 1.0);
     for (auto _ : state) {
         const DesktopSnapshot snapshot = PortalScreenshot::snapshotFromPng(g_png, g_bounds);
-        const QImage out = CaptureService::composeFromSnapshot(snapshot, CaptureService::planSegments({s}, s.frame), s.frame);
+        const QImage out =
+            CaptureService::composeFromSnapshot(snapshot, CaptureService::planSegments({s}, s.frame), s.frame);
         benchmark::DoNotOptimize(out.constBits());
     }
     state.SetLabel(scaleTwo ? "scale-2 output 2560x1440" : "scale-1 output 1920x1080");
 }
 void BM_DecodeOnly(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(PortalScreenshot::snapshotFromPng(g_png, g_bounds).image.constBits());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PortalScreenshot::snapshotFromPng(g_png, g_bounds).image.constBits());
 }
 BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -101,7 +104,8 @@ BENCHMARK(BM_PortalRoundTrip)->Unit(benchmark::kMillisecond)->Iterations(5)->Use
 int main(int argc, char** argv) {
     // The session's bus for the portal; Qt itself stays offscreen.
     g_session = std::make_unique<test::WaylandSession>();
-    if (g_session->isRunning()) g_session->exportToProcess();
+    if (g_session->isRunning())
+        g_session->exportToProcess();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     g_png = desktopPng();

@@ -33,7 +33,7 @@ using namespace lumivane;
 namespace {
 
 std::unique_ptr<test::WaylandSession> g_session;
-QString g_folder;  // readable by the compositor's user: the backgrounds
+QString g_folder; // readable by the compositor's user: the backgrounds
 
 const char* previewTitle = "Lumivane プレビュー";
 
@@ -60,11 +60,13 @@ bool showPhotos() {
     for (const auto& [output, size] : {std::pair{QStringLiteral("HEADLESS-1"), QSize(1920, 1080)},
                                        std::pair{QStringLiteral("HEADLESS-2"), QSize(2560, 1440)}}) {
         const QString file = g_folder + "/" + output + ".png";
-        if (!photoLike(size).save(file)) return false;
+        if (!photoLike(size).save(file))
+            return false;
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-        if (!g_session->swaymsg({"output", output, "bg", file, "fill"}).ok()) return false;
+        if (!g_session->swaymsg({"output", output, "bg", file, "fill"}).ok())
+            return false;
     }
-    QThread::msleep(1500);  // swaybg has drawn them
+    QThread::msleep(1500); // swaybg has drawn them
     return true;
 }
 
@@ -166,7 +168,8 @@ void BM_HandOverToPreview(benchmark::State& state) {
         }
     }
     app.terminate();
-    if (!app.waitForFinished(5000)) app.kill();
+    if (!app.waitForFinished(5000))
+        app.kill();
     state.SetLabel("two-output sway, main output 1920x1080");
 }
 BENCHMARK(BM_HandOverToPreview)->Unit(benchmark::kMillisecond)->Iterations(5)->UseManualTime();
@@ -196,10 +199,12 @@ void BM_CaptureOutput(benchmark::State& state) {
         }
         state.SetIterationTime(ms / 1000.0);
     }
-    state.SetLabel(QStringLiteral("%1 → %2, output 1920x1080")
-                       .arg(tool == lumivane ? "lumivane capture full -o" : "grim -o HEADLESS-1",
-                            format == jpeg ? "JPEG" : format == png ? "PNG" : "PPM")
-                       .toStdString());
+    state.SetLabel(
+        QStringLiteral("%1 → %2, output 1920x1080")
+            .arg(tool == lumivane ? "lumivane capture full -o" : "grim -o HEADLESS-1", format == jpeg  ? "JPEG"
+                                                                                       : format == png ? "PNG"
+                                                                                                       : "PPM")
+            .toStdString());
 }
 BENCHMARK(BM_CaptureOutput)
     ->Args({lumivane, jpeg})
@@ -220,7 +225,8 @@ int main(int argc, char** argv) {
                                         QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     QDir().mkpath(g_folder + "/home/.config");
     g_session = std::make_unique<test::WaylandSession>(false);
-    if (g_session->isRunning() && !showPhotos()) std::fprintf(stderr, "could not show the backgrounds\n");
+    if (g_session->isRunning() && !showPhotos())
+        std::fprintf(stderr, "could not show the backgrounds\n");
     std::vector<char*> args(argv, argv + argc);
     std::string repetitions = "--benchmark_repetitions=5";
     std::string aggregates = "--benchmark_report_aggregates_only=true";

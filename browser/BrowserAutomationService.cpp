@@ -10,12 +10,13 @@ namespace lumivane {
 
 std::optional<BrowserScrollLayout> BrowserScrollLayout::decode(const QByteArray& utf8Json) {
     const QJsonObject o = QJsonDocument::fromJson(utf8Json).object();
-    static const char* numbers[] = {"x", "y", "maxX", "maxY", "contentWidth", "contentHeight", "clipLeft",
-                                    "clipTop", "clipWidth", "clipHeight", "innerWidth", "innerHeight",
-                                    "devicePixelRatio"};
+    static const char* numbers[] = {
+        "x",       "y",         "maxX",       "maxY",       "contentWidth", "contentHeight",   "clipLeft",
+        "clipTop", "clipWidth", "clipHeight", "innerWidth", "innerHeight",  "devicePixelRatio"};
     for (const char* key : numbers) {
         const QJsonValue v = o.value(QLatin1String(key));
-        if (!v.isDouble() || !std::isfinite(v.toDouble())) return std::nullopt;
+        if (!v.isDouble() || !std::isfinite(v.toDouble()))
+            return std::nullopt;
     }
     BrowserScrollLayout l;
     l.element = o.value("element").toBool();
@@ -39,7 +40,8 @@ BrowserAutomationService::BrowserAutomationService(DevToolsBridge& bridge, brows
 BrowserPageInfo BrowserAutomationService::fetchPageInfo() {
     const QString text = runJavaScript(browser_scripts::pageInfoScript());
     auto info = BrowserPageInfo::decode(text.toUtf8());
-    if (!info) throw BrowserCaptureError(BrowserCaptureError::Kind::pageInfoUnavailable);
+    if (!info)
+        throw BrowserCaptureError(BrowserCaptureError::Kind::pageInfoUnavailable);
     return *info;
 }
 
@@ -59,7 +61,8 @@ void BrowserAutomationService::restorePageAfterCapture(double scrollX, double sc
 
 BrowserScrollLayout BrowserAutomationService::decodeLayout(const QString& text) {
     auto layout = BrowserScrollLayout::decode(text.toUtf8());
-    if (!layout) throw BrowserCaptureError(BrowserCaptureError::Kind::pageInfoUnavailable);
+    if (!layout)
+        throw BrowserCaptureError(BrowserCaptureError::Kind::pageInfoUnavailable);
     return *layout;
 }
 
@@ -77,7 +80,8 @@ QByteArray BrowserAutomationService::captureViewportPng() {
         {{"format", "png"}, {"fromSurface", true}, {"captureBeyondViewport", false}, {"optimizeForSpeed", true}},
         15000);
     const QByteArray png = QByteArray::fromBase64(result.value("data").toString().toLatin1());
-    if (png.isEmpty()) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+    if (png.isEmpty())
+        throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
     return png;
 }
 

@@ -15,7 +15,7 @@ struct BrowserScrollLayout {
     double x = 0, y = 0;       // scroll offset
     double maxX = 0, maxY = 0; // largest offsets
     double contentWidth = 0, contentHeight = 0;
-    QRectF clip;               // the visible content (no scrollbars) in viewport coordinates
+    QRectF clip; // the visible content (no scrollbars) in viewport coordinates
     double innerWidth = 0, innerHeight = 0;
     double devicePixelRatio = 1;
     static std::optional<BrowserScrollLayout> decode(const QByteArray& utf8Json);

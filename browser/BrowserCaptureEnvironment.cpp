@@ -11,6 +11,8 @@ void waitProcessingEvents(std::chrono::milliseconds duration) {
     loop.exec();
 }
 
-void BrowserCaptureEnvironment::settle(std::chrono::milliseconds duration) { waitProcessingEvents(duration); }
+void BrowserCaptureEnvironment::settle(std::chrono::milliseconds duration) {
+    waitProcessingEvents(duration);
+}
 
 } // namespace lumivane

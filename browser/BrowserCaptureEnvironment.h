@@ -8,9 +8,9 @@ namespace lumivane {
 
 // The top-level window that has the input focus.
 struct FrontmostWindowInfo {
-    QString wmClass;  // WM_CLASS name a supported browser is recognised by, else the instance name
-    qint64 pid = 0;   // 0 when the window does not say
-    QRect frame;      // the visible top-level frame in root pixels (top-left origin)
+    QString wmClass; // WM_CLASS name a supported browser is recognised by, else the instance name
+    qint64 pid = 0;  // 0 when the window does not say
+    QRect frame;     // the visible top-level frame in root pixels (top-left origin)
 };
 
 // What the full-page capture needs from the desktop: which window is in front.

@@ -37,9 +37,7 @@ public:
     const QString& message() const { return message_; }
     // The browser in front as the user knows it ("Chromium"); empty when unknown.
     const QString& browserName() const { return browserName_; }
-    QString browserNameOrGeneric() const {
-        return browserName_.isEmpty() ? QStringLiteral("ブラウザ") : browserName_;
-    }
+    QString browserNameOrGeneric() const { return browserName_.isEmpty() ? QStringLiteral("ブラウザ") : browserName_; }
 
     QString description() const {
         switch (kind_) {

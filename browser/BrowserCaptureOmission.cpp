@@ -7,7 +7,9 @@ namespace lumivane {
 
 namespace {
 
-bool horizontal(const BrowserCaptureOmission& o) { return o.missingWidth > 0 && o.missingHeight <= 0; }
+bool horizontal(const BrowserCaptureOmission& o) {
+    return o.missingWidth > 0 && o.missingHeight <= 0;
+}
 
 struct Range {
     long from, to;
@@ -25,14 +27,16 @@ QString japaneseDescription(const BrowserCaptureOmission& o) {
                                         : QStringLiteral("上から %1〜%2 px の部分").arg(r.from).arg(r.to);
     switch (o.kind) {
     case BrowserCaptureOmission::Kind::sliceLimit:
-        if (horizontal(o)) return QStringLiteral("ページの幅が撮影できる上限を超えたため、%1は撮影されていません。").arg(where);
+        if (horizontal(o))
+            return QStringLiteral("ページの幅が撮影できる上限を超えたため、%1は撮影されていません。").arg(where);
         return QStringLiteral("ページが撮影できる長さの上限を超えたため、%1は撮影されていません。").arg(where);
     case BrowserCaptureOmission::Kind::stoppedScrolling:
         return QStringLiteral("ページが途中でスクロールしなくなったため、%1は撮影されていません。").arg(where);
     case BrowserCaptureOmission::Kind::unsettled:
         return QStringLiteral("撮影中にページの位置が落ち着かなかったため、%1は撮影されていません。").arg(where);
     case BrowserCaptureOmission::Kind::otherScrollAreas:
-        return QStringLiteral("ページ内のほかのスクロール領域 (%1 個) は、見えている部分だけが撮影されています。").arg(o.count);
+        return QStringLiteral("ページ内のほかのスクロール領域 (%1 個) は、見えている部分だけが撮影されています。")
+            .arg(o.count);
     }
     return {};
 }

@@ -20,12 +20,15 @@ BrowserCaptureWorker::BrowserCaptureWorker(EnvironmentFactory makeEnvironment, D
     context_ = new QObject;
     context_->moveToThread(&thread_);
     // Everything made on the thread is torn down there.
-    QObject::connect(&thread_, &QThread::finished, context_, [state = state_, context = context_] {
-        state->service.reset();
-        state->bridge.reset();
-        state->environment.reset();
-        delete context;
-    }, Qt::DirectConnection);
+    QObject::connect(
+        &thread_, &QThread::finished, context_,
+        [state = state_, context = context_] {
+            state->service.reset();
+            state->bridge.reset();
+            state->environment.reset();
+            delete context;
+        },
+        Qt::DirectConnection);
     thread_.start();
 }
 
@@ -44,23 +47,27 @@ QFuture<T> BrowserCaptureWorker::run(std::function<T(BrowserFullPageCaptureServi
         promise->finish();
         return future;
     }
-    QMetaObject::invokeMethod(context_, [this, promise, work = std::move(work)] {
-        try {
-            State& s = *state_;
-            if (!s.environment) {
-                s.environment = makeEnvironment_ ? makeEnvironment_() : std::make_unique<DesktopBrowserCaptureEnvironment>(nullptr);
-                s.bridge = std::make_unique<DevToolsBridge>(options_);
-                s.service = std::make_unique<BrowserFullPageCaptureService>(*s.environment, *s.bridge);
+    QMetaObject::invokeMethod(
+        context_,
+        [this, promise, work = std::move(work)] {
+            try {
+                State& s = *state_;
+                if (!s.environment) {
+                    s.environment = makeEnvironment_ ? makeEnvironment_()
+                                                     : std::make_unique<DesktopBrowserCaptureEnvironment>(nullptr);
+                    s.bridge = std::make_unique<DevToolsBridge>(options_);
+                    s.service = std::make_unique<BrowserFullPageCaptureService>(*s.environment, *s.bridge);
+                }
+                promise->addResult(work(*s.service));
+            } catch (const QException& e) {
+                promise->setException(e);
+            } catch (...) {
+                promise->setException(std::current_exception());
             }
-            promise->addResult(work(*s.service));
-        } catch (const QException& e) {
-            promise->setException(e);
-        } catch (...) {
-            promise->setException(std::current_exception());
-        }
-        busy_.store(false);
-        promise->finish();
-    }, Qt::QueuedConnection);
+            busy_.store(false);
+            promise->finish();
+        },
+        Qt::QueuedConnection);
     return future;
 }
 

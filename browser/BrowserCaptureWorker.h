@@ -38,7 +38,7 @@ private:
     EnvironmentFactory makeEnvironment_;
     DevToolsBridge::Options options_;
     QThread thread_;
-    QObject* context_ = nullptr; // lives on thread_
+    QObject* context_ = nullptr;   // lives on thread_
     std::shared_ptr<State> state_; // touched on thread_ only
     std::atomic<bool> busy_{false};
 };

@@ -41,10 +41,12 @@ BrowserFullPageCaptureService::BrowserFullPageCaptureService(BrowserCaptureEnvir
     : environment_(environment), bridge_(bridge), automation_(bridge) {}
 
 std::optional<SupportedBrowser> BrowserFullPageCaptureService::frontBrowser(std::optional<FrontmostWindowInfo>& front) {
-    if (!environment_.canSeeActiveWindow()) return std::nullopt; // the focused tab decides
+    if (!environment_.canSeeActiveWindow())
+        return std::nullopt; // the focused tab decides
     front = environment_.frontmostWindow();
     const auto browser = front ? supportedBrowserFromWmClass(front->wmClass) : std::nullopt;
-    if (!browser) throw BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser, front ? front->wmClass : QString());
+    if (!browser)
+        throw BrowserCaptureError(BrowserCaptureError::Kind::unsupportedBrowser, front ? front->wmClass : QString());
     return browser;
 }
 
@@ -55,7 +57,8 @@ BrowserTab BrowserFullPageCaptureService::validateFrontmostBrowserSetup() {
         browser = frontBrowser(front);
     } catch (const BrowserCaptureError& e) {
         // The check asks for a browser in front: another application there is guidance, not a refusal.
-        if (e.kind() != BrowserCaptureError::Kind::unsupportedBrowser) throw;
+        if (e.kind() != BrowserCaptureError::Kind::unsupportedBrowser)
+            throw;
         throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost, e.message());
     }
     const BrowserTab tab = bridge_.selectFrontTab(browser, front);
@@ -68,15 +71,19 @@ BrowserCapturedSegment BrowserFullPageCaptureService::takeSlice(double x, double
         layout = automation_.scrollTo(x, y);
         const double wantX = std::min<double>(browser_scripts::scrollTargetFor(x), layout.maxX);
         const double wantY = std::min<double>(browser_scripts::scrollTargetFor(y), layout.maxY);
-        const bool reached = std::abs(layout.x - wantX) <= offsetTolerance && std::abs(layout.y - wantY) <= offsetTolerance;
-        if (!reached && attempt < sliceAttempts) continue;
+        const bool reached =
+            std::abs(layout.x - wantX) <= offsetTolerance && std::abs(layout.y - wantY) <= offsetTolerance;
+        if (!reached && attempt < sliceAttempts)
+            continue;
         // Placed by the offset the page reports, which the screenshot must still show.
         BrowserCapturedSegment segment;
         segment.png = automation_.captureViewportPng();
         const BrowserScrollLayout after = automation_.measure();
-        if ((after.x != layout.x || after.y != layout.y || after.clip != layout.clip) && attempt < sliceAttempts) continue;
+        if ((after.x != layout.x || after.y != layout.y || after.clip != layout.clip) && attempt < sliceAttempts)
+            continue;
         const QSize size = pngSize(segment.png);
-        if (size.isEmpty() || layout.innerWidth <= 0) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+        if (size.isEmpty() || layout.innerWidth <= 0)
+            throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
         const double scale = size.width() / layout.innerWidth;
         segment.scrollX = after.x;
         segment.scrollY = after.y;
@@ -96,8 +103,10 @@ std::unique_ptr<BrowserSliceStitcher> BrowserFullPageCaptureService::captureSlic
     double firstHeight = -1;
     const auto omit = [&](BrowserCaptureOmission::Kind kind, bool vertical, double from) {
         BrowserCaptureOmission o{kind, 0, 0, 0, from};
-        if (vertical) o.missingHeight = std::max(layout.contentHeight - from, 1.0);
-        else o.missingWidth = std::max(layout.contentWidth - from, 1.0);
+        if (vertical)
+            o.missingHeight = std::max(layout.contentHeight - from, 1.0);
+        else
+            o.missingWidth = std::max(layout.contentWidth - from, 1.0);
         result.omissions.push_back(o);
         qCWarning(lcCapture).noquote() << "browser capture:" << englishDescription(o);
     };
@@ -130,7 +139,8 @@ std::unique_ptr<BrowserSliceStitcher> BrowserFullPageCaptureService::captureSlic
             if (joins && coveredBottom >= layout.contentHeight - offsetTolerance) {
                 // The end of the page; one that changed its height may be loading more.
                 grew = grew || (firstHeight >= 0 && layout.contentHeight != firstHeight);
-                if (!grew || ++stalls >= stallAttempts) break;
+                if (!grew || ++stalls >= stallAttempts)
+                    break;
                 wait();
                 continue;
             }
@@ -165,14 +175,17 @@ std::unique_ptr<BrowserSliceStitcher> BrowserFullPageCaptureService::captureSlic
             add(std::move(next));
             lastColX = layout.x;
         }
-        if (firstHeight < 0) firstHeight = layout.contentHeight;
+        if (firstHeight < 0)
+            firstHeight = layout.contentHeight;
         grew = grew || layout.contentHeight != firstHeight;
         if (coveredBottom >= layout.contentHeight - offsetTolerance) {
             // Whatever the page appends in answer to the last scroll is captured too; a page
             // that changed its height on the way gets the time to load more.
-            if (grew) wait();
+            if (grew)
+                wait();
             layout = automation_.measure();
-            if (coveredBottom >= layout.contentHeight - offsetTolerance) break;
+            if (coveredBottom >= layout.contentHeight - offsetTolerance)
+                break;
         }
         if (slices >= maxSliceCount) {
             omit(BrowserCaptureOmission::Kind::sliceLimit, true, coveredBottom);
@@ -183,7 +196,8 @@ std::unique_ptr<BrowserSliceStitcher> BrowserFullPageCaptureService::captureSlic
 }
 
 BrowserCaptureResult BrowserFullPageCaptureService::captureFrontmostBrowserPage(const BrowserCaptureOptions& options) {
-    if (busy_) throw BrowserCaptureError(BrowserCaptureError::Kind::captureInProgress);
+    if (busy_)
+        throw BrowserCaptureError(BrowserCaptureError::Kind::captureInProgress);
     busy_ = true;
     struct Guard {
         bool& f;
@@ -211,7 +225,8 @@ BrowserCaptureResult BrowserFullPageCaptureService::captureFrontmostBrowserPage(
         const BrowserPreparation preparation = automation_.preparePageForCapture();
         result.pageInfo = automation_.fetchPageInfo();
         if (preparation.otherScrollers > 0)
-            result.omissions.push_back({BrowserCaptureOmission::Kind::otherScrollAreas, 0, 0, preparation.otherScrollers});
+            result.omissions.push_back(
+                {BrowserCaptureOmission::Kind::otherScrollAreas, 0, 0, preparation.otherScrollers});
         stitcher = captureSlices(result);
     } catch (...) {
         restore();
@@ -228,7 +243,8 @@ BrowserCaptureResult BrowserFullPageCaptureService::captureFrontmostBrowserPage(
                     if (ImageRef part = BrowserSliceStitcher::stitchRows(stitcher->segments(), scale, top, bottom,
                                                                          browser_parts::partScale(full)))
                         result.parts.push_back(std::move(part));
-                if (!result.parts.empty()) stitched = result.parts.front();
+                if (!result.parts.empty())
+                    stitched = result.parts.front();
             } else {
                 stitched = stitcher->finish();
             }
@@ -236,7 +252,8 @@ BrowserCaptureResult BrowserFullPageCaptureService::captureFrontmostBrowserPage(
     } catch (...) {
         stitched = nullptr;
     }
-    if (!stitched) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed, {}, tab.browserName);
+    if (!stitched)
+        throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed, {}, tab.browserName);
     result.image = std::move(stitched);
     return result;
 }

@@ -20,7 +20,8 @@ QString singleLineJavaScript(const QString& js) {
     QString out;
     out.reserve(escaped.size());
     for (qsizetype i = 0; i < escaped.size(); ++i) {
-        if (escaped[i] == QLatin1Char('\\') && i + 1 < escaped.size()) ++i;
+        if (escaped[i] == QLatin1Char('\\') && i + 1 < escaped.size())
+            ++i;
         out += escaped[i];
     }
     return out;
@@ -43,7 +44,9 @@ namespace {
 
 QString quoted(const QString& s) {
     // JSON string literals are valid JavaScript string literals.
-    return QString::fromUtf8(QJsonDocument::fromVariant(QVariantList{s}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+    return QString::fromUtf8(QJsonDocument::fromVariant(QVariantList{s}).toJson(QJsonDocument::Compact))
+        .mid(1)
+        .chopped(1);
 }
 
 QString markerConstants(const Markers& m) {
@@ -53,7 +56,8 @@ QString markerConstants(const Markers& m) {
 }
 
 QString number(double v) {
-    if (!std::isfinite(v)) v = 0;
+    if (!std::isfinite(v))
+        v = 0;
     return QString::number(v, 'g', 17);
 }
 
@@ -230,7 +234,9 @@ QString layoutScript(const Markers& markers) {
 
 QString scrollAndMeasureScript(const Markers& markers, double x, double y) {
     return QStringLiteral("(() => {\n") + markerConstants(markers) + QString::fromUtf8(layoutFunction) +
-           QStringLiteral("const targetX = %1;\nconst targetY = %2;\n").arg(scrollTargetFor(x)).arg(scrollTargetFor(y)) +
+           QStringLiteral("const targetX = %1;\nconst targetY = %2;\n")
+               .arg(scrollTargetFor(x))
+               .arg(scrollTargetFor(y)) +
            QStringLiteral(R"JS(
 const el = document.querySelector("[" + scrollerMarker + "]");
 if (targetY > 0) {
@@ -250,7 +256,8 @@ return new Promise((resolve) => {
 }
 
 qint64 scrollTargetFor(double y) {
-    if (!std::isfinite(y)) return 0;
+    if (!std::isfinite(y))
+        return 0;
     const double r = std::round(y); // halves away from zero
     return r < 0 ? 0 : static_cast<qint64>(r);
 }

@@ -17,8 +17,8 @@ QString pageInfoScript();
 
 // Marker attributes the scripts leave on the page between preparation and restoring.
 struct Markers {
-    QString hidden = QStringLiteral("data-lumivane-hidden-for-capture");  // hidden element, original style
-    QString style = QStringLiteral("data-lumivane-style-for-capture");    // restyled element, original style
+    QString hidden = QStringLiteral("data-lumivane-hidden-for-capture");     // hidden element, original style
+    QString style = QStringLiteral("data-lumivane-style-for-capture");       // restyled element, original style
     QString scroller = QStringLiteral("data-lumivane-scroller-for-capture"); // scrolled inner element
     QString pinned = QStringLiteral("data-lumivane-pinned-for-capture");     // shown at the top of the page only
 };

@@ -13,8 +13,8 @@ namespace lumivane {
 struct BrowserCapturedSegment {
     double scrollX = 0;
     double scrollY = 0;
-    QByteArray png;  // the whole viewport as the browser rendered it
-    QRect crop;      // the content inside it, in its pixels
+    QByteArray png; // the whole viewport as the browser rendered it
+    QRect crop;     // the content inside it, in its pixels
 };
 
 // Output size limits of a stitched page.

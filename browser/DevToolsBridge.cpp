@@ -34,14 +34,16 @@ struct BusyGuard {
 QString pathOf(const QString& address) {
     const QUrl url(address);
     QString path = url.path(QUrl::FullyEncoded);
-    if (url.hasQuery()) path += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
+    if (url.hasQuery())
+        path += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
     return path;
 }
 
 // How well two rectangles cover each other (intersection over union).
 double overlap(const QRect& a, const QRect& b) {
     const QRect i = a & b;
-    if (i.isEmpty()) return 0;
+    if (i.isEmpty())
+        return 0;
     const double inter = double(i.width()) * i.height();
     const double uni = double(a.width()) * a.height() + double(b.width()) * b.height() - inter;
     return uni > 0 ? inter / uni : 0;
@@ -63,14 +65,18 @@ double windowMatch(const QRect& bounds, const QRect& frame) {
 
 std::optional<DevToolsActivePort> DevToolsActivePort::parse(const QByteArray& fileContents) {
     const QList<QByteArray> lines = fileContents.split('\n');
-    if (lines.isEmpty()) return std::nullopt;
+    if (lines.isEmpty())
+        return std::nullopt;
     bool ok = false;
     const uint port = lines[0].trimmed().toUInt(&ok);
-    if (!ok || port == 0 || port > 65535) return std::nullopt;
+    if (!ok || port == 0 || port > 65535)
+        return std::nullopt;
     DevToolsActivePort result;
     result.port = static_cast<quint16>(port);
-    if (lines.size() > 1) result.browserPath = QString::fromUtf8(lines[1].trimmed());
-    if (!result.browserPath.isEmpty() && !result.browserPath.startsWith(QLatin1Char('/'))) result.browserPath.clear();
+    if (lines.size() > 1)
+        result.browserPath = QString::fromUtf8(lines[1].trimmed());
+    if (!result.browserPath.isEmpty() && !result.browserPath.startsWith(QLatin1Char('/')))
+        result.browserPath.clear();
     return result;
 }
 
@@ -80,14 +86,17 @@ QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& conf
     case SupportedBrowser::googleChrome:
         names = {"google-chrome", "google-chrome-beta", "google-chrome-unstable"};
         break;
-    case SupportedBrowser::chromium: names = {"chromium", "chromium-beta", "chromium-unstable"}; break;
+    case SupportedBrowser::chromium:
+        names = {"chromium", "chromium-beta", "chromium-unstable"};
+        break;
     case SupportedBrowser::brave:
         names = {"BraveSoftware/Brave-Browser", "BraveSoftware/Brave-Browser-Beta",
                  "BraveSoftware/Brave-Browser-Nightly"};
         break;
     }
     QStringList out;
-    for (const QString& name : names) out << QDir(configHome).filePath(name);
+    for (const QString& name : names)
+        out << QDir(configHome).filePath(name);
     // Snap and Flatpak packages keep their profiles below the home folder.
     const QDir home(homeFolder);
     switch (browser) {
@@ -95,7 +104,8 @@ QStringList devToolsProfileFolders(SupportedBrowser browser, const QString& conf
         out << home.filePath(".var/app/com.google.Chrome/config/google-chrome");
         break;
     case SupportedBrowser::chromium:
-        out << home.filePath("snap/chromium/common/chromium") << home.filePath(".var/app/org.chromium.Chromium/config/chromium");
+        out << home.filePath("snap/chromium/common/chromium")
+            << home.filePath(".var/app/org.chromium.Chromium/config/chromium");
         break;
     case SupportedBrowser::brave:
         out << home.filePath("snap/brave/current/.config/BraveSoftware/Brave-Browser")
@@ -125,10 +135,13 @@ std::optional<QByteArray> DevToolsBridge::httpGet(quint16 port, const QString& p
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(timeoutMs + 100, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) loop.exec();
+    if (!reply->isFinished())
+        loop.exec();
     std::optional<QByteArray> body;
-    if (!reply->isFinished()) reply->abort();
-    else if (reply->error() == QNetworkReply::NoError) body = reply->readAll();
+    if (!reply->isFinished())
+        reply->abort();
+    else if (reply->error() == QNetworkReply::NoError)
+        body = reply->readAll();
     reply->deleteLater();
     return body;
 }
@@ -136,26 +149,34 @@ std::optional<QByteArray> DevToolsBridge::httpGet(quint16 port, const QString& p
 std::vector<DevToolsBridge::Endpoint> DevToolsBridge::endpoints(std::optional<SupportedBrowser> browser) {
     const QString homeFolder = options_.homeFolder.isEmpty() ? QDir::homePath() : options_.homeFolder;
     QString configHome = options_.configHome;
-    if (configHome.isEmpty()) configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (configHome.isEmpty()) configHome = QDir(homeFolder).filePath(".config");
+    if (configHome.isEmpty())
+        configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (configHome.isEmpty())
+        configHome = QDir(homeFolder).filePath(".config");
     std::vector<Endpoint> out;
     const auto add = [&](Endpoint e) {
         for (const Endpoint& o : out)
-            if (o.port == e.port) return;
+            if (o.port == e.port)
+                return;
         out.push_back(std::move(e));
     };
     for (SupportedBrowser b : allSupportedBrowsers) {
-        if (browser && b != *browser) continue;
-        const QStringList folders = options_.profileFolders.isEmpty() ? devToolsProfileFolders(b, configHome, homeFolder)
-                                                                      : options_.profileFolders;
+        if (browser && b != *browser)
+            continue;
+        const QStringList folders = options_.profileFolders.isEmpty()
+                                        ? devToolsProfileFolders(b, configHome, homeFolder)
+                                        : options_.profileFolders;
         for (const QString& folder : folders) {
             QFile file(QDir(folder).filePath("DevToolsActivePort"));
-            if (!file.open(QIODevice::ReadOnly)) continue;
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
             if (auto active = DevToolsActivePort::parse(file.read(4096)))
-                add({active->port, active->browserPath, options_.profileFolders.isEmpty() ? std::optional(b) : browser});
+                add({active->port, active->browserPath,
+                     options_.profileFolders.isEmpty() ? std::optional(b) : browser});
         }
     }
-    if (options_.fallbackPort != 0) add({options_.fallbackPort, QString(), std::nullopt});
+    if (options_.fallbackPort != 0)
+        add({options_.fallbackPort, QString(), std::nullopt});
     return out;
 }
 
@@ -199,8 +220,10 @@ void DevToolsBridge::drop(Connection* c) {
 
 DevToolsBridge::Connection* DevToolsBridge::connect(const Endpoint& e) {
     for (const auto& c : connections_) {
-        if (c->port != e.port || (!e.path.isEmpty() && c->path != e.path)) continue;
-        if (c->socket && c->socket->state() == QAbstractSocket::ConnectedState) return c.get();
+        if (c->port != e.port || (!e.path.isEmpty() && c->path != e.path))
+            continue;
+        if (c->socket && c->socket->state() == QAbstractSocket::ConnectedState)
+            return c.get();
         drop(c.get());
         break;
     }
@@ -208,16 +231,19 @@ DevToolsBridge::Connection* DevToolsBridge::connect(const Endpoint& e) {
     if (path.isEmpty()) {
         // The fixed port: its version information names the browser endpoint.
         const auto body = httpGet(e.port, QStringLiteral("/json/version"), std::min(options_.timeoutMs, 1500));
-        if (!body) return nullptr;
+        if (!body)
+            return nullptr;
         path = pathOf(QJsonDocument::fromJson(*body).object().value("webSocketDebuggerUrl").toString());
-        if (!path.startsWith(QLatin1String("/devtools/browser/"))) return nullptr;
+        if (!path.startsWith(QLatin1String("/devtools/browser/")))
+            return nullptr;
     }
     auto c = std::make_unique<Connection>();
     c->port = e.port;
     c->path = path;
     c->folderBrowser = e.folderBrowser;
     c->socket = std::make_unique<QWebSocket>();
-    if (!openSocket(*c->socket, e.port, path)) return nullptr;
+    if (!openSocket(*c->socket, e.port, path))
+        return nullptr;
     Connection* raw = c.get();
     connections_.push_back(std::move(c));
     try {
@@ -245,7 +271,8 @@ QJsonObject DevToolsBridge::send(Connection& c, const QString& method, const QJs
     auto c2 = QObject::connect(&socket, &QWebSocket::disconnected, &loop, &QEventLoop::quit);
     QTimer::singleShot(timeoutMs > 0 ? timeoutMs : options_.timeoutMs, &loop, &QEventLoop::quit);
     QJsonObject message{{"id", id}, {"method", method}, {"params", params}};
-    if (!sessionId.isEmpty()) message.insert("sessionId", sessionId);
+    if (!sessionId.isEmpty())
+        message.insert("sessionId", sessionId);
     socket.sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
     loop.exec();
     QObject::disconnect(c1);
@@ -254,19 +281,21 @@ QJsonObject DevToolsBridge::send(Connection& c, const QString& method, const QJs
         // A late answer must not be taken for a later call's: drop the connection.
         const QString name = nameForErrors_;
         drop(&c);
-        throw BrowserCaptureError::automationFailed(
-            (name.isEmpty() ? QStringLiteral("ブラウザ") : name) + QStringLiteral(" から応答を取得できませんでした。"), name);
+        throw BrowserCaptureError::automationFailed((name.isEmpty() ? QStringLiteral("ブラウザ") : name) +
+                                                        QStringLiteral(" から応答を取得できませんでした。"),
+                                                    name);
     }
     if (answer->contains("error")) {
         const QString text = answer->value("error").toObject().value("message").toString().trimmed();
-        throw BrowserCaptureError::automationFailed(text.isEmpty() ? QStringLiteral("不明な DevTools エラーです。") : text,
-                                                    nameForErrors_);
+        throw BrowserCaptureError::automationFailed(
+            text.isEmpty() ? QStringLiteral("不明な DevTools エラーです。") : text, nameForErrors_);
     }
     return answer->value("result").toObject();
 }
 
 qint64 DevToolsBridge::browserPid(Connection& c) {
-    if (c.pid >= 0) return c.pid;
+    if (c.pid >= 0)
+        return c.pid;
     c.pid = 0;
     try {
         const QJsonArray processes = send(c, "SystemInfo.getProcessInfo", {}, {}, 0).value("processInfo").toArray();
@@ -279,32 +308,38 @@ qint64 DevToolsBridge::browserPid(Connection& c) {
 }
 
 QString DevToolsBridge::sessionFor(Connection& c, const QString& targetId) {
-    if (auto it = c.sessions.find(targetId); it != c.sessions.end()) return it->second;
+    if (auto it = c.sessions.find(targetId); it != c.sessions.end())
+        return it->second;
     const QString session = send(c, "Target.attachToTarget", {{"targetId", targetId}, {"flatten", true}}, {}, 0)
                                 .value("sessionId")
                                 .toString();
-    if (session.isEmpty()) throw BrowserCaptureError::automationFailed(QStringLiteral("タブに接続できませんでした。"));
+    if (session.isEmpty())
+        throw BrowserCaptureError::automationFailed(QStringLiteral("タブに接続できませんでした。"));
     c.sessions[targetId] = session;
     return session;
 }
 
 QString DevToolsBridge::evaluateIn(Connection& c, const QString& sessionId, const QString& expression) {
     const QJsonObject result =
-        send(c, "Runtime.evaluate",
-             {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}}, sessionId, 0);
+        send(c, "Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}},
+             sessionId, 0);
     if (result.contains("exceptionDetails")) {
         const QJsonObject details = result.value("exceptionDetails").toObject();
         QString text = details.value("exception").toObject().value("description").toString();
-        if (text.isEmpty()) text = details.value("text").toString();
+        if (text.isEmpty())
+            text = details.value("text").toString();
         text = text.section(QLatin1Char('\n'), 0, 0).trimmed();
-        throw BrowserCaptureError::automationFailed(text.isEmpty() ? QStringLiteral("不明な JavaScript エラーです。") : text,
-                                                    nameForErrors_);
+        throw BrowserCaptureError::automationFailed(
+            text.isEmpty() ? QStringLiteral("不明な JavaScript エラーです。") : text, nameForErrors_);
     }
     const QJsonObject value = result.value("result").toObject();
     const QString type = value.value("type").toString();
-    if (type == QLatin1String("string")) return value.value("value").toString();
-    if (type == QLatin1String("number")) return QString::number(value.value("value").toDouble(), 'g', 17);
-    if (type == QLatin1String("boolean")) return value.value("value").toBool() ? "true" : "false";
+    if (type == QLatin1String("string"))
+        return value.value("value").toString();
+    if (type == QLatin1String("number"))
+        return QString::number(value.value("value").toDouble(), 'g', 17);
+    if (type == QLatin1String("boolean"))
+        return value.value("value").toBool() ? "true" : "false";
     throw BrowserCaptureError::automationFailed(
         (nameForErrors_.isEmpty() ? QStringLiteral("ブラウザ") : nameForErrors_) +
             QStringLiteral(" から応答を取得できませんでした。"),
@@ -317,17 +352,20 @@ std::optional<BrowserTab> DevToolsBridge::frontTabOf(Connection& c, const std::o
     std::vector<Candidate> candidates;
     for (const QJsonValue& v : infos) {
         const QJsonObject o = v.toObject();
-        if (o.value("type").toString() != QLatin1String("page")) continue;
+        if (o.value("type").toString() != QLatin1String("page"))
+            continue;
         Candidate cand{o.value("targetId").toString(), o.value("url").toString(), {}, 0};
         try {
             const QJsonObject w = send(c, "Browser.getWindowForTarget", {{"targetId", cand.targetId}}, {}, 0);
             const QJsonObject b = w.value("bounds").toObject();
-            if (b.value("windowState").toString() == QLatin1String("minimized")) continue;
+            if (b.value("windowState").toString() == QLatin1String("minimized"))
+                continue;
             cand.windowId = w.value("windowId").toInt();
             cand.bounds = QRect(b.value("left").toInt(), b.value("top").toInt(), b.value("width").toInt(),
                                 b.value("height").toInt());
         } catch (const BrowserCaptureError&) {
-            if (!c.socket || c.socket->state() != QAbstractSocket::ConnectedState) throw;
+            if (!c.socket || c.socket->state() != QAbstractSocket::ConnectedState)
+                throw;
         }
         candidates.push_back(cand);
     }
@@ -350,22 +388,28 @@ std::optional<BrowserTab> DevToolsBridge::frontTabOf(Connection& c, const std::o
     std::optional<Candidate> visible, focused;
     int probed = 0;
     for (const Candidate& cand : candidates) {
-        if (++probed > maxTabsProbed) break;
+        if (++probed > maxTabsProbed)
+            break;
         QString state;
         try {
             state = evaluateIn(c, sessionFor(c, cand.targetId),
                                QStringLiteral("document.visibilityState + ' ' + document.hasFocus()"));
         } catch (const BrowserCaptureError&) {
-            if (!c.socket || c.socket->state() != QAbstractSocket::ConnectedState) throw;
+            if (!c.socket || c.socket->state() != QAbstractSocket::ConnectedState)
+                throw;
             c.sessions.erase(cand.targetId);
             continue;
         }
-        if (!state.startsWith(QLatin1String("visible"))) continue;
-        if (!visible) visible = cand;
-        if (state.endsWith(QLatin1String("true")) && !focused) focused = cand;
+        if (!state.startsWith(QLatin1String("visible")))
+            continue;
+        if (!visible)
+            visible = cand;
+        if (state.endsWith(QLatin1String("true")) && !focused)
+            focused = cand;
     }
     const std::optional<Candidate> chosen = focused ? focused : visible;
-    if (!chosen) return std::nullopt;
+    if (!chosen)
+        return std::nullopt;
     BrowserTab tab;
     tab.targetId = chosen->targetId;
     tab.url = chosen->url;
@@ -375,7 +419,8 @@ std::optional<BrowserTab> DevToolsBridge::frontTabOf(Connection& c, const std::o
 
 BrowserTab DevToolsBridge::selectFrontTab(std::optional<SupportedBrowser> browser,
                                           const std::optional<FrontmostWindowInfo>& front) {
-    if (busy_) throw BrowserCaptureError::automationFailed(QStringLiteral("別のブラウザ操作を実行中です。"));
+    if (busy_)
+        throw BrowserCaptureError::automationFailed(QStringLiteral("別のブラウザ操作を実行中です。"));
     BusyGuard guard(busy_);
     tab_.reset();
     tabSession_.clear();
@@ -387,7 +432,8 @@ BrowserTab DevToolsBridge::selectFrontTab(std::optional<SupportedBrowser> browse
     bool noVisibleTab = false;
     for (const Endpoint& e : endpoints(browser)) {
         Connection* c = connect(e);
-        if (!c) continue;
+        if (!c)
+            continue;
         anyConnection = true;
         try {
             const qint64 pid = browserPid(*c);
@@ -419,8 +465,10 @@ BrowserTab DevToolsBridge::selectFrontTab(std::optional<SupportedBrowser> browse
     }
     const QString name = nameForErrors_;
     if (!tab_) {
-        if (otherBrowser) throw BrowserCaptureError(BrowserCaptureError::Kind::otherBrowserAnswered, {}, name);
-        if (noVisibleTab) throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost, {}, name);
+        if (otherBrowser)
+            throw BrowserCaptureError(BrowserCaptureError::Kind::otherBrowserAnswered, {}, name);
+        if (noVisibleTab)
+            throw BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost, {}, name);
         Q_UNUSED(anyConnection);
         throw BrowserCaptureError(BrowserCaptureError::Kind::debuggingUnavailable, {}, name);
     }
@@ -432,18 +480,24 @@ BrowserTab DevToolsBridge::selectFrontTab(std::optional<SupportedBrowser> browse
 }
 
 QJsonObject DevToolsBridge::callPage(const QString& method, const QJsonObject& params, int timeoutMs) {
-    if (!tab_) selectFrontTab(std::nullopt, std::nullopt);
-    if (busy_) throw BrowserCaptureError::automationFailed(QStringLiteral("別のブラウザ操作を実行中です。"));
+    if (!tab_)
+        selectFrontTab(std::nullopt, std::nullopt);
+    if (busy_)
+        throw BrowserCaptureError::automationFailed(QStringLiteral("別のブラウザ操作を実行中です。"));
     BusyGuard guard(busy_);
-    if (!connection_) throw BrowserCaptureError(BrowserCaptureError::Kind::debuggingUnavailable, {}, nameForErrors_);
+    if (!connection_)
+        throw BrowserCaptureError(BrowserCaptureError::Kind::debuggingUnavailable, {}, nameForErrors_);
     return send(*connection_, method, params, tabSession_, timeoutMs);
 }
 
 QString DevToolsBridge::runJavaScript(const QString& javaScript) {
-    if (!tab_) selectFrontTab(std::nullopt, std::nullopt);
-    if (busy_) throw BrowserCaptureError::automationFailed(QStringLiteral("別のブラウザ操作を実行中です。"));
+    if (!tab_)
+        selectFrontTab(std::nullopt, std::nullopt);
+    if (busy_)
+        throw BrowserCaptureError::automationFailed(QStringLiteral("別のブラウザ操作を実行中です。"));
     BusyGuard guard(busy_);
-    if (!connection_) throw BrowserCaptureError(BrowserCaptureError::Kind::debuggingUnavailable, {}, nameForErrors_);
+    if (!connection_)
+        throw BrowserCaptureError(BrowserCaptureError::Kind::debuggingUnavailable, {}, nameForErrors_);
     return evaluateIn(*connection_, tabSession_, browser_scripts::singleLineJavaScript(javaScript));
 }
 

@@ -103,7 +103,7 @@ private:
         QString path;
         std::optional<SupportedBrowser> folderBrowser;
         std::unique_ptr<QWebSocket> socket;
-        qint64 pid = -1; // -1: not asked yet, 0: unknown
+        qint64 pid = -1;                     // -1: not asked yet, 0: unknown
         std::map<QString, QString> sessions; // target id -> session id
     };
     struct Candidate {

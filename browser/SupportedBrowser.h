@@ -13,25 +13,32 @@ inline constexpr SupportedBrowser allSupportedBrowsers[] = {SupportedBrowser::go
 
 inline QString rawValue(SupportedBrowser b) {
     switch (b) {
-    case SupportedBrowser::googleChrome: return QStringLiteral("com.google.Chrome");
-    case SupportedBrowser::brave: return QStringLiteral("com.brave.Browser");
-    case SupportedBrowser::chromium: return QStringLiteral("org.chromium.Chromium");
+    case SupportedBrowser::googleChrome:
+        return QStringLiteral("com.google.Chrome");
+    case SupportedBrowser::brave:
+        return QStringLiteral("com.brave.Browser");
+    case SupportedBrowser::chromium:
+        return QStringLiteral("org.chromium.Chromium");
     }
     return {};
 }
 
 inline QString displayName(SupportedBrowser b) {
     switch (b) {
-    case SupportedBrowser::googleChrome: return QStringLiteral("Google Chrome");
-    case SupportedBrowser::brave: return QStringLiteral("Brave Browser");
-    case SupportedBrowser::chromium: return QStringLiteral("Chromium");
+    case SupportedBrowser::googleChrome:
+        return QStringLiteral("Google Chrome");
+    case SupportedBrowser::brave:
+        return QStringLiteral("Brave Browser");
+    case SupportedBrowser::chromium:
+        return QStringLiteral("Chromium");
     }
     return {};
 }
 
 inline std::optional<SupportedBrowser> supportedBrowserFromRawValue(const QString& raw) {
     for (SupportedBrowser b : allSupportedBrowsers)
-        if (raw == rawValue(b)) return b;
+        if (raw == rawValue(b))
+            return b;
     return std::nullopt;
 }
 
@@ -40,13 +47,17 @@ inline std::optional<SupportedBrowser> supportedBrowserFromRawValue(const QStrin
 // ("chromium (/path/to/profile)"), so only the first word counts.
 inline std::optional<SupportedBrowser> supportedBrowserFromWmClass(const QString& wmClass) {
     const QString c = wmClass.trimmed().section(QLatin1Char(' '), 0, 0).toLower();
-    if (c.isEmpty()) return std::nullopt;
+    if (c.isEmpty())
+        return std::nullopt;
     static const QStringList chrome = {"google-chrome", "google-chrome-beta", "google-chrome-unstable"};
     static const QStringList chromium = {"chromium", "chromium-browser"};
     static const QStringList brave = {"brave-browser", "brave-browser-beta", "brave-browser-nightly", "brave"};
-    if (chrome.contains(c)) return SupportedBrowser::googleChrome;
-    if (chromium.contains(c)) return SupportedBrowser::chromium;
-    if (brave.contains(c)) return SupportedBrowser::brave;
+    if (chrome.contains(c))
+        return SupportedBrowser::googleChrome;
+    if (chromium.contains(c))
+        return SupportedBrowser::chromium;
+    if (brave.contains(c))
+        return SupportedBrowser::brave;
     return std::nullopt;
 }
 

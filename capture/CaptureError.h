@@ -8,7 +8,12 @@ namespace lumivane {
 class CaptureError : public QException {
 public:
     // Stored order 0...3.
-    enum class Kind { captureFailed, cgImageMissing, screenRecordingPermissionDenied, screenRecordingPermissionNeedsRelaunch };
+    enum class Kind {
+        captureFailed,
+        cgImageMissing,
+        screenRecordingPermissionDenied,
+        screenRecordingPermissionNeedsRelaunch
+    };
 
     explicit CaptureError(Kind kind) : kind_(kind), what_(description().toUtf8()) {}
 
@@ -21,7 +26,8 @@ public:
         case Kind::cgImageMissing:
             return QStringLiteral("画像データの変換に失敗しました。");
         case Kind::screenRecordingPermissionDenied:
-            return QStringLiteral("画面収録権限がありません。デスクトップのスクリーンショットの確認、またはデスクトップの設定 > プライバシー で Lumivane を許可してから、もう一度実行してください。");
+            return QStringLiteral("画面収録権限がありません。デスクトップのスクリーンショットの確認、またはデスクトップ"
+                                  "の設定 > プライバシー で Lumivane を許可してから、もう一度実行してください。");
         case Kind::screenRecordingPermissionNeedsRelaunch:
             return QStringLiteral("画面収録権限は付与されましたが、変更を反映するため Lumivane の再起動が必要です。");
         }

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <condition_variable>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 
 namespace lumivane {
@@ -31,7 +31,8 @@ QString number(double v) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, v);
     QString s = QString::fromLatin1(buf, int(res.ptr - buf));
-    if (!s.contains(u'.') && !s.contains(u'e') && !s.contains(u'n') && !s.contains(u'i')) s += QStringLiteral(".0");
+    if (!s.contains(u'.') && !s.contains(u'e') && !s.contains(u'n') && !s.contains(u'i'))
+        s += QStringLiteral(".0");
     return s;
 }
 
@@ -50,7 +51,8 @@ struct CaptureContinuationBox {
     void resumeReturning(QImage image) {
         {
             std::lock_guard guard(lock);
-            if (didResume) return;
+            if (didResume)
+                return;
             didResume = true;
         }
         promise.addResult(std::move(image));
@@ -59,7 +61,8 @@ struct CaptureContinuationBox {
     void resumeThrowing(const QException& error) {
         {
             std::lock_guard guard(lock);
-            if (didResume) return;
+            if (didResume)
+                return;
             didResume = true;
         }
         promise.setException(error);
@@ -69,7 +72,8 @@ struct CaptureContinuationBox {
     void waitUntil(std::chrono::steady_clock::time_point deadline) {
         {
             std::unique_lock guard(lock);
-            if (resumed.wait_until(guard, deadline, [this] { return finished; })) return;
+            if (resumed.wait_until(guard, deadline, [this] { return finished; }))
+                return;
         }
         resumeThrowing(CaptureError(CaptureError::Kind::captureFailed));
     }
@@ -97,7 +101,8 @@ QThreadPool& grabPool() {
 // The rectangle of RGBA bytes (a portal snapshot's) as opaque RGB32, in one pass.
 QImage opaqueFromRgba(const QImage& rgba, const QRect& source) {
     QImage out(source.size(), QImage::Format_RGB32);
-    if (out.isNull()) return out;
+    if (out.isNull())
+        return out;
     for (int y = 0; y < source.height(); ++y) {
         const uchar* src = rgba.constScanLine(source.y() + y) + 4 * source.x();
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
@@ -111,12 +116,15 @@ QImage opaqueFromRgba(const QImage& rgba, const QRect& source) {
 // snapshot's own resampling: a backend that enlarges a lower-scale screen blends its
 // outermost pixels with the transparent surroundings. Colours stay as stored (straight alpha).
 QImage opaque(QImage piece) {
-    if (piece.format() == QImage::Format_RGB32) return piece;
-    if (piece.format() == QImage::Format_RGBA8888) return opaqueFromRgba(piece, piece.rect());
+    if (piece.format() == QImage::Format_RGB32)
+        return piece;
+    if (piece.format() == QImage::Format_RGBA8888)
+        return opaqueFromRgba(piece, piece.rect());
     QImage out = piece.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) row[x] |= 0xff000000u;
+        for (int x = 0; x < out.width(); ++x)
+            row[x] |= 0xff000000u;
     }
     out.reinterpretAsFormat(QImage::Format_RGB32);
     return out;
@@ -125,8 +133,10 @@ QImage opaque(QImage piece) {
 // The rectangle of an image, opaque; without an intermediate copy where it lies within
 // RGBA bytes.
 QImage opaqueCopy(const QImage& image, const QRect& source) {
-    if (image.format() == QImage::Format_RGB32) return source == image.rect() ? image : image.copy(source);
-    if (image.format() == QImage::Format_RGBA8888 && image.rect().contains(source)) return opaqueFromRgba(image, source);
+    if (image.format() == QImage::Format_RGB32)
+        return source == image.rect() ? image : image.copy(source);
+    if (image.format() == QImage::Format_RGBA8888 && image.rect().contains(source))
+        return opaqueFromRgba(image, source);
     return opaque(image.copy(source));
 }
 
@@ -138,12 +148,13 @@ QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
     const bool whole = k >= 2 && source.width() == k * size.width() && source.height() == k * size.height() &&
                        snapshot.rect().contains(source);
     if (!whole) {
-        if (source.size() == size) return opaqueCopy(snapshot, source);
+        if (source.size() == size)
+            return opaqueCopy(snapshot, source);
         return opaque(snapshot.copy(source).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
     // Straight from the snapshot's bytes: no copy, no conversion of the larger image.
-    const QImage rgba = snapshot.format() == QImage::Format_RGBA8888 ? snapshot
-                                                                     : snapshot.convertToFormat(QImage::Format_RGBA8888);
+    const QImage rgba =
+        snapshot.format() == QImage::Format_RGBA8888 ? snapshot : snapshot.convertToFormat(QImage::Format_RGBA8888);
     QImage out(size, QImage::Format_RGB32);
     if (k == 2) {
         // The common case (a scale-1 output beside a scale-2 one), unrolled.
@@ -188,48 +199,57 @@ CaptureService::CaptureService(std::shared_ptr<ScreenProvider> screens, std::sha
                                std::shared_ptr<ScreenCapturePermission> permission)
     : screens_(std::move(screens)), grabber_(std::move(grabber)), permission_(std::move(permission)) {}
 
-CaptureService::CaptureService(std::shared_ptr<ScreenProvider> screens, std::shared_ptr<DesktopSnapshotSource> snapshots,
+CaptureService::CaptureService(std::shared_ptr<ScreenProvider> screens,
+                               std::shared_ptr<DesktopSnapshotSource> snapshots,
                                std::shared_ptr<ScreenCapturePermission> permission)
     : screens_(std::move(screens)), snapshots_(std::move(snapshots)), permission_(std::move(permission)) {}
 
 CaptureService::CaptureService(const DesktopBackend& desktop)
     : screens_(desktop.screens), grabber_(desktop.grabber), snapshots_(desktop.snapshots),
-      permission_(desktop.capturePermission ? desktop.capturePermission
-                                            : std::make_shared<AlwaysAllowedPermission>()),
+      permission_(desktop.capturePermission ? desktop.capturePermission : std::make_shared<AlwaysAllowedPermission>()),
       selectsOnFrozenOutputs_(desktop.capabilities.selectsOnFrozenOutputs) {}
 
 QString CaptureService::debugDescription(const QRectF& r) {
-    return QStringLiteral("x:%1,y:%2,w:%3,h:%4").arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()));
+    return QStringLiteral("x:%1,y:%2,w:%3,h:%4")
+        .arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()));
 }
 
 void CaptureService::checkPermission() const {
-    if (permission_->preflight()) return;
-    if (permission_->request()) throw CaptureError(CaptureError::Kind::screenRecordingPermissionNeedsRelaunch);
+    if (permission_->preflight())
+        return;
+    if (permission_->request())
+        throw CaptureError(CaptureError::Kind::screenRecordingPermissionNeedsRelaunch);
     throw CaptureError(CaptureError::Kind::screenRecordingPermissionDenied);
 }
 
-std::vector<CaptureSegmentRequest> CaptureService::planSegments(const std::vector<ScreenInfo>& screens, const QRectF& rect) {
+std::vector<CaptureSegmentRequest> CaptureService::planSegments(const std::vector<ScreenInfo>& screens,
+                                                                const QRectF& rect) {
     std::vector<CaptureSegmentRequest> out;
     for (const ScreenInfo& s : screens) {
         const QRectF i = rect.intersected(s.frame);
-        if (i.isNull() || !(i.width() > 0) || !(i.height() > 0)) continue;
+        if (i.isNull() || !(i.width() > 0) || !(i.height() > 0))
+            continue;
         out.push_back({0, s, s.frame, s.scale, i});
     }
     std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
-        if (a.screenFrame.left() != b.screenFrame.left()) return a.screenFrame.left() < b.screenFrame.left();
+        if (a.screenFrame.left() != b.screenFrame.left())
+            return a.screenFrame.left() < b.screenFrame.left();
         return a.screenFrame.top() < b.screenFrame.top();
     });
-    for (size_t k = 0; k < out.size(); ++k) out[k].index = int(k);
+    for (size_t k = 0; k < out.size(); ++k)
+        out[k].index = int(k);
     return out;
 }
 
 QImage CaptureService::composeCapturedSegments(const std::vector<CapturedSegment>& segments, const QRectF& r) {
     double s = 1.0;
-    for (const auto& seg : segments) s = std::max(s, seg.scale);
+    for (const auto& seg : segments)
+        s = std::max(s, seg.scale);
     const int w = std::max(1, int(std::ceil(r.width() * s - 1e-6)));
     const int h = std::max(1, int(std::ceil(r.height() * s - 1e-6)));
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
+    if (out.isNull())
+        throw CaptureError(CaptureError::Kind::captureFailed);
     out.fill(Qt::transparent);
     QPainter p(&out);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -242,47 +262,56 @@ QImage CaptureService::composeCapturedSegments(const std::vector<CapturedSegment
     return out;
 }
 
-QImage CaptureService::captureSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
-    if (!readsScreens() && snapshots_) return cutFromSnapshot(requests, requestedRect);
+QImage CaptureService::captureSegments(const std::vector<CaptureSegmentRequest>& requests,
+                                       const QRectF& requestedRect) const {
+    if (!readsScreens() && snapshots_)
+        return cutFromSnapshot(requests, requestedRect);
     try {
         return grabSegments(requests, requestedRect);
     } catch (const CaptureError&) {
         // A grabber that refused just now (it has logged why) hands over to the snapshots.
-        if (!snapshots_ || readsScreens()) throw;
+        if (!snapshots_ || readsScreens())
+            throw;
         return cutFromSnapshot(requests, requestedRect);
     }
 }
 
-QImage CaptureService::cutFromSnapshot(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
+QImage CaptureService::cutFromSnapshot(const std::vector<CaptureSegmentRequest>& requests,
+                                       const QRectF& requestedRect) const {
     DesktopSnapshot snapshot;
     try {
         snapshot = waitResult(snapshots_->snapshot());
     } catch (const SnapshotError& e) {
         logError(e.message());
-        throw CaptureError(e.kind() == SnapshotError::Kind::refused ? CaptureError::Kind::screenRecordingPermissionDenied
-                                                                    : CaptureError::Kind::captureFailed);
+        throw CaptureError(e.kind() == SnapshotError::Kind::refused
+                               ? CaptureError::Kind::screenRecordingPermissionDenied
+                               : CaptureError::Kind::captureFailed);
     }
     return composeFromSnapshot(snapshot, requests, requestedRect);
 }
 
-QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, const std::vector<CaptureSegmentRequest>& requests,
-                                           const QRectF& r) {
+QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot,
+                                           const std::vector<CaptureSegmentRequest>& requests, const QRectF& r) {
     double s = 1.0;
-    for (const auto& req : requests) s = std::max(s, req.screenScale);
+    for (const auto& req : requests)
+        s = std::max(s, req.screenScale);
     // The image a piece lies in: the snapshot's, or its screen's own frame.
     auto imageOf = [&](const CaptureSegmentRequest& req) -> const QImage& {
         for (const auto& frame : snapshot.outputs)
-            if (frame.nativeGeometry == req.screen.nativeGeometry) return frame.image;
+            if (frame.nativeGeometry == req.screen.nativeGeometry)
+                return frame.image;
         return snapshot.image;
     };
     // Where a piece lies in that image, in its pixels.
     auto sourceOf = [&](const CaptureSegmentRequest& req) {
-        const QRectF local(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
-                           req.intersection.width(), req.intersection.height());
+        const QRectF local(req.intersection.left() - req.screenFrame.left(),
+                           req.intersection.top() - req.screenFrame.top(), req.intersection.width(),
+                           req.intersection.height());
         // Window-system units per point on this screen (X11 pixels; Wayland's logical units).
         const QRect& g = req.screen.nativeGeometry;
         const double k = req.screen.frame.width() > 0 ? g.width() / req.screen.frame.width() : 1.0;
-        const QRectF native(g.left() + local.left() * k, g.top() + local.top() * k, local.width() * k, local.height() * k);
+        const QRectF native(g.left() + local.left() * k, g.top() + local.top() * k, local.width() * k,
+                            local.height() * k);
         const QImage& image = imageOf(req);
         if (&image != &snapshot.image) {
             const double p = g.width() > 0 ? image.width() / double(g.width()) : 1.0;
@@ -304,7 +333,8 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
             return opaqueCopy(image, aligned);
     }
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull()) throw CaptureError(CaptureError::Kind::captureFailed);
+    if (out.isNull())
+        throw CaptureError(CaptureError::Kind::captureFailed);
     out.fill(Qt::transparent);
     QPainter p(&out);
     p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -320,7 +350,8 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot, cons
     return out;
 }
 
-QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& requests, const QRectF& requestedRect) const {
+QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& requests,
+                                    const QRectF& requestedRect) const {
     if (!grabber_) {
         logError(QStringLiteral("No screen capture is available on this desktop."));
         throw CaptureError(CaptureError::Kind::captureFailed);
@@ -334,8 +365,9 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
     // The time-out is kept by the waiting thread itself: no timer outlives the capture.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(segmentTimeoutMs);
     for (const auto& req : requests) {
-        const QRectF source(req.intersection.left() - req.screenFrame.left(), req.intersection.top() - req.screenFrame.top(),
-                            req.intersection.width(), req.intersection.height());
+        const QRectF source(req.intersection.left() - req.screenFrame.left(),
+                            req.intersection.top() - req.screenFrame.top(), req.intersection.width(),
+                            req.intersection.height());
         const double s = std::max(req.screenScale, 1.0);
         // Rounded up, past floating-point noise (1280 points at 1.5 are 1920 pixels, not 1921).
         const QSize size(std::max(1, int(std::ceil(s * source.width() - 1e-6))),
@@ -349,7 +381,8 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
         grabPool().start([box, grabber, screen, source, size] {
             QImage img = grabber->grab(screen, source, size);
             if (img.isNull()) {
-                if (grabber->refusal().isEmpty()) logError(QStringLiteral("Screen grab returned no image and no error."));
+                if (grabber->refusal().isEmpty())
+                    logError(QStringLiteral("Screen grab returned no image and no error."));
                 box->resumeThrowing(CaptureError(CaptureError::Kind::captureFailed));
             } else {
                 box->resumeReturning(std::move(img));
@@ -370,7 +403,8 @@ QImage CaptureService::grabSegments(const std::vector<CaptureSegmentRequest>& re
         const double sx = img.width() / std::max(i.width(), 1.0), sy = img.height() / std::max(i.height(), 1.0);
         segments.push_back({img, i, std::max(1.0, std::max(sx, sy))});
     }
-    if (segments.size() == 1 && segments.front().rect == requestedRect) return segments.front().image;
+    if (segments.size() == 1 && segments.front().rect == requestedRect)
+        return segments.front().image;
     return composeCapturedSegments(segments, requestedRect);
 }
 
@@ -384,7 +418,8 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
         }
         for (const auto& req : requests) {
             if (!req.screen.displayID) {
-                logError(QStringLiteral("No display matched screen displayID=nil frame=%1").arg(debugDescription(req.screenFrame)));
+                logError(QStringLiteral("No display matched screen displayID=nil frame=%1")
+                             .arg(debugDescription(req.screenFrame)));
                 throw CaptureError(CaptureError::Kind::captureFailed);
             }
         }
@@ -395,7 +430,8 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
 DesktopSnapshot CaptureService::grabOutputs() const {
     DesktopSnapshot snapshot;
     for (const ScreenInfo& screen : screens_ ? screens_->screens() : std::vector<ScreenInfo>{}) {
-        if (!screen.displayID) continue;
+        if (!screen.displayID)
+            continue;
         // Throws CaptureError (logged) when an output cannot be read.
         const QImage image = grabSegments({{0, screen, screen.frame, screen.scale, screen.frame}}, screen.frame);
         snapshot.nativeBounds |= QRectF(screen.nativeGeometry);
@@ -452,7 +488,8 @@ QFuture<ImageRef> CaptureService::capture(const QRectF& rect) const {
 }
 
 void CaptureService::prepareAhead() const {
-    if (!grabber_) return;
+    if (!grabber_)
+        return;
     // Nothing waits for it: it only spares the first grab that work.
     static_cast<void>(QtConcurrent::run([grabber = grabber_] { grabber->prepare(); }));
 }
@@ -471,15 +508,18 @@ QFuture<ImageRef> CaptureService::captureFullScreen() const {
                 }
             }
         }
-        if (!chosen && self.screens_) chosen = self.screens_->mainScreen();
-        if (!chosen && !all.empty()) chosen = all.front();
+        if (!chosen && self.screens_)
+            chosen = self.screens_->mainScreen();
+        if (!chosen && !all.empty())
+            chosen = all.front();
         if (!chosen) {
             logError(QStringLiteral("Full screen capture failed before capture. No screen is available."));
             throw CaptureError(CaptureError::Kind::captureFailed);
         }
         self.checkPermission();
         if (!chosen->displayID) {
-            logError(QStringLiteral("No display matched full-screen screen displayID=nil frame=%1").arg(debugDescription(chosen->frame)));
+            logError(QStringLiteral("No display matched full-screen screen displayID=nil frame=%1")
+                         .arg(debugDescription(chosen->frame)));
             throw CaptureError(CaptureError::Kind::captureFailed);
         }
         CaptureSegmentRequest req{0, *chosen, chosen->frame, chosen->scale, chosen->frame};

@@ -74,8 +74,8 @@ public:
     // composeCapturedSegments places grabbed ones: at the highest scale among the
     // segments' screens (at least 1), each piece read from the snapshot at that scale,
     // uncovered parts transparent. A single segment equal to the request is the piece itself.
-    static QImage composeFromSnapshot(const DesktopSnapshot& snapshot, const std::vector<CaptureSegmentRequest>& segments,
-                                      const QRectF& requestedRect);
+    static QImage composeFromSnapshot(const DesktopSnapshot& snapshot,
+                                      const std::vector<CaptureSegmentRequest>& segments, const QRectF& requestedRect);
     static QString debugDescription(const QRectF& rect);
 
     static constexpr int segmentTimeoutMs = 3000;

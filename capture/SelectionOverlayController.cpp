@@ -1,6 +1,6 @@
 #include "capture/SelectionOverlayController.h"
-#include "capture/SelectionOverlayPanel.h"
 #include "capture/CaptureService.h"
+#include "capture/SelectionOverlayPanel.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -10,7 +10,7 @@
 namespace lumivane {
 
 namespace {
-constexpr quint32 escapeEvdevCode = 1;  // the Esc key (KEY_ESC)
+constexpr quint32 escapeEvdevCode = 1; // the Esc key (KEY_ESC)
 constexpr int escapeGrabID = 1;
 } // namespace
 
@@ -26,12 +26,15 @@ SelectionOverlayEnvironment SelectionOverlayEnvironment::forDesktop(const Deskto
 SelectionOverlayController::SelectionOverlayController(SelectionOverlayEnvironment environment, QObject* parent)
     : QObject(parent), environment_(std::move(environment)) {}
 
-SelectionOverlayController::~SelectionOverlayController() { finish(std::nullopt); }
+SelectionOverlayController::~SelectionOverlayController() {
+    finish(std::nullopt);
+}
 
 std::vector<SelectionOverlayPanel*> SelectionOverlayController::windows() const {
     std::vector<SelectionOverlayPanel*> out;
     for (const auto& w : windows_)
-        if (w) out.push_back(w.data());
+        if (w)
+            out.push_back(w.data());
     return out;
 }
 
@@ -51,12 +54,14 @@ QFuture<std::optional<QRectF>> SelectionOverlayController::beginSelection() {
             .then(this,
                   [self, promise](DesktopSnapshot snapshot) {
                       // Cancelled (or another selection began) while the snapshot was taken.
-                      if (!self || self->promise_.get() != promise) return;
+                      if (!self || self->promise_.get() != promise)
+                          return;
                       self->frozen_ = std::move(snapshot);
                       self->showPanels();
                   })
             .onFailed(this, [self, promise](const QException& error) {
-                if (!self || self->promise_.get() != promise) return;
+                if (!self || self->promise_.get() != promise)
+                    return;
                 self->fail(error);
             });
     } else {
@@ -71,8 +76,13 @@ QFuture<std::optional<QRectF>> SelectionOverlayController::beginSelection() {
             // when releasing the grabber is safe.
             grabber->onPressed = [self](int) {
                 if (self)
-                    QMetaObject::invokeMethod(self.data(), [self] { if (self) self->finish(std::nullopt); },
-                                              Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        self.data(),
+                        [self] {
+                            if (self)
+                                self->finish(std::nullopt);
+                        },
+                        Qt::QueuedConnection);
             };
             // Without the grab (another client holds Esc) the focused panel still takes Esc.
             if (grabber->install() == GlobalKeyGrabber::statusOk &&
@@ -84,7 +94,8 @@ QFuture<std::optional<QRectF>> SelectionOverlayController::beginSelection() {
 }
 
 void SelectionOverlayController::fail(const QException& error) {
-    if (!promise_) return;
+    if (!promise_)
+        return;
     keyGrabber_.reset();
     auto promise = std::move(promise_);
     promise->setException(error);
@@ -94,8 +105,8 @@ void SelectionOverlayController::fail(const QException& error) {
 QImage SelectionOverlayController::backdropFor(const ScreenInfo& screen) const {
     if (frozen_) {
         // The screen at its own scale: sharp on high-density outputs.
-        QImage image = CaptureService::composeFromSnapshot(*frozen_, CaptureService::planSegments({screen}, screen.frame),
-                                                           screen.frame);
+        QImage image = CaptureService::composeFromSnapshot(
+            *frozen_, CaptureService::planSegments({screen}, screen.frame), screen.frame);
         image.setDevicePixelRatio(screen.scale);
         return image;
     }
@@ -103,18 +114,26 @@ QImage SelectionOverlayController::backdropFor(const ScreenInfo& screen) const {
 }
 
 void SelectionOverlayController::showPanels() {
-    const std::vector<ScreenInfo> screens = environment_.screens ? environment_.screens->screens() : std::vector<ScreenInfo>{};
+    const std::vector<ScreenInfo> screens =
+        environment_.screens ? environment_.screens->screens() : std::vector<ScreenInfo>{};
     QPointer<SelectionOverlayController> self(this);
     for (const ScreenInfo& screen : screens) {
         auto* panel = new SelectionOverlayPanel(screen, backdropFor(screen));
-        panel->onCancel = [self] { if (self) self->finish(std::nullopt); };
+        panel->onCancel = [self] {
+            if (self)
+                self->finish(std::nullopt);
+        };
         if (auto screens = environment_.screens)
             panel->preciseGlobalPointer = [screens] { return screens->pointerLocation(); };
-        panel->onSelect = [self](const QRectF& r) { if (self) self->finish(r); };
+        panel->onSelect = [self](const QRectF& r) {
+            if (self)
+                self->finish(r);
+        };
         windows_.emplace_back(panel);
         if (environment_.fullScreenPanels) {
             for (QScreen* s : QGuiApplication::screens())
-                if (s->geometry() == screen.nativeGeometry) panel->setScreen(s);
+                if (s->geometry() == screen.nativeGeometry)
+                    panel->setScreen(s);
             panel->showFullScreen();
         } else {
             panel->show();
@@ -126,15 +145,18 @@ void SelectionOverlayController::showPanels() {
 
 SelectionOverlayPanel* SelectionOverlayController::panelUnderPointer() const {
     const auto all = windows();
-    if (all.empty()) return nullptr;
+    if (all.empty())
+        return nullptr;
     if (const auto pointer = environment_.screens ? environment_.screens->pointerLocation() : std::nullopt)
         for (SelectionOverlayPanel* w : all)
-            if (w->frameInScreenCoordinates().contains(*pointer)) return w;
+            if (w->frameInScreenCoordinates().contains(*pointer))
+                return w;
     return all.front();
 }
 
 void SelectionOverlayController::activateOverlay() {
-    for (SelectionOverlayPanel* w : windows()) w->raise();
+    for (SelectionOverlayPanel* w : windows())
+        w->raise();
     if (SelectionOverlayPanel* key = panelUnderPointer()) {
         key->raise();
         key->activateWindow();
@@ -143,10 +165,12 @@ void SelectionOverlayController::activateOverlay() {
 }
 
 void SelectionOverlayController::finish(std::optional<QRectF> rect) {
-    if (!promise_) return;
+    if (!promise_)
+        return;
     keyGrabber_.reset();
     for (const auto& w : windows_) {
-        if (!w) continue;
+        if (!w)
+            continue;
         w->hide();
         // Possibly called from inside the panel's own event handler.
         w->deleteLater();

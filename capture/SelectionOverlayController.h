@@ -1,8 +1,8 @@
 #pragma once
 #include "platform/DesktopBackend.h"
-#include <QException>
 #include "platform/GlobalKeyGrabber.h"
 #include "platform/Screens.h"
+#include <QException>
 
 #include <QFuture>
 #include <QImage>

@@ -9,15 +9,17 @@
 // points and rectangles are view-local, top-left origin, in points.
 namespace lumivane::SelectionOverlayGeometry {
 
-inline constexpr double hintPadding = 18.0;        // from the top and right edges
+inline constexpr double hintPadding = 18.0; // from the top and right edges
 inline constexpr double hintHeight = 32.0;
 inline constexpr double hintHorizontalPadding = 14.0;
 inline constexpr QSizeF badgeSize{72.0, 20.0};
-inline constexpr double badgeOffset = 14.0;        // from the pointer
+inline constexpr double badgeOffset = 14.0; // from the pointer
 inline constexpr double badgeEdgeMargin = 8.0;
-inline constexpr double minimumSelection = 2.0;    // a side of at most this cancels
+inline constexpr double minimumSelection = 2.0; // a side of at most this cancels
 
-inline QString hintText() { return QStringLiteral("ドラッグで範囲選択  •  Esc でキャンセル"); }
+inline QString hintText() {
+    return QStringLiteral("ドラッグで範囲選択  •  Esc でキャンセル");
+}
 
 // The capsule for a hint text of the given width, at the top-right corner.
 inline QRectF hintRect(const QSizeF& viewSize, double textWidth) {
@@ -30,7 +32,8 @@ inline QPointF clamped(const QPointF& p, const QSizeF& viewSize) {
 }
 
 inline std::optional<QRectF> selectionRect(const std::optional<QPointF>& start, const std::optional<QPointF>& current) {
-    if (!start || !current) return std::nullopt;
+    if (!start || !current)
+        return std::nullopt;
     return QRectF(qMin(start->x(), current->x()), qMin(start->y(), current->y()), qAbs(current->x() - start->x()),
                   qAbs(current->y() - start->y()));
 }

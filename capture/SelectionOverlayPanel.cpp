@@ -1,6 +1,6 @@
 #include "capture/SelectionOverlayPanel.h"
-#include "capture/TabularDigits.h"
 #include "capture/SelectionOverlayGeometry.h"
+#include "capture/TabularDigits.h"
 #include "platform/CoordinateSpace.h"
 
 #include <QKeyEvent>
@@ -99,7 +99,8 @@ void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
     }
 
     const auto selection = selectionRect();
-    if (!selection) return;
+    if (!selection)
+        return;
     // Soft shadow of radius 2 under the outline: stacked strokes, darkest at the line.
     p.setBrush(Qt::NoBrush);
     QPainterPath outlinePath;
@@ -121,16 +122,18 @@ void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
         p.drawRect(badge);
         p.setFont(overlayFont(this->font(), QFont::Medium));
         p.setPen(Qt::white);
-        drawTabularText(p, badge, G::badgeText(*selection));   // steady width while the numbers change
+        drawTabularText(p, badge, G::badgeText(*selection)); // steady width while the numbers change
     }
 }
 
 QPointF SelectionOverlayPanel::eventPoint(const QMouseEvent* e) const {
     const QPointF rounded = e->position();
-    if (!preciseGlobalPointer) return rounded;
+    if (!preciseGlobalPointer)
+        return rounded;
     const std::optional<QPointF> global = preciseGlobalPointer();
-    if (!global) return rounded;
-    const QRectF& f = screen_.frame;   // global space, y up: the view's top is f.bottom()
+    if (!global)
+        return rounded;
+    const QRectF& f = screen_.frame; // global space, y up: the view's top is f.bottom()
     const QPointF local(global->x() - f.x(), f.y() + f.height() - global->y());
     // The pointer read now is this event's unless it has moved on since.
     const QPointF d = local - rounded;
@@ -138,7 +141,8 @@ QPointF SelectionOverlayPanel::eventPoint(const QMouseEvent* e) const {
 }
 
 void SelectionOverlayPanel::mousePressEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton) return;
+    if (e->button() != Qt::LeftButton)
+        return;
     pressPoint_ = eventPoint(e);
     dragStart_.reset();
 }
@@ -148,18 +152,21 @@ void SelectionOverlayPanel::mouseMoveEvent(QMouseEvent* e) {
     const QPointF p = G::clamped(at, viewSize());
     if (pressPoint_ && !dragStart_) {
         const QPointF d = at - *pressPoint_;
-        if (std::hypot(d.x(), d.y()) >= minimumDragDistance) dragStart_ = G::clamped(*pressPoint_, viewSize());
+        if (std::hypot(d.x(), d.y()) >= minimumDragDistance)
+            dragStart_ = G::clamped(*pressPoint_, viewSize());
     }
     currentPoint_ = p;
     update();
 }
 
 void SelectionOverlayPanel::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton || !pressPoint_) return;
+    if (e->button() != Qt::LeftButton || !pressPoint_)
+        return;
     pressPoint_.reset();
     // A click that never became a drag cancels like a drag of 2 points or less.
     if (!dragStart_) {
-        if (onCancel) onCancel();
+        if (onCancel)
+            onCancel();
         return;
     }
     currentPoint_ = G::clamped(eventPoint(e), viewSize());
@@ -167,7 +174,8 @@ void SelectionOverlayPanel::mouseReleaseEvent(QMouseEvent* e) {
     showsInstruction_ = false;
     update();
     if (G::isAccepted(selection)) {
-        if (onSelect) onSelect(G::captureRect(screen_.frame, *selection));
+        if (onSelect)
+            onSelect(G::captureRect(screen_.frame, *selection));
     } else if (onCancel) {
         onCancel();
     }
@@ -175,7 +183,8 @@ void SelectionOverlayPanel::mouseReleaseEvent(QMouseEvent* e) {
 
 void SelectionOverlayPanel::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
-        if (onCancel) onCancel();
+        if (onCancel)
+            onCancel();
         return;
     }
     QWidget::keyPressEvent(e);

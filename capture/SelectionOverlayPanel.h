@@ -24,7 +24,7 @@ public:
     // The pointer in the global space at full precision (Qt rounds event positions
     // to whole points, a pixel and a half at 150 %); absent: the events' positions.
     std::function<std::optional<QPointF>()> preciseGlobalPointer;
-    std::function<void(const QRectF&)> onSelect;   // area-capture rectangle space
+    std::function<void(const QRectF&)> onSelect; // area-capture rectangle space
 
     const std::optional<QPointF>& dragStart() const { return dragStart_; }
     const std::optional<QPointF>& currentPoint() const { return currentPoint_; }

@@ -9,7 +9,8 @@ namespace lumivane {
 namespace {
 qreal digitCell(const QFontMetricsF& metrics) {
     qreal widest = 0;
-    for (char d = '0'; d <= '9'; ++d) widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
+    for (char d = '0'; d <= '9'; ++d)
+        widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
     return widest;
 }
 
@@ -22,7 +23,8 @@ qreal tabularTextWidth(const QFont& font, const QString& text) {
     const QFontMetricsF metrics(font);
     const qreal cell = digitCell(metrics);
     qreal width = 0;
-    for (const QChar c : text) width += advance(metrics, cell, c);
+    for (const QChar c : text)
+        width += advance(metrics, cell, c);
     return width;
 }
 

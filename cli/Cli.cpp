@@ -1,14 +1,14 @@
 #include "cli/Cli.h"
-#include "platform/DesktopBackend.h"
 #include "export/AtomicFile.h"
+#include "platform/DesktopBackend.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <memory>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace lumivane::cli {
 
@@ -21,8 +21,10 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"capture", "capture full|area|browser   capture in the running application (started when needed)"
-     "\n  lumivane capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset low|medium|high] [--split]"
+    {"capture",
+     "capture full|area|browser   capture in the running application (started when needed)"
+     "\n  lumivane capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset "
+     "low|medium|high] [--split]"
      "\n      [--devtools-port PORT] [--profile-folder DIR]... (exit 3: written, but part of the page is missing)",
      commandCapture},
     {"export",
@@ -39,7 +41,8 @@ void printHelp(FILE* out) {
     s << "Lumivane - screenshot and annotation tool\n\n"
       << "Usage:\n"
       << "  lumivane                 start the tray application (needs a Wayland or X11 session)\n";
-    for (const Command& c : kCommands) s << "  lumivane " << c.synopsis << "\n";
+    for (const Command& c : kCommands)
+        s << "  lumivane " << c.synopsis << "\n";
     s << "  (FILE '-' writes to standard output; a device or pipe is written as it is)\n"
       << "  'capture full|area|browser' waits until the capture has ended. Exit status:\n"
       << "    0 the capture is shown in the preview, 1 it failed (the reason on standard error),\n"
@@ -52,10 +55,12 @@ void printHelp(FILE* out) {
 } // namespace
 
 CommandNeeds commandNeeds(const QStringList& args) {
-    if (args.isEmpty()) return CommandNeeds::core;
+    if (args.isEmpty())
+        return CommandNeeds::core;
     const QString& name = args.first();
     // Annotations are drawn with the desktop's fonts.
-    if (name == QLatin1String("render")) return CommandNeeds::offscreenGui;
+    if (name == QLatin1String("render"))
+        return CommandNeeds::offscreenGui;
     if (name == QLatin1String("capture")) {
         if (sessionWindowSystem() == WindowSystem::wayland && !isInteractiveCapture(args.mid(1)))
             return CommandNeeds::waylandGui;
@@ -80,7 +85,8 @@ bool isCommandLineInvocation(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         // Launch flags of the application itself are not commands.
-        if (a.startsWith("--lumivane-")) continue;
+        if (a.startsWith("--lumivane-"))
+            continue;
         return true;
     }
     return false;
@@ -91,7 +97,9 @@ QProcessEnvironment& launchEnvironmentStore() {
     return environment;
 }
 
-QProcessEnvironment launchEnvironment() { return launchEnvironmentStore(); }
+QProcessEnvironment launchEnvironment() {
+    return launchEnvironmentStore();
+}
 
 namespace {
 int runCommand(QStringList args);
@@ -100,7 +108,8 @@ int runCommand(QStringList args);
 int run(int argc, char** argv) {
     // File names are byte strings: kept without loss, whatever their encoding.
     QStringList args;
-    for (int i = 1; i < argc; ++i) args << fileNameFromNative(QByteArray(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        args << fileNameFromNative(QByteArray(argv[i]));
     // A closed pipe on the output is reported as a write error, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
     if (args.isEmpty()) {
@@ -122,8 +131,10 @@ int run(int argc, char** argv) {
         } else {
             // Captures in a Wayland session read the outputs through Qt's wayland platform;
             // an explicit QT_QPA_PLATFORM wins there.
-            if (needs == CommandNeeds::offscreenGui) qputenv("QT_QPA_PLATFORM", "offscreen");
-            else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "wayland");
+            if (needs == CommandNeeds::offscreenGui)
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "wayland");
             application = std::make_unique<QGuiApplication>(appArgc, appArgv);
         }
     }
@@ -151,11 +162,14 @@ int runCommand(QStringList args) {
         QTextStream(stdout) << "lumivane " << QCoreApplication::applicationVersion() << "\n";
         return exitOk;
     }
-    if (name == "capture" && isInteractiveCapture(args)) return commandCaptureInApplication(args);
+    if (name == "capture" && isInteractiveCapture(args))
+        return commandCaptureInApplication(args);
     // A project handed over by the file manager (the desktop entry's %f).
-    if (name.endsWith(".lumivane") && args.isEmpty()) return commandOpen({name});
+    if (name.endsWith(".lumivane") && args.isEmpty())
+        return commandOpen({name});
     for (const Command& c : kCommands)
-        if (name == QLatin1String(c.name)) return c.run(args);
+        if (name == QLatin1String(c.name))
+            return c.run(args);
     return usageError(QString("unknown command or option '%1'").arg(name));
 }
 

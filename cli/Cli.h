@@ -46,7 +46,7 @@ int commandCaptureInApplication(const QStringList& args);
 int commandOpen(const QStringList& args);
 
 // Shared helpers for the commands.
-void printError(const QString& message);          // "lumivane: <message>" on stderr
-int usageError(const QString& message);           // printError + hint, returns exitUsage
+void printError(const QString& message); // "lumivane: <message>" on stderr
+int usageError(const QString& message);  // printError + hint, returns exitUsage
 
 } // namespace lumivane::cli

@@ -14,9 +14,11 @@ constexpr double maxDesktopCoordinate = 32767;
 } // namespace
 
 int commandCapture(const QStringList& args) {
-    if (args.isEmpty()) return usageError("capture needs 'full', 'rect X Y W H' or 'browser ...'");
+    if (args.isEmpty())
+        return usageError("capture needs 'full', 'rect X Y W H' or 'browser ...'");
     const QString mode = args.first();
-    if (mode == "browser") return commandCaptureBrowser(args.mid(1));
+    if (mode == "browser")
+        return commandCaptureBrowser(args.mid(1));
     if (mode != "full" && mode != "rect")
         return usageError(QStringLiteral("unknown capture mode '%1' (full, rect or browser)").arg(mode));
     const QString command = "capture " + mode;
@@ -28,11 +30,13 @@ int commandCapture(const QStringList& args) {
     for (int i = 0; i < rest.size(); ++i) {
         const QString& arg = rest[i];
         if (arg == "-o" || arg == "--output" || arg == "--preset") {
-            if (i + 1 >= rest.size()) return usageError(QString("%1: %2 needs a value").arg(command, arg));
+            if (i + 1 >= rest.size())
+                return usageError(QString("%1: %2 needs a value").arg(command, arg));
             const QString value = rest[++i];
             if (arg == "--preset") {
                 const auto p = captureQualityPresetFromRaw(value);
-                if (!p) return usageError(QString("%1: unknown preset '%2' (low, medium or high)").arg(command, value));
+                if (!p)
+                    return usageError(QString("%1: unknown preset '%2' (low, medium or high)").arg(command, value));
                 preset = *p;
             } else {
                 output = value;
@@ -41,15 +45,18 @@ int commandCapture(const QStringList& args) {
         }
         bool isNumber = false;
         arg.toDouble(&isNumber);
-        if (arg.startsWith('-') && !isNumber) return usageError(QString("%1: unknown option '%2'").arg(command, arg));
+        if (arg.startsWith('-') && !isNumber)
+            return usageError(QString("%1: unknown option '%2'").arg(command, arg));
         positional << arg;
     }
     if (mode == "full" && !positional.isEmpty())
         return usageError(QString("%1: unexpected argument '%2'").arg(command, positional.first()));
     if (mode == "rect" && positional.size() != 4)
         return usageError(QString("%1 needs X Y W H (got %2 numbers)").arg(command).arg(positional.size()));
-    if (output.isEmpty()) return usageError(QString("%1 needs -o FILE").arg(command));
-    if (!imageFormatForOutput(output)) return unsupportedOutputError(output, command);
+    if (output.isEmpty())
+        return usageError(QString("%1 needs -o FILE").arg(command));
+    if (!imageFormatForOutput(output))
+        return unsupportedOutputError(output, command);
 
     QRectF rect;
     if (mode == "rect") {
@@ -57,13 +64,15 @@ int commandCapture(const QStringList& args) {
         for (int i = 0; i < 4; ++i) {
             bool ok = false;
             v[i] = positional.at(i).toDouble(&ok);
-            if (!ok) return usageError(QStringLiteral("%1: not a number: %2").arg(command, positional.at(i)));
+            if (!ok)
+                return usageError(QStringLiteral("%1: not a number: %2").arg(command, positional.at(i)));
             if (!std::isfinite(v[i]) || std::fabs(v[i]) > maxDesktopCoordinate)
                 return usageError(QStringLiteral("%1: %2 is outside any desktop (at most %3 in magnitude)")
                                       .arg(command, positional.at(i))
                                       .arg(maxDesktopCoordinate));
         }
-        if (v[2] <= 0 || v[3] <= 0) return usageError(QString("%1 needs a positive width and height").arg(command));
+        if (v[2] <= 0 || v[3] <= 0)
+            return usageError(QString("%1 needs a positive width and height").arg(command));
         rect = QRectF(v[0], v[1], v[2], v[3]);
     }
 
@@ -75,7 +84,8 @@ int commandCapture(const QStringList& args) {
     auto service = std::make_unique<CaptureService>(*desktop);
     if (mode == "rect") {
         QRectF desktop;
-        for (const ScreenInfo& s : service->screens()) desktop |= s.frame;
+        for (const ScreenInfo& s : service->screens())
+            desktop |= s.frame;
         if (!desktop.contains(rect)) {
             printError(QString("%1: the rectangle %2,%3 %4×%5 is not within the desktop (%6,%7 %8×%9)")
                            .arg(command)
@@ -94,7 +104,8 @@ int commandCapture(const QStringList& args) {
         QFuture<ImageRef> future = mode == "full" ? service->captureFullScreen() : service->capture(rect);
         future.waitForFinished();
         const ImageRef image = future.result();
-        if (!image) throw CaptureError(CaptureError::Kind::captureFailed);
+        if (!image)
+            throw CaptureError(CaptureError::Kind::captureFailed);
         return writeImageFile(*image, output, ImageExportProfile::standard, preset, command);
     } catch (const CaptureError& e) {
         printError(QString("%1: %2").arg(command, e.description()));

@@ -25,8 +25,9 @@ QString browserErrorText(const BrowserCaptureError& e) {
     const QString name = e.browserName().isEmpty() ? QStringLiteral("the browser") : e.browserName();
     switch (e.kind()) {
     case K::unsupportedBrowser:
-        return e.message().isEmpty() ? QStringLiteral("the front window is not Google Chrome, Chromium or Brave")
-                                     : QStringLiteral("the front window ('%1') is not Google Chrome, Chromium or Brave").arg(e.message());
+        return e.message().isEmpty()
+                   ? QStringLiteral("the front window is not Google Chrome, Chromium or Brave")
+                   : QStringLiteral("the front window ('%1') is not Google Chrome, Chromium or Brave").arg(e.message());
     case K::browserNotFrontmost:
         return QStringLiteral("%1 shows no visible tab; bring a window with a normal web page to the front").arg(name);
     case K::notAWebPage:
@@ -44,7 +45,8 @@ QString browserErrorText(const BrowserCaptureError& e) {
         return QStringLiteral("no remote-debugging endpoint of %1 answered. %2").arg(name, endpointHint);
     case K::otherBrowserAnswered:
         return QStringLiteral("the remote-debugging endpoint that answered belongs to another browser than the %1 "
-                              "in front; switch on remote debugging in %1 itself").arg(name);
+                              "in front; switch on remote debugging in %1 itself")
+            .arg(name);
     case K::captureInProgress:
         return "another whole-page capture is running";
     case K::automationFailed:
@@ -64,20 +66,23 @@ int commandCaptureBrowser(const QStringList& args) {
         const QString& arg = args[i];
         const bool takesValue = arg == "-o" || arg == "--output" || arg == "--preset" || arg == "--devtools-port" ||
                                 arg == "--profile-folder";
-        if (takesValue && i + 1 >= args.size()) return usageError(QString("%1: %2 needs a value").arg(command, arg));
+        if (takesValue && i + 1 >= args.size())
+            return usageError(QString("%1: %2 needs a value").arg(command, arg));
         if (arg == "-o" || arg == "--output") {
             output = args[++i];
         } else if (arg == "--preset") {
             const QString v = args[++i];
             const auto p = captureQualityPresetFromRaw(v);
-            if (!p) return usageError(QString("%1: unknown preset '%2' (low, medium or high)").arg(command, v));
+            if (!p)
+                return usageError(QString("%1: unknown preset '%2' (low, medium or high)").arg(command, v));
             preset = *p;
         } else if (arg == "--split") {
             options.splitLongPages = true;
         } else if (arg == "--devtools-port") {
             bool ok = false;
             const uint port = args[++i].toUInt(&ok);
-            if (!ok || port > 65535) return usageError(QString("%1: '%2' is not a port number").arg(command, args[i]));
+            if (!ok || port > 65535)
+                return usageError(QString("%1: '%2' is not a port number").arg(command, args[i]));
             endpoint.fallbackPort = quint16(port);
         } else if (arg == "--profile-folder") {
             endpoint.profileFolders << args[++i];
@@ -85,10 +90,12 @@ int commandCaptureBrowser(const QStringList& args) {
             return usageError(QString("%1: unexpected argument '%2'").arg(command, arg));
         }
     }
-    if (output.isEmpty()) return usageError(QString("%1 needs -o FILE").arg(command));
+    if (output.isEmpty())
+        return usageError(QString("%1 needs -o FILE").arg(command));
     // Refuse an unknown extension before the page is touched.
     const auto format = imageFormatForOutput(output);
-    if (!format) return unsupportedOutputError(output, command);
+    if (!format)
+        return unsupportedOutputError(output, command);
     if (options.splitLongPages && output == "-")
         return usageError(QString("%1: --split writes numbered files and needs a file name, not '-'").arg(command));
 
@@ -99,7 +106,8 @@ int commandCaptureBrowser(const QStringList& args) {
     BrowserFullPageCaptureService service(*environment, bridge);
     try {
         const BrowserCaptureResult result = service.captureFrontmostBrowserPage(options);
-        if (!result.image) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+        if (!result.image)
+            throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
         // Never silently partial: every omission is named, and one that leaves out part
         // of the page changes the exit code.
         bool partial = false;
@@ -113,11 +121,14 @@ int commandCaptureBrowser(const QStringList& args) {
         } else {
             const std::vector<QByteArray> files =
                 browser_parts::encodedParts(result.parts, *format, ImageExportProfile::browserFullPage, preset);
-            if (files.empty()) throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
+            if (files.empty())
+                throw BrowserCaptureError(BrowserCaptureError::Kind::captureFailed);
             for (size_t i = 0; i < files.size() && rc == exitOk; ++i) {
                 const QString path = browser_parts::numberedPartPath(output, int(i) + 1);
-                if (!writeOutputFile(path, files[i], command)) rc = exitFailure;
-                else QTextStream(stdout) << path << "\n";
+                if (!writeOutputFile(path, files[i], command))
+                    rc = exitFailure;
+                else
+                    QTextStream(stdout) << path << "\n";
             }
         }
         return rc == exitOk && partial ? exitPartial : rc;

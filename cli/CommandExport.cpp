@@ -32,11 +32,13 @@ std::optional<ExportArguments> parse(const QStringList& args, int& failure) {
         };
         if (arg == "-o" || arg == "--output") {
             const auto v = value("-o");
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             a.output = *v;
         } else if (arg == "--format") {
             const auto v = value("--format");
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             a.format = screenshotFileFormatFromRaw(*v);
             if (!a.format) {
                 failure = usageError(QString("export: unknown format '%1' (png or jpeg)").arg(*v));
@@ -44,7 +46,8 @@ std::optional<ExportArguments> parse(const QStringList& args, int& failure) {
             }
         } else if (arg == "--preset") {
             const auto v = value("--preset");
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             const auto p = captureQualityPresetFromRaw(*v);
             if (!p) {
                 failure = usageError(QString("export: unknown preset '%1' (low, medium or high)").arg(*v));
@@ -53,9 +56,12 @@ std::optional<ExportArguments> parse(const QStringList& args, int& failure) {
             a.preset = *p;
         } else if (arg == "--profile") {
             const auto v = value("--profile");
-            if (!v) return std::nullopt;
-            if (*v == "standard") a.profile = ImageExportProfile::standard;
-            else if (*v == "browserFullPage") a.profile = ImageExportProfile::browserFullPage;
+            if (!v)
+                return std::nullopt;
+            if (*v == "standard")
+                a.profile = ImageExportProfile::standard;
+            else if (*v == "browserFullPage")
+                a.profile = ImageExportProfile::browserFullPage;
             else {
                 failure = usageError(QString("export: unknown profile '%1' (standard or browserFullPage)").arg(*v));
                 return std::nullopt;
@@ -93,8 +99,8 @@ std::optional<ExportArguments> parse(const QStringList& args, int& failure) {
     }
     const ScreenshotFileFormat wanted = a.drag ? ScreenshotFileFormat::png : a.format.value_or(*byOutput);
     if (byName && *byName != wanted) {
-        failure = usageError(QString("export: %1 output does not match the extension of '%2'")
-                                 .arg(rawValue(wanted), a.output));
+        failure = usageError(
+            QString("export: %1 output does not match the extension of '%2'").arg(rawValue(wanted), a.output));
         return std::nullopt;
     }
     a.format = wanted;
@@ -106,10 +112,12 @@ std::optional<ExportArguments> parse(const QStringList& args, int& failure) {
 int commandExport(const QStringList& args) {
     int failure = exitUsage;
     const auto a = parse(args, failure);
-    if (!a) return failure;
+    if (!a)
+        return failure;
 
     const QImage image = readImageFile(a->input, "export");
-    if (image.isNull()) return exitFailure;
+    if (image.isNull())
+        return exitFailure;
 
     const ScreenshotFileFormat format = *a->format;
     const std::optional<QByteArray> bytes =
@@ -120,7 +128,8 @@ int commandExport(const QStringList& args) {
         return exitFailure;
     }
 
-    if (!writeOutputFile(a->output, *bytes, "export")) return exitFailure;
+    if (!writeOutputFile(a->output, *bytes, "export"))
+        return exitFailure;
     return exitOk;
 }
 

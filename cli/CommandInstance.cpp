@@ -31,13 +31,15 @@ bool hasDisplay() {
 // time starts it (a lock in the runtime folder); the others find it running.
 bool startApplication() {
     QDir().mkpath(instanceRuntimeDirectory());
-    QLockFile startLock(instanceRuntimeDirectory() + QStringLiteral("/") + applicationId + QStringLiteral(".start.lock"));
+    QLockFile startLock(instanceRuntimeDirectory() + QStringLiteral("/") + applicationId +
+                        QStringLiteral(".start.lock"));
     startLock.setStaleLockTime(0);
     if (!startLock.tryLock(startTimeoutMs + 5000)) {
         printError("another command is starting Lumivane and does not finish");
         return false;
     }
-    if (isInstanceRunning()) return true;
+    if (isInstanceRunning())
+        return true;
     if (!hasDisplay()) {
         printError("Lumivane is not running, and there is no display to start it on (DISPLAY is not set)");
         return false;
@@ -59,7 +61,8 @@ bool startApplication() {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < startTimeoutMs) {
-        if (isInstanceRunning()) return true;
+        if (isInstanceRunning())
+            return true;
         if (::kill(pid_t(pid), 0) != 0) {
             QFile errors(log.fileName());
             errors.open(QIODevice::ReadOnly);
@@ -75,15 +78,18 @@ bool startApplication() {
 
 // The path from the working folder, byte for byte (QDir would decode the folder's name).
 QString absolutePath(const QString& path) {
-    if (path.startsWith(QLatin1Char('/'))) return path;
+    if (path.startsWith(QLatin1Char('/')))
+        return path;
     char folder[PATH_MAX];
-    if (!::getcwd(folder, sizeof folder)) return path;
+    if (!::getcwd(folder, sizeof folder))
+        return path;
     return fileNameFromNative(QByteArray(folder)) + QLatin1Char('/') + path;
 }
 
 InstanceReply request(const QString& method, const QString& argument) {
     InstanceReply reply = sendToRunningInstance(method, argument);
-    if (!reply.reached && startApplication()) reply = sendToRunningInstance(method, argument);
+    if (!reply.reached && startApplication())
+        reply = sendToRunningInstance(method, argument);
     return reply;
 }
 
@@ -109,10 +115,16 @@ int forwardCapture(const QString& method) {
         return exitFailure;
     }
     switch (reply.answer.status) {
-    case InstanceAnswer::Status::ok: return exitOk;
-    case InstanceAnswer::Status::cancelled: printError("the capture was cancelled"); return exitCancelled;
-    case InstanceAnswer::Status::captureFailed: printError(reply.answer.text); return exitFailure;
-    case InstanceAnswer::Status::refused: break;
+    case InstanceAnswer::Status::ok:
+        return exitOk;
+    case InstanceAnswer::Status::cancelled:
+        printError("the capture was cancelled");
+        return exitCancelled;
+    case InstanceAnswer::Status::captureFailed:
+        printError(reply.answer.text);
+        return exitFailure;
+    case InstanceAnswer::Status::refused:
+        break;
     }
     printError(QStringLiteral("the running Lumivane refused the capture: %1").arg(reply.answer.text));
     return exitFailure;
@@ -126,14 +138,18 @@ bool isInteractiveCapture(const QStringList& args) {
 
 int commandCaptureInApplication(const QStringList& args) {
     const QString mode = args.value(0);
-    if (mode == "full") return forwardCapture(QString::fromLatin1(instance_method::captureFullScreen));
-    if (mode == "area") return forwardCapture(QString::fromLatin1(instance_method::captureArea));
+    if (mode == "full")
+        return forwardCapture(QString::fromLatin1(instance_method::captureFullScreen));
+    if (mode == "area")
+        return forwardCapture(QString::fromLatin1(instance_method::captureArea));
     return forwardCapture(QString::fromLatin1(instance_method::captureBrowserPage));
 }
 
 int commandOpen(const QStringList& args) {
-    if (args.size() != 1 || args[0].startsWith('-')) return usageError("open needs exactly one PROJECT.lumivane");
-    if (!checkInputFile(args[0], QStringLiteral("open"))) return exitFailure;
+    if (args.size() != 1 || args[0].startsWith('-'))
+        return usageError("open needs exactly one PROJECT.lumivane");
+    if (!checkInputFile(args[0], QStringLiteral("open")))
+        return exitFailure;
     return forward(QString::fromLatin1(instance_method::openProject), pathRequestArgument(absolutePath(args[0])),
                    QStringLiteral("open '%1'").arg(args[0]));
 }

@@ -13,11 +13,13 @@ int commandRender(const QStringList& args) {
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == "-o" || arg == "--output" || arg == "--preset") {
-            if (i + 1 >= args.size()) return usageError(QString("render: %1 needs a value").arg(arg));
+            if (i + 1 >= args.size())
+                return usageError(QString("render: %1 needs a value").arg(arg));
             const QString value = args[++i];
             if (arg == "--preset") {
                 const auto p = captureQualityPresetFromRaw(value);
-                if (!p) return usageError(QString("render: unknown preset '%1' (low, medium or high)").arg(value));
+                if (!p)
+                    return usageError(QString("render: unknown preset '%1' (low, medium or high)").arg(value));
                 preset = *p;
             } else {
                 output = value;
@@ -30,12 +32,16 @@ int commandRender(const QStringList& args) {
             return usageError(QString("render: unexpected argument '%1'").arg(arg));
         }
     }
-    if (input.isEmpty()) return usageError("render: missing PROJECT file");
-    if (output.isEmpty()) return usageError("render: missing -o OUTPUT");
-    if (!imageFormatForOutput(output)) return unsupportedOutputError(output, "render");
+    if (input.isEmpty())
+        return usageError("render: missing PROJECT file");
+    if (output.isEmpty())
+        return usageError("render: missing -o OUTPUT");
+    if (!imageFormatForOutput(output))
+        return unsupportedOutputError(output, "render");
 
     const auto document = readProjectDocument(input, "render");
-    if (!document) return exitFailure;
+    if (!document)
+        return exitFailure;
     if (const QString problem = DocumentLimits::renderProblem(*document); !problem.isEmpty()) {
         printError(QString("render: '%1': %2").arg(input, problem));
         return exitFailure;

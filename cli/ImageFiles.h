@@ -36,7 +36,7 @@ bool writeOutputFile(const QString& path, const QByteArray& bytes, const QString
 
 // Encodes the image for the output's format through the export pipeline and writes
 // it. Returns an exit code (usage error for an unknown extension).
-int writeImageFile(const QImage& image, const QString& path, ImageExportProfile profile,
-                   CaptureQualityPreset preset, const QString& command);
+int writeImageFile(const QImage& image, const QString& path, ImageExportProfile profile, CaptureQualityPreset preset,
+                   const QString& command);
 
 } // namespace lumivane::cli

@@ -12,9 +12,11 @@
 namespace lumivane::cli {
 
 std::optional<EditorDocument> readProjectDocument(const QString& path, const QString& command) {
-    if (!checkInputFile(path, command)) return std::nullopt;
+    if (!checkInputFile(path, command))
+        return std::nullopt;
     if (!isProjectFileName(path)) {
-        printError(QString("%1: '%2' is not a project file (expected the extension .lumivane or .json)").arg(command, path));
+        printError(
+            QString("%1: '%2' is not a project file (expected the extension .lumivane or .json)").arg(command, path));
         return std::nullopt;
     }
     try {
@@ -36,8 +38,9 @@ bool isProjectFileName(const QString& path) {
 }
 
 bool isStreamOutput(const QString& path) {
-    struct stat st{};
-    if (::stat(nativeFileName(path).constData(), &st) != 0) return false;
+    struct stat st {};
+    if (::stat(nativeFileName(path).constData(), &st) != 0)
+        return false;
     return S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
 }
 

@@ -4,9 +4,9 @@
 #include "editor/EditorStylePopovers.h"
 #include "editor_model/ProjectFile.h"
 #include "export/AtomicFile.h"
+#include "platform/FileDialogs.h"
 #include "settings/AppSettings.h"
 #include "settings/SaveDialogFolder.h"
-#include "platform/FileDialogs.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -30,8 +30,8 @@ namespace {
 const QColor barForeground(255, 255, 255, int(0.88 * 255));
 
 QString capsuleStyle(bool selected) {
-    return selected ? QStringLiteral(
-                          "QToolButton { background: #0a7aff; border: none; border-radius: 13px; padding: 4px; color: white; }")
+    return selected ? QStringLiteral("QToolButton { background: #0a7aff; border: none; border-radius: 13px; padding: "
+                                     "4px; color: white; }")
                     : QStringLiteral(
                           "QToolButton { background: rgba(0,0,0,0.18); border: none; border-radius: 13px; padding: 4px;"
                           " color: rgba(255,255,255,0.88); font-size: 11px; }"
@@ -72,16 +72,19 @@ QPushButton* textCapsule(const QString& text, bool accent, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setFixedHeight(24);
     b->setCursor(Qt::PointingHandCursor);
-    b->setStyleSheet(accent ? QStringLiteral("QPushButton { background: #0a7aff; color: white; border: none;"
-                                             " border-radius: 12px; padding: 0 14px; font-size: 12px; font-weight: bold; }")
-                            : QStringLiteral("QPushButton { background: rgba(0,0,0,0.32); color: white; border: none;"
-                                             " border-radius: 12px; padding: 0 12px; font-size: 12px; font-weight: 600; }"));
+    b->setStyleSheet(
+        accent ? QStringLiteral("QPushButton { background: #0a7aff; color: white; border: none;"
+                                " border-radius: 12px; padding: 0 14px; font-size: 12px; font-weight: bold; }")
+               : QStringLiteral("QPushButton { background: rgba(0,0,0,0.32); color: white; border: none;"
+                                " border-radius: 12px; padding: 0 12px; font-size: 12px; font-weight: 600; }"));
     return b;
 }
 
 QString toolSymbol(AnnotationTool tool) {
-    if (tool == AnnotationTool::highlight) return QStringLiteral("highlight.glyph");
-    if (tool == AnnotationTool::spotlight) return QStringLiteral("spotlight.glyph");
+    if (tool == AnnotationTool::highlight)
+        return QStringLiteral("highlight.glyph");
+    if (tool == AnnotationTool::spotlight)
+        return QStringLiteral("spotlight.glyph");
     return symbolName(tool);
 }
 
@@ -112,7 +115,8 @@ QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<CodableCo
         x += 16;
     }
     // The colour kinds open their style with a chevron; the effect kinds read as a plain label.
-    if (isColorKind(kind)) p.drawPixmap(x, 4, editorSymbol(QStringLiteral("chevron.down"), barForeground, 10).pixmap(10, 10));
+    if (isColorKind(kind))
+        p.drawPixmap(x, 4, editorSymbol(QStringLiteral("chevron.down"), barForeground, 10).pixmap(10, 10));
     return QIcon(pm);
 }
 
@@ -149,7 +153,8 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     copy_ = symbolButton(QStringLiteral("rectangle.on.rectangle"), QStringLiteral("コピー"), left);
     connect(copy_, &QToolButton::clicked, this, [this] {
         finalizeEditingSelection();
-        if (auto* d = host_.editorDocument()) host_.copy(*d);
+        if (auto* d = host_.editorDocument())
+            host_.copy(*d);
     });
     save_ = symbolButton(QStringLiteral("photo"), QStringLiteral("保存"), left);
     connect(save_, &QToolButton::clicked, this, [this] { saveEditedDocument(); });
@@ -164,7 +169,8 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         {AnnotationTool::blur, AnnotationTool::pixelate},
         {AnnotationTool::crop}};
     for (size_t g = 0; g < groups.size(); ++g) {
-        if (g > 0) row->addWidget(capsuleDivider(left));
+        if (g > 0)
+            row->addWidget(capsuleDivider(left));
         for (AnnotationTool tool : groups[g]) {
             auto* b = symbolButton(toolSymbol(tool), title(tool), left);
             b->setObjectName(QStringLiteral("tool-") + rawValue(tool));
@@ -181,7 +187,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     row->addWidget(background_);
     row->addStretch();
     scroll->setWidget(left);
-    scroll->setFixedHeight(left->sizeHint().height() + 6);   // room for the thin scroll bar
+    scroll->setFixedHeight(left->sizeHint().height() + 6); // room for the thin scroll bar
     outer->addWidget(scroll, 1);
 
     // Right part.
@@ -196,12 +202,13 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     outer->addWidget(capsuleDivider(this));
 
     style_ = symbolButton(QStringLiteral("paintpalette.fill"), QStringLiteral("スタイル"), this);
-    style_->setToolButtonStyle(Qt::ToolButtonIconOnly);   // the icon carries the title
+    style_->setToolButtonStyle(Qt::ToolButtonIconOnly); // the icon carries the title
     {
         // The chip keeps its room, as wide as its widest form, while hidden: undo and
         // redo stay where they are whatever is selected.
         QSize widest;
-        style_->setIcon(styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), CodableColor::systemBlue(), &widest));
+        style_->setIcon(
+            styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), CodableColor::systemBlue(), &widest));
         style_->setIconSize(widest);
         style_->setFixedWidth(style_->sizeHint().width());
         QSizePolicy keep = style_->sizePolicy();
@@ -233,7 +240,8 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     canvasMenu->addSection(QStringLiteral("回転"));
     action(canvasMenu, QStringLiteral("左に90°回転"),
            [this] { host_.rotateEditorImage(ImageRotationDirection::counterClockwise); });
-    action(canvasMenu, QStringLiteral("右に90°回転"), [this] { host_.rotateEditorImage(ImageRotationDirection::clockwise); });
+    action(canvasMenu, QStringLiteral("右に90°回転"),
+           [this] { host_.rotateEditorImage(ImageRotationDirection::clockwise); });
     canvasMenu->addSection(QStringLiteral("反転"));
     action(canvasMenu, QStringLiteral("左右反転"), [this] { host_.flipEditorImage(true); });
     action(canvasMenu, QStringLiteral("上下反転"), [this] { host_.flipEditorImage(false); });
@@ -252,7 +260,8 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     auto* projectMenu = new QMenu(projectMenu_);
     chooseProjectSavePath = [this]() -> std::optional<QString> {
         QString prefix = host_.settings().fileNamePrefix().trimmed();
-        if (prefix.isEmpty()) prefix = QStringLiteral("Screenshot");
+        if (prefix.isEmpty())
+            prefix = QStringLiteral("Screenshot");
         const QString name = prefix + "-" + fileNameTimestamp(QDateTime::currentDateTime()) + ".lumivane";
         const auto path = chooseFileToSave(window(), QDir(saveDialogFolder(host_.settings())).filePath(name),
                                            ProjectFile::saveDialogFilter());
@@ -263,14 +272,18 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     };
     action(projectMenu, QStringLiteral("Save Project..."), [this] {
         const EditorDocument* d = host_.editorDocument();
-        if (!d || !chooseProjectSavePath) return;
+        if (!d || !chooseProjectSavePath)
+            return;
         if (auto path = chooseProjectSavePath()) {
-            if ((d = host_.editorDocument())) host_.saveProject(*d, *path);
+            if ((d = host_.editorDocument()))
+                host_.saveProject(*d, *path);
         }
     });
     action(projectMenu, QStringLiteral("Open Project..."), [this] {
-        if (!chooseProjectOpenPath) return;
-        if (auto path = chooseProjectOpenPath()) host_.openProject(*path);
+        if (!chooseProjectOpenPath)
+            return;
+        if (auto path = chooseProjectOpenPath())
+            host_.openProject(*path);
     });
     projectMenu_->setMenu(projectMenu);
     outer->addWidget(projectMenu_);
@@ -278,7 +291,8 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     saveAs_ = textCapsule(QStringLiteral("Save as..."), false, this);
     connect(saveAs_, &QPushButton::clicked, this, [this] {
         finalizeEditingSelection();
-        if (auto* d = host_.editorDocument()) host_.saveAs(*d);
+        if (auto* d = host_.editorDocument())
+            host_.saveAs(*d);
     });
     done_ = textCapsule(QStringLiteral("Done"), true, this);
     connect(done_, &QPushButton::clicked, this, [this] {
@@ -297,7 +311,8 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
 }
 
 void EditorTopBar::finalizeEditingSelection() {
-    if (finalizeInlineEditing_) finalizeInlineEditing_();
+    if (finalizeInlineEditing_)
+        finalizeInlineEditing_();
     if (EditorDocument* d = host_.editorDocument()) {
         if (d->selectedAnnotationID) {
             d->selectedAnnotationID.reset();
@@ -309,15 +324,19 @@ void EditorTopBar::finalizeEditingSelection() {
 
 void EditorTopBar::saveEditedDocument() {
     finalizeEditingSelection();
-    if (EditorDocument* d = host_.editorDocument()) host_.saveImageQuickly(*d);
+    if (EditorDocument* d = host_.editorDocument())
+        host_.saveImageQuickly(*d);
 }
 
 void EditorTopBar::selectTool(AnnotationTool tool) {
-    if (!host_.editorDocument()) return;
+    if (!host_.editorDocument())
+        return;
     // A tool change ends inline text editing first (committing it).
-    if (finalizeInlineEditing_) finalizeInlineEditing_();
+    if (finalizeInlineEditing_)
+        finalizeInlineEditing_();
     EditorDocument* d = host_.editorDocument();
-    if (!d) return;
+    if (!d)
+        return;
     d->selectedTool = tool;
     refresh();
     emit documentEdited();
@@ -349,8 +368,8 @@ void EditorTopBar::refresh() {
         button->setProperty("selectedTool", selected);
     }
     const bool backgroundOn = d && d->backgroundStyle.isEnabled;
-    background_->setIcon(symbolWithDisabled(backgroundOn ? QStringLiteral("inset.filled.rectangle")
-                                                         : QStringLiteral("rectangle")));
+    background_->setIcon(
+        symbolWithDisabled(backgroundOn ? QStringLiteral("inset.filled.rectangle") : QStringLiteral("rectangle")));
     undo_->setEnabled(host_.editorHistory().canUndo());
     redo_->setEnabled(host_.editorHistory().canRedo());
     const bool crop = d && showsCropControls(*d);
@@ -367,8 +386,10 @@ void EditorTopBar::refresh() {
             stylePopover_->close();
     }
     if (backgroundPopover_) {
-        if (d) backgroundPopover_->setStyle(d->backgroundStyle);
-        else backgroundPopover_->close();
+        if (d)
+            backgroundPopover_->setStyle(d->backgroundStyle);
+        else
+            backgroundPopover_->close();
     }
 }
 
@@ -383,31 +404,37 @@ void EditorTopBar::fitToWidth() {
     // default width needs that), keeping every tool and the background button in view.
     const auto rightWidth = [this] {
         int w = 0, n = 0;
-        for (QWidget* c : {static_cast<QWidget*>(undo_), static_cast<QWidget*>(redo_), static_cast<QWidget*>(style_),
-                           static_cast<QWidget*>(cropCancel_), static_cast<QWidget*>(cropApply_),
-                           static_cast<QWidget*>(canvasMenu_), static_cast<QWidget*>(projectMenu_),
-                           static_cast<QWidget*>(saveAs_), static_cast<QWidget*>(done_)}) {
-            if (c->isHidden() && c != style_) continue;   // the style chip's room is kept
+        for (QWidget* c :
+             {static_cast<QWidget*>(undo_), static_cast<QWidget*>(redo_), static_cast<QWidget*>(style_),
+              static_cast<QWidget*>(cropCancel_), static_cast<QWidget*>(cropApply_), static_cast<QWidget*>(canvasMenu_),
+              static_cast<QWidget*>(projectMenu_), static_cast<QWidget*>(saveAs_), static_cast<QWidget*>(done_)}) {
+            if (c->isHidden() && c != style_)
+                continue; // the style chip's room is kept
             w += c->sizeHint().width();
             ++n;
         }
-        return w + 3 + (n + 1) * layout()->spacing();  // the divider and the gaps
+        return w + 3 + (n + 1) * layout()->spacing(); // the divider and the gaps
     };
     const QMargins m = layout()->contentsMargins();
     const auto fits = [&] { return m.left() + left_->sizeHint().width() + rightWidth() + m.right() <= width(); };
-    for (QToolButton* menu : {canvasMenu_, projectMenu_}) menu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    if (fits()) return;
-    for (QToolButton* menu : {canvasMenu_, projectMenu_}) menu->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (QToolButton* menu : {canvasMenu_, projectMenu_})
+        menu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    if (fits())
+        return;
+    for (QToolButton* menu : {canvasMenu_, projectMenu_})
+        menu->setToolButtonStyle(Qt::ToolButtonIconOnly);
 }
 
 void EditorTopBar::refreshStyleButton() {
     const auto kind = activeStyleKind();
     style_->setVisible(kind.has_value());
-    if (!kind) return;
+    if (!kind)
+        return;
     const StyleValues v = styleValues(*host_.editorDocument(), *kind, styleDefaults());
     const QString text = isColorKind(*kind) ? QStringLiteral("スタイル") : QStringLiteral("効果");
     std::optional<CodableColor> swatch;
-    if (isColorKind(*kind)) swatch = *kind == StyleKind::highlight ? v.highlightColor : v.annotationColor;
+    if (isColorKind(*kind))
+        swatch = *kind == StyleKind::highlight ? v.highlightColor : v.annotationColor;
     QSize iconSize;
     style_->setText(text);
     style_->setIcon(styleChipIcon(*kind, text, swatch, &iconSize));
@@ -417,8 +444,10 @@ void EditorTopBar::refreshStyleButton() {
 
 void EditorTopBar::presentStylePopover() {
     const auto kind = activeStyleKind();
-    if (!kind) return;
-    if (stylePopover_) stylePopover_->close();
+    if (!kind)
+        return;
+    if (stylePopover_)
+        stylePopover_->close();
     AnnotationStylePopover::Callbacks cb;
     cb.onAnnotationColorSelect = [this](CodableColor c) { applyAnnotationColor(c); };
     cb.onHighlightColorSelect = [this](CodableColor c) { applyHighlightColor(c); };
@@ -426,15 +455,19 @@ void EditorTopBar::presentStylePopover() {
     cb.onStrokeWidthSelect = [this](double v) { applyStrokeWidth(v); };
     cb.onMarkerWidthSelect = [this](double v) { applyMarkerLineWidth(v); };
     cb.onEffectIntensitySelect = [this](double v) { applyEffectIntensity(v); };
-    stylePopover_ = new AnnotationStylePopover(*kind, styleValues(*host_.editorDocument(), *kind, styleDefaults()), cb, this);
+    stylePopover_ =
+        new AnnotationStylePopover(*kind, styleValues(*host_.editorDocument(), *kind, styleDefaults()), cb, this);
     presentPopover(stylePopover_, style_);
 }
 
 void EditorTopBar::presentBackgroundPopover() {
     EditorDocument* d = host_.editorDocument();
-    if (!d) return;
-    if (!d->backgroundStyle.isEnabled) applyBackgroundEnabled(true);
-    if (backgroundPopover_) backgroundPopover_->close();
+    if (!d)
+        return;
+    if (!d->backgroundStyle.isEnabled)
+        applyBackgroundEnabled(true);
+    if (backgroundPopover_)
+        backgroundPopover_->close();
     BackgroundStylePopover::Callbacks cb;
     cb.onEnabledChange = [this](bool on) { applyBackgroundEnabled(on); };
     cb.onColorSelect = [this](CodableColor c) { applyBackgroundColor(c); };
@@ -455,64 +488,74 @@ void applyStyle(EditorHost& host, Apply apply, Fallback fallback) {
             return;
         }
     }
-    fallback(host.settings());   // the setters persist
+    fallback(host.settings()); // the setters persist
 }
 } // namespace
 
 void EditorTopBar::applyAnnotationColor(const CodableColor& color) {
     const auto kind = activeStyleKind();
-    applyStyle(host_, [&](EditorDocument& d) { return toolbar::applyAnnotationColor(d, color); },
-               [&](AppSettings& s) {
-                   if (kind == StyleKind::text) s.setDefaultTextColor(color);
-                   else if (kind == StyleKind::marker) s.setDefaultMarkerColor(color);
-                   else s.setDefaultAnnotationColor(color);
-               });
+    applyStyle(
+        host_, [&](EditorDocument& d) { return toolbar::applyAnnotationColor(d, color); },
+        [&](AppSettings& s) {
+            if (kind == StyleKind::text)
+                s.setDefaultTextColor(color);
+            else if (kind == StyleKind::marker)
+                s.setDefaultMarkerColor(color);
+            else
+                s.setDefaultAnnotationColor(color);
+        });
     refresh();
     emit documentEdited();
 }
 
 void EditorTopBar::applyHighlightColor(const CodableColor& color) {
-    applyStyle(host_, [&](EditorDocument& d) { return toolbar::applyHighlightColor(d, color); },
-               [&](AppSettings& s) {
-                   CodableColor c = color;
-                   c.alpha = s.defaultHighlightColor().alpha;
-                   s.setDefaultHighlightColor(c);
-               });
+    applyStyle(
+        host_, [&](EditorDocument& d) { return toolbar::applyHighlightColor(d, color); },
+        [&](AppSettings& s) {
+            CodableColor c = color;
+            c.alpha = s.defaultHighlightColor().alpha;
+            s.setDefaultHighlightColor(c);
+        });
     refresh();
     emit documentEdited();
 }
 
 void EditorTopBar::applyTextFontSize(double size) {
-    applyStyle(host_, [&](EditorDocument& d) { return toolbar::applyTextFontSize(d, size); },
-               [&](AppSettings& s) { s.setDefaultTextFontSize(size); });
+    applyStyle(
+        host_, [&](EditorDocument& d) { return toolbar::applyTextFontSize(d, size); },
+        [&](AppSettings& s) { s.setDefaultTextFontSize(size); });
     refresh();
     emit documentEdited();
 }
 
 void EditorTopBar::applyStrokeWidth(double width) {
-    applyStyle(host_, [&](EditorDocument& d) { return toolbar::applyStrokeWidth(d, width); },
-               [&](AppSettings& s) { s.setDefaultAnnotationLineWidth(width); });
+    applyStyle(
+        host_, [&](EditorDocument& d) { return toolbar::applyStrokeWidth(d, width); },
+        [&](AppSettings& s) { s.setDefaultAnnotationLineWidth(width); });
     refresh();
     emit documentEdited();
 }
 
 void EditorTopBar::applyMarkerLineWidth(double width) {
-    applyStyle(host_, [&](EditorDocument& d) { return toolbar::applyMarkerLineWidth(d, width); },
-               [&](AppSettings& s) { s.setDefaultMarkerLineWidth(width); });
+    applyStyle(
+        host_, [&](EditorDocument& d) { return toolbar::applyMarkerLineWidth(d, width); },
+        [&](AppSettings& s) { s.setDefaultMarkerLineWidth(width); });
     refresh();
     emit documentEdited();
 }
 
 void EditorTopBar::applyEffectIntensity(double intensity) {
-    applyStyle(host_, [&](EditorDocument& d) { return toolbar::applyEffectIntensity(d, intensity); },
-               [](AppSettings&) {});
+    applyStyle(
+        host_, [&](EditorDocument& d) { return toolbar::applyEffectIntensity(d, intensity); }, [](AppSettings&) {});
     refresh();
     emit documentEdited();
 }
 
-template <class Change> void EditorTopBar::changeBackground(Change change) {
+template <class Change>
+void EditorTopBar::changeBackground(Change change) {
     EditorDocument* d = host_.editorDocument();
-    if (!d) return;
+    if (!d)
+        return;
     const EditorSnapshot before = d->snapshot();
     change(d->backgroundStyle);
     host_.commitEditorChange(before);
@@ -557,12 +600,14 @@ void DragExportButton::setAvailable(bool available) {
 }
 
 void DragExportButton::prepareDragPayloadIfNeeded() {
-    if (!keyProvider || !sourceProvider) return;
+    if (!keyProvider || !sourceProvider)
+        return;
     cache_.prepareIfNeeded(keyProvider(), sourceProvider());
 }
 
 std::optional<DragExportButton::Payload> DragExportButton::dragPayload() {
-    if (!keyProvider || !sourceProvider) return std::nullopt;
+    if (!keyProvider || !sourceProvider)
+        return std::nullopt;
     return cache_.payload(keyProvider(), sourceProvider());
 }
 
@@ -582,14 +627,17 @@ void DragExportButton::paintEvent(QPaintEvent*) {
 void DragExportButton::mousePressEvent(QMouseEvent* e) {
     pressAt_.reset();
     started_ = false;
-    if (!available_ || e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
+    if (!available_ || e->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(e);
     pressAt_ = e->position().toPoint();
 }
 
 void DragExportButton::mouseMoveEvent(QMouseEvent* e) {
-    if (!available_ || started_ || !pressAt_ || !(e->buttons() & Qt::LeftButton)) return;
+    if (!available_ || started_ || !pressAt_ || !(e->buttons() & Qt::LeftButton))
+        return;
     const QPoint d = e->position().toPoint() - *pressAt_;
-    if (std::hypot(d.x(), d.y()) < 3.0) return;
+    if (std::hypot(d.x(), d.y()) < 3.0)
+        return;
     started_ = true;
     if (keyProvider && !cache_.isPrepared(keyProvider())) {
         // Right after an edit the picture is still being encoded in the background:
@@ -600,15 +648,19 @@ void DragExportButton::mouseMoveEvent(QMouseEvent* e) {
         prepareDragPayloadIfNeeded();
         return;
     }
-    if (const auto payload = dragPayload()) DragExportCache::runDrag(this, *payload, 64);
+    if (const auto payload = dragPayload())
+        DragExportCache::runDrag(this, *payload, 64);
 }
 
 void DragExportButton::payloadPrepared(quint64 key) {
-    if (!waitingForPayload_ || !keyProvider || key != keyProvider()) return;
+    if (!waitingForPayload_ || !keyProvider || key != keyProvider())
+        return;
     waitingForPayload_ = false;
     setCursor(Qt::OpenHandCursor);
-    if (!pressAt_ || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
-    if (const auto payload = dragPayload()) DragExportCache::runDrag(this, *payload, 64);
+    if (!pressAt_ || !(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        return;
+    if (const auto payload = dragPayload())
+        DragExportCache::runDrag(this, *payload, 64);
 }
 
 void DragExportButton::mouseReleaseEvent(QMouseEvent*) {
@@ -634,13 +686,14 @@ EditorBottomBar::EditorBottomBar(EditorHost& host, EditorExportContext context, 
     zoomMenu_ = new QToolButton(this);
     zoomMenu_->setPopupMode(QToolButton::InstantPopup);
     zoomMenu_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    zoomMenu_->setLayoutDirection(Qt::RightToLeft);   // chevron after the percentage
+    zoomMenu_->setLayoutDirection(Qt::RightToLeft); // chevron after the percentage
     zoomMenu_->setIcon(editorSymbol(QStringLiteral("chevron.down"), QColor(255, 255, 255, 214), 10));
     zoomMenu_->setIconSize(QSize(10, 10));
     zoomMenu_->setFixedHeight(24);
     zoomMenu_->setStyleSheet(QStringLiteral(
         "QToolButton { background: rgba(0,0,0,0.18); color: rgba(255,255,255,0.84); border: none; border-radius: 12px;"
-        " padding: 0 10px; font-size: 12px; font-weight: 600; } QToolButton::menu-indicator { image: none; width: 0; }"));
+        " padding: 0 10px; font-size: 12px; font-weight: 600; } QToolButton::menu-indicator { image: none; width: 0; "
+        "}"));
     auto* menu = new QMenu(zoomMenu_);
     for (double preset : zoomPresets) {
         QAction* a = menu->addAction(zoomLabel(preset));
@@ -659,8 +712,9 @@ EditorBottomBar::EditorBottomBar(EditorHost& host, EditorExportContext context, 
         b->setIconSize(QSize(13, 13));
         b->setToolTip(help);
         b->setAccessibleName(help);
-        b->setStyleSheet(QStringLiteral("QToolButton { background: rgba(0,0,0,0.18); border: none; border-radius: 13px; }"
-                                        "QToolButton:disabled { background: rgba(0,0,0,0.1); }"));
+        b->setStyleSheet(
+            QStringLiteral("QToolButton { background: rgba(0,0,0,0.18); border: none; border-radius: 13px; }"
+                           "QToolButton:disabled { background: rgba(0,0,0,0.1); }"));
         return b;
     };
     zoomOut_ = round(QStringLiteral("minus"), QStringLiteral("縮小"));
@@ -678,13 +732,15 @@ EditorBottomBar::EditorBottomBar(EditorHost& host, EditorExportContext context, 
         const ImageRef capture = context_.captureImage ? context_.captureImage() : nullptr;
         return [document = documentCopy_, capture]() -> ImageRef {
             if (document) {
-                if (std::optional<QImage> rendered = EditorRenderer::render(*document)) return makeImage(*rendered);
+                if (std::optional<QImage> rendered = EditorRenderer::render(*document))
+                    return makeImage(*rendered);
             }
             return capture;
         };
     };
     drag_->optionsProvider = [this] {
-        const ImageExportProfile profile = context_.exportProfile ? context_.exportProfile() : ImageExportProfile::standard;
+        const ImageExportProfile profile =
+            context_.exportProfile ? context_.exportProfile() : ImageExportProfile::standard;
         return ImageExportOptions::drag(profile, host_.settings().captureQualityPreset());
     };
     row_->addWidget(drag_);
@@ -702,7 +758,8 @@ void EditorBottomBar::setShareButton(QWidget* button) {
         share_->deleteLater();
     }
     share_ = button;
-    if (!share_) return;
+    if (!share_)
+        return;
     share_->setParent(this);
     row_->addWidget(share_);
     share_->setEnabled(exportImageIsAvailable());
@@ -717,7 +774,8 @@ void EditorBottomBar::setZoomScale(double zoom) {
 }
 
 void EditorBottomBar::stepZoom(int direction) {
-    if (direction < 0 ? !canZoomOut(zoomPresets, zoom_) : !canZoomIn(zoomPresets, zoom_)) return;
+    if (direction < 0 ? !canZoomOut(zoomPresets, zoom_) : !canZoomIn(zoomPresets, zoom_))
+        return;
     const double next = toolbar::stepZoom(zoomPresets, zoom_, direction);
     setZoomScale(next);
     emit zoomScaleChosen(next);
@@ -738,7 +796,8 @@ void EditorBottomBar::refresh() {
         drag_->prepareDragPayloadIfNeeded();
     else
         drag_->cache().clear();
-    if (share_) share_->setEnabled(available);
+    if (share_)
+        share_->setEnabled(available);
 }
 
 bool EditorBottomBar::exportImageIsAvailable() const {
@@ -747,10 +806,12 @@ bool EditorBottomBar::exportImageIsAvailable() const {
 
 std::optional<QImage> EditorBottomBar::exportImage() const {
     if (documentCopy_) {
-        if (auto rendered = EditorRenderer::render(*documentCopy_)) return rendered;
+        if (auto rendered = EditorRenderer::render(*documentCopy_))
+            return rendered;
     }
     const ImageRef capture = context_.captureImage ? context_.captureImage() : nullptr;
-    if (capture) return *capture;
+    if (capture)
+        return *capture;
     return std::nullopt;
 }
 

@@ -20,8 +20,8 @@ namespace lumivane {
 
 // What the bottom bar's exports need beyond the document: the current capture.
 struct EditorExportContext {
-    std::function<ImageRef()> captureImage;             // null when there is no capture
-    std::function<ImageExportProfile()> exportProfile;  // of the capture's source
+    std::function<ImageRef()> captureImage;            // null when there is no capture
+    std::function<ImageExportProfile()> exportProfile; // of the capture's source
 };
 
 // The bar above the canvas: copy, save, tools, background, undo/redo, style, crop,
@@ -85,7 +85,8 @@ protected:
 
 private:
     // Runs change on the document, then records one undo step when it changed something.
-    template <class Change> void changeBackground(Change change);
+    template <class Change>
+    void changeBackground(Change change);
     void selectTool(AnnotationTool tool);
     void saveEditedDocument();
     void refreshStyleButton();
@@ -97,7 +98,7 @@ private:
     std::map<AnnotationTool, QToolButton*> toolButtons_;
     QToolButton *copy_, *save_, *background_, *undo_, *redo_, *style_, *canvasMenu_, *projectMenu_;
     QPushButton *cropCancel_, *cropApply_, *saveAs_, *done_;
-    QWidget* left_ = nullptr;  // the scrolling part's content
+    QWidget* left_ = nullptr; // the scrolling part's content
     QPointer<AnnotationStylePopover> stylePopover_;
     QPointer<BackgroundStylePopover> backgroundPopover_;
 };
@@ -136,7 +137,7 @@ private:
 
     DragExportCache cache_;
     bool available_ = false;
-    bool waitingForPayload_ = false;  // a drag waits for the background encoding
+    bool waitingForPayload_ = false; // a drag waits for the background encoding
     std::optional<QPoint> pressAt_;
     bool started_ = false;
 };
@@ -174,7 +175,7 @@ private:
     EditorExportContext context_;
     double zoom_ = 1.0;
     std::optional<EditorDocument> documentCopy_;
-    quint64 exportGeneration_ = 0;  // one per refresh: the drag cache's key
+    quint64 exportGeneration_ = 0; // one per refresh: the drag cache's key
     QToolButton *zoomMenu_, *zoomOut_, *zoomIn_;
     DragExportButton* drag_;
     QWidget* share_ = nullptr;

@@ -39,8 +39,10 @@ bool drawsRectangle(AnnotationTool tool) {
     case AnnotationTool::pixelate:
     case AnnotationTool::spotlight:
     case AnnotationTool::crop:
-    case AnnotationTool::text: return true;
-    default: return false;
+    case AnnotationTool::text:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -65,7 +67,8 @@ EditorCanvas::~EditorCanvas() {
         textEditor_->onCommit = nullptr;
         textEditor_->onCancel = nullptr;
     }
-    if (editingTextAnnotationID_) host_.setEditorIsEditingText(false);
+    if (editingTextAnnotationID_)
+        host_.setEditorIsEditingText(false);
 }
 
 QTextEdit* EditorCanvas::textEditor() const {
@@ -76,24 +79,29 @@ QSize EditorCanvas::sizeHint() const {
     return QSize(int(std::ceil(layout_.frameSize.width())), int(std::ceil(layout_.frameSize.height())));
 }
 
-QRectF EditorCanvas::imageRect() const { return layout_.imageRect; }
+QRectF EditorCanvas::imageRect() const {
+    return layout_.imageRect;
+}
 
 void EditorCanvas::setZoomScale(double scale) {
-    if (!std::isfinite(scale) || scale <= 0 || scale == zoomScale_) return;
+    if (!std::isfinite(scale) || scale <= 0 || scale == zoomScale_)
+        return;
     zoomScale_ = scale;
     updateLayout();
     emit zoomScaleChanged(scale);
 }
 
 void EditorCanvas::setViewportSize(QSize size) {
-    if (size == viewportSize_) return;
+    if (size == viewportSize_)
+        return;
     viewportSize_ = size;
     updateLayout();
 }
 
 bool EditorCanvas::event(QEvent* event) {
     if (event->type() == QEvent::ParentChange) {
-        if (watchedParent_) watchedParent_->removeEventFilter(this);
+        if (watchedParent_)
+            watchedParent_->removeEventFilter(this);
         watchedParent_ = parentWidget();
         if (watchedParent_) {
             watchedParent_->installEventFilter(this);
@@ -104,11 +112,14 @@ bool EditorCanvas::event(QEvent* event) {
 }
 
 bool EditorCanvas::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == watchedParent_ && event->type() == QEvent::Resize) setViewportSize(parentWidget()->size());
+    if (watched == watchedParent_ && event->type() == QEvent::Resize)
+        setViewportSize(parentWidget()->size());
     return QWidget::eventFilter(watched, event);
 }
 
-void EditorCanvas::resizeEvent(QResizeEvent*) { positionTextEditor(); }
+void EditorCanvas::resizeEvent(QResizeEvent*) {
+    positionTextEditor();
+}
 
 void EditorCanvas::updateLayout() {
     const EditorDocument* doc = document();
@@ -116,7 +127,8 @@ void EditorCanvas::updateLayout() {
     const CanvasBackgroundStyle background = doc ? doc->backgroundStyle : CanvasBackgroundStyle{};
     layout_ = ci::layout(imageSize, background, QSizeF(viewportSize_), zoomScale_);
     const QSize frame = sizeHint();
-    if (size() != frame) resize(frame);
+    if (size() != frame)
+        resize(frame);
     updateDisplayScale();
     positionTextEditor();
     update();
@@ -124,25 +136,33 @@ void EditorCanvas::updateLayout() {
 
 void EditorCanvas::updateDisplayScale() {
     EditorDocument* doc = document();
-    if (!doc) return;
+    if (!doc)
+        return;
     const double scale = ci::markerDisplayScale(layout_.imageRect, doc->imageSize());
-    if (std::isfinite(scale) && scale > 0) doc->editorDisplayScale = scale;
+    if (std::isfinite(scale) && scale > 0)
+        doc->editorDisplayScale = scale;
 }
 
 QPointF EditorCanvas::toImage(QPointF view) const {
     const EditorDocument* doc = document();
-    if (!doc) return view;
+    if (!doc)
+        return view;
     return ci::scaled(view, layout_.imageRect, QRectF(QPointF(0, 0), doc->imageSize()));
 }
 
 QPointF EditorCanvas::toView(QPointF image) const {
     const EditorDocument* doc = document();
-    if (!doc) return image;
+    if (!doc)
+        return image;
     return ci::scaled(image, QRectF(QPointF(0, 0), doc->imageSize()), layout_.imageRect);
 }
 
-QRectF EditorCanvas::toView(const QRectF& image) const { return QRectF(toView(image.topLeft()), toView(image.bottomRight())); }
-QRectF EditorCanvas::toImage(const QRectF& view) const { return QRectF(toImage(view.topLeft()), toImage(view.bottomRight())); }
+QRectF EditorCanvas::toView(const QRectF& image) const {
+    return QRectF(toView(image.topLeft()), toView(image.bottomRight()));
+}
+QRectF EditorCanvas::toImage(const QRectF& view) const {
+    return QRectF(toImage(view.topLeft()), toImage(view.bottomRight()));
+}
 
 void EditorCanvas::documentChangedOutside() {
     EditorDocument* doc = document();
@@ -161,7 +181,8 @@ void EditorCanvas::documentChangedOutside() {
         // The edited annotation is gone: drop the editing without recording it.
         closeTextEditor(false);
     }
-    if (doc != lastDocument_ || !doc || doc->imageRevision != effectCacheImageRevision_) effectCache_.clear();
+    if (doc != lastDocument_ || !doc || doc->imageRevision != effectCacheImageRevision_)
+        effectCache_.clear();
     lastDocument_ = doc;
     updateLayout();
 }
@@ -169,18 +190,21 @@ void EditorCanvas::documentChangedOutside() {
 // ---- history transactions ----
 
 void EditorCanvas::beginHistoryTransactionIfNeeded() {
-    if (!pendingHistorySnapshot_ && document()) pendingHistorySnapshot_ = document()->snapshot();
+    if (!pendingHistorySnapshot_ && document())
+        pendingHistorySnapshot_ = document()->snapshot();
 }
 
 void EditorCanvas::endHistoryTransactionIfNeeded() {
-    if (!pendingHistorySnapshot_) return;
+    if (!pendingHistorySnapshot_)
+        return;
     const EditorSnapshot previous = std::move(*pendingHistorySnapshot_);
     pendingHistorySnapshot_.reset();
     commitFrom(previous);
 }
 
 void EditorCanvas::commitFrom(const EditorSnapshot& previous) {
-    if (!document()) return;
+    if (!document())
+        return;
     host_.commitEditorChange(previous);
     emit documentEdited();
     update();
@@ -200,7 +224,8 @@ void EditorCanvas::finalizeCurrentEditingState() {
 
 void EditorCanvas::deleteSelectedAnnotation() {
     EditorDocument* doc = document();
-    if (!doc || !doc->selectedAnnotationID) return;
+    if (!doc || !doc->selectedAnnotationID)
+        return;
     const QUuid id = *doc->selectedAnnotationID;
     if (editingTextAnnotationID_ == id) {
         // The commit is taken from before the editing began.
@@ -223,7 +248,8 @@ void EditorCanvas::deleteSelectedAnnotation() {
 void EditorCanvas::mousePressEvent(QMouseEvent* event) {
     emit backgroundTapped();
     EditorDocument* doc = document();
-    if (event->button() != Qt::LeftButton || !doc || !doc->baseImage) return;
+    if (event->button() != Qt::LeftButton || !doc || !doc->baseImage)
+        return;
     setFocus(Qt::MouseFocusReason);
     pressPoint_ = currentPoint_ = event->position();
     moved_ = false;
@@ -265,9 +291,11 @@ void EditorCanvas::mousePressEvent(QMouseEvent* event) {
 void EditorCanvas::mouseMoveEvent(QMouseEvent* event) {
     const QPointF p = event->position();
     EditorDocument* doc = document();
-    if (!doc) return;
+    if (!doc)
+        return;
     if (gesture_ == Gesture::none) {
-        if (!(event->buttons() & Qt::LeftButton)) handleMarkerHover(p);
+        if (!(event->buttons() & Qt::LeftButton))
+            handleMarkerHover(p);
         const auto hit = ci::hitTest(doc->annotations, toImage(p));
         setCursor(doc->selectedTool == AnnotationTool::select || (hit && doc->selectedTool != AnnotationTool::marker)
                       ? (hit ? Qt::SizeAllCursor : Qt::ArrowCursor)
@@ -275,10 +303,12 @@ void EditorCanvas::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     currentPoint_ = p;
-    if (!moved_ && QLineF(pressPoint_, p).length() >= ci::clickThreshold) moved_ = true;
+    if (!moved_ && QLineF(pressPoint_, p).length() >= ci::clickThreshold)
+        moved_ = true;
     switch (gesture_) {
     case Gesture::manipulating:
-        if (moved_) handleSelectionDragChanged(p);
+        if (moved_)
+            handleSelectionDragChanged(p);
         break;
     case Gesture::drawing:
         if (doc->selectedTool == AnnotationTool::arrow)
@@ -287,18 +317,23 @@ void EditorCanvas::mouseMoveEvent(QMouseEvent* event) {
             draftRect_ = QRectF(pressPoint_, p).normalized();
         update();
         break;
-    case Gesture::marker: handleMarkerDragChanged(p); break;
-    case Gesture::none: break;
+    case Gesture::marker:
+        handleMarkerDragChanged(p);
+        break;
+    case Gesture::none:
+        break;
     }
 }
 
 void EditorCanvas::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
+    if (event->button() != Qt::LeftButton)
+        return;
     const QPointF p = event->position();
     const Gesture gesture = gesture_;
     gesture_ = Gesture::none;
     currentPoint_ = p;
-    if (!moved_ && QLineF(pressPoint_, p).length() >= ci::clickThreshold) moved_ = true;
+    if (!moved_ && QLineF(pressPoint_, p).length() >= ci::clickThreshold)
+        moved_ = true;
     switch (gesture) {
     case Gesture::manipulating:
         if (moved_) {
@@ -320,11 +355,15 @@ void EditorCanvas::mouseReleaseEvent(QMouseEvent* event) {
             handleBackgroundTap(p);
         break;
     case Gesture::marker:
-        if (moved_) handleMarkerDragChanged(p);
+        if (moved_)
+            handleMarkerDragChanged(p);
         finishMarkerDrag();
-        if (!moved_) handleBackgroundTap(p);
+        if (!moved_)
+            handleBackgroundTap(p);
         break;
-    case Gesture::none: handleBackgroundTap(p); break;
+    case Gesture::none:
+        handleBackgroundTap(p);
+        break;
     }
     update();
 }
@@ -349,7 +388,8 @@ void EditorCanvas::keyPressEvent(QKeyEvent* event) {
 
 void EditorCanvas::handleBackgroundTap(QPointF viewPoint) {
     EditorDocument* doc = document();
-    if (!doc) return;
+    if (!doc)
+        return;
     const auto hit = ci::hitTest(doc->annotations, toImage(viewPoint));
     const bool doubleTap = hit && lastTapAnnotationID_ == hit->annotation && lastTapTime_.isValid() &&
                            lastTapTime_.elapsed() < qint64(ci::doubleTapInterval * 1000);
@@ -366,7 +406,8 @@ void EditorCanvas::handleBackgroundTap(QPointF viewPoint) {
     }
     const Annotation* a = doc->find(hit->annotation);
     if (a && a->kind == AnnotationKind::text && (doc->selectedTool == AnnotationTool::text || doubleTap)) {
-        if (editingTextAnnotationID_ != hit->annotation) beginTextEditing(hit->annotation, std::nullopt);
+        if (editingTextAnnotationID_ != hit->annotation)
+            beginTextEditing(hit->annotation, std::nullopt);
         return;
     }
     finishTextEditing();
@@ -380,7 +421,8 @@ void EditorCanvas::handleBackgroundTap(QPointF viewPoint) {
 
 void EditorCanvas::handleSelectionDragChanged(QPointF viewPoint) {
     EditorDocument* doc = document();
-    if (!doc || !selectedAnnotationOriginal_) return;
+    if (!doc || !selectedAnnotationOriginal_)
+        return;
     if (!isManipulatingSelection_) {
         // The selection is part of the gesture's result, not of its starting point.
         doc->selectedAnnotationID = selectedAnnotationOriginal_->id;
@@ -404,18 +446,23 @@ void EditorCanvas::handleSelectionDragChanged(QPointF viewPoint) {
     } else {
         const QPointF delta = p - toImage(pressPoint_);
         a.rect = original.rect.translated(delta);
-        if (a.arrowStart) a.arrowStart = *a.arrowStart + delta;
-        if (a.arrowEnd) a.arrowEnd = *a.arrowEnd + delta;
-        for (QPointF& m : a.markerPoints) m += delta;
+        if (a.arrowStart)
+            a.arrowStart = *a.arrowStart + delta;
+        if (a.arrowEnd)
+            a.arrowEnd = *a.arrowEnd + delta;
+        for (QPointF& m : a.markerPoints)
+            m += delta;
     }
     doc->update(a);
-    if (editingTextAnnotationID_ == a.id) positionTextEditor();
+    if (editingTextAnnotationID_ == a.id)
+        positionTextEditor();
     update();
 }
 
 void EditorCanvas::finishDrawing(QPointF viewPoint) {
     EditorDocument* doc = document();
-    if (!doc) return;
+    if (!doc)
+        return;
     const AnnotationTool tool = doc->selectedTool;
     const QRectF viewRect = QRectF(pressPoint_, viewPoint).normalized();
     const QRectF rect = toImage(viewRect).normalized();
@@ -431,11 +478,13 @@ void EditorCanvas::finishDrawing(QPointF viewPoint) {
         return;
     }
     const auto kind = createsKind(tool);
-    if (!kind) return;
+    if (!kind)
+        return;
     const double lineWidth = host_.settings().defaultAnnotationLineWidth();
     Annotation a = ci::newAnnotation(*kind, rect, host_.configuredAnnotationColor(*kind), lineWidth);
     if (*kind == AnnotationKind::arrow) {
-        if (!(QLineF(pressPoint_, viewPoint).length() > ci::minimumArrowLength)) return;
+        if (!(QLineF(pressPoint_, viewPoint).length() > ci::minimumArrowLength))
+            return;
         a.arrowStart = toImage(pressPoint_);
         a.arrowEnd = toImage(viewPoint);
         a.rect = ci::arrowRect(*a.arrowStart, *a.arrowEnd, a.lineWidth);
@@ -447,7 +496,8 @@ void EditorCanvas::finishDrawing(QPointF viewPoint) {
 void EditorCanvas::createTextAnnotation(const QRectF& viewRect) {
     finishTextEditing();
     EditorDocument* doc = document();
-    if (!doc) return;
+    if (!doc)
+        return;
     const double displayScale = ci::markerDisplayScale(layout_.imageRect, doc->imageSize());
     const double f = ci::newTextFontSize(host_.settings().defaultTextFontSize(), displayScale);
     Annotation a = ci::newAnnotation(AnnotationKind::text, ci::newTextRect(toImage(viewRect), f),
@@ -461,8 +511,8 @@ void EditorCanvas::createTextAnnotation(const QRectF& viewRect) {
 
 void EditorCanvas::handleMarkerHover(QPointF viewPoint) {
     const EditorDocument* doc = document();
-    const bool show = doc && doc->baseImage && doc->selectedTool == AnnotationTool::marker &&
-                      layout_.imageRect.contains(viewPoint);
+    const bool show =
+        doc && doc->baseImage && doc->selectedTool == AnnotationTool::marker && layout_.imageRect.contains(viewPoint);
     if (!show) {
         if (markerHoverPoint_) {
             markerHoverPoint_.reset();
@@ -481,7 +531,8 @@ void EditorCanvas::handleMarkerHover(QPointF viewPoint) {
 
 void EditorCanvas::handleMarkerDragChanged(QPointF viewPoint) {
     const EditorDocument* doc = document();
-    if (!doc || draftMarkerPoints_.empty() || !draftMarkerLineWidth_) return;
+    if (!doc || draftMarkerPoints_.empty() || !draftMarkerLineWidth_)
+        return;
     const double displayScale = ci::markerDisplayScale(layout_.imageRect, doc->imageSize());
     const double spacing = ci::markerPointSpacing(*draftMarkerLineWidth_, displayScale);
     if (QLineF(draftMarkerPoints_.back(), viewPoint).length() > spacing) {
@@ -497,16 +548,20 @@ void EditorCanvas::finishMarkerDrag() {
     const std::optional<double> width = draftMarkerLineWidth_;
     draftMarkerLineWidth_.reset();
     draftRect_.reset();
-    if (!doc || !width || viewPoints.size() < 2 || !(ci::pathLength(viewPoints) > ci::minimumMarkerLength)) return;
+    if (!doc || !width || viewPoints.size() < 2 || !(ci::pathLength(viewPoints) > ci::minimumMarkerLength))
+        return;
     std::vector<QPointF> points;
     points.reserve(viewPoints.size());
-    for (QPointF p : viewPoints) points.push_back(toImage(p));
+    for (QPointF p : viewPoints)
+        points.push_back(toImage(p));
     finishTextEditing();
-    Annotation a = ci::newAnnotation(AnnotationKind::marker, QRectF(), host_.configuredAnnotationColor(AnnotationKind::marker), 0);
+    Annotation a =
+        ci::newAnnotation(AnnotationKind::marker, QRectF(), host_.configuredAnnotationColor(AnnotationKind::marker), 0);
     a.lineWidth = *width;
     a.markerPoints = refinedMarkerPoints(points, *width);
     const double pad = MarkerMetrics(*width).visualPadding;
-    if (auto bounds = markerBounds(a.markerPoints)) a.rect = bounds->adjusted(-pad, -pad, pad, pad);
+    if (auto bounds = markerBounds(a.markerPoints))
+        a.rect = bounds->adjusted(-pad, -pad, pad, pad);
     const EditorSnapshot previous = doc->snapshot();
     doc->add(a);
     commitFrom(previous);
@@ -515,9 +570,11 @@ void EditorCanvas::finishMarkerDrag() {
 // ---- inline text editing ----
 
 void EditorCanvas::beginTextEditing(const QUuid& annotationID, std::optional<EditorSnapshot> originalSnapshot) {
-    if (editingTextAnnotationID_ && *editingTextAnnotationID_ != annotationID) finishTextEditing();
+    if (editingTextAnnotationID_ && *editingTextAnnotationID_ != annotationID)
+        finishTextEditing();
     EditorDocument* doc = document();
-    if (!doc || !doc->find(annotationID)) return;
+    if (!doc || !doc->find(annotationID))
+        return;
     doc->selectedAnnotationID = annotationID;
     editingTextAnnotationID_ = annotationID;
     textEditingSnapshot_ = doc->snapshot();
@@ -525,12 +582,14 @@ void EditorCanvas::beginTextEditing(const QUuid& annotationID, std::optional<Edi
     host_.setEditorIsEditingText(true);
     if (!textEditor_) {
         textEditor_ = new InlineTextEditor(this);
-        connect(textEditor_, &QTextEdit::textChanged, this,
-                [this] { if (textEditor_) textEdited(textEditor_->toPlainText()); });
+        connect(textEditor_, &QTextEdit::textChanged, this, [this] {
+            if (textEditor_)
+                textEdited(textEditor_->toPlainText());
+        });
     }
     textEditor_->onCommit = [this] { finishTextEditing(); };
     textEditor_->onCancel = [this] { cancelTextEditing(); };
-    textEditor_->setCommitting(true);   // the set-up below must not commit through focus changes
+    textEditor_->setCommitting(true); // the set-up below must not commit through focus changes
     textEditor_->setTextIfDifferent(doc->find(annotationID)->text);
     positionTextEditor();
     // The field's own undo starts here, after the text and its line format were set.
@@ -540,26 +599,31 @@ void EditorCanvas::beginTextEditing(const QUuid& annotationID, std::optional<Edi
     textEditor_->raise();
     emit documentEdited();
     QTimer::singleShot(0, textEditor_, [this, annotationID] {
-        if (textEditor_ && editingTextAnnotationID_ == annotationID) textEditor_->focusAtEnd();
+        if (textEditor_ && editingTextAnnotationID_ == annotationID)
+            textEditor_->focusAtEnd();
     });
     update();
 }
 
 void EditorCanvas::textEdited(const QString& text) {
     EditorDocument* doc = document();
-    if (!doc || !editingTextAnnotationID_) return;
+    if (!doc || !editingTextAnnotationID_)
+        return;
     Annotation* a = doc->find(*editingTextAnnotationID_);
-    if (!a || a->text == text) return;
+    if (!a || a->text == text)
+        return;
     a->text = text;
     positionTextEditor();
     update();
 }
 
 void EditorCanvas::positionTextEditor() {
-    if (!textEditor_) return;
+    if (!textEditor_)
+        return;
     const EditorDocument* doc = document();
     const Annotation* a = doc && editingTextAnnotationID_ ? doc->find(*editingTextAnnotationID_) : nullptr;
-    if (!a) return;
+    if (!a)
+        return;
     const double scale = ci::markerDisplayScale(layout_.imageRect, doc->imageSize());
     const double displayFont = a->fontSize * scale;
     const QRectF viewRect = toView(a->rect.normalized());
@@ -576,7 +640,8 @@ void EditorCanvas::positionTextEditor() {
 }
 
 void EditorCanvas::finishTextEditing() {
-    if (!editingTextAnnotationID_ || finishingText_) return;
+    if (!editingTextAnnotationID_ || finishingText_)
+        return;
     // Text still being composed in an input method is part of what is committed.
     textEditor_->commitComposition();
     finishingText_ = true;
@@ -585,12 +650,14 @@ void EditorCanvas::finishTextEditing() {
     const QUuid id = *editingTextAnnotationID_;
     editingTextAnnotationID_.reset();
     if (doc) {
-        if (Annotation* a = doc->find(id); a && a->text.trimmed().isEmpty()) doc->remove(id);
+        if (Annotation* a = doc->find(id); a && a->text.trimmed().isEmpty())
+            doc->remove(id);
     }
     const std::optional<EditorSnapshot> previous = std::move(textEditingSnapshot_);
     closeTextEditor(true);
     finishingText_ = false;
-    if (doc && previous) commitFrom(*previous);
+    if (doc && previous)
+        commitFrom(*previous);
     update();
 }
 
@@ -600,16 +667,18 @@ void EditorCanvas::closeTextEditor(bool restoreFocus) {
     textEditingOriginalSnapshot_.reset();
     if (textEditor_) {
         const bool hadFocus = textEditor_->hasFocus();
-        textEditor_->setCommitting(true);   // hiding moves the focus, which must not commit
+        textEditor_->setCommitting(true); // hiding moves the focus, which must not commit
         textEditor_->hide();
-        if (restoreFocus && hadFocus) setFocus(Qt::OtherFocusReason);
+        if (restoreFocus && hadFocus)
+            setFocus(Qt::OtherFocusReason);
         textEditor_->setCommitting(false);
     }
     host_.setEditorIsEditingText(false);
 }
 
 void EditorCanvas::cancelTextEditing() {
-    if (!editingTextAnnotationID_ || finishingText_) return;
+    if (!editingTextAnnotationID_ || finishingText_)
+        return;
     finishingText_ = true;
     textEditor_->setCommitting(true);
     EditorDocument* doc = document();
@@ -638,7 +707,8 @@ const QImage& EditorCanvas::effectPreview(const Annotation& a, QRect* pixelRect)
     auto it = effectCache_.find(identity);
     if (it == effectCache_.end()) {
         // Previews of annotations that no longer exist in this shape are dropped.
-        if (effectCache_.size() > 64) effectCache_.clear();
+        if (effectCache_.size() > 64)
+            effectCache_.clear();
         EffectCacheEntry entry;
         entry.image = EditorRenderer::effectImage(*doc->baseImage, a, &entry.pixelRect);
         it = effectCache_.insert(identity, std::move(entry));
@@ -655,11 +725,13 @@ void EditorCanvas::paintAnnotation(QPainter& painter, const Annotation& a) {
     case AnnotationKind::pixelate: {
         QRect pixels;
         const QImage& effect = effectPreview(a, &pixels);
-        if (!effect.isNull()) painter.drawImage(QRectF(pixels), effect);
+        if (!effect.isNull())
+            painter.drawImage(QRectF(pixels), effect);
         break;
     }
     case AnnotationKind::text: {
-        if (editingTextAnnotationID_ == a.id || a.text.isEmpty()) break;
+        if (editingTextAnnotationID_ == a.id || a.text.isEmpty())
+            break;
         // Text in view pixels, so the font size follows the display scale exactly.
         painter.save();
         const QTransform t = painter.transform();
@@ -668,7 +740,8 @@ void EditorCanvas::paintAnnotation(QPainter& painter, const Annotation& a) {
         const double fontSize = a.fontSize * scale;
         const QRectF r = t.mapRect(a.rect.normalized());
         const QSizeF display = TextAnnotationLayout::displaySize(a.text, fontSize);
-        const QRectF box(r.topLeft(), QSizeF(std::max(r.width(), display.width()), std::max(r.height(), display.height())));
+        const QRectF box(r.topLeft(),
+                         QSizeF(std::max(r.width(), display.width()), std::max(r.height(), display.height())));
         QFont font = TextAnnotationLayout::font(fontSize);
         font.setPointSizeF(TextAnnotationLayout::effectiveFontSize(fontSize) * 72.0 / logicalDpiY());
         const QFontMetricsF fm(font, this);
@@ -686,7 +759,9 @@ void EditorCanvas::paintAnnotation(QPainter& painter, const Annotation& a) {
     case AnnotationKind::spotlight:
         EditorRenderer::drawSpotlight(painter, a.rect.normalized(), imageBounds, a.effectIntensity);
         break;
-    default: EditorRenderer::drawAnnotation(painter, a, *doc->baseImage, imageBounds); break;
+    default:
+        EditorRenderer::drawAnnotation(painter, a, *doc->baseImage, imageBounds);
+        break;
     }
 }
 
@@ -715,7 +790,8 @@ void EditorCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     const EditorDocument* doc = document();
-    if (!doc || !doc->baseImage || doc->baseImage->isNull()) return;
+    if (!doc || !doc->baseImage || doc->baseImage->isNull())
+        return;
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
     const QImage& base = *doc->baseImage;
     const QRectF imageRect = layout_.imageRect;
@@ -731,7 +807,8 @@ void EditorCanvas::paintEvent(QPaintEvent*) {
         EditorRenderer::drawBackground(painter, style, layout_.contentSize,
                                        QRectF(QPointF(pad, pad), doc->imageSize()));
         painter.restore();
-        const double corner = std::clamp(style.cornerRadius * k, 0.0, std::min(imageRect.width(), imageRect.height()) / 2);
+        const double corner =
+            std::clamp(style.cornerRadius * k, 0.0, std::min(imageRect.width(), imageRect.height()) / 2);
         clip.addRoundedRect(imageRect, corner, corner);
     } else {
         clip.addRect(imageRect);
@@ -754,30 +831,36 @@ void EditorCanvas::paintEvent(QPaintEvent*) {
     painter.translate(imageRect.topLeft());
     painter.scale(k, k);
     painter.setPen(Qt::NoPen);
-    for (const Annotation& a : doc->annotations) paintAnnotation(painter, a);
+    for (const Annotation& a : doc->annotations)
+        paintAnnotation(painter, a);
 
     // Drafts, drawn like the annotations they become.
     if (draftRect_ && doc->selectedTool != AnnotationTool::crop && doc->selectedTool != AnnotationTool::text) {
         if (const auto kind = createsKind(doc->selectedTool)) {
-            Annotation draft = ci::newAnnotation(*kind, toImage(*draftRect_).normalized(),
-                                                 host_.configuredAnnotationColor(*kind),
-                                                 host_.settings().defaultAnnotationLineWidth());
-            if (*kind == AnnotationKind::blur || *kind == AnnotationKind::pixelate) draft.id = QUuid();
+            Annotation draft =
+                ci::newAnnotation(*kind, toImage(*draftRect_).normalized(), host_.configuredAnnotationColor(*kind),
+                                  host_.settings().defaultAnnotationLineWidth());
+            if (*kind == AnnotationKind::blur || *kind == AnnotationKind::pixelate)
+                draft.id = QUuid();
             paintAnnotation(painter, draft);
         }
     }
-    if (draftArrowPoints_ && QLineF(draftArrowPoints_->first, draftArrowPoints_->second).length() > ci::minimumArrowLength) {
-        Annotation draft = ci::newAnnotation(AnnotationKind::arrow, QRectF(), host_.configuredAnnotationColor(AnnotationKind::arrow),
-                                             host_.settings().defaultAnnotationLineWidth());
+    if (draftArrowPoints_ &&
+        QLineF(draftArrowPoints_->first, draftArrowPoints_->second).length() > ci::minimumArrowLength) {
+        Annotation draft =
+            ci::newAnnotation(AnnotationKind::arrow, QRectF(), host_.configuredAnnotationColor(AnnotationKind::arrow),
+                              host_.settings().defaultAnnotationLineWidth());
         draft.arrowStart = toImage(draftArrowPoints_->first);
         draft.arrowEnd = toImage(draftArrowPoints_->second);
         draft.rect = ci::arrowRect(*draft.arrowStart, *draft.arrowEnd, draft.lineWidth);
         paintAnnotation(painter, draft);
     }
     if (draftMarkerPoints_.size() >= 2 && draftMarkerLineWidth_) {
-        Annotation draft = ci::newAnnotation(AnnotationKind::marker, QRectF(), host_.configuredAnnotationColor(AnnotationKind::marker), 0);
+        Annotation draft = ci::newAnnotation(AnnotationKind::marker, QRectF(),
+                                             host_.configuredAnnotationColor(AnnotationKind::marker), 0);
         draft.lineWidth = *draftMarkerLineWidth_;
-        for (QPointF p : draftMarkerPoints_) draft.markerPoints.push_back(toImage(p));
+        for (QPointF p : draftMarkerPoints_)
+            draft.markerPoints.push_back(toImage(p));
         paintAnnotation(painter, draft);
     }
     painter.restore();
@@ -806,7 +889,8 @@ void EditorCanvas::paintEvent(QPaintEvent*) {
 
     // Selection and handles.
     if (doc->selectedAnnotationID && !editingTextAnnotationID_)
-        if (const Annotation* a = doc->find(*doc->selectedAnnotationID)) paintHandles(painter, *a);
+        if (const Annotation* a = doc->find(*doc->selectedAnnotationID))
+            paintHandles(painter, *a);
 
     // The inline editor's frame.
     if (editingTextAnnotationID_ && textEditor_ && textEditor_->isVisible()) {

@@ -138,7 +138,10 @@ private:
     QElapsedTimer lastTapTime_;
     std::optional<QUuid> lastTapAnnotationID_;
 
-    struct EffectCacheEntry { QImage image; QRect pixelRect; };
+    struct EffectCacheEntry {
+        QImage image;
+        QRect pixelRect;
+    };
     QHash<QString, EffectCacheEntry> effectCache_;
     int effectCacheImageRevision_ = -1;
 };

@@ -40,7 +40,7 @@ public:
     virtual void finishEditing(const EditorDocument& document) = 0;
     virtual void saveAs(const EditorDocument& document) = 0;
     virtual void copy(const EditorDocument& document) = 0;
-    virtual void saveImageQuickly(const EditorDocument& document) = 0;   // renders, then quick save
+    virtual void saveImageQuickly(const EditorDocument& document) = 0; // renders, then quick save
     // Project files at a path the window's dialog chose; failures become the
     // application's last error message and give false.
     virtual bool saveProject(const EditorDocument& document, const QString& path) = 0;

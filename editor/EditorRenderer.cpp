@@ -40,12 +40,14 @@ bool finiteRect(const QRectF& r) {
 std::array<int, 3> boxRadii(double sigma) {
     const double wIdeal = std::sqrt(12 * sigma * sigma / 3 + 1);
     int wl = int(std::floor(wIdeal));
-    if (wl % 2 == 0) --wl;
+    if (wl % 2 == 0)
+        --wl;
     const int wu = wl + 2;
     const double mIdeal = (12 * sigma * sigma - 3.0 * wl * wl - 12.0 * wl - 9) / (-4.0 * wl - 4);
     const int m = int(std::lround(mIdeal));
     std::array<int, 3> radii{};
-    for (int i = 0; i < 3; ++i) radii[i] = ((i < m ? wl : wu) - 1) / 2;
+    for (int i = 0; i < 3; ++i)
+        radii[i] = ((i < m ? wl : wu) - 1) / 2;
     return radii;
 }
 
@@ -54,13 +56,13 @@ std::array<int, 3> boxRadii(double sigma) {
 struct BoxDivider {
     uint64_t inverse;
     uint32_t half;
-    explicit BoxDivider(int window)
-        : inverse((uint64_t(1) << 32) / uint64_t(window) + 1), half(uint32_t(window / 2)) {}
+    explicit BoxDivider(int window) : inverse((uint64_t(1) << 32) / uint64_t(window) + 1), half(uint32_t(window / 2)) {}
     uint8_t operator()(uint32_t sum) const { return uint8_t((uint64_t(sum + half) * inverse) >> 32); }
 };
 
 void boxPassHorizontal(uint8_t* bits, int w, int h, ptrdiff_t bpl, int radius, std::vector<uint8_t>& row) {
-    if (radius <= 0 || w <= 1) return;
+    if (radius <= 0 || w <= 1)
+        return;
     const BoxDivider divide(2 * radius + 1);
     row.resize(size_t(w) * 4);
     for (int y = 0; y < h; ++y) {
@@ -69,7 +71,8 @@ void boxPassHorizontal(uint8_t* bits, int w, int h, ptrdiff_t bpl, int radius, s
         auto at = [&](int x) { return &row[size_t(std::clamp(x, 0, w - 1)) * 4]; };
         uint32_t sum[4] = {0, 0, 0, 0};
         for (int i = -radius; i <= radius; ++i)
-            for (int c = 0; c < 4; ++c) sum[c] += at(i)[c];
+            for (int c = 0; c < 4; ++c)
+                sum[c] += at(i)[c];
         for (int x = 0; x < w; ++x) {
             const uint8_t* in = at(x + radius + 1);
             const uint8_t* out = at(x - radius);
@@ -83,16 +86,19 @@ void boxPassHorizontal(uint8_t* bits, int w, int h, ptrdiff_t bpl, int radius, s
 
 void boxPassVertical(uint8_t* bits, int w, int h, ptrdiff_t bpl, int radius, std::vector<uint8_t>& copy,
                      std::vector<uint32_t>& sums) {
-    if (radius <= 0 || h <= 1) return;
+    if (radius <= 0 || h <= 1)
+        return;
     const BoxDivider divide(2 * radius + 1);
     const size_t rowBytes = size_t(w) * 4;
     copy.resize(rowBytes * size_t(h));
-    for (int y = 0; y < h; ++y) std::copy(bits + y * bpl, bits + y * bpl + rowBytes, copy.begin() + rowBytes * y);
+    for (int y = 0; y < h; ++y)
+        std::copy(bits + y * bpl, bits + y * bpl + rowBytes, copy.begin() + rowBytes * y);
     auto rowAt = [&](int y) { return &copy[rowBytes * size_t(std::clamp(y, 0, h - 1))]; };
     sums.assign(rowBytes, 0);
     for (int i = -radius; i <= radius; ++i) {
         const uint8_t* r = rowAt(i);
-        for (size_t k = 0; k < rowBytes; ++k) sums[k] += r[k];
+        for (size_t k = 0; k < rowBytes; ++k)
+            sums[k] += r[k];
     }
     for (int y = 0; y < h; ++y) {
         uint8_t* line = bits + y * bpl;
@@ -144,8 +150,8 @@ void drawShadow(QPainter& painter, const CanvasBackgroundStyle& style, const QRe
     const double dy[4] = {0, double(cy), target.height() - (sh - cy - 1), target.height()};
     // The image is copied over K afterwards, so the shadow only shows outside the
     // rounded rectangle: the uniform middle patch is drawn only where K does not cover it.
-    const QRegion covered = QRegion(innerRect(k.adjusted(0, corner, 0, -corner))) +
-                            QRegion(innerRect(k.adjusted(corner, 0, -corner, 0)));
+    const QRegion covered =
+        QRegion(innerRect(k.adjusted(0, corner, 0, -corner))) + QRegion(innerRect(k.adjusted(corner, 0, -corner, 0)));
     painter.save();
     painter.setOpacity(std::clamp(style.shadowOpacity, 0.0, 1.0));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -153,10 +159,12 @@ void drawShadow(QPainter& painter, const CanvasBackgroundStyle& style, const QRe
         for (int j = 0; j < 3; ++j) {
             const QRectF src(sx[i], sy[j], sx[i + 1] - sx[i], sy[j + 1] - sy[j]);
             const QRectF dst(target.x() + dx[i], target.y() + dy[j], dx[i + 1] - dx[i], dy[j + 1] - dy[j]);
-            if (src.isEmpty() || dst.width() <= 0 || dst.height() <= 0) continue;
+            if (src.isEmpty() || dst.width() <= 0 || dst.height() <= 0)
+                continue;
             if (i == 1 && j == 1) {
                 for (const QRect& part : QRegion(dst.toAlignedRect()) - covered)
-                    if (const QRectF piece = dst & QRectF(part); !piece.isEmpty()) painter.drawImage(piece, mask, src);
+                    if (const QRectF piece = dst & QRectF(part); !piece.isEmpty())
+                        painter.drawImage(piece, mask, src);
                 continue;
             }
             painter.drawImage(dst, mask, src);
@@ -200,7 +208,8 @@ QImage pixelated(const QImage& image, const QRect& r, double cell, QPointF cente
         for (int x = r.left(); x <= r.right(); ++x) {
             const uint64_t* s = &sums[(rowBase + colCell[size_t(x - x0)]) * 5];
             uint8_t* px = line + size_t(x - r.left()) * 4;
-            for (int c = 0; c < 4; ++c) px[c] = s[4] ? uint8_t((s[c] + s[4] / 2) / s[4]) : 0;
+            for (int c = 0; c < 4; ++c)
+                px[c] = s[4] ? uint8_t((s[c] + s[4] / 2) / s[4]) : 0;
         }
     }
     return out;
@@ -210,7 +219,8 @@ void drawText(QPainter& painter, const Annotation& a) {
     const QSizeF display = TextAnnotationLayout::displaySize(a.text, a.fontSize);
     const QRectF r = a.rect.normalized();
     const QRectF box(r.topLeft(), QSizeF(std::max(r.width(), display.width()), std::max(r.height(), display.height())));
-    if (a.text.isEmpty()) return;
+    if (a.text.isEmpty())
+        return;
     const QFont font = TextAnnotationLayout::font(a.fontSize);
     const QFontMetricsF fm = TextAnnotationLayout::metrics(font);
     const QRectF inner = box.adjusted(TextAnnotationLayout::insetX, TextAnnotationLayout::insetY,
@@ -221,7 +231,8 @@ void drawText(QPainter& painter, const Annotation& a) {
     painter.setClipRect(box, Qt::IntersectClip);
     double baseline = inner.top() + fm.ascent();
     for (const QString& line : a.text.split(QLatin1Char('\n'))) {
-        if (baseline - fm.ascent() > box.bottom()) break;
+        if (baseline - fm.ascent() > box.bottom())
+            break;
         painter.drawText(QPointF(inner.left(), baseline), line);
         baseline += fm.lineSpacing() + TextAnnotationLayout::lineSpacing;
     }
@@ -229,13 +240,16 @@ void drawText(QPainter& painter, const Annotation& a) {
 }
 
 void drawMarker(QPainter& painter, const Annotation& a) {
-    if (a.markerPoints.empty()) return;
+    if (a.markerPoints.empty())
+        return;
     const std::vector<QPointF> points = refinedMarkerPoints(a.markerPoints, a.lineWidth);
     // Guard against absurd strokes: more stamps than any real stroke needs.
     double pathLength = 0;
-    for (size_t i = 1; i < points.size(); ++i) pathLength += QLineF(points[i - 1], points[i]).length();
+    for (size_t i = 1; i < points.size(); ++i)
+        pathLength += QLineF(points[i - 1], points[i]).length();
     const auto stamp = MarkerChiselPath::stampSize(a.lineWidth);
-    if (!std::isfinite(pathLength) || pathLength / stamp.spacing > 2e6) return;
+    if (!std::isfinite(pathLength) || pathLength / stamp.spacing > 2e6)
+        return;
     // The ink is the union of the stamps (the chisel path's stamps), multiplied into
     // the canvas once. The stamps are laid opaque into a layer one by one (far cheaper
     // than filling one path of hundreds of overlapping curved subpaths); the ink's
@@ -245,11 +259,13 @@ void drawMarker(QPainter& painter, const Annotation& a) {
         return QRectF(c.x() - stamp.width / 2, c.y() - stamp.height / 2, stamp.width, stamp.height);
     };
     QRectF inkBounds;
-    for (const QPointF& c : centers) inkBounds |= stampRect(c);
+    for (const QPointF& c : centers)
+        inkBounds |= stampRect(c);
     const QRect bounds =
         painter.transform().mapRect(inkBounds).toAlignedRect().adjusted(-1, -1, 1, 1) &
         QRect(QPoint(0, 0), painter.device() ? QSize(painter.device()->width(), painter.device()->height()) : QSize());
-    if (bounds.isEmpty()) return;
+    if (bounds.isEmpty())
+        return;
     QImage layer(bounds.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
@@ -298,22 +314,32 @@ void drawAnnotation(QPainter& painter, const Annotation& a, const QImage& base, 
         painter.fillPath(ArrowGeometry(start, end, a.lineWidth).outline(), color);
         break;
     }
-    case AnnotationKind::text: drawText(painter, a); break;
-    case AnnotationKind::marker: drawMarker(painter, a); break;
-    case AnnotationKind::highlight: painter.fillRect(r, color); break;
+    case AnnotationKind::text:
+        drawText(painter, a);
+        break;
+    case AnnotationKind::marker:
+        drawMarker(painter, a);
+        break;
+    case AnnotationKind::highlight:
+        painter.fillRect(r, color);
+        break;
     case AnnotationKind::blur:
     case AnnotationKind::pixelate: {
         QRect pixels;
         const QImage effect = effectImage(base, a, &pixels);
-        if (!effect.isNull()) painter.drawImage(QRectF(pixels), effect);
+        if (!effect.isNull())
+            painter.drawImage(QRectF(pixels), effect);
         break;
     }
-    case AnnotationKind::spotlight: drawSpotlight(painter, r, canvasRect, a.effectIntensity); break;
+    case AnnotationKind::spotlight:
+        drawSpotlight(painter, r, canvasRect, a.effectIntensity);
+        break;
     }
 }
 
 void gaussianBlur(QImage& image, double sigma) {
-    if (!(sigma > 0) || image.isNull()) return;
+    if (!(sigma > 0) || image.isNull())
+        return;
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const auto radii = boxRadii(sigma);
@@ -334,15 +360,18 @@ QPointF pixelateGridOffset(const QUuid& id) {
 }
 
 QImage effectImage(const QImage& base, const Annotation& a, QRect* pixelRect) {
-    if (base.isNull() || !finiteRect(a.rect)) return {};
+    if (base.isNull() || !finiteRect(a.rect))
+        return {};
     const QRectF rf = a.rect.normalized();
     const double left = std::floor(rf.left()), top = std::floor(rf.top());
     const double right = std::ceil(rf.right()), bottom = std::ceil(rf.bottom());
     const double l = std::max(left, 0.0), t = std::max(top, 0.0);
     const double rr = std::min(right, double(base.width())), bb = std::min(bottom, double(base.height()));
-    if (!(rr > l) || !(bb > t)) return {};
+    if (!(rr > l) || !(bb > t))
+        return {};
     const QRect r(int(l), int(t), int(rr - l), int(bb - t));
-    if (pixelRect) *pixelRect = r;
+    if (pixelRect)
+        *pixelRect = r;
     // Beyond the image's size a larger blur or cell changes nothing worth the work
     // (a cell wider than twice the image groups its pixels the same way).
     const double extent = double(std::max(base.width(), base.height()));
@@ -380,7 +409,8 @@ void drawBackground(QPainter& painter, const CanvasBackgroundStyle& style, QSize
     }
     painter.fillRect(canvas, colorOf(style.color));
     // Only the shadow of the content rectangle shows: the image is copied over it.
-    if (style.shadowOpacity > 0.001) drawShadow(painter, style, contentRect);
+    if (style.shadowOpacity > 0.001)
+        drawShadow(painter, style, contentRect);
 }
 
 void drawSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRect, double dimOpacity) {
@@ -399,35 +429,40 @@ void drawSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRe
 }
 
 std::optional<QImage> render(const EditorDocument& document) {
-    if (!document.baseImage || document.baseImage->isNull()) return std::nullopt;
-    if (!DocumentLimits::renderProblem(document).isEmpty()) return std::nullopt;
+    if (!document.baseImage || document.baseImage->isNull())
+        return std::nullopt;
+    if (!DocumentLimits::renderProblem(document).isEmpty())
+        return std::nullopt;
     const QImage& base = *document.baseImage;
     const QRectF imageRect(0, 0, base.width(), base.height());
     const QRectF s = document.cropRect ? document.cropRect->normalized() : imageRect;
     const CanvasBackgroundStyle& style = document.backgroundStyle;
     const double p = style.isEnabled ? std::max(style.padding, 0.0) : 0.0;
-    if (!finiteRect(s) || !std::isfinite(p)) return std::nullopt;
+    if (!finiteRect(s) || !std::isfinite(p))
+        return std::nullopt;
     const QSizeF c(s.width() + 2 * p, s.height() + 2 * p);
     const QRectF k(p, p, s.width(), s.height());
 
     QImage canvas = allocateImage(QSize(int(std::ceil(c.width() - 1e-9)), int(std::ceil(c.height() - 1e-9))),
                                   QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull()) return std::nullopt;
-    canvas.setDotsPerMeterX(2835);   // 72 dpi: font points are pixels
+    if (canvas.isNull())
+        return std::nullopt;
+    canvas.setDotsPerMeterX(2835); // 72 dpi: font points are pixels
     canvas.setDotsPerMeterY(2835);
     QPainter painter(&canvas);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
 
     drawBackground(painter, style, c, k);
 
-    const double corner = style.isEnabled ? std::clamp(style.cornerRadius, 0.0, std::min(k.width(), k.height()) / 2)
-                                          : 0.0;
+    const double corner =
+        style.isEnabled ? std::clamp(style.cornerRadius, 0.0, std::min(k.width(), k.height()) / 2) : 0.0;
     const QPainterPath frame = roundedRectPath(k, corner);
     // With K on whole pixels, only K's corner squares differ from a rectangular clip:
     // everything is drawn clipped to K and the corners are rounded afterwards from a
     // copy of the background taken now.
     const bool roundCornersAfter = style.isEnabled && isWholePixels(k);
-    const int cornerSide = roundCornersAfter ? std::min(int(std::ceil(corner)) + 1, int(std::min(k.width(), k.height()))) : 0;
+    const int cornerSide =
+        roundCornersAfter ? std::min(int(std::ceil(corner)) + 1, int(std::min(k.width(), k.height()))) : 0;
     std::array<QRect, 4> corners;
     std::array<QImage, 4> groundAtCorners;
     if (cornerSide > 0 && corner > 0) {
@@ -436,7 +471,8 @@ std::optional<QImage> render(const EditorDocument& document) {
                    QRect(kk.right() + 1 - cornerSide, kk.top(), cornerSide, cornerSide),
                    QRect(kk.left(), kk.bottom() + 1 - cornerSide, cornerSide, cornerSide),
                    QRect(kk.right() + 1 - cornerSide, kk.bottom() + 1 - cornerSide, cornerSide, cornerSide)};
-        for (size_t i = 0; i < 4; ++i) groundAtCorners[i] = canvas.copy(corners[i]);
+        for (size_t i = 0; i < 4; ++i)
+            groundAtCorners[i] = canvas.copy(corners[i]);
     }
 
     // The part of the image inside S, copied (not blended) into its place in K.
@@ -445,7 +481,8 @@ std::optional<QImage> render(const EditorDocument& document) {
         const QRectF target = visible.translated(k.topLeft() - s.topLeft());
         if (style.isEnabled && !roundCornersAfter) {
             QImage layer(int(std::ceil(k.width())), int(std::ceil(k.height())), QImage::Format_ARGB32_Premultiplied);
-            if (layer.isNull()) return std::nullopt;
+            if (layer.isNull())
+                return std::nullopt;
             layer.fill(Qt::transparent);
             {
                 QPainter lp(&layer);
@@ -476,7 +513,8 @@ std::optional<QImage> render(const EditorDocument& document) {
     painter.setPen(Qt::NoPen);
     const QRectF canvasInImage(-shift, c);
     for (const Annotation& a : document.annotations) {
-        if (!finiteRect(a.rect)) continue;
+        if (!finiteRect(a.rect))
+            continue;
         drawAnnotation(painter, a, base, canvasInImage);
     }
     painter.restore();

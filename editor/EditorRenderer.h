@@ -23,8 +23,7 @@ void drawBackground(QPainter& painter, const CanvasBackgroundStyle& style, QSize
 QImage effectImage(const QImage& baseImage, const Annotation& annotation, QRect* pixelRect);
 // One annotation in image points (the painter maps them); `canvasRect` is the area a
 // spotlight dims.
-void drawAnnotation(QPainter& painter, const Annotation& annotation, const QImage& baseImage,
-                    const QRectF& canvasRect);
+void drawAnnotation(QPainter& painter, const Annotation& annotation, const QImage& baseImage, const QRectF& canvasRect);
 // Canvas rectangle and canvas size in the painter's current coordinates.
 void drawSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRect, double dimOpacity);
 

@@ -100,7 +100,8 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
     } else if (n == "spotlight.glyph" || n == "highlight.glyph") {
         // Rounded frame; the highlight glyph has a rounded hole.
         QPainterPath path = roundedRect(QRectF(0.1 * s, 0.22 * s, 0.8 * s, 0.56 * s), 0.22 * s);
-        if (n == "highlight.glyph") path.addPath(roundedRect(QRectF(0.26 * s, 0.34 * s, 0.48 * s, 0.32 * s), 0.14 * s));
+        if (n == "highlight.glyph")
+            path.addPath(roundedRect(QRectF(0.26 * s, 0.34 * s, 0.48 * s, 0.32 * s), 0.14 * s));
         path.setFillRule(Qt::OddEvenFill);
         fill();
         p.drawPath(path);
@@ -136,7 +137,8 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         arrowHead(QPointF(x0, s * 0.34), QPointF(x0 + (back ? 1 : -1), s * 0.34));
     } else if (n == "rotate.3d") {
         p.drawArc(box, 30 * 16, 300 * 16);
-        arrowHead(QPointF(box.right() - s * 0.03, box.center().y() - s * 0.22), QPointF(box.right() - s * 0.2, box.top()));
+        arrowHead(QPointF(box.right() - s * 0.03, box.center().y() - s * 0.22),
+                  QPointF(box.right() - s * 0.2, box.top()));
     } else if (n == "folder.badge.gearshape") {
         QPainterPath f;
         f.moveTo(s * 0.08, s * 0.8);
@@ -152,7 +154,8 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         p.drawLine(QPointF(s * 0.5, s * 0.66), QPointF(s * 0.78, s * 0.38));
     } else if (n == "minus" || n == "plus") {
         p.drawLine(QPointF(s * 0.2, s * 0.5), QPointF(s * 0.8, s * 0.5));
-        if (n == "plus") p.drawLine(QPointF(s * 0.5, s * 0.2), QPointF(s * 0.5, s * 0.8));
+        if (n == "plus")
+            p.drawLine(QPointF(s * 0.5, s * 0.2), QPointF(s * 0.5, s * 0.8));
     } else if (n == "paintpalette.fill") {
         fill();
         QPainterPath pal;
@@ -233,7 +236,8 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         QConicalGradient g(rect().center(), 0);
-        for (int i = 0; i <= 6; ++i) g.setColorAt(i / 6.0, QColor::fromHsvF(float(i % 6) / 6.0f, 0.8f, 1.0f));
+        for (int i = 0; i <= 6; ++i)
+            g.setColorAt(i / 6.0, QColor::fromHsvF(float(i % 6) / 6.0f, 0.8f, 1.0f));
         p.setPen(Qt::NoPen);
         p.setBrush(g);
         p.drawEllipse(rect());
@@ -276,7 +280,8 @@ void stylePopoverFrame(QFrame* f) {
     f->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     f->setAttribute(Qt::WA_DeleteOnClose);
     f->setObjectName(QStringLiteral("popover"));
-    f->setStyleSheet(QStringLiteral("QFrame#popover { background: #f4f4f6; border: 1px solid rgba(0,0,0,0.18); border-radius: 10px; }"));
+    f->setStyleSheet(QStringLiteral(
+        "QFrame#popover { background: #f4f4f6; border: 1px solid rgba(0,0,0,0.18); border-radius: 10px; }"));
 }
 
 } // namespace
@@ -298,7 +303,8 @@ AnnotationColorPalette::AnnotationColorPalette(CodableColor selectedColor, std::
     for (const CodableColor& c : colors_) {
         auto* b = new SwatchButton(c, colorsMatch(c, selected_), this);
         connect(b, &QAbstractButton::clicked, this, [onSelect, c] {
-            if (onSelect) onSelect(c);
+            if (onSelect)
+                onSelect(c);
         });
         swatches_.push_back(b);
         v->addWidget(b);
@@ -306,9 +312,10 @@ AnnotationColorPalette::AnnotationColorPalette(CodableColor selectedColor, std::
     if (showsCustomPicker) {
         custom_ = new ColorWell(selected_, this);
         connect(custom_, &QAbstractButton::clicked, this, [this, onSelect] {
-            const QColor chosen = QColorDialog::getColor(selected_.toQColor(), this, QString(),
-                                                         QColorDialog::ShowAlphaChannel);
-            if (chosen.isValid() && onSelect) onSelect(CodableColor::fromQColor(chosen));
+            const QColor chosen =
+                QColorDialog::getColor(selected_.toQColor(), this, QString(), QColorDialog::ShowAlphaChannel);
+            if (chosen.isValid() && onSelect)
+                onSelect(CodableColor::fromQColor(chosen));
         });
         v->addWidget(custom_);
     }
@@ -317,7 +324,8 @@ AnnotationColorPalette::AnnotationColorPalette(CodableColor selectedColor, std::
 std::vector<int> AnnotationColorPalette::selectedSwatches() const {
     std::vector<int> out;
     for (size_t i = 0; i < colors_.size(); ++i)
-        if (colorsMatch(colors_[i], selected_)) out.push_back(int(i));
+        if (colorsMatch(colors_[i], selected_))
+            out.push_back(int(i));
     return out;
 }
 
@@ -339,12 +347,14 @@ PresetFlow::PresetFlow(const std::vector<double>& values, double selectedValue,
         chip->setMinimumWidth(64);
         chip->setCursor(Qt::PointingHandCursor);
         chip->setProperty("selectedChip", selected);
-        chip->setStyleSheet(selected ? QStringLiteral("QPushButton { color: white; background: #0a7aff; border-radius: 14px;"
-                                                      " padding: 0 10px; font-size: 11px; font-weight: 600; }")
-                                     : QStringLiteral("QPushButton { color: rgba(0,0,0,0.68); background: rgba(0,0,0,0.06);"
-                                                      " border-radius: 14px; padding: 0 10px; font-size: 11px; font-weight: 600; }"));
+        chip->setStyleSheet(
+            selected ? QStringLiteral("QPushButton { color: white; background: #0a7aff; border-radius: 14px;"
+                                      " padding: 0 10px; font-size: 11px; font-weight: 600; }")
+                     : QStringLiteral("QPushButton { color: rgba(0,0,0,0.68); background: rgba(0,0,0,0.06);"
+                                      " border-radius: 14px; padding: 0 10px; font-size: 11px; font-weight: 600; }"));
         connect(chip, &QPushButton::clicked, this, [onSelect, value] {
-            if (onSelect) onSelect(value);
+            if (onSelect)
+                onSelect(value);
         });
         grid->addWidget(chip, int(i / 2), int(i % 2));
         chips_.push_back(chip);
@@ -405,8 +415,9 @@ void AnnotationStylePopover::setValues(const StyleValues& values) {
                                                    cb.onHighlightColorSelect);
         row->addWidget(section(QStringLiteral("色"), palette, content), 0, Qt::AlignTop);
     } else {
-        auto* flow = new PresetFlow(effectPresets(kind), values.effectIntensity,
-                                    [kind](double x) { return effectLabel(kind, x); }, cb.onEffectIntensitySelect);
+        auto* flow = new PresetFlow(
+            effectPresets(kind), values.effectIntensity, [kind](double x) { return effectLabel(kind, x); },
+            cb.onEffectIntensitySelect);
         row->addWidget(section(QStringLiteral("強さ"), flow, content, 146), 0, Qt::AlignTop);
         row->addStretch();
         content->setFixedWidth(196);
@@ -433,7 +444,8 @@ BackgroundStylePopover::BackgroundStylePopover(const CanvasBackgroundStyle& styl
     switch_->setToolTip(QStringLiteral("有効"));
     switch_->setChecked(style.isEnabled);
     connect(switch_, &QCheckBox::toggled, this, [this](bool on) {
-        if (callbacks_.onEnabledChange) callbacks_.onEnabledChange(on);
+        if (callbacks_.onEnabledChange)
+            callbacks_.onEnabledChange(on);
     });
     header->addWidget(switch_);
     v->addLayout(header);
@@ -457,7 +469,8 @@ void BackgroundStylePopover::setStyle(const CanvasBackgroundStyle& style) {
     if (!style.isEnabled) {
         auto* column = new QVBoxLayout(content);
         column->setContentsMargins(0, 0, 0, 0);
-        auto* hint = new QLabel(QStringLiteral("背景を有効にすると、余白・色・角丸・影をまとめて整えられます。"), content);
+        auto* hint =
+            new QLabel(QStringLiteral("背景を有効にすると、余白・色・角丸・影をまとめて整えられます。"), content);
         hint->setWordWrap(true);
         hint->setFixedWidth(240);
         hint->setStyleSheet(QStringLiteral("color: rgba(0,0,0,0.52); font-size: 11px; font-weight: 500;"));
@@ -476,14 +489,14 @@ void BackgroundStylePopover::setStyle(const CanvasBackgroundStyle& style) {
     rv->addWidget(section(QStringLiteral("余白"),
                           new PresetFlow(backgroundPaddingPresets, style.padding, noneOrPixelLabel, cb.onPaddingSelect),
                           right, 146));
-    rv->addWidget(section(QStringLiteral("角丸"),
-                          new PresetFlow(backgroundRadiusPresets, style.cornerRadius, noneOrPixelLabel,
-                                         cb.onCornerRadiusSelect),
-                          right, 146));
-    rv->addWidget(section(QStringLiteral("影"),
-                          new PresetFlow(backgroundShadowPresets, style.shadowOpacity, noneOrPercentLabel,
-                                         cb.onShadowSelect),
-                          right, 146));
+    rv->addWidget(
+        section(QStringLiteral("角丸"),
+                new PresetFlow(backgroundRadiusPresets, style.cornerRadius, noneOrPixelLabel, cb.onCornerRadiusSelect),
+                right, 146));
+    rv->addWidget(
+        section(QStringLiteral("影"),
+                new PresetFlow(backgroundShadowPresets, style.shadowOpacity, noneOrPercentLabel, cb.onShadowSelect),
+                right, 146));
     rv->addStretch();
     columns->addWidget(right, 0, Qt::AlignTop);
 }

@@ -19,9 +19,8 @@ QIcon editorSymbol(const QString& name, const QColor& color, int size = 18);
 class AnnotationColorPalette : public QFrame {
     Q_OBJECT
 public:
-    AnnotationColorPalette(CodableColor selectedColor, std::vector<CodableColor> paletteColors,
-                           bool showsCustomPicker, std::function<void(CodableColor)> onSelect,
-                           QWidget* parent = nullptr);
+    AnnotationColorPalette(CodableColor selectedColor, std::vector<CodableColor> paletteColors, bool showsCustomPicker,
+                           std::function<void(CodableColor)> onSelect, QWidget* parent = nullptr);
     // Indices of the swatches drawn as selected.
     std::vector<int> selectedSwatches() const;
     QAbstractButton* swatch(int index) const { return swatches_.at(size_t(index)); }
@@ -52,8 +51,7 @@ class AnnotationStylePopover : public QFrame {
 public:
     struct Callbacks {
         std::function<void(CodableColor)> onAnnotationColorSelect, onHighlightColorSelect;
-        std::function<void(double)> onTextSizeSelect, onStrokeWidthSelect, onMarkerWidthSelect,
-            onEffectIntensitySelect;
+        std::function<void(double)> onTextSizeSelect, onStrokeWidthSelect, onMarkerWidthSelect, onEffectIntensitySelect;
     };
     AnnotationStylePopover(toolbar::StyleKind kind, const toolbar::StyleValues& values, Callbacks callbacks,
                            QWidget* parent = nullptr);

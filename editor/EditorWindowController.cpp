@@ -26,7 +26,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* e) override {
         QScrollArea::resizeEvent(e);
-        if (onViewportResize) onViewportResize(viewport()->size());
+        if (onViewportResize)
+            onViewportResize(viewport()->size());
     }
 };
 
@@ -123,11 +124,14 @@ EditorWindowView::EditorWindowView(EditorHost& host, EditorExportContext context
     refresh();
 }
 
-bool EditorWindowView::showsEmptyState() const { return stack_->currentWidget() == empty_; }
+bool EditorWindowView::showsEmptyState() const {
+    return stack_->currentWidget() == empty_;
+}
 
 void EditorWindowView::refresh() {
     stack_->setCurrentWidget(host_.editorDocument() ? static_cast<QWidget*>(canvasHost_) : empty_);
-    if (host_.editorDocument()) canvasHost_->refresh();
+    if (host_.editorDocument())
+        canvasHost_->refresh();
 }
 
 // --- controller -----------------------------------------------------------------
@@ -136,8 +140,10 @@ EditorWindowController::EditorWindowController(EditorHost& host, EditorExportCon
     : window_(std::make_unique<QWidget>(nullptr, Qt::Window)) {
     visibleScreenSize = [this]() -> std::optional<QSizeF> {
         QScreen* screen = window_->screen();
-        if (!screen) screen = QGuiApplication::primaryScreen();
-        if (!screen) return std::nullopt;
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (!screen)
+            return std::nullopt;
         return QSizeF(screen->availableGeometry().size());
     };
     window_->setWindowTitle(QStringLiteral("Lumivane"));
@@ -179,6 +185,8 @@ void EditorWindowController::updateLayout(QSizeF) {
     window_->setGeometry(frame);
 }
 
-void EditorWindowController::removeFromScreen() { window_->hide(); }
+void EditorWindowController::removeFromScreen() {
+    window_->hide();
+}
 
 } // namespace lumivane

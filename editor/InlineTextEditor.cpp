@@ -53,13 +53,15 @@ void InlineTextEditor::setStyle(double displayFontSize, const QColor& color) {
 }
 
 void InlineTextEditor::setTextIfDifferent(const QString& text) {
-    if (toPlainText() == text) return;
+    if (toPlainText() == text)
+        return;
     setPlainText(text);
     applyLinePitch();
 }
 
 void InlineTextEditor::applyLinePitch() {
-    if (linePitch_ <= 0) return;
+    if (linePitch_ <= 0)
+        return;
     QTextCursor all(document());
     all.select(QTextCursor::Document);
     QTextBlockFormat pitch;
@@ -68,11 +70,14 @@ void InlineTextEditor::applyLinePitch() {
 }
 
 void InlineTextEditor::commitComposition() {
-    if (!isComposing()) return;
+    if (!isComposing())
+        return;
     // The input method confirms its text when it can; whatever is still shown as
     // composing is committed here.
-    if (hasFocus()) QGuiApplication::inputMethod()->commit();
-    if (!isComposing()) return;
+    if (hasFocus())
+        QGuiApplication::inputMethod()->commit();
+    if (!isComposing())
+        return;
     QInputMethodEvent confirm;
     confirm.setCommitString(preedit_);
     inputMethodEvent(&confirm);
@@ -90,7 +95,7 @@ void InlineTextEditor::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (isReturn && !(event->modifiers() & Qt::ShiftModifier)) {
         if (isComposing()) {
-            commitComposition();   // Return confirms the composition only
+            commitComposition(); // Return confirms the composition only
         } else if (!committing_ && onCommit) {
             onCommit();
         }
@@ -123,8 +128,10 @@ void InlineTextEditor::inputMethodEvent(QInputMethodEvent* event) {
 void InlineTextEditor::focusOutEvent(QFocusEvent* event) {
     QTextEdit::focusOutEvent(event);
     // Popups (input-method candidate lists, menus) take focus without ending editing.
-    if (event->reason() == Qt::PopupFocusReason) return;
-    if (!committing_ && onCommit && isVisible()) onCommit();
+    if (event->reason() == Qt::PopupFocusReason)
+        return;
+    if (!committing_ && onCommit && isVisible())
+        onCommit();
 }
 
 } // namespace lumivane

@@ -2,13 +2,13 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHash>
 #include <QImage>
 #include <QStringList>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <mutex>
-#include <QHash>
 
 namespace lumivane {
 
@@ -34,12 +34,15 @@ QRectF mapCorners(const QRectF& r, F f) {
     return boundsOfCorners(c);
 }
 
-double length(QPointF p) { return std::hypot(p.x(), p.y()); }
+double length(QPointF p) {
+    return std::hypot(p.x(), p.y());
+}
 
 } // namespace
 
 QPointF transformedPoint(QPointF p, QSizeF size, ImageRotationDirection direction) {
-    if (direction == ImageRotationDirection::counterClockwise) return QPointF(p.y(), size.width() - p.x());
+    if (direction == ImageRotationDirection::counterClockwise)
+        return QPointF(p.y(), size.width() - p.x());
     return QPointF(size.height() - p.y(), p.x());
 }
 
@@ -56,7 +59,8 @@ QRectF transformedRectForFlip(const QRectF& rect, QSizeF size, bool horizontally
 }
 
 std::optional<QRectF> markerBounds(const std::vector<QPointF>& points) {
-    if (points.empty()) return std::nullopt;
+    if (points.empty())
+        return std::nullopt;
     double minX = points[0].x(), maxX = minX, minY = points[0].y(), maxY = minY;
     for (const QPointF& p : points) {
         minX = std::min(minX, p.x());
@@ -69,7 +73,8 @@ std::optional<QRectF> markerBounds(const std::vector<QPointF>& points) {
 
 MarkerMetrics::MarkerMetrics(double lineWidth) {
     clampedWidth = std::clamp(lineWidth, 8.5, 52.0);
-    if (std::isnan(lineWidth)) clampedWidth = 8.5;
+    if (std::isnan(lineWidth))
+        clampedWidth = 8.5;
     const double t = (clampedWidth - 18.0) / 22.0;
     const double f = 0.98 + 0.24 * std::clamp(t, 0.0, 1.0);
     visualWidth = clampedWidth * f;
@@ -79,7 +84,8 @@ MarkerMetrics::MarkerMetrics(double lineWidth) {
 }
 
 std::vector<QPointF> refinedMarkerPoints(const std::vector<QPointF>& points, double lineWidth) {
-    if (points.size() < 3) return points;
+    if (points.size() < 3)
+        return points;
     const double v = MarkerMetrics(lineWidth).visualWidth;
     const double s = v < 8 ? 2.6 : std::clamp(0.19 * v, 2.6, 7.5);
     const double e = v < 8 ? 1.0 : std::clamp(0.12 * v, 1.0, 4.8);
@@ -90,7 +96,8 @@ std::vector<QPointF> refinedMarkerPoints(const std::vector<QPointF>& points, dou
         const QPointF p = points[i];
         const QPointF last = out.back();
         const QPointF next = points[i + 1];
-        if (length(p - last) < s) continue;
+        if (length(p - last) < s)
+            continue;
         const QPointF seg = next - last;
         const double segLength = length(seg);
         double d;
@@ -100,23 +107,28 @@ std::vector<QPointF> refinedMarkerPoints(const std::vector<QPointF>& points, dou
             const double t = std::clamp(QPointF::dotProduct(p - last, seg) / (segLength * segLength), 0.0, 1.0);
             d = length(p - (last + seg * t));
         }
-        if (segLength > s && d < e) continue;
+        if (segLength > s && d < e)
+            continue;
         out.push_back(p);
     }
-    if (length(points.back() - out.back()) > 0.5) out.push_back(points.back());
+    if (length(points.back() - out.back()) > 0.5)
+        out.push_back(points.back());
     return out;
 }
 
 std::vector<QPointF> markerStampCenters(const std::vector<QPointF>& points, double spacing) {
     std::vector<QPointF> out;
-    if (points.empty()) return out;
+    if (points.empty())
+        return out;
     out.push_back(points.front());
-    if (points.size() == 1) return out;
+    if (points.size() == 1)
+        return out;
     double carry = 0;
     for (size_t i = 0; i + 1 < points.size(); ++i) {
         const QPointF a = points[i], b = points[i + 1];
         const double l = length(b - a);
-        if (!(l > 0.001)) continue;
+        if (!(l > 0.001))
+            continue;
         double o = std::max(spacing - carry, spacing * 0.5);
         while (o < l) {
             out.push_back(a + (b - a) * (o / l));
@@ -190,7 +202,9 @@ QPainterPath ArrowGeometry::outline() const {
 
 namespace TextAnnotationLayout {
 
-double effectiveFontSize(double fontSize) { return std::max(fontSize, 10.0); }
+double effectiveFontSize(double fontSize) {
+    return std::max(fontSize, 10.0);
+}
 
 QFont font(double fontSize) {
     QFont f = QGuiApplication::instance() ? QFontDatabase::systemFont(QFontDatabase::GeneralFont) : QFont();
@@ -215,7 +229,8 @@ QString cacheKey(double fontSize, const QString& text) {
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, f);
     std::string number(buffer, result.ptr);
-    if (number.find_first_of(".eEn") == std::string::npos) number += ".0";
+    if (number.find_first_of(".eEn") == std::string::npos)
+        number += ".0";
     return QString::fromStdString(number) + QStringLiteral("::") + text;
 }
 
@@ -233,20 +248,23 @@ QSizeF displaySize(const QString& text, double fontSize) {
     {
         std::lock_guard lock(cacheMutex);
         auto it = cache().find(key);
-        if (it != cache().end()) return it.value();
+        if (it != cache().end())
+            return it.value();
     }
     const QFont f = font(fontSize);
     const QFontMetricsF fm = metrics(f);
     double width = 0, height = 0;
     if (!text.isEmpty()) {
         const QStringList lines = text.split(QLatin1Char('\n'));
-        for (const QString& line : lines) width = std::max(width, fm.horizontalAdvance(line));
+        for (const QString& line : lines)
+            width = std::max(width, fm.horizontalAdvance(line));
         height = lines.size() * fm.lineSpacing() + (lines.size() - 1) * lineSpacing;
     }
     const double minimumHeight = std::ceil(fm.ascent() + fm.descent() + 8);
     const QSizeF size(std::ceil(width + 12), std::ceil(std::max(height + 8, minimumHeight)));
     std::lock_guard lock(cacheMutex);
-    if (size_t(cache().size()) >= cacheLimit) cache().clear();
+    if (size_t(cache().size()) >= cacheLimit)
+        cache().clear();
     cache().insert(key, size);
     return size;
 }

@@ -63,8 +63,8 @@ namespace TextAnnotationLayout {
 inline constexpr double lineSpacing = 2.0;
 inline constexpr double insetX = 6.0;
 inline constexpr double insetY = 4.0;
-double effectiveFontSize(double fontSize);   // max(fontSize, 10)
-QFont font(double fontSize);                 // system UI font, semibold, point size = effective size
+double effectiveFontSize(double fontSize); // max(fontSize, 10)
+QFont font(double fontSize);               // system UI font, semibold, point size = effective size
 // Font metrics in image points (72 dpi: one point per pixel).
 QFontMetricsF metrics(const QFont& font);
 QString cacheKey(double fontSize, const QString& text);

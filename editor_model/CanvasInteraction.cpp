@@ -13,7 +13,8 @@ namespace {
 double distanceToSegment(QPointF p, QPointF a, QPointF b) {
     const QPointF d = b - a;
     const double len2 = QPointF::dotProduct(d, d);
-    if (len2 <= 0) return QLineF(p, a).length();
+    if (len2 <= 0)
+        return QLineF(p, a).length();
     const double t = std::clamp(QPointF::dotProduct(p - a, d) / len2, 0.0, 1.0);
     return QLineF(p, a + t * d).length();
 }
@@ -25,10 +26,14 @@ std::vector<AnnotationHandle> handles(AnnotationKind kind) {
     switch (kind) {
     case AnnotationKind::highlight:
         return {H::topLeft, H::top, H::topRight, H::midLeft, H::midRight, H::bottomLeft, H::bottom, H::bottomRight};
-    case AnnotationKind::arrow: return {H::arrowStart, H::arrowEnd};
-    case AnnotationKind::text: return {H::midLeft, H::midRight};
-    case AnnotationKind::marker: return {};
-    default: return {H::topLeft, H::topRight, H::bottomLeft, H::bottomRight};
+    case AnnotationKind::arrow:
+        return {H::arrowStart, H::arrowEnd};
+    case AnnotationKind::text:
+        return {H::midLeft, H::midRight};
+    case AnnotationKind::marker:
+        return {};
+    default:
+        return {H::topLeft, H::topRight, H::bottomLeft, H::bottomRight};
     }
 }
 
@@ -40,7 +45,8 @@ QRectF interactiveRect(const Annotation& a) {
     }
     if (a.kind == AnnotationKind::marker) {
         const auto bounds = markerBounds(a.markerPoints);
-        if (!bounds) return a.rect.normalized();
+        if (!bounds)
+            return a.rect.normalized();
         const double pad = MarkerMetrics(a.lineWidth).visualPadding;
         return bounds->adjusted(-pad, -pad, pad, pad);
     }
@@ -50,16 +56,26 @@ QRectF interactiveRect(const Annotation& a) {
 QPointF handlePosition(const Annotation& a, AnnotationHandle h) {
     const QRectF r = interactiveRect(a);
     switch (h) {
-    case AnnotationHandle::topLeft: return r.topLeft();
-    case AnnotationHandle::top: return {r.center().x(), r.top()};
-    case AnnotationHandle::topRight: return r.topRight();
-    case AnnotationHandle::bottomLeft: return r.bottomLeft();
-    case AnnotationHandle::bottom: return {r.center().x(), r.bottom()};
-    case AnnotationHandle::bottomRight: return r.bottomRight();
-    case AnnotationHandle::midLeft: return {r.left(), r.center().y()};
-    case AnnotationHandle::midRight: return {r.right(), r.center().y()};
-    case AnnotationHandle::arrowStart: return a.arrowStart.value_or(r.topLeft());
-    case AnnotationHandle::arrowEnd: return a.arrowEnd.value_or(r.bottomRight());
+    case AnnotationHandle::topLeft:
+        return r.topLeft();
+    case AnnotationHandle::top:
+        return {r.center().x(), r.top()};
+    case AnnotationHandle::topRight:
+        return r.topRight();
+    case AnnotationHandle::bottomLeft:
+        return r.bottomLeft();
+    case AnnotationHandle::bottom:
+        return {r.center().x(), r.bottom()};
+    case AnnotationHandle::bottomRight:
+        return r.bottomRight();
+    case AnnotationHandle::midLeft:
+        return {r.left(), r.center().y()};
+    case AnnotationHandle::midRight:
+        return {r.right(), r.center().y()};
+    case AnnotationHandle::arrowStart:
+        return a.arrowStart.value_or(r.topLeft());
+    case AnnotationHandle::arrowEnd:
+        return a.arrowEnd.value_or(r.bottomRight());
     }
     return r.topLeft();
 }
@@ -68,7 +84,8 @@ std::optional<AnnotationHit> hitTest(const Annotation& a, QPointF p) {
     const double half = a.kind == AnnotationKind::arrow ? 16 : 8;
     for (AnnotationHandle h : handles(a.kind)) {
         const QPointF c = handlePosition(a, h);
-        if (std::abs(p.x() - c.x()) <= half && std::abs(p.y() - c.y()) <= half) return AnnotationHit{a.id, h};
+        if (std::abs(p.x() - c.x()) <= half && std::abs(p.y() - c.y()) <= half)
+            return AnnotationHit{a.id, h};
     }
     switch (a.kind) {
     case AnnotationKind::arrow: {
@@ -81,7 +98,8 @@ std::optional<AnnotationHit> hitTest(const Annotation& a, QPointF p) {
         return std::nullopt;
     }
     case AnnotationKind::marker: {
-        if (a.markerPoints.size() < 2) return std::nullopt;
+        if (a.markerPoints.size() < 2)
+            return std::nullopt;
         const double threshold = MarkerMetrics(a.lineWidth).hitThreshold;
         for (size_t i = 1; i < a.markerPoints.size(); ++i)
             if (distanceToSegment(p, a.markerPoints[i - 1], a.markerPoints[i]) <= threshold)
@@ -89,14 +107,16 @@ std::optional<AnnotationHit> hitTest(const Annotation& a, QPointF p) {
         return std::nullopt;
     }
     default:
-        if (interactiveRect(a).adjusted(-10, -10, 10, 10).contains(p)) return AnnotationHit{a.id, std::nullopt};
+        if (interactiveRect(a).adjusted(-10, -10, 10, 10).contains(p))
+            return AnnotationHit{a.id, std::nullopt};
         return std::nullopt;
     }
 }
 
 std::optional<AnnotationHit> hitTest(const std::vector<Annotation>& annotations, QPointF p) {
     for (auto it = annotations.rbegin(); it != annotations.rend(); ++it)
-        if (auto hit = hitTest(*it, p)) return hit;
+        if (auto hit = hitTest(*it, p))
+            return hit;
     return std::nullopt;
 }
 
@@ -109,34 +129,58 @@ QRectF resizedRect(const QRectF& from, AnnotationHandle handle, QPointF p) {
     auto moveMaxX = [&] { maxX = R.left() + std::max(p.x() - R.left(), m); };
     auto moveMaxY = [&] { maxY = R.top() + std::max(p.y() - R.top(), m); };
     switch (handle) {
-    case AnnotationHandle::topLeft: moveMinX(); moveMinY(); break;
-    case AnnotationHandle::top: moveMinY(); break;
-    case AnnotationHandle::bottom: moveMaxY(); break;
-    case AnnotationHandle::topRight: moveMaxX(); moveMinY(); break;
-    case AnnotationHandle::bottomLeft: moveMinX(); moveMaxY(); break;
-    case AnnotationHandle::bottomRight: moveMaxX(); moveMaxY(); break;
-    case AnnotationHandle::midLeft: moveMinX(); break;
-    case AnnotationHandle::midRight: moveMaxX(); break;
+    case AnnotationHandle::topLeft:
+        moveMinX();
+        moveMinY();
+        break;
+    case AnnotationHandle::top:
+        moveMinY();
+        break;
+    case AnnotationHandle::bottom:
+        moveMaxY();
+        break;
+    case AnnotationHandle::topRight:
+        moveMaxX();
+        moveMinY();
+        break;
+    case AnnotationHandle::bottomLeft:
+        moveMinX();
+        moveMaxY();
+        break;
+    case AnnotationHandle::bottomRight:
+        moveMaxX();
+        moveMaxY();
+        break;
+    case AnnotationHandle::midLeft:
+        moveMinX();
+        break;
+    case AnnotationHandle::midRight:
+        moveMaxX();
+        break;
     case AnnotationHandle::arrowStart:
-    case AnnotationHandle::arrowEnd: break;
+    case AnnotationHandle::arrowEnd:
+        break;
     }
     return QRectF(QPointF(minX, minY), QPointF(maxX, maxY)).normalized();
 }
 
 QPointF scaled(QPointF p, const QRectF& from, const QRectF& to) {
-    if (!(from.width() > 0) || !(from.height() > 0)) return p;
+    if (!(from.width() > 0) || !(from.height() > 0))
+        return p;
     return {to.left() + (p.x() - from.left()) / from.width() * to.width(),
             to.top() + (p.y() - from.top()) / from.height() * to.height()};
 }
 
 double markerDisplayScale(const QRectF& imageRect, QSizeF imageSize) {
-    if (!(imageSize.width() > 0) || !(imageSize.height() > 0)) return 1.0;
+    if (!(imageSize.width() > 0) || !(imageSize.height() > 0))
+        return 1.0;
     return (imageRect.width() / imageSize.width() + imageRect.height() / imageSize.height()) / 2;
 }
 
 double estimateMarkerLineWidth(const QImage& source, QPointF point) {
     constexpr double fallback = 8.5;
-    if (source.isNull()) return fallback;
+    if (source.isNull())
+        return fallback;
     const QImage image = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32 ||
                                  source.format() == QImage::Format_ARGB32_Premultiplied
                              ? source
@@ -162,37 +206,53 @@ double estimateMarkerLineWidth(const QImage& source, QPointF point) {
             maxL = std::max(maxL, l);
             ++count;
         }
-    if (count == 0) return fallback;
+    if (count == 0)
+        return fallback;
     const double t = std::max((0.3 * maxL + 0.7 * (sum / count)) * 0.58, 0.15);
     const int colStep = std::max((right - left) / 18, 4);
-    struct Run { int start; int length; };
+    struct Run {
+        int start;
+        int length;
+    };
     std::vector<Run> runs;
     std::optional<Run> open;
     for (int y = top; y <= bottom; y += 2) {
         int samples = 0, ink = 0;
         for (int x = left; x <= right; x += colStep) {
             ++samples;
-            if (luminance(x, y) < t) ++ink;
+            if (luminance(x, y) < t)
+                ++ink;
         }
         const bool inked = samples > 0 && double(ink) / samples > 0.04;
         if (inked) {
-            if (open) open->length += 2;
-            else open = Run{y, 2};
+            if (open)
+                open->length += 2;
+            else
+                open = Run{y, 2};
         } else if (open) {
-            if (open->length >= 6) runs.push_back(*open);
+            if (open->length >= 6)
+                runs.push_back(*open);
             open.reset();
         }
     }
-    if (open && open->length >= 6) runs.push_back(*open);
-    if (runs.empty()) return fallback;
+    if (open && open->length >= 6)
+        runs.push_back(*open);
+    if (runs.empty())
+        return fallback;
     const Run* chosen = nullptr;
     for (const Run& r : runs)
-        if (r.start <= py && py <= r.start + r.length) { chosen = &r; break; }
+        if (r.start <= py && py <= r.start + r.length) {
+            chosen = &r;
+            break;
+        }
     if (!chosen) {
         int best = 0;
         for (const Run& r : runs) {
             const int d = std::min(std::abs(r.start - py), std::abs(r.start + r.length - py));
-            if (!chosen || d < best) { chosen = &r; best = d; }
+            if (!chosen || d < best) {
+                chosen = &r;
+                best = d;
+            }
         }
     }
     return std::max(std::min(double(chosen->length), 52.0), fallback);
@@ -209,24 +269,34 @@ double markerPointSpacing(double lineWidth, double displayScale) {
 
 double pathLength(const std::vector<QPointF>& points) {
     double length = 0;
-    for (size_t i = 1; i < points.size(); ++i) length += QLineF(points[i - 1], points[i]).length();
+    for (size_t i = 1; i < points.size(); ++i)
+        length += QLineF(points[i - 1], points[i]).length();
     return length;
 }
 
 QString effectPreviewIdentity(const Annotation& a) {
     const QRectF r = a.rect.normalized();
     auto n = [](double v) { return QString::number(v, 'f', 3); };
-    return QStringList{a.id.toString(QUuid::WithoutBraces).toUpper(), rawValue(a.kind), n(r.x()), n(r.y()),
-                       n(r.width()), n(r.height()), n(a.effectIntensity)}
+    return QStringList{a.id.toString(QUuid::WithoutBraces).toUpper(),
+                       rawValue(a.kind),
+                       n(r.x()),
+                       n(r.y()),
+                       n(r.width()),
+                       n(r.height()),
+                       n(a.effectIntensity)}
         .join(QLatin1Char(':'));
 }
 
 double defaultEffectIntensity(AnnotationKind kind) {
     switch (kind) {
-    case AnnotationKind::blur: return 16;
-    case AnnotationKind::pixelate: return 18;
-    case AnnotationKind::spotlight: return 0.52;
-    default: return 18;
+    case AnnotationKind::blur:
+        return 16;
+    case AnnotationKind::pixelate:
+        return 18;
+    case AnnotationKind::spotlight:
+        return 0.52;
+    default:
+        return 18;
     }
 }
 
@@ -236,7 +306,8 @@ Annotation newAnnotation(AnnotationKind kind, const QRectF& rect, const CodableC
     a.kind = kind;
     a.rect = rect.normalized();
     a.color = color;
-    const bool stroked = kind == AnnotationKind::rectangle || kind == AnnotationKind::ellipse || kind == AnnotationKind::arrow;
+    const bool stroked =
+        kind == AnnotationKind::rectangle || kind == AnnotationKind::ellipse || kind == AnnotationKind::arrow;
     a.lineWidth = stroked ? defaultLineWidth : 0;
     a.fontSize = 32;
     a.text = kind == AnnotationKind::text ? QString() : QStringLiteral("Text");

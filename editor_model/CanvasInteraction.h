@@ -10,20 +10,31 @@
 
 namespace lumivane {
 
-enum class AnnotationHandle { topLeft, top, topRight, bottomLeft, bottom, bottomRight, midLeft, midRight, arrowStart, arrowEnd };
+enum class AnnotationHandle {
+    topLeft,
+    top,
+    topRight,
+    bottomLeft,
+    bottom,
+    bottomRight,
+    midLeft,
+    midRight,
+    arrowStart,
+    arrowEnd
+};
 
 struct AnnotationHit {
     QUuid annotation;
-    std::optional<AnnotationHandle> handle;   // none: a body hit
+    std::optional<AnnotationHandle> handle; // none: a body hit
 };
 
 namespace CanvasInteraction {
 
 inline constexpr double minimumResizedSide = 24;
-inline constexpr double clickThreshold = 2;        // total movement below this is a click
+inline constexpr double clickThreshold = 2; // total movement below this is a click
 inline constexpr double minimumArrowLength = 4;
 inline constexpr double minimumMarkerLength = 8;
-inline constexpr double doubleTapInterval = 0.35;  // seconds
+inline constexpr double doubleTapInterval = 0.35; // seconds
 inline constexpr double handleDiameter = 18;
 inline constexpr double handleDotDiameter = 10;
 
@@ -61,11 +72,11 @@ QRectF newTextRect(const QRectF& dragRect, double fontSize);
 // Placement of the image in the canvas for a container of `container` size.
 struct CanvasLayout {
     double fitScale = 1;
-    QSizeF contentSize;     // image plus background padding, in image points
-    QSizeF displayedSize;   // content at fit × zoom
-    QSizeF frameSize;       // the canvas widget's size
-    QRectF contentRect;     // displayed content in canvas coordinates
-    QRectF imageRect;       // displayed base image in canvas coordinates
+    QSizeF contentSize;   // image plus background padding, in image points
+    QSizeF displayedSize; // content at fit × zoom
+    QSizeF frameSize;     // the canvas widget's size
+    QRectF contentRect;   // displayed content in canvas coordinates
+    QRectF imageRect;     // displayed base image in canvas coordinates
 };
 CanvasLayout layout(QSizeF imageSize, const CanvasBackgroundStyle& background, QSizeF container, double zoomScale);
 

@@ -22,7 +22,8 @@ struct CodableColor {
 
     // Converts a platform colour to device RGB; an invalid colour gives the system blue.
     static CodableColor fromQColor(const QColor& color) {
-        if (!color.isValid()) return systemBlue();
+        if (!color.isValid())
+            return systemBlue();
         const QColor rgb = color.toRgb();
         return {rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF()};
     }

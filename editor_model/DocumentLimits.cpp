@@ -7,7 +7,8 @@
 namespace lumivane::DocumentLimits {
 
 QString imageTooLargeMessage(std::int64_t width, std::int64_t height) {
-    return QStringLiteral("画像が大きすぎるため扱えません（%1 × %2 ピクセル。上限は一辺 %3 ピクセル、合計 %4 万ピクセルです）。")
+    return QStringLiteral(
+               "画像が大きすぎるため扱えません（%1 × %2 ピクセル。上限は一辺 %3 ピクセル、合計 %4 万ピクセルです）。")
         .arg(width)
         .arg(height)
         .arg(maxImageSide)
@@ -16,12 +17,16 @@ QString imageTooLargeMessage(std::int64_t width, std::int64_t height) {
 
 namespace {
 
-bool withinCoordinates(double v) { return std::isfinite(v) && std::fabs(v) <= maxCoordinate; }
+bool withinCoordinates(double v) {
+    return std::isfinite(v) && std::fabs(v) <= maxCoordinate;
+}
 bool withinCoordinates(const QRectF& r) {
     return withinCoordinates(r.x()) && withinCoordinates(r.y()) && withinCoordinates(r.width()) &&
            withinCoordinates(r.height());
 }
-bool withinCoordinates(QPointF p) { return withinCoordinates(p.x()) && withinCoordinates(p.y()); }
+bool withinCoordinates(QPointF p) {
+    return withinCoordinates(p.x()) && withinCoordinates(p.y());
+}
 
 // Area of r on the canvas (0, 0, w, h), in pixels; r within maxCoordinate.
 double areaOn(const QRectF& r, double w, double h) {
@@ -41,16 +46,22 @@ QString limitText(const char* what, double value, double limit) {
 
 QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, const CanvasBackgroundStyle& style,
                       const std::vector<Annotation>& annotations) {
-    const QString badValue = QStringLiteral("描画できない値（大きすぎる座標や寸法）が含まれているため画像にできません。");
-    if (imageSize.isEmpty()) return QStringLiteral("画像がありません。");
+    const QString badValue =
+        QStringLiteral("描画できない値（大きすぎる座標や寸法）が含まれているため画像にできません。");
+    if (imageSize.isEmpty())
+        return QStringLiteral("画像がありません。");
     const QRectF s = cropRect ? cropRect->normalized() : QRectF(0, 0, imageSize.width(), imageSize.height());
-    if (!withinCoordinates(s)) return badValue;
+    if (!withinCoordinates(s))
+        return badValue;
     const double p = style.isEnabled ? std::max(style.padding, 0.0) : 0.0;
-    if (!withinCoordinates(p)) return badValue;
+    if (!withinCoordinates(p))
+        return badValue;
     const double cw = std::ceil(s.width() + 2 * p - 1e-9), ch = std::ceil(s.height() + 2 * p - 1e-9);
-    if (!(cw >= 1 && ch >= 1)) return QStringLiteral("描画する範囲が空です。");
+    if (!(cw >= 1 && ch >= 1))
+        return QStringLiteral("描画する範囲が空です。");
     if (cw > maxCanvasSide || ch > maxCanvasSide || cw * ch > double(maxCanvasPixels))
-        return QStringLiteral("描画するキャンバスが大きすぎます（%1 × %2 ピクセル。上限は一辺 %3 ピクセル、合計 %4 万ピクセルです）。")
+        return QStringLiteral("描画するキャンバスが大きすぎます（%1 × %2 ピクセル。上限は一辺 %3 ピクセル、合計 %4 "
+                              "万ピクセルです）。")
             .arg(cw, 0, 'f', 0)
             .arg(ch, 0, 'f', 0)
             .arg(maxCanvasSide)
@@ -68,7 +79,8 @@ QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, co
         const double corner = std::clamp(style.cornerRadius, 0.0, std::min(kw, kh) / 2);
         const double span = 2 * (std::ceil(corner) + margin) + 3;
         const double mask = (std::min(kw, span) + 2 * margin) * (std::min(kh, span) + 2 * margin);
-        if (mask > double(maxShadowMaskPixels)) return limitText("影の範囲（ピクセル数）", mask, double(maxShadowMaskPixels));
+        if (mask > double(maxShadowMaskPixels))
+            return limitText("影の範囲（ピクセル数）", mask, double(maxShadowMaskPixels));
     }
 
     const QPointF shift(p - s.x(), p - s.y());
@@ -81,20 +93,27 @@ QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, co
         QRectF bounds = a.rect.normalized();
         switch (a.kind) {
         case AnnotationKind::arrow: {
-            const QPointF start = a.arrowStart.value_or(a.rect.topLeft()), end = a.arrowEnd.value_or(a.rect.bottomRight());
-            if (!withinCoordinates(start) || !withinCoordinates(end)) return badValue;
-            bounds = QRectF(start, end).normalized().adjusted(-8 * width - 20, -8 * width - 20, 8 * width + 20, 8 * width + 20);
+            const QPointF start = a.arrowStart.value_or(a.rect.topLeft()),
+                          end = a.arrowEnd.value_or(a.rect.bottomRight());
+            if (!withinCoordinates(start) || !withinCoordinates(end))
+                return badValue;
+            bounds = QRectF(start, end)
+                         .normalized()
+                         .adjusted(-8 * width - 20, -8 * width - 20, 8 * width + 20, 8 * width + 20);
             break;
         }
         case AnnotationKind::marker: {
-            if (a.markerPoints.empty()) continue;
+            if (a.markerPoints.empty())
+                continue;
             QRectF pointBounds(a.markerPoints.front(), QSizeF(0, 0));
             double length = 0;
             for (size_t i = 0; i < a.markerPoints.size(); ++i) {
                 const QPointF q = a.markerPoints[i];
-                if (!withinCoordinates(q)) return badValue;
+                if (!withinCoordinates(q))
+                    return badValue;
                 pointBounds |= QRectF(q, QSizeF(0, 0));
-                if (i > 0) length += QLineF(a.markerPoints[i - 1], q).length();
+                if (i > 0)
+                    length += QLineF(a.markerPoints[i - 1], q).length();
             }
             const auto stamp = MarkerChiselPath::stampSize(a.lineWidth);
             stamps += length / stamp.spacing + double(a.markerPoints.size());
@@ -102,7 +121,8 @@ QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, co
             break;
         }
         case AnnotationKind::text: {
-            if (a.fontSize > maxFontSize) return limitText("文字サイズ", a.fontSize, maxFontSize);
+            if (a.fontSize > maxFontSize)
+                return limitText("文字サイズ", a.fontSize, maxFontSize);
             characters += double(a.text.size());
             if (characters > double(maxTextCharacters))
                 return limitText("文字数", characters, double(maxTextCharacters));
@@ -111,7 +131,9 @@ QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, co
                                                      std::max(bounds.height(), display.height())));
             break;
         }
-        case AnnotationKind::spotlight: bounds = QRectF(-shift, QSizeF(cw, ch)); break;
+        case AnnotationKind::spotlight:
+            bounds = QRectF(-shift, QSizeF(cw, ch));
+            break;
         case AnnotationKind::blur:
         case AnnotationKind::pixelate: {
             const double reach = a.kind == AnnotationKind::blur ? 3 * std::max(a.effectIntensity, 4.0) + 1
@@ -120,13 +142,18 @@ QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, co
             effects += areaOn(sampled, imageSize.width(), imageSize.height());
             break;
         }
-        default: bounds = bounds.adjusted(-width, -width, width, width); break;
+        default:
+            bounds = bounds.adjusted(-width, -width, width, width);
+            break;
         }
         painted += areaOn(bounds.translated(shift), cw, ch);
     }
-    if (painted > double(maxPaintedPixels)) return limitText("注釈の描画面積（ピクセル数）", painted, double(maxPaintedPixels));
-    if (effects > double(maxEffectPixels)) return limitText("ぼかし・モザイクの範囲（ピクセル数）", effects, double(maxEffectPixels));
-    if (stamps > double(maxMarkerStamps)) return limitText("マーカーの描画点数", stamps, double(maxMarkerStamps));
+    if (painted > double(maxPaintedPixels))
+        return limitText("注釈の描画面積（ピクセル数）", painted, double(maxPaintedPixels));
+    if (effects > double(maxEffectPixels))
+        return limitText("ぼかし・モザイクの範囲（ピクセル数）", effects, double(maxEffectPixels));
+    if (stamps > double(maxMarkerStamps))
+        return limitText("マーカーの描画点数", stamps, double(maxMarkerStamps));
     return {};
 }
 

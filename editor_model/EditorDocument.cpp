@@ -26,19 +26,25 @@ const AnnotationToolInfo toolInfos[] = {
 };
 } // namespace
 
-QString rawValue(AnnotationKind kind) { return QString::fromLatin1(kindNames[static_cast<int>(kind)]); }
+QString rawValue(AnnotationKind kind) {
+    return QString::fromLatin1(kindNames[static_cast<int>(kind)]);
+}
 
 std::optional<AnnotationKind> annotationKindFromRaw(const QString& raw) {
     for (AnnotationKind k : allAnnotationKinds)
-        if (rawValue(k) == raw) return k;
+        if (rawValue(k) == raw)
+            return k;
     return std::nullopt;
 }
 
-const AnnotationToolInfo& info(AnnotationTool tool) { return toolInfos[static_cast<int>(tool)]; }
+const AnnotationToolInfo& info(AnnotationTool tool) {
+    return toolInfos[static_cast<int>(tool)];
+}
 
 std::optional<AnnotationTool> annotationToolFromRaw(const QString& raw) {
     for (AnnotationTool t : allAnnotationTools)
-        if (rawValue(t) == raw) return t;
+        if (rawValue(t) == raw)
+            return t;
     return std::nullopt;
 }
 
@@ -60,9 +66,12 @@ void Annotation::rebuildDerivedRect() {
 Annotation Annotation::rotated(QSizeF size, ImageRotationDirection direction) const {
     Annotation a = *this;
     a.rect = transformedRect(rect, size, direction);
-    if (a.arrowStart) a.arrowStart = transformedPoint(*a.arrowStart, size, direction);
-    if (a.arrowEnd) a.arrowEnd = transformedPoint(*a.arrowEnd, size, direction);
-    for (QPointF& p : a.markerPoints) p = transformedPoint(p, size, direction);
+    if (a.arrowStart)
+        a.arrowStart = transformedPoint(*a.arrowStart, size, direction);
+    if (a.arrowEnd)
+        a.arrowEnd = transformedPoint(*a.arrowEnd, size, direction);
+    for (QPointF& p : a.markerPoints)
+        p = transformedPoint(p, size, direction);
     a.rebuildDerivedRect();
     return a;
 }
@@ -70,9 +79,12 @@ Annotation Annotation::rotated(QSizeF size, ImageRotationDirection direction) co
 Annotation Annotation::flipped(QSizeF size, bool horizontally) const {
     Annotation a = *this;
     a.rect = transformedRectForFlip(rect, size, horizontally);
-    if (a.arrowStart) a.arrowStart = transformedPointForFlip(*a.arrowStart, size, horizontally);
-    if (a.arrowEnd) a.arrowEnd = transformedPointForFlip(*a.arrowEnd, size, horizontally);
-    for (QPointF& p : a.markerPoints) p = transformedPointForFlip(p, size, horizontally);
+    if (a.arrowStart)
+        a.arrowStart = transformedPointForFlip(*a.arrowStart, size, horizontally);
+    if (a.arrowEnd)
+        a.arrowEnd = transformedPointForFlip(*a.arrowEnd, size, horizontally);
+    for (QPointF& p : a.markerPoints)
+        p = transformedPointForFlip(p, size, horizontally);
     a.rebuildDerivedRect();
     return a;
 }
@@ -80,9 +92,12 @@ Annotation Annotation::flipped(QSizeF size, bool horizontally) const {
 Annotation Annotation::translated(QPointF offset) const {
     Annotation a = *this;
     a.rect.translate(offset);
-    if (a.arrowStart) *a.arrowStart += offset;
-    if (a.arrowEnd) *a.arrowEnd += offset;
-    for (QPointF& p : a.markerPoints) p += offset;
+    if (a.arrowStart)
+        *a.arrowStart += offset;
+    if (a.arrowEnd)
+        *a.arrowEnd += offset;
+    for (QPointF& p : a.markerPoints)
+        p += offset;
     a.rebuildDerivedRect();
     return a;
 }
@@ -96,7 +111,8 @@ bool overlaps(const QRectF& a, const QRectF& b) {
 
 std::optional<Annotation> Annotation::translatedForAppliedCrop(const QRectF& cropRect) const {
     const QRectF crop = cropRect.normalized();
-    if (!overlaps(crop, rect.normalized())) return std::nullopt;
+    if (!overlaps(crop, rect.normalized()))
+        return std::nullopt;
     return translated(-crop.topLeft());
 }
 
@@ -120,7 +136,8 @@ void EditorDocument::restore(const EditorSnapshot& s) {
 }
 
 void EditorDocument::bumpRevision() {
-    if (imageRevision == std::numeric_limits<int>::max()) std::abort();
+    if (imageRevision == std::numeric_limits<int>::max())
+        std::abort();
     ++imageRevision;
 }
 
@@ -140,16 +157,19 @@ void EditorDocument::add(Annotation annotation) {
 
 bool EditorDocument::update(const Annotation& annotation) {
     Annotation* a = find(annotation.id);
-    if (!a) return false;
+    if (!a)
+        return false;
     *a = annotation;
     return true;
 }
 
 bool EditorDocument::remove(const QUuid& id) {
     auto it = std::find_if(annotations.begin(), annotations.end(), [&](const Annotation& a) { return a.id == id; });
-    if (it == annotations.end()) return false;
+    if (it == annotations.end())
+        return false;
     annotations.erase(it);
-    if (selectedAnnotationID == id) selectedAnnotationID.reset();
+    if (selectedAnnotationID == id)
+        selectedAnnotationID.reset();
     return true;
 }
 
@@ -157,8 +177,10 @@ CodableColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColo
     switch (kind) {
     case AnnotationKind::rectangle:
     case AnnotationKind::ellipse:
-    case AnnotationKind::arrow: return d.annotation;
-    case AnnotationKind::text: return d.text;
+    case AnnotationKind::arrow:
+        return d.annotation;
+    case AnnotationKind::text:
+        return d.text;
     case AnnotationKind::marker: {
         CodableColor c = d.marker;
         c.alpha = 0.34;
@@ -170,8 +192,10 @@ CodableColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColo
         return c;
     }
     case AnnotationKind::blur:
-    case AnnotationKind::pixelate: return {0, 0, 0, 0};
-    case AnnotationKind::spotlight: return {0, 0, 0, 0.52};
+    case AnnotationKind::pixelate:
+        return {0, 0, 0, 0};
+    case AnnotationKind::spotlight:
+        return {0, 0, 0, 0.52};
     }
     return d.annotation;
 }

@@ -22,24 +22,46 @@ inline constexpr std::array<AnnotationKind, 9> allAnnotationKinds = {
 QString rawValue(AnnotationKind kind);
 std::optional<AnnotationKind> annotationKindFromRaw(const QString& raw);
 
-enum class AnnotationTool { select, rectangle, ellipse, arrow, text, marker, highlight, blur, pixelate, spotlight, crop };
+enum class AnnotationTool {
+    select,
+    rectangle,
+    ellipse,
+    arrow,
+    text,
+    marker,
+    highlight,
+    blur,
+    pixelate,
+    spotlight,
+    crop
+};
 inline constexpr std::array<AnnotationTool, 11> allAnnotationTools = {
-    AnnotationTool::select,    AnnotationTool::rectangle, AnnotationTool::ellipse, AnnotationTool::arrow,
-    AnnotationTool::text,      AnnotationTool::marker,    AnnotationTool::highlight, AnnotationTool::blur,
-    AnnotationTool::pixelate,  AnnotationTool::spotlight, AnnotationTool::crop};
+    AnnotationTool::select,   AnnotationTool::rectangle, AnnotationTool::ellipse,   AnnotationTool::arrow,
+    AnnotationTool::text,     AnnotationTool::marker,    AnnotationTool::highlight, AnnotationTool::blur,
+    AnnotationTool::pixelate, AnnotationTool::spotlight, AnnotationTool::crop};
 
 struct AnnotationToolInfo {
     const char* rawValue;
-    const char* title;       // UTF-8
+    const char* title; // UTF-8
     const char* symbolName;
     std::optional<AnnotationKind> createsKind;
 };
 const AnnotationToolInfo& info(AnnotationTool tool);
-inline QString rawValue(AnnotationTool tool) { return QString::fromLatin1(info(tool).rawValue); }
-inline QString id(AnnotationTool tool) { return rawValue(tool); }
-inline QString title(AnnotationTool tool) { return QString::fromUtf8(info(tool).title); }
-inline QString symbolName(AnnotationTool tool) { return QString::fromLatin1(info(tool).symbolName); }
-inline std::optional<AnnotationKind> createsKind(AnnotationTool tool) { return info(tool).createsKind; }
+inline QString rawValue(AnnotationTool tool) {
+    return QString::fromLatin1(info(tool).rawValue);
+}
+inline QString id(AnnotationTool tool) {
+    return rawValue(tool);
+}
+inline QString title(AnnotationTool tool) {
+    return QString::fromUtf8(info(tool).title);
+}
+inline QString symbolName(AnnotationTool tool) {
+    return QString::fromLatin1(info(tool).symbolName);
+}
+inline std::optional<AnnotationKind> createsKind(AnnotationTool tool) {
+    return info(tool).createsKind;
+}
 std::optional<AnnotationTool> annotationToolFromRaw(const QString& raw);
 
 struct Annotation {
@@ -105,9 +127,9 @@ struct EditorDocument {
     // Annotation editing.
     Annotation* find(const QUuid& id);
     const Annotation* find(const QUuid& id) const;
-    void add(Annotation annotation);             // appends and selects it
-    bool update(const Annotation& annotation);   // in place, matched by id
-    bool remove(const QUuid& id);                // clears the selection if it named it
+    void add(Annotation annotation);           // appends and selects it
+    bool update(const Annotation& annotation); // in place, matched by id
+    bool remove(const QUuid& id);              // clears the selection if it named it
 
     // True when both flatten to the same picture: same image object and revision,
     // annotations, crop and background; the selection, tool and display scale do

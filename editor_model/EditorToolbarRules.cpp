@@ -6,7 +6,9 @@
 namespace lumivane::toolbar {
 
 namespace {
-constexpr CodableColor rgb(int r, int g, int b) { return {r / 255.0, g / 255.0, b / 255.0, 1.0}; }
+constexpr CodableColor rgb(int r, int g, int b) {
+    return {r / 255.0, g / 255.0, b / 255.0, 1.0};
+}
 
 bool isShape(AnnotationKind k) {
     return k == AnnotationKind::rectangle || k == AnnotationKind::ellipse || k == AnnotationKind::arrow;
@@ -18,76 +20,110 @@ bool isEffect(AnnotationKind k) {
 // Runs change on the selected annotation when accepts() holds for its kind.
 template <class Accepts, class Change>
 std::optional<EditorSnapshot> changeSelected(EditorDocument& document, Accepts accepts, Change change) {
-    if (!document.selectedAnnotationID) return std::nullopt;
+    if (!document.selectedAnnotationID)
+        return std::nullopt;
     Annotation* a = document.find(*document.selectedAnnotationID);
-    if (!a || !accepts(a->kind)) return std::nullopt;
+    if (!a || !accepts(a->kind))
+        return std::nullopt;
     EditorSnapshot before = document.snapshot();
     change(*a);
     return before;
 }
 
-QString integerPart(double value) { return QString::number(static_cast<long long>(std::trunc(value))); }
+QString integerPart(double value) {
+    return QString::number(static_cast<long long>(std::trunc(value)));
+}
 } // namespace
 
 const std::vector<CodableColor>& defaultPaletteColors() {
     static const std::vector<CodableColor> colors{
-        {0, 0, 0, 1},          {1.0, 0.29, 0.25, 1}, {1.0, 0.6, 0.1, 1},   {1.0, 0.85, 0.15, 1},
-        {0.27, 0.83, 0.32, 1}, {0.2, 0.82, 0.82, 1}, {0.12, 0.48, 0.97, 1}, {0.53, 0.33, 0.96, 1},
-        {1.0, 0.19, 0.47, 1},  {1, 1, 1, 1}};
+        {0, 0, 0, 1},         {1.0, 0.29, 0.25, 1},  {1.0, 0.6, 0.1, 1},    {1.0, 0.85, 0.15, 1}, {0.27, 0.83, 0.32, 1},
+        {0.2, 0.82, 0.82, 1}, {0.12, 0.48, 0.97, 1}, {0.53, 0.33, 0.96, 1}, {1.0, 0.19, 0.47, 1}, {1, 1, 1, 1}};
     return colors;
 }
 
 const std::vector<CodableColor>& highlightPaletteColors() {
     // System yellow, orange, green, mint, blue, purple, pink.
-    static const std::vector<CodableColor> colors{rgb(255, 204, 0),  rgb(255, 149, 0), rgb(52, 199, 89),
-                                                  rgb(0, 199, 190),  rgb(0, 122, 255), rgb(175, 82, 222),
+    static const std::vector<CodableColor> colors{rgb(255, 204, 0), rgb(255, 149, 0), rgb(52, 199, 89),
+                                                  rgb(0, 199, 190), rgb(0, 122, 255), rgb(175, 82, 222),
                                                   rgb(255, 45, 85)};
     return colors;
 }
 
-bool presetIsSelected(double preset, double current) { return std::abs(preset - current) < 0.1; }
+bool presetIsSelected(double preset, double current) {
+    return std::abs(preset - current) < 0.1;
+}
 
 bool colorsMatch(const CodableColor& a, const CodableColor& b) {
     const double values[] = {a.red, a.green, a.blue, b.red, b.green, b.blue};
     for (double v : values)
-        if (!std::isfinite(v)) return false;
+        if (!std::isfinite(v))
+            return false;
     return std::abs(a.red - b.red) < 0.01 && std::abs(a.green - b.green) < 0.01 && std::abs(a.blue - b.blue) < 0.01;
 }
 
-QString pixelLabel(double value) { return integerPart(value) + QStringLiteral(" px"); }
-QString noneOrPixelLabel(double value) { return value == 0 ? QStringLiteral("なし") : pixelLabel(value); }
-QString percentLabel(double value) { return integerPart(std::round(value * 100 * 1e6) / 1e6) + QStringLiteral("%"); }
-QString noneOrPercentLabel(double value) { return value == 0 ? QStringLiteral("なし") : percentLabel(value); }
-QString integerLabel(double value) { return integerPart(value); }
-QString zoomLabel(double zoom) { return percentLabel(zoom); }
+QString pixelLabel(double value) {
+    return integerPart(value) + QStringLiteral(" px");
+}
+QString noneOrPixelLabel(double value) {
+    return value == 0 ? QStringLiteral("なし") : pixelLabel(value);
+}
+QString percentLabel(double value) {
+    return integerPart(std::round(value * 100 * 1e6) / 1e6) + QStringLiteral("%");
+}
+QString noneOrPercentLabel(double value) {
+    return value == 0 ? QStringLiteral("なし") : percentLabel(value);
+}
+QString integerLabel(double value) {
+    return integerPart(value);
+}
+QString zoomLabel(double zoom) {
+    return percentLabel(zoom);
+}
 
 QString title(StyleKind kind) {
     switch (kind) {
-    case StyleKind::text: return QStringLiteral("テキスト");
-    case StyleKind::stroke: return QStringLiteral("図形");
-    case StyleKind::marker: return QStringLiteral("マーカー");
-    case StyleKind::highlight: return QStringLiteral("ハイライト");
-    case StyleKind::blur: return QStringLiteral("ぼかし");
-    case StyleKind::pixelate: return QStringLiteral("モザイク");
-    case StyleKind::spotlight: return QStringLiteral("スポットライト");
+    case StyleKind::text:
+        return QStringLiteral("テキスト");
+    case StyleKind::stroke:
+        return QStringLiteral("図形");
+    case StyleKind::marker:
+        return QStringLiteral("マーカー");
+    case StyleKind::highlight:
+        return QStringLiteral("ハイライト");
+    case StyleKind::blur:
+        return QStringLiteral("ぼかし");
+    case StyleKind::pixelate:
+        return QStringLiteral("モザイク");
+    case StyleKind::spotlight:
+        return QStringLiteral("スポットライト");
     }
     return {};
 }
 
 QString symbolName(StyleKind kind) {
     switch (kind) {
-    case StyleKind::text: return QStringLiteral("character.textbox");
-    case StyleKind::stroke: return QStringLiteral("paintpalette.fill");
-    case StyleKind::marker: return QStringLiteral("paintbrush.pointed.fill");
-    case StyleKind::highlight: return QStringLiteral("rectangle.inset.filled");
-    case StyleKind::blur: return QStringLiteral("drop");
-    case StyleKind::pixelate: return QStringLiteral("square.grid.3x3.fill");
-    case StyleKind::spotlight: return QStringLiteral("scope");
+    case StyleKind::text:
+        return QStringLiteral("character.textbox");
+    case StyleKind::stroke:
+        return QStringLiteral("paintpalette.fill");
+    case StyleKind::marker:
+        return QStringLiteral("paintbrush.pointed.fill");
+    case StyleKind::highlight:
+        return QStringLiteral("rectangle.inset.filled");
+    case StyleKind::blur:
+        return QStringLiteral("drop");
+    case StyleKind::pixelate:
+        return QStringLiteral("square.grid.3x3.fill");
+    case StyleKind::spotlight:
+        return QStringLiteral("scope");
     }
     return {};
 }
 
-bool isColorKind(StyleKind kind) { return !isEffectKind(kind); }
+bool isColorKind(StyleKind kind) {
+    return !isEffectKind(kind);
+}
 bool isEffectKind(StyleKind kind) {
     return kind == StyleKind::blur || kind == StyleKind::pixelate || kind == StyleKind::spotlight;
 }
@@ -95,10 +131,14 @@ bool isEffectKind(StyleKind kind) {
 const std::vector<double>& effectPresets(StyleKind kind) {
     static const std::vector<double> none;
     switch (kind) {
-    case StyleKind::blur: return blurIntensityPresets;
-    case StyleKind::pixelate: return pixelateIntensityPresets;
-    case StyleKind::spotlight: return spotlightOpacityPresets;
-    default: return none;
+    case StyleKind::blur:
+        return blurIntensityPresets;
+    case StyleKind::pixelate:
+        return pixelateIntensityPresets;
+    case StyleKind::spotlight:
+        return spotlightOpacityPresets;
+    default:
+        return none;
     }
 }
 
@@ -113,25 +153,37 @@ const Annotation* selectedAnnotation(const EditorDocument& document) {
 std::optional<StyleKind> activeStyleKind(const EditorDocument& document) {
     if (const Annotation* a = selectedAnnotation(document)) {
         switch (a->kind) {
-        case AnnotationKind::text: return StyleKind::text;
+        case AnnotationKind::text:
+            return StyleKind::text;
         case AnnotationKind::rectangle:
         case AnnotationKind::ellipse:
-        case AnnotationKind::arrow: return StyleKind::stroke;
-        case AnnotationKind::marker: return StyleKind::marker;
-        case AnnotationKind::highlight: return StyleKind::highlight;
-        case AnnotationKind::blur: return StyleKind::blur;
-        case AnnotationKind::pixelate: return StyleKind::pixelate;
-        case AnnotationKind::spotlight: return StyleKind::spotlight;
+        case AnnotationKind::arrow:
+            return StyleKind::stroke;
+        case AnnotationKind::marker:
+            return StyleKind::marker;
+        case AnnotationKind::highlight:
+            return StyleKind::highlight;
+        case AnnotationKind::blur:
+            return StyleKind::blur;
+        case AnnotationKind::pixelate:
+            return StyleKind::pixelate;
+        case AnnotationKind::spotlight:
+            return StyleKind::spotlight;
         }
     }
     switch (document.selectedTool) {
     case AnnotationTool::rectangle:
     case AnnotationTool::ellipse:
-    case AnnotationTool::arrow: return StyleKind::stroke;
-    case AnnotationTool::text: return StyleKind::text;
-    case AnnotationTool::marker: return StyleKind::marker;
-    case AnnotationTool::highlight: return StyleKind::highlight;
-    default: return std::nullopt;
+    case AnnotationTool::arrow:
+        return StyleKind::stroke;
+    case AnnotationTool::text:
+        return StyleKind::text;
+    case AnnotationTool::marker:
+        return StyleKind::marker;
+    case AnnotationTool::highlight:
+        return StyleKind::highlight;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -146,18 +198,28 @@ StyleValues styleValues(const EditorDocument& document, StyleKind kind, const St
 
     StyleValues v;
     switch (kind) {
-    case StyleKind::text: v.annotationColor = text ? text->color : d.textColor; break;
-    case StyleKind::marker: v.annotationColor = marker ? marker->color : d.markerColor; break;
-    default: v.annotationColor = shape ? shape->color : d.annotationColor; break;
+    case StyleKind::text:
+        v.annotationColor = text ? text->color : d.textColor;
+        break;
+    case StyleKind::marker:
+        v.annotationColor = marker ? marker->color : d.markerColor;
+        break;
+    default:
+        v.annotationColor = shape ? shape->color : d.annotationColor;
+        break;
     }
     v.highlightColor = highlight ? highlight->color : d.highlightColor;
     v.textFontSize = text ? text->fontSize : d.textFontSize;
     v.strokeWidth = shape ? shape->lineWidth : d.annotationLineWidth;
     v.markerLineWidth = marker ? marker->lineWidth : d.markerLineWidth;
-    if (effect) v.effectIntensity = effect->effectIntensity;
-    else if (kind == StyleKind::blur) v.effectIntensity = 16.0;
-    else if (kind == StyleKind::pixelate) v.effectIntensity = 18.0;
-    else if (kind == StyleKind::spotlight) v.effectIntensity = 0.52;
+    if (effect)
+        v.effectIntensity = effect->effectIntensity;
+    else if (kind == StyleKind::blur)
+        v.effectIntensity = 16.0;
+    else if (kind == StyleKind::pixelate)
+        v.effectIntensity = 18.0;
+    else if (kind == StyleKind::spotlight)
+        v.effectIntensity = 0.52;
     return v;
 }
 
@@ -185,7 +247,8 @@ std::optional<EditorSnapshot> applyHighlightColor(EditorDocument& document, cons
 
 std::optional<EditorSnapshot> applyTextFontSize(EditorDocument& document, double size) {
     return changeSelected(
-        document, [](AnnotationKind k) { return k == AnnotationKind::text; }, [&](Annotation& a) { a.fontSize = size; });
+        document, [](AnnotationKind k) { return k == AnnotationKind::text; },
+        [&](Annotation& a) { a.fontSize = size; });
 }
 
 std::optional<EditorSnapshot> applyStrokeWidth(EditorDocument& document, double width) {
@@ -206,7 +269,8 @@ std::optional<EditorSnapshot> applyEffectIntensity(EditorDocument& document, dou
 }
 
 double stepZoom(const std::vector<double>& presets, double current, int direction) {
-    if (presets.empty()) return current;
+    if (presets.empty())
+        return current;
     int index = 0;
     for (int i = int(presets.size()) - 1; i >= 0; --i) {
         if (presets[size_t(i)] <= current + 0.001) {

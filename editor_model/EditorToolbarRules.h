@@ -19,9 +19,11 @@ inline const std::vector<double> spotlightOpacityPresets{0.35, 0.45, 0.55, 0.65,
 inline const std::vector<double> backgroundPaddingPresets{16, 24, 36, 48, 72, 96};
 inline const std::vector<double> backgroundRadiusPresets{0, 12, 18, 24, 32, 40};
 inline const std::vector<double> backgroundShadowPresets{0, 0.1, 0.16, 0.22, 0.3};
-inline const std::vector<std::pair<QString, double>> resizeScalePresets{
-    {QStringLiteral("50%"), 0.5}, {QStringLiteral("75%"), 0.75}, {QStringLiteral("125%"), 1.25},
-    {QStringLiteral("150%"), 1.5}, {QStringLiteral("200%"), 2.0}};
+inline const std::vector<std::pair<QString, double>> resizeScalePresets{{QStringLiteral("50%"), 0.5},
+                                                                        {QStringLiteral("75%"), 0.75},
+                                                                        {QStringLiteral("125%"), 1.25},
+                                                                        {QStringLiteral("150%"), 1.5},
+                                                                        {QStringLiteral("200%"), 2.0}};
 inline const std::vector<double> zoomPresets{0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0};
 
 // The ten palette colours and the seven highlight colours (the desktop's system hues).
@@ -34,22 +36,22 @@ bool presetIsSelected(double preset, double current);
 bool colorsMatch(const CodableColor& swatch, const CodableColor& selected);
 
 // Chip labels.
-QString pixelLabel(double value);          // "16 px"
-QString noneOrPixelLabel(double value);    // "なし" for 0, else "16 px"
-QString noneOrPercentLabel(double value);  // "なし" for 0, else "16%"
-QString percentLabel(double value);        // "55%" for 0.55
-QString integerLabel(double value);        // "18"
-QString zoomLabel(double zoom);            // "110%"
+QString pixelLabel(double value);         // "16 px"
+QString noneOrPixelLabel(double value);   // "なし" for 0, else "16 px"
+QString noneOrPercentLabel(double value); // "なし" for 0, else "16%"
+QString percentLabel(double value);       // "55%" for 0.55
+QString integerLabel(double value);       // "18"
+QString zoomLabel(double zoom);           // "110%"
 
 enum class StyleKind { text, stroke, marker, highlight, blur, pixelate, spotlight };
-inline constexpr StyleKind allStyleKinds[] = {StyleKind::text,     StyleKind::stroke, StyleKind::marker,
-                                              StyleKind::highlight, StyleKind::blur,  StyleKind::pixelate,
+inline constexpr StyleKind allStyleKinds[] = {StyleKind::text,      StyleKind::stroke, StyleKind::marker,
+                                              StyleKind::highlight, StyleKind::blur,   StyleKind::pixelate,
                                               StyleKind::spotlight};
-QString title(StyleKind kind);        // popover title: "テキスト", "図形", ...
-QString symbolName(StyleKind kind);   // "character.textbox", "paintpalette.fill", ...
-bool isColorKind(StyleKind kind);     // text, stroke, marker, highlight
-bool isEffectKind(StyleKind kind);    // blur, pixelate, spotlight
-const std::vector<double>& effectPresets(StyleKind kind);   // empty for colour kinds
+QString title(StyleKind kind);                            // popover title: "テキスト", "図形", ...
+QString symbolName(StyleKind kind);                       // "character.textbox", "paintpalette.fill", ...
+bool isColorKind(StyleKind kind);                         // text, stroke, marker, highlight
+bool isEffectKind(StyleKind kind);                        // blur, pixelate, spotlight
+const std::vector<double>& effectPresets(StyleKind kind); // empty for colour kinds
 QString effectLabel(StyleKind kind, double value);
 
 // The style kind of the selection, else of the selected tool; nothing: no style control.

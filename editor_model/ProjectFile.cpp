@@ -8,13 +8,13 @@
 #include <QFile>
 #include <QImageReader>
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 namespace lumivane {
 
@@ -22,7 +22,7 @@ using nlohmann::json;
 
 namespace {
 
-constexpr double referenceDateOffset = 978307200.0;   // 1970 → 2001
+constexpr double referenceDateOffset = 978307200.0; // 1970 → 2001
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
     throw ProjectFileError("プロジェクトファイルの内容が正しくありません（" + path + ": " + what + "）。");
@@ -30,7 +30,8 @@ constexpr double referenceDateOffset = 978307200.0;   // 1970 → 2001
 
 const json& member(const json& object, const char* key, const std::string& path) {
     auto it = object.find(key);
-    if (it == object.end()) fail(path + "." + key, "必要な項目 \"" + std::string(key) + "\" がありません");
+    if (it == object.end())
+        fail(path + "." + key, "必要な項目 \"" + std::string(key) + "\" がありません");
     return *it;
 }
 
@@ -40,17 +41,22 @@ const json* optionalMember(const json& object, const char* key) {
     return it == object.end() || it->is_null() ? nullptr : &*it;
 }
 
-std::string child(const std::string& path, const char* key) { return path + "." + key; }
+std::string child(const std::string& path, const char* key) {
+    return path + "." + key;
+}
 
 const json& objectAt(const json& value, const std::string& path) {
-    if (!value.is_object()) fail(path, "オブジェクトではありません");
+    if (!value.is_object())
+        fail(path, "オブジェクトではありません");
     return value;
 }
 
 double numberAt(const json& value, const std::string& path) {
-    if (!value.is_number()) fail(path, "数値ではありません");
+    if (!value.is_number())
+        fail(path, "数値ではありません");
     const double d = value.get<double>();
-    if (!std::isfinite(d)) fail(path, "数値が有限ではありません");
+    if (!std::isfinite(d))
+        fail(path, "数値が有限ではありません");
     return d;
 }
 
@@ -60,14 +66,16 @@ double number(const json& object, const char* key, const std::string& path) {
 
 QString string(const json& object, const char* key, const std::string& path) {
     const json& v = member(object, key, path);
-    if (!v.is_string()) fail(child(path, key), "文字列ではありません");
+    if (!v.is_string())
+        fail(child(path, key), "文字列ではありません");
     return QString::fromStdString(v.get_ref<const std::string&>());
 }
 
 QUuid uuid(const json& object, const char* key, const std::string& path) {
     const QString s = string(object, key, path);
     const QUuid id = QUuid::fromString(s);
-    if (id.isNull() || s.size() != 36) fail(child(path, key), "UUID ではありません");
+    if (id.isNull() || s.size() != 36)
+        fail(child(path, key), "UUID ではありません");
     return id;
 }
 
@@ -88,14 +96,18 @@ CodableColor colorAt(const json& value, const std::string& path) {
             number(value, "alpha", path)};
 }
 
-json encodePoint(QPointF p) { return json{{"x", p.x()}, {"y", p.y()}}; }
+json encodePoint(QPointF p) {
+    return json{{"x", p.x()}, {"y", p.y()}};
+}
 json encodeRect(const QRectF& r) {
     return json{{"x", r.x()}, {"y", r.y()}, {"width", r.width()}, {"height", r.height()}};
 }
 json encodeColor(const CodableColor& c) {
     return json{{"red", c.red}, {"green", c.green}, {"blue", c.blue}, {"alpha", c.alpha}};
 }
-std::string utf8(const QString& s) { return s.toStdString(); }
+std::string utf8(const QString& s) {
+    return s.toStdString();
+}
 
 json encodeAnnotation(const SavedAnnotation& a) {
     json j{{"id", utf8(ProjectFile::uuidString(a.id))},
@@ -107,9 +119,12 @@ json encodeAnnotation(const SavedAnnotation& a) {
            {"text", utf8(a.text)},
            {"markerPoints", json::array()},
            {"effectIntensity", a.effectIntensity}};
-    if (a.arrowStart) j["arrowStart"] = encodePoint(*a.arrowStart);
-    if (a.arrowEnd) j["arrowEnd"] = encodePoint(*a.arrowEnd);
-    for (const QPointF& p : a.markerPoints) j["markerPoints"].push_back(encodePoint(p));
+    if (a.arrowStart)
+        j["arrowStart"] = encodePoint(*a.arrowStart);
+    if (a.arrowEnd)
+        j["arrowEnd"] = encodePoint(*a.arrowEnd);
+    for (const QPointF& p : a.markerPoints)
+        j["markerPoints"].push_back(encodePoint(p));
     return j;
 }
 
@@ -119,17 +134,21 @@ SavedAnnotation decodeAnnotation(const json& value, const std::string& path) {
     a.id = uuid(value, "id", path);
     const QString kind = string(value, "kind", path);
     const auto k = annotationKindFromRaw(kind);
-    if (!k) fail(child(path, "kind"), "不明な注釈の種類 \"" + utf8(kind) + "\" です");
+    if (!k)
+        fail(child(path, "kind"), "不明な注釈の種類 \"" + utf8(kind) + "\" です");
     a.kind = *k;
     a.rect = rectAt(member(value, "rect", path), child(path, "rect"));
     a.color = colorAt(member(value, "color", path), child(path, "color"));
     a.lineWidth = number(value, "lineWidth", path);
     a.fontSize = number(value, "fontSize", path);
     a.text = string(value, "text", path);
-    if (const json* p = optionalMember(value, "arrowStart")) a.arrowStart = pointAt(*p, child(path, "arrowStart"));
-    if (const json* p = optionalMember(value, "arrowEnd")) a.arrowEnd = pointAt(*p, child(path, "arrowEnd"));
+    if (const json* p = optionalMember(value, "arrowStart"))
+        a.arrowStart = pointAt(*p, child(path, "arrowStart"));
+    if (const json* p = optionalMember(value, "arrowEnd"))
+        a.arrowEnd = pointAt(*p, child(path, "arrowEnd"));
     const json& points = member(value, "markerPoints", path);
-    if (!points.is_array()) fail(child(path, "markerPoints"), "配列ではありません");
+    if (!points.is_array())
+        fail(child(path, "markerPoints"), "配列ではありません");
     a.markerPoints.reserve(points.size());
     for (size_t i = 0; i < points.size(); ++i)
         a.markerPoints.push_back(pointAt(points[i], child(path, "markerPoints") + "[" + std::to_string(i) + "]"));
@@ -141,7 +160,8 @@ CanvasBackgroundStyle decodeBackground(const json& value, const std::string& pat
     objectAt(value, path);
     CanvasBackgroundStyle s;
     const json& enabled = member(value, "isEnabled", path);
-    if (!enabled.is_boolean()) fail(child(path, "isEnabled"), "真偽値ではありません");
+    if (!enabled.is_boolean())
+        fail(child(path, "isEnabled"), "真偽値ではありません");
     s.isEnabled = enabled.get<bool>();
     s.padding = number(value, "padding", path);
     s.color = colorAt(member(value, "color", path), child(path, "color"));
@@ -155,13 +175,13 @@ CanvasBackgroundStyle decodeBackground(const json& value, const std::string& pat
 } // namespace
 
 SavedAnnotation::SavedAnnotation(const Annotation& a)
-    : id(a.id), kind(a.kind), rect(a.rect), color(a.color), lineWidth(a.lineWidth), fontSize(a.fontSize),
-      text(a.text), arrowStart(a.arrowStart), arrowEnd(a.arrowEnd), markerPoints(a.markerPoints),
-      effectIntensity(a.effectIntensity) {}
+    : id(a.id), kind(a.kind), rect(a.rect), color(a.color), lineWidth(a.lineWidth), fontSize(a.fontSize), text(a.text),
+      arrowStart(a.arrowStart), arrowEnd(a.arrowEnd), markerPoints(a.markerPoints), effectIntensity(a.effectIntensity) {
+}
 
 Annotation SavedAnnotation::annotation() const {
-    return Annotation{id, kind, rect, color, lineWidth, fontSize, text, arrowStart, arrowEnd, markerPoints,
-                      effectIntensity};
+    return Annotation{id,   kind,       rect,     color,        lineWidth,      fontSize,
+                      text, arrowStart, arrowEnd, markerPoints, effectIntensity};
 }
 
 SavedEditorProject::SavedEditorProject(const EditorDocument& d)
@@ -169,23 +189,27 @@ SavedEditorProject::SavedEditorProject(const EditorDocument& d)
       selectedAnnotationID(d.selectedAnnotationID), cropRect(d.cropRect), backgroundStyle(d.backgroundStyle) {
     if (d.baseImage) {
         if (auto normalized = ImageExportPipeline::normalizedImage(*d.baseImage, std::nullopt))
-            if (auto png = ImageExportPipeline::encode(*normalized, ScreenshotFileFormat::png)) baseImageData = *png;
+            if (auto png = ImageExportPipeline::encode(*normalized, ScreenshotFileFormat::png))
+                baseImageData = *png;
     }
     annotations.reserve(d.annotations.size());
-    for (const Annotation& a : d.annotations) annotations.emplace_back(a);
+    for (const Annotation& a : d.annotations)
+        annotations.emplace_back(a);
 }
 
 std::optional<EditorDocument> SavedEditorProject::makeDocument() const {
     std::vector<Annotation> converted;
     converted.reserve(annotations.size());
-    for (const SavedAnnotation& a : annotations) converted.push_back(a.annotation());
+    for (const SavedAnnotation& a : annotations)
+        converted.push_back(a.annotation());
     // Checked from the image header before any pixels are decoded.
     if (const QSize size = ProjectFile::imageSize(baseImageData); !size.isEmpty())
         if (const QString problem = DocumentLimits::renderProblem(size, cropRect, backgroundStyle, converted);
             !problem.isEmpty() && DocumentLimits::imageSizeAllowed(size.width(), size.height()))
             throw ProjectFileError(problem.toStdString());
     ImageRef image = makeImage(ProjectFile::decodeImage(baseImageData));
-    if (!image) return std::nullopt;
+    if (!image)
+        return std::nullopt;
     EditorDocument d = EditorDocument::fresh(std::move(image));
     d.annotations = std::move(converted);
     d.selectedTool = selectedTool;
@@ -200,18 +224,20 @@ QByteArray SavedEditorProject::encode() const {
               {"createdAt", createdAt},
               {"baseImageData", baseImageData.toBase64().toStdString()},
               {"selectedTool", utf8(rawValue(selectedTool))},
-              {"backgroundStyle",
-               json{{"isEnabled", backgroundStyle.isEnabled},
-                    {"padding", backgroundStyle.padding},
-                    {"color", encodeColor(backgroundStyle.color)},
-                    {"cornerRadius", backgroundStyle.cornerRadius},
-                    {"shadowOpacity", backgroundStyle.shadowOpacity},
-                    {"shadowBlur", backgroundStyle.shadowBlur},
-                    {"shadowOffsetY", backgroundStyle.shadowOffsetY}}},
+              {"backgroundStyle", json{{"isEnabled", backgroundStyle.isEnabled},
+                                       {"padding", backgroundStyle.padding},
+                                       {"color", encodeColor(backgroundStyle.color)},
+                                       {"cornerRadius", backgroundStyle.cornerRadius},
+                                       {"shadowOpacity", backgroundStyle.shadowOpacity},
+                                       {"shadowBlur", backgroundStyle.shadowBlur},
+                                       {"shadowOffsetY", backgroundStyle.shadowOffsetY}}},
               {"annotations", json::array()}};
-    if (selectedAnnotationID) root["selectedAnnotationID"] = utf8(ProjectFile::uuidString(*selectedAnnotationID));
-    if (cropRect) root["cropRect"] = encodeRect(*cropRect);
-    for (const SavedAnnotation& a : annotations) root["annotations"].push_back(encodeAnnotation(a));
+    if (selectedAnnotationID)
+        root["selectedAnnotationID"] = utf8(ProjectFile::uuidString(*selectedAnnotationID));
+    if (cropRect)
+        root["cropRect"] = encodeRect(*cropRect);
+    for (const SavedAnnotation& a : annotations)
+        root["annotations"].push_back(encodeAnnotation(a));
     const std::string text = root.dump(2, ' ', false, json::error_handler_t::replace);
     return QByteArray::fromStdString(text);
 }
@@ -244,7 +270,8 @@ SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
     objectAt(root, path);
     SavedEditorProject p;
     const json& version = member(root, "version", path);
-    if (!version.is_number_integer()) fail(child(path, "version"), "整数ではありません");
+    if (!version.is_number_integer())
+        fail(child(path, "version"), "整数ではありません");
     // Read but not checked: any integer opens; one beyond int is kept at the int's bound.
     const bool isUnsigned = version.is_number_unsigned();
     const std::int64_t v = isUnsigned ? std::int64_t(std::min<std::uint64_t>(version.get<std::uint64_t>(), INT32_MAX))
@@ -253,17 +280,22 @@ SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
     p.createdAt = number(root, "createdAt", path);
     const QString data = string(root, "baseImageData", path);
     auto decoded = QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded) fail(child(path, "baseImageData"), "Base64 として正しくありません");
+    if (!decoded)
+        fail(child(path, "baseImageData"), "Base64 として正しくありません");
     p.baseImageData = *decoded;
     const QString tool = string(root, "selectedTool", path);
     const auto t = annotationToolFromRaw(tool);
-    if (!t) fail(child(path, "selectedTool"), "不明なツール \"" + utf8(tool) + "\" です");
+    if (!t)
+        fail(child(path, "selectedTool"), "不明なツール \"" + utf8(tool) + "\" です");
     p.selectedTool = *t;
-    if (optionalMember(root, "selectedAnnotationID")) p.selectedAnnotationID = uuid(root, "selectedAnnotationID", path);
-    if (const json* crop = optionalMember(root, "cropRect")) p.cropRect = rectAt(*crop, child(path, "cropRect"));
+    if (optionalMember(root, "selectedAnnotationID"))
+        p.selectedAnnotationID = uuid(root, "selectedAnnotationID", path);
+    if (const json* crop = optionalMember(root, "cropRect"))
+        p.cropRect = rectAt(*crop, child(path, "cropRect"));
     p.backgroundStyle = decodeBackground(member(root, "backgroundStyle", path), child(path, "backgroundStyle"));
     const json& list = member(root, "annotations", path);
-    if (!list.is_array()) fail(child(path, "annotations"), "配列ではありません");
+    if (!list.is_array())
+        fail(child(path, "annotations"), "配列ではありません");
     p.annotations.reserve(list.size());
     for (size_t i = 0; i < list.size(); ++i)
         p.annotations.push_back(decodeAnnotation(list[i], "$.annotations[" + std::to_string(i) + "]"));
@@ -281,7 +313,8 @@ SavedEditorProject readFile(const QString& path) {
             throw ProjectFileError("プロジェクトファイルが見つかりません。名前と場所を確かめてください。",
                                    ProjectFileError::Reason::unreadable);
         if (code == EACCES)
-            throw ProjectFileError("プロジェクトファイルを読む権限がありません。", ProjectFileError::Reason::unreadable);
+            throw ProjectFileError("プロジェクトファイルを読む権限がありません。",
+                                   ProjectFileError::Reason::unreadable);
         throw ProjectFileError("プロジェクトファイルを開けませんでした: " + std::string(std::strerror(code)),
                                ProjectFileError::Reason::unreadable);
     }
@@ -289,12 +322,14 @@ SavedEditorProject readFile(const QString& path) {
     file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     const std::string tooLarge =
         "プロジェクトファイルが大きすぎるため開けません（上限は " + std::to_string(maxFileSize >> 20) + " MB です）。";
-    if (file.size() > maxFileSize) throw ProjectFileError(tooLarge);
+    if (file.size() > maxFileSize)
+        throw ProjectFileError(tooLarge);
     QByteArray bytes = file.read(maxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
         throw ProjectFileError("プロジェクトファイルを読み込めませんでした: " + file.errorString().toStdString(),
                                ProjectFileError::Reason::unreadable);
-    if (bytes.size() > maxFileSize) throw ProjectFileError(tooLarge);
+    if (bytes.size() > maxFileSize)
+        throw ProjectFileError(tooLarge);
     file.close();
     return SavedEditorProject::decode(bytes);
 }
@@ -303,10 +338,13 @@ double secondsSinceReferenceDate() {
     return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
 }
 
-QString uuidString(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidString(const QUuid& id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
 QSize imageSize(const QByteArray& data) {
-    if (data.isEmpty()) return {};
+    if (data.isEmpty())
+        return {};
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
@@ -314,24 +352,29 @@ QSize imageSize(const QByteArray& data) {
 }
 
 QImage decodeImage(const QByteArray& data) {
-    if (data.isEmpty()) return {};
+    if (data.isEmpty())
+        return {};
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
-    if (!size.isValid() || size.width() <= 0 || size.height() <= 0) return {};
+    if (!size.isValid() || size.width() <= 0 || size.height() <= 0)
+        return {};
     if (!DocumentLimits::imageSizeAllowed(size.width(), size.height()))
         throw ProjectFileError(DocumentLimits::imageTooLargeMessage(size.width(), size.height()).toStdString());
     // Decoded at 4 bytes a pixel (Qt's default limit, 128 MiB, stops at 33.5 megapixels).
     if (!allowImageReadOf(qint64(size.width()) * size.height() * 4))
-        throw ProjectFileError(
-            QStringLiteral("画像を開くためのメモリが足りません（%1 × %2 ピクセル）。").arg(size.width()).arg(size.height())
-                .toStdString());
+        throw ProjectFileError(QStringLiteral("画像を開くためのメモリが足りません（%1 × %2 ピクセル）。")
+                                   .arg(size.width())
+                                   .arg(size.height())
+                                   .toStdString());
     QImage image;
-    if (!reader.read(&image)) return {};
-    if (image.size() != size) return {};
+    if (!reader.read(&image))
+        return {};
+    if (image.size() != size)
+        return {};
     return image;
 }
 

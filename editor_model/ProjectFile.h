@@ -41,8 +41,8 @@ struct SavedAnnotation {
 
 struct SavedEditorProject {
     int version = 1;
-    double createdAt = 0;           // seconds since 2001-01-01 00:00:00 UTC
-    QByteArray baseImageData;       // PNG bytes (Base64 in the file)
+    double createdAt = 0;     // seconds since 2001-01-01 00:00:00 UTC
+    QByteArray baseImageData; // PNG bytes (Base64 in the file)
     AnnotationTool selectedTool = AnnotationTool::select;
     std::optional<QUuid> selectedAnnotationID;
     std::optional<QRectF> cropRect;
@@ -67,12 +67,17 @@ namespace ProjectFile {
 inline constexpr const char* fileExtension = "lumivane";
 // File-dialog filters: projects open from ".lumivane" and plain ".json" files and
 // are saved as ".lumivane".
-inline QString openDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane *.json)"); }
-inline QString saveDialogFilter() { return QStringLiteral("Lumivane プロジェクト (*.lumivane)"); }
+inline QString openDialogFilter() {
+    return QStringLiteral("Lumivane プロジェクト (*.lumivane *.json)");
+}
+inline QString saveDialogFilter() {
+    return QStringLiteral("Lumivane プロジェクト (*.lumivane)");
+}
 // The path a project chosen in a save dialog is written to: ".lumivane" added unless
 // the name ends so.
 inline QString savePath(QString chosen) {
-    if (!chosen.endsWith(QStringLiteral(".lumivane"))) chosen += QStringLiteral(".lumivane");
+    if (!chosen.endsWith(QStringLiteral(".lumivane")))
+        chosen += QStringLiteral(".lumivane");
     return chosen;
 }
 // Largest project file read; larger files are refused before reading. The largest
@@ -85,8 +90,8 @@ inline constexpr qint64 maxJsonValues = qint64(1) << 21;
 // Reads and decodes a project file. Throws ProjectFileError (also for read errors).
 SavedEditorProject readFile(const QString& path);
 
-double secondsSinceReferenceDate();   // now, seconds since 2001-01-01 UTC
-QString uuidString(const QUuid& id);  // upper-case 8-4-4-4-12
+double secondsSinceReferenceDate();  // now, seconds since 2001-01-01 UTC
+QString uuidString(const QUuid& id); // upper-case 8-4-4-4-12
 // Decodes image bytes with a size check before any pixels are allocated: null when
 // they do not decode; throws ProjectFileError when the image is beyond
 // DocumentLimits or the memory available.

@@ -17,7 +17,9 @@ namespace {
 
 constexpr char partialMarker[] = ".lumivane-partial-";
 
-QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+QString systemError(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
 
 // "<folder>/" of a native path, "./" when it names none.
 QByteArray folderOf(const QByteArray& path) {
@@ -33,7 +35,8 @@ int writeAllToDescriptor(int fd, const QByteArray& bytes) {
     while (left > 0) {
         const ssize_t n = ::write(fd, data, size_t(left));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return errno;
         }
         data += n;
@@ -49,18 +52,22 @@ bool isPartialFileName(const QString& name) {
 int removeStalePartialFiles(const QString& folder) {
     const QByteArray dir = nativeFileName(folder.isEmpty() ? QStringLiteral(".") : folder);
     DIR* d = ::opendir(dir.constData());
-    if (!d) return 0;
+    if (!d)
+        return 0;
     int removed = 0;
     while (const dirent* entry = ::readdir(d)) {
         const QByteArray name(entry->d_name);
         const qsizetype marker = name.indexOf(partialMarker);
-        if (!name.startsWith('.') || marker < 0) continue;
+        if (!name.startsWith('.') || marker < 0)
+            continue;
         // ".<name>.lumivane-partial-<pid>-XXXXXX": a writer that still runs keeps its file.
         const QByteArray rest = name.mid(marker + qsizetype(sizeof partialMarker) - 1);
         bool ok = false;
         const long pid = rest.left(rest.indexOf('-')).toLong(&ok);
-        if (ok && pid > 0 && (pid == long(::getpid()) || ::kill(pid_t(pid), 0) == 0 || errno == EPERM)) continue;
-        if (::unlinkat(::dirfd(d), entry->d_name, 0) == 0) ++removed;
+        if (ok && pid > 0 && (pid == long(::getpid()) || ::kill(pid_t(pid), 0) == 0 || errno == EPERM))
+            continue;
+        if (::unlinkat(::dirfd(d), entry->d_name, 0) == 0)
+            ++removed;
     }
     ::closedir(d);
     return removed;
@@ -68,19 +75,22 @@ int removeStalePartialFiles(const QString& folder) {
 
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, FileAccess access) {
     auto fail = [&](const QString& why) {
-        if (error) *error = why;
+        if (error)
+            *error = why;
         return false;
     };
     QByteArray target = nativeFileName(path);
-    if (target.isEmpty()) return fail(QStringLiteral("empty file name"));
-    struct stat st{};
+    if (target.isEmpty())
+        return fail(QStringLiteral("empty file name"));
+    struct stat st {};
     bool keepMode = false;
     if (::stat(target.constData(), &st) == 0) {
         // Never replace a folder, device, pipe or socket by a regular file.
-        if (!S_ISREG(st.st_mode)) return fail(QStringLiteral("not a regular file"));
+        if (!S_ISREG(st.st_mode))
+            return fail(QStringLiteral("not a regular file"));
         keepMode = true;
         // A link is kept: its target is replaced.
-        struct stat link{};
+        struct stat link {};
         if (::lstat(target.constData(), &link) == 0 && S_ISLNK(link.st_mode))
             if (char* real = ::realpath(target.constData(), nullptr)) {
                 target = real;
@@ -89,9 +99,11 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
     }
     const QByteArray folder = folderOf(target);
     removeStalePartialFiles(fileNameFromNative(folder));
-    QByteArray temp = folder + '.' + target.mid(folder.size()) + partialMarker + QByteArray::number(::getpid()) + "-XXXXXX";
+    QByteArray temp =
+        folder + '.' + target.mid(folder.size()) + partialMarker + QByteArray::number(::getpid()) + "-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return fail(systemError(errno));
+    if (fd < 0)
+        return fail(systemError(errno));
     int code = 0;
     code = writeAllToDescriptor(fd, bytes);
     bool ok = code == 0;
@@ -125,7 +137,9 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
     return true;
 }
 
-QString fileNameTimestamp(const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")); }
+QString fileNameTimestamp(const QDateTime& time) {
+    return time.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+}
 
 namespace {
 QMutex chosenFolderLock;
@@ -140,10 +154,12 @@ void setTemporaryFolder(const QString& folder) {
 QString temporaryFolder() {
     {
         const QMutexLocker lock(&chosenFolderLock);
-        if (!chosenFolder.isEmpty()) return chosenFolder;
+        if (!chosenFolder.isEmpty())
+            return chosenFolder;
     }
     const QString folder = QDir::tempPath();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
     return QStringLiteral("/tmp");
 }
 

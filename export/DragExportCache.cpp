@@ -9,12 +9,12 @@
 #include <QDir>
 #include <QDrag>
 #include <QFile>
+#include <QMetaObject>
 #include <QMimeData>
 #include <QPixmap>
-#include <QUrl>
-#include <QMetaObject>
 #include <QPointer>
 #include <QThreadPool>
+#include <QUrl>
 #include <QUuid>
 #include <sys/stat.h>
 
@@ -29,17 +29,20 @@ DragExportCache::DragExportCache(const QString& queueLabel, QString fileNamePref
 }
 
 DragExportCache::~DragExportCache() {
-    latestKey_->store(~quint64(0));  // queued work for any key is dropped
+    latestKey_->store(~quint64(0)); // queued work for any key is dropped
     queue_->waitForDone();
 }
 
 std::optional<QString> DragExportCache::writeTemporaryPNG(const QByteArray& data) const {
-    const QString folder = QDir(temporaryFolder())
-                               .filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0) return std::nullopt;
-    const QString path = QDir(folder).filePath(fileNamePrefix_ +
-                                               fileNameTimestamp(QDateTime::currentDateTime()) + ".png");
-    if (!writeBytesAtomically(path, data, nullptr, FileAccess::ownerOnly)) return std::nullopt;
+    const QString folder =
+        QDir(temporaryFolder())
+            .filePath("Lumivane-Drag-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0)
+        return std::nullopt;
+    const QString path =
+        QDir(folder).filePath(fileNamePrefix_ + fileNameTimestamp(QDateTime::currentDateTime()) + ".png");
+    if (!writeBytesAtomically(path, data, nullptr, FileAccess::ownerOnly))
+        return std::nullopt;
     return path;
 }
 
@@ -56,8 +59,10 @@ void DragExportCache::clear() {
 }
 
 void DragExportCache::prepareIfNeeded(quint64 key, ImageSource source) {
-    if (!source) return;
-    if (hasKey_ && cachedKey_ == key && (cachedPNGData_ || running_)) return;
+    if (!source)
+        return;
+    if (hasKey_ && cachedKey_ == key && (cachedPNGData_ || running_))
+        return;
     // The previous picture's payload goes, so a drag in the meantime never carries it.
     clear();
     hasKey_ = true;
@@ -68,38 +73,50 @@ void DragExportCache::prepareIfNeeded(quint64 key, ImageSource source) {
     QPointer<DragExportCache> self(this);
     const std::shared_ptr<std::atomic<quint64>> latest = latestKey_;
     queue_->start([self, latest, key, source = std::move(source), options, this] {
-        if (latest->load() != key) return;  // superseded before it started
+        if (latest->load() != key)
+            return; // superseded before it started
         const ImageRef image = source();
         std::optional<QByteArray> data;
         std::optional<QString> path;
-        if (image) data = ImageExportPipeline::dragExportPNGData(*image, options);
-        if (data && latest->load() == key) path = writeTemporaryPNG(*data);  // reads only the fixed prefix
-        LargeMemory::trimWhenIdle();   // the encode's buffers are free now
+        if (image)
+            data = ImageExportPipeline::dragExportPNGData(*image, options);
+        if (data && latest->load() == key)
+            path = writeTemporaryPNG(*data); // reads only the fixed prefix
+        LargeMemory::trimWhenIdle();         // the encode's buffers are free now
         QCoreApplication* app = QCoreApplication::instance();
-        if (!app) return;
-        QMetaObject::invokeMethod(app, [self, key, image, data, path] {
-            if (!self || !self->hasKey_ || self->cachedKey_ != key) return;
-            self->running_ = false;
-            if (!image || !data) return;
-            self->cachedImage_ = image;
-            self->cachedPNGData_ = data;
-            self->cachedFilePath_ = path;
-            emit self->prepared(key);
-        }, Qt::QueuedConnection);
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(
+            app,
+            [self, key, image, data, path] {
+                if (!self || !self->hasKey_ || self->cachedKey_ != key)
+                    return;
+                self->running_ = false;
+                if (!image || !data)
+                    return;
+                self->cachedImage_ = image;
+                self->cachedPNGData_ = data;
+                self->cachedFilePath_ = path;
+                emit self->prepared(key);
+            },
+            Qt::QueuedConnection);
     });
 }
 
 std::optional<DragExportCache::Payload> DragExportCache::payload(quint64 key, const ImageSource& source) {
-    if (isPrepared(key) && cachedImage_) return Payload{cachedImage_, cachedPNGData_, cachedFilePath_};
+    if (isPrepared(key) && cachedImage_)
+        return Payload{cachedImage_, cachedPNGData_, cachedFilePath_};
     const ImageRef image = source ? source() : nullptr;
-    if (!image) return std::nullopt;
+    if (!image)
+        return std::nullopt;
     clear();
     hasKey_ = true;
     cachedKey_ = key;
     latestKey_->store(key);
     cachedImage_ = image;
     cachedPNGData_ = ImageExportPipeline::dragExportPNGData(*image, currentOptions());
-    if (cachedPNGData_) cachedFilePath_ = writeTemporaryPNG(*cachedPNGData_);
+    if (cachedPNGData_)
+        cachedFilePath_ = writeTemporaryPNG(*cachedPNGData_);
     return Payload{cachedImage_, cachedPNGData_, cachedFilePath_};
 }
 

@@ -27,19 +27,22 @@ constexpr ImageExportOptions kDragTable[2][3] = {
 // image with its colour space detaches it (a full copy), so only images handed
 // out are tagged; the encoders ignore the tag.
 QImage preparedSource(const QImage& image, bool tagged) {
-    if (image.isNull() || image.width() < 1 || image.height() < 1) return {};
+    if (image.isNull() || image.width() < 1 || image.height() < 1)
+        return {};
     QImage src = image;
     const QColorSpace cs = src.colorSpace();
     if (cs.isValid() && cs != QColorSpace(QColorSpace::SRgb)) {
         QImage converted = src.convertedToColorSpace(QColorSpace::SRgb);
-        if (!converted.isNull()) src = std::move(converted);
+        if (!converted.isNull())
+            src = std::move(converted);
     }
     if (src.format() == QImage::Format_ARGB32 || src.format() == QImage::Format_ARGB32_Premultiplied) {
         // One pass into a fresh buffer: premultiplied, transparent pixels black, and
         // RGB32 when every pixel turns out opaque (then later steps copy nothing).
         const bool premultiplied = src.format() == QImage::Format_ARGB32_Premultiplied;
         QImage out = allocateImage(src.size(), QImage::Format_ARGB32_Premultiplied);
-        if (out.isNull()) return {};
+        if (out.isNull())
+            return {};
         bool opaque = true;
         for (int y = 0; y < src.height(); ++y) {
             const auto* in = reinterpret_cast<const QRgb*>(src.constScanLine(y));
@@ -51,26 +54,31 @@ QImage preparedSource(const QImage& image, bool tagged) {
                 row[x] = a == 0 ? 0 : premultiplied ? p : qPremultiply(p);
             }
         }
-        if (opaque) out.reinterpretAsFormat(QImage::Format_RGB32);
+        if (opaque)
+            out.reinterpretAsFormat(QImage::Format_RGB32);
         out.setColorSpace(QColorSpace::SRgb);
         return out;
     }
     // Sources without alpha stay opaque 32-bit; others become premultiplied.
     src = src.convertToFormat(src.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    if (tagged && src.colorSpace() != QColorSpace(QColorSpace::SRgb)) src.setColorSpace(QColorSpace::SRgb);
+    if (tagged && src.colorSpace() != QColorSpace(QColorSpace::SRgb))
+        src.setColorSpace(QColorSpace::SRgb);
     return src;
 }
 
 std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double> largestDimension, bool tagged) {
-    if (src.isNull()) return std::nullopt;
+    if (src.isNull())
+        return std::nullopt;
     const CGSizeInt target = ImageExportPipeline::targetPixelSize(src.width(), src.height(), largestDimension);
     QImage out = (target.width == src.width() && target.height == src.height())
                      ? src
                      : src.scaled(target.width, target.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (out.isNull()) return std::nullopt;
+    if (out.isNull())
+        return std::nullopt;
     if (out.format() == QImage::Format_RGB32) {
         // Opaque throughout: nothing to clear, no alpha channel to drop.
-        if (tagged && out.colorSpace() != QColorSpace(QColorSpace::SRgb)) out.setColorSpace(QColorSpace::SRgb);
+        if (tagged && out.colorSpace() != QColorSpace(QColorSpace::SRgb))
+            out.setColorSpace(QColorSpace::SRgb);
         return out;
     }
     if (out.format() != QImage::Format_ARGB32_Premultiplied)
@@ -81,19 +89,24 @@ std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double>
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             const uint a = qAlpha(row[x]);
-            if (a == 0) row[x] = 0;
-            if (a != 255) translucent = true;
+            if (a == 0)
+                row[x] = 0;
+            if (a != 255)
+                translucent = true;
         }
     }
     // Opaque premultiplied pixels equal their straight values: same bits, no alpha channel.
-    if (!translucent && !out.reinterpretAsFormat(QImage::Format_RGB32)) out = out.convertToFormat(QImage::Format_RGB32);
-    if (tagged) out.setColorSpace(QColorSpace::SRgb);
+    if (!translucent && !out.reinterpretAsFormat(QImage::Format_RGB32))
+        out = out.convertToFormat(QImage::Format_RGB32);
+    if (tagged)
+        out.setColorSpace(QColorSpace::SRgb);
     return out;
 }
 
 std::optional<QByteArray> fullResolutionPNG(const QImage& src) {
     const auto normalized = normalizePrepared(src, std::nullopt, false);
-    if (!normalized) return std::nullopt;
+    if (!normalized)
+        return std::nullopt;
     return ImageExportPipeline::encode(*normalized, ScreenshotFileFormat::png);
 }
 
@@ -104,13 +117,18 @@ std::optional<QByteArray> searchInOrder(const QImage& src, const std::vector<dou
     std::optional<QByteArray> best;
     for (double c : candidates) {
         const auto normalized = normalizePrepared(src, c, false);
-        if (!normalized) continue;
+        if (!normalized)
+            continue;
         auto bytes = detail::encodePng(*normalized);
-        if (!bytes) continue;
-        if (bytes->size() <= budget) return bytes;
-        if (!best || bytes->size() < best->size()) best = std::move(bytes);
+        if (!bytes)
+            continue;
+        if (bytes->size() <= budget)
+            return bytes;
+        if (!best || bytes->size() < best->size())
+            best = std::move(bytes);
     }
-    if (best) return best;
+    if (best)
+        return best;
     return fullResolutionPNG(src);
 }
 
@@ -136,16 +154,20 @@ std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<
             }
             job = std::make_unique<detail::PngEncodeJob>(*normalized);
         }
-        if (i == 0 && !largest) largest = std::move(job);
+        if (i == 0 && !largest)
+            largest = std::move(job);
         detail::PngEncoding png = (i == 0 ? largest : job)->run(limit);
-        if (!png.bytes && !png.exceeded) failed = true;
+        if (!png.bytes && !png.exceeded)
+            failed = true;
         return std::move(png.bytes);
     };
 
     // A single candidate is the answer whatever its size.
     auto first = tryCandidate(0, last == 0 ? std::nullopt : std::optional<qint64>(budget));
-    if (failed) return searchInOrder(src, candidates, budget);
-    if (first) return first;
+    if (failed)
+        return searchInOrder(src, candidates, budget);
+    if (first)
+        return first;
 
     // The first fitting candidate is sought among the others against the budget, before
     // or after the smallest is encoded in full, as the largest's size suggests: a file
@@ -153,7 +175,8 @@ std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<
     auto firstFitting = [&]() -> std::optional<QByteArray> {
         for (size_t j = 1; j < last; ++j) {
             auto bytes = tryCandidate(j, budget);
-            if (failed || bytes) return bytes;
+            if (failed || bytes)
+                return bytes;
         }
         return std::nullopt;
     };
@@ -165,17 +188,23 @@ std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<
     std::optional<QByteArray> smallest;
     if (likelyFits) {
         auto bytes = firstFitting();
-        if (failed) return searchInOrder(src, candidates, budget);
-        if (bytes) return bytes;
+        if (failed)
+            return searchInOrder(src, candidates, budget);
+        if (bytes)
+            return bytes;
         smallest = tryCandidate(last, std::nullopt);
-        if (failed) return searchInOrder(src, candidates, budget);
-        if (smallest->size() <= budget) return smallest;
+        if (failed)
+            return searchInOrder(src, candidates, budget);
+        if (smallest->size() <= budget)
+            return smallest;
     } else {
         smallest = tryCandidate(last, std::nullopt);
-        if (failed) return searchInOrder(src, candidates, budget);
+        if (failed)
+            return searchInOrder(src, candidates, budget);
         if (smallest->size() <= budget) {
             auto bytes = firstFitting();
-            if (failed) return searchInOrder(src, candidates, budget);
+            if (failed)
+                return searchInOrder(src, candidates, budget);
             return bytes ? bytes : smallest;
         }
     }
@@ -186,9 +215,12 @@ std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<
     std::optional<QByteArray> best = std::move(smallest);
     for (size_t j = 1; j < last; ++j) {
         auto bytes = tryCandidate(j, best->size());
-        if (failed) return searchInOrder(src, candidates, budget);
-        if (!bytes) continue;
-        if (bytes->size() <= budget) return bytes;
+        if (failed)
+            return searchInOrder(src, candidates, budget);
+        if (!bytes)
+            continue;
+        if (bytes->size() <= budget)
+            return bytes;
         // An earlier candidate wins a tie.
         if (bestIndex > j ? bytes->size() <= best->size() : bytes->size() < best->size()) {
             bestIndex = j;
@@ -197,7 +229,8 @@ std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<
     }
     // The largest candidate, known to exceed the budget, wins if no larger than the best.
     auto largestAgain = tryCandidate(0, best->size());
-    if (failed) return searchInOrder(src, candidates, budget);
+    if (failed)
+        return searchInOrder(src, candidates, budget);
     return largestAgain ? largestAgain : best;
 }
 
@@ -215,7 +248,8 @@ namespace ImageExportPipeline {
 
 CGSizeInt targetPixelSize(int sourceWidth, int sourceHeight, std::optional<double> largestDimension) {
     const int longest = std::max(sourceWidth, sourceHeight);
-    if (!largestDimension || longest <= *largestDimension) return {sourceWidth, sourceHeight};
+    if (!largestDimension || longest <= *largestDimension)
+        return {sourceWidth, sourceHeight};
     const double ratio = *largestDimension / longest;
     return {std::max(1, static_cast<int>(std::floor(sourceWidth * ratio))),
             std::max(1, static_cast<int>(std::floor(sourceHeight * ratio)))};
@@ -227,8 +261,10 @@ std::optional<QImage> normalizedImage(const QImage& image, std::optional<double>
 
 std::optional<QByteArray> encode(const QImage& image, ScreenshotFileFormat format,
                                  std::optional<double> compressionFactor) {
-    if (image.isNull()) return std::nullopt;
-    if (format == ScreenshotFileFormat::jpeg) return detail::encodeJpeg(image, compressionFactor.value_or(0.92));
+    if (image.isNull())
+        return std::nullopt;
+    if (format == ScreenshotFileFormat::jpeg)
+        return detail::encodeJpeg(image, compressionFactor.value_or(0.92));
     return detail::encodePng(image);
 }
 
@@ -240,32 +276,39 @@ std::vector<double> dragExportDimensionSequence(double startDimension, double so
     const double floorDimension = std::max(minimumDimension, 1.0);
     while (d >= floorDimension) {
         const double f = std::floor(d);
-        if (std::abs(list.back() - f) >= 8) list.push_back(f);
+        if (std::abs(list.back() - f) >= 8)
+            list.push_back(f);
         d *= 0.9;
     }
-    if (list.back() > minimumDimension) list.push_back(minimumDimension);
+    if (list.back() > minimumDimension)
+        list.push_back(minimumDimension);
     return list;
 }
 
 std::optional<QByteArray> dragExportPNGData(const QImage& image, const ImageExportOptions& options) {
     const QImage src = preparedSource(image, false);
-    if (src.isNull()) return std::nullopt;
+    if (src.isNull())
+        return std::nullopt;
     const int largest = std::max(src.width(), src.height());
-    if (largest <= 0) return fullResolutionPNG(src);
+    if (largest <= 0)
+        return fullResolutionPNG(src);
     std::vector<double> candidates =
         dragExportDimensionSequence(std::min<double>(largest, options.maxDimension), largest, options.minimumDimension);
     std::erase_if(candidates, [](double c) { return c < 1; });
-    if (candidates.empty()) return fullResolutionPNG(src);
+    if (candidates.empty())
+        return fullResolutionPNG(src);
     return searchCandidates(src, candidates, options.byteBudget);
 }
 
 ImageRef resized(const ImageRef& image, QSize size) {
-    if (!image || image->isNull() || size.width() <= 0 || size.height() <= 0) return nullptr;
+    if (!image || image->isNull() || size.width() <= 0 || size.height() <= 0)
+        return nullptr;
     return makeImage(image->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 ImageRef rotated(const ImageRef& image, ImageRotationDirection direction) {
-    if (!image || image->isNull()) return nullptr;
+    if (!image || image->isNull())
+        return nullptr;
     // Counter-clockwise in the y-up drawing space is a visual counter-clockwise turn,
     // which in Qt's y-down space is a rotation by -90 degrees.
     QTransform t;
@@ -274,19 +317,23 @@ ImageRef rotated(const ImageRef& image, ImageRotationDirection direction) {
 }
 
 ImageRef flipped(const ImageRef& image, bool horizontally) {
-    if (!image || image->isNull()) return nullptr;
+    if (!image || image->isNull())
+        return nullptr;
     return makeImage(image->mirrored(horizontally, !horizontally));
 }
 
 ImageRef cropped(const ImageRef& image, const QRectF& rect) {
-    if (!image || image->isNull()) return nullptr;
+    if (!image || image->isNull())
+        return nullptr;
     const double w = image->width(), h = image->height();
     const QRectF r = rect.normalized().intersected(QRectF(0, 0, w, h));
-    if (r.isEmpty()) return nullptr;
+    if (r.isEmpty())
+        return nullptr;
     // Bottom-left origin to the bitmap's top-left rows.
-    const QRect pixels = QRectF(r.left(), h - r.bottom(), r.width(), r.height()).toAlignedRect()
-                             .intersected(image->rect());
-    if (pixels.isEmpty()) return nullptr;
+    const QRect pixels =
+        QRectF(r.left(), h - r.bottom(), r.width(), r.height()).toAlignedRect().intersected(image->rect());
+    if (pixels.isEmpty())
+        return nullptr;
     return makeImage(image->copy(pixels));
 }
 
@@ -294,7 +341,8 @@ std::optional<QByteArray> encodedImageFileData(const QImage& image, ScreenshotFi
                                                ImageExportProfile profile, CaptureQualityPreset preset) {
     if (format == ScreenshotFileFormat::jpeg) {
         const auto normalized = normalizedImage(image, std::nullopt);
-        if (!normalized) return std::nullopt;
+        if (!normalized)
+            return std::nullopt;
         return encode(*normalized, ScreenshotFileFormat::jpeg, jpegCompressionFactor(preset));
     }
     return dragExportPNGData(image, ImageExportOptions::output(profile, preset));

@@ -23,13 +23,13 @@ public:
     LargeBuffer(const LargeBuffer&) = delete;
     LargeBuffer& operator=(const LargeBuffer&) = delete;
 
-    uint8_t* data() const { return data_; }   // null when the memory cannot be had
+    uint8_t* data() const { return data_; } // null when the memory cannot be had
     size_t size() const { return size_; }
 
 private:
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
-    bool pooled_ = false;   // false: data_ came from new[]
+    bool pooled_ = false; // false: data_ came from new[]
 };
 
 } // namespace lumivane

@@ -29,7 +29,7 @@ void silence(j_common_ptr, int) {}
 struct ByteArrayDestination {
     jpeg_destination_mgr base;
     QByteArray* out;
-    size_t written = 0;   // bytes handed over in full buffers so far
+    size_t written = 0; // bytes handed over in full buffers so far
 };
 
 void initDestination(j_compress_ptr cinfo) {
@@ -56,11 +56,13 @@ void termDestination(j_compress_ptr cinfo) {
 } // namespace
 
 std::optional<QByteArray> encodeJpeg(const QImage& source, double quality) {
-    if (source.isNull() || source.width() < 1 || source.height() < 1) return std::nullopt;
+    if (source.isNull() || source.width() < 1 || source.height() < 1)
+        return std::nullopt;
     // JPEG has no alpha: composite nothing, just drop it (normalised images are opaque
     // or premultiplied, so transparent areas come out black).
     const QImage image = source.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull()) return std::nullopt;
+    if (image.isNull())
+        return std::nullopt;
 
     jpeg_compress_struct cinfo{};
     ErrorManager err{};

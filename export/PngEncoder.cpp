@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -14,7 +15,6 @@
 #include <new>
 #include <thread>
 #include <vector>
-#include <algorithm>
 
 namespace lumivane::detail {
 
@@ -41,7 +41,8 @@ struct Rows {
 
     // Row y; opaque rows are packed into buf.
     const uint8_t* row(size_t y, uint8_t* buf) const {
-        if (alpha) return image.constScanLine(static_cast<int>(y));
+        if (alpha)
+            return image.constScanLine(static_cast<int>(y));
         packRgb(image.constScanLine(static_cast<int>(y)), width, buf);
         return buf;
     }
@@ -53,10 +54,12 @@ void filterRows(const Rows& rows, size_t y0, size_t y1, bool adaptive, uint8_t* 
     const size_t n = rows.bytes;
     std::array<std::vector<uint8_t>, 5> scratch;
     if (adaptive)
-        for (auto& s : scratch) s.resize(n);
+        for (auto& s : scratch)
+            s.resize(n);
     std::vector<uint8_t> bufs[2] = {std::vector<uint8_t>(n, 0), std::vector<uint8_t>(n, 0)};
     const uint8_t* prev = bufs[0].data(); // zeros above the first row
-    if (adaptive && y0 > 0) prev = rows.row(y0 - 1, bufs[0].data());
+    if (adaptive && y0 > 0)
+        prev = rows.row(y0 - 1, bufs[0].data());
     for (size_t y = y0; y < y1; ++y) {
         uint8_t* dst = out + (y - y0) * (n + 1);
         const uint8_t* cur = rows.row(y, bufs[(y - y0 + 1) & 1].data());
@@ -75,7 +78,8 @@ void filterRows(const Rows& rows, size_t y0, size_t y1, bool adaptive, uint8_t* 
 // (at the fastest level: only the comparison matters); the smaller wins.
 bool unfilteredIsSmaller(const Rows& rows) {
     Compressor fast(libdeflate_alloc_compressor(1));
-    if (!fast) return false;
+    if (!fast)
+        return false;
     libdeflate_compressor* compressor = fast.get();
     constexpr size_t kBands = 16, kBandRows = 2;
     std::vector<std::pair<size_t, size_t>> bands;
@@ -88,7 +92,8 @@ bool unfilteredIsSmaller(const Rows& rows) {
         }
     }
     size_t count = 0;
-    for (auto [a, b] : bands) count += b - a;
+    for (auto [a, b] : bands)
+        count += b - a;
     const size_t size = count * (rows.bytes + 1);
     std::vector<uint8_t> sample(size);
     std::vector<uint8_t> packed(libdeflate_deflate_compress_bound(compressor, size));
@@ -99,7 +104,8 @@ bool unfilteredIsSmaller(const Rows& rows) {
             filterRows(rows, a, b, adaptive, p);
             p += (b - a) * (rows.bytes + 1);
         }
-        compressed[adaptive] = libdeflate_deflate_compress(compressor, sample.data(), size, packed.data(), packed.size());
+        compressed[adaptive] =
+            libdeflate_deflate_compress(compressor, sample.data(), size, packed.data(), packed.size());
     }
     return compressed[0] && compressed[0] < compressed[1];
 }
@@ -110,7 +116,8 @@ bool unfilteredIsSmaller(const Rows& rows) {
 // `sink` receives the decompressed bytes, which are not needed.
 bool makeContinuable(std::vector<uint8_t>& data, size_t size, std::vector<uint8_t>& sink) {
     z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) return false;
+    if (inflateInit2(&z, -15) != Z_OK)
+        return false;
     z.next_in = data.data();
     z.avail_in = static_cast<uInt>(size);
     size_t lastBlock = 0; // bit offset of the last block's header
@@ -128,13 +135,16 @@ bool makeContinuable(std::vector<uint8_t>& data, size_t size, std::vector<uint8_
         }
     }
     inflateEnd(&z);
-    if (status != Z_STREAM_END || end > size * 8 || size * 8 - end >= 8) return false;
+    if (status != Z_STREAM_END || end > size * 8 || size * 8 - end >= 8)
+        return false;
     const size_t unusedBits = size * 8 - end;
     data[lastBlock / 8] &= static_cast<uint8_t>(~(1u << (lastBlock % 8)));
     // Stored block header (3 zero bits) in the padding if it fits, then LEN 0, NLEN 0xffff.
     data.resize(size);
-    if (unusedBits < 3) data.push_back(0);
-    for (uint8_t b : {0x00, 0x00, 0xff, 0xff}) data.push_back(b);
+    if (unusedBits < 3)
+        data.push_back(0);
+    for (uint8_t b : {0x00, 0x00, 0xff, 0xff})
+        data.push_back(b);
     return true;
 }
 
@@ -142,9 +152,11 @@ bool makeContinuable(std::vector<uint8_t>& data, size_t size, std::vector<uint8_
 template <typename Fn>
 void onThreads(size_t threads, const Fn& fn) {
     std::vector<std::thread> workers;
-    for (size_t t = 1; t < threads; ++t) workers.emplace_back(fn);
+    for (size_t t = 1; t < threads; ++t)
+        workers.emplace_back(fn);
     fn();
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
 }
 
 } // namespace
@@ -169,25 +181,29 @@ struct PngEncodeJob::State {
     qint64 atLeast = kFixed;
 
     size_t threadsFor(size_t jobs) const {
-        if (rows.height * rows.bytes < (size_t(1) << 20)) return 1;
+        if (rows.height * rows.bytes < (size_t(1) << 20))
+            return 1;
         return std::min(jobs, std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4));
     }
     size_t rowsIn(size_t k) const { return std::min(rows.height, (k + 1) * segmentRows) - k * segmentRows; }
 };
 
 PngEncodeJob::PngEncodeJob(const QImage& source, int compressionLevel) : d(std::make_unique<State>()) {
-    if (source.isNull() || source.width() < 1 || source.height() < 1) return;
+    if (source.isNull() || source.width() < 1 || source.height() < 1)
+        return;
     Rows& rows = d->rows;
     rows.alpha = source.hasAlphaChannel();
     // Opaque images are read as 0xffRRGGBB words and packed to RGB row by row;
     // images with alpha are converted to straight RGBA once.
     rows.image = source.convertToFormat(rows.alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB32);
-    if (rows.image.isNull()) return;
+    if (rows.image.isNull())
+        return;
     rows.bpp = rows.alpha ? 4 : 3;
     rows.width = static_cast<size_t>(rows.image.width());
     rows.height = static_cast<size_t>(rows.image.height());
     rows.bytes = rows.width * rows.bpp;
-    if (rows.bytes + 1 > SIZE_MAX / rows.height) return;
+    if (rows.bytes + 1 > SIZE_MAX / rows.height)
+        return;
     d->level = compressionLevel;
     d->segmentRows = std::max<size_t>(1, kSegmentBytes / (rows.bytes + 1));
     d->segments.resize((rows.height + d->segmentRows - 1) / d->segmentRows);
@@ -209,19 +225,22 @@ double PngEncodeJob::estimatedBytes() const {
 PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
     PngEncoding result;
     State& st = *d;
-    if (!st.valid || st.failed) return result;
+    if (!st.valid || st.failed)
+        return result;
     if (maxBytes && st.atLeast > *maxBytes) {
         result.exceeded = true;
         return result;
     }
     const Rows& rows = st.rows;
     const size_t count = st.segments.size();
-    if (!st.adaptive) st.adaptive = !unfilteredIsSmaller(rows);
+    if (!st.adaptive)
+        st.adaptive = !unfilteredIsSmaller(rows);
 
     // Compress the segments still missing, in order, until the file is known to be too large.
     std::vector<size_t> pending;
     for (size_t k = 0; k < count; ++k)
-        if (!st.segments[k].compressed) pending.push_back(k);
+        if (!st.segments[k].compressed)
+            pending.push_back(k);
     std::atomic<size_t> next{0};
     std::atomic<qint64> atLeast{st.atLeast};
     std::atomic<bool> stop{false}, failed{false};
@@ -251,12 +270,15 @@ PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
             seg.data.assign(packed.get(), packed.get() + z);
             seg.compressed = true;
             const qint64 total = atLeast += qint64(z) + (k + 1 < count ? 4 : 0);
-            if (maxBytes && total > *maxBytes) stop = true;
+            if (maxBytes && total > *maxBytes)
+                stop = true;
         }
     });
     st.atLeast = atLeast;
-    if (failed) st.failed = true;
-    if (st.failed) return result;
+    if (failed)
+        st.failed = true;
+    if (st.failed)
+        return result;
     if (maxBytes && st.atLeast > *maxBytes) {
         result.exceeded = true;
         return result;
@@ -265,13 +287,15 @@ PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
     // Every segment is compressed: join them (only now, as a file too large never needs it).
     pending.clear();
     for (size_t k = 0; k + 1 < count; ++k)
-        if (!st.segments[k].joined) pending.push_back(k);
+        if (!st.segments[k].joined)
+            pending.push_back(k);
     next = 0;
     onThreads(st.threadsFor(pending.size()), [&] {
         std::vector<uint8_t> sink(size_t(1) << 18);
         for (size_t i; !failed && (i = next++) < pending.size();) {
             State::Segment& seg = st.segments[pending[i]];
-            if (!makeContinuable(seg.data, seg.data.size(), sink)) failed = true;
+            if (!makeContinuable(seg.data, seg.data.size(), sink))
+                failed = true;
             seg.joined = true;
         }
     });
@@ -281,7 +305,8 @@ PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
     }
 
     size_t zsize = 2 + 4;
-    for (const State::Segment& seg : st.segments) zsize += seg.data.size();
+    for (const State::Segment& seg : st.segments)
+        zsize += seg.data.size();
     // Chunks hold at most 2^31-1 bytes; split large streams.
     constexpr size_t maxChunk = size_t(1) << 30;
     const size_t chunks = (zsize + maxChunk - 1) / maxChunk;
@@ -339,9 +364,11 @@ PngEncoding PngEncodeJob::run(std::optional<qint64> maxBytes) {
     const uint8_t rest[5] = {8, uint8_t(rows.alpha ? 6 : 2), 0, 0, 0};
     std::memcpy(p + 16, rest, 5);
     p = finishChunk(p, "IHDR", 13);
-    for (size_t k = 0; k < chunks; ++k) p = finishChunk(p, "IDAT", std::min(maxChunk, zsize - k * maxChunk));
+    for (size_t k = 0; k < chunks; ++k)
+        p = finishChunk(p, "IDAT", std::min(maxChunk, zsize - k * maxChunk));
     p = finishChunk(p, "IEND", 0);
-    if (p != base + total) return result;
+    if (p != base + total)
+        return result;
     result.bytes = std::move(out);
     return result;
 }

@@ -43,15 +43,20 @@ __attribute__((target_clones("avx2", "default"))) void filterRow(const uint8_t* 
         f3[i] = static_cast<uint8_t>(cur[i] - (prev[i] >> 1));
         f4[i] = static_cast<uint8_t>(cur[i] - prev[i]);
     }
-    for (size_t i = b; i < n; ++i) f1[i] = static_cast<uint8_t>(cur[i] - cur[i - b]);
-    for (size_t i = 0; i < n; ++i) f2[i] = static_cast<uint8_t>(cur[i] - prev[i]);
-    for (size_t i = b; i < n; ++i) f3[i] = static_cast<uint8_t>(cur[i] - ((cur[i - b] + prev[i]) >> 1));
-    for (size_t i = b; i < n; ++i) f4[i] = static_cast<uint8_t>(cur[i] - paeth(cur[i - b], prev[i], prev[i - b]));
+    for (size_t i = b; i < n; ++i)
+        f1[i] = static_cast<uint8_t>(cur[i] - cur[i - b]);
+    for (size_t i = 0; i < n; ++i)
+        f2[i] = static_cast<uint8_t>(cur[i] - prev[i]);
+    for (size_t i = b; i < n; ++i)
+        f3[i] = static_cast<uint8_t>(cur[i] - ((cur[i - b] + prev[i]) >> 1));
+    for (size_t i = b; i < n; ++i)
+        f4[i] = static_cast<uint8_t>(cur[i] - paeth(cur[i - b], prev[i], prev[i - b]));
     const uint32_t costs[5] = {residualCost(cur, n), residualCost(f1, n), residualCost(f2, n), residualCost(f3, n),
                                residualCost(f4, n)};
     int best = 0;
     for (int f = 1; f < 5; ++f)
-        if (costs[f] < costs[best]) best = f;
+        if (costs[f] < costs[best])
+            best = f;
     out[0] = static_cast<uint8_t>(best);
     std::memcpy(out + 1, best ? scratch[best].data() : cur, n);
 }

@@ -17,23 +17,35 @@ QuickShareButton::QuickShareButton(AppSettings& settings, std::shared_ptr<ShareT
 }
 
 QuickShareButton::~QuickShareButton() {
-    if (popover_) popover_->close();
+    if (popover_)
+        popover_->close();
 }
 
-void QuickShareButton::setImageProvider(ImageProvider provider) { imageProvider_ = std::move(provider); }
+void QuickShareButton::setImageProvider(ImageProvider provider) {
+    imageProvider_ = std::move(provider);
+}
 void QuickShareButton::setExportProfileProvider(std::function<ImageExportProfile()> provider) {
     profileProvider_ = std::move(provider);
 }
 ImageExportProfile QuickShareButton::exportProfile() const {
     return profileProvider_ ? profileProvider_() : ImageExportProfile::standard;
 }
-QString QuickShareButton::fileNamePrefix() const { return settings_.fileNamePrefix(); }
-bool QuickShareButton::isPopoverPresented() const { return popover_ && popover_->isVisible(); }
-SharePopover* QuickShareButton::popover() const { return popover_.data(); }
-QSize QuickShareButton::sizeHint() const { return {30, 32}; }  // the 28-point circle and its shadow
+QString QuickShareButton::fileNamePrefix() const {
+    return settings_.fileNamePrefix();
+}
+bool QuickShareButton::isPopoverPresented() const {
+    return popover_ && popover_->isVisible();
+}
+SharePopover* QuickShareButton::popover() const {
+    return popover_.data();
+}
+QSize QuickShareButton::sizeHint() const {
+    return {30, 32};
+} // the 28-point circle and its shadow
 
 void QuickShareButton::presentPopover() {
-    if (!isEnabled()) return;
+    if (!isEnabled())
+        return;
     if (popover_ && popover_->isVisible()) {
         popover_->close();
         return;

@@ -25,14 +25,16 @@ ShareItemCache::~ShareItemCache() {
         stopping_ = true;
     }
     wake_.notify_all();
-    if (cleanupTimer_.joinable()) cleanupTimer_.join();
+    if (cleanupTimer_.joinable())
+        cleanupTimer_.join();
 }
 
 std::optional<CachedShareItem> ShareItemCache::touchCachedItem(const QString& key) {
     std::lock_guard lock(mutex_);
     purgeExpiredItemsLocked();
     const auto it = itemCache_.find(key);
-    if (it == itemCache_.end()) return std::nullopt;
+    if (it == itemCache_.end())
+        return std::nullopt;
     it->second.lastAccessedAt = clock_();
     return it->second;
 }
@@ -45,7 +47,8 @@ void ShareItemCache::createShareItem(const QString& key, const QString& path) {
     if (it != itemCache_.end()) {
         const QString previous = it->second.url;
         it->second = {path, now, now};
-        if (previous != path) removeFileUnlessShared(previous);
+        if (previous != path)
+            removeFileUnlessShared(previous);
     } else {
         itemCache_.emplace(key, CachedShareItem{path, now, now});
     }
@@ -56,11 +59,14 @@ QString ShareItemCache::reservePath(const QString& folder, const QString& base, 
     std::lock_guard lock(mutex_);
     const QDir dir(folder);
     const auto taken = [&](const QString& candidate) {
-        if (reserved_.count(candidate) || QFileInfo::exists(candidate)) return true;
-        return std::any_of(itemCache_.begin(), itemCache_.end(), [&](const auto& entry) { return entry.second.url == candidate; });
+        if (reserved_.count(candidate) || QFileInfo::exists(candidate))
+            return true;
+        return std::any_of(itemCache_.begin(), itemCache_.end(),
+                           [&](const auto& entry) { return entry.second.url == candidate; });
     };
     QString candidate = dir.filePath(base + "." + extension);
-    for (int n = 2; taken(candidate); ++n) candidate = dir.filePath(QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(extension));
+    for (int n = 2; taken(candidate); ++n)
+        candidate = dir.filePath(QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(extension));
     reserved_.insert(candidate);
     return candidate;
 }
@@ -86,14 +92,17 @@ void ShareItemCache::purgeExpiredItemsLocked() {
             ++it;
         }
     }
-    for (const QString& path : removed) removeFileUnlessShared(path);
+    for (const QString& path : removed)
+        removeFileUnlessShared(path);
     pruneCacheLocked();
 }
 
 void ShareItemCache::pruneCacheLocked() {
-    if (itemCache_.size() <= capacity) return;
+    if (itemCache_.size() <= capacity)
+        return;
     std::vector<std::map<QString, CachedShareItem>::iterator> order;
-    for (auto it = itemCache_.begin(); it != itemCache_.end(); ++it) order.push_back(it);
+    for (auto it = itemCache_.begin(); it != itemCache_.end(); ++it)
+        order.push_back(it);
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
         if (a->second.lastAccessedAt != b->second.lastAccessedAt)
             return a->second.lastAccessedAt < b->second.lastAccessedAt;
@@ -105,18 +114,21 @@ void ShareItemCache::pruneCacheLocked() {
         removed.push_back(order[i]->second.url);
         itemCache_.erase(order[i]);
     }
-    for (const QString& path : removed) removeFileUnlessShared(path);
+    for (const QString& path : removed)
+        removeFileUnlessShared(path);
 }
 
 void ShareItemCache::removeFileUnlessShared(const QString& path) {
     const bool stillUsed =
         std::any_of(itemCache_.begin(), itemCache_.end(), [&](const auto& entry) { return entry.second.url == path; });
-    if (!stillUsed) QFile::remove(path);  // errors ignored
+    if (!stillUsed)
+        QFile::remove(path); // errors ignored
 }
 
 void ShareItemCache::startCleanupTimer() {
     std::lock_guard lock(mutex_);
-    if (cleanupTimer_.joinable() || stopping_) return;
+    if (cleanupTimer_.joinable() || stopping_)
+        return;
     cleanupTimer_ = std::thread([this] { cleanupLoop(); });
 }
 
@@ -130,7 +142,8 @@ void ShareItemCache::cleanupLoop() {
     std::unique_lock lock(mutex_);
     auto next = std::chrono::steady_clock::now() + interval_;
     while (!stopping_) {
-        if (wake_.wait_until(lock, next, [this] { return stopping_; })) break;
+        if (wake_.wait_until(lock, next, [this] { return stopping_; }))
+            break;
         purgeExpiredItemsLocked();
         next += interval_;
     }
@@ -165,7 +178,8 @@ QString cacheKey(const ImageRef& image, ScreenshotFileFormat format, const QStri
 
 QString sanitizedFileNamePrefix(const QString& prefix) {
     const QString trimmed = prefix.trimmed();
-    if (trimmed.isEmpty()) return QStringLiteral("Lumivane");
+    if (trimmed.isEmpty())
+        return QStringLiteral("Lumivane");
     QString result;
     result.reserve(trimmed.size());
     for (const QChar c : trimmed) {
@@ -182,10 +196,12 @@ QString shareFileBaseName(const QString& fileNamePrefix, const QDateTime& time) 
 
 std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile profile, ScreenshotFileFormat format,
                                        CaptureQualityPreset preset, const QString& fileNamePrefix) {
-    if (!image || image->isNull()) return std::nullopt;
+    if (!image || image->isNull())
+        return std::nullopt;
     const QString key = cacheKey(image, format, fileNamePrefix);
     const std::optional<QByteArray> data = ImageExportPipeline::encodedImageFileData(*image, format, profile, preset);
-    if (!data || data->isEmpty()) return std::nullopt;
+    if (!data || data->isEmpty())
+        return std::nullopt;
     const QString folder = temporaryFolder();
     ShareItemCache& items = cache();
     const QString path =
@@ -208,12 +224,17 @@ void prepareShareItem(const ImageRef& image, ImageExportProfile profile, Screens
     QThreadPool::globalInstance()->start([=] {
         std::optional<QString> path = createShareFile(image, profile, format, preset, fileNamePrefix);
         QCoreApplication* app = QCoreApplication::instance();
-        if (!app || !completion) return;
+        if (!app || !completion)
+            return;
         // Delivered through the application object; the context is checked on the UI thread.
-        QMetaObject::invokeMethod(app, [receiver, hasContext, completion, path] {
-            if (hasContext && !receiver) return;
-            completion(path);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app,
+            [receiver, hasContext, completion, path] {
+                if (hasContext && !receiver)
+                    return;
+                completion(path);
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -19,7 +19,7 @@ namespace lumivane {
 
 // One prepared share file.
 struct CachedShareItem {
-    QString url;  // local path of the encoded image
+    QString url; // local path of the encoded image
     QDateTime createdAt;
     QDateTime lastAccessedAt;
 };
@@ -57,7 +57,7 @@ public:
     bool cleanupTimerRunning() const;
 
     std::size_t count() const;
-    std::optional<CachedShareItem> peek(const QString& key) const;  // no touch, no purge
+    std::optional<CachedShareItem> peek(const QString& key) const; // no touch, no purge
 
 private:
     void purgeExpiredItemsLocked();
@@ -67,7 +67,7 @@ private:
 
     Clock clock_;
     std::chrono::milliseconds interval_;
-    mutable std::mutex mutex_;  // the "lumivane.share-exporter" lock: every read and write of the cache
+    mutable std::mutex mutex_; // the "lumivane.share-exporter" lock: every read and write of the cache
     std::map<QString, CachedShareItem> itemCache_;
     std::set<QString> reserved_;
     std::condition_variable wake_;

@@ -25,7 +25,9 @@ QString shareMimeType(ScreenshotFileFormat format) {
 }
 
 void drawShareArrow(QPainter& painter, const QRectF& box, const QColor& color) {
-    const auto at = [&](double x, double y) { return QPointF(box.left() + x * box.width(), box.top() + y * box.height()); };
+    const auto at = [&](double x, double y) {
+        return QPointF(box.left() + x * box.width(), box.top() + y * box.height());
+    };
     QPainterPath path;
     path.moveTo(at(0.56, 0.30));
     path.lineTo(at(0.56, 0.05));
@@ -45,7 +47,9 @@ void drawShareArrow(QPainter& painter, const QRectF& box, const QColor& color) {
 
 namespace {
 
-QColor black(double opacity) { return QColor::fromRgbF(0, 0, 0, opacity); }
+QColor black(double opacity) {
+    return QColor::fromRgbF(0, 0, 0, opacity);
+}
 
 void drawChevron(QPainter& painter, const QRectF& box, const QColor& color) {
     painter.save();
@@ -88,8 +92,10 @@ protected:
 };
 
 QIcon targetIcon(const ShareTarget& target) {
-    if (target.iconName.isEmpty()) return {};
-    if (QFileInfo(target.iconName).isAbsolute()) return QIcon(target.iconName);
+    if (target.iconName.isEmpty())
+        return {};
+    if (QFileInfo(target.iconName).isAbsolute())
+        return QIcon(target.iconName);
     return QIcon::fromTheme(target.iconName);
 }
 
@@ -118,17 +124,21 @@ void ShareSheetLauncherButton::refresh(bool hasImage) {
 
 std::optional<ShareSheetLauncherButton::Item> ShareSheetLauncherButton::currentItem() const {
     if (itemProvider) {
-        if (std::optional<QString> file = itemProvider()) return Item{file, nullptr};
+        if (std::optional<QString> file = itemProvider())
+            return Item{file, nullptr};
     }
     if (imageProvider) {
-        if (ImageRef image = imageProvider()) return Item{std::nullopt, image};
+        if (ImageRef image = imageProvider())
+            return Item{std::nullopt, image};
     }
     return std::nullopt;
 }
 
 void ShareSheetLauncherButton::openPicker() {
-    if (!currentItem()) return;
-    if (picker_) picker_->close();
+    if (!currentItem())
+        return;
+    if (picker_)
+        picker_->close();
     const ScreenshotFileFormat format = formatProvider ? formatProvider() : ScreenshotFileFormat::png;
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -138,13 +148,16 @@ void ShareSheetLauncherButton::openPicker() {
         QAction* action = menu->addAction(targetIcon(app), app.title);
         action->setData(app.id);
         connect(action, &QAction::triggered, this, [this, app] {
-            choose([this, id = app.id](const QString& path, QString* error) { return targets_->open(id, {path}, error); },
-                   QStringLiteral("「%1」で開けませんでした").arg(app.title));
+            choose(
+                [this, id = app.id](const QString& path, QString* error) { return targets_->open(id, {path}, error); },
+                QStringLiteral("「%1」で開けませんでした").arg(app.title));
         });
     }
-    if (apps.empty()) menu->addAction(QStringLiteral("この形式を開けるアプリケーションがありません"))->setEnabled(false);
+    if (apps.empty())
+        menu->addAction(QStringLiteral("この形式を開けるアプリケーションがありません"))->setEnabled(false);
     menu->addSeparator();
-    QAction* reveal = menu->addAction(QIcon::fromTheme(QStringLiteral("folder")), QStringLiteral("ファイルの場所を開く"));
+    QAction* reveal =
+        menu->addAction(QIcon::fromTheme(QStringLiteral("folder")), QStringLiteral("ファイルの場所を開く"));
     connect(reveal, &QAction::triggered, this, [this] {
         choose([this](const QString& path, QString* error) { return targets_->revealInFolder(path, error); },
                QStringLiteral("ファイルの場所を開けませんでした"));
@@ -166,15 +179,14 @@ void ShareSheetLauncherButton::choose(const std::function<bool(const QString& pa
         // Nothing prepared yet: the file is encoded in the background and the choice
         // is carried out when it is there (not at all if this button is gone by then).
         setCursor(Qt::BusyCursor);
-        ShareExporter::prepareShareItem(
-            image, sourceProvider ? sourceProvider() : ImageExportProfile::standard,
-            formatProvider ? formatProvider() : ScreenshotFileFormat::png,
-            qualityPresetProvider ? qualityPresetProvider() : CaptureQualityPreset::medium,
-            fileNamePrefixProvider ? fileNamePrefixProvider() : QString(), this,
-            [this, action, failureTitle](std::optional<QString> created) {
-                unsetCursor();
-                finishChoice(created, action, failureTitle);
-            });
+        ShareExporter::prepareShareItem(image, sourceProvider ? sourceProvider() : ImageExportProfile::standard,
+                                        formatProvider ? formatProvider() : ScreenshotFileFormat::png,
+                                        qualityPresetProvider ? qualityPresetProvider() : CaptureQualityPreset::medium,
+                                        fileNamePrefixProvider ? fileNamePrefixProvider() : QString(), this,
+                                        [this, action, failureTitle](std::optional<QString> created) {
+                                            unsetCursor();
+                                            finishChoice(created, action, failureTitle);
+                                        });
         return;
     }
     finishChoice(path, action, failureTitle);
@@ -184,12 +196,14 @@ void ShareSheetLauncherButton::finishChoice(const std::optional<QString>& path,
                                             const std::function<bool(const QString& path, QString* error)>& action,
                                             const QString& failureTitle) {
     if (!path) {
-        if (reportFailure) reportFailure(failureTitle, QStringLiteral("共有用の画像ファイルを作成できませんでした。"));
+        if (reportFailure)
+            reportFailure(failureTitle, QStringLiteral("共有用の画像ファイルを作成できませんでした。"));
         return;
     }
     QString error;
     if (!action(*path, &error)) {
-        if (reportFailure) reportFailure(failureTitle, error);
+        if (reportFailure)
+            reportFailure(failureTitle, error);
         return;
     }
     emit shared(*path);
@@ -204,25 +218,30 @@ void ShareSheetLauncherButton::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(QRectF(rect()), 8, 8);
     drawShareArrow(p, QRectF(9, 7, 11, 10), black(on ? 0.52 : 0.24));
     p.setPen(black(on ? 0.72 : 0.28));
-    p.drawText(QRectF(26, 0, width() - 26 - 18, height()), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("他の共有先"));
+    p.drawText(QRectF(26, 0, width() - 26 - 18, height()), Qt::AlignVCenter | Qt::AlignLeft,
+               QStringLiteral("他の共有先"));
     drawChevron(p, QRectF(width() - 15, 8, 6, 8), black(on ? 0.52 : 0.24));
 }
 
 void ShareSheetLauncherButton::mousePressEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
+    if (e->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(e);
     pressed_ = true;
     QWidget::update();
 }
 
 void ShareSheetLauncherButton::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton || !pressed_) return QWidget::mouseReleaseEvent(e);
+    if (e->button() != Qt::LeftButton || !pressed_)
+        return QWidget::mouseReleaseEvent(e);
     pressed_ = false;
     QWidget::update();
-    if (rect().contains(e->position().toPoint())) openPicker();
+    if (rect().contains(e->position().toPoint()))
+        openPicker();
 }
 
 void ShareSheetLauncherButton::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return openPicker();
+    if (e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+        return openPicker();
     QWidget::keyPressEvent(e);
 }
 
@@ -271,12 +290,14 @@ void SharePopoverContent::setImage(ImageRef image) {
     const qint64 before = image_ ? image_->cacheKey() : -1;
     const qint64 after = image ? image->cacheKey() : -1;
     image_ = std::move(image);
-    if (before == after) return;
+    if (before == after)
+        return;
     resetPreparedItems();
 }
 
 void SharePopoverContent::setFileNamePrefix(const QString& prefix) {
-    if (prefix == fileNamePrefix_) return;
+    if (prefix == fileNamePrefix_)
+        return;
     fileNamePrefix_ = prefix;
     resetPreparedItems();
 }
@@ -300,14 +321,18 @@ void SharePopoverContent::settingsChanged() {
 }
 
 void SharePopoverContent::warmShareItem(ScreenshotFileFormat format) {
-    if (!image_) return;
-    if (preparedItems_.count(format) || preparingFormats_.count(format)) return;
+    if (!image_)
+        return;
+    if (preparedItems_.count(format) || preparingFormats_.count(format))
+        return;
     preparingFormats_.insert(format);
     const quint64 generation = generation_;
     const auto finish = [this, format, generation](const std::optional<QString>& location) {
-        if (generation != generation_) return;
+        if (generation != generation_)
+            return;
         preparingFormats_.erase(format);
-        if (location) preparedItems_[format] = *location;
+        if (location)
+            preparedItems_[format] = *location;
         updateControls();
         emit preparedItemsChanged();
     };
@@ -322,7 +347,8 @@ void SharePopoverContent::warmShareItem(ScreenshotFileFormat format) {
 
 void SharePopoverContent::updateControls() {
     const ScreenshotFileFormat current = settings_.shareFileFormat();
-    for (const auto& [format, chip] : chips_) chip->setChecked(format == current);
+    for (const auto& [format, chip] : chips_)
+        chip->setChecked(format == current);
     launcher_->imageProvider = [this] { return image_; };
     launcher_->itemProvider = [this]() -> std::optional<QString> {
         const auto it = preparedItems_.find(settings_.shareFileFormat());
@@ -358,7 +384,8 @@ void SharePopover::showAttachedTo(QWidget* anchor) {
         QPoint position(bounds.right() + 1 - width(), bounds.bottom() + 5);
         if (const QScreen* screen = anchor->screen()) {
             const QRect area = screen->availableGeometry();
-            if (position.y() + height() > area.bottom() + 1) position.setY(bounds.top() - 4 - height());
+            if (position.y() + height() > area.bottom() + 1)
+                position.setY(bounds.top() - 4 - height());
             position.setX(std::clamp(position.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
         }
         move(position);

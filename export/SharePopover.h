@@ -118,7 +118,7 @@ private:
     ScreenshotFileFormat shownFormat_;
     std::map<ScreenshotFileFormat, QString> preparedItems_;
     std::set<ScreenshotFileFormat> preparingFormats_;
-    quint64 generation_ = 0;  // late results of an earlier image or prefix are dropped
+    quint64 generation_ = 0; // late results of an earlier image or prefix are dropped
     std::map<ScreenshotFileFormat, QAbstractButton*> chips_;
     ShareSheetLauncherButton* launcher_;
 };

@@ -12,14 +12,15 @@ QString errorSummary(const QString& message) {
 }
 
 QKeySequence menuKeyEquivalent(const Shortcut& shortcut) {
-    const Qt::KeyboardModifiers modifiers =
-        qtModifiersForModifiers(shortcut.modifiers & (kControlModifier | kOptionModifier | kShiftModifier | kCommandModifier));
+    const Qt::KeyboardModifiers modifiers = qtModifiersForModifiers(
+        shortcut.modifiers & (kControlModifier | kOptionModifier | kShiftModifier | kCommandModifier));
     // Menus here take any key (function keys, Print, ...), so the key in the menu is the
     // hot key itself and matches the name shown beside it; space only for a key Qt
     // has no name for.
     std::optional<int> key = qtKeyForKeyCode(shortcut.keyCode);
     for (const int extended : {Qt::Key_Print, Qt::Key_Pause, Qt::Key_ScrollLock})
-        if (!key && keyCodeForQtKey(extended) == shortcut.keyCode) key = extended;
+        if (!key && keyCodeForQtKey(extended) == shortcut.keyCode)
+            key = extended;
     return QKeySequence(QKeyCombination(modifiers, Qt::Key(key.value_or(Qt::Key_Space))));
 }
 
@@ -27,7 +28,9 @@ std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& s) {
     using K = MenuBarEntry::Kind;
     using C = MenuBarCommand;
     std::vector<MenuBarEntry> e;
-    auto text = [&](K kind, const QString& t) { e.push_back({kind, t, true, std::nullopt, std::nullopt, std::nullopt}); };
+    auto text = [&](K kind, const QString& t) {
+        e.push_back({kind, t, true, std::nullopt, std::nullopt, std::nullopt});
+    };
     auto section = [&](const QString& title) {
         text(K::divider, {});
         text(K::section, title);
@@ -54,7 +57,8 @@ std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& s) {
            C::exportImage, s.hasCapture);
     section(QStringLiteral("セットアップ"));
     button(QStringLiteral("セットアップを確認"), C::openSetup);
-    text(K::caption, s.setupComplete ? QStringLiteral("必要な設定は揃っています") : QStringLiteral("未完了の設定があります"));
+    text(K::caption,
+         s.setupComplete ? QStringLiteral("必要な設定は揃っています") : QStringLiteral("未完了の設定があります"));
     if (s.hasShortcutRegistrationFailures) {
         section(QStringLiteral("ショートカット"));
         text(K::warning, QStringLiteral("登録できないショートカットがあります"));

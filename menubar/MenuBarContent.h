@@ -11,12 +11,23 @@
 namespace lumivane {
 
 enum class MenuBarCommand {
-    captureFullScreen, captureArea, captureBrowserFullPage,
-    openEditor, copyImage, exportImage,
-    openSetup, openShortcutSettings, openSystemScreenshotSettings, useRecommendedShortcuts,
-    openProject, saveProject,
-    showErrorDetails, copyErrorMessage,
-    openSettings, checkForUpdates, quit,
+    captureFullScreen,
+    captureArea,
+    captureBrowserFullPage,
+    openEditor,
+    copyImage,
+    exportImage,
+    openSetup,
+    openShortcutSettings,
+    openSystemScreenshotSettings,
+    useRecommendedShortcuts,
+    openProject,
+    saveProject,
+    showErrorDetails,
+    copyErrorMessage,
+    openSettings,
+    checkForUpdates,
+    quit,
 };
 
 // What the menu shows is a function of these published values only.

@@ -29,18 +29,25 @@ std::shared_ptr<DesktopBackend> unavailable(QString reason) {
 
 WindowSystem sessionWindowSystem(const QProcessEnvironment& env) {
     const QString type = env.value(QStringLiteral("XDG_SESSION_TYPE")).trimmed().toLower();
-    if (type == QLatin1String("wayland")) return WindowSystem::wayland;
-    if (type == QLatin1String("x11")) return WindowSystem::x11;
-    if (!env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()) return WindowSystem::wayland;
-    if (!env.value(QStringLiteral("DISPLAY")).isEmpty()) return WindowSystem::x11;
+    if (type == QLatin1String("wayland"))
+        return WindowSystem::wayland;
+    if (type == QLatin1String("x11"))
+        return WindowSystem::x11;
+    if (!env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty())
+        return WindowSystem::wayland;
+    if (!env.value(QStringLiteral("DISPLAY")).isEmpty())
+        return WindowSystem::x11;
     return WindowSystem::none;
 }
 
 QByteArray qtPlatformFor(WindowSystem windowSystem) {
     switch (windowSystem) {
-    case WindowSystem::wayland: return "wayland";
-    case WindowSystem::x11: return "xcb";
-    case WindowSystem::none: break;
+    case WindowSystem::wayland:
+        return "wayland";
+    case WindowSystem::x11:
+        return "xcb";
+    case WindowSystem::none:
+        break;
     }
     return {};
 }
@@ -56,8 +63,10 @@ QString windowSystemUnreachableReason(WindowSystem windowSystem) {
         xcb_disconnect(probe);
         return {};
     }
-    case WindowSystem::wayland: return {};  // Qt's wayland plugin reports a missing compositor and exits cleanly
-    case WindowSystem::none: break;
+    case WindowSystem::wayland:
+        return {}; // Qt's wayland plugin reports a missing compositor and exits cleanly
+    case WindowSystem::none:
+        break;
     }
     return QStringLiteral("no display (neither WAYLAND_DISPLAY nor DISPLAY is set)");
 }
@@ -67,13 +76,16 @@ std::shared_ptr<DesktopBackend> loadDesktopBackend() {
     const WindowSystem session = sessionWindowSystem();
     if (qtPlatform != QLatin1String("xcb") && session == WindowSystem::wayland) {
         if (qtPlatform != QLatin1String("wayland"))
-            return unavailable(QStringLiteral("the Wayland services need Qt on the wayland platform (QT_QPA_PLATFORM=wayland)"));
+            return unavailable(
+                QStringLiteral("the Wayland services need Qt on the wayland platform (QT_QPA_PLATFORM=wayland)"));
         return makeWaylandBackend();
     }
-    if (auto x11 = makeX11Backend()) return x11;
+    if (auto x11 = makeX11Backend())
+        return x11;
     const QByteArray display = qgetenv("DISPLAY");
-    return unavailable(display.isEmpty() ? QStringLiteral("no display (neither WAYLAND_DISPLAY nor DISPLAY is set)")
-                                         : QStringLiteral("cannot open the X11 display '%1'").arg(QString::fromLocal8Bit(display)));
+    return unavailable(display.isEmpty()
+                           ? QStringLiteral("no display (neither WAYLAND_DISPLAY nor DISPLAY is set)")
+                           : QStringLiteral("cannot open the X11 display '%1'").arg(QString::fromLocal8Bit(display)));
 }
 
 } // namespace lumivane

@@ -28,15 +28,15 @@ QByteArray qtPlatformFor(WindowSystem windowSystem);
 
 // What the chosen window system lets the application do.
 struct DesktopCapabilities {
-    bool grabsGlobalKeys = false;    // system-wide key grabs of its own (X11); else a desktop service or none
-    bool seesOtherWindows = false;   // the active window and other applications' windows
-    bool hasWindowGeometry = false;  // where other applications' windows are on the screen
-    bool slowCapture = false;        // capture is a whole-desktop round trip taking seconds: grab first,
-                                     // select on the frozen image
-    bool interactiveCapture = false; // the desktop may ask the user before a capture
+    bool grabsGlobalKeys = false;        // system-wide key grabs of its own (X11); else a desktop service or none
+    bool seesOtherWindows = false;       // the active window and other applications' windows
+    bool hasWindowGeometry = false;      // where other applications' windows are on the screen
+    bool slowCapture = false;            // capture is a whole-desktop round trip taking seconds: grab first,
+                                         // select on the frozen image
+    bool interactiveCapture = false;     // the desktop may ask the user before a capture
     bool selectsOnFrozenOutputs = false; // the area overlay shows the outputs as read when it opens, and the
                                          // selection is cut from those frames
-    bool placesOwnWindows = false;   // the application may position its own top-level windows
+    bool placesOwnWindows = false;       // the application may position its own top-level windows
 };
 
 // The window-system services of one session. Built once at start by
@@ -45,8 +45,8 @@ struct DesktopCapabilities {
 struct DesktopBackend {
     WindowSystem windowSystem = WindowSystem::none;
     DesktopCapabilities capabilities;
-    std::shared_ptr<ScreenProvider> screens;               // null for none
-    std::shared_ptr<ScreenGrabber> grabber;                // per-screen reads; null where only snapshots exist
+    std::shared_ptr<ScreenProvider> screens; // null for none
+    std::shared_ptr<ScreenGrabber> grabber;  // per-screen reads; null where only snapshots exist
     // Whole-desktop screenshots: the capture where grabber is null, and where both are
     // set, the fallback once the grabber refuses (ScreenGrabber::refusal()). Null where
     // the grabber is all there is.
@@ -63,7 +63,7 @@ struct DesktopBackend {
     std::function<std::unique_ptr<DesktopKeyBindings>()> makeDesktopKeyBindings;
     std::function<std::unique_ptr<ActiveWindowSource>()> makeActiveWindowSource;
     std::function<std::unique_ptr<WindowActivator>()> makeWindowActivator;
-    std::function<std::unique_ptr<DesktopPermissions>()> makePermissions;  // always set
+    std::function<std::unique_ptr<DesktopPermissions>()> makePermissions; // always set
     std::function<std::unique_ptr<KeyboardLayout>()> makeKeyboardLayout;  // absent: key labels from the US layout
     // The colour the system tray asks symbolic icons to be drawn in; absent or nothing
     // when the tray does not say. Any thread.

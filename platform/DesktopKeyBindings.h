@@ -6,10 +6,10 @@ namespace lumivane {
 
 // One command bound to a key in the desktop's own keyboard settings.
 struct DesktopKeyBinding {
-    QString id;           // ours alone, stable: names the binding in the desktop's store
-    QString name;         // shown in the desktop's keyboard settings
-    QString command;      // run on the key
-    QString accelerator;  // the desktop's syntax, e.g. "<Shift><Super>2"; empty: no key
+    QString id;          // ours alone, stable: names the binding in the desktop's store
+    QString name;        // shown in the desktop's keyboard settings
+    QString command;     // run on the key
+    QString accelerator; // the desktop's syntax, e.g. "<Shift><Super>2"; empty: no key
     bool operator==(const DesktopKeyBinding&) const = default;
 };
 

@@ -8,10 +8,10 @@ namespace lumivane {
 // What the desktop remembers of the user's answer to a screen capture by this
 // application, where it asks one.
 enum class ScreenCaptureConsent {
-    notApplicable,  // the desktop asks no such question, or does not tell
-    notAsked,       // nothing stored: the first capture shows the desktop's question
+    notApplicable, // the desktop asks no such question, or does not tell
+    notAsked,      // nothing stored: the first capture shows the desktop's question
     allowed,
-    denied,         // stored refusal: every capture fails until it is withdrawn
+    denied, // stored refusal: every capture fails until it is withdrawn
 };
 
 // What the desktop allows this application to do, asked without ever prompting.
@@ -38,8 +38,8 @@ public:
 // A top-level application window as the window manager lists it.
 struct ClientWindowInfo {
     quint32 windowId = 0;
-    QString instanceName;  // WM_CLASS instance
-    QString className;     // WM_CLASS class
+    QString instanceName; // WM_CLASS instance
+    QString className;    // WM_CLASS class
 };
 
 // Lists and activates top-level windows.

@@ -25,13 +25,15 @@ QString returnedPath(const QFileDialog& dialog) {
 // percent-encoded; the others decoded them lossily, which the folder listing undoes.
 std::optional<QString> chosenPath(const QFileDialog& dialog) {
     const QString path = returnedPath(dialog);
-    if (path.isEmpty()) return std::nullopt;
+    if (path.isEmpty())
+        return std::nullopt;
     return recoverUndecodedPath(path);
 }
 
 // Opens in the folder of `start`, with its name selected when it names no folder.
 void startAt(QFileDialog& dialog, const QString& start) {
-    if (start.isEmpty()) return;
+    if (start.isEmpty())
+        return;
     const QFileInfo info(start);
     if (info.isDir()) {
         dialog.setDirectory(info.absoluteFilePath());
@@ -49,17 +51,21 @@ std::optional<QString> chooseFileToSave(QWidget* parent, const QString& start, c
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setSupportedSchemes(localSchemes);
     startAt(dialog, start);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     const QString shown = returnedPath(dialog);
-    if (shown.isEmpty()) return std::nullopt;
+    if (shown.isEmpty())
+        return std::nullopt;
     const QString path = recoverUndecodedPath(shown);
     // The dialog asks before replacing a file only when it can see it; one whose name
     // it showed undecoded looked new to it, so the question is asked here.
     if (path != shown && ::access(nativeFileName(path).constData(), F_OK) == 0) {
         const auto answer = QMessageBox::warning(
-            parent, QString(), QStringLiteral("「%1」はすでに存在します。\n置き換えますか?").arg(QFileInfo(shown).fileName()),
+            parent, QString(),
+            QStringLiteral("「%1」はすでに存在します。\n置き換えますか?").arg(QFileInfo(shown).fileName()),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes) return std::nullopt;
+        if (answer != QMessageBox::Yes)
+            return std::nullopt;
     }
     return path;
 }
@@ -71,7 +77,8 @@ std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& folder, 
     // found". A name that truly does not exist is reported by the reader.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setSupportedSchemes(localSchemes);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     return chosenPath(dialog);
 }
 
@@ -81,7 +88,8 @@ std::optional<QString> chooseFolder(QWidget* parent, const QString& acceptLabel)
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setSupportedSchemes(localSchemes);
     dialog.setLabelText(QFileDialog::Accept, acceptLabel);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     return chosenPath(dialog);
 }
 

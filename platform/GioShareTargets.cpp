@@ -20,18 +20,24 @@ struct GPtr {
     GPtr(const GPtr&) = delete;
     GPtr& operator=(const GPtr&) = delete;
     ~GPtr() {
-        if (p) Free(p);
+        if (p)
+            Free(p);
     }
 };
 
-void freeError(GError* error) { g_error_free(error); }
-void freeFileList(GList* list) { g_list_free_full(list, g_object_unref); }
+void freeError(GError* error) {
+    g_error_free(error);
+}
+void freeFileList(GList* list) {
+    g_list_free_full(list, g_object_unref);
+}
 
 using ErrorPtr = GPtr<GError, freeError>;
 
 QString iconNameOf(GAppInfo* info) {
-    GIcon* icon = g_app_info_get_icon(info);  // owned by the app info
-    if (!icon) return {};
+    GIcon* icon = g_app_info_get_icon(info); // owned by the app info
+    if (!icon)
+        return {};
     if (G_IS_THEMED_ICON(icon)) {
         const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
         return names && names[0] ? QString::fromUtf8(names[0]) : QString();
@@ -71,11 +77,13 @@ bool launch(GAppInfo* app, const QStringList& paths, QString* error) {
 
 // ShowItems of the session's file manager; false when there is no bus or no service.
 bool showItemsOverDBus(const QString& filePath) {
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return false;
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return false;
     GError* raw = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw);
     ErrorPtr busError(raw);
-    if (!bus) return false;
+    if (!bus)
+        return false;
     GVariantBuilder uris;
     g_variant_builder_init(&uris, G_VARIANT_TYPE("as"));
     const QByteArray uri = QUrl::fromLocalFile(filePath).toEncoded();
@@ -86,7 +94,8 @@ bool showItemsOverDBus(const QString& filePath) {
         "ShowItems", g_variant_new("(ass)", &uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE, 3000, nullptr, &raw);
     ErrorPtr callError(raw);
     g_object_unref(bus);
-    if (!reply) return false;
+    if (!reply)
+        return false;
     g_variant_unref(reply);
     return true;
 }
@@ -98,24 +107,28 @@ public:
         std::vector<ShareTarget> result;
         QString defaultId;
         if (GAppInfo* preferred = g_app_info_get_default_for_type(type.constData(), FALSE)) {
-            if (const char* id = g_app_info_get_id(preferred)) defaultId = QString::fromUtf8(id);
+            if (const char* id = g_app_info_get_id(preferred))
+                defaultId = QString::fromUtf8(id);
             g_object_unref(preferred);
         }
         GList* all = g_app_info_get_all_for_type(type.constData());
         for (GList* node = all; node; node = node->next) {
             GAppInfo* info = G_APP_INFO(node->data);
             const char* id = g_app_info_get_id(info);
-            if (!id || !g_app_info_should_show(info)) continue;
+            if (!id || !g_app_info_should_show(info))
+                continue;
             ShareTarget target{QString::fromUtf8(id), QString::fromUtf8(g_app_info_get_display_name(info)),
                                iconNameOf(info)};
-            const bool seen = std::any_of(result.begin(), result.end(),
-                                          [&](const ShareTarget& t) { return t.id == target.id; });
-            if (!seen) result.push_back(std::move(target));
+            const bool seen =
+                std::any_of(result.begin(), result.end(), [&](const ShareTarget& t) { return t.id == target.id; });
+            if (!seen)
+                result.push_back(std::move(target));
         }
         g_list_free_full(all, g_object_unref);
         std::stable_sort(result.begin(), result.end(), [&](const ShareTarget& a, const ShareTarget& b) {
             const bool aDefault = a.id == defaultId, bDefault = b.id == defaultId;
-            if (aDefault != bDefault) return aDefault;
+            if (aDefault != bDefault)
+                return aDefault;
             return QString::localeAwareCompare(a.title, b.title) < 0;
         });
         return result;
@@ -124,7 +137,8 @@ public:
     bool open(const QString& targetId, const QStringList& filePaths, QString* error) override {
         GDesktopAppInfo* app = g_desktop_app_info_new(targetId.toUtf8().constData());
         if (!app) {
-            if (error) *error = QStringLiteral("アプリケーション「%1」が見つかりません。").arg(targetId);
+            if (error)
+                *error = QStringLiteral("アプリケーション「%1」が見つかりません。").arg(targetId);
             return false;
         }
         const bool ok = launch(G_APP_INFO(app), filePaths, error);
@@ -133,10 +147,12 @@ public:
     }
 
     bool revealInFolder(const QString& filePath, QString* error) override {
-        if (showItemsOverDBus(filePath)) return true;
+        if (showItemsOverDBus(filePath))
+            return true;
         GAppInfo* folders = g_app_info_get_default_for_type("inode/directory", FALSE);
         if (!folders) {
-            if (error) *error = QStringLiteral("フォルダを開くアプリケーションが見つかりません。");
+            if (error)
+                *error = QStringLiteral("フォルダを開くアプリケーションが見つかりません。");
             return false;
         }
         const bool ok = launch(folders, {QFileInfo(filePath).absolutePath()}, error);
@@ -147,6 +163,8 @@ public:
 
 } // namespace
 
-std::shared_ptr<ShareTargets> makeDesktopShareTargets() { return std::make_shared<GioShareTargets>(); }
+std::shared_ptr<ShareTargets> makeDesktopShareTargets() {
+    return std::make_shared<GioShareTargets>();
+}
 
 } // namespace lumivane

@@ -13,11 +13,11 @@ class GlobalKeyGrabber {
 public:
     // Status codes besides the window system's own error codes.
     static constexpr qint32 statusOk = 0;
-    static constexpr qint32 statusNoDisplay = -1;      // no connection to the window system
+    static constexpr qint32 statusNoDisplay = -1;        // no connection to the window system
     static constexpr qint32 statusKeyNotOnKeyboard = -2; // the keyboard has no such key
-    static constexpr qint32 statusPending = -3;   // the outcome arrives later through onGrabSettled
-    static constexpr qint32 statusRefused = -4;   // the desktop or the user did not assign the key
-    static constexpr qint32 statusServiceFailed = -5; // the desktop's shortcut service is missing or failed
+    static constexpr qint32 statusPending = -3;          // the outcome arrives later through onGrabSettled
+    static constexpr qint32 statusRefused = -4;          // the desktop or the user did not assign the key
+    static constexpr qint32 statusServiceFailed = -5;    // the desktop's shortcut service is missing or failed
 
     virtual ~GlobalKeyGrabber() = default;
 

@@ -17,9 +17,11 @@ const QString ourPrefix = listPath + QStringLiteral("lumivane-");
 
 bool schemaInstalled(const char* id) {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    if (!source) return false;
+    if (!source)
+        return false;
     GSettingsSchema* schema = g_settings_schema_source_lookup(source, id, TRUE);
-    if (!schema) return false;
+    if (!schema)
+        return false;
     g_settings_schema_unref(schema);
     return true;
 }
@@ -44,15 +46,18 @@ struct GnomeKeyBindings::Settings {
     QStringList paths() const {
         QStringList out;
         gchar** values = g_settings_get_strv(list.get(), listKey);
-        for (gchar** v = values; v && *v; ++v) out << QString::fromUtf8(*v);
+        for (gchar** v = values; v && *v; ++v)
+            out << QString::fromUtf8(*v);
         g_strfreev(values);
         return out;
     }
     bool setPaths(const QStringList& paths) {
         std::vector<QByteArray> bytes;
-        for (const QString& p : paths) bytes.push_back(p.toUtf8());
+        for (const QString& p : paths)
+            bytes.push_back(p.toUtf8());
         std::vector<const gchar*> values;
-        for (const QByteArray& b : bytes) values.push_back(b.constData());
+        for (const QByteArray& b : bytes)
+            values.push_back(b.constData());
         values.push_back(nullptr);
         return g_settings_set_strv(list.get(), listKey, values.data());
     }
@@ -63,7 +68,8 @@ struct GnomeKeyBindings::Settings {
 
 std::unique_ptr<GnomeKeyBindings> GnomeKeyBindings::open() {
     // g_settings_new aborts on a missing schema: look first.
-    if (!schemaInstalled(listSchema) || !schemaInstalled(bindingSchema)) return nullptr;
+    if (!schemaInstalled(listSchema) || !schemaInstalled(bindingSchema))
+        return nullptr;
     auto settings = std::make_unique<Settings>();
     settings->list.reset(g_settings_new(listSchema));
     return std::unique_ptr<GnomeKeyBindings>(new GnomeKeyBindings(std::move(settings)));
@@ -76,12 +82,15 @@ GnomeKeyBindings::~GnomeKeyBindings() {
     g_settings_sync();
 }
 
-QString GnomeKeyBindings::pathFor(const QString& id) { return ourPrefix + id + QLatin1Char('/'); }
+QString GnomeKeyBindings::pathFor(const QString& id) {
+    return ourPrefix + id + QLatin1Char('/');
+}
 
 std::vector<DesktopKeyBinding> GnomeKeyBindings::bindings() const {
     std::vector<DesktopKeyBinding> out;
     for (const QString& path : settings_->paths()) {
-        if (!path.startsWith(ourPrefix) || !path.endsWith(QLatin1Char('/'))) continue;
+        if (!path.startsWith(ourPrefix) || !path.endsWith(QLatin1Char('/')))
+            continue;
         const SettingsPtr b = Settings::binding(path);
         out.push_back({path.mid(ourPrefix.size()).chopped(1), text(b.get(), "name"), text(b.get(), "command"),
                        text(b.get(), "binding")});
@@ -106,18 +115,22 @@ bool GnomeKeyBindings::setBindings(const std::vector<DesktopKeyBinding>& binding
     for (const QString& path : settings_->paths()) {
         if (path.startsWith(ourPrefix) && !wanted.contains(path)) {
             const SettingsPtr b = Settings::binding(path);
-            for (const char* key : {"name", "command", "binding"}) g_settings_reset(b.get(), key);
+            for (const char* key : {"name", "command", "binding"})
+                g_settings_reset(b.get(), key);
             continue;
         }
         paths << path;
     }
     for (const QString& path : wanted)
-        if (!paths.contains(path)) paths << path;
+        if (!paths.contains(path))
+            paths << path;
     const bool ok = paths == settings_->paths() || settings_->setPaths(paths);
     g_settings_sync();
     return ok;
 }
 
-bool GnomeKeyBindings::removeBindings() { return setBindings({}); }
+bool GnomeKeyBindings::removeBindings() {
+    return setBindings({});
+}
 
 } // namespace lumivane

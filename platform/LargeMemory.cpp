@@ -22,7 +22,7 @@ namespace {
 #ifdef MADV_POPULATE_WRITE
 constexpr int populateWrite = MADV_POPULATE_WRITE;
 #else
-constexpr int populateWrite = 23;   // Linux 5.14
+constexpr int populateWrite = 23; // Linux 5.14
 #endif
 
 struct Spare {
@@ -33,14 +33,16 @@ struct Spare {
 class Pool {
 public:
     void* take(size_t bytes) {
-        if (bytes < minimumBytes || bytes > SIZE_MAX - hugePage) return nullptr;
+        if (bytes < minimumBytes || bytes > SIZE_MAX - hugePage)
+            return nullptr;
         const size_t rounded = (bytes + hugePage - 1) & ~(hugePage - 1);
         {
             std::lock_guard guard(lock_);
             // The smallest spare that fits without wasting more than a quarter of it.
             Spare* best = nullptr;
             for (Spare& s : spares_)
-                if (s.block && s.bytes >= rounded && s.bytes - rounded <= s.bytes / 4 && (!best || s.bytes < best->bytes))
+                if (s.block && s.bytes >= rounded && s.bytes - rounded <= s.bytes / 4 &&
+                    (!best || s.bytes < best->bytes))
                     best = &s;
             noteActivity();
             if (best) {
@@ -51,7 +53,8 @@ public:
             }
         }
         void* block = std::aligned_alloc(hugePage, rounded);
-        if (!block) return nullptr;
+        if (!block)
+            return nullptr;
         madvise(block, rounded, MADV_HUGEPAGE);
         // The caller fills the block: fault it in with one call rather than one trap a
         // page (where huge pages are not to be had). Older kernels refuse; nothing lost.
@@ -78,13 +81,15 @@ public:
     }
 
     void give(void* block) {
-        if (!block) return;
+        if (!block)
+            return;
         void* drop = nullptr;
         {
             std::lock_guard guard(lock_);
             auto it = sizes_.find(block);
             const size_t bytes = it == sizes_.end() ? 0 : it->second;
-            if (it != sizes_.end()) sizes_.erase(it);
+            if (it != sizes_.end())
+                sizes_.erase(it);
             // Keep the newest two; the older one goes.
             drop = spares_[1].block;
             spares_[1] = spares_[0];
@@ -115,7 +120,8 @@ private:
             // Wait until nothing has happened for the whole delay.
             while (trimPending_ && Clock::now() < lastActivity_ + idleDelay_)
                 wake_.wait_until(lock, lastActivity_ + idleDelay_);
-            if (trimPending_) trim(lock);
+            if (trimPending_)
+                trim(lock);
         }
     }
 
@@ -125,7 +131,8 @@ private:
         const std::array<Spare, 2> drop = spares_;
         spares_ = {};
         lock.unlock();
-        for (const Spare& s : drop) std::free(s.block);
+        for (const Spare& s : drop)
+            std::free(s.block);
 #if defined(__GLIBC__)
         malloc_trim(0);
 #endif
@@ -150,11 +157,21 @@ Pool& pool() {
 
 } // namespace
 
-void* take(size_t bytes) { return pool().take(bytes); }
-void give(void* block) { pool().give(block); }
-void setIdleTrimDelay(int milliseconds) { pool().setIdleDelay(std::chrono::milliseconds(milliseconds)); }
-void trimWhenIdle() { pool().trimWhenIdle(); }
-void trimNow() { pool().trimNow(); }
+void* take(size_t bytes) {
+    return pool().take(bytes);
+}
+void give(void* block) {
+    pool().give(block);
+}
+void setIdleTrimDelay(int milliseconds) {
+    pool().setIdleDelay(std::chrono::milliseconds(milliseconds));
+}
+void trimWhenIdle() {
+    pool().trimWhenIdle();
+}
+void trimNow() {
+    pool().trimNow();
+}
 
 } // namespace lumivane::LargeMemory
 
@@ -165,9 +182,11 @@ size_t availableBytes() {
         char line[256];
         unsigned long long kib = 0;
         bool found = false;
-        while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
         std::fclose(f);
-        if (found) return size_t(kib) * 1024;
+        if (found)
+            return size_t(kib) * 1024;
     }
     const long pages = sysconf(_SC_AVPHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
     return pages > 0 && pageSize > 0 ? size_t(pages) * size_t(pageSize) : 0;

@@ -32,7 +32,8 @@ bool exists(const QByteArray& path) {
 // The one entry of `folder` that a dialog would show as `shown`, or empty.
 QByteArray entryShownAs(const QByteArray& folder, const QString& shown) {
     DIR* dir = ::opendir(folder.isEmpty() ? "/" : folder.constData());
-    if (!dir) return {};
+    if (!dir)
+        return {};
     const QString wanted = undecodedForm(shown);
     QByteArray match;
     int matches = 0;
@@ -74,17 +75,25 @@ QString fileNameFromNative(const QByteArray& bytes) {
     while (i < n) {
         // Length of a well-formed UTF-8 sequence at i, 0 when there is none.
         const unsigned char b = p[i];
-        int len = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+        int len = b < 0x80                   ? 1
+                  : (b >= 0xC2 && b <= 0xDF) ? 2
+                  : (b >= 0xE0 && b <= 0xEF) ? 3
+                  : (b >= 0xF0 && b <= 0xF4) ? 4
+                                             : 0;
         if (len > 1) {
-            if (i + len > n) len = 0;
+            if (i + len > n)
+                len = 0;
             for (int k = 1; k < len; ++k)
-                if ((p[i + k] & 0xC0) != 0x80) len = 0;
+                if ((p[i + k] & 0xC0) != 0x80)
+                    len = 0;
             // Overlong forms, surrogates and code points beyond U+10FFFF.
-            if (len == 3 && ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] >= 0xA0))) len = 0;
-            if (len == 4 && ((b == 0xF0 && p[i + 1] < 0x90) || (b == 0xF4 && p[i + 1] >= 0x90))) len = 0;
+            if (len == 3 && ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] >= 0xA0)))
+                len = 0;
+            if (len == 4 && ((b == 0xF0 && p[i + 1] < 0x90) || (b == 0xF4 && p[i + 1] >= 0x90)))
+                len = 0;
         }
         if (len == 0) {
-            out += QChar(char16_t(0xDC00 + b));   // kept as a lone surrogate, restored by nativeFileName
+            out += QChar(char16_t(0xDC00 + b)); // kept as a lone surrogate, restored by nativeFileName
             ++i;
             continue;
         }
@@ -95,11 +104,13 @@ QString fileNameFromNative(const QByteArray& bytes) {
 }
 
 bool hasUndecodedBytes(const QString& name) {
-    return std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; });
+    return std::any_of(name.begin(), name.end(),
+                       [](QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; });
 }
 
 QString localPathFromUrl(const QUrl& url) {
-    if (!url.isLocalFile()) return {};
+    if (!url.isLocalFile())
+        return {};
     return fileNameFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }
 
@@ -108,15 +119,17 @@ QString fileUrlFromPath(const QString& path) {
 }
 
 QString recoverUndecodedPath(const QString& path) {
-    if (!path.contains(QChar(replacementCharacter))) return path;
+    if (!path.contains(QChar(replacementCharacter)))
+        return path;
     const QStringList parts = path.split(QLatin1Char('/'));
-    QByteArray out = nativeFileName(parts.constFirst());   // empty for an absolute path
+    QByteArray out = nativeFileName(parts.constFirst()); // empty for an absolute path
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const QString& part = parts.at(i);
         QByteArray name = nativeFileName(part);
         if (part.contains(QChar(replacementCharacter)) && !exists(out + '/' + name)) {
             const QByteArray entry = entryShownAs(out, part);
-            if (!entry.isEmpty()) name = entry;
+            if (!entry.isEmpty())
+                name = entry;
         }
         out += '/' + name;
     }

@@ -14,7 +14,8 @@ bool holdsPlugin(const QString& platformsFolder, const QByteArray& platform) {
 
 bool hasQtPlatformPlugin(const QByteArray& platform, const QStringList& pluginFolders) {
     for (const QString& folder : pluginFolders)
-        if (holdsPlugin(folder + QStringLiteral("/platforms"), platform)) return true;
+        if (holdsPlugin(folder + QStringLiteral("/platforms"), platform))
+            return true;
     return false;
 }
 
@@ -28,10 +29,13 @@ bool hasQtPlatformPlugin(const QByteArray& platform) {
 QtPlatformChoice chooseQtPlatform(WindowSystem session, bool hasWaylandPlugin, bool hasX11Display) {
     switch (session) {
     case WindowSystem::wayland:
-        if (hasWaylandPlugin) return {"wayland", false};
+        if (hasWaylandPlugin)
+            return {"wayland", false};
         return {hasX11Display ? QByteArray("xcb") : QByteArray(), true};
-    case WindowSystem::x11: return {"xcb", false};
-    case WindowSystem::none: break;
+    case WindowSystem::x11:
+        return {"xcb", false};
+    case WindowSystem::none:
+        break;
     }
     return {};
 }

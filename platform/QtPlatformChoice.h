@@ -18,7 +18,7 @@ bool hasQtPlatformPlugin(const QByteArray& platform);
 // `missingWaylandPlugin` is set so the user is told what to install. Capture never
 // runs through Xwayland: the X11 screen reads refuse in a Wayland session.
 struct QtPlatformChoice {
-    QByteArray platform;        // empty: none can be used
+    QByteArray platform; // empty: none can be used
     bool missingWaylandPlugin = false;
 };
 QtPlatformChoice chooseQtPlatform(WindowSystem session, bool hasWaylandPlugin, bool hasX11Display);

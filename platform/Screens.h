@@ -14,8 +14,8 @@ namespace lumivane {
 
 // One screen in the core's coordinate space (see platform/CoordinateSpace.h).
 struct ScreenInfo {
-    QRectF frame;          // global space, origin at the bottom-left of the main screen, y up
-    QRectF visibleFrame;   // frame minus panels (the work area), same space
+    QRectF frame;        // global space, origin at the bottom-left of the main screen, y up
+    QRectF visibleFrame; // frame minus panels (the work area), same space
     // Device pixels per point: Qt's device pixel ratio for the screen, else the
     // desktop's Xft.dpi / 96. 1.0, 1.5, 2.0 at 100 %, 150 %, 200 %.
     double scale = 1.0;
@@ -62,11 +62,11 @@ struct DesktopSnapshot {
     QImage image;
     // The image's extent in ScreenInfo::nativeGeometry coordinates (points).
     QRectF nativeBounds;
-    double scale = 1.0;  // image pixels per point
+    double scale = 1.0; // image pixels per point
     // Where the desktop was read output by output instead: each output's frame at its
     // own pixel size (image stays null then).
     struct OutputFrame {
-        QRect nativeGeometry;  // ScreenInfo::nativeGeometry of the output
+        QRect nativeGeometry; // ScreenInfo::nativeGeometry of the output
         QImage image;
     };
     std::vector<OutputFrame> outputs;
@@ -76,9 +76,9 @@ struct DesktopSnapshot {
 class SnapshotError : public QException {
 public:
     enum class Kind {
-        refused,      // the user or the desktop denied the screenshot
-        unavailable,  // no screenshot service on this desktop
-        failed,       // the service failed, answered nothing usable or timed out
+        refused,     // the user or the desktop denied the screenshot
+        unavailable, // no screenshot service on this desktop
+        failed,      // the service failed, answered nothing usable or timed out
     };
     SnapshotError(Kind kind, QString message) : kind_(kind), message_(std::move(message)) {}
     Kind kind() const { return kind_; }
@@ -100,7 +100,6 @@ public:
     virtual ~DesktopSnapshotSource() = default;
     virtual QFuture<DesktopSnapshot> snapshot() = 0;
 };
-
 
 // Screen-recording permission. X11 lets every client read the screen.
 class ScreenCapturePermission {

@@ -8,9 +8,9 @@ namespace lumivane {
 
 // An application the desktop offers for a file type.
 struct ShareTarget {
-    QString id;        // desktop-entry id ("org.gnome.eog.desktop")
-    QString title;     // localised display name
-    QString iconName;  // theme icon name, or an absolute icon path; may be empty
+    QString id;       // desktop-entry id ("org.gnome.eog.desktop")
+    QString title;    // localised display name
+    QString iconName; // theme icon name, or an absolute icon path; may be empty
 };
 
 // The desktop's "open with" applications: the share destinations on a desktop

@@ -11,8 +11,8 @@
 #include <QParallelAnimationGroup>
 #include <QPointer>
 #include <QPropertyAnimation>
-#include <QVariantAnimation>
 #include <QTimer>
+#include <QVariantAnimation>
 #include <cmath>
 
 namespace lumivane {
@@ -37,9 +37,10 @@ QPainterPath rounded(const QRectF& r, double radius) {
 class PreviewPanel : public QWidget {
 public:
     explicit PreviewPanel(PreviewActions actions)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowDoesNotAcceptFocus),
-          actions_(std::move(actions)), drag_("lumivane.preview-drag-export", "Lumivane-Preview-", actions_.dragOptions, this) {
+        : QWidget(nullptr,
+                  Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
+          actions_(std::move(actions)),
+          drag_("lumivane.preview-drag-export", "Lumivane-Preview-", actions_.dragOptions, this) {
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_ShowWithoutActivating);
         setFixedSize(PreviewWindowController::panelSize, PreviewWindowController::panelSize);
@@ -56,8 +57,10 @@ public:
     // window is then cut to the card's shape and painted opaque inside it.
     void setShapedToCard(bool shaped) {
         shapedToCard_ = shaped;
-        if (shaped) setMask(QRegion(rounded(imageArea(), 18).toFillPolygon().toPolygon()));
-        else clearMask();
+        if (shaped)
+            setMask(QRegion(rounded(imageArea(), 18).toFillPolygon().toPolygon()));
+        else
+            clearMask();
         update();
     }
 
@@ -77,10 +80,14 @@ public:
     QRectF saveRect() const { return QRectF(width() / 2.0 - 37, height() / 2.0 + 5, 74, 30); }
 
     QString copyTitle() const {
-        return didCopyRecently_ ? QStringLiteral("コピー済み") : isCopying_ ? QStringLiteral("コピー中...") : QStringLiteral("コピー");
+        return didCopyRecently_ ? QStringLiteral("コピー済み")
+               : isCopying_     ? QStringLiteral("コピー中...")
+                                : QStringLiteral("コピー");
     }
     QString saveTitle() const {
-        return didSaveRecently_ ? QStringLiteral("保存済み") : isSaving_ ? QStringLiteral("保存中...") : QStringLiteral("保存");
+        return didSaveRecently_ ? QStringLiteral("保存済み")
+               : isSaving_      ? QStringLiteral("保存中...")
+                                : QStringLiteral("保存");
     }
     bool isHovering() const { return hovering_; }
 
@@ -98,7 +105,8 @@ public:
     // (a hidden window gets no leave event, and the next picture must not appear
     // with the controls of the last one).
     void resetHover() {
-        if (hovering_) setHover(false);
+        if (hovering_)
+            setHover(false);
         hoverFade_->stop();
         hoverOpacity_ = 0;
         heldPill_ = -1;
@@ -112,7 +120,8 @@ protected:
             // After this paint has reached the screen.
             QTimer::singleShot(0, this, [this] {
                 prepareDrag();
-                if (actions_.presented) actions_.presented();
+                if (actions_.presented)
+                    actions_.presented();
             });
         }
         QPainter p(this);
@@ -123,7 +132,8 @@ protected:
         p.translate(-slide_, 0);
         const QRectF area = imageArea();
         const QPainterPath card = rounded(area, 18);
-        if (shapedToCard_) p.fillRect(rect(), Qt::white);
+        if (shapedToCard_)
+            p.fillRect(rect(), Qt::white);
         p.fillPath(card, QColor::fromRgbF(1, 1, 1, 0.96f));
         if (image_ && !image_->isNull()) {
             p.save();
@@ -139,7 +149,8 @@ protected:
             p.restore();
         }
         // The controls fade in and out over the thumbnail.
-        if (hoverOpacity_ <= 0) return;
+        if (hoverOpacity_ <= 0)
+            return;
         p.setOpacity(base * hoverOpacity_);
         p.fillPath(card, QColor::fromRgbF(0, 0, 0, 0.12f));
         const QColor ink = QColor::fromRgbF(0, 0, 0, 0.82f);
@@ -202,10 +213,12 @@ protected:
     }
 
     void mouseMoveEvent(QMouseEvent* e) override {
-        if (!pressOnDrag_ || dragStarted_ || !(e->buttons() & Qt::LeftButton)) return;
+        if (!pressOnDrag_ || dragStarted_ || !(e->buttons() & Qt::LeftButton))
+            return;
         interact();
         const QPointF d = e->position() - pressPos_;
-        if (std::hypot(d.x(), d.y()) < 3.0) return;
+        if (std::hypot(d.x(), d.y()) < 3.0)
+            return;
         dragStarted_ = true;
         startDrag();
     }
@@ -218,22 +231,31 @@ protected:
             heldPill_ = -1;
             settlePills();
         }
-        if (dragged) return;
+        if (dragged)
+            return;
         if (hovering_) {
-            if (closeRect().contains(pos)) return call(actions_.dismiss);
-            if (editRect().contains(pos)) return call(actions_.openEditor);
-            if (copyRect().contains(pos)) return pressCopy();
-            if (saveRect().contains(pos)) return pressSave();
-            if (dragRect().contains(pos)) return;
+            if (closeRect().contains(pos))
+                return call(actions_.dismiss);
+            if (editRect().contains(pos))
+                return call(actions_.openEditor);
+            if (copyRect().contains(pos))
+                return pressCopy();
+            if (saveRect().contains(pos))
+                return pressSave();
+            if (dragRect().contains(pos))
+                return;
         }
         // The whole panel, shaped as a rounded square, takes the click.
-        if (rounded(QRectF(rect()), 20).contains(pos)) call(actions_.openEditor);
+        if (rounded(QRectF(rect()), 20).contains(pos))
+            call(actions_.openEditor);
     }
 
 private:
     bool startsDrag(const QPointF& pos) const {
-        if (!rounded(QRectF(rect()), 20).contains(pos)) return false;
-        if (!hovering_) return true;
+        if (!rounded(QRectF(rect()), 20).contains(pos))
+            return false;
+        if (!hovering_)
+            return true;
         return dragRect().contains(pos) || !(closeRect().contains(pos) || editRect().contains(pos) ||
                                              copyRect().contains(pos) || saveRect().contains(pos));
     }
@@ -261,21 +283,24 @@ private:
         QPen pen(QColor::fromRgbF(0, 0, 0, enabled ? 0.82f : 0.28f), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
-        p.drawLine(c + QPointF(0, 3), c + QPointF(0, -7));                 // shaft
-        p.drawPolyline(QPolygonF{c + QPointF(-4, -3), c + QPointF(0, -7), c + QPointF(4, -3)});   // head
-        p.drawPolyline(QPolygonF{c + QPointF(-7, 1), c + QPointF(-7, 7), c + QPointF(7, 7), c + QPointF(7, 1)});  // tray
+        p.drawLine(c + QPointF(0, 3), c + QPointF(0, -7));                                      // shaft
+        p.drawPolyline(QPolygonF{c + QPointF(-4, -3), c + QPointF(0, -7), c + QPointF(4, -3)}); // head
+        p.drawPolyline(QPolygonF{c + QPointF(-7, 1), c + QPointF(-7, 7), c + QPointF(7, 7), c + QPointF(7, 1)}); // tray
     }
 
     void call(const std::function<void()>& f) {
         interact();
-        if (f) f();
+        if (f)
+            f();
     }
     void interact() {
-        if (actions_.noteInteraction) actions_.noteInteraction();
+        if (actions_.noteInteraction)
+            actions_.noteInteraction();
     }
     void setHover(bool hovering) {
         hovering_ = hovering;
-        if (actions_.hoverChanged) actions_.hoverChanged(hovering);
+        if (actions_.hoverChanged)
+            actions_.hoverChanged(hovering);
         animateTo(hoverFade_, hoverOpacity_, hovering ? 1.0 : 0.0);
         update();
     }
@@ -293,9 +318,11 @@ private:
         return a;
     }
     static void animateTo(QVariantAnimation* a, double from, double to) {
-        if (a->state() == QAbstractAnimation::Running && a->endValue().toDouble() == to) return;
+        if (a->state() == QAbstractAnimation::Running && a->endValue().toDouble() == to)
+            return;
         a->stop();
-        if (from == to) return;
+        if (from == to)
+            return;
         a->setStartValue(from);
         a->setEndValue(to);
         a->start();
@@ -309,18 +336,21 @@ private:
 
     void pressCopy() {
         interact();
-        if (isCopying_ || !actions_.copy) return;
+        if (isCopying_ || !actions_.copy)
+            return;
         isCopying_ = true;
         didCopyRecently_ = false;
         settlePills();
         QPointer<PreviewPanel> self(this);
         actions_.copy([self](bool) {
-            if (!self) return;
+            if (!self)
+                return;
             self->isCopying_ = false;
             self->didCopyRecently_ = true;
             self->settlePills();
             QTimer::singleShot(confirmationMs, self, [self] {
-                if (!self) return;
+                if (!self)
+                    return;
                 self->didCopyRecently_ = false;
                 self->update();
             });
@@ -329,19 +359,22 @@ private:
 
     void pressSave() {
         interact();
-        if (isSaving_ || !actions_.save) return;
+        if (isSaving_ || !actions_.save)
+            return;
         isSaving_ = true;
         didSaveRecently_ = false;
         settlePills();
         QPointer<PreviewPanel> self(this);
         actions_.save([self](bool ok) {
-            if (!self) return;
+            if (!self)
+                return;
             self->isSaving_ = false;
             self->didSaveRecently_ = ok;
             self->settlePills();
             if (ok)
                 QTimer::singleShot(confirmationMs, self, [self] {
-                    if (!self) return;
+                    if (!self)
+                        return;
                     self->didSaveRecently_ = false;
                     self->update();
                 });
@@ -350,26 +383,29 @@ private:
 
     // One payload per image object.
     void prepareDrag() {
-        if (!image_) return drag_.clear();
+        if (!image_)
+            return drag_.clear();
         // A queued preparation does not keep a superseded picture alive.
         drag_.prepareIfNeeded(image_->cacheKey(), [weak = std::weak_ptr<const QImage>(image_)] { return weak.lock(); });
     }
     std::optional<DragExportCache::Payload> dragPayload() {
-        if (!image_) return std::nullopt;
+        if (!image_)
+            return std::nullopt;
         return drag_.payload(image_->cacheKey(), [image = image_] { return image; });
     }
 
     void startDrag() {
-        if (const auto payload = dragPayload()) DragExportCache::runDrag(this, *payload, 30);
+        if (const auto payload = dragPayload())
+            DragExportCache::runDrag(this, *payload, 30);
     }
 
     PreviewActions actions_;
     DragExportCache drag_;
     ImageRef image_;
     bool hovering_ = false;
-    double hoverOpacity_ = 0;   // painted opacity of the hover controls
+    double hoverOpacity_ = 0; // painted opacity of the hover controls
     QVariantAnimation* hoverFade_ = nullptr;
-    int heldPill_ = -1;         // 0 copy, 1 save
+    int heldPill_ = -1; // 0 copy, 1 save
     double pillScales_[2] = {1.0, 1.0};
     QVariantAnimation* pillScale_[2] = {nullptr, nullptr};
     bool isCopying_ = false, didCopyRecently_ = false, isSaving_ = false, didSaveRecently_ = false;
@@ -390,9 +426,13 @@ PreviewWindowController::PreviewWindowController(std::shared_ptr<ScreenProvider>
 
 PreviewWindowController::~PreviewWindowController() = default;
 
-QWidget* PreviewWindowController::window() const { return panel_.get(); }
+QWidget* PreviewWindowController::window() const {
+    return panel_.get();
+}
 
-bool PreviewWindowController::isVisible() const { return panel_->isVisible(); }
+bool PreviewWindowController::isVisible() const {
+    return panel_->isVisible();
+}
 
 void PreviewWindowController::show(const ImageRef& image, const std::optional<QRectF>& frame) {
     if (hideAnimation_) {
@@ -413,7 +453,7 @@ void PreviewWindowController::show(const ImageRef& image, const std::optional<QR
     // packaged, and layer-shell-qt is built for Qt 5 only. So on Wayland the panel
     // stays an ordinary frameless tool window and the compositor places it.
     if (f && main) {
-        const QPointF origin(f->left() + edgeInset, f->top() + edgeInset);   // y up: top() is minY
+        const QPointF origin(f->left() + edgeInset, f->top() + edgeInset); // y up: top() is minY
         const QPointF topLeft = CoordinateSpace::logicalTopLeftForGlobalOrigin(
             origin, panelSize, CoordinateSpace::mainBottom(main->nativeGeometry, main->scale));
         restingOrigin_ = origin;
@@ -425,22 +465,28 @@ void PreviewWindowController::show(const ImageRef& image, const std::optional<QR
     panel_->raise();
 }
 
-bool PreviewWindowController::isHovering() const { return panel_->isHovering(); }
+bool PreviewWindowController::isHovering() const {
+    return panel_->isHovering();
+}
 
-double PreviewWindowController::paintedOpacity() const { return panel_->fade(); }
+double PreviewWindowController::paintedOpacity() const {
+    return panel_->fade();
+}
 
 void PreviewWindowController::prepare() {
-    if (!panel_->testAttribute(Qt::WA_WState_Created)) readyNativeWindow();
+    if (!panel_->testAttribute(Qt::WA_WState_Created))
+        readyNativeWindow();
 }
 
 void PreviewWindowController::readyNativeWindow() {
     panel_->setShapedToCard(screens_ && !screens_->showsTranslucentWindows());
-    panel_->winId();   // the native window, so that it can carry the hints before it is mapped
+    panel_->winId(); // the native window, so that it can carry the hints before it is mapped
     markAsFloatingPanel(panel_->windowHandle());
 }
 
 void PreviewWindowController::hideWithFadeSlide() {
-    if (!panel_->isVisible() || hideAnimation_) return;
+    if (!panel_->isVisible() || hideAnimation_)
+        return;
     panel_->resetHover();
     const QPoint start = restingPosition_.value_or(panel_->pos());
     // A Wayland window cannot move itself: the card slides inside it instead.
@@ -466,10 +512,12 @@ void PreviewWindowController::hideWithFadeSlide() {
     }
     hideAnimation_ = group;
     QObject::connect(group, &QAbstractAnimation::finished, panel_.get(), [this, group, start, slideInside] {
-        if (!slideInside) panel_->move(start);
+        if (!slideInside)
+            panel_->move(start);
         panel_->hide();
         panel_->setFade(1, 0);
-        if (hideAnimation_ == group) hideAnimation_ = nullptr;
+        if (hideAnimation_ == group)
+            hideAnimation_ = nullptr;
         group->deleteLater();
     });
     group->start();
@@ -484,7 +532,8 @@ void PreviewWindowController::removeFromScreen() {
     panel_->hide();
     panel_->setFade(1, 0);
     panel_->resetHover();
-    if (restingPosition_) panel_->move(*restingPosition_);
+    if (restingPosition_)
+        panel_->move(*restingPosition_);
 }
 
 } // namespace lumivane

@@ -21,8 +21,8 @@ struct PreviewActions {
     std::function<void()> dismiss;
     std::function<void()> noteInteraction;
     std::function<void(bool)> hoverChanged;
-    std::function<void(std::function<void(bool)>)> copy;   // completion gets success
-    std::function<void(std::function<void(bool)>)> save;   // quick save; false when nothing to save
+    std::function<void(std::function<void(bool)>)> copy; // completion gets success
+    std::function<void(std::function<void(bool)>)> save; // quick save; false when nothing to save
     // Drag-out PNG settings of the current capture.
     std::function<ImageExportOptions()> dragOptions;
     // The panel has painted a newly set picture (background work for it may start now).
@@ -44,7 +44,7 @@ public:
     void removeFromScreen();
     bool isVisible() const;
     QWidget* window() const;
-    std::optional<QPointF> restingOrigin() const { return restingOrigin_; }   // global space
+    std::optional<QPointF> restingOrigin() const { return restingOrigin_; } // global space
     // The hover controls are up (the pointer is over the panel).
     bool isHovering() const;
     // The opacity the card is painted with (below 1 while it fades out).
@@ -62,7 +62,7 @@ private:
     std::shared_ptr<ScreenProvider> screens_;
     std::unique_ptr<PreviewPanel> panel_;
     std::optional<QPointF> restingOrigin_;
-    std::optional<QPoint> restingPosition_;   // logical top-left (Qt window coordinates)
+    std::optional<QPoint> restingPosition_; // logical top-left (Qt window coordinates)
     QParallelAnimationGroup* hideAnimation_ = nullptr;
 };
 

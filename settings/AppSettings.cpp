@@ -17,31 +17,47 @@ struct Reader {
     bool has(const char* key) const { return o.contains(key) && !o.value(key).isNull(); }
 
     QJsonValue required(const char* key) {
-        if (!has(key)) ok = false;
+        if (!has(key))
+            ok = false;
         return o.value(key);
     }
 
     std::optional<bool> boolean(const QJsonValue& v) {
-        if (!v.isBool()) { ok = false; return std::nullopt; }
+        if (!v.isBool()) {
+            ok = false;
+            return std::nullopt;
+        }
         return v.toBool();
     }
     std::optional<double> number(const QJsonValue& v) {
-        if (!v.isDouble()) { ok = false; return std::nullopt; }
+        if (!v.isDouble()) {
+            ok = false;
+            return std::nullopt;
+        }
         return v.toDouble();
     }
     std::optional<QString> text(const QJsonValue& v) {
-        if (!v.isString()) { ok = false; return std::nullopt; }
+        if (!v.isString()) {
+            ok = false;
+            return std::nullopt;
+        }
         return v.toString();
     }
     std::optional<CodableColor> color(const QJsonValue& v) {
-        if (!v.isObject()) { ok = false; return std::nullopt; }
+        if (!v.isObject()) {
+            ok = false;
+            return std::nullopt;
+        }
         const QJsonObject c = v.toObject();
         CodableColor out;
         double* parts[] = {&out.red, &out.green, &out.blue, &out.alpha};
         const char* names[] = {"red", "green", "blue", "alpha"};
         for (int i = 0; i < 4; ++i) {
             const QJsonValue p = c.value(names[i]);
-            if (!p.isDouble()) { ok = false; return std::nullopt; }
+            if (!p.isDouble()) {
+                ok = false;
+                return std::nullopt;
+            }
             *parts[i] = p.toDouble();
         }
         return out;
@@ -49,7 +65,8 @@ struct Reader {
     std::optional<ScreenshotFileFormat> format(const QJsonValue& v) {
         auto t = text(v);
         auto f = t ? screenshotFileFormatFromRaw(*t) : std::nullopt;
-        if (!f) ok = false;
+        if (!f)
+            ok = false;
         return f;
     }
 };
@@ -68,7 +85,8 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("shortcuts", shortcuts);
     o.insert("openEditorAfterCapture", v.openEditorAfterCapture);
     o.insert("autoDismissPreview", v.autoDismissPreview);
-    if (v.defaultSaveFolderPath) o.insert("defaultSaveFolderPath", *v.defaultSaveFolderPath);
+    if (v.defaultSaveFolderPath)
+        o.insert("defaultSaveFolderPath", *v.defaultSaveFolderPath);
     if (v.defaultSaveFolderBookmarkData)
         o.insert("defaultSaveFolderBookmarkData", QString::fromLatin1(v.defaultSaveFolderBookmarkData->toBase64()));
     o.insert("screenshotFileFormat", rawValue(v.screenshotFileFormat));
@@ -95,19 +113,22 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
 std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& bytes) {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
     const QJsonObject o = doc.object();
     Reader r{o};
     AppSettingsValues v;
 
     // Every entry must be a valid shortcut; entries under unknown keys are then dropped.
     const QJsonValue shortcutsValue = r.required("shortcuts");
-    if (!shortcutsValue.isObject()) return std::nullopt;
+    if (!shortcutsValue.isObject())
+        return std::nullopt;
     const QJsonObject shortcuts = shortcutsValue.toObject();
     QMap<QString, Shortcut> stored;
     for (auto it = shortcuts.begin(); it != shortcuts.end(); ++it) {
         auto s = Shortcut::fromJson(it.value());
-        if (!s) return std::nullopt;
+        if (!s)
+            return std::nullopt;
         stored.insert(it.key(), *s);
     }
     v.shortcuts.clear();
@@ -116,16 +137,19 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
 
     auto openEditor = r.boolean(r.required("openEditorAfterCapture"));
     auto autoDismiss = r.boolean(r.required("autoDismissPreview"));
-    if (r.has("defaultSaveFolderPath")) v.defaultSaveFolderPath = r.text(o.value("defaultSaveFolderPath"));
+    if (r.has("defaultSaveFolderPath"))
+        v.defaultSaveFolderPath = r.text(o.value("defaultSaveFolderPath"));
     if (r.has("defaultSaveFolderBookmarkData")) {
         if (auto t = r.text(o.value("defaultSaveFolderBookmarkData"))) {
             auto decoded = QByteArray::fromBase64Encoding(t->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-            if (!decoded) return std::nullopt;
+            if (!decoded)
+                return std::nullopt;
             v.defaultSaveFolderBookmarkData = *decoded;
         }
     }
     auto format = r.format(r.required("screenshotFileFormat"));
-    if (!r.ok) return std::nullopt;
+    if (!r.ok)
+        return std::nullopt;
     v.openEditorAfterCapture = *openEditor;
     v.autoDismissPreview = *autoDismiss;
     v.screenshotFileFormat = *format;
@@ -133,7 +157,8 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     if (r.has("captureQualityPreset")) {
         auto t = r.text(o.value("captureQualityPreset"));
         auto p = t ? captureQualityPresetFromRaw(*t) : std::nullopt;
-        if (!p) return std::nullopt;
+        if (!p)
+            return std::nullopt;
         v.captureQualityPreset = *p;
     } else {
         v.captureQualityPreset = CaptureQualityPreset::medium;
@@ -142,9 +167,11 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
                                                  : v.screenshotFileFormat;
     if (r.has("recentShareServiceTitles")) {
         const QJsonValue titles = o.value("recentShareServiceTitles");
-        if (!titles.isArray()) return std::nullopt;
+        if (!titles.isArray())
+            return std::nullopt;
         for (const QJsonValue& t : titles.toArray()) {
-            if (!t.isString()) return std::nullopt;
+            if (!t.isString())
+                return std::nullopt;
             v.recentShareServiceTitles << t.toString();
         }
     }
@@ -152,7 +179,8 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     auto annotationColor = r.color(r.required("defaultAnnotationColor"));
     auto lineWidth = r.number(r.required("defaultAnnotationLineWidth"));
     auto fontSize = r.number(r.required("defaultTextFontSize"));
-    if (!r.ok) return std::nullopt;
+    if (!r.ok)
+        return std::nullopt;
     v.fileNamePrefix = *prefix;
     v.defaultAnnotationColor = *annotationColor;
     v.defaultAnnotationLineWidth = *lineWidth;
@@ -165,9 +193,8 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.defaultHighlightColor = r.has("defaultHighlightColor")
                                   ? r.color(o.value("defaultHighlightColor")).value_or(CodableColor{})
                                   : CodableColor::highlight();
-    v.defaultMarkerLineWidth = r.has("defaultMarkerLineWidth")
-                                   ? r.number(o.value("defaultMarkerLineWidth")).value_or(0)
-                                   : v.defaultAnnotationLineWidth;
+    v.defaultMarkerLineWidth = r.has("defaultMarkerLineWidth") ? r.number(o.value("defaultMarkerLineWidth")).value_or(0)
+                                                               : v.defaultAnnotationLineWidth;
     auto flag = [&](const char* key) { return r.has(key) ? r.boolean(o.value(key)).value_or(false) : false; };
     v.hasSeenSetupGuide = flag("hasSeenSetupGuide");
     v.hasSeenShortcutConflictNotice = flag("hasSeenShortcutConflictNotice");
@@ -175,7 +202,8 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.browserAutomationVerified = flag("browserAutomationVerified");
     v.browserJavaScriptVerified = flag("browserJavaScriptVerified");
     v.splitLongPages = flag("splitLongPages");
-    if (!r.ok) return std::nullopt;
+    if (!r.ok)
+        return std::nullopt;
     return v;
 }
 
@@ -183,7 +211,8 @@ AppSettings::AppSettings(std::unique_ptr<SettingsStore> store, QObject* parent)
     : QObject(parent), store_(std::move(store)) {
     if (store_) {
         if (auto bytes = store_->read()) {
-            if (auto decoded = AppSettingsPayload::decode(*bytes)) values_ = *decoded;
+            if (auto decoded = AppSettingsPayload::decode(*bytes))
+                values_ = *decoded;
         }
     }
 }
@@ -202,7 +231,9 @@ Shortcut AppSettings::shortcut(ShortcutAction action) const {
     return values_.shortcuts.value(action, defaultShortcut(action));
 }
 
-void AppSettings::setShortcuts(const QMap<ShortcutAction, Shortcut>& shortcuts) { assign(values_.shortcuts, shortcuts); }
+void AppSettings::setShortcuts(const QMap<ShortcutAction, Shortcut>& shortcuts) {
+    assign(values_.shortcuts, shortcuts);
+}
 
 void AppSettings::setShortcut(const Shortcut& shortcut, ShortcutAction action) {
     auto map = values_.shortcuts;
@@ -210,41 +241,86 @@ void AppSettings::setShortcut(const Shortcut& shortcut, ShortcutAction action) {
     assign(values_.shortcuts, map);
 }
 
-void AppSettings::setOpenEditorAfterCapture(bool v) { assign(values_.openEditorAfterCapture, v); }
-void AppSettings::setAutoDismissPreview(bool v) { assign(values_.autoDismissPreview, v); }
-void AppSettings::setDefaultSaveFolderPath(const std::optional<QString>& v) { assign(values_.defaultSaveFolderPath, v); }
+void AppSettings::setOpenEditorAfterCapture(bool v) {
+    assign(values_.openEditorAfterCapture, v);
+}
+void AppSettings::setAutoDismissPreview(bool v) {
+    assign(values_.autoDismissPreview, v);
+}
+void AppSettings::setDefaultSaveFolderPath(const std::optional<QString>& v) {
+    assign(values_.defaultSaveFolderPath, v);
+}
 void AppSettings::setDefaultSaveFolderBookmarkData(const std::optional<QByteArray>& v) {
     values_.defaultSaveFolderBookmarkData = v;
     persist();
 }
-void AppSettings::setScreenshotFileFormat(ScreenshotFileFormat v) { assign(values_.screenshotFileFormat, v); }
-void AppSettings::setCaptureQualityPreset(CaptureQualityPreset v) { assign(values_.captureQualityPreset, v); }
-void AppSettings::setShareFileFormat(ScreenshotFileFormat v) { assign(values_.shareFileFormat, v); }
-void AppSettings::setRecentShareServiceTitles(const QStringList& v) { assign(values_.recentShareServiceTitles, v); }
-void AppSettings::setFileNamePrefix(const QString& v) { assign(values_.fileNamePrefix, v); }
-void AppSettings::setDefaultAnnotationColor(const CodableColor& v) { assign(values_.defaultAnnotationColor, v); }
-void AppSettings::setDefaultTextColor(const CodableColor& v) { assign(values_.defaultTextColor, v); }
-void AppSettings::setDefaultMarkerColor(const CodableColor& v) { assign(values_.defaultMarkerColor, v); }
-void AppSettings::setDefaultHighlightColor(const CodableColor& v) { assign(values_.defaultHighlightColor, v); }
-void AppSettings::setDefaultAnnotationLineWidth(double v) { assign(values_.defaultAnnotationLineWidth, v); }
-void AppSettings::setDefaultMarkerLineWidth(double v) { assign(values_.defaultMarkerLineWidth, v); }
-void AppSettings::setDefaultTextFontSize(double v) { assign(values_.defaultTextFontSize, v); }
-void AppSettings::setHasSeenSetupGuide(bool v) { assign(values_.hasSeenSetupGuide, v); }
-void AppSettings::setHasSeenShortcutConflictNotice(bool v) { assign(values_.hasSeenShortcutConflictNotice, v); }
-void AppSettings::setHasSeenNoTrayNotice(bool v) { assign(values_.hasSeenNoTrayNotice, v); }
-void AppSettings::setBrowserAutomationVerified(bool v) { assign(values_.browserAutomationVerified, v); }
-void AppSettings::setBrowserJavaScriptVerified(bool v) { assign(values_.browserJavaScriptVerified, v); }
-void AppSettings::setSplitLongPages(bool v) { assign(values_.splitLongPages, v); }
+void AppSettings::setScreenshotFileFormat(ScreenshotFileFormat v) {
+    assign(values_.screenshotFileFormat, v);
+}
+void AppSettings::setCaptureQualityPreset(CaptureQualityPreset v) {
+    assign(values_.captureQualityPreset, v);
+}
+void AppSettings::setShareFileFormat(ScreenshotFileFormat v) {
+    assign(values_.shareFileFormat, v);
+}
+void AppSettings::setRecentShareServiceTitles(const QStringList& v) {
+    assign(values_.recentShareServiceTitles, v);
+}
+void AppSettings::setFileNamePrefix(const QString& v) {
+    assign(values_.fileNamePrefix, v);
+}
+void AppSettings::setDefaultAnnotationColor(const CodableColor& v) {
+    assign(values_.defaultAnnotationColor, v);
+}
+void AppSettings::setDefaultTextColor(const CodableColor& v) {
+    assign(values_.defaultTextColor, v);
+}
+void AppSettings::setDefaultMarkerColor(const CodableColor& v) {
+    assign(values_.defaultMarkerColor, v);
+}
+void AppSettings::setDefaultHighlightColor(const CodableColor& v) {
+    assign(values_.defaultHighlightColor, v);
+}
+void AppSettings::setDefaultAnnotationLineWidth(double v) {
+    assign(values_.defaultAnnotationLineWidth, v);
+}
+void AppSettings::setDefaultMarkerLineWidth(double v) {
+    assign(values_.defaultMarkerLineWidth, v);
+}
+void AppSettings::setDefaultTextFontSize(double v) {
+    assign(values_.defaultTextFontSize, v);
+}
+void AppSettings::setHasSeenSetupGuide(bool v) {
+    assign(values_.hasSeenSetupGuide, v);
+}
+void AppSettings::setHasSeenShortcutConflictNotice(bool v) {
+    assign(values_.hasSeenShortcutConflictNotice, v);
+}
+void AppSettings::setHasSeenNoTrayNotice(bool v) {
+    assign(values_.hasSeenNoTrayNotice, v);
+}
+void AppSettings::setBrowserAutomationVerified(bool v) {
+    assign(values_.browserAutomationVerified, v);
+}
+void AppSettings::setBrowserJavaScriptVerified(bool v) {
+    assign(values_.browserJavaScriptVerified, v);
+}
+void AppSettings::setSplitLongPages(bool v) {
+    assign(values_.splitLongPages, v);
+}
 
 void AppSettings::persist() {
-    if (store_) store_->write(AppSettingsPayload::encode(values_));
+    if (store_)
+        store_->write(AppSettingsPayload::encode(values_));
 }
 
 std::optional<QUrl> AppSettings::resolvedDefaultSaveFolderURL() const {
     const auto& path = values_.defaultSaveFolderPath;
-    if (!path || path->isEmpty()) return std::nullopt;
+    if (!path || path->isEmpty())
+        return std::nullopt;
     QString dir = *path;
-    if (!dir.endsWith('/')) dir += '/';
+    if (!dir.endsWith('/'))
+        dir += '/';
     return QUrl::fromLocalFile(dir);
 }
 

@@ -17,8 +17,9 @@ namespace lumivane {
 
 // Every field of the stored settings document.
 struct AppSettingsValues {
-    QMap<ShortcutAction, Shortcut> shortcuts{{ShortcutAction::captureFullScreen, defaultShortcut(ShortcutAction::captureFullScreen)},
-                                             {ShortcutAction::captureArea, defaultShortcut(ShortcutAction::captureArea)}};
+    QMap<ShortcutAction, Shortcut> shortcuts{
+        {ShortcutAction::captureFullScreen, defaultShortcut(ShortcutAction::captureFullScreen)},
+        {ShortcutAction::captureArea, defaultShortcut(ShortcutAction::captureArea)}};
     bool openEditorAfterCapture = false;
     bool autoDismissPreview = false;
     std::optional<QString> defaultSaveFolderPath;
@@ -82,7 +83,9 @@ public:
     void setAutoDismissPreview(bool value);
     const std::optional<QString>& defaultSaveFolderPath() const { return values_.defaultSaveFolderPath; }
     void setDefaultSaveFolderPath(const std::optional<QString>& value);
-    const std::optional<QByteArray>& defaultSaveFolderBookmarkData() const { return values_.defaultSaveFolderBookmarkData; }
+    const std::optional<QByteArray>& defaultSaveFolderBookmarkData() const {
+        return values_.defaultSaveFolderBookmarkData;
+    }
     void setDefaultSaveFolderBookmarkData(const std::optional<QByteArray>& value);
     ScreenshotFileFormat screenshotFileFormat() const { return values_.screenshotFileFormat; }
     void setScreenshotFileFormat(ScreenshotFileFormat value);

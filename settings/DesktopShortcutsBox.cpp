@@ -18,11 +18,13 @@ DesktopShortcutsBox::DesktopShortcutsBox(DesktopShortcuts& shortcuts, QWidget* p
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(14, 12, 14, 12);
     v->setSpacing(6);
-    v->addWidget(makeTextLabel(QStringLiteral("ショートカットは %1 の設定に登録します").arg(desktop), 13, QFont::DemiBold));
+    v->addWidget(
+        makeTextLabel(QStringLiteral("ショートカットは %1 の設定に登録します").arg(desktop), 13, QFont::DemiBold));
     v->addWidget(makeTextLabel(
-        QStringLiteral("このデスクトップには、アプリがショートカットを登録するためのポータル (GlobalShortcuts) がありません。"
-                       "「%1 に登録」を押すと、撮影コマンドを %1 のキーボード設定のカスタムショートカットに、"
-                       "ここで設定したキーで登録します。キーを変えると登録も更新されます。ほかのショートカットは変更しません。")
+        QStringLiteral(
+            "このデスクトップには、アプリがショートカットを登録するためのポータル (GlobalShortcuts) がありません。"
+            "「%1 に登録」を押すと、撮影コマンドを %1 のキーボード設定のカスタムショートカットに、"
+            "ここで設定したキーで登録します。キーを変えると登録も更新されます。ほかのショートカットは変更しません。")
             .arg(desktop),
         12, QFont::Normal, 0.62));
     auto* grid = new QGridLayout;
@@ -40,7 +42,7 @@ DesktopShortcutsBox::DesktopShortcutsBox(DesktopShortcuts& shortcuts, QWidget* p
         grid->addWidget(command, row, 1);
         auto* keys = makeTextLabel(QString(), 12, QFont::DemiBold);
         keys->setObjectName(QStringLiteral("desktopShortcutKeys"));
-        keys->setTextFormat(Qt::PlainText);  // accelerators look like markup ("<Super>")
+        keys->setTextFormat(Qt::PlainText); // accelerators look like markup ("<Super>")
         keys->setWordWrap(false);
         keys_.push_back(keys);
         grid->addWidget(keys, row, 2);
@@ -72,8 +74,9 @@ DesktopShortcutsBox::DesktopShortcutsBox(DesktopShortcuts& shortcuts, QWidget* p
 void DesktopShortcutsBox::refresh() {
     const std::vector<DesktopShortcuts::Command> commands = shortcuts_.commands();
     for (size_t i = 0; i < keys_.size() && i < commands.size(); ++i)
-        keys_[i]->setText(commands[i].accelerator.isEmpty() ? QStringLiteral("未登録")
-                                                            : QStringLiteral("登録済み: %1").arg(commands[i].accelerator));
+        keys_[i]->setText(commands[i].accelerator.isEmpty()
+                              ? QStringLiteral("未登録")
+                              : QStringLiteral("登録済み: %1").arg(commands[i].accelerator));
     const bool registered = shortcuts_.registered();
     register_->setVisible(!registered);
     remove_->setVisible(registered);

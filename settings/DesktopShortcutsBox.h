@@ -17,9 +17,9 @@ class DesktopShortcuts : public QObject {
     Q_OBJECT
 public:
     struct Command {
-        QString title;        // what the command does
-        QString command;      // "lumivane capture area"
-        QString accelerator;  // the key the desktop binds to it now, in its syntax; empty: not bound by us
+        QString title;       // what the command does
+        QString command;     // "lumivane capture area"
+        QString accelerator; // the key the desktop binds to it now, in its syntax; empty: not bound by us
     };
     using QObject::QObject;
 

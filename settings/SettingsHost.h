@@ -14,45 +14,65 @@ class AppSettings;
 class DesktopShortcuts;
 
 enum class SettingsTab { general, shortcuts, screenshots, annotate, advanced, about };
-inline constexpr SettingsTab allSettingsTabs[] = {SettingsTab::general,     SettingsTab::shortcuts, SettingsTab::screenshots,
-                                                  SettingsTab::annotate,    SettingsTab::advanced,  SettingsTab::about};
+inline constexpr SettingsTab allSettingsTabs[] = {SettingsTab::general,     SettingsTab::shortcuts,
+                                                  SettingsTab::screenshots, SettingsTab::annotate,
+                                                  SettingsTab::advanced,    SettingsTab::about};
 
 inline QString rawValue(SettingsTab tab) {
     switch (tab) {
-    case SettingsTab::general: return QStringLiteral("general");
-    case SettingsTab::shortcuts: return QStringLiteral("shortcuts");
-    case SettingsTab::screenshots: return QStringLiteral("screenshots");
-    case SettingsTab::annotate: return QStringLiteral("annotate");
-    case SettingsTab::advanced: return QStringLiteral("advanced");
-    case SettingsTab::about: return QStringLiteral("about");
+    case SettingsTab::general:
+        return QStringLiteral("general");
+    case SettingsTab::shortcuts:
+        return QStringLiteral("shortcuts");
+    case SettingsTab::screenshots:
+        return QStringLiteral("screenshots");
+    case SettingsTab::annotate:
+        return QStringLiteral("annotate");
+    case SettingsTab::advanced:
+        return QStringLiteral("advanced");
+    case SettingsTab::about:
+        return QStringLiteral("about");
     }
     return {};
 }
 inline std::optional<SettingsTab> settingsTabFromRaw(const QString& raw) {
     for (SettingsTab tab : allSettingsTabs)
-        if (rawValue(tab) == raw) return tab;
+        if (rawValue(tab) == raw)
+            return tab;
     return std::nullopt;
 }
 inline QString title(SettingsTab tab) {
     switch (tab) {
-    case SettingsTab::general: return QStringLiteral("一般");
-    case SettingsTab::shortcuts: return QStringLiteral("ショートカット");
-    case SettingsTab::screenshots: return QStringLiteral("撮影");
-    case SettingsTab::annotate: return QStringLiteral("注釈");
-    case SettingsTab::advanced: return QStringLiteral("詳細");
-    case SettingsTab::about: return QStringLiteral("情報");
+    case SettingsTab::general:
+        return QStringLiteral("一般");
+    case SettingsTab::shortcuts:
+        return QStringLiteral("ショートカット");
+    case SettingsTab::screenshots:
+        return QStringLiteral("撮影");
+    case SettingsTab::annotate:
+        return QStringLiteral("注釈");
+    case SettingsTab::advanced:
+        return QStringLiteral("詳細");
+    case SettingsTab::about:
+        return QStringLiteral("情報");
     }
     return {};
 }
 // Symbol name of the tab button.
 inline QString symbolName(SettingsTab tab) {
     switch (tab) {
-    case SettingsTab::general: return QStringLiteral("gearshape");
-    case SettingsTab::shortcuts: return QStringLiteral("command");
-    case SettingsTab::screenshots: return QStringLiteral("camera");
-    case SettingsTab::annotate: return QStringLiteral("pencil.tip");
-    case SettingsTab::advanced: return QStringLiteral("wrench.and.screwdriver");
-    case SettingsTab::about: return QStringLiteral("info.circle");
+    case SettingsTab::general:
+        return QStringLiteral("gearshape");
+    case SettingsTab::shortcuts:
+        return QStringLiteral("command");
+    case SettingsTab::screenshots:
+        return QStringLiteral("camera");
+    case SettingsTab::annotate:
+        return QStringLiteral("pencil.tip");
+    case SettingsTab::advanced:
+        return QStringLiteral("wrench.and.screwdriver");
+    case SettingsTab::about:
+        return QStringLiteral("info.circle");
     }
     return {};
 }

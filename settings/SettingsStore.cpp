@@ -11,7 +11,7 @@ namespace lumivane {
 namespace {
 // A settings document is a few hundred bytes; anything far larger is not ours.
 constexpr qint64 kMaximumDocumentSize = 16 * 1024 * 1024;
-}
+} // namespace
 
 FileSettingsStore::FileSettingsStore(QString path) : path_(std::move(path)) {}
 
@@ -22,15 +22,19 @@ QString FileSettingsStore::defaultPath() {
 
 std::optional<QByteArray> FileSettingsStore::read() const {
     QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    if (file.size() > kMaximumDocumentSize) return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    if (file.size() > kMaximumDocumentSize)
+        return std::nullopt;
     return file.readAll();
 }
 
 bool FileSettingsStore::write(const QByteArray& bytes) {
-    if (!QDir().mkpath(QFileInfo(path_).absolutePath())) return false;
+    if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
+        return false;
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;

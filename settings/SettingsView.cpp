@@ -3,12 +3,12 @@
 #include "settings/DesktopShortcutsBox.h"
 #include "settings/ShortcutCommandsBox.h"
 
-#include "settings/AppSettings.h"
-#include "settings/ShortcutRecorder.h"
-#include "settings/TextLabel.h"
 #include "platform/DesktopBackend.h"
 #include "platform/FileDialogs.h"
 #include "platform/NativeFileNames.h"
+#include "settings/AppSettings.h"
+#include "settings/ShortcutRecorder.h"
+#include "settings/TextLabel.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -71,9 +71,11 @@ QWidget* titledRow(const QString& title, const QString& description, QWidget* tr
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
     texts->addWidget(label(title, 13, QFont::DemiBold));
-    if (!description.isEmpty()) texts->addWidget(label(description, 12, QFont::Normal, true));
+    if (!description.isEmpty())
+        texts->addWidget(label(description, 12, QFont::Normal, true));
     h->addLayout(texts, 1);
-    if (trailing) h->addWidget(trailing, 0, Qt::AlignVCenter);
+    if (trailing)
+        h->addWidget(trailing, 0, Qt::AlignVCenter);
     return row;
 }
 
@@ -96,18 +98,25 @@ QWidget* pageWidget(QVBoxLayout*& layout) {
 
 QString tabGlyph(SettingsTab tab) {
     switch (tab) {
-    case SettingsTab::general: return QStringLiteral("⚙");
-    case SettingsTab::shortcuts: return QStringLiteral("⌨");
-    case SettingsTab::screenshots: return QStringLiteral("◉");
-    case SettingsTab::annotate: return QStringLiteral("✎");
-    case SettingsTab::advanced: return QStringLiteral("⚒");
-    case SettingsTab::about: return QStringLiteral("ⓘ");
+    case SettingsTab::general:
+        return QStringLiteral("⚙");
+    case SettingsTab::shortcuts:
+        return QStringLiteral("⌨");
+    case SettingsTab::screenshots:
+        return QStringLiteral("◉");
+    case SettingsTab::annotate:
+        return QStringLiteral("✎");
+    case SettingsTab::advanced:
+        return QStringLiteral("⚒");
+    case SettingsTab::about:
+        return QStringLiteral("ⓘ");
     }
     return {};
 }
 
 QString shortcutActionTitle(ShortcutAction action) {
-    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影") : QStringLiteral("範囲を選択して撮影");
+    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影")
+                                                       : QStringLiteral("範囲を選択して撮影");
 }
 
 QWidget* infoRow(const QString& name, const QString& value) {
@@ -132,8 +141,8 @@ QWidget* permissionRow(const QString& badge, const QColor& colour, const QString
     b->setWordWrap(false);
     b->setAlignment(Qt::AlignCenter);
     b->setFixedWidth(64);
-    b->setStyleSheet(QStringLiteral("color: %1; border: 1px solid %1; border-radius: 6px; padding: 2px 4px;")
-                         .arg(colour.name()));
+    b->setStyleSheet(
+        QStringLiteral("color: %1; border: 1px solid %1; border-radius: 6px; padding: 2px 4px;").arg(colour.name()));
     h->addWidget(b, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
@@ -159,8 +168,8 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     texts->addWidget(label(title, 13, QFont::DemiBold));
     texts->addWidget(label(description, 12, QFont::Normal, true));
     if (macOSStandardShortcut_)
-        texts->addWidget(label(QStringLiteral("デスクトップ標準キーを使う: ") + macOSStandardShortcut_->displayString(), 11,
-                               QFont::Normal, true));
+        texts->addWidget(label(QStringLiteral("デスクトップ標準キーを使う: ") + macOSStandardShortcut_->displayString(),
+                               11, QFont::Normal, true));
     top->addLayout(texts, 1);
     recorder_ = new ShortcutRecorder({}, this);
     top->addWidget(recorder_, 0, Qt::AlignVCenter);
@@ -187,14 +196,17 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     titleRow->addWidget(symbol, 0, Qt::AlignTop);
     titleRow->addWidget(warningTitle_, 1);
     w->addLayout(titleRow);
-    w->addWidget(label(QStringLiteral("このキーを Lumivane で使う場合は、デスクトップ側の標準ショートカットを OFF にしてください。ON "
-                                      "のままだとデスクトップ側が先に反応するため、Lumivane では動かないことがあります。"),
-                       12));
-    w->addWidget(label(QStringLiteral("設定場所: デスクトップの設定 > キーボード > キーボードショートカット > スクリーンショット"), 12,
-                       QFont::Normal, true));
-    w->addWidget(label(QStringLiteral("うまく該当画面が開かない場合は、キーボード設定まで開いたあとに手動で「スクリーンショット」"
-                                      "を選んでください。"),
-                       12, QFont::Normal, true));
+    w->addWidget(label(
+        QStringLiteral("このキーを Lumivane で使う場合は、デスクトップ側の標準ショートカットを OFF にしてください。ON "
+                       "のままだとデスクトップ側が先に反応するため、Lumivane では動かないことがあります。"),
+        12));
+    w->addWidget(label(
+        QStringLiteral("設定場所: デスクトップの設定 > キーボード > キーボードショートカット > スクリーンショット"), 12,
+        QFont::Normal, true));
+    w->addWidget(label(
+        QStringLiteral("うまく該当画面が開かない場合は、キーボード設定まで開いたあとに手動で「スクリーンショット」"
+                       "を選んでください。"),
+        12, QFont::Normal, true));
     auto* buttons = new QHBoxLayout;
     auto* openSettings = new QPushButton(QStringLiteral("スクリーンショット設定を開く"));
     openSettings->setObjectName(QStringLiteral("openScreenshotSettings"));
@@ -212,7 +224,8 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
 
 std::optional<QString> ShortcutRow::conflictWarningTitle(const Shortcut& shortcut, bool hasRegistrationFailure) {
     const QString keys = shortcut.displayString();
-    if (hasRegistrationFailure) return keys + QStringLiteral(" は現在 Lumivane で使えていません");
+    if (hasRegistrationFailure)
+        return keys + QStringLiteral(" は現在 Lumivane で使えていません");
     if (shortcut.isStandardScreenshotKey())
         return keys + QStringLiteral(" はデスクトップ標準のスクリーンショットと同じキーです");
     return std::nullopt;
@@ -259,23 +272,30 @@ bool ShortcutRow::acceptsShortcut(const Shortcut& shortcut) {
     return !taken;
 }
 
-bool ShortcutRow::isRefusalShown() const { return !refusal_->isHidden(); }
-QString ShortcutRow::refusalText() const { return refusal_->text(); }
+bool ShortcutRow::isRefusalShown() const {
+    return !refusal_->isHidden();
+}
+QString ShortcutRow::refusalText() const {
+    return refusal_->text();
+}
 
-bool ShortcutRow::isWarningShown() const { return !warning_->isHidden(); }
-QString ShortcutRow::warningTitle() const { return warningTitle_->text(); }
+bool ShortcutRow::isWarningShown() const {
+    return !warning_->isHidden();
+}
+QString ShortcutRow::warningTitle() const {
+    return warningTitle_->text();
+}
 
 // --- SettingsView ----------------------------------------------------------
 
 SettingsView::SettingsView(SettingsHost& host, QWidget* parent)
     : QWidget(parent), host_(host), settings_(host.settings()) {
     setObjectName(QStringLiteral("settingsView"));
-    chooseFolder = [this]() -> std::optional<QString> {
-        return lumivane::chooseFolder(this, QStringLiteral("選択"));
-    };
+    chooseFolder = [this]() -> std::optional<QString> { return lumivane::chooseFolder(this, QStringLiteral("選択")); };
     chooseColor = [this](const QColor& current) -> std::optional<QColor> {
         const QColor c = QColorDialog::getColor(current, this, {}, QColorDialog::ShowAlphaChannel);
-        if (!c.isValid()) return std::nullopt;
+        if (!c.isValid())
+            return std::nullopt;
         return c;
     };
     openURL = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -301,8 +321,9 @@ SettingsView::SettingsView(SettingsHost& host, QWidget* parent)
         b->setMinimumSize(76, 52);
         // Never narrower than its title ("ショートカット" is the longest).
         b->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
-        b->setStyleSheet(QStringLiteral("QToolButton { font-size: 12px; font-weight: 500; border-radius: 8px; padding: 4px; }"
-                                        " QToolButton:checked { background: rgba(0,122,255,40); color: #007aff; }"));
+        b->setStyleSheet(
+            QStringLiteral("QToolButton { font-size: 12px; font-weight: 500; border-radius: 8px; padding: 4px; }"
+                           " QToolButton:checked { background: rgba(0,122,255,40); color: #007aff; }"));
         tabButtons_->addButton(b, static_cast<int>(tab));
         h->addWidget(b);
     }
@@ -342,8 +363,12 @@ QString SettingsView::appBuild() {
     return build.isEmpty() ? QStringLiteral("-") : build;
 }
 
-SettingsTab SettingsView::shownTab() const { return static_cast<SettingsTab>(pages_->currentIndex()); }
-QAbstractButton* SettingsView::tabButton(SettingsTab tab) const { return tabButtons_->button(static_cast<int>(tab)); }
+SettingsTab SettingsView::shownTab() const {
+    return static_cast<SettingsTab>(pages_->currentIndex());
+}
+QAbstractButton* SettingsView::tabButton(SettingsTab tab) const {
+    return tabButtons_->button(static_cast<int>(tab));
+}
 ShortcutRow* SettingsView::shortcutRow(ShortcutAction action) const {
     return findChild<ShortcutRow*>(QStringLiteral("shortcutRow_") + rawValue(action));
 }
@@ -351,8 +376,10 @@ ShortcutRow* SettingsView::shortcutRow(ShortcutAction action) const {
 void SettingsView::refresh() {
     const SettingsTab tab = host_.selectedSettingsTab();
     pages_->setCurrentIndex(static_cast<int>(tab));
-    if (QAbstractButton* b = tabButton(tab)) b->setChecked(true);
-    for (auto& r : refreshers_) r();
+    if (QAbstractButton* b = tabButton(tab))
+        b->setChecked(true);
+    for (auto& r : refreshers_)
+        r();
     refreshUpdates();
 }
 
@@ -370,7 +397,8 @@ void SettingsView::restoreDefaults() {
 
 void SettingsView::chooseSaveFolder() {
     const std::optional<QString> path = chooseFolder ? chooseFolder() : std::nullopt;
-    if (!path) return;
+    if (!path)
+        return;
     if (hasUndecodedBytes(*path)) {
         // The settings file is Unicode text: such a path could not be stored as chosen.
         folderPath_->setText(QStringLiteral("フォルダ名に UTF-8 でない文字が含まれているため、保存先にできません。"
@@ -393,7 +421,8 @@ QWidget* SettingsView::makeGeneralPage() {
     QVBoxLayout* page;
     QWidget* w = pageWidget(page);
     QVBoxLayout* content;
-    page->addWidget(section(QStringLiteral("撮影後の動作"), QStringLiteral("キャプチャ後にどの画面へ進むかを調整できます。"), content));
+    page->addWidget(section(QStringLiteral("撮影後の動作"),
+                            QStringLiteral("キャプチャ後にどの画面へ進むかを調整できます。"), content));
     auto toggle = [&](const QString& name, const QString& t, const QString& d, std::function<bool()> get,
                       std::function<void(bool)> set) {
         auto* box = new QCheckBox;
@@ -406,13 +435,16 @@ QWidget* SettingsView::makeGeneralPage() {
             box->setChecked(get());
         });
     };
-    toggle(QStringLiteral("openEditorAfterCapture"), QStringLiteral("撮影後に編集ウィンドウを自動で開く"),
-           QStringLiteral("撮影が終わったらすぐに編集画面へ進みます。"), [this] { return settings_.openEditorAfterCapture(); },
-           [this](bool v) { settings_.setOpenEditorAfterCapture(v); });
+    toggle(
+        QStringLiteral("openEditorAfterCapture"), QStringLiteral("撮影後に編集ウィンドウを自動で開く"),
+        QStringLiteral("撮影が終わったらすぐに編集画面へ進みます。"),
+        [this] { return settings_.openEditorAfterCapture(); },
+        [this](bool v) { settings_.setOpenEditorAfterCapture(v); });
     content->addWidget(divider());
-    toggle(QStringLiteral("autoDismissPreview"), QStringLiteral("プレビューを自動で閉じる"),
-           QStringLiteral("撮影後の小さなプレビューを数秒後に自動で閉じます。"), [this] { return settings_.autoDismissPreview(); },
-           [this](bool v) { settings_.setAutoDismissPreview(v); });
+    toggle(
+        QStringLiteral("autoDismissPreview"), QStringLiteral("プレビューを自動で閉じる"),
+        QStringLiteral("撮影後の小さなプレビューを数秒後に自動で閉じます。"),
+        [this] { return settings_.autoDismissPreview(); }, [this](bool v) { settings_.setAutoDismissPreview(v); });
 
     // The switch shows whether the entry exists, also after a change that failed.
     page->addWidget(section(QStringLiteral("起動"), QStringLiteral("ログインしたときの動作を設定できます。"), content));
@@ -451,32 +483,37 @@ QWidget* SettingsView::makeShortcutsPage() {
     auto* bv = new QVBoxLayout;
     bv->setSpacing(4);
     bv->addWidget(label(QStringLiteral("ショートカットは Lumivane 内だけで設定します"), 13, QFont::DemiBold));
-    bv->addWidget(label(QStringLiteral("デスクトップのキーボード設定で Lumivane のアクションを追加する必要はありません。下のキー表示をクリックして、"
+    bv->addWidget(label(QStringLiteral("デスクトップのキーボード設定で Lumivane "
+                                       "のアクションを追加する必要はありません。下のキー表示をクリックして、"
                                        "使いたいキーを押すだけで変更できます。"),
                         12));
     bv->addWidget(label(QStringLiteral("推奨: %1 で全画面 / %2 で範囲選択")
                             .arg(defaultShortcut(ShortcutAction::captureFullScreen).displayString(),
                                  defaultShortcut(ShortcutAction::captureArea).displayString()),
                         12, QFont::DemiBold));
-    bv->addWidget(label(QStringLiteral("%1 はデスクトップ標準のスクリーンショットと同じキーです。使う場合は、デスクトップ"
-                                       "側の標準ショートカットを OFF にしてください(下の各行から設定画面を開けます)。")
-                            .arg(desktopScreenshotKeysText()),
-                        12, QFont::Normal, true));
+    bv->addWidget(
+        label(QStringLiteral("%1 はデスクトップ標準のスクリーンショットと同じキーです。使う場合は、デスクトップ"
+                             "側の標準ショートカットを OFF にしてください(下の各行から設定画面を開けます)。")
+                  .arg(desktopScreenshotKeysText()),
+              12, QFont::Normal, true));
     bh->addLayout(bv, 1);
     page->addWidget(banner);
 
     if (host_.shortcutsBoundByDesktop())
-        page->addWidget(host_.desktopShortcuts() ? static_cast<QWidget*>(new DesktopShortcutsBox(*host_.desktopShortcuts()))
-                                                 : new ShortcutCommandsBox);
+        page->addWidget(host_.desktopShortcuts()
+                            ? static_cast<QWidget*>(new DesktopShortcutsBox(*host_.desktopShortcuts()))
+                            : new ShortcutCommandsBox);
 
     QVBoxLayout* content;
     page->addWidget(section(QStringLiteral("一般"), QStringLiteral("アプリ全体に関わるショートカットです。"), content));
-    auto* full = new ShortcutRow(host_, ShortcutAction::captureFullScreen, shortcutActionTitle(ShortcutAction::captureFullScreen),
-                                 QStringLiteral("カーソルがある画面全体を撮影します。外部モニター利用時は、撮りたい画面にカーソルを移動して"
-                                                "から実行してください。"),
-                                 kDesktopScreenshotFullScreenKey);
+    auto* full = new ShortcutRow(
+        host_, ShortcutAction::captureFullScreen, shortcutActionTitle(ShortcutAction::captureFullScreen),
+        QStringLiteral("カーソルがある画面全体を撮影します。外部モニター利用時は、撮りたい画面にカーソルを移動して"
+                       "から実行してください。"),
+        kDesktopScreenshotFullScreenKey);
     content->addWidget(full);
-    page->addWidget(section(QStringLiteral("スクリーンショット"), QStringLiteral("現在使える撮影系ショートカットです。"), content));
+    page->addWidget(
+        section(QStringLiteral("スクリーンショット"), QStringLiteral("現在使える撮影系ショートカットです。"), content));
     auto* area = new ShortcutRow(host_, ShortcutAction::captureArea, shortcutActionTitle(ShortcutAction::captureArea),
                                  QStringLiteral("ドラッグで範囲を選んで撮影します。"), kDesktopScreenshotAreaKey);
     content->addWidget(area);
@@ -486,17 +523,20 @@ QWidget* SettingsView::makeShortcutsPage() {
     });
 
     page->addWidget(section(QStringLiteral("今後追加予定"),
-                            QStringLiteral("ここに表示している項目は、今後ショートカット対応を予定している機能です。"), content));
+                            QStringLiteral("ここに表示している項目は、今後ショートカット対応を予定している機能です。"),
+                            content));
     const QString placeholders[] = {QStringLiteral("ウィンドウを撮影"), QStringLiteral("タイマー撮影"),
                                     QStringLiteral("前回の範囲を再撮影")};
     bool first = true;
     for (const QString& t : placeholders) {
-        if (!first) content->addWidget(divider());
+        if (!first)
+            content->addWidget(divider());
         first = false;
         auto* row = new QFrame;
         row->setObjectName(QStringLiteral("placeholderShortcutRow"));
         row->setEnabled(false);
-        row->setStyleSheet(QStringLiteral("#placeholderShortcutRow { background: rgba(0,0,0,12); border-radius: 8px; }"));
+        row->setStyleSheet(
+            QStringLiteral("#placeholderShortcutRow { background: rgba(0,0,0,12); border-radius: 8px; }"));
         auto* rh = new QHBoxLayout(row);
         rh->setContentsMargins(10, 8, 10, 8);
         auto* texts = new QVBoxLayout;
@@ -520,7 +560,8 @@ QWidget* SettingsView::makeScreenshotsPage() {
     QVBoxLayout* page;
     QWidget* w = pageWidget(page);
     QVBoxLayout* content;
-    page->addWidget(section(QStringLiteral("保存"), QStringLiteral("保存先や撮影ファイルの扱いを調整できます。"), content));
+    page->addWidget(
+        section(QStringLiteral("保存"), QStringLiteral("保存先や撮影ファイルの扱いを調整できます。"), content));
 
     // Folder row.
     auto* folderRow = new QWidget;
@@ -545,7 +586,8 @@ QWidget* SettingsView::makeScreenshotsPage() {
     connect(clear, &QPushButton::clicked, this, &SettingsView::clearSaveFolder);
     refreshers_.push_back([this] {
         const auto& path = settings_.defaultSaveFolderPath();
-        folderPath_->setText(path && !path->isEmpty() ? *path : QStringLiteral("未設定の場合は保存ダイアログを開きます。"));
+        folderPath_->setText(path && !path->isEmpty() ? *path
+                                                      : QStringLiteral("未設定の場合は保存ダイアログを開きます。"));
     });
     content->addWidget(divider());
 
@@ -564,7 +606,8 @@ QWidget* SettingsView::makeScreenshotsPage() {
         formatGroup->addButton(b, static_cast<int>(f));
         segH->addWidget(b);
     }
-    content->addWidget(titledRow(QStringLiteral("画像形式の既定値"), QStringLiteral("保存ダイアログで最初に選ばれる画像形式です。"), formats));
+    content->addWidget(titledRow(QStringLiteral("画像形式の既定値"),
+                                 QStringLiteral("保存ダイアログで最初に選ばれる画像形式です。"), formats));
     connect(formatGroup, &QButtonGroup::idClicked, this,
             [this](int id) { settings_.setScreenshotFileFormat(static_cast<ScreenshotFileFormat>(id)); });
     refreshers_.push_back([this, formatGroup] {
@@ -574,8 +617,9 @@ QWidget* SettingsView::makeScreenshotsPage() {
     content->addWidget(divider());
 
     // Quality lines.
-    content->addWidget(titledRow(QStringLiteral("画質"),
-                                 QStringLiteral("保存、コピー、Drag Me、共有時の画像サイズと読みやすさのバランスを選べます。"), nullptr));
+    content->addWidget(titledRow(
+        QStringLiteral("画質"),
+        QStringLiteral("保存、コピー、Drag Me、共有時の画像サイズと読みやすさのバランスを選べます。"), nullptr));
     auto* qualityGroup = new QButtonGroup(this);
     for (CaptureQualityPreset p : allCaptureQualityPresets) {
         auto* line = new QRadioButton(title(p) + QStringLiteral("  ") + presetDescription(p));
@@ -600,10 +644,12 @@ QWidget* SettingsView::makeScreenshotsPage() {
     auto* split = new QCheckBox;
     split->setObjectName(QStringLiteral("splitLongPages"));
     split->setAccessibleName(QStringLiteral("長いページを分割して保存"));
-    content->addWidget(titledRow(QStringLiteral("長いページを分割して保存"),
-                                 QStringLiteral("ブラウザ全体の撮影で、1 枚にすると文字が読めないほど縮む長いページを、"
-                                                "読める大きさのまま番号付きの複数の画像に分けて、既定の保存先 (未設定ならピクチャフォルダ) に保存します。"),
-                                 split));
+    content->addWidget(titledRow(
+        QStringLiteral("長いページを分割して保存"),
+        QStringLiteral(
+            "ブラウザ全体の撮影で、1 枚にすると文字が読めないほど縮む長いページを、"
+            "読める大きさのまま番号付きの複数の画像に分けて、既定の保存先 (未設定ならピクチャフォルダ) に保存します。"),
+        split));
     connect(split, &QCheckBox::toggled, this, [this](bool on) { settings_.setSplitLongPages(on); });
     refreshers_.push_back([this, split] {
         QSignalBlocker b(split);
@@ -616,10 +662,12 @@ QWidget* SettingsView::makeScreenshotsPage() {
     prefix_->setObjectName(QStringLiteral("fileNamePrefix"));
     prefix_->setPlaceholderText(QStringLiteral("Lumivane"));
     prefix_->setFixedWidth(200);
-    content->addWidget(titledRow(QStringLiteral("ファイル名の接頭辞"), QStringLiteral("保存名は「接頭辞-日時」の形式で生成されます。"), prefix_));
+    content->addWidget(titledRow(QStringLiteral("ファイル名の接頭辞"),
+                                 QStringLiteral("保存名は「接頭辞-日時」の形式で生成されます。"), prefix_));
     connect(prefix_, &QLineEdit::textEdited, this, [this](const QString& t) { settings_.setFileNamePrefix(t); });
     refreshers_.push_back([this] {
-        if (prefix_->text() == settings_.fileNamePrefix()) return;
+        if (prefix_->text() == settings_.fileNamePrefix())
+            return;
         QSignalBlocker b(prefix_);
         prefix_->setText(settings_.fileNamePrefix());
     });
@@ -634,12 +682,15 @@ QWidget* SettingsView::colorRow(const QString& name, const QString& t, const QSt
     well->setAccessibleName(t);
     well->setFixedSize(44, 24);
     connect(well, &QPushButton::clicked, this, [this, get, set] {
-        if (!chooseColor) return;
-        if (const auto c = chooseColor(get().toQColor())) set(CodableColor::fromQColor(*c));
+        if (!chooseColor)
+            return;
+        if (const auto c = chooseColor(get().toQColor()))
+            set(CodableColor::fromQColor(*c));
     });
     refreshers_.push_back([well, get] {
-        well->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: 1px solid rgba(0,0,0,80); border-radius: 5px; }")
-                                .arg(get().toQColor().name(QColor::HexArgb)));
+        well->setStyleSheet(
+            QStringLiteral("QPushButton { background: %1; border: 1px solid rgba(0,0,0,80); border-radius: 5px; }")
+                .arg(get().toQColor().name(QColor::HexArgb)));
     });
     return titledRow(t, d, well);
 }
@@ -677,26 +728,31 @@ QWidget* SettingsView::makeAnnotatePage() {
     QVBoxLayout* page;
     QWidget* w = pageWidget(page);
     QVBoxLayout* content;
-    page->addWidget(section(QStringLiteral("既定の注釈スタイル"),
-                            QStringLiteral("新しく追加する図形、テキスト、ハイライトの初期見た目を個別に調整できます。"), content));
-    content->addWidget(colorRow(QStringLiteral("defaultAnnotationColor"), QStringLiteral("図形の初期色"),
-                                QStringLiteral("矩形と矢印で使う既定色です。"), [this] { return settings_.defaultAnnotationColor(); },
-                                [this](const CodableColor& c) { settings_.setDefaultAnnotationColor(c); }));
-    content->addWidget(colorRow(QStringLiteral("defaultTextColor"), QStringLiteral("テキストの初期色"),
-                                QStringLiteral("テキスト注釈を新しく置いたときの既定色です。"), [this] { return settings_.defaultTextColor(); },
-                                [this](const CodableColor& c) { settings_.setDefaultTextColor(c); }));
-    content->addWidget(colorRow(QStringLiteral("defaultHighlightColor"), QStringLiteral("ハイライトの初期色"),
-                                QStringLiteral("ハイライトを新しく置いたときの既定色です。"),
-                                [this] { return settings_.defaultHighlightColor(); },
-                                [this](const CodableColor& c) { settings_.setDefaultHighlightColor(c); }));
-    content->addWidget(sliderRow(QStringLiteral("defaultAnnotationLineWidth"), QStringLiteral("線幅の既定値"),
-                                 QStringLiteral("矩形と矢印の初期線幅です。"), 1, 12, 150,
-                                 [this] { return settings_.defaultAnnotationLineWidth(); },
-                                 [this](double v) { settings_.setDefaultAnnotationLineWidth(v); }));
-    content->addWidget(sliderRow(QStringLiteral("defaultTextFontSize"), QStringLiteral("既定のテキストサイズ"),
-                                 QStringLiteral("テキスト注釈を新しく置いたときの初期サイズです。"), 10, 96, 180,
-                                 [this] { return settings_.defaultTextFontSize(); },
-                                 [this](double v) { settings_.setDefaultTextFontSize(v); }));
+    page->addWidget(
+        section(QStringLiteral("既定の注釈スタイル"),
+                QStringLiteral("新しく追加する図形、テキスト、ハイライトの初期見た目を個別に調整できます。"), content));
+    content->addWidget(colorRow(
+        QStringLiteral("defaultAnnotationColor"), QStringLiteral("図形の初期色"),
+        QStringLiteral("矩形と矢印で使う既定色です。"), [this] { return settings_.defaultAnnotationColor(); },
+        [this](const CodableColor& c) { settings_.setDefaultAnnotationColor(c); }));
+    content->addWidget(colorRow(
+        QStringLiteral("defaultTextColor"), QStringLiteral("テキストの初期色"),
+        QStringLiteral("テキスト注釈を新しく置いたときの既定色です。"), [this] { return settings_.defaultTextColor(); },
+        [this](const CodableColor& c) { settings_.setDefaultTextColor(c); }));
+    content->addWidget(colorRow(
+        QStringLiteral("defaultHighlightColor"), QStringLiteral("ハイライトの初期色"),
+        QStringLiteral("ハイライトを新しく置いたときの既定色です。"),
+        [this] { return settings_.defaultHighlightColor(); },
+        [this](const CodableColor& c) { settings_.setDefaultHighlightColor(c); }));
+    content->addWidget(sliderRow(
+        QStringLiteral("defaultAnnotationLineWidth"), QStringLiteral("線幅の既定値"),
+        QStringLiteral("矩形と矢印の初期線幅です。"), 1, 12, 150,
+        [this] { return settings_.defaultAnnotationLineWidth(); },
+        [this](double v) { settings_.setDefaultAnnotationLineWidth(v); }));
+    content->addWidget(sliderRow(
+        QStringLiteral("defaultTextFontSize"), QStringLiteral("既定のテキストサイズ"),
+        QStringLiteral("テキスト注釈を新しく置いたときの初期サイズです。"), 10, 96, 180,
+        [this] { return settings_.defaultTextFontSize(); }, [this](double v) { settings_.setDefaultTextFontSize(v); }));
     page->addStretch();
     return w;
 }
@@ -708,7 +764,8 @@ QWidget* SettingsView::makeAdvancedPage() {
     setupChecklistContainer_->setObjectName(QStringLiteral("setupChecklistContainer"));
     auto* l = new QVBoxLayout(setupChecklistContainer_);
     l->setContentsMargins(0, 0, 0, 0);
-    if (QWidget* checklist = host_.makeSetupChecklistView()) l->addWidget(checklist);
+    if (QWidget* checklist = host_.makeSetupChecklistView())
+        l->addWidget(checklist);
     page->addWidget(setupChecklistContainer_);
     page->addStretch();
     return w;
@@ -718,39 +775,50 @@ QWidget* SettingsView::makeAboutPage() {
     QVBoxLayout* page;
     QWidget* w = pageWidget(page);
     QVBoxLayout* content;
-    page->addWidget(section(QStringLiteral("このアプリについて"), QStringLiteral("現在の Lumivane の機能とアプリ情報です。"), content));
+    page->addWidget(section(QStringLiteral("このアプリについて"),
+                            QStringLiteral("現在の Lumivane の機能とアプリ情報です。"), content));
     content->addWidget(infoRow(QStringLiteral("アプリ名"), QStringLiteral("Lumivane")));
-    content->addWidget(infoRow(QStringLiteral("バージョン"), appVersion() + QStringLiteral(" (") + appBuild() + QStringLiteral(")")));
+    content->addWidget(
+        infoRow(QStringLiteral("バージョン"), appVersion() + QStringLiteral(" (") + appBuild() + QStringLiteral(")")));
     content->addWidget(infoRow(QStringLiteral("対応OS"), QStringLiteral("Linux(X11 / Wayland デスクトップ)")));
     content->addWidget(infoRow(QStringLiteral("カテゴリ"), QStringLiteral("仕事効率化")));
-    content->addWidget(infoRow(QStringLiteral("主な機能"),
-                               QStringLiteral("全画面撮影、範囲撮影、注釈編集、Chrome / Brave のページ全体キャプチャ")));
+    content->addWidget(
+        infoRow(QStringLiteral("主な機能"),
+                QStringLiteral("全画面撮影、範囲撮影、注釈編集、Chrome / Brave のページ全体キャプチャ")));
     content->addWidget(infoRow(QStringLiteral("保存形式"), QStringLiteral("PNG / JPEG")));
 
-    page->addWidget(section(QStringLiteral("権限とプライバシー"), QStringLiteral("撮影機能に必要な権限と、現在のデータの扱いです。"), content));
+    page->addWidget(section(QStringLiteral("権限とプライバシー"),
+                            QStringLiteral("撮影機能に必要な権限と、現在のデータの扱いです。"), content));
     // Only what this session asks of the user.
     if (sessionWindowSystem() == WindowSystem::wayland)
-        content->addWidget(permissionRow(QStringLiteral("必須"), QColor(52, 199, 89), QStringLiteral("スクリーンショットの許可"),
-                                         QStringLiteral("Wayland デスクトップでは、撮影はデスクトップのスクリーンショット機能"
-                                                        "(xdg-desktop-portal)を通して行います。確認が表示されたら許可してください。")));
+        content->addWidget(permissionRow(
+            QStringLiteral("必須"), QColor(52, 199, 89), QStringLiteral("スクリーンショットの許可"),
+            QStringLiteral("Wayland デスクトップでは、撮影はデスクトップのスクリーンショット機能"
+                           "(xdg-desktop-portal)を通して行います。確認が表示されたら許可してください。")));
     else
-        content->addWidget(permissionRow(QStringLiteral("不要"), QColor(52, 199, 89), QStringLiteral("画面の撮影"),
-                                         QStringLiteral("X11 デスクトップでは、全画面撮影・範囲撮影に許可は必要ありません。")));
+        content->addWidget(
+            permissionRow(QStringLiteral("不要"), QColor(52, 199, 89), QStringLiteral("画面の撮影"),
+                          QStringLiteral("X11 デスクトップでは、全画面撮影・範囲撮影に許可は必要ありません。")));
     content->addWidget(divider());
-    content->addWidget(permissionRow(QStringLiteral("任意"), QColor(128, 128, 128), QStringLiteral("リモートデバッグ"),
-                                     QStringLiteral("Chrome / Brave のページ全体キャプチャを使う場合のみ、ブラウザでリモートデバッグ接続を"
-                                                    "有効にしてください。通常の全画面・範囲撮影には不要です。")));
+    content->addWidget(permissionRow(
+        QStringLiteral("任意"), QColor(128, 128, 128), QStringLiteral("リモートデバッグ"),
+        QStringLiteral("Chrome / Brave のページ全体キャプチャを使う場合のみ、ブラウザでリモートデバッグ接続を"
+                       "有効にしてください。通常の全画面・範囲撮影には不要です。")));
     content->addWidget(divider());
-    content->addWidget(infoRow(QStringLiteral("データ収集"),
-                               QStringLiteral("現在の実装では、撮影画像や個人データを外部送信しません。処理は主にこのコンピュータ上で完結します。")));
+    content->addWidget(infoRow(
+        QStringLiteral("データ収集"),
+        QStringLiteral(
+            "現在の実装では、撮影画像や個人データを外部送信しません。処理は主にこのコンピュータ上で完結します。")));
 
-    page->addWidget(section(QStringLiteral("サポート"), QStringLiteral("使い方やお問い合わせ先はこちらから確認できます。"), content));
+    page->addWidget(section(QStringLiteral("サポート"),
+                            QStringLiteral("使い方やお問い合わせ先はこちらから確認できます。"), content));
     auto linkRow = [&](const QString& t, const QUrl& url) {
         auto* b = new QPushButton(url.toString());
         b->setFlat(true);
         b->setStyleSheet(QStringLiteral("color: #007aff; text-align: left;"));
         connect(b, &QPushButton::clicked, this, [this, url] {
-            if (openURL) openURL(url);
+            if (openURL)
+                openURL(url);
         });
         content->addWidget(titledRow(t, {}, b));
     };
@@ -765,10 +833,12 @@ QWidget* SettingsView::makeAboutPage() {
     buttons->addStretch();
     content->addLayout(buttons);
     connect(support, &QPushButton::clicked, this, [this] {
-        if (openURL) openURL(supportSiteURL());
+        if (openURL)
+            openURL(supportSiteURL());
     });
     connect(site, &QPushButton::clicked, this, [this] {
-        if (openURL) openURL(QUrl(QStringLiteral("https://") + supportSiteURL().host()));
+        if (openURL)
+            openURL(QUrl(QStringLiteral("https://") + supportSiteURL().host()));
     });
 
     page->addWidget(section(QStringLiteral("アップデート"), {}, content));
@@ -790,8 +860,8 @@ QWidget* SettingsView::makeAboutPage() {
     auto* testAlert = new QPushButton(QStringLiteral("更新案内をテスト表示"));
     testAlert->setObjectName(QStringLiteral("showTestUpdateAlert"));
     tv->addWidget(testAlert, 0, Qt::AlignLeft);
-    tv->addWidget(label(QStringLiteral("「更新案内をテスト表示」を押すと、新しい版があるときの案内を確認できます。"), 11,
-                        QFont::Normal, true));
+    tv->addWidget(label(QStringLiteral("「更新案内をテスト表示」を押すと、新しい版があるときの案内を確認できます。"),
+                        11, QFont::Normal, true));
     content->addWidget(updateTestTools_);
     connect(checkUpdates_, &QPushButton::clicked, this, [this] { host_.checkForUpdates(); });
     connect(testAlert, &QPushButton::clicked, this, [this] { host_.showTestUpdateAlert(); });

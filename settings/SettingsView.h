@@ -97,8 +97,8 @@ private:
     QWidget* makeAboutPage();
     QWidget* colorRow(const QString& name, const QString& title, const QString& description,
                       std::function<CodableColor()> get, std::function<void(const CodableColor&)> set);
-    QWidget* sliderRow(const QString& name, const QString& title, const QString& description, int minimum,
-                       int maximum, int width, std::function<double()> get, std::function<void(double)> set);
+    QWidget* sliderRow(const QString& name, const QString& title, const QString& description, int minimum, int maximum,
+                       int width, std::function<double()> get, std::function<void(double)> set);
     void refreshUpdates();
 
     SettingsHost& host_;

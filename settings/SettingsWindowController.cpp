@@ -8,9 +8,12 @@
 
 namespace lumivane {
 
-SettingsWindowController::SettingsWindowController(SettingsHost& host, QObject* parent) : QObject(parent), host_(host) {}
+SettingsWindowController::SettingsWindowController(SettingsHost& host, QObject* parent)
+    : QObject(parent), host_(host) {}
 
-SettingsWindowController::~SettingsWindowController() { delete window_; }
+SettingsWindowController::~SettingsWindowController() {
+    delete window_;
+}
 
 QWidget* SettingsWindowController::window() {
     if (!window_) {

@@ -25,7 +25,8 @@ constexpr CommandRow kRows[] = {{"範囲を選択して撮影", "lumivane captur
 
 QStringList ShortcutCommandsBox::commands() {
     QStringList out;
-    for (const CommandRow& r : kRows) out << QString::fromUtf8(r.command);
+    for (const CommandRow& r : kRows)
+        out << QString::fromUtf8(r.command);
     return out;
 }
 
@@ -36,11 +37,13 @@ ShortcutCommandsBox::ShortcutCommandsBox(QWidget* parent) : QFrame(parent) {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(14, 12, 14, 12);
     v->setSpacing(6);
-    v->addWidget(makeTextLabel(QStringLiteral("ショートカットはデスクトップの設定で割り当てます"), 13, QFont::DemiBold));
-    v->addWidget(makeTextLabel(QStringLiteral("このデスクトップには、アプリがショートカットを登録するためのポータル "
-                                      "(GlobalShortcuts) がありません。デスクトップのキーボード設定で、次のコマンドを"
-                                      "お好みのキーに割り当ててください。Lumivane が起動していれば、そのまま撮影が始まります。"),
-                       12, QFont::Normal, 0.62));
+    v->addWidget(
+        makeTextLabel(QStringLiteral("ショートカットはデスクトップの設定で割り当てます"), 13, QFont::DemiBold));
+    v->addWidget(makeTextLabel(
+        QStringLiteral("このデスクトップには、アプリがショートカットを登録するためのポータル "
+                       "(GlobalShortcuts) がありません。デスクトップのキーボード設定で、次のコマンドを"
+                       "お好みのキーに割り当ててください。Lumivane が起動していれば、そのまま撮影が始まります。"),
+        12, QFont::Normal, 0.62));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);

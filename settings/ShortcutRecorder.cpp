@@ -3,11 +3,11 @@
 #include "shortcuts/KeyMapping.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QFontDatabase>
 #include <QPalette>
 
 namespace lumivane {
@@ -27,8 +27,10 @@ bool isModifierQtKey(int key) {
     case Qt::Key_Super_R:
     case Qt::Key_Hyper_L:
     case Qt::Key_Hyper_R:
-    case Qt::Key_CapsLock: return true;
-    default: return false;
+    case Qt::Key_CapsLock:
+        return true;
+    default:
+        return false;
     }
 }
 } // namespace
@@ -41,7 +43,8 @@ ShortcutRecorderField::ShortcutRecorderField(QWidget* parent) : QWidget(parent) 
 }
 
 ShortcutRecorderField::~ShortcutRecorderField() {
-    if (monitorInstalled_ && qApp) qApp->removeEventFilter(this);
+    if (monitorInstalled_ && qApp)
+        qApp->removeEventFilter(this);
 }
 
 void ShortcutRecorderField::setShortcut(const Shortcut& shortcut) {
@@ -53,7 +56,8 @@ void ShortcutRecorderField::beginRecording() {
     stopMonitoring();
     isRecording_ = true;
     updateAppearance();
-    if (auto begin = onBeginRecording) begin();
+    if (auto begin = onBeginRecording)
+        begin();
     qApp->installEventFilter(this);
     monitorInstalled_ = true;
 }
@@ -68,16 +72,18 @@ void ShortcutRecorderField::stopMonitoring() {
         isRecording_ = false;
         updateAppearance();
     }
-    if (auto end = onEndRecording; wasActive && end) end();
+    if (auto end = onEndRecording; wasActive && end)
+        end();
 }
 
 quint32 ShortcutRecorderField::carbonModifiers(Qt::KeyboardModifiers modifiers) {
-    return modifiersForQtModifiers(modifiers & (Qt::MetaModifier | Qt::ShiftModifier | Qt::AltModifier |
-                                                Qt::ControlModifier));
+    return modifiersForQtModifiers(modifiers &
+                                   (Qt::MetaModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier));
 }
 
 bool ShortcutRecorderField::handleRecordingEvent(QKeyEvent* event) {
-    if (!isRecording_) return false;
+    if (!isRecording_)
+        return false;
     const int qtKey = event->key();
     // The physical key (X11 and Wayland report the evdev code plus 8), so the shortcut
     // names the same key whatever the layout; events without one (synthetic) by their Qt key.
@@ -93,14 +99,18 @@ bool ShortcutRecorderField::handleRecordingEvent(QKeyEvent* event) {
         return true;
     }
     const quint32 mask = carbonModifiers(event->modifiers());
-    if (mask == 0) return true;
+    if (mask == 0)
+        return true;
     // Modifier keys themselves and keys without a stored code keep the field waiting.
-    if (!keyCode || isModifierKeyCode(*keyCode)) return true;
+    if (!keyCode || isModifierKeyCode(*keyCode))
+        return true;
     const Shortcut recorded{*keyCode, mask};
-    if (auto accepts = acceptsShortcut; accepts && !accepts(recorded)) return true;
+    if (auto accepts = acceptsShortcut; accepts && !accepts(recorded))
+        return true;
     shortcut_ = recorded;
     // The owner may replace the callbacks from inside the call: run a copy.
-    if (auto recorded = onShortcutRecorded) recorded(shortcut_);
+    if (auto recorded = onShortcutRecorded)
+        recorded(shortcut_);
     isRecording_ = false;
     updateAppearance();
     stopMonitoring();
@@ -119,12 +129,14 @@ void ShortcutRecorderField::updateAppearance() {
 
 void ShortcutRecorderField::changeEvent(QEvent* event) {
     // The layout may have changed while another window was in front.
-    if (event->type() == QEvent::ActivationChange) updateAppearance();
+    if (event->type() == QEvent::ActivationChange)
+        updateAppearance();
     QWidget::changeEvent(event);
 }
 
 bool ShortcutRecorderField::event(QEvent* event) {
-    if (event->type() == QEvent::KeyboardLayoutChange || event->type() == QEvent::Show) updateAppearance();
+    if (event->type() == QEvent::KeyboardLayoutChange || event->type() == QEvent::Show)
+        updateAppearance();
     return QWidget::event(event);
 }
 
@@ -135,7 +147,8 @@ void ShortcutRecorderField::mousePressEvent(QMouseEvent* event) {
 }
 
 void ShortcutRecorderField::keyPressEvent(QKeyEvent* event) {
-    if (!handleRecordingEvent(event)) QWidget::keyPressEvent(event);
+    if (!handleRecordingEvent(event))
+        QWidget::keyPressEvent(event);
 }
 
 void ShortcutRecorderField::focusOutEvent(QFocusEvent* event) {
@@ -165,7 +178,8 @@ void ShortcutRecorderField::paintEvent(QPaintEvent*) {
     const QPalette& pal = palette();
     const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QColor background = isRecording_ ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
-    if (isRecording_) background.setAlphaF(0.08f);
+    if (isRecording_)
+        background.setAlphaF(0.08f);
     QColor separator = pal.color(QPalette::WindowText);
     separator.setAlphaF(0.18f);
     p.setPen(QPen(isRecording_ ? kSystemBlue : separator, 1));
@@ -195,7 +209,8 @@ void ShortcutRecorderField::paintEvent(QPaintEvent*) {
     p.drawText(hintRect, Qt::AlignCenter, hintText_);
 }
 
-ShortcutRecorder::ShortcutRecorder(Inputs inputs, QWidget* parent) : QWidget(parent), field_(new ShortcutRecorderField(this)) {
+ShortcutRecorder::ShortcutRecorder(Inputs inputs, QWidget* parent)
+    : QWidget(parent), field_(new ShortcutRecorderField(this)) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(field_);

@@ -61,9 +61,11 @@ struct SetupChecklistState {
     bool isReadyForBrowserCapture() const;
     // Every item evaluated and ready.
     bool isComplete() const {
-        if (items.empty()) return false;
+        if (items.empty())
+            return false;
         for (const SetupChecklistItem& i : items)
-            if (i.status != SetupStatus::ready) return false;
+            if (i.status != SetupStatus::ready)
+                return false;
         return true;
     }
 };
@@ -82,13 +84,13 @@ QString itemPurpose(SetupItemKind kind);
 QString statusBadge(SetupStatus status);
 // The button that opens the item's settings page ("手順を見る" for the JavaScript item).
 QString settingsButton(SetupItemKind kind);
-QString browserCheckButton();       // on the automation and JavaScript rows
+QString browserCheckButton(); // on the automation and JavaScript rows
 QString procedureTitle();
 QStringList procedureLines();
 QString recheckButton();
 QString footerBrowserCheckButton();
 QString supportButton();
-QString closeForNowButton();        // onboarding only
+QString closeForNowButton(); // onboarding only
 } // namespace SetupTexts
 
 } // namespace lumivane

@@ -33,7 +33,9 @@ QPixmap symbol(SymbolShape shape, Glyph glyph, const QColor& fill, int side) {
     const QPointF c(side / 2.0, side / 2.0);
     const qreal r = side / 2.0 - 0.5;
     switch (shape) {
-    case SymbolShape::circle: p.drawEllipse(c, r, r); break;
+    case SymbolShape::circle:
+        p.drawEllipse(c, r, r);
+        break;
     case SymbolShape::seal: {
         QPainterPath path;
         const int points = 24;
@@ -79,8 +81,12 @@ QPixmap symbol(SymbolShape shape, Glyph glyph, const QColor& fill, int side) {
     return pm;
 }
 
-QColor green() { return QColor(0x2f, 0xa8, 0x4f); }
-QColor orange() { return QColor(0xf0, 0x8c, 0x1a); }
+QColor green() {
+    return QColor(0x2f, 0xa8, 0x4f);
+}
+QColor orange() {
+    return QColor(0xf0, 0x8c, 0x1a);
+}
 
 QLabel* text(const QString& s, int pixelSize, QFont::Weight weight = QFont::Normal, bool secondary = false) {
     return makeTextLabel(s, pixelSize, weight, secondary ? 0.62 : 1.0);
@@ -99,8 +105,10 @@ QFrame* panel(const QString& name) {
 
 QColor setupStatusColor(SetupStatus status, const QPalette& palette) {
     switch (status) {
-    case SetupStatus::ready: return green();
-    case SetupStatus::actionRequired: return orange();
+    case SetupStatus::ready:
+        return green();
+    case SetupStatus::actionRequired:
+        return orange();
     case SetupStatus::verificationNeeded: {
         QColor c = palette.color(QPalette::WindowText);
         c.setAlphaF(0.5f);
@@ -115,8 +123,9 @@ QColor setupStatusColor(SetupStatus status, const QPalette& palette) {
 SetupItemRow::SetupItemRow(SetupHost& host, SetupItemKind kind, QWidget* parent)
     : QFrame(parent), host_(host), kind_(kind) {
     setObjectName(QStringLiteral("setupItem_") + rawValue(kind));
-    setStyleSheet(QStringLiteral("#%1 { background: rgba(0,0,0,8); border: 1px solid rgba(0,0,0,24); border-radius: 10px; }")
-                      .arg(objectName()));
+    setStyleSheet(
+        QStringLiteral("#%1 { background: rgba(0,0,0,8); border: 1px solid rgba(0,0,0,24); border-radius: 10px; }")
+            .arg(objectName()));
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(14, 12, 14, 12);
     h->setSpacing(12);
@@ -183,14 +192,16 @@ void SetupItemRow::refresh(const SetupChecklistItem* item, bool browserCheckPoss
     // A granted permission has nothing left to open; the JavaScript help is always at hand.
     const bool settingsShown = kind_ == SetupItemKind::browserJavaScript || status != SetupStatus::ready;
     settingsButton_->setVisible(settingsShown);
-    if (browserCheckButton_) browserCheckButton_->setEnabled(browserCheckPossible);
+    if (browserCheckButton_)
+        browserCheckButton_->setEnabled(browserCheckPossible);
     buttonBar_->setVisible(settingsShown || browserCheckButton_);
 }
 
 // --- view -------------------------------------------------------------------------
 
 QWidget* SetupChecklistView::card(const QString& title, QLabel*& icon, QLabel*& value) {
-    auto* c = panel(title == SetupTexts::basicCardTitle() ? QStringLiteral("basicCard") : QStringLiteral("browserCard"));
+    auto* c =
+        panel(title == SetupTexts::basicCardTitle() ? QStringLiteral("basicCard") : QStringLiteral("browserCard"));
     auto* h = new QHBoxLayout(c);
     h->setContentsMargins(14, 12, 14, 12);
     h->setSpacing(10);
@@ -243,15 +254,17 @@ SetupChecklistView::SetupChecklistView(SetupHost& host, SetupPresentationMode mo
         page->addWidget(row);
     }
     if (host.shortcutsBoundByDesktop())
-        page->addWidget(host.desktopShortcuts() ? static_cast<QWidget*>(new DesktopShortcutsBox(*host.desktopShortcuts()))
-                                                : new ShortcutCommandsBox);
+        page->addWidget(host.desktopShortcuts()
+                            ? static_cast<QWidget*>(new DesktopShortcutsBox(*host.desktopShortcuts()))
+                            : new ShortcutCommandsBox);
 
     // Failure of the last check.
     error_ = text(QString(), 12);
     error_->setObjectName(QStringLiteral("setupError"));
     error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    error_->setStyleSheet(QStringLiteral("#setupError { color: #b54708; background: rgba(240,140,26,28);"
-                                         " border: 1px solid rgba(240,140,26,90); border-radius: 8px; padding: 8px; }"));
+    error_->setStyleSheet(
+        QStringLiteral("#setupError { color: #b54708; background: rgba(240,140,26,28);"
+                       " border: 1px solid rgba(240,140,26,90); border-radius: 8px; padding: 8px; }"));
     page->addWidget(error_);
 
     // Check procedure.
@@ -261,7 +274,8 @@ SetupChecklistView::SetupChecklistView(SetupHost& host, SetupPresentationMode mo
     pv->setContentsMargins(14, 12, 14, 12);
     pv->setSpacing(4);
     pv->addWidget(text(SetupTexts::procedureTitle(), 13, QFont::DemiBold));
-    for (const QString& line : SetupTexts::procedureLines()) pv->addWidget(text(line, 12));
+    for (const QString& line : SetupTexts::procedureLines())
+        pv->addWidget(text(line, 12));
     page->addWidget(box);
 
     // Footer.
@@ -309,7 +323,8 @@ void SetupChecklistView::refresh() {
 
     // A browser check needs both permissions; one at a time.
     const bool checkPossible = state.hasBrowserCapturePermissions() && !host_.isVerifyingBrowserIntegration();
-    for (auto& [kind, row] : rows_) row->refresh(state.item(kind), checkPossible);
+    for (auto& [kind, row] : rows_)
+        row->refresh(state.item(kind), checkPossible);
     footerCheck_->setEnabled(checkPossible);
     recheck_->setEnabled(!host_.isVerifyingBrowserIntegration());
     procedure_->setVisible(!browser);

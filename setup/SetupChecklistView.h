@@ -23,7 +23,7 @@ public:
     QLabel* detail() const { return detail_; }
     QLabel* icon() const { return icon_; }
     QPushButton* settingsButton() const { return settingsButton_; }
-    QPushButton* browserCheckButton() const { return browserCheckButton_; }   // null on the first two rows
+    QPushButton* browserCheckButton() const { return browserCheckButton_; } // null on the first two rows
 
 private:
     SetupHost& host_;
@@ -53,7 +53,7 @@ public:
     QPushButton* recheckButton() const { return recheck_; }
     QPushButton* footerBrowserCheckButton() const { return footerCheck_; }
     QPushButton* supportButton() const { return support_; }
-    QPushButton* closeForNowButton() const { return closeForNow_; }   // null in standard mode
+    QPushButton* closeForNowButton() const { return closeForNow_; } // null in standard mode
 
     void refresh();
 

@@ -12,8 +12,8 @@ namespace lumivane {
 
 SetupWindowController::SetupWindowController(SetupHost& host, SetupPresentationMode mode, QObject* parent)
     : QObject(parent), mode_(mode) {
-    window_ = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                                       Qt::WindowMinimizeButtonHint);
+    window_ = new QWidget(nullptr,
+                          Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
     window_->setObjectName(QStringLiteral("setupWindow"));
     window_->setWindowTitle(SetupTexts::windowTitle(mode));
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -52,11 +52,17 @@ void SetupWindowController::present() {
     window_->activateWindow();
 }
 
-void SetupWindowController::removeFromScreen() { window_->hide(); }
+void SetupWindowController::removeFromScreen() {
+    window_->hide();
+}
 
-bool SetupWindowController::isVisible() const { return window_ && window_->isVisible(); }
+bool SetupWindowController::isVisible() const {
+    return window_ && window_->isVisible();
+}
 
-void SetupWindowController::close() { window_->close(); }
+void SetupWindowController::close() {
+    window_->close();
+}
 
 bool SetupWindowController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_ && event->type() == QEvent::Close && !closed_) {
@@ -64,7 +70,8 @@ bool SetupWindowController::eventFilter(QObject* watched, QEvent* event) {
         if (onClose) {
             // The callback may drop this controller: let the close finish first.
             auto callback = onClose;
-            QMetaObject::invokeMethod(this, [callback] { callback(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [callback] { callback(); }, Qt::QueuedConnection);
         }
     }
     return QObject::eventFilter(watched, event);

@@ -1,19 +1,25 @@
 #include "shortcuts/GnomeAccelerator.h"
-#include "shortcuts/KeyMapping.h"
 #include "platform/UsKeysymName.h"
+#include "shortcuts/KeyMapping.h"
 
 namespace lumivane {
 
 std::optional<QString> gnomeAccelerator(const Shortcut& shortcut) {
     const std::optional<quint32> evdev = evdevCodeForKeyCode(shortcut.keyCode);
-    if (!evdev) return std::nullopt;
+    if (!evdev)
+        return std::nullopt;
     const std::optional<QString> key = usKeysymName(*evdev);
-    if (!key) return std::nullopt;
+    if (!key)
+        return std::nullopt;
     QString out;
-    if (shortcut.modifiers & kShiftModifier) out += QStringLiteral("<Shift>");
-    if (shortcut.modifiers & kControlModifier) out += QStringLiteral("<Control>");
-    if (shortcut.modifiers & kOptionModifier) out += QStringLiteral("<Alt>");
-    if (shortcut.modifiers & kCommandModifier) out += QStringLiteral("<Super>");
+    if (shortcut.modifiers & kShiftModifier)
+        out += QStringLiteral("<Shift>");
+    if (shortcut.modifiers & kControlModifier)
+        out += QStringLiteral("<Control>");
+    if (shortcut.modifiers & kOptionModifier)
+        out += QStringLiteral("<Alt>");
+    if (shortcut.modifiers & kCommandModifier)
+        out += QStringLiteral("<Super>");
     return out + *key;
 }
 

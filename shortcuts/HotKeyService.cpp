@@ -7,8 +7,10 @@
 namespace lumivane {
 
 std::optional<HotKeyService::Action> HotKeyService::actionForId(int id) {
-    if (id == 1) return Action::captureFullScreen;
-    if (id == 2) return Action::captureArea;
+    if (id == 1)
+        return Action::captureFullScreen;
+    if (id == 2)
+        return Action::captureArea;
     return std::nullopt;
 }
 
@@ -18,7 +20,8 @@ HotKeyService::Action HotKeyService::actionFor(ShortcutAction action) {
 
 HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabber_(std::move(grabber)) {
     grabber_->onPressed = [this](int id) {
-        if (auto action = actionForId(id); action && onAction) onAction(*action);
+        if (auto action = actionForId(id); action && onAction)
+            onAction(*action);
     };
     grabber_->onGrabSettled = [this](int id, qint32 status) { settle(id, status); };
 }
@@ -37,18 +40,22 @@ HotKeyService::duplicateShortcutFailures(const std::map<Action, Shortcut>& short
     for (const auto& [action, shortcut] : shortcuts) {
         int users = 0;
         for (const auto& [other, otherShortcut] : shortcuts)
-            if (otherShortcut == shortcut) ++users;
-        if (users > 1) failures.push_back({action, shortcut, duplicateStatus});
+            if (otherShortcut == shortcut)
+                ++users;
+        if (users > 1)
+            failures.push_back({action, shortcut, duplicateStatus});
     }
     return failures;
 }
 
-std::vector<HotKeyService::RegistrationFailure> HotKeyService::registerShortcuts(const std::map<Action, Shortcut>& shortcuts) {
+std::vector<HotKeyService::RegistrationFailure>
+HotKeyService::registerShortcuts(const std::map<Action, Shortcut>& shortcuts) {
     grabber_->ungrabAll();
     requested_.clear();
     std::vector<RegistrationFailure> failures = duplicateShortcutFailures(shortcuts);
     std::map<Action, Shortcut> remaining = shortcuts;
-    for (const RegistrationFailure& f : failures) remaining.erase(f.action);
+    for (const RegistrationFailure& f : failures)
+        remaining.erase(f.action);
     failures_ = failures;
     if (remaining.empty()) {
         grabber_->commitGrabs();
@@ -56,12 +63,14 @@ std::vector<HotKeyService::RegistrationFailure> HotKeyService::registerShortcuts
     }
 
     if (const qint32 status = grabber_->install(); status != GlobalKeyGrabber::statusOk) {
-        for (const auto& [action, shortcut] : remaining) failures.push_back({action, shortcut, status});
+        for (const auto& [action, shortcut] : remaining)
+            failures.push_back({action, shortcut, status});
         failures_ = failures;
         return failures;
     }
     for (const auto& [action, shortcut] : remaining) {
-        if (shortcut.modifiers == 0) continue;
+        if (shortcut.modifiers == 0)
+            continue;
         const int id = static_cast<int>(action);
         grabber_->describe(id, actionName(action), actionDescription(action));
         // The physical key, so the grab holds whatever the keyboard layout.
@@ -80,18 +89,23 @@ std::vector<HotKeyService::RegistrationFailure> HotKeyService::registerShortcuts
 
 void HotKeyService::settle(int id, qint32 status) {
     const auto action = actionForId(id);
-    if (!action || !requested_.contains(*action)) return;
+    if (!action || !requested_.contains(*action))
+        return;
     std::vector<RegistrationFailure> failures;
     for (const RegistrationFailure& f : failures_)
-        if (f.action != *action) failures.push_back(f);
-    if (status != GlobalKeyGrabber::statusOk) failures.push_back({*action, requested_.at(*action), status});
+        if (f.action != *action)
+            failures.push_back(f);
+    if (status != GlobalKeyGrabber::statusOk)
+        failures.push_back({*action, requested_.at(*action), status});
     std::sort(failures.begin(), failures.end(), [](const auto& a, const auto& b) {
         return (a.status == duplicateStatus) != (b.status == duplicateStatus) ? a.status == duplicateStatus
                                                                               : a.action < b.action;
     });
-    if (failures == failures_) return;
+    if (failures == failures_)
+        return;
     failures_ = std::move(failures);
-    if (onFailuresChanged) onFailuresChanged(failures_);
+    if (onFailuresChanged)
+        onFailuresChanged(failures_);
 }
 
 void HotKeyService::unregisterAll() {

@@ -21,7 +21,7 @@ public:
     struct RegistrationFailure {
         Action action;
         Shortcut shortcut;
-        qint32 status;  // window-system status, or duplicateStatus
+        qint32 status; // window-system status, or duplicateStatus
         friend bool operator==(const RegistrationFailure&, const RegistrationFailure&) = default;
     };
     static constexpr qint32 duplicateStatus = -50;

@@ -10,7 +10,7 @@ namespace {
 
 struct KeyEntry {
     quint32 code;
-    quint32 evdev;  // the physical key's Linux input event code
+    quint32 evdev; // the physical key's Linux input event code
     int qtKey;
     bool keypad;
     const char* label;
@@ -129,14 +129,28 @@ constexpr KeyEntry kKeys[] = {
 
 // Shifted symbols of the US layout and the key that produces them.
 constexpr std::pair<int, int> kShiftedQtKeys[] = {
-    {Qt::Key_Exclam, Qt::Key_1},        {Qt::Key_At, Qt::Key_2},           {Qt::Key_NumberSign, Qt::Key_3},
-    {Qt::Key_Dollar, Qt::Key_4},        {Qt::Key_Percent, Qt::Key_5},      {Qt::Key_AsciiCircum, Qt::Key_6},
-    {Qt::Key_Ampersand, Qt::Key_7},     {Qt::Key_Asterisk, Qt::Key_8},     {Qt::Key_ParenLeft, Qt::Key_9},
-    {Qt::Key_ParenRight, Qt::Key_0},    {Qt::Key_Underscore, Qt::Key_Minus}, {Qt::Key_Plus, Qt::Key_Equal},
-    {Qt::Key_BraceLeft, Qt::Key_BracketLeft}, {Qt::Key_BraceRight, Qt::Key_BracketRight},
-    {Qt::Key_Colon, Qt::Key_Semicolon}, {Qt::Key_QuoteDbl, Qt::Key_Apostrophe}, {Qt::Key_Bar, Qt::Key_Backslash},
-    {Qt::Key_Less, Qt::Key_Comma},      {Qt::Key_Greater, Qt::Key_Period}, {Qt::Key_Question, Qt::Key_Slash},
-    {Qt::Key_AsciiTilde, Qt::Key_QuoteLeft}, {Qt::Key_Backtab, Qt::Key_Tab},
+    {Qt::Key_Exclam, Qt::Key_1},
+    {Qt::Key_At, Qt::Key_2},
+    {Qt::Key_NumberSign, Qt::Key_3},
+    {Qt::Key_Dollar, Qt::Key_4},
+    {Qt::Key_Percent, Qt::Key_5},
+    {Qt::Key_AsciiCircum, Qt::Key_6},
+    {Qt::Key_Ampersand, Qt::Key_7},
+    {Qt::Key_Asterisk, Qt::Key_8},
+    {Qt::Key_ParenLeft, Qt::Key_9},
+    {Qt::Key_ParenRight, Qt::Key_0},
+    {Qt::Key_Underscore, Qt::Key_Minus},
+    {Qt::Key_Plus, Qt::Key_Equal},
+    {Qt::Key_BraceLeft, Qt::Key_BracketLeft},
+    {Qt::Key_BraceRight, Qt::Key_BracketRight},
+    {Qt::Key_Colon, Qt::Key_Semicolon},
+    {Qt::Key_QuoteDbl, Qt::Key_Apostrophe},
+    {Qt::Key_Bar, Qt::Key_Backslash},
+    {Qt::Key_Less, Qt::Key_Comma},
+    {Qt::Key_Greater, Qt::Key_Period},
+    {Qt::Key_Question, Qt::Key_Slash},
+    {Qt::Key_AsciiTilde, Qt::Key_QuoteLeft},
+    {Qt::Key_Backtab, Qt::Key_Tab},
 };
 
 // The modifier keys' positions (Command, Shift, Caps Lock, Option, Control on both
@@ -151,13 +165,15 @@ struct NamedKey {
     const char* label;
 };
 constexpr NamedKey kNamedExtendedKeys[] = {
-    {70, "ScrollLock"}, {85, "全角/半角"}, {92, "変換"}, {93, "カタカナ/ひらがな"}, {94, "無変換"},
-    {99, "Print"}, {119, "Pause"}, {191, "F21"}, {192, "F22"}, {193, "F23"}, {194, "F24"},
+    {70, "ScrollLock"}, {85, "全角/半角"}, {92, "変換"},   {93, "カタカナ/ひらがな"},
+    {94, "無変換"},     {99, "Print"},     {119, "Pause"}, {191, "F21"},
+    {192, "F22"},       {193, "F23"},      {194, "F24"},
 };
 
 const KeyEntry* entryForCode(quint32 code) {
     for (const KeyEntry& e : kKeys)
-        if (e.code == code) return &e;
+        if (e.code == code)
+            return &e;
     return nullptr;
 }
 
@@ -168,77 +184,106 @@ constexpr quint16 kX11Shift = 1, kX11Control = 4, kX11Mod1 = 8, kX11Mod4 = 64;
 std::optional<quint32> evdevCodeForKeyCode(quint32 keyCode) {
     if (keyCode > kExtendedKeyCodeBase && keyCode - kExtendedKeyCodeBase <= kLargestEvdevCode)
         return keyCode - kExtendedKeyCodeBase;
-    if (const KeyEntry* e = entryForCode(keyCode)) return e->evdev;
+    if (const KeyEntry* e = entryForCode(keyCode))
+        return e->evdev;
     for (const auto& [code, evdev] : kModifierKeys)
-        if (code == keyCode) return evdev;
+        if (code == keyCode)
+            return evdev;
     return std::nullopt;
 }
 
 std::optional<quint32> keyCodeForEvdevCode(quint32 evdevCode) {
-    if (evdevCode == 0 || evdevCode > kLargestEvdevCode) return std::nullopt;
+    if (evdevCode == 0 || evdevCode > kLargestEvdevCode)
+        return std::nullopt;
     for (const KeyEntry& e : kKeys)
-        if (e.evdev == evdevCode) return e.code;
+        if (e.evdev == evdevCode)
+            return e.code;
     for (const auto& [code, evdev] : kModifierKeys)
-        if (evdev == evdevCode) return code;
+        if (evdev == evdevCode)
+            return code;
     return kExtendedKeyCodeBase + evdevCode;
 }
 
 std::optional<int> qtKeyForKeyCode(quint32 keyCode) {
-    if (const KeyEntry* e = entryForCode(keyCode)) return e->qtKey;
+    if (const KeyEntry* e = entryForCode(keyCode))
+        return e->qtKey;
     return std::nullopt;
 }
 
 std::optional<quint32> keyCodeForQtKey(int qtKey, bool keypad) {
     for (const KeyEntry& e : kKeys)
-        if (e.qtKey == qtKey && e.keypad == keypad) return e.code;
+        if (e.qtKey == qtKey && e.keypad == keypad)
+            return e.code;
     if (!keypad) {
         for (const auto& [shifted, base] : kShiftedQtKeys)
-            if (shifted == qtKey) return keyCodeForQtKey(base, false);
+            if (shifted == qtKey)
+                return keyCodeForQtKey(base, false);
     }
     // Keypad events of keys without a keypad entry (e.g. arrows with NumLock off).
-    if (keypad) return keyCodeForQtKey(qtKey, false);
+    if (keypad)
+        return keyCodeForQtKey(qtKey, false);
     // Keys the US keyboard lacks, for events that carry no physical key.
     switch (qtKey) {
-    case Qt::Key_Print: return kExtendedKeyCodeBase + 99;  // KEY_SYSRQ
-    case Qt::Key_Pause: return kExtendedKeyCodeBase + 119;
-    case Qt::Key_ScrollLock: return kExtendedKeyCodeBase + 70;
-    default: return std::nullopt;
+    case Qt::Key_Print:
+        return kExtendedKeyCodeBase + 99; // KEY_SYSRQ
+    case Qt::Key_Pause:
+        return kExtendedKeyCodeBase + 119;
+    case Qt::Key_ScrollLock:
+        return kExtendedKeyCodeBase + 70;
+    default:
+        return std::nullopt;
     }
 }
 
 quint16 x11ModifierMaskForModifiers(quint32 modifiers) {
     quint16 mask = 0;
-    if (modifiers & kShiftModifier) mask |= kX11Shift;
-    if (modifiers & kControlModifier) mask |= kX11Control;
-    if (modifiers & kOptionModifier) mask |= kX11Mod1;
-    if (modifiers & kCommandModifier) mask |= kX11Mod4;
+    if (modifiers & kShiftModifier)
+        mask |= kX11Shift;
+    if (modifiers & kControlModifier)
+        mask |= kX11Control;
+    if (modifiers & kOptionModifier)
+        mask |= kX11Mod1;
+    if (modifiers & kCommandModifier)
+        mask |= kX11Mod4;
     return mask;
 }
 
 quint32 modifiersForX11State(quint16 state) {
     quint32 m = 0;
-    if (state & kX11Shift) m |= kShiftModifier;
-    if (state & kX11Control) m |= kControlModifier;
-    if (state & kX11Mod1) m |= kOptionModifier;
-    if (state & kX11Mod4) m |= kCommandModifier;
+    if (state & kX11Shift)
+        m |= kShiftModifier;
+    if (state & kX11Control)
+        m |= kControlModifier;
+    if (state & kX11Mod1)
+        m |= kOptionModifier;
+    if (state & kX11Mod4)
+        m |= kCommandModifier;
     return m;
 }
 
 Qt::KeyboardModifiers qtModifiersForModifiers(quint32 modifiers) {
     Qt::KeyboardModifiers m;
-    if (modifiers & kShiftModifier) m |= Qt::ShiftModifier;
-    if (modifiers & kControlModifier) m |= Qt::ControlModifier;
-    if (modifiers & kOptionModifier) m |= Qt::AltModifier;
-    if (modifiers & kCommandModifier) m |= Qt::MetaModifier;
+    if (modifiers & kShiftModifier)
+        m |= Qt::ShiftModifier;
+    if (modifiers & kControlModifier)
+        m |= Qt::ControlModifier;
+    if (modifiers & kOptionModifier)
+        m |= Qt::AltModifier;
+    if (modifiers & kCommandModifier)
+        m |= Qt::MetaModifier;
     return m;
 }
 
 quint32 modifiersForQtModifiers(Qt::KeyboardModifiers modifiers) {
     quint32 m = 0;
-    if (modifiers & Qt::ShiftModifier) m |= kShiftModifier;
-    if (modifiers & Qt::ControlModifier) m |= kControlModifier;
-    if (modifiers & Qt::AltModifier) m |= kOptionModifier;
-    if (modifiers & Qt::MetaModifier) m |= kCommandModifier;
+    if (modifiers & Qt::ShiftModifier)
+        m |= kShiftModifier;
+    if (modifiers & Qt::ControlModifier)
+        m |= kControlModifier;
+    if (modifiers & Qt::AltModifier)
+        m |= kOptionModifier;
+    if (modifiers & Qt::MetaModifier)
+        m |= kCommandModifier;
     return m;
 }
 
@@ -252,14 +297,22 @@ std::shared_ptr<KeyboardLayout>& activeLayout() {
 // The spacing form of a dead key (what its keycap shows).
 std::optional<char32_t> deadKeyCharacter(xkb_keysym_t keysym) {
     switch (keysym) {
-    case XKB_KEY_dead_grave: return U'`';
-    case XKB_KEY_dead_acute: return U'\u00b4';
-    case XKB_KEY_dead_circumflex: return U'^';
-    case XKB_KEY_dead_tilde: return U'~';
-    case XKB_KEY_dead_diaeresis: return U'\u00a8';
-    case XKB_KEY_dead_cedilla: return U'\u00b8';
-    case XKB_KEY_dead_abovering: return U'\u00b0';
-    default: return std::nullopt;
+    case XKB_KEY_dead_grave:
+        return U'`';
+    case XKB_KEY_dead_acute:
+        return U'\u00b4';
+    case XKB_KEY_dead_circumflex:
+        return U'^';
+    case XKB_KEY_dead_tilde:
+        return U'~';
+    case XKB_KEY_dead_diaeresis:
+        return U'\u00a8';
+    case XKB_KEY_dead_cedilla:
+        return U'\u00b8';
+    case XKB_KEY_dead_abovering:
+        return U'\u00b0';
+    default:
+        return std::nullopt;
     }
 }
 
@@ -267,45 +320,56 @@ std::optional<char32_t> deadKeyCharacter(xkb_keysym_t keysym) {
 std::optional<QString> printableLabel(xkb_keysym_t keysym) {
     char32_t c = xkb_keysym_to_utf32(keysym);
     if (!c) {
-        if (auto dead = deadKeyCharacter(keysym)) c = *dead;
+        if (auto dead = deadKeyCharacter(keysym))
+            c = *dead;
     }
-    if (c <= 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0)) return std::nullopt;
+    if (c <= 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0))
+        return std::nullopt;
     return QString::fromUcs4(&c, 1).toUpper().size() == 1 ? QString::fromUcs4(&c, 1).toUpper()
                                                           : QString::fromUcs4(&c, 1);
 }
 
 QString keysymName(xkb_keysym_t keysym) {
     char name[64];
-    if (xkb_keysym_get_name(keysym, name, sizeof name) <= 0) return {};
+    if (xkb_keysym_get_name(keysym, name, sizeof name) <= 0)
+        return {};
     QString s = QString::fromLatin1(name);
-    if (s.startsWith(QLatin1String("XF86"))) s.remove(0, 4);
+    if (s.startsWith(QLatin1String("XF86")))
+        s.remove(0, 4);
     return s;
 }
 
 } // namespace
 
-void setKeyboardLayout(std::shared_ptr<KeyboardLayout> layout) { activeLayout() = std::move(layout); }
+void setKeyboardLayout(std::shared_ptr<KeyboardLayout> layout) {
+    activeLayout() = std::move(layout);
+}
 
 QString keyLabel(quint32 keyCode) {
     const std::optional<quint32> evdev = evdevCodeForKeyCode(keyCode);
-    const std::optional<quint32> keysym =
-        evdev && activeLayout() ? activeLayout()->keysym(*evdev) : std::nullopt;
+    const std::optional<quint32> keysym = evdev && activeLayout() ? activeLayout()->keysym(*evdev) : std::nullopt;
     const KeyEntry* e = entryForCode(keyCode);
     // Keypad keys keep their "Num" names; other keys show what the layout types.
     if (keysym && !(e && e->keypad)) {
-        if (auto printable = printableLabel(*keysym)) return *printable;
+        if (auto printable = printableLabel(*keysym))
+            return *printable;
     }
-    if (e) return QString::fromUtf8(e->label);
+    if (e)
+        return QString::fromUtf8(e->label);
     if (evdev) {
         for (const NamedKey& k : kNamedExtendedKeys)
-            if (k.evdev == *evdev) return QString::fromUtf8(k.label);
+            if (k.evdev == *evdev)
+                return QString::fromUtf8(k.label);
         if (keysym) {
-            if (QString name = keysymName(*keysym); !name.isEmpty()) return name;
+            if (QString name = keysymName(*keysym); !name.isEmpty())
+                return name;
         }
     }
     return QStringLiteral("#%1").arg(keyCode);
 }
 
-bool isModifierKeyCode(quint32 keyCode) { return keyCode >= 54 && keyCode <= 63; }
+bool isModifierKeyCode(quint32 keyCode) {
+    return keyCode >= 54 && keyCode <= 63;
+}
 
 } // namespace lumivane

@@ -22,9 +22,11 @@ constexpr KeyChar kKeyTable[] = {
 };
 
 std::optional<quint32> readUInt32(const QJsonValue& v) {
-    if (!v.isDouble()) return std::nullopt;
+    if (!v.isDouble())
+        return std::nullopt;
     const double d = v.toDouble();
-    if (!(d >= 0) || d > 4294967295.0 || std::floor(d) != d) return std::nullopt;
+    if (!(d >= 0) || d > 4294967295.0 || std::floor(d) != d)
+        return std::nullopt;
     return static_cast<quint32>(d);
 }
 
@@ -32,14 +34,20 @@ std::optional<quint32> readUInt32(const QJsonValue& v) {
 
 QString Shortcut::shortcutModifierSymbols() const {
     QString s;
-    if (modifiers & kCommandModifier) s += QStringLiteral("Super+");
-    if (modifiers & kControlModifier) s += QStringLiteral("Ctrl+");
-    if (modifiers & kOptionModifier) s += QStringLiteral("Alt+");
-    if (modifiers & kShiftModifier) s += QStringLiteral("Shift+");
+    if (modifiers & kCommandModifier)
+        s += QStringLiteral("Super+");
+    if (modifiers & kControlModifier)
+        s += QStringLiteral("Ctrl+");
+    if (modifiers & kOptionModifier)
+        s += QStringLiteral("Alt+");
+    if (modifiers & kShiftModifier)
+        s += QStringLiteral("Shift+");
     return s;
 }
 
-QString Shortcut::displayString() const { return shortcutModifierSymbols() + ShortcutKeyFormatter::displayName(keyCode); }
+QString Shortcut::displayString() const {
+    return shortcutModifierSymbols() + ShortcutKeyFormatter::displayName(keyCode);
+}
 
 bool Shortcut::isStandardScreenshotKey() const {
     return *this == kDesktopScreenshotFullScreenKey || *this == kDesktopScreenshotAreaKey ||
@@ -48,7 +56,8 @@ bool Shortcut::isStandardScreenshotKey() const {
 
 QString desktopScreenshotKeysText() {
     return kDesktopScreenshotFullScreenKey.displayString() + QStringLiteral(" / ") +
-           kDesktopScreenshotAreaKey.displayString() + QStringLiteral(" / ") + kDesktopScreenshotWindowKey.displayString();
+           kDesktopScreenshotAreaKey.displayString() + QStringLiteral(" / ") +
+           kDesktopScreenshotWindowKey.displayString();
 }
 
 QString recommendedShortcutsText() {
@@ -64,11 +73,13 @@ QJsonObject Shortcut::toJson() const {
 }
 
 std::optional<Shortcut> Shortcut::fromJson(const QJsonValue& value) {
-    if (!value.isObject()) return std::nullopt;
+    if (!value.isObject())
+        return std::nullopt;
     const QJsonObject o = value.toObject();
     const auto key = readUInt32(o.value("keyCode"));
     const auto mods = readUInt32(o.value("modifiers"));
-    if (!key || !mods) return std::nullopt;
+    if (!key || !mods)
+        return std::nullopt;
     return Shortcut{*key, *mods};
 }
 
@@ -78,8 +89,10 @@ QString rawValue(ShortcutAction action) {
 }
 
 std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw) {
-    if (raw == QLatin1String("captureFullScreen")) return ShortcutAction::captureFullScreen;
-    if (raw == QLatin1String("captureArea")) return ShortcutAction::captureArea;
+    if (raw == QLatin1String("captureFullScreen"))
+        return ShortcutAction::captureFullScreen;
+    if (raw == QLatin1String("captureArea"))
+        return ShortcutAction::captureArea;
     return std::nullopt;
 }
 
@@ -91,43 +104,75 @@ namespace ShortcutKeyFormatter {
 
 std::optional<QChar> keyCharacter(quint32 keyCode) {
     for (const KeyChar& k : kKeyTable)
-        if (k.code == keyCode) return QChar::fromLatin1(k.character);
+        if (k.code == keyCode)
+            return QChar::fromLatin1(k.character);
     return std::nullopt;
 }
 
 QString displayName(quint32 keyCode) {
     switch (keyCode) {
-    case 36: return QStringLiteral("Return");
-    case 48: return QStringLiteral("Tab");
-    case 49: return QStringLiteral("Space");
-    case 51: return QStringLiteral("Backspace");
-    case 53: return QStringLiteral("Esc");
-    case 114: return QStringLiteral("Insert");
-    case 117: return QStringLiteral("Delete");
-    case kPrintScreenKeyCode: return QStringLiteral("Print");
-    case 123: return QStringLiteral("←");
-    case 124: return QStringLiteral("→");
-    case 125: return QStringLiteral("↓");
-    case 126: return QStringLiteral("↑");
-    default: break;
+    case 36:
+        return QStringLiteral("Return");
+    case 48:
+        return QStringLiteral("Tab");
+    case 49:
+        return QStringLiteral("Space");
+    case 51:
+        return QStringLiteral("Backspace");
+    case 53:
+        return QStringLiteral("Esc");
+    case 114:
+        return QStringLiteral("Insert");
+    case 117:
+        return QStringLiteral("Delete");
+    case kPrintScreenKeyCode:
+        return QStringLiteral("Print");
+    case 123:
+        return QStringLiteral("←");
+    case 124:
+        return QStringLiteral("→");
+    case 125:
+        return QStringLiteral("↓");
+    case 126:
+        return QStringLiteral("↑");
+    default:
+        break;
     }
     // Letters, digits and punctuation as the active layout types them; other keys by name.
     return keyLabel(keyCode);
 }
 
 std::optional<KeyEquivalent> keyEquivalent(quint32 keyCode) {
-    if (auto c = keyCharacter(keyCode)) return KeyEquivalent{c->toLower(), std::nullopt};
+    if (auto c = keyCharacter(keyCode))
+        return KeyEquivalent{c->toLower(), std::nullopt};
     std::optional<SpecialKeyEquivalent> special;
     switch (keyCode) {
-    case 36: special = SpecialKeyEquivalent::returnKey; break;
-    case 49: special = SpecialKeyEquivalent::space; break;
-    case 51: special = SpecialKeyEquivalent::deleteKey; break;
-    case 53: special = SpecialKeyEquivalent::escape; break;
-    case 123: special = SpecialKeyEquivalent::leftArrow; break;
-    case 124: special = SpecialKeyEquivalent::rightArrow; break;
-    case 125: special = SpecialKeyEquivalent::downArrow; break;
-    case 126: special = SpecialKeyEquivalent::upArrow; break;
-    default: return std::nullopt;
+    case 36:
+        special = SpecialKeyEquivalent::returnKey;
+        break;
+    case 49:
+        special = SpecialKeyEquivalent::space;
+        break;
+    case 51:
+        special = SpecialKeyEquivalent::deleteKey;
+        break;
+    case 53:
+        special = SpecialKeyEquivalent::escape;
+        break;
+    case 123:
+        special = SpecialKeyEquivalent::leftArrow;
+        break;
+    case 124:
+        special = SpecialKeyEquivalent::rightArrow;
+        break;
+    case 125:
+        special = SpecialKeyEquivalent::downArrow;
+        break;
+    case 126:
+        special = SpecialKeyEquivalent::upArrow;
+        break;
+    default:
+        return std::nullopt;
     }
     return KeyEquivalent{std::nullopt, special};
 }

@@ -44,7 +44,9 @@ inline constexpr Shortcut kDesktopScreenshotWindowKey{kPrintScreenKeyCode, kOpti
 // "Print / Shift+Print / Alt+Print"
 QString desktopScreenshotKeysText();
 
-inline size_t qHash(const Shortcut& s, size_t seed = 0) { return ::qHash((quint64(s.keyCode) << 32) | s.modifiers, seed); }
+inline size_t qHash(const Shortcut& s, size_t seed = 0) {
+    return ::qHash((quint64(s.keyCode) << 32) | s.modifiers, seed);
+}
 
 enum class ShortcutAction { captureFullScreen, captureArea };
 inline constexpr std::array<ShortcutAction, 2> allShortcutActions = {ShortcutAction::captureFullScreen,

@@ -7,7 +7,8 @@ namespace lumivane {
 namespace {
 std::optional<QString> nonEmpty(const char* value) {
     const QString s = QString::fromUtf8(value);
-    if (s.isEmpty()) return std::nullopt;
+    if (s.isEmpty())
+        return std::nullopt;
     return s;
 }
 } // namespace
@@ -31,7 +32,8 @@ AppUpdateController::Availability AppUpdateController::resolveAvailability(const
                                                                            const std::optional<QString>& publicKey) {
     const QString feed = feedURLString.value_or(QString()).trimmed();
     const QString key = publicKey.value_or(QString()).trimmed();
-    if (feed.isEmpty() || key.isEmpty()) return Availability::missingConfiguration;
+    if (feed.isEmpty() || key.isEmpty())
+        return Availability::missingConfiguration;
     if (feed.contains(QLatin1String("example.com")) || key.contains(QLatin1String("__")))
         return Availability::placeholderConfiguration;
     return Availability::configured;
@@ -39,16 +41,19 @@ AppUpdateController::Availability AppUpdateController::resolveAvailability(const
 
 QString AppUpdateController::statusTitle(Availability a) {
     switch (a) {
-    case Availability::configured: return QStringLiteral("更新機能は利用できます");
+    case Availability::configured:
+        return QStringLiteral("更新機能は利用できます");
     case Availability::placeholderConfiguration:
-    case Availability::missingConfiguration: return QStringLiteral("更新はパッケージで届きます");
+    case Availability::missingConfiguration:
+        return QStringLiteral("更新はパッケージで届きます");
     }
     return {};
 }
 
 QString AppUpdateController::statusDetail(Availability a) {
     switch (a) {
-    case Availability::configured: return QStringLiteral("新しい版が公開されると、Lumivane から確認できます。");
+    case Availability::configured:
+        return QStringLiteral("新しい版が公開されると、Lumivane から確認できます。");
     case Availability::placeholderConfiguration:
     case Availability::missingConfiguration:
         return QStringLiteral("Lumivane の新しい版は、お使いのディストリビューションのパッケージとして配布されます。"
@@ -62,7 +67,9 @@ QString AppUpdateController::versionLabel() const {
            bundle_.buildVersion.value_or(QStringLiteral("-")) + QStringLiteral(")");
 }
 
-QString AppUpdateController::configurationAlertTitle() const { return QStringLiteral("更新はパッケージで行います"); }
+QString AppUpdateController::configurationAlertTitle() const {
+    return QStringLiteral("更新はパッケージで行います");
+}
 
 QString AppUpdateController::configurationAlertText() const {
     return QStringLiteral("Lumivane はアプリ内では更新しません。新しい版は、システムのソフトウェア更新、または端末で"
@@ -72,11 +79,14 @@ QString AppUpdateController::configurationAlertText() const {
 
 QStringList AppUpdateController::configurationAlertButtons() const {
     QStringList buttons{QStringLiteral("OK")};
-    if (testToolsEnabled_) buttons << QStringLiteral("更新案内をテスト表示");
+    if (testToolsEnabled_)
+        buttons << QStringLiteral("更新案内をテスト表示");
     return buttons;
 }
 
-QString AppUpdateController::testUpdateAlertTitle() const { return QStringLiteral("更新案内のテスト表示"); }
+QString AppUpdateController::testUpdateAlertTitle() const {
+    return QStringLiteral("更新案内のテスト表示");
+}
 
 QString AppUpdateController::testUpdateAlertText() const {
     return QStringLiteral("ここは更新案内が出る位置の確認用です。\n\nテスト用の想定:\n・現在のバージョン: ") +

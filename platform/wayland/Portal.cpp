@@ -13,7 +13,8 @@ QString newToken() {
 
 QString objectPath(const QDBusConnection& bus, const QString& kind, const QString& token) {
     QString sender = bus.baseService();
-    if (sender.startsWith(u':')) sender.remove(0, 1);
+    if (sender.startsWith(u':'))
+        sender.remove(0, 1);
     sender.replace(u'.', u'_');
     return QStringLiteral("/org/freedesktop/portal/desktop/%1/%2/%3").arg(kind, sender, token);
 }
@@ -24,17 +25,21 @@ bool isMissingService(const QDBusError& error) {
     case QDBusError::UnknownInterface:
     case QDBusError::UnknownMethod:
     case QDBusError::UnknownObject:
-    case QDBusError::Disconnected: return true;
-    default: return false;
+    case QDBusError::Disconnected:
+        return true;
+    default:
+        return false;
     }
 }
 
 bool exportsInterface(const QDBusConnection& bus, const QString& interface, int timeoutMs) {
-    if (!bus.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                                                       QStringLiteral("Introspect"));
+    if (!bus.isConnected())
+        return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
     const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
     return reply.arguments().front().toString().contains(QStringLiteral("\"%1\"").arg(interface));
 }
 

@@ -11,7 +11,6 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
-
 namespace lumivane {
 
 namespace {
@@ -52,24 +51,32 @@ void registerTypes() {
 }
 
 QString objectPathText(const QVariant& v) {
-    if (v.metaType() == QMetaType::fromType<QDBusObjectPath>()) return v.value<QDBusObjectPath>().path();
+    if (v.metaType() == QMetaType::fromType<QDBusObjectPath>())
+        return v.value<QDBusObjectPath>().path();
     return v.toString();
 }
 
 } // namespace
 
-PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus) : bus_(std::move(bus)) { registerTypes(); }
+PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus) : bus_(std::move(bus)) {
+    registerTypes();
+}
 
-PortalGlobalShortcuts::~PortalGlobalShortcuts() { uninstall(); }
+PortalGlobalShortcuts::~PortalGlobalShortcuts() {
+    uninstall();
+}
 
 QDBusConnection PortalGlobalShortcuts::sessionBus() {
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("lumivane-shortcuts"));
 }
 
-bool PortalGlobalShortcuts::isAvailable() { return portal::exportsInterface(sessionBus(), shortcutsInterface); }
+bool PortalGlobalShortcuts::isAvailable() {
+    return portal::exportsInterface(sessionBus(), shortcutsInterface);
+}
 
 qint32 PortalGlobalShortcuts::install() {
-    if (installed_) return statusOk;
+    if (installed_)
+        return statusOk;
     if (!portal::exportsInterface(bus_, shortcutsInterface)) {
         qCWarning(lcShortcuts, "The desktop exports no GlobalShortcuts portal.");
         return statusServiceFailed;
@@ -81,7 +88,8 @@ qint32 PortalGlobalShortcuts::install() {
 }
 
 void PortalGlobalShortcuts::uninstall() {
-    if (!installed_) return;
+    if (!installed_)
+        return;
     requested_.clear();
     endSession();
     unwatchRequest();
@@ -96,24 +104,31 @@ void PortalGlobalShortcuts::describe(int id, const QString& name, const QString&
     descriptions_[id] = description;
 }
 
-QString PortalGlobalShortcuts::nameFor(int id) const { return names_.value(id, QStringLiteral("shortcut-%1").arg(id)); }
+QString PortalGlobalShortcuts::nameFor(int id) const {
+    return names_.value(id, QStringLiteral("shortcut-%1").arg(id));
+}
 
 qint32 PortalGlobalShortcuts::grab(quint32 evdevCode, quint16 x11Modifiers, int id) {
-    if (!installed_) return statusNoDisplay;
+    if (!installed_)
+        return statusNoDisplay;
     requested_[id] = {nameFor(id), descriptions_.value(id), triggerFor(evdevCode, x11Modifiers)};
     return statusPending;
 }
 
-void PortalGlobalShortcuts::ungrabAll() { requested_.clear(); }
+void PortalGlobalShortcuts::ungrabAll() {
+    requested_.clear();
+}
 
 void PortalGlobalShortcuts::commitGrabs() {
-    if (!installed_ || requested_.isEmpty()) return;
+    if (!installed_ || requested_.isEmpty())
+        return;
     if (pending_ != Pending::none) {
         // The answer in flight is for older requests: bind again when it comes.
         rebindAfterAnswer_ = true;
         return;
     }
-    if (session_.isEmpty()) return createSession();
+    if (session_.isEmpty())
+        return createSession();
     if (requested_ == bound_) {
         // Already bound in this session: the same answers, without asking the desktop.
         const QSet<int> assigned = assigned_;
@@ -130,10 +145,12 @@ void PortalGlobalShortcuts::createSession() {
     pending_ = Pending::session;
     QDBusMessage call = QDBusMessage::createMethodCall(portal::service, portal::path, shortcutsInterface,
                                                        QStringLiteral("CreateSession"));
-    call << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), sessionToken}};
+    call << QVariantMap{{QStringLiteral("handle_token"), token},
+                        {QStringLiteral("session_handle_token"), sessionToken}};
     send(call, Pending::session, sessionTimeoutMs);
     QTimer::singleShot(sessionTimeoutMs, this, [this, path = requestPath_] {
-        if (pending_ != Pending::session || requestPath_ != path) return;
+        if (pending_ != Pending::session || requestPath_ != path)
+            return;
         qCWarning(lcShortcuts, "The GlobalShortcuts portal did not open a session within %d ms.", sessionTimeoutMs);
         unwatchRequest();
         pending_ = Pending::none;
@@ -150,7 +167,8 @@ void PortalGlobalShortcuts::bind() {
     PortalShortcutList shortcuts;
     for (auto it = requested_.cbegin(); it != requested_.cend(); ++it) {
         QVariantMap properties{{QStringLiteral("description"), it->description}};
-        if (!it->trigger.isEmpty()) properties.insert(QStringLiteral("preferred_trigger"), it->trigger);
+        if (!it->trigger.isEmpty())
+            properties.insert(QStringLiteral("preferred_trigger"), it->trigger);
         shortcuts.append({it->name, properties});
     }
     QDBusMessage call = QDBusMessage::createMethodCall(portal::service, portal::path, shortcutsInterface,
@@ -164,21 +182,24 @@ void PortalGlobalShortcuts::bind() {
 
 void PortalGlobalShortcuts::send(const QDBusMessage& call, Pending expected, int timeoutMs) {
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, timeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, expected, method = call.member()](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *w;
-        if (pending_ != expected) return;
-        if (reply.isError()) {
-            qCWarning(lcShortcuts, "GlobalShortcuts.%s failed: %s: %s", qPrintable(method),
-                      qPrintable(reply.error().name()), qPrintable(reply.error().message()));
-            unwatchRequest();
-            pending_ = Pending::none;
-            bound_.clear();
-            return settleAllLater(statusServiceFailed);
-        }
-        // Portals older than handle_token answer on a path of their own choosing.
-        if (reply.value().path() != requestPath_) watchRequest(reply.value().path());
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, expected, method = call.member()](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<QDBusObjectPath> reply = *w;
+                if (pending_ != expected)
+                    return;
+                if (reply.isError()) {
+                    qCWarning(lcShortcuts, "GlobalShortcuts.%s failed: %s: %s", qPrintable(method),
+                              qPrintable(reply.error().name()), qPrintable(reply.error().message()));
+                    unwatchRequest();
+                    pending_ = Pending::none;
+                    bound_.clear();
+                    return settleAllLater(statusServiceFailed);
+                }
+                // Portals older than handle_token answer on a path of their own choosing.
+                if (reply.value().path() != requestPath_)
+                    watchRequest(reply.value().path());
+            });
 }
 
 void PortalGlobalShortcuts::onRequestResponse(uint response, const QVariantMap& results) {
@@ -193,31 +214,36 @@ void PortalGlobalShortcuts::onRequestResponse(uint response, const QVariantMap& 
         }
         bus_.connect(portal::service, session_, portal::sessionInterface, QStringLiteral("Closed"), this,
                      SLOT(onSessionClosed(QVariantMap)));
-        if (!requested_.isEmpty()) bind();
+        if (!requested_.isEmpty())
+            bind();
         return;
     }
-    if (was != Pending::binding) return;
+    if (was != Pending::binding)
+        return;
     const QMap<int, Request> asked = bound_;
     assigned_.clear();
     if (response == 0) {
         const auto answered = qdbus_cast<PortalShortcutList>(results.value(QStringLiteral("shortcuts")));
         for (auto it = asked.cbegin(); it != asked.cend(); ++it)
             for (const PortalShortcut& s : answered)
-                if (s.id == it->name) assigned_.insert(it.key());
+                if (s.id == it->name)
+                    assigned_.insert(it.key());
     } else {
         qCWarning(lcShortcuts, "The desktop did not bind the shortcuts (response %u).", response);
         // Asked again at the next registration.
         bound_.clear();
     }
     // Requests that changed while the desktop was answering are bound now.
-    if (rebindAfterAnswer_ && !requested_.isEmpty() && requested_ != asked) return bind();
+    if (rebindAfterAnswer_ && !requested_.isEmpty() && requested_ != asked)
+        return bind();
     rebindAfterAnswer_ = false;
     settle(assigned_, response == 0 || response == 1 ? statusRefused : statusServiceFailed);
 }
 
 void PortalGlobalShortcuts::settle(const QSet<int>& assigned, qint32 othersStatus) {
     for (auto it = requested_.cbegin(); it != requested_.cend(); ++it)
-        if (onGrabSettled) onGrabSettled(it.key(), assigned.contains(it.key()) ? statusOk : othersStatus);
+        if (onGrabSettled)
+            onGrabSettled(it.key(), assigned.contains(it.key()) ? statusOk : othersStatus);
 }
 
 void PortalGlobalShortcuts::settleAllLater(qint32 status) {
@@ -226,9 +252,11 @@ void PortalGlobalShortcuts::settleAllLater(qint32 status) {
 
 void PortalGlobalShortcuts::onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong,
                                         const QVariantMap&) {
-    if (session.path() != session_) return;
+    if (session.path() != session_)
+        return;
     for (auto it = requested_.cbegin(); it != requested_.cend(); ++it)
-        if (it->name == shortcutId && assigned_.contains(it.key()) && onPressed) return onPressed(it.key());
+        if (it->name == shortcutId && assigned_.contains(it.key()) && onPressed)
+            return onPressed(it.key());
 }
 
 void PortalGlobalShortcuts::onSessionClosed(const QVariantMap&) {
@@ -238,9 +266,11 @@ void PortalGlobalShortcuts::onSessionClosed(const QVariantMap&) {
 }
 
 void PortalGlobalShortcuts::endSession() {
-    if (session_.isEmpty()) return;
-    bus_.call(QDBusMessage::createMethodCall(portal::service, session_, portal::sessionInterface, QStringLiteral("Close")),
-              QDBus::NoBlock);
+    if (session_.isEmpty())
+        return;
+    bus_.call(
+        QDBusMessage::createMethodCall(portal::service, session_, portal::sessionInterface, QStringLiteral("Close")),
+        QDBus::NoBlock);
     forgetSession();
 }
 
@@ -261,7 +291,8 @@ void PortalGlobalShortcuts::watchRequest(const QString& path) {
 }
 
 void PortalGlobalShortcuts::unwatchRequest() {
-    if (requestPath_.isEmpty()) return;
+    if (requestPath_.isEmpty())
+        return;
     bus_.disconnect(QString(), requestPath_, portal::requestInterface, QStringLiteral("Response"), this,
                     SLOT(onRequestResponse(uint, QVariantMap)));
     requestPath_.clear();
@@ -270,12 +301,17 @@ void PortalGlobalShortcuts::unwatchRequest() {
 QString PortalGlobalShortcuts::triggerFor(quint32 evdevCode, quint16 x11Modifiers) {
     // The symbol of the key on a US keyboard: what the desktop maps back to the same key.
     const std::optional<QString> key = usKeysymName(evdevCode);
-    if (!key) return {};
+    if (!key)
+        return {};
     QString trigger;
-    if (x11Modifiers & 4) trigger += QStringLiteral("CTRL+");
-    if (x11Modifiers & 8) trigger += QStringLiteral("ALT+");
-    if (x11Modifiers & 1) trigger += QStringLiteral("SHIFT+");
-    if (x11Modifiers & 64) trigger += QStringLiteral("LOGO+");
+    if (x11Modifiers & 4)
+        trigger += QStringLiteral("CTRL+");
+    if (x11Modifiers & 8)
+        trigger += QStringLiteral("ALT+");
+    if (x11Modifiers & 1)
+        trigger += QStringLiteral("SHIFT+");
+    if (x11Modifiers & 64)
+        trigger += QStringLiteral("LOGO+");
     return trigger + *key;
 }
 

@@ -86,8 +86,8 @@ private:
     QString session_;
     QString requestPath_;
     Pending pending_ = Pending::none;
-    QMap<int, Request> bound_;     // what the session's last binding asked for
-    QSet<int> assigned_;           // and what the desktop assigned of it
+    QMap<int, Request> bound_; // what the session's last binding asked for
+    QSet<int> assigned_;       // and what the desktop assigned of it
     bool rebindAfterAnswer_ = false;
 };
 

@@ -51,9 +51,11 @@ bool notBefore(const timespec& t, const timespec& start) {
 // no folder) written since the request began. Desktops keep every screenshot in the
 // user's pictures folder otherwise.
 void removePortalFile(const QString& path, const timespec& requestStart) {
-    struct stat st{};
-    if (lstat(path.toLocal8Bit().constData(), &st) != 0) return;
-    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || !notBefore(st.st_mtim, requestStart)) return;
+    struct stat st {};
+    if (lstat(path.toLocal8Bit().constData(), &st) != 0)
+        return;
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || !notBefore(st.st_mtim, requestStart))
+        return;
     ::unlink(path.toLocal8Bit().constData());
 }
 
@@ -70,7 +72,8 @@ public:
     void start() {
         QDBusConnection bus = portalBus();
         if (!bus.isConnected())
-            return fail(SnapshotError::Kind::unavailable, QStringLiteral("No D-Bus session bus for the screenshot portal."));
+            return fail(SnapshotError::Kind::unavailable,
+                        QStringLiteral("No D-Bus session bus for the screenshot portal."));
         // Until an answer is stored, the desktop may ask the user first: time to read and decide.
         const ScreenCaptureConsent consent = screenshot_permission::lookup(bus);
         const bool mayAsk = screenshot_permission::desktopAsksFirst() && consent != ScreenCaptureConsent::allowed &&
@@ -88,7 +91,8 @@ public:
         auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeoutMs_), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::onCallReply);
         QTimer::singleShot(timeoutMs_, this, [this] {
-            if (done_) return;
+            if (done_)
+                return;
             // The request ends at the portal, and with it the desktop's question where
             // the portal passes the close on.
             closeRequest();
@@ -100,7 +104,8 @@ public:
 
 public slots:
     void onResponse(uint response, const QVariantMap& results) {
-        if (done_) return;
+        if (done_)
+            return;
         if (response == 1)
             return fail(SnapshotError::Kind::refused,
                         QStringLiteral("The screenshot portal refused the screenshot (response 1)."));
@@ -141,11 +146,13 @@ private:
 
     void onCallReply(QDBusPendingCallWatcher* watcher) {
         watcher->deleteLater();
-        if (done_) return;
+        if (done_)
+            return;
         const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
         if (reply.isError()) {
             const QDBusError error = reply.error();
-            return fail(portal::isMissingService(error) ? SnapshotError::Kind::unavailable : SnapshotError::Kind::failed,
+            return fail(portal::isMissingService(error) ? SnapshotError::Kind::unavailable
+                                                        : SnapshotError::Kind::failed,
                         QStringLiteral("The screenshot portal call failed: %1: %2").arg(error.name(), error.message()));
         }
         // Portals older than handle_token answer on a path of their own choosing.
@@ -158,14 +165,16 @@ private:
     }
 
     void closeRequest() {
-        if (path_.isEmpty()) return;
+        if (path_.isEmpty())
+            return;
         QDBusConnection bus = portalBus();
-        bus.asyncCall(QDBusMessage::createMethodCall(portal::service, path_, portal::requestInterface,
-                                                     QStringLiteral("Close")));
+        bus.asyncCall(
+            QDBusMessage::createMethodCall(portal::service, path_, portal::requestInterface, QStringLiteral("Close")));
     }
 
     void fail(SnapshotError::Kind kind, const QString& message) {
-        if (done_) return;
+        if (done_)
+            return;
         finish();
         promise_->setException(SnapshotError(kind, message));
         promise_->finish();
@@ -175,7 +184,7 @@ private:
     void finish() {
         done_ = true;
         portalBus().disconnect(QString(), path_, portal::requestInterface, QStringLiteral("Response"), this,
-                                                 SLOT(onResponse(uint, QVariantMap)));
+                               SLOT(onResponse(uint, QVariantMap)));
         deleteLater();
     }
 
@@ -223,12 +232,15 @@ QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
     return future;
 }
 
-bool PortalScreenshot::isAvailable() { return portal::exportsInterface(portalBus(), screenshotInterface); }
+bool PortalScreenshot::isAvailable() {
+    return portal::exportsInterface(portalBus(), screenshotInterface);
+}
 
 DesktopSnapshot PortalScreenshot::snapshotFromPng(const QByteArray& png, const QRectF& bounds) {
     QImage image = decodePng(png);
     if (image.isNull())
-        throw SnapshotError(SnapshotError::Kind::failed, QStringLiteral("The screenshot portal's file is not a readable PNG."));
+        throw SnapshotError(SnapshotError::Kind::failed,
+                            QStringLiteral("The screenshot portal's file is not a readable PNG."));
     if (bounds.isEmpty())
         throw SnapshotError(SnapshotError::Kind::failed, QStringLiteral("No outputs to match the screenshot against."));
     const double sx = image.width() / bounds.width(), sy = image.height() / bounds.height();
@@ -236,7 +248,10 @@ DesktopSnapshot PortalScreenshot::snapshotFromPng(const QByteArray& png, const Q
     if (std::abs(sx - sy) * std::max(bounds.width(), bounds.height()) > 2.0)
         throw SnapshotError(SnapshotError::Kind::failed,
                             QStringLiteral("The screenshot (%1x%2) does not match the outputs' layout (%3x%4).")
-                                .arg(image.width()).arg(image.height()).arg(bounds.width()).arg(bounds.height()));
+                                .arg(image.width())
+                                .arg(image.height())
+                                .arg(bounds.width())
+                                .arg(bounds.height()));
     DesktopSnapshot s;
     s.image = std::move(image);
     s.nativeBounds = bounds;

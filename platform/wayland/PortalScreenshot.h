@@ -36,8 +36,8 @@ public:
     // layoutBounds: the union of the outputs' nativeGeometry (points) now; called on the
     // portal thread when an answer arrives. The image spans it at the highest output scale.
     struct Timeouts {
-        int answerMs = 15000;    // the permission is stored: the portal answers in about 1 to 3 s
-        int questionMs = 90000;  // the desktop may show its permission question first
+        int answerMs = 15000;   // the permission is stored: the portal answers in about 1 to 3 s
+        int questionMs = 90000; // the desktop may show its permission question first
     };
     explicit PortalScreenshot(std::function<QRectF()> layoutBounds);
     PortalScreenshot(std::function<QRectF()> layoutBounds, Timeouts timeouts);

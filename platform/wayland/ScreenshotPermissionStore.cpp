@@ -12,7 +12,7 @@ const QString storeService = QStringLiteral("org.freedesktop.impl.portal.Permiss
 const QString storePath = QStringLiteral("/org/freedesktop/impl/portal/PermissionStore");
 const QString table = QStringLiteral("screenshot");
 const QString resource = QStringLiteral("screenshot");
-const QString hostApplication;  // unsandboxed applications
+const QString hostApplication; // unsandboxed applications
 
 QDBusMessage storeCall(const QString& method) {
     return QDBusMessage::createMethodCall(storeService, storePath, storeService, method);
@@ -20,7 +20,8 @@ QDBusMessage storeCall(const QString& method) {
 } // namespace
 
 ScreenCaptureConsent lookup(const QDBusConnection& bus, int timeoutMs) {
-    if (!bus.isConnected()) return ScreenCaptureConsent::notApplicable;
+    if (!bus.isConnected())
+        return ScreenCaptureConsent::notApplicable;
     QDBusMessage call = storeCall(QStringLiteral("Lookup"));
     call << table << resource;
     const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
@@ -30,14 +31,18 @@ ScreenCaptureConsent lookup(const QDBusConnection& bus, int timeoutMs) {
             return ScreenCaptureConsent::notAsked;
         return ScreenCaptureConsent::notApplicable;
     }
-    if (reply.arguments().isEmpty()) return ScreenCaptureConsent::notApplicable;
+    if (reply.arguments().isEmpty())
+        return ScreenCaptureConsent::notApplicable;
     QMap<QString, QStringList> permissions;
     reply.arguments().front().value<QDBusArgument>() >> permissions;
     const auto entry = permissions.constFind(hostApplication);
-    if (entry == permissions.cend() || entry->isEmpty()) return ScreenCaptureConsent::notAsked;
+    if (entry == permissions.cend() || entry->isEmpty())
+        return ScreenCaptureConsent::notAsked;
     const QString& answer = entry->front();
-    if (answer == QLatin1String("yes")) return ScreenCaptureConsent::allowed;
-    if (answer == QLatin1String("no")) return ScreenCaptureConsent::denied;
+    if (answer == QLatin1String("yes"))
+        return ScreenCaptureConsent::allowed;
+    if (answer == QLatin1String("no"))
+        return ScreenCaptureConsent::denied;
     return ScreenCaptureConsent::notAsked;
 }
 
@@ -46,7 +51,8 @@ bool desktopAsksFirst() {
 }
 
 bool forget(const QDBusConnection& bus, int timeoutMs) {
-    if (!bus.isConnected()) return false;
+    if (!bus.isConnected())
+        return false;
     QDBusMessage call = storeCall(QStringLiteral("DeletePermission"));
     call << table << resource << hostApplication;
     return bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage;

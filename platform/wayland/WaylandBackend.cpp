@@ -27,7 +27,8 @@ public:
     explicit WaylandPermissions(std::shared_ptr<ScreenGrabber> direct) : direct_(std::move(direct)) {}
 
     bool screenCaptureAllowed() const override {
-        if (direct_ && direct_->refusal().isEmpty()) return true;
+        if (direct_ && direct_->refusal().isEmpty())
+            return true;
         // The answer is a D-Bus round trip: asked again at most every few seconds.
         std::lock_guard guard(lock_);
         if (!checked_ || checked_->hasExpired()) {
@@ -37,7 +38,8 @@ public:
         return available_;
     }
     ScreenCaptureConsent screenCaptureConsent() const override {
-        if (direct_ && direct_->refusal().isEmpty()) return ScreenCaptureConsent::notApplicable;
+        if (direct_ && direct_->refusal().isEmpty())
+            return ScreenCaptureConsent::notApplicable;
         const ScreenCaptureConsent consent = screenshot_permission::lookup(storeBus());
         // Nothing stored means "will ask" only where the desktop asks.
         if (consent == ScreenCaptureConsent::notAsked && !screenshot_permission::desktopAsksFirst())
@@ -47,7 +49,8 @@ public:
     bool accessibilityAllowed() const override { return false; }
     bool accessibilityApplies() const override { return false; }
     bool openSettingsPage(Page page) override {
-        if (page != Page::screenRecording || screenCaptureConsent() != ScreenCaptureConsent::denied) return false;
+        if (page != Page::screenRecording || screenCaptureConsent() != ScreenCaptureConsent::denied)
+            return false;
         return screenshot_permission::forget(storeBus());
     }
 
@@ -63,7 +66,8 @@ private:
 
 QRectF layoutBounds(const ScreenProvider& screens) {
     QRectF bounds;
-    for (const ScreenInfo& s : screens.screens()) bounds = bounds.united(QRectF(s.nativeGeometry));
+    for (const ScreenInfo& s : screens.screens())
+        bounds = bounds.united(QRectF(s.nativeGeometry));
     return bounds;
 }
 
@@ -85,7 +89,8 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
         b->capabilities.selectsOnFrozenOutputs = true;
     } else {
         b->snapshots = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
-        if (const QDBusConnection bus = KWinScreenGrabber::sessionBus(); !portalAsked && KWinScreenGrabber::isAvailable(bus))
+        if (const QDBusConnection bus = KWinScreenGrabber::sessionBus();
+            !portalAsked && KWinScreenGrabber::isAvailable(bus))
             b->grabber = std::make_shared<KWinScreenGrabber>(bus);
     }
     b->capabilities.slowCapture = !b->grabber;

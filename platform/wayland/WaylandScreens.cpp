@@ -16,7 +16,8 @@ std::vector<ScreenInfo> WaylandScreens::readScreens() {
     std::vector<ScreenInfo> out;
     const QList<QScreen*> all = QGuiApplication::screens();
     QScreen* primary = QGuiApplication::primaryScreen();
-    if (all.isEmpty() || !primary) return out;
+    if (all.isEmpty() || !primary)
+        return out;
     const QRect main = primary->geometry();
     auto add = [&](QScreen* s) {
         ScreenInfo info;
@@ -31,7 +32,8 @@ std::vector<ScreenInfo> WaylandScreens::readScreens() {
     };
     add(primary);
     for (QScreen* s : all)
-        if (s != primary) add(s);
+        if (s != primary)
+            add(s);
     return out;
 }
 
@@ -43,14 +45,16 @@ void WaylandScreens::refresh() {
 
 void WaylandScreens::watch() {
     auto* app = qGuiApp;
-    if (!app) return;
+    if (!app)
+        return;
     auto watchScreen = [this](QScreen* s) {
         connect(s, &QScreen::geometryChanged, this, &WaylandScreens::refresh);
         connect(s, &QScreen::availableGeometryChanged, this, &WaylandScreens::refresh);
         connect(s, &QScreen::logicalDotsPerInchChanged, this, &WaylandScreens::refresh);
         connect(s, &QScreen::physicalDotsPerInchChanged, this, &WaylandScreens::refresh);
     };
-    for (QScreen* s : QGuiApplication::screens()) watchScreen(s);
+    for (QScreen* s : QGuiApplication::screens())
+        watchScreen(s);
     connect(app, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen* s) {
         watchScreen(s);
         refresh();
@@ -60,14 +64,16 @@ void WaylandScreens::watch() {
 }
 
 std::vector<ScreenInfo> WaylandScreens::screens() const {
-    if (qGuiApp && QThread::currentThread() == qGuiApp->thread()) const_cast<WaylandScreens*>(this)->refresh();
+    if (qGuiApp && QThread::currentThread() == qGuiApp->thread())
+        const_cast<WaylandScreens*>(this)->refresh();
     std::lock_guard guard(lock_);
     return cached_;
 }
 
 std::optional<ScreenInfo> WaylandScreens::mainScreen() const {
     auto all = screens();
-    if (all.empty()) return std::nullopt;
+    if (all.empty())
+        return std::nullopt;
     return all.front();
 }
 

@@ -34,32 +34,41 @@ public:
 
     std::optional<ActiveWindowInfo> activeWindow() const override {
         std::optional<xcb_window_t> client = activeFromProperty();
-        if (!client) client = clientOfInputFocus();
-        if (!client || *client == XCB_WINDOW_NONE || *client == root_) return std::nullopt;
+        if (!client)
+            client = clientOfInputFocus();
+        if (!client || *client == XCB_WINDOW_NONE || *client == root_)
+            return std::nullopt;
 
         Reply attributes(xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, *client), nullptr));
-        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) return std::nullopt;
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+            return std::nullopt;
 
         ActiveWindowInfo info;
         info.windowId = *client;
         const QByteArray wmClass = propertyBytes(*client, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
         const QList<QByteArray> names = wmClass.split('\0');
-        if (!names.isEmpty()) info.instanceName = QString::fromLocal8Bit(names.value(0));
-        if (names.size() > 1) info.className = QString::fromLocal8Bit(names.value(1));
+        if (!names.isEmpty())
+            info.instanceName = QString::fromLocal8Bit(names.value(0));
+        if (names.size() > 1)
+            info.className = QString::fromLocal8Bit(names.value(1));
         const auto pid = cardinals(*client, netWmPid_, 1);
-        if (!pid.empty()) info.pid = pid.front();
+        if (!pid.empty())
+            info.pid = pid.front();
 
         const auto clientRect = rootRect(*client);
-        if (!clientRect) return std::nullopt;
+        if (!clientRect)
+            return std::nullopt;
         const auto extents = cardinals(*client, gtkFrameExtents_, 4);
         if (extents.size() == 4) {
             // left, right, top, bottom: the invisible shadow around a self-decorated window
-            info.nativeFrame = clientRect->adjusted(int(extents[0]), int(extents[2]), -int(extents[1]), -int(extents[3]));
+            info.nativeFrame =
+                clientRect->adjusted(int(extents[0]), int(extents[2]), -int(extents[1]), -int(extents[3]));
         } else {
             const auto frame = rootRect(topLevelAncestor(*client));
             info.nativeFrame = frame ? *frame : *clientRect;
         }
-        if (info.nativeFrame.isEmpty()) return std::nullopt;
+        if (info.nativeFrame.isEmpty())
+            return std::nullopt;
         return info;
     }
 
@@ -71,42 +80,54 @@ private:
     }
 
     QByteArray propertyBytes(xcb_window_t window, xcb_atom_t property, xcb_atom_t type) const {
-        if (property == XCB_ATOM_NONE) return {};
-        Reply reply(xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, property, type, 0, 1024), nullptr));
-        if (!reply || reply->format != 8) return {};
+        if (property == XCB_ATOM_NONE)
+            return {};
+        Reply reply(
+            xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, property, type, 0, 1024), nullptr));
+        if (!reply || reply->format != 8)
+            return {};
         return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.p)),
                           xcb_get_property_value_length(reply.p));
     }
 
     std::vector<quint32> cardinals(xcb_window_t window, xcb_atom_t property, uint32_t count) const {
-        if (property == XCB_ATOM_NONE) return {};
-        Reply reply(xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, property, XCB_ATOM_CARDINAL, 0, count),
-                                           nullptr));
-        if (!reply || reply->format != 32) return {};
+        if (property == XCB_ATOM_NONE)
+            return {};
+        Reply reply(xcb_get_property_reply(
+            conn_, xcb_get_property(conn_, 0, window, property, XCB_ATOM_CARDINAL, 0, count), nullptr));
+        if (!reply || reply->format != 32)
+            return {};
         const int n = xcb_get_property_value_length(reply.p) / 4;
-        if (n < int(count)) return {};
+        if (n < int(count))
+            return {};
         const auto* v = static_cast<const quint32*>(xcb_get_property_value(reply.p));
         return std::vector<quint32>(v, v + count);
     }
 
     // The root's _NET_ACTIVE_WINDOW; none when the root does not carry the property at all.
     std::optional<xcb_window_t> activeFromProperty() const {
-        if (netActiveWindow_ == XCB_ATOM_NONE) return std::nullopt;
+        if (netActiveWindow_ == XCB_ATOM_NONE)
+            return std::nullopt;
         Reply reply(xcb_get_property_reply(
             conn_, xcb_get_property(conn_, 0, root_, netActiveWindow_, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr));
-        if (!reply || reply->type == XCB_ATOM_NONE) return std::nullopt;
-        if (reply->format != 32 || xcb_get_property_value_length(reply.p) < 4) return XCB_WINDOW_NONE;
+        if (!reply || reply->type == XCB_ATOM_NONE)
+            return std::nullopt;
+        if (reply->format != 32 || xcb_get_property_value_length(reply.p) < 4)
+            return XCB_WINDOW_NONE;
         return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.p));
     }
 
     // The focus window, or the nearest ancestor that carries WM_CLASS.
     std::optional<xcb_window_t> clientOfInputFocus() const {
         Reply focus(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
-        if (!focus) return std::nullopt;
+        if (!focus)
+            return std::nullopt;
         xcb_window_t w = focus->focus;
-        if (w == XCB_WINDOW_NONE || w == XCB_INPUT_FOCUS_POINTER_ROOT) return std::nullopt;
+        if (w == XCB_WINDOW_NONE || w == XCB_INPUT_FOCUS_POINTER_ROOT)
+            return std::nullopt;
         while (w != XCB_WINDOW_NONE && w != root_) {
-            if (!propertyBytes(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING).isEmpty()) return w;
+            if (!propertyBytes(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING).isEmpty())
+                return w;
             w = parentOf(w);
         }
         return std::nullopt;
@@ -120,7 +141,8 @@ private:
     xcb_window_t topLevelAncestor(xcb_window_t window) const {
         for (int depth = 0; depth < 64; ++depth) {
             const xcb_window_t parent = parentOf(window);
-            if (parent == XCB_WINDOW_NONE || parent == root_) break;
+            if (parent == XCB_WINDOW_NONE || parent == root_)
+                break;
             window = parent;
         }
         return window;
@@ -128,10 +150,12 @@ private:
 
     std::optional<QRect> rootRect(xcb_window_t window) const {
         Reply geometry(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, window), nullptr));
-        if (!geometry) return std::nullopt;
-        Reply origin(xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, window, root_, 0, 0),
-                                                     nullptr));
-        if (!origin) return std::nullopt;
+        if (!geometry)
+            return std::nullopt;
+        Reply origin(
+            xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, window, root_, 0, 0), nullptr));
+        if (!origin)
+            return std::nullopt;
         return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
     }
 
@@ -147,7 +171,8 @@ private:
 std::unique_ptr<ActiveWindowSource> makeX11ActiveWindowSource() {
     xcb_screen_t* screen = nullptr;
     xcb_connection_t* conn = connectX11(&screen);
-    if (!conn) return nullptr;
+    if (!conn)
+        return nullptr;
     return std::make_unique<X11ActiveWindowSource>(conn, screen->root);
 }
 

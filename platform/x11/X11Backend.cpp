@@ -8,8 +8,10 @@ namespace lumivane {
 
 std::shared_ptr<DesktopBackend> makeX11Backend() {
     auto x11 = X11Screens::connect();
-    if (!x11) return nullptr;
-    if (QGuiApplication::instance()) x11->followQtScreenScales();
+    if (!x11)
+        return nullptr;
+    if (QGuiApplication::instance())
+        x11->followQtScreenScales();
     auto b = std::make_shared<DesktopBackend>();
     b->windowSystem = WindowSystem::x11;
     b->capabilities.grabsGlobalKeys = true;

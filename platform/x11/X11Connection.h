@@ -9,17 +9,20 @@ inline xcb_connection_t* connectX11(xcb_screen_t** screen, int* screenNumberOut 
     int screenNumber = 0;
     xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
     if (!conn || xcb_connection_has_error(conn)) {
-        if (conn) xcb_disconnect(conn);
+        if (conn)
+            xcb_disconnect(conn);
         return nullptr;
     }
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn));
-    for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+    for (int i = 0; i < screenNumber && it.rem; ++i)
+        xcb_screen_next(&it);
     if (!it.rem) {
         xcb_disconnect(conn);
         return nullptr;
     }
     *screen = it.data;
-    if (screenNumberOut) *screenNumberOut = screenNumber;
+    if (screenNumberOut)
+        *screenNumberOut = screenNumber;
     return conn;
 }
 

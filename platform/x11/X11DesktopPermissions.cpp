@@ -6,8 +6,8 @@
 
 #include <QByteArray>
 #include <QList>
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace lumivane {
@@ -17,7 +17,8 @@ namespace {
 xcb_connection_t* connectDisplay(xcb_window_t* root) {
     xcb_screen_t* screen = nullptr;
     xcb_connection_t* conn = connectX11(&screen);
-    if (conn) *root = screen->root;
+    if (conn)
+        *root = screen->root;
     return conn;
 }
 
@@ -40,7 +41,8 @@ public:
     bool screenCaptureAllowed() const override { return answers(); }
 
     bool accessibilityAllowed() const override {
-        if (!hasXTest_ || !answers()) return false;
+        if (!hasXTest_ || !answers())
+            return false;
         xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr);
         const bool ok = focus != nullptr;
         std::free(focus);
@@ -53,7 +55,8 @@ public:
 
 private:
     bool answers() const {
-        if (xcb_connection_has_error(conn_)) return false;
+        if (xcb_connection_has_error(conn_))
+            return false;
         // A round trip: a server that went away fails here.
         xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, root_), nullptr);
         const bool ok = g != nullptr;
@@ -96,17 +99,21 @@ public:
             ClientWindowInfo info;
             info.windowId = id;
             const QByteArray wmClass = property(id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
-            if (wmClass.isEmpty()) continue;
+            if (wmClass.isEmpty())
+                continue;
             const QList<QByteArray> names = wmClass.split('\0');
-            if (!names.isEmpty()) info.instanceName = QString::fromLocal8Bit(names.value(0));
-            if (names.size() > 1) info.className = QString::fromLocal8Bit(names.value(1));
+            if (!names.isEmpty())
+                info.instanceName = QString::fromLocal8Bit(names.value(0));
+            if (names.size() > 1)
+                info.className = QString::fromLocal8Bit(names.value(1));
             result.push_back(info);
         }
         return result;
     }
 
     bool activate(quint32 windowId) override {
-        if (xcb_connection_has_error(conn_)) return false;
+        if (xcb_connection_has_error(conn_))
+            return false;
         std::vector<xcb_void_cookie_t> requests;
         if (windowManagerHandlesActivation()) {
             xcb_client_message_event_t ev{};
@@ -114,7 +121,7 @@ public:
             ev.format = 32;
             ev.window = windowId;
             ev.type = activeWindow_;
-            ev.data.data32[0] = 2;  // source: a pager, which window managers honour
+            ev.data.data32[0] = 2; // source: a pager, which window managers honour
             ev.data.data32[1] = XCB_CURRENT_TIME;
             requests.push_back(xcb_send_event_checked(
                 conn_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
@@ -128,7 +135,8 @@ public:
         bool ok = true;
         for (xcb_void_cookie_t c : requests) {
             xcb_generic_error_t* error = xcb_request_check(conn_, c);
-            if (error) ok = false;
+            if (error)
+                ok = false;
             std::free(error);
         }
         return ok;
@@ -140,12 +148,14 @@ private:
     std::vector<xcb_window_t> mappedRootChildrenTopmostFirst() const {
         std::vector<xcb_window_t> ids;
         xcb_query_tree_reply_t* tree = xcb_query_tree_reply(conn_, xcb_query_tree(conn_, root_), nullptr);
-        if (!tree) return ids;
+        if (!tree)
+            return ids;
         const xcb_window_t* children = xcb_query_tree_children(tree);
         for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0; --i) {
             xcb_get_window_attributes_reply_t* a =
                 xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, children[i]), nullptr);
-            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && !a->override_redirect) ids.push_back(children[i]);
+            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && !a->override_redirect)
+                ids.push_back(children[i]);
             std::free(a);
         }
         std::free(tree);
@@ -154,7 +164,8 @@ private:
 
     bool windowManagerHandlesActivation() const {
         for (xcb_window_t atom : windows(supported_, XCB_ATOM_ATOM))
-            if (atom == activeWindow_) return true;
+            if (atom == activeWindow_)
+                return true;
         return false;
     }
 
@@ -162,14 +173,16 @@ private:
         xcb_get_property_reply_t* r =
             xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, name, type, 0, 4096), nullptr);
         QByteArray bytes;
-        if (r) bytes = QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+        if (r)
+            bytes = QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
         std::free(r);
         return bytes;
     }
 
     std::vector<xcb_window_t> windows(xcb_atom_t name, xcb_atom_t type = XCB_ATOM_WINDOW) const {
         std::vector<xcb_window_t> ids;
-        if (name == XCB_ATOM_NONE) return ids;
+        if (name == XCB_ATOM_NONE)
+            return ids;
         const QByteArray bytes = property(root_, name, type);
         const auto* p = reinterpret_cast<const uint32_t*>(bytes.constData());
         ids.assign(p, p + bytes.size() / 4);
@@ -185,13 +198,15 @@ private:
 
 std::unique_ptr<DesktopPermissions> makeX11DesktopPermissions() {
     xcb_window_t root = 0;
-    if (xcb_connection_t* conn = connectDisplay(&root)) return std::make_unique<X11DesktopPermissions>(conn, root);
+    if (xcb_connection_t* conn = connectDisplay(&root))
+        return std::make_unique<X11DesktopPermissions>(conn, root);
     return std::make_unique<NoDisplayPermissions>();
 }
 
 std::unique_ptr<WindowActivator> makeX11WindowActivator() {
     xcb_window_t root = 0;
-    if (xcb_connection_t* conn = connectDisplay(&root)) return std::make_unique<X11WindowActivator>(conn, root);
+    if (xcb_connection_t* conn = connectDisplay(&root))
+        return std::make_unique<X11WindowActivator>(conn, root);
     return nullptr;
 }
 

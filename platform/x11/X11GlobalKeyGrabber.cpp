@@ -27,11 +27,13 @@ constexpr quint32 kRepeatGapMs = 1000;
 // between (XKB detectable auto-repeat). False when the server cannot.
 bool enableDetectableAutoRepeat(xcb_connection_t* conn) {
     auto* ext = xcb_get_extension_data(conn, &xcb_xkb_id);
-    if (!ext || !ext->present) return false;
+    if (!ext || !ext->present)
+        return false;
     auto* use = xcb_xkb_use_extension_reply(conn, xcb_xkb_use_extension(conn, 1, 0), nullptr);
     const bool supported = use && use->supported;
     free(use);
-    if (!supported) return false;
+    if (!supported)
+        return false;
     auto* flags = xcb_xkb_per_client_flags_reply(
         conn,
         xcb_xkb_per_client_flags(conn, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
@@ -47,10 +49,12 @@ public:
     ~X11GlobalKeyGrabber() override { uninstall(); }
 
     qint32 install() override {
-        if (conn_) return statusOk;
+        if (conn_)
+            return statusOk;
         xcb_screen_t* screen = nullptr;
         xcb_connection_t* c = connectX11(&screen);
-        if (!c) return statusNoDisplay;
+        if (!c)
+            return statusNoDisplay;
         conn_ = c;
         root_ = screen->root;
         enableDetectableAutoRepeat(conn_);
@@ -60,7 +64,8 @@ public:
     }
 
     void uninstall() override {
-        if (!conn_) return;
+        if (!conn_)
+            return;
         ungrabAll();
         notifier_.reset();
         xcb_disconnect(conn_);
@@ -70,10 +75,12 @@ public:
     bool isInstalled() const override { return conn_ != nullptr; }
 
     qint32 grab(quint32 evdevCode, quint16 x11Modifiers, int id) override {
-        if (!conn_) return statusNoDisplay;
+        if (!conn_)
+            return statusNoDisplay;
         // X11 keycodes are evdev codes plus 8.
         const xcb_setup_t* setup = xcb_get_setup(conn_);
-        if (evdevCode + 8 < setup->min_keycode || evdevCode + 8 > setup->max_keycode) return statusKeyNotOnKeyboard;
+        if (evdevCode + 8 < setup->min_keycode || evdevCode + 8 > setup->max_keycode)
+            return statusKeyNotOnKeyboard;
         const xcb_keycode_t keycodes[] = {xcb_keycode_t(evdevCode + 8)};
 
         std::vector<Grab> made;
@@ -81,8 +88,8 @@ public:
         for (xcb_keycode_t keycode : keycodes) {
             for (quint16 lock : kLockVariants) {
                 const quint16 mods = x11Modifiers | lock;
-                xcb_void_cookie_t cookie = xcb_grab_key_checked(conn_, 1, root_, mods, keycode,
-                                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+                xcb_void_cookie_t cookie =
+                    xcb_grab_key_checked(conn_, 1, root_, mods, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
                 if (xcb_generic_error_t* error = xcb_request_check(conn_, cookie)) {
                     status = error->error_code;
                     free(error);
@@ -90,10 +97,12 @@ public:
                 }
                 made.push_back({keycode, mods, id});
             }
-            if (status != statusOk) break;
+            if (status != statusOk)
+                break;
         }
         if (status != statusOk) {
-            for (const Grab& g : made) xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers);
+            for (const Grab& g : made)
+                xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers);
             xcb_flush(conn_);
         } else {
             grabs_.insert(grabs_.end(), made.begin(), made.end());
@@ -104,8 +113,10 @@ public:
     }
 
     void ungrabAll() override {
-        if (!conn_) return;
-        for (const Grab& g : grabs_) xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers);
+        if (!conn_)
+            return;
+        for (const Grab& g : grabs_)
+            xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers);
         grabs_.clear();
         held_.clear();
         xcb_flush(conn_);
@@ -119,10 +130,12 @@ private:
     };
 
     void drainEvents(bool readSocket) {
-        if (!conn_) return;
+        if (!conn_)
+            return;
         for (;;) {
             xcb_generic_event_t* event = readSocket ? xcb_poll_for_event(conn_) : xcb_poll_for_queued_event(conn_);
-            if (!event) break;
+            if (!event)
+                break;
             const uint8_t type = event->response_type & 0x7f;
             if (type == XCB_KEY_PRESS) {
                 auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
@@ -135,7 +148,8 @@ private:
                     const quint16 state = press->state & 0xff;
                     for (const Grab& g : grabs_) {
                         if (g.keycode == press->detail && g.modifiers == state) {
-                            if (onPressed) onPressed(g.id);
+                            if (onPressed)
+                                onPressed(g.id);
                             break;
                         }
                     }
@@ -145,20 +159,23 @@ private:
                 held_[release->detail] = {release->time, false};
             }
             free(event);
-            if (!conn_) break;
+            if (!conn_)
+                break;
         }
     }
 
     bool isRepeat(xcb_keycode_t key, xcb_timestamp_t time) const {
         auto it = held_.find(key);
-        if (it == held_.end()) return false;
+        if (it == held_.end())
+            return false;
         const KeyState& last = it->second;
-        if (!last.down) return last.time == time;   // a release with this very time stamp
+        if (!last.down)
+            return last.time == time; // a release with this very time stamp
         return time - last.time < kRepeatGapMs;
     }
 
     struct KeyState {
-        xcb_timestamp_t time = 0;   // of the key's last press or release
+        xcb_timestamp_t time = 0; // of the key's last press or release
         bool down = false;
     };
 
@@ -171,6 +188,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<GlobalKeyGrabber> makeX11GlobalKeyGrabber() { return std::make_unique<X11GlobalKeyGrabber>(); }
+std::unique_ptr<GlobalKeyGrabber> makeX11GlobalKeyGrabber() {
+    return std::make_unique<X11GlobalKeyGrabber>();
+}
 
 } // namespace lumivane

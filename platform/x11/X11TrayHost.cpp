@@ -1,5 +1,5 @@
-#include "platform/x11/X11Platform.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Platform.h"
 
 #include <QByteArray>
 #include <cstdlib>
@@ -10,9 +10,11 @@ std::optional<QColor> x11TrayForegroundColor() {
     xcb_screen_t* screen = nullptr;
     int number = 0;
     xcb_connection_t* conn = connectX11(&screen, &number);
-    if (!conn) return std::nullopt;
+    if (!conn)
+        return std::nullopt;
     auto atom = [conn](const QByteArray& name) -> xcb_atom_t {
-        auto* reply = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 1, uint16_t(name.size()), name.constData()), nullptr);
+        auto* reply =
+            xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 1, uint16_t(name.size()), name.constData()), nullptr);
         const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
         free(reply);
         return a;

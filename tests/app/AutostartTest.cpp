@@ -1,10 +1,10 @@
 // The "ログイン時に起動" switch of the settings window writes and removes the XDG
 // autostart entry and leaves the settings document alone.
+#include "app/Autostart.h"
 #include "MemorySettingsStore.h"
 #include "app/AppModel.h"
 #include "app/AppSettingsHost.h"
 #include "app/Application.h"
-#include "app/Autostart.h"
 #include "platform/x11/X11Backend.h"
 #include "settings/SettingsView.h"
 
@@ -40,7 +40,8 @@ TEST(Autostart, SwitchWritesAndRemovesTheEntryAndNotTheSettings) {
     AppModel* modelPtr = nullptr;
     AppServices services = makeDesktopServices(desktop, [&] { return modelPtr; });
     int settingsWrites = 0;
-    AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>(&settingsWrites)), services);
+    AppModel model(std::make_unique<AppSettings>(std::make_unique<test::MemorySettingsStore>(&settingsWrites)),
+                   services);
     modelPtr = &model;
     AppUpdateController updates(AppUpdateController::BundleInfo{}, {});
     AppSettingsHost host(model, updates);
@@ -93,7 +94,9 @@ TEST(Autostart, HiddenEntriesAreOffAndOddPathsAreQuoted) {
     PrivateConfigHome home;
     ASSERT_TRUE(autostart::setEnabled(true, "/opt/My Apps/lumi$vane"));
     const QString text = readAll(autostart::entryPath());
-    EXPECT_TRUE(text.contains(R"(Exec="/opt/My Apps/lumi\\$vane")" "\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains(R"(Exec="/opt/My Apps/lumi\\$vane")"
+                              "\n"))
+        << text.toStdString();
     EXPECT_TRUE(text.contains("TryExec=/opt/My Apps/lumi$vane\n")) << text.toStdString();
     EXPECT_EQ(QProcess::execute("desktop-file-validate", {autostart::entryPath()}), 0);
 
@@ -107,7 +110,7 @@ TEST(Autostart, HiddenEntriesAreOffAndOddPathsAreQuoted) {
     EXPECT_TRUE(autostart::isEnabled());
     ASSERT_TRUE(autostart::setEnabled(false, {}));
     EXPECT_FALSE(QFile::exists(autostart::entryPath()));
-    EXPECT_TRUE(autostart::setEnabled(false, {}));   // already gone
+    EXPECT_TRUE(autostart::setEnabled(false, {})); // already gone
 }
 
 } // namespace

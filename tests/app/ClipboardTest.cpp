@@ -1,13 +1,13 @@
 #include "app/QtClipboardWriter.h"
 #include "export/ClipboardImagePasteboardWriter.h"
 
+#include "XClipboard.h"
 #include <QBuffer>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-#include "XClipboard.h"
 
 using namespace lumivane;
 

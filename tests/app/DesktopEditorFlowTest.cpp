@@ -55,7 +55,7 @@ TEST(DesktopFlow, CaptureOpensTheEditorAndDoneHandsItBack) {
     EXPECT_FALSE(editor->isVisible());
     ASSERT_TRUE(finalized.wait(10000) || finalized.count() > 0);
     EXPECT_NE(model.currentCapture()->image, captured);
-    EXPECT_GT(model.currentCapture()->image->width(), captured->width());   // framed by the background
+    EXPECT_GT(model.currentCapture()->image->width(), captured->width()); // framed by the background
     EXPECT_TRUE(QTest::qWaitFor([] { return visibleWindow("Lumivane プレビュー") != nullptr; }, 5000));
 
     model.openEditor();

@@ -1,5 +1,6 @@
 #include "DesktopModel.h"
 
+#include "XClipboard.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -10,13 +11,14 @@
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
-#include "XClipboard.h"
 
 using namespace lumivane;
 
 namespace {
 
-QWidget* visiblePreviewPanel() { return test::visibleWindow("Lumivane プレビュー"); }
+QWidget* visiblePreviewPanel() {
+    return test::visibleWindow("Lumivane プレビュー");
+}
 
 } // namespace
 
@@ -25,9 +27,8 @@ QWidget* visiblePreviewPanel() { return test::visibleWindow("Lumivane プレビ�
 // clipboard formats and a quick save writes a PNG that decodes.
 TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     QTemporaryDir folder;
-    test::DesktopModel desktop([&](AppSettings& settings, AppServices&) {
-        settings.setDefaultSaveFolderPath(folder.filePath("saved"));
-    });
+    test::DesktopModel desktop(
+        [&](AppSettings& settings, AppServices&) { settings.setDefaultSaveFolderPath(folder.filePath("saved")); });
     ASSERT_TRUE(desktop.ready());
     AppModel& model = *desktop;
     model.applySettings();
@@ -72,7 +73,8 @@ TEST(DesktopFlow, AreaHotKeyOverlayDragCapturesTheRectangle) {
     auto overlayPanels = [] {
         QList<QWidget*> out;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && w->windowTitle() == "Lumivane Selection") out << w;
+            if (w->isVisible() && w->windowTitle() == "Lumivane Selection")
+                out << w;
         return out;
     };
     QProcess::execute("xdotool", {"key", "super+shift+2"});

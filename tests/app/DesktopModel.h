@@ -21,11 +21,13 @@ struct DesktopModel {
     explicit DesktopModel(const std::function<void(AppSettings&, AppServices&)>& adjust = {}) {
         x11 = X11Screens::connect();
         auto desktop = makeX11Backend();
-        if (!x11 || !desktop) return;
+        if (!x11 || !desktop)
+            return;
         AppServices services = makeDesktopServices(desktop, [this] { return model.get(); });
         services.temporaryDirectory = dir.path();
         auto settings = std::make_unique<AppSettings>(std::make_unique<MemorySettingsStore>());
-        if (adjust) adjust(*settings, services);
+        if (adjust)
+            adjust(*settings, services);
         model = std::make_unique<AppModel>(std::move(settings), services);
     }
     bool ready() const { return model != nullptr; }

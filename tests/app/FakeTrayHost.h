@@ -18,7 +18,8 @@ public:
 
     explicit FakeTrayHost(uint32_t colour) {
         conn = connectX11(&screen);
-        if (!conn) return;
+        if (!conn)
+            return;
         window = xcb_generate_id(conn);
         const uint32_t values[] = {colour, 1u, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY};
         xcb_create_window(conn, XCB_COPY_FROM_PARENT, window, screen->root, panel.x(), panel.y(), panel.width(),
@@ -42,7 +43,8 @@ public:
         QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { handleEvents(); });
     }
     ~FakeTrayHost() {
-        if (!conn) return;
+        if (!conn)
+            return;
         notifier.reset();
         xcb_set_selection_owner(conn, XCB_NONE, atom("_NET_SYSTEM_TRAY_S0"), XCB_CURRENT_TIME);
         xcb_destroy_window(conn, window);
@@ -84,7 +86,7 @@ private:
         while (xcb_generic_event_t* e = xcb_poll_for_event(conn)) {
             if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
                 auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-                if (m->type == opcode && m->data.data32[1] == 0) {   // SYSTEM_TRAY_REQUEST_DOCK
+                if (m->type == opcode && m->data.data32[1] == 0) { // SYSTEM_TRAY_REQUEST_DOCK
                     const xcb_window_t icon = m->data.data32[2];
                     const int slot = int(docked.size());
                     xcb_reparent_window(conn, icon, window, int16_t(panel.width() - 30 - 26 * slot), 9);

@@ -28,19 +28,22 @@ using namespace lumivane;
 
 namespace {
 
-double luminance(QRgb p) { return (0.2126 * qRed(p) + 0.7152 * qGreen(p) + 0.0722 * qBlue(p)) / 255.0; }
+double luminance(QRgb p) {
+    return (0.2126 * qRed(p) + 0.7152 * qGreen(p) + 0.0722 * qBlue(p)) / 255.0;
+}
 
 // Pixels of an image that stand out from the panel colour (by half the luminance range).
 int contrastingPixels(const QImage& image, QRgb panel) {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (std::abs(luminance(image.pixel(x, y)) - luminance(panel)) > 0.5) ++n;
+            if (std::abs(luminance(image.pixel(x, y)) - luminance(panel)) > 0.5)
+                ++n;
     return n;
 }
 
 QRgb over(QRgb top, QRgb bottom) {
-    const double a = qAlpha(top) / 255.0;   // premultiplied colours
+    const double a = qAlpha(top) / 255.0; // premultiplied colours
     return qRgb(int(qRed(top) + qRed(bottom) * (1 - a)), int(qGreen(top) + qGreen(bottom) * (1 - a)),
                 int(qBlue(top) + qBlue(bottom) * (1 - a)));
 }
@@ -48,7 +51,8 @@ QRgb over(QRgb top, QRgb bottom) {
 QImage onPanel(const QImage& glyph, QRgb panel) {
     QImage out(glyph.size(), QImage::Format_RGB32);
     for (int y = 0; y < glyph.height(); ++y)
-        for (int x = 0; x < glyph.width(); ++x) out.setPixel(x, y, over(glyph.pixel(x, y), panel));
+        for (int x = 0; x < glyph.width(); ++x)
+            out.setPixel(x, y, over(glyph.pixel(x, y), panel));
     return out;
 }
 
@@ -63,7 +67,8 @@ TEST(TrayIconGlyph, VisibleOnDarkAndLightPanels) {
     for (QRgb panel : {dark, light}) {
         const QImage glyph = TrayIcon::glyphImage(22, TrayIcon::inkForPanel(QColor(panel)));
         EXPECT_GT(contrastingPixels(onPanel(glyph, panel), panel), 90) << std::hex << panel;
-        EXPECT_GT(contrastingPixels(onPanel(TrayIcon::glyphImage(22, std::nullopt), panel), panel), 40) << std::hex << panel;
+        EXPECT_GT(contrastingPixels(onPanel(TrayIcon::glyphImage(22, std::nullopt), panel), panel), 40)
+            << std::hex << panel;
         EXPECT_EQ(TrayIcon::panelColour(onPanel(glyph, panel)), QColor(panel)) << "the border is the panel's";
     }
     // The drawing: a frame with a thicker bar above the opening, a cross-hair in the opening.
@@ -98,10 +103,11 @@ TEST(TrayIconOnAPanel, ContrastsWithThePanelAndOpensTheMenuOnLeftClick) {
         const QImage shown = x11->grabRoot(g);
         EXPECT_GT(contrastingPixels(shown, 0xff000000u | colour), 90) << std::hex << colour;
         if (const QByteArray dir = qgetenv("LUMIVANE_TRAY_SHOTS"); !dir.isEmpty())
-            x11->grabRoot(test::FakeTrayHost::panel).save(QString("%1/tray-%2.png").arg(QString(dir)).arg(colour, 0, 16));
+            x11->grabRoot(test::FakeTrayHost::panel)
+                .save(QString("%1/tray-%2.png").arg(QString(dir)).arg(colour, 0, 16));
 
-        QProcess::execute("xdotool", {"mousemove", QString::number(g.center().x()), QString::number(g.center().y()),
-                                      "click", "1"});
+        QProcess::execute(
+            "xdotool", {"mousemove", QString::number(g.center().x()), QString::number(g.center().y()), "click", "1"});
         EXPECT_TRUE(QTest::qWaitFor([&] { return menu.isVisible(); }, 3000)) << "left click";
         menu.hide();
         icon.tray().hide();
@@ -138,7 +144,9 @@ TEST(TrayIconOnAPanel, FollowsAPanelThatChangesWhileItRuns) {
     EXPECT_TRUE(within(TrayIcon::inkForPanel(QColor(0xf0f0f0)))) << "dark to light";
     if (const QByteArray dir = qgetenv("LUMIVANE_TRAY_SHOTS"); !dir.isEmpty()) {
         QTest::qWait(300);
-        X11Screens::connect()->grabRoot(test::FakeTrayHost::panel).save(QString("%1/tray-switched-light.png").arg(QString(dir)));
+        X11Screens::connect()
+            ->grabRoot(test::FakeTrayHost::panel)
+            .save(QString("%1/tray-switched-light.png").arg(QString(dir)));
     }
 
     // A new tray manager (the panel restarted) with a dark panel: the icon docks again.
@@ -240,19 +248,22 @@ TEST(ShellMenu, CaptionKeysTitlesAndErrorBox) {
 
     auto labels = [&] {
         QStringList out;
-        for (QLabel* l : menu->findChildren<QLabel*>()) out << l->text();
+        for (QLabel* l : menu->findChildren<QLabel*>())
+            out << l->text();
         return out;
     };
     EXPECT_TRUE(labels().contains("必要な設定は揃っています"));
     EXPECT_FALSE(labels().contains("未完了の設定があります"));
     QStringList actions;
-    for (QAction* a : menu->actions()) actions << a->text();
+    for (QAction* a : menu->actions())
+        actions << a->text();
     EXPECT_TRUE(actions.contains("全画面を撮影\tSuper+Shift+1"));
     EXPECT_TRUE(actions.contains("範囲を選択して撮影\tSuper+Shift+2"));
     for (QLabel* l : menu->findChildren<QLabel*>())
         if (l->text() == "Lumivane") {
             EXPECT_TRUE(l->isEnabled());
-            EXPECT_EQ(l->palette().color(QPalette::WindowText), menu->palette().color(QPalette::Active, QPalette::WindowText));
+            EXPECT_EQ(l->palette().color(QPalette::WindowText),
+                      menu->palette().color(QPalette::Active, QPalette::WindowText));
         }
 
     menu->popup(QPoint(300, 40));
@@ -268,7 +279,8 @@ TEST(ShellMenu, CaptionKeysTitlesAndErrorBox) {
     const MenuErrorBox* box = nullptr;
     for (QAction* a : menu->actions())
         if (auto* wa = qobject_cast<QWidgetAction*>(a); wa && wa->defaultWidget())
-            if (auto* b = dynamic_cast<MenuErrorBox*>(wa->defaultWidget()->findChild<QWidget*>("menuErrorBox"))) box = b;
+            if (auto* b = dynamic_cast<MenuErrorBox*>(wa->defaultWidget()->findChild<QWidget*>("menuErrorBox")))
+                box = b;
     ASSERT_NE(box, nullptr);
     const QStringList two = MenuErrorBox::twoLines(longMessage, box->font(), 200);
     ASSERT_EQ(two.size(), 2);
@@ -283,7 +295,8 @@ TEST(ShellMenu, CaptionKeysTitlesAndErrorBox) {
     const QRgb tint = shot.pixel(boxRect.left() + 4, boxRect.center().y());
     EXPECT_GT(qRed(tint), qBlue(tint) + 10) << "red-tinted box";
     EXPECT_LE(boxRect.height(), 2 * QFontMetrics(box->font()).height() + 2 * 10 + 16);
-    if (const QByteArray dir = qgetenv("LUMIVANE_TRAY_SHOTS"); !dir.isEmpty()) shot.save(QString(dir) + "/menu.png");
+    if (const QByteArray dir = qgetenv("LUMIVANE_TRAY_SHOTS"); !dir.isEmpty())
+        shot.save(QString(dir) + "/menu.png");
     menu->hide();
 }
 

@@ -1,7 +1,7 @@
 // Setup checklist, browser checks, launch tasks and alerts of the application model,
 // with the desktop replaced by fakes.
-#include "app/AppModel.h"
 #include "MemorySettingsStore.h"
+#include "app/AppModel.h"
 #include "app/ErrorMessages.h"
 #include "browser/BrowserCaptureError.h"
 #include "browser/BrowserSetupTexts.h"
@@ -39,7 +39,8 @@ public:
     FakeSetupWindow(WindowLog& log, SetupPresentationMode mode) : log_(log), mode_(mode) {}
     SetupPresentationMode mode() const override { return mode_; }
     void present() override {
-        if (log_.firstPresentMs < 0) log_.firstPresentMs = log_.sinceStart.elapsed();
+        if (log_.firstPresentMs < 0)
+            log_.firstPresentMs = log_.sinceStart.elapsed();
         ++log_.presents;
         log_.visible = true;
     }
@@ -51,7 +52,8 @@ public:
     void close() override {
         ++log_.closes;
         log_.visible = false;
-        if (log_.onClose) log_.onClose();
+        if (log_.onClose)
+            log_.onClose();
     }
 
 private:
@@ -69,7 +71,8 @@ public:
     bool isInstalled() const override { return true; }
     qint32 grab(quint32 evdevCode, quint16, int) override {
         for (quint32 k : *busyKeys)
-            if (k == evdevCode) return 10;
+            if (k == evdevCode)
+                return 10;
         return statusOk;
     }
     void ungrabAll() override {}
@@ -92,7 +95,8 @@ protected:
         s.activateSelf = [this] { ++selfActivations; };
         s.validateBrowserSetup = [this] {
             ++validations;
-            if (validationError) std::rethrow_exception(validationError);
+            if (validationError)
+                std::rethrow_exception(validationError);
         };
         s.makeSetupWindow = [this](SetupPresentationMode mode, SetupHost&, std::function<void()> onClose) {
             windows.made.push_back(mode);
@@ -105,11 +109,14 @@ protected:
         };
         s.openURL = [this](const QUrl& u) { opened.push_back(u); };
         s.copyText = [this](const QString& t) { copied.push_back(t); };
-        if (withHotKeys) s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyKeys));
+        if (withHotKeys)
+            s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyKeys));
         auto store = std::make_unique<test::MemorySettingsStore>();
-        if (stored) store->write(*stored);
+        if (stored)
+            store->write(*stored);
         auto settings = std::make_unique<AppSettings>(std::move(store));
-        if (prepare) prepare(*settings);
+        if (prepare)
+            prepare(*settings);
         model = std::make_unique<AppModel>(std::move(settings), std::move(s));
     }
 
@@ -141,7 +148,8 @@ const QString brave = QStringLiteral("com.brave.Browser");
 TEST_F(AppModelSetup, ItemsFollowPermissionsFlagsAndShortcuts) {
     // Construction evaluates: four kinds in order.
     ASSERT_EQ(model->setupState().items.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(model->setupState().items[i].kind, allSetupItemKinds[i]);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(model->setupState().items[i].kind, allSetupItemKinds[i]);
 
     // Screen recording granted, accessibility not.
     permissions->accessibility = false;
@@ -162,7 +170,8 @@ TEST_F(AppModelSetup, ItemsFollowPermissionsFlagsAndShortcuts) {
     // itself re-evaluates the checklist).
     model->settings().setShortcut(kDesktopScreenshotFullScreenKey, ShortcutAction::captureFullScreen);
     EXPECT_EQ(detail(SetupItemKind::accessibility),
-              "デスクトップ標準キー(Print / Shift+Print / Alt+Print)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。");
+              "デスクトップ標準キー(Print / Shift+Print / "
+              "Alt+Print)をLumivaneで使う場合や、ブラウザ全体撮影を使う場合に必要です。");
 
     // Both granted, flags false: verification needed.
     permissions->accessibility = true;
@@ -198,14 +207,14 @@ TEST_F(AppModelSetup, UserBrowserCheckHidesTheWindowActivatesABrowserAndReportsE
     model->verifyBrowserIntegrationSetup();
     EXPECT_TRUE(model->isVerifyingBrowserIntegration());
     EXPECT_FALSE(windows.visible);
-    EXPECT_EQ(activated, (std::vector<QString>{brave}));   // the first running supported browser
-    EXPECT_EQ(validations, 0);                             // only after 0.35 s
+    EXPECT_EQ(activated, (std::vector<QString>{brave})); // the first running supported browser
+    EXPECT_EQ(validations, 0);                           // only after 0.35 s
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isVerifyingBrowserIntegration(); }, 2000));
     EXPECT_EQ(validations, 1);
     EXPECT_EQ(*model->lastErrorMessage(),
               userFacingErrorMessage(BrowserCaptureError(BrowserCaptureError::Kind::pageInfoUnavailable)));
     EXPECT_FALSE(model->settings().browserAutomationVerified());
-    EXPECT_TRUE(windows.visible);   // back in front
+    EXPECT_TRUE(windows.visible); // back in front
 
     // Brave is in front now: it is activated again, and the check succeeds.
     validationError = nullptr;
@@ -266,13 +275,13 @@ TEST_F(AppModelSetup, SilentRecheckOnlyWithAVerifiedFlagAndABrowserInFront) {
 
 TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
     // Shift+Print for the area and taken by the desktop.
-    busyKeys = {99};  // Print (KEY_SYSRQ)
+    busyKeys = {99}; // Print (KEY_SYSRQ)
     build([](AppSettings& s) { s.setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureArea); });
     model->applySettings();
     windows.sinceStart.start();
     model->startLaunchTasks();
     QTest::qWait(350);
-    EXPECT_TRUE(windows.made.empty());   // not during construction, not before 0.5 s
+    EXPECT_TRUE(windows.made.empty()); // not during construction, not before 0.5 s
     ASSERT_TRUE(QTest::qWaitFor([&] { return !windows.made.empty(); }, 2000));
     EXPECT_GE(windows.firstPresentMs, 480);
     EXPECT_EQ(windows.made.front(), SetupPresentationMode::onboarding);
@@ -284,7 +293,7 @@ TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
     EXPECT_TRUE(model->settings().hasSeenShortcutConflictNotice());
 
     // The close button keeps the guide for the next launch; "今は閉じる" ends it.
-    windows.onClose();   // the window's own close button
+    windows.onClose(); // the window's own close button
     EXPECT_EQ(model->setupWindow(), nullptr);
     EXPECT_FALSE(model->settings().hasSeenSetupGuide());
     model->openSetupWindow(SetupPresentationMode::onboarding);
@@ -306,7 +315,7 @@ TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
 
 TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     // Super+Shift+5 failing: only the registration message.
-    busyKeys = {6};  // the "5" key
+    busyKeys = {6}; // the "5" key
     model->settings().setShortcut(Shortcut{23, 768}, ShortcutAction::captureArea);
     model->applySettings();
     ASSERT_TRUE(model->lastErrorMessage());
@@ -314,18 +323,19 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     EXPECT_TRUE(alerts.empty());
 
     // Alt+Print failing, "おすすめキーに変更": Super+Shift+1 / Super+Shift+2 registered, message gone.
-    busyKeys = {99};  // Print (KEY_SYSRQ)
+    busyKeys = {99}; // Print (KEY_SYSRQ)
     model->settings().setShortcut(kDesktopScreenshotWindowKey, ShortcutAction::captureFullScreen);
     model->applySettings();
     alertAnswer = 1001;
     model->maybePresentShortcutConflictNotice();
     ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(model->settings().shortcut(ShortcutAction::captureFullScreen), defaultShortcut(ShortcutAction::captureFullScreen));
+    EXPECT_EQ(model->settings().shortcut(ShortcutAction::captureFullScreen),
+              defaultShortcut(ShortcutAction::captureFullScreen));
     EXPECT_FALSE(model->lastErrorMessage());
 
     // "設定を開く" opens the shortcuts tab.
     build();
-    busyKeys = {99};  // Print (KEY_SYSRQ)
+    busyKeys = {99}; // Print (KEY_SYSRQ)
     model->settings().setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureFullScreen);
     model->applySettings();
     std::vector<std::optional<SettingsTab>> tabs;
@@ -355,10 +365,10 @@ TEST_F(AppModelSetup, ErrorDetailsHelpAndSettingsPagesFallBackToAlerts) {
     EXPECT_TRUE(alerts.empty());
     EXPECT_TRUE(copied.empty());
 
-    busyKeys = {2};  // the "1" key
+    busyKeys = {2}; // the "1" key
     model->applySettings();
     const QString message = *model->lastErrorMessage();
-    alertAnswer = 1001;   // "コピー"
+    alertAnswer = 1001; // "コピー"
     model->showLastErrorDetails();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].title, "Lumivane エラー詳細");

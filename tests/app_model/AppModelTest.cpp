@@ -1,11 +1,11 @@
-#include "editor_model/DocumentLimits.h"
 #include "app/AppModel.h"
-#include "settings/SaveDialogFolder.h"
 #include "MemorySettingsStore.h"
 #include "app/AppSettingsHost.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
+#include "editor_model/DocumentLimits.h"
 #include "editor_model/ProjectFile.h"
+#include "settings/SaveDialogFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +15,6 @@
 #include <QPromise>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QPromise>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -39,7 +38,10 @@ public:
     int* busyPasses;
     int* grabs;
     FakeGrabber(int* busy, int* g) : busyPasses(busy), grabs(g) {}
-    qint32 install() override { installed_ = true; return statusOk; }
+    qint32 install() override {
+        installed_ = true;
+        return statusOk;
+    }
     void uninstall() override { installed_ = false; }
     bool isInstalled() const override { return installed_; }
     qint32 grab(quint32, quint16, int) override {
@@ -47,7 +49,8 @@ public:
         return *busyPasses > 0 ? 10 : statusOk;
     }
     void ungrabAll() override {
-        if (*grabs > 0 && *busyPasses > 0) --*busyPasses;
+        if (*grabs > 0 && *busyPasses > 0)
+            --*busyPasses;
     }
 
 private:
@@ -87,9 +90,18 @@ private:
 class FakePreview : public PreviewPresenter {
 public:
     explicit FakePreview(Log& log) : log_(log) {}
-    void show(const CapturedImage&) override { ++log_.previewShows; visible_ = true; }
-    void hideWithFadeSlide() override { ++log_.previewHides; visible_ = false; }
-    void removeFromScreen() override { ++log_.previewRemovals; visible_ = false; }
+    void show(const CapturedImage&) override {
+        ++log_.previewShows;
+        visible_ = true;
+    }
+    void hideWithFadeSlide() override {
+        ++log_.previewHides;
+        visible_ = false;
+    }
+    void removeFromScreen() override {
+        ++log_.previewRemovals;
+        visible_ = false;
+    }
     bool isVisible() const override { return visible_; }
 
 private:
@@ -154,7 +166,8 @@ protected:
         AppServices s;
         s.screens = screens;
         s.captureFullScreen = [this] {
-            if (fullScreenError) return QtFuture::makeExceptionalFuture<ImageRef>(CaptureError(*fullScreenError));
+            if (fullScreenError)
+                return QtFuture::makeExceptionalFuture<ImageRef>(CaptureError(*fullScreenError));
             return QtFuture::makeReadyFuture(image());
         };
         s.captureRect = [this](const QRectF& r) {
@@ -168,7 +181,8 @@ protected:
         s.frontmostApplicationID = [this] { return frontmost; };
         s.captureBrowserPage = [this](const BrowserCaptureOptions& o) -> QFuture<BrowserCaptureResult> {
             lastBrowserOptions = o;
-            if (pendingBrowserCapture) return pendingBrowserCapture->future();
+            if (pendingBrowserCapture)
+                return pendingBrowserCapture->future();
             if (browserFails)
                 return QtFuture::makeExceptionalFuture<BrowserCaptureResult>(
                     BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost));
@@ -201,8 +215,8 @@ protected:
     BrowserCaptureOptions lastBrowserOptions;
     int busyPasses = 0;
     int grabs = 0;
-    std::function<void()> activate;  // what the model runs when the application becomes active
-    std::vector<QString> saveSuggestions;   // where the save dialogs started
+    std::function<void()> activate;       // what the model runs when the application becomes active
+    std::vector<QString> saveSuggestions; // where the save dialogs started
     std::unique_ptr<AppModel> model;
 };
 
@@ -329,7 +343,8 @@ TEST_F(AppModelFlows, BrowserCaptureRunsWithoutBlockingAndReportsFailuresAndOmis
     browserFails = true;
     model->captureBrowserFullPage();
     ASSERT_TRUE(waitFor([&] { return model->lastErrorMessage().has_value(); }));
-    EXPECT_EQ(*model->lastErrorMessage(), "Chrome、Chromium または Brave を前面に出した通常の Web ページで実行してください。設定画面や新しいタブでは失敗します。");
+    EXPECT_EQ(*model->lastErrorMessage(), "Chrome、Chromium または Brave を前面に出した通常の Web "
+                                          "ページで実行してください。設定画面や新しいタブでは失敗します。");
     EXPECT_FALSE(model->currentCapture());
 
     // The call returns at once; the capture appears when the service delivers it.
@@ -351,7 +366,8 @@ TEST_F(AppModelFlows, BrowserCaptureRunsWithoutBlockingAndReportsFailuresAndOmis
     ASSERT_TRUE(waitFor([&] { return model->currentCapture()->image != before; }));
     ASSERT_TRUE(model->lastErrorMessage());
     EXPECT_TRUE(model->lastErrorMessage()->startsWith("ページ全体は撮影できませんでした。"));
-    EXPECT_TRUE(model->lastErrorMessage()->contains("上から 2000〜7000 px")) << model->lastErrorMessage()->toStdString();
+    EXPECT_TRUE(model->lastErrorMessage()->contains("上から 2000〜7000 px"))
+        << model->lastErrorMessage()->toStdString();
     ASSERT_TRUE(model->currentCapture());
     EXPECT_EQ(model->currentCapture()->source, CaptureSource::browserFullPage);
     EXPECT_FALSE(model->currentCapture()->previewScreenFrame);
@@ -419,7 +435,10 @@ TEST_F(AppModelFlows, CopyUsesThePreparedCacheWithoutEncodingAgain) {
     model->settings().setFileNamePrefix("a/b:c");
     model->presentCapture(image(), CaptureSource::standard, std::nullopt);
     bool done = false, ok = false;
-    model->copyCurrentImage([&](bool success) { done = true; ok = success; });
+    model->copyCurrentImage([&](bool success) {
+        done = true;
+        ok = success;
+    });
     ASSERT_TRUE(waitFor([&] { return done; }));
     EXPECT_TRUE(ok);
     ASSERT_EQ(log.clipboardWrites.size(), 1u);
@@ -454,7 +473,8 @@ TEST_F(AppModelFlows, QuickSavesNameUniquelyAndRecreateTheFolder) {
     EXPECT_TRUE(ok1 && ok2);
     QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
     ASSERT_EQ(files.size(), 2);
-    for (const QString& f : files) EXPECT_TRUE(f.startsWith("Screenshot-")) << f.toStdString();
+    for (const QString& f : files)
+        EXPECT_TRUE(f.startsWith("Screenshot-")) << f.toStdString();
     // Within one second the second name carries "-2" (or the clock moved on).
     const bool sameSecond = files[0].endsWith("-2.png") && files[1] == QString(files[0]).replace("-2.png", ".png");
     const bool nextSecond = files[0].size() == files[1].size();
@@ -488,7 +508,11 @@ TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapane
     EXPECT_TRUE(QFileInfo(saveSuggestions[1]).fileName().endsWith(".png"));
 
     const QString notAProject = temp.filePath("notes.json");
-    { QFile f(notAProject); f.open(QIODevice::WriteOnly); f.write("{\"version\": 1}"); }
+    {
+        QFile f(notAProject);
+        f.open(QIODevice::WriteOnly);
+        f.write("{\"version\": 1}");
+    }
     EXPECT_FALSE(model->openProject(notAProject));
     EXPECT_TRUE(model->lastErrorMessage()->startsWith(
         "ファイル“notes.json”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。"));
@@ -501,11 +525,19 @@ TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
     EditorDocument doc = EditorDocument::fresh(image());
     const QString good = temp.filePath("good.lumivane");
     ASSERT_TRUE(model->saveProject(doc, good));
-    QByteArray text = [&] { QFile f(good); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    QByteArray text = [&] {
+        QFile f(good);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     const int at = text.indexOf("\"baseImageData\": \"") + 18;
     text.replace(at, text.indexOf('"', at) - at, QByteArray("bm90IGFuIGltYWdl"));
     const QString bad = temp.filePath("bad.lumivane");
-    { QFile f(bad); f.open(QIODevice::WriteOnly); f.write(text); }
+    {
+        QFile f(bad);
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+    }
     EXPECT_FALSE(model->openProject(bad));
     EXPECT_EQ(*model->lastErrorMessage(), "画像データの変換に失敗しました。");
     EXPECT_EQ(log.editorPresents, 0);
@@ -521,12 +553,25 @@ TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritt
     EditorDocument doc = EditorDocument::fresh(image());
     const QString path = temp.filePath("framed.lumivane");
     ASSERT_TRUE(model->saveProject(doc, path));
-    QByteArray text = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    QByteArray text = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     text.replace("\"padding\": 36", "\"padding\": 16000").replace("\"isEnabled\": false", "\"isEnabled\": true");
-    { QFile f(path); f.open(QIODevice::WriteOnly); f.write(text); }
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+    }
     EXPECT_FALSE(model->openProject(path));
-    EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("キャンバスが大きすぎます"))) << model->lastErrorMessage()->toStdString();
-    { QFile f(path); f.open(QIODevice::WriteOnly); f.write("{\"version\": 1,"); }
+    EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("キャンバスが大きすぎます")))
+        << model->lastErrorMessage()->toStdString();
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write("{\"version\": 1,");
+    }
     EXPECT_FALSE(model->openProject(path));
     EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("プロジェクトファイルの形式が正しくありません")));
     EXPECT_EQ(log.editorPresents, 0);
@@ -616,11 +661,11 @@ TEST_F(AppModelFlows, RecordingSuspendsHotKeysUntilTheLastRecorderEnds) {
     EXPECT_EQ(grabs, registered) << "still recording in one row";
     host.shortcutRecorderDidEndRecording();
     EXPECT_GT(grabs, registered) << "re-applied after the last recorder";
-    host.shortcutRecorderDidEndRecording();   // unbalanced end is ignored
+    host.shortcutRecorderDidEndRecording(); // unbalanced end is ignored
     EXPECT_EQ(host.activeShortcutRecorderCount(), 0);
 
     host.openMacOSScreenshotShortcutSettings();
     EXPECT_EQ(alerts.size(), 1);
-    host.checkForUpdates();   // not configured: nothing to check, no alert
+    host.checkForUpdates(); // not configured: nothing to check, no alert
     EXPECT_EQ(alerts.size(), updates.canCheckForUpdates() ? 2 : 1);
 }

@@ -14,8 +14,10 @@ TEST(TraylessNoticeTexts, NameTheKeysOrTheCommandsToBind) {
     for (const Case& c : {Case{false, {"⌃⇧1", "⌃⇧2"}, {"lumivane capture"}},
                           Case{true, {"lumivane capture full", "lumivane capture area"}, {"⌃⇧1"}}}) {
         const QString body = TraylessNotices::runningBody("⌃⇧1", "⌃⇧2", c.boundByDesktop);
-        for (const QString& m : c.mentions) EXPECT_TRUE(body.contains(m)) << m.toStdString();
-        for (const QString& m : c.absent) EXPECT_FALSE(body.contains(m)) << m.toStdString();
+        for (const QString& m : c.mentions)
+            EXPECT_TRUE(body.contains(m)) << m.toStdString();
+        for (const QString& m : c.absent)
+            EXPECT_FALSE(body.contains(m)) << m.toStdString();
         EXPECT_TRUE(body.contains("設定画面")) << "the launcher opens the settings";
     }
 }

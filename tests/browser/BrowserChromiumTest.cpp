@@ -8,6 +8,7 @@
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "platform/x11/X11Platform.h"
 
+#include "Sanitizers.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
-#include "Sanitizers.h"
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -37,7 +37,8 @@ protected:
         session = nullptr;
     }
     void SetUp() override {
-        if (!session->isRunning()) GTEST_SKIP() << session->errorText().toStdString();
+        if (!session->isRunning())
+            GTEST_SKIP() << session->errorText().toStdString();
         env = std::make_unique<DesktopBrowserCaptureEnvironment>(makeX11ActiveWindowSource());
         bridge = std::make_unique<DevToolsBridge>(session->bridgeOptions());
         service = std::make_unique<BrowserFullPageCaptureService>(*env, *bridge);
@@ -83,35 +84,45 @@ TEST_F(ChromiumCapture, SlicesMeetWithoutMissingOrRepeatedBandsAcrossTwentyRuns)
 std::vector<int> rowsOf(const QImage& img, int x, QColor c) {
     std::vector<int> rows;
     for (int y = 0; y < img.height(); ++y)
-        if (near(img.pixelColor(x, y), c, 12)) rows.push_back(y);
+        if (near(img.pixelColor(x, y), c, 12))
+            rows.push_back(y);
     return rows;
 }
 
 // Whether rows form one unbroken band from first, count rows high.
 bool oneBand(const std::vector<int>& rows, int first, int count) {
-    if (int(rows.size()) != count || rows.empty()) return false;
+    if (int(rows.size()) != count || rows.empty())
+        return false;
     return rows.front() == first && rows.back() == first + count - 1;
 }
 
 TEST_F(ChromiumCapture, StickyAndFixedContentAppearsOnceWhereAReaderExpectsItWithoutReflow) {
     const QString head =
-        "<style>body{padding-top:50px} .wrap{display:flex} aside{position:sticky;top:0;align-self:flex-start;width:200px;"
+        "<style>body{padding-top:50px} .wrap{display:flex} "
+        "aside{position:sticky;top:0;align-self:flex-start;width:200px;"
         "height:300px;background:rgb(255,0,0)} main{flex:1} table{border-collapse:collapse;width:100%}"
-        " th{position:sticky;top:50px;height:40px;padding:0;background:rgb(0,255,0);color:#000;font:bold 30px sans-serif}"
+        " th{position:sticky;top:50px;height:40px;padding:0;background:rgb(0,255,0);color:#000;font:bold 30px "
+        "sans-serif}"
         " td{height:20px;padding:0} h2{position:sticky;top:50px;margin:0;height:30px;background:rgb(0,255,255)}"
         " #bar{position:fixed;top:0;left:0;right:0;height:50px;background:rgb(0,0,255)}"
         " #cookie{position:fixed;bottom:0;left:0;right:0;height:60px;background:rgb(255,128,0)}"
         " #chat{position:fixed;right:10px;bottom:80px;width:200px;height:200px;background:rgb(255,0,255)}"
         " #consent{position:sticky;bottom:0;height:50px;background:rgb(128,0,255)}</style>";
     QString rows;
-    for (int i = 0; i < 120; ++i) rows += QStringLiteral("<tr><td style=\"background:#%1\"></td></tr>").arg(i % 2 ? "888" : "999");
-    const QString body = "<div id=bar></div><div id=cookie></div><div id=chat></div><div class=wrap><aside id=side></aside>"
-                         "<main id=main>" + markerRows(100, 20) + "<h2 id=heading></h2><table><thead><tr><th>LABEL</th></tr>"
-                         "</thead><tbody>" + rows + "</tbody></table>" + markerRows(100, 20) + "</main></div>";
+    for (int i = 0; i < 120; ++i)
+        rows += QStringLiteral("<tr><td style=\"background:#%1\"></td></tr>").arg(i % 2 ? "888" : "999");
+    const QString body =
+        "<div id=bar></div><div id=cookie></div><div id=chat></div><div class=wrap><aside id=side></aside>"
+        "<main id=main>" +
+        markerRows(100, 20) +
+        "<h2 id=heading></h2><table><thead><tr><th>LABEL</th></tr>"
+        "</thead><tbody>" +
+        rows + "</tbody></table>" + markerRows(100, 20) + "</main></div>";
     open("sticky.html", "<!doctype html><html><head><style>body{margin:0}</style>" + head + "</head><body>" + body +
                             "<p id=empty style=\"\">x</p><p id=none>y</p><div id=consent></div></body></html>");
     // The page notes its layout at every scroll: nothing may move while it is captured.
-    js("window.__layouts = new Set(); addEventListener('scroll', () => __layouts.add([main.offsetWidth, main.offsetLeft,"
+    js("window.__layouts = new Set(); addEventListener('scroll', () => __layouts.add([main.offsetWidth, "
+       "main.offsetLeft,"
        " document.documentElement.scrollHeight, document.querySelector('th').offsetHeight].join())); 'ok'");
     const QString layoutBefore = js("[main.offsetWidth, main.offsetLeft, document.documentElement.scrollHeight,"
                                     " document.querySelector('th').offsetHeight].join()");
@@ -137,7 +148,8 @@ TEST_F(ChromiumCapture, StickyAndFixedContentAppearsOnceWhereAReaderExpectsItWit
     // with its label drawn on it
     int label = 0;
     for (int y = tableTop; y < tableTop + 40; ++y)
-        for (int x = mainX; x < img.width(); ++x) label += qGray(img.pixel(x, y)) < 60;
+        for (int x = mainX; x < img.width(); ++x)
+            label += qGray(img.pixel(x, y)) < 60;
     EXPECT_GT(label, 100);
     // Cookie bars (fixed, or sticking to the bottom) and the chat bubble are left out.
     EXPECT_EQ(countNear(img, QColor(255, 128, 0)), 0);
@@ -150,18 +162,18 @@ TEST_F(ChromiumCapture, StickyAndFixedContentAppearsOnceWhereAReaderExpectsItWit
 TEST_F(ChromiumCapture, PageThatGrowsWhileItIsCapturedHasNoHoleAndNoRepeatedRow) {
     // An endless feed of the test's own: near its end it drops its last rows for a moment
     // (the page is briefly shorter), then puts them back with more, up to 300 rows.
-    const QString feed =
-        "<script>let loading = false;"
-        "function row(i) { const d = document.createElement('div'); d.style.height = '20px';"
-        " d.style.background = 'rgb(' + (i & 255) + ',' + (i >> 8) + ',160)'; return d; }"
-        "addEventListener('scroll', () => {"
-        " const rows = document.querySelectorAll('body > div');"
-        " if (loading || rows.length >= 300 || scrollY + innerHeight < document.documentElement.scrollHeight - 300) return;"
-        " loading = true; const kept = Array.from(rows).slice(-10); for (const d of kept) d.remove();"
-        " setTimeout(() => { for (const d of kept) document.body.appendChild(d);"
-        "   const m = document.querySelectorAll('body > div').length;"
-        "   for (let i = m; i < Math.min(m + 20, 300); ++i) document.body.appendChild(row(i));"
-        "   loading = false; }, 60); });</script>";
+    const QString feed = "<script>let loading = false;"
+                         "function row(i) { const d = document.createElement('div'); d.style.height = '20px';"
+                         " d.style.background = 'rgb(' + (i & 255) + ',' + (i >> 8) + ',160)'; return d; }"
+                         "addEventListener('scroll', () => {"
+                         " const rows = document.querySelectorAll('body > div');"
+                         " if (loading || rows.length >= 300 || scrollY + innerHeight < "
+                         "document.documentElement.scrollHeight - 300) return;"
+                         " loading = true; const kept = Array.from(rows).slice(-10); for (const d of kept) d.remove();"
+                         " setTimeout(() => { for (const d of kept) document.body.appendChild(d);"
+                         "   const m = document.querySelectorAll('body > div').length;"
+                         "   for (let i = m; i < Math.min(m + 20, 300); ++i) document.body.appendChild(row(i));"
+                         "   loading = false; }, 60); });</script>";
     open("feed.html", "<!doctype html><html><head><style>body{margin:0}</style>" + feed + "</head><body>" +
                           markerRows(60, 20) + "</body></html>");
     const QImage img = capture();
@@ -201,7 +213,8 @@ TEST_F(ChromiumCapture, SplitOptionKeepsALongPageReadableInNumberedParts) {
 TEST_F(ChromiumCapture, InnerScrollContainerIsScrolledAndCapturedWhenTheDocumentDoesNotScroll) {
     open("app.html", "<!doctype html><html><head><style>body{margin:0;height:100vh;overflow:hidden}"
                      "#top{height:60px;background:rgb(40,40,40)} #sc{height:calc(100vh - 60px);overflow:auto}</style>"
-                     "</head><body><div id=top></div><div id=sc>" + markerRows(200, 20) + "</div></body></html>");
+                     "</head><body><div id=top></div><div id=sc>" +
+                         markerRows(200, 20) + "</div></body></html>");
     js("sc.scrollTop = 555; 'ok'");
     const QString before = js(pageStateScript);
     const QImage img = capture();
@@ -218,7 +231,8 @@ TEST_F(ChromiumCapture, PageWiderThanTheWindowIsCapturedAtFullWidthAndScrolledBa
     const QString before = js(pageStateScript);
     const QImage img = capture();
     EXPECT_EQ(img.size(), QSize(2600, 2400));
-    for (int x : {5, 1300, 2599}) EXPECT_EQ(markerSequenceProblems(img, x, 120, 20), QString()) << x;
+    for (int x : {5, 1300, 2599})
+        EXPECT_EQ(markerSequenceProblems(img, x, 120, 20), QString()) << x;
     EXPECT_EQ(js(pageStateScript), before);
     EXPECT_EQ(js("[scrollX, scrollY].join()"), "700,900");
     EXPECT_TRUE(last.omissions.empty());
@@ -273,11 +287,14 @@ TEST_F(ChromiumCapture, SixtyScreenPageStaysWithinTheMemoryBoundAndIsScaledToThe
     ASSERT_TRUE(status.open(QIODevice::ReadOnly));
     qint64 peakKb = 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith("VmHWM:"))
+            peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
     EXPECT_GT(peakKb, 0);
-    if (!lumivane::test::kAddressSanitizer) EXPECT_LT(peakKb, 300 * 1024) << "peak " << peakKb / 1024 << " MB";
+    if (!lumivane::test::kAddressSanitizer)
+        EXPECT_LT(peakKb, 300 * 1024) << "peak " << peakKb / 1024 << " MB";
     EXPECT_EQ(img.height(), 7000);
-    EXPECT_NEAR(double(img.width()) / img.height(), double(js("String(document.documentElement.clientWidth)").toInt()) / (rows * 20), 0.002);
+    EXPECT_NEAR(double(img.width()) / img.height(),
+                double(js("String(document.documentElement.clientWidth)").toInt()) / (rows * 20), 0.002);
     // Scaled rows still come in order: the first and last rows' colours at their places.
     EXPECT_TRUE(near(img.pixelColor(5, 1), markerColor(0), 3));
     EXPECT_TRUE(near(img.pixelColor(5, img.height() - 2), markerColor(rows - 1), 3));
@@ -285,9 +302,8 @@ TEST_F(ChromiumCapture, SixtyScreenPageStaysWithinTheMemoryBoundAndIsScaledToThe
 
 TEST_F(ChromiumCapture, CanvasIsSizedFromWhatWasCapturedNotFromTheHeightReportedBeforeScrolling) {
     // Reports a height of 999 000 px that it never lets the viewport reach.
-    open("endless.html", markerPage(60, 20) +
-                             "<script>Object.defineProperty(document.documentElement, 'scrollHeight', "
-                             "{get: () => 999000});</script>");
+    open("endless.html", markerPage(60, 20) + "<script>Object.defineProperty(document.documentElement, 'scrollHeight', "
+                                              "{get: () => 999000});</script>");
     EXPECT_EQ(js("String(document.documentElement.scrollHeight)"), "999000");
     const QImage img = capture();
     EXPECT_EQ(img.height(), 1200);
@@ -337,7 +353,8 @@ TEST_F(ChromiumCapture, RefusalsNameWhatIsWrong) {
     }
     // Without window geometry the focused visible tab is taken.
     DevToolsBridge anyWindow(session->bridgeOptions());
-    EXPECT_EQ(anyWindow.selectFrontTab(std::nullopt, std::nullopt).url, session->writePage("page.html", markerPage(10, 20)));
+    EXPECT_EQ(anyWindow.selectFrontTab(std::nullopt, std::nullopt).url,
+              session->writePage("page.html", markerPage(10, 20)));
     EXPECT_EQ(anyWindow.runJavaScript("'\"' +\n'\\\\' + 'x'"), "\"\\x");
     try {
         anyWindow.runJavaScript("throw new Error('boom');");
@@ -350,7 +367,8 @@ TEST_F(ChromiumCapture, RefusalsNameWhatIsWrong) {
     front.setGeometry(1300, 600, 300, 200);
     front.show();
     front.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return env->frontmostWindow() && env->frontmostWindow()->pid == QCoreApplication::applicationPid(); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return env->frontmostWindow() && env->frontmostWindow()->pid == QCoreApplication::applicationPid(); }));
     try {
         capture();
         ADD_FAILURE() << "no error";

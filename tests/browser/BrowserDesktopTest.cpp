@@ -11,8 +11,8 @@
 #include "platform/ActiveWindow.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -40,7 +40,8 @@ public:
         std::rewind(file_);
         QByteArray bytes;
         char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;) bytes.append(buf, qsizetype(n));
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;)
+            bytes.append(buf, qsizetype(n));
         return QString::fromUtf8(bytes);
     }
     ~StderrCapture() {
@@ -50,7 +51,8 @@ public:
 
 private:
     void restore() {
-        if (saved_ < 0) return;
+        if (saved_ < 0)
+            return;
         dup2(saved_, STDERR_FILENO);
         close(saved_);
         saved_ = -1;
@@ -63,7 +65,8 @@ int captureBrowser(const QStringList& args, QString* errors = nullptr) {
     StderrCapture capture;
     const int rc = cli::commandCapture(QStringList{"browser"} + args + QStringList{"--devtools-port", "0"});
     const QString text = capture.text();
-    if (errors) *errors = text;
+    if (errors)
+        *errors = text;
     return rc;
 }
 
@@ -75,7 +78,8 @@ protected:
         session = nullptr;
     }
     void SetUp() override {
-        if (!session->isRunning()) GTEST_SKIP() << session->errorText().toStdString();
+        if (!session->isRunning())
+            GTEST_SKIP() << session->errorText().toStdString();
         ASSERT_TRUE(session->activateWindowAt({0, 0}));
         // The command finds the endpoint the way it does for a user: DevToolsActivePort in
         // the Chromium profile below the configuration folder.
@@ -89,16 +93,19 @@ protected:
         qputenv("HOME", configHome.path().toLocal8Bit());
     }
     void TearDown() override {
-        if (savedConfigHome.isNull()) qunsetenv("XDG_CONFIG_HOME");
-        else qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        if (savedConfigHome.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", savedConfigHome);
         qputenv("HOME", savedHome);
     }
     void open(const QString& name, const QString& html) {
         ASSERT_TRUE(session->openPage(session->writePage(name, html))) << name.toStdString();
     }
     QString pageState() {
-        return session->js("JSON.stringify([window.scrollX, window.scrollY, Array.from(document.querySelectorAll('*')).map(e => "
-                           "[e.getAttribute('style'), e.getAttributeNames().filter(n => n.startsWith('data-lumivane'))])]);");
+        return session->js(
+            "JSON.stringify([window.scrollX, window.scrollY, Array.from(document.querySelectorAll('*')).map(e => "
+            "[e.getAttribute('style'), e.getAttributeNames().filter(n => n.startsWith('data-lumivane'))])]);");
     }
 
     static ChromiumSession* session;
@@ -149,8 +156,10 @@ TEST_F(DesktopCapture, CaptureBrowserCommandWarnsAboutWhatItLeavesOut) {
     open("endless.html", markerPage(60, 20) + "<script>Object.defineProperty(document.documentElement, 'scrollHeight', "
                                               "{get: () => 999000});</script>");
     ASSERT_EQ(captureBrowser({"-o", png}, &errors), cli::exitPartial) << errors.toStdString();
-    EXPECT_TRUE(errors.contains("capture browser: warning: the page stopped scrolling before its end; rows 1200-999000 px "
-                                "from the top are missing")) << errors.toStdString();
+    EXPECT_TRUE(
+        errors.contains("capture browser: warning: the page stopped scrolling before its end; rows 1200-999000 px "
+                        "from the top are missing"))
+        << errors.toStdString();
     EXPECT_EQ(QImageReader(png).size().height(), 1200);
 }
 
@@ -167,8 +176,9 @@ TEST_F(DesktopCapture, CaptureBrowserCommandSplitsALongPageIntoNumberedPartsWith
     for (int i = 0; i < files.size(); ++i) {
         EXPECT_EQ(files[i], QStringLiteral("long-part%1.png").arg(i + 1));
         const QString path = QDir(outDir.path()).filePath(files[i]);
-        EXPECT_LE(QFileInfo(path).size(), ImageExportOptions::output(ImageExportProfile::browserFullPage,
-                                                                      CaptureQualityPreset::medium).byteBudget);
+        EXPECT_LE(
+            QFileInfo(path).size(),
+            ImageExportOptions::output(ImageExportProfile::browserFullPage, CaptureQualityPreset::medium).byteBudget);
         const QImage part(path);
         EXPECT_EQ(part.width(), width);
         EXPECT_TRUE(near(part.pixelColor(5, 0), markerColor(height / 20), 2)) << i;
@@ -196,7 +206,8 @@ TEST_F(DesktopCapture, CaptureBrowserCommandRefusesWithoutTouchingPageOrOutput) 
     // No endpoint in the profile folders, and no fallback port.
     QFile::remove(QDir(configHome.path()).filePath("chromium/DevToolsActivePort"));
     EXPECT_EQ(captureBrowser({"-o", png}, &errors), cli::exitFailure);
-    EXPECT_TRUE(errors.contains("capture browser: no remote-debugging endpoint of Chromium answered")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("capture browser: no remote-debugging endpoint of Chromium answered"))
+        << errors.toStdString();
     EXPECT_TRUE(errors.contains("chrome://inspect/#remote-debugging")) << errors.toStdString();
     QFile::copy(QDir(session->profileDir()).filePath("DevToolsActivePort"),
                 QDir(configHome.path()).filePath("chromium/DevToolsActivePort"));

@@ -1,8 +1,8 @@
-#include "browser/BrowserFullPageCaptureService.h"
-#include "browser/BrowserPageParts.h"
-#include "browser/BrowserPageInfo.h"
-#include "browser/BrowserScripts.h"
 #include "browser/BrowserAutomationService.h"
+#include "browser/BrowserFullPageCaptureService.h"
+#include "browser/BrowserPageInfo.h"
+#include "browser/BrowserPageParts.h"
+#include "browser/BrowserScripts.h"
 #include "browser/DevToolsBridge.h"
 #include "browser/SupportedBrowser.h"
 
@@ -27,8 +27,8 @@ TEST(BrowserScripts, EveryScriptSurvivesFlatteningToOneLine) {
     for (const QString& s : {scripts::pageInfoScript(), scripts::prepareScript(m), scripts::restoreScript(m, 1, 2),
                              scripts::scrollAndMeasureScript(m, 3, 4), scripts::layoutScript(m)})
         EXPECT_FALSE(s.contains("//")) << s.toStdString();
-    EXPECT_TRUE(scripts::prepareScript(m).startsWith(
-        "(() => {\nconst hiddenMarker = \"data-a\";\nconst styleMarker = \"data-b\";\nconst scrollerMarker = \"data-c\";"));
+    EXPECT_TRUE(scripts::prepareScript(m).startsWith("(() => {\nconst hiddenMarker = \"data-a\";\nconst styleMarker = "
+                                                     "\"data-b\";\nconst scrollerMarker = \"data-c\";"));
     // Hidden by visibility only: display would reflow the page.
     EXPECT_FALSE(scripts::prepareScript(m).contains("\"display\""));
 }
@@ -78,8 +78,10 @@ TEST(DevToolsDiscovery, ActivePortFileAndPageKinds) {
     EXPECT_EQ(chrome.first(), "/h/.config/google-chrome");
     EXPECT_FALSE(chrome.contains("/h/.config/chromium")); // another browser's endpoint is never taken for Chrome's
     EXPECT_EQ(devToolsProfileFolders(SupportedBrowser::chromium, "/h/.config", "/h").first(), "/h/.config/chromium");
-    EXPECT_TRUE(devToolsProfileFolders(SupportedBrowser::brave, "/h/.config", "/h").contains("/h/.config/BraveSoftware/Brave-Browser"));
-    EXPECT_TRUE(devToolsProfileFolders(SupportedBrowser::chromium, "/c", "/h").contains("/h/snap/chromium/common/chromium"));
+    EXPECT_TRUE(devToolsProfileFolders(SupportedBrowser::brave, "/h/.config", "/h")
+                    .contains("/h/.config/BraveSoftware/Brave-Browser"));
+    EXPECT_TRUE(
+        devToolsProfileFolders(SupportedBrowser::chromium, "/c", "/h").contains("/h/snap/chromium/common/chromium"));
     EXPECT_TRUE(isNormalWebPageUrl("https://example.com/"));
     EXPECT_TRUE(isNormalWebPageUrl("file:///tmp/a.html"));
     EXPECT_FALSE(isNormalWebPageUrl("chrome://newtab/"));
@@ -115,23 +117,26 @@ TEST(BrowserStitch, SlicesArePlacedByReportedOffsetAndTheCanvasCoversWhatWasCapt
     EXPECT_EQ(out->pixelColor(5, 300), QColor(Qt::blue));
     EXPECT_EQ(out->pixelColor(5, 499), QColor(Qt::blue));
     // Columns, and a crop that leaves out a scrollbar and a header inside the viewport.
-    const ImageRef grid = BrowserFullPageCaptureService::stitch(
-        {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
-         slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))}, 1);
+    const ImageRef grid = BrowserFullPageCaptureService::stitch({slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)),
+                                                                 slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
+                                                                 slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))},
+                                                                1);
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->size(), QSize(90, 95));
     // The same slices through the pipeline: decoded while added, composed at the end.
     BrowserSliceStitcher pipeline(1);
-    for (const auto& s : {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
-                          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
+    for (const auto& s :
+         {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
+          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
         pipeline.add(s, 90, 95);
     const ImageRef piped = pipeline.finish();
     ASSERT_TRUE(piped);
     EXPECT_EQ(piped->convertToFormat(QImage::Format_RGB32), grid->convertToFormat(QImage::Format_RGB32));
     // Prepared for a page that then turned out another size: decoded again at the right scale.
     BrowserSliceStitcher misjudged(1);
-    for (const auto& s : {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
-                          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
+    for (const auto& s :
+         {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
+          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
         misjudged.add(s, 90, 1e6);
     const ImageRef rescaled = misjudged.finish();
     ASSERT_TRUE(rescaled);
@@ -153,7 +158,8 @@ TEST(BrowserStitch, OutputLimitsApplyWhileStitching) {
     // 40 slices of 1600 × 600 placed 600 apart: a 1600 × 24000 page comes out 466 × 7000,
     // its colours in order.
     std::vector<BrowserCapturedSegment> slices;
-    for (int i = 0; i < 40; ++i) slices.push_back(slice(0, i * 600, 1600, 600, i % 2 ? Qt::blue : Qt::red));
+    for (int i = 0; i < 40; ++i)
+        slices.push_back(slice(0, i * 600, 1600, 600, i % 2 ? Qt::blue : Qt::red));
     const ImageRef out = BrowserFullPageCaptureService::stitch(slices, 1);
     ASSERT_TRUE(out);
     EXPECT_EQ(out->size(), QSize(466, 7000));
@@ -162,8 +168,9 @@ TEST(BrowserStitch, OutputLimitsApplyWhileStitching) {
 }
 
 TEST(BrowserScrollLayout, EveryNumberIsRequired) {
-    const QByteArray full = R"({"element":true,"x":0,"y":40,"maxX":0,"maxY":900,"contentWidth":800,"contentHeight":1500,)"
-                            R"("clipLeft":0,"clipTop":60,"clipWidth":785,"clipHeight":600,"innerWidth":800,"innerHeight":660,"devicePixelRatio":1})";
+    const QByteArray full =
+        R"({"element":true,"x":0,"y":40,"maxX":0,"maxY":900,"contentWidth":800,"contentHeight":1500,)"
+        R"("clipLeft":0,"clipTop":60,"clipWidth":785,"clipHeight":600,"innerWidth":800,"innerHeight":660,"devicePixelRatio":1})";
     const auto l = BrowserScrollLayout::decode(full);
     ASSERT_TRUE(l);
     EXPECT_TRUE(l->element);
@@ -173,7 +180,8 @@ TEST(BrowserScrollLayout, EveryNumberIsRequired) {
 
 TEST(BrowserCaptureOmissions, NameTheMissingRange) {
     const BrowserCaptureOmission below{BrowserCaptureOmission::Kind::stoppedScrolling, 1234.4, 0, 0, 5000};
-    EXPECT_TRUE(japaneseDescription(below).contains("上から 5000〜6234 px")) << japaneseDescription(below).toStdString();
+    EXPECT_TRUE(japaneseDescription(below).contains("上から 5000〜6234 px"))
+        << japaneseDescription(below).toStdString();
     EXPECT_TRUE(englishDescription(below).contains("rows 5000-6234 px from the top"));
     const BrowserCaptureOmission right{BrowserCaptureOmission::Kind::sliceLimit, 0, 300, 0, 2000};
     EXPECT_TRUE(japaneseDescription(right).contains("左から 2000〜2300 px"));
@@ -186,7 +194,7 @@ TEST(BrowserCaptureOmissions, NameTheMissingRange) {
 TEST(BrowserPageParts, OnlyPagesTheLimitsWouldMakeUnreadableAreSplitAtAReadableScale) {
     EXPECT_FALSE(browser_parts::needsSplit(QSize(1000, 6990)));
     EXPECT_TRUE(browser_parts::needsSplit(QSize(1000, 14000)));
-    EXPECT_TRUE(browser_parts::needsSplit(QSize(500, 8000))); // narrower than readable already: not shrunk further
+    EXPECT_TRUE(browser_parts::needsSplit(QSize(500, 8000)));   // narrower than readable already: not shrunk further
     EXPECT_FALSE(browser_parts::needsSplit(QSize(2000, 7000))); // 1,750 wide after the limits
     EXPECT_EQ(browser_parts::partScale(QSize(1000, 14000)), 1.0);
     EXPECT_EQ(browser_parts::partScale(QSize(2000, 30000)), 0.5);
@@ -201,10 +209,12 @@ TEST(BrowserPageParts, APartOverTheByteBudgetIsCutInsteadOfShrunk) {
     QImage noise(400, 1800, QImage::Format_RGB32);
     quint32 seed = 12345;
     for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
-    const int budget = ImageExportOptions::output(ImageExportProfile::browserFullPage, CaptureQualityPreset::low).byteBudget;
-    const std::vector<QByteArray> files = browser_parts::encodedParts({makeImage(noise)}, ScreenshotFileFormat::png,
-                                                                      ImageExportProfile::browserFullPage, CaptureQualityPreset::low);
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    const int budget =
+        ImageExportOptions::output(ImageExportProfile::browserFullPage, CaptureQualityPreset::low).byteBudget;
+    const std::vector<QByteArray> files = browser_parts::encodedParts(
+        {makeImage(noise)}, ScreenshotFileFormat::png, ImageExportProfile::browserFullPage, CaptureQualityPreset::low);
     ASSERT_GT(files.size(), 1u);
     int height = 0;
     for (const QByteArray& f : files) {

@@ -4,10 +4,10 @@
 
 #include <QJsonObject>
 #include <QProcess>
-#include <functional>
-#include <map>
 #include <QRect>
 #include <QTemporaryDir>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>

@@ -9,13 +9,17 @@
 
 namespace lumivane::test {
 
-inline QColor markerColor(int index, int tag = 160) { return QColor(index & 255, (index >> 8) & 255, tag); }
+inline QColor markerColor(int index, int tag = 160) {
+    return QColor(index & 255, (index >> 8) & 255, tag);
+}
 
 // count rows of rowHeight CSS pixels, each full width, in marker colours.
 inline QString markerRows(int count, int rowHeight, int tag = 160) {
     QString html;
     for (int i = 0; i < count; ++i)
-        html += QStringLiteral("<div style=\"height:%1px;background:%2\"></div>").arg(rowHeight).arg(markerColor(i, tag).name());
+        html += QStringLiteral("<div style=\"height:%1px;background:%2\"></div>")
+                    .arg(rowHeight)
+                    .arg(markerColor(i, tag).name());
     return html;
 }
 
@@ -35,7 +39,8 @@ inline QString markerSequenceProblems(const QImage& image, int x, int count, int
     int expected = 0, run = 0;
     for (int y = 0; y < image.height(); ++y) {
         const QColor c = image.pixelColor(x, y);
-        if (std::abs(c.blue() - tag) > 3) return QStringLiteral("row %1 at y %2 is not a marker (%3)").arg(expected).arg(y).arg(c.name());
+        if (std::abs(c.blue() - tag) > 3)
+            return QStringLiteral("row %1 at y %2 is not a marker (%3)").arg(expected).arg(y).arg(c.name());
         const int index = c.red() + 256 * c.green();
         if (index == expected && run < rowHeight) {
             ++run;
@@ -54,7 +59,8 @@ inline QString markerSequenceProblems(const QImage& image, int x, int count, int
 inline int countNear(const QImage& image, QColor color, int step = 4) {
     int n = 0;
     for (int y = 0; y < image.height(); y += step)
-        for (int x = 0; x < image.width(); x += step) n += near(image.pixelColor(x, y), color, 12);
+        for (int x = 0; x < image.width(); x += step)
+            n += near(image.pixelColor(x, y), color, 12);
     return n;
 }
 

@@ -1,15 +1,16 @@
 #include "cli/Cli.h"
 
 #include <gtest/gtest.h>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace {
 
 int runCli(std::vector<std::string> args) {
     args.insert(args.begin(), "lumivane");
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     return lumivane::cli::run(static_cast<int>(argv.size()), argv.data());
 }
 

@@ -21,7 +21,8 @@ protected:
         QImage img(400, 300, QImage::Format_ARGB32);
         img.fill(qRgba(30, 60, 90, 255));
         for (int y = 0; y < 50; ++y)
-            for (int x = 0; x < 50; ++x) img.setPixel(x, y, qRgba(255, 255, 255, 0));
+            for (int x = 0; x < 50; ++x)
+                img.setPixel(x, y, qRgba(255, 255, 255, 0));
         input = path("in.png");
         ASSERT_TRUE(img.save(input));
         QImage opaque(400, 300, QImage::Format_RGB32);

@@ -25,7 +25,8 @@ using cli::exitUsage;
 int runCli(std::vector<std::string> args) {
     args.insert(args.begin(), "lumivane");
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     return cli::run(int(argv.size()), argv.data());
 }
 
@@ -45,12 +46,15 @@ std::string captured(int fd, F f) {
     std::string out;
     lseek(temp, 0, SEEK_SET);
     char buf[65536];
-    for (ssize_t n; (n = read(temp, buf, sizeof buf)) > 0;) out.append(buf, size_t(n));
+    for (ssize_t n; (n = read(temp, buf, sizeof buf)) > 0;)
+        out.append(buf, size_t(n));
     close(temp);
     return out;
 }
 
-bool isPng(const std::string& bytes) { return bytes.rfind("\x89PNG", 0) == 0; }
+bool isPng(const std::string& bytes) {
+    return bytes.rfind("\x89PNG", 0) == 0;
+}
 
 class OutputsAndInputs : public ::testing::Test {
 protected:
@@ -84,7 +88,8 @@ TEST_F(OutputsAndInputs, DashWritesToStandardOutputAndDevicesArePipedNotReplaced
     std::thread reader([&] {
         const int fd = open(fifo.c_str(), O_RDONLY);
         char buf[65536];
-        for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) piped.append(buf, size_t(n));
+        for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
+            piped.append(buf, size_t(n));
         close(fd);
     });
     EXPECT_EQ(runCli({"export", path("in.png"), "-o", fifo}), exitOk);
@@ -96,7 +101,7 @@ TEST_F(OutputsAndInputs, DashWritesToStandardOutputAndDevicesArePipedNotReplaced
     std::string err = captured(STDERR_FILENO, [&] { code = runCli({"export", path("in.png"), "-o", "/dev/full"}); });
     EXPECT_EQ(code, exitFailure);
     EXPECT_NE(err.find("cannot write '/dev/full'"), std::string::npos) << err;
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     ASSERT_EQ(stat("/dev/null", &st), 0);
@@ -135,7 +140,7 @@ TEST_F(OutputsAndInputs, InputsThatAreNoReadableFileSayWhatTheyAre) {
     const std::string malformed = failure({"render", path("bad.lumivane"), "-o", path("o.png")});
     EXPECT_NE(malformed.find("JSON"), std::string::npos) << malformed;
     EXPECT_EQ(malformed.find("parse_error"), std::string::npos) << malformed;
-    if (geteuid() != 0) {   // root reads anything
+    if (geteuid() != 0) { // root reads anything
         ASSERT_EQ(chmod(path("in.png").c_str(), 0), 0);
         EXPECT_NE(failure({"export", path("in.png"), "-o", path("o.png")}).find("cannot read"), std::string::npos);
     }
@@ -160,7 +165,7 @@ TEST_F(OutputsAndInputs, ExportTakesItsFormatFromTheExtensionAndRefusesAMismatch
 TEST_F(OutputsAndInputs, FileNamesThatAreNotUtf8PassThroughUnchanged) {
     const std::string odd = path("out-\xe9\xff.png");
     ASSERT_EQ(runCli({"export", path("in.png"), "-o", odd}), exitOk);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(odd.c_str(), &st), 0) << "written under its own bytes";
     EXPECT_NE(stat(path("out-\xef\xbf\xbd\xef\xbf\xbd.png").c_str(), &st), 0) << "not under replacement characters";
     // ... and read back under the same bytes, as image and as project.

@@ -1,5 +1,5 @@
-#include "editor_model/AnnotationGeometry.h"
 #include "editor_model/CanvasInteraction.h"
+#include "editor_model/AnnotationGeometry.h"
 #include "editor_model/TestHelpers.h"
 
 #include <QPainter>
@@ -34,7 +34,7 @@ TEST(CanvasHitTest, TopmostWinsHandlesBeforeBodyWithKindRadii) {
     hit = ci::hitTest(arrow, QPointF(415, 315));
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->handle, AnnotationHandle::arrowEnd);
-    hit = ci::hitTest(arrow, QPointF(350, 317));   // within max(3 × 4, 18) of the shaft
+    hit = ci::hitTest(arrow, QPointF(350, 317)); // within max(3 × 4, 18) of the shaft
     ASSERT_TRUE(hit);
     EXPECT_FALSE(hit->handle);
     EXPECT_FALSE(ci::hitTest(arrow, QPointF(350, 319)));
@@ -106,8 +106,8 @@ TEST(CanvasMarkerWidth, FollowsTextLineHeight) {
     page.fill(Qt::white);
     {
         QPainter p(&page);
-        p.fillRect(QRect(100, 100, 300, 20), Qt::black);   // a 20-pixel "line of text"
-        p.fillRect(QRect(100, 200, 300, 4), Qt::black);    // too thin to count
+        p.fillRect(QRect(100, 100, 300, 20), Qt::black); // a 20-pixel "line of text"
+        p.fillRect(QRect(100, 200, 300, 4), Qt::black);  // too thin to count
     }
     const double onLine = ci::estimateMarkerLineWidth(page, QPointF(200, 110));
     EXPECT_GE(onLine, 18);
@@ -150,5 +150,6 @@ TEST(CanvasCreation, DefaultsAndTextSizing) {
     Annotation a = makeAnnotation(AnnotationKind::pixelate, QRectF(1, 2, 3.5, 4));
     a.id = QUuid("{11111111-2222-3333-4444-555555555555}");
     a.effectIntensity = 18;
-    EXPECT_EQ(ci::effectPreviewIdentity(a), "11111111-2222-3333-4444-555555555555:pixelate:1.000:2.000:3.500:4.000:18.000");
+    EXPECT_EQ(ci::effectPreviewIdentity(a),
+              "11111111-2222-3333-4444-555555555555:pixelate:1.000:2.000:3.500:4.000:18.000");
 }

@@ -1,8 +1,8 @@
 #include "TestHelpers.h"
 #include "editor_model/AnnotationGeometry.h"
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace lumivane;
 using namespace lumivane::test;
@@ -31,11 +31,11 @@ TEST(RotationGeometry, PointExamplesAndFourTurnsReturn) {
 TEST(RotationGeometry, AnnotationsFollowAndRebuildTheirRects) {
     const QSizeF size(100, 50);
     Annotation arrow = makeArrow({10, 20}, {40, 20});
-    arrow.rect = QRectF(0, 0, 60, 40);   // drawn box with head room
+    arrow.rect = QRectF(0, 0, 60, 40); // drawn box with head room
     const Annotation r = arrow.rotated(size, ImageRotationDirection::counterClockwise);
     EXPECT_EQ(*r.arrowStart, QPointF(20, 90));
     EXPECT_EQ(*r.arrowEnd, QPointF(20, 60));
-    EXPECT_EQ(r.rect, QRectF(20, 60, 1, 30));   // tight box, sides at least 1
+    EXPECT_EQ(r.rect, QRectF(20, 60, 1, 30)); // tight box, sides at least 1
     EXPECT_EQ(r.id, arrow.id);
 
     Annotation marker = makeMarker({{10, 10}, {30, 12}, {50, 20}});
@@ -57,7 +57,7 @@ TEST(RotationGeometry, AnnotationsFollowAndRebuildTheirRects) {
 TEST(CropGeometry, DropsOutsideKeepsPartialUnclipped) {
     const Annotation inside = makeAnnotation(AnnotationKind::rectangle, QRectF(50, 50, 20, 20));
     const Annotation outside = makeAnnotation(AnnotationKind::rectangle, QRectF(0, 0, 10, 10));
-    const QRectF crop(60, 40, -20, 50);   // standardised to (40, 40, 20, 50)
+    const QRectF crop(60, 40, -20, 50); // standardised to (40, 40, 20, 50)
     auto kept = inside.translatedForAppliedCrop(crop);
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->rect, QRectF(10, 10, 20, 20));
@@ -78,7 +78,7 @@ TEST(MarkerGeometry, MetricsClampAndKnownValues) {
     EXPECT_DOUBLE_EQ(MarkerMetrics(200).visualWidth, MarkerMetrics(52).visualWidth);
     EXPECT_DOUBLE_EQ(MarkerMetrics(18).visualWidth, 18 * 0.98);
     EXPECT_DOUBLE_EQ(MarkerMetrics(40).visualWidth, 40 * 1.22);
-    EXPECT_DOUBLE_EQ(MarkerMetrics(8.5).visualPadding, 10);          // 0.9 × 8.33 < 10
+    EXPECT_DOUBLE_EQ(MarkerMetrics(8.5).visualPadding, 10); // 0.9 × 8.33 < 10
     EXPECT_DOUBLE_EQ(MarkerMetrics(40).visualPadding, 0.9 * 48.8);
     EXPECT_DOUBLE_EQ(MarkerMetrics(52).hitThreshold, 52 * 1.22 * 0.52);
     EXPECT_DOUBLE_EQ(MarkerMetrics(8.5).hitThreshold, std::max(8.5 * 0.98 * 0.34, 5.5));
@@ -104,7 +104,8 @@ TEST(MarkerGeometry, StampCentersAndPath) {
     // 0, 2, 4 on the first segment (carry 1), then 6, 8, and the end point.
     const std::vector<QPointF> expected{{0, 0}, {2, 0}, {4, 0}, {6, 0}, {8, 0}, {10, 0}};
     ASSERT_EQ(c.size(), expected.size());
-    for (size_t i = 0; i < c.size(); ++i) EXPECT_NEAR(QLineF(c[i], expected[i]).length(), 0, 1e-9);
+    for (size_t i = 0; i < c.size(); ++i)
+        EXPECT_NEAR(QLineF(c[i], expected[i]).length(), 0, 1e-9);
 
     const auto stamp = MarkerChiselPath::stampSize(18);
     EXPECT_DOUBLE_EQ(stamp.width, 0.4 * 17.64);

@@ -13,7 +13,8 @@ namespace {
 ImageRef numberedImage(int w = 4, int h = 2) {
     QImage image(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x * 40, y * 40, 100 + x + y * w));
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 40, y * 40, 100 + x + y * w));
     return makeImage(image);
 }
 
@@ -160,7 +161,7 @@ TEST_F(History, ResizeHalvesGeometryRoundingHalvesAwayFromZero) {
     EXPECT_TRUE(history.undoStack.empty());
 
     ASSERT_TRUE(ops::resizeEditorImage(&doc, history, 0.5));
-    EXPECT_EQ(pixelSize(doc.baseImage), QSize(2, 2));   // round(1.5) = 2
+    EXPECT_EQ(pixelSize(doc.baseImage), QSize(2, 2)); // round(1.5) = 2
     EXPECT_EQ(*doc.annotations[0].arrowStart, QPointF(0.5, 0.5));
     EXPECT_EQ(*doc.annotations[0].arrowEnd, QPointF(1.5, 1));
     EXPECT_DOUBLE_EQ(doc.annotations[0].lineWidth, 2.5);
@@ -180,18 +181,18 @@ TEST_F(History, CropDropsMissesKeepsPartialAndIgnoresTinyOrOutside) {
     const Annotation outside = makeAnnotation(AnnotationKind::ellipse, {80, 30, 10, 10});
     doc.annotations = {inside, partial, outside};
 
-    doc.cropRect = QRectF(40, 0, 0.5, 20);   // not wider than one point
+    doc.cropRect = QRectF(40, 0, 0.5, 20); // not wider than one point
     EXPECT_FALSE(ops::applyCropToEditorDocument(&doc, history));
-    doc.cropRect = QRectF(200, 200, 20, 20);   // misses the image
+    doc.cropRect = QRectF(200, 200, 20, 20); // misses the image
     EXPECT_FALSE(ops::applyCropToEditorDocument(&doc, history));
     EXPECT_TRUE(history.undoStack.empty());
 
-    doc.cropRect = QRectF(45, 25, -40, -20);   // negative size is standardised
+    doc.cropRect = QRectF(45, 25, -40, -20); // negative size is standardised
     ASSERT_TRUE(ops::applyCropToEditorDocument(&doc, history));
     EXPECT_EQ(pixelSize(doc.baseImage), QSize(40, 20));
     ASSERT_EQ(doc.annotations.size(), 2u);
     EXPECT_EQ(doc.annotations[0].rect, QRectF(5, 5, 10, 10));
-    EXPECT_EQ(doc.annotations[1].rect, QRectF(30, 0, 30, 10));   // moved, not clipped
+    EXPECT_EQ(doc.annotations[1].rect, QRectF(30, 0, 30, 10)); // moved, not clipped
     EXPECT_FALSE(doc.cropRect);
 
     doc.cropRect = QRectF(0, 0, 2, 2);
@@ -204,9 +205,9 @@ TEST_F(History, CropPastTheImageEdgeKeepsAnnotationsOnTheirContent) {
     doc = EditorDocument::fresh(numberedImage(8, 8));
     const ImageRef original = doc.baseImage;
     doc.annotations = {makeAnnotation(AnnotationKind::highlight, {2, 3, 1, 1})};
-    doc.cropRect = QRectF(-5, 1.5, 10, 20);   // past the left and bottom edges, fractional top
+    doc.cropRect = QRectF(-5, 1.5, 10, 20); // past the left and bottom edges, fractional top
     ASSERT_TRUE(ops::applyCropToEditorDocument(&doc, history));
-    EXPECT_EQ(pixelSize(doc.baseImage), QSize(5, 7));   // x 0..5, y 1..8
+    EXPECT_EQ(pixelSize(doc.baseImage), QSize(5, 7)); // x 0..5, y 1..8
     const QRectF r = doc.annotations[0].rect;
     EXPECT_EQ(r, QRectF(2, 2, 1, 1));
     EXPECT_EQ(doc.baseImage->pixel(int(r.x()), int(r.y())), original->pixel(2, 3));

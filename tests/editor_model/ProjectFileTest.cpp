@@ -1,5 +1,5 @@
-#include "TestHelpers.h"
 #include "editor_model/ProjectFile.h"
+#include "TestHelpers.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -33,7 +33,7 @@ EditorDocument richDocument() {
     d.annotations = {rect, arrow, marker, text, spot};
     d.selectedTool = AnnotationTool::crop;
     d.selectedAnnotationID = arrow.id;
-    d.cropRect = QRectF(3, 2, -2.5, 1.75);   // stored as is, not normalised
+    d.cropRect = QRectF(3, 2, -2.5, 1.75); // stored as is, not normalised
     d.backgroundStyle = {true, 48.5, {0.2, 0.3, 0.4, 1}, 12.25, 0.3, 31, -4};
     return d;
 }
@@ -45,7 +45,8 @@ std::vector<std::string> keysInTextOrder(const std::string& text, const json& ob
         positions.emplace_back(text.find("\"" + it.key() + "\""), it.key());
     std::sort(positions.begin(), positions.end());
     std::vector<std::string> keys;
-    for (auto& p : positions) keys.push_back(p.second);
+    for (auto& p : positions)
+        keys.push_back(p.second);
     return keys;
 }
 
@@ -65,13 +66,15 @@ QByteArray pngClaiming(quint32 width, quint32 height) {
     QByteArray ihdr(13, '\0');
     qToBigEndian<quint32>(width, ihdr.data());
     qToBigEndian<quint32>(height, ihdr.data() + 4);
-    ihdr[8] = 8;   // bit depth
-    ihdr[9] = 6;   // RGBA
+    ihdr[8] = 8; // bit depth
+    ihdr[9] = 6; // RGBA
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", QByteArray(12, 'x')) +
            pngChunk("IEND", {});
 }
 
-json savedJson(const EditorDocument& d) { return json::parse(SavedEditorProject(d).encode().toStdString()); }
+json savedJson(const EditorDocument& d) {
+    return json::parse(SavedEditorProject(d).encode().toStdString());
+}
 
 void expectRejected(const json& j, const char* fragment) {
     try {
@@ -157,13 +160,14 @@ TEST(ProjectFile, MissingKeysWrongTypesAndBadValuesAreDecodingErrors) {
     json j = good;
     j["annotations"][2].erase("effectIntensity");
     expectRejected(j, "effectIntensity");
-    for (const char* key : {"isEnabled", "padding", "color", "cornerRadius", "shadowOpacity", "shadowBlur",
-                            "shadowOffsetY"}) {
+    for (const char* key :
+         {"isEnabled", "padding", "color", "cornerRadius", "shadowOpacity", "shadowBlur", "shadowOffsetY"}) {
         j = good;
         j["backgroundStyle"].erase(key);
         expectRejected(j, key);
     }
-    for (const char* key : {"version", "createdAt", "baseImageData", "selectedTool", "backgroundStyle", "annotations"}) {
+    for (const char* key :
+         {"version", "createdAt", "baseImageData", "selectedTool", "backgroundStyle", "annotations"}) {
         j = good;
         j.erase(key);
         expectRejected(j, key);
@@ -207,7 +211,8 @@ TEST(ProjectFile, HostileTextNeverCrashesOrHangs) {
     EXPECT_THROW(SavedEditorProject::decode(deep), ProjectFileError);
     json j = json::parse(text);
     j["annotations"][0]["markerPoints"] = json::array();
-    for (int i = 0; i < 1000; ++i) j["annotations"][0]["markerPoints"].push_back({{"x", i}, {"y", "bad"}});
+    for (int i = 0; i < 1000; ++i)
+        j["annotations"][0]["markerPoints"].push_back({{"x", i}, {"y", "bad"}});
     expectRejected(j, "markerPoints[0].y");
 }
 
@@ -227,8 +232,9 @@ TEST(ProjectFile, ImagesThatDoNotDecodeOrAreAbsurdGiveNoDocument) {
         EXPECT_NE(std::string(e.what()).find("大きすぎる"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(withImage(pngClaiming(0, 10)));
-    EXPECT_FALSE(withImage(pngClaiming(64, 64)));           // header fine, pixel data broken
-    const QByteArray real = QByteArray::fromBase64(QByteArray::fromStdString(savedJson(richDocument())["baseImageData"]));
+    EXPECT_FALSE(withImage(pngClaiming(64, 64))); // header fine, pixel data broken
+    const QByteArray real =
+        QByteArray::fromBase64(QByteArray::fromStdString(savedJson(richDocument())["baseImageData"]));
     EXPECT_FALSE(withImage(real.left(real.size() / 2)));
     EXPECT_TRUE(withImage(real));
 }
@@ -247,7 +253,7 @@ TEST(ProjectFile, ReadFileReportsMissingAndOversizedFiles) {
     f.close();
     EXPECT_EQ(ProjectFile::readFile(f.fileName()).annotations.size(), 5u);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.resize(ProjectFile::maxFileSize + 1));   // sparse
+    ASSERT_TRUE(f.resize(ProjectFile::maxFileSize + 1)); // sparse
     f.close();
     try {
         ProjectFile::readFile(f.fileName());
@@ -266,7 +272,7 @@ TEST(ProjectFile, OptionalKeysPresentAsNullAndAnyFiniteNumberAreRead) {
     j["annotations"][0]["lineWidth"] = 1e300;
     j["annotations"][0]["rect"]["x"] = -3.5e12;
     j["createdAt"] = 1e200;
-    j["version"] = 1099511627776;   // 2^40: read, not checked
+    j["version"] = 1099511627776; // 2^40: read, not checked
     const SavedEditorProject p = SavedEditorProject::decode(QByteArray::fromStdString(j.dump()));
     EXPECT_FALSE(p.selectedAnnotationID);
     EXPECT_FALSE(p.cropRect);
@@ -296,7 +302,8 @@ TEST(ProjectFile, LargeImagesThatTheEditorCanHoldOpenAgain) {
     json j = savedJson(richDocument());
     QImage wide(32000, 4, QImage::Format_RGB32);
     wide.fill(Qt::white);
-    j["baseImageData"] = SavedEditorProject(EditorDocument::fresh(makeImage(std::move(wide)))).baseImageData.toBase64().toStdString();
+    j["baseImageData"] =
+        SavedEditorProject(EditorDocument::fresh(makeImage(std::move(wide)))).baseImageData.toBase64().toStdString();
     j.erase("cropRect");
     const auto wideDocument = SavedEditorProject::decode(QByteArray::fromStdString(j.dump())).makeDocument();
     ASSERT_TRUE(wideDocument);
@@ -333,7 +340,8 @@ TEST(ProjectFile, HostileDocumentsAreRefusedBeforeAnythingLargeIsAllocated) {
     j["cropRect"] = {{"x", 0}, {"y", 0}, {"width", 8000}, {"height", 8000}};
     json spot = savedJson(richDocument())["annotations"][0];
     spot["kind"] = "spotlight";
-    for (int i = 0; i < 20; ++i) j["annotations"].push_back(spot);
+    for (int i = 0; i < 20; ++i)
+        j["annotations"].push_back(spot);
     refusedWith(j, "描画面積");
     // A flood of values is stopped while parsing.
     const QByteArray flood = "{\"annotations\": [" + QByteArray("0,").repeated(int(ProjectFile::maxJsonValues)) + "0]}";

@@ -11,7 +11,9 @@ using namespace lumivane::test;
 
 namespace {
 
-QImage argb(const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); }
+QImage argb(const QImage& image) {
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
 
 QImage rendered(const EditorDocument& d) {
     const auto image = EditorRenderer::render(d);
@@ -28,14 +30,16 @@ Annotation colored(AnnotationKind kind, QRectF rect, CodableColor color) {
 ImageRef checkerboard(int w, int h, int cell = 2) {
     QImage image(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) image.setPixel(x, y, ((x / cell + y / cell) % 2) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, ((x / cell + y / cell) % 2) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
     return makeImage(image);
 }
 
 bool outsideEqual(const QImage& a, const QImage& b, const QRect& box) {
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x)
-            if (!box.contains(x, y) && a.pixel(x, y) != b.pixel(x, y)) return false;
+            if (!box.contains(x, y) && a.pixel(x, y) != b.pixel(x, y))
+                return false;
     return true;
 }
 
@@ -47,7 +51,8 @@ constexpr CodableColor red{1, 0, 0, 1};
 TEST(Renderer, PlainDocumentCopiesTheBaseImageExactly) {
     QImage base(40, 30, QImage::Format_ARGB32);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) base.setPixel(x, y, qRgba(x * 6, y * 8, 77, 255));
+        for (int x = 0; x < 40; ++x)
+            base.setPixel(x, y, qRgba(x * 6, y * 8, 77, 255));
     base.setPixel(0, 0, qRgba(0, 0, 0, 0));
     base.setPixel(1, 0, qRgba(0, 0, 0, 128));
     const QImage out = rendered(EditorDocument::fresh(makeImage(base)));
@@ -85,7 +90,8 @@ TEST(Renderer, PendingCropRendersOnlyItsRegionWithShiftedAnnotations) {
     QImage base(100, 50, QImage::Format_RGB32);
     base.fill(Qt::red);
     for (int y = 0; y < 50; ++y)
-        for (int x = 50; x < 100; ++x) base.setPixel(x, y, qRgb(0, 255, 0));
+        for (int x = 50; x < 100; ++x)
+            base.setPixel(x, y, qRgb(0, 255, 0));
     EditorDocument d = EditorDocument::fresh(makeImage(base));
     d.cropRect = QRectF(50, 0, 50, 50);
     d.annotations = {colored(AnnotationKind::highlight, {60, 10, 10, 10}, blue)};
@@ -129,7 +135,8 @@ TEST(Renderer, MarkerMultipliesInkIntoWhatLiesBeneath) {
     QImage base(100, 40, QImage::Format_RGB32);
     base.fill(qRgb(128, 128, 128));
     for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 50; ++x) base.setPixel(x, y, qRgb(0, 0, 0));
+        for (int x = 0; x < 50; ++x)
+            base.setPixel(x, y, qRgb(0, 0, 0));
     EditorDocument d = EditorDocument::fresh(makeImage(base));
     Annotation m = makeMarker({{5, 20}, {95, 20}}, 18);
     m.color = {1, 0.8, 0, 0.34};
@@ -137,8 +144,8 @@ TEST(Renderer, MarkerMultipliesInkIntoWhatLiesBeneath) {
     const QImage out = rendered(d);
     EXPECT_LE(qRed(out.pixel(25, 20)), 1) << "black stays black under multiply";
     const QRgb gray = out.pixel(75, 20);
-    EXPECT_NEAR(qRed(gray), 128, 2);              // ink red 1.0 keeps red
-    EXPECT_NEAR(qBlue(gray), 128 * 0.66, 3);       // ink blue 0 darkens by its alpha
+    EXPECT_NEAR(qRed(gray), 128, 2);         // ink red 1.0 keeps red
+    EXPECT_NEAR(qBlue(gray), 128 * 0.66, 3); // ink blue 0 darkens by its alpha
     EXPECT_EQ(out.pixel(75, 2), qRgb(128, 128, 128));
 }
 
@@ -147,7 +154,7 @@ TEST(Renderer, BlurChangesOnlyItsBoxSamplesTheBaseAndClampsEdges) {
     EditorDocument d = EditorDocument::fresh(board);
     Annotation stroke = colored(AnnotationKind::rectangle, {60, 60, 20, 20}, red);
     Annotation blur = makeAnnotation(AnnotationKind::blur, {50, 50, 60, 40});
-    blur.effectIntensity = 1;   // raised to 4
+    blur.effectIntensity = 1; // raised to 4
     Annotation edge = makeAnnotation(AnnotationKind::blur, {0, 0, 30, 30});
     edge.effectIntensity = 16;
     d.annotations = {stroke, blur, edge};
@@ -156,7 +163,8 @@ TEST(Renderer, BlurChangesOnlyItsBoxSamplesTheBaseAndClampsEdges) {
 
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x) {
-            if (QRect(50, 50, 60, 40).contains(x, y) || QRect(0, 0, 30, 30).contains(x, y)) continue;
+            if (QRect(50, 50, 60, 40).contains(x, y) || QRect(0, 0, 30, 30).contains(x, y))
+                continue;
             ASSERT_EQ(out.pixel(x, y), base.pixel(x, y)) << x << "," << y;
         }
     for (int y = 52; y < 88; ++y)
@@ -174,19 +182,22 @@ TEST(Renderer, BlurChangesOnlyItsBoxSamplesTheBaseAndClampsEdges) {
 TEST(Renderer, PixelateUsesCellsOfAtLeastTenAndItsOwnGrid) {
     QImage base(120, 120, QImage::Format_RGB32);
     for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 120; ++x) base.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5) % 256, (y * 7) % 256));
+        for (int x = 0; x < 120; ++x)
+            base.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5) % 256, (y * 7) % 256));
     EditorDocument d = EditorDocument::fresh(makeImage(base));
     Annotation pix = makeAnnotation(AnnotationKind::pixelate, {20, 20, 60, 60});
-    pix.effectIntensity = 3;   // raised to 10
+    pix.effectIntensity = 3; // raised to 10
     d.annotations = {pix};
     const QImage out = rendered(d);
     QSet<QRgb> colors;
     int changesInRow = 0;
     for (int y = 20; y < 80; ++y)
-        for (int x = 20; x < 80; ++x) colors.insert(out.pixel(x, y));
-    for (int x = 21; x < 80; ++x) changesInRow += out.pixel(x, 50) != out.pixel(x - 1, 50);
+        for (int x = 20; x < 80; ++x)
+            colors.insert(out.pixel(x, y));
+    for (int x = 21; x < 80; ++x)
+        changesInRow += out.pixel(x, 50) != out.pixel(x - 1, 50);
     EXPECT_GT(colors.size(), 20);
-    EXPECT_LE(colors.size(), 49);   // at most 7 × 7 cells of 10 px over 60 px
+    EXPECT_LE(colors.size(), 49); // at most 7 × 7 cells of 10 px over 60 px
     EXPECT_LE(changesInRow, 6);
     EXPECT_TRUE(outsideEqual(out, argb(base), QRect(20, 20, 60, 60)));
 
@@ -207,7 +218,7 @@ TEST(Renderer, ShapesTextHighlightAndArrowDrawWhereExpected) {
     Annotation text = colored(AnnotationKind::text, {10, 120, 0, 0}, {0, 0, 0, 1});
     text.text = "あいう Text";
     text.fontSize = 20;
-    Annotation arrow = colored(AnnotationKind::arrow, {110, 110, 80, 60}, blue);   // no stored ends
+    Annotation arrow = colored(AnnotationKind::arrow, {110, 110, 80, 60}, blue); // no stored ends
     Annotation highlight = colored(AnnotationKind::highlight, {60, 60, 30, 30}, {1, 0.8, 0, 0.28});
     d.annotations = {rect, ellipse, text, arrow, highlight};
     const QImage out = rendered(d);
@@ -219,9 +230,11 @@ TEST(Renderer, ShapesTextHighlightAndArrowDrawWhereExpected) {
 
     int dark = 0;
     for (int y = 120; y < 160; ++y)
-        for (int x = 10; x < 200; ++x) dark += qRed(out.pixel(x, y)) < 100;
+        for (int x = 10; x < 200; ++x)
+            dark += qRed(out.pixel(x, y)) < 100;
     EXPECT_GT(dark, 80) << "text drawn into the measured box of an empty rect";
-    for (int x = 0; x < 16; ++x) EXPECT_EQ(out.pixel(x, 130), qRgb(255, 255, 255)) << "inset 6";
+    for (int x = 0; x < 16; ++x)
+        EXPECT_EQ(out.pixel(x, 130), qRgb(255, 255, 255)) << "inset 6";
 
     EXPECT_EQ(out.pixel(150, 140), qRgb(0, 0, 255)) << "arrow runs from top-left to bottom-right";
     EXPECT_EQ(out.pixel(185, 115), qRgb(255, 255, 255));
@@ -243,10 +256,10 @@ TEST(Renderer, ConcurrentRendersOfCopiesAgree) {
     d.backgroundStyle.isEnabled = true;
     const QImage reference = rendered(d);
     QList<EditorDocument> copies(8, d);
-    const QList<QImage> results = QtConcurrent::blockingMapped(copies, [](const EditorDocument& c) {
-        return argb(*EditorRenderer::render(c));
-    });
-    for (const QImage& r : results) EXPECT_EQ(r, reference);
+    const QList<QImage> results =
+        QtConcurrent::blockingMapped(copies, [](const EditorDocument& c) { return argb(*EditorRenderer::render(c)); });
+    for (const QImage& r : results)
+        EXPECT_EQ(r, reference);
 }
 
 namespace {
@@ -275,7 +288,8 @@ TEST(RendererLimits, DocumentsBeyondTheLimitsGiveNoImageAndAReason) {
     markers.annotations.push_back(makeMarker({{0, 0}, {1e7, 0}, {0, 0}}, 1));
     EXPECT_TRUE(DocumentLimits::renderProblem(markers).contains(QStringLiteral("マーカー")));
     EditorDocument blurs = EditorDocument::fresh(solidImage(4000, 4000));
-    for (int i = 0; i < 10; ++i) blurs.annotations.push_back(makeAnnotation(AnnotationKind::blur, {0, 0, 4000, 4000}));
+    for (int i = 0; i < 10; ++i)
+        blurs.annotations.push_back(makeAnnotation(AnnotationKind::blur, {0, 0, 4000, 4000}));
     EXPECT_TRUE(DocumentLimits::renderProblem(blurs).contains(QStringLiteral("ぼかし")));
     blurs.annotations.resize(2);
     EXPECT_TRUE(DocumentLimits::renderProblem(blurs).isEmpty());

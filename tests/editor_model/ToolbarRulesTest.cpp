@@ -1,5 +1,5 @@
-#include "editor_model/EditorToolbarRules.h"
 #include "TestHelpers.h"
+#include "editor_model/EditorToolbarRules.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,8 @@ EditorDocument documentWith(Annotation a) {
 std::vector<double> selectedChips(const std::vector<double>& presets, double current) {
     std::vector<double> out;
     for (double p : presets)
-        if (presetIsSelected(p, current)) out.push_back(p);
+        if (presetIsSelected(p, current))
+            out.push_back(p);
     return out;
 }
 } // namespace
@@ -48,12 +49,13 @@ TEST(ToolbarRules, PaletteMatchingComparesRgbOnly) {
     auto matches = [&](CodableColor c) {
         std::vector<int> hits;
         for (size_t i = 0; i < palette.size(); ++i)
-            if (colorsMatch(palette[i], c)) hits.push_back(int(i) + 1);
+            if (colorsMatch(palette[i], c))
+                hits.push_back(int(i) + 1);
         return hits;
     };
     EXPECT_TRUE(matches({0.5, 0.5, 0.5, 1}).empty());
     EXPECT_EQ(matches({0, 0, 0, 1}), (std::vector<int>{1}));
-    EXPECT_EQ(matches({0.005, 0, 0.009, 0.2}), (std::vector<int>{1}));   // alpha ignored
+    EXPECT_EQ(matches({0.005, 0, 0.009, 0.2}), (std::vector<int>{1})); // alpha ignored
     EXPECT_TRUE(matches({0.011, 0, 0, 1}).empty());
     EXPECT_EQ(matches({1.0, 0.6, 0.1, 1}), (std::vector<int>{3}));
     EXPECT_TRUE(matches({std::nan(""), 0, 0, 1}).empty());
@@ -105,7 +107,7 @@ TEST(ToolbarRules, StyleValuesFallBackToDefaults) {
     v = styleValues(d, StyleKind::text, defaults);
     EXPECT_EQ(v.textFontSize, 16);
     EXPECT_EQ(v.annotationColor, text.color);
-    EXPECT_EQ(v.strokeWidth, 6);   // the text is not a shape
+    EXPECT_EQ(v.strokeWidth, 6); // the text is not a shape
 }
 
 TEST(ToolbarRules, ApplyChangesOnlyAMatchingSelection) {
@@ -157,10 +159,10 @@ TEST(ToolbarRules, ZoomStepsThroughPresets) {
     EXPECT_EQ(stepZoom(zoomPresets, 1.1, -1), 0.75);
     EXPECT_EQ(stepZoom(zoomPresets, 1.1, +1), 1.25);
     EXPECT_EQ(stepZoom(zoomPresets, 1.0, +1), 1.25);
-    EXPECT_EQ(stepZoom(zoomPresets, 0.9995, +1), 1.25);   // within 0.001 counts as the preset
+    EXPECT_EQ(stepZoom(zoomPresets, 0.9995, +1), 1.25); // within 0.001 counts as the preset
     EXPECT_EQ(stepZoom(zoomPresets, 3.0, +1), 3.0);
     EXPECT_EQ(stepZoom(zoomPresets, 0.5, -1), 0.5);
-    EXPECT_EQ(stepZoom(zoomPresets, 0.2, +1), 0.75);      // below all presets: index 0
+    EXPECT_EQ(stepZoom(zoomPresets, 0.2, +1), 0.75); // below all presets: index 0
     EXPECT_EQ(stepZoom(zoomPresets, 5.0, -1), 2.0);
     EXPECT_FALSE(canZoomIn(zoomPresets, 3.0));
     EXPECT_TRUE(canZoomOut(zoomPresets, 3.0));

@@ -11,8 +11,7 @@ namespace lumivane::test {
 // Editor host over one in-memory document and history.
 class CanvasTestHost : public EditorHost {
 public:
-    explicit CanvasTestHost(ImageRef image)
-        : settings_(std::make_unique<MemorySettingsStore>()) {
+    explicit CanvasTestHost(ImageRef image) : settings_(std::make_unique<MemorySettingsStore>()) {
         document_ = EditorDocument::fresh(std::move(image));
     }
 
@@ -22,13 +21,16 @@ public:
 
     void commitEditorChange(const EditorSnapshot& previous) override {
         ++commits;
-        if (EditorOperations::commitEditorChange(editorDocument(), history_, previous)) emit editorHistoryChanged();
+        if (EditorOperations::commitEditorChange(editorDocument(), history_, previous))
+            emit editorHistoryChanged();
     }
     void undoEditorChange() override {
-        if (EditorOperations::undoEditorChange(editorDocument(), history_, editingText)) emit editorDocumentChanged();
+        if (EditorOperations::undoEditorChange(editorDocument(), history_, editingText))
+            emit editorDocumentChanged();
     }
     void redoEditorChange() override {
-        if (EditorOperations::redoEditorChange(editorDocument(), history_, editingText)) emit editorDocumentChanged();
+        if (EditorOperations::redoEditorChange(editorDocument(), history_, editingText))
+            emit editorDocumentChanged();
     }
     bool editorIsEditingText() const override { return editingText; }
     void setEditorIsEditingText(bool editing) override { editingText = editing; }

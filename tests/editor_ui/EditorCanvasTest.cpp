@@ -1,16 +1,16 @@
-#include "CanvasTestHost.h"
 #include "editor/EditorCanvas.h"
+#include "CanvasTestHost.h"
 #include "editor_model/CanvasInteraction.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QPainter>
-#include <QTextEdit>
-#include <QSignalSpy>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextLayout>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -23,7 +23,8 @@ ImageRef pageImage() {
     QImage image(800, 500, QImage::Format_RGB32);
     image.fill(QColor(250, 250, 250));
     QPainter p(&image);
-    for (int i = 0; i < 8; ++i) p.fillRect(QRect(40, 40 + i * 55, 520 - i * 30, 18), QColor(30, 30, 40));
+    for (int i = 0; i < 8; ++i)
+        p.fillRect(QRect(40, 40 + i * 55, 520 - i * 30, 18), QColor(30, 30, 40));
     p.fillRect(QRect(600, 40, 160, 420), QColor(70, 140, 220));
     p.fillRect(QRect(620, 60, 40, 40), QColor(240, 200, 40));
     return makeImage(image);
@@ -49,13 +50,14 @@ struct CanvasFixture : ::testing::Test {
     // Press at `from`, move in steps, release at `to` (image points).
     void drag(QPointF from, QPointF to, int steps = 6) {
         QTest::mousePress(&canvas, Qt::LeftButton, {}, view(from));
-        for (int i = 1; i <= steps; ++i) QTest::mouseMove(&canvas, view(from + (to - from) * i / steps));
+        for (int i = 1; i <= steps; ++i)
+            QTest::mouseMove(&canvas, view(from + (to - from) * i / steps));
         QTest::mouseRelease(&canvas, Qt::LeftButton, {}, view(to));
     }
     void click(QPointF at) { QTest::mouseClick(&canvas, Qt::LeftButton, {}, view(at)); }
     const std::vector<Annotation>& annotations() { return host.document().annotations; }
     QTextEdit* field() {
-        QTest::qWait(5);   // focus arrives on the next turn of the loop
+        QTest::qWait(5); // focus arrives on the next turn of the loop
         return canvas.textEditor();
     }
 };
@@ -90,18 +92,18 @@ TEST_F(CanvasFixture, EveryToolCreatesItsKindWithOneHistoryEntryPerGesture) {
     EXPECT_EQ(annotations().back().arrowStart, QPointF(100, 450));
     EXPECT_EQ(annotations().back().arrowEnd, QPointF(200, 420));
     EXPECT_EQ(annotations().back().rect, CanvasInteraction::arrowRect(QPointF(100, 450), QPointF(200, 420), 4));
-    drag(QPointF(100, 300), QPointF(103, 300), 3);   // 3 points: too short for an arrow
+    drag(QPointF(100, 300), QPointF(103, 300), 3); // 3 points: too short for an arrow
     EXPECT_EQ(annotations().back().arrowEnd, QPointF(200, 420));
 
     tool(AnnotationTool::marker);
-    drag(QPointF(60, 48), QPointF(300, 48), 20);   // along the first dark line
+    drag(QPointF(60, 48), QPointF(300, 48), 20); // along the first dark line
     ASSERT_EQ(annotations().back().kind, AnnotationKind::marker);
     const Annotation& marker = annotations().back();
     EXPECT_GE(marker.markerPoints.size(), 2u);
     EXPECT_GE(marker.lineWidth, 16);
     EXPECT_LE(marker.lineWidth, 22);
     EXPECT_EQ(marker.color, host.configuredAnnotationColor(AnnotationKind::marker));
-    drag(QPointF(60, 300), QPointF(66, 300), 3);   // 6 points of stroke: discarded
+    drag(QPointF(60, 300), QPointF(66, 300), 3); // 6 points of stroke: discarded
     EXPECT_EQ(annotations().back().id, marker.id);
 
     tool(AnnotationTool::crop);
@@ -121,15 +123,15 @@ TEST_F(CanvasFixture, EveryToolCreatesItsKindWithOneHistoryEntryPerGesture) {
 TEST_F(CanvasFixture, ClicksSelectAndNeverCreate) {
     tool(AnnotationTool::rectangle);
     drag(QPointF(100, 100), QPointF(300, 200));
-    drag(QPointF(400, 300), QPointF(200, 150));   // pressed on the first one it would move it
+    drag(QPointF(400, 300), QPointF(200, 150)); // pressed on the first one it would move it
     ASSERT_EQ(annotations().size(), 2u);
     const QUuid lower = annotations()[0].id, upper = annotations()[1].id;
 
     tool(AnnotationTool::select);
-    click(QPointF(50, 450));   // empty: clears the selection
+    click(QPointF(50, 450)); // empty: clears the selection
     EXPECT_FALSE(host.document().selectedAnnotationID);
     tool(AnnotationTool::rectangle);
-    drag(QPointF(250, 170), QPointF(251, 170), 1);   // 1 point is a click: the overlap's upper one
+    drag(QPointF(250, 170), QPointF(251, 170), 1); // 1 point is a click: the overlap's upper one
     EXPECT_EQ(annotations().size(), 2u);
     EXPECT_EQ(host.document().selectedAnnotationID, upper);
     click(QPointF(120, 120));
@@ -138,7 +140,7 @@ TEST_F(CanvasFixture, ClicksSelectAndNeverCreate) {
     click(QPointF(600, 450));
     EXPECT_EQ(annotations().size(), 2u);
     EXPECT_FALSE(canvas.isEditingText());
-    EXPECT_EQ(host.undoCount(), 2u);   // selection changes record nothing
+    EXPECT_EQ(host.undoCount(), 2u); // selection changes record nothing
 
     // Gestures that start outside the image create nothing.
     tool(AnnotationTool::rectangle);
@@ -156,7 +158,7 @@ TEST_F(CanvasFixture, MovesAndResizesAsSingleUndoSteps) {
     tool(AnnotationTool::select);
     ASSERT_EQ(host.undoCount(), 2u);
 
-    drag(QPointF(200, 110), QPointF(230, 150), 10);   // body: move by (30, 40)
+    drag(QPointF(200, 110), QPointF(230, 150), 10); // body: move by (30, 40)
     EXPECT_EQ(annotations()[0].rect, QRectF(130, 140, 200, 100));
     EXPECT_EQ(host.undoCount(), 3u);
 
@@ -218,7 +220,7 @@ TEST_F(CanvasFixture, InlineTextCommitsCancelsAndDropsBlankText) {
     EXPECT_FALSE(canvas.isEditingText());
     EXPECT_FALSE(host.editorIsEditingText());
     EXPECT_EQ(annotations()[0].text, "Hello\nWorld");
-    EXPECT_EQ(host.undoCount(), 2u);   // created, then edited
+    EXPECT_EQ(host.undoCount(), 2u); // created, then edited
     host.undoEditorChange();
     ASSERT_EQ(annotations().size(), 1u);
     EXPECT_EQ(annotations()[0].text, "");
@@ -319,12 +321,12 @@ TEST_F(CanvasFixture, InputMethodCompositionIsNotCommittedByReturn) {
     ASSERT_TRUE(edit);
     QInputMethodEvent compose(QString::fromUtf8("にほんご"), {});
     QApplication::sendEvent(edit, &compose);
-    QTest::keyClick(edit, Qt::Key_Return);   // confirms the composition only
+    QTest::keyClick(edit, Qt::Key_Return); // confirms the composition only
     EXPECT_TRUE(canvas.isEditingText());
     EXPECT_EQ(annotations()[0].text, QString::fromUtf8("にほんご"));
     QInputMethodEvent compose2(QString::fromUtf8("へんかん"), {});
     QApplication::sendEvent(edit, &compose2);
-    QTest::keyClick(edit, Qt::Key_Escape);   // drops the composition, keeps editing
+    QTest::keyClick(edit, Qt::Key_Escape); // drops the composition, keeps editing
     EXPECT_TRUE(canvas.isEditingText());
     QInputMethodEvent commit;
     commit.setCommitString(QString::fromUtf8("日本語"));
@@ -343,7 +345,7 @@ TEST_F(CanvasFixture, DeleteKeysRemoveTheSelection) {
     ASSERT_EQ(annotations().size(), 1u);
     EXPECT_FALSE(host.document().selectedAnnotationID);
     EXPECT_EQ(host.undoCount(), 3u);
-    QTest::keyClick(&canvas, Qt::Key_Delete);   // nothing selected: nothing happens
+    QTest::keyClick(&canvas, Qt::Key_Delete); // nothing selected: nothing happens
     EXPECT_EQ(host.undoCount(), 3u);
     click(QPointF(150, 150));
     QTest::keyClick(&canvas, Qt::Key_Backspace);

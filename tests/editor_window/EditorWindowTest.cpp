@@ -16,12 +16,12 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolButton>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -34,14 +34,16 @@ namespace {
 // Chips now shown (a popover rebuilt after a choice still holds its old, hidden ones).
 QPushButton* chip(QWidget* popover, const QString& label) {
     for (auto* b : popover->findChildren<QPushButton*>())
-        if (b->text() == label && b->isVisibleTo(popover)) return b;
+        if (b->text() == label && b->isVisibleTo(popover))
+            return b;
     return nullptr;
 }
 
 std::vector<QString> selectedChipLabels(QWidget* popover) {
     std::vector<QString> out;
     for (auto* b : popover->findChildren<QPushButton*>())
-        if (b->property("selectedChip").toBool() && b->isVisibleTo(popover)) out.push_back(b->text());
+        if (b->property("selectedChip").toBool() && b->isVisibleTo(popover))
+            out.push_back(b->text());
     return out;
 }
 
@@ -94,20 +96,20 @@ TEST_F(EditorFixture, WindowTakesItsSizeFromTheVisibleScreenArea) {
     showWithDocument();
     QWidget* w = controller->window();
     EXPECT_EQ(w->windowTitle(), "Lumivane");
-    EXPECT_EQ(w->size(), QSize(1180, 820));   // 1920 × 1080 server
+    EXPECT_EQ(w->size(), QSize(1180, 820)); // 1920 × 1080 server
     EXPECT_EQ(w->minimumSize(), QSize(980, 720));
 
     controller->visibleScreenSize = [] { return std::optional<QSizeF>(QSizeF(1280, 800)); };
     const QPoint centre = w->geometry().center();
     controller->present();
     QTest::qWait(50);
-    EXPECT_EQ(w->size(), QSize(1178, 720));   // 0.92 × 1280 = 1177.6
+    EXPECT_EQ(w->size(), QSize(1178, 720)); // 0.92 × 1280 = 1177.6
     EXPECT_LE((w->geometry().center() - centre).manhattanLength(), 2);
 
     controller->visibleScreenSize = [] { return std::optional<QSizeF>(); };
     controller->present();
     QTest::qWait(50);
-    EXPECT_EQ(w->size(), QSize(1180, 810));   // 1440 × 900 assumed
+    EXPECT_EQ(w->size(), QSize(1180, 810)); // 1440 × 900 assumed
     EXPECT_EQ(w, controller->window());
 }
 
@@ -142,7 +144,7 @@ TEST_F(EditorFixture, ToolPickerSwitchesToolAndStyleControl) {
 
     QTest::mouseClick(top()->toolButton(AnnotationTool::blur), Qt::LeftButton);
     EXPECT_FALSE(top()->styleButton()->isVisible());
-    EXPECT_TRUE(host.history.undoStack.empty());   // tool choice is no undo step
+    EXPECT_TRUE(host.history.undoStack.empty()); // tool choice is no undo step
 
     addAnnotation(host, AnnotationKind::pixelate, {20, 20, 80, 60});
     EXPECT_TRUE(top()->styleButton()->isVisible());
@@ -180,7 +182,8 @@ TEST_F(EditorFixture, CanvasScrollBarsAreDark) {
     QApplication::processEvents();
     int shown = 0;
     for (QScrollBar* bar : controller->view()->canvasHost()->findChildren<QScrollBar*>()) {
-        if (!bar->isVisible() || top()->isAncestorOf(bar)) continue;
+        if (!bar->isVisible() || top()->isAncestorOf(bar))
+            continue;
         ++shown;
         const QImage shot = bar->grab().toImage();
         const QPoint track = bar->orientation() == Qt::Vertical ? QPoint(shot.width() / 2, shot.height() - 3)
@@ -205,7 +208,7 @@ TEST_F(EditorFixture, StrokeChipChangesDefaultsOrTheSelectedRectangle) {
     EXPECT_EQ(host.settingsWrites, writes + 1);
     EXPECT_TRUE(host.history.undoStack.empty());
     QTest::qWait(20);
-    ASSERT_TRUE(top()->stylePopover());   // stays open, showing the choice
+    ASSERT_TRUE(top()->stylePopover()); // stays open, showing the choice
     EXPECT_TRUE(top()->stylePopover()->isVisible());
     EXPECT_EQ(selectedChipLabels(top()->stylePopover()), std::vector<QString>{"4 px"});
     top()->stylePopover()->close();
@@ -235,7 +238,7 @@ TEST_F(EditorFixture, PopoverShowsTheSelectionsValues) {
     EXPECT_EQ(selectedChipLabels(top()->stylePopover()), std::vector<QString>{"16 px"});
     auto* palette = top()->stylePopover()->findChild<AnnotationColorPalette*>();
     ASSERT_TRUE(palette);
-    EXPECT_TRUE(palette->selectedSwatches().empty());   // accent blue is not a palette colour
+    EXPECT_TRUE(palette->selectedSwatches().empty()); // accent blue is not a palette colour
     QTest::mouseClick(palette->swatch(0), Qt::LeftButton);
     EXPECT_EQ(host.document->find(text.id)->color, (CodableColor{0, 0, 0, 1}));
 
@@ -288,7 +291,8 @@ TEST_F(EditorFixture, ZoomButtonsStepThroughPresets) {
     EXPECT_DOUBLE_EQ(canvasHost->zoomScale(), 0.5);
 
     QStringList labels;
-    for (QAction* a : bottom()->zoomMenuButton()->menu()->actions()) labels << a->text();
+    for (QAction* a : bottom()->zoomMenuButton()->menu()->actions())
+        labels << a->text();
     EXPECT_EQ(labels, (QStringList{"50%", "75%", "100%", "125%", "150%", "200%", "300%"}));
     bottom()->zoomMenuButton()->menu()->actions().at(5)->trigger();
     EXPECT_DOUBLE_EQ(canvasHost->zoomScale(), 2.0);
@@ -350,14 +354,17 @@ TEST_F(EditorFixture, CropAndMenus) {
 
     QStringList items;
     for (QAction* action : top()->canvasMenuButton()->menu()->actions())
-        if (!action->isSeparator() || !action->text().isEmpty()) items << action->text();
+        if (!action->isSeparator() || !action->text().isEmpty())
+            items << action->text();
     EXPECT_EQ(items, (QStringList{"回転", "左に90°回転", "右に90°回転", "反転", "左右反転", "上下反転", "リサイズ",
                                   "50%", "75%", "125%", "150%", "200%"}));
     for (QAction* action : top()->canvasMenuButton()->menu()->actions())
-        if (action->text() == "右に90°回転") action->trigger();
+        if (action->text() == "右に90°回転")
+            action->trigger();
     EXPECT_EQ(host.document->imageSize(), QSizeF(100, 200));
     for (QAction* action : top()->canvasMenuButton()->menu()->actions())
-        if (action->text() == "200%") action->trigger();
+        if (action->text() == "200%")
+            action->trigger();
     EXPECT_EQ(host.document->imageSize(), QSizeF(200, 400));
 
     top()->chooseProjectSavePath = [] { return std::optional<QString>("/tmp/a.lumivane"); };
@@ -384,7 +391,7 @@ TEST_F(EditorFixture, DragControlRendersTheDocument) {
     QTRY_VERIFY_WITH_TIMEOUT(drag->cache().isPrepared(drag->keyProvider()), 10000);
     const auto payload = drag->dragPayload();
     ASSERT_TRUE(payload);
-    EXPECT_GT(payload->image->width(), 640);   // framed by the background
+    EXPECT_GT(payload->image->width(), 640); // framed by the background
     ASSERT_TRUE(payload->pngData);
     ASSERT_TRUE(payload->filePath);
     EXPECT_TRUE(QFileInfo(*payload->filePath).fileName().startsWith("Lumivane-Editor-"));
@@ -408,7 +415,8 @@ TEST_F(EditorFixture, DragControlRendersTheDocument) {
 // Writes grabs of the window and its popovers to LUMIVANE_EDITOR_SHOTS when set.
 TEST_F(EditorFixture, Screenshots) {
     const QString dir = qEnvironmentVariable("LUMIVANE_EDITOR_SHOTS");
-    if (dir.isEmpty()) GTEST_SKIP() << "LUMIVANE_EDITOR_SHOTS not set";
+    if (dir.isEmpty())
+        GTEST_SKIP() << "LUMIVANE_EDITOR_SHOTS not set";
     controller->present();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
     QTest::qWait(100);
@@ -463,7 +471,7 @@ TEST_F(EditorFixture, Screenshots) {
         QTest::mouseMove(canvas, at + QPoint(100, 30));
         QTest::mouseMove(canvas, at + QPoint(260, 60));
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, at + QPoint(260, 60));
-        const auto commit = [&](const QString& text) {  // as an input method commits it
+        const auto commit = [&](const QString& text) { // as an input method commits it
             QInputMethodEvent event;
             event.setCommitString(text);
             QApplication::sendEvent(canvas->textEditor(), &event);
@@ -619,7 +627,8 @@ TEST_F(EditorFixture, TextStillBeingComposedIsCommittedBeforeCopySaveAndMenus) {
 
     typeAndCompose("C", QStringLiteral("変換"));
     for (QAction* action : top()->canvasMenuButton()->menu()->actions())
-        if (action->text() == "左右反転") action->trigger();
+        if (action->text() == "左右反転")
+            action->trigger();
     EXPECT_FALSE(canvas->isEditingText());
     EXPECT_EQ(host.document->annotations.back().text, QStringLiteral("C変換"));
 }
@@ -656,10 +665,10 @@ TEST_F(EditorFixture, TopBarFitsTheDefaultWidthInCropMode) {
     QToolButton* background = top()->backgroundButton();
     QWidget* viewport = background->parentWidget()->parentWidget();
     const QRect inView = QRect(background->mapTo(viewport, QPoint(0, 0)), background->size());
-    EXPECT_TRUE(viewport->rect().contains(inView)) << inView.x() << "+" << inView.width() << " in "
-                                                   << viewport->width();
-    for (QWidget* control : std::initializer_list<QWidget*>{top()->cropApplyButton(), top()->doneButton(),
-                                                            top()->saveAsButton()}) {
+    EXPECT_TRUE(viewport->rect().contains(inView))
+        << inView.x() << "+" << inView.width() << " in " << viewport->width();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{top()->cropApplyButton(), top()->doneButton(), top()->saveAsButton()}) {
         const QRect r(control->mapTo(top(), QPoint(0, 0)), control->size());
         EXPECT_TRUE(top()->rect().contains(r));
     }

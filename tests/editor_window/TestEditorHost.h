@@ -34,13 +34,16 @@ public:
     const EditorHistory& editorHistory() const override { return history; }
     AppSettings& settings() override { return settings_; }
     void commitEditorChange(const EditorSnapshot& previous) override {
-        if (EditorOperations::commitEditorChange(editorDocument(), history, previous)) emit editorHistoryChanged();
+        if (EditorOperations::commitEditorChange(editorDocument(), history, previous))
+            emit editorHistoryChanged();
     }
     void undoEditorChange() override {
-        if (EditorOperations::undoEditorChange(editorDocument(), history, editingText)) changed();
+        if (EditorOperations::undoEditorChange(editorDocument(), history, editingText))
+            changed();
     }
     void redoEditorChange() override {
-        if (EditorOperations::redoEditorChange(editorDocument(), history, editingText)) changed();
+        if (EditorOperations::redoEditorChange(editorDocument(), history, editingText))
+            changed();
     }
     bool editorIsEditingText() const override { return editingText; }
     void setEditorIsEditingText(bool editing) override { editingText = editing; }

@@ -21,14 +21,16 @@ QByteArray readAll(const QString& path) {
 QStringList partialFiles(const QString& folder) {
     QStringList out;
     for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (isPartialFileName(name)) out << name;
+        if (isPartialFileName(name))
+            out << name;
     return out;
 }
 
 // The pid of a process that has exited and been reaped.
 pid_t deadPid() {
     const pid_t child = fork();
-    if (child == 0) _exit(0);
+    if (child == 0)
+        _exit(0);
     int status = 0;
     waitpid(child, &status, 0);
     return child;
@@ -62,7 +64,7 @@ TEST(AtomicFile, ExistingTargetsThatAreNotRegularFilesAreNeverReplaced) {
     QString error;
     EXPECT_FALSE(writeBytesAtomically(fifo, "x", &error));
     EXPECT_FALSE(error.isEmpty());
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(QFile::encodeName(fifo).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
@@ -82,7 +84,7 @@ TEST(AtomicFile, ReplacedFilesKeepTheirModeAndLinksKeepPointingAtThem) {
     ASSERT_TRUE(writeBytesAtomically(dir.filePath("link.json"), "two"));
     EXPECT_TRUE(QFileInfo(dir.filePath("link.json")).isSymLink());
     EXPECT_EQ(readAll(file), "two");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(QFile::encodeName(file).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // A missing folder is an error with the system's reason, and leaves nothing behind.
@@ -106,14 +108,15 @@ TEST(AtomicFile, FileNamesRoundTripWhateverTheirBytes) {
     QRandomGenerator random(7);
     for (int i = 0; i < 2000; ++i) {
         QByteArray bytes(int(random.bounded(1, 12)), '\0');
-        for (char& c : bytes) c = char(random.bounded(1, 256));
+        for (char& c : bytes)
+            c = char(random.bounded(1, 256));
         ASSERT_EQ(nativeFileName(fileNameFromNative(bytes)), bytes) << bytes.toHex().constData();
     }
 
     QTemporaryDir dir;
     const QString path = fileNameFromNative(QFile::encodeName(dir.path()) + "/" + raw);
     ASSERT_TRUE(writeBytesAtomically(path, "pixels"));
-    struct stat st{};
+    struct stat st {};
     EXPECT_EQ(stat((QFile::encodeName(dir.path()) + "/" + raw).constData(), &st), 0) << "written under its own bytes";
 }
 

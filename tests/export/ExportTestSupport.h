@@ -35,7 +35,8 @@ inline std::optional<DecodedPng> decodeWithLibpng(const QByteArray& data) {
     out.width = static_cast<int>(image.width);
     out.height = static_cast<int>(image.height);
     out.rgba.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr)) return std::nullopt;
+    if (!png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr))
+        return std::nullopt;
     // Header fields and chunk list straight from the stream.
     const auto* p = reinterpret_cast<const uint8_t*>(data.constData());
     out.bitDepth = p[24];
@@ -65,9 +66,11 @@ inline QImage uiLikeImage(int w, int h, quint32 seed = 7) {
         p.setPen(QColor::fromHsv(int(rng.bounded(360)), 60 + int(rng.bounded(100)), 60 + int(rng.bounded(80))));
         QString line;
         const int words = 4 + int(rng.bounded(14));
-        for (int i = 0; i < words; ++i) line += QString("word%1 ").arg(rng.bounded(1000));
+        for (int i = 0; i < words; ++i)
+            line += QString("word%1 ").arg(rng.bounded(1000));
         p.drawText(w / 6 + 20, y + lineH - 2, line);
-        if (rng.bounded(9) == 0) p.fillRect(w / 6 + 20, y, w / 3, lineH - 2, QColor(70, 130, 220));
+        if (rng.bounded(9) == 0)
+            p.fillRect(w / 6 + 20, y, w / 3, lineH - 2, QColor(70, 130, 220));
     }
     p.end();
     return img;

@@ -66,7 +66,8 @@ QImage withTransparentCorner(int w, int h) {
     QImage img(w, h, QImage::Format_ARGB32);
     img.fill(qRgba(200, 100, 50, 255));
     for (int y = 0; y < h / 2; ++y)
-        for (int x = 0; x < w / 2; ++x) img.setPixel(x, y, qRgba(255, 0, 255, 0)); // colour under zero alpha
+        for (int x = 0; x < w / 2; ++x)
+            img.setPixel(x, y, qRgba(255, 0, 255, 0)); // colour under zero alpha
     img.setPixel(w - 1, h - 1, qRgba(10, 20, 30, 128));
     return img;
 }
@@ -135,19 +136,21 @@ TEST(ImageExportNormalisation, DownscaleAveragesFineDetail) {
     // A one-pixel checkerboard reduced 8× must turn grey, not alias to black or white.
     QImage src(800, 400, QImage::Format_RGB32);
     for (int y = 0; y < 400; ++y)
-        for (int x = 0; x < 800; ++x) src.setPixel(x, y, ((x + y) & 1) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        for (int x = 0; x < 800; ++x)
+            src.setPixel(x, y, ((x + y) & 1) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
     const auto normalized = normalizedImage(src, 100.0);
     ASSERT_TRUE(normalized);
     EXPECT_EQ(normalized->size(), QSize(100, 50));
     for (int y = 2; y < 48; y += 7)
-        for (int x = 2; x < 98; x += 9) EXPECT_NEAR(qGray(normalized->pixel(x, y)), 128, 6) << x << "," << y;
+        for (int x = 2; x < 98; x += 9)
+            EXPECT_NEAR(qGray(normalized->pixel(x, y)), 128, 6) << x << "," << y;
 }
 
 TEST(ImageExportNormalisation, NullImageGivesNothing) {
     EXPECT_FALSE(normalizedImage(QImage(), std::nullopt));
     EXPECT_FALSE(encode(QImage(), ScreenshotFileFormat::png));
-    EXPECT_FALSE(dragExportPNGData(QImage(), ImageExportOptions::output(ImageExportProfile::standard,
-                                                                        CaptureQualityPreset::medium)));
+    EXPECT_FALSE(dragExportPNGData(
+        QImage(), ImageExportOptions::output(ImageExportProfile::standard, CaptureQualityPreset::medium)));
 }
 
 TEST(ImageExportEncoding, PngIsPlainNonInterlacedAndMatchesPixelsOfBothDecoders) {
@@ -178,7 +181,8 @@ TEST(ImageExportEncoding, LargeImagesFilteredInStripsDecodeExactly) {
     QImage opaque = test::photoLikeImage(1100, 701);
     QImage withAlpha = test::photoLikeImage(900, 517).convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < withAlpha.height(); y += 3)
-        for (int x = 0; x < withAlpha.width(); x += 7) withAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
+        for (int x = 0; x < withAlpha.width(); x += 7)
+            withAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
     for (const QImage& src : {opaque, withAlpha}) {
         const auto png = encode(*normalizedImage(src, std::nullopt), ScreenshotFileFormat::png);
         ASSERT_TRUE(png);
@@ -226,7 +230,8 @@ TEST(ImageExportEncoding, JpegUsesQualityAndFullResolution) {
     // Quality 78 keeps the picture close to the source.
     double err = 0;
     for (int y = 0; y < 200; y += 5)
-        for (int x = 0; x < 300; x += 5) err += std::abs(qGray(decoded.pixel(x, y)) - qGray(src.pixel(x, y)));
+        for (int x = 0; x < 300; x += 5)
+            err += std::abs(qGray(decoded.pixel(x, y)) - qGray(src.pixel(x, y)));
     EXPECT_LT(err / (40 * 60), 12);
 }
 
@@ -248,7 +253,8 @@ TEST(ImageExportSearch, ChoosesLargestCandidateThatFitsTheBudget) {
     const std::vector<double> seq = dragExportDimensionSequence(3000, 3000, 1600);
     // Sizes of every candidate, encoded the same way the search does.
     std::vector<qsizetype> sizes;
-    for (double c : seq) sizes.push_back(encode(*normalizedImage(src, c), ScreenshotFileFormat::png)->size());
+    for (double c : seq)
+        sizes.push_back(encode(*normalizedImage(src, c), ScreenshotFileFormat::png)->size());
     ASSERT_GT(sizes[0], sizes[3]);
     // Budget just above candidate 3's size: candidates 0-2 are too big, 3 fits.
     ImageExportOptions options{static_cast<int>(sizes[3] + 10), 3000, 1600};
@@ -292,7 +298,8 @@ TEST(ImageExportSearch, FirstCandidateIsCappedByMaxDimension) {
 QImage sample() {
     QImage img(3, 2, QImage::Format_ARGB32);
     const QRgb px[6] = {0xff110000, 0xff220000, 0xff330000, 0xff000011, 0xff000022, 0xff000033};
-    for (int i = 0; i < 6; ++i) img.setPixel(i % 3, i / 3, px[i]);
+    for (int i = 0; i < 6; ++i)
+        img.setPixel(i % 3, i / 3, px[i]);
     return img;
 }
 
@@ -300,7 +307,8 @@ void expectPixels(const ImageRef& img, int w, int h, std::vector<QRgb> expected)
     ASSERT_TRUE(img);
     ASSERT_EQ(img->size(), QSize(w, h));
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) EXPECT_EQ(img->pixel(x, y), expected[y * w + x]) << x << "," << y;
+        for (int x = 0; x < w; ++x)
+            EXPECT_EQ(img->pixel(x, y), expected[y * w + x]) << x << "," << y;
 }
 
 constexpr QRgb a = 0xff110000, b = 0xff220000, c = 0xff330000, d = 0xff000011, e = 0xff000022, f = 0xff000033;
@@ -325,7 +333,8 @@ TEST(ImageTransforms, RotateClockwiseTurnsThePictureRight) {
 TEST(ImageTransforms, FourQuarterTurnsAndFlipsRoundTrip) {
     const ImageRef src = makeImage(sample());
     ImageRef img = src;
-    for (int i = 0; i < 4; ++i) img = ImageExportPipeline::rotated(img, ImageRotationDirection::counterClockwise);
+    for (int i = 0; i < 4; ++i)
+        img = ImageExportPipeline::rotated(img, ImageRotationDirection::counterClockwise);
     ASSERT_TRUE(img);
     EXPECT_EQ(*img, *src);
     EXPECT_NE(img, src); // a new object each time
@@ -361,7 +370,8 @@ TEST(ImageTransforms, ResizeUsesTheTargetSizeAndRejectsEmptySizes) {
     EXPECT_FALSE(resized(nullptr, QSize(5, 5)));
     // Two halves average at the seam when shrinking.
     QImage halves(4, 1, QImage::Format_RGB32);
-    for (int x = 0; x < 4; ++x) halves.setPixel(x, 0, x < 2 ? qRgb(0, 0, 0) : qRgb(200, 200, 200));
+    for (int x = 0; x < 4; ++x)
+        halves.setPixel(x, 0, x < 2 ? qRgb(0, 0, 0) : qRgb(200, 200, 200));
     const ImageRef small = resized(makeImage(halves), QSize(2, 1));
     ASSERT_TRUE(small);
     EXPECT_LT(qRed(small->pixel(0, 0)), 60);

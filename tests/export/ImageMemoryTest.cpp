@@ -1,12 +1,12 @@
 #include "export/ImageMemory.h"
 #include "platform/LargeMemory.h"
 
-#include <QPainter>
-#include <gtest/gtest.h>
 #include "Sanitizers.h"
+#include <QPainter>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
 
@@ -43,7 +43,8 @@ TEST(ImageMemory, ReleasedBlocksAreReusedAndComeBackZeroed) {
     }
     QImage again = allocateImage(size, QImage::Format_ARGB32_Premultiplied);
     EXPECT_EQ(again.constBits(), first) << "the released block is taken again";
-    for (QPoint p : {QPoint(0, 0), QPoint(1999, 1499), QPoint(1000, 750)}) EXPECT_EQ(again.pixel(p), 0u);
+    for (QPoint p : {QPoint(0, 0), QPoint(1999, 1499), QPoint(1000, 750)})
+        EXPECT_EQ(again.pixel(p), 0u);
 
     // Two different sizes released one after the other both stay available.
     const uchar* small = nullptr;
@@ -64,7 +65,8 @@ namespace {
 size_t residentBytes() {
     long pages = 0, resident = 0;
     if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
         std::fclose(f);
     }
     return size_t(resident) * size_t(sysconf(_SC_PAGESIZE));
@@ -74,7 +76,8 @@ size_t residentBytes() {
 // Blocks kept for reuse go back to the system once the pool has been idle; a block
 // taken afterwards is fresh and zeroed.
 TEST(ImageMemory, KeptBlocksGoBackToTheSystemWhenIdle) {
-    if (lumivane::test::kAddressSanitizer) GTEST_SKIP() << "resident sizes mean nothing under AddressSanitizer";
+    if (lumivane::test::kAddressSanitizer)
+        GTEST_SKIP() << "resident sizes mean nothing under AddressSanitizer";
     LargeMemory::setIdleTrimDelay(200);
     const size_t bytes = size_t(96) << 20;
     const size_t before = residentBytes();

@@ -1,33 +1,33 @@
 // The user's private folder for temporary export files: where it is made, its
 // modes, that another user can read nothing in it, and its clearing.
+#include "export/PrivateTemporaryFolder.h"
 #include "export/AtomicFile.h"
 #include "export/DragExportCache.h"
-#include "export/PrivateTemporaryFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
-#include <vector>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 using namespace lumivane;
 
 mode_t modeOf(const QString& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(07777);
 }
 
 uid_t ownerOf(const QString& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_uid : uid_t(-1);
 }
 
@@ -41,7 +41,8 @@ OtherUserAccess accessAs(uid_t uid, const QString& path, const QString& folder) 
     const QByteArray file = QFile::encodeName(path);
     const QByteArray dir = QFile::encodeName(folder);
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return {true, true};
+    if (::pipe(pipeFds) != 0)
+        return {true, true};
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
@@ -82,7 +83,7 @@ TEST_F(PrivateFolder, LivesInTheRuntimeFolderElseTheCacheAndOnlyTheUserEntersIt)
     struct Case {
         const char* name;
         std::function<void(const QString& run)> arrange;
-        const char* expected;   // relative to the test folder
+        const char* expected; // relative to the test folder
     };
     const std::vector<Case> cases = {
         {"own closed runtime folder", [](const QString&) {}, "run/lumivane"},
@@ -94,8 +95,8 @@ TEST_F(PrivateFolder, LivesInTheRuntimeFolderElseTheCacheAndOnlyTheUserEntersIt)
          "run/lumivane"},
         {"runtime folder others may enter",
          [](const QString& run) { ::chmod(QFile::encodeName(run).constData(), 0755); }, "cache/lumivane/temporary"},
-        {"a link in its place",
-         [this](const QString& run) { QFile::link(dir.path(), run + "/lumivane"); }, "cache/lumivane/temporary"},
+        {"a link in its place", [this](const QString& run) { QFile::link(dir.path(), run + "/lumivane"); },
+         "cache/lumivane/temporary"},
         {"a file in its place",
          [](const QString& run) {
              QFile f(run + "/lumivane");
@@ -136,7 +137,8 @@ TEST_F(PrivateFolder, ExportFilesAreTheUsersAloneAndAnotherUserReadsNone) {
     EXPECT_EQ(modeOf(*dragged), mode_t(0600));
     EXPECT_EQ(modeOf(QFileInfo(*dragged).path()), mode_t(0700));
 
-    if (::geteuid() != 0) GTEST_SKIP() << "checking another user's access needs root";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "checking another user's access needs root";
     // Everything above the private folder is open, so only its own modes keep others out.
     for (const QString& open : {dir.path(), QFileInfo(dir.path()).path(), run()})
         ::chmod(QFile::encodeName(open).constData(), 0755);
@@ -144,7 +146,7 @@ TEST_F(PrivateFolder, ExportFilesAreTheUsersAloneAndAnotherUserReadsNone) {
     ASSERT_TRUE(writeBytesAtomically(control, "anyone"));
     ::chmod(QFile::encodeName(control).constData(), 0644);
     constexpr uid_t nobody = 65534;
-    EXPECT_TRUE(accessAs(nobody, control, dir.path()).readsFile);  // the check itself can read
+    EXPECT_TRUE(accessAs(nobody, control, dir.path()).readsFile); // the check itself can read
     for (const QString& file : {copy, *dragged}) {
         SCOPED_TRACE(file.toStdString());
         const OtherUserAccess other = accessAs(nobody, file, QFileInfo(file).path());
@@ -167,7 +169,8 @@ TEST_F(PrivateFolder, ClearingRemovesEverythingInsideButFollowsNoLink) {
 
     EXPECT_TRUE(PrivateTemporaryFolder::removeContents(folder));
     EXPECT_TRUE(QDir(folder).exists());
-    EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_TRUE(QFile::exists(outside + "/keep.png"));
 }
 

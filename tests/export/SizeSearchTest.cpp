@@ -1,8 +1,8 @@
 // The size search must choose exactly what encoding every candidate in order would:
 // the first that fits the budget, else the smallest file (the first of equals).
+#include "ExportTestSupport.h"
 #include "export/Encoders.h"
 #include "export/ImageExportPipeline.h"
-#include "ExportTestSupport.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -25,11 +25,15 @@ std::vector<Candidate> encodeEveryCandidate(const QImage& image, const ImageExpo
     std::vector<Candidate> out;
     for (double c : dragExportDimensionSequence(std::min<double>(largest, options.maxDimension), largest,
                                                 options.minimumDimension)) {
-        if (c < 1) continue;
+        if (c < 1)
+            continue;
         const auto normalized = normalizedImage(image, c);
-        if (!normalized) continue;
-        if (auto png = encode(*normalized, ScreenshotFileFormat::png)) out.push_back({c, *png});
-        if (stopWhenFitting && !out.empty() && out.back().png.size() <= *stopWhenFitting) break;
+        if (!normalized)
+            continue;
+        if (auto png = encode(*normalized, ScreenshotFileFormat::png))
+            out.push_back({c, *png});
+        if (stopWhenFitting && !out.empty() && out.back().png.size() <= *stopWhenFitting)
+            break;
     }
     return out;
 }
@@ -45,7 +49,8 @@ QByteArray chooseInOrder(const std::vector<Candidate>& candidates, qint64 budget
             bestDiff = diff;
             best = c.png;
         }
-        if (c.png.size() <= budget) return c.png;
+        if (c.png.size() <= budget)
+            return c.png;
     }
     return best.value_or(QByteArray());
 }
@@ -57,7 +62,8 @@ void expectDecodesToCandidate(const QImage& image, const std::vector<Candidate>&
     const auto viaLibpng = test::decodeWithLibpng(png);
     ASSERT_TRUE(viaLibpng);
     for (const Candidate& c : candidates) {
-        if (c.png != png) continue;
+        if (c.png != png)
+            continue;
         const QImage expected = normalizedImage(image, c.dimension)->convertToFormat(QImage::Format_RGBA8888);
         ASSERT_EQ(viaQt.size(), expected.size());
         const QImage qtRgba = viaQt.convertToFormat(QImage::Format_RGBA8888);
@@ -66,8 +72,8 @@ void expectDecodesToCandidate(const QImage& image, const std::vector<Candidate>&
                 << "row " << y;
         ASSERT_EQ(viaLibpng->rgba.size(), size_t(expected.width()) * expected.height() * 4);
         for (int y = 0; y < expected.height(); ++y)
-            ASSERT_EQ(0, std::memcmp(viaLibpng->rgba.data() + size_t(y) * expected.width() * 4, expected.constScanLine(y),
-                                     size_t(expected.width()) * 4))
+            ASSERT_EQ(0, std::memcmp(viaLibpng->rgba.data() + size_t(y) * expected.width() * 4,
+                                     expected.constScanLine(y), size_t(expected.width()) * 4))
                 << "row " << y;
         return;
     }
@@ -80,7 +86,8 @@ QImage tiledNoise(int w, int h) {
     const QImage tile = test::photoLikeImage(7, 7, 21);
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.setPixel(x, y, tile.pixel(x % 7, y % 7));
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, tile.pixel(x % 7, y % 7));
     return img;
 }
 
@@ -102,12 +109,9 @@ struct Corpus {
 
 const std::vector<Corpus>& corpus() {
     static const std::vector<Corpus> images = {
-        {"ui", test::uiLikeImage(1100, 700)},
-        {"photo", test::photoLikeImage(1000, 640)},
-        {"long page", test::uiLikeImage(320, 6000, 5)},
-        {"photo page", test::photoLikeImage(300, 4000, 9)},
-        {"tiled noise", tiledNoise(997, 503)},
-        {"translucent", translucentScreenshot(1000, 600)},
+        {"ui", test::uiLikeImage(1100, 700)},           {"photo", test::photoLikeImage(1000, 640)},
+        {"long page", test::uiLikeImage(320, 6000, 5)}, {"photo page", test::photoLikeImage(300, 4000, 9)},
+        {"tiled noise", tiledNoise(997, 503)},          {"translucent", translucentScreenshot(1000, 600)},
     };
     return images;
 }
@@ -120,13 +124,14 @@ TEST(ImageExportSearchEquality, EveryBudgetBranchChoosesWhatTheInOrderSearchChoo
         const std::vector<Candidate> all = encodeEveryCandidate(item.image, options);
         ASSERT_GE(all.size(), 6u);
         std::vector<qint64> sizes;
-        for (const Candidate& c : all) sizes.push_back(c.png.size());
+        for (const Candidate& c : all)
+            sizes.push_back(c.png.size());
         const qint64 smallest = *std::min_element(sizes.begin(), sizes.end());
         const size_t middle = all.size() / 2;
         // The largest fits (exactly, or with room); it just misses; a middle one is the
         // first to fit; only the smallest fits; nothing fits; a zero budget.
-        const std::vector<qint64> budgets = {sizes[0] + 1000, sizes[0], sizes[0] - 1, sizes[1], sizes[middle],
-                                             sizes[middle] - 1, sizes.back(), smallest, smallest - 1, 0};
+        const std::vector<qint64> budgets = {sizes[0] + 1000,   sizes[0],     sizes[0] - 1, sizes[1],     sizes[middle],
+                                             sizes[middle] - 1, sizes.back(), smallest,     smallest - 1, 0};
         for (qint64 budget : budgets) {
             SCOPED_TRACE(budget);
             options.byteBudget = int(budget);
@@ -164,7 +169,8 @@ TEST(ImageExportSearchEquality, NonMonotoneSizesKeepTheFullSizeWhenItIsSmallest)
     ImageExportOptions options{1, 997, 400};
     const std::vector<Candidate> all = encodeEveryCandidate(board, options);
     ASSERT_GE(all.size(), 3u);
-    for (size_t i = 1; i < all.size(); ++i) ASSERT_LT(all[0].png.size(), all[i].png.size());
+    for (size_t i = 1; i < all.size(); ++i)
+        ASSERT_LT(all[0].png.size(), all[i].png.size());
     const auto png = dragExportPNGData(board, options);
     ASSERT_TRUE(png);
     EXPECT_TRUE(*png == all[0].png);
@@ -194,9 +200,11 @@ TEST(PngEncoderRows, UnfilteredAndFilteredImagesWithAndWithoutAlphaDecodeExactly
     // several segments, with and without alpha.
     QImage uiAlpha = test::uiLikeImage(1700, 1300).convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < uiAlpha.height(); y += 5)
-        for (int x = 0; x < uiAlpha.width(); x += 3) uiAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
+        for (int x = 0; x < uiAlpha.width(); x += 3)
+            uiAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
     QImage photoAlpha = test::photoLikeImage(1300, 1100).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < photoAlpha.height(); ++y) photoAlpha.setPixel(y % photoAlpha.width(), y, qRgba(0, 0, 0, 0));
+    for (int y = 0; y < photoAlpha.height(); ++y)
+        photoAlpha.setPixel(y % photoAlpha.width(), y, qRgba(0, 0, 0, 0));
     for (const QImage& src : {test::uiLikeImage(1900, 1250), test::photoLikeImage(1400, 1000), uiAlpha, photoAlpha}) {
         const QImage normalized = *normalizedImage(src, std::nullopt);
         const auto png = encode(normalized, ScreenshotFileFormat::png);

@@ -4,8 +4,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
-        const auto project = lumivane::SavedEditorProject::decode(
-            QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+        const auto project =
+            lumivane::SavedEditorProject::decode(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
         (void)project.makeDocument();
         (void)project.encode();
     } catch (const lumivane::ProjectFileError&) {

@@ -5,10 +5,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
-        const auto document = lumivane::SavedEditorProject::decode(
-                                  QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)))
-                                  .makeDocument();
-        if (document) (void)lumivane::EditorRenderer::render(*document);
+        const auto document =
+            lumivane::SavedEditorProject::decode(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)))
+                .makeDocument();
+        if (document)
+            (void)lumivane::EditorRenderer::render(*document);
     } catch (const lumivane::ProjectFileError&) {
     }
     return 0;

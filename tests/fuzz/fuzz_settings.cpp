@@ -5,6 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto values =
         lumivane::AppSettingsPayload::decode(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
-    if (values) (void)lumivane::AppSettingsPayload::encode(*values);
+    if (values)
+        (void)lumivane::AppSettingsPayload::encode(*values);
     return 0;
 }

@@ -39,7 +39,8 @@ protected:
         auto portal = std::make_shared<PortalScreenshot>(
             [screens] {
                 QRectF bounds;
-                for (const ScreenInfo& s : screens->screens()) bounds = bounds.united(QRectF(s.nativeGeometry));
+                for (const ScreenInfo& s : screens->screens())
+                    bounds = bounds.united(QRectF(s.nativeGeometry));
                 return bounds;
             },
             timeouts);
@@ -151,7 +152,7 @@ TEST_F(GnomeCapture, UnansweredQuestionEndsTheCaptureAtTheTimeOutAndStoresNothin
     } catch (const CaptureError& e) {
         EXPECT_EQ(e.kind(), CaptureError::Kind::captureFailed);
     }
-    EXPECT_GE(clock.elapsed(), 2000);  // waited for the question (a coarse timer may end 5 % early)
+    EXPECT_GE(clock.elapsed(), 2000); // waited for the question (a coarse timer may end 5 % early)
     EXPECT_LT(clock.elapsed(), 10000);
     EXPECT_EQ(pictures(), picturesBefore);
     EXPECT_EQ(backend_->makePermissions()->screenCaptureConsent(), ScreenCaptureConsent::notAsked);

@@ -62,7 +62,7 @@ TEST_F(GnomeShortcuts, TheDesktopOffersItsKeyboardSettingsWithoutAGlobalShortcut
 
 TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     AppSettings settings(std::make_unique<test::MemorySettingsStore>());
-    settings.setShortcut({19, kCommandModifier | kShiftModifier}, ShortcutAction::captureArea);  // Super+Shift+2
+    settings.setShortcut({19, kCommandModifier | kShiftModifier}, ShortcutAction::captureArea); // Super+Shift+2
     settings.setShortcut({18, kCommandModifier | kShiftModifier}, ShortcutAction::captureFullScreen);
     auto bindings = GnomeKeyBindings::open();
     ASSERT_NE(bindings, nullptr);
@@ -96,7 +96,7 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     EXPECT_TRUE(keys[0]->text().contains("<Shift><Super>2")) << keys[0]->text().toStdString();
 
     // A key changed in our settings follows into GNOME's.
-    settings.setShortcut({0, kControlModifier | kOptionModifier}, ShortcutAction::captureArea);  // Ctrl+Alt+A
+    settings.setShortcut({0, kControlModifier | kOptionModifier}, ShortcutAction::captureArea); // Ctrl+Alt+A
     EXPECT_EQ(get(area, "binding"), "'<Control><Alt>a'");
     EXPECT_EQ(get(full, "binding"), "'<Shift><Super>1'");
     EXPECT_TRUE(keys[0]->text().contains("<Control><Alt>a")) << keys[0]->text().toStdString();

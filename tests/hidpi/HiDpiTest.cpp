@@ -33,7 +33,8 @@ void paintPositionPattern(xcb_connection_t* conn, xcb_screen_t* screen) {
     for (int y0 = 0; y0 < h; y0 += band) {
         for (int y = 0; y < band; ++y)
             for (int x = 0; x < w; ++x)
-                pixels[size_t(y) * w + x] = uint32_t((x & 0xff) << 16 | ((y0 + y) & 0xff) << 8 | ((x >> 8) * 16 + ((y0 + y) >> 8)));
+                pixels[size_t(y) * w + x] =
+                    uint32_t((x & 0xff) << 16 | ((y0 + y) & 0xff) << 8 | ((x >> 8) * 16 + ((y0 + y) >> 8)));
         xcb_put_image(conn, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(w), uint16_t(band), 0, int16_t(y0), 0,
                       screen->root_depth, uint32_t(pixels.size() * 4), reinterpret_cast<const uint8_t*>(pixels.data()));
     }
@@ -46,7 +47,8 @@ void paintPositionPattern(xcb_connection_t* conn, xcb_screen_t* screen) {
 
 QWidget* overlayPanel() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == "Lumivane Selection") return w;
+        if (w->isVisible() && w->windowTitle() == "Lumivane Selection")
+            return w;
     return nullptr;
 }
 
@@ -54,7 +56,8 @@ QWidget* overlayPanel() {
 
 // Runs in the child: the desktop's scale is test::xftDpi() / 96.
 TEST(HiDpiChild, OverlayCursorCaptureAndPreviewAreExact) {
-    if (test::xftDpi() == 0) GTEST_SKIP() << "runs in the child processes of HiDpi.AtEveryScale";
+    if (test::xftDpi() == 0)
+        GTEST_SKIP() << "runs in the child processes of HiDpi.AtEveryScale";
     const double scale = test::xftDpi() / 96.0;
     ASSERT_DOUBLE_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), scale) << "Qt reads Xft.dpi";
 
@@ -112,13 +115,16 @@ TEST(HiDpiChild, OverlayCursorCaptureAndPreviewAreExact) {
 
     // The preview sits 24 points from the lower-left corner: 24 × scale pixels.
     QWidget* preview = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (preview = test::visibleWindow("Lumivane プレビュー")) != nullptr; }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (preview = test::visibleWindow("Lumivane プレビュー")) != nullptr; }, 5000));
     const QPoint nativeTopLeft =
-        CoordinateSpace::nativePointForLogical(QPointF(preview->geometry().topLeft()), main.nativeGeometry, scale).toPoint();
+        CoordinateSpace::nativePointForLogical(QPointF(preview->geometry().topLeft()), main.nativeGeometry, scale)
+            .toPoint();
     EXPECT_EQ(nativeTopLeft, QPoint(qRound(24 * scale), 1080 - qRound((24 + 210) * scale)));
     EXPECT_EQ(preview->size() * preview->devicePixelRatio(), QSize(qRound(210 * scale), qRound(210 * scale)));
     if (const QByteArray dir = qgetenv("LUMIVANE_HIDPI_SHOTS"); !dir.isEmpty())
-        desktop.x11->grabRoot(QRect(0, 0, 1920, 1080)).save(QString("%1/hidpi-%2.png").arg(QString(dir)).arg(test::xftDpi()));
+        desktop.x11->grabRoot(QRect(0, 0, 1920, 1080))
+            .save(QString("%1/hidpi-%2.png").arg(QString(dir)).arg(test::xftDpi()));
     xcb_disconnect(conn);
 }
 

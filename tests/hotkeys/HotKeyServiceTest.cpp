@@ -1,6 +1,6 @@
 #include "shortcuts/HotKeyService.h"
-#include "shortcuts/KeyMapping.h"
 #include "platform/x11/X11Platform.h"
+#include "shortcuts/KeyMapping.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,18 +20,27 @@ namespace {
 
 // In-memory grabber recording what the service asks for.
 struct FakeGrabber : GlobalKeyGrabber {
-    struct Grab { quint32 evdev; quint16 mods; int id; };
+    struct Grab {
+        quint32 evdev;
+        quint16 mods;
+        int id;
+    };
     std::vector<Grab>* grabs;
     int* installs;
     qint32 refuseStatus = 0;
     quint32 refusedEvdev = 0;
     bool installed = false;
     FakeGrabber(std::vector<Grab>* g, int* i) : grabs(g), installs(i) {}
-    qint32 install() override { ++*installs; installed = true; return statusOk; }
+    qint32 install() override {
+        ++*installs;
+        installed = true;
+        return statusOk;
+    }
     void uninstall() override { installed = false; }
     bool isInstalled() const override { return installed; }
     qint32 grab(quint32 evdev, quint16 mods, int id) override {
-        if (refuseStatus && evdev == refusedEvdev) return refuseStatus;
+        if (refuseStatus && evdev == refusedEvdev)
+            return refuseStatus;
         grabs->push_back({evdev, mods, id});
         return statusOk;
     }
@@ -56,14 +65,14 @@ TEST(HotKeyRegistration, ModifierlessShortcutsAreSkippedAndRefusalsReported) {
     int installs = 0;
     auto grabber = std::make_unique<FakeGrabber>(&grabs, &installs);
     grabber->refuseStatus = 10;
-    grabber->refusedEvdev = 4;  // the "3" key
+    grabber->refusedEvdev = 4; // the "3" key
     FakeGrabber* raw = grabber.get();
     HotKeyService service(std::move(grabber));
 
     auto failures = service.registerShortcuts({{Action::captureFullScreen, {18, 0}}, {Action::captureArea, {19, 768}}});
     EXPECT_TRUE(failures.empty());
     ASSERT_EQ(grabs.size(), 1u);
-    EXPECT_EQ(grabs[0].evdev, 3u);  // the "2" key
+    EXPECT_EQ(grabs[0].evdev, 3u); // the "2" key
     EXPECT_EQ(grabs[0].mods, 64 | 1);
     EXPECT_EQ(grabs[0].id, 2);
 
@@ -72,11 +81,14 @@ TEST(HotKeyRegistration, ModifierlessShortcutsAreSkippedAndRefusalsReported) {
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0], (HotKeyService::RegistrationFailure{Action::captureFullScreen, {20, 768}, 10}));
     ASSERT_EQ(grabs.size(), 1u);
-    EXPECT_EQ(grabs[0].evdev, 5u);  // the "4" key
+    EXPECT_EQ(grabs[0].evdev, 5u); // the "4" key
 
     int calls = 0;
-    service.onAction = [&](Action a) { ++calls; EXPECT_EQ(a, Action::captureArea); };
-    raw->onPressed(3);  // unknown id: ignored
+    service.onAction = [&](Action a) {
+        ++calls;
+        EXPECT_EQ(a, Action::captureArea);
+    };
+    raw->onPressed(3); // unknown id: ignored
     raw->onPressed(2);
     EXPECT_EQ(calls, 1);
 }
@@ -100,14 +112,17 @@ public:
         return k;
     }
     void key(quint32 keysym, bool press) {
-        xcb_test_fake_input(conn, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode(keysym), XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_test_fake_input(conn, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode(keysym), XCB_CURRENT_TIME, root, 0,
+                            0, 0);
         xcb_flush(conn);
         xcb_aux_sync();
     }
     void xcb_aux_sync() { free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr)); }
     void chord(std::initializer_list<quint32> keysyms) {
-        for (quint32 k : keysyms) key(k, true);
-        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it) key(*it, false);
+        for (quint32 k : keysyms)
+            key(k, true);
+        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it)
+            key(*it, false);
     }
     xcb_connection_t* conn;
     xcb_window_t root;
@@ -117,14 +132,16 @@ public:
 void pumpEvents(int ms) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
     HotKeyService service(makeX11GlobalKeyGrabber());
     int full = 0, area = 0;
     service.onAction = [&](Action a) { (a == Action::captureFullScreen ? full : area)++; };
-    auto failures = service.registerShortcuts({{Action::captureFullScreen, {18, 768}}, {Action::captureArea, {19, 768}}});
+    auto failures =
+        service.registerShortcuts({{Action::captureFullScreen, {18, 768}}, {Action::captureArea, {19, 768}}});
     ASSERT_TRUE(failures.empty()) << failures[0].status;
 
     XClient x;
@@ -133,13 +150,13 @@ TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
     EXPECT_EQ(full, 1);
     EXPECT_EQ(area, 0);
 
-    x.chord({XK_Caps_Lock});  // Caps Lock on
+    x.chord({XK_Caps_Lock}); // Caps Lock on
     x.chord({XK_Shift_L, XK_Super_L, XK_2});
     pumpEvents(300);
     x.chord({XK_Caps_Lock});
     EXPECT_EQ(area, 1);
 
-    x.chord({XK_Shift_L, XK_2});  // missing Super: not ours
+    x.chord({XK_Shift_L, XK_2}); // missing Super: not ours
     pumpEvents(200);
     EXPECT_EQ(area, 1);
 
@@ -153,7 +170,10 @@ TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
 TEST(HotKeysOnX11, AHeldKeyFiresOnce) {
     HotKeyService service(makeX11GlobalKeyGrabber());
     int full = 0;
-    service.onAction = [&](Action a) { if (a == Action::captureFullScreen) ++full; };
+    service.onAction = [&](Action a) {
+        if (a == Action::captureFullScreen)
+            ++full;
+    };
     ASSERT_TRUE(service.registerShortcuts({{Action::captureFullScreen, {18, 768}}}).empty());
 
     XClient x;
@@ -161,7 +181,8 @@ TEST(HotKeysOnX11, AHeldKeyFiresOnce) {
     x.key(XK_Super_L, true);
     x.key(XK_1, true);
     // Repeated presses of the held key, as the server's auto-repeat sends them...
-    for (int i = 0; i < 3; ++i) x.key(XK_1, true);
+    for (int i = 0; i < 3; ++i)
+        x.key(XK_1, true);
     pumpEvents(200);
     EXPECT_EQ(full, 1);
     // ... and the server's own auto-repeat while the key stays down.
@@ -187,11 +208,15 @@ TEST(HotKeysOnX11, KeyHeldByAnotherClientIsAFailure) {
 
     HotKeyService service(makeX11GlobalKeyGrabber());
     int area = 0;
-    service.onAction = [&](Action a) { if (a == Action::captureArea) ++area; };
-    auto failures = service.registerShortcuts({{Action::captureFullScreen, {20, 768}}, {Action::captureArea, {19, 768}}});
+    service.onAction = [&](Action a) {
+        if (a == Action::captureArea)
+            ++area;
+    };
+    auto failures =
+        service.registerShortcuts({{Action::captureFullScreen, {20, 768}}, {Action::captureArea, {19, 768}}});
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].action, Action::captureFullScreen);
-    EXPECT_EQ(failures[0].status, 10);  // BadAccess
+    EXPECT_EQ(failures[0].status, 10); // BadAccess
 
     // The other action still works.
     XClient x;

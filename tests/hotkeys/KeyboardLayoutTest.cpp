@@ -30,7 +30,8 @@ bool setLayout(const QString& layout, const QString& model = QStringLiteral("pc1
 void pump(int ms) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 // Presses the keys in order and releases them in reverse, by physical key.
@@ -41,8 +42,10 @@ public:
     }
     ~Typist() { xcb_disconnect(conn_); }
     void chord(std::initializer_list<quint8> evdevCodes) {
-        for (quint8 k : evdevCodes) key(k, true);
-        for (auto it = std::rbegin(evdevCodes); it != std::rend(evdevCodes); ++it) key(*it, false);
+        for (quint8 k : evdevCodes)
+            key(k, true);
+        for (auto it = std::rbegin(evdevCodes); it != std::rend(evdevCodes); ++it)
+            key(*it, false);
     }
 
 private:
@@ -70,7 +73,8 @@ protected:
         window.resize(240, 80);
         window.show();
         window.activateWindow();
-        if (!QTest::qWaitForWindowActive(&window)) return std::nullopt;
+        if (!QTest::qWaitForWindowActive(&window))
+            return std::nullopt;
         field->setFocus();
         std::optional<Shortcut> recorded;
         field->onShortcutRecorded = [&](const Shortcut& s) { recorded = s; };
@@ -78,7 +82,8 @@ protected:
         typist.chord(chord);
         QElapsedTimer t;
         t.start();
-        while (!recorded && t.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (!recorded && t.elapsed() < 3000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_FALSE(field->isRecording());
         EXPECT_EQ(field->labelText(), recorded ? recorded->displayString() : QString());
         return recorded;
@@ -130,7 +135,7 @@ TEST_F(KeyboardLayouts, LabelsComeFromTheActiveLayout) {
     ASSERT_TRUE(setLayout("ru"));
     EXPECT_EQ(keyLabel(0), QString::fromUtf8("Ф"));
     EXPECT_EQ(keyLabel(16), QString::fromUtf8("Н"));
-    const auto cyrillic = record({kShift, kSuper, 30});  // the "A" position, "ф"
+    const auto cyrillic = record({kShift, kSuper, 30}); // the "A" position, "ф"
     ASSERT_TRUE(cyrillic);
     EXPECT_EQ(*cyrillic, (Shortcut{0, 768}));
     EXPECT_EQ(cyrillic->displayString(), QString::fromUtf8("Super+Shift+Ф"));
@@ -138,7 +143,7 @@ TEST_F(KeyboardLayouts, LabelsComeFromTheActiveLayout) {
     ASSERT_TRUE(setLayout("jp", "jp106"));
     EXPECT_EQ(keyLabel(19), "2");
     EXPECT_EQ(keyLabel(kExtendedKeyCodeBase + 92), QString::fromUtf8("変換"));
-    const auto ro = record({kShift, kSuper, 89});  // the JIS "ろ" key
+    const auto ro = record({kShift, kSuper, 89}); // the JIS "ろ" key
     ASSERT_TRUE(ro);
     EXPECT_EQ(*ro, (Shortcut{94, 768}));
     EXPECT_EQ(keyLabel(94), "\\");
@@ -164,7 +169,7 @@ TEST_F(KeyboardLayouts, AShownFieldFollowsALayoutSwitch) {
     pump(100);
     EXPECT_TRUE(field->labelText().endsWith("+Z")) << field->labelText().toStdString();
     window.hide();
-    window.show();  // shown again, as when the settings window comes back
+    window.show(); // shown again, as when the settings window comes back
     pump(50);
     EXPECT_TRUE(field->accessibleName().endsWith("+Z")) << field->accessibleName().toStdString();
     ASSERT_TRUE(setLayout("us"));

@@ -35,14 +35,15 @@ protected:
     // dbus-send runs as its own process; the event loop keeps serving meanwhile.
     static void start(QProcess& p, const QString& method, const QStringList& args = {}) {
         p.setProcessEnvironment(session->environment());
-        p.start("dbus-send", QStringList{"--session", "--print-reply", "--reply-timeout=60000",
-                                         "--dest=io.github.lumivane.Lumivane", "/io/github/lumivane/Lumivane",
-                                         "io.github.lumivane.Lumivane." + method} +
-                                 args);
+        p.start("dbus-send",
+                QStringList{"--session", "--print-reply", "--reply-timeout=60000", "--dest=io.github.lumivane.Lumivane",
+                            "/io/github/lumivane/Lumivane", "io.github.lumivane.Lumivane." + method} +
+                    args);
     }
     static Call finish(QProcess& p) {
         (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
     Call call(const QString& method, const QStringList& args = {}) {
         QProcess p;
@@ -94,14 +95,16 @@ TEST_F(InstanceBus, EveryMethodReachesTheModel) {
     EXPECT_EQ(second.state(), QProcess::Running);
     int overlays = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == "Lumivane Selection") ++overlays;
+        if (w->isVisible() && w->windowTitle() == "Lumivane Selection")
+            ++overlays;
     EXPECT_EQ(overlays, 1);
     QTest::keyClick(test::visibleWindow("Lumivane Selection"), Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !model.hasSelectionOverlay(); }, 5000));
     for (QProcess* p : {&first, &second}) {
         const Call cancelled = finish(*p);
         EXPECT_NE(cancelled.exitCode, 0);
-        EXPECT_TRUE(cancelled.err.contains("io.github.lumivane.Lumivane.Error.Cancelled")) << cancelled.err.toStdString();
+        EXPECT_TRUE(cancelled.err.contains("io.github.lumivane.Lumivane.Error.Cancelled"))
+            << cancelled.err.toStdString();
     }
 
     // No browser in front: the browser flow fails, and the call hears the model's message.

@@ -12,8 +12,8 @@
 #include <QImage>
 #include <QTest>
 #include <cstdio>
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using lumivane::test::PrivateSession;
 
@@ -50,7 +50,9 @@ QString busNameOwner(const PrivateSession& session) {
     return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
 }
 
-bool socketAnswers(const PrivateSession& session) { return QFile::exists(session.path("run/io.github.lumivane.Lumivane.socket")); }
+bool socketAnswers(const PrivateSession& session) {
+    return QFile::exists(session.path("run/io.github.lumivane.Lumivane.socket"));
+}
 
 // Waits until one instance serves, over the bus or (without one) the local socket.
 bool waitForInstance(const PrivateSession& session, bool bus) {
@@ -75,9 +77,9 @@ void expectHandOverAndRace(bool bus) {
     // Two starts at the same moment: one stays, the other hands over and ends.
     QProcess& a = session.start(lumivane, {});
     QProcess& b = session.start(lumivane, {});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; },
-                                20000));
-    QTest::qWait(1500);   // a second loser would have ended by now
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; }, 20000));
+    QTest::qWait(1500); // a second loser would have ended by now
     const bool aStayed = a.state() == QProcess::Running;
     QProcess& stayed = aStayed ? a : b;
     QProcess& left = aStayed ? b : a;
@@ -85,14 +87,19 @@ void expectHandOverAndRace(bool bus) {
     EXPECT_EQ(left.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(left.exitCode(), 0) << left.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(left.readAllStandardOutput()), handOverLine);
-    if (bus) EXPECT_FALSE(busNameOwner(session).isEmpty());
+    if (bus)
+        EXPECT_FALSE(busNameOwner(session).isEmpty());
     // The survivor still answers the next start.
     EXPECT_EQ(session.run(lumivane, {}).exitCode, 0);
 }
 
-TEST(InstanceProcess, SecondStartHandsOverAndTwoSimultaneousStartsLeaveOneOnTheBus) { expectHandOverAndRace(true); }
+TEST(InstanceProcess, SecondStartHandsOverAndTwoSimultaneousStartsLeaveOneOnTheBus) {
+    expectHandOverAndRace(true);
+}
 
-TEST(InstanceProcess, WithoutABusTheLocalSocketDoesTheSame) { expectHandOverAndRace(false); }
+TEST(InstanceProcess, WithoutABusTheLocalSocketDoesTheSame) {
+    expectHandOverAndRace(false);
+}
 
 // 'capture area' from another process opens the overlay of the running instance
 // and waits: a drag on it ends in that instance's preview and the command's success.
@@ -133,7 +140,8 @@ TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
 // The first character of Japanese text (kana or kanji) in a text, or -1.
 int japaneseAt(const QString& text) {
     for (int i = 0; i < text.size(); ++i)
-        if ((text[i] >= QChar(0x3040) && text[i] <= QChar(0x30ff)) || (text[i] >= QChar(0x4e00) && text[i] <= QChar(0x9fff)))
+        if ((text[i] >= QChar(0x3040) && text[i] <= QChar(0x30ff)) ||
+            (text[i] >= QChar(0x4e00) && text[i] <= QChar(0x9fff)))
             return i;
     return -1;
 }
@@ -255,15 +263,16 @@ TEST(InstanceProcess, OpenCommandShowsTheProjectInTheRunningEditor) {
     ASSERT_EQ(::rename(QFile::encodeName(session.path("x")).constData(),
                        (QFile::encodeName(session.path("")) + "/caf\xe9.lumivane").constData()),
               0);
-    const auto raw = session.run("sh", {"-c", "cd \"$1\" && exec \"$0\" open \"$(printf 'caf\\351.lumivane')\"",
-                                        lumivane, session.path("")});
+    const auto raw = session.run(
+        "sh", {"-c", "cd \"$1\" && exec \"$0\" open \"$(printf 'caf\\351.lumivane')\"", lumivane, session.path("")});
     EXPECT_EQ(raw.exitCode, 0) << raw.err.toStdString();
-    ::unlink((QFile::encodeName(session.path("")) + "/caf\xe9.lumivane").constData());  // QDir cannot remove it
+    ::unlink((QFile::encodeName(session.path("")) + "/caf\xe9.lumivane").constData()); // QDir cannot remove it
 }
 
 // Paths in requests to the running application keep every byte of the name.
 TEST(InstanceRequests, PathsTravelByteForByte) {
-    for (const QByteArray& native : {QByteArray("/tmp/caf\xe9\xff.lumivane"), QByteArray("/tmp/100% 写真 #1?.lumivane")}) {
+    for (const QByteArray& native :
+         {QByteArray("/tmp/caf\xe9\xff.lumivane"), QByteArray("/tmp/100% 写真 #1?.lumivane")}) {
         const QString argument = lumivane::pathRequestArgument(lumivane::fileNameFromNative(native));
         EXPECT_TRUE(QByteArray(argument.toUtf8()).startsWith("file:///tmp/")) << argument.toStdString();
         EXPECT_EQ(lumivane::nativeFileName(lumivane::pathFromRequestArgument(argument)), native);
@@ -298,7 +307,8 @@ PrivateSession::Result runReportingPlugins(const PrivateSession& session, const 
     p.setProcessEnvironment(env);
     p.start(lumivane, args);
     PrivateSession::Result r;
-    if (!p.waitForFinished(30000)) return r;
+    if (!p.waitForFinished(30000))
+        return r;
     r.exitCode = p.exitCode();
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
@@ -356,11 +366,14 @@ TEST(InstanceProcess, TemporaryFilesArePrivateAndGoAtQuitAndAtTheNextStart) {
     const auto command = session.run(lumivane, {"capture", "full"});
     EXPECT_EQ(command.exitCode, 0) << command.err.toStdString();
     QString copy;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        const QStringList files = QDir(folder).entryList({"*.png"}, QDir::Files);
-        if (!files.isEmpty()) copy = folder + "/" + files.first();
-        return !copy.isEmpty();
-    }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QStringList files = QDir(folder).entryList({"*.png"}, QDir::Files);
+            if (!files.isEmpty())
+                copy = folder + "/" + files.first();
+            return !copy.isEmpty();
+        },
+        20000));
     EXPECT_EQ(QFileInfo(folder).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                    QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     EXPECT_EQ(QFileInfo(copy).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);

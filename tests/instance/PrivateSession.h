@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
-#include <unistd.h>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace lumivane::test {
@@ -25,19 +25,23 @@ public:
         env_.remove("DBUS_SESSION_BUS_ADDRESS");
         env_.insert("XDG_RUNTIME_DIR", dir_.filePath("run"));
         env_.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
-        if (XvfbServer* x = sharedXvfb()) env_.insert("DISPLAY", x->display());
-        if (!withBus) return;
+        if (XvfbServer* x = sharedXvfb())
+            env_.insert("DISPLAY", x->display());
+        if (!withBus)
+            return;
         bus_.setProgram("dbus-daemon");
         bus_.setArguments({"--session", "--nofork", "--nopidfile", "--print-address=1"});
         bus_.start();
-        if (bus_.waitForReadyRead(10000)) address_ = QString::fromUtf8(bus_.readLine()).trimmed();
+        if (bus_.waitForReadyRead(10000))
+            address_ = QString::fromUtf8(bus_.readLine()).trimmed();
         env_.insert("DBUS_SESSION_BUS_ADDRESS", address_);
     }
     ~PrivateSession() {
         for (auto& p : processes_) {
             if (p->state() != QProcess::NotRunning) {
                 p->terminate();
-                if (!p->waitForFinished(5000)) p->kill();
+                if (!p->waitForFinished(5000))
+                    p->kill();
                 p->waitForFinished(2000);
             }
         }
@@ -46,7 +50,8 @@ public:
         if (lock.open(QIODevice::ReadOnly)) {
             const qint64 pid = lock.readLine().trimmed().toLongLong();
             if (pid > 1 && pid != ::getpid() && ::kill(pid_t(pid), SIGTERM) == 0)
-                for (int i = 0; i < 50 && ::kill(pid_t(pid), 0) == 0; ++i) QThread::msleep(100);
+                for (int i = 0; i < 50 && ::kill(pid_t(pid), 0) == 0; ++i)
+                    QThread::msleep(100);
         }
         if (bus_.state() != QProcess::NotRunning) {
             bus_.terminate();

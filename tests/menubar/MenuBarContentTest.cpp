@@ -8,20 +8,23 @@ using namespace lumivane;
 namespace {
 const MenuBarEntry* find(const std::vector<MenuBarEntry>& entries, const QString& text) {
     for (const auto& e : entries)
-        if (e.text == text) return &e;
+        if (e.text == text)
+            return &e;
     return nullptr;
 }
 QStringList sections(const std::vector<MenuBarEntry>& entries) {
     QStringList out;
     for (const auto& e : entries)
-        if (e.kind == MenuBarEntry::Kind::section) out << e.text;
+        if (e.kind == MenuBarEntry::Kind::section)
+            out << e.text;
     return out;
 }
 } // namespace
 
 TEST(MenuBarContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
     const auto entries = menuBarEntries({});
-    for (const char* item : {"編集を開く", "画像をコピー", "PNGを書き出す", "編集中の内容を保存", "アップデートを確認…"}) {
+    for (const char* item :
+         {"編集を開く", "画像をコピー", "PNGを書き出す", "編集中の内容を保存", "アップデートを確認…"}) {
         const MenuBarEntry* e = find(entries, QString::fromUtf8(item));
         ASSERT_TRUE(e) << item;
         EXPECT_FALSE(e->enabled) << item;
@@ -31,7 +34,8 @@ TEST(MenuBarContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
     EXPECT_TRUE(find(entries, "未完了の設定があります"));
     EXPECT_EQ(entries.front().text, "Lumivane");
     EXPECT_EQ(entries.back().text, "Lumivaneを終了");
-    EXPECT_EQ(find(entries, "全画面を撮影")->keyEquivalent, menuKeyEquivalent(defaultShortcut(ShortcutAction::captureFullScreen)));
+    EXPECT_EQ(find(entries, "全画面を撮影")->keyEquivalent,
+              menuKeyEquivalent(defaultShortcut(ShortcutAction::captureFullScreen)));
 }
 
 TEST(MenuBarContent, StateShowsJpegFailuresErrorAndCompleteSetup) {
@@ -44,14 +48,15 @@ TEST(MenuBarContent, StateShowsJpegFailuresErrorAndCompleteSetup) {
     const auto entries = menuBarEntries(s);
     ASSERT_TRUE(find(entries, "JPEGを書き出す"));
     EXPECT_TRUE(find(entries, "JPEGを書き出す")->enabled);
-    EXPECT_EQ(sections(entries), (QStringList{"撮影", "直前の画像", "セットアップ", "ショートカット", "プロジェクト", "エラー"}));
+    EXPECT_EQ(sections(entries),
+              (QStringList{"撮影", "直前の画像", "セットアップ", "ショートカット", "プロジェクト", "エラー"}));
     EXPECT_TRUE(find(entries, "必要な設定は揃っています"));
     EXPECT_TRUE(find(entries, "first line second line"));
     EXPECT_EQ(find(entries, "おすすめキーに変更")->command, MenuBarCommand::useRecommendedShortcuts);
 }
 
 TEST(MenuBarContent, ErrorSummaryAndKeyEquivalents) {
-    EXPECT_EQ(errorSummary("\n\n  \n\nonly later"), "only later");   // empty first part: whole trimmed text
+    EXPECT_EQ(errorSummary("\n\n  \n\nonly later"), "only later"); // empty first part: whole trimmed text
     EXPECT_EQ(errorSummary("a\nb"), "a b");
     // ⌃⌥5 (key code 23): control and option map bit by bit; command and shift are absent.
     const QKeySequence k = menuKeyEquivalent({23, kControlModifier | kOptionModifier});

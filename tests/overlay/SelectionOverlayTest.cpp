@@ -37,7 +37,8 @@ public:
         sync();
     }
     void button(bool press) {
-        xcb_test_fake_input(conn, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(conn, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                            0);
         sync();
     }
     void drag(QPoint from, QPoint to, int steps = 8) {
@@ -76,7 +77,8 @@ public:
     }
     void fillRoot(const QRect& r, QRgb rgb) {
         auto* reply = xcb_alloc_color_reply(
-            conn, xcb_alloc_color(conn, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257), nullptr);
+            conn, xcb_alloc_color(conn, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257),
+            nullptr);
         const xcb_gcontext_t gc = xcb_generate_id(conn);
         const uint32_t values[] = {reply->pixel, XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
         xcb_create_gc(conn, gc, screen->root, XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, values);
@@ -113,7 +115,8 @@ protected:
     }
     QFuture<Result> begin(SelectionOverlayController& c) {
         auto f = c.beginSelection();
-        for (SelectionOverlayPanel* w : c.windows()) EXPECT_TRUE(QTest::qWaitForWindowExposed(w));
+        for (SelectionOverlayPanel* w : c.windows())
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(w));
         QCoreApplication::processEvents();
         return f;
     }
@@ -231,9 +234,9 @@ TEST_F(SelectionOverlay, TheScreenStaysVisibleBeneathThePanels) {
 TEST(SelectionOverlayCursor, CrosshairArmsLeaveAGapAroundTheDot) {
     const QImage img = SelectionOverlayPanel::crosshairImage(1.0);
     ASSERT_EQ(img.size(), QSize(22, 22));
-    EXPECT_GT(qAlpha(img.pixel(11, 11)), 200);          // centre dot
+    EXPECT_GT(qAlpha(img.pixel(11, 11)), 200);            // centre dot
     EXPECT_EQ(qAlpha(img.pixel(11 + 2, 11)) < 160, true); // gap before the arm starts at 3
-    EXPECT_GT(qAlpha(img.pixel(11 + 7, 11)), 120);      // arm
-    EXPECT_EQ(qAlpha(img.pixel(3, 3)), 0);              // between the arms
+    EXPECT_GT(qAlpha(img.pixel(11 + 7, 11)), 120);        // arm
+    EXPECT_EQ(qAlpha(img.pixel(3, 3)), 0);                // between the arms
     EXPECT_EQ(SelectionOverlayPanel::crosshairCursor(1.0).hotSpot(), QPoint(11, 11));
 }

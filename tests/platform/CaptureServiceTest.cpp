@@ -1,7 +1,7 @@
 #include "capture/CaptureService.h"
+#include "XvfbServer.h"
 #include "platform/x11/X11Backend.h"
 #include "platform/x11/X11Screens.h"
-#include "XvfbServer.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -14,7 +14,9 @@ namespace {
 // Points DISPLAY at a private server for one test, restoring it afterwards.
 class DisplayScope {
 public:
-    explicit DisplayScope(const QString& display) : saved_(qgetenv("DISPLAY")) { qputenv("DISPLAY", display.toLocal8Bit()); }
+    explicit DisplayScope(const QString& display) : saved_(qgetenv("DISPLAY")) {
+        qputenv("DISPLAY", display.toLocal8Bit());
+    }
     ~DisplayScope() { qputenv("DISPLAY", saved_); }
 
 private:
@@ -28,7 +30,8 @@ void fillRoot(const std::vector<std::pair<QRect, QRgb>>& rects) {
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     for (const auto& [r, rgb] : rects) {
         auto* reply = xcb_alloc_color_reply(
-            c, xcb_alloc_color(c, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257), nullptr);
+            c, xcb_alloc_color(c, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257),
+            nullptr);
         ASSERT_NE(reply, nullptr);
         const xcb_gcontext_t gc = xcb_generate_id(c);
         const uint32_t values[] = {reply->pixel, XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};

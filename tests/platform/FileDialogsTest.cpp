@@ -1,7 +1,7 @@
 #include "platform/FileDialogs.h"
-#include "platform/NativeFileNames.h"
 #include "FakeFileChooserPortal.h"
 #include "NextMessageBox.h"
+#include "platform/NativeFileNames.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,8 +23,8 @@
 #include <unistd.h>
 
 using namespace lumivane;
-using lumivane::test::FakeFileChooserPortal;
 using lumivane::test::answerNextMessageBox;
+using lumivane::test::FakeFileChooserPortal;
 
 namespace {
 
@@ -55,11 +55,14 @@ private:
 };
 
 // What Qt's own dialog shows and returns for a path: its bytes decoded lossily.
-QString shown(const QByteArray& native) { return QFile::decodeName(native); }
+QString shown(const QByteArray& native) {
+    return QFile::decodeName(native);
+}
 
 QByteArray readNative(const QString& path) {
     const int fd = ::open(nativeFileName(path).constData(), O_RDONLY);
-    if (fd < 0) return {};
+    if (fd < 0)
+        return {};
     char buffer[64];
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     ::close(fd);
@@ -73,7 +76,8 @@ void typeInNextFileDialog(const QString& text) {
     QObject::connect(poll, &QTimer::timeout, [=] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
-        if (!name || !name->isVisible()) return;
+        if (!name || !name->isVisible())
+            return;
         poll->deleteLater();
         name->setText(text);
         QTest::keyClick(name, Qt::Key_Return);
@@ -99,7 +103,8 @@ TEST(NativeFileNames, PathsDialogsShowUndecodedGetTheirBytesBack) {
     const QString twin = shown(dir.root() + "/twin-\xe9");
     EXPECT_EQ(recoverUndecodedPath(twin), twin);
     // Paths that decode cleanly are left alone, whether or not they exist.
-    EXPECT_EQ(recoverUndecodedPath(QStringLiteral("/tmp/スクリーンショット.png")), QStringLiteral("/tmp/スクリーンショット.png"));
+    EXPECT_EQ(recoverUndecodedPath(QStringLiteral("/tmp/スクリーンショット.png")),
+              QStringLiteral("/tmp/スクリーンショット.png"));
 }
 
 TEST(NativeFileNames, UrlsKeepTheBytesTheyCarry) {
@@ -187,7 +192,8 @@ TEST(FileDialogs, ThePortalChooserGivesTheBytesOfTheChosenNames) {
         child.waitForFinished(5000);
     }
     const QString output = QString::fromLocal8Bit(child.readAll());
-    ASSERT_TRUE(finished) << "the child still waits for its dialogs after "  << portal.calls().size() << " portal calls:\n"
+    ASSERT_TRUE(finished) << "the child still waits for its dialogs after " << portal.calls().size()
+                          << " portal calls:\n"
                           << output.toStdString();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
@@ -199,12 +205,13 @@ TEST(FileDialogs, ThePortalChooserGivesTheBytesOfTheChosenNames) {
 
 TEST(FileDialogsPortalChild, ChosenNamesComeBackByteForByte) {
     const QByteArray folder = QByteArray::fromHex(qgetenv("LUMIVANE_PORTAL_CHILD_FOLDER"));
-    if (folder.isEmpty()) GTEST_SKIP() << "run by FileDialogs.ThePortalChooserGivesTheBytesOfTheChosenNames";
+    if (folder.isEmpty())
+        GTEST_SKIP() << "run by FileDialogs.ThePortalChooserGivesTheBytesOfTheChosenNames";
     // Qt's portal theme asked the portal's version when the application started, and
     // uses Qt's own dialog until the answer is in. The portal answers in order: once
     // this same question is answered, so is Qt's, and the event loop delivers it.
-    QDBusMessage ask = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                                                      "org.freedesktop.DBus.Properties", "Get");
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.DBus.Properties", "Get");
     ask << QStringLiteral("org.freedesktop.portal.FileChooser") << QStringLiteral("version");
     const QDBusMessage version = QDBusConnection::sessionBus().call(ask, QDBus::Block, 10000);
     ASSERT_EQ(version.type(), QDBusMessage::ReplyMessage) << version.errorMessage().toStdString();

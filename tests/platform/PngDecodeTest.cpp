@@ -51,8 +51,8 @@ QByteArray encode(const QImage& image, int colourType, int filters, size_t chunk
         return {};
     }
     png_set_write_fn(png, &out, append, nullptr);
-    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, colourType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, colourType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
     png_set_compression_buffer_size(png, chunkBytes);
     if (withTrns) {
@@ -65,7 +65,8 @@ QByteArray encode(const QImage& image, int colourType, int filters, size_t chunk
     for (int y = 0; y < image.height(); ++y) {
         const uchar* src = image.constScanLine(y);
         if (colourType == PNG_COLOR_TYPE_RGB) {
-            for (int x = 0; x < image.width(); ++x) std::memcpy(&row[size_t(3 * x)], src + 4 * x, 3);
+            for (int x = 0; x < image.width(); ++x)
+                std::memcpy(&row[size_t(3 * x)], src + 4 * x, 3);
         } else {
             std::memcpy(row.data(), src, row.size());
         }
@@ -80,7 +81,8 @@ QImage expected(const QImage& image, bool alpha) {
     QImage e = image.copy();
     if (!alpha)
         for (int y = 0; y < e.height(); ++y)
-            for (int x = 0; x < e.width(); ++x) e.scanLine(y)[4 * x + 3] = 255;
+            for (int x = 0; x < e.width(); ++x)
+                e.scanLine(y)[4 * x + 3] = 255;
     return e;
 }
 
@@ -99,7 +101,8 @@ TEST(PngDecode, EveryFilterInRgbAndRgbaDecodesToTheWrittenPixels) {
             for (const size_t chunk : {size_t(1) << 20, size_t(777)}) {
                 SCOPED_TRACE(testing::Message() << f.name << (alpha ? " rgba" : " rgb") << " chunks " << chunk);
                 const QImage source = sample(173, 61, alpha);
-                const QByteArray png = encode(source, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, f.filters, chunk);
+                const QByteArray png =
+                    encode(source, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, f.filters, chunk);
                 ASSERT_FALSE(png.isEmpty());
                 const QImage decoded = decodePng(png);
                 ASSERT_EQ(decoded.format(), QImage::Format_RGBA8888);

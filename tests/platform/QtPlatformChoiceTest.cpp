@@ -18,10 +18,8 @@ TEST(QtPlatformChoice, WaylandWithoutItsPluginOpensWindowsThroughXwaylandAndSays
         bool missing;
     };
     const Case cases[] = {
-        {WindowSystem::wayland, true, true, "wayland", false},
-        {WindowSystem::wayland, false, true, "xcb", true},
-        {WindowSystem::wayland, false, false, "", true},
-        {WindowSystem::x11, false, true, "xcb", false},
+        {WindowSystem::wayland, true, true, "wayland", false}, {WindowSystem::wayland, false, true, "xcb", true},
+        {WindowSystem::wayland, false, false, "", true},       {WindowSystem::x11, false, true, "xcb", false},
         {WindowSystem::none, true, false, "", false},
     };
     for (const Case& c : cases) {

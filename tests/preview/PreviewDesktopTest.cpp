@@ -9,10 +9,10 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
-#include <algorithm>
-#include <cstring>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -26,7 +26,8 @@ struct Desktop {
     xcb_screen_t* screen = nullptr;
     Desktop() { conn = connectX11(&screen); }
     ~Desktop() {
-        if (conn) xcb_disconnect(conn);
+        if (conn)
+            xcb_disconnect(conn);
     }
     xcb_atom_t atom(const char* name) const {
         auto* r = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(strlen(name)), name), nullptr);
@@ -111,8 +112,8 @@ TEST(PreviewOnTheDesktop, SkipsTheTaskbarIsOnEveryWorkspaceAndSitsAboveAPanel) {
 
     const xcb_window_t id = xcb_window_t(w->winId());
     const std::vector<quint32> state = desktop.property(id, "_NET_WM_STATE", XCB_ATOM_ATOM);
-    for (const char* s : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_STICKY",
-                          "_NET_WM_STATE_ABOVE"})
+    for (const char* s :
+         {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_ABOVE"})
         EXPECT_NE(std::find(state.begin(), state.end(), desktop.atom(s)), state.end()) << s;
     EXPECT_EQ(desktop.property(id, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL), std::vector<quint32>{0xffffffffu});
 
@@ -149,7 +150,8 @@ TEST(PreviewOnTheDesktop, WithoutACompositorTheCardHasNoBlackSquareAroundIt) {
     EXPECT_EQ(inside, qRgb(40, 120, 220));
     const QRgb edge = desktop.pixel(at.x() + 105, at.y() + 15);
     EXPECT_GT(qGray(edge), 100) << "card edge";
-    if (const char* path = std::getenv("LUMIVANE_PREVIEW_DESKTOP_SHOT")) x11->grabRoot(QRect(0, 780, 300, 300)).save(path);
+    if (const char* path = std::getenv("LUMIVANE_PREVIEW_DESKTOP_SHOT"))
+        x11->grabRoot(QRect(0, 780, 300, 300)).save(path);
 }
 
 namespace {

@@ -39,7 +39,7 @@ PreviewActions actions(int& saves) {
     PreviewActions a;
     a.save = [&saves](std::function<void(bool)> done) {
         ++saves;
-        done(false);   // nothing to save: straight back to idle
+        done(false); // nothing to save: straight back to idle
     };
     a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
     return a;
@@ -50,18 +50,22 @@ void stepTo(QVariantAnimation* a, int ms) {
     ASSERT_TRUE(a);
     a->pause();
     a->setCurrentTime(ms);
-    if (ms >= a->duration()) EXPECT_EQ(a->state(), QAbstractAnimation::Stopped);
+    if (ms >= a->duration())
+        EXPECT_EQ(a->state(), QAbstractAnimation::Stopped);
 }
 
 // A point on the thumbnail clear of every control.
-int blueAt(QWidget* w) { return qBlue(w->grab().toImage().pixel(40, 100)); }
+int blueAt(QWidget* w) {
+    return qBlue(w->grab().toImage().pixel(40, 100));
+}
 
 // Pixels of the white pill fill inside the save pill's box.
 int pillFill(QWidget* w) {
     const QImage shot = w->grab().toImage();
     int n = 0;
     for (int y = 110; y < 140; ++y)
-        for (int x = 68; x < 142; ++x) n += qGray(shot.pixel(x, y)) > 200;
+        for (int x = 68; x < 142; ++x)
+            n += qGray(shot.pixel(x, y)) > 200;
     return n;
 }
 

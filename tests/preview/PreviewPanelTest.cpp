@@ -3,15 +3,15 @@
 
 #include <QDir>
 #include <QDropEvent>
+#include <QGuiApplication>
+#include <QImageReader>
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
-#include <QUrl>
-#include <QGuiApplication>
-#include <QImageReader>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -134,13 +134,13 @@ TEST(PreviewPanel, ClicksReachTheirControlsAndHoverIsReported) {
     QCoreApplication::sendEvent(w, &enter);
     ASSERT_FALSE(calls.hovers.empty());
     EXPECT_TRUE(calls.hovers.back());
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(105, 105 - 20));   // copy pill
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(105, 105 - 20));   // ignored while copying
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(105, 105 - 20)); // copy pill
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(105, 105 - 20)); // ignored while copying
     EXPECT_EQ(calls.copies, 1);
     QTest::qWait(100);
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(14 + 182 - 35, 14 + 35));   // close
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(14 + 182 - 35, 14 + 35)); // close
     EXPECT_EQ(calls.dismiss, 1);
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(14 + 35, 14 + 182 - 35));   // edit
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(14 + 35, 14 + 182 - 35)); // edit
     EXPECT_EQ(calls.openEditor, 2);
     EXPECT_GE(calls.interactions, 4);
     QEvent leave(QEvent::Leave);
@@ -149,17 +149,18 @@ TEST(PreviewPanel, ClicksReachTheirControlsAndHoverIsReported) {
 
     if (const char* path = std::getenv("LUMIVANE_PREVIEW_SHOT")) {
         QCoreApplication::sendEvent(w, &enter);
-        QTest::qWait(300);   // after the controls' fade-in
+        QTest::qWait(300); // after the controls' fade-in
         w->grab().save(path);
     }
 }
 
 TEST(PreviewPanel, DragPayloadIsReadyEvenBeforeTheBackgroundEncodeAndUsesAFreshFolder) {
-    DragExportCache drag("lumivane.preview-drag-export", "Lumivane-Preview-",
-                         [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); });
+    DragExportCache drag("lumivane.preview-drag-export", "Lumivane-Preview-", [] {
+        return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
+    });
     const ImageRef image = picture();
     const auto source = [image] { return image; };
-    const auto payload = drag.payload(image->cacheKey(), source);   // synchronous fallback
+    const auto payload = drag.payload(image->cacheKey(), source); // synchronous fallback
     ASSERT_TRUE(payload && payload->pngData && payload->filePath);
     const QFileInfo file(*payload->filePath);
     EXPECT_TRUE(file.fileName().startsWith("Lumivane-Preview-"));
@@ -178,7 +179,7 @@ TEST(PreviewPanel, DragPayloadIsReadyEvenBeforeTheBackgroundEncodeAndUsesAFreshF
     drag.prepareIfNeeded(next->cacheKey(), [next] { return next; });
     EXPECT_FALSE(drag.isPrepared(image->cacheKey())) << "the old image's payload is dropped at once";
     QTRY_VERIFY_WITH_TIMEOUT(drag.isPrepared(next->cacheKey()), 10000);
-    const auto ahead = drag.payload(next->cacheKey(), [] { return ImageRef(); });  // no source call needed
+    const auto ahead = drag.payload(next->cacheKey(), [] { return ImageRef(); }); // no source call needed
     ASSERT_TRUE(ahead && ahead->filePath);
     EXPECT_EQ(ahead->image, next);
 }
@@ -210,7 +211,9 @@ void pointer(QProcess& xdotool, const QStringList& steps) {
     xdotool.waitForStarted(5000);
 }
 
-QString at(int v) { return QString::number(v); }
+QString at(int v) {
+    return QString::number(v);
+}
 
 } // namespace
 
@@ -229,12 +232,14 @@ TEST(PreviewPanel, TheWholeThumbnailDragsOutAndAStillClickOpensTheEditor) {
     target.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&target));
 
-    const QPoint from = w->mapToGlobal(QPoint(40, 100));   // on the picture, clear of the controls
+    const QPoint from = w->mapToGlobal(QPoint(40, 100)); // on the picture, clear of the controls
     const QPoint to = target.mapToGlobal(QPoint(100, 100));
     QProcess xdotool;
-    pointer(xdotool, {"mousemove", at(from.x()), at(from.y()), "sleep", "0.3", "mousedown", "1", "sleep", "0.2",
-                      "mousemove", at(from.x() + 8), at(from.y()), "sleep", "0.3", "mousemove", at(to.x()), at(to.y()),
-                      "sleep", "0.3", "mousemove", at(to.x() + 3), at(to.y() + 3), "sleep", "0.3", "mouseup", "1"});
+    pointer(xdotool,
+            {"mousemove",    at(from.x()), at(from.y()), "sleep",          "0.3",        "mousedown", "1",
+             "sleep",        "0.2",        "mousemove",  at(from.x() + 8), at(from.y()), "sleep",     "0.3",
+             "mousemove",    at(to.x()),   at(to.y()),   "sleep",          "0.3",        "mousemove", at(to.x() + 3),
+             at(to.y() + 3), "sleep",      "0.3",        "mouseup",        "1"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return target.drops == 1; }, 10000));
     ASSERT_EQ(target.urls.size(), 1);
     EXPECT_TRUE(target.urls.first().isLocalFile());
@@ -264,8 +269,8 @@ TEST(PreviewPanel, TheThumbnailIsScaledSmoothly) {
         QPainter p(&framed);
         p.setPen(Qt::NoPen);
         p.setBrush(Qt::black);
-        for (const QRect& r : {QRect(100, 100, 1604, 4), QRect(100, 1700, 1604, 4), QRect(100, 100, 4, 1604),
-                               QRect(1700, 100, 4, 1604)})
+        for (const QRect& r :
+             {QRect(100, 100, 1604, 4), QRect(100, 1700, 1604, 4), QRect(100, 100, 4, 1604), QRect(1700, 100, 4, 1604)})
             p.drawRect(r);
     }
     Calls calls;

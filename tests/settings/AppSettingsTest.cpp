@@ -103,9 +103,9 @@ TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
     writeJson(required());
     auto s = load();
     EXPECT_EQ(s->captureQualityPreset(), CaptureQualityPreset::medium);
-    EXPECT_EQ(s->shareFileFormat(), ScreenshotFileFormat::jpeg);        // follows screenshotFileFormat
+    EXPECT_EQ(s->shareFileFormat(), ScreenshotFileFormat::jpeg);           // follows screenshotFileFormat
     EXPECT_EQ(s->defaultTextColor(), (CodableColor{0.5, 0.25, 0.125, 1})); // follows annotation colour
-    EXPECT_EQ(s->defaultMarkerLineWidth(), 7.5);                         // follows annotation width, not 18
+    EXPECT_EQ(s->defaultMarkerLineWidth(), 7.5);                           // follows annotation width, not 18
     EXPECT_EQ(s->defaultMarkerColor(), CodableColor::systemYellow());
     EXPECT_EQ(s->defaultHighlightColor(), CodableColor::highlight());
     EXPECT_TRUE(s->recentShareServiceTitles().isEmpty());
@@ -137,7 +137,7 @@ TEST_F(SettingsFile, InvalidDocumentsGiveDefaultsAndStayUntouched) {
 
     const QByteArray full = QJsonDocument(required()).toJson();
     const QList<QByteArray> documents = {
-        full.left(full.size() / 2),  // truncated mid-write
+        full.left(full.size() / 2), // truncated mid-write
         QByteArray("\xff\xfe garbage"),
         QByteArray("[]"),
         QJsonDocument(unknownPreset).toJson(),
@@ -181,7 +181,7 @@ TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
     EXPECT_EQ(spy.count(), 2);
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
     EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
-    EXPECT_EQ(stored.size(), 21);  // no folder path and no bookmark in memory
+    EXPECT_EQ(stored.size(), 21); // no folder path and no bookmark in memory
 }
 
 TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {

@@ -1,7 +1,7 @@
 // Where save and open dialogs start, for a home of the test's own.
-#include "settings/AppSettings.h"
 #include "settings/SaveDialogFolder.h"
 #include "MemorySettingsStore.h"
+#include "settings/AppSettings.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -15,12 +15,14 @@ class HomeOfItsOwn : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) saved.emplace_back(name, qgetenv(name));
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME"})
+            saved.emplace_back(name, qgetenv(name));
         qputenv("HOME", home.path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());   // no user-dirs.dirs: ~/Pictures
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit()); // no user-dirs.dirs: ~/Pictures
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved) qputenv(name, value);
+        for (const auto& [name, value] : saved)
+            qputenv(name, value);
     }
     QTemporaryDir home;
     std::vector<std::pair<const char*, QByteArray>> saved;

@@ -1,10 +1,11 @@
+#include "platform/NativeFileNames.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsHost.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowController.h"
 #include "settings/ShortcutRecorder.h"
-#include "platform/NativeFileNames.h"
 
+#include "MemorySettingsStore.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -17,7 +18,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
-#include "MemorySettingsStore.h"
 
 namespace lumivane {
 namespace {
@@ -187,7 +187,8 @@ TEST_F(SettingsViewTest, WindowIsKeptAndOpensOnTheShortcutsTab) {
     EXPECT_TRUE(view->tabButton(SettingsTab::about)->isChecked());
 
     QStringList titles;
-    for (SettingsTab t : allSettingsTabs) titles << title(t);
+    for (SettingsTab t : allSettingsTabs)
+        titles << title(t);
     EXPECT_EQ(titles.join(","), "一般,ショートカット,撮影,注釈,詳細,情報");
     EXPECT_EQ(settingsTabFromRaw("annotate"), SettingsTab::annotate);
     EXPECT_NE(view->setupChecklistContainer(), nullptr);
@@ -200,14 +201,14 @@ TEST_F(SettingsViewTest, WindowHasAFixedSizeAndEveryTabTitleFits) {
     QApplication::processEvents();
     EXPECT_EQ(w->minimumSize(), QSize(760, 540));
     EXPECT_EQ(w->maximumSize(), QSize(760, 540));
-    w->resize(600, 400);  // a fixed window ignores this
+    w->resize(600, 400); // a fixed window ignores this
     QApplication::processEvents();
     EXPECT_EQ(w->size(), QSize(760, 540));
     for (SettingsTab tab : allSettingsTabs) {
         auto* b = qobject_cast<QToolButton*>(view->tabButton(tab));
         ASSERT_NE(b, nullptr);
         const int textWidth = b->fontMetrics().horizontalAdvance(title(tab));
-        EXPECT_GE(b->width(), textWidth + 8) << title(tab).toStdString();  // 4 px padding on each side
+        EXPECT_GE(b->width(), textWidth + 8) << title(tab).toStdString(); // 4 px padding on each side
         EXPECT_GE(b->width(), b->sizeHint().width()) << title(tab).toStdString();
     }
 }
@@ -289,7 +290,8 @@ TEST_F(SettingsViewTest, TheOtherActionsKeyIsRefusedWithANote) {
 TEST_F(SettingsViewTest, AboutPageTellsWhatIsTrueHere) {
     host.setSelectedSettingsTab(SettingsTab::about);
     QStringList texts;
-    for (QLabel* l : view->findChildren<QLabel*>()) texts << l->text();
+    for (QLabel* l : view->findChildren<QLabel*>())
+        texts << l->text();
     const QString all = texts.join('\n');
     EXPECT_TRUE(SettingsView::appBuild() != "-" && !SettingsView::appBuild().isEmpty());
     EXPECT_TRUE(all.contains(SettingsView::appVersion() + " (" + SettingsView::appBuild() + ")"));
@@ -332,7 +334,8 @@ TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
     view->chooseFolder = [] { return std::optional<QString>(fileNameFromNative("/tmp/caf\xe9")); };
     QTest::mouseClick(child<QPushButton>("chooseSaveFolder"), Qt::LeftButton);
     EXPECT_FALSE(s.defaultSaveFolderPath().has_value());
-    EXPECT_TRUE(view->folderPathLabel()->text().contains("UTF-8 でない文字")) << view->folderPathLabel()->text().toStdString();
+    EXPECT_TRUE(view->folderPathLabel()->text().contains("UTF-8 でない文字"))
+        << view->folderPathLabel()->text().toStdString();
     QTest::qWait(100);
     if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
         view->window()->grab().save(QString::fromUtf8(dir) + "/settings-folder-refused.png");
@@ -395,9 +398,11 @@ TEST_F(SettingsViewTest, EveryPageRendersText) {
         // The header alone draws dark glyphs on a light background.
         int dark = 0;
         for (int y = 0; y < 70; ++y)
-            for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 100;
+            for (int x = 0; x < image.width(); ++x)
+                dark += qGray(image.pixel(x, y)) < 100;
         EXPECT_GT(dark, 200) << rawValue(tab).toStdString();
-        if (!dir.isEmpty()) image.save(QString::fromUtf8(dir) + "/settings-" + rawValue(tab) + ".png");
+        if (!dir.isEmpty())
+            image.save(QString::fromUtf8(dir) + "/settings-" + rawValue(tab) + ".png");
     }
 }
 

@@ -50,7 +50,7 @@ TEST(X11DesktopPermissions, ScreenReadableAndWindowsDrivableOnlyWithXTest) {
     const QByteArray display = qgetenv("DISPLAY");
     qputenv("DISPLAY", bare.display().toLocal8Bit());
     auto withoutXTest = makeX11DesktopPermissions();
-    qputenv("DISPLAY", ":9999");   // nothing listens there
+    qputenv("DISPLAY", ":9999"); // nothing listens there
     auto noDisplay = makeX11DesktopPermissions();
     qputenv("DISPLAY", display);
     EXPECT_TRUE(withoutXTest->screenCaptureAllowed());
@@ -65,14 +65,17 @@ TEST(X11WindowActivator, ListsTopLevelWindowsTopmostFirstAndFocusesTheChosenOne)
     ClientWindow brave("brave-browser", "Brave-browser");
     ClientWindow chromium("chromium", "Chromium");
     std::vector<ClientWindowInfo> windows;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        windows = activator->clientWindows();
-        return windows.size() >= 2;
-    }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            windows = activator->clientWindows();
+            return windows.size() >= 2;
+        },
+        2000));
     // Without a window manager: the root's mapped children, the last mapped on top.
     auto position = [&](quint32 id) {
         for (size_t i = 0; i < windows.size(); ++i)
-            if (windows[i].windowId == id) return int(i);
+            if (windows[i].windowId == id)
+                return int(i);
         return -1;
     };
     ASSERT_GE(position(chromium.id), 0);

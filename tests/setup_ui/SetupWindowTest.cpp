@@ -47,14 +47,17 @@ public:
     }
 };
 
-QString grabDir() { return QString::fromLocal8Bit(qgetenv("LUMIVANE_SETUP_GRAB_DIR")); }
+QString grabDir() {
+    return QString::fromLocal8Bit(qgetenv("LUMIVANE_SETUP_GRAB_DIR"));
+}
 
 // Dark pixels in a band: text was drawn there.
 int darkPixels(const QImage& image, QRect band) {
     int dark = 0;
     band &= image.rect();
     for (int y = band.top(); y <= band.bottom(); ++y)
-        for (int x = band.left(); x <= band.right(); ++x) dark += qGray(image.pixel(x, y)) < 110;
+        for (int x = band.left(); x <= band.right(); ++x)
+            dark += qGray(image.pixel(x, y)) < 110;
     return dark;
 }
 
@@ -88,7 +91,8 @@ TEST(SetupChecklistView, ItemStatesBadgesCardsAndButtonsFollowTheState) {
     EXPECT_TRUE(view.procedureBox()->isVisible());
     EXPECT_FALSE(view.errorLabel()->isVisible());
     // Status icon colours: green ready, orange action required.
-    EXPECT_EQ(sr->icon()->pixmap().toImage().pixelColor(12 * sr->icon()->pixmap().devicePixelRatio(), 3).green() > 120, true);
+    EXPECT_EQ(sr->icon()->pixmap().toImage().pixelColor(12 * sr->icon()->pixmap().devicePixelRatio(), 3).green() > 120,
+              true);
     const QColor orange = ax->icon()->pixmap().toImage().pixelColor(3, 12 * ax->icon()->pixmap().devicePixelRatio());
     EXPECT_GT(orange.red(), 200);
 
@@ -126,7 +130,8 @@ TEST(SetupChecklistView, ItemStatesBadgesCardsAndButtonsFollowTheState) {
     host.error.reset();
     host.set(true, true, true);
     EXPECT_EQ(view.browserCardValue()->text(), "準備完了です");
-    for (SetupItemKind k : allSetupItemKinds) EXPECT_EQ(view.row(k)->badge()->text(), "準備完了");
+    for (SetupItemKind k : allSetupItemKinds)
+        EXPECT_EQ(view.row(k)->badge()->text(), "準備完了");
     EXPECT_FALSE(am->settingsButton()->isVisible());
     EXPECT_FALSE(view.procedureBox()->isVisible());
 }
@@ -142,8 +147,9 @@ TEST(SetupWindow, ModesSizesTitlesAndClosing) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(onboarding.window()));
         EXPECT_EQ(onboarding.window()->windowTitle(), "Lumivane セットアップ");
         EXPECT_EQ(onboarding.window()->size(), QSize(820, 680));
-        EXPECT_EQ(onboarding.view()->findChild<QLabel*>("headerLine")->text(),
-                  "基本の撮影に必要な設定をここで確認できます。ブラウザ全体撮影を使う場合は追加設定も確認してください。");
+        EXPECT_EQ(
+            onboarding.view()->findChild<QLabel*>("headerLine")->text(),
+            "基本の撮影に必要な設定をここで確認できます。ブラウザ全体撮影を使う場合は追加設定も確認してください。");
         ASSERT_NE(onboarding.view()->closeForNowButton(), nullptr);
         EXPECT_EQ(onboarding.view()->closeForNowButton()->text(), "今は閉じる");
         QTest::mouseClick(onboarding.view()->closeForNowButton(), Qt::LeftButton);
@@ -153,9 +159,10 @@ TEST(SetupWindow, ModesSizesTitlesAndClosing) {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         EXPECT_LE(std::abs(onboarding.window()->geometry().center().x() - screen.center().x()), 40);
 
-        if (const QString dir = grabDir(); !dir.isEmpty()) onboarding.window()->grab().save(dir + "/setup-onboarding.png");
+        if (const QString dir = grabDir(); !dir.isEmpty())
+            onboarding.window()->grab().save(dir + "/setup-onboarding.png");
         const QImage image = onboarding.window()->grab().toImage();
-        EXPECT_GT(darkPixels(image, QRect(0, 0, image.width(), 90)), 300);   // header text drawn
+        EXPECT_GT(darkPixels(image, QRect(0, 0, image.width(), 90)), 300); // header text drawn
 
         // The close button: the callback runs once, after the close.
         onboarding.window()->close();
@@ -178,7 +185,8 @@ TEST(SetupWindow, ModesSizesTitlesAndClosing) {
     ASSERT_NE(scroll, nullptr);
     scroll->ensureWidgetVisible(standard.view()->supportButton());
     QApplication::processEvents();
-    if (const QString dir = grabDir(); !dir.isEmpty()) standard.window()->grab().save(dir + "/setup-standard-footer.png");
+    if (const QString dir = grabDir(); !dir.isEmpty())
+        standard.window()->grab().save(dir + "/setup-standard-footer.png");
 }
 
 TEST(SetupInSettings, AdvancedPageShowsTheModelsChecklistWithTheDesktopsAnswers) {
@@ -218,7 +226,8 @@ TEST(SetupInSettings, AdvancedPageShowsTheModelsChecklistWithTheDesktopsAnswers)
     QApplication::processEvents();
     const QImage image = controller.window()->grab().toImage();
     EXPECT_GT(darkPixels(image, QRect(0, 90, image.width(), 200)), 300);
-    if (const QString dir = grabDir(); !dir.isEmpty()) image.save(dir + "/settings-advanced-checklist.png");
+    if (const QString dir = grabDir(); !dir.isEmpty())
+        image.save(dir + "/settings-advanced-checklist.png");
 }
 
 } // namespace

@@ -63,11 +63,13 @@ TEST_F(ShareCacheTest, EqualLastUseEvictsTheEarlierCreated) {
     for (int i = 0; i < 12; ++i) {
         files.push_back(makeFile(QString("g%1.png").arg(i)));
         cache.createShareItem(QString("k%1").arg(i), files.back());
-        if (i == 0) clock->advance(1);  // k0 created first, the rest in one second
+        if (i == 0)
+            clock->advance(1); // k0 created first, the rest in one second
     }
     // Make every item's last use equal.
     clock->advance(5);
-    for (int i = 0; i < 12; ++i) cache.touchCachedItem(QString("k%1").arg(i));
+    for (int i = 0; i < 12; ++i)
+        cache.touchCachedItem(QString("k%1").arg(i));
     cache.createShareItem("k12", makeFile("g12.png"));
     EXPECT_FALSE(cache.peek("k0"));
     EXPECT_FALSE(QFileInfo::exists(files[0]));
@@ -82,7 +84,7 @@ TEST_F(ShareCacheTest, ExpiryRemovesOnlyItemsUnusedForMoreThanAnHour) {
     cache.createShareItem("edge", edge);
     clock->advance(50 * 60 - 1);
     cache.touchCachedItem("used");
-    clock->advance(10 * 60);  // old: 3600 s unused, edge: 3599 s, used: 600 s
+    clock->advance(10 * 60); // old: 3600 s unused, edge: 3599 s, used: 600 s
     cache.purgeExpiredItems();
     EXPECT_TRUE(cache.peek("old")) << "exactly one hour is not more than an hour";
     clock->advance(1);
@@ -121,7 +123,7 @@ TEST_F(ShareCacheTest, StoringUnderAnExistingKeyReplacesItAndDeletesTheOldFile) 
     EXPECT_EQ(cache.count(), 1u);
     EXPECT_EQ(cache.peek("k")->url, second);
     EXPECT_FALSE(QFileInfo::exists(first));
-    cache.createShareItem("k", second);  // the same file again stays
+    cache.createShareItem("k", second); // the same file again stays
     EXPECT_TRUE(QFileInfo::exists(second));
 }
 
@@ -131,7 +133,7 @@ TEST_F(ShareCacheTest, ReservedPathsNeverCollide) {
     EXPECT_EQ(QFileInfo(p1).fileName(), "Shot-2026-03-04-05-06-07.png");
     EXPECT_EQ(QFileInfo(p2).fileName(), "Shot-2026-03-04-05-06-07-2.png");
     cache.release(p2);
-    makeFile("Shot-2026-03-04-05-06-07-3.png");  // a stray file on disk is not overwritten
+    makeFile("Shot-2026-03-04-05-06-07-3.png"); // a stray file on disk is not overwritten
     EXPECT_EQ(QFileInfo(cache.reservePath(dir.path(), "Shot-2026-03-04-05-06-07", "png")).fileName(),
               "Shot-2026-03-04-05-06-07-2.png");
     EXPECT_EQ(QFileInfo(cache.reservePath(dir.path(), "Shot-2026-03-04-05-06-07", "png")).fileName(),
@@ -155,9 +157,10 @@ TEST(ShareCacheTimer, TheCleanUpRunsOnItsOwnAndStopsWithTheCache) {
         EXPECT_TRUE(cache.cleanupTimerRunning());
         QThread::msleep(80);
         EXPECT_TRUE(cache.peek("k")) << "an item used just now survives the purge";
-        cache.touchCachedItem("k");  // the clock is only read under the cache's lock
+        cache.touchCachedItem("k"); // the clock is only read under the cache's lock
         clock->advance(3601);
-        for (int i = 0; i < 100 && cache.peek("k"); ++i) QThread::msleep(10);
+        for (int i = 0; i < 100 && cache.peek("k"); ++i)
+            QThread::msleep(10);
         EXPECT_FALSE(cache.peek("k"));
         EXPECT_FALSE(QFileInfo::exists(path));
     }

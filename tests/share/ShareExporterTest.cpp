@@ -1,7 +1,7 @@
 // Share files: keys, name sanitising, encoded files decoded back, and the
 // background preparation's delivery.
-#include "export/AtomicFile.h"
 #include "export/ShareExporter.h"
+#include "export/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,7 +42,8 @@ TEST(ShareNames, KeyIsTheImageIdentityFormatAndPrefixAsGiven) {
     const QString key = ShareExporter::cacheKey(a, ScreenshotFileFormat::png, "Screenshot");
     EXPECT_TRUE(QRegularExpression("^[0-9]+-png-Screenshot$").match(key).hasMatch()) << key.toStdString();
     EXPECT_EQ(key, QString::number(a->cacheKey()) + "-png-Screenshot");
-    EXPECT_EQ(ShareExporter::cacheKey(a, ScreenshotFileFormat::jpeg, " a/b "), QString::number(a->cacheKey()) + "-jpeg- a/b ");
+    EXPECT_EQ(ShareExporter::cacheKey(a, ScreenshotFileFormat::jpeg, " a/b "),
+              QString::number(a->cacheKey()) + "-jpeg- a/b ");
 
     // Another object with the same pixels is another key; a copy of the same object is not.
     EXPECT_NE(ShareExporter::cacheKey(testImage(Qt::red), ScreenshotFileFormat::png, "Screenshot"), key);
@@ -69,7 +70,9 @@ TEST_F(ShareFilesTest, PngAndJpegFilesDecodeBackAndAreCachedUnderTheirKeys) {
     ASSERT_TRUE(png && jpg);
     EXPECT_EQ(QFileInfo(*png).absolutePath(), QDir(dir.path()).canonicalPath());
     EXPECT_TRUE(QRegularExpression("^a-b-\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.png$")
-                    .match(QFileInfo(*png).fileName()).hasMatch()) << png->toStdString();
+                    .match(QFileInfo(*png).fileName())
+                    .hasMatch())
+        << png->toStdString();
     EXPECT_TRUE(jpg->endsWith(".jpg"));
 
     QImageReader pngReader(*png);
@@ -83,8 +86,10 @@ TEST_F(ShareFilesTest, PngAndJpegFilesDecodeBackAndAreCachedUnderTheirKeys) {
     EXPECT_EQ(decodedJpg.size(), QSize(300, 120));
     EXPECT_NEAR(decodedJpg.pixelColor(150, 60).green(), 200, 6);
 
-    EXPECT_EQ(ShareExporter::cache().peek(ShareExporter::cacheKey(image, ScreenshotFileFormat::png, " a/b "))->url, *png);
-    EXPECT_EQ(ShareExporter::cache().peek(ShareExporter::cacheKey(image, ScreenshotFileFormat::jpeg, " a/b "))->url, *jpg);
+    EXPECT_EQ(ShareExporter::cache().peek(ShareExporter::cacheKey(image, ScreenshotFileFormat::png, " a/b "))->url,
+              *png);
+    EXPECT_EQ(ShareExporter::cache().peek(ShareExporter::cacheKey(image, ScreenshotFileFormat::jpeg, " a/b "))->url,
+              *jpg);
 }
 
 TEST_F(ShareFilesTest, TwoImagesInTheSameSecondKeepTheirOwnFiles) {
@@ -97,7 +102,8 @@ TEST_F(ShareFilesTest, TwoImagesInTheSameSecondKeepTheirOwnFiles) {
                                            CaptureQualityPreset::medium, "Same");
         b = ShareExporter::createShareFile(blue, ImageExportProfile::standard, ScreenshotFileFormat::png,
                                            CaptureQualityPreset::medium, "Same");
-        if (QDateTime::currentDateTime().toString("ss") == before) break;
+        if (QDateTime::currentDateTime().toString("ss") == before)
+            break;
     }
     ASSERT_TRUE(a && b);
     EXPECT_NE(*a, *b);
@@ -111,7 +117,7 @@ TEST_F(ShareFilesTest, AMissingTemporaryFolderFallsBackToTmpNotTheWorkingDirecto
 }
 
 TEST_F(ShareFilesTest, AFailedWriteYieldsNothingAndCachesNothing) {
-    qputenv("TMPDIR", "/proc/self");  // a folder nobody can create files in, root included
+    qputenv("TMPDIR", "/proc/self"); // a folder nobody can create files in, root included
     const ImageRef image = testImage(Qt::green);
     EXPECT_FALSE(ShareExporter::createShareFile(image, ImageExportProfile::standard, ScreenshotFileFormat::png,
                                                 CaptureQualityPreset::medium, "P"));

@@ -13,10 +13,12 @@ namespace {
 void writeFile(const QString& path, const QByteArray& text, bool executable = false) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) std::abort();
+    if (!f.open(QIODevice::WriteOnly))
+        std::abort();
     f.write(text);
     f.close();
-    if (executable) f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (executable)
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QByteArray entry(const char* name, const QString& exec, const char* mime, const char* extra = "") {
@@ -33,9 +35,10 @@ ShareDesktop install() {
     QDir().mkpath(d.root + "/empty");
 
     const QString record = d.root + "/bin/record";
-    writeFile(record, QByteArray("#!/bin/sh\nname=$1; shift\nprintf '%s\\n' \"$@\" > \"") + d.recordFolder.toUtf8() +
-                          "/$name.tmp\" && mv \"" + d.recordFolder.toUtf8() + "/$name.tmp\" \"" +
-                          d.recordFolder.toUtf8() + "/$name.args\"\n",
+    writeFile(record,
+              QByteArray("#!/bin/sh\nname=$1; shift\nprintf '%s\\n' \"$@\" > \"") + d.recordFolder.toUtf8() +
+                  "/$name.tmp\" && mv \"" + d.recordFolder.toUtf8() + "/$name.tmp\" \"" + d.recordFolder.toUtf8() +
+                  "/$name.args\"\n",
               true);
     d.vanishingTool = d.root + "/bin/vanishing";
     writeFile(d.vanishingTool, "#!/bin/sh\nexit 0\n", true);
@@ -58,7 +61,7 @@ ShareDesktop install() {
     setenv("XDG_DATA_DIRS", qPrintable(d.root + "/empty"), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(d.root + "/config"), 1);
     setenv("XDG_CONFIG_DIRS", qPrintable(d.root + "/empty"), 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");  // folders open through the inode/directory entry
+    unsetenv("DBUS_SESSION_BUS_ADDRESS"); // folders open through the inode/directory entry
     return d;
 }
 
@@ -73,10 +76,13 @@ struct Cleanup {
 
 QStringList ShareDesktop::recordedArguments(const QString& app) const {
     QFile f(recordFolder + "/" + app + ".args");
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
     return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
-const ShareDesktop& shareDesktop() { return g_desktop; }
+const ShareDesktop& shareDesktop() {
+    return g_desktop;
+}
 
 } // namespace lumivane::test

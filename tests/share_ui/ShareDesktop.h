@@ -8,8 +8,8 @@ namespace lumivane::test {
 
 struct ShareDesktop {
     QString root;
-    QString recordFolder; // "<app>.args" per launched application
-    QString vanishingTool;  // executable of "Vanishing Tool"; delete it to make its launch fail
+    QString recordFolder;  // "<app>.args" per launched application
+    QString vanishingTool; // executable of "Vanishing Tool"; delete it to make its launch fail
 
     // Arguments the application was started with, once it has run.
     QStringList recordedArguments(const QString& app) const;

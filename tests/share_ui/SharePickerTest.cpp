@@ -28,13 +28,15 @@ ImageRef testImage(QColor color) {
 
 QStringList titles(QMenu* menu) {
     QStringList result;
-    for (QAction* a : menu->actions()) result << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    for (QAction* a : menu->actions())
+        result << (a->isSeparator() ? QStringLiteral("|") : a->text());
     return result;
 }
 
 QAction* action(QMenu* menu, const QString& title) {
     for (QAction* a : menu->actions())
-        if (a->text() == title) return a;
+        if (a->text() == title)
+            return a;
     return nullptr;
 }
 
@@ -109,7 +111,7 @@ TEST_F(SharePickerTest, WithoutAPreparedFileTheImageIsEncodedAtTheChoice) {
 }
 
 TEST_F(SharePickerTest, APurgedPreparedFileIsWrittenAgain) {
-    prepared = QDir::tempPath() + "/gone.png";  // prepared once, deleted since
+    prepared = QDir::tempPath() + "/gone.png"; // prepared once, deleted since
     launcher.openPicker();
     action(launcher.picker(), "Fake Viewer")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(shareDesktop().recordedArguments("viewer").size(), 1, 5000);
@@ -123,8 +125,8 @@ TEST_F(SharePickerTest, OpenContainingFolderStartsTheFolderApplication) {
                                               CaptureQualityPreset::medium, "Pick");
     launcher.openPicker();
     action(launcher.picker(), "ファイルの場所を開く")->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(shareDesktop().recordedArguments("folder"), QStringList{QFileInfo(*prepared).absolutePath()},
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(shareDesktop().recordedArguments("folder"),
+                              QStringList{QFileInfo(*prepared).absolutePath()}, 5000);
 }
 
 TEST_F(SharePickerTest, AnApplicationThatCannotStartIsReportedNotSilentlyDropped) {

@@ -82,7 +82,8 @@ TEST_F(SharePopoverTest, EveryOpeningStartsOnPngAndBothFormatsArePreparedOnceEac
     QTRY_VERIFY_WITH_TIMEOUT(content->preparedItems().count(ScreenshotFileFormat::jpeg), 10000);
     const QString jpg = content->preparedItems().at(ScreenshotFileFormat::jpeg);
     EXPECT_TRUE(jpg.endsWith(".jpg"));
-    const auto jpegItem = ShareExporter::cache().peek(ShareExporter::cacheKey(image, ScreenshotFileFormat::jpeg, "Memo"));
+    const auto jpegItem =
+        ShareExporter::cache().peek(ShareExporter::cacheKey(image, ScreenshotFileFormat::jpeg, "Memo"));
     ASSERT_TRUE(jpegItem);
     EXPECT_EQ(jpegItem->url, jpg);
 
@@ -103,20 +104,21 @@ TEST_F(SharePopoverTest, EveryOpeningStartsOnPngAndBothFormatsArePreparedOnceEac
     ASSERT_TRUE(button->isPopoverPresented());
     EXPECT_EQ(settings.shareFileFormat(), ScreenshotFileFormat::png);
     EXPECT_EQ(button->popover()->content()->preparedItems().at(ScreenshotFileFormat::png), png);
-    EXPECT_EQ(presented.count(), 3);  // open, close, open
+    EXPECT_EQ(presented.count(), 3); // open, close, open
 }
 
 TEST_F(SharePopoverTest, ANewImageDropsThePreparedFilesAndLateResultsOfTheOldOne) {
     const ImageRef first = testImage(Qt::red), second = testImage(Qt::green);
     SharePopoverContent content(settings, nullptr, first, ImageExportProfile::standard, "Swap");
-    content.show();  // starts the PNG preparation of the first image
+    content.show(); // starts the PNG preparation of the first image
     EXPECT_EQ(content.preparingFormats(), std::set<ScreenshotFileFormat>{ScreenshotFileFormat::png});
-    content.setImage(second);  // before the first result has been delivered
+    content.setImage(second); // before the first result has been delivered
     QTRY_VERIFY_WITH_TIMEOUT(content.preparedItems().count(ScreenshotFileFormat::png), 10000);
     const QString path = content.preparedItems().at(ScreenshotFileFormat::png);
     EXPECT_EQ(QImage(path).pixelColor(0, 0), QColor(Qt::green));
     // The first image's file is still cached for later look-ups, but not shown here.
-    QTRY_VERIFY_WITH_TIMEOUT(ShareExporter::cache().peek(ShareExporter::cacheKey(first, ScreenshotFileFormat::png, "Swap")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        ShareExporter::cache().peek(ShareExporter::cacheKey(first, ScreenshotFileFormat::png, "Swap")), 10000);
     QTest::qWait(50);
     EXPECT_EQ(content.preparedItems().at(ScreenshotFileFormat::png), path);
 

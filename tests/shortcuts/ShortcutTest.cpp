@@ -1,5 +1,5 @@
-#include "shortcuts/KeyMapping.h"
 #include "shortcuts/Shortcut.h"
+#include "shortcuts/KeyMapping.h"
 
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -12,12 +12,25 @@ using namespace lumivane;
 
 // Keys are written one way everywhere, as the Linux desktops write them.
 TEST(ShortcutFormatting, ModifierNamesFollowSuperCtrlAltShift) {
-    struct Case { quint32 modifiers; const char* names; };
+    struct Case {
+        quint32 modifiers;
+        const char* names;
+    };
     const Case cases[] = {
-        {0, ""}, {256, "Super+"}, {512, "Shift+"}, {2048, "Alt+"}, {4096, "Ctrl+"}, {768, "Super+Shift+"},
-        {2304, "Super+Alt+"}, {4352, "Super+Ctrl+"}, {2560, "Alt+Shift+"}, {4608, "Ctrl+Shift+"},
-        {6144, "Ctrl+Alt+"}, {2816, "Super+Alt+Shift+"}, {7936, "Super+Ctrl+Alt+Shift+"},
-        {768 | 1 | 1024, "Super+Shift+"},  // unknown bits are not shown
+        {0, ""},
+        {256, "Super+"},
+        {512, "Shift+"},
+        {2048, "Alt+"},
+        {4096, "Ctrl+"},
+        {768, "Super+Shift+"},
+        {2304, "Super+Alt+"},
+        {4352, "Super+Ctrl+"},
+        {2560, "Alt+Shift+"},
+        {4608, "Ctrl+Shift+"},
+        {6144, "Ctrl+Alt+"},
+        {2816, "Super+Alt+Shift+"},
+        {7936, "Super+Ctrl+Alt+Shift+"},
+        {768 | 1 | 1024, "Super+Shift+"}, // unknown bits are not shown
     };
     for (const Case& c : cases)
         EXPECT_EQ((Shortcut{18, c.modifiers}).shortcutModifierSymbols(), QString::fromUtf8(c.names)) << c.modifiers;
@@ -60,7 +73,7 @@ TEST(ShortcutFormatting, KeyNamesAndEquivalents) {
     auto esc = keyEquivalent(53);
     ASSERT_TRUE(esc && esc->special);
     EXPECT_EQ(*esc->special, SpecialKeyEquivalent::escape);
-    EXPECT_FALSE(keyEquivalent(48).has_value());  // Tab has no menu equivalent
+    EXPECT_FALSE(keyEquivalent(48).has_value()); // Tab has no menu equivalent
     EXPECT_FALSE(keyEquivalent(96).has_value());
 }
 
@@ -71,7 +84,7 @@ TEST(ShortcutModel, StandardScreenshotKeysAndDefaults) {
     EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, kOptionModifier}).isStandardScreenshotKey());
     EXPECT_FALSE((Shortcut{kPrintScreenKeyCode, kShiftModifier | kCommandModifier}).isStandardScreenshotKey());
     EXPECT_FALSE((Shortcut{20, 768}).isStandardScreenshotKey());
-    EXPECT_EQ(evdevCodeForKeyCode(kPrintScreenKeyCode), std::optional<quint32>(99));  // KEY_SYSRQ
+    EXPECT_EQ(evdevCodeForKeyCode(kPrintScreenKeyCode), std::optional<quint32>(99)); // KEY_SYSRQ
     EXPECT_EQ(defaultShortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
     EXPECT_EQ(defaultShortcut(ShortcutAction::captureArea), (Shortcut{19, 768}));
     EXPECT_EQ(rawValue(ShortcutAction::captureArea), "captureArea");
@@ -92,7 +105,8 @@ TEST(KeyMapping, KeyCodesAndEvdevCodesNameTheSameKeys) {
     int mapped = 0;
     for (quint32 code = 0; code < 128; ++code) {
         const auto evdev = evdevCodeForKeyCode(code);
-        if (!evdev) continue;
+        if (!evdev)
+            continue;
         ++mapped;
         EXPECT_EQ(keyCodeForEvdevCode(*evdev), code) << code;
     }
@@ -111,20 +125,21 @@ TEST(KeyMapping, KeyCodesAndEvdevCodesNameTheSameKeys) {
     EXPECT_FALSE(keyCodeForEvdevCode(0).has_value());
     EXPECT_FALSE(evdevCodeForKeyCode(52).has_value());
     // Modifier keys map to the modifier positions.
-    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(125)));  // Super
-    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(42)));   // Shift
-    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(100)));  // AltGr
+    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(125))); // Super
+    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(42)));  // Shift
+    EXPECT_TRUE(isModifierKeyCode(*keyCodeForEvdevCode(100))); // AltGr
 }
 
 TEST(KeyMapping, EventsWithoutAPhysicalKeyMapThroughQtKeys) {
     for (quint32 code = 0; code < 128; ++code) {
         const auto qt = qtKeyForKeyCode(code);
-        if (!qt || !*qt || code == 94 || code == 93 || code == 95) continue;
+        if (!qt || !*qt || code == 94 || code == 93 || code == 95)
+            continue;
         const QString label = keyLabel(code);
         const bool keypad = label.startsWith(QLatin1String("Num ")) || code == 76;
         EXPECT_EQ(keyCodeForQtKey(*qt, keypad), code) << code;
     }
-    EXPECT_EQ(keyCodeForQtKey(Qt::Key_Exclam), 18u);  // Shift+1 on a US layout
+    EXPECT_EQ(keyCodeForQtKey(Qt::Key_Exclam), 18u); // Shift+1 on a US layout
     EXPECT_EQ(keyCodeForQtKey(Qt::Key_NumberSign), 20u);
 }
 
@@ -144,7 +159,7 @@ TEST(KeyMapping, ModifierMasksMapOneToOne) {
         EXPECT_EQ(modifiersForX11State(x11ModifierMaskForModifiers(mods)), mods);
         EXPECT_EQ(modifiersForQtModifiers(qtModifiersForModifiers(mods)), mods);
     }
-    EXPECT_EQ(x11ModifierMaskForModifiers(768), 64 | 1);  // Super+Shift
+    EXPECT_EQ(x11ModifierMaskForModifiers(768), 64 | 1); // Super+Shift
     // Caps Lock (2) and Num Lock (16) do not change the shortcut.
     EXPECT_EQ(modifiersForX11State(64 | 1 | 2 | 16), 768u);
 }

@@ -18,13 +18,15 @@ class FileChooserService : public QObject, protected QDBusContext {
     Q_PROPERTY(uint version READ version)
 public:
     explicit FileChooserService(const QString& address)
-        : connection_(QDBusConnection::connectToBus(address, "fake-file-chooser-" + QUuid::createUuid().toString(QUuid::Id128))) {}
+        : connection_(QDBusConnection::connectToBus(address, "fake-file-chooser-" +
+                                                                 QUuid::createUuid().toString(QUuid::Id128))) {}
     ~FileChooserService() override { QDBusConnection::disconnectFromBus(connection_.name()); }
 
     bool start() {
         return connection_.isConnected() &&
                connection_.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), this,
-                                          QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties) &&
+                                          QDBusConnection::ExportScriptableSlots |
+                                              QDBusConnection::ExportAllProperties) &&
                connection_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
     }
     uint version() const { return 3; }
@@ -49,11 +51,12 @@ private:
         QString sender = message().service().mid(1);
         sender.replace('.', '_');
         QString token = options.value(QStringLiteral("handle_token")).toString();
-        if (token.isEmpty()) token = "t" + QUuid::createUuid().toString(QUuid::Id128);
+        if (token.isEmpty())
+            token = "t" + QUuid::createUuid().toString(QUuid::Id128);
         const QString path = "/org/freedesktop/portal/desktop/request/" + sender + "/" + token;
         QTimer::singleShot(200, this, [this, path, uris] {
-            QDBusMessage response =
-                QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+            QDBusMessage response = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
+                                                               QStringLiteral("Response"));
             response << uint(0) << QVariantMap{{QStringLiteral("uris"), uris}};
             connection_.send(response);
         });
@@ -81,11 +84,13 @@ FakeFileChooserPortal::FakeFileChooserPortal() {
 FakeFileChooserPortal::~FakeFileChooserPortal() = default;
 
 void FakeFileChooserPortal::answerOpenFile(const QStringList& uris) {
-    if (service_) service_->openUris = uris;
+    if (service_)
+        service_->openUris = uris;
 }
 
 void FakeFileChooserPortal::answerSaveFile(const QStringList& uris) {
-    if (service_) service_->saveUris = uris;
+    if (service_)
+        service_->saveUris = uris;
 }
 
 QList<FakeFileChooserPortal::Call> FakeFileChooserPortal::calls() const {

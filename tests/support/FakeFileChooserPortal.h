@@ -36,7 +36,7 @@ public:
     void answerSaveFile(const QStringList& uris);
 
     struct Call {
-        QString method;  // "OpenFile" or "SaveFile"
+        QString method; // "OpenFile" or "SaveFile"
         QVariantMap options;
     };
     QList<Call> calls() const;

@@ -90,7 +90,8 @@ public slots:
                conn_->registerService("org.freedesktop.portal.Desktop");
     }
     void stop() {
-        for (auto it = sessions_.begin(); it != sessions_.end(); ++it) delete it->object;
+        for (auto it = sessions_.begin(); it != sessions_.end(); ++it)
+            delete it->object;
         sessions_.clear();
         if (conn_) {
             conn_->unregisterObject(kPortalPath);
@@ -107,7 +108,8 @@ public slots:
         Session s;
         s.owner = msg.service();
         s.object = new PortalSessionObject(this, session);
-        conn_->registerObject(session, s.object, QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties);
+        conn_->registerObject(session, s.object,
+                              QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties);
         sessions_.insert(session, s);
         answer(msg, request, 0, {{"session_handle", session}});
         return QDBusObjectPath(request);
@@ -120,7 +122,8 @@ public slots:
                                                const QDBusMessage& msg) {
         const QString request = requestPath(msg, options);
         const auto it = ownedSession(session, msg);
-        if (it == sessions_.end()) return {};
+        if (it == sessions_.end())
+            return {};
         lastParentWindow_ = parentWindow;
         if (refuseNext_) {
             const uint code = refuseNext_;
@@ -130,7 +133,8 @@ public slots:
         }
         it->bindings.clear();
         for (const PortalShortcut& s : shortcuts) {
-            if (!refusedId_.isEmpty() && s.id == refusedId_) continue;
+            if (!refusedId_.isEmpty() && s.id == refusedId_)
+                continue;
             it->bindings.append({session.path(), s.id, s.properties.value("description").toString(),
                                  s.properties.value("preferred_trigger").toString()});
         }
@@ -142,7 +146,8 @@ public slots:
                                                const QDBusMessage& msg) {
         const QString request = requestPath(msg, options);
         const auto it = ownedSession(session, msg);
-        if (it == sessions_.end()) return {};
+        if (it == sessions_.end())
+            return {};
         answer(msg, request, 0, {{"shortcuts", QVariant::fromValue(answerList(*it))}});
         return QDBusObjectPath(request);
     }
@@ -150,7 +155,8 @@ public slots:
     // Hooks, called through blocking queued invocations.
     QList<FakeGlobalShortcutsPortal::Binding> bindings() const {
         QList<FakeGlobalShortcutsPortal::Binding> all;
-        for (const Session& s : sessions_) all += s.bindings;
+        for (const Session& s : sessions_)
+            all += s.bindings;
         return all;
     }
     QStringList sessionHandles() const { return sessions_.keys(); }
@@ -160,9 +166,11 @@ public slots:
     bool activate(const QString& id, bool release) {
         for (auto it = sessions_.cbegin(); it != sessions_.cend(); ++it) {
             for (const auto& b : it->bindings) {
-                if (b.id != id) continue;
+                if (b.id != id)
+                    continue;
                 const quint64 now = quint64(QDateTime::currentMSecsSinceEpoch());
-                emitTo(it->owner, "Activated", {QVariant::fromValue(QDBusObjectPath(it.key())), id, now, QVariantMap()});
+                emitTo(it->owner, "Activated",
+                       {QVariant::fromValue(QDBusObjectPath(it.key())), id, now, QVariantMap()});
                 if (release)
                     emitTo(it->owner, "Deactivated",
                            {QVariant::fromValue(QDBusObjectPath(it.key())), id, now + 1, QVariantMap()});
@@ -173,9 +181,11 @@ public slots:
     }
     bool closeSession(const QString& handle, bool emitClosed) {
         auto it = sessions_.find(handle);
-        if (it == sessions_.end()) return false;
+        if (it == sessions_.end())
+            return false;
         if (emitClosed) {
-            QDBusMessage closed = QDBusMessage::createTargetedSignal(it->owner, handle, "org.freedesktop.portal.Session", "Closed");
+            QDBusMessage closed =
+                QDBusMessage::createTargetedSignal(it->owner, handle, "org.freedesktop.portal.Session", "Closed");
             closed << QVariantMap();
             conn_->send(closed);
         }
@@ -199,7 +209,8 @@ private:
     // the result is the end of sessions_.
     QMap<QString, Session>::iterator ownedSession(const QDBusObjectPath& session, const QDBusMessage& msg) {
         auto it = sessions_.find(session.path());
-        if (it != sessions_.end() && it->owner == msg.service()) return it;
+        if (it != sessions_.end() && it->owner == msg.service())
+            return it;
         refuse(msg);
         return sessions_.end();
     }
@@ -231,7 +242,9 @@ private:
     uint refuseNext_ = 0;
 };
 
-void PortalSessionObject::Close() { service_->closeSession(path_, false); }
+void PortalSessionObject::Close() {
+    service_->closeSession(path_, false);
+}
 
 } // namespace detail
 
@@ -246,10 +259,12 @@ FakeGlobalShortcutsPortal::FakeGlobalShortcutsPortal() {
     service->moveToThread(thread_.get());
     thread_->start();
     bool ok = false;
-    QMetaObject::invokeMethod(service, [&] { ok = service->start(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        service, [&] { ok = service->start(); }, Qt::BlockingQueuedConnection);
     if (!ok) {
         error_ = "cannot serve org.freedesktop.portal.Desktop on " + bus_.address();
-        QMetaObject::invokeMethod(service, [&] { service->stop(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service, [&] { service->stop(); }, Qt::BlockingQueuedConnection);
         delete service;
         return;
     }
@@ -258,7 +273,8 @@ FakeGlobalShortcutsPortal::FakeGlobalShortcutsPortal() {
 
 FakeGlobalShortcutsPortal::~FakeGlobalShortcutsPortal() {
     if (service_) {
-        QMetaObject::invokeMethod(service_, [this] { service_->stop(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [this] { service_->stop(); }, Qt::BlockingQueuedConnection);
         delete service_;
     }
     if (thread_) {
@@ -270,48 +286,52 @@ FakeGlobalShortcutsPortal::~FakeGlobalShortcutsPortal() {
 QList<FakeGlobalShortcutsPortal::Binding> FakeGlobalShortcutsPortal::bindings() const {
     QList<Binding> result;
     if (service_)
-        QMetaObject::invokeMethod(service_, [&] { result = service_->bindings(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [&] { result = service_->bindings(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
 QStringList FakeGlobalShortcutsPortal::sessions() const {
     QStringList result;
     if (service_)
-        QMetaObject::invokeMethod(service_, [&] { result = service_->sessionHandles(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [&] { result = service_->sessionHandles(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
 QString FakeGlobalShortcutsPortal::lastParentWindow() const {
     QString result;
     if (service_)
-        QMetaObject::invokeMethod(service_, [&] { result = service_->lastParentWindow(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [&] { result = service_->lastParentWindow(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
 void FakeGlobalShortcutsPortal::refuseNextBinding(uint response) {
     if (service_)
-        QMetaObject::invokeMethod(service_, [this, response] { service_->setRefuseNext(response); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [this, response] { service_->setRefuseNext(response); }, Qt::BlockingQueuedConnection);
 }
 
 void FakeGlobalShortcutsPortal::refuseShortcut(const QString& id) {
     if (service_)
-        QMetaObject::invokeMethod(service_, [this, id] { service_->setRefusedId(id); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [this, id] { service_->setRefusedId(id); }, Qt::BlockingQueuedConnection);
 }
 
 bool FakeGlobalShortcutsPortal::activate(const QString& shortcutId, bool release) {
     bool ok = false;
     if (service_)
-        QMetaObject::invokeMethod(service_, [&] { ok = service_->activate(shortcutId, release); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [&] { ok = service_->activate(shortcutId, release); }, Qt::BlockingQueuedConnection);
     return ok;
 }
 
 bool FakeGlobalShortcutsPortal::closeSession(const QString& sessionHandle) {
     bool ok = false;
     if (service_)
-        QMetaObject::invokeMethod(service_, [&] { ok = service_->closeSession(sessionHandle, true); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            service_, [&] { ok = service_->closeSession(sessionHandle, true); }, Qt::BlockingQueuedConnection);
     return ok;
 }
 

@@ -51,7 +51,7 @@ public:
     QString busAddress() const { return bus_.address(); }
 
     struct Binding {
-        QString session;       // session handle (object path)
+        QString session; // session handle (object path)
         QString id;
         QString description;
         QString preferredTrigger;

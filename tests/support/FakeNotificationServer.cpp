@@ -14,7 +14,8 @@ class NotificationService : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     explicit NotificationService(const QString& address)
-        : connection_(QDBusConnection::connectToBus(address, "fake-notifications-" + QUuid::createUuid().toString(QUuid::Id128))) {}
+        : connection_(QDBusConnection::connectToBus(address, "fake-notifications-" +
+                                                                 QUuid::createUuid().toString(QUuid::Id128))) {}
     ~NotificationService() override { QDBusConnection::disconnectFromBus(connection_.name()); }
 
     bool start() {

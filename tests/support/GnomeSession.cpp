@@ -22,20 +22,29 @@ bool waitFor(QProcess& process, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
     while (process.state() != QProcess::NotRunning) {
-        if (clock.elapsed() > timeoutMs) return false;
+        if (clock.elapsed() > timeoutMs)
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (process.state() != QProcess::NotRunning) process.waitForFinished(5);
+        if (process.state() != QProcess::NotRunning)
+            process.waitForFinished(5);
     }
     return true;
 }
 
-const QString storeArgs[] = {QStringLiteral("--session"), QStringLiteral("-d"),
-                             QStringLiteral("org.freedesktop.impl.portal.PermissionStore"), QStringLiteral("-o"),
-                             QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"), QStringLiteral("-m")};
+const QString storeArgs[] = {QStringLiteral("--session"),
+                             QStringLiteral("-d"),
+                             QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
+                             QStringLiteral("-o"),
+                             QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
+                             QStringLiteral("-m")};
 } // namespace
 
-GnomeSession* sharedGnome() { return g_shared; }
-void setSharedGnome(GnomeSession* session) { g_shared = session; }
+GnomeSession* sharedGnome() {
+    return g_shared;
+}
+void setSharedGnome(GnomeSession* session) {
+    g_shared = session;
+}
 
 GnomeSession::GnomeSession(const QString& size) {
     QElapsedTimer clock;
@@ -58,20 +67,25 @@ GnomeSession::GnomeSession(const QString& size) {
     if (script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
         unavailable_ = script.exitStatus() == QProcess::NormalExit && script.exitCode() == 3;
         error_ = QString::fromLocal8Bit(script.readAllStandardError()).trimmed();
-        if (error_.isEmpty()) error_ = "gnome-session.sh start failed";
+        if (error_.isEmpty())
+            error_ = "gnome-session.sh start failed";
         return;
     }
     for (const QByteArray& line : script.readAllStandardOutput().split('\n')) {
         const int eq = line.indexOf('=');
-        if (eq > 0) env_.insert(QString::fromLocal8Bit(line.left(eq)), QString::fromLocal8Bit(line.mid(eq + 1)));
+        if (eq > 0)
+            env_.insert(QString::fromLocal8Bit(line.left(eq)), QString::fromLocal8Bit(line.mid(eq + 1)));
     }
     dir_ = env_.take("LUMIVANE_GNOME_SESSION");
-    if (dir_.isEmpty()) error_ = "gnome-session.sh printed no session";
+    if (dir_.isEmpty())
+        error_ = "gnome-session.sh printed no session";
 }
 
 GnomeSession::~GnomeSession() {
-    if (g_shared == this) g_shared = nullptr;
-    if (dir_.isEmpty()) return;
+    if (g_shared == this)
+        g_shared = nullptr;
+    if (dir_.isEmpty())
+        return;
     QProcess script;
     script.start(QStringLiteral(LUMIVANE_GNOME_SESSION_SCRIPT), {"stop", dir_});
     script.waitForFinished(30000);
@@ -79,12 +93,14 @@ GnomeSession::~GnomeSession() {
 
 QProcessEnvironment GnomeSession::processEnvironment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it) env.insert(it.key(), it.value());
+    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
+        env.insert(it.key(), it.value());
     return env;
 }
 
 void GnomeSession::exportToProcess() const {
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it) qputenv(qPrintable(it.key()), it.value().toLocal8Bit());
+    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
+        qputenv(qPrintable(it.key()), it.value().toLocal8Bit());
 }
 
 GnomeSession::Result GnomeSession::run(const QString& program, const QStringList& args, int timeoutMs) const {
@@ -115,13 +131,19 @@ GnomeSession::Result GnomeSession::run(const QString& program, const QStringList
 bool GnomeSession::setScreenshotPermission(const QString& answer) const {
     QStringList args(std::begin(storeArgs), std::end(storeArgs));
     if (answer.isEmpty()) {
-        args << "org.freedesktop.impl.portal.PermissionStore.DeletePermission" << "screenshot" << "screenshot" << "";
+        args << "org.freedesktop.impl.portal.PermissionStore.DeletePermission"
+             << "screenshot"
+             << "screenshot"
+             << "";
         const Result r = run("gdbus", QStringList{"call"} + args);
         // Nothing stored is as good as removed.
         return r.ok() || r.err.contains("NotFound");
     }
-    args << "org.freedesktop.impl.portal.PermissionStore.SetPermission" << "screenshot" << "true" << "screenshot" << ""
-         << QStringLiteral("['%1']").arg(answer);
+    args << "org.freedesktop.impl.portal.PermissionStore.SetPermission"
+         << "screenshot"
+         << "true"
+         << "screenshot"
+         << "" << QStringLiteral("['%1']").arg(answer);
     return run("gdbus", QStringList{"call"} + args).ok();
 }
 

@@ -18,21 +18,26 @@ KWinSession* g_shared = nullptr;
 const QString script = QStringLiteral(LUMIVANE_KWIN_SESSION_SCRIPT);
 } // namespace
 
-KWinSession* sharedKWin() { return g_shared; }
-void setSharedKWin(KWinSession* session) { g_shared = session; }
+KWinSession* sharedKWin() {
+    return g_shared;
+}
+void setSharedKWin(KWinSession* session) {
+    g_shared = session;
+}
 
 KWinSession::KWinSession(double scale, const QString& size) {
     QElapsedTimer clock;
     clock.start();
     QProcess start;
-    start.start(script, {"start", "--owner", QString::number(getpid()), "--scale", QString::number(scale), "--size", size});
+    start.start(script,
+                {"start", "--owner", QString::number(getpid()), "--scale", QString::number(scale), "--size", size});
     if (!start.waitForStarted(5000)) {
         unavailable_ = true;
         error_ = "cannot run " + script + ": " + start.errorString();
         return;
     }
     if (!start.waitForFinished(60000)) {
-        start.terminate();  // the script stops what it had started
+        start.terminate(); // the script stops what it had started
         start.waitForFinished(10000);
         error_ = "kwin-session.sh start timed out: " + QString::fromLocal8Bit(start.readAllStandardError());
         return;
@@ -41,21 +46,26 @@ KWinSession::KWinSession(double scale, const QString& size) {
     if (start.exitStatus() != QProcess::NormalExit || start.exitCode() != 0) {
         unavailable_ = start.exitStatus() == QProcess::NormalExit && start.exitCode() == 3;
         error_ = QString::fromLocal8Bit(start.readAllStandardError()).trimmed();
-        if (error_.isEmpty()) error_ = "kwin-session.sh start failed";
+        if (error_.isEmpty())
+            error_ = "kwin-session.sh start failed";
         return;
     }
     for (const QByteArray& line : start.readAllStandardOutput().split('\n')) {
         const int eq = line.indexOf('=');
-        if (eq > 0) env_.insert(QString::fromLocal8Bit(line.left(eq)), QString::fromLocal8Bit(line.mid(eq + 1)));
+        if (eq > 0)
+            env_.insert(QString::fromLocal8Bit(line.left(eq)), QString::fromLocal8Bit(line.mid(eq + 1)));
     }
     dir_ = env_.take("LUMIVANE_KWIN_SESSION");
     prefix_ = env_.take("LUMIVANE_KWIN_PREFIX");
-    if (dir_.isEmpty() || prefix_.isEmpty()) error_ = "kwin-session.sh printed no session";
+    if (dir_.isEmpty() || prefix_.isEmpty())
+        error_ = "kwin-session.sh printed no session";
 }
 
 KWinSession::~KWinSession() {
-    if (g_shared == this) g_shared = nullptr;
-    if (dir_.isEmpty()) return;
+    if (g_shared == this)
+        g_shared = nullptr;
+    if (dir_.isEmpty())
+        return;
     QProcess stop;
     stop.start(script, {"stop", dir_});
     stop.waitForFinished(30000);
@@ -64,13 +74,15 @@ KWinSession::~KWinSession() {
 QProcessEnvironment KWinSession::processEnvironment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it) env.insert(it.key(), it.value());
+    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
+        env.insert(it.key(), it.value());
     return env;
 }
 
 void KWinSession::exportToProcess() const {
     qunsetenv("DISPLAY");
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it) qputenv(qPrintable(it.key()), it.value().toLocal8Bit());
+    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
+        qputenv(qPrintable(it.key()), it.value().toLocal8Bit());
 }
 
 bool KWinSession::installEntry(const QString& fileName, const QString& executable) {

@@ -10,7 +10,8 @@ public:
     std::optional<QByteArray> read() const override { return bytes_; }
     bool write(const QByteArray& bytes) override {
         bytes_ = bytes;
-        if (writes_) ++*writes_;
+        if (writes_)
+            ++*writes_;
         return true;
     }
 

@@ -17,9 +17,11 @@ inline void answerNextMessageBox(std::function<QAbstractButton*(QMessageBox&)> c
     QObject::connect(poll, &QTimer::timeout, [poll, choose, text] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QAbstractButton* button = box ? choose(*box) : nullptr;
-        if (!button) return;
+        if (!button)
+            return;
         poll->deleteLater();
-        if (text) *text = box->text();
+        if (text)
+            *text = box->text();
         button->click();
     });
     poll->start(50);
@@ -33,7 +35,8 @@ inline void answerNextMessageBox(const QString& buttonText, QString* text = null
     answerNextMessageBox(
         [buttonText](QMessageBox& box) -> QAbstractButton* {
             for (QAbstractButton* b : box.buttons())
-                if (b->text() == buttonText) return b;
+                if (b->text() == buttonText)
+                    return b;
             return nullptr;
         },
         text);

@@ -14,7 +14,8 @@ QImage patternImage(const QRect& r) {
     QImage image(r.size(), QImage::Format_RGB32);
     for (int y = 0; y < r.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < r.width(); ++x) row[x] = patternColour(r.x() + x, r.y() + y);
+        for (int x = 0; x < r.width(); ++x)
+            row[x] = patternColour(r.x() + x, r.y() + y);
     }
     return image;
 }
@@ -42,7 +43,8 @@ int runPatternWindows(int argc, char** argv) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         for (const auto& w : windows)
-            if (!w->isExposed()) return;
+            if (!w->isExposed())
+                return;
         poll.stop();
         std::printf("ready\n");
         std::fflush(stdout);

@@ -20,7 +20,8 @@ public:
     }
     ~PrivateTempDir() {
         std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
     }
     PrivateTempDir(const PrivateTempDir&) = delete;
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;

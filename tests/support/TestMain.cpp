@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 namespace lumivane::test {
-XvfbServer* sharedXvfb() { return nullptr; }
-int xftDpi() { return 0; }
+XvfbServer* sharedXvfb() {
+    return nullptr;
 }
+int xftDpi() {
+    return 0;
+}
+} // namespace lumivane::test
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -22,7 +22,8 @@ std::unique_ptr<lumivane::test::GnomeSession> g_session;
 class SessionCheck : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (g_session->isRunning()) return;
+        if (g_session->isRunning())
+            return;
         if (g_session->isUnavailable())
             GTEST_SKIP() << "no GNOME test desktop here: " << g_session->errorText().toStdString();
         FAIL() << "the GNOME test desktop did not start: " << g_session->errorText().toStdString();
@@ -31,16 +32,20 @@ public:
 } // namespace
 
 namespace lumivane::test {
-XvfbServer* sharedXvfb() { return nullptr; }
+XvfbServer* sharedXvfb() {
+    return nullptr;
 }
+} // namespace lumivane::test
 
 int main(int argc, char** argv) {
     bool listing = false;
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0) listing = true;
+        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0)
+            listing = true;
     ::testing::InitGoogleTest(&argc, argv);
     const lumivane::test::PrivateTempDir temporaryFolder;
-    if (listing) return RUN_ALL_TESTS();
+    if (listing)
+        return RUN_ALL_TESTS();
 
     g_session = std::make_unique<lumivane::test::GnomeSession>();
     if (g_session->isRunning()) {

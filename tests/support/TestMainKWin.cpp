@@ -24,26 +24,33 @@ std::unique_ptr<lumivane::test::KWinSession> g_session;
 class SessionCheck : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (g_session->isRunning()) return;
-        if (g_session->isUnavailable()) GTEST_SKIP() << "no KWin here: " << g_session->errorText().toStdString();
+        if (g_session->isRunning())
+            return;
+        if (g_session->isUnavailable())
+            GTEST_SKIP() << "no KWin here: " << g_session->errorText().toStdString();
         FAIL() << "the KWin session did not start: " << g_session->errorText().toStdString();
     }
 };
 } // namespace
 
 namespace lumivane::test {
-XvfbServer* sharedXvfb() { return nullptr; }
+XvfbServer* sharedXvfb() {
+    return nullptr;
 }
+} // namespace lumivane::test
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--lumivane-pattern-window") == 0) return lumivane::test::runPatternWindows(argc, argv);
+        if (std::strcmp(argv[i], "--lumivane-pattern-window") == 0)
+            return lumivane::test::runPatternWindows(argc, argv);
     bool listing = false;
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0) listing = true;
+        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0)
+            listing = true;
     ::testing::InitGoogleTest(&argc, argv);
     const lumivane::test::PrivateTempDir temporaryFolder;
-    if (listing) return RUN_ALL_TESTS();
+    if (listing)
+        return RUN_ALL_TESTS();
 
     g_session = std::make_unique<lumivane::test::KWinSession>();
     if (g_session->isRunning()) {

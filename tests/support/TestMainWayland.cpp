@@ -19,7 +19,8 @@ std::unique_ptr<lumivane::test::WaylandSession> g_session;
 class SessionCheck : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (g_session->isRunning()) return;
+        if (g_session->isRunning())
+            return;
         if (g_session->isUnavailable())
             GTEST_SKIP() << "no Wayland test desktop here: " << g_session->errorText().toStdString();
         FAIL() << "the Wayland test desktop did not start: " << g_session->errorText().toStdString();
@@ -28,16 +29,20 @@ public:
 } // namespace
 
 namespace lumivane::test {
-XvfbServer* sharedXvfb() { return nullptr; }
+XvfbServer* sharedXvfb() {
+    return nullptr;
 }
+} // namespace lumivane::test
 
 int main(int argc, char** argv) {
     bool listing = false;
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0) listing = true;
+        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0)
+            listing = true;
     ::testing::InitGoogleTest(&argc, argv);
     const lumivane::test::PrivateTempDir temporaryFolder;
-    if (listing) return RUN_ALL_TESTS();
+    if (listing)
+        return RUN_ALL_TESTS();
 
 #ifdef LUMIVANE_WAYLAND_WITHOUT_PORTAL
     g_session = std::make_unique<lumivane::test::WaylandSession>(false);
@@ -45,8 +50,8 @@ int main(int argc, char** argv) {
     g_session = std::make_unique<lumivane::test::WaylandSession>();
 #endif
     if (g_session->isRunning()) {
-        std::fprintf(stderr, "wayland session %s started in %.2f s\n",
-                     qPrintable(g_session->value("WAYLAND_DISPLAY")), g_session->startSeconds());
+        std::fprintf(stderr, "wayland session %s started in %.2f s\n", qPrintable(g_session->value("WAYLAND_DISPLAY")),
+                     g_session->startSeconds());
         g_session->exportToProcess();
         qputenv("QT_QPA_PLATFORM", "wayland");
         lumivane::test::setSharedWayland(g_session.get());

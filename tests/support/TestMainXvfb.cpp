@@ -20,7 +20,8 @@ int g_xftDpi = 0;
 // session scaled to 150 % (144) or 200 % (192) does.
 bool setXftDpi(const QString& display, int dpi) {
     xcb_connection_t* conn = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-    if (!conn || xcb_connection_has_error(conn)) return false;
+    if (!conn || xcb_connection_has_error(conn))
+        return false;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
     const QByteArray resources = "Xft.dpi:\t" + QByteArray::number(dpi) + "\n";
     xcb_change_property(conn, XCB_PROP_MODE_REPLACE, root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 8,
@@ -32,22 +33,28 @@ bool setXftDpi(const QString& display, int dpi) {
 } // namespace
 
 namespace lumivane::test {
-XvfbServer* sharedXvfb() { return g_server.get(); }
-int xftDpi() { return g_xftDpi; }
+XvfbServer* sharedXvfb() {
+    return g_server.get();
 }
+int xftDpi() {
+    return g_xftDpi;
+}
+} // namespace lumivane::test
 
 int main(int argc, char** argv) {
     bool listing = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0) listing = true;
-        if (std::strncmp(argv[i], "--xft-dpi=", 10) == 0) g_xftDpi = std::atoi(argv[i] + 10);
+        if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0)
+            listing = true;
+        if (std::strncmp(argv[i], "--xft-dpi=", 10) == 0)
+            g_xftDpi = std::atoi(argv[i] + 10);
     }
     ::testing::InitGoogleTest(&argc, argv);
     const lumivane::test::PrivateTempDir temporaryFolder;
-    if (listing) return RUN_ALL_TESTS();
+    if (listing)
+        return RUN_ALL_TESTS();
 
-    g_server = std::make_unique<lumivane::test::XvfbServer>(
-        QStringList{"-screen", "0", "1920x1080x24"});
+    g_server = std::make_unique<lumivane::test::XvfbServer>(QStringList{"-screen", "0", "1920x1080x24"});
     if (!g_server->isRunning()) {
         std::fprintf(stderr, "cannot start Xvfb: %s\n", qPrintable(g_server->errorText()));
         return 1;

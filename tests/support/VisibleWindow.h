@@ -8,7 +8,8 @@ namespace lumivane::test {
 // The visible top-level window with that title, if any.
 inline QWidget* visibleWindow(const QString& title) {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == title) return w;
+        if (w->isVisible() && w->windowTitle() == title)
+            return w;
     return nullptr;
 }
 

@@ -25,16 +25,22 @@ bool waitFor(QProcess& process, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
     while (process.state() != QProcess::NotRunning) {
-        if (clock.elapsed() > timeoutMs) return false;
+        if (clock.elapsed() > timeoutMs)
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (process.state() != QProcess::NotRunning) process.waitForFinished(5);
+        if (process.state() != QProcess::NotRunning)
+            process.waitForFinished(5);
     }
     return true;
 }
 } // namespace
 
-WaylandSession* sharedWayland() { return g_shared; }
-void setSharedWayland(WaylandSession* session) { g_shared = session; }
+WaylandSession* sharedWayland() {
+    return g_shared;
+}
+void setSharedWayland(WaylandSession* session) {
+    g_shared = session;
+}
 
 WaylandSession::WaylandSession(bool withPortal) {
     QElapsedTimer clock;
@@ -44,7 +50,8 @@ WaylandSession::WaylandSession(bool withPortal) {
     QStringList args = {"start", "--owner", QString::number(getpid())};
     if (!QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER).isEmpty())
         args << "--pointer" << QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER);
-    if (!withPortal) args << "--no-portal";
+    if (!withPortal)
+        args << "--no-portal";
     script.setArguments(args);
     script.start();
     if (!script.waitForStarted(5000)) {
@@ -53,7 +60,7 @@ WaylandSession::WaylandSession(bool withPortal) {
         return;
     }
     if (!script.waitForFinished(60000)) {
-        script.terminate();  // the script stops what it had started
+        script.terminate(); // the script stops what it had started
         script.waitForFinished(10000);
         error_ = "wayland-session.sh start timed out: " + QString::fromLocal8Bit(script.readAllStandardError());
         return;
@@ -68,7 +75,8 @@ WaylandSession::WaylandSession(bool withPortal) {
     const QList<QByteArray> lines = script.readAllStandardOutput().split('\n');
     for (const QByteArray& line : lines) {
         const int eq = line.indexOf('=');
-        if (eq <= 0) continue;
+        if (eq <= 0)
+            continue;
         env_.insert(QString::fromLocal8Bit(line.left(eq)), QString::fromLocal8Bit(line.mid(eq + 1)));
     }
     dir_ = env_.take("LUMIVANE_WAYLAND_SESSION");
@@ -79,8 +87,10 @@ WaylandSession::WaylandSession(bool withPortal) {
 }
 
 WaylandSession::~WaylandSession() {
-    if (g_shared == this) g_shared = nullptr;
-    if (dir_.isEmpty()) return;
+    if (g_shared == this)
+        g_shared = nullptr;
+    if (dir_.isEmpty())
+        return;
     QProcess script;
     script.start(QStringLiteral(LUMIVANE_WAYLAND_SESSION_SCRIPT), {"stop", dir_});
     script.waitForFinished(30000);
@@ -88,12 +98,14 @@ WaylandSession::~WaylandSession() {
 
 QProcessEnvironment WaylandSession::processEnvironment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it) env.insert(it.key(), it.value());
+    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
+        env.insert(it.key(), it.value());
     return env;
 }
 
 void WaylandSession::exportToProcess() const {
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it) qputenv(qPrintable(it.key()), it.value().toLocal8Bit());
+    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
+        qputenv(qPrintable(it.key()), it.value().toLocal8Bit());
 }
 
 WaylandSession::Result WaylandSession::run(const QString& program, const QStringList& args, int timeoutMs) const {
@@ -138,7 +150,8 @@ QJsonObject findWindow(const QJsonObject& node, const QString& title) {
     for (const char* key : {"nodes", "floating_nodes"}) {
         for (const QJsonValue& child : node.value(key).toArray()) {
             const QJsonObject found = findWindow(child.toObject(), title);
-            if (!found.isEmpty()) return found;
+            if (!found.isEmpty())
+                return found;
         }
     }
     return {};
@@ -147,7 +160,8 @@ QJsonObject findWindow(const QJsonObject& node, const QString& title) {
 
 QRect WaylandSession::windowRect(const QString& title) const {
     const QJsonObject node = findWindow(swayQuery("get_tree").object(), title);
-    if (node.isEmpty()) return {};
+    if (node.isEmpty())
+        return {};
     const QJsonObject r = node.value("rect").toObject();
     return {r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt()};
 }
@@ -168,17 +182,25 @@ bool WaylandSession::click(int x, int y, const QString& button) const {
     return moveCursor(x, y) && pressButton(button) && releaseButton(button);
 }
 
-bool WaylandSession::pressKey(const QString& keysym) const { return wtype({"-k", keysym}); }
+bool WaylandSession::pressKey(const QString& keysym) const {
+    return wtype({"-k", keysym});
+}
 
-bool WaylandSession::typeText(const QString& text) const { return wtype({"--", text}); }
+bool WaylandSession::typeText(const QString& text) const {
+    return wtype({"--", text});
+}
 
-bool WaylandSession::wtype(const QStringList& args) const { return run(QStringLiteral("wtype"), args).ok(); }
+bool WaylandSession::wtype(const QStringList& args) const {
+    return run(QStringLiteral("wtype"), args).ok();
+}
 
 QStringList WaylandSession::clipboardTypes() const {
     const Result r = run(QStringLiteral("wl-paste"), {"--list-types"});
-    if (!r.ok()) return {};
+    if (!r.ok())
+        return {};
     QStringList types = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
-    for (QString& t : types) t = t.trimmed();
+    for (QString& t : types)
+        t = t.trimmed();
     return types;
 }
 
@@ -189,10 +211,12 @@ QByteArray WaylandSession::clipboardData(const QString& mimeType) const {
 
 QImage WaylandSession::screenshot(const QString& output) const {
     QStringList args = {"-t", "png"};
-    if (!output.isEmpty()) args << "-o" << output;
+    if (!output.isEmpty())
+        args << "-o" << output;
     args << "-";
     const Result r = run(QStringLiteral("grim"), args, 20000);
-    if (!r.ok()) return {};
+    if (!r.ok())
+        return {};
     return QImage::fromData(r.out, "PNG");
 }
 

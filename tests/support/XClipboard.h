@@ -11,7 +11,8 @@ namespace lumivane::test {
 inline QByteArray readXClipboard(const QString& target) {
     QProcess xclip;
     xclip.start("xclip", {"-selection", "clipboard", "-t", target, "-o"});
-    if (!xclip.waitForStarted(5000)) return {};
+    if (!xclip.waitForStarted(5000))
+        return {};
     (void)QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
     return xclip.readAllStandardOutput();
 }

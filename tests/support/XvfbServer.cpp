@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-#include <string>
 
 namespace lumivane::test {
 
@@ -22,14 +22,16 @@ XvfbServer::XvfbServer(QStringList extraArgs) {
         return;
     }
     const pid_t parent = getpid();
-    std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp",
-                                     "-noreset", "+extension", "RANDR"};
-    for (const QString& a : extraArgs) args.push_back(a.toStdString());
+    std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten",
+                                     "tcp",  "-noreset",   "+extension",           "RANDR"};
+    for (const QString& a : extraArgs)
+        args.push_back(a.toStdString());
     pid_t pid = fork();
     if (pid == 0) {
         // The server goes with the test process, even when that one crashes.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(1);
+        if (getppid() != parent)
+            _exit(1);
         close(fds[0]);
         int devnull = ::open("/dev/null", O_WRONLY);
         if (devnull >= 0) {
@@ -37,7 +39,8 @@ XvfbServer::XvfbServer(QStringList extraArgs) {
             dup2(devnull, 2);
         }
         std::vector<char*> argv;
-        for (auto& s : args) argv.push_back(s.data());
+        for (auto& s : args)
+            argv.push_back(s.data());
         argv.push_back(nullptr);
         execvp("Xvfb", argv.data());
         _exit(127);
@@ -56,9 +59,11 @@ XvfbServer::XvfbServer(QStringList extraArgs) {
         if (r > 0) {
             char buf[32];
             ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             number.append(buf, n);
-            if (number.contains('\n')) break;
+            if (number.contains('\n'))
+                break;
         } else if (r == 0) {
             waited += 200;
             int status = 0;
@@ -85,7 +90,8 @@ XvfbServer::~XvfbServer() {
         kill(static_cast<pid_t>(pid_), SIGTERM);
         int status = 0;
         for (int i = 0; i < 50; ++i) {
-            if (waitpid(static_cast<pid_t>(pid_), &status, WNOHANG) == pid_) return;
+            if (waitpid(static_cast<pid_t>(pid_), &status, WNOHANG) == pid_)
+                return;
             usleep(20000);
         }
         kill(static_cast<pid_t>(pid_), SIGKILL);

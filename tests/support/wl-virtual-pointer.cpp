@@ -26,24 +26,19 @@ static const struct wl_interface manager_interface = {
     "zwlr_virtual_pointer_manager_v1", 1, 2, manager_requests, 0, nullptr};
 
 static const struct wl_message pointer_requests[] = {
-    {"motion", "uff", no_types},
-    {"motion_absolute", "uuuuu", no_types},
-    {"button", "uuu", no_types},
-    {"axis", "uuf", no_types},
-    {"frame", "", no_types},
-    {"axis_source", "u", no_types},
-    {"axis_stop", "uu", no_types},
-    {"axis_discrete", "uufi", no_types},
+    {"motion", "uff", no_types},   {"motion_absolute", "uuuuu", no_types},
+    {"button", "uuu", no_types},   {"axis", "uuf", no_types},
+    {"frame", "", no_types},       {"axis_source", "u", no_types},
+    {"axis_stop", "uu", no_types}, {"axis_discrete", "uufi", no_types},
     {"destroy", "", no_types},
 };
-extern "C" const struct wl_interface zwlr_virtual_pointer_v1_interface = {
-    "zwlr_virtual_pointer_v1", 1, 9, pointer_requests, 0, nullptr};
+extern "C" const struct wl_interface zwlr_virtual_pointer_v1_interface = {"zwlr_virtual_pointer_v1", 1, 9,
+                                                                          pointer_requests,          0, nullptr};
 
 static struct wl_seat* seat;
 static struct wl_proxy* manager;
 
-static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
-                   uint32_t version) {
+static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
     if (!seat && strcmp(interface, wl_seat_interface.name) == 0)
         seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
     else if (!manager && strcmp(interface, manager_interface.name) == 0)
@@ -64,8 +59,7 @@ int main(void) {
     wl_registry_add_listener(registry, &registry_listener, nullptr);
     wl_display_roundtrip(display);
     if (!seat || !manager) {
-        fprintf(stderr, "wl-virtual-pointer: the compositor offers no %s\n",
-                seat ? manager_interface.name : "seat");
+        fprintf(stderr, "wl-virtual-pointer: the compositor offers no %s\n", seat ? manager_interface.name : "seat");
         return 1;
     }
     struct wl_proxy* pointer =

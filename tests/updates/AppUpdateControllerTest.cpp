@@ -29,8 +29,8 @@ TEST(UpdateAvailability, DefaultBuildIsMissingConfigurationWithCommandsEnabled) 
     // Updates come from the distribution's packages; no developer note reaches the user.
     EXPECT_TRUE(c.statusTitle().contains("パッケージ")) << c.statusTitle().toStdString();
     EXPECT_TRUE(c.statusDetail().contains("ディストリビューションのパッケージ")) << c.statusDetail().toStdString();
-    for (const QString& text : {c.statusTitle(), c.statusDetail(), c.configurationAlertTitle(), c.configurationAlertText(),
-                                c.testUpdateAlertText()})
+    for (const QString& text : {c.statusTitle(), c.statusDetail(), c.configurationAlertTitle(),
+                                c.configurationAlertText(), c.testUpdateAlertText()})
         for (const char* foreign : {"Sparkle", "配布URL", "署名鍵", "本番"})
             EXPECT_FALSE(text.contains(foreign)) << text.toStdString();
     EXPECT_TRUE(c.configurationAlertText().contains(c.versionLabel()));

@@ -25,16 +25,19 @@ const QString previewTitle = QStringLiteral("Lumivane プレビュー");
 
 // The sway node with keyboard focus, and a node found by a test.
 QJsonObject findNode(const QJsonObject& node, const std::function<bool(const QJsonObject&)>& match) {
-    if (match(node)) return node;
+    if (match(node))
+        return node;
     for (const char* key : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(key).toArray())
-            if (QJsonObject found = findNode(child.toObject(), match); !found.isEmpty()) return found;
+            if (QJsonObject found = findNode(child.toObject(), match); !found.isEmpty())
+                return found;
     return {};
 }
 QString focusedWindow(const test::WaylandSession& session) {
-    return findNode(session.swayQuery("get_tree").object(), [](const QJsonObject& n) {
-               return n.value("focused").toBool();
-           }).value("name").toString();
+    return findNode(session.swayQuery("get_tree").object(),
+                    [](const QJsonObject& n) { return n.value("focused").toBool(); })
+        .value("name")
+        .toString();
 }
 
 // Qt's messages while a test runs.
@@ -46,7 +49,8 @@ void recordMessage(QtMsgType type, const QMessageLogContext& context, const QStr
         QMutexLocker lock(&messagesLock);
         messages << text;
     }
-    if (previousHandler) previousHandler(type, context, text);
+    if (previousHandler)
+        previousHandler(type, context, text);
 }
 
 ImageRef picture() {
@@ -143,7 +147,8 @@ TEST(PreviewOnWayland, ShowsNoStaleHoverAndAsksForNoWindowOpacity) {
 
     qInstallMessageHandler(previousHandler);
     QMutexLocker lock(&messagesLock);
-    for (const QString& m : messages) EXPECT_FALSE(m.contains("opacity", Qt::CaseInsensitive)) << m.toStdString();
+    for (const QString& m : messages)
+        EXPECT_FALSE(m.contains("opacity", Qt::CaseInsensitive)) << m.toStdString();
 }
 
 // The running application and its windows carry the one application id: the session
@@ -159,9 +164,8 @@ TEST(PreviewOnWayland, TheExecutablesWindowsCarryTheApplicationId) {
     ASSERT_TRUE(app.waitForStarted(5000));
     // Running: it owns the bus name; a second start then shows its settings window.
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return bus->isServiceRegistered(QStringLiteral("io.github.lumivane.Lumivane")).value();
-    }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return bus->isServiceRegistered(QStringLiteral("io.github.lumivane.Lumivane")).value(); }, 20000));
     EXPECT_EQ(bus->servicePid(QStringLiteral("io.github.lumivane.Lumivane")).value(), uint(app.processId()));
     QProcess second;
     second.setProcessEnvironment(env);
@@ -171,14 +175,17 @@ TEST(PreviewOnWayland, TheExecutablesWindowsCarryTheApplicationId) {
     // Every window of the application (the settings window, the setup guide on a first
     // start) carries the id.
     QJsonArray windows;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        windows = {};
-        findNode(session->swayQuery("get_tree").object(), [&](const QJsonObject& n) {
-            if (n.value("pid").toInt() == int(app.processId()) && n.contains("app_id")) windows.append(n);
-            return false;
-        });
-        return !windows.isEmpty();
-    }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            windows = {};
+            findNode(session->swayQuery("get_tree").object(), [&](const QJsonObject& n) {
+                if (n.value("pid").toInt() == int(app.processId()) && n.contains("app_id"))
+                    windows.append(n);
+                return false;
+            });
+            return !windows.isEmpty();
+        },
+        10000));
     for (const QJsonValue& w : windows)
         EXPECT_EQ(w.toObject().value("app_id").toString(), "io.github.lumivane.Lumivane")
             << w.toObject().value("name").toString().toStdString();

@@ -16,17 +16,17 @@
 
 #include <QApplication>
 #include <QBuffer>
-#include <QGuiApplication>
-#include <QImage>
-#include <QPushButton>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusReply>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -147,7 +147,7 @@ TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
 
     // A changed shortcut is bound again in the same session; now both are assigned.
     portal.refuseShortcut({});
-    model.settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureArea);  // Super+Shift+3
+    model.settings().setShortcut(Shortcut{20, 768}, ShortcutAction::captureArea); // Super+Shift+3
     auto boundBoth = [&](const QString& areaTrigger) {
         const auto b = portal.bindings();
         return b.size() == 2 && b.back().preferredTrigger == areaTrigger;
@@ -163,7 +163,8 @@ TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
     model.settings().setShortcut(Shortcut{21, 768}, ShortcutAction::captureArea);
     model.applySettings();
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.shortcutRegistrationFailures().size() == 2; }, 10000));
-    EXPECT_EQ(model.shortcutRegistrationFailures().value(Action::captureFullScreen).status, GlobalKeyGrabber::statusRefused);
+    EXPECT_EQ(model.shortcutRegistrationFailures().value(Action::captureFullScreen).status,
+              GlobalKeyGrabber::statusRefused);
 
     // Asked again, granted; then the desktop closes the session: both fail until the next registration.
     model.applySettings();
@@ -194,7 +195,8 @@ TEST_F(WaylandApp, WithoutAShortcutsPortalTheChecklistOffersTheCommandsToCopy) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     QList<QPushButton*> copies;
     for (QPushButton* b : view.findChildren<QPushButton*>())
-        if (b->objectName() == "copyShortcutCommand") copies << b;
+        if (b->objectName() == "copyShortcutCommand")
+            copies << b;
     ASSERT_EQ(copies.size(), 2);
     QRect where;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(where = session->windowRect("Lumivane checklist")).isEmpty(); }, 5000));
@@ -245,15 +247,20 @@ TEST_F(WaylandApp, TrayIconRegistersWithTheStatusNotifierHost) {
                            QDBusConnection::sessionBus());
     // Ours: registered from a connection of this process.
     auto isOurs = [](const QString& registered) {
-        const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(registered.section('/', 0, 0));
+        const QDBusReply<uint> pid =
+            QDBusConnection::sessionBus().interface()->servicePid(registered.section('/', 0, 0));
         return pid.isValid() && qint64(pid.value()) == QCoreApplication::applicationPid();
     };
     QString item;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        for (const QString& i : watcher.property("RegisteredStatusNotifierItems").toStringList())
-            if (isOurs(i)) item = i;
-        return !item.isEmpty();
-    }, 5000)) << watcher.property("RegisteredStatusNotifierItems").toStringList().join(' ').toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const QString& i : watcher.property("RegisteredStatusNotifierItems").toStringList())
+                if (isOurs(i))
+                    item = i;
+            return !item.isEmpty();
+        },
+        5000))
+        << watcher.property("RegisteredStatusNotifierItems").toStringList().join(' ').toStdString();
 
     // The item as the host reads it: its icon pixmaps and its menu.
     const QString service = item.section('/', 0, 0);
@@ -278,7 +285,8 @@ TEST_F(WaylandApp, TrayIconRegistersWithTheStatusNotifierHost) {
         pixmaps >> width >> height >> argb;
         pixmaps.endStructure();
         for (qsizetype i = 0; i + 3 < argb.size(); i += 4)
-            if (uchar(argb[i]) > 0) anyVisible = true;  // network byte order: alpha first
+            if (uchar(argb[i]) > 0)
+                anyVisible = true; // network byte order: alpha first
     }
     pixmaps.endArray();
     EXPECT_GT(width, 0);

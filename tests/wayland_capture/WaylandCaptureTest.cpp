@@ -13,10 +13,10 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
-#include <QScreen>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -37,8 +37,8 @@ T await(QFuture<T> f) {
         const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         for (int x = 0; x < img.width(); ++x)
             if (row[x] != colour)
-                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex << row[x]
-                                                     << ", not " << colour;
+                return ::testing::AssertionFailure()
+                       << "pixel (" << x << "," << y << ") is " << std::hex << row[x] << ", not " << colour;
     }
     return ::testing::AssertionSuccess();
 }
@@ -48,7 +48,8 @@ T await(QFuture<T> f) {
 // transparent surroundings.
 ::testing::AssertionResult scaleOneOutput(const QImage& image, QRgb colour) {
     const QRect inside = image.rect().adjusted(1, 1, -1, -1);
-    if (auto r = allPixels(image.copy(inside), colour); !r) return r;
+    if (auto r = allPixels(image.copy(inside), colour); !r)
+        return r;
     const QImage img = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
@@ -62,7 +63,8 @@ T await(QFuture<T> f) {
 
 std::optional<ScreenInfo> screenAt(const std::vector<ScreenInfo>& screens, QPoint nativeTopLeft) {
     for (const auto& s : screens)
-        if (s.nativeGeometry.topLeft() == nativeTopLeft) return s;
+        if (s.nativeGeometry.topLeft() == nativeTopLeft)
+            return s;
     return std::nullopt;
 }
 
@@ -206,7 +208,8 @@ TEST_F(WaylandCapture, X11ScreensOnXwaylandRefuseEveryRead) {
     static QStringList* sink = nullptr;
     sink = &logged;
     const auto previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
-        if (sink) sink->append(m);
+        if (sink)
+            sink->append(m);
     });
     CaptureService service(*backend);
     try {
@@ -227,7 +230,8 @@ bool waitForPanels(SelectionOverlayController& overlay, size_t count) {
     return QTest::qWaitFor(
         [&] {
             const auto panels = overlay.windows();
-            if (panels.size() != count) return false;
+            if (panels.size() != count)
+                return false;
             for (auto* p : panels)
                 if (!p->isVisible() || !p->isFullScreen() || !p->windowHandle() || !p->windowHandle()->isExposed())
                     return false;
@@ -251,7 +255,8 @@ TEST_F(WaylandCapture, AreaSelectionDragsOnTheFrozenDesktopAndCutsFromIt) {
     ASSERT_TRUE(overlay.frozenSnapshot().has_value());
     SelectionOverlayPanel* onTwo = nullptr;
     for (auto* p : overlay.windows())
-        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720))
+            onTwo = p;
     ASSERT_NE(onTwo, nullptr);
     EXPECT_EQ(onTwo->windowHandle()->screen()->geometry(), QRect(1920, 0, 1280, 720));
     EXPECT_EQ(onTwo->windowHandle()->devicePixelRatio(), 2.0);
@@ -274,7 +279,8 @@ TEST_F(WaylandCapture, AreaSelectionDragsOnTheFrozenDesktopAndCutsFromIt) {
     ASSERT_TRUE(waitForPanels(overlay, 2));
     onTwo = nullptr;
     for (auto* p : overlay.windows())
-        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720))
+            onTwo = p;
     ASSERT_NE(onTwo, nullptr);
     QTest::mousePress(onTwo, Qt::LeftButton, {}, QPoint(80, 100));
     QTest::mouseMove(onTwo, QPoint(180, 200));

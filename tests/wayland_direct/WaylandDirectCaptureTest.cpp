@@ -43,8 +43,8 @@ T await(QFuture<T> f) {
         const auto* re = reinterpret_cast<const QRgb*>(e.constScanLine(y));
         for (int x = 0; x < a.width(); ++x)
             if ((ra[x] & 0xffffff) != (re[x] & 0xffffff))
-                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex << ra[x]
-                                                     << ", expected " << re[x];
+                return ::testing::AssertionFailure()
+                       << "pixel (" << x << "," << y << ") is " << std::hex << ra[x] << ", expected " << re[x];
     }
     return ::testing::AssertionSuccess();
 }
@@ -57,7 +57,8 @@ T await(QFuture<T> f) {
 
 std::optional<ScreenInfo> screenAt(const std::vector<ScreenInfo>& screens, QPoint nativeTopLeft) {
     for (const auto& s : screens)
-        if (s.nativeGeometry.topLeft() == nativeTopLeft) return s;
+        if (s.nativeGeometry.topLeft() == nativeTopLeft)
+            return s;
     return std::nullopt;
 }
 
@@ -76,7 +77,8 @@ protected:
         const QSize px = size() * devicePixelRatioF();
         QImage pattern(px, QImage::Format_RGB32);
         for (int y = 0; y < px.height(); ++y)
-            for (int x = 0; x < px.width(); ++x) pattern.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, (x ^ y) & 255));
+            for (int x = 0; x < px.width(); ++x)
+                pattern.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, (x ^ y) & 255));
         pattern.setDevicePixelRatio(devicePixelRatioF());
         p.drawImage(0, 0, pattern);
     }
@@ -95,10 +97,11 @@ protected:
     void showPattern(PatternWindow& window) {
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 10000));
-        ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "1800", "600"}).ok());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return session->windowRect("lumivane-direct-pattern") == QRect(1800, 600, 300, 100); },
-                                    10000));
-        QTest::qWait(300);  // both outputs have drawn it
+        ASSERT_TRUE(
+            session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "1800", "600"}).ok());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return session->windowRect("lumivane-direct-pattern") == QRect(1800, 600, 300, 100); }, 10000));
+        QTest::qWait(300); // both outputs have drawn it
     }
     WaylandSession* session = nullptr;
     std::shared_ptr<DesktopBackend> desktop;
@@ -264,7 +267,8 @@ bool waitForPanels(SelectionOverlayController& overlay, size_t count) {
     return QTest::qWaitFor(
         [&] {
             const auto panels = overlay.windows();
-            if (panels.size() != count) return false;
+            if (panels.size() != count)
+                return false;
             for (auto* p : panels)
                 if (!p->isVisible() || !p->isFullScreen() || !p->windowHandle() || !p->windowHandle()->isExposed())
                     return false;
@@ -299,7 +303,8 @@ TEST_F(WaylandDirect, AreaOverlayShowsFrozenOutputsAndCutsFromThem) {
 
     SelectionOverlayPanel* onTwo = nullptr;
     for (auto* p : overlay.windows())
-        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720)) onTwo = p;
+        if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720))
+            onTwo = p;
     ASSERT_NE(onTwo, nullptr);
     QTest::mousePress(onTwo, Qt::LeftButton, {}, QPoint(80, 100));
     QTest::mouseMove(onTwo, QPoint(180, 200));
@@ -321,7 +326,8 @@ TEST_F(WaylandDirect, AreaOverlayShowsFrozenOutputsAndCutsFromThem) {
 TEST_F(WaylandDirect, TurnedOutputComesOutUprightAsGrimShowsIt) {
     PatternWindow window;
     ASSERT_NO_FATAL_FAILURE(showPattern(window));
-    ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "100", "100"}).ok());
+    ASSERT_TRUE(
+        session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "100", "100"}).ok());
     auto grabber = WlrootsScreenGrabber::connect(qPrintable(session->value("WAYLAND_DISPLAY")));
     ASSERT_TRUE(grabber);
     ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-1", "transform", "90"}).ok());

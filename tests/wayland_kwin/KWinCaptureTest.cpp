@@ -29,8 +29,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 
@@ -44,7 +44,8 @@ constexpr QRgb portalColour = 0xff3366cc;
 
 template <typename T>
 T await(QFuture<T> f) {
-    while (!f.isFinished()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (!f.isFinished())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return f.result();
 }
 
@@ -59,8 +60,8 @@ T await(QFuture<T> f) {
         const auto* re = reinterpret_cast<const QRgb*>(e.constScanLine(y));
         for (int x = 0; x < a.width(); ++x)
             if (ra[x] != re[x])
-                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex << ra[x]
-                                                     << ", expected " << re[x];
+                return ::testing::AssertionFailure()
+                       << "pixel (" << x << "," << y << ") is " << std::hex << ra[x] << ", expected " << re[x];
     }
     return ::testing::AssertionSuccess();
 }
@@ -72,7 +73,8 @@ T await(QFuture<T> f) {
     ::testing::AssertionResult last = ::testing::AssertionFailure() << "nothing grabbed";
     do {
         last = samePixels(grab(), expected);
-        if (last) return last;
+        if (last)
+            return last;
         QTest::qWait(100);
     } while (!deadline.hasExpired());
     return last;
@@ -117,9 +119,9 @@ public:
             portal_,
             [this, busAddress] {
                 QDBusConnection bus = QDBusConnection::connectToBus(busAddress, "kwin-test-portal");
-                registered_ = bus.registerObject("/org/freedesktop/portal/desktop", portal_,
-                                                 QDBusConnection::ExportAllSlots) &&
-                              bus.registerService("org.freedesktop.portal.Desktop");
+                registered_ =
+                    bus.registerObject("/org/freedesktop/portal/desktop", portal_, QDBusConnection::ExportAllSlots) &&
+                    bus.registerService("org.freedesktop.portal.Desktop");
             },
             Qt::BlockingQueuedConnection);
     }
@@ -151,7 +153,8 @@ public:
         previous_ = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
             static std::mutex lock;
             std::lock_guard guard(lock);
-            if (sink) sink->append(m);
+            if (sink)
+                sink->append(m);
         });
     }
     ~LogLines() {
@@ -160,7 +163,8 @@ public:
     }
     int count(const QString& part) const {
         int n = 0;
-        for (const QString& line : lines_) n += line.contains(part);
+        for (const QString& line : lines_)
+            n += line.contains(part);
         return n;
     }
 
@@ -209,7 +213,8 @@ protected:
 
     // Covers the primary output with the pattern.
     void showPattern() {
-        if (pattern) return;
+        if (pattern)
+            return;
         pattern = std::make_unique<test::PatternWindow>();
         pattern->setFlag(Qt::FramelessWindowHint);
         pattern->setScreen(QGuiApplication::primaryScreen());
@@ -276,10 +281,13 @@ TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleOne) {
     EXPECT_FALSE(service.capturesSnapshots());
     const ScreenInfo screen = desktop->screens->screens().front();
     ASSERT_EQ(screen.nativeGeometry, QRect(0, 0, 1920, 1080));
-    EXPECT_TRUE(eventuallyShows([&] { return *await(service.capture(screen.frame)); }, test::patternImage({0, 0, 1920, 1080})));
+    EXPECT_TRUE(
+        eventuallyShows([&] { return *await(service.capture(screen.frame)); }, test::patternImage({0, 0, 1920, 1080})));
     // A rectangle inside the output, and one off the whole-point grid: resampled to its size.
-    EXPECT_TRUE(samePixels(*await(service.capture(QRectF(100, 50, 300, 200))), test::patternImage({100, 50, 300, 200})));
-    EXPECT_TRUE(samePixels(grabber->grab(screen, QRectF(1919, 1079, 1, 1), {1, 1}), test::patternImage({1919, 1079, 1, 1})));
+    EXPECT_TRUE(
+        samePixels(*await(service.capture(QRectF(100, 50, 300, 200))), test::patternImage({100, 50, 300, 200})));
+    EXPECT_TRUE(
+        samePixels(grabber->grab(screen, QRectF(1919, 1079, 1, 1), {1, 1}), test::patternImage({1919, 1079, 1, 1})));
 }
 
 TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleTwo) {
@@ -294,14 +302,18 @@ TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleTwo) {
     ASSERT_TRUE(client.waitForReadyRead(20000)) << client.readAllStandardError().toStdString();
     EXPECT_EQ(client.readLine().trimmed(), "ready");
     {
-        const KWinScreenGrabber grabber(QDBusConnection::connectToBus(hidpi.value("DBUS_SESSION_BUS_ADDRESS"), "kwin-hidpi"));
+        const KWinScreenGrabber grabber(
+            QDBusConnection::connectToBus(hidpi.value("DBUS_SESSION_BUS_ADDRESS"), "kwin-hidpi"));
         ScreenInfo screen;
         screen.nativeGeometry = QRect(0, 0, 1280, 720);
         screen.frame = QRectF(0, 0, 1280, 720);
         screen.scale = 2.0;
         screen.displayID = 1;
-        EXPECT_TRUE(eventuallyShows([&] { return grabber.grab(screen, QRectF(0, 0, 1280, 720), {2560, 1440}); },
-                                    test::patternImage({0, 0, 2560, 1440})));
+        EXPECT_TRUE(eventuallyShows(
+            [&] {
+                return grabber.grab(screen, QRectF(0, 0, 1280, 720), {2560, 1440});
+            },
+            test::patternImage({0, 0, 2560, 1440})));
         // Half points are whole pixels at scale 2: cut exactly, not resampled.
         EXPECT_TRUE(samePixels(grabber.grab(screen, QRectF(10.5, 20, 100, 50.5), {200, 101}),
                                test::patternImage({21, 40, 200, 101})));
@@ -339,7 +351,8 @@ TEST_F(KWinCapture, InstalledProgramIsAuthorisedWhileACopyFromTheBuildFallsBackT
     PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), dir.filePath("portal.png"));
     ASSERT_TRUE(portal.registered());
     // The same program run from the build tree, where no entry names it: refused.
-    const ProgramRun fallback = runInSession(*session, LUMIVANE_BINARY, {"capture", "full", "-o", dir.filePath("fallback.png")});
+    const ProgramRun fallback =
+        runInSession(*session, LUMIVANE_BINARY, {"capture", "full", "-o", dir.filePath("fallback.png")});
     EXPECT_EQ(fallback.exitCode, 0) << fallback.err.toStdString();
     EXPECT_EQ(fallback.err.count(refusedLine), 1) << fallback.err.toStdString();
     EXPECT_EQ(portal.calls(), 1);

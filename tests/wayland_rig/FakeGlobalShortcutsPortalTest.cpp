@@ -69,7 +69,8 @@ protected:
         args[optionsIndex] = options;
         const QDBusMessage reply = iface_->callWithArgumentList(QDBus::Block, method, args);
         EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-        if (reply.type() != QDBusMessage::ReplyMessage) return {99, {}};
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            return {99, {}};
         EXPECT_EQ(reply.arguments().value(0).value<QDBusObjectPath>().path(), req.path());
         EXPECT_TRUE(req.wait(5000)) << "no Response to " << method.toStdString();
         return {req.code().value_or(99), req.results()};
@@ -120,7 +121,8 @@ TEST_F(FakeGlobalShortcutsPortalTest, SessionBindListAndActivationRoundTrip) {
     ASSERT_EQ(portal_.bindings().size(), 2);
     EXPECT_EQ(portal_.bindings()[1].preferredTrigger, "CTRL+SHIFT+3");
 
-    auto [listCode, listed] = request("ListShortcuts", {QVariant::fromValue(QDBusObjectPath(session)), QVariantMap()}, 1);
+    auto [listCode, listed] =
+        request("ListShortcuts", {QVariant::fromValue(QDBusObjectPath(session)), QVariantMap()}, 1);
     EXPECT_EQ(listCode, 0u);
     EXPECT_EQ(shortcutsOf(listed).size(), 2);
 
@@ -166,8 +168,7 @@ TEST_F(FakeGlobalShortcutsPortalTest, RefusalsAndInvalidSessions) {
 
     // A session handle this client does not own is an error, not a Response.
     const QDBusMessage reply = iface_->callWithArgumentList(
-        QDBus::Block, "BindShortcuts",
-        bindArgs("/org/freedesktop/portal/desktop/session/1_999/other", twoShortcuts()));
+        QDBus::Block, "BindShortcuts", bindArgs("/org/freedesktop/portal/desktop/session/1_999/other", twoShortcuts()));
     EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
 
     // The desktop closes the session.

@@ -32,7 +32,8 @@ namespace {
 
 QScreen* screenNamed(const QString& name) {
     for (QScreen* s : QGuiApplication::screens())
-        if (s->name() == name) return s;
+        if (s->name() == name)
+            return s;
     return nullptr;
 }
 
@@ -158,7 +159,7 @@ TEST_F(WaylandRig, ClipboardReachesOtherClientsAfterOneKeyPress) {
     ASSERT_FALSE(back.isNull());
     EXPECT_EQ(back.size(), image.size());
     EXPECT_EQ(back.pixel(5, 5), qRgb(10, 200, 30));
-    QGuiApplication::clipboard()->clear();  // Qt's Wayland clipboard keeps its last offer until replaced
+    QGuiApplication::clipboard()->clear(); // Qt's Wayland clipboard keeps its last offer until replaced
 }
 
 TEST_F(WaylandRig, SeatCursorClicksLandInWindowsOnTheScaleTwoOutput) {
@@ -176,8 +177,8 @@ TEST_F(WaylandRig, SeatCursorClicksLandInWindowsOnTheScaleTwoOutput) {
         << overlay.width() << "x" << overlay.height();
     // sway may report the window a moment after Qt has its size.
     QRect placed;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return (placed = session().windowRect("overlay")) == QRect(1920, 0, 1280, 720); },
-                                5000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return (placed = session().windowRect("overlay")) == QRect(1920, 0, 1280, 720); }, 5000))
         << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
 
     // sway may drop the very first click on a window it has just mapped: a click that
@@ -199,10 +200,12 @@ TEST_F(WaylandRig, SeatCursorClicksLandInWindowsOnTheScaleTwoOutput) {
     overlay.setPalette(palette);
     overlay.update();
     QImage shot;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        shot = session().screenshot("HEADLESS-2");
-        return !shot.isNull() && shot.pixel(1280, 720) == qRgb(255, 0, 0);
-    }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            shot = session().screenshot("HEADLESS-2");
+            return !shot.isNull() && shot.pixel(1280, 720) == qRgb(255, 0, 0);
+        },
+        10000));
     EXPECT_EQ(shot.size(), QSize(2560, 1440));
 }
 
@@ -233,11 +236,10 @@ TEST_F(WaylandRig, TrayHasAStatusNotifierHost) {
     pixmap.fill(Qt::blue);
     icon.setIcon(QIcon(pixmap));
     icon.show();
-    QDBusInterface watcher("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                           "org.kde.StatusNotifierWatcher", QDBusConnection::sessionBus());
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return !watcher.property("RegisteredStatusNotifierItems").toStringList().isEmpty();
-    }, 5000));
+    QDBusInterface watcher("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
+                           QDBusConnection::sessionBus());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !watcher.property("RegisteredStatusNotifierItems").toStringList().isEmpty(); }, 5000));
 }
 
 TEST_F(WaylandRig, XClientsRunAsRootOnXwayland) {

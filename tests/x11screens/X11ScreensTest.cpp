@@ -1,6 +1,6 @@
-#include "platform/CoordinateSpace.h"
 #include "platform/x11/X11Screens.h"
 #include "XvfbServer.h"
+#include "platform/CoordinateSpace.h"
 
 #include <QProcess>
 #include <cstring>
@@ -49,8 +49,8 @@ TEST(X11Screens, RootReadsReturnTheDrawnPixels) {
     const QImage img = x11->grabRoot(QRect(290, 190, 220, 120));
     ASSERT_EQ(img.size(), QSize(220, 120));
     EXPECT_EQ(img.pixel(0, 0) & 0xffffff, 0x202020u);
-    EXPECT_EQ(img.pixel(10, 10) & 0xffffff, 0xff0000u);   // (300,200)
-    EXPECT_EQ(img.pixel(109, 59) & 0xffffff, 0xff0000u);  // last red pixel
+    EXPECT_EQ(img.pixel(10, 10) & 0xffffff, 0xff0000u);  // (300,200)
+    EXPECT_EQ(img.pixel(109, 59) & 0xffffff, 0xff0000u); // last red pixel
     EXPECT_EQ(img.pixel(110, 10) & 0xffffff, 0x00ff00u);
     EXPECT_EQ(img.pixel(50, 60) & 0xffffff, 0x0000ffu);
     EXPECT_EQ(img.pixel(215, 115) & 0xffffff, 0x202020u);
@@ -68,9 +68,10 @@ TEST(X11Screens, LargeReadsAreWholeAcrossBands) {
     auto x11 = X11Screens::connect();
     ASSERT_TRUE(x11);
     RootPainter paint;
-    for (int y = 0; y < 1080; ++y) paint.fill(QRect(0, y, 1920, 1), 0x010000u * quint32(y % 251) + quint32(y / 251));
+    for (int y = 0; y < 1080; ++y)
+        paint.fill(QRect(0, y, 1920, 1), 0x010000u * quint32(y % 251) + quint32(y / 251));
     paint.fill(QRect(1919, 0, 1, 1080), 0x00ff00);
-    for (int pass = 0; pass < 2; ++pass) {   // a fresh segment, then the kept one
+    for (int pass = 0; pass < 2; ++pass) { // a fresh segment, then the kept one
         const QImage all = x11->grabRoot(QRect(0, 0, 1920, 1080));
         ASSERT_EQ(all.size(), QSize(1920, 1080));
         for (int y = 0; y < 1080; ++y) {
@@ -135,8 +136,8 @@ TEST(X11Screens, WorkAreaOfTheCurrentDesktop) {
     RootPainter root;
     const uint32_t current = 1;
     const uint32_t areas[8] = {0, 0, 1920, 1080, 0, 40, 1920, 1010};
-    xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root, internAtom(root.conn, "_NET_CURRENT_DESKTOP"),
-                        XCB_ATOM_CARDINAL, 32, 1, &current);
+    xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root,
+                        internAtom(root.conn, "_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1, &current);
     xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root, internAtom(root.conn, "_NET_WORKAREA"),
                         XCB_ATOM_CARDINAL, 32, 8, areas);
     free(xcb_get_input_focus_reply(root.conn, xcb_get_input_focus(root.conn), nullptr));
@@ -153,8 +154,8 @@ TEST(X11Screens, WorkAreaOfTheCurrentDesktop) {
 TEST(X11Screens, ScaleFromXftDpi) {
     RootPainter root;
     const QByteArray resources = "Xft.antialias:\t1\nXft.dpi:\t144\n";
-    xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root, XCB_ATOM_RESOURCE_MANAGER,
-                        XCB_ATOM_STRING, 8, uint32_t(resources.size()), resources.constData());
+    xcb_change_property(root.conn, XCB_PROP_MODE_REPLACE, root.screen->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING,
+                        8, uint32_t(resources.size()), resources.constData());
     free(xcb_get_input_focus_reply(root.conn, xcb_get_input_focus(root.conn), nullptr));
     auto x11 = X11Screens::connect();
     ASSERT_TRUE(x11);
@@ -207,7 +208,9 @@ namespace {
 // Points DISPLAY at another server for one test.
 class DisplayScope {
 public:
-    explicit DisplayScope(const QString& display) : saved_(qgetenv("DISPLAY")) { qputenv("DISPLAY", display.toLocal8Bit()); }
+    explicit DisplayScope(const QString& display) : saved_(qgetenv("DISPLAY")) {
+        qputenv("DISPLAY", display.toLocal8Bit());
+    }
     ~DisplayScope() { qputenv("DISPLAY", saved_); }
 
 private:
@@ -220,7 +223,9 @@ struct ServerKind {
     bool sharedMemory;
 };
 
-void PrintTo(const ServerKind& kind, std::ostream* os) { *os << kind.name; }
+void PrintTo(const ServerKind& kind, std::ostream* os) {
+    *os << kind.name;
+}
 
 class X11ScreensOnServer : public ::testing::TestWithParam<ServerKind> {};
 
@@ -242,7 +247,8 @@ TEST_P(X11ScreensOnServer, ReadsTheServersColours) {
     for (int i = 0; i < 5; ++i) {
         const QRgb rgb = colours[i];
         auto* reply = xcb_alloc_color_reply(
-            c, xcb_alloc_color(c, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257), nullptr);
+            c, xcb_alloc_color(c, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257),
+            nullptr);
         ASSERT_NE(reply, nullptr);
         held.push_back(qRgb(reply->red >> 8, reply->green >> 8, reply->blue >> 8));
         const xcb_gcontext_t gc = xcb_generate_id(c);
@@ -271,8 +277,9 @@ TEST_P(X11ScreensOnServer, ReadsTheServersColours) {
 
 INSTANTIATE_TEST_SUITE_P(
     Depths, X11ScreensOnServer,
-    ::testing::Values(ServerKind{"Depth24SharedMemory", {"-screen", "0", "320x200x24"}, true},
-                      ServerKind{"Depth24PlainGetImage", {"-screen", "0", "320x200x24", "-extension", "MIT-SHM"}, false},
-                      ServerKind{"Depth16", {"-screen", "0", "320x200x16"}, true},
-                      ServerKind{"Depth16PlainGetImage", {"-screen", "0", "320x200x16", "-extension", "MIT-SHM"}, false}),
+    ::testing::Values(
+        ServerKind{"Depth24SharedMemory", {"-screen", "0", "320x200x24"}, true},
+        ServerKind{"Depth24PlainGetImage", {"-screen", "0", "320x200x24", "-extension", "MIT-SHM"}, false},
+        ServerKind{"Depth16", {"-screen", "0", "320x200x16"}, true},
+        ServerKind{"Depth16PlainGetImage", {"-screen", "0", "320x200x16", "-extension", "MIT-SHM"}, false}),
     [](const ::testing::TestParamInfo<ServerKind>& info) { return std::string(info.param.name); });

@@ -38,17 +38,20 @@ struct Pipe {
     int write = -1;
     Pipe() {
         int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) return;
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return;
         read = fds[0];
         write = fds[1];
         fcntl(read, F_SETPIPE_SZ, pipeBytes);
     }
     ~Pipe() {
         closeWrite();
-        if (read >= 0) ::close(read);
+        if (read >= 0)
+            ::close(read);
     }
     void closeWrite() {
-        if (write >= 0) ::close(write);
+        if (write >= 0)
+            ::close(write);
         write = -1;
     }
     Pipe(const Pipe&) = delete;
@@ -61,14 +64,16 @@ bool readFully(int fd, uchar* into, qint64 size, const QDeadlineTimer& deadline,
     while (done < size) {
         pollfd p{fd, POLLIN, 0};
         const int ready = poll(&p, 1, int(std::max<qint64>(0, deadline.remainingTime())));
-        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 && errno == EINTR)
+            continue;
         if (ready <= 0) {
             *why = ready == 0 ? QStringLiteral("KWin wrote %1 of %2 bytes in time").arg(done).arg(size)
                               : QStringLiteral("poll failed: %1").arg(qt_error_string(errno));
             return false;
         }
         const ssize_t n = ::read(fd, into + done, size_t(size - done));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
         if (n <= 0) {
             *why = n == 0 ? QStringLiteral("KWin closed the pipe after %1 of %2 bytes").arg(done).arg(size)
                           : QStringLiteral("reading the pipe failed: %1").arg(qt_error_string(errno));
@@ -81,7 +86,8 @@ bool readFully(int fd, uchar* into, qint64 size, const QDeadlineTimer& deadline,
 
 } // namespace
 
-KWinScreenGrabber::KWinScreenGrabber(QDBusConnection bus, int timeoutMs) : bus_(std::move(bus)), timeoutMs_(timeoutMs) {}
+KWinScreenGrabber::KWinScreenGrabber(QDBusConnection bus, int timeoutMs)
+    : bus_(std::move(bus)), timeoutMs_(timeoutMs) {}
 
 QDBusConnection KWinScreenGrabber::sessionBus() {
     // A connection of our own: blocking calls from the grab threads never queue behind
@@ -90,7 +96,8 @@ QDBusConnection KWinScreenGrabber::sessionBus() {
 }
 
 bool KWinScreenGrabber::isAvailable(const QDBusConnection& bus) {
-    if (!bus.isConnected() || !bus.interface()) return false;
+    if (!bus.isConnected() || !bus.interface())
+        return false;
     const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(service);
     return reply.isValid() && reply.value();
 }
@@ -105,7 +112,8 @@ KWinScreenGrabber::Frame KWinScreenGrabber::captureArea(const QRect& area) const
     }
     QDBusMessage reply;
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(service, objectPath, interface, QStringLiteral("CaptureArea"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service, objectPath, interface, QStringLiteral("CaptureArea"));
         call << area.x() << area.y() << uint(std::max(0, area.width())) << uint(std::max(0, area.height()))
              << QVariantMap{{QStringLiteral("native-resolution"), true}}
              << QVariant::fromValue(QDBusUnixFileDescriptor(pipe.write));
@@ -135,8 +143,13 @@ KWinScreenGrabber::Frame KWinScreenGrabber::captureArea(const QRect& area) const
         formatValue > 0 && formatValue < QImage::NImageFormats ? QImage::toPixelFormat(format).bitsPerPixel() : 0;
     if (type != QLatin1String("raw") || width <= 0 || height <= 0 || bitsPerPixel == 0 ||
         stride < (width * bitsPerPixel + 7) / 8 || stride * height > largestFrameBytes) {
-        frame.errorMessage = QStringLiteral("KWin described an image we cannot read (type %1, %2x%3, stride %4, format %5)")
-                                 .arg(type).arg(width).arg(height).arg(stride).arg(formatValue);
+        frame.errorMessage =
+            QStringLiteral("KWin described an image we cannot read (type %1, %2x%3, stride %4, format %5)")
+                .arg(type)
+                .arg(width)
+                .arg(height)
+                .arg(stride)
+                .arg(formatValue);
         return frame;
     }
     // The bytes go straight into the image's own buffer, read as KWin laid them out.
@@ -151,19 +164,22 @@ KWinScreenGrabber::Frame KWinScreenGrabber::captureArea(const QRect& area) const
         frame.errorMessage = why;
         return frame;
     }
-    frame.image = QImage(bytes, int(width), int(height), qsizetype(stride), format,
-                         [](void* p) { std::free(p); }, bytes);
+    frame.image = QImage(
+        bytes, int(width), int(height), qsizetype(stride), format, [](void* p) { std::free(p); }, bytes);
     // An image Qt would not make leaves the bytes to us.
     if (frame.image.isNull()) {
         std::free(bytes);
         frame.errorMessage = QStringLiteral("KWin's %1x%2 frame (format %3) does not make an image")
-                                 .arg(width).arg(height).arg(formatValue);
+                                 .arg(width)
+                                 .arg(height)
+                                 .arg(formatValue);
     }
     return frame;
 }
 
 QImage KWinScreenGrabber::grab(const ScreenInfo& screen, const QRectF& sourceRect, QSize pixelSize) const {
-    if (refused_) return {};
+    if (refused_)
+        return {};
     // KWin's areas are whole points in its global logical space: ask for the points
     // that cover the rectangle and cut it out of them.
     const QRectF area = sourceRect.translated(screen.nativeGeometry.topLeft());
@@ -173,36 +189,43 @@ QImage KWinScreenGrabber::grab(const ScreenInfo& screen, const QRectF& sourceRec
         if (frame.errorName == noAuthorized)
             noteRefusal(frame.errorMessage);
         else
-            qCWarning(lcKWinCapture, "KWin's CaptureArea(%d,%d %dx%d) failed: %s %s", whole.x(), whole.y(), whole.width(),
-                      whole.height(), qPrintable(frame.errorName), qPrintable(frame.errorMessage));
+            qCWarning(lcKWinCapture, "KWin's CaptureArea(%d,%d %dx%d) failed: %s %s", whole.x(), whole.y(),
+                      whole.width(), whole.height(), qPrintable(frame.errorName), qPrintable(frame.errorMessage));
         return {};
     }
-    if (QRectF(whole) == area && frame.image.size() == pixelSize) return frame.image;
+    if (QRectF(whole) == area && frame.image.size() == pixelSize)
+        return frame.image;
     const double sx = frame.image.width() / double(whole.width()), sy = frame.image.height() / double(whole.height());
     const int left = qRound((area.left() - whole.left()) * sx), top = qRound((area.top() - whole.top()) * sy);
     const int right = qRound((area.right() - whole.left()) * sx), bottom = qRound((area.bottom() - whole.top()) * sy);
     QImage piece = frame.image.copy(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-    if (piece.size() != pixelSize) piece = piece.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (piece.size() != pixelSize)
+        piece = piece.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return piece;
 }
 
 QString KWinScreenGrabber::refusal() const {
-    if (!refused_) return {};
-    return QStringLiteral("KWin does not authorise %1 for org.kde.KWin.ScreenShot2 (no installed desktop entry names it)")
+    if (!refused_)
+        return {};
+    return QStringLiteral(
+               "KWin does not authorise %1 for org.kde.KWin.ScreenShot2 (no installed desktop entry names it)")
         .arg(QCoreApplication::applicationFilePath());
 }
 
 void KWinScreenGrabber::prepare() const {
-    if (refused_) return;
+    if (refused_)
+        return;
     const Frame answer = captureArea(QRect());
-    if (answer.errorName == noAuthorized) noteRefusal(answer.errorMessage);
+    if (answer.errorName == noAuthorized)
+        noteRefusal(answer.errorMessage);
     else if (answer.errorName != invalidArea)
         qCWarning(lcKWinCapture, "KWin answered an empty area unexpectedly: %s %s", qPrintable(answer.errorName),
                   qPrintable(answer.errorMessage));
 }
 
 void KWinScreenGrabber::noteRefusal(const QString& message) const {
-    if (refused_.exchange(true)) return;
+    if (refused_.exchange(true))
+        return;
     qCWarning(lcKWinCapture,
               "KWin refused org.kde.KWin.ScreenShot2 to %s (%s): it answers only programs installed with a desktop "
               "entry that names the interface. Captures go through the screenshot portal instead.",

@@ -27,19 +27,24 @@ std::shared_ptr<ShmBuffer> freeBuffer(WlrootsConnection& c, Output& o, const Buf
     int spare = 0;
     for (auto it = o.buffers.begin(); it != o.buffers.end();) {
         const auto& b = *it;
-        const bool drop = !b->isLent() && (!b->fits(w.format, w.width, w.height, w.stride) || (chosen && ++spare > spareBuffers));
+        const bool drop =
+            !b->isLent() && (!b->fits(w.format, w.width, w.height, w.stride) || (chosen && ++spare > spareBuffers));
         if (drop) {
             b->releaseProtocolObject();
             it = o.buffers.erase(it);
             continue;
         }
-        if (!chosen && !b->isLent()) chosen = b;
+        if (!chosen && !b->isLent())
+            chosen = b;
         ++it;
     }
-    if (chosen) return chosen;
+    if (chosen)
+        return chosen;
     chosen = ShmBuffer::create(c.shm(), w.format, w.width, w.height, w.stride);
-    if (!chosen) return nullptr;
-    if (touch) chosen->touch();
+    if (!chosen)
+        return nullptr;
+    if (touch)
+        chosen->touch();
     o.buffers.push_back(chosen);
     return chosen;
 }
@@ -56,20 +61,27 @@ struct ScreencopyState {
     bool described() const { return failed || (version >= 3 ? bufferDone : shm.known()); }
 };
 
-void scBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width, uint32_t height, uint32_t stride) {
+void scBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width, uint32_t height,
+              uint32_t stride) {
     auto* s = static_cast<ScreencopyState*>(data);
     s->shm = {format, int(width), int(height), int(stride)};
 }
-void scFlags(void* data, zwlr_screencopy_frame_v1*, uint32_t flags) { static_cast<ScreencopyState*>(data)->flags = flags; }
+void scFlags(void* data, zwlr_screencopy_frame_v1*, uint32_t flags) {
+    static_cast<ScreencopyState*>(data)->flags = flags;
+}
 void scReady(void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {
     static_cast<ScreencopyState*>(data)->ready = true;
 }
-void scFailed(void* data, zwlr_screencopy_frame_v1*) { static_cast<ScreencopyState*>(data)->failed = true; }
+void scFailed(void* data, zwlr_screencopy_frame_v1*) {
+    static_cast<ScreencopyState*>(data)->failed = true;
+}
 void scDamage(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t, uint32_t) {}
 void scDmabuf(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {}
-void scBufferDone(void* data, zwlr_screencopy_frame_v1*) { static_cast<ScreencopyState*>(data)->bufferDone = true; }
-const zwlr_screencopy_frame_v1_listener screencopyListener = {scBuffer, scFlags, scReady, scFailed,
-                                                               scDamage, scDmabuf, scBufferDone};
+void scBufferDone(void* data, zwlr_screencopy_frame_v1*) {
+    static_cast<ScreencopyState*>(data)->bufferDone = true;
+}
+const zwlr_screencopy_frame_v1_listener screencopyListener = {scBuffer, scFlags,  scReady,     scFailed,
+                                                              scDamage, scDmabuf, scBufferDone};
 
 // Asks for a frame of the output and waits for the buffer it wants.
 zwlr_screencopy_frame_v1* describeScreencopy(WlrootsConnection& c, Output& o, ScreencopyState& state, int timeoutMs,
@@ -78,31 +90,39 @@ zwlr_screencopy_frame_v1* describeScreencopy(WlrootsConnection& c, Output& o, Sc
     state.version = zwlr_screencopy_frame_v1_get_version(frame);
     zwlr_screencopy_frame_v1_add_listener(frame, &screencopyListener, &state);
     QString why;
-    if (!c.dispatchUntil([&] { return state.described(); }, timeoutMs)) why = QStringLiteral("no answer from the compositor");
-    else if (state.failed) why = QStringLiteral("the compositor refused to copy the output");
+    if (!c.dispatchUntil([&] { return state.described(); }, timeoutMs))
+        why = QStringLiteral("no answer from the compositor");
+    else if (state.failed)
+        why = QStringLiteral("the compositor refused to copy the output");
     else if (!isReadableShmFormat(state.shm.format))
         why = QStringLiteral("the compositor offers no 32-bit RGB shared-memory buffer (format 0x%1)")
                   .arg(state.shm.format, 0, 16);
-    if (why.isEmpty()) return frame;
+    if (why.isEmpty())
+        return frame;
     zwlr_screencopy_frame_v1_destroy(frame);
-    if (error) *error = QStringLiteral("wlr-screencopy of %1: %2").arg(o.name, why);
+    if (error)
+        *error = QStringLiteral("wlr-screencopy of %1: %2").arg(o.name, why);
     return nullptr;
 }
 
 CopiedFrame copyWithScreencopy(WlrootsConnection& c, Output& o, int timeoutMs, QString* error) {
     ScreencopyState state;
     zwlr_screencopy_frame_v1* frame = describeScreencopy(c, o, state, timeoutMs, error);
-    if (!frame) return {};
+    if (!frame)
+        return {};
     auto buffer = freeBuffer(c, o, state.shm, false);
     CopiedFrame out;
     if (!buffer) {
-        if (error) *error = QStringLiteral("no memory for a %1x%2 capture buffer").arg(state.shm.width).arg(state.shm.height);
+        if (error)
+            *error = QStringLiteral("no memory for a %1x%2 capture buffer").arg(state.shm.width).arg(state.shm.height);
     } else {
         zwlr_screencopy_frame_v1_copy(frame, buffer->protocolObject());
         if (!c.dispatchUntil([&] { return state.ready || state.failed; }, timeoutMs)) {
-            if (error) *error = QStringLiteral("wlr-screencopy of %1: no frame from the compositor").arg(o.name);
+            if (error)
+                *error = QStringLiteral("wlr-screencopy of %1: no frame from the compositor").arg(o.name);
         } else if (state.failed) {
-            if (error) *error = QStringLiteral("wlr-screencopy of %1: the copy failed").arg(o.name);
+            if (error)
+                *error = QStringLiteral("wlr-screencopy of %1: the copy failed").arg(o.name);
         } else {
             out.buffer = buffer;
             out.transform = o.transform;
@@ -123,8 +143,12 @@ void sessionShmFormat(void* data, ext_image_copy_capture_session_v1*, uint32_t f
 }
 void sessionDmabufDevice(void*, ext_image_copy_capture_session_v1*, wl_array*) {}
 void sessionDmabufFormat(void*, ext_image_copy_capture_session_v1*, uint32_t, wl_array*) {}
-void sessionDone(void* data, ext_image_copy_capture_session_v1*) { static_cast<CopySession*>(data)->constraintsDone = true; }
-void sessionStopped(void* data, ext_image_copy_capture_session_v1*) { static_cast<CopySession*>(data)->stopped = true; }
+void sessionDone(void* data, ext_image_copy_capture_session_v1*) {
+    static_cast<CopySession*>(data)->constraintsDone = true;
+}
+void sessionStopped(void* data, ext_image_copy_capture_session_v1*) {
+    static_cast<CopySession*>(data)->stopped = true;
+}
 const ext_image_copy_capture_session_v1_listener sessionListener = {
     sessionBufferSize, sessionShmFormat, sessionDmabufDevice, sessionDmabufFormat, sessionDone, sessionStopped};
 
@@ -139,7 +163,9 @@ void frameTransform(void* data, ext_image_copy_capture_frame_v1*, uint32_t trans
 }
 void frameDamage(void*, ext_image_copy_capture_frame_v1*, int32_t, int32_t, int32_t, int32_t) {}
 void framePresentation(void*, ext_image_copy_capture_frame_v1*, uint32_t, uint32_t, uint32_t) {}
-void frameReady(void* data, ext_image_copy_capture_frame_v1*) { static_cast<CaptureFrameState*>(data)->ready = true; }
+void frameReady(void* data, ext_image_copy_capture_frame_v1*) {
+    static_cast<CaptureFrameState*>(data)->ready = true;
+}
 void frameFailed(void* data, ext_image_copy_capture_frame_v1*, uint32_t reason) {
     auto* s = static_cast<CaptureFrameState*>(data);
     s->failed = true;
@@ -149,7 +175,8 @@ const ext_image_copy_capture_frame_v1_listener captureFrameListener = {frameTran
                                                                        frameReady, frameFailed};
 
 void openCopySession(WlrootsConnection& c, Output& o) {
-    if (o.copySession) return;
+    if (o.copySession)
+        return;
     auto s = std::make_unique<CopySession>();
     s->source = ext_output_image_capture_source_manager_v1_create_source(c.sourceManager(), o.output);
     s->session = ext_image_copy_capture_manager_v1_create_session(c.copyManager(), s->source, 0);
@@ -163,7 +190,8 @@ BufferWanted wantedBy(const CopySession& s) {
     for (uint32_t preferred : {uint32_t(WL_SHM_FORMAT_XRGB8888), uint32_t(WL_SHM_FORMAT_ARGB8888),
                                uint32_t(WL_SHM_FORMAT_XBGR8888), uint32_t(WL_SHM_FORMAT_ABGR8888)}) {
         for (uint32_t offered : s.shmFormats) {
-            if (offered != preferred) continue;
+            if (offered != preferred)
+                continue;
             w = {offered, s.bufferSize.width(), s.bufferSize.height(), s.bufferSize.width() * 4};
             return w;
         }
@@ -176,22 +204,29 @@ bool describeCopySession(WlrootsConnection& c, Output& o, int timeoutMs, BufferW
     openCopySession(c, o);
     CopySession& s = *o.copySession;
     QString why;
-    if (!c.dispatchUntil([&] { return s.constraintsDone || s.stopped; }, timeoutMs)) why = QStringLiteral("no answer from the compositor");
-    else if (s.stopped) why = QStringLiteral("the compositor ended the capture session");
-    else if (!(*wanted = wantedBy(s)).known()) why = QStringLiteral("the compositor offers no 32-bit RGB shared-memory buffer");
-    if (why.isEmpty()) return true;
+    if (!c.dispatchUntil([&] { return s.constraintsDone || s.stopped; }, timeoutMs))
+        why = QStringLiteral("no answer from the compositor");
+    else if (s.stopped)
+        why = QStringLiteral("the compositor ended the capture session");
+    else if (!(*wanted = wantedBy(s)).known())
+        why = QStringLiteral("the compositor offers no 32-bit RGB shared-memory buffer");
+    if (why.isEmpty())
+        return true;
     destroyCopySession(o.copySession);
-    if (error) *error = QStringLiteral("ext-image-copy-capture of %1: %2").arg(o.name, why);
+    if (error)
+        *error = QStringLiteral("ext-image-copy-capture of %1: %2").arg(o.name, why);
     return false;
 }
 
 CopiedFrame copyWithImageCopyCapture(WlrootsConnection& c, Output& o, int timeoutMs, QString* error) {
     BufferWanted wanted;
-    if (!describeCopySession(c, o, timeoutMs, &wanted, error)) return {};
+    if (!describeCopySession(c, o, timeoutMs, &wanted, error))
+        return {};
     auto buffer = freeBuffer(c, o, wanted, false);
     if (!buffer) {
         destroyCopySession(o.copySession);
-        if (error) *error = QStringLiteral("no memory for a %1x%2 capture buffer").arg(wanted.width).arg(wanted.height);
+        if (error)
+            *error = QStringLiteral("no memory for a %1x%2 capture buffer").arg(wanted.width).arg(wanted.height);
         return {};
     }
     CaptureFrameState state;
@@ -202,9 +237,13 @@ CopiedFrame copyWithImageCopyCapture(WlrootsConnection& c, Output& o, int timeou
     ext_image_copy_capture_frame_v1_capture(frame);
     CopiedFrame out;
     if (!c.dispatchUntil([&] { return state.ready || state.failed; }, timeoutMs)) {
-        if (error) *error = QStringLiteral("ext-image-copy-capture of %1: no frame from the compositor").arg(o.name);
+        if (error)
+            *error = QStringLiteral("ext-image-copy-capture of %1: no frame from the compositor").arg(o.name);
     } else if (state.failed) {
-        if (error) *error = QStringLiteral("ext-image-copy-capture of %1: the copy failed (reason %2)").arg(o.name).arg(state.reason);
+        if (error)
+            *error = QStringLiteral("ext-image-copy-capture of %1: the copy failed (reason %2)")
+                         .arg(o.name)
+                         .arg(state.reason);
     } else {
         out.buffer = buffer;
         out.transform = state.transform;
@@ -219,22 +258,26 @@ CopiedFrame copyWithImageCopyCapture(WlrootsConnection& c, Output& o, int timeou
 } // namespace
 
 CopiedFrame copyOutput(WlrootsConnection& c, Output& o, int timeoutMs, QString* error) {
-    if (c.offersImageCopyCapture()) return copyWithImageCopyCapture(c, o, timeoutMs, error);
+    if (c.offersImageCopyCapture())
+        return copyWithImageCopyCapture(c, o, timeoutMs, error);
     return copyWithScreencopy(c, o, timeoutMs, error);
 }
 
 bool prepareOutput(WlrootsConnection& c, Output& o, int timeoutMs, QString* error) {
     const bool sessionReady = !c.offersImageCopyCapture() || (o.copySession && o.copySession->constraintsDone);
     for (const auto& b : o.buffers)
-        if (sessionReady && !b->isLent() && b->protocolObject()) return true;
+        if (sessionReady && !b->isLent() && b->protocolObject())
+            return true;
     BufferWanted wanted;
     if (c.offersImageCopyCapture()) {
-        if (!describeCopySession(c, o, timeoutMs, &wanted, error)) return false;
+        if (!describeCopySession(c, o, timeoutMs, &wanted, error))
+            return false;
     } else {
         // A frame asked for and dropped unused: it tells the buffer, copies nothing.
         ScreencopyState state;
         zwlr_screencopy_frame_v1* frame = describeScreencopy(c, o, state, timeoutMs, error);
-        if (!frame) return false;
+        if (!frame)
+            return false;
         zwlr_screencopy_frame_v1_destroy(frame);
         wanted = state.shm;
     }

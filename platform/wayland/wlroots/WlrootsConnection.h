@@ -94,7 +94,8 @@ public:
     bool dispatchPending();
     bool isBroken() const;
 
-    static void registryGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
+    static void registryGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
+                               uint32_t version);
     static void registryGlobalRemove(void* data, wl_registry* registry, uint32_t name);
 
 private:

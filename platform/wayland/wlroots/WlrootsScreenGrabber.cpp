@@ -18,8 +18,10 @@ Q_LOGGING_CATEGORY(lcDirectCapture, "lumivane.capture.wlroots")
 constexpr int32_t flippedBit = 4;
 
 QImage pieceAtSize(QImage piece, QSize pixelSize) {
-    if (piece.format() != QImage::Format_RGB32) piece = piece.convertToFormat(QImage::Format_RGB32);
-    if (piece.size() != pixelSize) piece = piece.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (piece.format() != QImage::Format_RGB32)
+        piece = piece.convertToFormat(QImage::Format_RGB32);
+    if (piece.size() != pixelSize)
+        piece = piece.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return piece;
 }
 
@@ -34,7 +36,8 @@ WlrootsScreenGrabber::~WlrootsScreenGrabber() = default;
 
 std::shared_ptr<WlrootsScreenGrabber> WlrootsScreenGrabber::connect(const char* displayName) {
     auto connection = WlrootsConnection::connect(displayName);
-    if (!connection) return nullptr;
+    if (!connection)
+        return nullptr;
     return std::shared_ptr<WlrootsScreenGrabber>(new WlrootsScreenGrabber(std::move(connection)));
 }
 
@@ -45,7 +48,8 @@ QString WlrootsScreenGrabber::protocolName() const {
 
 QString WlrootsScreenGrabber::refusal() const {
     std::lock_guard guard(lock_);
-    if (connection_->isBroken()) return QStringLiteral("The Wayland connection used for output capture was lost.");
+    if (connection_->isBroken())
+        return QStringLiteral("The Wayland connection used for output capture was lost.");
     return {};
 }
 
@@ -56,7 +60,8 @@ QImage WlrootsScreenGrabber::upright(const QImage& buffer, int32_t transform, bo
         // QTransform's positive angles turn clockwise on a y-down image.
         out = out.transformed(QTransform().rotate(90.0 * (transform & 3)));
     }
-    if (transform & flippedBit) out = out.mirrored(true, false);
+    if (transform & flippedBit)
+        out = out.mirrored(true, false);
     return out;
 }
 
@@ -85,8 +90,9 @@ QImage WlrootsScreenGrabber::grab(const ScreenInfo& screen, const QRectF& source
         const QRect whole(0, 0, frame.buffer->width(), frame.buffer->height());
         const bool asStored = frame.transform == 0 && !frame.yInvert;
         // Turned outputs need one pass; the usual one is read where it lies.
-        const QImage turned = asStored ? QImage() : upright(wlroots::ShmBuffer::wrap(frame.buffer, whole, format),
-                                                            frame.transform, frame.yInvert);
+        const QImage turned =
+            asStored ? QImage()
+                     : upright(wlroots::ShmBuffer::wrap(frame.buffer, whole, format), frame.transform, frame.yInvert);
         const QSize size = asStored ? whole.size() : turned.size();
         const QRect logical = output->logicalGeometry();
         const double kx = logical.width() > 0 ? double(size.width()) / logical.width() : 1.0;
@@ -95,7 +101,8 @@ QImage WlrootsScreenGrabber::grab(const ScreenInfo& screen, const QRectF& source
         const QRect pixels = QRect(QPoint(left, top), QPoint(int(std::lround(sourceRect.right() * kx)) - 1,
                                                              int(std::lround(sourceRect.bottom() * ky)) - 1))
                                  .intersected(QRect(QPoint(0, 0), size));
-        if (pixels.isEmpty()) return {};
+        if (pixels.isEmpty())
+            return {};
         result = pieceAtSize(asStored ? wlroots::ShmBuffer::wrap(frame.buffer, pixels, format) : turned.copy(pixels),
                              pixelSize);
     }
@@ -107,10 +114,12 @@ void WlrootsScreenGrabber::prepare() const {
     std::lock_guard guard(lock_);
     prepared_ = true;
     WlrootsConnection& c = *connection_;
-    if (c.isBroken() || !c.dispatchPending()) return;
+    if (c.isBroken() || !c.dispatchPending())
+        return;
     for (const auto& output : c.outputs()) {
         QString error;
-        if (!wlroots::prepareOutput(c, *output, copyTimeoutMs, &error)) qCWarning(lcDirectCapture, "%s", qPrintable(error));
+        if (!wlroots::prepareOutput(c, *output, copyTimeoutMs, &error))
+            qCWarning(lcDirectCapture, "%s", qPrintable(error));
     }
 }
 
@@ -119,11 +128,13 @@ void WlrootsScreenGrabber::refillLater() const {
     // (the command line) does not wait for spares it never uses.
     {
         std::lock_guard guard(lock_);
-        if (!prepared_) return;
+        if (!prepared_)
+            return;
     }
     std::weak_ptr<const WlrootsScreenGrabber> weak = weak_from_this();
     QThreadPool::globalInstance()->start([weak] {
-        if (auto self = weak.lock()) self->prepare();
+        if (auto self = weak.lock())
+            self->prepare();
     });
 }
 

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Formats the C++ sources with the tree's .clang-format; --check only reports.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+if [[ "${1:-}" == "--check" ]]; then
+    clang-format --dry-run --Werror "${files[@]}"
+    echo "format: ${#files[@]} files checked"
+else
+    clang-format -i "${files[@]}"
+fi
