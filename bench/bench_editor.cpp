@@ -5,8 +5,9 @@
 //   timed on the UI thread, history commit and bar refreshes included; the drag
 //   control's background encoding of the new picture runs meanwhile on its queue.
 #include "TestEditorHost.h"
-#include "editor/EditorBars.h"
+#include "editor/EditorBottomBar.h"
 #include "editor/EditorCanvas.h"
+#include "editor/EditorTopBar.h"
 #include "editor/EditorWindowController.h"
 #include "tests/export/ExportTestSupport.h"
 

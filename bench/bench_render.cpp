@@ -2,6 +2,7 @@
 // 400×300 blur boxes at radius 16, three pixelate boxes, a spotlight and twenty
 // shapes, arrows, texts and marker strokes. Also the cost of one blur box alone on
 // two image sizes (it must follow the box, not the image).
+#include "editor/AnnotationEffects.h"
 #include "editor/EditorRenderer.h"
 #include "tests/export/ExportTestSupport.h"
 
@@ -104,7 +105,7 @@ void BM_SingleBlurBox(benchmark::State& state) {
     blur.effectIntensity = 16;
     for (auto _ : state) {
         QRect r;
-        benchmark::DoNotOptimize(EditorRenderer::effectImage(base, blur, &r));
+        benchmark::DoNotOptimize(AnnotationEffects::effectImage(base, blur, &r));
     }
     state.SetLabel(std::to_string(side) + "x" + std::to_string(side) + " image");
 }

@@ -1,12 +1,13 @@
 #pragma once
 #include "editor/EditorHost.h"
+#include "editor/EffectPreviewCache.h"
 #include "editor_model/CanvasInteraction.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -14,12 +15,20 @@ class QTextEdit;
 
 namespace lumivane {
 
-class InlineTextEditor;
+class CanvasTextEditing;
+class CanvasTool;
+class CropTool;
+class MarkerTool;
+class SelectTool;
+class SelectionGesture;
+class ShapeTool;
+class TextTool;
 
 // The editor's central view: the base image at a fitted, zoomable size, the
-// annotations drawn live, and pointer gestures turned into document edits with the
-// document's selected tool. Finished gestures are committed to the host as one
-// history entry each. Sizes itself to its content; put it in a QScrollArea.
+// annotations drawn live, and pointer gestures handed to the document's selected
+// tool (editor/tools), which turn them into document edits. Finished gestures are
+// committed to the host as one history entry each. Sizes itself to its content;
+// put it in a QScrollArea.
 class EditorCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -41,11 +50,36 @@ public:
     void setViewportSize(QSize size);
     // Displayed image rectangle in widget coordinates.
     QRectF imageRect() const;
-    bool isEditingText() const { return editingTextAnnotationID_.has_value(); }
+    bool isEditingText() const;
     // The inline text field while editing, else null.
     QTextEdit* textEditor() const;
 
     QSize sizeHint() const override;
+
+    // ---- for the tools and the text editing ----
+    EditorDocument* document() const { return host_.editorDocument(); }
+    EditorHost& host() const { return host_; }
+    QPointF toImage(QPointF view) const;
+    QPointF toView(QPointF image) const;
+    QRectF toView(const QRectF& image) const;
+    QRectF toImage(const QRectF& view) const;
+    // View points per image point, horizontally.
+    double imageToViewScale() const;
+    // The mean of both axes' scales (marker spacing, new text sizes).
+    double displayScale() const;
+    // Runs change on the document as one undo step and repaints.
+    void transact(const std::function<void(EditorDocument&)>& change);
+    // Commits the document's change since `previous` as one undo step.
+    void commitFrom(const EditorSnapshot& previous);
+    // One annotation as the canvas shows it (cached effects, the edited text left to
+    // its field), in image points.
+    void paintAnnotation(QPainter& painter, const Annotation& annotation);
+    // Ends inline text editing, committing it.
+    void finishTextEditing();
+    // Adds a text annotation over the rectangle (image points) and types into it.
+    void createTextAnnotation(const QRectF& imageRect);
+    // An annotation moved or changed shape under a gesture.
+    void annotationMoved(const QUuid& id);
 
 signals:
     void zoomScaleChanged(double scale);
@@ -64,70 +98,32 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class InlineTextEditor;
-    EditorDocument* document() const { return host_.editorDocument(); }
     void documentChangedOutside();
     void updateLayout();
     void updateDisplayScale();
-    QPointF toImage(QPointF view) const;
-    QPointF toView(QPointF image) const;
-    QRectF toView(const QRectF& image) const;
-    QRectF toImage(const QRectF& view) const;
-
-    void beginHistoryTransactionIfNeeded();
-    void endHistoryTransactionIfNeeded();
-    void commitFrom(const EditorSnapshot& previous);
-
-    void handleBackgroundTap(QPointF viewPoint);
-    void handleSelectionDragChanged(QPointF viewPoint);
-    void handleMarkerDragChanged(QPointF viewPoint);
-    void finishMarkerDrag();
-    void handleMarkerHover(QPointF viewPoint);
-    void finishDrawing(QPointF viewPoint);
-    void createTextAnnotation(const QRectF& viewRect);
-
-    void beginTextEditing(const QUuid& annotationID, std::optional<EditorSnapshot> originalSnapshot);
-    void finishTextEditing();
-    void cancelTextEditing();
-    // Forgets the editing state and hides the field without committing; with
-    // restoreFocus the canvas takes the focus back if the field had it.
-    void closeTextEditor(bool restoreFocus);
-    void positionTextEditor();
-    void textEdited(const QString& text);
-
-    void paintAnnotation(QPainter& painter, const Annotation& annotation);
-    void paintHandles(QPainter& painter, const Annotation& annotation);
-    const QImage& effectPreview(const Annotation& annotation, QRect* pixelRect);
+    // The tool of the document's selected tool.
+    CanvasTool& currentTool() const;
+    void cancelGestures();
+    // A press and release without a drag: selects, starts text editing, or deselects.
+    void handleTap(QPointF viewPoint);
+    void paintImage(QPainter& painter, const EditorDocument& doc);
 
     EditorHost& host_;
     double zoomScale_ = 1.0;
     QSize viewportSize_{800, 600};
     CanvasLayout layout_;
 
-    // Gesture state.
-    enum class Gesture { none, manipulating, drawing, marker };
-    Gesture gesture_ = Gesture::none;
+    std::unique_ptr<SelectTool> select_;
+    std::unique_ptr<ShapeTool> shape_;
+    std::unique_ptr<CropTool> crop_;
+    std::unique_ptr<TextTool> text_;
+    std::unique_ptr<MarkerTool> marker_;
+    std::unique_ptr<SelectionGesture> selection_;
+    CanvasTool* gesture_ = nullptr; // the gesture under way
     QPointF pressPoint_;
-    QPointF currentPoint_;
-    std::optional<QRectF> draftRect_;
-    std::optional<std::pair<QPointF, QPointF>> draftArrowPoints_;
-    std::vector<QPointF> draftMarkerPoints_;
-    std::optional<double> draftMarkerLineWidth_;
-    std::optional<QPointF> markerHoverPoint_;
-    std::optional<double> markerHoverLineWidth_;
-    std::optional<QPointF> lastEstimateLocation_;
-    std::optional<Annotation> selectedAnnotationOriginal_;
-    std::optional<AnnotationHandle> activeHandle_;
-    std::optional<EditorSnapshot> pendingHistorySnapshot_;
-    bool isManipulatingSelection_ = false;
-
-    // Inline text editing.
-    std::optional<EditorSnapshot> textEditingSnapshot_;
-    std::optional<EditorSnapshot> textEditingOriginalSnapshot_;
-    std::optional<QUuid> editingTextAnnotationID_;
-    InlineTextEditor* textEditor_ = nullptr;
-    bool finishingText_ = false;
     bool moved_ = false;
+
+    std::unique_ptr<CanvasTextEditing> textEditing_;
     QObject* watchedParent_ = nullptr;
     const EditorDocument* lastDocument_ = nullptr;
     // Scaled base image for the current display size.
@@ -137,13 +133,7 @@ private:
 
     QElapsedTimer lastTapTime_;
     std::optional<QUuid> lastTapAnnotationID_;
-
-    struct EffectCacheEntry {
-        QImage image;
-        QRect pixelRect;
-    };
-    QHash<QString, EffectCacheEntry> effectCache_;
-    int effectCacheImageRevision_ = -1;
+    EffectPreviewCache effects_;
 };
 
 } // namespace lumivane

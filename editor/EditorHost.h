@@ -23,6 +23,19 @@ public:
     virtual AppSettings& settings() = 0;
 
     virtual void commitEditorChange(const EditorSnapshot& previous) = 0;
+    // One undo step as a transaction: takes the snapshot, runs change on the document,
+    // then commits (nothing is recorded when the change altered nothing). False
+    // without a document.
+    template <class Change>
+    bool editDocument(Change&& change) {
+        EditorDocument* document = editorDocument();
+        if (!document)
+            return false;
+        const EditorSnapshot previous = document->snapshot();
+        change(*document);
+        commitEditorChange(previous);
+        return true;
+    }
     virtual void undoEditorChange() = 0;
     virtual void redoEditorChange() = 0;
     virtual bool editorIsEditingText() const = 0;

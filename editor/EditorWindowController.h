@@ -1,6 +1,7 @@
 #pragma once
-#include "editor/EditorBars.h"
+#include "editor/EditorBottomBar.h"
 #include "editor/EditorHost.h"
+#include "editor/EditorTopBar.h"
 
 #include <QSizeF>
 #include <QWidget>

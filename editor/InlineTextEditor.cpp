@@ -10,6 +10,7 @@
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <cmath>
 
 namespace lumivane {
 
@@ -31,15 +32,23 @@ InlineTextEditor::InlineTextEditor(QWidget* parent) : QTextEdit(parent) {
     setPalette(p);
 }
 
-void InlineTextEditor::setStyle(double displayFontSize, const QColor& color) {
-    QFont f = TextAnnotationLayout::font(displayFontSize);
+void InlineTextEditor::setStyle(double fontSize, double scale, const QColor& color) {
+    if (!(scale > 0) || !std::isfinite(scale))
+        scale = 1;
+    QFont f = TextAnnotationLayout::font(fontSize);
     // Font points are view pixels on the canvas.
-    f.setPointSizeF(TextAnnotationLayout::effectiveFontSize(displayFontSize) * 72.0 / logicalDpiY());
+    f.setPointSizeF(TextAnnotationLayout::effectiveFontSize(fontSize) * scale * 72.0 / logicalDpiY());
     if (font() != f) {
         setFont(f);
         document()->setDefaultFont(f);
     }
-    const double pitch = QFontMetricsF(f, this).lineSpacing() + TextAnnotationLayout::lineSpacing;
+    if (scale != scale_) {
+        scale_ = scale;
+        const int insetX = int(std::lround(TextAnnotationLayout::insetX * scale));
+        const int insetY = int(std::lround(TextAnnotationLayout::insetY * scale));
+        setViewportMargins(insetX, insetY, insetX, insetY);
+    }
+    const double pitch = QFontMetricsF(f, this).lineSpacing() + TextAnnotationLayout::lineSpacing * scale;
     if (pitch != linePitch_) {
         linePitch_ = pitch;
         applyLinePitch();

@@ -16,8 +16,9 @@ public:
     std::function<void()> onCommit;
     std::function<void()> onCancel;
 
-    // Font (semibold, at least 10 points) in view pixels, text and caret colour.
-    void setStyle(double displayFontSize, const QColor& color);
+    // The drawn text's font, insets and line pitch (TextAnnotationLayout, in image
+    // points) shown at `scale` view pixels per point; text and caret colour.
+    void setStyle(double fontSize, double scale, const QColor& color);
     // Replaces the text only if it differs, so the caret stays where it is.
     void setTextIfDifferent(const QString& text);
     bool isComposing() const { return !preedit_.isEmpty(); }
@@ -40,6 +41,7 @@ private:
 
     QString preedit_;
     double linePitch_ = 0;
+    double scale_ = 0;
     bool committing_ = false;
 };
 

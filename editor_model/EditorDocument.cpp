@@ -12,17 +12,17 @@ constexpr const char* kindNames[] = {"rectangle", "ellipse", "arrow",    "text",
                                      "highlight", "blur",    "pixelate", "spotlight"};
 
 const AnnotationToolInfo toolInfos[] = {
-    {"select", "選択", "hand.point.up.left.fill", std::nullopt},
-    {"rectangle", "矩形", "square", AnnotationKind::rectangle},
-    {"ellipse", "円 / 楕円", "circle", AnnotationKind::ellipse},
-    {"arrow", "矢印", "arrow.up.right", AnnotationKind::arrow},
-    {"text", "テキスト", "character.textbox", AnnotationKind::text},
-    {"marker", "マーカー", "paintbrush.pointed.fill", AnnotationKind::marker},
-    {"highlight", "ハイライト", "rectangle.inset.filled", AnnotationKind::highlight},
-    {"blur", "ぼかし", "drop", AnnotationKind::blur},
-    {"pixelate", "モザイク", "square.grid.3x3.fill", AnnotationKind::pixelate},
-    {"spotlight", "スポットライト", "scope", AnnotationKind::spotlight},
-    {"crop", "切り抜き", "crop", std::nullopt},
+    {"select", "選択", "tool-select", std::nullopt, 0},
+    {"rectangle", "矩形", "tool-rectangle", AnnotationKind::rectangle, 1},
+    {"ellipse", "円 / 楕円", "tool-ellipse", AnnotationKind::ellipse, 1},
+    {"arrow", "矢印", "tool-arrow", AnnotationKind::arrow, 1},
+    {"text", "テキスト", "tool-text", AnnotationKind::text, 1},
+    {"marker", "マーカー", "tool-marker", AnnotationKind::marker, 2},
+    {"highlight", "ハイライト", "tool-highlight", AnnotationKind::highlight, 2},
+    {"blur", "ぼかし", "tool-blur", AnnotationKind::blur, 3},
+    {"pixelate", "モザイク", "tool-pixelate", AnnotationKind::pixelate, 3},
+    {"spotlight", "スポットライト", "tool-spotlight", AnnotationKind::spotlight, 2},
+    {"crop", "切り抜き", "tool-crop", std::nullopt, 4},
 };
 } // namespace
 

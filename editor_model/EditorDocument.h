@@ -42,9 +42,10 @@ inline constexpr std::array<AnnotationTool, 11> allAnnotationTools = {
 
 struct AnnotationToolInfo {
     const char* rawValue;
-    const char* title; // UTF-8
-    const char* symbolName;
+    const char* title;    // UTF-8
+    const char* iconName; // data/editor-icons/NAME.svg
     std::optional<AnnotationKind> createsKind;
+    int barGroup; // the top bar shows the groups in order, divided
 };
 const AnnotationToolInfo& info(AnnotationTool tool);
 inline QString rawValue(AnnotationTool tool) {
@@ -56,8 +57,11 @@ inline QString id(AnnotationTool tool) {
 inline QString title(AnnotationTool tool) {
     return QString::fromUtf8(info(tool).title);
 }
-inline QString symbolName(AnnotationTool tool) {
-    return QString::fromLatin1(info(tool).symbolName);
+inline QString iconName(AnnotationTool tool) {
+    return QString::fromLatin1(info(tool).iconName);
+}
+inline int barGroup(AnnotationTool tool) {
+    return info(tool).barGroup;
 }
 inline std::optional<AnnotationKind> createsKind(AnnotationTool tool) {
     return info(tool).createsKind;

@@ -101,22 +101,22 @@ QString title(StyleKind kind) {
     return {};
 }
 
-QString symbolName(StyleKind kind) {
+QString iconName(StyleKind kind) {
     switch (kind) {
     case StyleKind::text:
-        return QStringLiteral("character.textbox");
+        return QStringLiteral("tool-text");
     case StyleKind::stroke:
-        return QStringLiteral("paintpalette.fill");
+        return QStringLiteral("style-stroke");
     case StyleKind::marker:
-        return QStringLiteral("paintbrush.pointed.fill");
+        return QStringLiteral("tool-marker");
     case StyleKind::highlight:
-        return QStringLiteral("rectangle.inset.filled");
+        return QStringLiteral("frame-inset");
     case StyleKind::blur:
-        return QStringLiteral("drop");
+        return QStringLiteral("tool-blur");
     case StyleKind::pixelate:
-        return QStringLiteral("square.grid.3x3.fill");
+        return QStringLiteral("tool-pixelate");
     case StyleKind::spotlight:
-        return QStringLiteral("scope");
+        return QStringLiteral("style-spotlight");
     }
     return {};
 }

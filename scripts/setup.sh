@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
-  qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libqt6svg6
+  qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libqt6svg6 qt6-svg-dev
   qt6-qpa-plugins libgl-dev
   libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xtest0-dev
   libxcb-keysyms1-dev libxcb-xinerama0-dev libxcb-ewmh-dev libxcb-icccm4-dev

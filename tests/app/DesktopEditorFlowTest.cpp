@@ -1,5 +1,6 @@
 #include "DesktopModel.h"
-#include "editor/EditorBars.h"
+#include "editor/EditorBottomBar.h"
+#include "editor/EditorTopBar.h"
 #include "editor/EditorWindowController.h"
 #include "export/QuickShareButton.h"
 #include "export/SharePopover.h"

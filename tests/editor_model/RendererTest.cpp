@@ -1,4 +1,5 @@
 #include "TestHelpers.h"
+#include "editor/AnnotationEffects.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/DocumentLimits.h"
 
@@ -201,14 +202,14 @@ TEST(Renderer, PixelateUsesCellsOfAtLeastTenAndItsOwnGrid) {
     EXPECT_LE(changesInRow, 6);
     EXPECT_TRUE(outsideEqual(out, argb(base), QRect(20, 20, 60, 60)));
 
-    const QPointF o1 = EditorRenderer::pixelateGridOffset(QUuid("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"));
-    const QPointF o2 = EditorRenderer::pixelateGridOffset(QUuid("{6F9619FF-8B86-D011-B42D-00C04FC964FE}"));
+    const QPointF o1 = AnnotationEffects::pixelateGridOffset(QUuid("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"));
+    const QPointF o2 = AnnotationEffects::pixelateGridOffset(QUuid("{6F9619FF-8B86-D011-B42D-00C04FC964FE}"));
     EXPECT_NE(o1, o2);
     for (QPointF o : {o1, o2}) {
         EXPECT_LE(std::abs(o.x()), 3.0);
         EXPECT_LE(std::abs(o.y()), 3.0);
     }
-    EXPECT_EQ(o1, EditorRenderer::pixelateGridOffset(QUuid("{6F9619FF-8B86-D011-B42D-00C04FC964FF}")));
+    EXPECT_EQ(o1, AnnotationEffects::pixelateGridOffset(QUuid("{6F9619FF-8B86-D011-B42D-00C04FC964FF}")));
 }
 
 TEST(Renderer, ShapesTextHighlightAndArrowDrawWhereExpected) {

@@ -1,8 +1,9 @@
 #pragma once
+#include "editor/AnnotationStylePopover.h"
+#include "editor/BackgroundStylePopover.h"
 #include "editor/EditorHost.h"
-#include "editor/EditorStylePopovers.h"
 #include "editor_model/EditorToolbarRules.h"
-#include "export/DragExportCache.h"
+#include "editor_model/StyleApplication.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -10,19 +11,10 @@
 #include <map>
 #include <optional>
 
-class QHBoxLayout;
-class QLabel;
-class QMenu;
-class QToolButton;
 class QPushButton;
+class QToolButton;
 
 namespace lumivane {
-
-// What the bottom bar's exports need beyond the document: the current capture.
-struct EditorExportContext {
-    std::function<ImageRef()> captureImage;            // null when there is no capture
-    std::function<ImageExportProfile()> exportProfile; // of the capture's source
-};
 
 // The bar above the canvas: copy, save, tools, background, undo/redo, style, crop,
 // canvas and project menus, "Save as..." and "Done".
@@ -53,6 +45,8 @@ public:
     void applyBackgroundPadding(double value);
     void applyBackgroundCornerRadius(double value);
     void applyBackgroundShadowOpacity(double value);
+    // A style choice on the selection when it fits, else on the settings' default.
+    void applyStyleChoice(const toolbar::StyleChoice& choice);
 
     // Controls, for tests and the window.
     QToolButton* toolButton(AnnotationTool tool) const { return toolButtons_.at(tool); }
@@ -101,85 +95,6 @@ private:
     QWidget* left_ = nullptr; // the scrolling part's content
     QPointer<AnnotationStylePopover> stylePopover_;
     QPointer<BackgroundStylePopover> backgroundPopover_;
-};
-
-// The drag-out control: a press and a 3-point move drag the rendered image as PNG.
-// The PNG is encoded ahead in the background for every new state of the picture.
-class DragExportButton : public QWidget {
-    Q_OBJECT
-public:
-    explicit DragExportButton(QWidget* parent = nullptr);
-    using Payload = DragExportCache::Payload;
-    // A key per state of the picture and a source that renders that state (the
-    // source may run on the export thread).
-    std::function<quint64()> keyProvider;
-    std::function<DragExportCache::ImageSource()> sourceProvider;
-    std::function<ImageExportOptions()> optionsProvider;
-    void setAvailable(bool available);
-    bool isAvailable() const { return available_; }
-    QString title() const { return QStringLiteral("Drag Me"); }
-    // Starts encoding the current picture unless it is done or under way.
-    void prepareDragPayloadIfNeeded();
-    // The current picture's payload: file URL first, PNG bytes second; encodes on
-    // the spot while the background encoding has not finished (a drag gesture
-    // waits for the background instead).
-    std::optional<Payload> dragPayload();
-    DragExportCache& cache() { return cache_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-
-private:
-    void payloadPrepared(quint64 key);
-
-    DragExportCache cache_;
-    bool available_ = false;
-    bool waitingForPayload_ = false; // a drag waits for the background encoding
-    std::optional<QPoint> pressAt_;
-    bool started_ = false;
-};
-
-// The bar below the canvas: zoom menu and steps, drag-out control, share slot.
-class EditorBottomBar : public QWidget {
-    Q_OBJECT
-public:
-    EditorBottomBar(EditorHost& host, EditorExportContext context, QWidget* parent = nullptr);
-
-    void setZoomScale(double zoom);
-    double zoomScale() const { return zoom_; }
-    void stepZoom(int direction);
-    // Takes a copy of the document for the exports and re-evaluates availability.
-    void refresh();
-    // The rendered document, else the capture's image.
-    std::optional<QImage> exportImage() const;
-    bool exportImageIsAvailable() const;
-
-    QToolButton* zoomMenuButton() const { return zoomMenu_; }
-    QToolButton* zoomOutButton() const { return zoomOut_; }
-    QToolButton* zoomInButton() const { return zoomIn_; }
-    DragExportButton* dragButton() const { return drag_; }
-    QWidget* shareButton() const { return share_; }
-    // Key of the picture the exports show; changes only when the picture does.
-    quint64 exportGeneration() const { return exportGeneration_; }
-    // Puts the share control into its slot at the right end (the bar takes it over).
-    void setShareButton(QWidget* button);
-
-signals:
-    void zoomScaleChosen(double zoom);
-
-private:
-    EditorHost& host_;
-    EditorExportContext context_;
-    double zoom_ = 1.0;
-    std::optional<EditorDocument> documentCopy_;
-    quint64 exportGeneration_ = 0; // one per refresh: the drag cache's key
-    QToolButton *zoomMenu_, *zoomOut_, *zoomIn_;
-    DragExportButton* drag_;
-    QWidget* share_ = nullptr;
-    QHBoxLayout* row_;
 };
 
 } // namespace lumivane

@@ -1,0 +1,30 @@
+#pragma once
+#include "editor_model/CodableColor.h"
+
+#include <QFrame>
+#include <functional>
+#include <vector>
+
+class QAbstractButton;
+
+namespace lumivane {
+
+// Column of colour swatches with an optional custom-colour button at the end.
+class AnnotationColorPalette : public QFrame {
+    Q_OBJECT
+public:
+    AnnotationColorPalette(CodableColor selectedColor, std::vector<CodableColor> paletteColors, bool showsCustomPicker,
+                           std::function<void(CodableColor)> onSelect, QWidget* parent = nullptr);
+    // Indices of the swatches drawn as selected.
+    std::vector<int> selectedSwatches() const;
+    QAbstractButton* swatch(int index) const { return swatches_.at(size_t(index)); }
+    QAbstractButton* customPicker() const { return custom_; }
+
+private:
+    CodableColor selected_;
+    std::vector<CodableColor> colors_;
+    std::vector<QAbstractButton*> swatches_;
+    QAbstractButton* custom_ = nullptr;
+};
+
+} // namespace lumivane

@@ -1,0 +1,83 @@
+#include "editor_model/StyleApplication.h"
+#include "TestHelpers.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumivane;
+using namespace lumivane::toolbar;
+
+namespace {
+
+using Choice = StyleChoice::Field;
+using Default = DefaultChange::Field;
+
+const CodableColor red{1, 0, 0, 1};
+
+// Without a fitting selection a choice becomes the default of the active kind.
+struct DefaultCase {
+    const char* name;
+    AnnotationTool tool;
+    StyleChoice choice;
+    Default field;
+};
+
+class StyleChoiceWithoutSelection : public ::testing::TestWithParam<DefaultCase> {};
+
+TEST_P(StyleChoiceWithoutSelection, SetsTheDefaultOfTheActiveKind) {
+    const DefaultCase& c = GetParam();
+    EditorDocument d = EditorDocument::fresh(test::solidImage(200, 100));
+    d.selectedTool = c.tool;
+    const EditorSnapshot before = d.snapshot();
+    const StyleApplication result = applyStyle(&d, c.choice, StyleDefaults{});
+    EXPECT_FALSE(result.before);
+    EXPECT_EQ(d.snapshot(), before) << "the document is untouched";
+    ASSERT_TRUE(result.defaultChange);
+    EXPECT_EQ(result.defaultChange->field, c.field);
+    EXPECT_EQ(result.defaultChange->value, c.choice.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, StyleChoiceWithoutSelection,
+    ::testing::Values(
+        DefaultCase{"shape", AnnotationTool::rectangle, {Choice::annotationColor, red, 0}, Default::annotationColor},
+        DefaultCase{"text", AnnotationTool::text, {Choice::annotationColor, red, 0}, Default::textColor},
+        DefaultCase{"marker", AnnotationTool::marker, {Choice::annotationColor, red, 0}, Default::markerColor},
+        DefaultCase{"size", AnnotationTool::text, {Choice::textFontSize, {}, 48}, Default::textFontSize},
+        DefaultCase{"stroke", AnnotationTool::arrow, {Choice::strokeWidth, {}, 8}, Default::annotationLineWidth},
+        DefaultCase{
+            "markerWidth", AnnotationTool::marker, {Choice::markerLineWidth, {}, 26}, Default::markerLineWidth}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StyleApplication, AHighlightColourKeepsTheDefaultsTranslucency) {
+    StyleDefaults defaults;
+    defaults.highlightColor.alpha = 0.35;
+    const StyleApplication result =
+        applyStyle(nullptr, {Choice::highlightColor, CodableColor{0, 1, 0, 1}, 0}, defaults);
+    ASSERT_TRUE(result.defaultChange);
+    EXPECT_EQ(result.defaultChange->field, Default::highlightColor);
+    EXPECT_EQ(result.defaultChange->color.green, 1);
+    EXPECT_EQ(result.defaultChange->color.alpha, 0.35);
+}
+
+TEST(StyleApplication, AFittingSelectionTakesTheChoiceAndNoDefaultChanges) {
+    EditorDocument d = EditorDocument::fresh(test::solidImage(200, 100));
+    Annotation rect = test::makeAnnotation(AnnotationKind::rectangle, {10, 10, 50, 30});
+    d.add(rect);
+    d.selectedAnnotationID = rect.id;
+    const EditorSnapshot before = d.snapshot();
+    const StyleApplication result = applyStyle(&d, {Choice::strokeWidth, {}, 10}, StyleDefaults{});
+    ASSERT_TRUE(result.before);
+    EXPECT_EQ(*result.before, before);
+    EXPECT_FALSE(result.defaultChange);
+    EXPECT_EQ(d.find(rect.id)->lineWidth, 10);
+}
+
+TEST(StyleApplication, AnEffectStrengthWithoutSelectionChangesNothing) {
+    EditorDocument d = EditorDocument::fresh(test::solidImage(200, 100));
+    d.selectedTool = AnnotationTool::blur;
+    const StyleApplication result = applyStyle(&d, {Choice::effectIntensity, {}, 24}, StyleDefaults{});
+    EXPECT_FALSE(result.before);
+    EXPECT_FALSE(result.defaultChange);
+}
+
+} // namespace
