@@ -2,6 +2,7 @@
 #include "TestHelpers.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 using namespace lumivane;
 using namespace lumivane::toolbar;
@@ -20,6 +21,10 @@ struct DefaultCase {
     StyleChoice choice;
     Default field;
 };
+
+void PrintTo(const DefaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StyleChoiceWithoutSelection : public ::testing::TestWithParam<DefaultCase> {};
 
