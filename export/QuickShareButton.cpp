@@ -1,5 +1,6 @@
 #include "export/QuickShareButton.h"
 
+#include "export/ShareGlyphs.h"
 #include "export/SharePopover.h"
 #include "platform/ShareTargets.h"
 #include "settings/AppSettings.h"

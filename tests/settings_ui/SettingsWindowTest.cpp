@@ -1,9 +1,11 @@
 #include "platform/NativeFileNames.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsHost.h"
+#include "settings/SettingsPages.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowController.h"
 #include "settings/ShortcutRecorder.h"
+#include "settings/ShortcutRow.h"
 
 #include "MemorySettingsStore.h"
 #include <QAbstractButton>
@@ -293,9 +295,9 @@ TEST_F(SettingsViewTest, AboutPageTellsWhatIsTrueHere) {
     for (QLabel* l : view->findChildren<QLabel*>())
         texts << l->text();
     const QString all = texts.join('\n');
-    EXPECT_TRUE(SettingsView::appBuild() != "-" && !SettingsView::appBuild().isEmpty());
-    EXPECT_TRUE(all.contains(SettingsView::appVersion() + " (" + SettingsView::appBuild() + ")"));
-    EXPECT_NE(SettingsView::appVersion(), "-");
+    EXPECT_TRUE(AboutSettingsPage::appBuild() != "-" && !AboutSettingsPage::appBuild().isEmpty());
+    EXPECT_TRUE(all.contains(AboutSettingsPage::appVersion() + " (" + AboutSettingsPage::appBuild() + ")"));
+    EXPECT_NE(AboutSettingsPage::appVersion(), "-");
     EXPECT_TRUE(all.contains("X11") && all.contains("Wayland"));
     EXPECT_TRUE(all.contains("リモートデバッグ"));
     for (const char* foreign : {"Sparkle", "配布URL", "署名鍵", "アクセシビリティ", "オートメーション", "画面収録"})

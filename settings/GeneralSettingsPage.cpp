@@ -1,0 +1,50 @@
+#include "settings/AppSettings.h"
+#include "settings/SettingsHost.h"
+#include "settings/SettingsPages.h"
+#include "settings/SettingsRows.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace lumivane {
+
+GeneralSettingsPage::GeneralSettingsPage(SettingsHost& host) {
+    AppSettings& settings = host.settings();
+    QVBoxLayout* content;
+    column()->addWidget(settingsSection(QStringLiteral("撮影後の動作"),
+                                        QStringLiteral("キャプチャ後にどの画面へ進むかを調整できます。"), content));
+    content->addWidget(checkRow(
+        *this, QStringLiteral("openEditorAfterCapture"), QStringLiteral("撮影後に編集ウィンドウを自動で開く"),
+        QStringLiteral("撮影が終わったらすぐに編集画面へ進みます。"),
+        [&settings] { return settings.openEditorAfterCapture(); },
+        [&settings](bool v) { settings.setOpenEditorAfterCapture(v); }));
+    content->addWidget(settingsDivider());
+    content->addWidget(checkRow(
+        *this, QStringLiteral("autoDismissPreview"), QStringLiteral("プレビューを自動で閉じる"),
+        QStringLiteral("撮影後の小さなプレビューを数秒後に自動で閉じます。"),
+        [&settings] { return settings.autoDismissPreview(); },
+        [&settings](bool v) { settings.setAutoDismissPreview(v); }));
+
+    // The switch shows whether the entry exists, also after a change that failed.
+    column()->addWidget(
+        settingsSection(QStringLiteral("起動"), QStringLiteral("ログインしたときの動作を設定できます。"), content));
+    auto* atLogin = new QCheckBox;
+    atLogin->setObjectName(QStringLiteral("launchAtLogin"));
+    atLogin->setAccessibleName(QStringLiteral("ログイン時に起動"));
+    content->addWidget(titledRow(QStringLiteral("ログイン時に起動"),
+                                 QStringLiteral("ログインすると Lumivane がシステムトレイで起動します。"), atLogin));
+    auto showAtLogin = [&host, atLogin] {
+        QSignalBlocker b(atLogin);
+        atLogin->setChecked(host.launchesAtLogin());
+    };
+    connect(atLogin, &QCheckBox::toggled, this, [&host, showAtLogin](bool on) {
+        host.setLaunchesAtLogin(on);
+        showAtLogin();
+    });
+    addRefresher(showAtLogin);
+    column()->addStretch();
+}
+
+} // namespace lumivane
