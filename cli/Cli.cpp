@@ -34,6 +34,10 @@ const Command kCommands[] = {
     {"render", "render PROJECT.lumivane -o OUT.png|OUT.jpg", commandRender},
     {"project", "project new IMAGE -o PROJECT.lumivane", commandProject},
     {"open", "open PROJECT.lumivane      open a project in the running application's editor", commandOpen},
+    {"ocr",
+     "ocr IMAGE [-o FILE]        print the text read in the image (Japanese and English), then its QR codes"
+     "\n      and barcodes one a line (\"[QR] ...\")",
+     commandOcr},
 };
 
 void printHelp(FILE* out) {

@@ -32,6 +32,7 @@ bool isCommandLineInvocation(int argc, char** argv);
 int commandExport(const QStringList& args);
 int commandRender(const QStringList& args);
 int commandProject(const QStringList& args);
+int commandOcr(const QStringList& args);
 int commandCapture(const QStringList& args);
 // 'capture browser ...' is delegated here by commandCapture.
 int commandCaptureBrowser(const QStringList& args);

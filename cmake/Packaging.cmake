@@ -16,7 +16,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://lumivane.app/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Every text is Japanese: without a CJK font it would show as empty boxes.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, qt6-wayland, xdg-desktop-portal, wl-clipboard")
+# Text recognition reads Japanese and English with the engine's language data.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "libqt6svg6, qt6-wayland, xdg-desktop-portal, wl-clipboard, tesseract-ocr-jpn, tesseract-ocr-eng, tesseract-ocr-jpn-vert")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "chromium")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "screenshot and annotation tool for the desktop tray
 Lumivane lives in the system tray and captures the whole screen, a dragged

@@ -1,0 +1,48 @@
+#pragma once
+#include <QImage>
+
+namespace lumivane::ocr {
+
+// How the page around the text looks, judged by its most common colour.
+enum class Background {
+    light,    // grey-scale, light: used as it is
+    dark,     // grey-scale, dark (dark UIs, terminals): inverted
+    coloured, // text on colour: mapped by distance from the colour, then binarised
+};
+
+// What the image told about its text (in the original image's pixels).
+struct TextLayoutEstimate {
+    int glyphHeight = 0; // typical height of a full character; 0 when no text was found
+    bool vertical = false;
+};
+
+// An image made ready for the engine: grey, dark text on light, text large enough.
+struct PreparedImage {
+    QImage gray; // Format_Grayscale8
+    double scale = 1.0;
+    Background background = Background::light;
+    bool binarised = false;
+    TextLayoutEstimate layout;
+};
+
+// Largest image handed to the engine, after scaling (the engine's own limit is 32767
+// pixels a side). Text is scaled up less where this would be exceeded.
+inline constexpr int kMaxPreparedSide = 32000;
+inline constexpr qint64 kMaxPreparedPixels = 48LL * 1000 * 1000;
+
+// Glyph height the engine reads best; smaller text is scaled up to it.
+inline constexpr int kTargetGlyphHeight = 30;
+
+// Chooses the preparation for this image: grey mapping by its background, scaling by
+// the height of its characters, binarisation for text on colour. The image must not
+// be null.
+PreparedImage prepareForRecognition(const QImage& image);
+
+// The grey mapping alone (dark text on light) and the background it was chosen by.
+QImage grayForRecognition(const QImage& image, Background* background = nullptr);
+
+// Typical character height and writing direction, from the connected components of
+// the dark parts of a grey image.
+TextLayoutEstimate estimateTextLayout(const QImage& gray);
+
+} // namespace lumivane::ocr
