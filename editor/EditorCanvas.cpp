@@ -4,9 +4,11 @@
 #include "editor/CanvasTextEditing.h"
 #include "editor/EditorRenderer.h"
 #include "editor/tools/CanvasTool.h"
+#include "editor/tools/CropTool.h"
 #include "editor/tools/MarkerTool.h"
 #include "editor/tools/SelectionGesture.h"
 #include "editor/tools/ShapeTool.h"
+#include "editor/tools/TextTool.h"
 #include "settings/AppSettings.h"
 
 #include <QKeyEvent>
@@ -210,21 +212,6 @@ void EditorCanvas::annotationMoved(const QUuid& id) {
     if (textEditing_->isEditing(id))
         textEditing_->positionField();
     update();
-}
-
-void EditorCanvas::createTextAnnotation(const QRectF& imageRect) {
-    finishTextEditing();
-    EditorDocument* doc = document();
-    if (!doc)
-        return;
-    const double f = ci::newTextFontSize(host_.settings().defaultTextFontSize(), displayScale());
-    Annotation a = ci::newAnnotation(AnnotationKind::text, ci::newTextRect(imageRect, f),
-                                     host_.configuredAnnotationColor(AnnotationKind::text), 0);
-    a.fontSize = f;
-    const EditorSnapshot previous = doc->snapshot();
-    doc->add(a);
-    commitFrom(previous);
-    textEditing_->begin(a.id, previous);
 }
 
 void EditorCanvas::finalizeCurrentEditingState() {

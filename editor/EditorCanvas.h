@@ -76,8 +76,7 @@ public:
     void paintAnnotation(QPainter& painter, const Annotation& annotation);
     // Ends inline text editing, committing it.
     void finishTextEditing();
-    // Adds a text annotation over the rectangle (image points) and types into it.
-    void createTextAnnotation(const QRectF& imageRect);
+    CanvasTextEditing& textEditing() const { return *textEditing_; }
     // An annotation moved or changed shape under a gesture.
     void annotationMoved(const QUuid& id);
 

@@ -1,5 +1,4 @@
 #include "editor/tools/ShapeTool.h"
-#include "editor/CanvasOverlayPainter.h"
 #include "editor/EditorCanvas.h"
 #include "editor_model/CanvasInteraction.h"
 #include "settings/AppSettings.h"
@@ -9,8 +8,6 @@
 namespace lumivane {
 
 namespace ci = CanvasInteraction;
-
-// ---- shapes and arrows ----
 
 bool ShapeTool::press(QPointF view) {
     pressPoint_ = view;
@@ -65,61 +62,6 @@ void ShapeTool::paintPreview(QPainter& painter) const {
     if (draft->kind == AnnotationKind::blur || draft->kind == AnnotationKind::pixelate)
         draft->id = QUuid();
     canvas_.paintAnnotation(painter, *draft);
-}
-
-// ---- crop ----
-
-bool CropTool::press(QPointF view) {
-    pressPoint_ = view;
-    draft_.reset();
-    return true;
-}
-
-void CropTool::move(QPointF view, bool) {
-    draft_ = QRectF(pressPoint_, view).normalized();
-    canvas_.update();
-}
-
-void CropTool::release(QPointF view, bool moved) {
-    draft_.reset();
-    if (!moved)
-        return;
-    const QRectF rect = canvas_.toImage(QRectF(pressPoint_, view).normalized()).normalized();
-    canvas_.finishTextEditing();
-    canvas_.transact([&](EditorDocument& doc) { doc.cropRect = rect; });
-}
-
-void CropTool::paintOverlay(QPainter& painter) const {
-    const EditorDocument* doc = canvas_.document();
-    std::optional<QRectF> crop = draft_;
-    if (!crop && doc && doc->cropRect)
-        crop = canvas_.toView(doc->cropRect->normalized()).normalized();
-    if (crop)
-        CanvasOverlayPainter::paintCropFrame(painter, canvas_.imageRect(), *crop);
-}
-
-// ---- text ----
-
-bool TextTool::press(QPointF view) {
-    pressPoint_ = view;
-    draft_.reset();
-    return true;
-}
-
-void TextTool::move(QPointF view, bool) {
-    draft_ = QRectF(pressPoint_, view).normalized();
-    canvas_.update();
-}
-
-void TextTool::release(QPointF view, bool moved) {
-    draft_.reset();
-    if (moved)
-        canvas_.createTextAnnotation(canvas_.toImage(QRectF(pressPoint_, view).normalized()));
-}
-
-void TextTool::paintOverlay(QPainter& painter) const {
-    if (draft_)
-        CanvasOverlayPainter::paintTextDraft(painter, *draft_);
 }
 
 } // namespace lumivane

@@ -2,6 +2,7 @@
 #include "editor/tools/CanvasTool.h"
 #include "editor_model/EditorDocument.h"
 
+#include <QRectF>
 #include <optional>
 
 namespace lumivane {
@@ -23,37 +24,6 @@ private:
 
     QPointF pressPoint_;
     std::optional<QPointF> draftEnd_;
-};
-
-// Dragging the rectangle to crop to; the document keeps it until applied or cancelled.
-class CropTool : public CanvasTool {
-public:
-    using CanvasTool::CanvasTool;
-    bool press(QPointF view) override;
-    void move(QPointF view, bool moved) override;
-    void release(QPointF view, bool moved) override;
-    void cancel() override { draft_.reset(); }
-    // The outside of the dragged rectangle (else of the document's) dimmed, the frame dashed.
-    void paintOverlay(QPainter& painter) const override;
-
-private:
-    QPointF pressPoint_;
-    std::optional<QRectF> draft_;
-};
-
-// Dragging the place of a new text annotation, typed in at once.
-class TextTool : public CanvasTool {
-public:
-    using CanvasTool::CanvasTool;
-    bool press(QPointF view) override;
-    void move(QPointF view, bool moved) override;
-    void release(QPointF view, bool moved) override;
-    void cancel() override { draft_.reset(); }
-    void paintOverlay(QPainter& painter) const override;
-
-private:
-    QPointF pressPoint_;
-    std::optional<QRectF> draft_;
 };
 
 } // namespace lumivane
