@@ -185,7 +185,8 @@ void AppModel::captureBrowserFullPage(CaptureCompletion done) {
                   self->markBrowserVerified();
                   self->setSetupState(self->evaluatedSetupState());
                   // A long page split into parts: every part is saved, the preview and clipboard carry the first.
-                  const QString partsNote = result.parts.empty() ? QString() : self->saveBrowserPageParts(result.parts);
+                  const QString partsNote =
+                      result.parts.empty() ? QString() : self->saver_->saveBrowserPageParts(result.parts);
                   self->presentCapture(result.image, CaptureSource::browserFullPage, std::nullopt);
                   // A picture that leaves part of the page out says so.
                   QStringList notes;

@@ -12,7 +12,8 @@ namespace {
 
 class EditorWindowPresenter final : public EditorPresenter {
 public:
-    explicit EditorWindowPresenter(std::function<AppModel*()> model) : controller_(*model(), exportContext(model)) {
+    explicit EditorWindowPresenter(std::function<AppModel*()> model)
+        : controller_(model()->editorSession(), exportContext(model)) {
         EditorBottomBar* bar = controller_.view()->canvasHost()->bottomBar();
         auto* share = new QuickShareButton(model()->settings());
         // Each press renders the bar's document copy afresh: a new image object.

@@ -50,7 +50,7 @@ std::optional<QString> AppInstanceCommands::openEditor() {
 std::optional<QString> AppInstanceCommands::openProject(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).isAbsolute())
         return QStringLiteral("the project path must be absolute");
-    if (model_.openProject(path))
+    if (model_.editorSession().openProject(path))
         return std::nullopt;
     return model_.lastErrorMessage().value_or(QStringLiteral("the project could not be opened"));
 }

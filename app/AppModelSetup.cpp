@@ -38,10 +38,7 @@ void AppModel::startLaunchTasks() {
     launchTasksStarted_ = true;
     refreshSetupState();
     // The preview's window exists before the first capture needs it.
-    QTimer::singleShot(0, this, [this] {
-        if (services_.makePreview)
-            preview().prepare();
-    });
+    QTimer::singleShot(0, this, [this] { preview_->prepare(); });
     QTimer::singleShot(setupGuideDelayMs, this, [this] {
         maybePresentInitialSetupGuide();
         QTimer::singleShot(conflictNoticeDelayMs, this, [this] { maybePresentShortcutConflictNotice(); });
@@ -56,10 +53,11 @@ void AppModel::maybePresentInitialSetupGuide() {
 void AppModel::maybePresentShortcutConflictNotice() {
     if (settings_->hasSeenShortcutConflictNotice())
         return;
-    if (shortcutRegistrationFailures_.isEmpty())
+    const auto& failures = hotKeys_->shortcutRegistrationFailures();
+    if (failures.isEmpty())
         return;
     bool standardKeyFailed = false;
-    for (const auto& f : shortcutRegistrationFailures_)
+    for (const auto& f : failures)
         if (f.shortcut.isStandardScreenshotKey())
             standardKeyFailed = true;
     if (!standardKeyFailed)
@@ -71,7 +69,7 @@ void AppModel::maybePresentShortcutConflictNotice() {
         openSettings(SettingsTab::shortcuts);
         break;
     case 1001:
-        useRecommendedShortcuts();
+        hotKeys_->useRecommendedShortcuts();
         break;
     default:
         break;

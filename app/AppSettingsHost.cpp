@@ -26,7 +26,7 @@ int modalAlert(const QString& title, const QString& text, const QStringList& but
 
 AppSettingsHost::AppSettingsHost(AppModel& model, AppUpdateController& updates, QObject* parent)
     : SettingsHost(parent), showAlert(modalAlert), model_(model), updates_(updates) {
-    connect(&model, &AppModel::shortcutRegistrationFailuresChanged, this,
+    connect(&model.hotKeys(), &HotKeyController::shortcutRegistrationFailuresChanged, this,
             &SettingsHost::shortcutRegistrationFailuresChanged);
 }
 
@@ -39,14 +39,14 @@ void AppSettingsHost::setSelectedSettingsTab(SettingsTab tab) {
 
 void AppSettingsHost::shortcutRecorderDidBeginRecording() {
     if (recorders_++ == 0)
-        model_.suspendHotKeys();
+        model_.hotKeys().suspend();
 }
 
 void AppSettingsHost::shortcutRecorderDidEndRecording() {
     if (recorders_ == 0)
         return;
     if (--recorders_ == 0)
-        model_.applySettings();
+        model_.hotKeys().applySettings();
 }
 
 void AppSettingsHost::openMacOSScreenshotShortcutSettings() {

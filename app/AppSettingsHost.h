@@ -15,16 +15,16 @@ public:
     AppSettings& settings() override { return model_.settings(); }
     SettingsTab selectedSettingsTab() const override { return tab_; }
     void setSelectedSettingsTab(SettingsTab tab) override;
-    void applySettings() override { model_.applySettings(); }
-    void useRecommendedShortcuts() override { model_.useRecommendedShortcuts(); }
+    void applySettings() override { model_.hotKeys().applySettings(); }
+    void useRecommendedShortcuts() override { model_.hotKeys().useRecommendedShortcuts(); }
     QMap<HotKeyService::Action, HotKeyService::RegistrationFailure> shortcutRegistrationFailures() const override {
-        return model_.shortcutRegistrationFailures();
+        return model_.hotKeys().shortcutRegistrationFailures();
     }
     // Hot keys are suspended while any recorder records and re-applied after the last.
     void shortcutRecorderDidBeginRecording() override;
     void shortcutRecorderDidEndRecording() override;
-    bool shortcutsBoundByDesktop() const override { return model_.shortcutsBoundByDesktop(); }
-    DesktopShortcuts* desktopShortcuts() override { return model_.desktopShortcuts(); }
+    bool shortcutsBoundByDesktop() const override { return model_.hotKeys().shortcutsBoundByDesktop(); }
+    DesktopShortcuts* desktopShortcuts() override { return model_.hotKeys().desktopShortcuts(); }
     int activeShortcutRecorderCount() const { return recorders_; }
     void openMacOSScreenshotShortcutSettings() override;
     // The XDG autostart entry for the running executable.

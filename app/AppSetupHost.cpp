@@ -52,10 +52,10 @@ std::optional<QString> AppSetupHost::lastErrorMessage() const {
     return model_.lastErrorMessage();
 }
 bool AppSetupHost::shortcutsBoundByDesktop() const {
-    return model_.shortcutsBoundByDesktop();
+    return model_.hotKeys().shortcutsBoundByDesktop();
 }
 DesktopShortcuts* AppSetupHost::desktopShortcuts() {
-    return model_.desktopShortcuts();
+    return model_.hotKeys().desktopShortcuts();
 }
 
 namespace {

@@ -166,19 +166,12 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::fu
     services.makePreview = [desktop, model]() -> std::unique_ptr<PreviewPresenter> {
         PreviewActions a;
         a.openEditor = [model] { model()->openEditor(); };
-        a.dismiss = [model] { model()->dismissPreview(); };
-        a.noteInteraction = [model] { model()->notePreviewInteraction(); };
-        a.hoverChanged = [model](bool h) { model()->previewHoverChanged(h); };
-        a.presented = [model] { model()->previewPresented(); };
+        a.dismiss = [model] { model()->preview().dismiss(); };
+        a.noteInteraction = [model] { model()->preview().noteInteraction(); };
+        a.hoverChanged = [model](bool h) { model()->preview().hoverChanged(h); };
+        a.presented = [model] { model()->preview().notePresented(); };
         a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
-        a.save = [model](std::function<void(bool)> done) {
-            const ImageRef image = model()->currentPreviewImage();
-            if (!image)
-                return done(false);
-            model()->saveImageQuickly(
-                image, model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard,
-                std::move(done));
-        };
+        a.save = [model](std::function<void(bool)> done) { model()->saveCurrentImageQuickly(std::move(done)); };
         a.dragOptions = [model] {
             const auto source = model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard;
             return ImageExportOptions::drag(exportProfile(source), model()->settings().captureQualityPreset());
@@ -321,7 +314,7 @@ int runApplication(int argc, char** argv) {
         return 1;
     }
     const QuitOnSignal quitOnSignal;
-    model.applySettings();
+    model.hotKeys().applySettings();
     model.startLaunchTasks();
 
     AppUpdateController updates(AppUpdateController::BundleInfo::fromBuild(), QCoreApplication::arguments());

@@ -60,11 +60,11 @@ QWidgetAction* rowAction(QMenu* menu, QWidget* content, int vertical = 3) {
 MenuBarState menuBarState(AppModel& model, const AppUpdateController& updates) {
     MenuBarState s;
     s.hasCapture = model.currentCapture().has_value();
-    s.hasEditorDocument = model.editorDocument() != nullptr;
+    s.hasEditorDocument = model.editorSession().editorDocument() != nullptr;
     s.screenshotFileFormat = model.settings().screenshotFileFormat();
     s.shortcuts = model.settings().shortcuts();
     s.setupComplete = model.setupState().isComplete();
-    s.hasShortcutRegistrationFailures = !model.shortcutRegistrationFailures().isEmpty();
+    s.hasShortcutRegistrationFailures = !model.hotKeys().shortcutRegistrationFailures().isEmpty();
     s.lastErrorMessage = model.lastErrorMessage();
     s.canCheckForUpdates = updates.canCheckForUpdates();
     return s;
@@ -232,27 +232,25 @@ void TrayMenu::run(MenuBarCommand c) {
         model_.copyCurrentImage();
         break;
     case MenuBarCommand::exportImage:
-        if (auto image = model_.currentPreviewImage())
-            model_.saveImageQuickly(image, model_.currentCapture() ? model_.currentCapture()->source
-                                                                   : CaptureSource::standard);
+        model_.saveCurrentImageQuickly();
         break;
     case MenuBarCommand::useRecommendedShortcuts:
-        model_.useRecommendedShortcuts();
+        model_.hotKeys().useRecommendedShortcuts();
         break;
     case MenuBarCommand::openProject: {
         if (const auto path =
                 chooseFileToOpen(nullptr, saveDialogFolder(model_.settings()), ProjectFile::openDialogFilter()))
-            model_.openProject(*path);
+            model_.editorSession().openProject(*path);
         break;
     }
     case MenuBarCommand::saveProject:
-        if (const EditorDocument* document = model_.editorDocument()) {
+        if (const EditorDocument* document = model_.editorSession().editorDocument()) {
             if (const auto path =
                     chooseFileToSave(nullptr,
                                      QDir(saveDialogFolder(model_.settings()))
-                                         .filePath(model_.generatedFileNameBase() + QStringLiteral(".lumivane")),
+                                         .filePath(model_.fileNaming().baseName() + QStringLiteral(".lumivane")),
                                      ProjectFile::saveDialogFilter()))
-                model_.saveProject(*document, ProjectFile::savePath(*path));
+                model_.editorSession().saveProject(*document, ProjectFile::savePath(*path));
         }
         break;
     case MenuBarCommand::showErrorDetails:

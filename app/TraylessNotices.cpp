@@ -55,7 +55,7 @@ void TraylessNotices::maybePresentRunningNotice() {
     notifications_.notify(runningSummary(),
                           runningBody(model_.settings().shortcut(ShortcutAction::captureFullScreen).displayString(),
                                       model_.settings().shortcut(ShortcutAction::captureArea).displayString(),
-                                      model_.shortcutsBoundByDesktop()));
+                                      model_.hotKeys().shortcutsBoundByDesktop()));
 }
 
 QString TraylessNotices::captureFailedSummary() {

@@ -38,7 +38,7 @@ TEST(DesktopFlow, CaptureOpensTheEditorAndDoneHandsItBack) {
     EXPECT_FALSE(view->showsEmptyState());
 
     view->canvasHost()->topBar()->applyBackgroundEnabled(true);
-    EXPECT_TRUE(model.editorHistory().canUndo());
+    EXPECT_TRUE(model.editorSession().editorHistory().canUndo());
 
     // The share button of the bottom bar shares the rendered document, framing included.
     auto* share = qobject_cast<QuickShareButton*>(view->canvasHost()->bottomBar()->shareButton());

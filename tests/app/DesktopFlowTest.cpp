@@ -31,8 +31,9 @@ TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
         [&](AppSettings& settings, AppServices&) { settings.setDefaultSaveFolderPath(folder.filePath("saved")); });
     ASSERT_TRUE(desktop.ready());
     AppModel& model = *desktop;
-    model.applySettings();
-    ASSERT_TRUE(model.shortcutRegistrationFailures().isEmpty()) << model.lastErrorMessage().value_or("").toStdString();
+    model.hotKeys().applySettings();
+    ASSERT_TRUE(model.hotKeys().shortcutRegistrationFailures().isEmpty())
+        << model.lastErrorMessage().value_or("").toStdString();
 
     QProcess::execute("xdotool", {"key", "super+shift+1"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.currentCapture().has_value(); }, 10000));
@@ -52,7 +53,7 @@ TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     EXPECT_TRUE(test::readXClipboard("image/png").startsWith("\x89PNG"));
 
     bool saved = false;
-    model.saveImageQuickly(model.currentPreviewImage(), CaptureSource::standard, [&](bool ok) { saved = ok; });
+    model.saver().saveImageQuickly(model.currentPreviewImage(), CaptureSource::standard, [&](bool ok) { saved = ok; });
     ASSERT_TRUE(saved) << model.lastErrorMessage().value_or("").toStdString();
     const QStringList files = QDir(folder.filePath("saved")).entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
@@ -67,8 +68,8 @@ TEST(DesktopFlow, AreaHotKeyOverlayDragCapturesTheRectangle) {
     test::DesktopModel desktop;
     ASSERT_TRUE(desktop.ready());
     AppModel& model = *desktop;
-    model.applySettings();
-    ASSERT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+    model.hotKeys().applySettings();
+    ASSERT_TRUE(model.hotKeys().shortcutRegistrationFailures().isEmpty());
 
     auto overlayPanels = [] {
         QList<QWidget*> out;

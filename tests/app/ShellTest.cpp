@@ -199,9 +199,9 @@ TEST(ShellError, SurvivesTheMenuAndTheAlertCopiesIt) {
     test::DesktopModel desktop;
     ASSERT_TRUE(desktop.ready());
     AppModel& model = *desktop;
-    model.applySettings();
+    model.hotKeys().applySettings();
     ASSERT_FALSE(model.lastErrorMessage());
-    model.openProject(desktop.dir.filePath("missing.lumivane"));
+    model.editorSession().openProject(desktop.dir.filePath("missing.lumivane"));
     ASSERT_TRUE(model.lastErrorMessage());
     const QString message = *model.lastErrorMessage();
     EXPECT_TRUE(message.startsWith("ファイル“missing.lumivane”を開けませんでした。")) << message.toStdString();
@@ -271,7 +271,7 @@ TEST(ShellMenu, CaptionKeysTitlesAndErrorBox) {
     const int plainWidth = menu->width();
     menu->hide();
     // A long first paragraph: a file name of 80 characters.
-    model.openProject(desktop.dir.filePath(QString(80, QChar(0x753B)) + ".lumivane"));
+    model.editorSession().openProject(desktop.dir.filePath(QString(80, QChar(0x753B)) + ".lumivane"));
     ASSERT_TRUE(model.lastErrorMessage());
     const QString longMessage = errorSummary(*model.lastErrorMessage());
     ASSERT_GT(longMessage.size(), 120);

@@ -237,9 +237,9 @@ TEST_F(AppModelSetup, WithoutAHotKeyServiceApplyingTheSettingsClearsAnOldError) 
     validationError = std::make_exception_ptr(BrowserCaptureError(BrowserCaptureError::Kind::pageInfoUnavailable));
     model->verifyBrowserIntegrationSetup();
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->lastErrorMessage().has_value(); }, 2000));
-    model->applySettings();
+    model->hotKeys().applySettings();
     EXPECT_FALSE(model->lastErrorMessage());
-    EXPECT_TRUE(model->shortcutRegistrationFailures().isEmpty());
+    EXPECT_TRUE(model->hotKeys().shortcutRegistrationFailures().isEmpty());
 }
 
 TEST_F(AppModelSetup, SilentRecheckOnlyWithAVerifiedFlagAndABrowserInFront) {
@@ -277,7 +277,7 @@ TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
     // Shift+Print for the area and taken by the desktop.
     busyKeys = {99}; // Print (KEY_SYSRQ)
     build([](AppSettings& s) { s.setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureArea); });
-    model->applySettings();
+    model->hotKeys().applySettings();
     windows.sinceStart.start();
     model->startLaunchTasks();
     QTest::qWait(350);
@@ -306,7 +306,7 @@ TEST_F(AppModelSetup, SetupGuideOnFirstLaunchOnlyThenConflictNotice) {
     windows = {};
     alerts.clear();
     build({}, stored);
-    model->applySettings();
+    model->hotKeys().applySettings();
     model->startLaunchTasks();
     QTest::qWait(1500);
     EXPECT_TRUE(windows.made.empty());
@@ -317,7 +317,7 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     // Super+Shift+5 failing: only the registration message.
     busyKeys = {6}; // the "5" key
     model->settings().setShortcut(Shortcut{23, 768}, ShortcutAction::captureArea);
-    model->applySettings();
+    model->hotKeys().applySettings();
     ASSERT_TRUE(model->lastErrorMessage());
     model->maybePresentShortcutConflictNotice();
     EXPECT_TRUE(alerts.empty());
@@ -325,7 +325,7 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     // Alt+Print failing, "おすすめキーに変更": Super+Shift+1 / Super+Shift+2 registered, message gone.
     busyKeys = {99}; // Print (KEY_SYSRQ)
     model->settings().setShortcut(kDesktopScreenshotWindowKey, ShortcutAction::captureFullScreen);
-    model->applySettings();
+    model->hotKeys().applySettings();
     alertAnswer = 1001;
     model->maybePresentShortcutConflictNotice();
     ASSERT_EQ(alerts.size(), 1u);
@@ -337,7 +337,7 @@ TEST_F(AppModelSetup, ConflictNoticeButtonsAndNoNoticeForOtherKeys) {
     build();
     busyKeys = {99}; // Print (KEY_SYSRQ)
     model->settings().setShortcut(kDesktopScreenshotAreaKey, ShortcutAction::captureFullScreen);
-    model->applySettings();
+    model->hotKeys().applySettings();
     std::vector<std::optional<SettingsTab>> tabs;
     model->openSettingsHandler = [&](std::optional<SettingsTab> t) { tabs.push_back(t); };
     alertAnswer = 1000;
@@ -366,7 +366,7 @@ TEST_F(AppModelSetup, ErrorDetailsHelpAndSettingsPagesFallBackToAlerts) {
     EXPECT_TRUE(copied.empty());
 
     busyKeys = {2}; // the "1" key
-    model->applySettings();
+    model->hotKeys().applySettings();
     const QString message = *model->lastErrorMessage();
     alertAnswer = 1001; // "コピー"
     model->showLastErrorDetails();

@@ -306,8 +306,8 @@ TEST_F(AppModelFlows, AreaCaptureWaitsThenCapturesAndPresentsOnTheRectanglesScre
     EXPECT_EQ(model->currentCapture()->source, CaptureSource::standard);
     EXPECT_TRUE(waitFor([&] { return !model->hasSelectionOverlay(); }));
     EXPECT_EQ(log.previewShows, 1);
-    ASSERT_TRUE(model->editorDocument());
-    EXPECT_EQ(model->editorDocument()->baseImage, model->currentCapture()->image);
+    ASSERT_TRUE(model->editorSession().editorDocument());
+    EXPECT_EQ(model->editorSession().editorDocument()->baseImage, model->currentCapture()->image);
 }
 
 TEST_F(AppModelFlows, PreviewFrameRules) {
@@ -403,11 +403,11 @@ TEST_F(AppModelFlows, FinishEditingReplacesTheCaptureUnlessSuperseded) {
     model->openEditor();
     EXPECT_EQ(log.editorPresents, 1);
     EXPECT_EQ(log.previewRemovals, 1);
-    EditorDocument edited = *model->editorDocument();
+    EditorDocument edited = *model->editorSession().editorDocument();
     edited.backgroundStyle.isEnabled = true;
-    model->finishEditing(edited);
+    model->editorSession().finishEditing(edited);
     EXPECT_EQ(log.editorRemovals, 1);
-    ASSERT_TRUE(waitFor([&] { return !model->hasPendingFinishedEditorDocument(); }));
+    ASSERT_TRUE(waitFor([&] { return !model->editorSession().hasPendingFinishedEditorDocument(); }));
     const CapturedImage& c = *model->currentCapture();
     EXPECT_EQ(c.image->size(), QSize(64 + 72, 48 + 72)) << "the flattened image with its frame";
     EXPECT_EQ(c.createdAt, createdAt);
@@ -415,16 +415,16 @@ TEST_F(AppModelFlows, FinishEditingReplacesTheCaptureUnlessSuperseded) {
 
     // Reopened before the render ends: the finished document returns, the render is dropped.
     edited.annotations.push_back(Annotation{QUuid::createUuid(), AnnotationKind::highlight, {1, 1, 5, 5}});
-    model->finishEditing(edited);
+    model->editorSession().finishEditing(edited);
     const ImageRef beforeReopen = model->currentCapture()->image;
     model->openEditor();
-    EXPECT_EQ(model->editorDocument()->annotations.size(), 1u);
-    EXPECT_TRUE(model->editorHistory().undoStack.empty());
+    EXPECT_EQ(model->editorSession().editorDocument()->annotations.size(), 1u);
+    EXPECT_TRUE(model->editorSession().editorHistory().undoStack.empty());
     QTest::qWait(300);
     EXPECT_EQ(model->currentCapture()->image, beforeReopen);
 
     // A new capture before the render ends stays current.
-    model->finishEditing(edited);
+    model->editorSession().finishEditing(edited);
     const ImageRef fresh = image(10, 10);
     model->presentCapture(fresh, CaptureSource::standard, std::nullopt);
     QTest::qWait(300);
@@ -468,8 +468,8 @@ TEST_F(AppModelFlows, QuickSavesNameUniquelyAndRecreateTheFolder) {
     model->settings().setFileNamePrefix("  \n ");
     const ImageRef img = image();
     bool ok1 = false, ok2 = false;
-    model->saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok1 = ok; });
-    model->saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok2 = ok; });
+    model->saver().saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok1 = ok; });
+    model->saver().saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok2 = ok; });
     EXPECT_TRUE(ok1 && ok2);
     QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
     ASSERT_EQ(files.size(), 2);
@@ -487,7 +487,7 @@ TEST_F(AppModelFlows, QuickSavesNameUniquelyAndRecreateTheFolder) {
     blocker.close();
     model->settings().setDefaultSaveFolderPath(temp.filePath("file/sub"));
     bool ok3 = true;
-    model->saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok3 = ok; });
+    model->saver().saveImageQuickly(img, CaptureSource::standard, [&](bool ok) { ok3 = ok; });
     EXPECT_FALSE(ok3);
     EXPECT_TRUE(model->lastErrorMessage().has_value());
 }
@@ -496,13 +496,13 @@ TEST_F(AppModelFlows, QuickSavesNameUniquelyAndRecreateTheFolder) {
 // (never the folder Lumivane was started from); file and project failures are reported
 // in Japanese.
 TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapanese) {
-    model->saveImageWithPanel(image(), CaptureSource::standard);
+    model->saver().saveImageWithPanel(image(), CaptureSource::standard);
     ASSERT_EQ(saveSuggestions.size(), 1u);
     EXPECT_EQ(QFileInfo(saveSuggestions[0]).absolutePath(), saveDialogFolder(model->settings()));
     EXPECT_NE(QFileInfo(saveSuggestions[0]).absolutePath(), QDir::currentPath());
     ASSERT_TRUE(QDir(temp.path()).mkpath("shots"));
     model->settings().setDefaultSaveFolderPath(temp.filePath("shots"));
-    model->saveAs(EditorDocument::fresh(image()));
+    model->editorSession().saveAs(EditorDocument::fresh(image()));
     ASSERT_EQ(saveSuggestions.size(), 2u);
     EXPECT_EQ(QFileInfo(saveSuggestions[1]).absolutePath(), QDir(temp.filePath("shots")).absolutePath());
     EXPECT_TRUE(QFileInfo(saveSuggestions[1]).fileName().endsWith(".png"));
@@ -513,10 +513,11 @@ TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapane
         f.open(QIODevice::WriteOnly);
         f.write("{\"version\": 1}");
     }
-    EXPECT_FALSE(model->openProject(notAProject));
+    EXPECT_FALSE(model->editorSession().openProject(notAProject));
     EXPECT_TRUE(model->lastErrorMessage()->startsWith(
         "ファイル“notes.json”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。"));
-    EXPECT_FALSE(model->saveProject(EditorDocument::fresh(image()), temp.filePath("missing/p.lumivane")));
+    EXPECT_FALSE(
+        model->editorSession().saveProject(EditorDocument::fresh(image()), temp.filePath("missing/p.lumivane")));
     EXPECT_TRUE(model->lastErrorMessage()->startsWith("ファイル“p.lumivane”を保存できませんでした。"))
         << model->lastErrorMessage()->toStdString();
 }
@@ -524,7 +525,7 @@ TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapane
 TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
     EditorDocument doc = EditorDocument::fresh(image());
     const QString good = temp.filePath("good.lumivane");
-    ASSERT_TRUE(model->saveProject(doc, good));
+    ASSERT_TRUE(model->editorSession().saveProject(doc, good));
     QByteArray text = [&] {
         QFile f(good);
         f.open(QIODevice::ReadOnly);
@@ -538,12 +539,12 @@ TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
         f.open(QIODevice::WriteOnly);
         f.write(text);
     }
-    EXPECT_FALSE(model->openProject(bad));
+    EXPECT_FALSE(model->editorSession().openProject(bad));
     EXPECT_EQ(*model->lastErrorMessage(), "画像データの変換に失敗しました。");
     EXPECT_EQ(log.editorPresents, 0);
     EXPECT_FALSE(model->currentCapture());
 
-    ASSERT_TRUE(model->openProject(good));
+    ASSERT_TRUE(model->editorSession().openProject(good));
     EXPECT_EQ(log.editorPresents, 1);
     ASSERT_TRUE(model->currentCapture());
     EXPECT_EQ(model->currentCapture()->image->size(), QSize(64, 48));
@@ -552,7 +553,7 @@ TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
 TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritten) {
     EditorDocument doc = EditorDocument::fresh(image());
     const QString path = temp.filePath("framed.lumivane");
-    ASSERT_TRUE(model->saveProject(doc, path));
+    ASSERT_TRUE(model->editorSession().saveProject(doc, path));
     QByteArray text = [&] {
         QFile f(path);
         f.open(QIODevice::ReadOnly);
@@ -564,7 +565,7 @@ TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritt
         f.open(QIODevice::WriteOnly);
         f.write(text);
     }
-    EXPECT_FALSE(model->openProject(path));
+    EXPECT_FALSE(model->editorSession().openProject(path));
     EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("キャンバスが大きすぎます")))
         << model->lastErrorMessage()->toStdString();
     {
@@ -572,7 +573,7 @@ TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritt
         f.open(QIODevice::WriteOnly);
         f.write("{\"version\": 1,");
     }
-    EXPECT_FALSE(model->openProject(path));
+    EXPECT_FALSE(model->editorSession().openProject(path));
     EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("プロジェクトファイルの形式が正しくありません")));
     EXPECT_EQ(log.editorPresents, 0);
 
@@ -580,32 +581,33 @@ TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritt
     QImage tall(2, DocumentLimits::maxImageSide + 1, QImage::Format_RGB32);
     tall.fill(Qt::white);
     const QString huge = temp.filePath("huge.lumivane");
-    EXPECT_FALSE(model->saveProject(EditorDocument::fresh(makeImage(std::move(tall))), huge));
+    EXPECT_FALSE(model->editorSession().saveProject(EditorDocument::fresh(makeImage(std::move(tall))), huge));
     EXPECT_FALSE(QFile::exists(huge));
     EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("大きすぎる")));
 }
 
 TEST_F(AppModelFlows, ImageOperationsAreOneUndoStepAndIgnoredWithoutDocument) {
-    model->resizeEditorImage(0.5);
-    EXPECT_TRUE(model->editorHistory().undoStack.empty());
+    model->editorSession().resizeEditorImage(0.5);
+    EXPECT_TRUE(model->editorSession().editorHistory().undoStack.empty());
     model->presentCapture(image(3, 3), CaptureSource::standard, std::nullopt);
-    model->resizeEditorImage(0.5);
-    EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(2, 2));
-    EXPECT_EQ(model->editorHistory().undoStack.size(), 1u);
-    model->setEditorIsEditingText(true);
-    model->undoEditorChange();
-    EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(2, 2));
-    model->setEditorIsEditingText(false);
-    model->undoEditorChange();
-    EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(3, 3));
+    model->editorSession().resizeEditorImage(0.5);
+    EXPECT_EQ(model->editorSession().editorDocument()->imageSize(), QSizeF(2, 2));
+    EXPECT_EQ(model->editorSession().editorHistory().undoStack.size(), 1u);
+    model->editorSession().setEditorIsEditingText(true);
+    model->editorSession().undoEditorChange();
+    EXPECT_EQ(model->editorSession().editorDocument()->imageSize(), QSizeF(2, 2));
+    model->editorSession().setEditorIsEditingText(false);
+    model->editorSession().undoEditorChange();
+    EXPECT_EQ(model->editorSession().editorDocument()->imageSize(), QSizeF(3, 3));
     model->settings().setDefaultMarkerColor({0.1, 0.2, 0.3, 1});
-    EXPECT_EQ(model->configuredAnnotationColor(AnnotationKind::marker), (CodableColor{0.1, 0.2, 0.3, 0.34}));
+    EXPECT_EQ(model->editorSession().configuredAnnotationColor(AnnotationKind::marker),
+              (CodableColor{0.1, 0.2, 0.3, 0.34}));
 }
 
 TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {
     busyPasses = 100;
-    model->applySettings();
-    EXPECT_EQ(model->shortcutRegistrationFailures().size(), 2u);
+    model->hotKeys().applySettings();
+    EXPECT_EQ(model->hotKeys().shortcutRegistrationFailures().size(), 2u);
     ASSERT_TRUE(model->lastErrorMessage());
     const int afterFirst = grabs;
     QTest::qWait(1000);
@@ -618,8 +620,8 @@ TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {
     EXPECT_EQ(grabs, afterThird) << "no more than two retries";
 
     busyPasses = 0;
-    model->useRecommendedShortcuts();
-    EXPECT_TRUE(model->shortcutRegistrationFailures().empty());
+    model->hotKeys().useRecommendedShortcuts();
+    EXPECT_TRUE(model->hotKeys().shortcutRegistrationFailures().empty());
     EXPECT_FALSE(model->lastErrorMessage());
     EXPECT_EQ(model->settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
 }
@@ -627,26 +629,26 @@ TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {
 TEST_F(AppModelFlows, ActivationRegistersTheHotKeysAgainExceptWhileRecording) {
     ASSERT_TRUE(activate);
     busyPasses = 100;
-    model->applySettings();
+    model->hotKeys().applySettings();
     ASSERT_TRUE(model->lastErrorMessage());
     busyPasses = 0;
     const int before = grabs;
     activate();
     EXPECT_GT(grabs, before);
     EXPECT_FALSE(model->lastErrorMessage()) << "a clean registration at activation clears the old error";
-    EXPECT_TRUE(model->shortcutRegistrationFailures().empty());
+    EXPECT_TRUE(model->hotKeys().shortcutRegistrationFailures().empty());
 
-    model->suspendHotKeys();
+    model->hotKeys().suspend();
     const int suspended = grabs;
     activate();
     EXPECT_EQ(grabs, suspended) << "a recorder is holding the keys";
-    model->applySettings();
+    model->hotKeys().applySettings();
     activate();
     EXPECT_GT(grabs, suspended + 1);
 }
 
 TEST_F(AppModelFlows, RecordingSuspendsHotKeysUntilTheLastRecorderEnds) {
-    model->applySettings();
+    model->hotKeys().applySettings();
     AppUpdateController updates(AppUpdateController::BundleInfo{}, {});
     AppSettingsHost host(*model, updates);
     QStringList alerts;

@@ -123,8 +123,8 @@ TEST_F(InstanceBus, EveryMethodReachesTheModel) {
     file.write(SavedEditorProject(EditorDocument::fresh(makeImage(image))).encode());
     file.close();
     EXPECT_EQ(call("OpenProject", {"string:" + project}).exitCode, 0);
-    ASSERT_NE(model.editorDocument(), nullptr);
-    EXPECT_EQ(model.editorDocument()->imageSize(), QSizeF(40, 30));
+    ASSERT_NE(model.editorSession().editorDocument(), nullptr);
+    EXPECT_EQ(model.editorSession().editorDocument()->imageSize(), QSizeF(40, 30));
     const Call broken = call("OpenProject", {"string:" + desktop.dir.filePath("missing.lumivane")});
     EXPECT_NE(broken.exitCode, 0);
     EXPECT_TRUE(broken.err.contains("Refused")) << broken.err.toStdString();

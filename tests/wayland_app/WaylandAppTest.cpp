@@ -82,7 +82,7 @@ TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) 
     WaylandModel app(&portal);
     ASSERT_EQ(app.desktop->windowSystem, WindowSystem::wayland);
     AppModel& model = *app.model;
-    model.applySettings();
+    model.hotKeys().applySettings();
     ASSERT_TRUE(QTest::qWaitFor([&] { return portal.bindings().size() == 2; }, 10000));
     EXPECT_EQ(portal.sessions().size(), 1);
     const auto bindings = portal.bindings();
@@ -93,7 +93,7 @@ TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) 
     EXPECT_EQ(bindings[1].id, "capture-area");
     EXPECT_EQ(bindings[1].preferredTrigger, "SHIFT+LOGO+2");
     QTest::qWait(200);
-    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+    EXPECT_TRUE(model.hotKeys().shortcutRegistrationFailures().isEmpty());
     EXPECT_FALSE(model.lastErrorMessage().has_value());
 
     // Activation (the desktop's own hot key) → a portal screenshot of the output → the preview.
@@ -106,8 +106,8 @@ TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) 
 
     // Applying the same settings again (each activation of the application does) asks the
     // desktop nothing new: no second session, no second binding.
-    model.applySettings();
-    model.applySettings();
+    model.hotKeys().applySettings();
+    model.hotKeys().applySettings();
     QTest::qWait(300);
     EXPECT_EQ(portal.sessions().size(), 1);
     EXPECT_EQ(portal.bindings().size(), 2);
@@ -129,7 +129,7 @@ TEST_F(WaylandApp, PortalBindsBothActionsAndAnActivationCapturesIntoThePreview) 
     QImage pasted;
     ASSERT_TRUE(pasted.loadFromData(session->clipboardData("image/png"), "PNG"));
     EXPECT_EQ(pasted.size(), model.currentCapture()->image->size());
-    model.dismissPreview();
+    model.preview().dismiss();
 }
 
 TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
@@ -138,9 +138,9 @@ TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
 
     // The user leaves the area shortcut unassigned in the desktop's dialog.
     portal.refuseShortcut("capture-area");
-    model.applySettings();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.shortcutRegistrationFailures().size() == 1; }, 10000));
-    const auto failure = model.shortcutRegistrationFailures().value(Action::captureArea);
+    model.hotKeys().applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.hotKeys().shortcutRegistrationFailures().size() == 1; }, 10000));
+    const auto failure = model.hotKeys().shortcutRegistrationFailures().value(Action::captureArea);
     EXPECT_EQ(failure.status, GlobalKeyGrabber::statusRefused);
     EXPECT_EQ(failure.shortcut, model.settings().shortcut(ShortcutAction::captureArea));
     EXPECT_TRUE(model.lastErrorMessage().has_value());
@@ -152,30 +152,30 @@ TEST_F(WaylandApp, RefusedAndDroppedShortcutsBecomeRegistrationFailures) {
         const auto b = portal.bindings();
         return b.size() == 2 && b.back().preferredTrigger == areaTrigger;
     };
-    model.applySettings();
+    model.hotKeys().applySettings();
     // Pending answers are no failures.
-    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+    EXPECT_TRUE(model.hotKeys().shortcutRegistrationFailures().isEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return boundBoth("SHIFT+LOGO+3"); }, 10000));
     EXPECT_EQ(portal.sessions().size(), 1);
 
     // The user cancels the whole binding.
     portal.refuseNextBinding(1);
     model.settings().setShortcut(Shortcut{21, 768}, ShortcutAction::captureArea);
-    model.applySettings();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.shortcutRegistrationFailures().size() == 2; }, 10000));
-    EXPECT_EQ(model.shortcutRegistrationFailures().value(Action::captureFullScreen).status,
+    model.hotKeys().applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.hotKeys().shortcutRegistrationFailures().size() == 2; }, 10000));
+    EXPECT_EQ(model.hotKeys().shortcutRegistrationFailures().value(Action::captureFullScreen).status,
               GlobalKeyGrabber::statusRefused);
 
     // Asked again, granted; then the desktop closes the session: both fail until the next registration.
-    model.applySettings();
+    model.hotKeys().applySettings();
     ASSERT_TRUE(QTest::qWaitFor([&] { return boundBoth("SHIFT+LOGO+4"); }, 10000));
     ASSERT_EQ(portal.sessions().size(), 1);
     ASSERT_TRUE(portal.closeSession(portal.sessions().front()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.shortcutRegistrationFailures().size() == 2; }, 10000));
-    model.applySettings();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.hotKeys().shortcutRegistrationFailures().size() == 2; }, 10000));
+    model.hotKeys().applySettings();
     ASSERT_TRUE(QTest::qWaitFor([&] { return portal.sessions().size() == 1 && boundBoth("SHIFT+LOGO+4"); }, 10000));
     QTest::qWait(200);
-    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+    EXPECT_TRUE(model.hotKeys().shortcutRegistrationFailures().isEmpty());
 }
 
 // This desktop has no GlobalShortcuts portal: no hot keys of the application's own; the
@@ -185,9 +185,9 @@ TEST_F(WaylandApp, WithoutAShortcutsPortalTheChecklistOffersTheCommandsToCopy) {
     WaylandModel app(nullptr);
     ASSERT_FALSE(app.desktop->makeKeyGrabber);
     AppModel& model = *app.model;
-    model.applySettings();
-    EXPECT_TRUE(model.shortcutsBoundByDesktop());
-    EXPECT_TRUE(model.shortcutRegistrationFailures().isEmpty());
+    model.hotKeys().applySettings();
+    EXPECT_TRUE(model.hotKeys().shortcutsBoundByDesktop());
+    EXPECT_TRUE(model.hotKeys().shortcutRegistrationFailures().isEmpty());
 
     SetupChecklistView view(model.setupHost(), SetupPresentationMode::standard);
     view.setWindowTitle("Lumivane checklist");
