@@ -4,12 +4,12 @@
 #include "app/ErrorMessages.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
+#include "core/AtomicFile.h"
+#include "core/LargeMemory.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/DocumentLimits.h"
 #include "editor_model/EditorOperations.h"
 #include "editor_model/ProjectFile.h"
-#include "export/AtomicFile.h"
-#include "platform/LargeMemory.h"
 #include "settings/SaveDialogFolder.h"
 
 #include <QDir>
@@ -342,7 +342,7 @@ void AppModel::redoEditorChange() {
     }
 }
 
-CodableColor AppModel::configuredAnnotationColor(AnnotationKind kind) const {
+RgbaColor AppModel::configuredAnnotationColor(AnnotationKind kind) const {
     AnnotationColorDefaults d;
     d.annotation = settings_->defaultAnnotationColor();
     d.text = settings_->defaultTextColor();

@@ -2,7 +2,7 @@
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
 #include "browser/BrowserPageParts.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -17,7 +17,7 @@
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "export/PrivateTemporaryFolder.h"
 #include "menubar/MenuBarContent.h"
 #include "platform/ActiveWindow.h"

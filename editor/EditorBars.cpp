@@ -1,9 +1,9 @@
 #include "editor/EditorBars.h"
 
+#include "core/AtomicFile.h"
 #include "editor/EditorRenderer.h"
 #include "editor/EditorStylePopovers.h"
 #include "editor_model/ProjectFile.h"
-#include "export/AtomicFile.h"
 #include "platform/FileDialogs.h"
 #include "settings/AppSettings.h"
 #include "settings/SaveDialogFolder.h"
@@ -90,7 +90,7 @@ QString toolSymbol(AnnotationTool tool) {
 
 // The style chip's face: kind symbol, title, then the colour swatch and chevron for
 // the colour kinds.
-QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<CodableColor> swatch, QSize* size) {
+QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<RgbaColor> swatch, QSize* size) {
     QFont f;
     f.setPixelSize(11);
     f.setWeight(QFont::DemiBold);
@@ -208,7 +208,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         // redo stay where they are whatever is selected.
         QSize widest;
         style_->setIcon(
-            styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), CodableColor::systemBlue(), &widest));
+            styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), RgbaColor::defaultBlue(), &widest));
         style_->setIconSize(widest);
         style_->setFixedWidth(style_->sizeHint().width());
         QSizePolicy keep = style_->sizePolicy();
@@ -432,7 +432,7 @@ void EditorTopBar::refreshStyleButton() {
         return;
     const StyleValues v = styleValues(*host_.editorDocument(), *kind, styleDefaults());
     const QString text = isColorKind(*kind) ? QStringLiteral("スタイル") : QStringLiteral("効果");
-    std::optional<CodableColor> swatch;
+    std::optional<RgbaColor> swatch;
     if (isColorKind(*kind))
         swatch = *kind == StyleKind::highlight ? v.highlightColor : v.annotationColor;
     QSize iconSize;
@@ -449,8 +449,8 @@ void EditorTopBar::presentStylePopover() {
     if (stylePopover_)
         stylePopover_->close();
     AnnotationStylePopover::Callbacks cb;
-    cb.onAnnotationColorSelect = [this](CodableColor c) { applyAnnotationColor(c); };
-    cb.onHighlightColorSelect = [this](CodableColor c) { applyHighlightColor(c); };
+    cb.onAnnotationColorSelect = [this](RgbaColor c) { applyAnnotationColor(c); };
+    cb.onHighlightColorSelect = [this](RgbaColor c) { applyHighlightColor(c); };
     cb.onTextSizeSelect = [this](double v) { applyTextFontSize(v); };
     cb.onStrokeWidthSelect = [this](double v) { applyStrokeWidth(v); };
     cb.onMarkerWidthSelect = [this](double v) { applyMarkerLineWidth(v); };
@@ -470,7 +470,7 @@ void EditorTopBar::presentBackgroundPopover() {
         backgroundPopover_->close();
     BackgroundStylePopover::Callbacks cb;
     cb.onEnabledChange = [this](bool on) { applyBackgroundEnabled(on); };
-    cb.onColorSelect = [this](CodableColor c) { applyBackgroundColor(c); };
+    cb.onColorSelect = [this](RgbaColor c) { applyBackgroundColor(c); };
     cb.onPaddingSelect = [this](double v) { applyBackgroundPadding(v); };
     cb.onCornerRadiusSelect = [this](double v) { applyBackgroundCornerRadius(v); };
     cb.onShadowSelect = [this](double v) { applyBackgroundShadowOpacity(v); };
@@ -492,7 +492,7 @@ void applyStyle(EditorHost& host, Apply apply, Fallback fallback) {
 }
 } // namespace
 
-void EditorTopBar::applyAnnotationColor(const CodableColor& color) {
+void EditorTopBar::applyAnnotationColor(const RgbaColor& color) {
     const auto kind = activeStyleKind();
     applyStyle(
         host_, [&](EditorDocument& d) { return toolbar::applyAnnotationColor(d, color); },
@@ -508,11 +508,11 @@ void EditorTopBar::applyAnnotationColor(const CodableColor& color) {
     emit documentEdited();
 }
 
-void EditorTopBar::applyHighlightColor(const CodableColor& color) {
+void EditorTopBar::applyHighlightColor(const RgbaColor& color) {
     applyStyle(
         host_, [&](EditorDocument& d) { return toolbar::applyHighlightColor(d, color); },
         [&](AppSettings& s) {
-            CodableColor c = color;
+            RgbaColor c = color;
             c.alpha = s.defaultHighlightColor().alpha;
             s.setDefaultHighlightColor(c);
         });
@@ -566,7 +566,7 @@ void EditorTopBar::changeBackground(Change change) {
 void EditorTopBar::applyBackgroundEnabled(bool enabled) {
     changeBackground([&](CanvasBackgroundStyle& b) { b.isEnabled = enabled; });
 }
-void EditorTopBar::applyBackgroundColor(const CodableColor& color) {
+void EditorTopBar::applyBackgroundColor(const RgbaColor& color) {
     changeBackground([&](CanvasBackgroundStyle& b) { b.color = color; });
 }
 void EditorTopBar::applyBackgroundPadding(double value) {

@@ -19,13 +19,13 @@ namespace ci = CanvasInteraction;
 
 namespace {
 
-QColor colorOf(const CodableColor& c) {
+QColor colorOf(const RgbaColor& c) {
     auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
     return QColor::fromRgbF(float(unit(c.red)), float(unit(c.green)), float(unit(c.blue)), float(unit(c.alpha)));
 }
 
 QColor accentColor(double alpha = 1) {
-    QColor c = colorOf(CodableColor::accent());
+    QColor c = colorOf(RgbaColor::accent());
     c.setAlphaF(float(alpha));
     return c;
 }

@@ -1,7 +1,7 @@
 #include "editor/EditorRenderer.h"
+#include "core/ImageMemory.h"
 #include "editor_model/AnnotationGeometry.h"
 #include "editor_model/DocumentLimits.h"
-#include "export/ImageMemory.h"
 
 #include <QHash>
 #include <QPainterPath>
@@ -17,7 +17,7 @@ namespace {
 
 constexpr double spotlightCornerRadius = 18;
 
-QColor colorOf(const CodableColor& c) {
+QColor colorOf(const RgbaColor& c) {
     auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
     return QColor::fromRgbF(float(unit(c.red)), float(unit(c.green)), float(unit(c.blue)), float(unit(c.alpha)));
 }

@@ -19,16 +19,16 @@ QIcon editorSymbol(const QString& name, const QColor& color, int size = 18);
 class AnnotationColorPalette : public QFrame {
     Q_OBJECT
 public:
-    AnnotationColorPalette(CodableColor selectedColor, std::vector<CodableColor> paletteColors, bool showsCustomPicker,
-                           std::function<void(CodableColor)> onSelect, QWidget* parent = nullptr);
+    AnnotationColorPalette(RgbaColor selectedColor, std::vector<RgbaColor> paletteColors, bool showsCustomPicker,
+                           std::function<void(RgbaColor)> onSelect, QWidget* parent = nullptr);
     // Indices of the swatches drawn as selected.
     std::vector<int> selectedSwatches() const;
     QAbstractButton* swatch(int index) const { return swatches_.at(size_t(index)); }
     QAbstractButton* customPicker() const { return custom_; }
 
 private:
-    CodableColor selected_;
-    std::vector<CodableColor> colors_;
+    RgbaColor selected_;
+    std::vector<RgbaColor> colors_;
     std::vector<QAbstractButton*> swatches_;
     QAbstractButton* custom_ = nullptr;
 };
@@ -50,7 +50,7 @@ class AnnotationStylePopover : public QFrame {
     Q_OBJECT
 public:
     struct Callbacks {
-        std::function<void(CodableColor)> onAnnotationColorSelect, onHighlightColorSelect;
+        std::function<void(RgbaColor)> onAnnotationColorSelect, onHighlightColorSelect;
         std::function<void(double)> onTextSizeSelect, onStrokeWidthSelect, onMarkerWidthSelect, onEffectIntensitySelect;
     };
     AnnotationStylePopover(toolbar::StyleKind kind, const toolbar::StyleValues& values, Callbacks callbacks,
@@ -73,7 +73,7 @@ class BackgroundStylePopover : public QFrame {
 public:
     struct Callbacks {
         std::function<void(bool)> onEnabledChange;
-        std::function<void(CodableColor)> onColorSelect;
+        std::function<void(RgbaColor)> onColorSelect;
         std::function<void(double)> onPaddingSelect, onCornerRadiusSelect, onShadowSelect;
     };
     BackgroundStylePopover(const CanvasBackgroundStyle& style, Callbacks callbacks, QWidget* parent = nullptr);

@@ -1,8 +1,8 @@
 #include "export/DragExportCache.h"
 
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
+#include "core/LargeMemory.h"
 #include "export/ClipboardImagePasteboardWriter.h"
-#include "platform/LargeMemory.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsTypes.h"
+#include "core/ImageFormats.h"
 #include "shortcuts/HotKeyService.h"
 
 #include <QMap>

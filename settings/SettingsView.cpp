@@ -3,9 +3,9 @@
 #include "settings/DesktopShortcutsBox.h"
 #include "settings/ShortcutCommandsBox.h"
 
+#include "core/NativeFileNames.h"
 #include "platform/DesktopBackend.h"
 #include "platform/FileDialogs.h"
-#include "platform/NativeFileNames.h"
 #include "settings/AppSettings.h"
 #include "settings/ShortcutRecorder.h"
 #include "settings/TextLabel.h"
@@ -675,8 +675,8 @@ QWidget* SettingsView::makeScreenshotsPage() {
     return w;
 }
 
-QWidget* SettingsView::colorRow(const QString& name, const QString& t, const QString& d,
-                                std::function<CodableColor()> get, std::function<void(const CodableColor&)> set) {
+QWidget* SettingsView::colorRow(const QString& name, const QString& t, const QString& d, std::function<RgbaColor()> get,
+                                std::function<void(const RgbaColor&)> set) {
     auto* well = new QPushButton;
     well->setObjectName(name);
     well->setAccessibleName(t);
@@ -685,7 +685,7 @@ QWidget* SettingsView::colorRow(const QString& name, const QString& t, const QSt
         if (!chooseColor)
             return;
         if (const auto c = chooseColor(get().toQColor()))
-            set(CodableColor::fromQColor(*c));
+            set(RgbaColor::fromQColor(*c));
     });
     refreshers_.push_back([well, get] {
         well->setStyleSheet(
@@ -734,16 +734,16 @@ QWidget* SettingsView::makeAnnotatePage() {
     content->addWidget(colorRow(
         QStringLiteral("defaultAnnotationColor"), QStringLiteral("図形の初期色"),
         QStringLiteral("矩形と矢印で使う既定色です。"), [this] { return settings_.defaultAnnotationColor(); },
-        [this](const CodableColor& c) { settings_.setDefaultAnnotationColor(c); }));
+        [this](const RgbaColor& c) { settings_.setDefaultAnnotationColor(c); }));
     content->addWidget(colorRow(
         QStringLiteral("defaultTextColor"), QStringLiteral("テキストの初期色"),
         QStringLiteral("テキスト注釈を新しく置いたときの既定色です。"), [this] { return settings_.defaultTextColor(); },
-        [this](const CodableColor& c) { settings_.setDefaultTextColor(c); }));
+        [this](const RgbaColor& c) { settings_.setDefaultTextColor(c); }));
     content->addWidget(colorRow(
         QStringLiteral("defaultHighlightColor"), QStringLiteral("ハイライトの初期色"),
         QStringLiteral("ハイライトを新しく置いたときの既定色です。"),
         [this] { return settings_.defaultHighlightColor(); },
-        [this](const CodableColor& c) { settings_.setDefaultHighlightColor(c); }));
+        [this](const RgbaColor& c) { settings_.setDefaultHighlightColor(c); }));
     content->addWidget(sliderRow(
         QStringLiteral("defaultAnnotationLineWidth"), QStringLiteral("線幅の既定値"),
         QStringLiteral("矩形と矢印の初期線幅です。"), 1, 12, 150,

@@ -1,7 +1,7 @@
 #pragma once
-#include "editor_model/CodableColor.h"
+#include "core/ImageFormats.h"
+#include "core/RgbaColor.h"
 #include "settings/SettingsHost.h"
-#include "settings/SettingsTypes.h"
 #include "shortcuts/Shortcut.h"
 
 #include <QColor>
@@ -96,7 +96,7 @@ private:
     QWidget* makeAdvancedPage();
     QWidget* makeAboutPage();
     QWidget* colorRow(const QString& name, const QString& title, const QString& description,
-                      std::function<CodableColor()> get, std::function<void(const CodableColor&)> set);
+                      std::function<RgbaColor()> get, std::function<void(const RgbaColor&)> set);
     QWidget* sliderRow(const QString& name, const QString& title, const QString& description, int minimum, int maximum,
                        int width, std::function<double()> get, std::function<void(double)> set);
     void refreshUpdates();

@@ -1,7 +1,7 @@
 #include "platform/x11/X11Screens.h"
+#include "core/LargeMemory.h"
 #include "platform/CoordinateSpace.h"
 #include "platform/DesktopBackend.h"
-#include "platform/LargeMemory.h"
 #include "platform/x11/X11Connection.h"
 
 #include <QGuiApplication>

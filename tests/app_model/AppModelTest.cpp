@@ -599,7 +599,7 @@ TEST_F(AppModelFlows, ImageOperationsAreOneUndoStepAndIgnoredWithoutDocument) {
     model->undoEditorChange();
     EXPECT_EQ(model->editorDocument()->imageSize(), QSizeF(3, 3));
     model->settings().setDefaultMarkerColor({0.1, 0.2, 0.3, 1});
-    EXPECT_EQ(model->configuredAnnotationColor(AnnotationKind::marker), (CodableColor{0.1, 0.2, 0.3, 0.34}));
+    EXPECT_EQ(model->configuredAnnotationColor(AnnotationKind::marker), (RgbaColor{0.1, 0.2, 0.3, 0.34}));
 }
 
 TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {

@@ -1,4 +1,4 @@
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 #include "ExportTestSupport.h"
 
 #include <QBuffer>

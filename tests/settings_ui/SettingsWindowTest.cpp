@@ -1,4 +1,4 @@
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsHost.h"
 #include "settings/SettingsView.h"
@@ -366,7 +366,7 @@ TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
 
     view->chooseColor = [](const QColor&) { return std::optional<QColor>(QColor(255, 0, 0)); };
     QTest::mouseClick(child<QPushButton>("defaultHighlightColor"), Qt::LeftButton);
-    EXPECT_EQ(s.defaultHighlightColor(), (CodableColor{1, 0, 0, 1}));
+    EXPECT_EQ(s.defaultHighlightColor(), (RgbaColor{1, 0, 0, 1}));
 }
 
 TEST_F(SettingsViewTest, RestoreDefaultsResetsPreferencesAndReappliesHotKeys) {

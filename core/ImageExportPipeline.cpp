@@ -1,7 +1,7 @@
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 
-#include "export/Encoders.h"
-#include "export/ImageMemory.h"
+#include "core/Encoders.h"
+#include "core/ImageMemory.h"
 
 #include <QColorSpace>
 #include <QTransform>

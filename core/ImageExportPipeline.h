@@ -1,6 +1,6 @@
 #pragma once
-#include "export/Image.h"
-#include "settings/SettingsTypes.h"
+#include "core/Image.h"
+#include "core/ImageFormats.h"
 
 #include <QByteArray>
 #include <QRectF>
