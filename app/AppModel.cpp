@@ -488,7 +488,7 @@ void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
                 if (completion)
                     completion(taken);
             } else {
-                self->writeImageToPasteboard(image, source);
+                self->writeImageToClipboard(image, source);
                 if (completion)
                     completion(false);
             }
@@ -496,7 +496,7 @@ void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
     });
 }
 
-void AppModel::writeImageToPasteboard(const ImageRef& image, CaptureSource source) {
+void AppModel::writeImageToClipboard(const ImageRef& image, CaptureSource source) {
     if (!image || !services_.clipboard)
         return;
     services_.clipboard->clear();
@@ -552,7 +552,7 @@ void AppModel::saveImageQuickly(const ImageRef& image, CaptureSource source, std
             throw FileOperationError(FileOperationError::Kind::folderNotCreated, path);
         const auto bytes = encodedImageData(image, source);
         if (!bytes)
-            throw CaptureError(CaptureError::Kind::cgImageMissing);
+            throw CaptureError(CaptureError::Kind::imageConversionFailed);
         QString error;
         const QString target = uniqueImagePath(path);
         if (!writeBytesAtomically(target, *bytes, &error))
@@ -577,7 +577,7 @@ void AppModel::saveImageWithPanel(const ImageRef& image, CaptureSource source) {
     try {
         const auto bytes = encodedImageData(image, source);
         if (!bytes)
-            throw CaptureError(CaptureError::Kind::cgImageMissing);
+            throw CaptureError(CaptureError::Kind::imageConversionFailed);
         QString error;
         if (!writeBytesAtomically(*path, *bytes, &error))
             throw FileOperationError(FileOperationError::Kind::fileNotWritten, *path, error);
@@ -593,7 +593,7 @@ void AppModel::saveAs(const EditorDocument& document) {
 
 void AppModel::copy(const EditorDocument& document) {
     if (auto image = EditorRenderer::render(document))
-        writeImageToPasteboard(makeImage(std::move(*image)), currentSource());
+        writeImageToClipboard(makeImage(std::move(*image)), currentSource());
 }
 
 void AppModel::saveImageQuickly(const EditorDocument& document) {
@@ -629,7 +629,7 @@ bool AppModel::openProject(const QString& path) {
                                      path, QString::fromUtf8(e.what()));
         }
         if (!document)
-            throw CaptureError(CaptureError::Kind::cgImageMissing);
+            throw CaptureError(CaptureError::Kind::imageConversionFailed);
         invalidatePendingEditFinalization();
         editorDocument_ = std::move(*document);
         editorHistory_ = {};

@@ -116,7 +116,7 @@ public:
     ImageRef currentPreviewImage() const;
     void preparePreviewClipboardDataIfNeeded(const ImageRef& image);
     void copyCurrentImage(std::function<void(bool)> completion = {});
-    void writeImageToPasteboard(const ImageRef& image, CaptureSource source);
+    void writeImageToClipboard(const ImageRef& image, CaptureSource source);
     void saveImageQuickly(const ImageRef& image, CaptureSource source, std::function<void(bool)> completion = {});
     void saveImageWithPanel(const ImageRef& image, CaptureSource source);
     std::optional<QByteArray> encodedImageData(const ImageRef& image, CaptureSource source) const;

@@ -36,8 +36,8 @@ QString number(double v) {
     return s;
 }
 
-[[maybe_unused]] QString displayIdText(const ScreenInfo& s) {
-    return s.displayID ? QString::number(*s.displayID) : QStringLiteral("nil");
+[[maybe_unused]] QString screenIdText(const ScreenInfo& s) {
+    return s.screenId ? QString::number(*s.screenId) : QStringLiteral("none");
 }
 
 // One-shot resume box shared by a waiting segment and the callbacks that may finish it.
@@ -417,8 +417,8 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
             throw CaptureError(CaptureError::Kind::captureFailed);
         }
         for (const auto& req : requests) {
-            if (!req.screen.displayID) {
-                logError(QStringLiteral("No display matched screen displayID=nil frame=%1")
+            if (!req.screen.screenId) {
+                logError(QStringLiteral("No display matched screen screenId=none frame=%1")
                              .arg(debugDescription(req.screenFrame)));
                 throw CaptureError(CaptureError::Kind::captureFailed);
             }
@@ -430,7 +430,7 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
 DesktopSnapshot CaptureService::grabOutputs() const {
     DesktopSnapshot snapshot;
     for (const ScreenInfo& screen : screens_ ? screens_->screens() : std::vector<ScreenInfo>{}) {
-        if (!screen.displayID)
+        if (!screen.screenId)
             continue;
         // Throws CaptureError (logged) when an output cannot be read.
         const QImage image = grabSegments({{0, screen, screen.frame, screen.scale, screen.frame}}, screen.frame);
@@ -517,8 +517,8 @@ QFuture<ImageRef> CaptureService::captureFullScreen() const {
             throw CaptureError(CaptureError::Kind::captureFailed);
         }
         self.checkPermission();
-        if (!chosen->displayID) {
-            logError(QStringLiteral("No display matched full-screen screen displayID=nil frame=%1")
+        if (!chosen->screenId) {
+            logError(QStringLiteral("No display matched full-screen screen screenId=none frame=%1")
                          .arg(debugDescription(chosen->frame)));
             throw CaptureError(CaptureError::Kind::captureFailed);
         }

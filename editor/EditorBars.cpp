@@ -82,9 +82,9 @@ QPushButton* textCapsule(const QString& text, bool accent, QWidget* parent) {
 
 QString toolSymbol(AnnotationTool tool) {
     if (tool == AnnotationTool::highlight)
-        return QStringLiteral("highlight.glyph");
+        return QStringLiteral("highlight-tool");
     if (tool == AnnotationTool::spotlight)
-        return QStringLiteral("spotlight.glyph");
+        return QStringLiteral("spotlight-tool");
     return symbolName(tool);
 }
 
@@ -116,7 +116,7 @@ QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<RgbaColor
     }
     // The colour kinds open their style with a chevron; the effect kinds read as a plain label.
     if (isColorKind(kind))
-        p.drawPixmap(x, 4, editorSymbol(QStringLiteral("chevron.down"), barForeground, 10).pixmap(10, 10));
+        p.drawPixmap(x, 4, editorSymbol(QStringLiteral("chevron-down"), barForeground, 10).pixmap(10, 10));
     return QIcon(pm);
 }
 
@@ -150,7 +150,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
 
-    copy_ = symbolButton(QStringLiteral("rectangle.on.rectangle"), QStringLiteral("コピー"), left);
+    copy_ = symbolButton(QStringLiteral("copy"), QStringLiteral("コピー"), left);
     connect(copy_, &QToolButton::clicked, this, [this] {
         finalizeEditingSelection();
         if (auto* d = host_.editorDocument())
@@ -191,17 +191,17 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     outer->addWidget(scroll, 1);
 
     // Right part.
-    undo_ = symbolButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("取り消し"), this);
+    undo_ = symbolButton(QStringLiteral("undo"), QStringLiteral("取り消し"), this);
     undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     connect(undo_, &QToolButton::clicked, this, [this] { host_.undoEditorChange(); });
-    redo_ = symbolButton(QStringLiteral("arrow.uturn.forward"), QStringLiteral("やり直し"), this);
+    redo_ = symbolButton(QStringLiteral("redo"), QStringLiteral("やり直し"), this);
     redo_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     connect(redo_, &QToolButton::clicked, this, [this] { host_.redoEditorChange(); });
     outer->addWidget(undo_);
     outer->addWidget(redo_);
     outer->addWidget(capsuleDivider(this));
 
-    style_ = symbolButton(QStringLiteral("paintpalette.fill"), QStringLiteral("スタイル"), this);
+    style_ = symbolButton(QStringLiteral("palette"), QStringLiteral("スタイル"), this);
     style_->setToolButtonStyle(Qt::ToolButtonIconOnly); // the icon carries the title
     {
         // The chip keeps its room, as wide as its widest form, while hidden: undo and
@@ -225,7 +225,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     outer->addWidget(cropCancel_);
     outer->addWidget(cropApply_);
 
-    canvasMenu_ = symbolButton(QStringLiteral("rotate.3d"), QStringLiteral("Canvas"), this);
+    canvasMenu_ = symbolButton(QStringLiteral("rotate"), QStringLiteral("Canvas"), this);
     canvasMenu_->setText(QStringLiteral("Canvas"));
     canvasMenu_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     canvasMenu_->setPopupMode(QToolButton::InstantPopup);
@@ -253,7 +253,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     canvasMenu_->setMenu(canvasMenu);
     outer->addWidget(canvasMenu_);
 
-    projectMenu_ = symbolButton(QStringLiteral("folder.badge.gearshape"), QStringLiteral("Project"), this);
+    projectMenu_ = symbolButton(QStringLiteral("project"), QStringLiteral("Project"), this);
     projectMenu_->setText(QStringLiteral("Project"));
     projectMenu_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     projectMenu_->setPopupMode(QToolButton::InstantPopup);
@@ -368,8 +368,7 @@ void EditorTopBar::refresh() {
         button->setProperty("selectedTool", selected);
     }
     const bool backgroundOn = d && d->backgroundStyle.isEnabled;
-    background_->setIcon(
-        symbolWithDisabled(backgroundOn ? QStringLiteral("inset.filled.rectangle") : QStringLiteral("rectangle")));
+    background_->setIcon(symbolWithDisabled(backgroundOn ? QStringLiteral("background") : QStringLiteral("rectangle")));
     undo_->setEnabled(host_.editorHistory().canUndo());
     redo_->setEnabled(host_.editorHistory().canRedo());
     const bool crop = d && showsCropControls(*d);
@@ -687,7 +686,7 @@ EditorBottomBar::EditorBottomBar(EditorHost& host, EditorExportContext context, 
     zoomMenu_->setPopupMode(QToolButton::InstantPopup);
     zoomMenu_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     zoomMenu_->setLayoutDirection(Qt::RightToLeft); // chevron after the percentage
-    zoomMenu_->setIcon(editorSymbol(QStringLiteral("chevron.down"), QColor(255, 255, 255, 214), 10));
+    zoomMenu_->setIcon(editorSymbol(QStringLiteral("chevron-down"), QColor(255, 255, 255, 214), 10));
     zoomMenu_->setIconSize(QSize(10, 10));
     zoomMenu_->setFixedHeight(24);
     zoomMenu_->setStyleSheet(QStringLiteral(

@@ -47,17 +47,17 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         p.drawRoundedRect(box, s * 0.08, s * 0.08);
     } else if (n == "circle") {
         p.drawEllipse(box);
-    } else if (n == "arrow.up.right") {
+    } else if (n == "arrow") {
         p.drawLine(box.bottomLeft(), box.topRight());
         arrowHead(box.topRight(), box.bottomLeft());
-    } else if (n == "character.textbox") {
+    } else if (n == "text") {
         p.drawRoundedRect(box, s * 0.12, s * 0.12);
         QFont f;
         f.setPixelSize(int(s * 0.55));
         f.setBold(true);
         p.setFont(f);
         p.drawText(box, Qt::AlignCenter, QStringLiteral("A"));
-    } else if (n == "hand.point.up.left.fill") {
+    } else if (n == "pointer") {
         // A hand pointing up and to the left: the index finger on a diagonal out of
         // the palm, the thumb below it, the folded fingers along the palm's top.
         const auto capsule = [&](QPointF a, QPointF b, double width) {
@@ -70,7 +70,7 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         capsule(QPointF(s * 0.74, s * 0.5), QPointF(s * 0.84, s * 0.56), s * 0.13);
         fill();
         p.drawRoundedRect(QRectF(s * 0.42, s * 0.44, s * 0.46, s * 0.46), s * 0.16, s * 0.16);
-    } else if (n == "paintbrush.pointed.fill") {
+    } else if (n == "marker") {
         fill();
         QPainterPath b;
         b.moveTo(s * 0.85, s * 0.12);
@@ -86,7 +86,7 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         d.arcTo(QRectF(s * 0.2, s * 0.32, s * 0.6, s * 0.58), 180, 180);
         d.cubicTo(s * 0.82, s * 0.5, s * 0.5, s * 0.1, s * 0.5, s * 0.1);
         p.drawPath(d);
-    } else if (n == "square.grid.3x3.fill") {
+    } else if (n == "pixelate") {
         fill();
         const double cell = box.width() / 3;
         for (int i = 0; i < 3; ++i)
@@ -97,15 +97,15 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         p.drawLine(QPointF(s * 0.3, s * 0.7), QPointF(s * 0.92, s * 0.7));
         p.drawLine(QPointF(s * 0.08, s * 0.3), QPointF(s * 0.7, s * 0.3));
         p.drawLine(QPointF(s * 0.7, s * 0.3), QPointF(s * 0.7, s * 0.92));
-    } else if (n == "spotlight.glyph" || n == "highlight.glyph") {
+    } else if (n == "spotlight-tool" || n == "highlight-tool") {
         // Rounded frame; the highlight glyph has a rounded hole.
         QPainterPath path = roundedRect(QRectF(0.1 * s, 0.22 * s, 0.8 * s, 0.56 * s), 0.22 * s);
-        if (n == "highlight.glyph")
+        if (n == "highlight-tool")
             path.addPath(roundedRect(QRectF(0.26 * s, 0.34 * s, 0.48 * s, 0.32 * s), 0.14 * s));
         path.setFillRule(Qt::OddEvenFill);
         fill();
         p.drawPath(path);
-    } else if (n == "rectangle.on.rectangle") {
+    } else if (n == "copy") {
         p.drawRoundedRect(QRectF(s * 0.3, s * 0.12, s * 0.58, s * 0.48), 2, 2);
         p.drawRoundedRect(QRectF(s * 0.12, s * 0.4, s * 0.58, s * 0.48), 2, 2);
     } else if (n == "photo") {
@@ -118,15 +118,15 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         hill.lineTo(box.right() - 1, box.bottom() - 1);
         p.drawPath(hill);
         p.drawEllipse(QPointF(s * 0.66, s * 0.34), s * 0.06, s * 0.06);
-    } else if (n == "rectangle" || n == "inset.filled.rectangle" || n == "rectangle.inset.filled") {
+    } else if (n == "rectangle" || n == "background" || n == "highlight") {
         const QRectF r(s * 0.08, s * 0.2, s * 0.84, s * 0.6);
         p.drawRoundedRect(r, s * 0.1, s * 0.1);
         if (n != "rectangle") {
             fill();
             p.drawRoundedRect(r.adjusted(s * 0.14, s * 0.14, -s * 0.14, -s * 0.14), s * 0.05, s * 0.05);
         }
-    } else if (n == "arrow.uturn.backward" || n == "arrow.uturn.forward") {
-        const bool back = n == "arrow.uturn.backward";
+    } else if (n == "undo" || n == "redo") {
+        const bool back = n == "undo";
         QPainterPath u;
         const double x0 = back ? s * 0.2 : s * 0.8, x1 = back ? s * 0.62 : s * 0.38;
         u.moveTo(x0, s * 0.34);
@@ -135,11 +135,11 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         u.lineTo(back ? s * 0.4 : s * 0.6, s * 0.78);
         p.drawPath(u);
         arrowHead(QPointF(x0, s * 0.34), QPointF(x0 + (back ? 1 : -1), s * 0.34));
-    } else if (n == "rotate.3d") {
+    } else if (n == "rotate") {
         p.drawArc(box, 30 * 16, 300 * 16);
         arrowHead(QPointF(box.right() - s * 0.03, box.center().y() - s * 0.22),
                   QPointF(box.right() - s * 0.2, box.top()));
-    } else if (n == "folder.badge.gearshape") {
+    } else if (n == "project") {
         QPainterPath f;
         f.moveTo(s * 0.08, s * 0.8);
         f.lineTo(s * 0.08, s * 0.22);
@@ -149,14 +149,14 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
         f.lineTo(s * 0.92, s * 0.8);
         f.closeSubpath();
         p.drawPath(f);
-    } else if (n == "chevron.down") {
+    } else if (n == "chevron-down") {
         p.drawLine(QPointF(s * 0.22, s * 0.38), QPointF(s * 0.5, s * 0.66));
         p.drawLine(QPointF(s * 0.5, s * 0.66), QPointF(s * 0.78, s * 0.38));
     } else if (n == "minus" || n == "plus") {
         p.drawLine(QPointF(s * 0.2, s * 0.5), QPointF(s * 0.8, s * 0.5));
         if (n == "plus")
             p.drawLine(QPointF(s * 0.5, s * 0.2), QPointF(s * 0.5, s * 0.8));
-    } else if (n == "paintpalette.fill") {
+    } else if (n == "palette") {
         fill();
         QPainterPath pal;
         pal.addEllipse(box);
@@ -166,7 +166,7 @@ void drawSymbol(QPainter& p, const QString& n, double s, const QColor& c) {
     } else if (n == "scope") {
         p.drawEllipse(box);
         p.drawEllipse(QPointF(s * 0.5, s * 0.5), s * 0.12, s * 0.12);
-    } else if (n == "camera.macro") {
+    } else if (n == "camera") {
         p.drawEllipse(QRectF(s * 0.3, s * 0.1, s * 0.4, s * 0.4));
         p.drawLine(QPointF(s * 0.5, s * 0.5), QPointF(s * 0.5, s * 0.92));
         QPainterPath leaf;

@@ -103,7 +103,7 @@ EditorWindowView::EditorWindowView(EditorHost& host, EditorExportContext context
     auto* ev = new QVBoxLayout(empty_);
     ev->addStretch();
     auto* symbol = new QLabel(empty_);
-    symbol->setPixmap(editorSymbol(QStringLiteral("camera.macro"), QColor(255, 255, 255, 150), 44).pixmap(44, 44));
+    symbol->setPixmap(editorSymbol(QStringLiteral("camera"), QColor(255, 255, 255, 150), 44).pixmap(44, 44));
     symbol->setAlignment(Qt::AlignCenter);
     auto* title = new QLabel(QStringLiteral("No Capture"), empty_);
     title->setAlignment(Qt::AlignCenter);

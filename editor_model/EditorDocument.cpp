@@ -12,15 +12,15 @@ constexpr const char* kindNames[] = {"rectangle", "ellipse", "arrow",    "text",
                                      "highlight", "blur",    "pixelate", "spotlight"};
 
 const AnnotationToolInfo toolInfos[] = {
-    {"select", "選択", "hand.point.up.left.fill", std::nullopt},
+    {"select", "選択", "pointer", std::nullopt},
     {"rectangle", "矩形", "square", AnnotationKind::rectangle},
     {"ellipse", "円 / 楕円", "circle", AnnotationKind::ellipse},
-    {"arrow", "矢印", "arrow.up.right", AnnotationKind::arrow},
-    {"text", "テキスト", "character.textbox", AnnotationKind::text},
-    {"marker", "マーカー", "paintbrush.pointed.fill", AnnotationKind::marker},
-    {"highlight", "ハイライト", "rectangle.inset.filled", AnnotationKind::highlight},
+    {"arrow", "矢印", "arrow", AnnotationKind::arrow},
+    {"text", "テキスト", "text", AnnotationKind::text},
+    {"marker", "マーカー", "marker", AnnotationKind::marker},
+    {"highlight", "ハイライト", "highlight", AnnotationKind::highlight},
     {"blur", "ぼかし", "drop", AnnotationKind::blur},
-    {"pixelate", "モザイク", "square.grid.3x3.fill", AnnotationKind::pixelate},
+    {"pixelate", "モザイク", "pixelate", AnnotationKind::pixelate},
     {"spotlight", "スポットライト", "scope", AnnotationKind::spotlight},
     {"crop", "切り抜き", "crop", std::nullopt},
 };

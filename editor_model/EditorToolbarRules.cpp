@@ -103,17 +103,17 @@ QString title(StyleKind kind) {
 QString symbolName(StyleKind kind) {
     switch (kind) {
     case StyleKind::text:
-        return QStringLiteral("character.textbox");
+        return QStringLiteral("text");
     case StyleKind::stroke:
-        return QStringLiteral("paintpalette.fill");
+        return QStringLiteral("palette");
     case StyleKind::marker:
-        return QStringLiteral("paintbrush.pointed.fill");
+        return QStringLiteral("marker");
     case StyleKind::highlight:
-        return QStringLiteral("rectangle.inset.filled");
+        return QStringLiteral("highlight");
     case StyleKind::blur:
         return QStringLiteral("drop");
     case StyleKind::pixelate:
-        return QStringLiteral("square.grid.3x3.fill");
+        return QStringLiteral("pixelate");
     case StyleKind::spotlight:
         return QStringLiteral("scope");
     }
