@@ -1,8 +1,8 @@
 #pragma once
 #include "browser/BrowserFullPageCaptureService.h"
 #include "browser/SupportedBrowser.h"
-#include "export/Image.h"
-#include "export/ImageExportPipeline.h"
+#include "core/Image.h"
+#include "core/ImageExportPipeline.h"
 #include "platform/DesktopBackend.h"
 #include "platform/DesktopPermissions.h"
 #include "platform/Screens.h"

@@ -49,7 +49,7 @@ void AppSettingsHost::shortcutRecorderDidEndRecording() {
         model_.hotKeys().applySettings();
 }
 
-void AppSettingsHost::openMacOSScreenshotShortcutSettings() {
+void AppSettingsHost::openDesktopScreenshotShortcutSettings() {
     // The desktops differ in where their keyboard settings live: explain instead.
     const AlertText t = AlertTexts::screenshotShortcutSettingsFallback();
     showAlert(t.title, t.informativeText, t.buttons);

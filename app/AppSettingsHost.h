@@ -26,7 +26,7 @@ public:
     bool shortcutsBoundByDesktop() const override { return model_.hotKeys().shortcutsBoundByDesktop(); }
     DesktopShortcuts* desktopShortcuts() override { return model_.hotKeys().desktopShortcuts(); }
     int activeShortcutRecorderCount() const { return recorders_; }
-    void openMacOSScreenshotShortcutSettings() override;
+    void openDesktopScreenshotShortcutSettings() override;
     // The XDG autostart entry for the running executable.
     bool launchesAtLogin() const override;
     void setLaunchesAtLogin(bool enabled) override;

@@ -9,7 +9,6 @@
 #include "app/QtClipboardWriter.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
-#include "app/TrayIcon.h"
 #include "app/TrayMenu.h"
 #include "app/TraylessNotices.h"
 #include "browser/BrowserCaptureError.h"
@@ -17,15 +16,16 @@
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "export/PrivateTemporaryFolder.h"
-#include "menubar/MenuBarContent.h"
 #include "platform/ActiveWindow.h"
 #include "platform/FileDialogs.h"
 #include "platform/QtPlatformChoice.h"
 #include "preview/PreviewWindowController.h"
 #include "settings/SettingsWindowController.h"
 #include "shortcuts/KeyMapping.h"
+#include "tray/TrayIcon.h"
+#include "tray/TrayMenuContent.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "app/ClipboardController.h"
 #include "app/FileNaming.h"
-#include "export/AtomicFile.h"
-#include "platform/LargeMemory.h"
+#include "core/AtomicFile.h"
+#include "core/LargeMemory.h"
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>

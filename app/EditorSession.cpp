@@ -3,11 +3,11 @@
 #include "app/ErrorMessages.h"
 #include "app/ImageSaver.h"
 #include "capture/CaptureError.h"
+#include "core/AtomicFile.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/DocumentLimits.h"
 #include "editor_model/EditorOperations.h"
 #include "editor_model/ProjectFile.h"
-#include "export/AtomicFile.h"
 #include "settings/AppSettings.h"
 
 #include <QDateTime>
@@ -108,7 +108,7 @@ void EditorSession::redoEditorChange() {
     }
 }
 
-CodableColor EditorSession::configuredAnnotationColor(AnnotationKind kind) const {
+RgbaColor EditorSession::configuredAnnotationColor(AnnotationKind kind) const {
     AnnotationColorDefaults d;
     d.annotation = settings_.defaultAnnotationColor();
     d.text = settings_.defaultTextColor();
@@ -187,7 +187,7 @@ bool EditorSession::openProject(const QString& path) {
                                      path, QString::fromUtf8(e.what()));
         }
         if (!document)
-            throw CaptureError(CaptureError::Kind::cgImageMissing);
+            throw CaptureError(CaptureError::Kind::imageConversionFailed);
         invalidatePendingEditFinalization();
         editorDocument_ = std::move(*document);
         editorHistory_ = {};

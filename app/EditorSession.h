@@ -41,7 +41,7 @@ public:
     void redoEditorChange() override;
     bool editorIsEditingText() const override { return editorIsEditingText_; }
     void setEditorIsEditingText(bool editing) override { editorIsEditingText_ = editing; }
-    CodableColor configuredAnnotationColor(AnnotationKind kind) const override;
+    RgbaColor configuredAnnotationColor(AnnotationKind kind) const override;
     void rotateEditorImage(ImageRotationDirection direction) override;
     void flipEditorImage(bool horizontally) override;
     void resizeEditorImage(double scale) override;

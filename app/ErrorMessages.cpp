@@ -14,7 +14,7 @@ QString captureMessage(const CaptureError& e) {
     using K = CaptureError::Kind;
     switch (e.kind()) {
     case K::captureFailed:
-    case K::cgImageMissing:
+    case K::imageConversionFailed:
         return e.description();
     case K::screenRecordingPermissionDenied:
         return e.description() +

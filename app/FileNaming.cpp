@@ -1,5 +1,5 @@
 #include "app/FileNaming.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "settings/AppSettings.h"
 
 #include <QDateTime>

@@ -3,7 +3,7 @@
 #include "app/FileNaming.h"
 #include "browser/BrowserPageParts.h"
 #include "capture/CaptureError.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "settings/AppSettings.h"
 #include "settings/SaveDialogFolder.h"
 
@@ -42,7 +42,7 @@ void ImageSaver::saveImageQuickly(const ImageRef& image, CaptureSource source, s
             throw FileOperationError(FileOperationError::Kind::folderNotCreated, path);
         const auto bytes = encodedImageData(image, source);
         if (!bytes)
-            throw CaptureError(CaptureError::Kind::cgImageMissing);
+            throw CaptureError(CaptureError::Kind::imageConversionFailed);
         QString error;
         const QString target = naming_.uniqueImagePath(path);
         if (!writeBytesAtomically(target, *bytes, &error))
@@ -67,7 +67,7 @@ void ImageSaver::saveImageWithPanel(const ImageRef& image, CaptureSource source)
     try {
         const auto bytes = encodedImageData(image, source);
         if (!bytes)
-            throw CaptureError(CaptureError::Kind::cgImageMissing);
+            throw CaptureError(CaptureError::Kind::imageConversionFailed);
         QString error;
         if (!writeBytesAtomically(*path, *bytes, &error))
             throw FileOperationError(FileOperationError::Kind::fileNotWritten, *path, error);

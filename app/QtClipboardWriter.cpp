@@ -1,5 +1,5 @@
 #include "app/QtClipboardWriter.h"
-#include "export/ClipboardImagePasteboardWriter.h"
+#include "export/ClipboardImageWriter.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -74,8 +74,8 @@ bool QtClipboardWriter::offerWithoutFocus(const QByteArray& png) {
 bool QtClipboardWriter::write(const std::optional<QString>& filePath, const std::optional<QByteArray>& png) {
     if (!offersItself())
         return png && offerWithoutFocus(*png);
-    const ClipboardImagePasteboardWriter writer(
-        filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*filePath)) : std::nullopt, png);
+    const ClipboardImageWriter writer(filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*filePath)) : std::nullopt,
+                                      png);
     auto data = writer.mimeData();
     if (!data)
         return false;

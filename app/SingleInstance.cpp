@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

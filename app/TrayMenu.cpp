@@ -57,8 +57,8 @@ QWidgetAction* rowAction(QMenu* menu, QWidget* content, int vertical = 3) {
 
 } // namespace
 
-MenuBarState menuBarState(AppModel& model, const AppUpdateController& updates) {
-    MenuBarState s;
+TrayMenuState trayMenuState(AppModel& model, const AppUpdateController& updates) {
+    TrayMenuState s;
     s.hasCapture = model.currentCapture().has_value();
     s.hasEditorDocument = model.editorSession().editorDocument() != nullptr;
     s.screenshotFileFormat = model.settings().screenshotFileFormat();
@@ -146,8 +146,8 @@ void TrayMenu::rebuild() {
     menu_.clear();
     const QPalette palette = menu_.palette();
     bool pendingSeparator = false;
-    for (const MenuBarEntry& e : menuBarEntries(menuBarState(model_, updates_))) {
-        using K = MenuBarEntry::Kind;
+    for (const TrayMenuEntry& e : trayMenuEntries(trayMenuState(model_, updates_))) {
+        using K = TrayMenuEntry::Kind;
         if (e.kind == K::divider) {
             pendingSeparator = true;
             continue;
@@ -164,9 +164,9 @@ void TrayMenu::rebuild() {
         case K::button: {
             QAction* a = menu_.addAction(e.keyText ? e.text + QLatin1Char('\t') + *e.keyText : e.text);
             a->setEnabled(e.enabled);
-            if (e.keyEquivalent)
-                a->setShortcut(*e.keyEquivalent);
-            const MenuBarCommand command = *e.command;
+            if (e.keySequence)
+                a->setShortcut(*e.keySequence);
+            const TrayMenuCommand command = *e.command;
             connect(a, &QAction::triggered, this, [this, command] { run(command); });
             break;
         }
@@ -211,39 +211,39 @@ void TrayMenu::rebuild() {
     }
 }
 
-void TrayMenu::run(MenuBarCommand c) {
+void TrayMenu::run(TrayMenuCommand c) {
     switch (c) {
-    case MenuBarCommand::captureFullScreen:
+    case TrayMenuCommand::captureFullScreen:
         model_.captureFullScreen();
         break;
-    case MenuBarCommand::captureArea:
+    case TrayMenuCommand::captureArea:
         model_.captureArea();
         break;
-    case MenuBarCommand::captureBrowserFullPage:
+    case TrayMenuCommand::captureBrowserFullPage:
         model_.captureBrowserFullPage();
         break;
-    case MenuBarCommand::openEditor:
+    case TrayMenuCommand::openEditor:
         model_.openEditor();
         break;
-    case MenuBarCommand::openSetup:
+    case TrayMenuCommand::openSetup:
         model_.openSetupWindow(SetupPresentationMode::standard);
         break;
-    case MenuBarCommand::copyImage:
+    case TrayMenuCommand::copyImage:
         model_.copyCurrentImage();
         break;
-    case MenuBarCommand::exportImage:
+    case TrayMenuCommand::exportImage:
         model_.saveCurrentImageQuickly();
         break;
-    case MenuBarCommand::useRecommendedShortcuts:
+    case TrayMenuCommand::useRecommendedShortcuts:
         model_.hotKeys().useRecommendedShortcuts();
         break;
-    case MenuBarCommand::openProject: {
+    case TrayMenuCommand::openProject: {
         if (const auto path =
                 chooseFileToOpen(nullptr, saveDialogFolder(model_.settings()), ProjectFile::openDialogFilter()))
             model_.editorSession().openProject(*path);
         break;
     }
-    case MenuBarCommand::saveProject:
+    case TrayMenuCommand::saveProject:
         if (const EditorDocument* document = model_.editorSession().editorDocument()) {
             if (const auto path =
                     chooseFileToSave(nullptr,
@@ -253,26 +253,26 @@ void TrayMenu::run(MenuBarCommand c) {
                 model_.editorSession().saveProject(*document, ProjectFile::savePath(*path));
         }
         break;
-    case MenuBarCommand::showErrorDetails:
+    case TrayMenuCommand::showErrorDetails:
         model_.showLastErrorDetails();
         break;
-    case MenuBarCommand::copyErrorMessage:
+    case TrayMenuCommand::copyErrorMessage:
         model_.copyLastErrorMessage();
         break;
-    case MenuBarCommand::openSettings:
+    case TrayMenuCommand::openSettings:
         settingsWindow_.showWindow();
         break;
-    case MenuBarCommand::openShortcutSettings:
+    case TrayMenuCommand::openShortcutSettings:
         settingsHost_.setSelectedSettingsTab(SettingsTab::shortcuts);
         settingsWindow_.showWindow();
         break;
-    case MenuBarCommand::openSystemScreenshotSettings:
-        settingsHost_.openMacOSScreenshotShortcutSettings();
+    case TrayMenuCommand::openSystemScreenshotSettings:
+        settingsHost_.openDesktopScreenshotShortcutSettings();
         break;
-    case MenuBarCommand::checkForUpdates:
+    case TrayMenuCommand::checkForUpdates:
         settingsHost_.checkForUpdates();
         break;
-    case MenuBarCommand::quit:
+    case TrayMenuCommand::quit:
         QApplication::quit();
         break;
     }

@@ -1,6 +1,6 @@
 #pragma once
-#include "menubar/MenuBarContent.h"
 #include "settings/SettingsWindowController.h"
+#include "tray/TrayMenuContent.h"
 
 #include <QMenu>
 #include <QObject>
@@ -13,7 +13,7 @@ class AppSettingsHost;
 class AppUpdateController;
 
 // The menu's published state, read from the model.
-MenuBarState menuBarState(AppModel& model, const AppUpdateController& updates);
+TrayMenuState trayMenuState(AppModel& model, const AppUpdateController& updates);
 
 // The error box of the menu: the summary on at most two lines, cut at the end,
 // with a warning symbol, on a rounded box tinted red.
@@ -43,7 +43,7 @@ public:
     void rebuild();
 
 private:
-    void run(MenuBarCommand command);
+    void run(TrayMenuCommand command);
 
     AppModel& model_;
     AppSettingsHost& settingsHost_;

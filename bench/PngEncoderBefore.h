@@ -9,7 +9,7 @@
 
 #include <libdeflate.h>
 
-#include "export/PngRowFilter.h"
+#include "core/PngRowFilter.h"
 
 #include <algorithm>
 #include <array>

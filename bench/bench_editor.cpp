@@ -33,7 +33,7 @@ struct Editor4K {
         a.kind = AnnotationKind::rectangle;
         a.rect = QRectF(800, 500, 900, 600);
         a.lineWidth = 6;
-        a.color = CodableColor::accent();
+        a.color = RgbaColor::accent();
         host.document->annotations.push_back(a);
         rectangle = a.id;
         controller = std::make_unique<EditorWindowController>(host);

@@ -3,7 +3,7 @@
 // encoder and search as they were before ("before"), and pngcrush / optipng run on
 // the same images. Encodes use several threads: CPU figures are the whole process's.
 #include "PngEncoderBefore.h"
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 #include "tests/export/ExportTestSupport.h"
 
 #include <QBuffer>

@@ -33,7 +33,7 @@ ScreenInfo screen(QRect native, double scale) {
     s.frame = CoordinateSpace::frameForNative(native, native, 1.0, QRect(0, 0, 1920, 1080), 1.0);
     s.visibleFrame = s.frame;
     s.scale = scale;
-    s.displayID = 1;
+    s.screenId = 1;
     return s;
 }
 

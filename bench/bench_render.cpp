@@ -14,7 +14,7 @@ using namespace lumivane;
 
 namespace {
 
-Annotation annotation(AnnotationKind kind, QRectF rect, CodableColor color = CodableColor::accent()) {
+Annotation annotation(AnnotationKind kind, QRectF rect, RgbaColor color = RgbaColor::accent()) {
     Annotation a;
     a.id = QUuid::createUuid();
     a.kind = kind;

@@ -3,7 +3,7 @@
 #include "browser/BrowserCaptureEnvironment.h"
 #include "browser/BrowserCaptureOmission.h"
 #include "browser/BrowserSliceStitcher.h"
-#include "export/Image.h"
+#include "core/Image.h"
 
 #include <QRect>
 #include <memory>

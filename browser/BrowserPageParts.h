@@ -1,5 +1,5 @@
 #pragma once
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 
 #include <QByteArray>
 #include <QSize>

@@ -1,5 +1,5 @@
 #pragma once
-#include "export/Image.h"
+#include "core/Image.h"
 
 #include <QByteArray>
 #include <QRect>

@@ -10,7 +10,7 @@ public:
     // Stored order 0...3.
     enum class Kind {
         captureFailed,
-        cgImageMissing,
+        imageConversionFailed,
         screenRecordingPermissionDenied,
         screenRecordingPermissionNeedsRelaunch
     };
@@ -23,7 +23,7 @@ public:
         switch (kind_) {
         case Kind::captureFailed:
             return QStringLiteral("スクリーンショットの取得に失敗しました。画面収録権限を確認してください。");
-        case Kind::cgImageMissing:
+        case Kind::imageConversionFailed:
             return QStringLiteral("画像データの変換に失敗しました。");
         case Kind::screenRecordingPermissionDenied:
             return QStringLiteral("画面収録権限がありません。デスクトップのスクリーンショットの確認、またはデスクトップ"

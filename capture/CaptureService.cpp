@@ -325,8 +325,8 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
             throw CaptureError(CaptureError::Kind::captureFailed);
         }
         for (const auto& req : requests) {
-            if (!req.screen.displayID) {
-                logError(QStringLiteral("No display matched screen displayID=nil frame=%1")
+            if (!req.screen.screenId) {
+                logError(QStringLiteral("No display matched screen screenId=none frame=%1")
                              .arg(debugDescription(req.screenFrame)));
                 throw CaptureError(CaptureError::Kind::captureFailed);
             }
@@ -338,7 +338,7 @@ QFuture<QImage> CaptureService::captureImage(const QRectF& rect) const {
 DesktopSnapshot CaptureService::grabOutputs() const {
     DesktopSnapshot snapshot;
     for (const ScreenInfo& screen : screens_ ? screens_->screens() : std::vector<ScreenInfo>{}) {
-        if (!screen.displayID)
+        if (!screen.screenId)
             continue;
         // Throws CaptureError (logged) when an output cannot be read.
         const QImage image = grabSegments({{0, screen, screen.frame, screen.scale, screen.frame}}, screen.frame);
@@ -425,8 +425,8 @@ QFuture<ImageRef> CaptureService::captureFullScreen() const {
             throw CaptureError(CaptureError::Kind::captureFailed);
         }
         self.checkPermission();
-        if (!chosen->displayID) {
-            logError(QStringLiteral("No display matched full-screen screen displayID=nil frame=%1")
+        if (!chosen->screenId) {
+            logError(QStringLiteral("No display matched full-screen screen screenId=none frame=%1")
                          .arg(debugDescription(chosen->frame)));
             throw CaptureError(CaptureError::Kind::captureFailed);
         }

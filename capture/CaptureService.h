@@ -1,6 +1,6 @@
 #pragma once
 #include "capture/CaptureError.h"
-#include "export/Image.h"
+#include "core/Image.h"
 #include "platform/DesktopBackend.h"
 #include "platform/Screens.h"
 

@@ -1,5 +1,5 @@
 #include "cli/Cli.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "platform/DesktopBackend.h"
 
 #include <QCoreApplication>

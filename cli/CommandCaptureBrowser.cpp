@@ -5,7 +5,7 @@
 #include "browser/DevToolsBridge.h"
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
-#include "settings/SettingsTypes.h"
+#include "core/ImageFormats.h"
 
 #include <QFileInfo>
 #include <QTextStream>

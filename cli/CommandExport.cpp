@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
 
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 
 #include <QFileInfo>
 

@@ -3,7 +3,7 @@
 #include "app/SingleInstance.h"
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 
 #include <QCoreApplication>
 #include <QDir>

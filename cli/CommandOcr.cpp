@@ -1,8 +1,8 @@
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
 
-#include "export/AtomicFile.h"
-#include "export/ImageMemory.h"
+#include "core/AtomicFile.h"
+#include "core/ImageMemory.h"
 #include "ocr/CodeReader.h"
 #include "ocr/TextRecognitionError.h"
 #include "ocr/TextRecognitionResult.h"

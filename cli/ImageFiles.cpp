@@ -1,7 +1,7 @@
 #include "cli/ImageFiles.h"
 #include "cli/Cli.h"
-#include "export/AtomicFile.h"
-#include "export/ImageMemory.h"
+#include "core/AtomicFile.h"
+#include "core/ImageMemory.h"
 
 #include <QFile>
 #include <QFileInfo>

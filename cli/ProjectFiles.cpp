@@ -4,7 +4,7 @@
 #include "editor_model/ProjectFile.h"
 
 #include "cli/ImageFiles.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <QFileInfo>
 #include <sys/stat.h>

@@ -1,7 +1,12 @@
-# lumivane_area(<area> [DEPS libs...])
+# lumivane_area(<area> [DEPS libs...] [PRIVATE libs...])
 # Builds lumivane_<area> from every .cpp/.h in the area folder (subfolders included).
+# DEPS are linked PUBLIC (libraries the area's headers include), PRIVATE ones only
+# for its sources. "<area>/X.h" resolves through a folder of the build tree that
+# holds just the link <area> -> the source folder, on the target's PUBLIC include
+# path: an area can include only itself and what it links, directly or through a
+# PUBLIC dependency, so an include against the one-way graph fails to compile.
 function(lumivane_area area)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
@@ -9,9 +14,19 @@ function(lumivane_area area)
     set(sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()
   add_library(lumivane_${area} STATIC ${sources})
-  target_include_directories(lumivane_${area} PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
-  target_link_libraries(lumivane_${area} PUBLIC Qt6::Core Qt6::Gui ${ARG_DEPS})
+  lumivane_include_root(root ${area} ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(lumivane_${area} PUBLIC ${root} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(lumivane_${area} PUBLIC Qt6::Core Qt6::Gui ${ARG_DEPS} PRIVATE ${ARG_PRIVATE})
   target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
+# lumivane_include_root(<out-var> <name> <folder>)
+# A folder in the build tree holding only the link <name> -> <folder>.
+function(lumivane_include_root out name folder)
+  set(root ${CMAKE_BINARY_DIR}/include/${name})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${folder} ${root}/${name} SYMBOLIC)
+  set(${out} ${root} PARENT_SCOPE)
 endfunction()
 
 # lumivane_test_area(<area> [XVFB|WAYLAND|WAYLAND_WITHOUT_PORTAL|KWIN|GNOME] [DEPS libs...])
@@ -45,7 +60,8 @@ function(lumivane_test_area area)
     target_link_libraries(tests_${area} PRIVATE lumivane_test_main)
   endif()
   target_link_libraries(tests_${area} PRIVATE lumivane_test_support ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Test)
-  target_include_directories(tests_${area} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  lumivane_include_root(tests_root tests ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(tests_${area} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${tests_root})
   if(ARG_WAYLAND OR ARG_KWIN)
     # A desktop session takes seconds to start, so the executable is one ctest
     # test whose cases share one session (select cases with --gtest_filter).

@@ -76,7 +76,7 @@ void paintMarker(QPainter& painter, const Annotation& a) {
 
 } // namespace
 
-QColor colorOf(const CodableColor& c) {
+QColor colorOf(const RgbaColor& c) {
     auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
     return QColor::fromRgbF(float(unit(c.red)), float(unit(c.green)), float(unit(c.blue)), float(unit(c.alpha)));
 }

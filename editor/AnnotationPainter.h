@@ -26,7 +26,7 @@ void paintText(QPainter& painter, const Annotation& annotation);
 void paintSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRect, double dimOpacity);
 
 // The colour with its components clamped to 0…1 (non-finite ones as 0).
-QColor colorOf(const CodableColor& color);
+QColor colorOf(const RgbaColor& color);
 
 } // namespace AnnotationPainter
 } // namespace lumivane

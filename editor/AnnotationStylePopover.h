@@ -11,7 +11,7 @@ class AnnotationStylePopover : public QFrame {
     Q_OBJECT
 public:
     struct Callbacks {
-        std::function<void(CodableColor)> onAnnotationColorSelect, onHighlightColorSelect;
+        std::function<void(RgbaColor)> onAnnotationColorSelect, onHighlightColorSelect;
         std::function<void(double)> onTextSizeSelect, onStrokeWidthSelect, onMarkerWidthSelect, onEffectIntensitySelect;
     };
     AnnotationStylePopover(toolbar::StyleKind kind, const toolbar::StyleValues& values, Callbacks callbacks,

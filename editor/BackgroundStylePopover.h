@@ -14,7 +14,7 @@ class BackgroundStylePopover : public QFrame {
 public:
     struct Callbacks {
         std::function<void(bool)> onEnabledChange;
-        std::function<void(CodableColor)> onColorSelect;
+        std::function<void(RgbaColor)> onColorSelect;
         std::function<void(double)> onPaddingSelect, onCornerRadiusSelect, onShadowSelect;
     };
     BackgroundStylePopover(const CanvasBackgroundStyle& style, Callbacks callbacks, QWidget* parent = nullptr);

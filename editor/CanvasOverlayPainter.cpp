@@ -12,7 +12,7 @@ namespace ci = CanvasInteraction;
 namespace {
 
 QColor accentColor(double alpha = 1) {
-    QColor c = AnnotationPainter::colorOf(CodableColor::accent());
+    QColor c = AnnotationPainter::colorOf(RgbaColor::accent());
     c.setAlphaF(float(alpha));
     return c;
 }

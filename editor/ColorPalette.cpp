@@ -17,7 +17,7 @@ namespace {
 
 class SwatchButton : public QAbstractButton {
 public:
-    SwatchButton(CodableColor color, bool selected, QWidget* parent)
+    SwatchButton(RgbaColor color, bool selected, QWidget* parent)
         : QAbstractButton(parent), color_(color), selected_(selected) {
         setFixedSize(28, 28);
         setCursor(Qt::PointingHandCursor);
@@ -36,14 +36,14 @@ protected:
     }
 
 private:
-    CodableColor color_;
+    RgbaColor color_;
     bool selected_;
 };
 
 // A colour well: the current colour in a rounded square with a rainbow ring.
 class ColorWell : public QAbstractButton {
 public:
-    ColorWell(CodableColor color, QWidget* parent) : QAbstractButton(parent), color_(color) {
+    ColorWell(RgbaColor color, QWidget* parent) : QAbstractButton(parent), color_(color) {
         setFixedSize(28, 28);
         setToolTip(QStringLiteral("カスタムカラー"));
     }
@@ -64,13 +64,13 @@ protected:
     }
 
 private:
-    CodableColor color_;
+    RgbaColor color_;
 };
 
 } // namespace
 
-AnnotationColorPalette::AnnotationColorPalette(CodableColor selectedColor, std::vector<CodableColor> paletteColors,
-                                               bool showsCustomPicker, std::function<void(CodableColor)> onSelect,
+AnnotationColorPalette::AnnotationColorPalette(RgbaColor selectedColor, std::vector<RgbaColor> paletteColors,
+                                               bool showsCustomPicker, std::function<void(RgbaColor)> onSelect,
                                                QWidget* parent)
     : QFrame(parent), selected_(selectedColor), colors_(std::move(paletteColors)) {
     setObjectName(QStringLiteral("palette"));
@@ -83,7 +83,7 @@ AnnotationColorPalette::AnnotationColorPalette(CodableColor selectedColor, std::
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(4, 8, 4, 8);
     v->setSpacing(10);
-    for (const CodableColor& c : colors_) {
+    for (const RgbaColor& c : colors_) {
         auto* b = new SwatchButton(c, colorsMatch(c, selected_), this);
         connect(b, &QAbstractButton::clicked, this, [onSelect, c] {
             if (onSelect)
@@ -98,7 +98,7 @@ AnnotationColorPalette::AnnotationColorPalette(CodableColor selectedColor, std::
             const QColor chosen =
                 QColorDialog::getColor(selected_.toQColor(), this, QString(), QColorDialog::ShowAlphaChannel);
             if (chosen.isValid() && onSelect)
-                onSelect(CodableColor::fromQColor(chosen));
+                onSelect(RgbaColor::fromQColor(chosen));
         });
         v->addWidget(custom_);
     }

@@ -1,5 +1,5 @@
 #pragma once
-#include "editor_model/CodableColor.h"
+#include "core/RgbaColor.h"
 
 #include <QFrame>
 #include <functional>
@@ -13,16 +13,16 @@ namespace lumivane {
 class AnnotationColorPalette : public QFrame {
     Q_OBJECT
 public:
-    AnnotationColorPalette(CodableColor selectedColor, std::vector<CodableColor> paletteColors, bool showsCustomPicker,
-                           std::function<void(CodableColor)> onSelect, QWidget* parent = nullptr);
+    AnnotationColorPalette(RgbaColor selectedColor, std::vector<RgbaColor> paletteColors, bool showsCustomPicker,
+                           std::function<void(RgbaColor)> onSelect, QWidget* parent = nullptr);
     // Indices of the swatches drawn as selected.
     std::vector<int> selectedSwatches() const;
     QAbstractButton* swatch(int index) const { return swatches_.at(size_t(index)); }
     QAbstractButton* customPicker() const { return custom_; }
 
 private:
-    CodableColor selected_;
-    std::vector<CodableColor> colors_;
+    RgbaColor selected_;
+    std::vector<RgbaColor> colors_;
     std::vector<QAbstractButton*> swatches_;
     QAbstractButton* custom_ = nullptr;
 };

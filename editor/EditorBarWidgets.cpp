@@ -64,7 +64,7 @@ QPushButton* textCapsule(const QString& text, bool accent, QWidget* parent) {
 
 // The style chip's face: kind symbol, title, then the colour swatch and chevron for
 // the colour kinds.
-QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<CodableColor> swatch, QSize* size) {
+QIcon styleChipIcon(StyleKind kind, const QString& text, std::optional<RgbaColor> swatch, QSize* size) {
     QFont f;
     f.setPixelSize(11);
     f.setWeight(QFont::DemiBold);

@@ -26,6 +26,6 @@ QWidget* capsuleDivider(QWidget* parent);
 QPushButton* textCapsule(const QString& text, bool accent, QWidget* parent);
 // The style chip's face: kind symbol, title, then the colour swatch and chevron for
 // the colour kinds; `size` receives its size.
-QIcon styleChipIcon(toolbar::StyleKind kind, const QString& text, std::optional<CodableColor> swatch, QSize* size);
+QIcon styleChipIcon(toolbar::StyleKind kind, const QString& text, std::optional<RgbaColor> swatch, QSize* size);
 
 } // namespace lumivane::barwidgets

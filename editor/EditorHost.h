@@ -1,6 +1,6 @@
 #pragma once
+#include "core/ImageExportPipeline.h"
 #include "editor_model/EditorDocument.h"
-#include "export/ImageExportPipeline.h"
 
 #include <QObject>
 
@@ -40,7 +40,7 @@ public:
     virtual void redoEditorChange() = 0;
     virtual bool editorIsEditingText() const = 0;
     virtual void setEditorIsEditingText(bool editing) = 0;
-    virtual CodableColor configuredAnnotationColor(AnnotationKind kind) const = 0;
+    virtual RgbaColor configuredAnnotationColor(AnnotationKind kind) const = 0;
 
     // Image operations, each one undo step.
     virtual void rotateEditorImage(ImageRotationDirection direction) = 0;

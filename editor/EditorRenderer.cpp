@@ -1,9 +1,9 @@
 #include "editor/EditorRenderer.h"
+#include "core/ImageMemory.h"
 #include "editor/AnnotationEffects.h"
 #include "editor/AnnotationPainter.h"
 #include "editor_model/AnnotationGeometry.h"
 #include "editor_model/DocumentLimits.h"
-#include "export/ImageMemory.h"
 
 #include <QHash>
 #include <QPainterPath>

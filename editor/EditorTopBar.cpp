@@ -131,7 +131,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         // redo stay where they are whatever is selected.
         QSize widest;
         style_->setIcon(
-            styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), CodableColor::systemBlue(), &widest));
+            styleChipIcon(StyleKind::stroke, QStringLiteral("スタイル"), RgbaColor::defaultBlue(), &widest));
         style_->setIconSize(widest);
         style_->setFixedWidth(style_->sizeHint().width());
         QSizePolicy keep = style_->sizePolicy();
@@ -344,7 +344,7 @@ void EditorTopBar::refreshStyleButton() {
         return;
     const StyleValues v = styleValues(*host_.editorDocument(), *kind, styleDefaults());
     const QString text = isColorKind(*kind) ? QStringLiteral("スタイル") : QStringLiteral("効果");
-    std::optional<CodableColor> swatch;
+    std::optional<RgbaColor> swatch;
     if (isColorKind(*kind))
         swatch = *kind == StyleKind::highlight ? v.highlightColor : v.annotationColor;
     QSize iconSize;
@@ -361,8 +361,8 @@ void EditorTopBar::presentStylePopover() {
     if (stylePopover_)
         stylePopover_->close();
     AnnotationStylePopover::Callbacks cb;
-    cb.onAnnotationColorSelect = [this](CodableColor c) { applyAnnotationColor(c); };
-    cb.onHighlightColorSelect = [this](CodableColor c) { applyHighlightColor(c); };
+    cb.onAnnotationColorSelect = [this](RgbaColor c) { applyAnnotationColor(c); };
+    cb.onHighlightColorSelect = [this](RgbaColor c) { applyHighlightColor(c); };
     cb.onTextSizeSelect = [this](double v) { applyTextFontSize(v); };
     cb.onStrokeWidthSelect = [this](double v) { applyStrokeWidth(v); };
     cb.onMarkerWidthSelect = [this](double v) { applyMarkerLineWidth(v); };
@@ -382,7 +382,7 @@ void EditorTopBar::presentBackgroundPopover() {
         backgroundPopover_->close();
     BackgroundStylePopover::Callbacks cb;
     cb.onEnabledChange = [this](bool on) { applyBackgroundEnabled(on); };
-    cb.onColorSelect = [this](CodableColor c) { applyBackgroundColor(c); };
+    cb.onColorSelect = [this](RgbaColor c) { applyBackgroundColor(c); };
     cb.onPaddingSelect = [this](double v) { applyBackgroundPadding(v); };
     cb.onCornerRadiusSelect = [this](double v) { applyBackgroundCornerRadius(v); };
     cb.onShadowSelect = [this](double v) { applyBackgroundShadowOpacity(v); };
@@ -400,10 +400,10 @@ void EditorTopBar::applyStyleChoice(const StyleChoice& choice) {
     emit documentEdited();
 }
 
-void EditorTopBar::applyAnnotationColor(const CodableColor& color) {
+void EditorTopBar::applyAnnotationColor(const RgbaColor& color) {
     applyStyleChoice({StyleChoice::Field::annotationColor, color, 0});
 }
-void EditorTopBar::applyHighlightColor(const CodableColor& color) {
+void EditorTopBar::applyHighlightColor(const RgbaColor& color) {
     applyStyleChoice({StyleChoice::Field::highlightColor, color, 0});
 }
 void EditorTopBar::applyTextFontSize(double size) {
@@ -430,7 +430,7 @@ void EditorTopBar::changeBackground(Change change) {
 void EditorTopBar::applyBackgroundEnabled(bool enabled) {
     changeBackground([&](CanvasBackgroundStyle& b) { b.isEnabled = enabled; });
 }
-void EditorTopBar::applyBackgroundColor(const CodableColor& color) {
+void EditorTopBar::applyBackgroundColor(const RgbaColor& color) {
     changeBackground([&](CanvasBackgroundStyle& b) { b.color = color; });
 }
 void EditorTopBar::applyBackgroundPadding(double value) {

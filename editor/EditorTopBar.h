@@ -34,14 +34,14 @@ public:
     void refresh();
 
     // Style apply operations: the selection when it fits, else the settings default.
-    void applyAnnotationColor(const CodableColor& color);
-    void applyHighlightColor(const CodableColor& color);
+    void applyAnnotationColor(const RgbaColor& color);
+    void applyHighlightColor(const RgbaColor& color);
     void applyTextFontSize(double size);
     void applyStrokeWidth(double width);
     void applyMarkerLineWidth(double width);
     void applyEffectIntensity(double intensity);
     void applyBackgroundEnabled(bool enabled);
-    void applyBackgroundColor(const CodableColor& color);
+    void applyBackgroundColor(const RgbaColor& color);
     void applyBackgroundPadding(double value);
     void applyBackgroundCornerRadius(double value);
     void applyBackgroundShadowOpacity(double value);

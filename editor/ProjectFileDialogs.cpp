@@ -1,6 +1,6 @@
 #include "editor/ProjectFileDialogs.h"
+#include "core/AtomicFile.h"
 #include "editor_model/ProjectFile.h"
-#include "export/AtomicFile.h"
 #include "platform/FileDialogs.h"
 #include "settings/AppSettings.h"
 #include "settings/SaveDialogFolder.h"

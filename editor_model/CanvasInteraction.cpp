@@ -300,7 +300,7 @@ double defaultEffectIntensity(AnnotationKind kind) {
     }
 }
 
-Annotation newAnnotation(AnnotationKind kind, const QRectF& rect, const CodableColor& color, double defaultLineWidth) {
+Annotation newAnnotation(AnnotationKind kind, const QRectF& rect, const RgbaColor& color, double defaultLineWidth) {
     Annotation a;
     a.id = QUuid::createUuid();
     a.kind = kind;

@@ -62,7 +62,7 @@ double pathLength(const std::vector<QPointF>& points);
 QString effectPreviewIdentity(const Annotation& annotation);
 
 // Defaults of a newly drawn annotation (rectangle-like kinds and arrows).
-Annotation newAnnotation(AnnotationKind kind, const QRectF& rect, const CodableColor& color, double defaultLineWidth);
+Annotation newAnnotation(AnnotationKind kind, const QRectF& rect, const RgbaColor& color, double defaultLineWidth);
 double defaultEffectIntensity(AnnotationKind kind);
 // Font size of a new text annotation: the setting divided by the display scale.
 double newTextFontSize(double settingSize, double displayScale);

@@ -173,7 +173,7 @@ bool EditorDocument::remove(const QUuid& id) {
     return true;
 }
 
-CodableColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColorDefaults& d) {
+RgbaColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColorDefaults& d) {
     switch (kind) {
     case AnnotationKind::rectangle:
     case AnnotationKind::ellipse:
@@ -182,12 +182,12 @@ CodableColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColo
     case AnnotationKind::text:
         return d.text;
     case AnnotationKind::marker: {
-        CodableColor c = d.marker;
+        RgbaColor c = d.marker;
         c.alpha = 0.34;
         return c;
     }
     case AnnotationKind::highlight: {
-        CodableColor c = d.highlight;
+        RgbaColor c = d.highlight;
         c.alpha = 0.28;
         return c;
     }

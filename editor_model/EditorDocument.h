@@ -1,7 +1,7 @@
 #pragma once
-#include "editor_model/CodableColor.h"
-#include "export/Image.h"
-#include "export/ImageExportPipeline.h"
+#include "core/Image.h"
+#include "core/ImageExportPipeline.h"
+#include "core/RgbaColor.h"
 
 #include <QPointF>
 #include <QRectF>
@@ -72,7 +72,7 @@ struct Annotation {
     QUuid id;
     AnnotationKind kind = AnnotationKind::rectangle;
     QRectF rect;
-    CodableColor color;
+    RgbaColor color;
     double lineWidth = 0;
     double fontSize = 0;
     QString text;
@@ -96,7 +96,7 @@ struct Annotation {
 struct CanvasBackgroundStyle {
     bool isEnabled = false;
     double padding = 36;
-    CodableColor color{0.96, 0.97, 0.99, 1.0};
+    RgbaColor color{0.96, 0.97, 0.99, 1.0};
     double cornerRadius = 24;
     double shadowOpacity = 0.18;
     double shadowBlur = 24;
@@ -170,12 +170,12 @@ struct EditorHistory {
 
 // The four settings colours a new annotation's colour derives from.
 struct AnnotationColorDefaults {
-    CodableColor annotation = CodableColor::accent();
-    CodableColor text = CodableColor::accent();
-    CodableColor marker = CodableColor::systemYellow();
-    CodableColor highlight = CodableColor::systemYellow();
+    RgbaColor annotation = RgbaColor::accent();
+    RgbaColor text = RgbaColor::accent();
+    RgbaColor marker = RgbaColor::defaultYellow();
+    RgbaColor highlight = RgbaColor::defaultYellow();
 };
 
-CodableColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColorDefaults& defaults);
+RgbaColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColorDefaults& defaults);
 
 } // namespace lumivane

@@ -6,7 +6,7 @@
 namespace lumivane::toolbar {
 
 namespace {
-constexpr CodableColor rgb(int r, int g, int b) {
+constexpr RgbaColor rgb(int r, int g, int b) {
     return {r / 255.0, g / 255.0, b / 255.0, 1.0};
 }
 
@@ -35,18 +35,17 @@ QString integerPart(double value) {
 }
 } // namespace
 
-const std::vector<CodableColor>& defaultPaletteColors() {
-    static const std::vector<CodableColor> colors{
+const std::vector<RgbaColor>& defaultPaletteColors() {
+    static const std::vector<RgbaColor> colors{
         {0, 0, 0, 1},         {1.0, 0.29, 0.25, 1},  {1.0, 0.6, 0.1, 1},    {1.0, 0.85, 0.15, 1}, {0.27, 0.83, 0.32, 1},
         {0.2, 0.82, 0.82, 1}, {0.12, 0.48, 0.97, 1}, {0.53, 0.33, 0.96, 1}, {1.0, 0.19, 0.47, 1}, {1, 1, 1, 1}};
     return colors;
 }
 
-const std::vector<CodableColor>& highlightPaletteColors() {
+const std::vector<RgbaColor>& highlightPaletteColors() {
     // System yellow, orange, green, mint, blue, purple, pink.
-    static const std::vector<CodableColor> colors{rgb(255, 204, 0), rgb(255, 149, 0), rgb(52, 199, 89),
-                                                  rgb(0, 199, 190), rgb(0, 122, 255), rgb(175, 82, 222),
-                                                  rgb(255, 45, 85)};
+    static const std::vector<RgbaColor> colors{rgb(255, 204, 0), rgb(255, 149, 0),  rgb(52, 199, 89), rgb(0, 199, 190),
+                                               rgb(0, 122, 255), rgb(175, 82, 222), rgb(255, 45, 85)};
     return colors;
 }
 
@@ -54,7 +53,7 @@ bool presetIsSelected(double preset, double current) {
     return std::abs(preset - current) < 0.1;
 }
 
-bool colorsMatch(const CodableColor& a, const CodableColor& b) {
+bool colorsMatch(const RgbaColor& a, const RgbaColor& b) {
     const double values[] = {a.red, a.green, a.blue, b.red, b.green, b.blue};
     for (double v : values)
         if (!std::isfinite(v))
@@ -223,7 +222,7 @@ StyleValues styleValues(const EditorDocument& document, StyleKind kind, const St
     return v;
 }
 
-std::optional<EditorSnapshot> applyAnnotationColor(EditorDocument& document, const CodableColor& color) {
+std::optional<EditorSnapshot> applyAnnotationColor(EditorDocument& document, const RgbaColor& color) {
     return changeSelected(
         document,
         [](AnnotationKind k) { return k == AnnotationKind::text || k == AnnotationKind::marker || isShape(k); },
@@ -235,7 +234,7 @@ std::optional<EditorSnapshot> applyAnnotationColor(EditorDocument& document, con
         });
 }
 
-std::optional<EditorSnapshot> applyHighlightColor(EditorDocument& document, const CodableColor& color) {
+std::optional<EditorSnapshot> applyHighlightColor(EditorDocument& document, const RgbaColor& color) {
     return changeSelected(
         document, [](AnnotationKind k) { return k == AnnotationKind::highlight; },
         [&](Annotation& a) {

@@ -27,13 +27,13 @@ inline const std::vector<std::pair<QString, double>> resizeScalePresets{{QString
 inline const std::vector<double> zoomPresets{0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0};
 
 // The ten palette colours and the seven highlight colours (the desktop's system hues).
-const std::vector<CodableColor>& defaultPaletteColors();
-const std::vector<CodableColor>& highlightPaletteColors();
+const std::vector<RgbaColor>& defaultPaletteColors();
+const std::vector<RgbaColor>& highlightPaletteColors();
 
 // A chip is selected when its value is within 0.1 of the current one.
 bool presetIsSelected(double preset, double current);
 // A swatch is selected when red, green and blue each differ by less than 0.01.
-bool colorsMatch(const CodableColor& swatch, const CodableColor& selected);
+bool colorsMatch(const RgbaColor& swatch, const RgbaColor& selected);
 
 // Chip labels.
 QString pixelLabel(double value);         // "16 px"
@@ -60,17 +60,17 @@ const Annotation* selectedAnnotation(const EditorDocument& document);
 
 // The values the popover shows.
 struct StyleDefaults {
-    CodableColor annotationColor = CodableColor::accent();
-    CodableColor textColor = CodableColor::accent();
-    CodableColor markerColor = CodableColor::systemYellow();
-    CodableColor highlightColor = CodableColor::highlight();
+    RgbaColor annotationColor = RgbaColor::accent();
+    RgbaColor textColor = RgbaColor::accent();
+    RgbaColor markerColor = RgbaColor::defaultYellow();
+    RgbaColor highlightColor = RgbaColor::highlight();
     double annotationLineWidth = 4;
     double markerLineWidth = 18;
     double textFontSize = 32;
 };
 struct StyleValues {
-    CodableColor annotationColor;
-    CodableColor highlightColor;
+    RgbaColor annotationColor;
+    RgbaColor highlightColor;
     double textFontSize = 0;
     double strokeWidth = 0;
     double markerLineWidth = 0;
@@ -80,8 +80,8 @@ StyleValues styleValues(const EditorDocument& document, StyleKind kind, const St
 
 // Style changes of the selected annotation. Each answers the snapshot taken before the
 // change, or nothing (document untouched) when no annotation the change fits is selected.
-std::optional<EditorSnapshot> applyAnnotationColor(EditorDocument& document, const CodableColor& color);
-std::optional<EditorSnapshot> applyHighlightColor(EditorDocument& document, const CodableColor& color);
+std::optional<EditorSnapshot> applyAnnotationColor(EditorDocument& document, const RgbaColor& color);
+std::optional<EditorSnapshot> applyHighlightColor(EditorDocument& document, const RgbaColor& color);
 std::optional<EditorSnapshot> applyTextFontSize(EditorDocument& document, double size);
 std::optional<EditorSnapshot> applyStrokeWidth(EditorDocument& document, double width);
 std::optional<EditorSnapshot> applyMarkerLineWidth(EditorDocument& document, double width);

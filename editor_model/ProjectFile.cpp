@@ -1,7 +1,7 @@
 #include "editor_model/ProjectFile.h"
+#include "core/AtomicFile.h"
+#include "core/ImageMemory.h"
 #include "editor_model/DocumentLimits.h"
-#include "export/AtomicFile.h"
-#include "export/ImageMemory.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -90,7 +90,7 @@ QRectF rectAt(const json& value, const std::string& path) {
                   number(value, "height", path));
 }
 
-CodableColor colorAt(const json& value, const std::string& path) {
+RgbaColor colorAt(const json& value, const std::string& path) {
     objectAt(value, path);
     return {number(value, "red", path), number(value, "green", path), number(value, "blue", path),
             number(value, "alpha", path)};
@@ -102,7 +102,7 @@ json encodePoint(QPointF p) {
 json encodeRect(const QRectF& r) {
     return json{{"x", r.x()}, {"y", r.y()}, {"width", r.width()}, {"height", r.height()}};
 }
-json encodeColor(const CodableColor& c) {
+json encodeColor(const RgbaColor& c) {
     return json{{"red", c.red}, {"green", c.green}, {"blue", c.blue}, {"alpha", c.alpha}};
 }
 std::string utf8(const QString& s) {

@@ -24,7 +24,7 @@ struct SavedAnnotation {
     QUuid id;
     AnnotationKind kind = AnnotationKind::rectangle;
     QRectF rect;
-    CodableColor color;
+    RgbaColor color;
     double lineWidth = 0;
     double fontSize = 0;
     QString text;

@@ -35,7 +35,7 @@ std::optional<DefaultChange> defaultFor(const EditorDocument* document, const St
     }
     case StyleChoice::Field::highlightColor: {
         // The highlight keeps its translucency; the choice sets its hue.
-        CodableColor color = choice.color;
+        RgbaColor color = choice.color;
         color.alpha = defaults.highlightColor.alpha;
         return DefaultChange{F::highlightColor, color, 0};
     }

@@ -9,8 +9,8 @@ namespace lumivane::toolbar {
 struct StyleChoice {
     enum class Field { annotationColor, highlightColor, textFontSize, strokeWidth, markerLineWidth, effectIntensity };
     Field field = Field::annotationColor;
-    CodableColor color; // the colour fields
-    double value = 0;   // the others
+    RgbaColor color;  // the colour fields
+    double value = 0; // the others
 };
 
 // A default for new annotations that a choice sets.
@@ -25,7 +25,7 @@ struct DefaultChange {
         textFontSize
     };
     Field field = Field::annotationColor;
-    CodableColor color;
+    RgbaColor color;
     double value = 0;
 };
 

@@ -1,8 +1,8 @@
 #include "export/DragExportCache.h"
 
-#include "export/AtomicFile.h"
-#include "export/ClipboardImagePasteboardWriter.h"
-#include "platform/LargeMemory.h"
+#include "core/AtomicFile.h"
+#include "core/LargeMemory.h"
+#include "export/ClipboardImageWriter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -122,7 +122,7 @@ std::optional<DragExportCache::Payload> DragExportCache::payload(quint64 key, co
 
 void DragExportCache::runDrag(QObject* source, const Payload& payload, int thumbnailSide) {
     auto* drag = new QDrag(source);
-    const ClipboardImagePasteboardWriter writer(
+    const ClipboardImageWriter writer(
         payload.filePath ? std::optional<QUrl>(QUrl::fromLocalFile(*payload.filePath)) : std::nullopt, payload.pngData);
     if (auto data = writer.mimeData()) {
         drag->setMimeData(data.release());

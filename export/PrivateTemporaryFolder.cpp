@@ -1,6 +1,6 @@
 #include "export/PrivateTemporaryFolder.h"
 
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
-#include "export/Image.h"
-#include "export/ImageExportPipeline.h"
+#include "core/Image.h"
+#include "core/ImageExportPipeline.h"
 
 #include <QAbstractButton>
 #include <QPointer>

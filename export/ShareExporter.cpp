@@ -1,6 +1,6 @@
 #include "export/ShareExporter.h"
 
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
-#include "export/Image.h"
-#include "export/ImageExportPipeline.h"
+#include "core/Image.h"
+#include "core/ImageExportPipeline.h"
+#include "core/ImageFormats.h"
 #include "export/ShareLaunch.h"
-#include "settings/SettingsTypes.h"
 
 #include <QMenu>
 #include <QPointer>

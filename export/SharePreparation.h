@@ -1,7 +1,7 @@
 #pragma once
-#include "export/Image.h"
-#include "export/ImageExportPipeline.h"
-#include "settings/SettingsTypes.h"
+#include "core/Image.h"
+#include "core/ImageExportPipeline.h"
+#include "core/ImageFormats.h"
 
 #include <QObject>
 #include <QString>

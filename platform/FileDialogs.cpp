@@ -1,6 +1,6 @@
 #include "platform/FileDialogs.h"
 
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

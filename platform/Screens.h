@@ -19,7 +19,7 @@ struct ScreenInfo {
     // Device pixels per point: Qt's device pixel ratio for the screen, else the
     // desktop's Xft.dpi / 96. 1.0, 1.5, 2.0 at 100 %, 150 %, 200 %.
     double scale = 1.0;
-    std::optional<quint32> displayID;
+    std::optional<quint32> screenId;
     // The monitor in the window system's own top-left coordinates: X11 root pixels;
     // on Wayland the output's logical geometry (points).
     QRect nativeGeometry;

@@ -15,15 +15,15 @@ AnnotateSettingsPage::AnnotateSettingsPage(AppSettings& s,
     content->addWidget(colorRow(
         *this, QStringLiteral("defaultAnnotationColor"), QStringLiteral("図形の初期色"),
         QStringLiteral("矩形と矢印で使う既定色です。"), chooseColor, [&s] { return s.defaultAnnotationColor(); },
-        [&s](const CodableColor& c) { s.setDefaultAnnotationColor(c); }));
+        [&s](const RgbaColor& c) { s.setDefaultAnnotationColor(c); }));
     content->addWidget(colorRow(
         *this, QStringLiteral("defaultTextColor"), QStringLiteral("テキストの初期色"),
         QStringLiteral("テキスト注釈を新しく置いたときの既定色です。"), chooseColor,
-        [&s] { return s.defaultTextColor(); }, [&s](const CodableColor& c) { s.setDefaultTextColor(c); }));
+        [&s] { return s.defaultTextColor(); }, [&s](const RgbaColor& c) { s.setDefaultTextColor(c); }));
     content->addWidget(colorRow(
         *this, QStringLiteral("defaultHighlightColor"), QStringLiteral("ハイライトの初期色"),
         QStringLiteral("ハイライトを新しく置いたときの既定色です。"), chooseColor,
-        [&s] { return s.defaultHighlightColor(); }, [&s](const CodableColor& c) { s.setDefaultHighlightColor(c); }));
+        [&s] { return s.defaultHighlightColor(); }, [&s](const RgbaColor& c) { s.setDefaultHighlightColor(c); }));
     content->addWidget(sliderRow(
         *this, QStringLiteral("defaultAnnotationLineWidth"), QStringLiteral("線幅の既定値"),
         QStringLiteral("矩形と矢印の初期線幅です。"), 1, 12, 150, [&s] { return s.defaultAnnotationLineWidth(); },

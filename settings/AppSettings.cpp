@@ -43,13 +43,13 @@ struct Reader {
         }
         return v.toString();
     }
-    std::optional<CodableColor> color(const QJsonValue& v) {
+    std::optional<RgbaColor> color(const QJsonValue& v) {
         if (!v.isObject()) {
             ok = false;
             return std::nullopt;
         }
         const QJsonObject c = v.toObject();
-        CodableColor out;
+        RgbaColor out;
         double* parts[] = {&out.red, &out.green, &out.blue, &out.alpha};
         const char* names[] = {"red", "green", "blue", "alpha"};
         for (int i = 0; i < 4; ++i) {
@@ -71,7 +71,7 @@ struct Reader {
     }
 };
 
-QJsonObject colorJson(const CodableColor& c) {
+QJsonObject colorJson(const RgbaColor& c) {
     return QJsonObject{{"red", c.red}, {"green", c.green}, {"blue", c.blue}, {"alpha", c.alpha}};
 }
 
@@ -186,13 +186,13 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.defaultAnnotationLineWidth = *lineWidth;
     v.defaultTextFontSize = *fontSize;
 
-    v.defaultTextColor = r.has("defaultTextColor") ? r.color(o.value("defaultTextColor")).value_or(CodableColor{})
+    v.defaultTextColor = r.has("defaultTextColor") ? r.color(o.value("defaultTextColor")).value_or(RgbaColor{})
                                                    : v.defaultAnnotationColor;
-    v.defaultMarkerColor = r.has("defaultMarkerColor") ? r.color(o.value("defaultMarkerColor")).value_or(CodableColor{})
-                                                       : CodableColor::systemYellow();
+    v.defaultMarkerColor = r.has("defaultMarkerColor") ? r.color(o.value("defaultMarkerColor")).value_or(RgbaColor{})
+                                                       : RgbaColor::defaultYellow();
     v.defaultHighlightColor = r.has("defaultHighlightColor")
-                                  ? r.color(o.value("defaultHighlightColor")).value_or(CodableColor{})
-                                  : CodableColor::highlight();
+                                  ? r.color(o.value("defaultHighlightColor")).value_or(RgbaColor{})
+                                  : RgbaColor::highlight();
     v.defaultMarkerLineWidth = r.has("defaultMarkerLineWidth") ? r.number(o.value("defaultMarkerLineWidth")).value_or(0)
                                                                : v.defaultAnnotationLineWidth;
     auto flag = [&](const char* key) { return r.has(key) ? r.boolean(o.value(key)).value_or(false) : false; };
@@ -269,16 +269,16 @@ void AppSettings::setRecentShareServiceTitles(const QStringList& v) {
 void AppSettings::setFileNamePrefix(const QString& v) {
     assign(values_.fileNamePrefix, v);
 }
-void AppSettings::setDefaultAnnotationColor(const CodableColor& v) {
+void AppSettings::setDefaultAnnotationColor(const RgbaColor& v) {
     assign(values_.defaultAnnotationColor, v);
 }
-void AppSettings::setDefaultTextColor(const CodableColor& v) {
+void AppSettings::setDefaultTextColor(const RgbaColor& v) {
     assign(values_.defaultTextColor, v);
 }
-void AppSettings::setDefaultMarkerColor(const CodableColor& v) {
+void AppSettings::setDefaultMarkerColor(const RgbaColor& v) {
     assign(values_.defaultMarkerColor, v);
 }
-void AppSettings::setDefaultHighlightColor(const CodableColor& v) {
+void AppSettings::setDefaultHighlightColor(const RgbaColor& v) {
     assign(values_.defaultHighlightColor, v);
 }
 void AppSettings::setDefaultAnnotationLineWidth(double v) {

@@ -1,7 +1,7 @@
 #pragma once
-#include "editor_model/CodableColor.h"
+#include "core/ImageFormats.h"
+#include "core/RgbaColor.h"
 #include "settings/SettingsStore.h"
-#include "settings/SettingsTypes.h"
 #include "shortcuts/Shortcut.h"
 
 #include <QByteArray>
@@ -29,10 +29,10 @@ struct AppSettingsValues {
     ScreenshotFileFormat shareFileFormat = ScreenshotFileFormat::png;
     QStringList recentShareServiceTitles;
     QString fileNamePrefix = QStringLiteral("Lumivane");
-    CodableColor defaultAnnotationColor = CodableColor::accent();
-    CodableColor defaultTextColor = CodableColor::accent();
-    CodableColor defaultMarkerColor = CodableColor::systemYellow();
-    CodableColor defaultHighlightColor = CodableColor::highlight();
+    RgbaColor defaultAnnotationColor = RgbaColor::accent();
+    RgbaColor defaultTextColor = RgbaColor::accent();
+    RgbaColor defaultMarkerColor = RgbaColor::defaultYellow();
+    RgbaColor defaultHighlightColor = RgbaColor::highlight();
     double defaultAnnotationLineWidth = 4.0;
     double defaultMarkerLineWidth = 18.0;
     double defaultTextFontSize = 32.0;
@@ -97,14 +97,14 @@ public:
     void setRecentShareServiceTitles(const QStringList& value);
     const QString& fileNamePrefix() const { return values_.fileNamePrefix; }
     void setFileNamePrefix(const QString& value);
-    CodableColor defaultAnnotationColor() const { return values_.defaultAnnotationColor; }
-    void setDefaultAnnotationColor(const CodableColor& value);
-    CodableColor defaultTextColor() const { return values_.defaultTextColor; }
-    void setDefaultTextColor(const CodableColor& value);
-    CodableColor defaultMarkerColor() const { return values_.defaultMarkerColor; }
-    void setDefaultMarkerColor(const CodableColor& value);
-    CodableColor defaultHighlightColor() const { return values_.defaultHighlightColor; }
-    void setDefaultHighlightColor(const CodableColor& value);
+    RgbaColor defaultAnnotationColor() const { return values_.defaultAnnotationColor; }
+    void setDefaultAnnotationColor(const RgbaColor& value);
+    RgbaColor defaultTextColor() const { return values_.defaultTextColor; }
+    void setDefaultTextColor(const RgbaColor& value);
+    RgbaColor defaultMarkerColor() const { return values_.defaultMarkerColor; }
+    void setDefaultMarkerColor(const RgbaColor& value);
+    RgbaColor defaultHighlightColor() const { return values_.defaultHighlightColor; }
+    void setDefaultHighlightColor(const RgbaColor& value);
     double defaultAnnotationLineWidth() const { return values_.defaultAnnotationLineWidth; }
     void setDefaultAnnotationLineWidth(double value);
     double defaultMarkerLineWidth() const { return values_.defaultMarkerLineWidth; }

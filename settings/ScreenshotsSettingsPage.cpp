@@ -1,4 +1,4 @@
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsPages.h"
 #include "settings/SettingsRows.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsTypes.h"
+#include "core/ImageFormats.h"
 #include "shortcuts/HotKeyService.h"
 
 #include <QMap>
@@ -68,11 +68,11 @@ inline QString symbolName(SettingsTab tab) {
     case SettingsTab::screenshots:
         return QStringLiteral("camera");
     case SettingsTab::annotate:
-        return QStringLiteral("pencil.tip");
+        return QStringLiteral("pencil");
     case SettingsTab::advanced:
-        return QStringLiteral("wrench.and.screwdriver");
+        return QStringLiteral("tools");
     case SettingsTab::about:
-        return QStringLiteral("info.circle");
+        return QStringLiteral("info");
     }
     return {};
 }
@@ -114,7 +114,7 @@ public:
     virtual QWidget* makeSetupChecklistView() { return nullptr; }
 
     // Opens the desktop's keyboard-shortcut settings (or explains where they are).
-    virtual void openMacOSScreenshotShortcutSettings() = 0;
+    virtual void openDesktopScreenshotShortcutSettings() = 0;
 
     // The in-application update section of the about page.
     virtual QString updateStatusTitle() const = 0;

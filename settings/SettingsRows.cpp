@@ -106,8 +106,8 @@ QWidget* checkRow(SettingsPage& page, const QString& name, const QString& title,
 }
 
 QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                  const std::function<std::optional<QColor>(const QColor&)>& choose, std::function<CodableColor()> get,
-                  std::function<void(const CodableColor&)> set) {
+                  const std::function<std::optional<QColor>(const QColor&)>& choose, std::function<RgbaColor()> get,
+                  std::function<void(const RgbaColor&)> set) {
     auto* well = new QPushButton;
     well->setObjectName(name);
     well->setAccessibleName(title);
@@ -116,7 +116,7 @@ QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title,
         if (!choose)
             return;
         if (const auto c = choose(get().toQColor()))
-            set(CodableColor::fromQColor(*c));
+            set(RgbaColor::fromQColor(*c));
     });
     page.addRefresher([well, get] {
         well->setStyleSheet(

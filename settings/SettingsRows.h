@@ -1,5 +1,5 @@
 #pragma once
-#include "editor_model/CodableColor.h"
+#include "core/RgbaColor.h"
 
 #include <QColor>
 #include <QFont>
@@ -34,8 +34,8 @@ QWidget* checkRow(SettingsPage& page, const QString& name, const QString& title,
                   std::function<bool()> get, std::function<void(bool)> set);
 // A colour well; a click asks `choose` (nothing = cancelled).
 QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                  const std::function<std::optional<QColor>(const QColor&)>& choose, std::function<CodableColor()> get,
-                  std::function<void(const CodableColor&)> set);
+                  const std::function<std::optional<QColor>(const QColor&)>& choose, std::function<RgbaColor()> get,
+                  std::function<void(const RgbaColor&)> set);
 QWidget* sliderRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
                    int minimum, int maximum, int width, std::function<double()> get, std::function<void(double)> set);
 

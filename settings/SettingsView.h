@@ -1,6 +1,6 @@
 #pragma once
+#include "core/ImageFormats.h"
 #include "settings/SettingsHost.h"
-#include "settings/SettingsTypes.h"
 #include "shortcuts/Shortcut.h"
 
 #include <QColor>

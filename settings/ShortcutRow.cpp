@@ -19,8 +19,8 @@ QString shortcutActionTitle(ShortcutAction action) {
 }
 
 ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString title, QString description,
-                         std::optional<Shortcut> macOSStandardShortcut, QWidget* parent)
-    : QFrame(parent), host_(host), action_(action), macOSStandardShortcut_(macOSStandardShortcut) {
+                         std::optional<Shortcut> desktopStandardShortcut, QWidget* parent)
+    : QFrame(parent), host_(host), action_(action), desktopStandardShortcut_(desktopStandardShortcut) {
     setObjectName(QStringLiteral("shortcutRow_") + rawValue(action));
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -29,10 +29,10 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     texts->setSpacing(2);
     texts->addWidget(settingsLabel(title, 13, QFont::DemiBold));
     texts->addWidget(settingsLabel(description, 12, QFont::Normal, true));
-    if (macOSStandardShortcut_)
+    if (desktopStandardShortcut_)
         texts->addWidget(
-            settingsLabel(QStringLiteral("デスクトップ標準キーを使う: ") + macOSStandardShortcut_->displayString(), 11,
-                          QFont::Normal, true));
+            settingsLabel(QStringLiteral("デスクトップ標準キーを使う: ") + desktopStandardShortcut_->displayString(),
+                          11, QFont::Normal, true));
     top->addLayout(texts, 1);
     recorder_ = new ShortcutRecorder({}, this);
     top->addWidget(recorder_, 0, Qt::AlignVCenter);
@@ -80,7 +80,7 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     buttons->addStretch();
     w->addLayout(buttons);
     v->addWidget(warning_);
-    connect(openSettings, &QPushButton::clicked, this, [this] { host_.openMacOSScreenshotShortcutSettings(); });
+    connect(openSettings, &QPushButton::clicked, this, [this] { host_.openDesktopScreenshotShortcutSettings(); });
     connect(recommended, &QPushButton::clicked, this, [this] { host_.useRecommendedShortcuts(); });
     refresh();
 }

@@ -20,7 +20,7 @@ class ShortcutRow : public QFrame {
     Q_OBJECT
 public:
     ShortcutRow(SettingsHost& host, ShortcutAction action, QString title, QString description,
-                std::optional<Shortcut> macOSStandardShortcut, QWidget* parent = nullptr);
+                std::optional<Shortcut> desktopStandardShortcut, QWidget* parent = nullptr);
     void refresh();
 
     ShortcutAction action() const { return action_; }
@@ -36,7 +36,7 @@ public:
 private:
     SettingsHost& host_;
     ShortcutAction action_;
-    std::optional<Shortcut> macOSStandardShortcut_;
+    std::optional<Shortcut> desktopStandardShortcut_;
     ShortcutRecorder* recorder_ = nullptr;
     QFrame* warning_ = nullptr;
     QLabel* warningTitle_ = nullptr;

@@ -16,9 +16,9 @@ std::optional<QString> gnomeAccelerator(const Shortcut& shortcut) {
         out += QStringLiteral("<Shift>");
     if (shortcut.modifiers & kControlModifier)
         out += QStringLiteral("<Control>");
-    if (shortcut.modifiers & kOptionModifier)
+    if (shortcut.modifiers & kAltModifier)
         out += QStringLiteral("<Alt>");
-    if (shortcut.modifiers & kCommandModifier)
+    if (shortcut.modifiers & kSuperModifier)
         out += QStringLiteral("<Super>");
     return out + *key;
 }

@@ -241,9 +241,9 @@ quint16 x11ModifierMaskForModifiers(quint32 modifiers) {
         mask |= kX11Shift;
     if (modifiers & kControlModifier)
         mask |= kX11Control;
-    if (modifiers & kOptionModifier)
+    if (modifiers & kAltModifier)
         mask |= kX11Mod1;
-    if (modifiers & kCommandModifier)
+    if (modifiers & kSuperModifier)
         mask |= kX11Mod4;
     return mask;
 }
@@ -255,9 +255,9 @@ quint32 modifiersForX11State(quint16 state) {
     if (state & kX11Control)
         m |= kControlModifier;
     if (state & kX11Mod1)
-        m |= kOptionModifier;
+        m |= kAltModifier;
     if (state & kX11Mod4)
-        m |= kCommandModifier;
+        m |= kSuperModifier;
     return m;
 }
 
@@ -267,9 +267,9 @@ Qt::KeyboardModifiers qtModifiersForModifiers(quint32 modifiers) {
         m |= Qt::ShiftModifier;
     if (modifiers & kControlModifier)
         m |= Qt::ControlModifier;
-    if (modifiers & kOptionModifier)
+    if (modifiers & kAltModifier)
         m |= Qt::AltModifier;
-    if (modifiers & kCommandModifier)
+    if (modifiers & kSuperModifier)
         m |= Qt::MetaModifier;
     return m;
 }
@@ -281,9 +281,9 @@ quint32 modifiersForQtModifiers(Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::ControlModifier)
         m |= kControlModifier;
     if (modifiers & Qt::AltModifier)
-        m |= kOptionModifier;
+        m |= kAltModifier;
     if (modifiers & Qt::MetaModifier)
-        m |= kCommandModifier;
+        m |= kSuperModifier;
     return m;
 }
 

@@ -9,8 +9,8 @@
 
 // Mapping between stored key codes / modifier masks and the window system's keys.
 //
-// Modifier decision: the stored Command bit (256) is the Super key (X11 Mod4,
-// Qt::MetaModifier); Control (4096) is Control, Option (2048) is Alt (Mod1) and
+// Modifier decision: the stored Super bit (256) is the Super key (X11 Mod4,
+// Qt::MetaModifier); Control (4096) is Control, Alt (2048) is Alt (Mod1) and
 // Shift (512) is Shift. Each stored bit has exactly one counterpart, so
 // shortcuts round-trip through the recorder and the hot-key service.
 namespace lumivane {

@@ -34,11 +34,11 @@ std::optional<quint32> readUInt32(const QJsonValue& v) {
 
 QString Shortcut::shortcutModifierSymbols() const {
     QString s;
-    if (modifiers & kCommandModifier)
+    if (modifiers & kSuperModifier)
         s += QStringLiteral("Super+");
     if (modifiers & kControlModifier)
         s += QStringLiteral("Ctrl+");
-    if (modifiers & kOptionModifier)
+    if (modifiers & kAltModifier)
         s += QStringLiteral("Alt+");
     if (modifiers & kShiftModifier)
         s += QStringLiteral("Shift+");
@@ -142,39 +142,39 @@ QString displayName(quint32 keyCode) {
     return keyLabel(keyCode);
 }
 
-std::optional<KeyEquivalent> keyEquivalent(quint32 keyCode) {
+std::optional<MenuKey> menuKey(quint32 keyCode) {
     if (auto c = keyCharacter(keyCode))
-        return KeyEquivalent{c->toLower(), std::nullopt};
-    std::optional<SpecialKeyEquivalent> special;
+        return MenuKey{c->toLower(), std::nullopt};
+    std::optional<SpecialMenuKey> special;
     switch (keyCode) {
     case 36:
-        special = SpecialKeyEquivalent::returnKey;
+        special = SpecialMenuKey::returnKey;
         break;
     case 49:
-        special = SpecialKeyEquivalent::space;
+        special = SpecialMenuKey::space;
         break;
     case 51:
-        special = SpecialKeyEquivalent::deleteKey;
+        special = SpecialMenuKey::deleteKey;
         break;
     case 53:
-        special = SpecialKeyEquivalent::escape;
+        special = SpecialMenuKey::escape;
         break;
     case 123:
-        special = SpecialKeyEquivalent::leftArrow;
+        special = SpecialMenuKey::leftArrow;
         break;
     case 124:
-        special = SpecialKeyEquivalent::rightArrow;
+        special = SpecialMenuKey::rightArrow;
         break;
     case 125:
-        special = SpecialKeyEquivalent::downArrow;
+        special = SpecialMenuKey::downArrow;
         break;
     case 126:
-        special = SpecialKeyEquivalent::upArrow;
+        special = SpecialMenuKey::upArrow;
         break;
     default:
         return std::nullopt;
     }
-    return KeyEquivalent{std::nullopt, special};
+    return MenuKey{std::nullopt, special};
 }
 
 } // namespace ShortcutKeyFormatter

@@ -7,10 +7,10 @@
 
 namespace lumivane {
 
-// Modifier mask bits of a stored shortcut.
-inline constexpr quint32 kCommandModifier = 256;
+// Modifier mask bits of a stored shortcut; the values are those of saved settings.
+inline constexpr quint32 kSuperModifier = 256;
 inline constexpr quint32 kShiftModifier = 512;
-inline constexpr quint32 kOptionModifier = 2048;
+inline constexpr quint32 kAltModifier = 2048;
 inline constexpr quint32 kControlModifier = 4096;
 
 // A physical key (see KeyMapping.h: US ANSI positions, e.g. 18 is the key of "1") and a modifier mask.
@@ -40,7 +40,7 @@ inline constexpr quint32 kPrintScreenKeyCode = 0x10000 + 99;
 // The desktop's screenshot keys: whole screen (Print), area (Shift+Print), window (Alt+Print).
 inline constexpr Shortcut kDesktopScreenshotFullScreenKey{kPrintScreenKeyCode, 0};
 inline constexpr Shortcut kDesktopScreenshotAreaKey{kPrintScreenKeyCode, kShiftModifier};
-inline constexpr Shortcut kDesktopScreenshotWindowKey{kPrintScreenKeyCode, kOptionModifier};
+inline constexpr Shortcut kDesktopScreenshotWindowKey{kPrintScreenKeyCode, kAltModifier};
 // "Print / Shift+Print / Alt+Print"
 QString desktopScreenshotKeysText();
 
@@ -59,19 +59,19 @@ std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw);
 QString recommendedShortcutsText();
 Shortcut defaultShortcut(ShortcutAction action);
 
-// Key names and menu key equivalents of key codes.
+// Key names and menu keys of key codes.
 namespace ShortcutKeyFormatter {
 
 // The character of a letter or digit key (upper case), if the code is one.
 std::optional<QChar> keyCharacter(quint32 keyCode);
 QString displayName(quint32 keyCode);
 
-enum class SpecialKeyEquivalent { returnKey, space, deleteKey, escape, leftArrow, rightArrow, downArrow, upArrow };
-struct KeyEquivalent {
-    std::optional<QChar> character;              // lower-cased letter or digit
-    std::optional<SpecialKeyEquivalent> special; // otherwise one of the special keys
+enum class SpecialMenuKey { returnKey, space, deleteKey, escape, leftArrow, rightArrow, downArrow, upArrow };
+struct MenuKey {
+    std::optional<QChar> character;        // lower-cased letter or digit
+    std::optional<SpecialMenuKey> special; // otherwise one of the special keys
 };
-std::optional<KeyEquivalent> keyEquivalent(quint32 keyCode);
+std::optional<MenuKey> menuKey(quint32 keyCode);
 
 } // namespace ShortcutKeyFormatter
 } // namespace lumivane

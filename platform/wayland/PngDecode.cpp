@@ -1,5 +1,5 @@
 #include "platform/wayland/PngDecode.h"
-#include "platform/LargeMemory.h"
+#include "core/LargeMemory.h"
 #include "platform/wayland/PngUnfilter.h"
 
 #include <libdeflate.h>

@@ -27,7 +27,7 @@ std::vector<ScreenInfo> WaylandScreens::readScreens() {
         const QRect available = s->availableGeometry().isEmpty() ? s->geometry() : s->availableGeometry();
         info.visibleFrame = CoordinateSpace::frameForNative(available, s->geometry(), 1.0, main, 1.0);
         info.scale = s->devicePixelRatio();
-        info.displayID = quint32(all.indexOf(s) + 1);
+        info.screenId = quint32(all.indexOf(s) + 1);
         out.push_back(info);
     };
     add(primary);

@@ -1,5 +1,5 @@
 #include "platform/x11/X11RootReader.h"
-#include "platform/LargeMemory.h"
+#include "core/LargeMemory.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>

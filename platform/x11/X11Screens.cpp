@@ -136,7 +136,7 @@ std::vector<ScreenInfo> X11Screens::screens() const {
         s.frame = CoordinateSpace::frameForNative(m.native, m.native, s.scale, main.native, mainScale);
         s.visibleFrame = CoordinateSpace::frameForNative(X11ScreenLayout::visibleArea(m.native, area, struts), m.native,
                                                          s.scale, main.native, mainScale);
-        s.displayID = m.id;
+        s.screenId = m.id;
         out.push_back(s);
     };
     add(main);

@@ -1,5 +1,5 @@
 #include "app/QtClipboardWriter.h"
-#include "export/ClipboardImagePasteboardWriter.h"
+#include "export/ClipboardImageWriter.h"
 
 #include "XClipboard.h"
 #include <QBuffer>
@@ -34,9 +34,9 @@ TEST(Clipboard, OffersTheFileUrlFirstAndPngBytesToOtherClients) {
 }
 
 TEST(Clipboard, WriterOffersOnlyWhatItHas) {
-    EXPECT_EQ(ClipboardImagePasteboardWriter(QUrl::fromLocalFile("/tmp/a.png"), QByteArray("x")).writableTypes(),
+    EXPECT_EQ(ClipboardImageWriter(QUrl::fromLocalFile("/tmp/a.png"), QByteArray("x")).writableTypes(),
               (QStringList{"text/uri-list", "image/png"}));
-    EXPECT_EQ(ClipboardImagePasteboardWriter(std::nullopt, QByteArray("x")).writableTypes(), QStringList{"image/png"});
-    EXPECT_TRUE(ClipboardImagePasteboardWriter(std::nullopt, QByteArray()).writableTypes().isEmpty());
-    EXPECT_FALSE(ClipboardImagePasteboardWriter(std::nullopt, std::nullopt).mimeData());
+    EXPECT_EQ(ClipboardImageWriter(std::nullopt, QByteArray("x")).writableTypes(), QStringList{"image/png"});
+    EXPECT_TRUE(ClipboardImageWriter(std::nullopt, QByteArray()).writableTypes().isEmpty());
+    EXPECT_FALSE(ClipboardImageWriter(std::nullopt, std::nullopt).mimeData());
 }

@@ -6,9 +6,9 @@
 
 #include "app/ActivationMonitor.h"
 #include "app/AppSettingsHost.h"
-#include "app/TrayIcon.h"
 #include "app/TrayMenu.h"
 #include "platform/CoordinateSpace.h"
+#include "tray/TrayIcon.h"
 #include "updates/AppUpdateController.h"
 
 #include <QApplication>

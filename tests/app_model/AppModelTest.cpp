@@ -147,7 +147,7 @@ ScreenInfo screen(QRectF frame, double inset = 0) {
     ScreenInfo s;
     s.frame = frame;
     s.visibleFrame = frame.adjusted(0, inset, 0, 0);
-    s.displayID = 1;
+    s.screenId = 1;
     return s;
 }
 
@@ -601,7 +601,7 @@ TEST_F(AppModelFlows, ImageOperationsAreOneUndoStepAndIgnoredWithoutDocument) {
     EXPECT_EQ(model->editorSession().editorDocument()->imageSize(), QSizeF(3, 3));
     model->settings().setDefaultMarkerColor({0.1, 0.2, 0.3, 1});
     EXPECT_EQ(model->editorSession().configuredAnnotationColor(AnnotationKind::marker),
-              (CodableColor{0.1, 0.2, 0.3, 0.34}));
+              (RgbaColor{0.1, 0.2, 0.3, 0.34}));
 }
 
 TEST_F(AppModelFlows, BusyHotKeysAreRetriedAndTheMessageClearsOnSuccess) {
@@ -666,7 +666,7 @@ TEST_F(AppModelFlows, RecordingSuspendsHotKeysUntilTheLastRecorderEnds) {
     host.shortcutRecorderDidEndRecording(); // unbalanced end is ignored
     EXPECT_EQ(host.activeShortcutRecorderCount(), 0);
 
-    host.openMacOSScreenshotShortcutSettings();
+    host.openDesktopScreenshotShortcutSettings();
     EXPECT_EQ(alerts.size(), 1);
     host.checkForUpdates(); // not configured: nothing to check, no alert
     EXPECT_EQ(alerts.size(), updates.canCheckForUpdates() ? 2 : 1);

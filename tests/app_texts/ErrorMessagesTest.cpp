@@ -11,7 +11,7 @@ TEST(ErrorMessages, CaptureErrors) {
     using K = CaptureError::Kind;
     EXPECT_EQ(userFacingErrorMessage(CaptureError(K::captureFailed)),
               "スクリーンショットの取得に失敗しました。画面収録権限を確認してください。");
-    EXPECT_EQ(userFacingErrorMessage(CaptureError(K::cgImageMissing)), "画像データの変換に失敗しました。");
+    EXPECT_EQ(userFacingErrorMessage(CaptureError(K::imageConversionFailed)), "画像データの変換に失敗しました。");
     EXPECT_EQ(userFacingErrorMessage(CaptureError(K::screenRecordingPermissionDenied)),
               "画面収録権限がありません。デスクトップのスクリーンショットの確認、またはデスクトップの設定 > "
               "プライバシー で Lumivane を許可してから、もう一度実行してください。"

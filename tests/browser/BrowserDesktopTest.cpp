@@ -7,7 +7,7 @@
 #include "browser/DesktopBrowserCaptureEnvironment.h"
 #include "browser/SupportedBrowser.h"
 #include "cli/Cli.h"
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 #include "platform/ActiveWindow.h"
 
 #include <QDir>

@@ -125,7 +125,7 @@ TEST(CanvasMarkerWidth, FollowsTextLineHeight) {
 }
 
 TEST(CanvasCreation, DefaultsAndTextSizing) {
-    Annotation blur = ci::newAnnotation(AnnotationKind::blur, QRectF(10, 10, -5, -5), CodableColor::accent(), 4);
+    Annotation blur = ci::newAnnotation(AnnotationKind::blur, QRectF(10, 10, -5, -5), RgbaColor::accent(), 4);
     EXPECT_EQ(blur.rect, QRectF(5, 5, 5, 5));
     EXPECT_EQ(blur.lineWidth, 0);
     EXPECT_EQ(blur.effectIntensity, 16);

@@ -227,10 +227,10 @@ TEST(AnnotationColors, DefaultsPerKindReplaceAlpha) {
     d.marker = {0.2, 0.4, 0.6, 0.9};
     d.highlight = {0.1, 0.2, 0.3, 0.5};
     d.text = {1, 0, 0, 1};
-    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::marker, d), (CodableColor{0.2, 0.4, 0.6, 0.34}));
-    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::highlight, d), (CodableColor{0.1, 0.2, 0.3, 0.28}));
+    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::marker, d), (RgbaColor{0.2, 0.4, 0.6, 0.34}));
+    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::highlight, d), (RgbaColor{0.1, 0.2, 0.3, 0.28}));
     EXPECT_EQ(configuredAnnotationColor(AnnotationKind::text, d), d.text);
     EXPECT_EQ(configuredAnnotationColor(AnnotationKind::arrow, d), d.annotation);
-    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::pixelate, d), (CodableColor{0, 0, 0, 0}));
-    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::spotlight, d), (CodableColor{0, 0, 0, 0.52}));
+    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::pixelate, d), (RgbaColor{0, 0, 0, 0}));
+    EXPECT_EQ(configuredAnnotationColor(AnnotationKind::spotlight, d), (RgbaColor{0, 0, 0, 0.52}));
 }

@@ -22,7 +22,7 @@ QImage rendered(const EditorDocument& d) {
     return image ? argb(*image) : QImage();
 }
 
-Annotation colored(AnnotationKind kind, QRectF rect, CodableColor color) {
+Annotation colored(AnnotationKind kind, QRectF rect, RgbaColor color) {
     Annotation a = makeAnnotation(kind, rect);
     a.color = color;
     return a;
@@ -44,8 +44,8 @@ bool outsideEqual(const QImage& a, const QImage& b, const QRect& box) {
     return true;
 }
 
-constexpr CodableColor blue{0, 0, 1, 1};
-constexpr CodableColor red{1, 0, 0, 1};
+constexpr RgbaColor blue{0, 0, 1, 1};
+constexpr RgbaColor red{1, 0, 0, 1};
 
 } // namespace
 

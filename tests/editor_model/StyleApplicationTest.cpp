@@ -12,7 +12,7 @@ namespace {
 using Choice = StyleChoice::Field;
 using Default = DefaultChange::Field;
 
-const CodableColor red{1, 0, 0, 1};
+const RgbaColor red{1, 0, 0, 1};
 
 // Without a fitting selection a choice becomes the default of the active kind.
 struct DefaultCase {
@@ -56,8 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StyleApplication, AHighlightColourKeepsTheDefaultsTranslucency) {
     StyleDefaults defaults;
     defaults.highlightColor.alpha = 0.35;
-    const StyleApplication result =
-        applyStyle(nullptr, {Choice::highlightColor, CodableColor{0, 1, 0, 1}, 0}, defaults);
+    const StyleApplication result = applyStyle(nullptr, {Choice::highlightColor, RgbaColor{0, 1, 0, 1}, 0}, defaults);
     ASSERT_TRUE(result.defaultChange);
     EXPECT_EQ(result.defaultChange->field, Default::highlightColor);
     EXPECT_EQ(result.defaultChange->color.green, 1);

@@ -16,7 +16,7 @@ inline Annotation makeAnnotation(AnnotationKind kind, QRectF rect) {
     a.id = QUuid::createUuid();
     a.kind = kind;
     a.rect = rect;
-    a.color = CodableColor::accent();
+    a.color = RgbaColor::accent();
     a.lineWidth = 4;
     a.fontSize = 24;
     a.text = "Text";

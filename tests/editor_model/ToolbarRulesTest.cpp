@@ -46,7 +46,7 @@ TEST(ToolbarRules, ChipLabels) {
 TEST(ToolbarRules, PaletteMatchingComparesRgbOnly) {
     const auto& palette = defaultPaletteColors();
     ASSERT_EQ(palette.size(), 10u);
-    auto matches = [&](CodableColor c) {
+    auto matches = [&](RgbaColor c) {
         std::vector<int> hits;
         for (size_t i = 0; i < palette.size(); ++i)
             if (colorsMatch(palette[i], c))
@@ -126,7 +126,7 @@ TEST(ToolbarRules, ApplyChangesOnlyAMatchingSelection) {
     EXPECT_EQ(*before, original);
     EXPECT_EQ(d.find(rect.id)->lineWidth, 8);
     ASSERT_TRUE(applyAnnotationColor(d, {1, 0, 0, 1}));
-    EXPECT_EQ(d.find(rect.id)->color, (CodableColor{1, 0, 0, 1}));
+    EXPECT_EQ(d.find(rect.id)->color, (RgbaColor{1, 0, 0, 1}));
 
     d.selectedAnnotationID.reset();
     EXPECT_FALSE(applyStrokeWidth(d, 2));
@@ -138,7 +138,7 @@ TEST(ToolbarRules, TranslucentKindsKeepTheirAlpha) {
     marker.color.alpha = 0.34;
     EditorDocument d = documentWith(marker);
     ASSERT_TRUE(applyAnnotationColor(d, {1, 0, 0, 1}));
-    EXPECT_EQ(d.find(marker.id)->color, (CodableColor{1, 0, 0, 0.34}));
+    EXPECT_EQ(d.find(marker.id)->color, (RgbaColor{1, 0, 0, 0.34}));
     const QRectF narrow = d.find(marker.id)->rect;
     ASSERT_TRUE(applyMarkerLineWidth(d, 34));
     EXPECT_TRUE(d.find(marker.id)->rect.contains(narrow));
@@ -147,7 +147,7 @@ TEST(ToolbarRules, TranslucentKindsKeepTheirAlpha) {
     highlight.color = {1, 1, 0, 0.28};
     d.add(highlight);
     ASSERT_TRUE(applyHighlightColor(d, {0, 0, 1, 1}));
-    EXPECT_EQ(d.find(highlight.id)->color, (CodableColor{0, 0, 1, 0.28}));
+    EXPECT_EQ(d.find(highlight.id)->color, (RgbaColor{0, 0, 1, 0.28}));
 
     Annotation spotlight = test::makeAnnotation(AnnotationKind::spotlight, {0, 0, 30, 10});
     d.add(spotlight);

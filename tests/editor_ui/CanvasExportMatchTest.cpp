@@ -21,7 +21,7 @@ ImageRef whiteImage() {
 }
 
 // Strokes wide enough to keep solid pixels at half size.
-Annotation annotation(AnnotationKind kind, QRectF rect, CodableColor color) {
+Annotation annotation(AnnotationKind kind, QRectF rect, RgbaColor color) {
     return CanvasInteraction::newAnnotation(kind, rect, color, 12);
 }
 
@@ -48,12 +48,12 @@ struct CanvasExportFixture : ::testing::Test {
     void show(double zoomScale) {
         zoom = zoomScale;
         EditorDocument& doc = host.document();
-        Annotation text = annotation(AnnotationKind::text, {40, 30, 200, 40}, CodableColor{1, 0, 0, 1});
+        Annotation text = annotation(AnnotationKind::text, {40, 30, 200, 40}, RgbaColor{1, 0, 0, 1});
         text.fontSize = 22;
         text.text = QString::fromUtf8("Lumivane 注釈 Text\n二行目の文字 gjpqy");
         doc.add(text);
-        doc.add(annotation(AnnotationKind::rectangle, {320, 40, 200, 120}, CodableColor{0, 0, 1, 1}));
-        Annotation arrow = annotation(AnnotationKind::arrow, {}, CodableColor{0, 0.6, 0, 1});
+        doc.add(annotation(AnnotationKind::rectangle, {320, 40, 200, 120}, RgbaColor{0, 0, 1, 1}));
+        Annotation arrow = annotation(AnnotationKind::arrow, {}, RgbaColor{0, 0.6, 0, 1});
         arrow.arrowStart = QPointF(80, 260);
         arrow.arrowEnd = QPointF(400, 200);
         arrow.rect = CanvasInteraction::arrowRect(*arrow.arrowStart, *arrow.arrowEnd, arrow.lineWidth);

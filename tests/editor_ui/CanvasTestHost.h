@@ -34,7 +34,7 @@ public:
     }
     bool editorIsEditingText() const override { return editingText; }
     void setEditorIsEditingText(bool editing) override { editingText = editing; }
-    CodableColor configuredAnnotationColor(AnnotationKind kind) const override {
+    RgbaColor configuredAnnotationColor(AnnotationKind kind) const override {
         AnnotationColorDefaults defaults;
         defaults.annotation = settings_.defaultAnnotationColor();
         defaults.text = settings_.defaultTextColor();

@@ -244,7 +244,7 @@ TEST_F(EditorFixture, PopoverShowsTheSelectionsValues) {
     ASSERT_TRUE(palette);
     EXPECT_TRUE(palette->selectedSwatches().empty()); // accent blue is not a palette colour
     QTest::mouseClick(palette->swatch(0), Qt::LeftButton);
-    EXPECT_EQ(host.document->find(text.id)->color, (CodableColor{0, 0, 0, 1}));
+    EXPECT_EQ(host.document->find(text.id)->color, (RgbaColor{0, 0, 0, 1}));
 
     top()->presentStylePopover();
     palette = top()->stylePopover()->findChild<AnnotationColorPalette*>();

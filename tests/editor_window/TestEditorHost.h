@@ -47,7 +47,7 @@ public:
     }
     bool editorIsEditingText() const override { return editingText; }
     void setEditorIsEditingText(bool editing) override { editingText = editing; }
-    CodableColor configuredAnnotationColor(AnnotationKind kind) const override {
+    RgbaColor configuredAnnotationColor(AnnotationKind kind) const override {
         return lumivane::configuredAnnotationColor(kind, {});
     }
     void rotateEditorImage(ImageRotationDirection d) override {

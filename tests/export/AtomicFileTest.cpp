@@ -1,4 +1,4 @@
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

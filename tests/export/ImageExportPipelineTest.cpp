@@ -1,4 +1,4 @@
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 #include "ExportTestSupport.h"
 
 #include <QBuffer>
@@ -36,16 +36,16 @@ TEST(ImageExportOptionsTables, RowsMatchProfilesAndPresets) {
 }
 
 TEST(ImageExportSizes, TargetPixelSizeScalesLongerSideAndKeepsOnePixel) {
-    EXPECT_EQ(targetPixelSize(10, 5000, 100.0), (CGSizeInt{1, 100}));
-    EXPECT_EQ(targetPixelSize(1920, 1080, std::nullopt), (CGSizeInt{1920, 1080}));
-    EXPECT_EQ(targetPixelSize(1920, 1080, 1920.0), (CGSizeInt{1920, 1080}));
-    EXPECT_EQ(targetPixelSize(1920, 1080, 1000.0), (CGSizeInt{1000, 562}));
-    EXPECT_EQ(targetPixelSize(3, 2, 2.5), (CGSizeInt{2, 1}));
+    EXPECT_EQ(targetPixelSize(10, 5000, 100.0), (PixelSize{1, 100}));
+    EXPECT_EQ(targetPixelSize(1920, 1080, std::nullopt), (PixelSize{1920, 1080}));
+    EXPECT_EQ(targetPixelSize(1920, 1080, 1920.0), (PixelSize{1920, 1080}));
+    EXPECT_EQ(targetPixelSize(1920, 1080, 1000.0), (PixelSize{1000, 562}));
+    EXPECT_EQ(targetPixelSize(3, 2, 2.5), (PixelSize{2, 1}));
 }
 
 TEST(ImageExportSizes, TargetPixelSizeOfVeryWideImageHasHeightOne) {
     // 5000 × 10 capped at 100: ratio 0.02, height floor(0.2) → 1.
-    EXPECT_EQ(targetPixelSize(5000, 10, 100.0), (CGSizeInt{100, 1}));
+    EXPECT_EQ(targetPixelSize(5000, 10, 100.0), (PixelSize{100, 1}));
 }
 
 TEST(ImageExportSizes, DimensionSequencesOfTheWorkedExamples) {

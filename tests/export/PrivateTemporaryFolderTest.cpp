@@ -1,7 +1,7 @@
 // The user's private folder for temporary export files: where it is made, its
 // modes, that another user can read nothing in it, and its clearing.
 #include "export/PrivateTemporaryFolder.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "export/DragExportCache.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // The size search must choose exactly what encoding every candidate in order would:
 // the first that fits the budget, else the smallest file (the first of equals).
 #include "ExportTestSupport.h"
-#include "export/Encoders.h"
-#include "export/ImageExportPipeline.h"
+#include "core/Encoders.h"
+#include "core/ImageExportPipeline.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

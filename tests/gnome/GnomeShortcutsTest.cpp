@@ -62,8 +62,8 @@ TEST_F(GnomeShortcuts, TheDesktopOffersItsKeyboardSettingsWithoutAGlobalShortcut
 
 TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     AppSettings settings(std::make_unique<test::MemorySettingsStore>());
-    settings.setShortcut({19, kCommandModifier | kShiftModifier}, ShortcutAction::captureArea); // Super+Shift+2
-    settings.setShortcut({18, kCommandModifier | kShiftModifier}, ShortcutAction::captureFullScreen);
+    settings.setShortcut({19, kSuperModifier | kShiftModifier}, ShortcutAction::captureArea); // Super+Shift+2
+    settings.setShortcut({18, kSuperModifier | kShiftModifier}, ShortcutAction::captureFullScreen);
     auto bindings = GnomeKeyBindings::open();
     ASSERT_NE(bindings, nullptr);
     AppDesktopShortcuts shortcuts(settings, std::move(bindings));
@@ -96,7 +96,7 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     EXPECT_TRUE(keys[0]->text().contains("<Shift><Super>2")) << keys[0]->text().toStdString();
 
     // A key changed in our settings follows into GNOME's.
-    settings.setShortcut({0, kControlModifier | kOptionModifier}, ShortcutAction::captureArea); // Ctrl+Alt+A
+    settings.setShortcut({0, kControlModifier | kAltModifier}, ShortcutAction::captureArea); // Ctrl+Alt+A
     EXPECT_EQ(get(area, "binding"), "'<Control><Alt>a'");
     EXPECT_EQ(get(full, "binding"), "'<Shift><Super>1'");
     EXPECT_TRUE(keys[0]->text().contains("<Control><Alt>a")) << keys[0]->text().toStdString();
@@ -111,6 +111,6 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     EXPECT_EQ(keys[0]->text(), QStringLiteral("未登録"));
 
     // Unregistered, a key change writes nothing.
-    settings.setShortcut({1, kControlModifier | kOptionModifier}, ShortcutAction::captureArea);
+    settings.setShortcut({1, kControlModifier | kAltModifier}, ShortcutAction::captureArea);
     EXPECT_EQ(list(), QStringLiteral("['%1']").arg(userPath));
 }

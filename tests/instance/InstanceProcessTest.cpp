@@ -4,7 +4,7 @@
 #include "FakeNotificationServer.h"
 #include "PrivateSession.h"
 #include "app/SingleInstance.h"
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 
 #include <QDir>
 #include <QFile>

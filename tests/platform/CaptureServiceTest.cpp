@@ -59,7 +59,7 @@ CaptureError::Kind awaitError(QFuture<ImageRef> f) {
         return e.kind();
     }
     ADD_FAILURE() << "capture did not fail";
-    return CaptureError::Kind::cgImageMissing;
+    return CaptureError::Kind::imageConversionFailed;
 }
 
 } // namespace
@@ -129,7 +129,7 @@ TEST_F(TwoMonitorCapture, ScreensUseBottomLeftGlobalSpace) {
     EXPECT_EQ(screens[0].frame, QRectF(0, 0, 1000, 800));
     // The right monitor's top edge is level with the main one's: y up puts its origin 300 above the bottom.
     EXPECT_EQ(screens[1].frame, QRectF(1000, 300, 600, 500));
-    EXPECT_TRUE(screens[0].displayID.has_value());
+    EXPECT_TRUE(screens[0].screenId.has_value());
 }
 
 TEST_F(TwoMonitorCapture, RectangleAcrossScreensMatchesPattern) {

@@ -1,7 +1,7 @@
 #include "platform/FileDialogs.h"
 #include "FakeFileChooserPortal.h"
 #include "NextMessageBox.h"
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 
 #include <QAbstractButton>
 #include <QApplication>

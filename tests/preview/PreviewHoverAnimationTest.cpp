@@ -22,7 +22,7 @@ public:
         main.frame = QRectF(0, 0, g.width(), g.height());
         main.visibleFrame = main.frame;
         main.nativeGeometry = g;
-        main.displayID = 1;
+        main.screenId = 1;
     }
     std::vector<ScreenInfo> screens() const override { return {main}; }
     std::optional<ScreenInfo> mainScreen() const override { return main; }

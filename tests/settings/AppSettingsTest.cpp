@@ -103,11 +103,11 @@ TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
     writeJson(required());
     auto s = load();
     EXPECT_EQ(s->captureQualityPreset(), CaptureQualityPreset::medium);
-    EXPECT_EQ(s->shareFileFormat(), ScreenshotFileFormat::jpeg);           // follows screenshotFileFormat
-    EXPECT_EQ(s->defaultTextColor(), (CodableColor{0.5, 0.25, 0.125, 1})); // follows annotation colour
-    EXPECT_EQ(s->defaultMarkerLineWidth(), 7.5);                           // follows annotation width, not 18
-    EXPECT_EQ(s->defaultMarkerColor(), CodableColor::systemYellow());
-    EXPECT_EQ(s->defaultHighlightColor(), CodableColor::highlight());
+    EXPECT_EQ(s->shareFileFormat(), ScreenshotFileFormat::jpeg);        // follows screenshotFileFormat
+    EXPECT_EQ(s->defaultTextColor(), (RgbaColor{0.5, 0.25, 0.125, 1})); // follows annotation colour
+    EXPECT_EQ(s->defaultMarkerLineWidth(), 7.5);                        // follows annotation width, not 18
+    EXPECT_EQ(s->defaultMarkerColor(), RgbaColor::defaultYellow());
+    EXPECT_EQ(s->defaultHighlightColor(), RgbaColor::highlight());
     EXPECT_TRUE(s->recentShareServiceTitles().isEmpty());
     EXPECT_FALSE(s->hasSeenSetupGuide());
     EXPECT_FALSE(s->hasSeenNoTrayNotice());

@@ -1,4 +1,4 @@
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsHost.h"
 #include "settings/SettingsPages.h"
@@ -42,7 +42,7 @@ public:
     }
     void shortcutRecorderDidBeginRecording() override { ++activeRecorders, ++beginCount; }
     void shortcutRecorderDidEndRecording() override { activeRecorders = std::max(0, activeRecorders - 1), ++endCount; }
-    void openMacOSScreenshotShortcutSettings() override { ++openSettingsCount; }
+    void openDesktopScreenshotShortcutSettings() override { ++openSettingsCount; }
     QString updateStatusTitle() const override { return QStringLiteral("アップデート未設定"); }
     QString updateStatusDetail() const override { return QStringLiteral("detail"); }
     bool canCheckForUpdates() const override { return false; }
@@ -59,7 +59,7 @@ private:
     SettingsTab tab_ = SettingsTab::shortcuts;
 };
 
-constexpr Qt::KeyboardModifiers kShiftCommand = Qt::ShiftModifier | Qt::MetaModifier;
+constexpr Qt::KeyboardModifiers kShiftSuper = Qt::ShiftModifier | Qt::MetaModifier;
 
 class ShortcutRecorderFieldTest : public ::testing::Test {
 protected:
@@ -93,7 +93,7 @@ TEST_F(ShortcutRecorderFieldTest, IdleFieldShowsTheShortcutAndIgnoresKeys) {
     EXPECT_EQ(begins, 0);
 }
 
-TEST_F(ShortcutRecorderFieldTest, BareKeyAndLoneModifiersAreIgnoredThenShiftCommand3IsRecorded) {
+TEST_F(ShortcutRecorderFieldTest, BareKeyAndLoneModifiersAreIgnoredThenShiftSuper3IsRecorded) {
     click();
     EXPECT_TRUE(field.isRecording());
     EXPECT_EQ(field.labelText(), "新しいキーを入力");
@@ -107,7 +107,7 @@ TEST_F(ShortcutRecorderFieldTest, BareKeyAndLoneModifiersAreIgnoredThenShiftComm
     EXPECT_TRUE(recorded.empty());
 
     // Shift+3 arrives as "#" on the US layout.
-    QTest::keyClick(&field, Qt::Key_NumberSign, kShiftCommand);
+    QTest::keyClick(&field, Qt::Key_NumberSign, kShiftSuper);
     ASSERT_EQ(recorded.size(), 1u);
     EXPECT_EQ(recorded[0], (Shortcut{20, 768}));
     EXPECT_FALSE(field.isRecording());
@@ -134,7 +134,7 @@ TEST_F(ShortcutRecorderFieldTest, EscapeCancelsAndKeepsTheShortcut) {
     EXPECT_EQ(begins, 1);
     EXPECT_EQ(ends, 1);
     // A later key goes nowhere.
-    QTest::keyClick(&field, Qt::Key_4, kShiftCommand);
+    QTest::keyClick(&field, Qt::Key_4, kShiftSuper);
     EXPECT_TRUE(recorded.empty());
 }
 
@@ -261,7 +261,7 @@ TEST_F(SettingsViewTest, TheOtherActionsKeyIsRefusedWithANote) {
     EXPECT_FALSE(areaRow->isRefusalShown());
 
     QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::keyClick(field, Qt::Key_1, kShiftCommand);
+    QTest::keyClick(field, Qt::Key_1, kShiftSuper);
     EXPECT_TRUE(field->isRecording());
     EXPECT_EQ(host.settings().shortcut(ShortcutAction::captureArea), defaultShortcut(ShortcutAction::captureArea));
     EXPECT_TRUE(areaRow->isRefusalShown());
@@ -272,7 +272,7 @@ TEST_F(SettingsViewTest, TheOtherActionsKeyIsRefusedWithANote) {
     if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
         controller.window()->grab().save(QString::fromUtf8(dir) + "/settings-shortcut-taken.png");
 
-    QTest::keyClick(field, Qt::Key_3, kShiftCommand);
+    QTest::keyClick(field, Qt::Key_3, kShiftSuper);
     EXPECT_FALSE(field->isRecording());
     EXPECT_EQ(host.settings().shortcut(ShortcutAction::captureArea), (Shortcut{20, 768}));
     EXPECT_FALSE(areaRow->isRefusalShown());
@@ -280,7 +280,7 @@ TEST_F(SettingsViewTest, TheOtherActionsKeyIsRefusedWithANote) {
 
     // Esc after a refusal takes the note away too.
     QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::keyClick(field, Qt::Key_1, kShiftCommand);
+    QTest::keyClick(field, Qt::Key_1, kShiftSuper);
     EXPECT_TRUE(areaRow->isRefusalShown());
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(areaRow->isRefusalShown());
@@ -368,7 +368,7 @@ TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
 
     view->chooseColor = [](const QColor&) { return std::optional<QColor>(QColor(255, 0, 0)); };
     QTest::mouseClick(child<QPushButton>("defaultHighlightColor"), Qt::LeftButton);
-    EXPECT_EQ(s.defaultHighlightColor(), (CodableColor{1, 0, 0, 1}));
+    EXPECT_EQ(s.defaultHighlightColor(), (RgbaColor{1, 0, 0, 1}));
 }
 
 TEST_F(SettingsViewTest, RestoreDefaultsResetsPreferencesAndReappliesHotKeys) {

@@ -1,7 +1,7 @@
 // Share files: keys, name sanitising, encoded files decoded back, and the
 // background preparation's delivery.
 #include "export/ShareExporter.h"
-#include "export/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

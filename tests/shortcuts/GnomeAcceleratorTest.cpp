@@ -9,11 +9,11 @@ TEST(GnomeAccelerator, StoredKeysInGnomeSyntax) {
         Shortcut shortcut;
         const char* accelerator;
     } cases[] = {
-        {{19, kCommandModifier | kShiftModifier}, "<Shift><Super>2"},
-        {{0, kControlModifier | kOptionModifier}, "<Control><Alt>a"},
+        {{19, kSuperModifier | kShiftModifier}, "<Shift><Super>2"},
+        {{0, kControlModifier | kAltModifier}, "<Control><Alt>a"},
         {{kPrintScreenKeyCode, 0}, "Print"},
         {{kPrintScreenKeyCode, kShiftModifier}, "<Shift>Print"},
-        {{96, kCommandModifier}, "<Super>F5"},
+        {{96, kSuperModifier}, "<Super>F5"},
         {{49, kControlModifier}, "<Control>space"},
         {{27, kControlModifier | kShiftModifier}, "<Shift><Control>minus"},
     };

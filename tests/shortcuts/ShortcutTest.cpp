@@ -48,7 +48,7 @@ TEST(ShortcutFormatting, ModifierNamesFollowSuperCtrlAltShift) {
         }
 }
 
-TEST(ShortcutFormatting, KeyNamesAndEquivalents) {
+TEST(ShortcutFormatting, KeyNamesAndMenuKeys) {
     using namespace ShortcutKeyFormatter;
     EXPECT_EQ(displayName(0), "A");
     EXPECT_EQ(displayName(46), "M");
@@ -67,22 +67,22 @@ TEST(ShortcutFormatting, KeyNamesAndEquivalents) {
     EXPECT_EQ(displayName(96), "F5");
     EXPECT_EQ(displayName(83), "Num 1");
 
-    auto a = keyEquivalent(0);
+    auto a = menuKey(0);
     ASSERT_TRUE(a && a->character);
     EXPECT_EQ(*a->character, QChar('a'));
-    auto esc = keyEquivalent(53);
+    auto esc = menuKey(53);
     ASSERT_TRUE(esc && esc->special);
-    EXPECT_EQ(*esc->special, SpecialKeyEquivalent::escape);
-    EXPECT_FALSE(keyEquivalent(48).has_value()); // Tab has no menu equivalent
-    EXPECT_FALSE(keyEquivalent(96).has_value());
+    EXPECT_EQ(*esc->special, SpecialMenuKey::escape);
+    EXPECT_FALSE(menuKey(48).has_value()); // Tab has no menu key
+    EXPECT_FALSE(menuKey(96).has_value());
 }
 
 TEST(ShortcutModel, StandardScreenshotKeysAndDefaults) {
     // The desktop's screenshot keys: Print, Shift+Print, Alt+Print exactly.
     EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, 0}).isStandardScreenshotKey());
     EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, kShiftModifier}).isStandardScreenshotKey());
-    EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, kOptionModifier}).isStandardScreenshotKey());
-    EXPECT_FALSE((Shortcut{kPrintScreenKeyCode, kShiftModifier | kCommandModifier}).isStandardScreenshotKey());
+    EXPECT_TRUE((Shortcut{kPrintScreenKeyCode, kAltModifier}).isStandardScreenshotKey());
+    EXPECT_FALSE((Shortcut{kPrintScreenKeyCode, kShiftModifier | kSuperModifier}).isStandardScreenshotKey());
     EXPECT_FALSE((Shortcut{20, 768}).isStandardScreenshotKey());
     EXPECT_EQ(evdevCodeForKeyCode(kPrintScreenKeyCode), std::optional<quint32>(99)); // KEY_SYSRQ
     EXPECT_EQ(defaultShortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));

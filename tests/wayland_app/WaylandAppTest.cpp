@@ -9,10 +9,10 @@
 #include "app/AppModel.h"
 #include "app/Application.h"
 #include "app/QtClipboardWriter.h"
-#include "app/TrayIcon.h"
 #include "platform/DesktopBackend.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "setup/SetupChecklistView.h"
+#include "tray/TrayIcon.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -335,7 +335,7 @@ TEST_F(WaylandDirect, TurnedOutputComesOutUprightAsGrimShowsIt) {
     ScreenInfo turned;
     turned.nativeGeometry = QRect(0, 0, 1080, 1920);
     turned.frame = QRectF(turned.nativeGeometry);
-    turned.displayID = 1;
+    turned.screenId = 1;
     const QImage image = grabber->grab(turned, QRectF(0, 0, 1080, 1920), QSize(1080, 1920));
     const QImage grim = session->screenshot("HEADLESS-1");
     ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-1", "transform", "normal"}).ok());

@@ -308,7 +308,7 @@ TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleTwo) {
         screen.nativeGeometry = QRect(0, 0, 1280, 720);
         screen.frame = QRectF(0, 0, 1280, 720);
         screen.scale = 2.0;
-        screen.displayID = 1;
+        screen.screenId = 1;
         EXPECT_TRUE(eventuallyShows(
             [&] {
                 return grabber.grab(screen, QRectF(0, 0, 1280, 720), {2560, 1440});

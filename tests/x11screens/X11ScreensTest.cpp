@@ -96,8 +96,8 @@ TEST(X11Screens, MonitorsBecomeScreensInTheGlobalSpace) {
     EXPECT_EQ(screens[0].frame, QRectF(0, 0, 1000, 1080));
     EXPECT_EQ(screens[1].frame, QRectF(1000, 480, 920, 600));
     EXPECT_EQ(screens[1].nativeGeometry, QRect(1000, 0, 920, 600));
-    EXPECT_TRUE(screens[0].displayID.has_value());
-    EXPECT_NE(screens[0].displayID, screens[1].displayID);
+    EXPECT_TRUE(screens[0].screenId.has_value());
+    EXPECT_NE(screens[0].screenId, screens[1].screenId);
 
     RootPainter paint;
     paint.fill(QRect(1000, 0, 920, 600), 0x112233);

@@ -1,4 +1,4 @@
-#include "app/TrayIcon.h"
+#include "tray/TrayIcon.h"
 
 #include "platform/CoordinateSpace.h"
 

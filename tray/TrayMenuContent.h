@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsTypes.h"
+#include "core/ImageFormats.h"
 #include "shortcuts/Shortcut.h"
 
 #include <QKeySequence>
@@ -10,7 +10,7 @@
 
 namespace lumivane {
 
-enum class MenuBarCommand {
+enum class TrayMenuCommand {
     captureFullScreen,
     captureArea,
     captureBrowserFullPage,
@@ -31,7 +31,7 @@ enum class MenuBarCommand {
 };
 
 // What the menu shows is a function of these published values only.
-struct MenuBarState {
+struct TrayMenuState {
     bool hasCapture = false;
     bool hasEditorDocument = false;
     ScreenshotFileFormat screenshotFileFormat = ScreenshotFileFormat::png;
@@ -42,25 +42,25 @@ struct MenuBarState {
     bool canCheckForUpdates = false;
 };
 
-struct MenuBarEntry {
+struct TrayMenuEntry {
     enum class Kind { headline, subheadline, divider, section, button, caption, warning, errorBox };
     Kind kind = Kind::button;
     QString text;
     bool enabled = true;
-    std::optional<MenuBarCommand> command;
-    std::optional<QKeySequence> keyEquivalent;
-    // The key as the menu shows it ("Super+Shift+1"), beside a key equivalent.
+    std::optional<TrayMenuCommand> command;
+    std::optional<QKeySequence> keySequence;
+    // The key as the menu shows it ("Super+Shift+1"), beside its key sequence.
     std::optional<QString> keyText;
 };
 
 // The menu from top to bottom.
-std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& state);
+std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& state);
 
 // First paragraph of a message on one line; the whole trimmed message when that is empty.
 QString errorSummary(const QString& message);
 
-// Menu key of a stored shortcut: its key (space when it has no key equivalent) with
-// the control, option, shift and command bits mapped to desktop modifiers.
-QKeySequence menuKeyEquivalent(const Shortcut& shortcut);
+// Menu key of a stored shortcut: its key (space when it has no menu key) with
+// the Ctrl, Alt, Shift and Super bits mapped to desktop modifiers.
+QKeySequence menuKeySequence(const Shortcut& shortcut);
 
 } // namespace lumivane

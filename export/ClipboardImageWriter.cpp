@@ -1,9 +1,8 @@
-#include "export/ClipboardImagePasteboardWriter.h"
+#include "export/ClipboardImageWriter.h"
 
 namespace lumivane {
 
-ClipboardImagePasteboardWriter::ClipboardImagePasteboardWriter(std::optional<QUrl> fileURL,
-                                                               std::optional<QByteArray> pngData)
+ClipboardImageWriter::ClipboardImageWriter(std::optional<QUrl> fileURL, std::optional<QByteArray> pngData)
     : fileURL_(std::move(fileURL)), pngData_(std::move(pngData)) {
     if (fileURL_ && !fileURL_->isValid())
         fileURL_.reset();
@@ -11,7 +10,7 @@ ClipboardImagePasteboardWriter::ClipboardImagePasteboardWriter(std::optional<QUr
         pngData_.reset();
 }
 
-QStringList ClipboardImagePasteboardWriter::writableTypes() const {
+QStringList ClipboardImageWriter::writableTypes() const {
     QStringList types;
     if (fileURL_)
         types << QStringLiteral("text/uri-list");
@@ -20,7 +19,7 @@ QStringList ClipboardImagePasteboardWriter::writableTypes() const {
     return types;
 }
 
-std::unique_ptr<QMimeData> ClipboardImagePasteboardWriter::mimeData() const {
+std::unique_ptr<QMimeData> ClipboardImageWriter::mimeData() const {
     if (!fileURL_ && !pngData_)
         return nullptr;
     auto data = std::make_unique<QMimeData>();

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "platform/NativeFileNames.h" // paths here are as described there
+#include "core/NativeFileNames.h" // paths here are as described there
 
 namespace lumivane {
 

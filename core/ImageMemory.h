@@ -5,7 +5,7 @@
 
 namespace lumivane {
 
-// A new, zero-filled image. Large ones live in platform/LargeMemory's huge-page
+// A new, zero-filled image. Large ones live in core/LargeMemory's huge-page
 // blocks, reused after release, so a fresh 4K canvas does not pay first-touch
 // page faults again. Null when the memory cannot be had.
 QImage allocateImage(QSize size, QImage::Format format);

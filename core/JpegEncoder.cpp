@@ -1,4 +1,4 @@
-#include "export/Encoders.h"
+#include "core/Encoders.h"
 
 #include <algorithm>
 #include <cmath>

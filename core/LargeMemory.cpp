@@ -1,4 +1,4 @@
-#include "platform/LargeMemory.h"
+#include "core/LargeMemory.h"
 
 #include <array>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "platform/NativeFileNames.h"
+#include "core/NativeFileNames.h"
 
 #include <QUrl>
 #include <algorithm>

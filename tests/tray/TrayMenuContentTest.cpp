@@ -1,4 +1,4 @@
-#include "menubar/MenuBarContent.h"
+#include "tray/TrayMenuContent.h"
 #include "shortcuts/KeyMapping.h"
 
 #include <gtest/gtest.h>
@@ -6,26 +6,26 @@
 using namespace lumivane;
 
 namespace {
-const MenuBarEntry* find(const std::vector<MenuBarEntry>& entries, const QString& text) {
+const TrayMenuEntry* find(const std::vector<TrayMenuEntry>& entries, const QString& text) {
     for (const auto& e : entries)
         if (e.text == text)
             return &e;
     return nullptr;
 }
-QStringList sections(const std::vector<MenuBarEntry>& entries) {
+QStringList sections(const std::vector<TrayMenuEntry>& entries) {
     QStringList out;
     for (const auto& e : entries)
-        if (e.kind == MenuBarEntry::Kind::section)
+        if (e.kind == TrayMenuEntry::Kind::section)
             out << e.text;
     return out;
 }
 } // namespace
 
-TEST(MenuBarContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
-    const auto entries = menuBarEntries({});
+TEST(TrayMenuContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
+    const auto entries = trayMenuEntries({});
     for (const char* item :
          {"編集を開く", "画像をコピー", "PNGを書き出す", "編集中の内容を保存", "アップデートを確認…"}) {
-        const MenuBarEntry* e = find(entries, QString::fromUtf8(item));
+        const TrayMenuEntry* e = find(entries, QString::fromUtf8(item));
         ASSERT_TRUE(e) << item;
         EXPECT_FALSE(e->enabled) << item;
     }
@@ -34,40 +34,40 @@ TEST(MenuBarContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
     EXPECT_TRUE(find(entries, "未完了の設定があります"));
     EXPECT_EQ(entries.front().text, "Lumivane");
     EXPECT_EQ(entries.back().text, "Lumivaneを終了");
-    EXPECT_EQ(find(entries, "全画面を撮影")->keyEquivalent,
-              menuKeyEquivalent(defaultShortcut(ShortcutAction::captureFullScreen)));
+    EXPECT_EQ(find(entries, "全画面を撮影")->keySequence,
+              menuKeySequence(defaultShortcut(ShortcutAction::captureFullScreen)));
 }
 
-TEST(MenuBarContent, StateShowsJpegFailuresErrorAndCompleteSetup) {
-    MenuBarState s;
+TEST(TrayMenuContent, StateShowsJpegFailuresErrorAndCompleteSetup) {
+    TrayMenuState s;
     s.hasCapture = true;
     s.screenshotFileFormat = ScreenshotFileFormat::jpeg;
     s.hasShortcutRegistrationFailures = true;
     s.lastErrorMessage = QString("  first line\nsecond line\n\nmore details ");
     s.setupComplete = true;
-    const auto entries = menuBarEntries(s);
+    const auto entries = trayMenuEntries(s);
     ASSERT_TRUE(find(entries, "JPEGを書き出す"));
     EXPECT_TRUE(find(entries, "JPEGを書き出す")->enabled);
     EXPECT_EQ(sections(entries),
               (QStringList{"撮影", "直前の画像", "セットアップ", "ショートカット", "プロジェクト", "エラー"}));
     EXPECT_TRUE(find(entries, "必要な設定は揃っています"));
     EXPECT_TRUE(find(entries, "first line second line"));
-    EXPECT_EQ(find(entries, "おすすめキーに変更")->command, MenuBarCommand::useRecommendedShortcuts);
+    EXPECT_EQ(find(entries, "おすすめキーに変更")->command, TrayMenuCommand::useRecommendedShortcuts);
 }
 
-TEST(MenuBarContent, ErrorSummaryAndKeyEquivalents) {
+TEST(TrayMenuContent, ErrorSummaryAndKeySequences) {
     EXPECT_EQ(errorSummary("\n\n  \n\nonly later"), "only later"); // empty first part: whole trimmed text
     EXPECT_EQ(errorSummary("a\nb"), "a b");
     // ⌃⌥5 (key code 23): control and option map bit by bit; command and shift are absent.
-    const QKeySequence k = menuKeyEquivalent({23, kControlModifier | kOptionModifier});
-    EXPECT_EQ(k[0].keyboardModifiers(), qtModifiersForModifiers(kControlModifier | kOptionModifier));
+    const QKeySequence k = menuKeySequence({23, kControlModifier | kAltModifier});
+    EXPECT_EQ(k[0].keyboardModifiers(), qtModifiersForModifiers(kControlModifier | kAltModifier));
     EXPECT_EQ(k[0].key(), Qt::Key_5);
     // Keys beyond letters and digits (F5, key code 96; Print) are the menu's key too,
     // as named beside the entry.
-    EXPECT_EQ(menuKeyEquivalent({96, kCommandModifier})[0].key(), Qt::Key_F5);
-    EXPECT_EQ(menuKeyEquivalent(kDesktopScreenshotAreaKey)[0].key(), Qt::Key_Print);
-    EXPECT_EQ(QKeySequence(menuKeyEquivalent(kDesktopScreenshotAreaKey)).toString(),
+    EXPECT_EQ(menuKeySequence({96, kSuperModifier})[0].key(), Qt::Key_F5);
+    EXPECT_EQ(menuKeySequence(kDesktopScreenshotAreaKey)[0].key(), Qt::Key_Print);
+    EXPECT_EQ(QKeySequence(menuKeySequence(kDesktopScreenshotAreaKey)).toString(),
               QKeySequence(QKeyCombination(Qt::ShiftModifier, Qt::Key_Print)).toString());
     // Other mask bits are ignored.
-    EXPECT_EQ(menuKeyEquivalent({18, kCommandModifier | 0x1}), menuKeyEquivalent({18, kCommandModifier}));
+    EXPECT_EQ(menuKeySequence({18, kSuperModifier | 0x1}), menuKeySequence({18, kSuperModifier}));
 }

@@ -1,6 +1,6 @@
-#include "export/Encoders.h"
-#include "export/ImageMemory.h"
-#include "export/PngRowFilter.h"
+#include "core/Encoders.h"
+#include "core/ImageMemory.h"
+#include "core/PngRowFilter.h"
 
 #include <libdeflate.h>
 #include <zlib.h>

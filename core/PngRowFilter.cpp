@@ -1,4 +1,4 @@
-#include "export/PngRowFilter.h"
+#include "core/PngRowFilter.h"
 
 #include <QRgb>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "export/ImageExportPipeline.h"
+#include "core/ImageExportPipeline.h"
 
-#include "export/Encoders.h"
-#include "export/ImageMemory.h"
+#include "core/Encoders.h"
+#include "core/ImageMemory.h"
 
 #include <QColorSpace>
 #include <QTransform>
@@ -69,7 +69,7 @@ QImage preparedSource(const QImage& image, bool tagged) {
 std::optional<QImage> normalizePrepared(const QImage& src, std::optional<double> largestDimension, bool tagged) {
     if (src.isNull())
         return std::nullopt;
-    const CGSizeInt target = ImageExportPipeline::targetPixelSize(src.width(), src.height(), largestDimension);
+    const PixelSize target = ImageExportPipeline::targetPixelSize(src.width(), src.height(), largestDimension);
     QImage out = (target.width == src.width() && target.height == src.height())
                      ? src
                      : src.scaled(target.width, target.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -181,7 +181,7 @@ std::optional<QByteArray> searchCandidates(const QImage& src, const std::vector<
         return std::nullopt;
     };
     const auto pixels = [&](size_t i) {
-        const CGSizeInt size = ImageExportPipeline::targetPixelSize(src.width(), src.height(), candidates[i]);
+        const PixelSize size = ImageExportPipeline::targetPixelSize(src.width(), src.height(), candidates[i]);
         return double(size.width) * size.height;
     };
     const bool likelyFits = last > 1 && largest->estimatedBytes() * pixels(last - 1) / pixels(0) <= double(budget);
@@ -246,7 +246,7 @@ ImageExportOptions ImageExportOptions::drag(ImageExportProfile profile, CaptureQ
 
 namespace ImageExportPipeline {
 
-CGSizeInt targetPixelSize(int sourceWidth, int sourceHeight, std::optional<double> largestDimension) {
+PixelSize targetPixelSize(int sourceWidth, int sourceHeight, std::optional<double> largestDimension) {
     const int longest = std::max(sourceWidth, sourceHeight);
     if (!largestDimension || longest <= *largestDimension)
         return {sourceWidth, sourceHeight};

@@ -1,4 +1,4 @@
-#include "menubar/MenuBarContent.h"
+#include "tray/TrayMenuContent.h"
 #include "shortcuts/KeyMapping.h"
 
 namespace lumivane {
@@ -11,9 +11,9 @@ QString errorSummary(const QString& message) {
     return first.isEmpty() ? trimmed : first;
 }
 
-QKeySequence menuKeyEquivalent(const Shortcut& shortcut) {
+QKeySequence menuKeySequence(const Shortcut& shortcut) {
     const Qt::KeyboardModifiers modifiers = qtModifiersForModifiers(
-        shortcut.modifiers & (kControlModifier | kOptionModifier | kShiftModifier | kCommandModifier));
+        shortcut.modifiers & (kControlModifier | kAltModifier | kShiftModifier | kSuperModifier));
     // Menus here take any key (function keys, Print, ...), so the key in the menu is the
     // hot key itself and matches the name shown beside it; space only for a key Qt
     // has no name for.
@@ -24,10 +24,10 @@ QKeySequence menuKeyEquivalent(const Shortcut& shortcut) {
     return QKeySequence(QKeyCombination(modifiers, Qt::Key(key.value_or(Qt::Key_Space))));
 }
 
-std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& s) {
-    using K = MenuBarEntry::Kind;
-    using C = MenuBarCommand;
-    std::vector<MenuBarEntry> e;
+std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
+    using K = TrayMenuEntry::Kind;
+    using C = TrayMenuCommand;
+    std::vector<TrayMenuEntry> e;
     auto text = [&](K kind, const QString& t) {
         e.push_back({kind, t, true, std::nullopt, std::nullopt, std::nullopt});
     };
@@ -41,7 +41,7 @@ std::vector<MenuBarEntry> menuBarEntries(const MenuBarState& s) {
     auto shortcutFor = [&](ShortcutAction a) { return s.shortcuts.value(a, defaultShortcut(a)); };
     auto captureButton = [&](const QString& t, C command, ShortcutAction action) {
         const Shortcut shortcut = shortcutFor(action);
-        e.push_back({K::button, t, true, command, menuKeyEquivalent(shortcut), shortcut.displayString()});
+        e.push_back({K::button, t, true, command, menuKeySequence(shortcut), shortcut.displayString()});
     };
 
     text(K::headline, QStringLiteral("Lumivane"));

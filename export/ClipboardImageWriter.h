@@ -10,9 +10,9 @@ namespace lumivane {
 
 // Clipboard and drag content of one exported image: the file's URL first, the PNG
 // bytes second; either may be missing.
-class ClipboardImagePasteboardWriter {
+class ClipboardImageWriter {
 public:
-    ClipboardImagePasteboardWriter(std::optional<QUrl> fileURL, std::optional<QByteArray> pngData);
+    ClipboardImageWriter(std::optional<QUrl> fileURL, std::optional<QByteArray> pngData);
 
     // "text/uri-list" when there is a file, then "image/png" when there are bytes.
     QStringList writableTypes() const;

@@ -1,6 +1,6 @@
 #pragma once
-#include "export/Image.h"
-#include "settings/SettingsTypes.h"
+#include "core/Image.h"
+#include "core/ImageFormats.h"
 
 #include <QByteArray>
 #include <QRectF>
@@ -26,10 +26,10 @@ struct ImageExportOptions {
     friend bool operator==(const ImageExportOptions&, const ImageExportOptions&) = default;
 };
 
-struct CGSizeInt {
+struct PixelSize {
     int width = 0;
     int height = 0;
-    friend bool operator==(const CGSizeInt&, const CGSizeInt&) = default;
+    friend bool operator==(const PixelSize&, const PixelSize&) = default;
 };
 
 enum class ImageRotationDirection { counterClockwise, clockwise };
@@ -37,7 +37,7 @@ enum class ImageRotationDirection { counterClockwise, clockwise };
 // Stateless; safe on any thread. Failure is "nothing" (nullopt / null ImageRef).
 namespace ImageExportPipeline {
 
-CGSizeInt targetPixelSize(int sourceWidth, int sourceHeight, std::optional<double> largestDimension);
+PixelSize targetPixelSize(int sourceWidth, int sourceHeight, std::optional<double> largestDimension);
 
 // sRGB bitmap of the target size; transparent pixels are transparent black; a fully
 // opaque result has no alpha channel (QImage::Format_RGB32/RGB888).

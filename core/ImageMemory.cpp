@@ -1,5 +1,5 @@
-#include "export/ImageMemory.h"
-#include "platform/LargeMemory.h"
+#include "core/ImageMemory.h"
+#include "core/LargeMemory.h"
 
 #include <QImageReader>
 #include <algorithm>
