@@ -34,7 +34,7 @@ inline constexpr int kMaxPreparedSide = 32000;
 inline constexpr qint64 kMaxPreparedPixels = 48LL * 1000 * 1000;
 
 // Glyph height the engine reads best; smaller text is scaled up to it.
-inline constexpr int kTargetGlyphHeight = 24;
+inline constexpr int kTargetGlyphHeight = 21;
 
 // Chooses the preparation for this image: grey mapping by its background, cropping
 // to the ink (screens are mostly empty), scaling by the height of its characters,

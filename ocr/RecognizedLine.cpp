@@ -65,7 +65,7 @@ QString joinLineWords(const std::vector<RecognizedWord>& words, int lineHeight) 
                 if (gap > 0.5)
                     line += QLatin1Char(' ');
             } else if (japaneseBefore || japaneseAfter) {
-                if (gap >= 0.2)
+                if (gap >= 0.15)
                     line += QLatin1Char(' ');
             } else {
                 line += QLatin1Char(' ');

@@ -185,7 +185,6 @@ QString TextRecognizer::recognize(const QImage& image, const std::atomic<bool>* 
     }
     PixPointer pix = pixFromGray(prepared.gray);
     engine->SetImage(pix.get());
-    engine->SetSourceResolution(int(96 * prepared.scale));
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &cancelRequested;
     monitor.cancel_this = const_cast<std::atomic<bool>*>(cancel);
