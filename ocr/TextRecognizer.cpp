@@ -185,6 +185,8 @@ QString TextRecognizer::recognize(const QImage& image, const std::atomic<bool>* 
     }
     PixPointer pix = pixFromGray(prepared.gray);
     engine->SetImage(pix.get());
+    // A screen's 96 dots an inch, as scaled: the engine's size rules assume a resolution.
+    engine->SetSourceResolution(int(96 * prepared.scale));
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &cancelRequested;
     monitor.cancel_this = const_cast<std::atomic<bool>*>(cancel);
