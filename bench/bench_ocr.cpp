@@ -6,7 +6,8 @@
 //  - BM_TextRecognizer: one recognition with the engine already loaded (the tray).
 // Counters: cer = character error rate (edit distance over the text without white
 // space, over the length of the page's text); cpu_s = processor time of the run.
-// Skipped with a message when chromium or tesseract is missing.
+// Skipped with a message when chromium or tesseract is missing. LUMIVANE_BENCH_OCR_PAGE
+// names a file to keep the screenshot in.
 #include "TextImages.h"
 
 #include "ocr/TextRecognizer.h"
@@ -111,6 +112,9 @@ Page& page() {
                                  "file://" + html.fileName()});
         if (!browser.waitForFinished(60000) || QImage(p->png).size() != QSize(1920, 1080))
             p->problem = "chromium did not write a 1920x1080 screenshot";
+        // A copy of the page to look at.
+        if (const QString keep = qEnvironmentVariable("LUMIVANE_BENCH_OCR_PAGE"); !keep.isEmpty())
+            QFile::copy(p->png, keep);
         return p;
     }();
     return *shared;

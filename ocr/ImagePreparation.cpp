@@ -112,6 +112,7 @@ TextLayoutEstimate estimateTextLayout(const QImage& gray) {
     for (int i = 0; i < count; ++i) {
         l_int32 x = 0, y = 0, w = 0, h = 0;
         boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h);
+        estimate.inkBounds |= QRect(x, y, w, h);
         // Ruling lines, frames and specks are not characters.
         if (h < 3 || h > 300 || w > 3 * h || h > 12 * w)
             continue;
@@ -161,34 +162,40 @@ TextLayoutEstimate estimateTextLayout(const QImage& gray) {
 
 PreparedImage prepareForRecognition(const QImage& image) {
     PreparedImage prepared;
-    prepared.gray = grayForRecognition(image, &prepared.background);
-    prepared.layout = estimateTextLayout(prepared.gray);
+    const QImage gray = grayForRecognition(image, &prepared.background);
+    prepared.layout = estimateTextLayout(gray);
+    // A margin of a character or two keeps the engine's view of the text's edges.
+    const int margin = std::max(16, 2 * prepared.layout.glyphHeight);
+    prepared.crop = prepared.layout.inkBounds.isEmpty()
+                        ? gray.rect()
+                        : prepared.layout.inkBounds.adjusted(-margin, -margin, margin, margin) & gray.rect();
     double scale = 1.0;
     if (prepared.layout.glyphHeight > 0)
         scale = std::clamp(double(kTargetGlyphHeight) / prepared.layout.glyphHeight, 1.0, 4.0);
-    const double w = prepared.gray.width(), h = prepared.gray.height();
+    const double w = prepared.crop.width(), h = prepared.crop.height();
     scale = std::min({scale, kMaxPreparedSide / w, kMaxPreparedSide / h, std::sqrt(kMaxPreparedPixels / (w * h))});
+    PixPointer pix = pixFromGray(prepared.crop == gray.rect() ? gray : gray.copy(prepared.crop));
     // Text near the engine's size is left as it is: scaling costs time and gains nothing.
     if (scale >= 1.25) {
-        prepared.scale = scale;
-        prepared.gray = prepared.gray.scaled(int(std::lround(w * scale)), int(std::lround(h * scale)),
-                                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (PixPointer scaled{pixScaleGrayLI(pix.get(), float(scale), float(scale))}) {
+            pix = std::move(scaled);
+            prepared.scale = scale;
+        }
     }
     if (prepared.background == Background::coloured) {
         // Thin light text on colour keeps little contrast once grey: one threshold
         // for the page (Otsu), after scaling so the strokes keep their shape.
-        PixPointer pix = pixFromGray(prepared.gray);
         PIX* binary = nullptr;
-        const l_int32 side = std::max(prepared.gray.width(), prepared.gray.height());
+        const l_int32 side = std::max(pixGetWidth(pix.get()), pixGetHeight(pix.get()));
         if (pixOtsuAdaptiveThreshold(pix.get(), side, side, 0, 0, 0.1f, nullptr, &binary) == 0 && binary) {
             PixPointer owned(binary);
-            PixPointer eight(pixConvert1To8(nullptr, owned.get(), 255, 0));
-            if (eight) {
-                prepared.gray = grayFromPix(eight.get());
+            if (PixPointer eight{pixConvert1To8(nullptr, owned.get(), 255, 0)}) {
+                pix = std::move(eight);
                 prepared.binarised = true;
             }
         }
     }
+    prepared.gray = grayFromPix(pix.get());
     return prepared;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QImage>
+#include <QRect>
 
 namespace lumivane::ocr {
 
@@ -14,11 +15,13 @@ enum class Background {
 struct TextLayoutEstimate {
     int glyphHeight = 0; // typical height of a full character; 0 when no text was found
     bool vertical = false;
+    QRect inkBounds; // everything dark on the page; empty for a blank page
 };
 
 // An image made ready for the engine: grey, dark text on light, text large enough.
 struct PreparedImage {
-    QImage gray; // Format_Grayscale8
+    QImage gray; // Format_Grayscale8: the part of the image with ink, scaled
+    QRect crop;  // that part, in the original image's pixels
     double scale = 1.0;
     Background background = Background::light;
     bool binarised = false;
@@ -31,11 +34,11 @@ inline constexpr int kMaxPreparedSide = 32000;
 inline constexpr qint64 kMaxPreparedPixels = 48LL * 1000 * 1000;
 
 // Glyph height the engine reads best; smaller text is scaled up to it.
-inline constexpr int kTargetGlyphHeight = 30;
+inline constexpr int kTargetGlyphHeight = 21;
 
-// Chooses the preparation for this image: grey mapping by its background, scaling by
-// the height of its characters, binarisation for text on colour. The image must not
-// be null.
+// Chooses the preparation for this image: grey mapping by its background, cropping
+// to the ink (screens are mostly empty), scaling by the height of its characters,
+// binarisation for text on colour. The image must not be null.
 PreparedImage prepareForRecognition(const QImage& image);
 
 // The grey mapping alone (dark text on light) and the background it was chosen by.

@@ -1,5 +1,7 @@
 #include "ocr/RecognizedLine.h"
 
+#include <algorithm>
+
 namespace lumivane::ocr {
 
 namespace {
@@ -48,7 +50,10 @@ QString joinLineWords(const std::vector<RecognizedWord>& words, int lineHeight) 
         if (text.isEmpty())
             continue;
         if (previous) {
-            const double gap = (word.gapBefore >= 0 ? word.gapBefore : word.start - previous->end) / height;
+            // Boxes that overlap or leave out part of a character make either measure
+            // too wide alone; a gap both see is one.
+            const int boxGap = word.start - previous->end;
+            const double gap = (word.gapBefore >= 0 ? std::min(boxGap, word.gapBefore) : boxGap) / height;
             const char32_t before = lastCharacter(line), after = firstCharacter(text);
             const bool japaneseBefore = isJapaneseCharacter(before);
             const bool japaneseAfter = isJapaneseCharacter(after);
@@ -60,7 +65,7 @@ QString joinLineWords(const std::vector<RecognizedWord>& words, int lineHeight) 
                 if (gap > 0.5)
                     line += QLatin1Char(' ');
             } else if (japaneseBefore || japaneseAfter) {
-                if (gap >= 0.2)
+                if (gap >= 0.15)
                     line += QLatin1Char(' ');
             } else {
                 line += QLatin1Char(' ');

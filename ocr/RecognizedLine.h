@@ -10,8 +10,9 @@ struct RecognizedWord {
     QString text;
     int start = 0;
     int end = 0;
-    // The blank space measured in the image before this word, in pixels; -1 to use
-    // the gap between the boxes (the engine's boxes of Japanese words overlap and miss).
+    // The blank space measured in the image before this word, in pixels, or -1. The
+    // engine's boxes of Japanese words overlap and shift; the gap is the smaller of the
+    // two measures.
     int gapBefore = -1;
 };
 

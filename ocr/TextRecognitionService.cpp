@@ -4,6 +4,7 @@
 #include "ocr/TextRecognizer.h"
 
 #include <QTimer>
+#include <malloc.h>
 
 namespace lumivane::ocr {
 
@@ -31,6 +32,8 @@ public:
                     return;
                 recognizer_.reset();
                 loaded_ = false;
+                // The engine's buffers go back to the system, not only to the heap.
+                malloc_trim(0);
                 QMetaObject::invokeMethod(service, [service] { emit service->engineReleased(); });
             });
         }

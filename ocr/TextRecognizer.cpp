@@ -21,13 +21,14 @@ namespace {
 constexpr const char* kDebianDataFolder = "/usr/share/tesseract-ocr/5/tessdata";
 
 // The engine parallelises with OpenMP, which is slower than one thread on small
-// machines. The limit applies to the thread that calls it; the OpenMP runtime is the
-// engine's, so it is looked up rather than linked.
+// machines, and asks for its thread counts explicitly, so only a limit on nesting
+// holds it: with no active levels allowed, every parallel region runs on the thread
+// that meets it. The OpenMP runtime is the engine's, so it is looked up, not linked.
 void limitEngineToOneThread() {
-    using SetThreads = void (*)(int);
-    static const auto setThreads = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
-    if (setThreads)
-        setThreads(1);
+    using SetLevels = void (*)(int);
+    static const auto setLevels = reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
+    if (setLevels)
+        setLevels(0);
 }
 
 std::unique_ptr<tesseract::TessBaseAPI> loadEngine(const QString& folder, const char* languages) {
@@ -184,6 +185,7 @@ QString TextRecognizer::recognize(const QImage& image, const std::atomic<bool>* 
     }
     PixPointer pix = pixFromGray(prepared.gray);
     engine->SetImage(pix.get());
+    // A screen's 96 dots an inch, as scaled: the engine's size rules assume a resolution.
     engine->SetSourceResolution(int(96 * prepared.scale));
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &cancelRequested;

@@ -53,6 +53,17 @@ INSTANTIATE_TEST_SUITE_P(
         SpacesCase{"EmptyWordsAreSkipped",
                    {{QStringLiteral("文字"), 0, 40}, {" ", 41, 42}, {QStringLiteral("認識"), 43, 80}},
                    QStringLiteral("文字認識")},
+        // Overlapping boxes, with the blank inside a small kana measured as a gap.
+        SpacesCase{"OverlappingBoxesAreNoGap",
+                   {{QStringLiteral("エディ"), 0, 150}, {QStringLiteral("タ"), 80, 100, 15}},
+                   QStringLiteral("エディタ")},
+        // A box shifted by a character: the image shows no blank between them.
+        SpacesCase{"ShiftedBoxWithoutBlankIsNoGap",
+                   {{QStringLiteral("設定画面"), 0, 80}, {QStringLiteral("の"), 100, 120, 2}},
+                   QStringLiteral("設定画面の")},
+        SpacesCase{"BlankSeenByBothIsAGap",
+                   {{"Escape", 0, 60}, {QStringLiteral("キー"), 66, 100, 6}},
+                   QStringLiteral("Escape キー")},
         SpacesCase{"NoWords", {}, QString()}),
     [](const auto& info) { return std::string(info.param.name); });
 
