@@ -1,3 +1,30 @@
+# lumivane_warnings(<target> [WARN_ONLY]): the warnings of our own C++ code, errors
+# with LUMIVANE_WERROR (CI) unless WARN_ONLY (tests and benchmarks, for now).
+# Generated C (protocol code) and system headers are left out.
+function(lumivane_warnings target)
+  cmake_parse_arguments(ARG "WARN_ONLY" "" "" ${ARGN})
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wno-unused-parameter>)
+  if(LUMIVANE_WERROR AND NOT ARG_WARN_ONLY)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Werror>)
+  endif()
+endfunction()
+
+# lumivane_precompile_qt(<target>): the Qt and standard headers most sources
+# include, parsed once per target (LUMIVANE_PCH); for areas of four sources or more. ccache caches both the header
+# and its users (the scripts set sloppiness=pch_defines,time_macros).
+option(LUMIVANE_PCH "Precompile the common Qt headers of the area libraries" ON)
+function(lumivane_precompile_qt target)
+  if(NOT LUMIVANE_PCH)
+    return()
+  endif()
+  target_precompile_headers(${target} PRIVATE
+    <QByteArray> <QCoreApplication> <QDir> <QFileInfo> <QImage> <QObject> <QPainter> <QPointer>
+    <QString> <QStringList> <QTimer> <QWidget> <functional> <memory> <optional> <vector>)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fpch-preprocess>)
+  endif()
+endfunction()
+
 # lumivane_area(<area> [DEPS libs...] [PRIVATE libs...])
 # Builds lumivane_<area> from every .cpp/.h in the area folder (subfolders included).
 # DEPS are linked PUBLIC (libraries the area's headers include), PRIVATE ones only
@@ -17,7 +44,19 @@ function(lumivane_area area)
   lumivane_include_root(root ${area} ${CMAKE_CURRENT_SOURCE_DIR})
   target_include_directories(lumivane_${area} PUBLIC ${root} PRIVATE ${CMAKE_BINARY_DIR}/generated)
   target_link_libraries(lumivane_${area} PUBLIC Qt6::Core Qt6::Gui ${ARG_DEPS} PRIVATE ${ARG_PRIVATE})
-  target_compile_options(lumivane_${area} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  lumivane_warnings(lumivane_${area})
+  list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  list(LENGTH sources source_count)
+  if(source_count GREATER_EQUAL 4)
+    lumivane_precompile_qt(lumivane_${area})
+    # GLib's headers name a member "signals", a macro once Qt's headers are in.
+    foreach(source ${sources})
+      file(STRINGS ${source} glib_include REGEX "#include <(gio|glib)" LIMIT_COUNT 1)
+      if(glib_include)
+        set_source_files_properties(${source} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+      endif()
+    endforeach()
+  endif()
 endfunction()
 
 # lumivane_include_root(<out-var> <name> <folder>)
@@ -29,53 +68,64 @@ function(lumivane_include_root out name folder)
   set(${out} ${root} PARENT_SCOPE)
 endfunction()
 
-# lumivane_test_area(<area> [XVFB|WAYLAND|WAYLAND_WITHOUT_PORTAL|KWIN|GNOME] [DEPS libs...])
-# One GoogleTest executable per folder tests/<area>. XVFB runs every test
-# process against its own private Xvfb server with Qt on xcb; WAYLAND runs the
-# executable inside its own headless sway session with Qt on wayland
-# (WAYLAND_WITHOUT_PORTAL: one without the screenshot portal), KWIN inside a
-# headless KWin session, GNOME inside a headless GNOME session; otherwise Qt
-# uses the offscreen platform.
-function(lumivane_test_area area)
+# lumivane_test_suite(<folder> [XVFB|WAYLAND|WAYLAND_WITHOUT_PORTAL|KWIN|GNOME] [DEPS libs...])
+# One GoogleTest executable per folder tests/<folder> (its own files, not its
+# subfolders): tests/platform/x11 becomes tests_platform_x11 with ctest names
+# "platform.x11.<Suite>.<Case>". The folders mirror the product areas; a
+# subfolder holds the area's tests that need another environment. XVFB runs
+# every test process against its own private Xvfb server with Qt on xcb;
+# WAYLAND runs the executable inside its own headless sway session with Qt on
+# wayland (WAYLAND_WITHOUT_PORTAL: one without the screenshot portal), KWIN
+# inside a headless KWin session, GNOME inside a headless GNOME session;
+# otherwise Qt uses the offscreen platform.
+function(lumivane_test_suite folder)
   cmake_parse_arguments(ARG "XVFB;WAYLAND;WAYLAND_WITHOUT_PORTAL;KWIN;GNOME" "" "DEPS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-    ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.h)
+  file(GLOB sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
   if(NOT sources)
     return()
   endif()
-  add_executable(tests_${area} ${sources})
-  add_dependencies(lumivane_tests tests_${area})
+  string(REPLACE "/" "_" target_suffix ${folder})
+  string(REPLACE "/" "." name ${folder})
+  set(target tests_${target_suffix})
+  add_executable(${target} ${sources})
+  add_dependencies(lumivane_tests ${target})
+  # A folder's cases compile as one or two sources: their headers are parsed once.
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 6)
   if(ARG_XVFB)
-    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_xvfb)
+    target_link_libraries(${target} PRIVATE lumivane_test_main_xvfb)
   elseif(ARG_WAYLAND)
-    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_wayland)
+    target_link_libraries(${target} PRIVATE lumivane_test_main_wayland)
   elseif(ARG_WAYLAND_WITHOUT_PORTAL)
-    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_wayland_without_portal)
+    target_link_libraries(${target} PRIVATE lumivane_test_main_wayland_without_portal)
     set(ARG_WAYLAND TRUE)
   elseif(ARG_KWIN)
-    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_kwin)
+    target_link_libraries(${target} PRIVATE lumivane_test_main_kwin)
   elseif(ARG_GNOME)
-    target_link_libraries(tests_${area} PRIVATE lumivane_test_main_gnome)
+    target_link_libraries(${target} PRIVATE lumivane_test_main_gnome)
   else()
-    target_link_libraries(tests_${area} PRIVATE lumivane_test_main)
+    target_link_libraries(${target} PRIVATE lumivane_test_main)
   endif()
-  target_link_libraries(tests_${area} PRIVATE lumivane_test_support ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Test)
+  target_link_libraries(${target} PRIVATE lumivane_test_support ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Test)
   lumivane_include_root(tests_root tests ${CMAKE_CURRENT_SOURCE_DIR})
-  target_include_directories(tests_${area} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${tests_root})
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${tests_root})
+  # Unity sources include the test files, so their anonymous-namespace fixtures count as from a header.
+  lumivane_warnings(${target} WARN_ONLY)
+  target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
   if(ARG_WAYLAND OR ARG_KWIN)
     # A desktop session takes seconds to start, so the executable is one ctest
     # test whose cases share one session (select cases with --gtest_filter).
     # The wlr screenshot backend writes one fixed file (/tmp/out.png) in every
     # session: executables that may take portal screenshots run one at a time.
-    add_test(NAME ${area} COMMAND tests_${area})
-    set_tests_properties(${area} PROPERTIES TIMEOUT 300 RESOURCE_LOCK lumivane_wayland_portal_screenshot)
+    add_test(NAME ${name} COMMAND ${target})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK lumivane_wayland_portal_screenshot)
     return()
   endif()
   if(ARG_GNOME)
-    add_test(NAME ${area} COMMAND tests_${area})
-    set_tests_properties(${area} PROPERTIES TIMEOUT 300)
+    add_test(NAME ${name} COMMAND ${target})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
     return()
   endif()
-  # Test names start with the area ("browser.ChromiumCapture.X"), so ctest -R <area> selects one area.
-  gtest_discover_tests(tests_${area} TEST_PREFIX "${area}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # Test names start with the folder ("browser.ChromiumCapture.X"), so ctest -R <area> selects one area.
+  gtest_discover_tests(${target} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()

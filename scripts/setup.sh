@@ -20,7 +20,7 @@ PACKAGES=(
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim wl-clipboard wtype pipewire wireplumber qt6-wayland xwayland dbus-daemon dbus-bin libglib2.0-bin libwayland-dev
   libwayland-bin weston  # wayland-scanner for the capture protocols; a compositor without them, for the tests
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy  # sanitizer build, format check, scripts/tidy.sh
   qt6-translations-l10n
   qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests
   kwin-wayland libkf5service-bin  # the headless KWin session of the KWin capture tests (kbuildsycoca5)

@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Lumivane with its tests and runs the whole suite.
+# Installs what is missing, checks the formatting, builds Lumivane with its tests
+# (warnings are errors), runs the sanitizer pass and the fuzzers, then the whole
+# suite. Each phase prints its wall time ("==> phase build: 312 s").
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh"
-# Sanitizer build of every suite but the package's, and a bounded run of each fuzzer.
+source "$root/scripts/phases.sh"
+start=$(date +%s)
+export LUMIVANE_CMAKE_OPTIONS="${LUMIVANE_CMAKE_OPTIONS:--DLUMIVANE_WERROR=ON}"
+
+phase setup bash "$root/scripts/setup.sh"
+phase format bash "$root/scripts/format.sh" --check
+phase build bash "$root/scripts/build.sh"
+# Sanitizer build of the suites where memory faults can hide, and a bounded run of
+# each fuzzer (its phases are timed inside).
 bash "$root/scripts/sanitize.sh"
 # The whole suite last, so that its summary closes the run.
-cd "${LUMIVANE_BUILD_DIR:-$root/build}"
-ctest --output-on-failure -j"$(nproc)" --timeout 600
+phase suites ctest --test-dir "${LUMIVANE_BUILD_DIR:-$root/build}" --output-on-failure -j"$(nproc)" --timeout 600
+echo "==> total: $(($(date +%s) - start)) s" >&2

@@ -347,11 +347,13 @@ void setKeyboardLayout(std::shared_ptr<KeyboardLayout> layout) {
 
 QString keyLabel(quint32 keyCode) {
     const std::optional<quint32> evdev = evdevCodeForKeyCode(keyCode);
-    const std::optional<quint32> keysym = evdev && activeLayout() ? activeLayout()->keysym(*evdev) : std::nullopt;
+    // XKB_KEY_NoSymbol (0) when the layout has nothing on the key.
+    const xkb_keysym_t keysym =
+        evdev && activeLayout() ? activeLayout()->keysym(*evdev).value_or(XKB_KEY_NoSymbol) : XKB_KEY_NoSymbol;
     const KeyEntry* e = entryForCode(keyCode);
     // Keypad keys keep their "Num" names; other keys show what the layout types.
-    if (keysym && !(e && e->keypad)) {
-        if (auto printable = printableLabel(*keysym))
+    if (keysym != XKB_KEY_NoSymbol && !(e && e->keypad)) {
+        if (auto printable = printableLabel(keysym))
             return *printable;
     }
     if (e)
@@ -360,8 +362,8 @@ QString keyLabel(quint32 keyCode) {
         for (const NamedKey& k : kNamedExtendedKeys)
             if (k.evdev == *evdev)
                 return QString::fromUtf8(k.label);
-        if (keysym) {
-            if (QString name = keysymName(*keysym); !name.isEmpty())
+        if (keysym != XKB_KEY_NoSymbol) {
+            if (QString name = keysymName(keysym); !name.isEmpty())
                 return name;
         }
     }

@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/RunCli.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -6,13 +7,7 @@
 
 namespace {
 
-int runCli(std::vector<std::string> args) {
-    args.insert(args.begin(), "lumivane");
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    return lumivane::cli::run(static_cast<int>(argv.size()), argv.data());
-}
+using lumivane::test::runCli;
 
 TEST(CliFrontEnd, HelpSucceedsAndUnknownArgumentsAreUsageErrors) {
     EXPECT_EQ(runCli({"--help"}), lumivane::cli::exitOk);

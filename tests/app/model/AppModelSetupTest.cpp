@@ -62,10 +62,10 @@ private:
 };
 
 // Refuses the keys listed in `busyKeys`.
-class FakeGrabber : public GlobalKeyGrabber {
+class BusyKeysGrabber : public GlobalKeyGrabber {
 public:
     std::vector<quint32>* busyKeys;
-    explicit FakeGrabber(std::vector<quint32>* busy) : busyKeys(busy) {}
+    explicit BusyKeysGrabber(std::vector<quint32>* busy) : busyKeys(busy) {}
     qint32 install() override { return statusOk; }
     void uninstall() override {}
     bool isInstalled() const override { return true; }
@@ -110,7 +110,7 @@ protected:
         s.openURL = [this](const QUrl& u) { opened.push_back(u); };
         s.copyText = [this](const QString& t) { copied.push_back(t); };
         if (withHotKeys)
-            s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<FakeGrabber>(&busyKeys));
+            s.hotKeys = std::make_shared<HotKeyService>(std::make_unique<BusyKeysGrabber>(&busyKeys));
         auto store = std::make_unique<test::MemorySettingsStore>();
         if (stored)
             store->write(*stored);
