@@ -12,7 +12,7 @@ namespace {
 using Choice = StyleChoice::Field;
 using Default = DefaultChange::Field;
 
-const RgbaColor red{1, 0, 0, 1};
+const RgbaColor choiceRed{1, 0, 0, 1};
 
 // Without a fitting selection a choice becomes the default of the active kind.
 struct DefaultCase {
@@ -44,9 +44,10 @@ TEST_P(StyleChoiceWithoutSelection, SetsTheDefaultOfTheActiveKind) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, StyleChoiceWithoutSelection,
     ::testing::Values(
-        DefaultCase{"shape", AnnotationTool::rectangle, {Choice::annotationColor, red, 0}, Default::annotationColor},
-        DefaultCase{"text", AnnotationTool::text, {Choice::annotationColor, red, 0}, Default::textColor},
-        DefaultCase{"marker", AnnotationTool::marker, {Choice::annotationColor, red, 0}, Default::markerColor},
+        DefaultCase{
+            "shape", AnnotationTool::rectangle, {Choice::annotationColor, choiceRed, 0}, Default::annotationColor},
+        DefaultCase{"text", AnnotationTool::text, {Choice::annotationColor, choiceRed, 0}, Default::textColor},
+        DefaultCase{"marker", AnnotationTool::marker, {Choice::annotationColor, choiceRed, 0}, Default::markerColor},
         DefaultCase{"size", AnnotationTool::text, {Choice::textFontSize, {}, 48}, Default::textFontSize},
         DefaultCase{"stroke", AnnotationTool::arrow, {Choice::strokeWidth, {}, 8}, Default::annotationLineWidth},
         DefaultCase{
