@@ -13,16 +13,6 @@ namespace {
 
 constexpr double spotlightCornerRadius = 18;
 
-QPainterPath roundedRectPath(const QRectF& r, double radius) {
-    QPainterPath path;
-    const double rr = std::clamp(radius, 0.0, std::min(r.width(), r.height()) / 2);
-    if (rr > 0)
-        path.addRoundedRect(r, rr, rr);
-    else
-        path.addRect(r);
-    return path;
-}
-
 void paintMarker(QPainter& painter, const Annotation& a) {
     if (a.markerPoints.empty())
         return;
@@ -75,6 +65,16 @@ void paintMarker(QPainter& painter, const Annotation& a) {
 }
 
 } // namespace
+
+QPainterPath roundedRectPath(const QRectF& r, double radius) {
+    QPainterPath path;
+    const double rr = std::clamp(radius, 0.0, std::min(r.width(), r.height()) / 2);
+    if (rr > 0)
+        path.addRoundedRect(r, rr, rr);
+    else
+        path.addRect(r);
+    return path;
+}
 
 QColor colorOf(const RgbaColor& c) {
     auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };

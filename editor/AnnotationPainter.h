@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <functional>
 
 namespace lumivane {
@@ -27,6 +28,9 @@ void paintSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasR
 
 // The colour with its components clamped to 0…1 (non-finite ones as 0).
 QColor colorOf(const RgbaColor& color);
+
+// A rectangle with its corners rounded by radius, clamped to half its shorter side.
+QPainterPath roundedRectPath(const QRectF& r, double radius);
 
 } // namespace AnnotationPainter
 } // namespace lumivane

@@ -18,16 +18,7 @@ namespace lumivane::EditorRenderer {
 namespace {
 
 using AnnotationPainter::colorOf;
-
-QPainterPath roundedRectPath(const QRectF& r, double radius) {
-    QPainterPath path;
-    const double rr = std::clamp(radius, 0.0, std::min(r.width(), r.height()) / 2);
-    if (rr > 0)
-        path.addRoundedRect(r, rr, rr);
-    else
-        path.addRect(r);
-    return path;
-}
+using AnnotationPainter::roundedRectPath;
 
 bool finiteRect(const QRectF& r) {
     return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
