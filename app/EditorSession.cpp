@@ -79,11 +79,20 @@ void EditorSession::finishEditing(const EditorDocument& document) {
     QtConcurrent::run([document] {
         return EditorRenderer::render(document);
     }).then(this, [self, generation, document](std::optional<QImage> rendered) {
-        if (!self || self->finishEditingGeneration_ != generation || !rendered)
+        // Always from the event loop, even when the render ended before this was attached:
+        // the caller of finishEditing() still sees the document pending.
+        if (!self)
             return;
-        self->editorDocument_ = document;
-        self->pendingFinishedEditorDocument_.reset();
-        emit self->finishedImageRendered(makeImage(std::move(*rendered)));
+        QMetaObject::invokeMethod(
+            self,
+            [self, generation, document, rendered = std::move(rendered)]() mutable {
+                if (!self || self->finishEditingGeneration_ != generation || !rendered)
+                    return;
+                self->editorDocument_ = document;
+                self->pendingFinishedEditorDocument_.reset();
+                emit self->finishedImageRendered(makeImage(std::move(*rendered)));
+            },
+            Qt::QueuedConnection);
     });
 }
 
