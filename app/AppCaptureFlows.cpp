@@ -177,7 +177,7 @@ void AppModel::captureBrowserFullPage(CaptureCompletion done) {
     QPointer<AppModel> self(this);
     services_.captureBrowserPage(BrowserCaptureOptions{settings_->splitLongPages()})
         .then(this,
-              [self, waiters](BrowserCaptureResult result) {
+              [self, waiters](const BrowserCaptureResult& result) {
                   if (!self)
                       return;
                   if (!result.image)

@@ -12,7 +12,7 @@ namespace {
 
 class EditorWindowPresenter final : public EditorPresenter {
 public:
-    explicit EditorWindowPresenter(std::function<AppModel*()> model)
+    explicit EditorWindowPresenter(const std::function<AppModel*()>& model)
         : controller_(model()->editorSession(), exportContext(model)) {
         EditorBottomBar* bar = controller_.view()->canvasHost()->bottomBar();
         auto* share = new QuickShareButton(model()->settings());

@@ -125,7 +125,7 @@ std::optional<int> handOverToRunningInstance(bool waitForInstance) {
     return 0;
 }
 
-AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model) {
+AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const std::function<AppModel*()>& model) {
     auto capture = std::make_shared<CaptureService>(*desktop);
     capture->prepareAhead();
     // One browser capture service for the whole run: captures and setup checks share its thread and its guard.

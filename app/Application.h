@@ -15,7 +15,7 @@ class AppModel;
 // The desktop's services for the application model from the session's backend:
 // screens and capture, hot keys, browser capture, the preview panel and the
 // clipboard. `model` answers the model the preview panel calls back into once it exists.
-AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, std::function<AppModel*()> model);
+AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const std::function<AppModel*()>& model);
 
 // Asks a running Lumivane to show its settings and prints one line saying so; the
 // exit code, or nothing when no instance answers. `waitForInstance` retries for a

@@ -110,7 +110,8 @@ bool ClipboardController::writeData(const Data& data, const ImageRef& image) {
     return taken;
 }
 
-void ClipboardController::copy(const ImageRef& image, CaptureSource source, std::function<void(bool)> completion) {
+void ClipboardController::copy(const ImageRef& image, CaptureSource source,
+                               const std::function<void(bool)>& completion) {
     if (!image)
         return;
     if (cachedPNGData_ && cachedImage_ == image) {

@@ -34,7 +34,7 @@ public:
     void prepare(const ImageRef& image, CaptureSource source);
     // Copies from the cache, else after encoding in the background; `completion` hears
     // whether the desktop took it.
-    void copy(const ImageRef& image, CaptureSource source, std::function<void(bool)> completion = {});
+    void copy(const ImageRef& image, CaptureSource source, const std::function<void(bool)>& completion = {});
     // Encodes on this thread and copies.
     void write(const ImageRef& image, CaptureSource source);
 

@@ -28,7 +28,8 @@ std::optional<QByteArray> ImageSaver::encodedImageData(const ImageRef& image, Ca
                                                      settings_.captureQualityPreset());
 }
 
-void ImageSaver::saveImageQuickly(const ImageRef& image, CaptureSource source, std::function<void(bool)> completion) {
+void ImageSaver::saveImageQuickly(const ImageRef& image, CaptureSource source,
+                                  const std::function<void(bool)>& completion) {
     const std::optional<QUrl> folder = settings_.resolvedDefaultSaveFolderURL();
     if (!folder) {
         saveImageWithPanel(image, source);

@@ -22,7 +22,8 @@ public:
 
     // Into the default save folder; without one through the dialog. `completion` hears
     // false only when writing failed.
-    void saveImageQuickly(const ImageRef& image, CaptureSource source, std::function<void(bool)> completion = {});
+    void saveImageQuickly(const ImageRef& image, CaptureSource source,
+                          const std::function<void(bool)>& completion = {});
     void saveImageWithPanel(const ImageRef& image, CaptureSource source);
     std::optional<QByteArray> encodedImageData(const ImageRef& image, CaptureSource source) const;
     // Saves the parts of a split page as numbered files in the default save folder (else

@@ -139,7 +139,7 @@ bool isCaptureRequest(const QString& method) {
 }
 
 void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const QString& argument,
-                             InstanceAnswerHandler answer) {
+                             const InstanceAnswerHandler& answer) {
     namespace m = instance_method;
     auto captured = [answer](const CaptureOutcome& outcome) { answer(InstanceAnswer::of(outcome)); };
     if (method == QLatin1String(m::captureFullScreen))

@@ -65,7 +65,7 @@ QString pathFromRequestArgument(const QString& argument);
 // Runs one named request against the commands and answers it, at once or (captures)
 // when the capture has ended; unknown names are refused.
 void dispatchInstanceRequest(InstanceCommands& commands, const QString& method, const QString& argument,
-                             InstanceAnswerHandler answer);
+                             const InstanceAnswerHandler& answer);
 // Whether a request waits for a capture's outcome (no time limit on its answer).
 bool isCaptureRequest(const QString& method);
 

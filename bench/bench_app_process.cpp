@@ -382,7 +382,7 @@ std::optional<Shot> capture(Desktop& desktop, uint32_t colour, xcb_window_t know
     return shot;
 }
 
-void BM_KeyToPreview(benchmark::State& state, std::string program) {
+void BM_KeyToPreview(benchmark::State& state, const std::string& program) {
     Desktop desktop;
     Session session;
     for (auto _ : state) {
@@ -406,7 +406,7 @@ void BM_KeyToPreview(benchmark::State& state, std::string program) {
     }
 }
 
-void BM_MemoryOverBurst(benchmark::State& state, std::string program) {
+void BM_MemoryOverBurst(benchmark::State& state, const std::string& program) {
     Desktop desktop;
     Session session;
     for (auto _ : state) {
@@ -448,7 +448,7 @@ void BM_MemoryOverBurst(benchmark::State& state, std::string program) {
     }
 }
 
-void BM_CliExport(benchmark::State& state, std::string program) {
+void BM_CliExport(benchmark::State& state, const std::string& program) {
     Session session;
     QImage small(320, 200, QImage::Format_RGB32);
     small.fill(qRgb(40, 90, 160));

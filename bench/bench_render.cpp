@@ -40,7 +40,8 @@ EditorDocument benchmarkDocument(int width, int height) {
         d.annotations.push_back(pix);
     }
     for (int i = 0; i < 20; ++i) {
-        const double x = 150 + (i % 10) * 360, y = 1350 + (i / 10) * 350;
+        const int column = i % 10, row = i / 10;
+        const double x = 150 + column * 360, y = 1350 + row * 350;
         switch (i % 5) {
         case 0:
             d.annotations.push_back(annotation(AnnotationKind::rectangle, {x, y, 300, 200}));

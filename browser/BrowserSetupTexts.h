@@ -29,8 +29,8 @@ inline constexpr const char* browserJavaScriptVerificationNeeded =
 inline constexpr const char* checkProcedureTitle = "ブラウザ全体撮影の確認手順";
 inline constexpr const char* checkProcedureLines[] = {
     "1. Chrome、Chromium または Brave で普通の https ページを前面に出す",
-    "2. chrome://inspect/#remote-debugging でリモートデバッグを許可する(または、ブラウザをすべて終了してから "
-    "--remote-debugging-port と --user-data-dir を付けて起動し直す)",
+    ("2. chrome://inspect/#remote-debugging でリモートデバッグを許可する(または、ブラウザをすべて終了してから "
+     "--remote-debugging-port と --user-data-dir を付けて起動し直す)"),
     "3. 下の「前面ブラウザで連携を確認」を押す",
     "4. 確認後はセットアップ画面に戻ります",
 };

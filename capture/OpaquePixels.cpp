@@ -10,7 +10,7 @@ QImage opaqueFromRgba(const QImage& rgba, const QRect& source) {
     if (out.isNull())
         return out;
     for (int y = 0; y < source.height(); ++y) {
-        const uchar* src = rgba.constScanLine(source.y() + y) + 4 * source.x();
+        const uchar* src = rgba.constScanLine(source.y() + y) + 4 * qsizetype(source.x());
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < source.width(); ++x, src += 4)
             dst[x] = 0xff000000u | (QRgb(src[0]) << 16) | (QRgb(src[1]) << 8) | QRgb(src[2]);
@@ -67,8 +67,8 @@ QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
     if (k == 2) {
         // The common case (a scale-1 output beside a scale-2 one), unrolled.
         for (int y = 0; y < size.height(); ++y) {
-            const uchar* a = rgba.constScanLine(source.y() + 2 * y) + 4 * source.x();
-            const uchar* b = rgba.constScanLine(source.y() + 2 * y + 1) + 4 * source.x();
+            const uchar* a = rgba.constScanLine(source.y() + 2 * y) + 4 * qsizetype(source.x());
+            const uchar* b = rgba.constScanLine(source.y() + 2 * y + 1) + 4 * qsizetype(source.x());
             auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
             for (int x = 0; x < size.width(); ++x, a += 8, b += 8)
                 dst[x] = qRgb((a[0] + a[4] + b[0] + b[4] + 2) / 4, (a[1] + a[5] + b[1] + b[5] + 2) / 4,
@@ -82,7 +82,7 @@ QImage opaquePiece(const QImage& snapshot, const QRect& source, QSize size) {
         for (int x = 0; x < size.width(); ++x) {
             int r = 0, g = 0, b = 0;
             for (int dy = 0; dy < k; ++dy) {
-                const uchar* src = rgba.constScanLine(source.y() + y * k + dy) + 4 * (source.x() + x * k);
+                const uchar* src = rgba.constScanLine(source.y() + y * k + dy) + 4 * qsizetype(source.x() + x * k);
                 for (int dx = 0; dx < k; ++dx, src += 4) {
                     r += src[0];
                     g += src[1];

@@ -16,7 +16,7 @@ constexpr double maxDesktopCoordinate = 32767;
 int commandCapture(const QStringList& args) {
     if (args.isEmpty())
         return usageError("capture needs 'full', 'rect X Y W H' or 'browser ...'");
-    const QString mode = args.first();
+    const QString& mode = args.first();
     if (mode == "browser")
         return commandCaptureBrowser(args.mid(1));
     if (mode != "full" && mode != "rect")
@@ -32,7 +32,7 @@ int commandCapture(const QStringList& args) {
         if (arg == "-o" || arg == "--output" || arg == "--preset") {
             if (i + 1 >= rest.size())
                 return usageError(QString("%1: %2 needs a value").arg(command, arg));
-            const QString value = rest[++i];
+            const QString& value = rest[++i];
             if (arg == "--preset") {
                 const auto p = captureQualityPresetFromRaw(value);
                 if (!p)

@@ -71,7 +71,7 @@ int commandCaptureBrowser(const QStringList& args) {
         if (arg == "-o" || arg == "--output") {
             output = args[++i];
         } else if (arg == "--preset") {
-            const QString v = args[++i];
+            const QString& v = args[++i];
             const auto p = captureQualityPresetFromRaw(v);
             if (!p)
                 return usageError(QString("%1: unknown preset '%2' (low, medium or high)").arg(command, v));

@@ -15,7 +15,7 @@ int commandRender(const QStringList& args) {
         if (arg == "-o" || arg == "--output" || arg == "--preset") {
             if (i + 1 >= args.size())
                 return usageError(QString("render: %1 needs a value").arg(arg));
-            const QString value = args[++i];
+            const QString& value = args[++i];
             if (arg == "--preset") {
                 const auto p = captureQualityPresetFromRaw(value);
                 if (!p)

@@ -21,7 +21,7 @@ inline uint8_t paeth(int a, int b, int c) {
 __attribute__((target_clones("avx2", "default"))) uint32_t residualCost(const uint8_t* __restrict__ v, size_t n) {
     uint32_t cost = 0;
     for (size_t i = 0; i < n; ++i) {
-        const int s = static_cast<int8_t>(v[i]);
+        const int s = static_cast<int8_t>(v[i]); // NOLINT(bugprone-signed-char-misuse): residuals are signed bytes
         cost += uint32_t(s < 0 ? -s : s);
     }
     return cost;

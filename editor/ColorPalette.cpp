@@ -70,7 +70,7 @@ private:
 } // namespace
 
 AnnotationColorPalette::AnnotationColorPalette(RgbaColor selectedColor, std::vector<RgbaColor> paletteColors,
-                                               bool showsCustomPicker, std::function<void(RgbaColor)> onSelect,
+                                               bool showsCustomPicker, const std::function<void(RgbaColor)>& onSelect,
                                                QWidget* parent)
     : QFrame(parent), selected_(selectedColor), colors_(std::move(paletteColors)) {
     setObjectName(QStringLiteral("palette"));

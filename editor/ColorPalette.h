@@ -14,7 +14,7 @@ class AnnotationColorPalette : public QFrame {
     Q_OBJECT
 public:
     AnnotationColorPalette(RgbaColor selectedColor, std::vector<RgbaColor> paletteColors, bool showsCustomPicker,
-                           std::function<void(RgbaColor)> onSelect, QWidget* parent = nullptr);
+                           const std::function<void(RgbaColor)>& onSelect, QWidget* parent = nullptr);
     // Indices of the swatches drawn as selected.
     std::vector<int> selectedSwatches() const;
     QAbstractButton* swatch(int index) const { return swatches_.at(size_t(index)); }

@@ -153,7 +153,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     canvasMenu_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     canvasMenu_->setPopupMode(QToolButton::InstantPopup);
     auto* canvasMenu = new QMenu(canvasMenu_);
-    auto action = [this](QMenu* menu, const QString& text, std::function<void()> run) {
+    auto action = [this](QMenu* menu, const QString& text, const std::function<void()>& run) {
         QAction* a = menu->addAction(text);
         connect(a, &QAction::triggered, this, [this, run] {
             finalizeEditingSelection();

@@ -19,7 +19,7 @@ QImage EffectPreviewCache::effect(const EditorDocument& document, const Annotati
             entries_.clear();
         Entry entry;
         entry.image = AnnotationEffects::effectImage(*document.baseImage, a, &entry.pixelRect);
-        it = entries_.insert(identity, std::move(entry));
+        it = entries_.emplace(identity, std::move(entry));
     }
     *pixelRect = it->pixelRect;
     return it->image;

@@ -9,7 +9,8 @@ namespace lumivane {
 using namespace toolbar;
 
 PresetFlow::PresetFlow(const std::vector<double>& values, double selectedValue,
-                       std::function<QString(double)> formatter, std::function<void(double)> onSelect, QWidget* parent)
+                       const std::function<QString(double)>& formatter, const std::function<void(double)>& onSelect,
+                       QWidget* parent)
     : QWidget(parent) {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);

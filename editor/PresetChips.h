@@ -12,8 +12,8 @@ namespace lumivane {
 class PresetFlow : public QWidget {
     Q_OBJECT
 public:
-    PresetFlow(const std::vector<double>& values, double selectedValue, std::function<QString(double)> formatter,
-               std::function<void(double)> onSelect, QWidget* parent = nullptr);
+    PresetFlow(const std::vector<double>& values, double selectedValue, const std::function<QString(double)>& formatter,
+               const std::function<void(double)>& onSelect, QWidget* parent = nullptr);
     const std::vector<QPushButton*>& chips() const { return chips_; }
 
 private:

@@ -217,7 +217,7 @@ std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile
 
 void prepareShareItem(const ImageRef& image, ImageExportProfile profile, ScreenshotFileFormat format,
                       CaptureQualityPreset preset, const QString& fileNamePrefix, QObject* context,
-                      std::function<void(std::optional<QString>)> completion) {
+                      const std::function<void(std::optional<QString>)>& completion) {
     cache().startCleanupTimer();
     QPointer<QObject> receiver(context);
     const bool hasContext = context != nullptr;

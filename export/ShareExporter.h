@@ -98,7 +98,7 @@ std::optional<QString> createShareFile(const ImageRef& image, ImageExportProfile
 // unless `context` is gone by then. Starts the clean-up timer.
 void prepareShareItem(const ImageRef& image, ImageExportProfile profile, ScreenshotFileFormat format,
                       CaptureQualityPreset preset, const QString& fileNamePrefix, QObject* context,
-                      std::function<void(std::optional<QString>)> completion);
+                      const std::function<void(std::optional<QString>)>& completion);
 
 } // namespace ShareExporter
 

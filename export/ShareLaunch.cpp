@@ -27,15 +27,15 @@ void runAction(const std::optional<QString>& path, const ShareAction& action,
 
 } // namespace
 
-void handOutShare(ShareHandOut handOut, QObject* context, ShareAction action,
-                  std::function<void(const std::optional<QString>& path, const QString& error)> finished) {
+void handOutShare(const ShareHandOut& handOut, QObject* context, ShareAction action,
+                  const std::function<void(const std::optional<QString>& path, const QString& error)>& finished) {
     std::optional<QString> path = handOut.file;
     if (path && !QFileInfo::exists(*path))
         path.reset();
     if (!path && handOut.image) {
         ShareExporter::prepareShareItem(handOut.image, handOut.source, handOut.format, handOut.preset,
                                         handOut.fileNamePrefix, context,
-                                        [action = std::move(action), finished](std::optional<QString> created) {
+                                        [action = std::move(action), finished](const std::optional<QString>& created) {
                                             runAction(created, action, finished);
                                         });
         return;

@@ -32,7 +32,7 @@ using ShareAction = std::function<bool(const QString& path, QString* error)>;
 // the image; without a file the image is encoded in the background first, and nothing
 // runs if `context` is gone by then. `finished` hears the file handed out, or nothing
 // and the reason for the user.
-void handOutShare(ShareHandOut handOut, QObject* context, ShareAction action,
-                  std::function<void(const std::optional<QString>& path, const QString& error)> finished);
+void handOutShare(const ShareHandOut& handOut, QObject* context, ShareAction action,
+                  const std::function<void(const std::optional<QString>& path, const QString& error)>& finished);
 
 } // namespace lumivane

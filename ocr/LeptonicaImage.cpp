@@ -16,7 +16,7 @@ PixPointer pixFromGray(const QImage& gray) {
     l_uint32* data = pixGetData(pix.get());
     for (int y = 0; y < gray.height(); ++y) {
         const uchar* in = gray.constScanLine(y);
-        l_uint32* out = data + y * wpl;
+        l_uint32* out = data + ptrdiff_t(y) * wpl;
         for (int x = 0; x < gray.width(); ++x)
             SET_DATA_BYTE(out, x, in[x]);
     }
@@ -28,7 +28,7 @@ QImage grayFromPix(Pix* pix) {
     QImage gray(w, h, QImage::Format_Grayscale8);
     const l_uint32* data = pixGetData(pix);
     for (int y = 0; y < h; ++y) {
-        const l_uint32* in = data + y * wpl;
+        const l_uint32* in = data + ptrdiff_t(y) * wpl;
         uchar* out = gray.scanLine(y);
         for (int x = 0; x < w; ++x)
             out[x] = uchar(GET_DATA_BYTE(in, x));

@@ -168,7 +168,7 @@ Fast decodeFast(const QByteArray& png, QImage& out) {
             return Fast::broken;
         if (bpp == 3) {
             uint8_t* rgba = image.scanLine(int(y));
-            for (uint32_t x = 0; x < h.width; ++x) {
+            for (size_t x = 0; x < h.width; ++x) {
                 rgba[4 * x] = dst[3 * x];
                 rgba[4 * x + 1] = dst[3 * x + 1];
                 rgba[4 * x + 2] = dst[3 * x + 2];

@@ -93,7 +93,7 @@ void X11RootReader::convertInto(QImage& out, int firstRow, const uint8_t* data, 
         const uint8_t* row = data + size_t(y) * stride;
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(firstRow + y));
         for (int x = 0; x < width; ++x) {
-            const uint8_t* p = row + x * bytesPerPixel;
+            const uint8_t* p = row + ptrdiff_t(x) * bytesPerPixel;
             quint32 pixel = 0;
             for (int b = 0; b < bytesPerPixel; ++b)
                 pixel |= quint32(p[b]) << (lsbFirst_ ? 8 * b : 8 * (bytesPerPixel - 1 - b));

@@ -89,7 +89,7 @@ std::optional<QRect> workArea(xcb_connection_t* conn, xcb_screen_t* screen) {
                                              4 * (std::min<quint32>(index, 63) + 1));
     if (v.size() < 4 * (size_t(index) + 1))
         return std::nullopt;
-    const quint32* a = v.data() + 4 * index;
+    const quint32* a = v.data() + 4 * size_t(index);
     const QRect area{int(a[0]), int(a[1]), int(a[2]), int(a[3])};
     return area.isEmpty() ? std::nullopt : std::optional<QRect>(area);
 }
