@@ -2,8 +2,10 @@
 // each telling its waiters how it ended.
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
+#include "app/TextRecognitionController.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
+#include "ocr/TextRecognitionError.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -19,7 +21,7 @@ double area(const QRectF& r) {
 } // namespace
 
 void AppModel::handleHotKey(HotKeyService::Action action, CaptureCompletion done) {
-    if (action == HotKeyService::Action::captureArea) {
+    if (action == HotKeyService::Action::captureArea || action == HotKeyService::Action::captureAreaText) {
         if (selectionOverlay_) {
             // The running selection answers this request too.
             if (selectionWaiters_)
@@ -29,7 +31,10 @@ void AppModel::handleHotKey(HotKeyService::Action action, CaptureCompletion done
             selectionOverlay_->activateOverlay();
             return;
         }
-        captureArea(std::move(done));
+        if (action == HotKeyService::Action::captureAreaText)
+            captureAreaText(std::move(done));
+        else
+            captureArea(std::move(done));
     } else {
         captureFullScreen(std::move(done));
     }
@@ -101,6 +106,38 @@ void AppModel::captureFullScreen(CaptureCompletion done) {
 }
 
 void AppModel::captureArea(CaptureCompletion done) {
+    captureAreaThen(std::move(done), false);
+}
+
+void AppModel::captureAreaText(CaptureCompletion done) {
+    if (!textRecognition_->isAvailable()) {
+        CaptureWaiters waiters(std::move(done));
+        reportCaptureFailure(
+            TextRecognitionError(TextRecognitionError::Kind::engineMissing, QStringLiteral("libtesseract5")), waiters);
+        return;
+    }
+    // The engine loads while the area is chosen.
+    textRecognition_->preload();
+    captureAreaThen(std::move(done), true);
+}
+
+void AppModel::readCapturedText(const ImageRef& image, const std::shared_ptr<CaptureWaiters>& waiters) {
+    textRecognition_->readText(image, [waiters](const TextReadOutcome& outcome) {
+        switch (outcome.kind) {
+        case TextReadOutcome::Kind::read:
+            waiters->finish(CaptureOutcome::read(outcome.text));
+            break;
+        case TextReadOutcome::Kind::failed:
+            waiters->finish(CaptureOutcome::failed(outcome.text));
+            break;
+        case TextReadOutcome::Kind::cancelled:
+            waiters->finish(CaptureOutcome::cancelled());
+            break;
+        }
+    });
+}
+
+void AppModel::captureAreaThen(CaptureCompletion done, bool readText) {
     // A selection replaced by this one tells its waiters that it was cancelled.
     selectionWaiters_ = std::make_shared<CaptureWaiters>(std::move(done));
     selectionOverlay_ = services_.makeSelectionOverlay ? services_.makeSelectionOverlay() : nullptr;
@@ -128,7 +165,7 @@ void AppModel::captureArea(CaptureCompletion done) {
     };
     overlay->beginSelection()
         .then(this,
-              [self, forget, waiters](std::optional<QRectF> rect) {
+              [self, forget, waiters, readText](std::optional<QRectF> rect) {
                   if (!self)
                       return;
                   if (!rect) {
@@ -137,18 +174,22 @@ void AppModel::captureArea(CaptureCompletion done) {
                       return;
                   }
                   // Give the overlay time to leave the screen before capturing.
-                  QTimer::singleShot(areaCaptureDelayMs, self, [self, forget, waiters, r = *rect] {
+                  QTimer::singleShot(areaCaptureDelayMs, self, [self, forget, waiters, readText, r = *rect] {
                       if (!self)
                           return;
                       const auto frame = self->previewScreenFrameForRect(r);
                       self->services_.captureRect(r)
                           .then(self.data(),
-                                [self, forget, frame, waiters](ImageRef image) {
+                                [self, forget, frame, waiters, readText](ImageRef image) {
                                     forget();
                                     if (!self)
                                         return;
                                     if (!image)
                                         throw CaptureError(CaptureError::Kind::captureFailed);
+                                    if (readText) {
+                                        self->readCapturedText(image, waiters);
+                                        return;
+                                    }
                                     self->presentCapture(std::move(image), CaptureSource::standard, frame);
                                     waiters->finish(CaptureOutcome::shown());
                                 })

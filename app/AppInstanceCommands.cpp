@@ -36,6 +36,10 @@ void AppInstanceCommands::captureArea(CaptureCompletion done) {
     later(model_, [done](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureArea, done); });
 }
 
+void AppInstanceCommands::captureAreaText(CaptureCompletion done) {
+    later(model_, [done](AppModel& m) { m.handleHotKey(HotKeyService::Action::captureAreaText, done); });
+}
+
 void AppInstanceCommands::captureBrowserPage(CaptureCompletion done) {
     later(model_, [done](AppModel& m) { m.captureBrowserFullPage(done); });
 }

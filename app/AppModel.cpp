@@ -1,6 +1,7 @@
 #include "app/AppModel.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
+#include "app/TextRecognitionController.h"
 #include "editor/EditorRenderer.h"
 
 #include <QDateTime>
@@ -18,6 +19,9 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     saver_ = std::make_unique<ImageSaver>(*settings_, services_, *fileNaming_);
     editorSession_ = std::make_unique<EditorSession>(*settings_, services_, *saver_, *clipboard_,
                                                      [this] { return currentSource(); });
+    textRecognition_ = std::make_unique<TextRecognitionController>(*settings_, services_);
+    if (textRecognition_->isAvailable())
+        editorSession_->textReader = [this](const ImageRef& image) { textRecognition_->readText(image); };
 
     connect(hotKeys_.get(), &HotKeyController::triggered, this,
             [this](HotKeyService::Action action) { handleHotKey(action); });
@@ -32,6 +36,8 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
         if (currentCapture_)
             preview_->show(*currentCapture_);
     });
+    connect(textRecognition_.get(), &TextRecognitionController::codesChanged, this,
+            [this] { preview_->setCodesFound(!textRecognition_->codes().empty()); });
     connect(editorSession_.get(), &EditorSession::finishedImageRendered, this, &AppModel::editedImageRendered);
     connect(editorSession_.get(), &EditorSession::projectOpened, this, [this](const ImageRef& image) {
         currentCapture_ = CapturedImage{image, QDateTime::currentDateTime(), CaptureSource::standard, std::nullopt};
@@ -76,10 +82,16 @@ void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optiona
     editorSession_->startFresh(image);
     emit currentCaptureChanged();
     preview_->show(*currentCapture_);
+    textRecognition_->findCodes(image);
     // Showing the preview comes first; its clipboard data is encoded after it has painted.
     clipboard_->prepareAfterPreview();
     if (settings_->openEditorAfterCapture())
         openEditor();
+}
+
+void AppModel::readCurrentImageText() {
+    if (const ImageRef image = currentPreviewImage())
+        textRecognition_->readText(image);
 }
 
 // --- editor hand-over -------------------------------------------------------

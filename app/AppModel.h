@@ -20,6 +20,7 @@
 namespace lumivane {
 
 class AppSetupHost;
+class TextRecognitionController;
 
 // The application's core: the current capture and the last message for the user,
 // the capture flows, the launch work and the setup checklist. It owns and wires the
@@ -41,6 +42,7 @@ public:
     ClipboardController& clipboard() { return *clipboard_; }
     ImageSaver& saver() { return *saver_; }
     const FileNaming& fileNaming() const { return *fileNaming_; }
+    TextRecognitionController& textRecognition() { return *textRecognition_; }
 
     // Published state.
     const std::optional<CapturedImage>& currentCapture() const { return currentCapture_; }
@@ -89,6 +91,11 @@ public:
     void captureFullScreen(CaptureCompletion done = {});
     void captureArea(CaptureCompletion done = {});
     void captureBrowserFullPage(CaptureCompletion done = {});
+    // An area whose text is read instead of shown (TextRecognitionController); `done`
+    // hears the text (CaptureOutcome::read), the reading's failure or the cancel.
+    void captureAreaText(CaptureCompletion done = {});
+    // Reads the text of the current image (the preview's action).
+    void readCurrentImageText();
     void presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> previewScreenFrame);
 
     // Visible frame of the screen for a point / a capture rectangle (area-capture space
@@ -130,6 +137,8 @@ private:
     void setLastErrorMessage(std::optional<QString> message);
     CaptureSource currentSource() const;
     void editedImageRendered(const ImageRef& image);
+    void captureAreaThen(CaptureCompletion done, bool readText);
+    void readCapturedText(const ImageRef& image, const std::shared_ptr<CaptureWaiters>& waiters);
 
     std::unique_ptr<AppSettings> settings_;
     AppServices services_;
@@ -142,6 +151,7 @@ private:
     std::unique_ptr<ClipboardController> clipboard_;
     std::unique_ptr<ImageSaver> saver_;
     std::unique_ptr<EditorSession> editorSession_;
+    std::unique_ptr<TextRecognitionController> textRecognition_;
 
     SetupChecklistState setupState_ = SetupChecklistState::empty();
     std::unique_ptr<AppSetupHost> setupHost_; // outlives the window that shows it

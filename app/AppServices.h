@@ -59,6 +59,8 @@ public:
     virtual bool isVisible() const = 0;
     // Creates the window ahead of the first show (the application is idle).
     virtual void prepare() {}
+    // QR codes or barcodes were found in the shown capture.
+    virtual void setCodesFound(bool found) {}
 };
 
 // The editor window.

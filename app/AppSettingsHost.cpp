@@ -1,6 +1,7 @@
 #include "app/AppSettingsHost.h"
 #include "app/Autostart.h"
 #include "app/ErrorMessages.h"
+#include "app/TextRecognitionController.h"
 #include "setup/SetupChecklistView.h"
 
 #include <QCoreApplication>
@@ -88,6 +89,10 @@ void AppSettingsHost::startLaunchTasks() {
 
 void AppSettingsHost::showTestUpdateAlert() {
     showAlert(updates_.testUpdateAlertTitle(), updates_.testUpdateAlertText(), {});
+}
+
+bool AppSettingsHost::offersTextRecognition() const {
+    return model_.textRecognition().isAvailable();
 }
 
 } // namespace lumivane

@@ -23,6 +23,7 @@ public:
     // Hot keys are suspended while any recorder records and re-applied after the last.
     void shortcutRecorderDidBeginRecording() override;
     void shortcutRecorderDidEndRecording() override;
+    bool offersTextRecognition() const override;
     bool shortcutsBoundByDesktop() const override { return model_.hotKeys().shortcutsBoundByDesktop(); }
     DesktopShortcuts* desktopShortcuts() override { return model_.hotKeys().desktopShortcuts(); }
     int activeShortcutRecorderCount() const { return recorders_; }

@@ -9,6 +9,7 @@
 #include "app/QtClipboardWriter.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
+#include "app/TextRecognitionController.h"
 #include "app/TrayMenu.h"
 #include "app/TraylessNotices.h"
 #include "browser/BrowserCaptureError.h"
@@ -91,6 +92,7 @@ public:
     void removeFromScreen() override { controller_.removeFromScreen(); }
     bool isVisible() const override { return controller_.isVisible(); }
     void prepare() override { controller_.prepare(); }
+    void setCodesFound(bool found) override { controller_.setCodesFound(found); }
 
 private:
     PreviewWindowController controller_;
@@ -168,7 +170,15 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const s
         a.openEditor = [model] { model()->openEditor(); };
         a.dismiss = [model] { model()->preview().dismiss(); };
         a.noteInteraction = [model] { model()->preview().noteInteraction(); };
-        a.hoverChanged = [model](bool h) { model()->preview().hoverChanged(h); };
+        a.hoverChanged = [model](bool h) {
+            model()->preview().hoverChanged(h);
+            // The engine loads while the pointer is on its way to the button.
+            if (h && model()->textRecognition().isAvailable())
+                model()->textRecognition().preload();
+        };
+        if (model()->textRecognition().isAvailable())
+            a.readText = [model] { model()->readCurrentImageText(); };
+        a.showCodes = [model](QPoint at) { model()->textRecognition().showCodesMenu(at); };
         a.presented = [model] { model()->preview().notePresented(); };
         a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
         a.save = [model](std::function<void(bool)> done) { model()->saveCurrentImageQuickly(std::move(done)); };

@@ -11,10 +11,12 @@ struct CaptureOutcome {
     enum class Kind { shown, failed, cancelled };
     Kind kind = Kind::shown;
     QString message; // failed: the user-facing text
+    QString text;    // shown by reading its text: the text read
 
     static CaptureOutcome shown() { return {}; }
-    static CaptureOutcome failed(QString message) { return {Kind::failed, std::move(message)}; }
-    static CaptureOutcome cancelled() { return {Kind::cancelled, {}}; }
+    static CaptureOutcome read(QString text) { return {Kind::shown, {}, std::move(text)}; }
+    static CaptureOutcome failed(QString message) { return {Kind::failed, std::move(message), {}}; }
+    static CaptureOutcome cancelled() { return {Kind::cancelled, {}, {}}; }
 };
 
 using CaptureCompletion = std::function<void(const CaptureOutcome&)>;

@@ -163,6 +163,13 @@ void EditorSession::copy(const EditorDocument& document) {
         clipboard_.write(makeImage(std::move(*image)), source_());
 }
 
+void EditorSession::readText(const EditorDocument& document) {
+    if (!textReader)
+        return;
+    if (auto image = EditorRenderer::render(document))
+        textReader(makeImage(std::move(*image)));
+}
+
 void EditorSession::saveImageQuickly(const EditorDocument& document) {
     if (auto image = EditorRenderer::render(document))
         saver_.saveImageQuickly(makeImage(std::move(*image)), source_());

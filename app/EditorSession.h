@@ -53,6 +53,11 @@ public:
     void saveImageQuickly(const EditorDocument& document) override;
     bool saveProject(const EditorDocument& document, const QString& path) override;
     bool openProject(const QString& path) override;
+    bool offersTextRecognition() const override { return bool(textReader); }
+    void readText(const EditorDocument& document) override;
+
+    // Reads the text of a rendered document; unset where text recognition is not offered.
+    std::function<void(const ImageRef&)> textReader;
 
 signals:
     // finishEditing closed the window: the preview takes over.

@@ -113,6 +113,8 @@ QString browserCaptureOmissionMessage(const std::vector<BrowserCaptureOmission>&
 }
 
 QString actionDisplayName(ShortcutAction action) {
+    if (action == ShortcutAction::captureAreaText)
+        return QStringLiteral("範囲を選択してテキストを読み取る");
     return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影")
                                                        : QStringLiteral("範囲を選択して撮影");
 }

@@ -45,6 +45,9 @@ std::vector<HotKeyService::RegistrationFailure> HotKeyController::registerConfig
     std::map<HotKeyService::Action, Shortcut> map;
     for (ShortcutAction a : allShortcutActions)
         map[HotKeyService::actionFor(a)] = settings_.shortcut(a);
+    for (ShortcutAction a : optionalShortcutActions)
+        if (!settings_.shortcut(a).isUnset())
+            map[HotKeyService::actionFor(a)] = settings_.shortcut(a);
     const auto failures = services_.hotKeys->registerShortcuts(map);
     showRegistrationFailures(failures);
     return failures;
@@ -72,6 +75,9 @@ void HotKeyController::showRegistrationFailures(const std::vector<HotKeyService:
     }
     std::vector<ShortcutAction> failed;
     for (ShortcutAction a : allShortcutActions)
+        if (byAction.contains(HotKeyService::actionFor(a)))
+            failed.push_back(a);
+    for (ShortcutAction a : optionalShortcutActions)
         if (byAction.contains(HotKeyService::actionFor(a)))
             failed.push_back(a);
     emit registrationMessageChanged(shortcutRegistrationFailureMessage(failed));

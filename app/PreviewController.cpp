@@ -54,6 +54,11 @@ void PreviewController::removeFromScreen() {
         presenter_->removeFromScreen();
 }
 
+void PreviewController::setCodesFound(bool found) {
+    if (presenter_)
+        presenter_->setCodesFound(found);
+}
+
 void PreviewController::scheduleAutoDismissIfNeeded() {
     dismissTimer_.stop();
     if (settings_.autoDismissPreview())

@@ -26,6 +26,7 @@ public:
     void dismiss();
     // Hides it at once (the editor takes over).
     void removeFromScreen();
+    void setCodesFound(bool found);
     void scheduleAutoDismissIfNeeded();
     void hoverChanged(bool hovering);
     void noteInteraction();

@@ -50,13 +50,17 @@ QByteArray replyLine(const InstanceAnswer& answer) {
             o.insert(QStringLiteral("status"), QString::fromLatin1(name));
     if (answer.status != InstanceAnswer::Status::ok)
         o.insert(QStringLiteral("error"), answer.text);
+    else if (!answer.text.isEmpty())
+        o.insert(QStringLiteral("text"), answer.text);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
 InstanceAnswer answerFromReplyLine(const QJsonObject& reply) {
     InstanceAnswer answer;
-    if (reply.value(QStringLiteral("ok")).toBool())
+    if (reply.value(QStringLiteral("ok")).toBool()) {
+        answer.text = reply.value(QStringLiteral("text")).toString();
         return answer;
+    }
     answer.status = InstanceAnswer::Status::refused;
     const QString status = reply.value(QStringLiteral("status")).toString();
     for (const auto& [s, name] : statusNames)
@@ -69,7 +73,7 @@ InstanceAnswer answerFromReplyLine(const QJsonObject& reply) {
 QDBusMessage busAnswer(const QDBusMessage& request, const InstanceAnswer& answer) {
     switch (answer.status) {
     case InstanceAnswer::Status::ok:
-        return request.createReply();
+        return answer.text.isEmpty() ? request.createReply() : request.createReply(answer.text);
     case InstanceAnswer::Status::refused:
         return request.createErrorReply(QString::fromLatin1(refusedError), answer.text);
     case InstanceAnswer::Status::captureFailed:
@@ -85,7 +89,7 @@ QDBusMessage busAnswer(const QDBusMessage& request, const InstanceAnswer& answer
 InstanceAnswer InstanceAnswer::of(const CaptureOutcome& outcome) {
     switch (outcome.kind) {
     case CaptureOutcome::Kind::shown:
-        return {};
+        return {Status::ok, outcome.text};
     case CaptureOutcome::Kind::failed:
         return {Status::captureFailed, outcome.message};
     case CaptureOutcome::Kind::cancelled:
@@ -106,6 +110,7 @@ public slots:
     void CaptureFullScreen() { run(instance_method::captureFullScreen); }
     void CaptureArea() { run(instance_method::captureArea); }
     void CaptureBrowserPage() { run(instance_method::captureBrowserPage); }
+    void CaptureAreaText() { run(instance_method::captureAreaText); }
     void OpenEditor() { run(instance_method::openEditor); }
     void OpenProject(const QString& path) { run(instance_method::openProject, path); }
     void ShowSettings() { run(instance_method::showSettings); }
@@ -135,7 +140,7 @@ QString pathFromRequestArgument(const QString& argument) {
 bool isCaptureRequest(const QString& method) {
     namespace m = instance_method;
     return method == QLatin1String(m::captureFullScreen) || method == QLatin1String(m::captureArea) ||
-           method == QLatin1String(m::captureBrowserPage);
+           method == QLatin1String(m::captureBrowserPage) || method == QLatin1String(m::captureAreaText);
 }
 
 void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const QString& argument,
@@ -148,6 +153,8 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
         return c.captureArea(captured);
     if (method == QLatin1String(m::captureBrowserPage))
         return c.captureBrowserPage(captured);
+    if (method == QLatin1String(m::captureAreaText))
+        return c.captureAreaText(captured);
     std::optional<QString> refusal = QStringLiteral("unknown request '%1'").arg(method);
     if (method == QLatin1String(m::openEditor))
         refusal = c.openEditor();
@@ -300,6 +307,7 @@ std::optional<InstanceReply> sendOverBus(const QString& method, const QString& a
     if (reply.type() == QDBusMessage::ReplyMessage) {
         InstanceReply out;
         out.reached = true;
+        out.answer.text = reply.arguments().value(0).toString();
         return out;
     }
     const QString name = reply.errorName();

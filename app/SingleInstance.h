@@ -28,6 +28,7 @@ struct InstanceAnswer {
     }
     static InstanceAnswer of(const CaptureOutcome& outcome);
 };
+// (An accepted capture's text, when it read one, is in `text` too.)
 using InstanceAnswerHandler = std::function<void(const InstanceAnswer&)>;
 
 // What other processes may ask of the running application. Every method runs on
@@ -39,6 +40,10 @@ public:
     virtual void captureFullScreen(CaptureCompletion done) = 0;
     virtual void captureArea(CaptureCompletion done) = 0;
     virtual void captureBrowserPage(CaptureCompletion done) = 0;
+    // An area whose text is read; `done` hears the text (CaptureOutcome::read).
+    virtual void captureAreaText(CaptureCompletion done) {
+        done(CaptureOutcome::failed(QStringLiteral("reading text is not offered here")));
+    }
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
     virtual std::optional<QString> showSettings() = 0;
@@ -50,6 +55,7 @@ namespace instance_method {
 inline constexpr char captureFullScreen[] = "CaptureFullScreen";
 inline constexpr char captureArea[] = "CaptureArea";
 inline constexpr char captureBrowserPage[] = "CaptureBrowserPage";
+inline constexpr char captureAreaText[] = "CaptureAreaText";
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
 inline constexpr char showSettings[] = "ShowSettings";

@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/AppSettingsHost.h"
+#include "app/TextRecognitionController.h"
 #include "editor_model/ProjectFile.h"
 #include "platform/FileDialogs.h"
 #include "settings/SaveDialogFolder.h"
@@ -67,6 +68,7 @@ TrayMenuState trayMenuState(AppModel& model, const AppUpdateController& updates)
     s.hasShortcutRegistrationFailures = !model.hotKeys().shortcutRegistrationFailures().isEmpty();
     s.lastErrorMessage = model.lastErrorMessage();
     s.canCheckForUpdates = updates.canCheckForUpdates();
+    s.offersTextRecognition = model.textRecognition().isAvailable();
     return s;
 }
 
@@ -221,6 +223,9 @@ void TrayMenu::run(TrayMenuCommand c) {
         break;
     case TrayMenuCommand::captureBrowserFullPage:
         model_.captureBrowserFullPage();
+        break;
+    case TrayMenuCommand::captureAreaText:
+        model_.captureAreaText();
         break;
     case TrayMenuCommand::openEditor:
         model_.openEditor();

@@ -10,7 +10,7 @@
 // names a file to keep the screenshot in.
 #include "TextImages.h"
 
-#include "ocr/TextRecognizer.h"
+#include "ocr_engine/TextRecognizer.h"
 
 #include <QDir>
 #include <QFile>

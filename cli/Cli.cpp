@@ -23,6 +23,7 @@ struct Command {
 const Command kCommands[] = {
     {"capture",
      "capture full|area|browser   capture in the running application (started when needed)"
+     "\n  lumivane capture area --text      choose an area in the running application and print the text read in it"
      "\n  lumivane capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset "
      "low|medium|high] [--split]"
      "\n      [--devtools-port PORT] [--profile-folder DIR]... (exit 3: written, but part of the page is missing)",

@@ -3,6 +3,7 @@
 #include "app/SingleInstance.h"
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
+#include "core/AtomicFile.h"
 #include "core/NativeFileNames.h"
 
 #include <QCoreApplication>
@@ -116,6 +117,16 @@ int forwardCapture(const QString& method) {
     }
     switch (reply.answer.status) {
     case InstanceAnswer::Status::ok:
+        // The text of a reading capture, as UTF-8 lines.
+        if (method == QLatin1String(instance_method::captureAreaText)) {
+            QByteArray text = reply.answer.text.toUtf8();
+            if (!text.isEmpty())
+                text += '\n';
+            if (writeAllToDescriptor(STDOUT_FILENO, text) != 0) {
+                printError(QStringLiteral("読み取った文字を標準出力に書き出せませんでした。"));
+                return exitFailure;
+            }
+        }
         return exitOk;
     case InstanceAnswer::Status::cancelled:
         printError("the capture was cancelled");
@@ -133,11 +144,15 @@ int forwardCapture(const QString& method) {
 } // namespace
 
 bool isInteractiveCapture(const QStringList& args) {
+    if (args.size() == 2 && args[0] == "area" && args[1] == "--text")
+        return true;
     return args.size() == 1 && (args[0] == "full" || args[0] == "area" || args[0] == "browser");
 }
 
 int commandCaptureInApplication(const QStringList& args) {
     const QString mode = args.value(0);
+    if (args.value(1) == QLatin1String("--text"))
+        return forwardCapture(QString::fromLatin1(instance_method::captureAreaText));
     if (mode == "full")
         return forwardCapture(QString::fromLatin1(instance_method::captureFullScreen));
     if (mode == "area")

@@ -3,10 +3,9 @@
 
 #include "core/AtomicFile.h"
 #include "core/ImageMemory.h"
-#include "ocr/CodeReader.h"
+#include "ocr/TextRecognitionEngineModule.h"
 #include "ocr/TextRecognitionError.h"
 #include "ocr/TextRecognitionResult.h"
-#include "ocr/TextRecognizer.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -86,13 +85,18 @@ int commandOcr(const QStringList& args) {
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     ocr::TextRecognitionResult result;
-    // The engine loads (most of a second) while the image is read and searched for
-    // codes; the recognition itself runs on this thread alone.
-    auto engine = std::async(std::launch::async, [] { return std::make_unique<ocr::TextRecognizer>(); });
+    // The engine loads (most of a second) while the image is read; the codes are looked
+    // for beside the recognition, which itself runs on this thread alone.
+    const ocr::TextRecognitionEngineModule& module = ocr::TextRecognitionEngineModule::shared();
+    auto engine = std::async(std::launch::async, [&module] { return module.createEngine(); });
     try {
         const QImage image = readImageToRecognise(input);
-        result.codes = ocr::readCodes(image);
-        result.text = engine.get()->recognize(image);
+        auto codes = std::async(std::launch::async, [&module, &image] { return module.readCodes(image); });
+        ocr::EngineFailure failure;
+        const bool read = engine.get()->recognizeText(image, nullptr, &result.text, &failure);
+        result.codes = codes.get();
+        if (!read)
+            throw TextRecognitionError(failure.kind, failure.detail);
     } catch (const TextRecognitionError& error) {
         printError(error.description());
         return exitFailure;

@@ -58,6 +58,9 @@ public:
     // application's last error message and give false.
     virtual bool saveProject(const EditorDocument& document, const QString& path) = 0;
     virtual bool openProject(const QString& path) = 0;
+    // Text recognition of the document as rendered; offered only where it can run.
+    virtual bool offersTextRecognition() const { return false; }
+    virtual void readText(const EditorDocument& document) {}
 
 signals:
     // The document was replaced or changed outside the views (undo, redo, image

@@ -83,6 +83,16 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     connect(save_, &QToolButton::clicked, this, [this] { saveEditedDocument(); });
     row->addWidget(copy_);
     row->addWidget(save_);
+    if (host_.offersTextRecognition()) {
+        auto* readText = symbolButton(QStringLiteral("read-text"), QStringLiteral("テキストを読み取る"), left);
+        readText->setObjectName(QStringLiteral("readTextButton"));
+        connect(readText, &QToolButton::clicked, this, [this] {
+            finalizeEditingSelection();
+            if (auto* d = host_.editorDocument())
+                host_.readText(*d);
+        });
+        row->addWidget(readText);
+    }
     row->addWidget(capsuleDivider(left));
 
     // The tools group by group, each group in the table's order.

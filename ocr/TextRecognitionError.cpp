@@ -11,6 +11,11 @@ QString TextRecognitionError::description() const {
         return QStringLiteral("文字認識の言語データ (%1) が見つかりません。\n端末で「sudo apt install %1」を実行して"
                               "から、もう一度試してください。")
             .arg(detail_);
+    case Kind::engineMissing:
+        return QStringLiteral(
+                   "文字認識エンジン (%1) が見つからないため、文字を読み取れません。\n端末で「sudo apt install "
+                   "%1」を実行してから、Lumivane を起動し直してください。")
+            .arg(detail_);
     case Kind::engineFailed:
         return detail_.isEmpty() ? QStringLiteral("文字認識エンジンを開始できませんでした。")
                                  : QStringLiteral("文字認識エンジンを開始できませんでした。\n%1").arg(detail_);

@@ -1,5 +1,5 @@
 #pragma once
-#include "ocr/CodeReader.h"
+#include "ocr/DecodedCode.h"
 
 #include <QMetaType>
 #include <QString>

@@ -1,7 +1,6 @@
 #include "ocr/TextRecognitionService.h"
-#include "ocr/CodeReader.h"
+#include "ocr/TextRecognitionEngineModule.h"
 #include "ocr/TextRecognitionError.h"
-#include "ocr/TextRecognizer.h"
 
 #include <QTimer>
 #include <malloc.h>
@@ -11,17 +10,28 @@ namespace lumivane::ocr {
 // The engine's owner on the worker thread.
 class RecognitionWorker : public QObject {
 public:
-    RecognitionWorker(std::chrono::milliseconds idleRelease, QString dataFolder)
-        : idleRelease_(idleRelease), dataFolder_(std::move(dataFolder)) {}
+    RecognitionWorker(const TextRecognitionEngineModule& module, std::chrono::milliseconds idleRelease,
+                      QString dataFolder)
+        : module_(module), idleRelease_(idleRelease), dataFolder_(std::move(dataFolder)) {}
 
     // Worker thread only.
-    TextRecognizer& engine() {
+    TextRecognitionEngine& engine() {
         if (!recognizer_) {
-            recognizer_ = std::make_unique<TextRecognizer>(dataFolder_);
+            recognizer_ = module_.createEngine(dataFolder_);
             loaded_ = true;
         }
         return *recognizer_;
     }
+
+    QString recognizeText(const QImage& image, const std::atomic<bool>* cancel) {
+        EngineFailure failure;
+        QString text;
+        if (!engine().recognizeText(image, cancel, &text, &failure))
+            throw TextRecognitionError(failure.kind, failure.detail);
+        return text;
+    }
+
+    const TextRecognitionEngineModule& module_;
 
     void startIdleTimer(TextRecognitionService* service) {
         if (!idleTimer_) {
@@ -47,15 +57,15 @@ public:
 private:
     std::chrono::milliseconds idleRelease_;
     QString dataFolder_;
-    std::unique_ptr<TextRecognizer> recognizer_;
+    std::unique_ptr<TextRecognitionEngine> recognizer_;
     QTimer* idleTimer_ = nullptr;
 };
 
 TextRecognitionService::TextRecognitionService(QObject* parent, std::chrono::milliseconds idleRelease,
-                                               QString dataFolder)
-    : QObject(parent) {
+                                               QString dataFolder, const TextRecognitionEngineModule* module)
+    : QObject(parent), module_(module ? *module : TextRecognitionEngineModule::shared()) {
     qRegisterMetaType<TextRecognitionResult>();
-    worker_ = new RecognitionWorker(idleRelease, std::move(dataFolder));
+    worker_ = new RecognitionWorker(module_, idleRelease, std::move(dataFolder));
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, [worker = worker_] {
         worker->release();
@@ -72,11 +82,17 @@ TextRecognitionService::~TextRecognitionService() {
     thread_.wait();
 }
 
+bool TextRecognitionService::isAvailable() const {
+    return module_.isAvailable();
+}
+
 bool TextRecognitionService::isEngineLoaded() const {
     return worker_->loaded_.load();
 }
 
 void TextRecognitionService::preload() {
+    if (!isAvailable())
+        return;
     QMetaObject::invokeMethod(worker_, [worker = worker_, this] {
         try {
             worker->engine();
@@ -87,26 +103,31 @@ void TextRecognitionService::preload() {
     });
 }
 
-quint64 TextRecognitionService::recognize(const QImage& image) {
+quint64 TextRecognitionService::recognize(const QImage& image, Reading reading) {
     const quint64 id = nextId_++;
     auto flag = std::make_shared<std::atomic<bool>>(false);
     running_[id] = flag;
-    QMetaObject::invokeMethod(worker_, [worker = worker_, this, id, flag, image] {
+    QMetaObject::invokeMethod(worker_, [worker = worker_, this, id, flag, image, reading] {
         TextRecognitionResult result;
         QString message;
         bool cancelled = false;
         try {
             if (flag->load())
                 throw TextRecognitionError(TextRecognitionError::Kind::cancelled);
-            result.text = worker->engine().recognize(image, flag.get());
-            if (flag->load())
-                throw TextRecognitionError(TextRecognitionError::Kind::cancelled);
-            result.codes = readCodes(image);
+            if (reading == Reading::textAndCodes) {
+                result.text = worker->recognizeText(image, flag.get());
+                if (flag->load())
+                    throw TextRecognitionError(TextRecognitionError::Kind::cancelled);
+            } else if (!worker->module_.isAvailable()) {
+                throw TextRecognitionError(TextRecognitionError::Kind::engineMissing, QStringLiteral("libtesseract5"));
+            }
+            result.codes = worker->module_.readCodes(image);
         } catch (const TextRecognitionError& error) {
             message = error.description();
             cancelled = error.kind() == TextRecognitionError::Kind::cancelled;
         }
-        worker->startIdleTimer(this);
+        if (reading == Reading::textAndCodes)
+            worker->startIdleTimer(this);
         QMetaObject::invokeMethod(this, [this, id, result, message, cancelled] {
             finish(id);
             if (message.isEmpty())

@@ -47,7 +47,13 @@ void PreviewPanel::setShapedToCard(bool shaped) {
     update();
 }
 
+void PreviewPanel::setCodesFound(bool found) {
+    codesFound_ = found;
+    update();
+}
+
 void PreviewPanel::setImage(ImageRef image) {
+    codesFound_ = false;
     image_ = std::move(image);
     presentPending_ = true;
     update();
@@ -114,6 +120,18 @@ void PreviewPanel::paintEvent(QPaintEvent*) {
         p.drawImage(target.topLeft(), thumbnail(target.size()));
         p.restore();
     }
+    if (codesFound_) {
+        const QRectF r = codesRect();
+        p.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.10f), 1));
+        p.setBrush(QColor::fromRgbF(1, 1, 1, 0.95f));
+        p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+        QFont f = font();
+        f.setPixelSize(11);
+        f.setWeight(QFont::DemiBold);
+        p.setFont(f);
+        p.setPen(QColor(0, 122, 255));
+        p.drawText(r, Qt::AlignCenter, QStringLiteral("コード"));
+    }
     // The controls fade in and out over the thumbnail.
     if (hoverOpacity_ <= 0)
         return;
@@ -133,6 +151,8 @@ void PreviewPanel::paintEvent(QPaintEvent*) {
     };
     circle(closeRect(), QStringLiteral("✕"), 0.9);
     circle(editRect(), QStringLiteral("✎"), 0.9);
+    if (actions_.readText)
+        circle(readTextRect(), QStringLiteral("T"), 0.9);
     paintDragHandle(p, dragRect(), bool(image_));
     auto pill = [&](const QRectF& r, const QString& title, bool processing, bool confirmed, double scale) {
         const QColor accent(0, 122, 255);
@@ -194,7 +214,14 @@ void PreviewPanel::mouseReleaseEvent(QMouseEvent* e) {
     }
     if (dragged)
         return;
+    if (codesFound_ && codesRect().contains(pos)) {
+        if (actions_.showCodes)
+            actions_.showCodes(mapToGlobal(codesRect().bottomLeft().toPoint()));
+        return;
+    }
     if (hovering_) {
+        if (actions_.readText && readTextRect().contains(pos))
+            return call(actions_.readText);
         if (closeRect().contains(pos))
             return call(actions_.dismiss);
         if (editRect().contains(pos))
@@ -214,10 +241,13 @@ void PreviewPanel::mouseReleaseEvent(QMouseEvent* e) {
 bool PreviewPanel::startsDrag(const QPointF& pos) const {
     if (!rounded(QRectF(rect()), 20).contains(pos))
         return false;
+    if (codesFound_ && codesRect().contains(pos))
+        return false;
     if (!hovering_)
         return true;
-    return dragRect().contains(pos) || !(closeRect().contains(pos) || editRect().contains(pos) ||
-                                         copyRect().contains(pos) || saveRect().contains(pos));
+    return dragRect().contains(pos) ||
+           !(closeRect().contains(pos) || editRect().contains(pos) || copyRect().contains(pos) ||
+             saveRect().contains(pos) || (actions_.readText && readTextRect().contains(pos)));
 }
 
 QImage PreviewPanel::thumbnail(const QSizeF& size) {

@@ -37,6 +37,13 @@ public:
     QRectF dragRect() const { return QRectF(margin + imageSide - 20 - 30, margin + imageSide - 20 - 30, 30, 30); }
     QRectF copyRect() const { return QRectF(width() / 2.0 - 37, height() / 2.0 - 5 - 30, 74, 30); }
     QRectF saveRect() const { return QRectF(width() / 2.0 - 37, height() / 2.0 + 5, 74, 30); }
+    QRectF readTextRect() const { return QRectF(margin + 20, margin + 20, 30, 30); }
+    QRectF codesRect() const { return QRectF(width() / 2.0 - 34, margin + 20, 68, 30); }
+
+    // Codes found in the picture: a pill offers them, hover or not.
+    void setCodesFound(bool found);
+    bool offersCodes() const { return codesFound_; }
+    bool offersTextReading() const { return bool(actions_.readText); }
 
     QString copyTitle() const;
     QString saveTitle() const;
@@ -110,6 +117,7 @@ private:
     bool isCopying_ = false, didCopyRecently_ = false, isSaving_ = false, didSaveRecently_ = false;
     bool pressOnDrag_ = false, dragStarted_ = false;
     bool shapedToCard_ = false;
+    bool codesFound_ = false;
     bool presentPending_ = false;
     double fade_ = 1.0;
     double slide_ = 0;

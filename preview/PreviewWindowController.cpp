@@ -26,6 +26,11 @@ QWidget* PreviewWindowController::window() const {
     return panel_.get();
 }
 
+void PreviewWindowController::setCodesFound(bool found) {
+    if (panel_)
+        panel_->setCodesFound(found);
+}
+
 bool PreviewWindowController::isVisible() const {
     return panel_->isVisible();
 }

@@ -27,6 +27,10 @@ struct PreviewActions {
     std::function<ImageExportOptions()> dragOptions;
     // The panel has painted a newly set picture (background work for it may start now).
     std::function<void()> presented;
+    // Reads the text of the picture; unset where text recognition is not offered.
+    std::function<void()> readText;
+    // The menu of the codes found in the picture, at a screen point.
+    std::function<void(QPoint)> showCodes;
 };
 
 class PreviewPanel;
@@ -42,6 +46,8 @@ public:
     void prepare();
     void hideWithFadeSlide();
     void removeFromScreen();
+    // QR codes or barcodes were found in the shown picture: the panel offers them.
+    void setCodesFound(bool found);
     bool isVisible() const;
     QWidget* window() const;
     std::optional<QPointF> restingOrigin() const { return restingOrigin_; } // global space

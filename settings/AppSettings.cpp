@@ -85,6 +85,7 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("shortcuts", shortcuts);
     o.insert("openEditorAfterCapture", v.openEditorAfterCapture);
     o.insert("autoDismissPreview", v.autoDismissPreview);
+    o.insert("copyRecognizedTextAtOnce", v.copyRecognizedTextAtOnce);
     if (v.defaultSaveFolderPath)
         o.insert("defaultSaveFolderPath", *v.defaultSaveFolderPath);
     if (v.defaultSaveFolderBookmarkData)
@@ -134,6 +135,9 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.shortcuts.clear();
     for (ShortcutAction action : allShortcutActions)
         v.shortcuts.insert(action, stored.value(rawValue(action), defaultShortcut(action)));
+    for (ShortcutAction action : optionalShortcutActions)
+        if (stored.contains(rawValue(action)))
+            v.shortcuts.insert(action, stored.value(rawValue(action)));
 
     auto openEditor = r.boolean(r.required("openEditorAfterCapture"));
     auto autoDismiss = r.boolean(r.required("autoDismissPreview"));
@@ -152,6 +156,12 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
         return std::nullopt;
     v.openEditorAfterCapture = *openEditor;
     v.autoDismissPreview = *autoDismiss;
+    if (r.has("copyRecognizedTextAtOnce")) {
+        auto copyAtOnce = r.boolean(o.value("copyRecognizedTextAtOnce"));
+        if (!copyAtOnce)
+            return std::nullopt;
+        v.copyRecognizedTextAtOnce = *copyAtOnce;
+    }
     v.screenshotFileFormat = *format;
 
     if (r.has("captureQualityPreset")) {
@@ -247,6 +257,9 @@ void AppSettings::setOpenEditorAfterCapture(bool v) {
 void AppSettings::setAutoDismissPreview(bool v) {
     assign(values_.autoDismissPreview, v);
 }
+void AppSettings::setCopyRecognizedTextAtOnce(bool v) {
+    assign(values_.copyRecognizedTextAtOnce, v);
+}
 void AppSettings::setDefaultSaveFolderPath(const std::optional<QString>& v) {
     assign(values_.defaultSaveFolderPath, v);
 }
@@ -329,6 +342,7 @@ void AppSettings::restoreDefaults() {
     setShortcuts(d.shortcuts);
     setOpenEditorAfterCapture(d.openEditorAfterCapture);
     setAutoDismissPreview(d.autoDismissPreview);
+    setCopyRecognizedTextAtOnce(d.copyRecognizedTextAtOnce);
     setDefaultSaveFolderPath(d.defaultSaveFolderPath);
     setScreenshotFileFormat(d.screenshotFileFormat);
     setCaptureQualityPreset(d.captureQualityPreset);

@@ -22,6 +22,8 @@ struct AppSettingsValues {
         {ShortcutAction::captureArea, defaultShortcut(ShortcutAction::captureArea)}};
     bool openEditorAfterCapture = false;
     bool autoDismissPreview = false;
+    // Text read from a capture goes to the clipboard at once instead of the result window.
+    bool copyRecognizedTextAtOnce = false;
     std::optional<QString> defaultSaveFolderPath;
     std::optional<QByteArray> defaultSaveFolderBookmarkData;
     ScreenshotFileFormat screenshotFileFormat = ScreenshotFileFormat::png;
@@ -81,6 +83,8 @@ public:
     void setOpenEditorAfterCapture(bool value);
     bool autoDismissPreview() const { return values_.autoDismissPreview; }
     void setAutoDismissPreview(bool value);
+    bool copyRecognizedTextAtOnce() const { return values_.copyRecognizedTextAtOnce; }
+    void setCopyRecognizedTextAtOnce(bool value);
     const std::optional<QString>& defaultSaveFolderPath() const { return values_.defaultSaveFolderPath; }
     void setDefaultSaveFolderPath(const std::optional<QString>& value);
     const std::optional<QByteArray>& defaultSaveFolderBookmarkData() const {

@@ -26,6 +26,14 @@ GeneralSettingsPage::GeneralSettingsPage(SettingsHost& host) {
         QStringLiteral("撮影後の小さなプレビューを数秒後に自動で閉じます。"),
         [&settings] { return settings.autoDismissPreview(); },
         [&settings](bool v) { settings.setAutoDismissPreview(v); }));
+    if (host.offersTextRecognition()) {
+        content->addWidget(settingsDivider());
+        content->addWidget(checkRow(
+            *this, QStringLiteral("copyRecognizedTextAtOnce"), QStringLiteral("読み取ったテキストをすぐにコピーする"),
+            QStringLiteral("テキストを読み取ったら、結果のウィンドウを開かずにクリップボードへコピーします。"),
+            [&settings] { return settings.copyRecognizedTextAtOnce(); },
+            [&settings](bool v) { settings.setCopyRecognizedTextAtOnce(v); }));
+    }
 
     // The switch shows whether the entry exists, also after a change that failed.
     column()->addWidget(

@@ -107,6 +107,9 @@ public:
 
     // Start at login. The state lives outside the settings document (the desktop's
     // autostart entry); a failed change reports itself and leaves the state as it is.
+    // Whether text recognition can be offered (its engine is installed).
+    virtual bool offersTextRecognition() const { return false; }
+
     virtual bool launchesAtLogin() const { return false; }
     virtual void setLaunchesAtLogin(bool enabled) {}
 

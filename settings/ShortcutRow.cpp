@@ -14,6 +14,8 @@
 namespace lumivane {
 
 QString shortcutActionTitle(ShortcutAction action) {
+    if (action == ShortcutAction::captureAreaText)
+        return QStringLiteral("範囲を選択してテキストを読み取る");
     return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影")
                                                        : QStringLiteral("範囲を選択して撮影");
 }
@@ -36,6 +38,17 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     top->addLayout(texts, 1);
     recorder_ = new ShortcutRecorder({}, this);
     top->addWidget(recorder_, 0, Qt::AlignVCenter);
+    if (defaultShortcut(action).isUnset()) {
+        auto* clear = new QPushButton(QStringLiteral("解除"), this);
+        clear->setObjectName(QStringLiteral("clearShortcut"));
+        connect(clear, &QPushButton::clicked, this, [this] {
+            host_.settings().setShortcut(Shortcut{}, action_);
+            host_.applySettings();
+            refresh();
+        });
+        clear_ = clear;
+        top->addWidget(clear, 0, Qt::AlignVCenter);
+    }
     v->addLayout(top);
     // Shown while the recorder refuses a key the other action already has.
     refusal_ = settingsLabel({}, 12, QFont::DemiBold);
@@ -108,6 +121,8 @@ void ShortcutRow::refresh() {
                               host_.shortcutRecorderDidEndRecording();
                           },
                           [this](const Shortcut& s) { return acceptsShortcut(s); }});
+    if (clear_)
+        clear_->setVisible(!current.isUnset());
     const auto failures = host_.shortcutRegistrationFailures();
     const bool failed = failures.contains(HotKeyService::actionFor(action_));
     const std::optional<QString> title = conflictWarningTitle(current, failed);
@@ -116,9 +131,14 @@ void ShortcutRow::refresh() {
 }
 
 bool ShortcutRow::acceptsShortcut(const Shortcut& shortcut) {
-    const ShortcutAction other =
-        action_ == ShortcutAction::captureFullScreen ? ShortcutAction::captureArea : ShortcutAction::captureFullScreen;
-    const bool taken = host_.settings().shortcut(other) == shortcut;
+    ShortcutAction other = action_;
+    for (const auto& actions :
+         {std::vector<ShortcutAction>(allShortcutActions.begin(), allShortcutActions.end()),
+          std::vector<ShortcutAction>(optionalShortcutActions.begin(), optionalShortcutActions.end())})
+        for (ShortcutAction a : actions)
+            if (a != action_ && host_.settings().shortcut(a) == shortcut)
+                other = a;
+    const bool taken = other != action_;
     refusal_->setText(taken ? QStringLiteral("%1 は「%2」で使っています。別のキーを押してください（Esc で取り消し）。")
                                   .arg(shortcut.displayString(), shortcutActionTitle(other))
                             : QString());

@@ -38,6 +38,7 @@ private:
     ShortcutAction action_;
     std::optional<Shortcut> desktopStandardShortcut_;
     ShortcutRecorder* recorder_ = nullptr;
+    QWidget* clear_ = nullptr; // optional actions: takes the key away
     QFrame* warning_ = nullptr;
     QLabel* warningTitle_ = nullptr;
     QLabel* refusal_ = nullptr;

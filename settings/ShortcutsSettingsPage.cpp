@@ -61,9 +61,21 @@ ShortcutsSettingsPage::ShortcutsSettingsPage(SettingsHost& host) {
     auto* area = new ShortcutRow(host, ShortcutAction::captureArea, shortcutActionTitle(ShortcutAction::captureArea),
                                  QStringLiteral("ドラッグで範囲を選んで撮影します。"), kDesktopScreenshotAreaKey);
     content->addWidget(area);
-    addRefresher([full, area] {
+    ShortcutRow* text = nullptr;
+    if (host.offersTextRecognition()) {
+        content->addWidget(settingsDivider());
+        text =
+            new ShortcutRow(host, ShortcutAction::captureAreaText, shortcutActionTitle(ShortcutAction::captureAreaText),
+                            QStringLiteral("ドラッグで範囲を選び、その中の文字を読み取ります。キーは使うときだけ"
+                                           "設定してください。"),
+                            std::nullopt);
+        content->addWidget(text);
+    }
+    addRefresher([full, area, text] {
         full->refresh();
         area->refresh();
+        if (text)
+            text->refresh();
     });
 
     column()->addWidget(settingsSection(

@@ -11,11 +11,21 @@ std::optional<HotKeyService::Action> HotKeyService::actionForId(int id) {
         return Action::captureFullScreen;
     if (id == 2)
         return Action::captureArea;
+    if (id == 3)
+        return Action::captureAreaText;
     return std::nullopt;
 }
 
 HotKeyService::Action HotKeyService::actionFor(ShortcutAction action) {
-    return action == ShortcutAction::captureFullScreen ? Action::captureFullScreen : Action::captureArea;
+    switch (action) {
+    case ShortcutAction::captureFullScreen:
+        return Action::captureFullScreen;
+    case ShortcutAction::captureArea:
+        return Action::captureArea;
+    case ShortcutAction::captureAreaText:
+        return Action::captureAreaText;
+    }
+    return Action::captureArea;
 }
 
 HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabber_(std::move(grabber)) {
@@ -27,11 +37,27 @@ HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabbe
 }
 
 QString HotKeyService::actionName(Action action) {
-    return action == Action::captureFullScreen ? QStringLiteral("capture-full-screen") : QStringLiteral("capture-area");
+    switch (action) {
+    case Action::captureFullScreen:
+        return QStringLiteral("capture-full-screen");
+    case Action::captureArea:
+        return QStringLiteral("capture-area");
+    case Action::captureAreaText:
+        return QStringLiteral("capture-area-text");
+    }
+    return {};
 }
 
 QString HotKeyService::actionDescription(Action action) {
-    return action == Action::captureFullScreen ? QStringLiteral("全画面を撮影") : QStringLiteral("範囲を選択して撮影");
+    switch (action) {
+    case Action::captureFullScreen:
+        return QStringLiteral("全画面を撮影");
+    case Action::captureArea:
+        return QStringLiteral("範囲を選択して撮影");
+    case Action::captureAreaText:
+        return QStringLiteral("範囲を選択してテキストを読み取る");
+    }
+    return {};
 }
 
 std::vector<HotKeyService::RegistrationFailure>

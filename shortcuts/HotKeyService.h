@@ -14,7 +14,7 @@ namespace lumivane {
 class HotKeyService {
 public:
     // Raw values are the hot-key ids.
-    enum class Action { captureFullScreen = 1, captureArea = 2 };
+    enum class Action { captureFullScreen = 1, captureArea = 2, captureAreaText = 3 };
     static std::optional<Action> actionForId(int id);
     static Action actionFor(ShortcutAction action);
 

@@ -84,8 +84,15 @@ std::optional<Shortcut> Shortcut::fromJson(const QJsonValue& value) {
 }
 
 QString rawValue(ShortcutAction action) {
-    return action == ShortcutAction::captureFullScreen ? QStringLiteral("captureFullScreen")
-                                                       : QStringLiteral("captureArea");
+    switch (action) {
+    case ShortcutAction::captureFullScreen:
+        return QStringLiteral("captureFullScreen");
+    case ShortcutAction::captureArea:
+        return QStringLiteral("captureArea");
+    case ShortcutAction::captureAreaText:
+        return QStringLiteral("captureAreaText");
+    }
+    return {};
 }
 
 std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw) {
@@ -93,10 +100,14 @@ std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw) {
         return ShortcutAction::captureFullScreen;
     if (raw == QLatin1String("captureArea"))
         return ShortcutAction::captureArea;
+    if (raw == QLatin1String("captureAreaText"))
+        return ShortcutAction::captureAreaText;
     return std::nullopt;
 }
 
 Shortcut defaultShortcut(ShortcutAction action) {
+    if (action == ShortcutAction::captureAreaText)
+        return {};
     return action == ShortcutAction::captureFullScreen ? Shortcut{18, 768} : Shortcut{19, 768};
 }
 

@@ -41,6 +41,8 @@ std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
     auto shortcutFor = [&](ShortcutAction a) { return s.shortcuts.value(a, defaultShortcut(a)); };
     auto captureButton = [&](const QString& t, C command, ShortcutAction action) {
         const Shortcut shortcut = shortcutFor(action);
+        if (shortcut.isUnset())
+            return button(t, command);
         e.push_back({K::button, t, true, command, menuKeySequence(shortcut), shortcut.displayString()});
     };
 
@@ -50,6 +52,9 @@ std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
     captureButton(QStringLiteral("全画面を撮影"), C::captureFullScreen, ShortcutAction::captureFullScreen);
     captureButton(QStringLiteral("範囲を選択して撮影"), C::captureArea, ShortcutAction::captureArea);
     button(QStringLiteral("ブラウザ全体を撮影"), C::captureBrowserFullPage);
+    if (s.offersTextRecognition)
+        captureButton(QStringLiteral("範囲を選択してテキストを読み取る"), C::captureAreaText,
+                      ShortcutAction::captureAreaText);
     section(QStringLiteral("直前の画像"));
     button(QStringLiteral("編集を開く"), C::openEditor, s.hasCapture);
     button(QStringLiteral("画像をコピー"), C::copyImage, s.hasCapture);

@@ -14,6 +14,7 @@ enum class TrayMenuCommand {
     captureFullScreen,
     captureArea,
     captureBrowserFullPage,
+    captureAreaText,
     openEditor,
     copyImage,
     exportImage,
@@ -40,6 +41,8 @@ struct TrayMenuState {
     bool hasShortcutRegistrationFailures = false;
     std::optional<QString> lastErrorMessage;
     bool canCheckForUpdates = false;
+    // Text recognition's engine is installed.
+    bool offersTextRecognition = false;
 };
 
 struct TrayMenuEntry {

@@ -37,4 +37,6 @@ type_of() { XDG_DATA_DIRS="$share:/usr/share" gio info -a standard::content-type
 test "$(type_of "$stage/shot.lumivane")" = application/x-lumivane-project
 test "$(type_of "$stage/unnamed")" = application/x-lumivane-project
 test "$(type_of "$stage/other")" != application/x-lumivane-project
+# The installed program finds its text recognition module (an image without text reads as nothing).
+test -z "$("$stage/usr/bin/lumivane" ocr "$stage/red.png")"
 echo "install tree OK"

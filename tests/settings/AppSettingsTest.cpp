@@ -66,6 +66,7 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
         s->setShortcut({0, 256 | 4096}, ShortcutAction::captureFullScreen);
         s->setOpenEditorAfterCapture(true);
         s->setAutoDismissPreview(true);
+        s->setCopyRecognizedTextAtOnce(true);
         s->setDefaultSaveFolderPath(QString("/tmp/スクリーン"));
         s->setDefaultSaveFolderBookmarkData(QByteArray("\x00\x01\xff", 3));
         s->setScreenshotFileFormat(ScreenshotFileFormat::jpeg);
@@ -91,12 +92,13 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
     EXPECT_TRUE(before.hasSeenNoTrayNotice);
     EXPECT_EQ(before.fileNamePrefix, "撮影");
     EXPECT_TRUE(before.splitLongPages);
+    EXPECT_TRUE(before.copyRecognizedTextAtOnce);
     EXPECT_EQ(before.defaultMarkerLineWidth, 11.0 / 3.0);
     EXPECT_EQ(*before.defaultSaveFolderBookmarkData, QByteArray("\x00\x01\xff", 3));
     EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
 
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
-    EXPECT_EQ(stored.size(), 23);
+    EXPECT_EQ(stored.size(), 24);
 }
 
 TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
@@ -181,7 +183,7 @@ TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
     EXPECT_EQ(spy.count(), 2);
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
     EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
-    EXPECT_EQ(stored.size(), 21); // no folder path and no bookmark in memory
+    EXPECT_EQ(stored.size(), 22); // no folder path and no bookmark in memory
 }
 
 TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {

@@ -1,8 +1,8 @@
-#include "ocr/TextRecognizer.h"
-#include "ocr/ImagePreparation.h"
-#include "ocr/LeptonicaImage.h"
-#include "ocr/RecognizedLine.h"
+#include "ocr_engine/TextRecognizer.h"
 #include "ocr/TextRecognitionError.h"
+#include "ocr_engine/ImagePreparation.h"
+#include "ocr_engine/LeptonicaImage.h"
+#include "ocr_engine/RecognizedLine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,7 +26,14 @@ constexpr const char* kDebianDataFolder = "/usr/share/tesseract-ocr/5/tessdata";
 // that meets it. The OpenMP runtime is the engine's, so it is looked up, not linked.
 void limitEngineToOneThread() {
     using SetLevels = void (*)(int);
-    static const auto setLevels = reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
+    static const auto setLevels = [] {
+        void* found = dlsym(RTLD_DEFAULT, "omp_set_max_active_levels");
+        // Loaded as a module (local symbols), the runtime is found by its library.
+        if (!found)
+            if (void* runtime = dlopen("libgomp.so.1", RTLD_LAZY | RTLD_NOLOAD))
+                found = dlsym(runtime, "omp_set_max_active_levels");
+        return reinterpret_cast<SetLevels>(found);
+    }();
     if (setLevels)
         setLevels(0);
 }

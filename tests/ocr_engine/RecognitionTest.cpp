@@ -1,8 +1,8 @@
 #include "TextImages.h"
 
-#include "ocr/ImagePreparation.h"
 #include "ocr/TextRecognitionError.h"
-#include "ocr/TextRecognizer.h"
+#include "ocr_engine/ImagePreparation.h"
+#include "ocr_engine/TextRecognizer.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "ocr/CodeReader.h"
+#include "ocr_engine/CodeReader.h"
 
 #define ZX_USE_UTF8 1
 #include <ZXing/ReadBarcode.h>
@@ -83,14 +83,6 @@ std::vector<DecodedCode> readCodes(const QImage& image) {
     for (Found& f : found)
         codes.push_back(std::move(f.code));
     return codes;
-}
-
-QString codeLine(const DecodedCode& code) {
-    QString text = code.text;
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return QStringLiteral("[%1] %2").arg(code.format, text);
 }
 
 } // namespace lumivane::ocr

@@ -1,4 +1,4 @@
-#include "ocr/LeptonicaImage.h"
+#include "ocr_engine/LeptonicaImage.h"
 
 #include <leptonica/allheaders.h>
 

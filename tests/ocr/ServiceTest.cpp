@@ -1,11 +1,9 @@
 #include "TextImages.h"
 
+#include "ocr/TextRecognitionEngineModule.h"
 #include "ocr/TextRecognitionError.h"
 #include "ocr/TextRecognitionService.h"
-#include "ocr/TextRecognizer.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,54 +11,13 @@
 
 namespace {
 
-using lumivane::TextRecognitionError;
+using lumivane::ocr::TextRecognitionEngineModule;
 using lumivane::ocr::TextRecognitionResult;
 using lumivane::ocr::TextRecognitionService;
-using lumivane::ocr::TextRecognizer;
 using namespace std::chrono_literals;
 
-QString installedData(const char* language) {
-    return QDir(TextRecognizer::defaultDataFolder()).filePath(QStringLiteral("%1.traineddata").arg(language));
-}
-
-TEST(LanguageData, AMissingLanguageNamesThePackageToInstall) {
-    QTemporaryDir onlyJapanese, none;
-    ASSERT_TRUE(QFile::link(installedData("jpn"), onlyJapanese.filePath("jpn.traineddata")));
-    struct Case {
-        QString folder;
-        QString package;
-    };
-    for (const Case& c : {Case{none.path(), "tesseract-ocr-jpn"}, Case{onlyJapanese.path(), "tesseract-ocr-eng"}}) {
-        try {
-            TextRecognizer recognizer(c.folder);
-            ADD_FAILURE() << "loaded without " << c.package.toStdString();
-        } catch (const TextRecognitionError& e) {
-            EXPECT_EQ(e.kind(), TextRecognitionError::Kind::languageDataMissing);
-            EXPECT_TRUE(e.description().contains("sudo apt install " + c.package)) << e.what();
-        }
-    }
-}
-
-TEST(LanguageData, VerticalTextWithoutTheVerticalDataNamesItsPackage) {
-    QTemporaryDir folder;
-    for (const char* language : {"jpn", "eng"})
-        ASSERT_TRUE(
-            QFile::link(installedData(language), folder.filePath(QStringLiteral("%1.traineddata").arg(language))));
-    TextRecognizer recognizer(folder.path());
-    EXPECT_FALSE(recognizer.recognize(lumivane::test::drawText({{QStringLiteral("横書きの文章です")}, 24})).isEmpty());
-    try {
-        recognizer.recognize(
-            lumivane::test::drawText({{QStringLiteral("縦書きの文章です"), QStringLiteral("二行目も縦書きです")},
-                                      24,
-                                      Qt::black,
-                                      Qt::white,
-                                      true}));
-        ADD_FAILURE() << "read vertical text without its data";
-    } catch (const TextRecognitionError& e) {
-        EXPECT_EQ(e.kind(), TextRecognitionError::Kind::languageDataMissing);
-        EXPECT_TRUE(e.description().contains("tesseract-ocr-jpn-vert"));
-    }
-}
+// The build's engine module, where the installed program finds its own.
+const bool engineModuleConfigured = qputenv("LUMIVANE_OCR_ENGINE", LUMIVANE_OCR_ENGINE_MODULE);
 
 class Service : public ::testing::Test {
 protected:
@@ -121,6 +78,51 @@ TEST_F(Service, MissingLanguageDataIsReportedForTheRequest) {
     ASSERT_TRUE(failed.wait(10000));
     EXPECT_TRUE(failed.at(0).at(1).toString().contains("tesseract-ocr-jpn"));
     EXPECT_FALSE(failed.at(0).at(2).toBool());
+}
+
+// Without the engine module (the engine library is not installed) nothing is offered,
+// and whatever asks for text hears which package to install.
+TEST(MissingEngine, TheServiceIsUnavailableAndEveryRequestNamesThePackage) {
+    ASSERT_TRUE(engineModuleConfigured);
+    const TextRecognitionEngineModule missing(QStringLiteral("/nonexistent/liblumivane_ocr_engine.so"));
+    EXPECT_FALSE(missing.isAvailable());
+    EXPECT_FALSE(missing.loadError().isEmpty());
+    EXPECT_TRUE(missing.readCodes(lumivane::test::drawText({{QStringLiteral("abc")}, 18})).empty());
+    try {
+        missing.createEngine();
+        ADD_FAILURE() << "made an engine without the module";
+    } catch (const lumivane::TextRecognitionError& e) {
+        EXPECT_EQ(e.kind(), lumivane::TextRecognitionError::Kind::engineMissing);
+        EXPECT_TRUE(e.description().contains("sudo apt install libtesseract5")) << e.what();
+    }
+
+    TextRecognitionService service(nullptr, 1s, {}, &missing);
+    EXPECT_FALSE(service.isAvailable());
+    service.preload();
+    QSignalSpy failed(&service, &TextRecognitionService::failed);
+    for (auto reading : {TextRecognitionService::Reading::textAndCodes, TextRecognitionService::Reading::codesOnly})
+        service.recognize(lumivane::test::drawText({{QStringLiteral("abc")}, 18}), reading);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == 2; }, 5000));
+    for (const auto& call : failed) {
+        EXPECT_TRUE(call.at(1).toString().contains("libtesseract5"));
+        EXPECT_FALSE(call.at(2).toBool());
+    }
+    EXPECT_FALSE(service.isEngineLoaded());
+}
+
+TEST(EngineModule, TheBuildsModuleLoadsAndReadsCodesWithoutLoadingTheEngine) {
+    const TextRecognitionEngineModule& module = TextRecognitionEngineModule::shared();
+    ASSERT_TRUE(module.isAvailable()) << module.loadError().toStdString();
+    TextRecognitionService service(nullptr, 1s);
+    EXPECT_TRUE(service.isAvailable());
+    QSignalSpy recognized(&service, &TextRecognitionService::recognized);
+    service.recognize(lumivane::test::drawText({{QStringLiteral("コードのない画像")}, 18}),
+                      TextRecognitionService::Reading::codesOnly);
+    ASSERT_TRUE(recognized.wait(5000));
+    const auto result = recognized.at(0).at(1).value<TextRecognitionResult>();
+    EXPECT_TRUE(result.text.isEmpty());
+    EXPECT_TRUE(result.codes.empty());
+    EXPECT_FALSE(service.isEngineLoaded());
 }
 
 } // namespace

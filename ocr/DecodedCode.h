@@ -1,7 +1,5 @@
 #pragma once
-#include <QImage>
 #include <QString>
-#include <vector>
 
 namespace lumivane::ocr {
 
@@ -11,12 +9,11 @@ struct DecodedCode {
     QString text;
 };
 
-// Every readable QR code and barcode in the image, top to bottom. Empty for a null
-// image or one without codes.
-std::vector<DecodedCode> readCodes(const QImage& image);
-
 // "[QR] https://example.com": a code on a line of its own, marked as a code. Line
 // breaks inside the decoded text become spaces so the code keeps to one line.
 QString codeLine(const DecodedCode& code);
+
+// Whether the decoded text is a web address that may be opened (http or https only).
+bool isOpenableAddress(const QString& text);
 
 } // namespace lumivane::ocr

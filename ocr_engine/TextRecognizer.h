@@ -1,4 +1,6 @@
 #pragma once
+#include "ocr/TextRecognitionEngine.h"
+
 #include <QImage>
 #include <QString>
 #include <atomic>
@@ -9,10 +11,6 @@ class TessBaseAPI;
 }
 
 namespace lumivane::ocr {
-
-// Largest image accepted for recognition, before any scaling.
-inline constexpr int kMaxRecognitionSide = 32000;
-inline constexpr qint64 kMaxRecognitionPixels = 120LL * 1000 * 1000;
 
 // The text recognition engine (tesseract), loaded for Japanese with English and run
 // on one thread. Reading vertical Japanese loads the vertical data on first need.

@@ -1,4 +1,4 @@
-#include "ocr/RecognizedLine.h"
+#include "ocr_engine/RecognizedLine.h"
 
 #include <gtest/gtest.h>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "ocr/CodeReader.h"
+#include "ocr_engine/CodeReader.h"
 #include "ocr/TextRecognitionResult.h"
 
 #include <QPainter>

@@ -1,5 +1,5 @@
-#include "ocr/ImagePreparation.h"
-#include "ocr/LeptonicaImage.h"
+#include "ocr_engine/ImagePreparation.h"
+#include "ocr_engine/LeptonicaImage.h"
 
 #include <QPainter>
 #include <algorithm>
