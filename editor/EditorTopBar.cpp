@@ -19,7 +19,8 @@ using namespace barwidgets;
 
 namespace {
 
-void storeDefault(AppSettings& settings, const DefaultChange& change) {
+void storeDefault(EditorHost& host, const DefaultChange& change) {
+    AppSettings& settings = host.settings();
     switch (change.field) {
     case DefaultChange::Field::annotationColor:
         settings.setDefaultAnnotationColor(change.color);
@@ -41,6 +42,12 @@ void storeDefault(AppSettings& settings, const DefaultChange& change) {
         break;
     case DefaultChange::Field::textFontSize:
         settings.setDefaultTextFontSize(change.value);
+        break;
+    case DefaultChange::Field::stepSize:
+        host.sessionStyle().stepDiameter = change.value;
+        break;
+    case DefaultChange::Field::textBackground:
+        host.sessionStyle().textBackground = change.textBackground;
         break;
     }
 }
@@ -270,6 +277,8 @@ StyleDefaults EditorTopBar::styleDefaults() const {
     d.annotationLineWidth = s.defaultAnnotationLineWidth();
     d.markerLineWidth = s.defaultMarkerLineWidth();
     d.textFontSize = s.defaultTextFontSize();
+    d.stepDiameter = host_.sessionStyle().stepDiameter;
+    d.textBackground = host_.sessionStyle().textBackground;
     return d;
 }
 
@@ -367,6 +376,10 @@ void EditorTopBar::presentStylePopover() {
     cb.onStrokeWidthSelect = [this](double v) { applyStrokeWidth(v); };
     cb.onMarkerWidthSelect = [this](double v) { applyMarkerLineWidth(v); };
     cb.onEffectIntensitySelect = [this](double v) { applyEffectIntensity(v); };
+    cb.onStepSizeSelect = [this](double v) { applyStyleChoice({StyleChoice::Field::stepSize, {}, v}); };
+    cb.onTextBackgroundSelect = [this](std::optional<TextBackground> b) {
+        applyStyleChoice({StyleChoice::Field::textBackground, {}, 0, b});
+    };
     stylePopover_ =
         new AnnotationStylePopover(*kind, styleValues(*host_.editorDocument(), *kind, styleDefaults()), cb, this);
     presentPopover(stylePopover_, style_);
@@ -395,7 +408,7 @@ void EditorTopBar::applyStyleChoice(const StyleChoice& choice) {
     if (result.before)
         host_.commitEditorChange(*result.before);
     else if (result.defaultChange)
-        storeDefault(host_.settings(), *result.defaultChange); // the setters persist
+        storeDefault(host_, *result.defaultChange); // the setters persist
     refresh();
     emit documentEdited();
 }
