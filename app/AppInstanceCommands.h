@@ -18,6 +18,7 @@ public:
     void captureBrowserPage(CaptureCompletion done) override;
     std::optional<QString> openEditor() override;
     std::optional<QString> openProject(const QString& path) override;
+    std::optional<QString> editImage(const QString& path) override;
     std::optional<QString> showSettings() override;
     std::optional<QString> quit() override;
 

@@ -53,6 +53,11 @@ public:
     void saveImageQuickly(const EditorDocument& document) override;
     bool saveProject(const EditorDocument& document, const QString& path) override;
     bool openProject(const QString& path) override;
+    // A new document on an image file or the clipboard's image (it becomes the current
+    // capture) in the editor window. A failure becomes the last error message, and
+    // its text is returned; nothing else changes.
+    std::optional<QString> editImageFile(const QString& path);
+    std::optional<QString> editClipboardImage();
 
 signals:
     // finishEditing closed the window: the preview takes over.
@@ -68,6 +73,7 @@ private:
     void presentWindow();
     void afterImageOperation(bool changed);
     void report(const std::exception& error);
+    std::optional<QString> editImage(const QImage& image, const QString& error);
 
     AppSettings& settings_;
     const AppServices& services_;

@@ -41,6 +41,7 @@ public:
     virtual void captureBrowserPage(CaptureCompletion done) = 0;
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
+    virtual std::optional<QString> editImage(const QString& path) = 0;
     virtual std::optional<QString> showSettings() = 0;
     virtual std::optional<QString> quit() = 0;
 };
@@ -52,6 +53,7 @@ inline constexpr char captureArea[] = "CaptureArea";
 inline constexpr char captureBrowserPage[] = "CaptureBrowserPage";
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
+inline constexpr char editImage[] = "EditImage";
 inline constexpr char showSettings[] = "ShowSettings";
 inline constexpr char quit[] = "Quit";
 } // namespace instance_method

@@ -22,6 +22,7 @@ enum class TrayMenuCommand {
     openSystemScreenshotSettings,
     useRecommendedShortcuts,
     openProject,
+    editClipboardImage,
     saveProject,
     showErrorDetails,
     copyErrorMessage,
