@@ -78,7 +78,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     left_ = left;
     auto* row = new QHBoxLayout(left);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(6);
+    row->setSpacing(4);
 
     copy_ = symbolButton(QStringLiteral("edit-copy"), QStringLiteral("コピー"), left);
     connect(copy_, &QToolButton::clicked, this, [this] {
@@ -338,12 +338,15 @@ void EditorTopBar::fitToWidth() {
     };
     const QMargins m = layout()->contentsMargins();
     const auto fits = [&] { return m.left() + left_->sizeHint().width() + rightWidth() + m.right() <= width(); };
-    for (QToolButton* menu : {canvasMenu_, projectMenu_})
-        menu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    for (QToolButton* button : {canvasMenu_, projectMenu_, background_})
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     if (fits())
         return;
     for (QToolButton* menu : {canvasMenu_, projectMenu_})
         menu->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    if (fits())
+        return;
+    background_->setToolButtonStyle(Qt::ToolButtonIconOnly); // its title stays in the tooltip
 }
 
 void EditorTopBar::refreshStyleButton() {

@@ -27,7 +27,7 @@ QPushButton* chip(const QString& text, bool selected, QWidget* parent) {
     b->setFlat(true);
     b->setFixedHeight(22);
     b->setCursor(Qt::PointingHandCursor);
-    b->setProperty("selectedChip", selected);
+    b->setProperty("selectedBackgroundChip", selected);
     b->setStyleSheet(chipStyle(selected));
     return b;
 }
@@ -37,7 +37,7 @@ QPushButton* swatch(const RgbaColor& color, bool selected, QWidget* parent) {
     b->setFlat(true);
     b->setFixedSize(22, 22);
     b->setCursor(Qt::PointingHandCursor);
-    b->setProperty("selectedChip", selected);
+    b->setProperty("selectedBackgroundChip", selected);
     const QColor c = AnnotationPainter::colorOf(color);
     b->setStyleSheet(QStringLiteral("QPushButton { background: %1; border-radius: 11px; border: %2; }")
                          .arg(c.name(), selected ? QStringLiteral("3px solid #0a7aff")
