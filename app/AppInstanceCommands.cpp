@@ -59,6 +59,12 @@ std::optional<QString> AppInstanceCommands::openProject(const QString& path) {
     return model_.lastErrorMessage().value_or(QStringLiteral("the project could not be opened"));
 }
 
+std::optional<QString> AppInstanceCommands::editImage(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isAbsolute())
+        return QStringLiteral("the image path must be absolute");
+    return model_.editorSession().editImageFile(path);
+}
+
 std::optional<QString> AppInstanceCommands::showSettings() {
     model_.openSettings();
     return std::nullopt;

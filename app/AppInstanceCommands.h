@@ -19,6 +19,7 @@ public:
     void captureAreaText(CaptureCompletion done) override;
     std::optional<QString> openEditor() override;
     std::optional<QString> openProject(const QString& path) override;
+    std::optional<QString> editImage(const QString& path) override;
     std::optional<QString> showSettings() override;
     std::optional<QString> quit() override;
 

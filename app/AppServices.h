@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QFuture>
+#include <QImage>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -147,6 +148,8 @@ struct AppServices {
     std::function<void(const QUrl&)> openURL;
     // Puts plain text on the clipboard.
     std::function<void(const QString&)> copyText;
+    // The clipboard's image; a null image when it holds none.
+    std::function<QImage()> clipboardImage;
 };
 
 } // namespace lumivane

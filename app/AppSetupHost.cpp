@@ -168,6 +168,8 @@ void completeSetupServices(AppServices& s) {
             clipboard->clear();
             clipboard->setText(text);
         };
+    if (!s.clipboardImage)
+        s.clipboardImage = [] { return QGuiApplication::clipboard()->image(); };
 }
 
 } // namespace lumivane

@@ -6,6 +6,7 @@
 #include "core/AtomicFile.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/DocumentLimits.h"
+#include "editor_model/EditableImage.h"
 #include "editor_model/EditorOperations.h"
 #include "editor_model/ProjectFile.h"
 #include "settings/AppSettings.h"
@@ -189,6 +190,38 @@ bool EditorSession::saveProject(const EditorDocument& document, const QString& p
         return false;
     }
     return true;
+}
+
+std::optional<QString> EditorSession::editImageFile(const QString& path) {
+    const EditableImage::Result read = EditableImage::readFile(path);
+    return editImage(read.image, read.error);
+}
+
+std::optional<QString> EditorSession::editClipboardImage() {
+    const QImage image = services_.clipboardImage ? services_.clipboardImage() : QImage();
+    if (image.isNull())
+        return editImage(
+            {}, QStringLiteral("クリップボードに画像がありません。画像をコピーしてから、もう一度選んでください。"));
+    const EditableImage::Result checked = EditableImage::fromImage(image);
+    return editImage(checked.image, checked.error);
+}
+
+std::optional<QString> EditorSession::editImage(const QImage& image, const QString& error) {
+    ImageRef ref = image.isNull() ? ImageRef() : makeImage(image);
+    if (!ref) {
+        const QString message = error.isEmpty() ? QStringLiteral("画像を読み込めませんでした。") : error;
+        emit failed(message);
+        return message;
+    }
+    invalidatePendingEditFinalization();
+    editorDocument_ = EditorDocument::fresh(ref);
+    editorHistory_ = {};
+    editorIsEditingText_ = false;
+    emit projectOpened(ref);
+    emit editorDocumentChanged();
+    emit editorHistoryChanged();
+    presentWindow();
+    return std::nullopt;
 }
 
 bool EditorSession::openProject(const QString& path) {

@@ -59,6 +59,12 @@ public:
     // Reads the text of a rendered document; unset where text recognition is not offered.
     std::function<void(const ImageRef&)> textReader;
 
+    // A new document on an image file or the clipboard's image (it becomes the current
+    // capture) in the editor window. A failure becomes the last error message, and
+    // its text is returned; nothing else changes.
+    std::optional<QString> editImageFile(const QString& path);
+    std::optional<QString> editClipboardImage();
+
 signals:
     // finishEditing closed the window: the preview takes over.
     void handedBack();
@@ -73,6 +79,7 @@ private:
     void presentWindow();
     void afterImageOperation(bool changed);
     void report(const std::exception& error);
+    std::optional<QString> editImage(const QImage& image, const QString& error);
 
     AppSettings& settings_;
     const AppServices& services_;

@@ -113,6 +113,7 @@ public slots:
     void CaptureAreaText() { run(instance_method::captureAreaText); }
     void OpenEditor() { run(instance_method::openEditor); }
     void OpenProject(const QString& path) { run(instance_method::openProject, path); }
+    void EditImage(const QString& path) { run(instance_method::editImage, path); }
     void ShowSettings() { run(instance_method::showSettings); }
     void Quit() { run(instance_method::quit); }
 
@@ -160,6 +161,8 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
         refusal = c.openEditor();
     else if (method == QLatin1String(m::openProject))
         refusal = c.openProject(pathFromRequestArgument(argument));
+    else if (method == QLatin1String(m::editImage))
+        refusal = c.editImage(pathFromRequestArgument(argument));
     else if (method == QLatin1String(m::showSettings))
         refusal = c.showSettings();
     else if (method == QLatin1String(m::quit))
@@ -301,7 +304,7 @@ std::optional<InstanceReply> sendOverBus(const QString& method, const QString& a
     QDBusMessage call =
         QDBusMessage::createMethodCall(QString::fromLatin1(applicationId), QString::fromLatin1(instanceObjectPath),
                                        QString::fromLatin1(instanceInterface), method);
-    if (method == QLatin1String(instance_method::openProject))
+    if (method == QLatin1String(instance_method::openProject) || method == QLatin1String(instance_method::editImage))
         call << argument;
     const QDBusMessage reply = bus.call(call, QDBus::Block, isCaptureRequest(method) ? noTimeout : timeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {

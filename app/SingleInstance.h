@@ -46,6 +46,7 @@ public:
     }
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
+    virtual std::optional<QString> editImage(const QString& path) = 0;
     virtual std::optional<QString> showSettings() = 0;
     virtual std::optional<QString> quit() = 0;
 };
@@ -58,6 +59,7 @@ inline constexpr char captureBrowserPage[] = "CaptureBrowserPage";
 inline constexpr char captureAreaText[] = "CaptureAreaText";
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
+inline constexpr char editImage[] = "EditImage";
 inline constexpr char showSettings[] = "ShowSettings";
 inline constexpr char quit[] = "Quit";
 } // namespace instance_method

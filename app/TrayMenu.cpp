@@ -248,6 +248,9 @@ void TrayMenu::run(TrayMenuCommand c) {
             model_.editorSession().openProject(*path);
         break;
     }
+    case TrayMenuCommand::editClipboardImage:
+        model_.editorSession().editClipboardImage();
+        break;
     case TrayMenuCommand::saveProject:
         if (const EditorDocument* document = model_.editorSession().editorDocument()) {
             if (const auto path =

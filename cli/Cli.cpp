@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 
 namespace lumivane::cli {
@@ -35,6 +37,8 @@ const Command kCommands[] = {
     {"render", "render PROJECT.lumivane -o OUT.png|OUT.jpg", commandRender},
     {"project", "project new IMAGE -o PROJECT.lumivane", commandProject},
     {"open", "open PROJECT.lumivane      open a project in the running application's editor", commandOpen},
+    {"edit", "edit IMAGE                 open an image (PNG, JPEG, WebP, ...) in the running application's editor",
+     commandEdit},
     {"ocr",
      "ocr IMAGE [-o FILE]        print the text read in the image (Japanese and English), then its QR codes"
      "\n      and barcodes one a line (\"[QR] ...\")",
@@ -172,6 +176,11 @@ int runCommand(QStringList args) {
     // A project handed over by the file manager (the desktop entry's %f).
     if (name.endsWith(".lumivane") && args.isEmpty())
         return commandOpen({name});
+    // An image handed over the same way ("open with").
+    if (args.isEmpty() && !name.startsWith(QLatin1Char('-')) && name.contains(QLatin1Char('.')) &&
+        std::none_of(std::begin(kCommands), std::end(kCommands),
+                     [&](const Command& c) { return name == QLatin1String(c.name); }))
+        return commandEdit({name});
     for (const Command& c : kCommands)
         if (name == QLatin1String(c.name))
             return c.run(args);

@@ -45,6 +45,7 @@ bool isInteractiveCapture(const QStringList& args);
 QProcessEnvironment launchEnvironment();
 int commandCaptureInApplication(const QStringList& args);
 int commandOpen(const QStringList& args);
+int commandEdit(const QStringList& args);
 
 // Shared helpers for the commands.
 void printError(const QString& message); // "lumivane: <message>" on stderr

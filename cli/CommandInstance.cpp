@@ -5,6 +5,7 @@
 #include "cli/ImageFiles.h"
 #include "core/AtomicFile.h"
 #include "core/NativeFileNames.h"
+#include "editor_model/EditableImage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -167,6 +168,18 @@ int commandOpen(const QStringList& args) {
         return exitFailure;
     return forward(QString::fromLatin1(instance_method::openProject), pathRequestArgument(absolutePath(args[0])),
                    QStringLiteral("open '%1'").arg(args[0]));
+}
+
+int commandEdit(const QStringList& args) {
+    if (args.size() != 1 || args[0].startsWith('-'))
+        return usageError("edit needs exactly one IMAGE");
+    // A file that is no image the editor can hold is refused here, before anything starts.
+    if (const QString problem = EditableImage::checkFile(args[0]); !problem.isEmpty()) {
+        printError(QStringLiteral("edit: %1: %2").arg(args[0], problem));
+        return exitFailure;
+    }
+    return forward(QString::fromLatin1(instance_method::editImage), pathRequestArgument(absolutePath(args[0])),
+                   QStringLiteral("edit '%1'").arg(args[0]));
 }
 
 } // namespace lumivane::cli

@@ -1,6 +1,8 @@
 #include "editor/AnnotationPainter.h"
 #include "editor/AnnotationEffects.h"
 #include "editor_model/AnnotationGeometry.h"
+#include "editor_model/PenStroke.h"
+#include "editor_model/StepMarkers.h"
 
 #include <QPainterPath>
 #include <algorithm>
@@ -64,6 +66,47 @@ void paintMarker(QPainter& painter, const Annotation& a) {
     painter.restore();
 }
 
+// A font measured at 72 dpi (a point per pixel), sized for the painter's device so
+// that it keeps those measures under any device resolution.
+QFont deviceFont(const QPainter& painter, QFont font) {
+    if (const QPaintDevice* device = painter.device(); device && device->logicalDpiY() > 0)
+        font.setPointSizeF(font.pointSizeF() * 72.0 / device->logicalDpiY());
+    return font;
+}
+
+void paintPen(QPainter& painter, const Annotation& a) {
+    if (a.markerPoints.empty())
+        return;
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(colorOf(a.color), std::max(a.lineWidth, 0.5), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(smoothedPenPath(a.markerPoints));
+    painter.restore();
+}
+
+void paintStep(QPainter& painter, const Annotation& a) {
+    const QRectF circle = a.rect.normalized();
+    const QColor fill = colorOf(a.color);
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    if (a.arrowEnd)
+        painter.drawPath(StepMarker::tailPath(circle, *a.arrowEnd));
+    painter.drawEllipse(circle);
+    // White figures on dark colours, black ones on light colours.
+    const double luminance = 0.2126 * fill.redF() + 0.7152 * fill.greenF() + 0.0722 * fill.blueF();
+    const double size = StepMarker::numberFontSize(std::min(circle.width(), circle.height()), int(a.text.size()));
+    if (size >= 1 && size <= 4096 && !a.text.isEmpty()) {
+        QFont font = TextAnnotationLayout::font(size);
+        font.setPointSizeF(size);
+        font.setWeight(QFont::Bold);
+        painter.setFont(deviceFont(painter, font));
+        painter.setPen(luminance > 0.6 && fill.alphaF() > 0.5 ? Qt::black : Qt::white);
+        painter.drawText(circle, Qt::AlignCenter, a.text);
+    }
+    painter.restore();
+}
+
 } // namespace
 
 QPainterPath roundedRectPath(const QRectF& r, double radius) {
@@ -82,22 +125,17 @@ QColor colorOf(const RgbaColor& c) {
 }
 
 void paintText(QPainter& painter, const Annotation& a) {
-    const QSizeF display = TextAnnotationLayout::displaySize(a.text, a.fontSize);
-    const QRectF r = a.rect.normalized();
-    const QRectF box(r.topLeft(), QSizeF(std::max(r.width(), display.width()), std::max(r.height(), display.height())));
+    const QRectF box = textBox(a);
     if (a.text.isEmpty())
         return;
+    if (a.textBackground)
+        paintTextBackground(painter, box, *a.textBackground);
     const QFont font = TextAnnotationLayout::font(a.fontSize);
-    // The layout is measured at 72 dpi (a point per pixel); the drawn font is sized
-    // for the device so that it keeps those measures under any device resolution.
     const QFontMetricsF fm = TextAnnotationLayout::metrics(font);
-    QFont deviceFont = font;
-    if (const QPaintDevice* device = painter.device(); device && device->logicalDpiY() > 0)
-        deviceFont.setPointSizeF(font.pointSizeF() * 72.0 / device->logicalDpiY());
     const QRectF inner = box.adjusted(TextAnnotationLayout::insetX, TextAnnotationLayout::insetY,
                                       -TextAnnotationLayout::insetX, -TextAnnotationLayout::insetY);
     painter.save();
-    painter.setFont(deviceFont);
+    painter.setFont(deviceFont(painter, font));
     painter.setPen(colorOf(a.color));
     painter.setClipRect(box, Qt::IntersectClip);
     double baseline = inner.top() + fm.ascent();
@@ -107,6 +145,26 @@ void paintText(QPainter& painter, const Annotation& a) {
         painter.drawText(QPointF(inner.left(), baseline), line);
         baseline += fm.lineSpacing() + TextAnnotationLayout::lineSpacing;
     }
+    painter.restore();
+}
+
+QRectF textBox(const Annotation& a) {
+    const QSizeF display = TextAnnotationLayout::displaySize(a.text, a.fontSize);
+    const QRectF r = a.rect.normalized();
+    return QRectF(r.topLeft(), QSizeF(std::max(r.width(), display.width()), std::max(r.height(), display.height())));
+}
+
+QRectF textBackgroundRect(const QRectF& textBox, const TextBackground& background) {
+    const double pad = std::isfinite(background.padding) ? std::max(background.padding, 0.0) : 0.0;
+    return textBox.adjusted(-pad, -pad, pad, pad);
+}
+
+void paintTextBackground(QPainter& painter, const QRectF& textBox, const TextBackground& background) {
+    const QRectF box = textBackgroundRect(textBox, background);
+    const double radius = std::isfinite(background.cornerRadius) ? background.cornerRadius : 0.0;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(roundedRectPath(box, radius), colorOf(background.color));
     painter.restore();
 }
 
@@ -152,6 +210,12 @@ void paint(QPainter& painter, const Annotation& a, const QImage& base, const QRe
     }
     case AnnotationKind::spotlight:
         paintSpotlight(painter, r, canvasRect, a.effectIntensity);
+        break;
+    case AnnotationKind::pen:
+        paintPen(painter, a);
+        break;
+    case AnnotationKind::step:
+        paintStep(painter, a);
         break;
     }
 }

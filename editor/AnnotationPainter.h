@@ -24,6 +24,11 @@ void paint(QPainter& painter, const Annotation& annotation, const QImage& baseIm
 // Text in the layout of TextAnnotationLayout: one font point per image point,
 // whatever the device's resolution.
 void paintText(QPainter& painter, const Annotation& annotation);
+// The laid-out box of a text annotation: its rectangle grown to the measured text.
+QRectF textBox(const Annotation& annotation);
+// The filled box behind a text annotation's laid-out box, grown by its padding.
+QRectF textBackgroundRect(const QRectF& textBox, const TextBackground& background);
+void paintTextBackground(QPainter& painter, const QRectF& textBox, const TextBackground& background);
 void paintSpotlight(QPainter& painter, const QRectF& rect, const QRectF& canvasRect, double dimOpacity);
 
 // The colour with its components clamped to 0…1 (non-finite ones as 0).

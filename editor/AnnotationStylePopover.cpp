@@ -2,6 +2,7 @@
 #include "editor/ColorPalette.h"
 #include "editor/PopoverFrame.h"
 #include "editor/PresetChips.h"
+#include "editor/TextBackgroundSection.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,10 +38,13 @@ void AnnotationStylePopover::setValues(const StyleValues& values) {
     const Callbacks& cb = callbacks_;
     auto* content = new QWidget(this);
     content_ = content;
-    auto* row = new QHBoxLayout(content);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(14);
+    auto* row = new QHBoxLayout;
     row->setSpacing(14);
-    if (kind == StyleKind::text || kind == StyleKind::stroke || kind == StyleKind::marker) {
+    column->addLayout(row);
+    if (kind == StyleKind::text || kind == StyleKind::stroke || kind == StyleKind::marker || kind == StyleKind::step) {
         auto* palette = new AnnotationColorPalette(values.annotationColor, defaultPaletteColors(), true,
                                                    cb.onAnnotationColorSelect);
         row->addWidget(section(QStringLiteral("色"), palette, content), 0, Qt::AlignTop);
@@ -49,6 +53,9 @@ void AnnotationStylePopover::setValues(const StyleValues& values) {
         if (kind == StyleKind::text) {
             sizeTitle = QStringLiteral("文字サイズ");
             flow = new PresetFlow(textSizePresets, values.textFontSize, pixelLabel, cb.onTextSizeSelect);
+        } else if (kind == StyleKind::step) {
+            sizeTitle = QStringLiteral("大きさ");
+            flow = new PresetFlow(stepSizePresets, values.stepDiameter, pixelLabel, cb.onStepSizeSelect);
         } else if (kind == StyleKind::stroke) {
             sizeTitle = QStringLiteral("太さ");
             flow = new PresetFlow(strokeWidthPresets, values.strokeWidth, pixelLabel, cb.onStrokeWidthSelect);
@@ -58,6 +65,8 @@ void AnnotationStylePopover::setValues(const StyleValues& values) {
         }
         row->addWidget(section(sizeTitle, flow, content, 146), 0, Qt::AlignTop);
         content->setFixedWidth(244);
+        if (kind == StyleKind::text) // the box behind the text, below colour and size
+            column->addWidget(new TextBackgroundSection(values.textBackground, cb.onTextBackgroundSelect, content));
     } else if (kind == StyleKind::highlight) {
         auto* palette = new AnnotationColorPalette(values.highlightColor, highlightPaletteColors(), false,
                                                    cb.onHighlightColorSelect);

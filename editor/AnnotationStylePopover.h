@@ -13,6 +13,8 @@ public:
     struct Callbacks {
         std::function<void(RgbaColor)> onAnnotationColorSelect, onHighlightColorSelect;
         std::function<void(double)> onTextSizeSelect, onStrokeWidthSelect, onMarkerWidthSelect, onEffectIntensitySelect;
+        std::function<void(double)> onStepSizeSelect;
+        std::function<void(std::optional<TextBackground>)> onTextBackgroundSelect;
     };
     AnnotationStylePopover(toolbar::StyleKind kind, const toolbar::StyleValues& values, Callbacks callbacks,
                            QWidget* parent = nullptr);

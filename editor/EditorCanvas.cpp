@@ -6,8 +6,10 @@
 #include "editor/tools/CanvasTool.h"
 #include "editor/tools/CropTool.h"
 #include "editor/tools/MarkerTool.h"
+#include "editor/tools/PenTool.h"
 #include "editor/tools/SelectionGesture.h"
 #include "editor/tools/ShapeTool.h"
+#include "editor/tools/StepTool.h"
 #include "editor/tools/TextTool.h"
 #include "settings/AppSettings.h"
 
@@ -27,6 +29,7 @@ EditorCanvas::EditorCanvas(EditorHost& host, QWidget* parent)
     : QWidget(parent), host_(host), select_(std::make_unique<SelectTool>(*this)),
       shape_(std::make_unique<ShapeTool>(*this)), crop_(std::make_unique<CropTool>(*this)),
       text_(std::make_unique<TextTool>(*this)), marker_(std::make_unique<MarkerTool>(*this)),
+      pen_(std::make_unique<PenTool>(*this)), step_(std::make_unique<StepTool>(*this)),
       selection_(std::make_unique<SelectionGesture>(*this)), textEditing_(std::make_unique<CanvasTextEditing>(*this)) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -152,8 +155,9 @@ double EditorCanvas::displayScale() const {
 
 void EditorCanvas::cancelGestures() {
     gesture_ = nullptr;
-    for (CanvasTool* tool : std::initializer_list<CanvasTool*>{select_.get(), shape_.get(), crop_.get(), text_.get(),
-                                                               marker_.get(), selection_.get()})
+    for (CanvasTool* tool :
+         std::initializer_list<CanvasTool*>{select_.get(), shape_.get(), crop_.get(), text_.get(), marker_.get(),
+                                            pen_.get(), step_.get(), selection_.get()})
         tool->cancel();
 }
 
@@ -178,6 +182,10 @@ CanvasTool& EditorCanvas::currentTool() const {
         return *select_;
     case AnnotationTool::marker:
         return *marker_;
+    case AnnotationTool::pen:
+        return *pen_;
+    case AnnotationTool::step:
+        return *step_;
     case AnnotationTool::crop:
         return *crop_;
     case AnnotationTool::text:
@@ -258,10 +266,10 @@ void EditorCanvas::mousePressEvent(QMouseEvent* event) {
     const auto hit = ci::hitTest(doc->annotations, toImage(pressPoint_));
     bool manipulate = false;
     if (hit && !textEditing_->isEditing(hit->annotation)) {
-        if (tool == AnnotationTool::marker) {
-            // The marker draws over annotations; only the selected marker stroke moves.
+        if (tool == AnnotationTool::marker || tool == AnnotationTool::pen) {
+            // Marker and pen draw over annotations; only the selected stroke of their kind moves.
             const Annotation* a = doc->find(hit->annotation);
-            manipulate = a && a->kind == AnnotationKind::marker && doc->selectedAnnotationID == hit->annotation;
+            manipulate = a && a->kind == createsKind(tool) && doc->selectedAnnotationID == hit->annotation;
         } else {
             manipulate = true;
         }
@@ -324,6 +332,12 @@ void EditorCanvas::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    const bool earlier = event->key() == Qt::Key_BracketLeft, later = event->key() == Qt::Key_BracketRight;
+    if ((earlier || later) && doc && !textEditing_->isEditing()) {
+        moveSelectedStep(earlier ? -1 : 1);
+        event->accept();
+        return;
+    }
     event->ignore();
 }
 
@@ -364,13 +378,39 @@ void EditorCanvas::handleTap(QPointF viewPoint) {
 
 void EditorCanvas::paintAnnotation(QPainter& painter, const Annotation& a) {
     const EditorDocument* doc = document();
-    if (!doc || !doc->baseImage || (a.kind == AnnotationKind::text && textEditing_->isEditing(a.id)))
+    if (!doc || !doc->baseImage)
         return;
+    if (a.kind == AnnotationKind::text && textEditing_->isEditing(a.id)) {
+        // The field shows the text; its box stays drawn behind the field.
+        if (a.textBackground)
+            AnnotationPainter::paintTextBackground(painter, AnnotationPainter::textBox(a), *a.textBackground);
+        return;
+    }
     const QRectF imageBounds(QPointF(0, 0), doc->imageSize());
     AnnotationPainter::paint(painter, a, *doc->baseImage, imageBounds, [this, doc](const Annotation& e, QRect* pixels) {
         return effects_.effect(*doc, e, pixels);
     });
 }
+
+namespace {
+// Whether an annotation may paint inside `area` (image points). Strokes and steps are
+// bounded by their rectangle (and a step's tail); the other kinds always paint.
+bool mayPaintIn(const Annotation& a, const QRectF& area) {
+    switch (a.kind) {
+    case AnnotationKind::pen:
+    case AnnotationKind::marker:
+        return a.rect.normalized().adjusted(-2, -2, 2, 2).intersects(area);
+    case AnnotationKind::step: {
+        QRectF bounds = a.rect.normalized();
+        if (a.arrowEnd)
+            bounds |= QRectF(*a.arrowEnd, QSizeF(1, 1));
+        return bounds.adjusted(-2, -2, 2, 2).intersects(area);
+    }
+    default:
+        return true;
+    }
+}
+} // namespace
 
 void EditorCanvas::paintImage(QPainter& painter, const EditorDocument& doc) {
     const QRectF imageRect = layout_.imageRect;
@@ -409,14 +449,17 @@ void EditorCanvas::paintImage(QPainter& painter, const EditorDocument& doc) {
     painter.translate(imageRect.topLeft());
     painter.scale(k, k);
     painter.setPen(Qt::NoPen);
+    const QRectF exposed = toImage(QRectF(exposed_));
     for (const Annotation& a : doc.annotations)
-        paintAnnotation(painter, a);
+        if (mayPaintIn(a, exposed))
+            paintAnnotation(painter, a);
     if (gesture_)
         gesture_->paintPreview(painter);
     painter.restore();
 }
 
-void EditorCanvas::paintEvent(QPaintEvent*) {
+void EditorCanvas::paintEvent(QPaintEvent* event) {
+    exposed_ = event->rect();
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     const EditorDocument* doc = document();

@@ -19,9 +19,11 @@ class CanvasTextEditing;
 class CanvasTool;
 class CropTool;
 class MarkerTool;
+class PenTool;
 class SelectTool;
 class SelectionGesture;
 class ShapeTool;
+class StepTool;
 class TextTool;
 
 // The editor's central view: the base image at a fitted, zoomable size, the
@@ -41,6 +43,8 @@ public:
     // Ends inline text editing (committing it) and any open gesture transaction.
     void finalizeCurrentEditingState();
     void deleteSelectedAnnotation();
+    // Moves the selected step marker one number earlier (−1) or later (+1), one undo step.
+    void moveSelectedStep(int direction);
 
     // Lays out and repaints after the document was edited elsewhere (the bars): a
     // background change alters the frame around the image.
@@ -92,6 +96,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -117,10 +122,13 @@ private:
     std::unique_ptr<CropTool> crop_;
     std::unique_ptr<TextTool> text_;
     std::unique_ptr<MarkerTool> marker_;
+    std::unique_ptr<PenTool> pen_;
+    std::unique_ptr<StepTool> step_;
     std::unique_ptr<SelectionGesture> selection_;
     CanvasTool* gesture_ = nullptr; // the gesture under way
     QPointF pressPoint_;
     bool moved_ = false;
+    QRect exposed_; // the area being painted
 
     std::unique_ptr<CanvasTextEditing> textEditing_;
     QObject* watchedParent_ = nullptr;

@@ -8,6 +8,13 @@ namespace lumivane {
 
 class AppSettings;
 
+// Defaults of new annotations kept for the running session only: the step size
+// (0: the default size at the display scale) and the box behind new text.
+struct EditorSessionStyle {
+    double stepDiameter = 0;
+    std::optional<TextBackground> textBackground;
+};
+
 // What the editor window, canvas and bars need from the application object. The
 // application model implements it; tests use an in-memory host. UI thread only.
 class EditorHost : public QObject {
@@ -41,6 +48,8 @@ public:
     virtual bool editorIsEditingText() const = 0;
     virtual void setEditorIsEditingText(bool editing) = 0;
     virtual RgbaColor configuredAnnotationColor(AnnotationKind kind) const = 0;
+    EditorSessionStyle& sessionStyle() { return sessionStyle_; }
+    const EditorSessionStyle& sessionStyle() const { return sessionStyle_; }
 
     // Image operations, each one undo step.
     virtual void rotateEditorImage(ImageRotationDirection direction) = 0;
@@ -67,6 +76,9 @@ signals:
     // operations, a new capture, an opened project).
     void editorDocumentChanged();
     void editorHistoryChanged();
+
+private:
+    EditorSessionStyle sessionStyle_;
 };
 
 } // namespace lumivane

@@ -19,7 +19,8 @@ using namespace barwidgets;
 
 namespace {
 
-void storeDefault(AppSettings& settings, const DefaultChange& change) {
+void storeDefault(EditorHost& host, const DefaultChange& change) {
+    AppSettings& settings = host.settings();
     switch (change.field) {
     case DefaultChange::Field::annotationColor:
         settings.setDefaultAnnotationColor(change.color);
@@ -41,6 +42,12 @@ void storeDefault(AppSettings& settings, const DefaultChange& change) {
         break;
     case DefaultChange::Field::textFontSize:
         settings.setDefaultTextFontSize(change.value);
+        break;
+    case DefaultChange::Field::stepSize:
+        host.sessionStyle().stepDiameter = change.value;
+        break;
+    case DefaultChange::Field::textBackground:
+        host.sessionStyle().textBackground = change.textBackground;
         break;
     }
 }
@@ -71,7 +78,7 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
     left_ = left;
     auto* row = new QHBoxLayout(left);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(6);
+    row->setSpacing(4);
 
     copy_ = symbolButton(QStringLiteral("edit-copy"), QStringLiteral("コピー"), left);
     connect(copy_, &QToolButton::clicked, this, [this] {
@@ -280,6 +287,8 @@ StyleDefaults EditorTopBar::styleDefaults() const {
     d.annotationLineWidth = s.defaultAnnotationLineWidth();
     d.markerLineWidth = s.defaultMarkerLineWidth();
     d.textFontSize = s.defaultTextFontSize();
+    d.stepDiameter = host_.sessionStyle().stepDiameter;
+    d.textBackground = host_.sessionStyle().textBackground;
     return d;
 }
 
@@ -339,12 +348,15 @@ void EditorTopBar::fitToWidth() {
     };
     const QMargins m = layout()->contentsMargins();
     const auto fits = [&] { return m.left() + left_->sizeHint().width() + rightWidth() + m.right() <= width(); };
-    for (QToolButton* menu : {canvasMenu_, projectMenu_})
-        menu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    for (QToolButton* button : {canvasMenu_, projectMenu_, background_})
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     if (fits())
         return;
     for (QToolButton* menu : {canvasMenu_, projectMenu_})
         menu->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    if (fits())
+        return;
+    background_->setToolButtonStyle(Qt::ToolButtonIconOnly); // its title stays in the tooltip
 }
 
 void EditorTopBar::refreshStyleButton() {
@@ -377,6 +389,10 @@ void EditorTopBar::presentStylePopover() {
     cb.onStrokeWidthSelect = [this](double v) { applyStrokeWidth(v); };
     cb.onMarkerWidthSelect = [this](double v) { applyMarkerLineWidth(v); };
     cb.onEffectIntensitySelect = [this](double v) { applyEffectIntensity(v); };
+    cb.onStepSizeSelect = [this](double v) { applyStyleChoice({StyleChoice::Field::stepSize, {}, v}); };
+    cb.onTextBackgroundSelect = [this](std::optional<TextBackground> b) {
+        applyStyleChoice({StyleChoice::Field::textBackground, {}, 0, b});
+    };
     stylePopover_ =
         new AnnotationStylePopover(*kind, styleValues(*host_.editorDocument(), *kind, styleDefaults()), cb, this);
     presentPopover(stylePopover_, style_);
@@ -405,7 +421,7 @@ void EditorTopBar::applyStyleChoice(const StyleChoice& choice) {
     if (result.before)
         host_.commitEditorChange(*result.before);
     else if (result.defaultChange)
-        storeDefault(host_.settings(), *result.defaultChange); // the setters persist
+        storeDefault(host_, *result.defaultChange); // the setters persist
     refresh();
     emit documentEdited();
 }

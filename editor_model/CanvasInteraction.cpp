@@ -1,5 +1,7 @@
 #include "editor_model/CanvasInteraction.h"
 #include "editor_model/AnnotationGeometry.h"
+#include "editor_model/PenStroke.h"
+#include "editor_model/StepMarkers.h"
 
 #include <QFontMetricsF>
 #include <QLineF>
@@ -31,7 +33,10 @@ std::vector<AnnotationHandle> handles(AnnotationKind kind) {
     case AnnotationKind::text:
         return {H::midLeft, H::midRight};
     case AnnotationKind::marker:
+    case AnnotationKind::pen:
         return {};
+    case AnnotationKind::step:
+        return {H::arrowEnd}; // the tail's tip; on a step without a tail it pulls one out
     default:
         return {H::topLeft, H::topRight, H::bottomLeft, H::bottomRight};
     }
@@ -43,11 +48,12 @@ QRectF interactiveRect(const Annotation& a) {
         const QSizeF s = TextAnnotationLayout::displaySize(a.text, a.fontSize);
         return QRectF(r.topLeft(), QSizeF(std::max(r.width(), s.width()), std::max(r.height(), s.height())));
     }
-    if (a.kind == AnnotationKind::marker) {
+    if (a.kind == AnnotationKind::marker || a.kind == AnnotationKind::pen) {
         const auto bounds = markerBounds(a.markerPoints);
         if (!bounds)
             return a.rect.normalized();
-        const double pad = MarkerMetrics(a.lineWidth).visualPadding;
+        const double pad =
+            a.kind == AnnotationKind::marker ? MarkerMetrics(a.lineWidth).visualPadding : penPadding(a.lineWidth);
         return bounds->adjusted(-pad, -pad, pad, pad);
     }
     return a.rect.normalized();
@@ -104,6 +110,24 @@ std::optional<AnnotationHit> hitTest(const Annotation& a, QPointF p) {
         for (size_t i = 1; i < a.markerPoints.size(); ++i)
             if (distanceToSegment(p, a.markerPoints[i - 1], a.markerPoints[i]) <= threshold)
                 return AnnotationHit{a.id, std::nullopt};
+        return std::nullopt;
+    }
+    case AnnotationKind::pen: {
+        if (a.markerPoints.empty())
+            return std::nullopt;
+        const double threshold = penHitThreshold(a.lineWidth);
+        if (a.markerPoints.size() == 1 && QLineF(p, a.markerPoints.front()).length() <= threshold)
+            return AnnotationHit{a.id, std::nullopt};
+        for (size_t i = 1; i < a.markerPoints.size(); ++i)
+            if (distanceToSegment(p, a.markerPoints[i - 1], a.markerPoints[i]) <= threshold)
+                return AnnotationHit{a.id, std::nullopt};
+        return std::nullopt;
+    }
+    case AnnotationKind::step: {
+        const QRectF c = a.rect.normalized();
+        if (QLineF(p, c.center()).length() <= std::min(c.width(), c.height()) / 2 + 4 ||
+            (a.arrowEnd && StepMarker::tailPath(c, *a.arrowEnd).contains(p)))
+            return AnnotationHit{a.id, std::nullopt};
         return std::nullopt;
     }
     default:
@@ -306,8 +330,8 @@ Annotation newAnnotation(AnnotationKind kind, const QRectF& rect, const RgbaColo
     a.kind = kind;
     a.rect = rect.normalized();
     a.color = color;
-    const bool stroked =
-        kind == AnnotationKind::rectangle || kind == AnnotationKind::ellipse || kind == AnnotationKind::arrow;
+    const bool stroked = kind == AnnotationKind::rectangle || kind == AnnotationKind::ellipse ||
+                         kind == AnnotationKind::arrow || kind == AnnotationKind::pen;
     a.lineWidth = stroked ? defaultLineWidth : 0;
     a.fontSize = 32;
     a.text = kind == AnnotationKind::text ? QString() : QStringLiteral("Text");

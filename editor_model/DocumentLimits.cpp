@@ -35,6 +35,12 @@ double areaOn(const QRectF& r, double w, double h) {
     return rt > l && b > t ? (rt - l) * (b - t) : 0.0;
 }
 
+// The smallest rectangle holding r and p (QRectF's union skips empty rectangles).
+QRectF including(const QRectF& r, QPointF p) {
+    return QRectF(QPointF(std::min(r.left(), p.x()), std::min(r.top(), p.y())),
+                  QPointF(std::max(r.right(), p.x()), std::max(r.bottom(), p.y())));
+}
+
 QString limitText(const char* what, double value, double limit) {
     return QStringLiteral("描画の上限を超えるため画像にできません（%1 %2、上限 %3）。")
         .arg(QString::fromUtf8(what))
@@ -120,6 +126,24 @@ QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, co
             bounds = pointBounds.adjusted(-stamp.height, -stamp.height, stamp.height, stamp.height);
             break;
         }
+        case AnnotationKind::pen: {
+            // Stroked once along its points: counted like marker stamps, a point each.
+            for (const QPointF& q : a.markerPoints) {
+                if (!withinCoordinates(q))
+                    return badValue;
+                bounds = including(bounds, q);
+            }
+            stamps += double(a.markerPoints.size());
+            bounds = bounds.adjusted(-width, -width, width, width);
+            break;
+        }
+        case AnnotationKind::step:
+            if (a.arrowEnd) {
+                if (!withinCoordinates(*a.arrowEnd))
+                    return badValue;
+                bounds = including(bounds, *a.arrowEnd);
+            }
+            break;
         case AnnotationKind::text: {
             if (a.fontSize > maxFontSize)
                 return limitText("文字サイズ", a.fontSize, maxFontSize);
@@ -129,6 +153,13 @@ QString renderProblem(QSize imageSize, const std::optional<QRectF>& cropRect, co
             const QSizeF display = TextAnnotationLayout::displaySize(a.text, a.fontSize);
             bounds = QRectF(bounds.topLeft(), QSizeF(std::max(bounds.width(), display.width()),
                                                      std::max(bounds.height(), display.height())));
+            if (a.textBackground) {
+                const double pad = a.textBackground->padding;
+                if (!withinCoordinates(pad) || !std::isfinite(a.textBackground->cornerRadius))
+                    return badValue;
+                bounds =
+                    bounds.adjusted(-std::max(pad, 0.0), -std::max(pad, 0.0), std::max(pad, 0.0), std::max(pad, 0.0));
+            }
             break;
         }
         case AnnotationKind::spotlight:

@@ -1,5 +1,7 @@
 #include "editor_model/EditorDocument.h"
 #include "editor_model/AnnotationGeometry.h"
+#include "editor_model/PenStroke.h"
+#include "editor_model/StepMarkers.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,8 +10,8 @@
 namespace lumivane {
 
 namespace {
-constexpr const char* kindNames[] = {"rectangle", "ellipse", "arrow",    "text",     "marker",
-                                     "highlight", "blur",    "pixelate", "spotlight"};
+constexpr const char* kindNames[] = {"rectangle", "ellipse",  "arrow",     "text", "marker", "highlight",
+                                     "blur",      "pixelate", "spotlight", "pen",  "step"};
 
 const AnnotationToolInfo toolInfos[] = {
     {"select", "選択", "tool-select", std::nullopt, 0},
@@ -23,6 +25,8 @@ const AnnotationToolInfo toolInfos[] = {
     {"pixelate", "モザイク", "tool-pixelate", AnnotationKind::pixelate, 3},
     {"spotlight", "スポットライト", "tool-spotlight", AnnotationKind::spotlight, 2},
     {"crop", "切り抜き", "tool-crop", std::nullopt, 4},
+    {"pen", "ペン", "tool-pen", AnnotationKind::pen, 2},
+    {"step", "番号", "tool-step", AnnotationKind::step, 1},
 };
 } // namespace
 
@@ -55,9 +59,10 @@ void Annotation::rebuildDerivedRect() {
         const double maxX = std::max(arrowStart->x(), arrowEnd->x());
         const double maxY = std::max(arrowStart->y(), arrowEnd->y());
         rect = QRectF(minX, minY, std::max(maxX - minX, 1.0), std::max(maxY - minY, 1.0));
-    } else if (kind == AnnotationKind::marker) {
+    } else if (kind == AnnotationKind::marker || kind == AnnotationKind::pen) {
         if (auto bounds = markerBounds(markerPoints)) {
-            const double pad = MarkerMetrics(lineWidth).visualPadding;
+            const double pad =
+                kind == AnnotationKind::marker ? MarkerMetrics(lineWidth).visualPadding : penPadding(lineWidth);
             rect = bounds->adjusted(-pad, -pad, pad, pad);
         }
     }
@@ -152,7 +157,10 @@ const Annotation* EditorDocument::find(const QUuid& id) const {
 
 void EditorDocument::add(Annotation annotation) {
     selectedAnnotationID = annotation.id;
+    const bool step = annotation.kind == AnnotationKind::step;
     annotations.push_back(std::move(annotation));
+    if (step)
+        renumberSteps(annotations);
 }
 
 bool EditorDocument::update(const Annotation& annotation) {
@@ -167,7 +175,10 @@ bool EditorDocument::remove(const QUuid& id) {
     auto it = std::find_if(annotations.begin(), annotations.end(), [&](const Annotation& a) { return a.id == id; });
     if (it == annotations.end())
         return false;
+    const bool step = it->kind == AnnotationKind::step;
     annotations.erase(it);
+    if (step)
+        renumberSteps(annotations);
     if (selectedAnnotationID == id)
         selectedAnnotationID.reset();
     return true;
@@ -178,6 +189,8 @@ RgbaColor configuredAnnotationColor(AnnotationKind kind, const AnnotationColorDe
     case AnnotationKind::rectangle:
     case AnnotationKind::ellipse:
     case AnnotationKind::arrow:
+    case AnnotationKind::pen:
+    case AnnotationKind::step:
         return d.annotation;
     case AnnotationKind::text:
         return d.text;

@@ -13,11 +13,14 @@
 
 namespace lumivane {
 
-enum class AnnotationKind { rectangle, ellipse, arrow, text, marker, highlight, blur, pixelate, spotlight };
-inline constexpr std::array<AnnotationKind, 9> allAnnotationKinds = {
-    AnnotationKind::rectangle, AnnotationKind::ellipse,  AnnotationKind::arrow,
-    AnnotationKind::text,      AnnotationKind::marker,   AnnotationKind::highlight,
-    AnnotationKind::blur,      AnnotationKind::pixelate, AnnotationKind::spotlight};
+// pen: a smoothed freehand stroke through markerPoints. step: a numbered circle in
+// rect (its number in text, kept in list order by renumberSteps) with an optional
+// pointer tail ending at arrowEnd.
+enum class AnnotationKind { rectangle, ellipse, arrow, text, marker, highlight, blur, pixelate, spotlight, pen, step };
+inline constexpr std::array<AnnotationKind, 11> allAnnotationKinds = {
+    AnnotationKind::rectangle, AnnotationKind::ellipse,   AnnotationKind::arrow, AnnotationKind::text,
+    AnnotationKind::marker,    AnnotationKind::highlight, AnnotationKind::blur,  AnnotationKind::pixelate,
+    AnnotationKind::spotlight, AnnotationKind::pen,       AnnotationKind::step};
 
 QString rawValue(AnnotationKind kind);
 std::optional<AnnotationKind> annotationKindFromRaw(const QString& raw);
@@ -33,12 +36,15 @@ enum class AnnotationTool {
     blur,
     pixelate,
     spotlight,
-    crop
+    crop,
+    pen,
+    step
 };
-inline constexpr std::array<AnnotationTool, 11> allAnnotationTools = {
+inline constexpr std::array<AnnotationTool, 13> allAnnotationTools = {
     AnnotationTool::select,   AnnotationTool::rectangle, AnnotationTool::ellipse,   AnnotationTool::arrow,
     AnnotationTool::text,     AnnotationTool::marker,    AnnotationTool::highlight, AnnotationTool::blur,
-    AnnotationTool::pixelate, AnnotationTool::spotlight, AnnotationTool::crop};
+    AnnotationTool::pixelate, AnnotationTool::spotlight, AnnotationTool::crop,      AnnotationTool::pen,
+    AnnotationTool::step};
 
 struct AnnotationToolInfo {
     const char* rawValue;
@@ -68,6 +74,14 @@ inline std::optional<AnnotationKind> createsKind(AnnotationTool tool) {
 }
 std::optional<AnnotationTool> annotationToolFromRaw(const QString& raw);
 
+// The filled box behind a text annotation; the colour's alpha is its opacity.
+struct TextBackground {
+    RgbaColor color{1, 1, 1, 0.85};
+    double padding = 6;
+    double cornerRadius = 6;
+    friend bool operator==(const TextBackground&, const TextBackground&) = default;
+};
+
 struct Annotation {
     QUuid id;
     AnnotationKind kind = AnnotationKind::rectangle;
@@ -80,6 +94,7 @@ struct Annotation {
     std::optional<QPointF> arrowEnd;
     std::vector<QPointF> markerPoints;
     double effectIntensity = 0;
+    std::optional<TextBackground> textBackground; // text only
 
     friend bool operator==(const Annotation&, const Annotation&) = default;
 
@@ -89,7 +104,7 @@ struct Annotation {
     std::optional<Annotation> translatedForAppliedCrop(const QRectF& crop) const;
     // Translation by (dx, dy) of rect and points, then arrow/marker rect rebuilding.
     Annotation translated(QPointF offset) const;
-    // Rebuilds the rect of an arrow (tight box of its ends) or marker (padded point bounds).
+    // Rebuilds the rect of an arrow (tight box of its ends), marker or pen (padded point bounds).
     void rebuildDerivedRect();
 };
 
@@ -131,6 +146,7 @@ struct EditorDocument {
     // Annotation editing.
     Annotation* find(const QUuid& id);
     const Annotation* find(const QUuid& id) const;
+    // add and remove renumber the step markers.
     void add(Annotation annotation);           // appends and selects it
     bool update(const Annotation& annotation); // in place, matched by id
     bool remove(const QUuid& id);              // clears the selection if it named it

@@ -1,6 +1,7 @@
 #include "editor_model/EditorOperations.h"
 #include "editor_model/AnnotationGeometry.h"
 #include "editor_model/DocumentLimits.h"
+#include "editor_model/StepMarkers.h"
 
 #include <cmath>
 
@@ -95,6 +96,8 @@ Annotation scaledAnnotation(const Annotation& annotation, double s) {
         p *= s;
     a.lineWidth *= s;
     a.fontSize *= s;
+    if (a.kind == AnnotationKind::pen)
+        a.rebuildDerivedRect(); // its padding follows the scaled width
     return a;
 }
 
@@ -152,6 +155,7 @@ bool applyCropToEditorDocument(EditorDocument* d, EditorHistory& h) {
         if (a.translatedForAppliedCrop(crop))
             kept.push_back(a.translated(offset));
     d->annotations = std::move(kept);
+    renumberSteps(d->annotations);
     d->cropRect.reset();
     d->selectedAnnotationID.reset();
     commitEditorChange(d, h, before);

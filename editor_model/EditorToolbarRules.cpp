@@ -1,4 +1,5 @@
 #include "editor_model/EditorToolbarRules.h"
+#include "editor_model/StepMarkers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +12,8 @@ constexpr RgbaColor rgb(int r, int g, int b) {
 }
 
 bool isShape(AnnotationKind k) {
-    return k == AnnotationKind::rectangle || k == AnnotationKind::ellipse || k == AnnotationKind::arrow;
+    return k == AnnotationKind::rectangle || k == AnnotationKind::ellipse || k == AnnotationKind::arrow ||
+           k == AnnotationKind::pen;
 }
 bool isEffect(AnnotationKind k) {
     return k == AnnotationKind::blur || k == AnnotationKind::pixelate || k == AnnotationKind::spotlight;
@@ -46,6 +48,11 @@ const std::vector<RgbaColor>& highlightPaletteColors() {
     // System yellow, orange, green, mint, blue, purple, pink.
     static const std::vector<RgbaColor> colors{rgb(255, 204, 0), rgb(255, 149, 0),  rgb(52, 199, 89), rgb(0, 199, 190),
                                                rgb(0, 122, 255), rgb(175, 82, 222), rgb(255, 45, 85)};
+    return colors;
+}
+
+const std::vector<RgbaColor>& textBackgroundColors() {
+    static const std::vector<RgbaColor> colors{{1, 1, 1, 1}, {0, 0, 0, 1}, rgb(255, 204, 0), rgb(0, 122, 255)};
     return colors;
 }
 
@@ -96,6 +103,8 @@ QString title(StyleKind kind) {
         return QStringLiteral("モザイク");
     case StyleKind::spotlight:
         return QStringLiteral("スポットライト");
+    case StyleKind::step:
+        return QStringLiteral("番号");
     }
     return {};
 }
@@ -116,6 +125,8 @@ QString iconName(StyleKind kind) {
         return QStringLiteral("tool-pixelate");
     case StyleKind::spotlight:
         return QStringLiteral("style-spotlight");
+    case StyleKind::step:
+        return QStringLiteral("tool-step");
     }
     return {};
 }
@@ -157,7 +168,10 @@ std::optional<StyleKind> activeStyleKind(const EditorDocument& document) {
         case AnnotationKind::rectangle:
         case AnnotationKind::ellipse:
         case AnnotationKind::arrow:
+        case AnnotationKind::pen:
             return StyleKind::stroke;
+        case AnnotationKind::step:
+            return StyleKind::step;
         case AnnotationKind::marker:
             return StyleKind::marker;
         case AnnotationKind::highlight:
@@ -174,7 +188,10 @@ std::optional<StyleKind> activeStyleKind(const EditorDocument& document) {
     case AnnotationTool::rectangle:
     case AnnotationTool::ellipse:
     case AnnotationTool::arrow:
+    case AnnotationTool::pen:
         return StyleKind::stroke;
+    case AnnotationTool::step:
+        return StyleKind::step;
     case AnnotationTool::text:
         return StyleKind::text;
     case AnnotationTool::marker:
@@ -194,6 +211,7 @@ StyleValues styleValues(const EditorDocument& document, StyleKind kind, const St
     const Annotation* marker = selectedOf([](AnnotationKind k) { return k == AnnotationKind::marker; });
     const Annotation* highlight = selectedOf([](AnnotationKind k) { return k == AnnotationKind::highlight; });
     const Annotation* effect = selectedOf(isEffect);
+    const Annotation* step = selectedOf([](AnnotationKind k) { return k == AnnotationKind::step; });
 
     StyleValues v;
     switch (kind) {
@@ -203,6 +221,9 @@ StyleValues styleValues(const EditorDocument& document, StyleKind kind, const St
     case StyleKind::marker:
         v.annotationColor = marker ? marker->color : d.markerColor;
         break;
+    case StyleKind::step:
+        v.annotationColor = step ? step->color : d.annotationColor;
+        break;
     default:
         v.annotationColor = shape ? shape->color : d.annotationColor;
         break;
@@ -211,6 +232,8 @@ StyleValues styleValues(const EditorDocument& document, StyleKind kind, const St
     v.textFontSize = text ? text->fontSize : d.textFontSize;
     v.strokeWidth = shape ? shape->lineWidth : d.annotationLineWidth;
     v.markerLineWidth = marker ? marker->lineWidth : d.markerLineWidth;
+    v.stepDiameter = step ? step->rect.normalized().width() : d.stepDiameter;
+    v.textBackground = text ? text->textBackground : d.textBackground;
     if (effect)
         v.effectIntensity = effect->effectIntensity;
     else if (kind == StyleKind::blur)
@@ -225,7 +248,9 @@ StyleValues styleValues(const EditorDocument& document, StyleKind kind, const St
 std::optional<EditorSnapshot> applyAnnotationColor(EditorDocument& document, const RgbaColor& color) {
     return changeSelected(
         document,
-        [](AnnotationKind k) { return k == AnnotationKind::text || k == AnnotationKind::marker || isShape(k); },
+        [](AnnotationKind k) {
+            return k == AnnotationKind::text || k == AnnotationKind::marker || k == AnnotationKind::step || isShape(k);
+        },
         [&](Annotation& a) {
             // Markers keep their translucency.
             const double alpha = a.kind == AnnotationKind::marker ? a.color.alpha : color.alpha;
@@ -251,7 +276,28 @@ std::optional<EditorSnapshot> applyTextFontSize(EditorDocument& document, double
 }
 
 std::optional<EditorSnapshot> applyStrokeWidth(EditorDocument& document, double width) {
-    return changeSelected(document, isShape, [&](Annotation& a) { a.lineWidth = width; });
+    return changeSelected(document, isShape, [&](Annotation& a) {
+        a.lineWidth = width;
+        if (a.kind == AnnotationKind::pen)
+            a.rebuildDerivedRect();
+    });
+}
+
+std::optional<EditorSnapshot> applyStepSize(EditorDocument& document, double diameter) {
+    return changeSelected(
+        document, [](AnnotationKind k) { return k == AnnotationKind::step; },
+        [&](Annotation& a) {
+            a.rect = StepMarker::resizedCircle(a.rect, diameter);
+            if (a.arrowEnd)
+                a.arrowEnd = StepMarker::tailTip(a.rect, *a.arrowEnd);
+        });
+}
+
+std::optional<EditorSnapshot> applyTextBackground(EditorDocument& document,
+                                                  const std::optional<TextBackground>& background) {
+    return changeSelected(
+        document, [](AnnotationKind k) { return k == AnnotationKind::text; },
+        [&](Annotation& a) { a.textBackground = background; });
 }
 
 std::optional<EditorSnapshot> applyMarkerLineWidth(EditorDocument& document, double width) {

@@ -13,6 +13,12 @@ namespace lumivane::toolbar {
 inline const std::vector<double> textSizePresets{10, 13, 16, 20, 24, 32, 40, 48, 64, 72};
 inline const std::vector<double> strokeWidthPresets{2, 4, 6, 8, 10};
 inline const std::vector<double> markerLineWidthPresets{10, 14, 18, 22, 26, 30, 34};
+inline const std::vector<double> stepSizePresets{24, 32, 40, 48, 64, 80};
+// The box behind text: colours (the alpha is set by the opacity), opacity, padding, corners.
+const std::vector<RgbaColor>& textBackgroundColors();
+inline const std::vector<double> textBackgroundOpacityPresets{0.6, 0.8, 1.0};
+inline const std::vector<double> textBackgroundPaddingPresets{2, 6, 10, 16};
+inline const std::vector<double> textBackgroundRadiusPresets{0, 6, 12, 20};
 inline const std::vector<double> blurIntensityPresets{10, 14, 18, 24, 32};
 inline const std::vector<double> pixelateIntensityPresets{12, 18, 24, 32, 40};
 inline const std::vector<double> spotlightOpacityPresets{0.35, 0.45, 0.55, 0.65, 0.75};
@@ -43,13 +49,13 @@ QString percentLabel(double value);       // "55%" for 0.55
 QString integerLabel(double value);       // "18"
 QString zoomLabel(double zoom);           // "110%"
 
-enum class StyleKind { text, stroke, marker, highlight, blur, pixelate, spotlight };
+enum class StyleKind { text, stroke, marker, highlight, blur, pixelate, spotlight, step };
 inline constexpr StyleKind allStyleKinds[] = {StyleKind::text,      StyleKind::stroke, StyleKind::marker,
                                               StyleKind::highlight, StyleKind::blur,   StyleKind::pixelate,
-                                              StyleKind::spotlight};
+                                              StyleKind::spotlight, StyleKind::step};
 QString title(StyleKind kind);                            // popover title: "テキスト", "図形", ...
 QString iconName(StyleKind kind);                         // "tool-text", "style-stroke", ...
-bool isColorKind(StyleKind kind);                         // text, stroke, marker, highlight
+bool isColorKind(StyleKind kind);                         // text, stroke, marker, highlight, step
 bool isEffectKind(StyleKind kind);                        // blur, pixelate, spotlight
 const std::vector<double>& effectPresets(StyleKind kind); // empty for colour kinds
 QString effectLabel(StyleKind kind, double value);
@@ -67,6 +73,8 @@ struct StyleDefaults {
     double annotationLineWidth = 4;
     double markerLineWidth = 18;
     double textFontSize = 32;
+    double stepDiameter = 0; // 0: the default size at the display scale
+    std::optional<TextBackground> textBackground;
 };
 struct StyleValues {
     RgbaColor annotationColor;
@@ -75,6 +83,8 @@ struct StyleValues {
     double strokeWidth = 0;
     double markerLineWidth = 0;
     double effectIntensity = 0;
+    double stepDiameter = 0;
+    std::optional<TextBackground> textBackground;
 };
 StyleValues styleValues(const EditorDocument& document, StyleKind kind, const StyleDefaults& defaults);
 
@@ -86,6 +96,9 @@ std::optional<EditorSnapshot> applyTextFontSize(EditorDocument& document, double
 std::optional<EditorSnapshot> applyStrokeWidth(EditorDocument& document, double width);
 std::optional<EditorSnapshot> applyMarkerLineWidth(EditorDocument& document, double width);
 std::optional<EditorSnapshot> applyEffectIntensity(EditorDocument& document, double intensity);
+std::optional<EditorSnapshot> applyStepSize(EditorDocument& document, double diameter);
+std::optional<EditorSnapshot> applyTextBackground(EditorDocument& document,
+                                                  const std::optional<TextBackground>& background);
 
 // Zoom: the preset after (direction +1) or before (-1) the last preset at or below the zoom.
 double stepZoom(const std::vector<double>& presets, double current, int direction);

@@ -2,6 +2,7 @@
 #include "core/AtomicFile.h"
 #include "core/ImageMemory.h"
 #include "editor_model/DocumentLimits.h"
+#include "editor_model/StepMarkers.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -125,6 +126,10 @@ json encodeAnnotation(const SavedAnnotation& a) {
         j["arrowEnd"] = encodePoint(*a.arrowEnd);
     for (const QPointF& p : a.markerPoints)
         j["markerPoints"].push_back(encodePoint(p));
+    if (a.textBackground)
+        j["textBackground"] = json{{"color", encodeColor(a.textBackground->color)},
+                                   {"padding", a.textBackground->padding},
+                                   {"cornerRadius", a.textBackground->cornerRadius}};
     return j;
 }
 
@@ -135,7 +140,9 @@ SavedAnnotation decodeAnnotation(const json& value, const std::string& path) {
     const QString kind = string(value, "kind", path);
     const auto k = annotationKindFromRaw(kind);
     if (!k)
-        fail(child(path, "kind"), "不明な注釈の種類 \"" + utf8(kind) + "\" です");
+        throw ProjectFileError("このバージョンの Lumivane では扱えない注釈（種類 \"" + utf8(kind) +
+                               "\"）が含まれているため、プロジェクトファイルを開けません。Lumivane "
+                               "を更新してください。");
     a.kind = *k;
     a.rect = rectAt(member(value, "rect", path), child(path, "rect"));
     a.color = colorAt(member(value, "color", path), child(path, "color"));
@@ -153,6 +160,12 @@ SavedAnnotation decodeAnnotation(const json& value, const std::string& path) {
     for (size_t i = 0; i < points.size(); ++i)
         a.markerPoints.push_back(pointAt(points[i], child(path, "markerPoints") + "[" + std::to_string(i) + "]"));
     a.effectIntensity = number(value, "effectIntensity", path);
+    if (const json* b = optionalMember(value, "textBackground")) {
+        const std::string at = child(path, "textBackground");
+        objectAt(*b, at);
+        a.textBackground = TextBackground{colorAt(member(*b, "color", at), child(at, "color")),
+                                          number(*b, "padding", at), number(*b, "cornerRadius", at)};
+    }
     return a;
 }
 
@@ -176,16 +189,23 @@ CanvasBackgroundStyle decodeBackground(const json& value, const std::string& pat
 
 SavedAnnotation::SavedAnnotation(const Annotation& a)
     : id(a.id), kind(a.kind), rect(a.rect), color(a.color), lineWidth(a.lineWidth), fontSize(a.fontSize), text(a.text),
-      arrowStart(a.arrowStart), arrowEnd(a.arrowEnd), markerPoints(a.markerPoints), effectIntensity(a.effectIntensity) {
-}
+      arrowStart(a.arrowStart), arrowEnd(a.arrowEnd), markerPoints(a.markerPoints), effectIntensity(a.effectIntensity),
+      textBackground(a.kind == AnnotationKind::text ? a.textBackground : std::nullopt) {}
 
 Annotation SavedAnnotation::annotation() const {
-    return Annotation{id,   kind,       rect,     color,        lineWidth,      fontSize,
-                      text, arrowStart, arrowEnd, markerPoints, effectIntensity};
+    return Annotation{id,   kind,       rect,     color,        lineWidth,       fontSize,
+                      text, arrowStart, arrowEnd, markerPoints, effectIntensity, textBackground};
+}
+
+int SavedEditorProject::versionFor(const std::vector<SavedAnnotation>& annotations) {
+    for (const SavedAnnotation& a : annotations)
+        if (a.kind == AnnotationKind::pen || a.kind == AnnotationKind::step || a.textBackground)
+            return currentVersion;
+    return firstVersion;
 }
 
 SavedEditorProject::SavedEditorProject(const EditorDocument& d)
-    : version(1), createdAt(ProjectFile::secondsSinceReferenceDate()), selectedTool(d.selectedTool),
+    : version(firstVersion), createdAt(ProjectFile::secondsSinceReferenceDate()), selectedTool(d.selectedTool),
       selectedAnnotationID(d.selectedAnnotationID), cropRect(d.cropRect), backgroundStyle(d.backgroundStyle) {
     if (d.baseImage) {
         if (auto normalized = ImageExportPipeline::normalizedImage(*d.baseImage, std::nullopt))
@@ -195,6 +215,7 @@ SavedEditorProject::SavedEditorProject(const EditorDocument& d)
     annotations.reserve(d.annotations.size());
     for (const Annotation& a : d.annotations)
         annotations.emplace_back(a);
+    version = versionFor(annotations);
 }
 
 std::optional<EditorDocument> SavedEditorProject::makeDocument() const {
@@ -202,6 +223,7 @@ std::optional<EditorDocument> SavedEditorProject::makeDocument() const {
     converted.reserve(annotations.size());
     for (const SavedAnnotation& a : annotations)
         converted.push_back(a.annotation());
+    renumberSteps(converted);
     // Checked from the image header before any pixels are decoded.
     if (const QSize size = ProjectFile::imageSize(baseImageData); !size.isEmpty())
         if (const QString problem = DocumentLimits::renderProblem(size, cropRect, backgroundStyle, converted);
@@ -272,11 +294,15 @@ SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
     const json& version = member(root, "version", path);
     if (!version.is_number_integer())
         fail(child(path, "version"), "整数ではありません");
-    // Read but not checked: any integer opens; one beyond int is kept at the int's bound.
+    // Only the versions this build writes open: a newer file may hold what this one
+    // would drop, and is never read in part.
     const bool isUnsigned = version.is_number_unsigned();
     const std::int64_t v = isUnsigned ? std::int64_t(std::min<std::uint64_t>(version.get<std::uint64_t>(), INT32_MAX))
                                       : version.get<std::int64_t>();
-    p.version = int(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+    if (v < firstVersion || v > currentVersion)
+        throw ProjectFileError("このプロジェクトファイルは、このバージョンの Lumivane が知らない形式（バージョン " +
+                               std::to_string(v) + "）で保存されているため開けません。Lumivane を更新してください。");
+    p.version = int(v);
     p.createdAt = number(root, "createdAt", path);
     const QString data = string(root, "baseImageData", path);
     auto decoded = QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);

@@ -32,6 +32,7 @@ struct SavedAnnotation {
     std::optional<QPointF> arrowEnd;
     std::vector<QPointF> markerPoints;
     double effectIntensity = 0;
+    std::optional<TextBackground> textBackground; // "textBackground", written only when set
 
     SavedAnnotation() = default;
     explicit SavedAnnotation(const Annotation& annotation);
@@ -40,6 +41,13 @@ struct SavedAnnotation {
 };
 
 struct SavedEditorProject {
+    // Version 1 holds the first nine kinds; version 2 adds pens, steps and text
+    // backgrounds. A document without them is written as version 1, byte for byte as
+    // before; files of other versions are refused.
+    static constexpr int firstVersion = 1;
+    static constexpr int currentVersion = 2;
+    static int versionFor(const std::vector<SavedAnnotation>& annotations);
+
     int version = 1;
     double createdAt = 0;     // seconds since 2001-01-01 00:00:00 UTC
     QByteArray baseImageData; // PNG bytes (Base64 in the file)
@@ -50,7 +58,8 @@ struct SavedEditorProject {
     std::vector<SavedAnnotation> annotations;
 
     SavedEditorProject() = default;
-    // version 1, createdAt now, the base image as full-size PNG (empty if it cannot be encoded).
+    // versionFor(annotations), createdAt now, the base image as full-size PNG (empty if
+    // it cannot be encoded).
     explicit SavedEditorProject(const EditorDocument& document);
 
     // nullopt when the image data does not decode. Throws ProjectFileError when the
@@ -59,7 +68,8 @@ struct SavedEditorProject {
 
     // Pretty-printed UTF-8 JSON with sorted keys.
     QByteArray encode() const;
-    // Throws ProjectFileError. Optional keys present as null count as absent.
+    // Throws ProjectFileError, also for a version or annotation kind this build does
+    // not know. Optional keys present as null count as absent.
     static SavedEditorProject decode(const QByteArray& json);
 };
 

@@ -18,6 +18,10 @@ std::optional<EditorSnapshot> applyToSelection(EditorDocument& document, const S
         return applyMarkerLineWidth(document, choice.value);
     case StyleChoice::Field::effectIntensity:
         return applyEffectIntensity(document, choice.value);
+    case StyleChoice::Field::stepSize:
+        return applyStepSize(document, choice.value);
+    case StyleChoice::Field::textBackground:
+        return applyTextBackground(document, choice.textBackground);
     }
     return std::nullopt;
 }
@@ -47,6 +51,10 @@ std::optional<DefaultChange> defaultFor(const EditorDocument* document, const St
         return DefaultChange{F::markerLineWidth, {}, choice.value};
     case StyleChoice::Field::effectIntensity:
         return std::nullopt;
+    case StyleChoice::Field::stepSize:
+        return DefaultChange{F::stepSize, {}, choice.value};
+    case StyleChoice::Field::textBackground:
+        return DefaultChange{F::textBackground, {}, 0, choice.textBackground};
     }
     return std::nullopt;
 }

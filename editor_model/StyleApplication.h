@@ -7,10 +7,20 @@ namespace lumivane::toolbar {
 
 // One choice made in a style popover.
 struct StyleChoice {
-    enum class Field { annotationColor, highlightColor, textFontSize, strokeWidth, markerLineWidth, effectIntensity };
+    enum class Field {
+        annotationColor,
+        highlightColor,
+        textFontSize,
+        strokeWidth,
+        markerLineWidth,
+        effectIntensity,
+        stepSize,
+        textBackground
+    };
     Field field = Field::annotationColor;
     RgbaColor color;  // the colour fields
     double value = 0; // the others
+    std::optional<TextBackground> textBackground = {};
 };
 
 // A default for new annotations that a choice sets.
@@ -22,11 +32,14 @@ struct DefaultChange {
         highlightColor,
         annotationLineWidth,
         markerLineWidth,
-        textFontSize
+        textFontSize,
+        stepSize,      // for the session
+        textBackground // for the session
     };
     Field field = Field::annotationColor;
     RgbaColor color;
     double value = 0;
+    std::optional<TextBackground> textBackground = {};
 };
 
 // Where a style choice lands: on the selected annotation when the choice fits it

@@ -22,6 +22,7 @@ PACKAGES=(
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
   clang libclang-rt-14-dev clang-format clang-tidy  # sanitizer build, format check, scripts/tidy.sh
   qt6-translations-l10n
+  qt6-image-formats-plugins  # WebP, TIFF and more for 'lumivane edit IMAGE'
   qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests
   kwin-wayland libkf5service-bin  # the headless KWin session of the KWin capture tests (kbuildsycoca5)
   gnome-shell mutter xdg-desktop-portal-gnome dconf-service gnome-settings-daemon-common fuse3  # the GNOME test desktop

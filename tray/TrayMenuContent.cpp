@@ -73,6 +73,7 @@ std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
     }
     section(QStringLiteral("プロジェクト"));
     button(QStringLiteral("プロジェクトを開く"), C::openProject);
+    button(QStringLiteral("クリップボードの画像を編集"), C::editClipboardImage);
     button(QStringLiteral("編集中の内容を保存"), C::saveProject, s.hasEditorDocument);
     if (s.lastErrorMessage) {
         section(QStringLiteral("エラー"));

@@ -23,6 +23,7 @@ enum class TrayMenuCommand {
     openSystemScreenshotSettings,
     useRecommendedShortcuts,
     openProject,
+    editClipboardImage,
     saveProject,
     showErrorDetails,
     copyErrorMessage,

@@ -1,5 +1,6 @@
 #include "editor/tools/SelectionGesture.h"
 #include "editor/EditorCanvas.h"
+#include "editor_model/StepMarkers.h"
 
 namespace lumivane {
 
@@ -58,7 +59,9 @@ void SelectionGesture::dragTo(QPointF view) {
     Annotation a = original;
     const QPointF p = canvas_.toImage(view);
     if (handle_) {
-        if (*handle_ == AnnotationHandle::arrowStart || *handle_ == AnnotationHandle::arrowEnd) {
+        if (original.kind == AnnotationKind::step) {
+            a.arrowEnd = StepMarker::tailTip(original.rect, p); // dragged into the circle: no tail
+        } else if (*handle_ == AnnotationHandle::arrowStart || *handle_ == AnnotationHandle::arrowEnd) {
             QPointF start = original.arrowStart.value_or(original.rect.topLeft());
             QPointF end = original.arrowEnd.value_or(original.rect.bottomRight());
             (*handle_ == AnnotationHandle::arrowStart ? start : end) = p;

@@ -34,6 +34,7 @@ void TextTool::release(QPointF view, bool moved) {
     Annotation a = ci::newAnnotation(AnnotationKind::text, ci::newTextRect(dragged, f),
                                      host.configuredAnnotationColor(AnnotationKind::text), 0);
     a.fontSize = f;
+    a.textBackground = host.sessionStyle().textBackground;
     const EditorSnapshot previous = doc->snapshot();
     doc->add(a);
     canvas_.commitFrom(previous);

@@ -145,7 +145,7 @@ TEST(ProjectFile, TextHasSortedKeysUpperCaseIdsAndOnlyTheKeysThatApply) {
     EXPECT_TRUE(png.startsWith("\x89PNG"));
 }
 
-TEST(ProjectFile, LaterVersionsOpenAndUnknownKeysAreIgnored) {
+TEST(ProjectFile, KnownVersionsOpenAndUnknownKeysAreIgnored) {
     json j = savedJson(richDocument());
     j["version"] = 2;
     j["futureKey"] = {{"nested", true}};
@@ -174,7 +174,7 @@ TEST(ProjectFile, MissingKeysWrongTypesAndBadValuesAreDecodingErrors) {
     }
     j = good;
     j["annotations"][0]["kind"] = "circle";
-    expectRejected(j, "kind");
+    expectRejected(j, "circle");
     j = good;
     j["selectedTool"] = "lasso";
     expectRejected(j, "selectedTool");
@@ -272,14 +272,12 @@ TEST(ProjectFile, OptionalKeysPresentAsNullAndAnyFiniteNumberAreRead) {
     j["annotations"][0]["lineWidth"] = 1e300;
     j["annotations"][0]["rect"]["x"] = -3.5e12;
     j["createdAt"] = 1e200;
-    j["version"] = 1099511627776; // 2^40: read, not checked
     const SavedEditorProject p = SavedEditorProject::decode(QByteArray::fromStdString(j.dump()));
     EXPECT_FALSE(p.selectedAnnotationID);
     EXPECT_FALSE(p.cropRect);
     EXPECT_FALSE(p.annotations[1].arrowStart || p.annotations[1].arrowEnd);
     EXPECT_EQ(p.annotations[0].lineWidth, 1e300);
     EXPECT_EQ(p.annotations[0].rect.x(), -3.5e12);
-    EXPECT_EQ(p.version, INT32_MAX);
     // A present optional key of the wrong type is still an error.
     j["cropRect"] = "wide";
     expectRejected(j, "cropRect");

@@ -50,8 +50,15 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultCase{"marker", AnnotationTool::marker, {Choice::annotationColor, choiceRed, 0}, Default::markerColor},
         DefaultCase{"size", AnnotationTool::text, {Choice::textFontSize, {}, 48}, Default::textFontSize},
         DefaultCase{"stroke", AnnotationTool::arrow, {Choice::strokeWidth, {}, 8}, Default::annotationLineWidth},
+        DefaultCase{"markerWidth", AnnotationTool::marker, {Choice::markerLineWidth, {}, 26}, Default::markerLineWidth},
+        DefaultCase{"pen", AnnotationTool::pen, {Choice::strokeWidth, {}, 6}, Default::annotationLineWidth},
         DefaultCase{
-            "markerWidth", AnnotationTool::marker, {Choice::markerLineWidth, {}, 26}, Default::markerLineWidth}),
+            "stepColour", AnnotationTool::step, {Choice::annotationColor, choiceRed, 0}, Default::annotationColor},
+        DefaultCase{"stepSize", AnnotationTool::step, {Choice::stepSize, {}, 48}, Default::stepSize},
+        DefaultCase{"textBackground",
+                    AnnotationTool::text,
+                    {Choice::textBackground, {}, 0, TextBackground{}},
+                    Default::textBackground}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StyleApplication, AHighlightColourKeepsTheDefaultsTranslucency) {
@@ -75,6 +82,45 @@ TEST(StyleApplication, AFittingSelectionTakesTheChoiceAndNoDefaultChanges) {
     EXPECT_EQ(*result.before, before);
     EXPECT_FALSE(result.defaultChange);
     EXPECT_EQ(d.find(rect.id)->lineWidth, 10);
+}
+
+// The new kinds' choices on a selection: one undo step each, geometry kept whole.
+TEST(StyleApplication, PenStepAndTextBoxChoicesApplyToTheirSelection) {
+    EditorDocument d = EditorDocument::fresh(test::solidImage(200, 100));
+    Annotation pen = test::makeAnnotation(AnnotationKind::pen, {});
+    pen.markerPoints = {{10, 10}, {50, 40}};
+    pen.rebuildDerivedRect();
+    Annotation step = test::makeAnnotation(AnnotationKind::step, {40, 40, 20, 20});
+    step.arrowEnd = QPointF(90, 50);
+    Annotation text = test::makeAnnotation(AnnotationKind::text, {0, 0, 40, 20});
+    d.add(pen);
+    d.add(step);
+    d.add(text);
+
+    d.selectedAnnotationID = pen.id;
+    ASSERT_TRUE(applyStyle(&d, {Choice::strokeWidth, {}, 10}, {}).before);
+    EXPECT_EQ(d.find(pen.id)->lineWidth, 10);
+    EXPECT_EQ(d.find(pen.id)->rect, QRectF(10, 10, 40, 30).adjusted(-6, -6, 6, 6)) << "the box follows the width";
+    ASSERT_TRUE(applyStyle(&d, {Choice::annotationColor, choiceRed, 0}, {}).before);
+    EXPECT_EQ(d.find(pen.id)->color, choiceRed);
+
+    d.selectedAnnotationID = step.id;
+    EXPECT_EQ(activeStyleKind(d), StyleKind::step);
+    ASSERT_TRUE(applyStyle(&d, {Choice::stepSize, {}, 40}, {}).before);
+    EXPECT_EQ(d.find(step.id)->rect, QRectF(30, 30, 40, 40)) << "resized around its centre";
+    EXPECT_EQ(d.find(step.id)->arrowEnd, QPointF(90, 50));
+    EXPECT_EQ(styleValues(d, StyleKind::step, {}).stepDiameter, 40);
+
+    d.selectedAnnotationID = text.id;
+    const TextBackground box{{0, 0, 0, 0.6}, 10, 12};
+    ASSERT_TRUE(applyStyle(&d, {Choice::textBackground, {}, 0, box}, {}).before);
+    EXPECT_EQ(d.find(text.id)->textBackground, box);
+    EXPECT_EQ(styleValues(d, StyleKind::text, {}).textBackground, box);
+    ASSERT_TRUE(applyStyle(&d, {Choice::textBackground, {}, 0, std::nullopt}, {}).before);
+    EXPECT_FALSE(d.find(text.id)->textBackground);
+    // A text box choice does not fit a step.
+    d.selectedAnnotationID = step.id;
+    EXPECT_FALSE(applyStyle(&d, {Choice::textBackground, {}, 0, box}, {}).before);
 }
 
 TEST(StyleApplication, AnEffectStrengthWithoutSelectionChangesNothing) {

@@ -70,7 +70,8 @@ TEST(ToolbarRules, ActiveStyleKindPrefersSelectionOverTool) {
         {AnnotationTool::arrow, StyleKind::stroke},     {AnnotationTool::text, StyleKind::text},
         {AnnotationTool::marker, StyleKind::marker},    {AnnotationTool::highlight, StyleKind::highlight},
         {AnnotationTool::blur, std::nullopt},           {AnnotationTool::pixelate, std::nullopt},
-        {AnnotationTool::spotlight, std::nullopt},      {AnnotationTool::crop, std::nullopt}};
+        {AnnotationTool::spotlight, std::nullopt},      {AnnotationTool::crop, std::nullopt},
+        {AnnotationTool::pen, StyleKind::stroke},       {AnnotationTool::step, StyleKind::step}};
     for (auto [tool, kind] : tools) {
         d.selectedTool = tool;
         EXPECT_EQ(activeStyleKind(d), kind) << rawValue(tool).toStdString();

@@ -13,7 +13,7 @@ share="$stage/usr/share"
 test -x "$stage/usr/bin/lumivane"
 desktop-file-validate --no-hints "$share/applications/$id.desktop"
 grep -qx 'Categories=Graphics;Utility;' "$share/applications/$id.desktop"
-grep -qx 'MimeType=application/x-lumivane-project;' "$share/applications/$id.desktop"
+grep -qx 'MimeType=application/x-lumivane-project;image/png;image/jpeg;image/webp;image/bmp;image/gif;image/tiff;' "$share/applications/$id.desktop"
 appstreamcli validate --no-net "$share/metainfo/$id.metainfo.xml"
 appstreamcli validate-tree --no-net "$stage" 
 

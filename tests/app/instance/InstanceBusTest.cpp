@@ -6,7 +6,10 @@
 #include "app/SingleInstance.h"
 #include "editor_model/ProjectFile.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -129,6 +132,40 @@ TEST_F(InstanceBus, EveryMethodReachesTheModel) {
     EXPECT_NE(broken.exitCode, 0);
     EXPECT_TRUE(broken.err.contains("Refused")) << broken.err.toStdString();
     EXPECT_EQ(call("OpenProject", {"string:relative.lumivane"}).exitCode != 0, true);
+
+    // An image becomes a new document; bad input is refused with its reason, shown
+    // in the menu's error, and the document stays as it was.
+    const QString png = desktop.dir.filePath("shot.png");
+    QImage wide(90, 20, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    ASSERT_TRUE(wide.save(png));
+    EXPECT_EQ(call("EditImage", {"string:" + png}).exitCode, 0);
+    ASSERT_NE(model.editorSession().editorDocument(), nullptr);
+    EXPECT_EQ(model.editorSession().editorDocument()->imageSize(), QSizeF(90, 20));
+    EXPECT_EQ(model.currentCapture()->image->size(), QSize(90, 20));
+    QFile notes(desktop.dir.filePath("notes.png"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not an image");
+    notes.close();
+    for (const QString& bad : {notes.fileName(), desktop.dir.filePath("missing.jpg"), desktop.dir.path()}) {
+        const Call refused = call("EditImage", {"string:" + bad});
+        EXPECT_NE(refused.exitCode, 0) << bad.toStdString();
+        ASSERT_TRUE(model.lastErrorMessage().has_value());
+        EXPECT_TRUE(refused.err.contains(*model.lastErrorMessage())) << refused.err.toStdString();
+        EXPECT_EQ(model.editorSession().editorDocument()->imageSize(), QSizeF(90, 20));
+    }
+    // The clipboard's image, and a clear message when it holds none.
+    QImage copied(33, 44, QImage::Format_ARGB32);
+    copied.fill(Qt::green);
+    QGuiApplication::clipboard()->setImage(copied);
+    EXPECT_FALSE(model.editorSession().editClipboardImage());
+    EXPECT_EQ(model.editorSession().editorDocument()->imageSize(), QSizeF(33, 44));
+    QGuiApplication::clipboard()->setText("just text");
+    const auto none = model.editorSession().editClipboardImage();
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->contains("クリップボードに画像がありません")) << none->toStdString();
+    EXPECT_EQ(model.lastErrorMessage(), none);
+    EXPECT_EQ(model.editorSession().editorDocument()->imageSize(), QSizeF(33, 44));
 
     EXPECT_EQ(call("Quit").exitCode, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 2000));
