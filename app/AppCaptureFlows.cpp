@@ -30,8 +30,15 @@ void AppModel::handleHotKey(HotKeyService::Action action, CaptureCompletion done
             return;
         }
         captureArea(std::move(done));
-    } else {
-        captureFullScreen(std::move(done));
+        return;
+    }
+    switch (action) {
+    case HotKeyService::Action::captureWindow:
+        return captureWindow(std::move(done));
+    case HotKeyService::Action::captureLastArea:
+        return captureLastArea(std::move(done));
+    default:
+        return captureFullScreen(std::move(done));
     }
 }
 
@@ -143,13 +150,14 @@ void AppModel::captureArea(CaptureCompletion done) {
                       const auto frame = self->previewScreenFrameForRect(r);
                       self->services_.captureRect(r)
                           .then(self.data(),
-                                [self, forget, frame, waiters](ImageRef image) {
+                                [self, forget, frame, waiters, r](ImageRef image) {
                                     forget();
                                     if (!self)
                                         return;
                                     if (!image)
                                         throw CaptureError(CaptureError::Kind::captureFailed);
                                     self->presentCapture(std::move(image), CaptureSource::standard, frame);
+                                    self->rememberCaptureArea(r);
                                     waiters->finish(CaptureOutcome::shown());
                                 })
                           .onFailed(self.data(), [self, forget, waiters](const std::exception& e) {

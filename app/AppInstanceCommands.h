@@ -16,6 +16,8 @@ public:
     void captureFullScreen(CaptureCompletion done) override;
     void captureArea(CaptureCompletion done) override;
     void captureBrowserPage(CaptureCompletion done) override;
+    void captureWindow(CaptureCompletion done) override;
+    void captureLastArea(CaptureCompletion done) override;
     std::optional<QString> openEditor() override;
     std::optional<QString> openProject(const QString& path) override;
     std::optional<QString> showSettings() override;

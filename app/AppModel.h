@@ -89,6 +89,9 @@ public:
     void captureFullScreen(CaptureCompletion done = {});
     void captureArea(CaptureCompletion done = {});
     void captureBrowserFullPage(CaptureCompletion done = {});
+    // The active window (AppRepeatCaptureFlows.cpp), and the last area again on its screen.
+    void captureWindow(CaptureCompletion done = {});
+    void captureLastArea(CaptureCompletion done = {});
     void presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> previewScreenFrame);
 
     // Visible frame of the screen for a point / a capture rectangle (area-capture space
@@ -130,6 +133,9 @@ private:
     void setLastErrorMessage(std::optional<QString> message);
     CaptureSource currentSource() const;
     void editedImageRendered(const ImageRef& image);
+    void rememberCaptureArea(const QRectF& rect);
+    void presentCaptureOf(QFuture<ImageRef> capture, std::optional<QRectF> previewFrame,
+                          std::shared_ptr<CaptureWaiters> waiters);
 
     std::unique_ptr<AppSettings> settings_;
     AppServices services_;

@@ -39,6 +39,8 @@ public:
     virtual void captureFullScreen(CaptureCompletion done) = 0;
     virtual void captureArea(CaptureCompletion done) = 0;
     virtual void captureBrowserPage(CaptureCompletion done) = 0;
+    virtual void captureWindow(CaptureCompletion done) = 0;
+    virtual void captureLastArea(CaptureCompletion done) = 0;
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
     virtual std::optional<QString> showSettings() = 0;
@@ -50,6 +52,8 @@ namespace instance_method {
 inline constexpr char captureFullScreen[] = "CaptureFullScreen";
 inline constexpr char captureArea[] = "CaptureArea";
 inline constexpr char captureBrowserPage[] = "CaptureBrowserPage";
+inline constexpr char captureWindow[] = "CaptureWindow";
+inline constexpr char captureLastArea[] = "CaptureLastArea";
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
 inline constexpr char showSettings[] = "ShowSettings";

@@ -133,7 +133,8 @@ int forwardCapture(const QString& method) {
 } // namespace
 
 bool isInteractiveCapture(const QStringList& args) {
-    return args.size() == 1 && (args[0] == "full" || args[0] == "area" || args[0] == "browser");
+    return args.size() == 1 &&
+           (args[0] == "full" || args[0] == "area" || args[0] == "browser" || args[0] == "window" || args[0] == "last");
 }
 
 int commandCaptureInApplication(const QStringList& args) {
@@ -142,6 +143,10 @@ int commandCaptureInApplication(const QStringList& args) {
         return forwardCapture(QString::fromLatin1(instance_method::captureFullScreen));
     if (mode == "area")
         return forwardCapture(QString::fromLatin1(instance_method::captureArea));
+    if (mode == "window")
+        return forwardCapture(QString::fromLatin1(instance_method::captureWindow));
+    if (mode == "last")
+        return forwardCapture(QString::fromLatin1(instance_method::captureLastArea));
     return forwardCapture(QString::fromLatin1(instance_method::captureBrowserPage));
 }
 

@@ -118,7 +118,9 @@ bool ShortcutRecorderField::handleRecordingEvent(QKeyEvent* event) {
 }
 
 QString ShortcutRecorderField::labelText() const {
-    return isRecording_ ? QStringLiteral("新しいキーを入力") : shortcut_.displayString();
+    if (isRecording_)
+        return QStringLiteral("新しいキーを入力");
+    return shortcut_.isEmpty() ? QStringLiteral("未設定") : shortcut_.displayString();
 }
 
 void ShortcutRecorderField::updateAppearance() {

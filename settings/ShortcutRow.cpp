@@ -3,6 +3,7 @@
 #include "settings/SettingsHost.h"
 #include "settings/SettingsRows.h"
 #include "settings/ShortcutRecorder.h"
+#include "shortcuts/HotKeyService.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -14,8 +15,7 @@
 namespace lumivane {
 
 QString shortcutActionTitle(ShortcutAction action) {
-    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影")
-                                                       : QStringLiteral("範囲を選択して撮影");
+    return HotKeyService::actionDescription(HotKeyService::actionFor(action));
 }
 
 ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString title, QString description,
@@ -36,6 +36,16 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     top->addLayout(texts, 1);
     recorder_ = new ShortcutRecorder({}, this);
     top->addWidget(recorder_, 0, Qt::AlignVCenter);
+    // Actions without a default key can be left without one again.
+    if (defaultShortcut(action_).isEmpty()) {
+        clear_ = new QPushButton(QStringLiteral("解除"));
+        clear_->setObjectName(QStringLiteral("clearShortcut"));
+        top->addWidget(clear_, 0, Qt::AlignVCenter);
+        connect(clear_, &QPushButton::clicked, this, [this] {
+            host_.settings().setShortcut(Shortcut{}, action_);
+            host_.applySettings();
+        });
+    }
     v->addLayout(top);
     // Shown while the recorder refuses a key the other action already has.
     refusal_ = settingsLabel({}, 12, QFont::DemiBold);
@@ -97,6 +107,8 @@ std::optional<QString> ShortcutRow::conflictWarningTitle(const Shortcut& shortcu
 void ShortcutRow::refresh() {
     AppSettings& settings = host_.settings();
     const Shortcut current = settings.shortcuts().value(action_, defaultShortcut(action_));
+    if (clear_)
+        clear_->setEnabled(!current.isEmpty());
     recorder_->setInputs({current,
                           [this](const Shortcut& s) {
                               host_.settings().setShortcut(s, action_);
@@ -116,9 +128,11 @@ void ShortcutRow::refresh() {
 }
 
 bool ShortcutRow::acceptsShortcut(const Shortcut& shortcut) {
-    const ShortcutAction other =
-        action_ == ShortcutAction::captureFullScreen ? ShortcutAction::captureArea : ShortcutAction::captureFullScreen;
-    const bool taken = host_.settings().shortcut(other) == shortcut;
+    ShortcutAction other = action_;
+    for (ShortcutAction a : allShortcutActions)
+        if (a != action_ && host_.settings().shortcut(a) == shortcut)
+            other = a;
+    const bool taken = other != action_;
     refusal_->setText(taken ? QStringLiteral("%1 は「%2」で使っています。別のキーを押してください（Esc で取り消し）。")
                                   .arg(shortcut.displayString(), shortcutActionTitle(other))
                             : QString());

@@ -5,6 +5,7 @@
 #include <optional>
 
 class QLabel;
+class QPushButton;
 
 namespace lumivane {
 
@@ -41,6 +42,7 @@ private:
     QFrame* warning_ = nullptr;
     QLabel* warningTitle_ = nullptr;
     QLabel* refusal_ = nullptr;
+    QPushButton* clear_ = nullptr;
 
     bool acceptsShortcut(const Shortcut& shortcut);
 };

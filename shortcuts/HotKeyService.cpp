@@ -7,15 +7,23 @@
 namespace lumivane {
 
 std::optional<HotKeyService::Action> HotKeyService::actionForId(int id) {
-    if (id == 1)
-        return Action::captureFullScreen;
-    if (id == 2)
-        return Action::captureArea;
+    if (id >= 1 && id <= 4)
+        return Action(id);
     return std::nullopt;
 }
 
 HotKeyService::Action HotKeyService::actionFor(ShortcutAction action) {
-    return action == ShortcutAction::captureFullScreen ? Action::captureFullScreen : Action::captureArea;
+    switch (action) {
+    case ShortcutAction::captureFullScreen:
+        return Action::captureFullScreen;
+    case ShortcutAction::captureArea:
+        return Action::captureArea;
+    case ShortcutAction::captureWindow:
+        return Action::captureWindow;
+    case ShortcutAction::captureLastArea:
+        return Action::captureLastArea;
+    }
+    return Action::captureFullScreen;
 }
 
 HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabber_(std::move(grabber)) {
@@ -27,17 +35,39 @@ HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabbe
 }
 
 QString HotKeyService::actionName(Action action) {
-    return action == Action::captureFullScreen ? QStringLiteral("capture-full-screen") : QStringLiteral("capture-area");
+    switch (action) {
+    case Action::captureFullScreen:
+        return QStringLiteral("capture-full-screen");
+    case Action::captureArea:
+        return QStringLiteral("capture-area");
+    case Action::captureWindow:
+        return QStringLiteral("capture-window");
+    case Action::captureLastArea:
+        return QStringLiteral("capture-last-area");
+    }
+    return {};
 }
 
 QString HotKeyService::actionDescription(Action action) {
-    return action == Action::captureFullScreen ? QStringLiteral("全画面を撮影") : QStringLiteral("範囲を選択して撮影");
+    switch (action) {
+    case Action::captureFullScreen:
+        return QStringLiteral("全画面を撮影");
+    case Action::captureArea:
+        return QStringLiteral("範囲を選択して撮影");
+    case Action::captureWindow:
+        return QStringLiteral("ウィンドウを撮影");
+    case Action::captureLastArea:
+        return QStringLiteral("前回の範囲を撮影");
+    }
+    return {};
 }
 
 std::vector<HotKeyService::RegistrationFailure>
 HotKeyService::duplicateShortcutFailures(const std::map<Action, Shortcut>& shortcuts) {
     std::vector<RegistrationFailure> failures;
     for (const auto& [action, shortcut] : shortcuts) {
+        if (shortcut.isEmpty())
+            continue; // no key: nothing to share
         int users = 0;
         for (const auto& [other, otherShortcut] : shortcuts)
             if (otherShortcut == shortcut)

@@ -10,11 +10,11 @@
 
 namespace lumivane {
 
-// The two capture shortcuts as system-wide hot keys.
+// The capture shortcuts as system-wide hot keys.
 class HotKeyService {
 public:
     // Raw values are the hot-key ids.
-    enum class Action { captureFullScreen = 1, captureArea = 2 };
+    enum class Action { captureFullScreen = 1, captureArea = 2, captureWindow = 3, captureLastArea = 4 };
     static std::optional<Action> actionForId(int id);
     static Action actionFor(ShortcutAction action);
 

@@ -84,20 +84,37 @@ std::optional<Shortcut> Shortcut::fromJson(const QJsonValue& value) {
 }
 
 QString rawValue(ShortcutAction action) {
-    return action == ShortcutAction::captureFullScreen ? QStringLiteral("captureFullScreen")
-                                                       : QStringLiteral("captureArea");
+    switch (action) {
+    case ShortcutAction::captureFullScreen:
+        return QStringLiteral("captureFullScreen");
+    case ShortcutAction::captureArea:
+        return QStringLiteral("captureArea");
+    case ShortcutAction::captureWindow:
+        return QStringLiteral("captureWindow");
+    case ShortcutAction::captureLastArea:
+        return QStringLiteral("captureLastArea");
+    }
+    return {};
 }
 
 std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw) {
-    if (raw == QLatin1String("captureFullScreen"))
-        return ShortcutAction::captureFullScreen;
-    if (raw == QLatin1String("captureArea"))
-        return ShortcutAction::captureArea;
+    for (ShortcutAction action : allShortcutActions)
+        if (raw == rawValue(action))
+            return action;
     return std::nullopt;
 }
 
 Shortcut defaultShortcut(ShortcutAction action) {
-    return action == ShortcutAction::captureFullScreen ? Shortcut{18, 768} : Shortcut{19, 768};
+    switch (action) {
+    case ShortcutAction::captureFullScreen:
+        return Shortcut{18, 768};
+    case ShortcutAction::captureArea:
+        return Shortcut{19, 768};
+    case ShortcutAction::captureWindow:
+    case ShortcutAction::captureLastArea:
+        break;
+    }
+    return Shortcut{};
 }
 
 namespace ShortcutKeyFormatter {

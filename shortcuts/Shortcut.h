@@ -31,6 +31,9 @@ struct Shortcut {
     // Both members required, each an unsigned 32-bit integer.
     static std::optional<Shortcut> fromJson(const QJsonValue& value);
 
+    // No key at all: the action has no hot key (optional actions start so).
+    bool isEmpty() const { return keyCode == 0 && modifiers == 0; }
+
     friend bool operator==(const Shortcut&, const Shortcut&) = default;
 };
 
@@ -48,13 +51,15 @@ inline size_t qHash(const Shortcut& s, size_t seed = 0) {
     return ::qHash((quint64(s.keyCode) << 32) | s.modifiers, seed);
 }
 
-enum class ShortcutAction { captureFullScreen, captureArea };
-inline constexpr std::array<ShortcutAction, 2> allShortcutActions = {ShortcutAction::captureFullScreen,
-                                                                     ShortcutAction::captureArea};
+enum class ShortcutAction { captureFullScreen, captureArea, captureWindow, captureLastArea };
+inline constexpr std::array<ShortcutAction, 4> allShortcutActions = {
+    ShortcutAction::captureFullScreen, ShortcutAction::captureArea, ShortcutAction::captureWindow,
+    ShortcutAction::captureLastArea};
 
 QString rawValue(ShortcutAction action);
 std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw);
-// Default and recommended shortcut of an action (Super+Shift+1, Super+Shift+2).
+// Default and recommended shortcut of an action (Super+Shift+1, Super+Shift+2; none
+// for the window and last-area captures).
 // "Super+Shift+1 / Super+Shift+2"
 QString recommendedShortcutsText();
 Shortcut defaultShortcut(ShortcutAction action);

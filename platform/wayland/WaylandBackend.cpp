@@ -6,6 +6,8 @@
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
 #include "platform/wayland/kwin/KWinScreenGrabber.h"
+#include "platform/wayland/kwin/KWinWindowCapture.h"
+#include "platform/wayland/wlroots/SwayWindows.h"
 #include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
 
 #include <QDeadlineTimer>
@@ -87,12 +89,28 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
     if (auto direct = portalAsked ? nullptr : WlrootsScreenGrabber::connect()) {
         b->grabber = std::move(direct);
         b->capabilities.selectsOnFrozenOutputs = true;
+        // sway tells its windows over its IPC socket; other wlroots compositors have no
+        // common way to, so window capture is left out there.
+        if (!sway_windows::socketPath().isEmpty()) {
+            b->makeActiveWindowCapture = [] { return makeSwayActiveWindowCapture(); };
+            b->visibleWindowFrames = [] {
+                const auto tree = sway_windows::tree(sway_windows::socketPath());
+                return tree ? sway_windows::visibleWindowRects(*tree) : std::vector<QRect>{};
+            };
+        }
     } else {
         b->snapshots = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
         if (const QDBusConnection bus = KWinScreenGrabber::sessionBus();
-            !portalAsked && KWinScreenGrabber::isAvailable(bus))
-            b->grabber = std::make_shared<KWinScreenGrabber>(bus);
+            !portalAsked && KWinScreenGrabber::isAvailable(bus)) {
+            auto kwin = std::make_shared<KWinScreenGrabber>(bus);
+            b->grabber = kwin;
+            b->makeActiveWindowCapture = [kwin] { return makeKWinActiveWindowCapture(kwin); };
+        }
     }
+    // Window capture: sway (IPC) and KWin (ScreenShot2) above. GNOME tells applications
+    // nothing about other windows and offers no window capture of its own; its portal's
+    // interactive dialog is not used yet, so window capture there fails with a message
+    // that says the desktop cannot (as on other compositors without such a service).
     b->capabilities.slowCapture = !b->grabber;
     b->capabilities.interactiveCapture = b->snapshots != nullptr;
     // The portal decides per request; a refusal arrives as the request's response.
