@@ -3,7 +3,6 @@
 
 #include <QDBusConnection>
 #include <QString>
-#include <QVariantList>
 #include <atomic>
 
 namespace lumivane {
@@ -49,14 +48,10 @@ public:
     };
     // CaptureArea(area) at native resolution; blocks for up to the time-out.
     Frame captureArea(const QRect& area) const;
-    // CaptureActiveWindow at native resolution, without shadow or cursor; blocks likewise.
-    Frame captureActiveWindow(bool includeDecoration) const;
 
     static constexpr int defaultTimeoutMs = 5000;
 
 private:
-    // One ScreenShot2 call whose pixels come back through a pipe passed as its last argument.
-    Frame capture(const QString& method, const QVariantList& arguments) const;
     void noteRefusal(const QString& message) const;
 
     QDBusConnection bus_;

@@ -5,7 +5,7 @@
 // once in the log.
 //
 // The tests run in order: the first one runs before this program's own entry is
-// installed, so KWin refuses it. The active window through CaptureActiveWindow.
+// installed, so KWin refuses it.
 #include "KWinSession.h"
 #include "PatternWindow.h"
 #include "capture/CaptureService.h"
@@ -288,22 +288,6 @@ TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleOne) {
         samePixels(*await(service.capture(QRectF(100, 50, 300, 200))), test::patternImage({100, 50, 300, 200})));
     EXPECT_TRUE(
         samePixels(grabber->grab(screen, QRectF(1919, 1079, 1, 1), {1, 1}), test::patternImage({1919, 1079, 1, 1})));
-}
-
-// The active window (the pattern, full screen, so without decoration either way) as
-// KWin's CaptureActiveWindow gives it.
-TEST_F(KWinCapture, ActiveWindowComesFromScreenShot2) {
-    authoriseThisProgram();
-    desktop = loadDesktopBackend();
-    showPattern();
-    ASSERT_TRUE(desktop->makeActiveWindowCapture);
-    pattern->requestActivate();
-    CaptureService service(*desktop);
-    std::shared_ptr<ActiveWindowCapture> source = desktop->makeActiveWindowCapture();
-    for (const bool includeFrame : {false, true})
-        EXPECT_TRUE(eventuallyShows([&] { return *await(service.captureWindow(source, includeFrame)); },
-                                    test::patternImage({0, 0, 1920, 1080})))
-            << "with frame: " << includeFrame;
 }
 
 TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleTwo) {
