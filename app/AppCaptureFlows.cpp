@@ -35,8 +35,15 @@ void AppModel::handleHotKey(HotKeyService::Action action, CaptureCompletion done
             captureAreaText(std::move(done));
         else
             captureArea(std::move(done));
-    } else {
-        captureFullScreen(std::move(done));
+        return;
+    }
+    switch (action) {
+    case HotKeyService::Action::captureWindow:
+        return captureWindow(std::move(done));
+    case HotKeyService::Action::captureLastArea:
+        return captureLastArea(std::move(done));
+    default:
+        return captureFullScreen(std::move(done));
     }
 }
 
@@ -180,7 +187,7 @@ void AppModel::captureAreaThen(CaptureCompletion done, bool readText) {
                       const auto frame = self->previewScreenFrameForRect(r);
                       self->services_.captureRect(r)
                           .then(self.data(),
-                                [self, forget, frame, waiters, readText](ImageRef image) {
+                                [self, forget, frame, waiters, readText, r](ImageRef image) {
                                     forget();
                                     if (!self)
                                         return;
@@ -191,6 +198,7 @@ void AppModel::captureAreaThen(CaptureCompletion done, bool readText) {
                                         return;
                                     }
                                     self->presentCapture(std::move(image), CaptureSource::standard, frame);
+                                    self->rememberCaptureArea(r);
                                     waiters->finish(CaptureOutcome::shown());
                                 })
                           .onFailed(self.data(), [self, forget, waiters](const std::exception& e) {

@@ -44,6 +44,14 @@ void AppInstanceCommands::captureBrowserPage(CaptureCompletion done) {
     later(model_, [done](AppModel& m) { m.captureBrowserFullPage(done); });
 }
 
+void AppInstanceCommands::captureWindow(CaptureCompletion done) {
+    later(model_, [done](AppModel& m) { m.captureWindow(done); });
+}
+
+void AppInstanceCommands::captureLastArea(CaptureCompletion done) {
+    later(model_, [done](AppModel& m) { m.captureLastArea(done); });
+}
+
 std::optional<QString> AppInstanceCommands::openEditor() {
     if (!model_.currentCapture())
         return QStringLiteral("there is no capture to open in the editor yet");

@@ -17,6 +17,8 @@ public:
     void captureArea(CaptureCompletion done) override;
     void captureBrowserPage(CaptureCompletion done) override;
     void captureAreaText(CaptureCompletion done) override;
+    void captureWindow(CaptureCompletion done) override;
+    void captureLastArea(CaptureCompletion done) override;
     std::optional<QString> openEditor() override;
     std::optional<QString> openProject(const QString& path) override;
     std::optional<QString> editImage(const QString& path) override;

@@ -96,6 +96,9 @@ public:
     void captureAreaText(CaptureCompletion done = {});
     // Reads the text of the current image (the preview's action).
     void readCurrentImageText();
+    // The active window (AppRepeatCaptureFlows.cpp), and the last area again on its screen.
+    void captureWindow(CaptureCompletion done = {});
+    void captureLastArea(CaptureCompletion done = {});
     void presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> previewScreenFrame);
 
     // Visible frame of the screen for a point / a capture rectangle (area-capture space
@@ -139,6 +142,9 @@ private:
     void editedImageRendered(const ImageRef& image);
     void captureAreaThen(CaptureCompletion done, bool readText);
     void readCapturedText(const ImageRef& image, const std::shared_ptr<CaptureWaiters>& waiters);
+    void rememberCaptureArea(const QRectF& rect);
+    void presentCaptureOf(QFuture<ImageRef> capture, std::optional<QRectF> previewFrame,
+                          std::shared_ptr<CaptureWaiters> waiters);
 
     std::unique_ptr<AppSettings> settings_;
     AppServices services_;

@@ -107,6 +107,9 @@ struct AppServices {
     std::shared_ptr<ScreenProvider> screens;
     std::function<QFuture<ImageRef>()> captureFullScreen;
     std::function<QFuture<ImageRef>(const QRectF&)> captureRect;
+    // The active window, with or without the window manager's frame; absent where the
+    // desktop cannot tell (CaptureError windowCaptureUnsupported).
+    std::function<QFuture<ImageRef>(bool includeFrame)> captureActiveWindow;
     std::function<std::unique_ptr<SelectionOverlay>()> makeSelectionOverlay;
     // Identifier of the frontmost application in the browser's raw-value form
     // ("com.google.Chrome", "com.brave.Browser"), or nothing.

@@ -149,6 +149,12 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const s
         frozen->reset();
         return capture->capture(r, snapshot);
     };
+    if (desktop->makeActiveWindowCapture) {
+        std::shared_ptr<ActiveWindowCapture> windows = desktop->makeActiveWindowCapture();
+        services.captureActiveWindow = [capture, windows](bool includeFrame) {
+            return capture->captureWindow(windows, includeFrame);
+        };
+    }
     services.frontmostApplicationID = [activeWindow]() -> std::optional<QString> {
         const auto w = activeWindow ? activeWindow->activeWindow() : std::nullopt;
         if (!w)

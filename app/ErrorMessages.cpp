@@ -3,6 +3,7 @@
 #include "browser/BrowserCaptureError.h"
 #include "browser/BrowserSetupTexts.h"
 #include "capture/CaptureError.h"
+#include "shortcuts/HotKeyService.h"
 
 #include <QFileInfo>
 
@@ -15,6 +16,10 @@ QString captureMessage(const CaptureError& e) {
     switch (e.kind()) {
     case K::captureFailed:
     case K::imageConversionFailed:
+    case K::noLastArea:
+    case K::lastAreaScreenMissing:
+    case K::noActiveWindow:
+    case K::windowCaptureUnsupported:
         return e.description();
     case K::screenRecordingPermissionDenied:
         return e.description() +
@@ -113,10 +118,7 @@ QString browserCaptureOmissionMessage(const std::vector<BrowserCaptureOmission>&
 }
 
 QString actionDisplayName(ShortcutAction action) {
-    if (action == ShortcutAction::captureAreaText)
-        return QStringLiteral("範囲を選択してテキストを読み取る");
-    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影")
-                                                       : QStringLiteral("範囲を選択して撮影");
+    return HotKeyService::actionDescription(HotKeyService::actionFor(action));
 }
 
 QString shortcutRegistrationFailureMessage(const std::vector<ShortcutAction>& failedActions) {

@@ -43,10 +43,9 @@ std::vector<HotKeyService::RegistrationFailure> HotKeyController::registerConfig
         return {};
     }
     std::map<HotKeyService::Action, Shortcut> map;
+    // Actions without a key (optional ones the user left unset) are not bound.
     for (ShortcutAction a : allShortcutActions)
-        map[HotKeyService::actionFor(a)] = settings_.shortcut(a);
-    for (ShortcutAction a : optionalShortcutActions)
-        if (!settings_.shortcut(a).isUnset())
+        if (!settings_.shortcut(a).isEmpty())
             map[HotKeyService::actionFor(a)] = settings_.shortcut(a);
     const auto failures = services_.hotKeys->registerShortcuts(map);
     showRegistrationFailures(failures);
@@ -75,9 +74,6 @@ void HotKeyController::showRegistrationFailures(const std::vector<HotKeyService:
     }
     std::vector<ShortcutAction> failed;
     for (ShortcutAction a : allShortcutActions)
-        if (byAction.contains(HotKeyService::actionFor(a)))
-            failed.push_back(a);
-    for (ShortcutAction a : optionalShortcutActions)
         if (byAction.contains(HotKeyService::actionFor(a)))
             failed.push_back(a);
     emit registrationMessageChanged(shortcutRegistrationFailureMessage(failed));

@@ -111,6 +111,8 @@ public slots:
     void CaptureArea() { run(instance_method::captureArea); }
     void CaptureBrowserPage() { run(instance_method::captureBrowserPage); }
     void CaptureAreaText() { run(instance_method::captureAreaText); }
+    void CaptureWindow() { run(instance_method::captureWindow); }
+    void CaptureLastArea() { run(instance_method::captureLastArea); }
     void OpenEditor() { run(instance_method::openEditor); }
     void OpenProject(const QString& path) { run(instance_method::openProject, path); }
     void EditImage(const QString& path) { run(instance_method::editImage, path); }
@@ -141,7 +143,8 @@ QString pathFromRequestArgument(const QString& argument) {
 bool isCaptureRequest(const QString& method) {
     namespace m = instance_method;
     return method == QLatin1String(m::captureFullScreen) || method == QLatin1String(m::captureArea) ||
-           method == QLatin1String(m::captureBrowserPage) || method == QLatin1String(m::captureAreaText);
+           method == QLatin1String(m::captureBrowserPage) || method == QLatin1String(m::captureAreaText) ||
+           method == QLatin1String(m::captureWindow) || method == QLatin1String(m::captureLastArea);
 }
 
 void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const QString& argument,
@@ -156,6 +159,10 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
         return c.captureBrowserPage(captured);
     if (method == QLatin1String(m::captureAreaText))
         return c.captureAreaText(captured);
+    if (method == QLatin1String(m::captureWindow))
+        return c.captureWindow(captured);
+    if (method == QLatin1String(m::captureLastArea))
+        return c.captureLastArea(captured);
     std::optional<QString> refusal = QStringLiteral("unknown request '%1'").arg(method);
     if (method == QLatin1String(m::openEditor))
         refusal = c.openEditor();

@@ -44,6 +44,8 @@ public:
     virtual void captureAreaText(CaptureCompletion done) {
         done(CaptureOutcome::failed(QStringLiteral("reading text is not offered here")));
     }
+    virtual void captureWindow(CaptureCompletion done) = 0;
+    virtual void captureLastArea(CaptureCompletion done) = 0;
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
     virtual std::optional<QString> editImage(const QString& path) = 0;
@@ -57,6 +59,8 @@ inline constexpr char captureFullScreen[] = "CaptureFullScreen";
 inline constexpr char captureArea[] = "CaptureArea";
 inline constexpr char captureBrowserPage[] = "CaptureBrowserPage";
 inline constexpr char captureAreaText[] = "CaptureAreaText";
+inline constexpr char captureWindow[] = "CaptureWindow";
+inline constexpr char captureLastArea[] = "CaptureLastArea";
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
 inline constexpr char editImage[] = "EditImage";

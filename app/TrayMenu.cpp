@@ -62,6 +62,7 @@ TrayMenuState trayMenuState(AppModel& model, const AppUpdateController& updates)
     TrayMenuState s;
     s.hasCapture = model.currentCapture().has_value();
     s.hasEditorDocument = model.editorSession().editorDocument() != nullptr;
+    s.hasLastCaptureArea = model.settings().lastCaptureArea().has_value();
     s.screenshotFileFormat = model.settings().screenshotFileFormat();
     s.shortcuts = model.settings().shortcuts();
     s.setupComplete = model.setupState().isComplete();
@@ -220,6 +221,12 @@ void TrayMenu::run(TrayMenuCommand c) {
         break;
     case TrayMenuCommand::captureArea:
         model_.captureArea();
+        break;
+    case TrayMenuCommand::captureWindow:
+        model_.captureWindow();
+        break;
+    case TrayMenuCommand::captureLastArea:
+        model_.captureLastArea();
         break;
     case TrayMenuCommand::captureBrowserFullPage:
         model_.captureBrowserFullPage();

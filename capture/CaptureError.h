@@ -7,12 +7,16 @@ namespace lumivane {
 // Failures of screen capture. Derives from QException so it travels through QFuture.
 class CaptureError : public QException {
 public:
-    // Stored order 0...3.
+    // Stored order 0...3, then the window and last-area cases.
     enum class Kind {
         captureFailed,
         imageConversionFailed,
         screenRecordingPermissionDenied,
-        screenRecordingPermissionNeedsRelaunch
+        screenRecordingPermissionNeedsRelaunch,
+        noLastArea,
+        lastAreaScreenMissing,
+        noActiveWindow,
+        windowCaptureUnsupported
     };
 
     explicit CaptureError(Kind kind) : kind_(kind), what_(description().toUtf8()) {}
@@ -30,6 +34,18 @@ public:
                                   "の設定 > プライバシー で Lumivane を許可してから、もう一度実行してください。");
         case Kind::screenRecordingPermissionNeedsRelaunch:
             return QStringLiteral("画面収録権限は付与されましたが、変更を反映するため Lumivane の再起動が必要です。");
+        case Kind::noLastArea:
+            return QStringLiteral("前回の範囲がありません。先に「範囲を選択して撮影」で範囲を選んでください。");
+        case Kind::lastAreaScreenMissing:
+            return QStringLiteral(
+                "前回の範囲を撮影した画面が見つかりません。画面の接続を確認するか、範囲を選択して撮影し直"
+                "してください。");
+        case Kind::noActiveWindow:
+            return QStringLiteral(
+                "撮影するウィンドウが見つかりません。撮りたいウィンドウを前面に出してから、もう一度実行し"
+                "てください。");
+        case Kind::windowCaptureUnsupported:
+            return QStringLiteral("このデスクトップではウィンドウを撮影できません。範囲を選択して撮影してください。");
         }
         return {};
     }

@@ -48,6 +48,13 @@ public:
     std::vector<ScreenInfo> screens() const { return screens_->screens(); }
 
     QFuture<ImageRef> captureFullScreen() const;
+    // The active window (CaptureWindow.cpp): the desktop's own picture of it where it
+    // gives one, else its rectangle cut from the screens. Fails with CaptureError
+    // (noActiveWindow, windowCaptureUnsupported, captureFailed).
+    QFuture<ImageRef> captureWindow(std::shared_ptr<ActiveWindowCapture> source, bool includeFrame) const;
+    // A window frame in ScreenInfo::nativeGeometry coordinates, in the area-capture space
+    // of the screen it overlaps most; none when it lies on no screen.
+    static std::optional<QRectF> captureRectForWindow(const QRect& frame, const std::vector<ScreenInfo>& screens);
     QFuture<ImageRef> capture(const QRectF& rect) const;
     // A rectangle cut from a snapshot taken earlier (the frozen backdrop of an area
     // selection), without a new capture.

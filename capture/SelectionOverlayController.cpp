@@ -20,7 +20,24 @@ SelectionOverlayEnvironment SelectionOverlayEnvironment::forDesktop(const Deskto
     e.backdrop = desktop.overlayBackdrop;
     e.makeKeyGrabber = desktop.makeKeyGrabber;
     e.fullScreenPanels = !desktop.capabilities.placesOwnWindows;
+    e.windowFrames = desktop.visibleWindowFrames;
     return e;
+}
+
+std::vector<QRectF> windowRectsOnScreen(const std::vector<QRect>& frames, const ScreenInfo& screen) {
+    std::vector<QRectF> out;
+    const QRect& n = screen.nativeGeometry;
+    if (n.isEmpty())
+        return out;
+    const double k = screen.frame.width() / n.width(); // points per native unit
+    const QRectF view(QPointF(0, 0), screen.frame.size());
+    for (const QRect& f : frames) {
+        const QRectF local =
+            QRectF((f.x() - n.x()) * k, (f.y() - n.y()) * k, f.width() * k, f.height() * k).intersected(view);
+        if (!local.isEmpty())
+            out.push_back(local);
+    }
+    return out;
 }
 
 SelectionOverlayController::SelectionOverlayController(SelectionOverlayEnvironment environment, QObject* parent)
@@ -116,9 +133,12 @@ QImage SelectionOverlayController::backdropFor(const ScreenInfo& screen) const {
 void SelectionOverlayController::showPanels() {
     const std::vector<ScreenInfo> screens =
         environment_.screens ? environment_.screens->screens() : std::vector<ScreenInfo>{};
+    // Listed before the panels show, so that they are not among them.
+    const std::vector<QRect> frames = environment_.windowFrames ? environment_.windowFrames() : std::vector<QRect>{};
     QPointer<SelectionOverlayController> self(this);
     for (const ScreenInfo& screen : screens) {
         auto* panel = new SelectionOverlayPanel(screen, backdropFor(screen));
+        panel->setWindowRects(windowRectsOnScreen(frames, screen));
         panel->onCancel = [self] {
             if (self)
                 self->finish(std::nullopt);

@@ -35,10 +35,17 @@ struct SelectionOverlayEnvironment {
     // Panels are put on their screens with setScreen and showFullScreen (the window
     // system places top-level windows itself) rather than by geometry.
     bool fullScreenPanels = false;
+    // The visible windows' frames, topmost first, in ScreenInfo::nativeGeometry
+    // coordinates; read once as the panels open. Absent: no window highlight.
+    std::function<std::vector<QRect>()> windowFrames;
 
     // The services of a desktop backend; `freeze` stays empty.
     static SelectionOverlayEnvironment forDesktop(const DesktopBackend& desktop);
 };
+
+// Window frames (nativeGeometry coordinates) on one screen: view-local, top-left origin,
+// in points, clipped to the screen; windows off it are left out. Order kept.
+std::vector<QRectF> windowRectsOnScreen(const std::vector<QRect>& frames, const ScreenInfo& screen);
 
 // Shows one panel per screen, lets the user drag a rectangle on one of them and
 // hands it back in the area-capture rectangle space. Esc, a click or a drag of

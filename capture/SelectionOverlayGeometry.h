@@ -4,6 +4,7 @@
 #include <QSizeF>
 #include <QString>
 #include <optional>
+#include <vector>
 
 // Widget-free layout and gesture rules of the area selection overlay. All
 // points and rectangles are view-local, top-left origin, in points.
@@ -19,6 +20,18 @@ inline constexpr double minimumSelection = 2.0; // a side of at most this cancel
 
 inline QString hintText() {
     return QStringLiteral("ドラッグで範囲選択  •  Esc でキャンセル");
+}
+// Where a click takes the window under the pointer.
+inline QString windowHintText() {
+    return QStringLiteral("ドラッグで範囲選択  •  クリックでウィンドウ  •  Esc でキャンセル");
+}
+
+// The first (topmost) window rectangle that holds the point.
+inline std::optional<QRectF> windowAt(const std::vector<QRectF>& windows, const QPointF& p) {
+    for (const QRectF& w : windows)
+        if (w.contains(p))
+            return w;
+    return std::nullopt;
 }
 
 // The capsule for a hint text of the given width, at the top-right corner.

@@ -48,6 +48,17 @@ std::optional<QRectF> SelectionOverlayPanel::selectionRect() const {
     return G::selectionRect(dragStart_, currentPoint_);
 }
 
+void SelectionOverlayPanel::setWindowRects(std::vector<QRectF> windows) {
+    windows_ = std::move(windows);
+    update();
+}
+
+std::optional<QRectF> SelectionOverlayPanel::hoveredWindow() const {
+    if (dragStart_ || !currentPoint_)
+        return std::nullopt;
+    return G::windowAt(windows_, *currentPoint_);
+}
+
 QImage SelectionOverlayPanel::crosshairImage(qreal dpr) {
     QImage img(QSize(22, 22) * dpr, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(dpr);
@@ -88,7 +99,7 @@ void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
 
     if (showsInstruction_) {
         const QFont font = overlayFont(this->font(), QFont::DemiBold);
-        const QString text = G::hintText();
+        const QString text = windows_.empty() ? G::hintText() : G::windowHintText();
         const QRectF capsule = G::hintRect(viewSize(), QFontMetricsF(font).horizontalAdvance(text));
         p.setPen(Qt::NoPen);
         p.setBrush(QColor::fromRgbF(0, 0, 0, 0.68));
@@ -96,6 +107,12 @@ void SelectionOverlayPanel::paintEvent(QPaintEvent*) {
         p.setFont(font);
         p.setPen(Qt::white);
         p.drawText(capsule, Qt::AlignCenter, text);
+    }
+
+    if (const auto window = hoveredWindow()) {
+        p.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.95), 2.0));
+        p.setBrush(QColor::fromRgbF(0.25, 0.55, 1.0, 0.22));
+        p.drawRect(window->adjusted(1, 1, -1, -1));
     }
 
     const auto selection = selectionRect();
@@ -163,10 +180,17 @@ void SelectionOverlayPanel::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton || !pressPoint_)
         return;
     pressPoint_.reset();
-    // A click that never became a drag cancels like a drag of 2 points or less.
+    // A click that never became a drag takes the window under it; elsewhere it cancels
+    // like a drag of 2 points or less.
     if (!dragStart_) {
-        if (onCancel)
+        currentPoint_ = G::clamped(eventPoint(e), viewSize());
+        if (const auto window = hoveredWindow()) {
+            showsInstruction_ = false;
+            if (onSelect)
+                onSelect(G::captureRect(screen_.frame, *window));
+        } else if (onCancel) {
             onCancel();
+        }
         return;
     }
     currentPoint_ = G::clamped(eventPoint(e), viewSize());

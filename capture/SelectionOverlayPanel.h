@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace lumivane {
 
@@ -31,6 +32,12 @@ public:
     bool showsInstruction() const { return showsInstruction_; }
     std::optional<QRectF> selectionRect() const;
 
+    // The windows on this screen, view-local and clipped to it, topmost first: the one
+    // under the pointer is highlighted, and a click without a drag takes it.
+    void setWindowRects(std::vector<QRectF> windows);
+    // The highlighted window; none while dragging or over no window.
+    std::optional<QRectF> hoveredWindow() const;
+
     // The 22 × 22 point crosshair for a screen of that scale, hot spot at the centre.
     static QCursor crosshairCursor(qreal devicePixelRatio);
     static QImage crosshairImage(qreal devicePixelRatio);
@@ -52,6 +59,7 @@ private:
     std::optional<QPointF> dragStart_;
     std::optional<QPointF> currentPoint_;
     bool showsInstruction_ = true;
+    std::vector<QRectF> windows_;
 };
 
 } // namespace lumivane

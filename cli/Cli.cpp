@@ -24,9 +24,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"capture",
-     "capture full|area|browser   capture in the running application (started when needed)"
+     "capture full|area|window|last|browser   capture in the running application (started when needed)"
      "\n  lumivane capture area --text      choose an area in the running application and print the text read in it"
-     "\n  lumivane capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset "
+     "\n  lumivane capture full -o FILE | capture window -o FILE | capture last -o FILE | capture rect X Y W H -o FILE"
+     "\n  lumivane capture browser -o FILE [--preset "
      "low|medium|high] [--split]"
      "\n      [--devtools-port PORT] [--profile-folder DIR]... (exit 3: written, but part of the page is missing)",
      commandCapture},
@@ -53,7 +54,7 @@ void printHelp(FILE* out) {
     for (const Command& c : kCommands)
         s << "  lumivane " << c.synopsis << "\n";
     s << "  (FILE '-' writes to standard output; a device or pipe is written as it is)\n"
-      << "  'capture full|area|browser' waits until the capture has ended. Exit status:\n"
+      << "  'capture full|area|window|last|browser' waits until the capture has ended. Exit status:\n"
       << "    0 the capture is shown in the preview, 1 it failed (the reason on standard error),\n"
       << "    2 wrong usage, 3 the user cancelled it, 4 'capture browser -o' wrote the page\n"
       << "    with part of it missing (named on standard error)\n"

@@ -1,6 +1,8 @@
+#include "app/LastCaptureAreas.h"
 #include "capture/CaptureService.h"
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
+#include "settings/AppSettings.h"
 
 #include <cmath>
 
@@ -15,12 +17,12 @@ constexpr double maxDesktopCoordinate = 32767;
 
 int commandCapture(const QStringList& args) {
     if (args.isEmpty())
-        return usageError("capture needs 'full', 'rect X Y W H' or 'browser ...'");
+        return usageError("capture needs 'full', 'rect X Y W H', 'window', 'last' or 'browser ...'");
     const QString& mode = args.first();
     if (mode == "browser")
         return commandCaptureBrowser(args.mid(1));
-    if (mode != "full" && mode != "rect")
-        return usageError(QStringLiteral("unknown capture mode '%1' (full, rect or browser)").arg(mode));
+    if (mode != "full" && mode != "rect" && mode != "window" && mode != "last")
+        return usageError(QStringLiteral("unknown capture mode '%1' (full, rect, window, last or browser)").arg(mode));
     const QString command = "capture " + mode;
 
     QString output;
@@ -49,7 +51,7 @@ int commandCapture(const QStringList& args) {
             return usageError(QString("%1: unknown option '%2'").arg(command, arg));
         positional << arg;
     }
-    if (mode == "full" && !positional.isEmpty())
+    if (mode != "rect" && !positional.isEmpty())
         return usageError(QString("%1: unexpected argument '%2'").arg(command, positional.first()));
     if (mode == "rect" && positional.size() != 4)
         return usageError(QString("%1 needs X Y W H (got %2 numbers)").arg(command).arg(positional.size()));
@@ -101,7 +103,24 @@ int commandCapture(const QStringList& args) {
         }
     }
     try {
-        QFuture<ImageRef> future = mode == "full" ? service->captureFullScreen() : service->capture(rect);
+        const AppSettings settings;
+        if (mode == "last") {
+            // The area the application remembered, on its screen as it is now.
+            if (!settings.lastCaptureArea())
+                throw CaptureError(CaptureError::Kind::noLastArea);
+            rect = rectForLastCaptureArea(*settings.lastCaptureArea(), service->screens());
+        }
+        QFuture<ImageRef> future;
+        if (mode == "full")
+            future = service->captureFullScreen();
+        else if (mode == "window")
+            future =
+                service->captureWindow(desktop->makeActiveWindowCapture
+                                           ? std::shared_ptr<ActiveWindowCapture>(desktop->makeActiveWindowCapture())
+                                           : nullptr,
+                                       settings.includeWindowFrame());
+        else
+            future = service->capture(rect);
         future.waitForFinished();
         const ImageRef image = future.result();
         if (!image)

@@ -147,7 +147,8 @@ int forwardCapture(const QString& method) {
 bool isInteractiveCapture(const QStringList& args) {
     if (args.size() == 2 && args[0] == "area" && args[1] == "--text")
         return true;
-    return args.size() == 1 && (args[0] == "full" || args[0] == "area" || args[0] == "browser");
+    return args.size() == 1 &&
+           (args[0] == "full" || args[0] == "area" || args[0] == "browser" || args[0] == "window" || args[0] == "last");
 }
 
 int commandCaptureInApplication(const QStringList& args) {
@@ -158,6 +159,10 @@ int commandCaptureInApplication(const QStringList& args) {
         return forwardCapture(QString::fromLatin1(instance_method::captureFullScreen));
     if (mode == "area")
         return forwardCapture(QString::fromLatin1(instance_method::captureArea));
+    if (mode == "window")
+        return forwardCapture(QString::fromLatin1(instance_method::captureWindow));
+    if (mode == "last")
+        return forwardCapture(QString::fromLatin1(instance_method::captureLastArea));
     return forwardCapture(QString::fromLatin1(instance_method::captureBrowserPage));
 }
 

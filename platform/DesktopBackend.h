@@ -62,6 +62,12 @@ struct DesktopBackend {
     // applications (GNOME without the GlobalShortcuts portal); absent elsewhere.
     std::function<std::unique_ptr<DesktopKeyBindings>()> makeDesktopKeyBindings;
     std::function<std::unique_ptr<ActiveWindowSource>()> makeActiveWindowSource;
+    // Window captures of the active window; absent where the desktop offers none.
+    std::function<std::unique_ptr<ActiveWindowCapture>()> makeActiveWindowCapture;
+    // The visible top-level windows' frames, topmost first, in ScreenInfo::nativeGeometry
+    // coordinates (the overlay highlights the one under the pointer); absent where the
+    // desktop does not tell. UI thread; one round trip to the window system.
+    std::function<std::vector<QRect>()> visibleWindowFrames;
     std::function<std::unique_ptr<WindowActivator>()> makeWindowActivator;
     std::function<std::unique_ptr<DesktopPermissions>()> makePermissions; // always set
     std::function<std::unique_ptr<KeyboardLayout>()> makeKeyboardLayout;  // absent: key labels from the US layout

@@ -108,6 +108,9 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("browserAutomationVerified", v.browserAutomationVerified);
     o.insert("browserJavaScriptVerified", v.browserJavaScriptVerified);
     o.insert("splitLongPages", v.splitLongPages);
+    o.insert("includeWindowFrame", v.includeWindowFrame);
+    if (v.lastCaptureArea)
+        o.insert("lastCaptureArea", v.lastCaptureArea->toJson());
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -133,11 +136,10 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
         stored.insert(it.key(), *s);
     }
     v.shortcuts.clear();
+    // Actions without a default key stay out of the map until they get one.
     for (ShortcutAction action : allShortcutActions)
-        v.shortcuts.insert(action, stored.value(rawValue(action), defaultShortcut(action)));
-    for (ShortcutAction action : optionalShortcutActions)
-        if (stored.contains(rawValue(action)))
-            v.shortcuts.insert(action, stored.value(rawValue(action)));
+        if (stored.contains(rawValue(action)) || !defaultShortcut(action).isEmpty())
+            v.shortcuts.insert(action, stored.value(rawValue(action), defaultShortcut(action)));
 
     auto openEditor = r.boolean(r.required("openEditorAfterCapture"));
     auto autoDismiss = r.boolean(r.required("autoDismissPreview"));
@@ -212,6 +214,9 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.browserAutomationVerified = flag("browserAutomationVerified");
     v.browserJavaScriptVerified = flag("browserJavaScriptVerified");
     v.splitLongPages = flag("splitLongPages");
+    v.includeWindowFrame = r.has("includeWindowFrame") ? r.boolean(o.value("includeWindowFrame")).value_or(true) : true;
+    // A stored area that cannot be read is forgotten rather than failing the document.
+    v.lastCaptureArea = LastCaptureArea::fromJson(o.value("lastCaptureArea"));
     if (!r.ok)
         return std::nullopt;
     return v;
@@ -322,6 +327,16 @@ void AppSettings::setSplitLongPages(bool v) {
     assign(values_.splitLongPages, v);
 }
 
+void AppSettings::setIncludeWindowFrame(bool v) {
+    assign(values_.includeWindowFrame, v);
+}
+void AppSettings::setLastCaptureArea(const std::optional<LastCaptureArea>& v) {
+    if (values_.lastCaptureArea == v)
+        return;
+    values_.lastCaptureArea = v;
+    persist();
+}
+
 void AppSettings::persist() {
     if (store_)
         store_->write(AppSettingsPayload::encode(values_));
@@ -355,6 +370,7 @@ void AppSettings::restoreDefaults() {
     setDefaultHighlightColor(d.defaultHighlightColor);
     setDefaultAnnotationLineWidth(d.defaultAnnotationLineWidth);
     setSplitLongPages(d.splitLongPages);
+    setIncludeWindowFrame(d.includeWindowFrame);
     setDefaultMarkerLineWidth(d.defaultMarkerLineWidth);
     setDefaultTextFontSize(d.defaultTextFontSize);
     values_.defaultSaveFolderBookmarkData.reset();

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/ImageFormats.h"
 #include "core/RgbaColor.h"
+#include "settings/LastCaptureArea.h"
 #include "settings/SettingsStore.h"
 #include "shortcuts/Shortcut.h"
 
@@ -47,6 +48,10 @@ struct AppSettingsValues {
     // Whole-page captures that the output limits would shrink below a readable width are
     // saved as numbered parts.
     bool splitLongPages = false;
+    // Window captures take the window manager's frame (title bar, borders) with the window.
+    bool includeWindowFrame = true;
+    // Where the last area capture was; none before the first.
+    std::optional<LastCaptureArea> lastCaptureArea;
 
     friend bool operator==(const AppSettingsValues&, const AppSettingsValues&) = default;
 };
@@ -127,6 +132,11 @@ public:
     void setBrowserJavaScriptVerified(bool value);
     bool splitLongPages() const { return values_.splitLongPages; }
     void setSplitLongPages(bool value);
+    bool includeWindowFrame() const { return values_.includeWindowFrame; }
+    void setIncludeWindowFrame(bool value);
+    // Application state: written at once, without changed() (no settings view follows it).
+    const std::optional<LastCaptureArea>& lastCaptureArea() const { return values_.lastCaptureArea; }
+    void setLastCaptureArea(const std::optional<LastCaptureArea>& value);
 
     // Writes the whole document. A failed write is ignored (the values stay in memory).
     void persist();

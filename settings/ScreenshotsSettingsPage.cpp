@@ -116,6 +116,21 @@ ScreenshotsSettingsPage::ScreenshotsSettingsPage(AppSettings& settings,
     });
     content->addWidget(settingsDivider());
 
+    // Window captures.
+    auto* frame = new QCheckBox;
+    frame->setObjectName(QStringLiteral("includeWindowFrame"));
+    frame->setAccessibleName(QStringLiteral("ウィンドウの枠を含める"));
+    content->addWidget(titledRow(QStringLiteral("ウィンドウの枠を含める"),
+                                 QStringLiteral("ウィンドウを撮影するとき、タイトルバーと枠も一緒に撮影します。オフにす"
+                                                "ると中身だけを撮影します (X11 のデスクトップ)。"),
+                                 frame));
+    connect(frame, &QCheckBox::toggled, this, [this](bool on) { settings_.setIncludeWindowFrame(on); });
+    addRefresher([this, frame] {
+        QSignalBlocker b(frame);
+        frame->setChecked(settings_.includeWindowFrame());
+    });
+    content->addWidget(settingsDivider());
+
     // Prefix row.
     prefix_ = new QLineEdit;
     prefix_->setObjectName(QStringLiteral("fileNamePrefix"));

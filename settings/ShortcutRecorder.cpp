@@ -120,7 +120,7 @@ bool ShortcutRecorderField::handleRecordingEvent(QKeyEvent* event) {
 QString ShortcutRecorderField::labelText() const {
     if (isRecording_)
         return QStringLiteral("新しいキーを入力");
-    return shortcut_.isUnset() ? QStringLiteral("未設定") : shortcut_.displayString();
+    return shortcut_.isEmpty() ? QStringLiteral("未設定") : shortcut_.displayString();
 }
 
 void ShortcutRecorderField::updateAppearance() {

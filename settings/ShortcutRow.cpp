@@ -3,6 +3,7 @@
 #include "settings/SettingsHost.h"
 #include "settings/SettingsRows.h"
 #include "settings/ShortcutRecorder.h"
+#include "shortcuts/HotKeyService.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -14,10 +15,7 @@
 namespace lumivane {
 
 QString shortcutActionTitle(ShortcutAction action) {
-    if (action == ShortcutAction::captureAreaText)
-        return QStringLiteral("範囲を選択してテキストを読み取る");
-    return action == ShortcutAction::captureFullScreen ? QStringLiteral("全画面を撮影")
-                                                       : QStringLiteral("範囲を選択して撮影");
+    return HotKeyService::actionDescription(HotKeyService::actionFor(action));
 }
 
 ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString title, QString description,
@@ -38,7 +36,7 @@ ShortcutRow::ShortcutRow(SettingsHost& host, ShortcutAction action, QString titl
     top->addLayout(texts, 1);
     recorder_ = new ShortcutRecorder({}, this);
     top->addWidget(recorder_, 0, Qt::AlignVCenter);
-    if (defaultShortcut(action).isUnset()) {
+    if (defaultShortcut(action).isEmpty()) {
         auto* clear = new QPushButton(QStringLiteral("解除"), this);
         clear->setObjectName(QStringLiteral("clearShortcut"));
         connect(clear, &QPushButton::clicked, this, [this] {
@@ -110,6 +108,8 @@ std::optional<QString> ShortcutRow::conflictWarningTitle(const Shortcut& shortcu
 void ShortcutRow::refresh() {
     AppSettings& settings = host_.settings();
     const Shortcut current = settings.shortcuts().value(action_, defaultShortcut(action_));
+    if (clear_)
+        clear_->setEnabled(!current.isEmpty());
     recorder_->setInputs({current,
                           [this](const Shortcut& s) {
                               host_.settings().setShortcut(s, action_);
@@ -122,7 +122,7 @@ void ShortcutRow::refresh() {
                           },
                           [this](const Shortcut& s) { return acceptsShortcut(s); }});
     if (clear_)
-        clear_->setVisible(!current.isUnset());
+        clear_->setVisible(!current.isEmpty());
     const auto failures = host_.shortcutRegistrationFailures();
     const bool failed = failures.contains(HotKeyService::actionFor(action_));
     const std::optional<QString> title = conflictWarningTitle(current, failed);
@@ -132,12 +132,9 @@ void ShortcutRow::refresh() {
 
 bool ShortcutRow::acceptsShortcut(const Shortcut& shortcut) {
     ShortcutAction other = action_;
-    for (const auto& actions :
-         {std::vector<ShortcutAction>(allShortcutActions.begin(), allShortcutActions.end()),
-          std::vector<ShortcutAction>(optionalShortcutActions.begin(), optionalShortcutActions.end())})
-        for (ShortcutAction a : actions)
-            if (a != action_ && host_.settings().shortcut(a) == shortcut)
-                other = a;
+    for (ShortcutAction a : allShortcutActions)
+        if (a != action_ && host_.settings().shortcut(a) == shortcut)
+            other = a;
     const bool taken = other != action_;
     refusal_->setText(taken ? QStringLiteral("%1 は「%2」で使っています。別のキーを押してください（Esc で取り消し）。")
                                   .arg(shortcut.displayString(), shortcutActionTitle(other))

@@ -5,6 +5,7 @@
 #include <optional>
 
 class QLabel;
+class QPushButton;
 
 namespace lumivane {
 

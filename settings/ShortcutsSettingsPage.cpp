@@ -61,28 +61,31 @@ ShortcutsSettingsPage::ShortcutsSettingsPage(SettingsHost& host) {
     auto* area = new ShortcutRow(host, ShortcutAction::captureArea, shortcutActionTitle(ShortcutAction::captureArea),
                                  QStringLiteral("ドラッグで範囲を選んで撮影します。"), kDesktopScreenshotAreaKey);
     content->addWidget(area);
+    auto* window =
+        new ShortcutRow(host, ShortcutAction::captureWindow, shortcutActionTitle(ShortcutAction::captureWindow),
+                        QStringLiteral("前面のウィンドウを撮影します (キーは任意です)。"), std::nullopt);
+    content->addWidget(window);
+    auto* last = new ShortcutRow(
+        host, ShortcutAction::captureLastArea, shortcutActionTitle(ShortcutAction::captureLastArea),
+        QStringLiteral("前回選んだ範囲を、同じ画面でもう一度撮影します (キーは任意です)。"), std::nullopt);
+    content->addWidget(last);
     ShortcutRow* text = nullptr;
     if (host.offersTextRecognition()) {
-        content->addWidget(settingsDivider());
-        text =
-            new ShortcutRow(host, ShortcutAction::captureAreaText, shortcutActionTitle(ShortcutAction::captureAreaText),
-                            QStringLiteral("ドラッグで範囲を選び、その中の文字を読み取ります。キーは使うときだけ"
-                                           "設定してください。"),
-                            std::nullopt);
+        text = new ShortcutRow(
+            host, ShortcutAction::captureAreaText, shortcutActionTitle(ShortcutAction::captureAreaText),
+            QStringLiteral("ドラッグで範囲を選び、その中の文字を読み取ります (キーは任意です)。"), std::nullopt);
         content->addWidget(text);
     }
-    addRefresher([full, area, text] {
-        full->refresh();
-        area->refresh();
-        if (text)
-            text->refresh();
+    addRefresher([full, area, window, last, text] {
+        for (ShortcutRow* row : {full, area, window, last, text})
+            if (row)
+                row->refresh();
     });
 
     column()->addWidget(settingsSection(
         QStringLiteral("今後追加予定"),
         QStringLiteral("ここに表示している項目は、今後ショートカット対応を予定している機能です。"), content));
-    const QString placeholders[] = {QStringLiteral("ウィンドウを撮影"), QStringLiteral("タイマー撮影"),
-                                    QStringLiteral("前回の範囲を再撮影")};
+    const QString placeholders[] = {QStringLiteral("タイマー撮影")};
     bool first = true;
     for (const QString& t : placeholders) {
         if (!first)

@@ -7,12 +7,8 @@
 namespace lumivane {
 
 std::optional<HotKeyService::Action> HotKeyService::actionForId(int id) {
-    if (id == 1)
-        return Action::captureFullScreen;
-    if (id == 2)
-        return Action::captureArea;
-    if (id == 3)
-        return Action::captureAreaText;
+    if (id >= 1 && id <= 5)
+        return Action(id);
     return std::nullopt;
 }
 
@@ -22,10 +18,14 @@ HotKeyService::Action HotKeyService::actionFor(ShortcutAction action) {
         return Action::captureFullScreen;
     case ShortcutAction::captureArea:
         return Action::captureArea;
+    case ShortcutAction::captureWindow:
+        return Action::captureWindow;
+    case ShortcutAction::captureLastArea:
+        return Action::captureLastArea;
     case ShortcutAction::captureAreaText:
         return Action::captureAreaText;
     }
-    return Action::captureArea;
+    return Action::captureFullScreen;
 }
 
 HotKeyService::HotKeyService(std::unique_ptr<GlobalKeyGrabber> grabber) : grabber_(std::move(grabber)) {
@@ -42,6 +42,10 @@ QString HotKeyService::actionName(Action action) {
         return QStringLiteral("capture-full-screen");
     case Action::captureArea:
         return QStringLiteral("capture-area");
+    case Action::captureWindow:
+        return QStringLiteral("capture-window");
+    case Action::captureLastArea:
+        return QStringLiteral("capture-last-area");
     case Action::captureAreaText:
         return QStringLiteral("capture-area-text");
     }
@@ -54,6 +58,10 @@ QString HotKeyService::actionDescription(Action action) {
         return QStringLiteral("全画面を撮影");
     case Action::captureArea:
         return QStringLiteral("範囲を選択して撮影");
+    case Action::captureWindow:
+        return QStringLiteral("ウィンドウを撮影");
+    case Action::captureLastArea:
+        return QStringLiteral("前回の範囲を撮影");
     case Action::captureAreaText:
         return QStringLiteral("範囲を選択してテキストを読み取る");
     }
@@ -64,6 +72,8 @@ std::vector<HotKeyService::RegistrationFailure>
 HotKeyService::duplicateShortcutFailures(const std::map<Action, Shortcut>& shortcuts) {
     std::vector<RegistrationFailure> failures;
     for (const auto& [action, shortcut] : shortcuts) {
+        if (shortcut.isEmpty())
+            continue; // no key: nothing to share
         int users = 0;
         for (const auto& [other, otherShortcut] : shortcuts)
             if (otherShortcut == shortcut)

@@ -10,11 +10,17 @@
 
 namespace lumivane {
 
-// The two capture shortcuts as system-wide hot keys.
+// The capture shortcuts as system-wide hot keys.
 class HotKeyService {
 public:
     // Raw values are the hot-key ids.
-    enum class Action { captureFullScreen = 1, captureArea = 2, captureAreaText = 3 };
+    enum class Action {
+        captureFullScreen = 1,
+        captureArea = 2,
+        captureWindow = 3,
+        captureLastArea = 4,
+        captureAreaText = 5
+    };
     static std::optional<Action> actionForId(int id);
     static Action actionFor(ShortcutAction action);
 

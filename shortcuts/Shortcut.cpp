@@ -89,6 +89,10 @@ QString rawValue(ShortcutAction action) {
         return QStringLiteral("captureFullScreen");
     case ShortcutAction::captureArea:
         return QStringLiteral("captureArea");
+    case ShortcutAction::captureWindow:
+        return QStringLiteral("captureWindow");
+    case ShortcutAction::captureLastArea:
+        return QStringLiteral("captureLastArea");
     case ShortcutAction::captureAreaText:
         return QStringLiteral("captureAreaText");
     }
@@ -96,19 +100,24 @@ QString rawValue(ShortcutAction action) {
 }
 
 std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw) {
-    if (raw == QLatin1String("captureFullScreen"))
-        return ShortcutAction::captureFullScreen;
-    if (raw == QLatin1String("captureArea"))
-        return ShortcutAction::captureArea;
-    if (raw == QLatin1String("captureAreaText"))
-        return ShortcutAction::captureAreaText;
+    for (ShortcutAction action : allShortcutActions)
+        if (raw == rawValue(action))
+            return action;
     return std::nullopt;
 }
 
 Shortcut defaultShortcut(ShortcutAction action) {
-    if (action == ShortcutAction::captureAreaText)
-        return {};
-    return action == ShortcutAction::captureFullScreen ? Shortcut{18, 768} : Shortcut{19, 768};
+    switch (action) {
+    case ShortcutAction::captureFullScreen:
+        return Shortcut{18, 768};
+    case ShortcutAction::captureArea:
+        return Shortcut{19, 768};
+    case ShortcutAction::captureWindow:
+    case ShortcutAction::captureLastArea:
+    case ShortcutAction::captureAreaText:
+        break;
+    }
+    return Shortcut{};
 }
 
 namespace ShortcutKeyFormatter {

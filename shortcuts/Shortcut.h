@@ -26,12 +26,13 @@ struct Shortcut {
     QString displayString() const;
     // True for the desktop's own screenshot keys: Print, Shift+Print and Alt+Print exactly.
     bool isStandardScreenshotKey() const;
-    // No key chosen (an optional action's default).
-    bool isUnset() const { return keyCode == 0 && modifiers == 0; }
 
     QJsonObject toJson() const;
     // Both members required, each an unsigned 32-bit integer.
     static std::optional<Shortcut> fromJson(const QJsonValue& value);
+
+    // No key at all: the action has no hot key (optional actions start so).
+    bool isEmpty() const { return keyCode == 0 && modifiers == 0; }
 
     friend bool operator==(const Shortcut&, const Shortcut&) = default;
 };
@@ -50,17 +51,15 @@ inline size_t qHash(const Shortcut& s, size_t seed = 0) {
     return ::qHash((quint64(s.keyCode) << 32) | s.modifiers, seed);
 }
 
-enum class ShortcutAction { captureFullScreen, captureArea, captureAreaText };
-// The actions bound by default.
-inline constexpr std::array<ShortcutAction, 2> allShortcutActions = {ShortcutAction::captureFullScreen,
-                                                                     ShortcutAction::captureArea};
-// Actions without a default key: bound only when the user chose one.
-inline constexpr std::array<ShortcutAction, 1> optionalShortcutActions = {ShortcutAction::captureAreaText};
+enum class ShortcutAction { captureFullScreen, captureArea, captureWindow, captureLastArea, captureAreaText };
+inline constexpr std::array<ShortcutAction, 5> allShortcutActions = {
+    ShortcutAction::captureFullScreen, ShortcutAction::captureArea, ShortcutAction::captureWindow,
+    ShortcutAction::captureLastArea, ShortcutAction::captureAreaText};
 
 QString rawValue(ShortcutAction action);
 std::optional<ShortcutAction> shortcutActionFromRaw(const QString& raw);
-// Default and recommended shortcut of an action (Super+Shift+1, Super+Shift+2); for an
-// optional action the unset shortcut (no key, no modifiers: never grabbed).
+// Default and recommended shortcut of an action (Super+Shift+1, Super+Shift+2; none
+// for the window, last-area and text captures).
 // "Super+Shift+1 / Super+Shift+2"
 QString recommendedShortcutsText();
 Shortcut defaultShortcut(ShortcutAction action);

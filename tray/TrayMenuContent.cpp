@@ -39,11 +39,12 @@ std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
         e.push_back({K::button, t, enabled, command, std::nullopt, std::nullopt});
     };
     auto shortcutFor = [&](ShortcutAction a) { return s.shortcuts.value(a, defaultShortcut(a)); };
-    auto captureButton = [&](const QString& t, C command, ShortcutAction action) {
+    auto captureButton = [&](const QString& t, C command, ShortcutAction action, bool enabled = true) {
         const Shortcut shortcut = shortcutFor(action);
-        if (shortcut.isUnset())
-            return button(t, command);
-        e.push_back({K::button, t, true, command, menuKeySequence(shortcut), shortcut.displayString()});
+        if (shortcut.isEmpty())
+            e.push_back({K::button, t, enabled, command, std::nullopt, std::nullopt});
+        else
+            e.push_back({K::button, t, enabled, command, menuKeySequence(shortcut), shortcut.displayString()});
     };
 
     text(K::headline, QStringLiteral("Lumivane"));
@@ -51,6 +52,9 @@ std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
     section(QStringLiteral("撮影"));
     captureButton(QStringLiteral("全画面を撮影"), C::captureFullScreen, ShortcutAction::captureFullScreen);
     captureButton(QStringLiteral("範囲を選択して撮影"), C::captureArea, ShortcutAction::captureArea);
+    captureButton(QStringLiteral("ウィンドウを撮影"), C::captureWindow, ShortcutAction::captureWindow);
+    captureButton(QStringLiteral("前回の範囲を撮影"), C::captureLastArea, ShortcutAction::captureLastArea,
+                  s.hasLastCaptureArea);
     button(QStringLiteral("ブラウザ全体を撮影"), C::captureBrowserFullPage);
     if (s.offersTextRecognition)
         captureButton(QStringLiteral("範囲を選択してテキストを読み取る"), C::captureAreaText,

@@ -13,6 +13,8 @@ namespace lumivane {
 enum class TrayMenuCommand {
     captureFullScreen,
     captureArea,
+    captureWindow,
+    captureLastArea,
     captureBrowserFullPage,
     captureAreaText,
     openEditor,
@@ -36,6 +38,7 @@ enum class TrayMenuCommand {
 struct TrayMenuState {
     bool hasCapture = false;
     bool hasEditorDocument = false;
+    bool hasLastCaptureArea = false;
     ScreenshotFileFormat screenshotFileFormat = ScreenshotFileFormat::png;
     QMap<ShortcutAction, Shortcut> shortcuts;
     bool setupComplete = false;

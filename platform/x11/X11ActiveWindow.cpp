@@ -13,15 +13,7 @@ namespace lumivane {
 namespace {
 
 template <typename T>
-struct Reply {
-    T* p = nullptr;
-    explicit Reply(T* reply) : p(reply) {}
-    ~Reply() { std::free(p); }
-    Reply(const Reply&) = delete;
-    Reply& operator=(const Reply&) = delete;
-    T* operator->() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-};
+using Reply = XcbReply<T>;
 
 class X11ActiveWindowSource final : public ActiveWindowSource {
 public:

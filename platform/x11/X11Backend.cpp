@@ -27,6 +27,8 @@ std::shared_ptr<DesktopBackend> makeX11Backend() {
     };
     b->makeKeyGrabber = [] { return makeX11GlobalKeyGrabber(); };
     b->makeActiveWindowSource = [] { return makeX11ActiveWindowSource(); };
+    b->makeActiveWindowCapture = [] { return makeX11ActiveWindowCapture(); };
+    b->visibleWindowFrames = [] { return x11VisibleWindowFrames(); };
     b->makeWindowActivator = [] { return makeX11WindowActivator(); };
     b->makePermissions = [] { return makeX11DesktopPermissions(); };
     b->makeKeyboardLayout = [] { return makeX11KeyboardLayout(); };

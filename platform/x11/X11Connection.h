@@ -1,7 +1,21 @@
 #pragma once
 #include <xcb/xcb.h>
 
+#include <cstdlib>
+
 namespace lumivane {
+
+// Owns one xcb reply (freed with free()).
+template <typename T>
+struct XcbReply {
+    T* p = nullptr;
+    explicit XcbReply(T* reply) : p(reply) {}
+    ~XcbReply() { std::free(p); }
+    XcbReply(const XcbReply&) = delete;
+    XcbReply& operator=(const XcbReply&) = delete;
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
 
 // A new connection to DISPLAY and its default screen; null (nothing left open)
 // when the display cannot be reached.

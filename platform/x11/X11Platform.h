@@ -21,6 +21,14 @@ namespace lumivane {
 // their own shadows.
 std::unique_ptr<ActiveWindowSource> makeX11ActiveWindowSource();
 
+// Window captures from the window manager's EWMH properties (_NET_ACTIVE_WINDOW,
+// _NET_FRAME_EXTENTS, else the frame window it reparented the client into); rectangles
+// in root pixels. Connects on first use.
+std::unique_ptr<ActiveWindowCapture> makeX11ActiveWindowCapture();
+// The frames of the mapped, not hidden client windows (_NET_CLIENT_LIST_STACKING, desktop
+// and dock windows left out), topmost first; empty without a window manager. Own connection.
+std::vector<QRect> x11VisibleWindowFrames();
+
 // X11 on its own connection (DISPLAY). Every client may read the screen, so screen
 // capture is allowed whenever the display answers. Accessibility holds when the server
 // offers the XTEST extension (synthetic input) and answers the input-focus query the

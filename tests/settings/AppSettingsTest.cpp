@@ -87,8 +87,12 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
         s->setBrowserAutomationVerified(true);
         s->setSplitLongPages(true);
         s->setBrowserJavaScriptVerified(true);
+        s->setIncludeWindowFrame(false);
+        s->setLastCaptureArea(LastCaptureArea{{1200.5, 40, 300, 200.25}, 7, {1000, 0, 800, 600}});
     }
     auto before = load()->values();
+    EXPECT_FALSE(before.includeWindowFrame);
+    EXPECT_EQ(before.lastCaptureArea, (LastCaptureArea{{1200.5, 40, 300, 200.25}, 7, {1000, 0, 800, 600}}));
     EXPECT_TRUE(before.hasSeenNoTrayNotice);
     EXPECT_EQ(before.fileNamePrefix, "撮影");
     EXPECT_TRUE(before.splitLongPages);
@@ -98,7 +102,7 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
     EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
 
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
-    EXPECT_EQ(stored.size(), 24);
+    EXPECT_EQ(stored.size(), 26);
 }
 
 TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
@@ -114,11 +118,34 @@ TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
     EXPECT_FALSE(s->hasSeenSetupGuide());
     EXPECT_FALSE(s->hasSeenNoTrayNotice());
     EXPECT_FALSE(s->splitLongPages()); // a document from before the setting existed
+    EXPECT_TRUE(s->includeWindowFrame());
+    EXPECT_FALSE(s->lastCaptureArea());
+    EXPECT_TRUE(s->shortcut(ShortcutAction::captureWindow).isEmpty()); // optional keys start unbound
+    EXPECT_TRUE(s->shortcut(ShortcutAction::captureLastArea).isEmpty());
     EXPECT_FALSE(s->defaultSaveFolderPath().has_value());
     // Only captureArea was stored: the full-screen shortcut is the default.
     EXPECT_EQ(s->shortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
     EXPECT_EQ(s->shortcut(ShortcutAction::captureArea), (Shortcut{5, 4096}));
     EXPECT_TRUE(s->openEditorAfterCapture());
+}
+
+// A remembered area that cannot be read is forgotten; the rest of the document stays.
+TEST_F(SettingsFile, UnreadableLastAreaIsForgotten) {
+    const QJsonObject frame{{"x", 0}, {"y", 0}, {"width", 800}, {"height", 600}};
+    const QJsonValue areas[] = {
+        QJsonObject{{"x", 1}, {"y", 2}, {"width", 0}, {"height", 5}, {"screenFrame", frame}},
+        QJsonObject{{"x", 1}, {"y", 2}, {"width", 3}, {"height", 5}},
+        QJsonObject{{"x", 1}, {"y", 2}, {"width", 3}, {"height", 5}, {"screenFrame", frame}, {"screenId", -1}},
+        QJsonValue("1,2,3,5"),
+    };
+    for (const QJsonValue& area : areas) {
+        QJsonObject o = required();
+        o.insert("lastCaptureArea", area);
+        writeJson(o);
+        auto s = load();
+        EXPECT_FALSE(s->lastCaptureArea());
+        EXPECT_EQ(s->fileNamePrefix(), "Shot");
+    }
 }
 
 TEST_F(SettingsFile, InvalidDocumentsGiveDefaultsAndStayUntouched) {
@@ -162,14 +189,14 @@ TEST_F(SettingsFile, UnknownKeysAndShortcutEntriesAreIgnoredAndDroppedOnWrite) {
     QJsonObject o = required();
     o.insert("someFutureKey", 42);
     QJsonObject shortcuts = o.value("shortcuts").toObject();
-    shortcuts.insert("captureWindow", QJsonObject{{"keyCode", 1}, {"modifiers", 256}});
+    shortcuts.insert("captureEverything", QJsonObject{{"keyCode", 1}, {"modifiers", 256}});
     o.insert("shortcuts", shortcuts);
     writeJson(o);
     auto s = load();
     EXPECT_EQ(s->fileNamePrefix(), "Shot");
     s->setFileNamePrefix("Next");
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
-    EXPECT_FALSE(stored.value("shortcuts").toObject().contains("captureWindow"));
+    EXPECT_FALSE(stored.value("shortcuts").toObject().contains("captureEverything"));
     EXPECT_EQ(stored.value("shortcuts").toObject().size(), 2);
 }
 
@@ -183,7 +210,7 @@ TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
     EXPECT_EQ(spy.count(), 2);
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
     EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
-    EXPECT_EQ(stored.size(), 22); // no folder path and no bookmark in memory
+    EXPECT_EQ(stored.size(), 23); // no folder path, no bookmark and no last area in memory
 }
 
 TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {

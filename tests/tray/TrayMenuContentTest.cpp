@@ -23,8 +23,8 @@ QStringList sections(const std::vector<TrayMenuEntry>& entries) {
 
 TEST(TrayMenuContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
     const auto entries = trayMenuEntries({});
-    for (const char* item :
-         {"編集を開く", "画像をコピー", "PNGを書き出す", "編集中の内容を保存", "アップデートを確認…"}) {
+    for (const char* item : {"前回の範囲を撮影", "編集を開く", "画像をコピー", "PNGを書き出す", "編集中の内容を保存",
+                             "アップデートを確認…"}) {
         const TrayMenuEntry* e = find(entries, QString::fromUtf8(item));
         ASSERT_TRUE(e) << item;
         EXPECT_FALSE(e->enabled) << item;
@@ -36,6 +36,13 @@ TEST(TrayMenuContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
     EXPECT_EQ(entries.back().text, "Lumivaneを終了");
     EXPECT_EQ(find(entries, "全画面を撮影")->keySequence,
               menuKeySequence(defaultShortcut(ShortcutAction::captureFullScreen)));
+    // The window capture is always there; neither it nor the last area has a key at first.
+    EXPECT_TRUE(find(entries, "ウィンドウを撮影")->enabled);
+    EXPECT_EQ(find(entries, "ウィンドウを撮影")->command, TrayMenuCommand::captureWindow);
+    for (const char* item : {"ウィンドウを撮影", "前回の範囲を撮影"}) {
+        EXPECT_FALSE(find(entries, QString::fromUtf8(item))->keySequence) << item;
+        EXPECT_FALSE(find(entries, QString::fromUtf8(item))->keyText) << item;
+    }
 }
 
 TEST(TrayMenuContent, StateShowsJpegFailuresErrorAndCompleteSetup) {
@@ -45,7 +52,12 @@ TEST(TrayMenuContent, StateShowsJpegFailuresErrorAndCompleteSetup) {
     s.hasShortcutRegistrationFailures = true;
     s.lastErrorMessage = QString("  first line\nsecond line\n\nmore details ");
     s.setupComplete = true;
+    s.hasLastCaptureArea = true;
+    s.shortcuts.insert(ShortcutAction::captureLastArea, Shortcut{0, kControlModifier | kAltModifier});
     const auto entries = trayMenuEntries(s);
+    EXPECT_TRUE(find(entries, "前回の範囲を撮影")->enabled);
+    EXPECT_EQ(find(entries, "前回の範囲を撮影")->keyText,
+              Shortcut({0, kControlModifier | kAltModifier}).displayString());
     ASSERT_TRUE(find(entries, "JPEGを書き出す"));
     EXPECT_TRUE(find(entries, "JPEGを書き出す")->enabled);
     EXPECT_EQ(sections(entries),

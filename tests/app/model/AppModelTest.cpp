@@ -1,6 +1,7 @@
 #include "app/AppModel.h"
 #include "MemorySettingsStore.h"
 #include "app/AppSettingsHost.h"
+#include "app/ErrorMessages.h"
 #include "browser/BrowserCaptureError.h"
 #include "capture/CaptureError.h"
 #include "editor_model/DocumentLimits.h"
@@ -308,6 +309,64 @@ TEST_F(AppModelFlows, AreaCaptureWaitsThenCapturesAndPresentsOnTheRectanglesScre
     EXPECT_EQ(log.previewShows, 1);
     ASSERT_TRUE(model->editorSession().editorDocument());
     EXPECT_EQ(model->editorSession().editorDocument()->baseImage, model->currentCapture()->image);
+}
+
+// The last area again: the same rectangle on the same screen, following the screen
+// when it moves; a screen that is gone, or no area yet, is a clear failure.
+TEST_F(AppModelFlows, LastAreaIsTakenAgainOnItsScreen) {
+    screens->list[0].screenId = 1;
+    screens->list[1].screenId = 2;
+    std::vector<CaptureOutcome> heard;
+    const CaptureCompletion listen = [&](const CaptureOutcome& o) { heard.push_back(o); };
+
+    model->handleHotKey(HotKeyService::Action::captureLastArea, listen);
+    ASSERT_TRUE(waitFor([&] { return heard.size() == 1; }));
+    EXPECT_EQ(heard[0].kind, CaptureOutcome::Kind::failed);
+    EXPECT_EQ(model->lastErrorMessage(), userFacingErrorMessage(CaptureError(CaptureError::Kind::noLastArea)));
+
+    model->captureArea();
+    (*log.selection)->addResult(QRectF(1100, 100, 200, 100));
+    (*log.selection)->finish();
+    ASSERT_TRUE(waitFor([&] { return log.rectCaptures.size() == 1; }));
+    ASSERT_TRUE(model->settings().lastCaptureArea());
+    EXPECT_EQ(model->settings().lastCaptureArea()->screenId, 2u);
+
+    model->handleHotKey(HotKeyService::Action::captureLastArea, listen);
+    ASSERT_TRUE(waitFor([&] { return heard.size() == 2; }));
+    EXPECT_EQ(heard[1].kind, CaptureOutcome::Kind::shown);
+    EXPECT_EQ(log.rectCaptures.back(), QRectF(1100, 100, 200, 100));
+    EXPECT_EQ(model->currentCapture()->previewScreenFrame, QRectF(1000, 0, 800, 600));
+
+    // The second screen now left of the first: the area moves with it.
+    screens->list[1].frame = screens->list[1].visibleFrame = QRectF(-800, 0, 800, 600);
+    model->captureLastArea(listen);
+    ASSERT_TRUE(waitFor([&] { return heard.size() == 3; }));
+    EXPECT_EQ(log.rectCaptures.back(), QRectF(-700, 100, 200, 100));
+
+    // Unplugged, or too small now for the area: nothing is captured.
+    for (const auto& change : std::vector<std::function<void()>>{
+             [&] { screens->list[1].frame = QRectF(-800, 0, 200, 150); }, [&] { screens->list.pop_back(); }}) {
+        change();
+        const size_t captures = log.rectCaptures.size(), outcomes = heard.size();
+        model->captureLastArea(listen);
+        ASSERT_TRUE(waitFor([&] { return heard.size() == outcomes + 1; }));
+        EXPECT_EQ(heard.back().kind, CaptureOutcome::Kind::failed);
+        EXPECT_EQ(model->lastErrorMessage(),
+                  userFacingErrorMessage(CaptureError(CaptureError::Kind::lastAreaScreenMissing)));
+        EXPECT_EQ(log.rectCaptures.size(), captures);
+    }
+}
+
+// Window capture goes to the desktop's window capture with the frame setting; a desktop
+// without one says so.
+TEST_F(AppModelFlows, WindowCaptureFollowsTheFrameSettingOrSaysTheDesktopCannot) {
+    std::vector<CaptureOutcome> heard;
+    const CaptureCompletion listen = [&](const CaptureOutcome& o) { heard.push_back(o); };
+    model->handleHotKey(HotKeyService::Action::captureWindow, listen);
+    ASSERT_TRUE(waitFor([&] { return heard.size() == 1; }));
+    EXPECT_EQ(heard[0].kind, CaptureOutcome::Kind::failed);
+    EXPECT_EQ(model->lastErrorMessage(),
+              userFacingErrorMessage(CaptureError(CaptureError::Kind::windowCaptureUnsupported)));
 }
 
 TEST_F(AppModelFlows, PreviewFrameRules) {

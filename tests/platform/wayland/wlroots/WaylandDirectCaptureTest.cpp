@@ -1,7 +1,8 @@
 // Direct output capture on sway (wlr-screencopy), in a session whose bus has no
 // screenshot portal: the backend's choice, exact pixels at scales 1 and 2 against
 // grim's own copies, a rectangle across both outputs, images that outlive later
-// captures, the command line, and the area overlay on frozen frames.
+// captures, the command line, the area overlay on frozen frames, and the focused
+// window cut at the rectangle sway's IPC gives.
 #include "WaylandSession.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
@@ -343,4 +344,54 @@ TEST_F(WaylandDirect, TurnedOutputComesOutUprightAsGrimShowsIt) {
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(grim.size(), QSize(1080, 1920));
     EXPECT_TRUE(samePixels(image, grim));
+}
+
+// The focused window at the rectangle sway's IPC gives, with its title bar and border or
+// without them, each exactly as grim shows that part of the output.
+TEST_F(WaylandDirect, FocusedWindowIsCutAtTheCompositorsRectangle) {
+    ASSERT_TRUE(desktop->makeActiveWindowCapture) << "SWAYSOCK is set in the session";
+    PatternWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 10000));
+    ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "border", "normal", "3"}).ok());
+    ASSERT_TRUE(
+        session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "200", "150"}).ok());
+    ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "focus"}).ok());
+    // Moved onto the first output, wherever its title bar puts it exactly.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRect r = session->windowRect("lumivane-direct-pattern");
+            return !r.isEmpty() && QRect(0, 0, 1920, 1080).contains(r.adjusted(0, -40, 0, 0)) &&
+                   (r.topLeft() - QPoint(200, 150)).manhattanLength() <= 60;
+        },
+        10000))
+        << "window at " << session->windowRect("lumivane-direct-pattern").x() << ","
+        << session->windowRect("lumivane-direct-pattern").y();
+    QTest::qWait(300);
+    const QImage output = session->screenshot("HEADLESS-1");
+    const QRect rect = session->windowRect("lumivane-direct-pattern"); // border included, title bar above it
+    CaptureService service(*desktop);
+    std::shared_ptr<ActiveWindowCapture> source = desktop->makeActiveWindowCapture();
+
+    const ImageRef content = await(service.captureWindow(source, false));
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->size(), window.size());
+    QImage painted(window.size(), QImage::Format_RGB32); // as PatternWindow paints it at scale 1
+    for (int y = 0; y < painted.height(); ++y)
+        for (int x = 0; x < painted.width(); ++x)
+            painted.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, (x ^ y) & 255));
+    EXPECT_TRUE(samePixels(*content, painted));
+
+    const ImageRef framed = await(service.captureWindow(source, true));
+    ASSERT_TRUE(framed);
+    ASSERT_GT(framed->height(), rect.height()) << "the title bar is part of the frame";
+    const QRect frame(rect.x(), rect.bottom() + 1 - framed->height(), rect.width(), framed->height());
+    EXPECT_EQ(framed->width(), rect.width());
+    EXPECT_TRUE(samePixels(*framed, output.copy(frame)));
+
+    // The overlay's list has the window topmost.
+    ASSERT_TRUE(desktop->visibleWindowFrames);
+    const auto frames = desktop->visibleWindowFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front(), frame);
 }

@@ -1,0 +1,64 @@
+// Window captures: the active window as the desktop gives it, or cut from the screens.
+#include "capture/CaptureService.h"
+
+#include <QtConcurrent>
+
+namespace lumivane {
+
+std::optional<QRectF> CaptureService::captureRectForWindow(const QRect& frame, const std::vector<ScreenInfo>& screens) {
+    const ScreenInfo* best = nullptr;
+    qint64 bestArea = 0;
+    for (const ScreenInfo& s : screens) {
+        const QRect i = frame & s.nativeGeometry;
+        const qint64 a = i.isEmpty() ? 0 : qint64(i.width()) * i.height();
+        if (a > bestArea && !s.nativeGeometry.isEmpty()) {
+            bestArea = a;
+            best = &s;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    // Points per native unit: 1/scale on X11 (pixels), 1 on Wayland (the layout is in points).
+    const double k = best->frame.width() / best->nativeGeometry.width();
+    const QRect& n = best->nativeGeometry;
+    return QRectF(best->frame.x() + (frame.x() - n.x()) * k, best->frame.y() + (frame.y() - n.y()) * k,
+                  frame.width() * k, frame.height() * k);
+}
+
+QFuture<ImageRef> CaptureService::captureWindow(std::shared_ptr<ActiveWindowCapture> source, bool includeFrame) const {
+    auto self = *this;
+    return QtConcurrent::run([self, source, includeFrame]() -> ImageRef {
+        if (!source)
+            throw CaptureError(CaptureError::Kind::windowCaptureUnsupported);
+        self.checkPermission();
+        WindowShot shot;
+        try {
+            shot = source->activeWindow(includeFrame);
+        } catch (const WindowCaptureError& e) {
+            qCCritical(lcCapture).noquote() << "Window capture failed:" << e.message();
+            switch (e.kind()) {
+            case WindowCaptureError::Kind::noWindow:
+                throw CaptureError(CaptureError::Kind::noActiveWindow);
+            case WindowCaptureError::Kind::unsupported:
+                throw CaptureError(CaptureError::Kind::windowCaptureUnsupported);
+            case WindowCaptureError::Kind::refused:
+                throw CaptureError(CaptureError::Kind::screenRecordingPermissionDenied);
+            case WindowCaptureError::Kind::failed:
+                break;
+            }
+            throw CaptureError(CaptureError::Kind::captureFailed);
+        }
+        if (!shot.image.isNull())
+            return makeImage(std::move(shot.image));
+        const auto rect = captureRectForWindow(shot.frame, self.screens());
+        if (!rect) {
+            qCCritical(lcCapture).noquote() << "The active window lies on no screen:" << shot.frame;
+            throw CaptureError(CaptureError::Kind::noActiveWindow);
+        }
+        QFuture<QImage> image = self.captureImage(*rect);
+        image.waitForFinished();
+        return makeImage(image.result());
+    });
+}
+
+} // namespace lumivane
