@@ -1,10 +1,9 @@
-# lumivane_warnings(<target> [WARN_ONLY]): the warnings of our own C++ code, errors
-# with LUMIVANE_WERROR (CI) unless WARN_ONLY (tests and benchmarks, for now).
-# Generated C (protocol code) and system headers are left out.
+# lumivane_warnings(<target>): the warnings of our own C++ code (product, tests and
+# benchmarks), errors with LUMIVANE_WERROR (CI). Generated C (protocol code) and
+# system headers are left out.
 function(lumivane_warnings target)
-  cmake_parse_arguments(ARG "WARN_ONLY" "" "" ${ARGN})
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wno-unused-parameter>)
-  if(LUMIVANE_WERROR AND NOT ARG_WARN_ONLY)
+  if(LUMIVANE_WERROR)
     # GCC 12's maybe-uninitialized misfires inside Qt's containers held in std::optional
     # at -O2: it stays a warning.
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Werror>
@@ -118,7 +117,7 @@ function(lumivane_test_suite folder)
   lumivane_include_root(tests_root tests ${CMAKE_CURRENT_SOURCE_DIR})
   target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${tests_root})
   # Unity sources include the test files, so their anonymous-namespace fixtures count as from a header.
-  lumivane_warnings(${target} WARN_ONLY)
+  lumivane_warnings(${target})
   target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
   if(ARG_WAYLAND OR ARG_KWIN)
     # A desktop session takes seconds to start, so the executable is one ctest

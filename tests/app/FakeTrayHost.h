@@ -54,7 +54,7 @@ public:
 
     xcb_atom_t atom(const char* name) const {
         auto* r = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
         free(r);
         return a;
     }

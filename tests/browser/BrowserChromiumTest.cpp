@@ -29,23 +29,15 @@ const char* pageStateScript =
     "JSON.stringify([window.scrollX, window.scrollY, Array.from(document.querySelectorAll('*')).map(e => [e.tagName, "
     "e.getAttribute('style'), e.scrollTop, e.getAttributeNames().filter(n => n.startsWith('data-lumivane'))])]);";
 
-class ChromiumCapture : public ::testing::Test {
+class ChromiumCapture : public ChromiumSuite {
 protected:
-    static void SetUpTestSuite() { session = new ChromiumSession(); }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
-    }
     void SetUp() override {
-        if (!session->isRunning())
-            GTEST_SKIP() << session->errorText().toStdString();
+        ChromiumSuite::SetUp();
+        if (!ready())
+            return;
         env = std::make_unique<DesktopBrowserCaptureEnvironment>(makeX11ActiveWindowSource());
         bridge = std::make_unique<DevToolsBridge>(session->bridgeOptions());
         service = std::make_unique<BrowserFullPageCaptureService>(*env, *bridge);
-        ASSERT_TRUE(session->activateWindowAt({0, 0}));
-    }
-    void open(const QString& name, const QString& html) {
-        ASSERT_TRUE(session->openPage(session->writePage(name, html))) << name.toStdString();
     }
     QString js(const QString& script) { return session->js(script); }
     QImage capture() {
@@ -55,13 +47,11 @@ protected:
         return result.image ? *result.image : QImage();
     }
 
-    static ChromiumSession* session;
     std::unique_ptr<DesktopBrowserCaptureEnvironment> env;
     std::unique_ptr<DevToolsBridge> bridge;
     std::unique_ptr<BrowserFullPageCaptureService> service;
     BrowserCaptureResult last;
 };
-ChromiumSession* ChromiumCapture::session = nullptr;
 
 TEST_F(ChromiumCapture, SlicesMeetWithoutMissingOrRepeatedBandsAcrossTwentyRuns) {
     open("rows.html", markerPage(150, 20));
@@ -290,8 +280,9 @@ TEST_F(ChromiumCapture, SixtyScreenPageStaysWithinTheMemoryBoundAndIsScaledToThe
         if (line.startsWith("VmHWM:"))
             peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
     EXPECT_GT(peakKb, 0);
-    if (!lumivane::test::kAddressSanitizer)
+    if (!lumivane::test::kAddressSanitizer) {
         EXPECT_LT(peakKb, 300 * 1024) << "peak " << peakKb / 1024 << " MB";
+    }
     EXPECT_EQ(img.height(), 7000);
     EXPECT_NEAR(double(img.width()) / img.height(),
                 double(js("String(document.documentElement.clientWidth)").toInt()) / (rows * 20), 0.002);

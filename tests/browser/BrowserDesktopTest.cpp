@@ -70,17 +70,12 @@ int captureBrowser(const QStringList& args, QString* errors = nullptr) {
     return rc;
 }
 
-class DesktopCapture : public ::testing::Test {
+class DesktopCapture : public ChromiumSuite {
 protected:
-    static void SetUpTestSuite() { session = new ChromiumSession(); }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
-    }
     void SetUp() override {
-        if (!session->isRunning())
-            GTEST_SKIP() << session->errorText().toStdString();
-        ASSERT_TRUE(session->activateWindowAt({0, 0}));
+        ChromiumSuite::SetUp();
+        if (!ready())
+            return;
         // The command finds the endpoint the way it does for a user: DevToolsActivePort in
         // the Chromium profile below the configuration folder.
         savedConfigHome = qgetenv("XDG_CONFIG_HOME");
@@ -93,14 +88,13 @@ protected:
         qputenv("HOME", configHome.path().toLocal8Bit());
     }
     void TearDown() override {
+        if (savedHome.isNull())
+            return; // skipped before changing anything
         if (savedConfigHome.isNull())
             qunsetenv("XDG_CONFIG_HOME");
         else
             qputenv("XDG_CONFIG_HOME", savedConfigHome);
         qputenv("HOME", savedHome);
-    }
-    void open(const QString& name, const QString& html) {
-        ASSERT_TRUE(session->openPage(session->writePage(name, html))) << name.toStdString();
     }
     QString pageState() {
         return session->js(
@@ -108,13 +102,11 @@ protected:
             "[e.getAttribute('style'), e.getAttributeNames().filter(n => n.startsWith('data-lumivane'))])]);");
     }
 
-    static ChromiumSession* session;
     QTemporaryDir configHome;
     QTemporaryDir outDir;
     QByteArray savedConfigHome;
     QByteArray savedHome;
 };
-ChromiumSession* DesktopCapture::session = nullptr;
 
 TEST_F(DesktopCapture, CaptureBrowserCommandWritesTheStitchedPageInOrder) {
     open("rows.html", markerPage(200, 20));

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QTemporaryDir>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <optional>
@@ -64,5 +65,27 @@ private:
 
 // Waits in a local event loop until done() holds or the time is up.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+
+// Fixture base: one Chromium for the suite, its window in front before each case
+// (skipped where Chromium cannot run).
+class ChromiumSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { session = new ChromiumSession(); }
+    static void TearDownTestSuite() {
+        delete session;
+        session = nullptr;
+    }
+    void SetUp() override {
+        if (!session->isRunning())
+            GTEST_SKIP() << session->errorText().toStdString();
+        ASSERT_TRUE(session->activateWindowAt({0, 0}));
+    }
+    bool ready() const { return !IsSkipped() && !HasFatalFailure(); }
+    void open(const QString& name, const QString& html) {
+        ASSERT_TRUE(session->openPage(session->writePage(name, html))) << name.toStdString();
+    }
+
+    static inline ChromiumSession* session = nullptr;
+};
 
 } // namespace lumivane::test

@@ -1,4 +1,5 @@
 #include "capture/CaptureService.h"
+#include "DisplayScope.h"
 #include "XvfbServer.h"
 #include "platform/x11/X11Backend.h"
 #include "platform/x11/X11Screens.h"
@@ -8,20 +9,9 @@
 #include <xcb/xcb.h>
 
 using namespace lumivane;
+using test::DisplayScope;
 
 namespace {
-
-// Points DISPLAY at a private server for one test, restoring it afterwards.
-class DisplayScope {
-public:
-    explicit DisplayScope(const QString& display) : saved_(qgetenv("DISPLAY")) {
-        qputenv("DISPLAY", display.toLocal8Bit());
-    }
-    ~DisplayScope() { qputenv("DISPLAY", saved_); }
-
-private:
-    QByteArray saved_;
-};
 
 // Fills rectangles of the root window with RGB colours.
 void fillRoot(const std::vector<std::pair<QRect, QRgb>>& rects) {

@@ -1,4 +1,4 @@
-#include "CanvasTestHost.h"
+#include "TestEditorHost.h"
 #include "editor/EditorCanvas.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/CanvasInteraction.h"
@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
-using lumivane::test::CanvasTestHost;
+using lumivane::test::TestEditorHost;
 
 namespace {
 
@@ -41,13 +41,13 @@ QRect inkBox(const QImage& image, QRgb ink) {
 // The canvas draws annotations with the export's painter: the same document shows
 // on screen as the exported image has it, text included.
 struct CanvasExportFixture : ::testing::Test {
-    CanvasTestHost host{whiteImage()};
+    TestEditorHost host{whiteImage()};
     EditorCanvas canvas{host};
     double zoom = 1;
 
     void show(double zoomScale) {
         zoom = zoomScale;
-        EditorDocument& doc = host.document();
+        EditorDocument& doc = *host.document;
         Annotation text = annotation(AnnotationKind::text, {40, 30, 200, 40}, RgbaColor{1, 0, 0, 1});
         text.fontSize = 22;
         text.text = QString::fromUtf8("Lumivane 注釈 Text\n二行目の文字 gjpqy");
@@ -71,7 +71,7 @@ struct CanvasExportFixture : ::testing::Test {
         return canvas.grab(r).toImage().convertToFormat(QImage::Format_RGB32);
     }
     QImage exported() {
-        const auto image = EditorRenderer::render(host.document());
+        const auto image = EditorRenderer::render(*host.document);
         EXPECT_TRUE(image);
         return image ? image->convertToFormat(QImage::Format_RGB32) : QImage();
     }

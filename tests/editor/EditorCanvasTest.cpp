@@ -1,5 +1,5 @@
 #include "editor/EditorCanvas.h"
-#include "CanvasTestHost.h"
+#include "TestEditorHost.h"
 #include "editor_model/CanvasInteraction.h"
 
 #include <QApplication>
@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
-using lumivane::test::CanvasTestHost;
+using lumivane::test::TestEditorHost;
 
 namespace {
 
@@ -32,7 +32,7 @@ ImageRef pageImage() {
 
 // The canvas at fit scale 1: view = image + (45, 28).
 struct CanvasFixture : ::testing::Test {
-    CanvasTestHost host{pageImage()};
+    TestEditorHost host{pageImage()};
     EditorCanvas canvas{host};
     const QPointF origin{45, 28};
 
@@ -46,7 +46,7 @@ struct CanvasFixture : ::testing::Test {
     }
 
     QPoint view(QPointF image) const { return (image + origin).toPoint(); }
-    void tool(AnnotationTool t) { host.document().selectedTool = t; }
+    void tool(AnnotationTool t) { host.document->selectedTool = t; }
     // Press at `from`, move in steps, release at `to` (image points).
     void drag(QPointF from, QPointF to, int steps = 6) {
         QTest::mousePress(&canvas, Qt::LeftButton, {}, view(from));
@@ -55,7 +55,7 @@ struct CanvasFixture : ::testing::Test {
         QTest::mouseRelease(&canvas, Qt::LeftButton, {}, view(to));
     }
     void click(QPointF at) { QTest::mouseClick(&canvas, Qt::LeftButton, {}, view(at)); }
-    const std::vector<Annotation>& annotations() { return host.document().annotations; }
+    const std::vector<Annotation>& annotations() { return host.document->annotations; }
     QTextEdit* field() {
         QTest::qWait(5); // focus arrives on the next turn of the loop
         return canvas.textEditor();
@@ -78,7 +78,7 @@ TEST_F(CanvasFixture, EveryToolCreatesItsKindWithOneHistoryEntryPerGesture) {
         const Annotation& a = annotations().back();
         EXPECT_EQ(a.kind, kind);
         EXPECT_EQ(a.rect, QRectF(300, y, 60, 40));
-        EXPECT_EQ(host.document().selectedAnnotationID, a.id);
+        EXPECT_EQ(host.document->selectedAnnotationID, a.id);
         EXPECT_EQ(a.color, host.configuredAnnotationColor(kind));
         y += 70;
     }
@@ -109,13 +109,13 @@ TEST_F(CanvasFixture, EveryToolCreatesItsKindWithOneHistoryEntryPerGesture) {
     tool(AnnotationTool::crop);
     const size_t count = annotations().size();
     drag(QPointF(10, 10), QPointF(410, 310));
-    EXPECT_EQ(host.document().cropRect, QRectF(10, 10, 400, 300));
+    EXPECT_EQ(host.document->cropRect, QRectF(10, 10, 400, 300));
     EXPECT_EQ(annotations().size(), count);
 
     EXPECT_EQ(host.undoCount(), drawn.size() + 3);
     EXPECT_GE(edited.count(), int(drawn.size() + 3));
     host.undoEditorChange();
-    EXPECT_FALSE(host.document().cropRect);
+    EXPECT_FALSE(host.document->cropRect);
     host.undoEditorChange();
     EXPECT_EQ(annotations().size(), count - 1);
 }
@@ -129,13 +129,13 @@ TEST_F(CanvasFixture, ClicksSelectAndNeverCreate) {
 
     tool(AnnotationTool::select);
     click(QPointF(50, 450)); // empty: clears the selection
-    EXPECT_FALSE(host.document().selectedAnnotationID);
+    EXPECT_FALSE(host.document->selectedAnnotationID);
     tool(AnnotationTool::rectangle);
     drag(QPointF(250, 170), QPointF(251, 170), 1); // 1 point is a click: the overlap's upper one
     EXPECT_EQ(annotations().size(), 2u);
-    EXPECT_EQ(host.document().selectedAnnotationID, upper);
+    EXPECT_EQ(host.document->selectedAnnotationID, upper);
     click(QPointF(120, 120));
-    EXPECT_EQ(host.document().selectedAnnotationID, lower);
+    EXPECT_EQ(host.document->selectedAnnotationID, lower);
     tool(AnnotationTool::text);
     click(QPointF(600, 450));
     EXPECT_EQ(annotations().size(), 2u);
@@ -343,7 +343,7 @@ TEST_F(CanvasFixture, DeleteKeysRemoveTheSelection) {
     ASSERT_EQ(host.undoCount(), 2u);
     QTest::keyClick(&canvas, Qt::Key_Delete);
     ASSERT_EQ(annotations().size(), 1u);
-    EXPECT_FALSE(host.document().selectedAnnotationID);
+    EXPECT_FALSE(host.document->selectedAnnotationID);
     EXPECT_EQ(host.undoCount(), 3u);
     QTest::keyClick(&canvas, Qt::Key_Delete); // nothing selected: nothing happens
     EXPECT_EQ(host.undoCount(), 3u);
@@ -376,7 +376,7 @@ TEST_F(CanvasFixture, ZoomAndOutsideChangesResetState) {
     EXPECT_EQ(zoomed.count(), 1);
     EXPECT_EQ(canvas.imageRect(), QRectF(45, 28, 1600, 1000));
     EXPECT_EQ(canvas.size(), QSize(1690, 1056));
-    EXPECT_DOUBLE_EQ(host.document().editorDisplayScale, 2);
+    EXPECT_DOUBLE_EQ(host.document->editorDisplayScale, 2);
     // New text at zoom 2 appears at the configured size on screen.
     tool(AnnotationTool::text);
     QTest::mousePress(&canvas, Qt::LeftButton, {}, QPoint(245, 228));
@@ -388,7 +388,7 @@ TEST_F(CanvasFixture, ZoomAndOutsideChangesResetState) {
     ASSERT_TRUE(field());
 
     // The document is replaced outside: editing ends without a trace.
-    host.document() = EditorDocument::fresh(pageImage());
+    host.document = EditorDocument::fresh(pageImage());
     emit host.editorDocumentChanged();
     EXPECT_FALSE(canvas.isEditingText());
     EXPECT_FALSE(host.editorIsEditingText());
@@ -396,7 +396,7 @@ TEST_F(CanvasFixture, ZoomAndOutsideChangesResetState) {
     QSignalSpy tapped(&canvas, &EditorCanvas::backgroundTapped);
     QTest::mouseClick(&canvas, Qt::LeftButton, {}, QPoint(300, 300));
     EXPECT_EQ(tapped.count(), 1);
-    host.hasDocument = false;
+    host.document.reset();
     emit host.editorDocumentChanged();
     QTest::mouseClick(&canvas, Qt::LeftButton, {}, QPoint(300, 300));
     canvas.repaint();

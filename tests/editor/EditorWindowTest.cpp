@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
@@ -134,8 +135,11 @@ TEST_F(EditorFixture, EmptyStateUntilADocumentArrives) {
 
 TEST_F(EditorFixture, ToolPickerSwitchesToolAndStyleControl) {
     showWithDocument();
-    EXPECT_EQ(top()->toolButton(AnnotationTool::select)->toolTip(), "選択");
-    EXPECT_EQ(top()->toolButton(AnnotationTool::ellipse)->toolTip(), "円 / 楕円");
+    QSet<QString> tips; // every tool is named, each differently
+    for (AnnotationTool tool : allAnnotationTools)
+        tips.insert(top()->toolButton(tool)->toolTip());
+    EXPECT_EQ(tips.size(), int(allAnnotationTools.size()));
+    EXPECT_FALSE(tips.contains(QString()));
     EXPECT_FALSE(top()->styleButton()->isVisible());
 
     QTest::mouseClick(top()->toolButton(AnnotationTool::rectangle), Qt::LeftButton);
@@ -300,8 +304,8 @@ TEST_F(EditorFixture, ZoomButtonsStepThroughPresets) {
     EXPECT_EQ(labels, (QStringList{"50%", "75%", "100%", "125%", "150%", "200%", "300%"}));
     bottom()->zoomMenuButton()->menu()->actions().at(5)->trigger();
     EXPECT_DOUBLE_EQ(canvasHost->zoomScale(), 2.0);
-    EXPECT_EQ(bottom()->zoomOutButton()->toolTip(), "縮小");
-    EXPECT_EQ(bottom()->zoomInButton()->toolTip(), "拡大");
+    EXPECT_FALSE(bottom()->zoomOutButton()->toolTip().isEmpty());
+    EXPECT_NE(bottom()->zoomOutButton()->toolTip(), bottom()->zoomInButton()->toolTip());
 }
 
 TEST_F(EditorFixture, UndoAndRedoFollowTheHistory) {
@@ -317,8 +321,8 @@ TEST_F(EditorFixture, UndoAndRedoFollowTheHistory) {
     QTest::mouseClick(top()->redoButton(), Qt::LeftButton);
     EXPECT_EQ(host.document->backgroundStyle.cornerRadius, 12);
     EXPECT_FALSE(top()->redoButton()->isEnabled());
-    EXPECT_EQ(top()->undoButton()->toolTip(), "取り消し");
-    EXPECT_EQ(top()->redoButton()->toolTip(), "やり直し");
+    EXPECT_FALSE(top()->undoButton()->toolTip().isEmpty());
+    EXPECT_NE(top()->undoButton()->toolTip(), top()->redoButton()->toolTip());
 }
 
 TEST_F(EditorFixture, DoneAndOutputButtonsHandTheDeselectedDocumentToTheHost) {
@@ -543,12 +547,12 @@ TEST_F(EditorFixture, PopoversStayOpenAcrossSeveralChoices) {
     QTest::mouseClick(top()->styleButton(), Qt::LeftButton);
     QPointer<AnnotationStylePopover> style = top()->stylePopover();
     ASSERT_TRUE(style);
-    for (const QString& width : {"2 px", "8 px", "10 px"}) {
+    for (const char* width : {"2 px", "8 px", "10 px"}) {
         QTest::mouseClick(chip(style, width), Qt::LeftButton);
         QTest::qWait(10);
-        ASSERT_TRUE(style) << width.toStdString();
+        ASSERT_TRUE(style) << width;
         EXPECT_TRUE(style->isVisible());
-        EXPECT_EQ(selectedChipLabels(style), std::vector<QString>{width});
+        EXPECT_EQ(selectedChipLabels(style), std::vector<QString>{QString(width)});
     }
     EXPECT_EQ(host.document->find(rect.id)->lineWidth, 10);
     auto* palette = style->content()->findChild<AnnotationColorPalette*>();
@@ -564,7 +568,7 @@ TEST_F(EditorFixture, PopoversStayOpenAcrossSeveralChoices) {
     QTest::mouseClick(top()->backgroundButton(), Qt::LeftButton);
     QPointer<BackgroundStylePopover> background = top()->backgroundPopover();
     ASSERT_TRUE(background);
-    for (const QString& padding : {"24 px", "72 px"}) {
+    for (const char* padding : {"24 px", "72 px"}) {
         QTest::mouseClick(chip(background, padding), Qt::LeftButton);
         QTest::qWait(10);
         ASSERT_TRUE(background);

@@ -12,11 +12,15 @@
 
 namespace lumivane::test {
 
-// An application object in memory: one document and history, settings with a
-// counting store, and a record of the hand-over calls.
+// An application object in memory: one document (of image, when given) and
+// history, settings with a counting store, and a record of the hand-over calls.
 class TestEditorHost : public EditorHost {
 public:
-    TestEditorHost() : settings_(std::make_unique<MemorySettingsStore>(&settingsWrites)) {}
+    explicit TestEditorHost(ImageRef image = nullptr)
+        : settings_(std::make_unique<MemorySettingsStore>(&settingsWrites)) {
+        if (image)
+            document = EditorDocument::fresh(std::move(image));
+    }
 
     void openDocument(QSize size = {640, 400}) {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -48,7 +52,12 @@ public:
     bool editorIsEditingText() const override { return editingText; }
     void setEditorIsEditingText(bool editing) override { editingText = editing; }
     RgbaColor configuredAnnotationColor(AnnotationKind kind) const override {
-        return lumivane::configuredAnnotationColor(kind, {});
+        AnnotationColorDefaults defaults;
+        defaults.annotation = settings_.defaultAnnotationColor();
+        defaults.text = settings_.defaultTextColor();
+        defaults.marker = settings_.defaultMarkerColor();
+        defaults.highlight = settings_.defaultHighlightColor();
+        return lumivane::configuredAnnotationColor(kind, defaults);
     }
     void rotateEditorImage(ImageRotationDirection d) override {
         EditorOperations::rotateEditorImage(editorDocument(), history, d);
@@ -82,6 +91,8 @@ public:
         projectOpens.push_back(path);
         return true;
     }
+
+    size_t undoCount() const { return history.undoStack.size(); }
 
     std::optional<EditorDocument> document;
     EditorHistory history;

@@ -37,15 +37,12 @@ TEST(ImageExportOptionsTables, RowsMatchProfilesAndPresets) {
 
 TEST(ImageExportSizes, TargetPixelSizeScalesLongerSideAndKeepsOnePixel) {
     EXPECT_EQ(targetPixelSize(10, 5000, 100.0), (PixelSize{1, 100}));
+    // 5000 × 10 capped at 100: ratio 0.02, height floor(0.2) → 1.
+    EXPECT_EQ(targetPixelSize(5000, 10, 100.0), (PixelSize{100, 1}));
     EXPECT_EQ(targetPixelSize(1920, 1080, std::nullopt), (PixelSize{1920, 1080}));
     EXPECT_EQ(targetPixelSize(1920, 1080, 1920.0), (PixelSize{1920, 1080}));
     EXPECT_EQ(targetPixelSize(1920, 1080, 1000.0), (PixelSize{1000, 562}));
     EXPECT_EQ(targetPixelSize(3, 2, 2.5), (PixelSize{2, 1}));
-}
-
-TEST(ImageExportSizes, TargetPixelSizeOfVeryWideImageHasHeightOne) {
-    // 5000 × 10 capped at 100: ratio 0.02, height floor(0.2) → 1.
-    EXPECT_EQ(targetPixelSize(5000, 10, 100.0), (PixelSize{100, 1}));
 }
 
 TEST(ImageExportSizes, DimensionSequencesOfTheWorkedExamples) {
@@ -313,19 +310,11 @@ void expectPixels(const ImageRef& img, int w, int h, std::vector<QRgb> expected)
 
 constexpr QRgb a = 0xff110000, b = 0xff220000, c = 0xff330000, d = 0xff000011, e = 0xff000022, f = 0xff000033;
 
-TEST(ImageTransforms, RotateCounterClockwiseTurnsThePictureLeft) {
-    // Turned left, the right column (c f) becomes the top row:
-    //   c f
-    //   b e
-    //   a d
+TEST(ImageTransforms, RotationsTurnThePictureLeftAndRight) {
+    // Turned left, the right column (c f) becomes the top row: c f / b e / a d.
     expectPixels(ImageExportPipeline::rotated(makeImage(sample()), ImageRotationDirection::counterClockwise), 2, 3,
                  {c, f, b, e, a, d});
-}
-
-TEST(ImageTransforms, RotateClockwiseTurnsThePictureRight) {
-    //   d a
-    //   e b
-    //   f c
+    // Turned right: d a / e b / f c.
     expectPixels(ImageExportPipeline::rotated(makeImage(sample()), ImageRotationDirection::clockwise), 2, 3,
                  {d, a, e, b, f, c});
 }

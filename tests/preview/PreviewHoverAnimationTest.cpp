@@ -32,8 +32,9 @@ void stepTo(QVariantAnimation* a, int ms) {
     ASSERT_TRUE(a);
     a->pause();
     a->setCurrentTime(ms);
-    if (ms >= a->duration())
+    if (ms >= a->duration()) {
         EXPECT_EQ(a->state(), QAbstractAnimation::Stopped);
+    }
 }
 
 // A point on the thumbnail clear of every control.

@@ -1,4 +1,6 @@
 #pragma once
+#include "ScriptedSession.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QProcessEnvironment>
@@ -12,34 +14,16 @@ namespace lumivane::test {
 // session bus, HOME (with Pictures) and GSettings store, and the GNOME screenshot
 // portal. It takes 4 to 10 s to start: one per test executable. The session stops
 // itself if this process dies without stopping it.
-class GnomeSession {
+class GnomeSession : public ScriptedSession {
 public:
     explicit GnomeSession(const QString& size = QStringLiteral("1920x1080"));
     ~GnomeSession();
-    GnomeSession(const GnomeSession&) = delete;
-    GnomeSession& operator=(const GnomeSession&) = delete;
 
-    bool isRunning() const { return !dir_.isEmpty(); }
-    // This machine cannot run one (not root, packages missing).
-    bool isUnavailable() const { return unavailable_; }
-    QString errorText() const { return error_; }
-    double startSeconds() const { return startSeconds_; }
-
-    QString value(const QString& key) const { return env_.value(key); }
-    QString picturesFolder() const { return env_.value(QStringLiteral("HOME")) + QStringLiteral("/Pictures"); }
-    QProcessEnvironment processEnvironment() const;
-    // Puts the session's variables (HOME included) into this process's environment;
-    // call before any D-Bus connection or GSettings object exists.
-    void exportToProcess() const;
-
-    struct Result {
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-        bool ok() const { return exitCode == 0; }
-    };
-    // Runs a client in the session, delivering this process's events meanwhile.
-    Result run(const QString& program, const QStringList& args, int timeoutMs = 15000) const;
+    QString picturesFolder() const { return value(QStringLiteral("HOME")) + QStringLiteral("/Pictures"); }
+    // GNOME's clients start slower than sway's.
+    Result run(const QString& program, const QStringList& args, int timeoutMs = 15000) const {
+        return ScriptedSession::run(program, args, timeoutMs);
+    }
 
     // The portal's screenshot answer for unsandboxed applications: "yes", "no", or
     // empty to remove it (the next screenshot asks).
@@ -47,13 +31,6 @@ public:
     // `gsettings get SCHEMA[:PATH] KEY`, trimmed; empty on failure.
     QString gsettingsGet(const QString& schema, const QString& key) const;
     bool gsettingsSet(const QString& schema, const QString& key, const QString& value) const;
-
-private:
-    QString dir_;
-    QString error_;
-    bool unavailable_ = false;
-    double startSeconds_ = 0;
-    QMap<QString, QString> env_;
 };
 
 // The session the GNOME test main started, or null.

@@ -1,4 +1,6 @@
 #pragma once
+#include "ScriptedSession.h"
+
 #include <QMap>
 #include <QProcessEnvironment>
 #include <QString>
@@ -14,24 +16,12 @@ namespace lumivane::test {
 // prefix() + "/share/applications"; installEntry() puts one there and makes KWin
 // read it (a desktop rebuilds KDE's service cache when applications are installed;
 // here kbuildsycoca5 does).
-class KWinSession {
+class KWinSession : public ScriptedSession {
 public:
+    // The variables: WAYLAND_DISPLAY, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS,
+    // XDG_DATA_DIRS, XDG_SESSION_TYPE, XDG_CURRENT_DESKTOP; DISPLAY hidden.
     explicit KWinSession(double scale = 1.0, const QString& size = QStringLiteral("1920x1080"));
     ~KWinSession();
-    KWinSession(const KWinSession&) = delete;
-    KWinSession& operator=(const KWinSession&) = delete;
-
-    bool isRunning() const { return !dir_.isEmpty(); }
-    // True when this machine cannot run KWin at all (not root, package missing).
-    bool isUnavailable() const { return unavailable_; }
-    QString errorText() const { return error_; }
-    double startSeconds() const { return startSeconds_; }
-
-    // WAYLAND_DISPLAY, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, XDG_DATA_DIRS,
-    // XDG_SESSION_TYPE, XDG_CURRENT_DESKTOP.
-    QString value(const QString& key) const { return env_.value(key); }
-    QProcessEnvironment processEnvironment() const;
-    void exportToProcess() const;
 
     // The install prefix on KWin's XDG_DATA_DIRS.
     QString prefix() const { return prefix_; }
@@ -42,12 +32,7 @@ public:
     bool refreshServices();
 
 private:
-    QString dir_;
     QString prefix_;
-    QString error_;
-    bool unavailable_ = false;
-    double startSeconds_ = 0;
-    QMap<QString, QString> env_;
 };
 
 KWinSession* sharedKWin();

@@ -1,12 +1,8 @@
 #include "WaylandSession.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
-#include <QThread>
 #include <unistd.h>
 
 #ifndef LUMIVANE_WAYLAND_SESSION_SCRIPT
@@ -17,22 +13,6 @@ namespace lumivane::test {
 
 namespace {
 WaylandSession* g_shared = nullptr;
-
-// Waits for a started process; with an application, events keep flowing.
-bool waitFor(QProcess& process, int timeoutMs) {
-    if (!QCoreApplication::instance() || QThread::currentThread() != QCoreApplication::instance()->thread())
-        return process.waitForFinished(timeoutMs);
-    QElapsedTimer clock;
-    clock.start();
-    while (process.state() != QProcess::NotRunning) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (process.state() != QProcess::NotRunning)
-            process.waitForFinished(5);
-    }
-    return true;
-}
 } // namespace
 
 WaylandSession* sharedWayland() {
@@ -42,95 +22,19 @@ void setSharedWayland(WaylandSession* session) {
     g_shared = session;
 }
 
-WaylandSession::WaylandSession(bool withPortal) {
-    QElapsedTimer clock;
-    clock.start();
-    QProcess script;
-    script.setProgram(QStringLiteral(LUMIVANE_WAYLAND_SESSION_SCRIPT));
-    QStringList args = {"start", "--owner", QString::number(getpid())};
+WaylandSession::WaylandSession(bool withPortal) : ScriptedSession(QStringLiteral(LUMIVANE_WAYLAND_SESSION_SCRIPT)) {
+    QStringList args = {"--owner", QString::number(getpid())};
     if (!QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER).isEmpty())
         args << "--pointer" << QStringLiteral(LUMIVANE_WAYLAND_POINTER_HELPER);
     if (!withPortal)
         args << "--no-portal";
-    script.setArguments(args);
-    script.start();
-    if (!script.waitForStarted(5000)) {
-        unavailable_ = true;
-        error_ = "cannot run " + script.program() + ": " + script.errorString();
-        return;
-    }
-    if (!script.waitForFinished(60000)) {
-        script.terminate(); // the script stops what it had started
-        script.waitForFinished(10000);
-        error_ = "wayland-session.sh start timed out: " + QString::fromLocal8Bit(script.readAllStandardError());
-        return;
-    }
-    startSeconds_ = clock.elapsed() / 1000.0;
-    const QString stdErr = QString::fromLocal8Bit(script.readAllStandardError()).trimmed();
-    if (script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
-        unavailable_ = script.exitStatus() == QProcess::NormalExit && script.exitCode() == 3;
-        error_ = stdErr.isEmpty() ? "wayland-session.sh start failed" : stdErr;
-        return;
-    }
-    const QList<QByteArray> lines = script.readAllStandardOutput().split('\n');
-    for (const QByteArray& line : lines) {
-        const int eq = line.indexOf('=');
-        if (eq <= 0)
-            continue;
-        env_.insert(QString::fromLocal8Bit(line.left(eq)), QString::fromLocal8Bit(line.mid(eq + 1)));
-    }
-    dir_ = env_.take("LUMIVANE_WAYLAND_SESSION");
-    if (dir_.isEmpty() || env_.value("WAYLAND_DISPLAY").isEmpty()) {
-        error_ = "wayland-session.sh printed no session";
-        dir_.clear();
-    }
+    if (start(args, "LUMIVANE_WAYLAND_SESSION", 60000) && value("WAYLAND_DISPLAY").isEmpty())
+        fail("wayland-session.sh printed no WAYLAND_DISPLAY");
 }
 
 WaylandSession::~WaylandSession() {
     if (g_shared == this)
         g_shared = nullptr;
-    if (dir_.isEmpty())
-        return;
-    QProcess script;
-    script.start(QStringLiteral(LUMIVANE_WAYLAND_SESSION_SCRIPT), {"stop", dir_});
-    script.waitForFinished(30000);
-}
-
-QProcessEnvironment WaylandSession::processEnvironment() const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
-        env.insert(it.key(), it.value());
-    return env;
-}
-
-void WaylandSession::exportToProcess() const {
-    for (auto it = env_.cbegin(); it != env_.cend(); ++it)
-        qputenv(qPrintable(it.key()), it.value().toLocal8Bit());
-}
-
-WaylandSession::Result WaylandSession::run(const QString& program, const QStringList& args, int timeoutMs) const {
-    Result result;
-    if (!isRunning()) {
-        result.err = "no Wayland session";
-        return result;
-    }
-    QProcess process;
-    process.setProcessEnvironment(processEnvironment());
-    process.start(program, args);
-    if (!process.waitForStarted(5000)) {
-        result.err = process.errorString().toLocal8Bit();
-        return result;
-    }
-    if (!waitFor(process, timeoutMs)) {
-        process.kill();
-        process.waitForFinished(2000);
-        result.err = program.toLocal8Bit() + " timed out";
-        return result;
-    }
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return result;
 }
 
 WaylandSession::Result WaylandSession::swaymsg(const QStringList& args) const {

@@ -1,4 +1,6 @@
 #pragma once
+#include "ScriptedSession.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -29,43 +31,16 @@ namespace lumivane::test {
 // The helpers run other clients (swaymsg, wtype, wl-paste, grim) and keep this
 // process's event loop running while they wait, so a Qt application in this
 // process can answer them (serve the clipboard, receive the keys).
-class WaylandSession {
+class WaylandSession : public ScriptedSession {
 public:
     static constexpr QRgb kOutput1Colour = 0xff1f6feb;
     static constexpr QRgb kOutput2Colour = 0xffe3a21a;
 
     // withPortal false: no PipeWire and no portal, none activatable on the bus.
+    // The variables: WAYLAND_DISPLAY (absolute), DBUS_SESSION_BUS_ADDRESS, SWAYSOCK,
+    // DISPLAY (Xwayland), XDG_RUNTIME_DIR, XDG_SESSION_TYPE, XDG_CURRENT_DESKTOP.
     explicit WaylandSession(bool withPortal = true);
     ~WaylandSession();
-    WaylandSession(const WaylandSession&) = delete;
-    WaylandSession& operator=(const WaylandSession&) = delete;
-
-    bool isRunning() const { return !dir_.isEmpty(); }
-    // True when this machine cannot run a session at all (not root, packages
-    // missing), as opposed to a session that failed to start.
-    bool isUnavailable() const { return unavailable_; }
-    QString errorText() const { return error_; }
-    // Seconds the start took.
-    double startSeconds() const { return startSeconds_; }
-
-    // WAYLAND_DISPLAY (absolute), DBUS_SESSION_BUS_ADDRESS, SWAYSOCK, DISPLAY
-    // (Xwayland), XDG_RUNTIME_DIR, XDG_SESSION_TYPE, XDG_CURRENT_DESKTOP.
-    QMap<QString, QString> environment() const { return env_; }
-    QString value(const QString& key) const { return env_.value(key); }
-    // The system environment with the session's variables on top.
-    QProcessEnvironment processEnvironment() const;
-    // Puts the session's variables into this process's environment; call before
-    // QApplication (or any D-Bus connection) exists.
-    void exportToProcess() const;
-
-    struct Result {
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-        bool ok() const { return exitCode == 0; }
-    };
-    // Runs a client in the session and waits for it, delivering events meanwhile.
-    Result run(const QString& program, const QStringList& args, int timeoutMs = 10000) const;
 
     // swaymsg <args...>; swaymsg -t <type> as JSON (get_tree, get_outputs, ...).
     Result swaymsg(const QStringList& args) const;
@@ -98,13 +73,6 @@ public:
     // A grim screenshot of the whole layout (at the highest output scale) or of
     // one output, at that output's pixel size. Null on failure.
     QImage screenshot(const QString& output = {}) const;
-
-private:
-    QString dir_;
-    QString error_;
-    bool unavailable_ = false;
-    double startSeconds_ = 0;
-    QMap<QString, QString> env_;
 };
 
 // The session the Wayland test main started, or null elsewhere.

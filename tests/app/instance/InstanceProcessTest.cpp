@@ -87,8 +87,9 @@ void expectHandOverAndRace(bool bus) {
     EXPECT_EQ(left.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(left.exitCode(), 0) << left.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(left.readAllStandardOutput()), handOverLine);
-    if (bus)
+    if (bus) {
         EXPECT_FALSE(busNameOwner(session).isEmpty());
+    }
     // The survivor still answers the next start.
     EXPECT_EQ(session.run(lumivane, {}).exitCode, 0);
 }

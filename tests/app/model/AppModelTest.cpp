@@ -187,7 +187,10 @@ protected:
             if (browserFails)
                 return QtFuture::makeExceptionalFuture<BrowserCaptureResult>(
                     BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost));
-            BrowserCaptureResult r{image(100, 3000), {}, "Chromium", browserOmissions};
+            BrowserCaptureResult r;
+            r.image = image(100, 3000);
+            r.browserName = "Chromium";
+            r.omissions = browserOmissions;
             return QtFuture::makeReadyFuture(r);
         };
         s.makePreview = [this] { return std::make_unique<FakePreview>(log); };
@@ -412,7 +415,10 @@ TEST_F(AppModelFlows, BrowserCaptureRunsWithoutBlockingAndReportsFailuresAndOmis
     pendingBrowserCapture->start();
     model->captureBrowserFullPage();
     EXPECT_FALSE(model->currentCapture());
-    pendingBrowserCapture->addResult(BrowserCaptureResult{image(100, 3000), {}, "Chromium", {}});
+    BrowserCaptureResult captured;
+    captured.image = image(100, 3000);
+    captured.browserName = "Chromium";
+    pendingBrowserCapture->addResult(captured);
     pendingBrowserCapture->finish();
     ASSERT_TRUE(waitFor([&] { return model->currentCapture().has_value(); }));
     pendingBrowserCapture.reset();
@@ -473,7 +479,11 @@ TEST_F(AppModelFlows, FinishEditingReplacesTheCaptureUnlessSuperseded) {
     EXPECT_EQ(c.previewScreenFrame, QRectF(1, 2, 3, 4));
 
     // Reopened before the render ends: the finished document returns, the render is dropped.
-    edited.annotations.push_back(Annotation{QUuid::createUuid(), AnnotationKind::highlight, {1, 1, 5, 5}});
+    Annotation highlight;
+    highlight.id = QUuid::createUuid();
+    highlight.kind = AnnotationKind::highlight;
+    highlight.rect = {1, 1, 5, 5};
+    edited.annotations.push_back(highlight);
     model->editorSession().finishEditing(edited);
     const ImageRef beforeReopen = model->currentCapture()->image;
     model->openEditor();

@@ -2,10 +2,10 @@
 // also offers direct capture): the backend chosen from the session, the portal's
 // screenshot cut per output at scales 1 and 2, a rectangle over both outputs,
 // the command line, and the X11 path refusing on Xwayland.
+#include "FutureResult.h"
+#include "OverlayPanels.h"
 #include "WaylandSession.h"
 #include "capture/CaptureService.h"
-#include "capture/SelectionOverlayController.h"
-#include "capture/SelectionOverlayPanel.h"
 #include "platform/DesktopBackend.h"
 #include "platform/x11/X11Backend.h"
 #include "platform/x11/X11Screens.h"
@@ -20,15 +20,11 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
+using test::await;
+using test::waitForPanels;
 using test::WaylandSession;
 
 namespace {
-
-template <typename T>
-T await(QFuture<T> f) {
-    f.waitForFinished();
-    return f.result();
-}
 
 // Every pixel of the image has this colour (opaque).
 ::testing::AssertionResult allPixels(const QImage& image, QRgb colour) {
@@ -222,25 +218,6 @@ TEST_F(WaylandCapture, X11ScreensOnXwaylandRefuseEveryRead) {
     sink = nullptr;
     EXPECT_TRUE(logged.join('\n').contains("X11 screen capture refused")) << logged.join('\n').toStdString();
 }
-
-namespace {
-
-// Waits until the controller shows one full-screen panel per output.
-bool waitForPanels(SelectionOverlayController& overlay, size_t count) {
-    return QTest::qWaitFor(
-        [&] {
-            const auto panels = overlay.windows();
-            if (panels.size() != count)
-                return false;
-            for (auto* p : panels)
-                if (!p->isVisible() || !p->isFullScreen() || !p->windowHandle() || !p->windowHandle()->isExposed())
-                    return false;
-            return true;
-        },
-        30000);
-}
-
-} // namespace
 
 TEST_F(WaylandCapture, AreaSelectionDragsOnTheFrozenDesktopAndCutsFromIt) {
     auto capture = std::make_shared<CaptureService>(*desktop);

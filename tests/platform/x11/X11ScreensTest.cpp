@@ -1,4 +1,5 @@
 #include "platform/x11/X11Screens.h"
+#include "DisplayScope.h"
 #include "XvfbServer.h"
 #include "platform/CoordinateSpace.h"
 
@@ -8,6 +9,7 @@
 #include <xcb/xcb.h>
 
 using namespace lumivane;
+using test::DisplayScope;
 
 namespace {
 
@@ -204,18 +206,6 @@ TEST(CoordinateSpace, ScaledScreensAt150And200Percent) {
 } // namespace
 
 namespace {
-
-// Points DISPLAY at another server for one test.
-class DisplayScope {
-public:
-    explicit DisplayScope(const QString& display) : saved_(qgetenv("DISPLAY")) {
-        qputenv("DISPLAY", display.toLocal8Bit());
-    }
-    ~DisplayScope() { qputenv("DISPLAY", saved_); }
-
-private:
-    QByteArray saved_;
-};
 
 struct ServerKind {
     const char* name;

@@ -6,8 +6,10 @@
 //
 // The tests run in order: the first one runs before this program's own entry is
 // installed, so KWin refuses it.
+#include "FutureResult.h"
 #include "KWinSession.h"
 #include "PatternWindow.h"
+#include "SamePixels.h"
 #include "capture/CaptureService.h"
 #include "platform/DesktopBackend.h"
 #include "platform/wayland/kwin/KWinScreenGrabber.h"
@@ -35,36 +37,14 @@
 #include <mutex>
 
 using namespace lumivane;
+using test::await;
 using test::KWinSession;
+using test::samePixels;
 
 namespace {
 
 const QString refusedLine = QStringLiteral("KWin refused org.kde.KWin.ScreenShot2");
 constexpr QRgb portalColour = 0xff3366cc;
-
-template <typename T>
-T await(QFuture<T> f) {
-    while (!f.isFinished())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return f.result();
-}
-
-// Equal pixel for pixel, or where the first difference is.
-::testing::AssertionResult samePixels(const QImage& actual, const QImage& expected) {
-    if (actual.size() != expected.size())
-        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height() << ", expected "
-                                             << expected.width() << "x" << expected.height();
-    const QImage a = actual.convertToFormat(QImage::Format_RGB32), e = expected.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < a.height(); ++y) {
-        const auto* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* re = reinterpret_cast<const QRgb*>(e.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            if (ra[x] != re[x])
-                return ::testing::AssertionFailure()
-                       << "pixel (" << x << "," << y << ") is " << std::hex << ra[x] << ", expected " << re[x];
-    }
-    return ::testing::AssertionSuccess();
-}
 
 // Grabs until the screen shows what is expected (a new window's first frame takes a
 // moment to reach the screen), then gives the last comparison.

@@ -3,10 +3,11 @@
 // grim's own copies, a rectangle across both outputs, images that outlive later
 // captures, the command line, the area overlay on frozen frames, and the focused
 // window cut at the rectangle sway's IPC gives.
+#include "FutureResult.h"
+#include "OverlayPanels.h"
+#include "SamePixels.h"
 #include "WaylandSession.h"
 #include "capture/CaptureService.h"
-#include "capture/SelectionOverlayController.h"
-#include "capture/SelectionOverlayPanel.h"
 #include "platform/DesktopBackend.h"
 #include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
 
@@ -23,32 +24,12 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
+using test::await;
+using test::samePixels;
+using test::waitForPanels;
 using test::WaylandSession;
 
 namespace {
-
-template <typename T>
-T await(QFuture<T> f) {
-    f.waitForFinished();
-    return f.result();
-}
-
-// The first pixel where two images differ (colour only; both opaque), or success.
-::testing::AssertionResult samePixels(const QImage& actual, const QImage& expected) {
-    if (actual.size() != expected.size())
-        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height() << ", expected "
-                                             << expected.width() << "x" << expected.height();
-    const QImage a = actual.convertToFormat(QImage::Format_RGB32), e = expected.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < a.height(); ++y) {
-        const auto* ra = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* re = reinterpret_cast<const QRgb*>(e.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            if ((ra[x] & 0xffffff) != (re[x] & 0xffffff))
-                return ::testing::AssertionFailure()
-                       << "pixel (" << x << "," << y << ") is " << std::hex << ra[x] << ", expected " << re[x];
-    }
-    return ::testing::AssertionSuccess();
-}
 
 ::testing::AssertionResult allPixels(const QImage& image, QRgb colour) {
     QImage solid(image.size(), QImage::Format_RGB32);
@@ -261,24 +242,6 @@ TEST_F(WaylandDirect, CommandLineCapturesWithoutAPortal) {
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     EXPECT_TRUE(samePixels(QImage(rect), session->screenshot("HEADLESS-2")));
 }
-
-namespace {
-
-bool waitForPanels(SelectionOverlayController& overlay, size_t count) {
-    return QTest::qWaitFor(
-        [&] {
-            const auto panels = overlay.windows();
-            if (panels.size() != count)
-                return false;
-            for (auto* p : panels)
-                if (!p->isVisible() || !p->isFullScreen() || !p->windowHandle() || !p->windowHandle()->isExposed())
-                    return false;
-            return true;
-        },
-        30000);
-}
-
-} // namespace
 
 TEST_F(WaylandDirect, AreaOverlayShowsFrozenOutputsAndCutsFromThem) {
     auto capture = std::make_shared<CaptureService>(*desktop);
