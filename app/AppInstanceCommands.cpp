@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPointer>
 #include <QTimer>
 
@@ -40,6 +41,12 @@ void AppInstanceCommands::captureBrowserPage(CaptureCompletion done) {
     later(model_, [done](AppModel& m) { m.captureBrowserFullPage(done); });
 }
 
+void AppInstanceCommands::captureAfterDelay(const QString& mode, int seconds, CaptureCompletion done) {
+    const auto action =
+        mode == QLatin1String("area") ? HotKeyService::Action::captureArea : HotKeyService::Action::captureFullScreen;
+    later(model_, [action, seconds, done](AppModel& m) { m.captureAfterDelay(action, seconds, done); });
+}
+
 std::optional<QString> AppInstanceCommands::openEditor() {
     if (!model_.currentCapture())
         return QStringLiteral("there is no capture to open in the editor yet");
@@ -53,6 +60,19 @@ std::optional<QString> AppInstanceCommands::openProject(const QString& path) {
     if (model_.editorSession().openProject(path))
         return std::nullopt;
     return model_.lastErrorMessage().value_or(QStringLiteral("the project could not be opened"));
+}
+
+std::optional<QString> AppInstanceCommands::pinImage(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isAbsolute())
+        return QStringLiteral("the image path must be absolute");
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        return QStringLiteral("cannot read the image '%1': %2").arg(path, reader.errorString());
+    if (!model_.pinImage(makeImage(std::move(image))))
+        return QStringLiteral("images cannot be pinned in this session");
+    return std::nullopt;
 }
 
 std::optional<QString> AppInstanceCommands::showSettings() {

@@ -16,8 +16,10 @@ public:
     void captureFullScreen(CaptureCompletion done) override;
     void captureArea(CaptureCompletion done) override;
     void captureBrowserPage(CaptureCompletion done) override;
+    void captureAfterDelay(const QString& mode, int seconds, CaptureCompletion done) override;
     std::optional<QString> openEditor() override;
     std::optional<QString> openProject(const QString& path) override;
+    std::optional<QString> pinImage(const QString& path) override;
     std::optional<QString> showSettings() override;
     std::optional<QString> quit() override;
 

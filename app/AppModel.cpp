@@ -1,6 +1,8 @@
 #include "app/AppModel.h"
 #include "app/AppSetupHost.h"
+#include "app/DelayedCapture.h"
 #include "app/ErrorMessages.h"
+#include "app/HistoryRecorder.h"
 #include "editor/EditorRenderer.h"
 
 #include <QDateTime>
@@ -18,6 +20,9 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     saver_ = std::make_unique<ImageSaver>(*settings_, services_, *fileNaming_);
     editorSession_ = std::make_unique<EditorSession>(*settings_, services_, *saver_, *clipboard_,
                                                      [this] { return currentSource(); });
+    history_ = std::make_unique<HistoryRecorder>(*settings_, services_.historyFolder);
+    connect(history_.get(), &HistoryRecorder::changed, this, &AppModel::stateChanged);
+    connect(history_.get(), &HistoryRecorder::failed, this, &AppModel::reportFailure);
 
     connect(hotKeys_.get(), &HotKeyController::triggered, this,
             [this](HotKeyService::Action action) { handleHotKey(action); });
@@ -78,6 +83,7 @@ void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optiona
     preview_->show(*currentCapture_);
     // Showing the preview comes first; its clipboard data is encoded after it has painted.
     clipboard_->prepareAfterPreview();
+    history_->record(image);
     if (settings_->openEditorAfterCapture())
         openEditor();
 }
@@ -122,6 +128,15 @@ ImageRef AppModel::currentPreviewImage() const {
 
 void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
     clipboard_->copy(currentPreviewImage(), currentSource(), std::move(completion));
+}
+
+bool AppModel::pinImage(ImageRef image) {
+    if (!image)
+        image = currentPreviewImage();
+    if (!image || !services_.pinImage)
+        return false;
+    services_.pinImage(image);
+    return true;
 }
 
 void AppModel::saveCurrentImageQuickly(std::function<void(bool)> completion) {

@@ -20,6 +20,8 @@
 namespace lumivane {
 
 class AppSetupHost;
+class DelayedCapture;
+class HistoryRecorder;
 
 // The application's core: the current capture and the last message for the user,
 // the capture flows, the launch work and the setup checklist. It owns and wires the
@@ -41,6 +43,9 @@ public:
     ClipboardController& clipboard() { return *clipboard_; }
     ImageSaver& saver() { return *saver_; }
     const FileNaming& fileNaming() const { return *fileNaming_; }
+    // The kept captures (AppHistory.cpp); each shown capture is recorded while the
+    // settings keep history.
+    HistoryRecorder& history() { return *history_; }
 
     // Published state.
     const std::optional<CapturedImage>& currentCapture() const { return currentCapture_; }
@@ -89,6 +94,12 @@ public:
     void captureFullScreen(CaptureCompletion done = {});
     void captureArea(CaptureCompletion done = {});
     void captureBrowserFullPage(CaptureCompletion done = {});
+    // The full screen or an area after a countdown of `seconds` (AppDelayedCapture.cpp);
+    // a new one replaces a running one, which hears cancelled.
+    void captureAfterDelay(HotKeyService::Action action, int seconds, CaptureCompletion done = {});
+    void cancelDelayedCapture();
+    bool isDelayedCaptureRunning() const;
+    DelayedCapture* delayedCapture() const { return delayedCapture_.get(); }
     void presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> previewScreenFrame);
 
     // Visible frame of the screen for a point / a capture rectangle (area-capture space
@@ -102,6 +113,9 @@ public:
     // The current image: the capture, else the flattened editor document.
     ImageRef currentPreviewImage() const;
     void copyCurrentImage(std::function<void(bool)> completion = {});
+    // Pins the image (the current one when null) to the screen; false without an image
+    // or where pins cannot be shown.
+    bool pinImage(ImageRef image = nullptr);
     // Without an image `completion` hears false.
     void saveCurrentImageQuickly(std::function<void(bool)> completion = {});
 
@@ -151,6 +165,8 @@ private:
     bool launchTasksStarted_ = false;
     std::unique_ptr<SelectionOverlay> selectionOverlay_;
     std::shared_ptr<CaptureWaiters> selectionWaiters_; // of the running selection
+    std::unique_ptr<DelayedCapture> delayedCapture_;
+    std::unique_ptr<HistoryRecorder> history_;
 };
 
 } // namespace lumivane

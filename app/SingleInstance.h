@@ -39,8 +39,11 @@ public:
     virtual void captureFullScreen(CaptureCompletion done) = 0;
     virtual void captureArea(CaptureCompletion done) = 0;
     virtual void captureBrowserPage(CaptureCompletion done) = 0;
+    // `mode` is "full" or "area"; `done` hears cancelled when the countdown is cancelled.
+    virtual void captureAfterDelay(const QString& mode, int seconds, CaptureCompletion done) = 0;
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
+    virtual std::optional<QString> pinImage(const QString& path) = 0;
     virtual std::optional<QString> showSettings() = 0;
     virtual std::optional<QString> quit() = 0;
 };
@@ -50,8 +53,10 @@ namespace instance_method {
 inline constexpr char captureFullScreen[] = "CaptureFullScreen";
 inline constexpr char captureArea[] = "CaptureArea";
 inline constexpr char captureBrowserPage[] = "CaptureBrowserPage";
+inline constexpr char captureAfterDelay[] = "CaptureAfterDelay"; // argument "full 5", "area 3"
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
+inline constexpr char pinImage[] = "PinImage";
 inline constexpr char showSettings[] = "ShowSettings";
 inline constexpr char quit[] = "Quit";
 } // namespace instance_method

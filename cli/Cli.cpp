@@ -23,6 +23,7 @@ struct Command {
 const Command kCommands[] = {
     {"capture",
      "capture full|area|browser   capture in the running application (started when needed)"
+     "\n  lumivane capture full|area --delay N   the same after a countdown of N seconds (1 to 60)"
      "\n  lumivane capture full -o FILE | capture rect X Y W H -o FILE | capture browser -o FILE [--preset "
      "low|medium|high] [--split]"
      "\n      [--devtools-port PORT] [--profile-folder DIR]... (exit 3: written, but part of the page is missing)",
@@ -34,6 +35,7 @@ const Command kCommands[] = {
     {"render", "render PROJECT.lumivane -o OUT.png|OUT.jpg", commandRender},
     {"project", "project new IMAGE -o PROJECT.lumivane", commandProject},
     {"open", "open PROJECT.lumivane      open a project in the running application's editor", commandOpen},
+    {"pin", "pin IMAGE                  pin an image to the screen in the running application", commandPin},
     {"ocr",
      "ocr IMAGE [-o FILE]        print the text read in the image (Japanese and English), then its QR codes"
      "\n      and barcodes one a line (\"[QR] ...\")",

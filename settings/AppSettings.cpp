@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <algorithm>
 
 namespace lumivane {
 
@@ -107,6 +108,9 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("browserAutomationVerified", v.browserAutomationVerified);
     o.insert("browserJavaScriptVerified", v.browserJavaScriptVerified);
     o.insert("splitLongPages", v.splitLongPages);
+    o.insert("historyEnabled", v.historyEnabled);
+    o.insert("historyMaximumEntries", v.historyMaximumEntries);
+    o.insert("historyMaximumMegabytes", v.historyMaximumMegabytes);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -202,6 +206,17 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.browserAutomationVerified = flag("browserAutomationVerified");
     v.browserJavaScriptVerified = flag("browserJavaScriptVerified");
     v.splitLongPages = flag("splitLongPages");
+    if (r.has("historyEnabled"))
+        v.historyEnabled = r.boolean(o.value("historyEnabled")).value_or(true);
+    // Bounds outside these ranges are taken as the nearest allowed one.
+    auto bounded = [&](const char* key, int fallback, int low, int high) {
+        if (!r.has(key))
+            return fallback;
+        const double n = r.number(o.value(key)).value_or(fallback);
+        return int(std::clamp(n, double(low), double(high)));
+    };
+    v.historyMaximumEntries = bounded("historyMaximumEntries", 50, 1, 10000);
+    v.historyMaximumMegabytes = bounded("historyMaximumMegabytes", 500, 1, 1 << 20);
     if (!r.ok)
         return std::nullopt;
     return v;
@@ -324,6 +339,16 @@ std::optional<QUrl> AppSettings::resolvedDefaultSaveFolderURL() const {
     return QUrl::fromLocalFile(dir);
 }
 
+void AppSettings::setHistoryEnabled(bool v) {
+    assign(values_.historyEnabled, v);
+}
+void AppSettings::setHistoryMaximumEntries(int v) {
+    assign(values_.historyMaximumEntries, std::clamp(v, 1, 10000));
+}
+void AppSettings::setHistoryMaximumMegabytes(int v) {
+    assign(values_.historyMaximumMegabytes, std::clamp(v, 1, 1 << 20));
+}
+
 void AppSettings::restoreDefaults() {
     const AppSettingsValues d;
     setShortcuts(d.shortcuts);
@@ -341,6 +366,9 @@ void AppSettings::restoreDefaults() {
     setDefaultHighlightColor(d.defaultHighlightColor);
     setDefaultAnnotationLineWidth(d.defaultAnnotationLineWidth);
     setSplitLongPages(d.splitLongPages);
+    setHistoryEnabled(d.historyEnabled);
+    setHistoryMaximumEntries(d.historyMaximumEntries);
+    setHistoryMaximumMegabytes(d.historyMaximumMegabytes);
     setDefaultMarkerLineWidth(d.defaultMarkerLineWidth);
     setDefaultTextFontSize(d.defaultTextFontSize);
     values_.defaultSaveFolderBookmarkData.reset();

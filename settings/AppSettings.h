@@ -45,6 +45,10 @@ struct AppSettingsValues {
     // Whole-page captures that the output limits would shrink below a readable width are
     // saved as numbered parts.
     bool splitLongPages = false;
+    // The last captures kept as projects in the user's data folder, within both bounds.
+    bool historyEnabled = true;
+    int historyMaximumEntries = 50;
+    int historyMaximumMegabytes = 500;
 
     friend bool operator==(const AppSettingsValues&, const AppSettingsValues&) = default;
 };
@@ -123,6 +127,12 @@ public:
     void setBrowserJavaScriptVerified(bool value);
     bool splitLongPages() const { return values_.splitLongPages; }
     void setSplitLongPages(bool value);
+    bool historyEnabled() const { return values_.historyEnabled; }
+    void setHistoryEnabled(bool value);
+    int historyMaximumEntries() const { return values_.historyMaximumEntries; }
+    void setHistoryMaximumEntries(int value);
+    int historyMaximumMegabytes() const { return values_.historyMaximumMegabytes; }
+    void setHistoryMaximumMegabytes(int value);
 
     // Writes the whole document. A failed write is ignored (the values stay in memory).
     void persist();

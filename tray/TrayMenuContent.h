@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,11 @@ enum class TrayMenuCommand {
     captureFullScreen,
     captureArea,
     captureBrowserFullPage,
+    captureFullScreenAfterDelay, // the entry's delaySeconds
+    captureAreaAfterDelay,
+    cancelDelayedCapture,
+    openRecentCapture, // the entry's argument: its place in recentCaptures
+    showCaptureHistory,
     openEditor,
     copyImage,
     exportImage,
@@ -40,6 +46,10 @@ struct TrayMenuState {
     bool hasShortcutRegistrationFailures = false;
     std::optional<QString> lastErrorMessage;
     bool canCheckForUpdates = false;
+    bool delayedCaptureRunning = false;
+    // Captions of the last kept captures, newest first (empty while history is off).
+    QStringList recentCaptures;
+    bool historyEnabled = true;
 };
 
 struct TrayMenuEntry {
@@ -51,6 +61,10 @@ struct TrayMenuEntry {
     std::optional<QKeySequence> keySequence;
     // The key as the menu shows it ("Super+Shift+1"), beside its key sequence.
     std::optional<QString> keyText;
+    // The submenu that holds the entry (none: the menu itself).
+    std::optional<QString> submenu;
+    // The delay in seconds, or the place of a recent capture.
+    int argument = 0;
 };
 
 // The menu from top to bottom.

@@ -96,7 +96,7 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
     EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
 
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
-    EXPECT_EQ(stored.size(), 23);
+    EXPECT_EQ(stored.size(), 26);
 }
 
 TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
@@ -112,11 +112,26 @@ TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
     EXPECT_FALSE(s->hasSeenSetupGuide());
     EXPECT_FALSE(s->hasSeenNoTrayNotice());
     EXPECT_FALSE(s->splitLongPages()); // a document from before the setting existed
+    EXPECT_TRUE(s->historyEnabled());
+    EXPECT_EQ(s->historyMaximumEntries(), 50);
+    EXPECT_EQ(s->historyMaximumMegabytes(), 500);
     EXPECT_FALSE(s->defaultSaveFolderPath().has_value());
     // Only captureArea was stored: the full-screen shortcut is the default.
     EXPECT_EQ(s->shortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
     EXPECT_EQ(s->shortcut(ShortcutAction::captureArea), (Shortcut{5, 4096}));
     EXPECT_TRUE(s->openEditorAfterCapture());
+}
+
+TEST_F(SettingsFile, HistoryBoundsOutsideTheirRangeTakeTheNearestAllowed) {
+    QJsonObject o = required();
+    o.insert("historyEnabled", false);
+    o.insert("historyMaximumEntries", 0);
+    o.insert("historyMaximumMegabytes", 1e12);
+    writeJson(o);
+    auto s = load();
+    EXPECT_FALSE(s->historyEnabled());
+    EXPECT_EQ(s->historyMaximumEntries(), 1);
+    EXPECT_EQ(s->historyMaximumMegabytes(), 1 << 20);
 }
 
 TEST_F(SettingsFile, InvalidDocumentsGiveDefaultsAndStayUntouched) {
@@ -181,7 +196,7 @@ TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
     EXPECT_EQ(spy.count(), 2);
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
     EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
-    EXPECT_EQ(stored.size(), 21); // no folder path and no bookmark in memory
+    EXPECT_EQ(stored.size(), 24); // no folder path and no bookmark in memory
 }
 
 TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {
