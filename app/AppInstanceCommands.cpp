@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPointer>
 #include <QTimer>
 
@@ -52,6 +53,12 @@ void AppInstanceCommands::captureLastArea(CaptureCompletion done) {
     later(model_, [done](AppModel& m) { m.captureLastArea(done); });
 }
 
+void AppInstanceCommands::captureAfterDelay(const QString& mode, int seconds, CaptureCompletion done) {
+    const auto action =
+        mode == QLatin1String("area") ? HotKeyService::Action::captureArea : HotKeyService::Action::captureFullScreen;
+    later(model_, [action, seconds, done](AppModel& m) { m.captureAfterDelay(action, seconds, done); });
+}
+
 std::optional<QString> AppInstanceCommands::openEditor() {
     if (!model_.currentCapture())
         return QStringLiteral("there is no capture to open in the editor yet");
@@ -71,6 +78,19 @@ std::optional<QString> AppInstanceCommands::editImage(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).isAbsolute())
         return QStringLiteral("the image path must be absolute");
     return model_.editorSession().editImageFile(path);
+}
+
+std::optional<QString> AppInstanceCommands::pinImage(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isAbsolute())
+        return QStringLiteral("the image path must be absolute");
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        return QStringLiteral("cannot read the image '%1': %2").arg(path, reader.errorString());
+    if (!model_.pinImage(makeImage(std::move(image))))
+        return QStringLiteral("images cannot be pinned in this session");
+    return std::nullopt;
 }
 
 std::optional<QString> AppInstanceCommands::showSettings() {

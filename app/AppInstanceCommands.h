@@ -22,6 +22,8 @@ public:
     std::optional<QString> openEditor() override;
     std::optional<QString> openProject(const QString& path) override;
     std::optional<QString> editImage(const QString& path) override;
+    void captureAfterDelay(const QString& mode, int seconds, CaptureCompletion done) override;
+    std::optional<QString> pinImage(const QString& path) override;
     std::optional<QString> showSettings() override;
     std::optional<QString> quit() override;
 

@@ -1,6 +1,8 @@
 #include "app/AppModel.h"
 #include "app/AppSetupHost.h"
+#include "app/DelayedCapture.h"
 #include "app/ErrorMessages.h"
+#include "app/HistoryRecorder.h"
 #include "app/TextRecognitionController.h"
 #include "editor/EditorRenderer.h"
 
@@ -22,6 +24,9 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     textRecognition_ = std::make_unique<TextRecognitionController>(*settings_, services_);
     if (textRecognition_->isAvailable())
         editorSession_->textReader = [this](const ImageRef& image) { textRecognition_->readText(image); };
+    history_ = std::make_unique<HistoryRecorder>(*settings_, services_.historyFolder);
+    connect(history_.get(), &HistoryRecorder::changed, this, &AppModel::stateChanged);
+    connect(history_.get(), &HistoryRecorder::failed, this, &AppModel::reportFailure);
 
     connect(hotKeys_.get(), &HotKeyController::triggered, this,
             [this](HotKeyService::Action action) { handleHotKey(action); });
@@ -85,6 +90,7 @@ void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optiona
     textRecognition_->findCodes(image);
     // Showing the preview comes first; its clipboard data is encoded after it has painted.
     clipboard_->prepareAfterPreview();
+    history_->record(image);
     if (settings_->openEditorAfterCapture())
         openEditor();
 }
@@ -134,6 +140,15 @@ ImageRef AppModel::currentPreviewImage() const {
 
 void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
     clipboard_->copy(currentPreviewImage(), currentSource(), std::move(completion));
+}
+
+bool AppModel::pinImage(ImageRef image) {
+    if (!image)
+        image = currentPreviewImage();
+    if (!image || !services_.pinImage)
+        return false;
+    services_.pinImage(image);
+    return true;
 }
 
 void AppModel::saveCurrentImageQuickly(std::function<void(bool)> completion) {

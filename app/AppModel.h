@@ -21,6 +21,8 @@ namespace lumivane {
 
 class AppSetupHost;
 class TextRecognitionController;
+class DelayedCapture;
+class HistoryRecorder;
 
 // The application's core: the current capture and the last message for the user,
 // the capture flows, the launch work and the setup checklist. It owns and wires the
@@ -43,6 +45,9 @@ public:
     ImageSaver& saver() { return *saver_; }
     const FileNaming& fileNaming() const { return *fileNaming_; }
     TextRecognitionController& textRecognition() { return *textRecognition_; }
+    // The kept captures (AppHistory.cpp); each shown capture is recorded while the
+    // settings keep history.
+    HistoryRecorder& history() { return *history_; }
 
     // Published state.
     const std::optional<CapturedImage>& currentCapture() const { return currentCapture_; }
@@ -99,6 +104,12 @@ public:
     // The active window (AppRepeatCaptureFlows.cpp), and the last area again on its screen.
     void captureWindow(CaptureCompletion done = {});
     void captureLastArea(CaptureCompletion done = {});
+    // The full screen or an area after a countdown of `seconds` (AppDelayedCapture.cpp);
+    // a new one replaces a running one, which hears cancelled.
+    void captureAfterDelay(HotKeyService::Action action, int seconds, CaptureCompletion done = {});
+    void cancelDelayedCapture();
+    bool isDelayedCaptureRunning() const;
+    DelayedCapture* delayedCapture() const { return delayedCapture_.get(); }
     void presentCapture(ImageRef image, CaptureSource source, std::optional<QRectF> previewScreenFrame);
 
     // Visible frame of the screen for a point / a capture rectangle (area-capture space
@@ -112,6 +123,9 @@ public:
     // The current image: the capture, else the flattened editor document.
     ImageRef currentPreviewImage() const;
     void copyCurrentImage(std::function<void(bool)> completion = {});
+    // Pins the image (the current one when null) to the screen; false without an image
+    // or where pins cannot be shown.
+    bool pinImage(ImageRef image = nullptr);
     // Without an image `completion` hears false.
     void saveCurrentImageQuickly(std::function<void(bool)> completion = {});
 
@@ -167,6 +181,8 @@ private:
     bool launchTasksStarted_ = false;
     std::unique_ptr<SelectionOverlay> selectionOverlay_;
     std::shared_ptr<CaptureWaiters> selectionWaiters_; // of the running selection
+    std::unique_ptr<DelayedCapture> delayedCapture_;
+    std::unique_ptr<HistoryRecorder> history_;
 };
 
 } // namespace lumivane

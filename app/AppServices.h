@@ -119,6 +119,8 @@ struct AppServices {
     std::function<QFuture<BrowserCaptureResult>(const BrowserCaptureOptions&)> captureBrowserPage;
     std::function<std::unique_ptr<PreviewPresenter>()> makePreview;
     std::function<std::unique_ptr<EditorPresenter>()> makeEditor;
+    // Shows an image pinned to the screen (no pins when absent).
+    std::function<void(const ImageRef&)> pinImage;
     std::shared_ptr<ClipboardWriter> clipboard;
     // Save dialog for an image file, starting at the suggested path (a bare name
     // starts in the pictures folder); nothing when cancelled.
@@ -131,6 +133,9 @@ struct AppServices {
     std::function<void(std::function<void()>)> subscribeToActivation;
     // Where temporary clipboard files go.
     QString temporaryDirectory;
+    // The folder of the kept captures (the desktop services: the user's data folder);
+    // empty: none are kept.
+    QString historyFolder;
 
     // Setup checklist and help. The model fills in the desktop implementations of
     // whatever is left empty.

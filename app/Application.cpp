@@ -1,11 +1,13 @@
 #include "app/Application.h"
 #include "app/ActivationMonitor.h"
 #include "app/AppEditorPresenter.h"
+#include "app/AppHistoryWindow.h"
 #include "app/AppInstanceCommands.h"
 #include "app/AppModel.h"
 #include "app/AppSettingsHost.h"
 #include "app/AppSetupHost.h"
 #include "app/ErrorMessages.h"
+#include "app/HistoryRecorder.h"
 #include "app/QtClipboardWriter.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
@@ -19,6 +21,8 @@
 #include "capture/SelectionOverlayController.h"
 #include "core/AtomicFile.h"
 #include "export/PrivateTemporaryFolder.h"
+#include "history/HistoryStore.h"
+#include "pin/PinBoard.h"
 #include "platform/ActiveWindow.h"
 #include "platform/FileDialogs.h"
 #include "platform/QtPlatformChoice.h"
@@ -188,6 +192,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const s
         a.presented = [model] { model()->preview().notePresented(); };
         a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
         a.save = [model](std::function<void(bool)> done) { model()->saveCurrentImageQuickly(std::move(done)); };
+        a.pin = [model] { model()->pinImage(); };
         a.dragOptions = [model] {
             const auto source = model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard;
             return ImageExportOptions::drag(exportProfile(source), model()->settings().captureQualityPreset());
@@ -195,6 +200,13 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const s
         return std::make_unique<PreviewAdapter>(desktop->screens, std::move(a));
     };
     services.makeEditor = [model] { return makeEditorPresenter(model); };
+    auto pins = std::make_shared<std::unique_ptr<PinBoard>>();
+    services.pinImage = [pins, model](const ImageRef& image) {
+        if (!*pins)
+            *pins = std::make_unique<PinBoard>(
+                [model](const ImageRef& pinned) { model()->clipboard().copy(pinned, CaptureSource::standard); });
+        (*pins)->pin(image);
+    };
     services.clipboard = std::make_shared<QtClipboardWriter>(desktop);
     services.subscribeToActivation = [](std::function<void()> activated) {
         subscribeToApplicationActivation(qApp, std::move(activated));
@@ -213,6 +225,7 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const s
     if (desktop->makeKeyboardLayout)
         setKeyboardLayout(desktop->makeKeyboardLayout()); // key labels follow the desktop's layout
     services.temporaryDirectory = temporaryFolder();
+    services.historyFolder = HistoryStore::defaultFolder();
 
     return services;
 }
@@ -336,6 +349,9 @@ int runApplication(int argc, char** argv) {
     AppUpdateController updates(AppUpdateController::BundleInfo::fromBuild(), QCoreApplication::arguments());
     AppSettingsHost settingsHost(model, updates);
     TrayMenu menu(model, settingsHost, updates);
+    AppHistoryWindow historyWindow(model);
+    menu.showHistoryWindow = [&historyWindow] { historyWindow.show(); };
+    model.history().reload();
     settingsHost.startLaunchTasks();
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(applicationId)));
     TrayIcon tray(menu.menu(), desktop);

@@ -176,6 +176,13 @@ void EditorSession::saveImageQuickly(const EditorDocument& document) {
         saver_.saveImageQuickly(makeImage(std::move(*image)), source_());
 }
 
+void EditorSession::pinToScreen(const EditorDocument& document) {
+    if (!services_.pinImage)
+        return;
+    if (auto image = EditorRenderer::render(document))
+        services_.pinImage(makeImage(std::move(*image)));
+}
+
 bool EditorSession::saveProject(const EditorDocument& document, const QString& path) {
     // A project is only written when it can be opened again.
     if (const QSize size = document.baseImage ? document.baseImage->size() : QSize();

@@ -51,6 +51,7 @@ public:
     void saveAs(const EditorDocument& document) override;
     void copy(const EditorDocument& document) override;
     void saveImageQuickly(const EditorDocument& document) override;
+    void pinToScreen(const EditorDocument& document) override;
     bool saveProject(const EditorDocument& document, const QString& path) override;
     bool openProject(const QString& path) override;
     bool offersTextRecognition() const override { return bool(textReader); }

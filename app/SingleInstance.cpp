@@ -116,6 +116,8 @@ public slots:
     void OpenEditor() { run(instance_method::openEditor); }
     void OpenProject(const QString& path) { run(instance_method::openProject, path); }
     void EditImage(const QString& path) { run(instance_method::editImage, path); }
+    void CaptureAfterDelay(const QString& request) { run(instance_method::captureAfterDelay, request); }
+    void PinImage(const QString& path) { run(instance_method::pinImage, path); }
     void ShowSettings() { run(instance_method::showSettings); }
     void Quit() { run(instance_method::quit); }
 
@@ -144,7 +146,8 @@ bool isCaptureRequest(const QString& method) {
     namespace m = instance_method;
     return method == QLatin1String(m::captureFullScreen) || method == QLatin1String(m::captureArea) ||
            method == QLatin1String(m::captureBrowserPage) || method == QLatin1String(m::captureAreaText) ||
-           method == QLatin1String(m::captureWindow) || method == QLatin1String(m::captureLastArea);
+           method == QLatin1String(m::captureWindow) || method == QLatin1String(m::captureLastArea) ||
+           method == QLatin1String(m::captureAfterDelay);
 }
 
 void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const QString& argument,
@@ -163,6 +166,14 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
         return c.captureWindow(captured);
     if (method == QLatin1String(m::captureLastArea))
         return c.captureLastArea(captured);
+    if (method == QLatin1String(m::captureAfterDelay)) {
+        const QStringList parts = argument.split(QLatin1Char(' '));
+        bool ok = false;
+        const int seconds = parts.value(1).toInt(&ok);
+        if (parts.size() == 2 && ok && (parts[0] == QLatin1String("full") || parts[0] == QLatin1String("area")))
+            return c.captureAfterDelay(parts[0], seconds, captured);
+        return answer(InstanceAnswer::of(QStringLiteral("malformed delayed capture '%1'").arg(argument)));
+    }
     std::optional<QString> refusal = QStringLiteral("unknown request '%1'").arg(method);
     if (method == QLatin1String(m::openEditor))
         refusal = c.openEditor();
@@ -170,6 +181,8 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
         refusal = c.openProject(pathFromRequestArgument(argument));
     else if (method == QLatin1String(m::editImage))
         refusal = c.editImage(pathFromRequestArgument(argument));
+    else if (method == QLatin1String(m::pinImage))
+        refusal = c.pinImage(pathFromRequestArgument(argument));
     else if (method == QLatin1String(m::showSettings))
         refusal = c.showSettings();
     else if (method == QLatin1String(m::quit))
@@ -311,7 +324,9 @@ std::optional<InstanceReply> sendOverBus(const QString& method, const QString& a
     QDBusMessage call =
         QDBusMessage::createMethodCall(QString::fromLatin1(applicationId), QString::fromLatin1(instanceObjectPath),
                                        QString::fromLatin1(instanceInterface), method);
-    if (method == QLatin1String(instance_method::openProject) || method == QLatin1String(instance_method::editImage))
+    if (method == QLatin1String(instance_method::openProject) || method == QLatin1String(instance_method::editImage) ||
+        method == QLatin1String(instance_method::pinImage) ||
+        method == QLatin1String(instance_method::captureAfterDelay))
         call << argument;
     const QDBusMessage reply = bus.call(call, QDBus::Block, isCaptureRequest(method) ? noTimeout : timeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {

@@ -49,6 +49,9 @@ public:
     virtual std::optional<QString> openEditor() = 0;
     virtual std::optional<QString> openProject(const QString& path) = 0;
     virtual std::optional<QString> editImage(const QString& path) = 0;
+    // `mode` is "full" or "area"; `done` hears cancelled when the countdown is cancelled.
+    virtual void captureAfterDelay(const QString& mode, int seconds, CaptureCompletion done) = 0;
+    virtual std::optional<QString> pinImage(const QString& path) = 0;
     virtual std::optional<QString> showSettings() = 0;
     virtual std::optional<QString> quit() = 0;
 };
@@ -64,6 +67,8 @@ inline constexpr char captureLastArea[] = "CaptureLastArea";
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
 inline constexpr char editImage[] = "EditImage";
+inline constexpr char captureAfterDelay[] = "CaptureAfterDelay"; // argument "full 5", "area 3"
+inline constexpr char pinImage[] = "PinImage";
 inline constexpr char showSettings[] = "ShowSettings";
 inline constexpr char quit[] = "Quit";
 } // namespace instance_method

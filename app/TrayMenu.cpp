@@ -2,8 +2,10 @@
 
 #include "app/AppModel.h"
 #include "app/AppSettingsHost.h"
+#include "app/HistoryRecorder.h"
 #include "app/TextRecognitionController.h"
 #include "editor_model/ProjectFile.h"
+#include "history/HistoryListModel.h"
 #include "platform/FileDialogs.h"
 #include "settings/SaveDialogFolder.h"
 #include "updates/AppUpdateController.h"
@@ -70,6 +72,14 @@ TrayMenuState trayMenuState(AppModel& model, const AppUpdateController& updates)
     s.lastErrorMessage = model.lastErrorMessage();
     s.canCheckForUpdates = updates.canCheckForUpdates();
     s.offersTextRecognition = model.textRecognition().isAvailable();
+    s.delayedCaptureRunning = model.isDelayedCaptureRunning();
+    s.historyEnabled = model.settings().historyEnabled();
+    if (s.historyEnabled) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const auto& entries = model.history().entries();
+        for (size_t i = 0; i < entries.size() && i < TrayMenu::recentCaptureCount; ++i)
+            s.recentCaptures << HistoryListModel::caption(entries[i].capturedAt, now);
+    }
     return s;
 }
 
@@ -146,9 +156,13 @@ TrayMenu::TrayMenu(AppModel& model, AppSettingsHost& settingsHost, AppUpdateCont
 }
 
 void TrayMenu::rebuild() {
+    // Submenus go later: a rebuild may run inside one of their actions' signals.
+    for (QMenu* submenu : menu_.findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+        submenu->deleteLater();
     menu_.clear();
     const QPalette palette = menu_.palette();
     bool pendingSeparator = false;
+    QMap<QString, QMenu*> submenus;
     for (const TrayMenuEntry& e : trayMenuEntries(trayMenuState(model_, updates_))) {
         using K = TrayMenuEntry::Kind;
         if (e.kind == K::divider) {
@@ -165,12 +179,21 @@ void TrayMenu::rebuild() {
         pendingSeparator = false;
         switch (e.kind) {
         case K::button: {
-            QAction* a = menu_.addAction(e.keyText ? e.text + QLatin1Char('\t') + *e.keyText : e.text);
+            QMenu* into = &menu_;
+            if (e.submenu) {
+                // A submenu appears where its first entry is.
+                QMenu*& submenu = submenus[*e.submenu];
+                if (!submenu)
+                    submenu = menu_.addMenu(*e.submenu);
+                into = submenu;
+            }
+            QAction* a = into->addAction(e.keyText ? e.text + QLatin1Char('\t') + *e.keyText : e.text);
             a->setEnabled(e.enabled);
             if (e.keySequence)
                 a->setShortcut(*e.keySequence);
             const TrayMenuCommand command = *e.command;
-            connect(a, &QAction::triggered, this, [this, command] { run(command); });
+            const int argument = e.argument;
+            connect(a, &QAction::triggered, this, [this, command, argument] { run(command, argument); });
             break;
         }
         case K::headline:
@@ -214,8 +237,26 @@ void TrayMenu::rebuild() {
     }
 }
 
-void TrayMenu::run(TrayMenuCommand c) {
+void TrayMenu::run(TrayMenuCommand c, int argument) {
+    const int delaySeconds = argument;
     switch (c) {
+    case TrayMenuCommand::captureFullScreenAfterDelay:
+        model_.captureAfterDelay(HotKeyService::Action::captureFullScreen, delaySeconds);
+        break;
+    case TrayMenuCommand::captureAreaAfterDelay:
+        model_.captureAfterDelay(HotKeyService::Action::captureArea, delaySeconds);
+        break;
+    case TrayMenuCommand::cancelDelayedCapture:
+        model_.cancelDelayedCapture();
+        break;
+    case TrayMenuCommand::openRecentCapture:
+        if (size_t(argument) < model_.history().entries().size())
+            model_.editorSession().openProject(model_.history().entries()[size_t(argument)].projectPath);
+        break;
+    case TrayMenuCommand::showCaptureHistory:
+        if (showHistoryWindow)
+            showHistoryWindow();
+        break;
     case TrayMenuCommand::captureFullScreen:
         model_.captureFullScreen();
         break;

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QWidget>
+#include <functional>
 
 namespace lumivane {
 
@@ -37,13 +38,16 @@ private:
 class TrayMenu : public QObject {
 public:
     static constexpr int contentWidth = 320;
+    static constexpr size_t recentCaptureCount = 5;
+    // Shows the window of all kept captures (set by the application).
+    std::function<void()> showHistoryWindow;
 
     TrayMenu(AppModel& model, AppSettingsHost& settingsHost, AppUpdateController& updates);
     QMenu* menu() { return &menu_; }
     void rebuild();
 
 private:
-    void run(TrayMenuCommand command);
+    void run(TrayMenuCommand command, int argument = 0);
 
     AppModel& model_;
     AppSettingsHost& settingsHost_;

@@ -25,6 +25,7 @@ struct Command {
 const Command kCommands[] = {
     {"capture",
      "capture full|area|window|last|browser   capture in the running application (started when needed)"
+     "\n  lumivane capture full|area --delay N   the same after a countdown of N seconds (1 to 60)"
      "\n  lumivane capture area --text      choose an area in the running application and print the text read in it"
      "\n  lumivane capture full -o FILE | capture window -o FILE | capture last -o FILE | capture rect X Y W H -o FILE"
      "\n  lumivane capture browser -o FILE [--preset "
@@ -40,6 +41,7 @@ const Command kCommands[] = {
     {"open", "open PROJECT.lumivane      open a project in the running application's editor", commandOpen},
     {"edit", "edit IMAGE                 open an image (PNG, JPEG, WebP, ...) in the running application's editor",
      commandEdit},
+    {"pin", "pin IMAGE                  pin an image to the screen in the running application", commandPin},
     {"ocr",
      "ocr IMAGE [-o FILE]        print the text read in the image (Japanese and English), then its QR codes"
      "\n      and barcodes one a line (\"[QR] ...\")",

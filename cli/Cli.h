@@ -46,6 +46,8 @@ QProcessEnvironment launchEnvironment();
 int commandCaptureInApplication(const QStringList& args);
 int commandOpen(const QStringList& args);
 int commandEdit(const QStringList& args);
+// Hands an image to the running application, which pins it to the screen.
+int commandPin(const QStringList& args);
 
 // Shared helpers for the commands.
 void printError(const QString& message); // "lumivane: <message>" on stderr

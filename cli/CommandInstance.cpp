@@ -1,5 +1,6 @@
 // Commands carried out by the running application: interactive captures and
 // opening a project in its editor. Starts the application first when none runs.
+#include "app/DelayedCapture.h"
 #include "app/SingleInstance.h"
 #include "cli/Cli.h"
 #include "cli/ImageFiles.h"
@@ -24,6 +25,7 @@ namespace lumivane::cli {
 namespace {
 
 constexpr int startTimeoutMs = 20000;
+constexpr int maximumCaptureDelay = DelayedCapture::maximumDelay;
 
 bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -110,8 +112,8 @@ int forward(const QString& method, const QString& argument, const QString& what)
 
 // A capture waits for its outcome: shown (0), failed with the application's own
 // text (1), or cancelled by the user (exitCancelled).
-int forwardCapture(const QString& method) {
-    const InstanceReply reply = request(method, {});
+int forwardCapture(const QString& method, const QString& argument = {}) {
+    const InstanceReply reply = request(method, argument);
     if (!reply.reached) {
         printError("the running Lumivane cannot be reached");
         return exitFailure;
@@ -144,9 +146,31 @@ int forwardCapture(const QString& method) {
 
 } // namespace
 
+int commandPin(const QStringList& args) {
+    if (args.size() != 1 || args[0].startsWith('-'))
+        return usageError("pin needs exactly one IMAGE");
+    if (!checkInputFile(args[0], QStringLiteral("pin")))
+        return exitFailure;
+    return forward(QString::fromLatin1(instance_method::pinImage), pathRequestArgument(absolutePath(args[0])),
+                   QStringLiteral("pin '%1'").arg(args[0]));
+}
+
+namespace {
+// "--delay N" after "full" or "area": N, or nothing when absent or malformed.
+std::optional<int> delayOption(const QStringList& args) {
+    if (args.size() != 3 || args[1] != "--delay" || (args[0] != "full" && args[0] != "area"))
+        return std::nullopt;
+    bool ok = false;
+    const int seconds = args[2].toInt(&ok);
+    return ok ? std::optional<int>(seconds) : std::nullopt;
+}
+} // namespace
+
 bool isInteractiveCapture(const QStringList& args) {
     if (args.size() == 2 && args[0] == "area" && args[1] == "--text")
         return true;
+    if (args.size() == 3 && args[1] == "--delay")
+        return args[0] == "full" || args[0] == "area";
     return args.size() == 1 &&
            (args[0] == "full" || args[0] == "area" || args[0] == "browser" || args[0] == "window" || args[0] == "last");
 }
@@ -155,6 +179,14 @@ int commandCaptureInApplication(const QStringList& args) {
     const QString mode = args.value(0);
     if (args.value(1) == QLatin1String("--text"))
         return forwardCapture(QString::fromLatin1(instance_method::captureAreaText));
+    if (args.size() == 3) {
+        const std::optional<int> seconds = delayOption(args);
+        if (!seconds || *seconds < 1 || *seconds > maximumCaptureDelay)
+            return usageError(
+                QStringLiteral("--delay needs a number of seconds from 1 to %1").arg(maximumCaptureDelay));
+        return forwardCapture(QString::fromLatin1(instance_method::captureAfterDelay),
+                              QStringLiteral("%1 %2").arg(mode).arg(*seconds));
+    }
     if (mode == "full")
         return forwardCapture(QString::fromLatin1(instance_method::captureFullScreen));
     if (mode == "area")

@@ -63,6 +63,8 @@ public:
     virtual void saveAs(const EditorDocument& document) = 0;
     virtual void copy(const EditorDocument& document) = 0;
     virtual void saveImageQuickly(const EditorDocument& document) = 0; // renders, then quick save
+    // Renders, then pins the image to the screen (nothing where pins cannot be shown).
+    virtual void pinToScreen(const EditorDocument& document) {}
     // Project files at a path the window's dialog chose; failures become the
     // application's last error message and give false.
     virtual bool saveProject(const EditorDocument& document, const QString& path) = 0;

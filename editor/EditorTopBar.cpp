@@ -190,6 +190,11 @@ EditorTopBar::EditorTopBar(EditorHost& host, QWidget* parent) : QWidget(parent),
         const double s = scale;
         action(canvasMenu, label, [this, s] { host_.resizeEditorImage(s); });
     }
+    canvasMenu->addSeparator();
+    action(canvasMenu, QStringLiteral("画面に固定"), [this] {
+        if (const EditorDocument* d = host_.editorDocument())
+            host_.pinToScreen(*d);
+    });
     canvasMenu_->setMenu(canvasMenu);
     outer->addWidget(canvasMenu_);
 

@@ -1,6 +1,8 @@
 #include "preview/PreviewPanel.h"
 
+#include <QContextMenuEvent>
 #include <QEnterEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -212,7 +214,8 @@ void PreviewPanel::mouseReleaseEvent(QMouseEvent* e) {
         heldPill_ = -1;
         settlePills();
     }
-    if (dragged)
+    // Only the left button clicks (the right one opens the context menu).
+    if (dragged || e->button() != Qt::LeftButton)
         return;
     if (codesFound_ && codesRect().contains(pos)) {
         if (actions_.showCodes)
@@ -236,6 +239,15 @@ void PreviewPanel::mouseReleaseEvent(QMouseEvent* e) {
     // The whole panel, shaped as a rounded square, takes the click.
     if (rounded(QRectF(rect()), 20).contains(pos))
         call(actions_.openEditor);
+}
+
+void PreviewPanel::contextMenuEvent(QContextMenuEvent* e) {
+    if (!image_ || !actions_.pin)
+        return;
+    interact();
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("画面に固定"), this, [this] { call(actions_.pin); });
+    menu.exec(e->globalPos());
 }
 
 bool PreviewPanel::startsDrag(const QPointF& pos) const {

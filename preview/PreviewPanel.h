@@ -74,6 +74,9 @@ protected:
 
     void mouseReleaseEvent(QMouseEvent* e) override;
 
+    // "画面に固定".
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
 private:
     bool startsDrag(const QPointF& pos) const;
 

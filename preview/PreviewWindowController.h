@@ -23,6 +23,7 @@ struct PreviewActions {
     std::function<void(bool)> hoverChanged;
     std::function<void(std::function<void(bool)>)> copy; // completion gets success
     std::function<void(std::function<void(bool)>)> save; // quick save; false when nothing to save
+    std::function<void()> pin;                           // pins the picture to the screen (context menu)
     // Drag-out PNG settings of the current capture.
     std::function<ImageExportOptions()> dragOptions;
     // The panel has painted a newly set picture (background work for it may start now).

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <algorithm>
 
 namespace lumivane {
 
@@ -111,6 +112,9 @@ QByteArray AppSettingsPayload::encode(const AppSettingsValues& v) {
     o.insert("includeWindowFrame", v.includeWindowFrame);
     if (v.lastCaptureArea)
         o.insert("lastCaptureArea", v.lastCaptureArea->toJson());
+    o.insert("historyEnabled", v.historyEnabled);
+    o.insert("historyMaximumEntries", v.historyMaximumEntries);
+    o.insert("historyMaximumMegabytes", v.historyMaximumMegabytes);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -217,6 +221,17 @@ std::optional<AppSettingsValues> AppSettingsPayload::decode(const QByteArray& by
     v.includeWindowFrame = r.has("includeWindowFrame") ? r.boolean(o.value("includeWindowFrame")).value_or(true) : true;
     // A stored area that cannot be read is forgotten rather than failing the document.
     v.lastCaptureArea = LastCaptureArea::fromJson(o.value("lastCaptureArea"));
+    if (r.has("historyEnabled"))
+        v.historyEnabled = r.boolean(o.value("historyEnabled")).value_or(true);
+    // Bounds outside these ranges are taken as the nearest allowed one.
+    auto bounded = [&](const char* key, int fallback, int low, int high) {
+        if (!r.has(key))
+            return fallback;
+        const double n = r.number(o.value(key)).value_or(fallback);
+        return int(std::clamp(n, double(low), double(high)));
+    };
+    v.historyMaximumEntries = bounded("historyMaximumEntries", 50, 1, 10000);
+    v.historyMaximumMegabytes = bounded("historyMaximumMegabytes", 500, 1, 1 << 20);
     if (!r.ok)
         return std::nullopt;
     return v;
@@ -352,6 +367,16 @@ std::optional<QUrl> AppSettings::resolvedDefaultSaveFolderURL() const {
     return QUrl::fromLocalFile(dir);
 }
 
+void AppSettings::setHistoryEnabled(bool v) {
+    assign(values_.historyEnabled, v);
+}
+void AppSettings::setHistoryMaximumEntries(int v) {
+    assign(values_.historyMaximumEntries, std::clamp(v, 1, 10000));
+}
+void AppSettings::setHistoryMaximumMegabytes(int v) {
+    assign(values_.historyMaximumMegabytes, std::clamp(v, 1, 1 << 20));
+}
+
 void AppSettings::restoreDefaults() {
     const AppSettingsValues d;
     setShortcuts(d.shortcuts);
@@ -371,6 +396,9 @@ void AppSettings::restoreDefaults() {
     setDefaultAnnotationLineWidth(d.defaultAnnotationLineWidth);
     setSplitLongPages(d.splitLongPages);
     setIncludeWindowFrame(d.includeWindowFrame);
+    setHistoryEnabled(d.historyEnabled);
+    setHistoryMaximumEntries(d.historyMaximumEntries);
+    setHistoryMaximumMegabytes(d.historyMaximumMegabytes);
     setDefaultMarkerLineWidth(d.defaultMarkerLineWidth);
     setDefaultTextFontSize(d.defaultTextFontSize);
     values_.defaultSaveFolderBookmarkData.reset();

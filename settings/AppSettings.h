@@ -52,6 +52,10 @@ struct AppSettingsValues {
     bool includeWindowFrame = true;
     // Where the last area capture was; none before the first.
     std::optional<LastCaptureArea> lastCaptureArea;
+    // The last captures kept as projects in the user's data folder, within both bounds.
+    bool historyEnabled = true;
+    int historyMaximumEntries = 50;
+    int historyMaximumMegabytes = 500;
 
     friend bool operator==(const AppSettingsValues&, const AppSettingsValues&) = default;
 };
@@ -137,6 +141,12 @@ public:
     // Application state: written at once, without changed() (no settings view follows it).
     const std::optional<LastCaptureArea>& lastCaptureArea() const { return values_.lastCaptureArea; }
     void setLastCaptureArea(const std::optional<LastCaptureArea>& value);
+    bool historyEnabled() const { return values_.historyEnabled; }
+    void setHistoryEnabled(bool value);
+    int historyMaximumEntries() const { return values_.historyMaximumEntries; }
+    void setHistoryMaximumEntries(int value);
+    int historyMaximumMegabytes() const { return values_.historyMaximumMegabytes; }
+    void setHistoryMaximumMegabytes(int value);
 
     // Writes the whole document. A failed write is ignored (the values stay in memory).
     void persist();

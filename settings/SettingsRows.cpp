@@ -93,7 +93,7 @@ QWidget* permissionRow(const QString& badge, const QColor& colour, const QString
 }
 
 QWidget* checkRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                  std::function<bool()> get, std::function<void(bool)> set) {
+                  const std::function<bool()>& get, const std::function<void(bool)>& set) {
     auto* box = new QCheckBox;
     box->setObjectName(name);
     box->setAccessibleName(title);
@@ -106,8 +106,8 @@ QWidget* checkRow(SettingsPage& page, const QString& name, const QString& title,
 }
 
 QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                  const std::function<std::optional<QColor>(const QColor&)>& choose, std::function<RgbaColor()> get,
-                  std::function<void(const RgbaColor&)> set) {
+                  const std::function<std::optional<QColor>(const QColor&)>& choose,
+                  const std::function<RgbaColor()>& get, const std::function<void(const RgbaColor&)>& set) {
     auto* well = new QPushButton;
     well->setObjectName(name);
     well->setAccessibleName(title);
@@ -127,7 +127,8 @@ QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title,
 }
 
 QWidget* sliderRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                   int minimum, int maximum, int width, std::function<double()> get, std::function<void(double)> set) {
+                   int minimum, int maximum, int width, const std::function<double()>& get,
+                   const std::function<void(double)>& set) {
     auto* box = new QWidget;
     auto* h = new QHBoxLayout(box);
     h->setContentsMargins(0, 0, 0, 0);

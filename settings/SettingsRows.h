@@ -31,12 +31,13 @@ QWidget* infoRow(const QString& name, const QString& value);
 QWidget* permissionRow(const QString& badge, const QColor& colour, const QString& title, const QString& text);
 
 QWidget* checkRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                  std::function<bool()> get, std::function<void(bool)> set);
+                  const std::function<bool()>& get, const std::function<void(bool)>& set);
 // A colour well; a click asks `choose` (nothing = cancelled).
 QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                  const std::function<std::optional<QColor>(const QColor&)>& choose, std::function<RgbaColor()> get,
-                  std::function<void(const RgbaColor&)> set);
+                  const std::function<std::optional<QColor>(const QColor&)>& choose,
+                  const std::function<RgbaColor()>& get, const std::function<void(const RgbaColor&)>& set);
 QWidget* sliderRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
-                   int minimum, int maximum, int width, std::function<double()> get, std::function<void(double)> set);
+                   int minimum, int maximum, int width, const std::function<double()>& get,
+                   const std::function<void(double)>& set);
 
 } // namespace lumivane

@@ -10,7 +10,7 @@ namespace lumivane {
 
 namespace {
 // A settings document is a few hundred bytes; anything far larger is not ours.
-constexpr qint64 kMaximumDocumentSize = 16 * 1024 * 1024;
+constexpr qint64 kMaximumDocumentSize = qint64(16) * 1024 * 1024;
 } // namespace
 
 FileSettingsStore::FileSettingsStore(QString path) : path_(std::move(path)) {}

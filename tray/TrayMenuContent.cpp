@@ -29,22 +29,23 @@ std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
     using C = TrayMenuCommand;
     std::vector<TrayMenuEntry> e;
     auto text = [&](K kind, const QString& t) {
-        e.push_back({kind, t, true, std::nullopt, std::nullopt, std::nullopt});
+        e.push_back({kind, t, true, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 0});
     };
     auto section = [&](const QString& title) {
         text(K::divider, {});
         text(K::section, title);
     };
     auto button = [&](const QString& t, C command, bool enabled = true) {
-        e.push_back({K::button, t, enabled, command, std::nullopt, std::nullopt});
+        e.push_back({K::button, t, enabled, command, std::nullopt, std::nullopt, std::nullopt, 0});
     };
     auto shortcutFor = [&](ShortcutAction a) { return s.shortcuts.value(a, defaultShortcut(a)); };
     auto captureButton = [&](const QString& t, C command, ShortcutAction action, bool enabled = true) {
         const Shortcut shortcut = shortcutFor(action);
         if (shortcut.isEmpty())
-            e.push_back({K::button, t, enabled, command, std::nullopt, std::nullopt});
+            e.push_back({K::button, t, enabled, command, std::nullopt, std::nullopt, std::nullopt, 0});
         else
-            e.push_back({K::button, t, enabled, command, menuKeySequence(shortcut), shortcut.displayString()});
+            e.push_back(
+                {K::button, t, enabled, command, menuKeySequence(shortcut), shortcut.displayString(), std::nullopt, 0});
     };
 
     text(K::headline, QStringLiteral("Lumivane"));
@@ -59,11 +60,28 @@ std::vector<TrayMenuEntry> trayMenuEntries(const TrayMenuState& s) {
     if (s.offersTextRecognition)
         captureButton(QStringLiteral("範囲を選択してテキストを読み取る"), C::captureAreaText,
                       ShortcutAction::captureAreaText);
+    const QString timer = QStringLiteral("タイマー");
+    for (const auto& [command, what] : {std::pair{C::captureFullScreenAfterDelay, QStringLiteral("全画面を撮影")},
+                                        std::pair{C::captureAreaAfterDelay, QStringLiteral("範囲を選択して撮影")}})
+        for (int seconds : {3, 5, 10}) {
+            e.push_back({K::button, QStringLiteral("%1秒後に%2").arg(seconds).arg(what), true, command, std::nullopt,
+                         std::nullopt, timer, seconds});
+        }
+    if (s.delayedCaptureRunning)
+        button(QStringLiteral("タイマーを取り消す"), C::cancelDelayedCapture);
     section(QStringLiteral("直前の画像"));
     button(QStringLiteral("編集を開く"), C::openEditor, s.hasCapture);
     button(QStringLiteral("画像をコピー"), C::copyImage, s.hasCapture);
     button(QStringLiteral("%1を書き出す").arg(s.screenshotFileFormat == ScreenshotFileFormat::jpeg ? "JPEG" : "PNG"),
            C::exportImage, s.hasCapture);
+    if (s.historyEnabled) {
+        section(QStringLiteral("最近の撮影"));
+        for (int i = 0; i < s.recentCaptures.size(); ++i) {
+            e.push_back({K::button, s.recentCaptures[i], true, C::openRecentCapture, std::nullopt, std::nullopt,
+                         std::nullopt, i});
+        }
+        button(QStringLiteral("すべての撮影を表示…"), C::showCaptureHistory);
+    }
     section(QStringLiteral("セットアップ"));
     button(QStringLiteral("セットアップを確認"), C::openSetup);
     text(K::caption,

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,11 @@ enum class TrayMenuCommand {
     captureLastArea,
     captureBrowserFullPage,
     captureAreaText,
+    captureFullScreenAfterDelay, // the entry's delaySeconds
+    captureAreaAfterDelay,
+    cancelDelayedCapture,
+    openRecentCapture, // the entry's argument: its place in recentCaptures
+    showCaptureHistory,
     openEditor,
     copyImage,
     exportImage,
@@ -47,6 +53,10 @@ struct TrayMenuState {
     bool canCheckForUpdates = false;
     // Text recognition's engine is installed.
     bool offersTextRecognition = false;
+    bool delayedCaptureRunning = false;
+    // Captions of the last kept captures, newest first (empty while history is off).
+    QStringList recentCaptures;
+    bool historyEnabled = true;
 };
 
 struct TrayMenuEntry {
@@ -58,6 +68,10 @@ struct TrayMenuEntry {
     std::optional<QKeySequence> keySequence;
     // The key as the menu shows it ("Super+Shift+1"), beside its key sequence.
     std::optional<QString> keyText;
+    // The submenu that holds the entry (none: the menu itself).
+    std::optional<QString> submenu;
+    // The delay in seconds, or the place of a recent capture.
+    int argument = 0;
 };
 
 // The menu from top to bottom.

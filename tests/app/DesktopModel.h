@@ -25,6 +25,7 @@ struct DesktopModel {
             return;
         AppServices services = makeDesktopServices(desktop, [this] { return model.get(); });
         services.temporaryDirectory = dir.path();
+        services.historyFolder = dir.filePath("history");
         auto settings = std::make_unique<AppSettings>(std::make_unique<MemorySettingsStore>());
         if (adjust)
             adjust(*settings, services);

@@ -16,6 +16,19 @@ TEST(CliFrontEnd, HelpSucceedsAndUnknownArgumentsAreUsageErrors) {
     EXPECT_EQ(runCli({}), lumivane::cli::exitUsage);
 }
 
+// Wrong delays and pins are refused before any running application is asked.
+TEST(CliFrontEnd, DelayAndPinArgumentsAreChecked) {
+    using lumivane::cli::isInteractiveCapture;
+    EXPECT_TRUE(isInteractiveCapture({"full", "--delay", "5"}));
+    EXPECT_TRUE(isInteractiveCapture({"area", "--delay", "3"}));
+    EXPECT_FALSE(isInteractiveCapture({"browser", "--delay", "3"}));
+    for (const char* delay : {"0", "61", "-1", "x", ""})
+        EXPECT_EQ(runCli({"capture", "full", "--delay", delay}), lumivane::cli::exitUsage) << delay;
+    EXPECT_EQ(runCli({"pin"}), lumivane::cli::exitUsage);
+    EXPECT_EQ(runCli({"pin", "a.png", "b.png"}), lumivane::cli::exitUsage);
+    EXPECT_EQ(runCli({"pin", "/nonexistent/lumivane-pin.png"}), lumivane::cli::exitFailure);
+}
+
 TEST(CliFrontEnd, LaunchFlagsAreNotCommands) {
     std::string prog = "lumivane", flag = "--lumivane-show-update-debug-tools";
     char* argv[] = {prog.data(), flag.data()};

@@ -365,7 +365,7 @@ TEST_F(EditorFixture, CropAndMenus) {
         if (!action->isSeparator() || !action->text().isEmpty())
             items << action->text();
     EXPECT_EQ(items, (QStringList{"回転", "左に90°回転", "右に90°回転", "反転", "左右反転", "上下反転", "リサイズ",
-                                  "50%", "75%", "125%", "150%", "200%"}));
+                                  "50%", "75%", "125%", "150%", "200%", "画面に固定"}));
     for (QAction* action : top()->canvasMenuButton()->menu()->actions())
         if (action->text() == "右に90°回転")
             action->trigger();

@@ -102,7 +102,7 @@ TEST_F(SettingsFile, EveryFieldRoundTripsThroughTheFile) {
     EXPECT_EQ(before.shortcuts.value(ShortcutAction::captureFullScreen), (Shortcut{0, 4352}));
 
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
-    EXPECT_EQ(stored.size(), 26);
+    EXPECT_EQ(stored.size(), 29);
 }
 
 TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
@@ -122,6 +122,9 @@ TEST_F(SettingsFile, AbsentOptionalKeysFallBackToRelatedStoredValues) {
     EXPECT_FALSE(s->lastCaptureArea());
     EXPECT_TRUE(s->shortcut(ShortcutAction::captureWindow).isEmpty()); // optional keys start unbound
     EXPECT_TRUE(s->shortcut(ShortcutAction::captureLastArea).isEmpty());
+    EXPECT_TRUE(s->historyEnabled());
+    EXPECT_EQ(s->historyMaximumEntries(), 50);
+    EXPECT_EQ(s->historyMaximumMegabytes(), 500);
     EXPECT_FALSE(s->defaultSaveFolderPath().has_value());
     // Only captureArea was stored: the full-screen shortcut is the default.
     EXPECT_EQ(s->shortcut(ShortcutAction::captureFullScreen), (Shortcut{18, 768}));
@@ -146,6 +149,18 @@ TEST_F(SettingsFile, UnreadableLastAreaIsForgotten) {
         EXPECT_FALSE(s->lastCaptureArea());
         EXPECT_EQ(s->fileNamePrefix(), "Shot");
     }
+}
+
+TEST_F(SettingsFile, HistoryBoundsOutsideTheirRangeTakeTheNearestAllowed) {
+    QJsonObject o = required();
+    o.insert("historyEnabled", false);
+    o.insert("historyMaximumEntries", 0);
+    o.insert("historyMaximumMegabytes", 1e12);
+    writeJson(o);
+    auto s = load();
+    EXPECT_FALSE(s->historyEnabled());
+    EXPECT_EQ(s->historyMaximumEntries(), 1);
+    EXPECT_EQ(s->historyMaximumMegabytes(), 1 << 20);
 }
 
 TEST_F(SettingsFile, InvalidDocumentsGiveDefaultsAndStayUntouched) {
@@ -210,7 +225,7 @@ TEST_F(SettingsFile, EveryChangeNotifiesAndWritesTheWholeDocument) {
     EXPECT_EQ(spy.count(), 2);
     const QJsonObject stored = QJsonDocument::fromJson(readRaw()).object();
     EXPECT_EQ(stored.value("fileNamePrefix").toString(), "AB");
-    EXPECT_EQ(stored.size(), 23); // no folder path, no bookmark and no last area in memory
+    EXPECT_EQ(stored.size(), 26); // no folder path, no bookmark and no last area in memory
 }
 
 TEST_F(SettingsFile, RestoreDefaultsKeepsTheFourFlags) {

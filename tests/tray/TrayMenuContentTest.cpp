@@ -30,7 +30,7 @@ TEST(TrayMenuContent, FreshStartDisablesImageItemsAndHidesConditionalSections) {
         EXPECT_FALSE(e->enabled) << item;
     }
     EXPECT_TRUE(find(entries, "全画面を撮影")->enabled);
-    EXPECT_EQ(sections(entries), (QStringList{"撮影", "直前の画像", "セットアップ", "プロジェクト"}));
+    EXPECT_EQ(sections(entries), (QStringList{"撮影", "直前の画像", "最近の撮影", "セットアップ", "プロジェクト"}));
     EXPECT_TRUE(find(entries, "未完了の設定があります"));
     EXPECT_EQ(entries.front().text, "Lumivane");
     EXPECT_EQ(entries.back().text, "Lumivaneを終了");
@@ -60,8 +60,8 @@ TEST(TrayMenuContent, StateShowsJpegFailuresErrorAndCompleteSetup) {
               Shortcut({0, kControlModifier | kAltModifier}).displayString());
     ASSERT_TRUE(find(entries, "JPEGを書き出す"));
     EXPECT_TRUE(find(entries, "JPEGを書き出す")->enabled);
-    EXPECT_EQ(sections(entries),
-              (QStringList{"撮影", "直前の画像", "セットアップ", "ショートカット", "プロジェクト", "エラー"}));
+    EXPECT_EQ(sections(entries), (QStringList{"撮影", "直前の画像", "最近の撮影", "セットアップ", "ショートカット",
+                                              "プロジェクト", "エラー"}));
     EXPECT_TRUE(find(entries, "必要な設定は揃っています"));
     EXPECT_TRUE(find(entries, "first line second line"));
     EXPECT_EQ(find(entries, "おすすめキーに変更")->command, TrayMenuCommand::useRecommendedShortcuts);
@@ -82,4 +82,32 @@ TEST(TrayMenuContent, ErrorSummaryAndKeySequences) {
               QKeySequence(QKeyCombination(Qt::ShiftModifier, Qt::Key_Print)).toString());
     // Other mask bits are ignored.
     EXPECT_EQ(menuKeySequence({18, kSuperModifier | 0x1}), menuKeySequence({18, kSuperModifier}));
+}
+
+TEST(TrayMenuContent, TimerSubmenuOffersDelaysAndCancelOnlyWhileOneRuns) {
+    const auto entries = trayMenuEntries({});
+    struct Item {
+        const char* text;
+        TrayMenuCommand command;
+        int seconds;
+    };
+    const Item items[] = {
+        {"3秒後に全画面を撮影", TrayMenuCommand::captureFullScreenAfterDelay, 3},
+        {"10秒後に全画面を撮影", TrayMenuCommand::captureFullScreenAfterDelay, 10},
+        {"5秒後に範囲を選択して撮影", TrayMenuCommand::captureAreaAfterDelay, 5},
+    };
+    for (const Item& item : items) {
+        const TrayMenuEntry* e = find(entries, QString::fromUtf8(item.text));
+        ASSERT_TRUE(e) << item.text;
+        EXPECT_EQ(e->submenu, QStringLiteral("タイマー"));
+        EXPECT_EQ(e->command, item.command);
+        EXPECT_EQ(e->argument, item.seconds);
+    }
+    EXPECT_FALSE(find(entries, "タイマーを取り消す"));
+    TrayMenuState running;
+    running.delayedCaptureRunning = true;
+    const TrayMenuEntry* cancel = find(trayMenuEntries(running), "タイマーを取り消す");
+    ASSERT_TRUE(cancel);
+    EXPECT_EQ(cancel->command, TrayMenuCommand::cancelDelayedCapture);
+    EXPECT_FALSE(cancel->submenu);
 }
