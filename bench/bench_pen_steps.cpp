@@ -3,7 +3,7 @@
 // - the whole document flattened by the renderer (target: under 100 ms);
 // - one pen move in progress on the canvas at full size: the pointer event and the
 //   repaint of the area it changed (target: under 8 ms).
-#include "CanvasTestHost.h"
+#include "TestEditorHost.h"
 #include "editor/EditorCanvas.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/StepMarkers.h"
@@ -58,9 +58,9 @@ void BM_RenderPenAndSteps4K(benchmark::State& state) {
 }
 
 void BM_PenStrokeInProgress4K(benchmark::State& state) {
-    test::CanvasTestHost host(nullptr);
-    host.document() = penAndStepDocument();
-    host.document().selectedTool = AnnotationTool::pen;
+    test::TestEditorHost host;
+    host.document = penAndStepDocument();
+    host.document->selectedTool = AnnotationTool::pen;
     EditorCanvas canvas(host);
     canvas.setViewportSize(QSize(3840 + 90, 2160 + 56)); // one view point per image point
     canvas.show();
@@ -75,7 +75,7 @@ void BM_PenStrokeInProgress4K(benchmark::State& state) {
         QApplication::processEvents(); // the repaint of the dirty area
     }
     QTest::mouseRelease(&canvas, Qt::LeftButton, {}, at);
-    state.counters["annotations"] = double(host.document().annotations.size());
+    state.counters["annotations"] = double(host.document->annotations.size());
 }
 
 } // namespace

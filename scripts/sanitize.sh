@@ -12,7 +12,7 @@ fuzz_seconds="${LUMIVANE_FUZZ_SECONDS:-20}"
 fuzzers=(project settings page_info render)
 # Test folders (ctest name prefixes) of the sanitizer pass. The widget, settings
 # and desktop-session suites drive the same decoding and image code through Qt.
-suites=(export editor_model platform capture browser platform/wayland/wlroots platform/wayland/kwin)
+suites=(export editor_model history platform capture browser platform/wayland/wlroots platform/wayland/kwin)
 
 if [ ! -f "$build/build.ninja" ]; then
   # -O1 with line tables: a fraction of an optimised build's compile time, readable reports.

@@ -101,8 +101,9 @@ TEST(EditCommand, BadInputIsRefusedWithItsReasonAndNothingStarts) {
         // The file handed over bare, as the launcher's "open with" does.
         code = -1;
         const QString bare = standardErrorOf([&] { code = test::runCli({QFile::encodeName(c.path).toStdString()}); });
-        if (QString(c.what) != "a folder") // a folder name without a dot is no file to open
+        if (QString(c.what) != "a folder") { // a folder name without a dot is no file to open
             EXPECT_TRUE(bare.contains(QString::fromUtf8(c.says))) << c.what << ": " << bare.toStdString();
+        }
     }
     EXPECT_EQ(cli::commandEdit({}), cli::exitUsage);
     EXPECT_EQ(cli::commandEdit({dir.filePath("a.png"), dir.filePath("b.png")}), cli::exitUsage);

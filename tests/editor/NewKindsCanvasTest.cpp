@@ -1,6 +1,6 @@
 // Pen, numbered steps and text on a box in the canvas: gestures make one undo step
 // each, and the canvas shows them as the export draws them.
-#include "CanvasTestHost.h"
+#include "TestEditorHost.h"
 #include "editor/EditorCanvas.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/CanvasInteraction.h"
@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
-using lumivane::test::CanvasTestHost;
+using lumivane::test::TestEditorHost;
 
 namespace {
 
@@ -36,7 +36,7 @@ QRect colourBox(const QImage& image, QRgb ink) {
 
 // The canvas at fit scale 1 (view = image + (45, 28)) times the zoom.
 struct NewKindsCanvas : ::testing::Test {
-    CanvasTestHost host{plainWhite()};
+    TestEditorHost host{plainWhite()};
     EditorCanvas canvas{host};
     double zoom = 1;
 
@@ -57,7 +57,7 @@ struct NewKindsCanvas : ::testing::Test {
         QTest::mouseRelease(&canvas, Qt::LeftButton, {}, view(to));
     }
     void click(QPointF at) { QTest::mouseClick(&canvas, Qt::LeftButton, {}, view(at)); }
-    std::vector<Annotation>& annotations() { return host.document().annotations; }
+    std::vector<Annotation>& annotations() { return host.document->annotations; }
     std::vector<QString> numbers() {
         std::vector<QString> out;
         for (const Annotation& a : annotations())
@@ -69,7 +69,7 @@ struct NewKindsCanvas : ::testing::Test {
 
 TEST_F(NewKindsCanvas, APenStrokeIsOneSmoothAnnotationAndOneUndoStep) {
     showAt(1);
-    host.document().selectedTool = AnnotationTool::pen;
+    host.document->selectedTool = AnnotationTool::pen;
     drag({50, 50}, {300, 120}, 20);
     ASSERT_EQ(annotations().size(), 1u);
     const Annotation& pen = annotations()[0];
@@ -77,7 +77,7 @@ TEST_F(NewKindsCanvas, APenStrokeIsOneSmoothAnnotationAndOneUndoStep) {
     EXPECT_GE(pen.markerPoints.size(), 5u);
     EXPECT_NEAR(pen.markerPoints.front().x(), 50, 1.5);
     EXPECT_DOUBLE_EQ(pen.lineWidth, host.settings().defaultAnnotationLineWidth());
-    EXPECT_EQ(host.undoCount(), 1u);
+    EXPECT_EQ(host.history.undoStack.size(), 1u);
     // A second stroke is an annotation of its own.
     drag({100, 20}, {100, 200}, 10);
     EXPECT_EQ(annotations().size(), 2u);
@@ -88,57 +88,57 @@ TEST_F(NewKindsCanvas, APenStrokeIsOneSmoothAnnotationAndOneUndoStep) {
 
 TEST_F(NewKindsCanvas, ClicksPlaceNumbersThatFollowDeletesUndoAndReordering) {
     showAt(1);
-    host.document().selectedTool = AnnotationTool::step;
+    host.document->selectedTool = AnnotationTool::step;
     click({60, 60});
     click({160, 60});
     drag({260, 60}, {320, 160}); // with a tail
     EXPECT_EQ(numbers(), (std::vector<QString>{"1", "2", "3"}));
-    EXPECT_EQ(host.undoCount(), 3u);
+    EXPECT_EQ(host.history.undoStack.size(), 3u);
     ASSERT_TRUE(annotations()[2].arrowEnd);
     EXPECT_NEAR(annotations()[2].arrowEnd->x(), 320, 1.5);
     EXPECT_FALSE(annotations()[0].arrowEnd);
 
     // Delete the second: the third becomes 2; undo brings 1, 2, 3 back.
-    host.document().selectedAnnotationID = annotations()[1].id;
+    host.document->selectedAnnotationID = annotations()[1].id;
     const QUuid second = annotations()[1].id, third = annotations()[2].id;
     QTest::keyClick(&canvas, Qt::Key_Delete);
     EXPECT_EQ(numbers(), (std::vector<QString>{"1", "2"}));
-    EXPECT_EQ(host.document().find(third)->text, "2");
+    EXPECT_EQ(host.document->find(third)->text, "2");
     host.undoEditorChange();
-    EXPECT_EQ(host.document().find(second)->text, "2");
-    EXPECT_EQ(host.document().find(third)->text, "3");
+    EXPECT_EQ(host.document->find(second)->text, "2");
+    EXPECT_EQ(host.document->find(third)->text, "3");
 
     // "[" gives the selected step the number before, "]" the one after; each an undo step.
-    host.document().selectedAnnotationID = third;
-    const size_t undoBefore = host.undoCount();
+    host.document->selectedAnnotationID = third;
+    const size_t undoBefore = host.history.undoStack.size();
     QTest::keyClick(&canvas, Qt::Key_BracketLeft);
-    EXPECT_EQ(host.document().find(third)->text, "2");
-    EXPECT_EQ(host.document().find(second)->text, "3");
-    EXPECT_EQ(host.undoCount(), undoBefore + 1);
+    EXPECT_EQ(host.document->find(third)->text, "2");
+    EXPECT_EQ(host.document->find(second)->text, "3");
+    EXPECT_EQ(host.history.undoStack.size(), undoBefore + 1);
     QTest::keyClick(&canvas, Qt::Key_BracketRight);
-    EXPECT_EQ(host.document().find(third)->text, "3");
+    EXPECT_EQ(host.document->find(third)->text, "3");
 }
 
 TEST_F(NewKindsCanvas, AStepTailIsDraggedOutAndBackIn) {
     showAt(1);
-    host.document().selectedTool = AnnotationTool::step;
+    host.document->selectedTool = AnnotationTool::step;
     click({100, 100});
     ASSERT_EQ(annotations().size(), 1u);
-    host.document().selectedTool = AnnotationTool::select;
+    host.document->selectedTool = AnnotationTool::select;
     const QPointF handle = CanvasInteraction::handlePosition(annotations()[0], AnnotationHandle::arrowEnd);
     drag(handle, {250, 200});
     ASSERT_TRUE(annotations()[0].arrowEnd);
     EXPECT_NEAR(annotations()[0].arrowEnd->x(), 250, 1.5);
     drag({250, 200}, annotations()[0].rect.center());
     EXPECT_FALSE(annotations()[0].arrowEnd) << "a tip dragged into the circle removes the tail";
-    EXPECT_EQ(host.undoCount(), 3u);
+    EXPECT_EQ(host.history.undoStack.size(), 3u);
 }
 
 // Screen and export draw the new kinds alike, at every zoom.
 struct NewKindsScreenExport : NewKindsCanvas, ::testing::WithParamInterface<double> {};
 
 TEST_P(NewKindsScreenExport, EachNewKindSitsWhereTheExportHasIt) {
-    EditorDocument& doc = host.document();
+    EditorDocument& doc = *host.document;
     Annotation pen = CanvasInteraction::newAnnotation(AnnotationKind::pen, {}, RgbaColor{1, 0, 1, 1}, 8);
     pen.markerPoints = {{40, 200}, {90, 150}, {140, 240}, {200, 180}};
     pen.rebuildDerivedRect();
