@@ -119,8 +119,7 @@ void AppModel::captureArea(CaptureCompletion done) {
 void AppModel::captureAreaText(CaptureCompletion done) {
     if (!textRecognition_->isAvailable()) {
         CaptureWaiters waiters(std::move(done));
-        reportCaptureFailure(
-            TextRecognitionError(TextRecognitionError::Kind::engineMissing, QStringLiteral("libtesseract5")), waiters);
+        reportCaptureFailure(textRecognition_->missingError(), waiters);
         return;
     }
     // The engine loads while the area is chosen.

@@ -39,6 +39,8 @@ public:
     ~TextRecognitionController() override;
 
     bool isAvailable() const;
+    // What to report when it is not available: the package to install.
+    TextRecognitionError missingError() const { return service_->missingError(); }
     // Loads the engine on its thread now (after the launch, ahead of the first use).
     void preload();
 

@@ -9,6 +9,9 @@ namespace lumivane::ocr {
 
 namespace {
 constexpr char kModuleFileName[] = "liblumivane_ocr_engine.so";
+// The Debian package of the module, and the one of the library it needs.
+constexpr char kModulePackage[] = "lumivane-ocr";
+constexpr char kEnginePackage[] = "libtesseract5";
 } // namespace
 
 QString TextRecognitionEngineModule::defaultPath() {
@@ -29,12 +32,19 @@ TextRecognitionEngineModule::TextRecognitionEngineModule(const QString& path)
     : library_(std::make_unique<QLibrary>(path.isEmpty() ? defaultPath() : path)) {
     if (!library_->load()) {
         loadError_ = library_->errorString();
+        missingPackage_ = QLatin1String(QFileInfo::exists(library_->fileName()) ? kEnginePackage : kModulePackage);
         return;
     }
     create_ = reinterpret_cast<CreateEngineFunction>(library_->resolve(kCreateEngineSymbol));
     readCodes_ = reinterpret_cast<ReadCodesFunction>(library_->resolve(kReadCodesSymbol));
-    if (!isAvailable())
+    if (!isAvailable()) {
         loadError_ = library_->errorString();
+        missingPackage_ = QLatin1String(kModulePackage);
+    }
+}
+
+TextRecognitionError TextRecognitionEngineModule::missingError() const {
+    return TextRecognitionError(TextRecognitionError::Kind::engineMissing, missingPackage_);
 }
 
 // The module stays mapped until the process ends: engines made by it may still be
@@ -43,7 +53,7 @@ TextRecognitionEngineModule::~TextRecognitionEngineModule() = default;
 
 std::unique_ptr<TextRecognitionEngine> TextRecognitionEngineModule::createEngine(const QString& dataFolder) const {
     if (!isAvailable())
-        throw TextRecognitionError(TextRecognitionError::Kind::engineMissing, QStringLiteral("libtesseract5"));
+        throw missingError();
     EngineFailure failure;
     std::unique_ptr<TextRecognitionEngine> engine(create_(kEngineModuleVersion, &dataFolder, &failure));
     if (!engine)

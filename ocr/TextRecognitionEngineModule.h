@@ -22,6 +22,10 @@ public:
     bool isAvailable() const { return create_ && readCodes_; }
     // What the loader reported when the module did not load (for the log); empty when it did.
     const QString& loadError() const { return loadError_; }
+    // The engineMissing error of a module that did not load, naming the package to install:
+    // the module's own when its file is not there (a package installed without its
+    // recommendations), the engine library's when the file is there but cannot load.
+    TextRecognitionError missingError() const;
 
     // A loaded engine. Throws TextRecognitionError: engineMissing when the module is
     // not available, languageDataMissing, engineFailed.
@@ -40,6 +44,7 @@ private:
     CreateEngineFunction create_ = nullptr;
     ReadCodesFunction readCodes_ = nullptr;
     QString loadError_;
+    QString missingPackage_;
 };
 
 } // namespace lumivane::ocr

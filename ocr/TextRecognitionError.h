@@ -11,7 +11,7 @@ class TextRecognitionError : public QException {
 public:
     enum class Kind {
         languageDataMissing, // detail: the missing package ("tesseract-ocr-jpn")
-        engineMissing,       // detail: the package of the engine library ("libtesseract5")
+        engineMissing,       // detail: the package to install ("lumivane-ocr", "libtesseract5")
         engineFailed,        // detail: what the engine reported, may be empty
         imageNotFound,       // detail: the file
         imageNotReadable,    // detail: the file

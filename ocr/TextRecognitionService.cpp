@@ -86,6 +86,10 @@ bool TextRecognitionService::isAvailable() const {
     return module_.isAvailable();
 }
 
+TextRecognitionError TextRecognitionService::missingError() const {
+    return module_.missingError();
+}
+
 bool TextRecognitionService::isEngineLoaded() const {
     return worker_->loaded_.load();
 }
@@ -119,7 +123,7 @@ quint64 TextRecognitionService::recognize(const QImage& image, Reading reading) 
                 if (flag->load())
                     throw TextRecognitionError(TextRecognitionError::Kind::cancelled);
             } else if (!worker->module_.isAvailable()) {
-                throw TextRecognitionError(TextRecognitionError::Kind::engineMissing, QStringLiteral("libtesseract5"));
+                throw worker->module_.missingError();
             }
             result.codes = worker->module_.readCodes(image);
         } catch (const TextRecognitionError& error) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "ocr/TextRecognitionError.h"
 #include "ocr/TextRecognitionResult.h"
 
 #include <QImage>
@@ -36,6 +37,8 @@ public:
     void preload();
     // Whether the engine module is there (text recognition can be offered).
     bool isAvailable() const;
+    // What to report when it is not: the package to install.
+    TextRecognitionError missingError() const;
 
     enum class Reading {
         textAndCodes,

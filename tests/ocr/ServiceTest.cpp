@@ -4,6 +4,7 @@
 #include "ocr/TextRecognitionError.h"
 #include "ocr/TextRecognitionService.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,8 +94,16 @@ TEST(MissingEngine, TheServiceIsUnavailableAndEveryRequestNamesThePackage) {
         ADD_FAILURE() << "made an engine without the module";
     } catch (const lumivane::TextRecognitionError& e) {
         EXPECT_EQ(e.kind(), lumivane::TextRecognitionError::Kind::engineMissing);
-        EXPECT_TRUE(e.description().contains("sudo apt install libtesseract5")) << e.what();
+        EXPECT_TRUE(e.description().contains("sudo apt install lumivane-ocr")) << e.what();
     }
+    // A module file that is there but does not load names the engine library instead.
+    QTemporaryDir folder;
+    QFile broken(folder.filePath(QStringLiteral("liblumivane_ocr_engine.so")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not a library") > 0);
+    broken.close();
+    const TextRecognitionEngineModule unloadable(broken.fileName());
+    EXPECT_FALSE(unloadable.isAvailable());
+    EXPECT_TRUE(unloadable.missingError().description().contains("sudo apt install libtesseract5"));
 
     TextRecognitionService service(nullptr, 1s, {}, &missing);
     EXPECT_FALSE(service.isAvailable());
@@ -104,7 +113,7 @@ TEST(MissingEngine, TheServiceIsUnavailableAndEveryRequestNamesThePackage) {
         service.recognize(lumivane::test::drawText({{QStringLiteral("abc")}, 18}), reading);
     ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == 2; }, 5000));
     for (const auto& call : failed) {
-        EXPECT_TRUE(call.at(1).toString().contains("libtesseract5"));
+        EXPECT_TRUE(call.at(1).toString().contains("lumivane-ocr"));
         EXPECT_FALSE(call.at(2).toBool());
     }
     EXPECT_FALSE(service.isEngineLoaded());

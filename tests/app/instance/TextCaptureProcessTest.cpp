@@ -98,13 +98,13 @@ TEST(TextCaptureProcess, WithoutTheEngineModuleTheProgramStartsAndSaysWhatToInst
 
     const auto ocr = session.run(program, {"ocr", session.path("page.png")});
     EXPECT_EQ(ocr.exitCode, 1);
-    EXPECT_TRUE(ocr.err.contains("sudo apt install libtesseract5")) << ocr.err.toStdString();
+    EXPECT_TRUE(ocr.err.contains("sudo apt install lumivane-ocr")) << ocr.err.toStdString();
 
     QProcess& app = session.start(program, {});
     ASSERT_TRUE(serves(session)) << app.readAllStandardError().toStdString();
     const auto area = session.run(program, {"capture", "area", "--text"});
     EXPECT_EQ(area.exitCode, 1);
-    EXPECT_TRUE(area.err.contains("libtesseract5")) << area.err.toStdString();
+    EXPECT_TRUE(area.err.contains("lumivane-ocr")) << area.err.toStdString();
     EXPECT_FALSE(shownWindows(session).contains("Lumivane Selection")) << "no area to choose for nothing";
     // The ordinary capture still works.
     EXPECT_EQ(session.run(program, {"capture", "full"}).exitCode, 0);

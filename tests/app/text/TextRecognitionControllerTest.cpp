@@ -154,7 +154,7 @@ TEST_F(TextRecognitionUi, MissingPartsAreNamedInTheWindow) {
         bool available;
         QString package;
     };
-    for (const Case& c : {Case{&missingModule, {}, false, "sudo apt install libtesseract5"},
+    for (const Case& c : {Case{&missingModule, {}, false, "sudo apt install lumivane-ocr"},
                           Case{&buildModule(), noLanguageData.path(), true, "sudo apt install tesseract-ocr-jpn"}}) {
         auto controller = make(*c.module, c.dataFolder);
         EXPECT_EQ(controller->isAvailable(), c.available);
