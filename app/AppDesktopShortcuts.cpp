@@ -10,11 +10,19 @@ namespace {
 struct OurCommand {
     const char* id;
     ShortcutAction action;
-    const char* title;
+    bool optional; // written only while it has a key in our settings
 };
-// In the order of ShortcutCommandsBox::commands().
-constexpr OurCommand ourCommands[] = {{"capture-area", ShortcutAction::captureArea, "範囲を選択して撮影"},
-                                      {"capture-full", ShortcutAction::captureFullScreen, "全画面を撮影"}};
+// Window capture is left out: GNOME's portal takes the screen, not one window.
+constexpr OurCommand ourCommands[] = {{"capture-area", ShortcutAction::captureArea, false},
+                                      {"capture-full", ShortcutAction::captureFullScreen, false},
+                                      {"capture-last", ShortcutAction::captureLastArea, true},
+                                      {"capture-area-text", ShortcutAction::captureAreaText, true}};
+
+DesktopKeyBinding bindingOf(const OurCommand& c, const AppSettings& settings) {
+    const ShortcutCommandsBox::Command command = ShortcutCommandsBox::command(c.action);
+    return {QString::fromLatin1(c.id), QStringLiteral("Lumivane: %1").arg(command.title), command.commandLine,
+            gnomeAccelerator(settings.shortcut(c.action)).value_or(QString())};
+}
 
 } // namespace
 
@@ -24,26 +32,26 @@ AppDesktopShortcuts::AppDesktopShortcuts(AppSettings& settings, std::unique_ptr<
     connect(&settings_, &AppSettings::changed, this, &AppDesktopShortcuts::follow);
 }
 
+// An optional command without a key stays out of the desktop's list: no empty entries
+// in its keyboard settings.
 std::vector<DesktopKeyBinding> AppDesktopShortcuts::wanted() const {
-    const QStringList commandLines = ShortcutCommandsBox::commands();
     std::vector<DesktopKeyBinding> out;
-    for (size_t i = 0; i < std::size(ourCommands); ++i) {
-        const OurCommand& c = ourCommands[i];
-        out.push_back({QString::fromLatin1(c.id), QStringLiteral("Lumivane: %1").arg(QString::fromUtf8(c.title)),
-                       commandLines.value(qsizetype(i)),
-                       gnomeAccelerator(settings_.shortcut(c.action)).value_or(QString())});
+    for (const OurCommand& c : ourCommands) {
+        DesktopKeyBinding b = bindingOf(c, settings_);
+        if (!c.optional || !b.accelerator.isEmpty())
+            out.push_back(std::move(b));
     }
     return out;
 }
 
 std::vector<DesktopShortcuts::Command> AppDesktopShortcuts::commands() const {
     const std::vector<DesktopKeyBinding> held = bindings_->bindings();
-    const std::vector<DesktopKeyBinding> want = wanted();
     std::vector<Command> out;
-    for (size_t i = 0; i < want.size(); ++i) {
-        Command c{QString::fromUtf8(ourCommands[i].title), want[i].command, {}};
+    for (const OurCommand& oc : ourCommands) {
+        const ShortcutCommandsBox::Command command = ShortcutCommandsBox::command(oc.action);
+        Command c{command.title, command.commandLine, {}};
         for (const DesktopKeyBinding& h : held)
-            if (h.id == want[i].id)
+            if (h.id == QLatin1String(oc.id))
                 c.accelerator = h.accelerator;
         out.push_back(c);
     }

@@ -15,19 +15,35 @@ namespace lumivane {
 namespace {
 
 struct CommandRow {
+    ShortcutAction action;
     const char* title;
     const char* command;
 };
-constexpr CommandRow kRows[] = {{"範囲を選択して撮影", "lumivane capture area"},
-                                {"全画面を撮影", "lumivane capture full"}};
+constexpr CommandRow kRows[] = {
+    {ShortcutAction::captureArea, "範囲を選択して撮影", "lumivane capture area"},
+    {ShortcutAction::captureFullScreen, "全画面を撮影", "lumivane capture full"},
+    {ShortcutAction::captureWindow, "ウィンドウを撮影", "lumivane capture window"},
+    {ShortcutAction::captureLastArea, "前回の範囲を撮影", "lumivane capture last"},
+    {ShortcutAction::captureAreaText, "範囲を選択してテキストを読み取る", "lumivane capture area --text"}};
+
+ShortcutCommandsBox::Command commandOf(const CommandRow& r) {
+    return {r.action, QString::fromUtf8(r.title), QString::fromUtf8(r.command)};
+}
 
 } // namespace
 
-QStringList ShortcutCommandsBox::commands() {
-    QStringList out;
+std::vector<ShortcutCommandsBox::Command> ShortcutCommandsBox::commands() {
+    std::vector<Command> out;
     for (const CommandRow& r : kRows)
-        out << QString::fromUtf8(r.command);
+        out.push_back(commandOf(r));
     return out;
+}
+
+ShortcutCommandsBox::Command ShortcutCommandsBox::command(ShortcutAction action) {
+    for (const CommandRow& r : kRows)
+        if (r.action == action)
+            return commandOf(r);
+    return {action, {}, {}};
 }
 
 ShortcutCommandsBox::ShortcutCommandsBox(QWidget* parent) : QFrame(parent) {
@@ -48,9 +64,9 @@ ShortcutCommandsBox::ShortcutCommandsBox(QWidget* parent) : QFrame(parent) {
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);
     int row = 0;
-    for (const CommandRow& r : kRows) {
-        const QString command = QString::fromUtf8(r.command);
-        grid->addWidget(makeTextLabel(QString::fromUtf8(r.title), 12), row, 0);
+    for (const Command& c : commands()) {
+        const QString command = c.commandLine;
+        grid->addWidget(makeTextLabel(c.title, 12), row, 0);
         auto* field = new QLineEdit(command);
         field->setReadOnly(true);
         field->setObjectName(QStringLiteral("shortcutCommand"));

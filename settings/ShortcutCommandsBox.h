@@ -1,7 +1,9 @@
 #pragma once
+#include "shortcuts/Shortcut.h"
+
 #include <QFrame>
 #include <QString>
-#include <QStringList>
+#include <vector>
 
 namespace lumivane {
 
@@ -12,8 +14,15 @@ class ShortcutCommandsBox : public QFrame {
 public:
     explicit ShortcutCommandsBox(QWidget* parent = nullptr);
 
-    // The commands a running instance answers ("lumivane capture area", ...), in the order shown.
-    static QStringList commands();
+    // A capture a running instance starts on a command line.
+    struct Command {
+        ShortcutAction action;
+        QString title;       // as in the tray menu
+        QString commandLine; // "lumivane capture area"
+    };
+    // Every capture command, in the order shown.
+    static std::vector<Command> commands();
+    static Command command(ShortcutAction action);
 };
 
 } // namespace lumivane

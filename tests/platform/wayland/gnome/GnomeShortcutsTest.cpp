@@ -64,6 +64,7 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     AppSettings settings(std::make_unique<test::MemorySettingsStore>());
     settings.setShortcut({19, kSuperModifier | kShiftModifier}, ShortcutAction::captureArea); // Super+Shift+2
     settings.setShortcut({18, kSuperModifier | kShiftModifier}, ShortcutAction::captureFullScreen);
+    settings.setShortcut({20, kSuperModifier | kShiftModifier}, ShortcutAction::captureLastArea);
     auto bindings = GnomeKeyBindings::open();
     ASSERT_NE(bindings, nullptr);
     AppDesktopShortcuts shortcuts(settings, std::move(bindings));
@@ -76,11 +77,14 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     box.registerButton()->click();
     const QString area = GnomeKeyBindings::pathFor("capture-area");
     const QString full = GnomeKeyBindings::pathFor("capture-full");
-    EXPECT_EQ(list(), QStringLiteral("['%1', '%2', '%3']").arg(userPath, area, full));
+    const QString last = GnomeKeyBindings::pathFor("capture-last");
+    // The text capture has no key: it is not listed with none.
+    EXPECT_EQ(list(), QStringLiteral("['%1', '%2', '%3', '%4']").arg(userPath, area, full, last));
     const struct {
         QString path, command, binding;
     } written[] = {{area, "'lumivane capture area'", "'<Shift><Super>2'"},
-                   {full, "'lumivane capture full'", "'<Shift><Super>1'"}};
+                   {full, "'lumivane capture full'", "'<Shift><Super>1'"},
+                   {last, "'lumivane capture last'", "'<Shift><Super>3'"}};
     for (const auto& w : written) {
         SCOPED_TRACE(w.path.toStdString());
         EXPECT_EQ(get(w.path, "command"), w.command);
@@ -92,7 +96,7 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     EXPECT_FALSE(box.registerButton()->isVisible());
     EXPECT_TRUE(box.removeButton()->isVisible());
     const QList<QLabel*> keys = box.findChildren<QLabel*>("desktopShortcutKeys");
-    ASSERT_EQ(keys.size(), 2);
+    ASSERT_EQ(keys.size(), 4);
     EXPECT_TRUE(keys[0]->text().contains("<Shift><Super>2")) << keys[0]->text().toStdString();
 
     // A key changed in our settings follows into GNOME's.
