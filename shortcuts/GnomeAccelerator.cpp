@@ -5,6 +5,8 @@
 namespace lumivane {
 
 std::optional<QString> gnomeAccelerator(const Shortcut& shortcut) {
+    if (shortcut.isEmpty()) // no key, not the "A" key (code 0)
+        return std::nullopt;
     const std::optional<quint32> evdev = evdevCodeForKeyCode(shortcut.keyCode);
     if (!evdev)
         return std::nullopt;

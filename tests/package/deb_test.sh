@@ -34,8 +34,8 @@ ocr_depends="$(dpkg-deb -f "$ocr_deb" Depends)"
 echo "lumivane-ocr Depends: $ocr_depends"
 grep -q "libtesseract5" <<<"$ocr_depends" || { echo "lumivane-ocr misses libtesseract5"; exit 1; }
 grep -q "lumivane (= $(dpkg-deb -f "$deb" Version))" <<<"$ocr_depends" || { echo "lumivane-ocr misses lumivane"; exit 1; }
-dpkg-deb -c "$ocr_deb" | grep -q "/usr/lib/.*/lumivane/liblumivane_ocr_engine.so" || { echo "no engine module"; exit 1; }
-if dpkg-deb -c "$deb" | grep -q liblumivane_ocr_engine; then echo "the engine module is in lumivane"; exit 1; fi
+grep -qE "/usr/lib/(.*/)?lumivane/liblumivane_ocr_engine.so" <<<"$(dpkg-deb -c "$ocr_deb")" || { echo "no engine module"; exit 1; }
+if grep -q liblumivane_ocr_engine <<<"$(dpkg-deb -c "$deb")"; then echo "the engine module is in lumivane"; exit 1; fi
 
 status=0
 report="$(lintian --fail-on error,warning "$deb" "$ocr_deb" 2>&1)" || status=$?
@@ -46,7 +46,7 @@ installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" >/dev/null
 version="$(/usr/bin/lumivane --version 2>/dev/null)"
 test "$version" = "lumivane $(dpkg-deb -f "$deb" Version)"
-/usr/bin/lumivane --help 2>/dev/null | grep -q "lumivane capture full|area|browser"
+grep -q "lumivane capture full|area|window|last|browser" <<<"$(/usr/bin/lumivane --help 2>/dev/null)"
 desktop-file-validate --no-hints /usr/share/applications/io.github.lumivane.Lumivane.desktop
 # Installed without recommendations, a font for the Japanese texts is still there.
 test -n "$(fc-list :lang=ja family)" || { echo "no Japanese font installed"; exit 1; }

@@ -22,4 +22,5 @@ TEST(GnomeAccelerator, StoredKeysInGnomeSyntax) {
         EXPECT_EQ(gnomeAccelerator(c.shortcut), QString::fromLatin1(c.accelerator));
     }
     EXPECT_EQ(gnomeAccelerator({0xffff, 0}), std::nullopt);
+    EXPECT_EQ(gnomeAccelerator(Shortcut{}), std::nullopt) << "no key is not the A key";
 }

@@ -1,8 +1,10 @@
 #include "WaylandSession.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTest>
 #include <unistd.h>
 
 #ifndef LUMIVANE_WAYLAND_SESSION_SCRIPT
@@ -39,6 +41,19 @@ WaylandSession::~WaylandSession() {
 
 WaylandSession::Result WaylandSession::swaymsg(const QStringList& args) const {
     return run(QStringLiteral("swaymsg"), args);
+}
+
+WaylandSession::Result WaylandSession::commandWindow(const QString& title, const QStringList& command,
+                                                     int timeoutMs) const {
+    const QStringList args = QStringList{QStringLiteral("[title=%1]").arg(title)} + command;
+    QElapsedTimer waited;
+    waited.start();
+    Result r = swaymsg(args);
+    while (!r.ok() && r.out.contains("No matching node") && waited.elapsed() < timeoutMs) {
+        QTest::qWait(50);
+        r = swaymsg(args);
+    }
+    return r;
 }
 
 QJsonDocument WaylandSession::swayQuery(const QString& type) const {

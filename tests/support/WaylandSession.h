@@ -44,6 +44,9 @@ public:
 
     // swaymsg <args...>; swaymsg -t <type> as JSON (get_tree, get_outputs, ...).
     Result swaymsg(const QStringList& args) const;
+    // swaymsg [title=<title>] <command...>, repeated while sway has no such window yet: a
+    // window Qt has shown reaches sway's tree, with its title, a moment later.
+    Result commandWindow(const QString& title, const QStringList& command, int timeoutMs = 5000) const;
     QJsonDocument swayQuery(const QString& type) const;
 
     // Where sway placed a window of this process, in its logical coordinates:

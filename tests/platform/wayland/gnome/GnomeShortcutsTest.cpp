@@ -79,7 +79,8 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     const QString full = GnomeKeyBindings::pathFor("capture-full");
     const QString last = GnomeKeyBindings::pathFor("capture-last");
     // The text capture has no key: it is not listed with none.
-    EXPECT_EQ(list(), QStringLiteral("['%1', '%2', '%3', '%4']").arg(userPath, area, full, last));
+    EXPECT_EQ(list(), QStringLiteral("['%1', '%2', '%3', '%4']").arg(userPath, area, full, last))
+        << list().toStdString();
     const struct {
         QString path, command, binding;
     } written[] = {{area, "'lumivane capture area'", "'<Shift><Super>2'"},

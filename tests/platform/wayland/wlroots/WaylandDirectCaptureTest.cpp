@@ -80,7 +80,7 @@ protected:
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 10000));
         ASSERT_TRUE(
-            session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "1800", "600"}).ok());
+            session->commandWindow("lumivane-direct-pattern", {"move", "absolute", "position", "1800", "600"}).ok());
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return session->windowRect("lumivane-direct-pattern") == QRect(1800, 600, 300, 100); }, 10000));
         QTest::qWait(300); // both outputs have drawn it
@@ -290,8 +290,7 @@ TEST_F(WaylandDirect, AreaOverlayShowsFrozenOutputsAndCutsFromThem) {
 TEST_F(WaylandDirect, TurnedOutputComesOutUprightAsGrimShowsIt) {
     PatternWindow window;
     ASSERT_NO_FATAL_FAILURE(showPattern(window));
-    ASSERT_TRUE(
-        session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "100", "100"}).ok());
+    ASSERT_TRUE(session->commandWindow("lumivane-direct-pattern", {"move", "absolute", "position", "100", "100"}).ok());
     auto grabber = WlrootsScreenGrabber::connect(qPrintable(session->value("WAYLAND_DISPLAY")));
     ASSERT_TRUE(grabber);
     ASSERT_TRUE(session->swaymsg({"output", "HEADLESS-1", "transform", "90"}).ok());
@@ -316,10 +315,9 @@ TEST_F(WaylandDirect, FocusedWindowIsCutAtTheCompositorsRectangle) {
     PatternWindow window;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 10000));
-    ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "border", "normal", "3"}).ok());
-    ASSERT_TRUE(
-        session->swaymsg({"[title=lumivane-direct-pattern]", "move", "absolute", "position", "200", "150"}).ok());
-    ASSERT_TRUE(session->swaymsg({"[title=lumivane-direct-pattern]", "focus"}).ok());
+    ASSERT_TRUE(session->commandWindow("lumivane-direct-pattern", {"border", "normal", "3"}).ok());
+    ASSERT_TRUE(session->commandWindow("lumivane-direct-pattern", {"move", "absolute", "position", "200", "150"}).ok());
+    ASSERT_TRUE(session->commandWindow("lumivane-direct-pattern", {"focus"}).ok());
     // Moved onto the first output, wherever its title bar puts it exactly.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
