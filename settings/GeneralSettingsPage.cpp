@@ -35,6 +35,32 @@ GeneralSettingsPage::GeneralSettingsPage(SettingsHost& host) {
             [&settings](bool v) { settings.setCopyRecognizedTextAtOnce(v); }));
     }
 
+    column()->addWidget(settingsSection(QStringLiteral("撮影の履歴"),
+                                        QStringLiteral("撮影した画像を残して、あとから開き直せるようにします。"),
+                                        content));
+    content->addWidget(checkRow(
+        *this, QStringLiteral("historyEnabled"), QStringLiteral("撮影の履歴を残す"),
+        QStringLiteral("トレイの「最近の撮影」と「すべての撮影を表示…」から開けます。"),
+        [&settings] { return settings.historyEnabled(); }, [&settings](bool v) { settings.setHistoryEnabled(v); }));
+    content->addWidget(settingsDivider());
+    QWidget* entries = spinRow(
+        *this, QStringLiteral("historyMaximumEntries"), QStringLiteral("残す件数"),
+        QStringLiteral("超えた分は、次の撮影のときに古いものから削除します。"), 1, 10000, QStringLiteral(" 件"),
+        [&settings] { return settings.historyMaximumEntries(); },
+        [&settings](int v) { settings.setHistoryMaximumEntries(v); });
+    content->addWidget(entries);
+    content->addWidget(settingsDivider());
+    QWidget* megabytes = spinRow(
+        *this, QStringLiteral("historyMaximumMegabytes"), QStringLiteral("使う容量"),
+        QStringLiteral("画像の合計がこれを超えた分も、次の撮影のときに古いものから削除します。"), 1, 1 << 20,
+        QStringLiteral(" MB"), [&settings] { return settings.historyMaximumMegabytes(); },
+        [&settings](int v) { settings.setHistoryMaximumMegabytes(v); });
+    content->addWidget(megabytes);
+    addRefresher([&settings, entries, megabytes] {
+        entries->setEnabled(settings.historyEnabled());
+        megabytes->setEnabled(settings.historyEnabled());
+    });
+
     // The switch shows whether the entry exists, also after a change that failed.
     column()->addWidget(
         settingsSection(QStringLiteral("起動"), QStringLiteral("ログインしたときの動作を設定できます。"), content));

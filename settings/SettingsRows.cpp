@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace lumivane {
@@ -103,6 +104,24 @@ QWidget* checkRow(SettingsPage& page, const QString& name, const QString& title,
         box->setChecked(get());
     });
     return titledRow(title, description, box);
+}
+
+QWidget* spinRow(SettingsPage& page, const QString& name, const QString& title, const QString& description, int minimum,
+                 int maximum, const QString& suffix, const std::function<int()>& get,
+                 const std::function<void(int)>& set) {
+    auto* spin = new QSpinBox;
+    spin->setObjectName(name);
+    spin->setAccessibleName(title);
+    spin->setRange(minimum, maximum);
+    spin->setSuffix(suffix);
+    spin->setKeyboardTracking(false);
+    spin->setMinimumWidth(110);
+    QObject::connect(spin, &QSpinBox::valueChanged, &page, [set](int v) { set(v); });
+    page.addRefresher([spin, get] {
+        QSignalBlocker b(spin);
+        spin->setValue(get());
+    });
+    return titledRow(title, description, spin);
 }
 
 QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,

@@ -36,6 +36,11 @@ QWidget* checkRow(SettingsPage& page, const QString& name, const QString& title,
 QWidget* colorRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
                   const std::function<std::optional<QColor>(const QColor&)>& choose,
                   const std::function<RgbaColor()>& get, const std::function<void(const RgbaColor&)>& set);
+// A whole number from minimum to maximum, written when editing ends (Return, focus
+// leaving, the arrows), not at every digit typed.
+QWidget* spinRow(SettingsPage& page, const QString& name, const QString& title, const QString& description, int minimum,
+                 int maximum, const QString& suffix, const std::function<int()>& get,
+                 const std::function<void(int)>& set);
 QWidget* sliderRow(SettingsPage& page, const QString& name, const QString& title, const QString& description,
                    int minimum, int maximum, int width, const std::function<double()>& get,
                    const std::function<void(double)>& set);

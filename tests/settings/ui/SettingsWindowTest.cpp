@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -315,6 +316,24 @@ TEST_F(SettingsViewTest, ControlsWriteTheSettings) {
     EXPECT_TRUE(s.openEditorAfterCapture());
     EXPECT_TRUE(s.autoDismissPreview());
     EXPECT_GE(host.writes, before + 2);
+    // The history's limits are written when editing ends, within bounds; with the history
+    // off they cannot be changed.
+    QSpinBox* entries = child<QSpinBox>("historyMaximumEntries");
+    EXPECT_EQ(entries->value(), 50);
+    entries->setFocus();
+    entries->selectAll();
+    QTest::keyClicks(entries, "123456");
+    EXPECT_EQ(s.historyMaximumEntries(), 50) << "not at every digit";
+    QTest::keyClick(entries, Qt::Key_Return);
+    EXPECT_EQ(s.historyMaximumEntries(), 1234) << "digits past the maximum are refused";
+    QTest::keyClick(entries, Qt::Key_Down);
+    EXPECT_EQ(s.historyMaximumEntries(), 1233);
+    QTest::mouseClick(child<QCheckBox>("historyEnabled"), Qt::LeftButton);
+    EXPECT_FALSE(s.historyEnabled());
+    EXPECT_FALSE(entries->isEnabled());
+    EXPECT_FALSE(child<QSpinBox>("historyMaximumMegabytes")->isEnabled());
+    if (const QByteArray dir = qgetenv("LUMIVANE_SETTINGS_GRAB_DIR"); !dir.isEmpty())
+        view->window()->grab().save(QString::fromUtf8(dir) + "/settings-history-off.png");
 
     host.setSelectedSettingsTab(SettingsTab::screenshots);
     QTest::mouseClick(child<QPushButton>("format_jpeg"), Qt::LeftButton);
