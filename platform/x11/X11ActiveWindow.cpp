@@ -12,9 +12,6 @@ namespace lumivane {
 
 namespace {
 
-template <typename T>
-using Reply = XcbReply<T>;
-
 class X11ActiveWindowSource final : public ActiveWindowSource {
 public:
     X11ActiveWindowSource(xcb_connection_t* conn, xcb_window_t root) : conn_(conn), root_(root) {
@@ -31,7 +28,7 @@ public:
         if (!client || *client == XCB_WINDOW_NONE || *client == root_)
             return std::nullopt;
 
-        Reply attributes(xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, *client), nullptr));
+        XcbReply attributes(xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, *client), nullptr));
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
             return std::nullopt;
 
@@ -66,7 +63,7 @@ public:
 
 private:
     xcb_atom_t atom(const char* name) const {
-        Reply reply(xcb_intern_atom_reply(
+        XcbReply reply(xcb_intern_atom_reply(
             conn_, xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
         return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
@@ -74,7 +71,7 @@ private:
     QByteArray propertyBytes(xcb_window_t window, xcb_atom_t property, xcb_atom_t type) const {
         if (property == XCB_ATOM_NONE)
             return {};
-        Reply reply(
+        XcbReply reply(
             xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, property, type, 0, 1024), nullptr));
         if (!reply || reply->format != 8)
             return {};
@@ -85,7 +82,7 @@ private:
     std::vector<quint32> cardinals(xcb_window_t window, xcb_atom_t property, uint32_t count) const {
         if (property == XCB_ATOM_NONE)
             return {};
-        Reply reply(xcb_get_property_reply(
+        XcbReply reply(xcb_get_property_reply(
             conn_, xcb_get_property(conn_, 0, window, property, XCB_ATOM_CARDINAL, 0, count), nullptr));
         if (!reply || reply->format != 32)
             return {};
@@ -100,7 +97,7 @@ private:
     std::optional<xcb_window_t> activeFromProperty() const {
         if (netActiveWindow_ == XCB_ATOM_NONE)
             return std::nullopt;
-        Reply reply(xcb_get_property_reply(
+        XcbReply reply(xcb_get_property_reply(
             conn_, xcb_get_property(conn_, 0, root_, netActiveWindow_, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr));
         if (!reply || reply->type == XCB_ATOM_NONE)
             return std::nullopt;
@@ -111,7 +108,7 @@ private:
 
     // The focus window, or the nearest ancestor that carries WM_CLASS.
     std::optional<xcb_window_t> clientOfInputFocus() const {
-        Reply focus(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
+        XcbReply focus(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
         if (!focus)
             return std::nullopt;
         xcb_window_t w = focus->focus;
@@ -126,7 +123,7 @@ private:
     }
 
     xcb_window_t parentOf(xcb_window_t window) const {
-        Reply tree(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, window), nullptr));
+        XcbReply tree(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, window), nullptr));
         return tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
     }
 
@@ -141,10 +138,10 @@ private:
     }
 
     std::optional<QRect> rootRect(xcb_window_t window) const {
-        Reply geometry(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, window), nullptr));
+        XcbReply geometry(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, window), nullptr));
         if (!geometry)
             return std::nullopt;
-        Reply origin(
+        XcbReply origin(
             xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, window, root_, 0, 0), nullptr));
         if (!origin)
             return std::nullopt;
