@@ -294,15 +294,12 @@ SavedEditorProject SavedEditorProject::decode(const QByteArray& bytes) {
     const json& version = member(root, "version", path);
     if (!version.is_number_integer())
         fail(child(path, "version"), "整数ではありません");
-    // Only the versions this build writes open: a newer file may hold what this one
-    // would drop, and is never read in part.
+    // The version is read, not checked: a file of another version opens when its fields
+    // do; a kind this build does not know is refused (below), never dropped.
     const bool isUnsigned = version.is_number_unsigned();
     const std::int64_t v = isUnsigned ? std::int64_t(std::min<std::uint64_t>(version.get<std::uint64_t>(), INT32_MAX))
                                       : version.get<std::int64_t>();
-    if (v < firstVersion || v > currentVersion)
-        throw ProjectFileError("このプロジェクトファイルは、このバージョンの Lumivane が知らない形式（バージョン " +
-                               std::to_string(v) + "）で保存されているため開けません。Lumivane を更新してください。");
-    p.version = int(v);
+    p.version = int(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
     p.createdAt = number(root, "createdAt", path);
     const QString data = string(root, "baseImageData", path);
     auto decoded = QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);

@@ -43,7 +43,8 @@ struct SavedAnnotation {
 struct SavedEditorProject {
     // Version 1 holds the first nine kinds; version 2 adds pens, steps and text
     // backgrounds. A document without them is written as version 1, byte for byte as
-    // before; files of other versions are refused.
+    // before. A file's version is read, not checked: a file of another version opens
+    // when its fields match, and one with a kind this build does not know is refused.
     static constexpr int firstVersion = 1;
     static constexpr int currentVersion = 2;
     static int versionFor(const std::vector<SavedAnnotation>& annotations);

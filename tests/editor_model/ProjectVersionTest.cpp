@@ -1,5 +1,6 @@
 // Project format versions: files with the first nine kinds stay version 1, byte for
-// byte; pens, steps and text backgrounds make version 2; anything newer is refused.
+// byte; pens, steps and text backgrounds make version 2; a file of another version
+// opens when its fields match, and a kind this build does not know is refused whole.
 #include "TestHelpers.h"
 #include "editor_model/ProjectFile.h"
 #include "editor_model/StepMarkers.h"
@@ -419,7 +420,26 @@ TEST(ProjectVersions, NumbersAreTakenFromTheOrderNotTheFile) {
     EXPECT_EQ(reopened->annotations[3].text, "2");
 }
 
-TEST(ProjectVersions, UnknownVersionsAndKindsAreRefusedWhole) {
+// Any version opens when its fields match; keys this build does not know are ignored.
+TEST(ProjectVersions, OtherVersionsOpenWhenTheirFieldsMatch) {
+    const nlohmann::json good =
+        nlohmann::json::parse(SavedEditorProject(documentWithNewKinds()).encode().toStdString());
+    for (const std::int64_t version :
+         {std::int64_t(3), std::int64_t(1099511627776), std::int64_t(0), std::int64_t(-1)}) {
+        nlohmann::json j = good;
+        j["version"] = version;
+        j["futureKey"] = {{"nested", true}};
+        j["annotations"][0]["alsoNew"] = 3;
+        const SavedEditorProject p = SavedEditorProject::decode(QByteArray::fromStdString(j.dump()));
+        EXPECT_EQ(p.annotations.size(), good["annotations"].size()) << version;
+        // Saved again, the file takes the version its kinds need.
+        const std::optional<EditorDocument> document = p.makeDocument();
+        ASSERT_TRUE(document) << version;
+        EXPECT_EQ(SavedEditorProject(*document).version, 2) << version;
+    }
+}
+
+TEST(ProjectVersions, UnknownKindsAreRefusedWhole) {
     const nlohmann::json good =
         nlohmann::json::parse(SavedEditorProject(documentWithNewKinds()).encode().toStdString());
     struct Case {
@@ -428,11 +448,13 @@ TEST(ProjectVersions, UnknownVersionsAndKindsAreRefusedWhole) {
         const char* named; // the message names what is not known
     };
     const Case cases[] = {
-        {"a newer version", [](nlohmann::json& j) { j["version"] = 3; }, "バージョン 3"},
-        {"a far newer version", [](nlohmann::json& j) { j["version"] = 1099511627776; }, "バージョン"},
-        {"version 0", [](nlohmann::json& j) { j["version"] = 0; }, "バージョン 0"},
-        {"a negative version", [](nlohmann::json& j) { j["version"] = -1; }, "バージョン -1"},
         {"an unknown kind", [](nlohmann::json& j) { j["annotations"][2]["kind"] = "sticker"; }, "sticker"},
+        {"an unknown kind in a newer file",
+         [](nlohmann::json& j) {
+             j["version"] = 3;
+             j["annotations"][1]["kind"] = "sticker";
+         },
+         "sticker"},
         {"an unknown kind in a version 1 file",
          [](nlohmann::json& j) {
              j["version"] = 1;
