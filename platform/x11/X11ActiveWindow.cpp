@@ -1,12 +1,12 @@
 #include "platform/ActiveWindow.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11WindowTree.h"
 
 #include <QByteArray>
 #include <QList>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace lumivane {
 
@@ -53,7 +53,7 @@ public:
             info.nativeFrame =
                 clientRect->adjusted(int(extents[0]), int(extents[2]), -int(extents[1]), -int(extents[3]));
         } else {
-            const auto frame = rootRect(topLevelAncestor(*client));
+            const auto frame = rootRect(x11::topLevelAncestor(conn_, root_, *client));
             info.nativeFrame = frame ? *frame : *clientRect;
         }
         if (info.nativeFrame.isEmpty())
@@ -62,11 +62,7 @@ public:
     }
 
 private:
-    xcb_atom_t atom(const char* name) const {
-        XcbReply reply(xcb_intern_atom_reply(
-            conn_, xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    }
+    xcb_atom_t atom(const char* name) const { return x11::internAtom(conn_, name); }
 
     QByteArray propertyBytes(xcb_window_t window, xcb_atom_t property, xcb_atom_t type) const {
         if (property == XCB_ATOM_NONE)
@@ -80,17 +76,7 @@ private:
     }
 
     std::vector<quint32> cardinals(xcb_window_t window, xcb_atom_t property, uint32_t count) const {
-        if (property == XCB_ATOM_NONE)
-            return {};
-        XcbReply reply(xcb_get_property_reply(
-            conn_, xcb_get_property(conn_, 0, window, property, XCB_ATOM_CARDINAL, 0, count), nullptr));
-        if (!reply || reply->format != 32)
-            return {};
-        const int n = xcb_get_property_value_length(reply.p) / 4;
-        if (n < int(count))
-            return {};
-        const auto* v = static_cast<const quint32*>(xcb_get_property_value(reply.p));
-        return std::vector<quint32>(v, v + count);
+        return x11::cardinalProperty(conn_, window, property, XCB_ATOM_CARDINAL, count);
     }
 
     // The root's _NET_ACTIVE_WINDOW; none when the root does not carry the property at all.
@@ -117,36 +103,12 @@ private:
         while (w != XCB_WINDOW_NONE && w != root_) {
             if (!propertyBytes(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING).isEmpty())
                 return w;
-            w = parentOf(w);
+            w = x11::parentWindow(conn_, w);
         }
         return std::nullopt;
     }
 
-    xcb_window_t parentOf(xcb_window_t window) const {
-        XcbReply tree(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, window), nullptr));
-        return tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
-    }
-
-    xcb_window_t topLevelAncestor(xcb_window_t window) const {
-        for (int depth = 0; depth < 64; ++depth) {
-            const xcb_window_t parent = parentOf(window);
-            if (parent == XCB_WINDOW_NONE || parent == root_)
-                break;
-            window = parent;
-        }
-        return window;
-    }
-
-    std::optional<QRect> rootRect(xcb_window_t window) const {
-        XcbReply geometry(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, window), nullptr));
-        if (!geometry)
-            return std::nullopt;
-        XcbReply origin(
-            xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, window, root_, 0, 0), nullptr));
-        if (!origin)
-            return std::nullopt;
-        return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-    }
+    std::optional<QRect> rootRect(xcb_window_t window) const { return x11::rectOnRoot(conn_, root_, window); }
 
     xcb_connection_t* conn_;
     xcb_window_t root_;

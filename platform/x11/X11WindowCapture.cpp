@@ -3,11 +3,11 @@
 #include "platform/ActiveWindow.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Platform.h"
+#include "platform/x11/X11WindowTree.h"
 
 #include <QByteArray>
 #include <xcb/xcb.h>
 
-#include <cstring>
 #include <mutex>
 
 namespace lumivane {
@@ -54,7 +54,7 @@ public:
         else if (includeFrame) {
             if (const auto e = cardinals(client, netFrameExtents_, XCB_ATOM_CARDINAL, 4); e.size() == 4)
                 r = r.adjusted(-int(e[0]), -int(e[2]), int(e[1]), int(e[3]));
-            else if (const auto frame = rootRect(topLevelAncestor(client)))
+            else if (const auto frame = rootRect(x11::topLevelAncestor(conn_, root_, client)))
                 r = *frame;
         }
         if (r.isEmpty())
@@ -77,26 +77,11 @@ public:
     }
 
 private:
-    xcb_atom_t atom(const char* name) const {
-        XcbReply reply(xcb_intern_atom_reply(
-            conn_, xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    }
+    xcb_atom_t atom(const char* name) const { return x11::internAtom(conn_, name); }
 
-    // 32-bit values of a property; exact: exactly `count` wanted, else up to `count`.
     std::vector<quint32> cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type, uint32_t count,
                                    bool exact = true) const {
-        if (property == XCB_ATOM_NONE)
-            return {};
-        XcbReply reply(
-            xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, property, type, 0, count), nullptr));
-        if (!reply || reply->format != 32)
-            return {};
-        const int n = xcb_get_property_value_length(reply.p) / 4;
-        if (exact && n < int(count))
-            return {};
-        const auto* v = static_cast<const quint32*>(xcb_get_property_value(reply.p));
-        return std::vector<quint32>(v, v + std::min<int>(n, int(count)));
+        return x11::cardinalProperty(conn_, window, property, type, count, exact);
     }
 
     bool hasAny(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
@@ -108,31 +93,7 @@ private:
         return false;
     }
 
-    xcb_window_t parentOf(xcb_window_t window) const {
-        XcbReply tree(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, window), nullptr));
-        return tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
-    }
-
-    xcb_window_t topLevelAncestor(xcb_window_t window) const {
-        for (int depth = 0; depth < 64; ++depth) {
-            const xcb_window_t parent = parentOf(window);
-            if (parent == XCB_WINDOW_NONE || parent == root_)
-                break;
-            window = parent;
-        }
-        return window;
-    }
-
-    std::optional<QRect> rootRect(xcb_window_t window) const {
-        XcbReply geometry(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, window), nullptr));
-        if (!geometry)
-            return std::nullopt;
-        XcbReply origin(
-            xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, window, root_, 0, 0), nullptr));
-        if (!origin)
-            return std::nullopt;
-        return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-    }
+    std::optional<QRect> rootRect(xcb_window_t window) const { return x11::rectOnRoot(conn_, root_, window); }
 
     xcb_connection_t* conn_;
     xcb_window_t root_;
