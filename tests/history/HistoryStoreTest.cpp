@@ -144,7 +144,11 @@ TEST(HistoryStore, KilledWriterNeverLeavesABrokenEntry) {
         HistoryStore store(folder);
         store.clean();
         expectOnlyWholeEntries(folder, {400, 300});
-        EXPECT_LE(store.entries().size(), 5u);
+        // Killed between an entry and the trim, it leaves one over; the next add trims.
+        EXPECT_LE(store.entries().size(), 6u);
     }
-    EXPECT_GT(written + int(HistoryStore(folder).entries().size()), 0) << "the writer never finished an entry";
+    HistoryStore store(folder);
+    EXPECT_GT(written + int(store.entries().size()), 0) << "the writer never finished an entry";
+    ASSERT_TRUE(store.add(documentOf({400, 300}, qRgb(9, 9, 9)), {5, qint64(1) << 40}));
+    EXPECT_LE(store.entries().size(), 5u);
 }
