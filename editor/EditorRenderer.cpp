@@ -8,9 +8,12 @@
 #include <QHash>
 #include <QPainterPath>
 #include <QStringList>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace lumivane::EditorRenderer {
@@ -85,6 +88,64 @@ void drawShadow(QPainter& painter, const CanvasBackgroundStyle& style, const QRe
     painter.restore();
 }
 
+// Where a freehand annotation can put ink, or nothing when it is drawn in every band.
+// Smoothing stays within a segment's length of the points.
+std::optional<QRectF> inkBounds(const Annotation& a) {
+    if ((a.kind != AnnotationKind::pen && a.kind != AnnotationKind::marker) || a.markerPoints.empty())
+        return std::nullopt;
+    const auto points = markerBounds(a.markerPoints);
+    if (!points || !std::isfinite(a.lineWidth))
+        return std::nullopt;
+    double longest = 0;
+    for (size_t i = 1; i < a.markerPoints.size(); ++i)
+        longest = std::max(longest, QLineF(a.markerPoints[i - 1], a.markerPoints[i]).length());
+    const auto stamp = MarkerChiselPath::stampSize(a.lineWidth);
+    const double margin = std::max({std::abs(a.lineWidth), stamp.width, stamp.height}) + longest + 4;
+    if (!std::isfinite(margin))
+        return std::nullopt;
+    return points->adjusted(-margin, -margin, margin, margin);
+}
+
+struct AnnotationPass {
+    const EditorDocument& document;
+    QPointF shift;                  // image points → canvas pixels
+    std::optional<QRectF> clipRect; // canvas pixels
+    const QPainterPath* clipPath = nullptr;
+    QRectF canvasInImage; // the area a spotlight dims
+};
+
+// Draws the annotations into canvas rows [top, top + height). Each band paints the
+// whole canvas's memory through its own image header, clipped to its rows, so bands
+// on different threads never share a painter or a pixel, and every band sees the
+// same coordinates as one pass would.
+void paintAnnotationBand(QImage& header, int top, int height, const AnnotationPass& pass) {
+    QPainter painter(&header);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.setClipRect(QRect(0, top, header.width(), height));
+    if (pass.clipPath)
+        painter.setClipPath(*pass.clipPath, Qt::IntersectClip);
+    else if (pass.clipRect)
+        painter.setClipRect(*pass.clipRect, Qt::IntersectClip);
+    painter.translate(pass.shift);
+    painter.setPen(Qt::NoPen);
+    const QRectF bandInImage = QRectF(0, top, header.width(), height).translated(-pass.shift);
+    const QImage& base = *pass.document.baseImage;
+    for (const Annotation& a : pass.document.annotations) {
+        if (!finiteRect(a.rect))
+            continue;
+        if (const auto ink = inkBounds(a); ink && !ink->intersects(bandInImage))
+            continue;
+        AnnotationPainter::paint(painter, a, base, pass.canvasInImage);
+    }
+}
+
+// Large documents with many annotations are drawn in horizontal bands, one per core.
+int bandCountFor(const QImage& canvas, size_t annotations) {
+    if (annotations < 16 || qint64(canvas.width()) * canvas.height() < 2'000'000)
+        return 1;
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
+}
+
 } // namespace
 
 void drawBackground(QPainter& painter, const CanvasBackgroundStyle& style, QSizeF canvasSize,
@@ -101,6 +162,10 @@ void drawBackground(QPainter& painter, const CanvasBackgroundStyle& style, QSize
 }
 
 std::optional<QImage> render(const EditorDocument& document) {
+    return render(document, 0);
+}
+
+std::optional<QImage> render(const EditorDocument& document, int requestedBands) {
     if (!document.baseImage || document.baseImage->isNull())
         return std::nullopt;
     if (!DocumentLimits::renderProblem(document).isEmpty())
@@ -173,24 +238,44 @@ std::optional<QImage> render(const EditorDocument& document) {
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 
+    painter.end();
+
     // Annotations never paint on the padding. They are drawn in image points moved by
     // K's origin minus S's origin.
-    painter.save();
-    if (roundCornersAfter)
-        painter.setClipRect(k);
-    else if (style.isEnabled)
-        painter.setClipPath(frame);
     const QPointF shift = k.topLeft() - s.topLeft();
-    painter.translate(shift);
-    painter.setPen(Qt::NoPen);
-    const QRectF canvasInImage(-shift, c);
-    for (const Annotation& a : document.annotations) {
-        if (!finiteRect(a.rect))
-            continue;
-        AnnotationPainter::paint(painter, a, base, canvasInImage);
+    const AnnotationPass pass{document, shift, roundCornersAfter ? std::optional(k) : std::nullopt,
+                              style.isEnabled && !roundCornersAfter ? &frame : nullptr, QRectF(-shift, c)};
+    const int bands =
+        std::max(requestedBands > 0 ? requestedBands : bandCountFor(canvas, document.annotations.size()), 1);
+    const int rows = canvas.height();
+    // One image header per band over the canvas's memory, made here: bits() may detach.
+    uchar* const bits = canvas.bits();
+    std::vector<QImage> headers;
+    for (int i = 0; i < bands; ++i) {
+        QImage& header = headers.emplace_back(bits, canvas.width(), rows, canvas.bytesPerLine(), canvas.format());
+        header.setDotsPerMeterX(canvas.dotsPerMeterX());
+        header.setDotsPerMeterY(canvas.dotsPerMeterY());
     }
-    painter.restore();
+    std::vector<std::thread> workers;
+    for (int i = 1; i < bands; ++i) {
+        const int top = rows * i / bands, bottom = rows * (i + 1) / bands;
+        if (bottom <= top)
+            continue;
+        QImage& header = headers[size_t(i)];
+        try {
+            workers.emplace_back(
+                [&header, &pass, top, bottom] { paintAnnotationBand(header, top, bottom - top, pass); });
+        } catch (const std::system_error&) { // no thread to be had: this one paints it
+            paintAnnotationBand(header, top, bottom - top, pass);
+        }
+    }
+    if (const int first = rows / bands; first > 0)
+        paintAnnotationBand(headers[0], 0, first, pass);
+    for (std::thread& worker : workers)
+        worker.join();
+    headers.clear();
 
+    painter.begin(&canvas);
     // Round K's corners: the background outside the arc, the drawing inside it.
     for (size_t i = 0; i < 4 && !groundAtCorners[0].isNull(); ++i) {
         QImage merged = groundAtCorners[i];

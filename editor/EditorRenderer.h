@@ -14,6 +14,9 @@ namespace EditorRenderer {
 // Nothing when the document has no image or goes beyond DocumentLimits (whose
 // renderProblem() says why).
 std::optional<QImage> render(const EditorDocument& document);
+// The same with the annotations drawn in `bands` horizontal bands on as many threads
+// (0: chosen by the document's size and the machine's cores).
+std::optional<QImage> render(const EditorDocument& document, int bands);
 
 // Steps of a render, exposed for reuse and tests. Coordinates are canvas pixels.
 void drawBackground(QPainter& painter, const CanvasBackgroundStyle& style, QSizeF canvasSize,

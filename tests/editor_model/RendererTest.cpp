@@ -2,7 +2,9 @@
 #include "editor/AnnotationEffects.h"
 #include "editor/EditorRenderer.h"
 #include "editor_model/DocumentLimits.h"
+#include "editor_model/StepMarkers.h"
 
+#include <QRandomGenerator>
 #include <QSet>
 #include <QtConcurrent/QtConcurrent>
 #include <gtest/gtest.h>
@@ -261,6 +263,58 @@ TEST(Renderer, ConcurrentRendersOfCopiesAgree) {
         QtConcurrent::blockingMapped(copies, [](const EditorDocument& c) { return argb(*EditorRenderer::render(c)); });
     for (const QImage& r : results)
         EXPECT_EQ(r, reference);
+}
+
+// Large documents are drawn in bands on several threads: the bands' seams must not
+// show, whatever crosses them, with or without a background, rounded or not, cropped.
+TEST(Renderer, BandsDrawTheSamePixelsAsOnePass) {
+    EditorDocument d = EditorDocument::fresh(checkerboard(640, 480, 5));
+    QRandomGenerator random(11);
+    for (int i = 0; i < 24; ++i) {
+        Annotation pen = colored(AnnotationKind::pen, {}, {random.bounded(1.0), 0.3, 0.7, 0.8});
+        pen.lineWidth = 2 + i % 9;
+        QPointF p(random.bounded(600.0), random.bounded(440.0));
+        for (int k = 0; k < 30; ++k, p += QPointF(random.bounded(20.0) - 8, random.bounded(24.0) - 12))
+            pen.markerPoints.push_back(p);
+        pen.rebuildDerivedRect();
+        d.annotations.push_back(pen);
+    }
+    d.annotations.push_back(makeMarker({{10, 150}, {600, 330}}));
+    Annotation blur = makeAnnotation(AnnotationKind::blur, {100, 100, 300, 250});
+    blur.effectIntensity = 6;
+    Annotation pixelate = makeAnnotation(AnnotationKind::pixelate, {420, 60, 150, 380});
+    Annotation text = colored(AnnotationKind::text, {30, 225, 0, 0}, red);
+    text.text = "境目をまたぐ文字 gjpqy";
+    text.fontSize = 30;
+    Annotation spot = makeAnnotation(AnnotationKind::spotlight, {200, 200, 200, 80});
+    spot.effectIntensity = 0.4;
+    d.annotations.insert(d.annotations.end(), {blur, pixelate, text, spot});
+    for (int i = 0; i < 6; ++i) {
+        Annotation step = colored(AnnotationKind::step, StepMarker::circleRect({60.0 + 100 * i, 235}, 40), red);
+        if (i % 2)
+            step.arrowEnd = step.rect.center() + QPointF(30, 90);
+        d.annotations.push_back(step);
+    }
+    renumberSteps(d.annotations);
+
+    const auto same = [](const EditorDocument& doc, const char* what) {
+        const auto one = EditorRenderer::render(doc, 1);
+        ASSERT_TRUE(one) << what;
+        for (int bands : {2, 3, 7}) {
+            const auto banded = EditorRenderer::render(doc, bands);
+            ASSERT_TRUE(banded) << what;
+            EXPECT_TRUE(*banded == *one) << what << ", " << bands << " bands";
+        }
+    };
+    same(d, "plain");
+    d.backgroundStyle.isEnabled = true;
+    d.backgroundStyle.padding = 40;
+    d.backgroundStyle.cornerRadius = 24;
+    same(d, "background, whole-pixel padding");
+    d.backgroundStyle.padding = 40.5;
+    same(d, "background, fractional padding");
+    d.cropRect = QRectF(50, 70, 500, 333);
+    same(d, "cropped");
 }
 
 namespace {
