@@ -80,7 +80,11 @@ void BM_PenStrokeInProgress4K(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_RenderPenAndSteps4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RenderPenAndSteps4K)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_PenStrokeInProgress4K)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 int main(int argc, char** argv) {
