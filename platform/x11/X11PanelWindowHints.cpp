@@ -1,4 +1,4 @@
-#include "platform/PanelWindowHints.h"
+#include "platform/x11/X11PanelWindowHints.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -22,7 +22,7 @@ xcb_atom_t atom(xcb_connection_t* conn, const char* name) {
 
 } // namespace
 
-void markAsFloatingPanel(QWindow* window) {
+void markX11FloatingPanel(QWindow* window) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!window || !x11 || window->isVisible())
         return;

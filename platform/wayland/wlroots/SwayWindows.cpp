@@ -20,6 +20,7 @@ namespace {
 
 constexpr char magic[] = "i3-ipc";
 constexpr int magicSize = 6;
+constexpr quint32 runCommandType = 0;
 constexpr quint32 getTree = 4;
 // A tree larger than this is no answer we can use.
 constexpr quint32 largestReply = 64u << 20;
@@ -81,7 +82,10 @@ QString socketPath() {
     return qEnvironmentVariable("SWAYSOCK");
 }
 
-std::optional<QJsonObject> tree(const QString& path, int timeoutMs) {
+namespace {
+
+// One i3-ipc request and its JSON reply; none when the socket does not answer.
+std::optional<QJsonDocument> request(const QString& path, quint32 type, const QByteArray& payload, int timeoutMs) {
     const QByteArray native = path.toLocal8Bit();
     sockaddr_un address{};
     if (native.isEmpty() || size_t(native.size()) >= sizeof address.sun_path)
@@ -97,10 +101,11 @@ std::optional<QJsonObject> tree(const QString& path, int timeoutMs) {
     } closer{fd};
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return std::nullopt;
-    QByteArray request(magic, magicSize);
-    const quint32 header[2] = {0, getTree}; // payload length, type: native byte order
-    request.append(reinterpret_cast<const char*>(header), sizeof header);
-    if (::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) != request.size())
+    QByteArray message(magic, magicSize);
+    const quint32 header[2] = {quint32(payload.size()), type}; // native byte order
+    message.append(reinterpret_cast<const char*>(header), sizeof header);
+    message.append(payload);
+    if (::send(fd, message.constData(), size_t(message.size()), MSG_NOSIGNAL) != message.size())
         return std::nullopt;
 
     const QDeadlineTimer deadline(timeoutMs);
@@ -129,10 +134,39 @@ std::optional<QJsonObject> tree(const QString& path, int timeoutMs) {
                 return std::nullopt;
         }
     }
-    const QJsonDocument doc = QJsonDocument::fromJson(reply.mid(headerSize, length));
-    if (!doc.isObject())
+    return QJsonDocument::fromJson(reply.mid(headerSize, length));
+}
+
+} // namespace
+
+std::optional<QJsonObject> tree(const QString& path, int timeoutMs) {
+    const auto doc = request(path, getTree, {}, timeoutMs);
+    if (!doc || !doc->isObject())
         return std::nullopt;
-    return doc.object();
+    return doc->object();
+}
+
+bool runCommand(const QString& path, const QString& command, int timeoutMs) {
+    const auto doc = request(path, runCommandType, command.toUtf8(), timeoutMs);
+    if (!doc || !doc->isArray() || doc->array().isEmpty())
+        return false;
+    const QJsonArray results = doc->array();
+    return std::all_of(results.begin(), results.end(),
+                       [](const QJsonValue& r) { return r.toObject().value("success").toBool(); });
+}
+
+QString literalPattern(const QString& text) {
+    QString out = QStringLiteral("^");
+    for (const QChar c : text) {
+        // Kept out: what needs a backslash, or closes sway's quotes.
+        if (QStringView(u"\\\"^]").contains(c))
+            return {};
+        if (QStringView(u".$*+?()[{}|").contains(c))
+            out += QStringLiteral("[%1]").arg(c);
+        else
+            out += c;
+    }
+    return out + u'$';
 }
 
 std::optional<QRect> focusedWindowRect(const QJsonObject& root, bool includeFrame) {

@@ -23,6 +23,13 @@ QString socketPath();
 // The GET_TREE reply; none when the socket does not answer.
 std::optional<QJsonObject> tree(const QString& socketPath, int timeoutMs = 2000);
 
+// Runs a sway command (RUN_COMMAND); true when sway answered that every part succeeded.
+bool runCommand(const QString& socketPath, const QString& command, int timeoutMs = 2000);
+
+// A criteria pattern matching exactly `text` (sway's criteria are regular
+// expressions); empty for text with a backslash, a double quote, ^ or ].
+QString literalPattern(const QString& text);
+
 // The focused window of a tree: with its frame, the title bar (deco_rect, above
 // `rect`) and borders; without, the content alone (window_rect inside `rect`).
 std::optional<QRect> focusedWindowRect(const QJsonObject& tree, bool includeFrame);

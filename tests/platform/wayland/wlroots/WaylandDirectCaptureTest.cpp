@@ -9,6 +9,7 @@
 #include "WaylandSession.h"
 #include "capture/CaptureService.h"
 #include "platform/DesktopBackend.h"
+#include "platform/wayland/wlroots/SwayWindows.h"
 #include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
 
 #include <QDBusConnection>
@@ -17,6 +18,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -355,4 +357,23 @@ TEST_F(WaylandDirect, FocusedWindowIsCutAtTheCompositorsRectangle) {
     const auto frames = desktop->visibleWindowFrames();
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.front(), frame);
+}
+
+// sway's criteria are regular expressions: a title becomes a pattern that matches it
+// and nothing else, and sway accepts it in a rule.
+TEST_F(WaylandDirect, TitlePatternsMatchOnlyTheirTitleAndSwayTakesThem) {
+    for (const QString& title : {QStringLiteral("Lumivane プレビュー"), QStringLiteral("a.b (1) $x+y? {2}|[z")}) {
+        const QString pattern = sway_windows::literalPattern(title);
+        ASSERT_FALSE(pattern.isEmpty());
+        const QRegularExpression re(pattern);
+        ASSERT_TRUE(re.isValid()) << pattern.toStdString();
+        EXPECT_TRUE(re.match(title).hasMatch()) << pattern.toStdString();
+        EXPECT_FALSE(re.match(title + "!").hasMatch());
+        EXPECT_FALSE(re.match(QString(title).replace('.', 'x').replace(' ', '_')).hasMatch());
+        EXPECT_TRUE(sway_windows::runCommand(sway_windows::socketPath(),
+                                             QStringLiteral("no_focus [title=\"%1\"]").arg(pattern)));
+    }
+    for (const char* refused : {"back\\slash", "quote\"d", "^caret", "bracket]"})
+        EXPECT_TRUE(sway_windows::literalPattern(refused).isEmpty()) << refused;
+    EXPECT_FALSE(sway_windows::runCommand(sway_windows::socketPath(), "no_such_command at all"));
 }
