@@ -33,6 +33,10 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     connect(hotKeys_.get(), &HotKeyController::registrationMessageChanged, this,
             [this](const std::optional<QString>& message) { setLastErrorMessage(message); });
     connect(preview_.get(), &PreviewController::presented, clipboard_.get(), &ClipboardController::previewPresented);
+    afterPreviewTimer_.setSingleShot(true);
+    afterPreviewTimer_.setInterval(500);
+    connect(&afterPreviewTimer_, &QTimer::timeout, this, &AppModel::startWorkAfterPreview);
+    connect(preview_.get(), &PreviewController::presented, this, &AppModel::startWorkAfterPreview);
     connect(clipboard_.get(), &ClipboardController::failed, this,
             [this](const QString& message) { setLastErrorMessage(message); });
     connect(saver_.get(), &ImageSaver::failed, this, &AppModel::reportFailure);
@@ -60,7 +64,11 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     refreshSetupState();
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel() {
+    // A capture taken just before quitting still reaches the history.
+    for (const ImageRef& image : std::exchange(afterPreview_, {}))
+        history_->record(image);
+}
 
 // --- errors ---------------------------------------------------------------
 
@@ -87,12 +95,24 @@ void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optiona
     editorSession_->startFresh(image);
     emit currentCaptureChanged();
     preview_->show(*currentCapture_);
-    textRecognition_->findCodes(image);
-    // Showing the preview comes first; its clipboard data is encoded after it has painted.
+    // Showing the preview comes first: on two cores, encoding or searching beside it
+    // slows its first frame down. Its clipboard data, the history entry and the code
+    // search start after it has painted.
     clipboard_->prepareAfterPreview();
-    history_->record(image);
+    afterPreview_.push_back(image);
+    afterPreviewTimer_.start();
     if (settings_->openEditorAfterCapture())
         openEditor();
+}
+
+void AppModel::startWorkAfterPreview() {
+    afterPreviewTimer_.stop();
+    if (afterPreview_.empty())
+        return;
+    const std::vector<ImageRef> images = std::exchange(afterPreview_, {});
+    textRecognition_->findCodes(images.back());
+    for (const ImageRef& image : images)
+        history_->record(image);
 }
 
 void AppModel::readCurrentImageText() {

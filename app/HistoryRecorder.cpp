@@ -2,6 +2,7 @@
 #include "settings/AppSettings.h"
 
 #include <QPointer>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace lumivane {
@@ -10,6 +11,9 @@ HistoryRecorder::HistoryRecorder(const AppSettings& settings, QString folder, QO
     : QObject(parent), settings_(settings),
       store_(folder.isEmpty() ? nullptr : std::make_shared<HistoryStore>(std::move(folder))) {
     writer_.setMaxThreadCount(1);
+    // Encoding a large capture takes a core for a second or more; it yields to the
+    // next capture and its preview (SCHED_IDLE on Linux).
+    writer_.setThreadPriority(QThread::IdlePriority);
 }
 
 HistoryRecorder::~HistoryRecorder() {

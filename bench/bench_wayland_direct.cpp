@@ -3,7 +3,8 @@
 // background, no screenshot portal on the bus:
 //  - BM_HandOverToPreview: `lumivane capture full` handed to the running application
 //    (what a key bound in sway's config runs) until sway maps the preview window,
-//    i.e. its first frame is painted. The preview is closed between iterations.
+//    i.e. its first frame is painted. The preview is closed between iterations, and
+//    the previous capture's background work has ended before the next starts.
 //  - BM_CaptureOutput/<tool>/<format>: one output to a file as the command line does
 //    it, `lumivane capture full -o FILE --preset high` (the main output at full size)
 //    beside `grim -o HEADLESS-1` in the same run: JPEG against grim's raw PPM, PNG
@@ -153,7 +154,9 @@ void BM_HandOverToPreview(benchmark::State& state) {
             state.PauseTiming();
             g_session->swaymsg({QStringLiteral("[title=\"%1\"]").arg(QString::fromUtf8(previewTitle)), "kill"});
             events.waitFor("close", 5000);
-            QThread::msleep(300);
+            // The previous capture's background work (clipboard data, history entry)
+            // has ended, as between two presses of a key.
+            QThread::msleep(2000);
             state.ResumeTiming();
             const auto start = std::chrono::steady_clock::now();
             QProcess command;

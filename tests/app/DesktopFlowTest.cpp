@@ -1,6 +1,9 @@
 #include "DesktopModel.h"
 
 #include "XClipboard.h"
+#include "app/HistoryRecorder.h"
+#include "editor_model/ProjectFile.h"
+#include "history/HistoryStore.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -93,4 +96,28 @@ TEST(DesktopFlow, AreaHotKeyOverlayDragCapturesTheRectangle) {
     EXPECT_EQ(model.currentCapture()->image->size(), QSize(220, 150));
     EXPECT_TRUE(overlayPanels().isEmpty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !model.hasSelectionOverlay(); }, 1000));
+}
+
+// The history entry of each capture is written once its preview has painted; two
+// captures in a row both arrive, and so does one taken just before quitting.
+TEST(DesktopFlow, EveryCaptureReachesTheHistoryAfterItsPreview) {
+    test::DesktopModel desktop;
+    ASSERT_TRUE(desktop.ready());
+    const auto picture = [](QRgb colour) {
+        QImage image(320, 200, QImage::Format_RGB32);
+        image.fill(colour);
+        return makeImage(image);
+    };
+    desktop->presentCapture(picture(qRgb(200, 0, 0)), CaptureSource::standard, std::nullopt);
+    desktop->presentCapture(picture(qRgb(0, 200, 0)), CaptureSource::standard, std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return desktop->history().entries().size() == 2; }, 10000));
+
+    desktop->presentCapture(picture(qRgb(0, 0, 200)), CaptureSource::standard, std::nullopt);
+    const QString folder = desktop.dir.filePath("history");
+    desktop.model.reset();
+    const auto entries = HistoryStore(folder).entries();
+    ASSERT_EQ(entries.size(), 3u);
+    const auto newest = ProjectFile::readFile(entries.front().projectPath).makeDocument();
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->baseImage->pixel(5, 5), qRgb(0, 0, 200));
 }
