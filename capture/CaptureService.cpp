@@ -239,6 +239,12 @@ QImage CaptureService::composeFromSnapshot(const DesktopSnapshot& snapshot,
         const QImage& image = imageOf(requests.front());
         if (aligned.size() == QSize(w, h) && QRectF(aligned) == source && image.rect().contains(aligned))
             return opaqueCopy(image, aligned);
+        // One piece resampled to the whole result (a scale-1 output out of a scale-2
+        // snapshot): no canvas to fill and draw into.
+        QImage piece = opaquePiece(image, aligned, QSize(w, h));
+        if (piece.isNull())
+            throw CaptureError(CaptureError::Kind::captureFailed);
+        return piece;
     }
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull())
