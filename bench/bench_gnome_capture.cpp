@@ -98,7 +98,13 @@ void BM_GnomeAnswerToOutputImage(benchmark::State& state) {
     }
     state.SetLabel(scaleTwo ? "decode + scale-2 output 2560x1440" : "decode + scale-1 output 1920x1080");
 }
-BENCHMARK(BM_GnomeAnswerToOutputImage)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(8);
+BENCHMARK(BM_GnomeAnswerToOutputImage)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(8)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_GnomePortalRoundTrip(benchmark::State& state) {
     // Started here, after our part was timed: a running gnome-shell draws with llvmpipe
