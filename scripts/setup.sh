@@ -26,6 +26,7 @@ PACKAGES=(
   qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests
   kwin-wayland libkf5service-bin  # the headless KWin session of the KWin capture tests (kbuildsycoca5)
   gnome-shell mutter xdg-desktop-portal-gnome dconf-service gnome-settings-daemon-common fuse3  # the GNOME test desktop
+  gjs  # runs GNOME Shell's notification service (org.freedesktop.Notifications), which gnome-shell does not pull in
   libtesseract-dev tesseract-ocr-jpn tesseract-ocr-jpn-vert tesseract-ocr-eng libzxing-dev  # text recognition and codes
   tesseract-ocr  # the engine's command line, compared against in bench_ocr
 )
