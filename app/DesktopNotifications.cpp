@@ -3,6 +3,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QTextStream>
 #include <QVariantMap>
 
@@ -31,7 +32,13 @@ bool DesktopNotifications::notify(const QString& summary, const QString& body) {
                             {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)}};
     call << QStringLiteral("Lumivane") << uint(0) << QString::fromLatin1(applicationId) << summary << body
          << QStringList() << hints << serverDefaultTimeout;
-    bus_.asyncCall(call);
+    // A service that is only activatable may fail to start: its text is not lost either.
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [summary, body](QDBusPendingCallWatcher* w) {
+        if (w->isError())
+            QTextStream(stderr) << "lumivane: " << summary << "\n" << body << "\n(" << w->error().message() << ")\n";
+        w->deleteLater();
+    });
     return true;
 }
 

@@ -13,7 +13,8 @@ public:
 
     // Sends one notification from Lumivane (its name, icon and desktop entry) and
     // does not wait for the service. False when the bus has no notification service;
-    // the text then goes to standard error, so it is not lost.
+    // the text then goes to standard error, so it is not lost (also when the service
+    // answers with an error, as one that cannot be started does).
     bool notify(const QString& summary, const QString& body);
 
 private:
