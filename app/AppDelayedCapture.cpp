@@ -1,4 +1,4 @@
-// Captures after a delay: the countdown, then the full-screen or area flow.
+// Captures after a delay: the countdown, then the full-screen, area, window or last-area flow.
 #include "app/AppModel.h"
 #include "app/DelayedCapture.h"
 
@@ -14,10 +14,16 @@ void AppModel::captureAfterDelay(HotKeyService::Action action, int seconds, Capt
         seconds,
         [this, action, waiters] {
             auto finish = [waiters](const CaptureOutcome& outcome) { waiters->finish(outcome); };
-            if (action == HotKeyService::Action::captureArea)
-                captureArea(finish);
-            else
-                captureFullScreen(finish);
+            switch (action) {
+            case HotKeyService::Action::captureArea:
+                return captureArea(finish);
+            case HotKeyService::Action::captureWindow:
+                return captureWindow(finish);
+            case HotKeyService::Action::captureLastArea:
+                return captureLastArea(finish);
+            default:
+                return captureFullScreen(finish);
+            }
         },
         [waiters] { waiters->finish(CaptureOutcome::cancelled()); });
 }

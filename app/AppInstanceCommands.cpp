@@ -54,8 +54,13 @@ void AppInstanceCommands::captureLastArea(CaptureCompletion done) {
 }
 
 void AppInstanceCommands::captureAfterDelay(const QString& mode, int seconds, CaptureCompletion done) {
-    const auto action =
-        mode == QLatin1String("area") ? HotKeyService::Action::captureArea : HotKeyService::Action::captureFullScreen;
+    auto action = HotKeyService::Action::captureFullScreen;
+    if (mode == QLatin1String("area"))
+        action = HotKeyService::Action::captureArea;
+    else if (mode == QLatin1String("window"))
+        action = HotKeyService::Action::captureWindow;
+    else if (mode == QLatin1String("last"))
+        action = HotKeyService::Action::captureLastArea;
     later(model_, [action, seconds, done](AppModel& m) { m.captureAfterDelay(action, seconds, done); });
 }
 

@@ -105,7 +105,8 @@ public:
     // The active window (AppRepeatCaptureFlows.cpp), and the last area again on its screen.
     void captureWindow(CaptureCompletion done = {});
     void captureLastArea(CaptureCompletion done = {});
-    // The full screen or an area after a countdown of `seconds` (AppDelayedCapture.cpp);
+    // The full screen, an area, the active window or the last area after a countdown of
+    // `seconds` (AppDelayedCapture.cpp);
     // a new one replaces a running one, which hears cancelled.
     void captureAfterDelay(HotKeyService::Action action, int seconds, CaptureCompletion done = {});
     void cancelDelayedCapture();

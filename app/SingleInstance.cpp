@@ -170,7 +170,9 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
         const QStringList parts = argument.split(QLatin1Char(' '));
         bool ok = false;
         const int seconds = parts.value(1).toInt(&ok);
-        if (parts.size() == 2 && ok && (parts[0] == QLatin1String("full") || parts[0] == QLatin1String("area")))
+        static const QStringList modes = {QStringLiteral("full"), QStringLiteral("area"), QStringLiteral("window"),
+                                          QStringLiteral("last")};
+        if (parts.size() == 2 && ok && modes.contains(parts[0]))
             return c.captureAfterDelay(parts[0], seconds, captured);
         return answer(InstanceAnswer::of(QStringLiteral("malformed delayed capture '%1'").arg(argument)));
     }

@@ -25,7 +25,7 @@ struct Command {
 const Command kCommands[] = {
     {"capture",
      "capture full|area|window|last|browser   capture in the running application (started when needed)"
-     "\n  lumivane capture full|area --delay N   the same after a countdown of N seconds (1 to 60)"
+     "\n  lumivane capture full|area|window|last --delay N   the same after a countdown of N seconds (1 to 60)"
      "\n  lumivane capture area --text      choose an area in the running application and print the text read in it"
      "\n  lumivane capture full -o FILE | capture window -o FILE | capture last -o FILE | capture rect X Y W H -o FILE"
      "\n  lumivane capture browser -o FILE [--preset "

@@ -156,9 +156,13 @@ int commandPin(const QStringList& args) {
 }
 
 namespace {
-// "--delay N" after "full" or "area": N, or nothing when absent or malformed.
+bool takesDelay(const QString& mode) {
+    return mode == "full" || mode == "area" || mode == "window" || mode == "last";
+}
+
+// "--delay N" after "full", "area", "window" or "last": N, or nothing when absent or malformed.
 std::optional<int> delayOption(const QStringList& args) {
-    if (args.size() != 3 || args[1] != "--delay" || (args[0] != "full" && args[0] != "area"))
+    if (args.size() != 3 || args[1] != "--delay" || !takesDelay(args[0]))
         return std::nullopt;
     bool ok = false;
     const int seconds = args[2].toInt(&ok);
@@ -170,7 +174,7 @@ bool isInteractiveCapture(const QStringList& args) {
     if (args.size() == 2 && args[0] == "area" && args[1] == "--text")
         return true;
     if (args.size() == 3 && args[1] == "--delay")
-        return args[0] == "full" || args[0] == "area";
+        return takesDelay(args[0]);
     return args.size() == 1 &&
            (args[0] == "full" || args[0] == "area" || args[0] == "browser" || args[0] == "window" || args[0] == "last");
 }

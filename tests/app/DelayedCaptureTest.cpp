@@ -52,6 +52,26 @@ TEST(DelayedCapture, CountsDownThenCapturesWithoutTheCountdown) {
             ASSERT_NE(underCard.pixel(x, y) & 0xffffff, qRgb(28, 28, 30) & 0xffffff) << x << "," << y;
 }
 
+// The last area waits for its countdown too, and takes the same rectangle again.
+TEST(DelayedCapture, TheLastAreaAfterACountdown) {
+    test::DesktopModel desktop;
+    ASSERT_TRUE(desktop.ready());
+    AppModel& model = *desktop;
+    const auto screens = desktop.x11->screens();
+    ASSERT_FALSE(screens.empty());
+    model.settings().setLastCaptureArea(LastCaptureArea{{40, 30, 320, 200}, screens[0].screenId, screens[0].frame});
+    std::optional<CaptureOutcome> outcome;
+    QElapsedTimer clock;
+    clock.start();
+    model.captureAfterDelay(HotKeyService::Action::captureLastArea, 1, [&](const CaptureOutcome& o) { outcome = o; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return visibleCountdown() != nullptr; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 6000));
+    EXPECT_EQ(outcome->kind, CaptureOutcome::Kind::shown) << outcome->message.toStdString();
+    EXPECT_GE(clock.elapsed(), 1000);
+    ASSERT_TRUE(model.currentCapture());
+    EXPECT_EQ(model.currentCapture()->image->size(), QSize(320, 200) * screens[0].scale);
+}
+
 TEST(DelayedCapture, EscClickTrayItemOrANewerTimerCancel) {
     test::DesktopModel desktop;
     ASSERT_TRUE(desktop.ready());

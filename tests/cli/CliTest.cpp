@@ -21,9 +21,12 @@ TEST(CliFrontEnd, DelayAndPinArgumentsAreChecked) {
     using lumivane::cli::isInteractiveCapture;
     EXPECT_TRUE(isInteractiveCapture({"full", "--delay", "5"}));
     EXPECT_TRUE(isInteractiveCapture({"area", "--delay", "3"}));
+    EXPECT_TRUE(isInteractiveCapture({"window", "--delay", "3"}));
+    EXPECT_TRUE(isInteractiveCapture({"last", "--delay", "3"}));
     EXPECT_FALSE(isInteractiveCapture({"browser", "--delay", "3"}));
     for (const char* delay : {"0", "61", "-1", "x", ""})
-        EXPECT_EQ(runCli({"capture", "full", "--delay", delay}), lumivane::cli::exitUsage) << delay;
+        for (const char* mode : {"full", "window"})
+            EXPECT_EQ(runCli({"capture", mode, "--delay", delay}), lumivane::cli::exitUsage) << mode << " " << delay;
     EXPECT_EQ(runCli({"pin"}), lumivane::cli::exitUsage);
     EXPECT_EQ(runCli({"pin", "a.png", "b.png"}), lumivane::cli::exitUsage);
     EXPECT_EQ(runCli({"pin", "/nonexistent/lumivane-pin.png"}), lumivane::cli::exitFailure);
