@@ -158,8 +158,8 @@ ImageRef AppModel::currentPreviewImage() const {
     return nullptr;
 }
 
-void AppModel::copyCurrentImage(std::function<void(bool)> completion) {
-    clipboard_->copy(currentPreviewImage(), currentSource(), std::move(completion));
+void AppModel::copyCurrentImage(const std::function<void(bool)>& completion) {
+    clipboard_->copy(currentPreviewImage(), currentSource(), completion);
 }
 
 bool AppModel::pinImage(ImageRef image) {
@@ -171,14 +171,14 @@ bool AppModel::pinImage(ImageRef image) {
     return true;
 }
 
-void AppModel::saveCurrentImageQuickly(std::function<void(bool)> completion) {
+void AppModel::saveCurrentImageQuickly(const std::function<void(bool)>& completion) {
     const ImageRef image = currentPreviewImage();
     if (!image) {
         if (completion)
             completion(false);
         return;
     }
-    saver_->saveImageQuickly(image, currentSource(), std::move(completion));
+    saver_->saveImageQuickly(image, currentSource(), completion);
 }
 
 } // namespace lumivane

@@ -124,12 +124,12 @@ public:
 
     // The current image: the capture, else the flattened editor document.
     ImageRef currentPreviewImage() const;
-    void copyCurrentImage(std::function<void(bool)> completion = {});
+    void copyCurrentImage(const std::function<void(bool)>& completion = {});
     // Pins the image (the current one when null) to the screen; false without an image
     // or where pins cannot be shown.
     bool pinImage(ImageRef image = nullptr);
     // Without an image `completion` hears false.
-    void saveCurrentImageQuickly(std::function<void(bool)> completion = {});
+    void saveCurrentImageQuickly(const std::function<void(bool)>& completion = {});
 
 signals:
     void currentCaptureChanged();

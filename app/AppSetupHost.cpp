@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ErrorMessages.h"
+#include "app/TextRecognitionController.h"
 #include "browser/BrowserCaptureError.h"
 #include "browser/BrowserCaptureWorker.h"
 #include "browser/DesktopBrowserCaptureEnvironment.h"
@@ -53,6 +54,10 @@ std::optional<QString> AppSetupHost::lastErrorMessage() const {
 }
 bool AppSetupHost::shortcutsBoundByDesktop() const {
     return model_.hotKeys().shortcutsBoundByDesktop();
+}
+
+bool AppSetupHost::offersTextRecognition() const {
+    return model_.textRecognition().isAvailable();
 }
 DesktopShortcuts* AppSetupHost::desktopShortcuts() {
     return model_.hotKeys().desktopShortcuts();

@@ -24,6 +24,7 @@ public:
     void dismissSetupWindow() override;
     std::optional<QString> lastErrorMessage() const override;
     bool shortcutsBoundByDesktop() const override;
+    bool offersTextRecognition() const override;
     DesktopShortcuts* desktopShortcuts() override;
 
 private:

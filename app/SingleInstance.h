@@ -41,7 +41,8 @@ public:
     virtual void captureArea(CaptureCompletion done) = 0;
     virtual void captureBrowserPage(CaptureCompletion done) = 0;
     // An area whose text is read; `done` hears the text (CaptureOutcome::read).
-    virtual void captureAreaText(CaptureCompletion done) {
+    // By value, as every override takes it.
+    virtual void captureAreaText(CaptureCompletion done) { // NOLINT(performance-unnecessary-value-param)
         done(CaptureOutcome::failed(QStringLiteral("reading text is not offered here")));
     }
     virtual void captureWindow(CaptureCompletion done) = 0;

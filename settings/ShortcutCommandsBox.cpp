@@ -46,7 +46,7 @@ ShortcutCommandsBox::Command ShortcutCommandsBox::command(ShortcutAction action)
     return {action, {}, {}};
 }
 
-ShortcutCommandsBox::ShortcutCommandsBox(QWidget* parent) : QFrame(parent) {
+ShortcutCommandsBox::ShortcutCommandsBox(bool withTextCommand, QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("shortcutCommandsBox"));
     setStyleSheet(QStringLiteral("#shortcutCommandsBox { background: rgba(0,0,0,10); border: 1px solid rgba(0,0,0,28);"
                                  " border-radius: 10px; }"));
@@ -65,6 +65,8 @@ ShortcutCommandsBox::ShortcutCommandsBox(QWidget* parent) : QFrame(parent) {
     grid->setVerticalSpacing(6);
     int row = 0;
     for (const Command& c : commands()) {
+        if (c.action == ShortcutAction::captureAreaText && !withTextCommand)
+            continue;
         const QString command = c.commandLine;
         grid->addWidget(makeTextLabel(c.title, 12), row, 0);
         auto* field = new QLineEdit(command);

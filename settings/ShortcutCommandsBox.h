@@ -12,7 +12,8 @@ namespace lumivane {
 // register global shortcuts itself.
 class ShortcutCommandsBox : public QFrame {
 public:
-    explicit ShortcutCommandsBox(QWidget* parent = nullptr);
+    // Without text recognition installed, its command is left out.
+    explicit ShortcutCommandsBox(bool withTextCommand, QWidget* parent = nullptr);
 
     // A capture a running instance starts on a command line.
     struct Command {

@@ -45,7 +45,7 @@ ShortcutsSettingsPage::ShortcutsSettingsPage(SettingsHost& host) {
     if (host.shortcutsBoundByDesktop())
         column()->addWidget(host.desktopShortcuts()
                                 ? static_cast<QWidget*>(new DesktopShortcutsBox(*host.desktopShortcuts()))
-                                : new ShortcutCommandsBox);
+                                : new ShortcutCommandsBox(host.offersTextRecognition()));
 
     QVBoxLayout* content;
     column()->addWidget(

@@ -256,7 +256,7 @@ SetupChecklistView::SetupChecklistView(SetupHost& host, SetupPresentationMode mo
     if (host.shortcutsBoundByDesktop())
         page->addWidget(host.desktopShortcuts()
                             ? static_cast<QWidget*>(new DesktopShortcutsBox(*host.desktopShortcuts()))
-                            : new ShortcutCommandsBox);
+                            : new ShortcutCommandsBox(host.offersTextRecognition()));
 
     // Failure of the last check.
     error_ = text(QString(), 12);

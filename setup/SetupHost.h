@@ -33,6 +33,8 @@ public:
     // The capture shortcuts are bound in the desktop's own keyboard settings (the
     // application cannot register them there): the checklist shows the commands.
     virtual bool shortcutsBoundByDesktop() const { return false; }
+    // Text recognition is installed: its command is offered for binding too.
+    virtual bool offersTextRecognition() const { return false; }
     // The commands registered in the desktop's keyboard settings by a button (GNOME); null elsewhere.
     virtual DesktopShortcuts* desktopShortcuts() { return nullptr; }
 
