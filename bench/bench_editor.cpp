@@ -106,12 +106,3 @@ void BM_DragRectangle4K(benchmark::State& state) {
 
 BENCHMARK(BM_SelectAnnotation4K)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_DragRectangle4K)->Unit(benchmark::kMillisecond)->Iterations(10);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

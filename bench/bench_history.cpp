@@ -72,12 +72,3 @@ void BM_OpenHistoryWindow1000(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_OpenHistoryWindow1000)->Unit(benchmark::kMillisecond)->Iterations(10);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -86,12 +86,3 @@ BENCHMARK(BM_RenderPenAndSteps4K)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_PenStrokeInProgress4K)->Unit(benchmark::kMillisecond)->Iterations(200);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
