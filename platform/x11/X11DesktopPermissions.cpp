@@ -1,5 +1,6 @@
 #include "platform/DesktopPermissions.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11WindowTree.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -12,6 +13,8 @@
 
 namespace lumivane {
 
+using x11::internAtom;
+
 namespace {
 
 xcb_connection_t* connectDisplay(xcb_window_t* root) {
@@ -20,14 +23,6 @@ xcb_connection_t* connectDisplay(xcb_window_t* root) {
     if (conn)
         *root = screen->root;
     return conn;
-}
-
-xcb_atom_t internAtom(xcb_connection_t* conn, const char* name) {
-    xcb_intern_atom_reply_t* r =
-        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(r);
-    return atom;
 }
 
 class X11DesktopPermissions final : public DesktopPermissions {

@@ -1,26 +1,15 @@
 #include "platform/x11/X11PanelWindowHints.h"
+#include "platform/x11/X11WindowTree.h"
 
 #include <QGuiApplication>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
-#include <cstring>
 #include <vector>
 #include <xcb/xcb.h>
 
 namespace lumivane {
 
-namespace {
-
-xcb_atom_t atom(xcb_connection_t* conn, const char* name) {
-    auto* reply = xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(strlen(name)), name), nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t a = reply->atom;
-    free(reply);
-    return a;
-}
-
-} // namespace
+using x11::internAtom;
 
 void markX11FloatingPanel(QWindow* window) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -29,12 +18,13 @@ void markX11FloatingPanel(QWindow* window) {
     xcb_connection_t* conn = x11->connection();
     const auto id = xcb_window_t(window->winId()); // creates the native window
     // Qt merges its own states (above, stays on top) into this list when it maps the window.
-    const std::vector<xcb_atom_t> states = {atom(conn, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                            atom(conn, "_NET_WM_STATE_SKIP_PAGER"), atom(conn, "_NET_WM_STATE_STICKY")};
-    xcb_change_property(conn, XCB_PROP_MODE_REPLACE, id, atom(conn, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
+    const std::vector<xcb_atom_t> states = {internAtom(conn, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                            internAtom(conn, "_NET_WM_STATE_SKIP_PAGER"),
+                                            internAtom(conn, "_NET_WM_STATE_STICKY")};
+    xcb_change_property(conn, XCB_PROP_MODE_REPLACE, id, internAtom(conn, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
                         uint32_t(states.size()), states.data());
     const uint32_t allDesktops = 0xffffffffu;
-    xcb_change_property(conn, XCB_PROP_MODE_REPLACE, id, atom(conn, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
+    xcb_change_property(conn, XCB_PROP_MODE_REPLACE, id, internAtom(conn, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
                         &allDesktops);
     xcb_flush(conn);
 }
