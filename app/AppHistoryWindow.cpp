@@ -4,13 +4,9 @@
 #include "editor/EditorRenderer.h"
 #include "editor_model/ProjectFile.h"
 #include "history/HistoryWindow.h"
+#include "platform/ShareTargets.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QUrl>
 
 namespace lumivane {
 
@@ -50,7 +46,7 @@ void AppHistoryWindow::show() {
         actions.open = [this](const HistoryEntry& e) { model_.editorSession().openProject(e.projectPath); };
         actions.copy = [this](const HistoryEntry& e) { copy(e); };
         actions.save = [this](const HistoryEntry& e) { save(e); };
-        actions.reveal = [](const HistoryEntry& e) { revealInFileManager(e.projectPath); };
+        actions.reveal = [this](const HistoryEntry& e) { reveal(e); };
         actions.remove = [this](const HistoryEntry& e) { model_.history().remove(e); };
         window_ = new HistoryWindow(std::move(actions));
         window_->setEntries(model_.history().entries());
@@ -70,16 +66,13 @@ void AppHistoryWindow::save(const HistoryEntry& entry) {
         model_.saver().saveImageWithPanel(image, CaptureSource::standard);
 }
 
-void AppHistoryWindow::revealInFileManager(const QString& path) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return;
-    // No file manager on the bus: the folder itself.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+void AppHistoryWindow::reveal(const HistoryEntry& entry) {
+    if (!shareTargets_)
+        shareTargets_ = makeDesktopShareTargets();
+    QString error;
+    if (!shareTargets_->revealInFolder(entry.projectPath, &error))
+        QMessageBox::warning(window_, QStringLiteral("Lumivane"),
+                             QStringLiteral("フォルダを表示できませんでした。\n\n%1").arg(error));
 }
 
 } // namespace lumivane

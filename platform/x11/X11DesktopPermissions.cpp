@@ -9,7 +9,6 @@
 #include <QList>
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace lumivane {
 
