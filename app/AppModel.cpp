@@ -16,8 +16,7 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
     fileNaming_ = std::make_unique<FileNaming>(*settings_);
     hotKeys_ = std::make_unique<HotKeyController>(*settings_, services_);
     preview_ = std::make_unique<PreviewController>(*settings_, services_);
-    clipboard_ =
-        std::make_unique<ClipboardController>(*settings_, services_, *fileNaming_, [this] { return currentCapture_; });
+    clipboard_ = std::make_unique<ClipboardController>(*settings_, services_, *fileNaming_);
     saver_ = std::make_unique<ImageSaver>(*settings_, services_, *fileNaming_);
     editorSession_ = std::make_unique<EditorSession>(*settings_, services_, *saver_, *clipboard_,
                                                      [this] { return currentSource(); });
@@ -32,7 +31,6 @@ AppModel::AppModel(std::unique_ptr<AppSettings> settings, AppServices services, 
             [this](HotKeyService::Action action) { handleHotKey(action); });
     connect(hotKeys_.get(), &HotKeyController::registrationMessageChanged, this,
             [this](const std::optional<QString>& message) { setLastErrorMessage(message); });
-    connect(preview_.get(), &PreviewController::presented, clipboard_.get(), &ClipboardController::previewPresented);
     afterPreviewTimer_.setSingleShot(true);
     afterPreviewTimer_.setInterval(500);
     connect(&afterPreviewTimer_, &QTimer::timeout, this, &AppModel::startWorkAfterPreview);
@@ -98,7 +96,6 @@ void AppModel::presentCapture(ImageRef image, CaptureSource source, std::optiona
     // Showing the preview comes first: on two cores, encoding or searching beside it
     // slows its first frame down. Its clipboard data, the history entry and the code
     // search start after it has painted.
-    clipboard_->prepareAfterPreview();
     afterPreview_.push_back(image);
     afterPreviewTimer_.start();
     if (settings_->openEditorAfterCapture())
@@ -110,6 +107,8 @@ void AppModel::startWorkAfterPreview() {
     if (afterPreview_.empty())
         return;
     const std::vector<ImageRef> images = std::exchange(afterPreview_, {});
+    if (currentCapture_)
+        clipboard_->prepare(currentCapture_->image, currentCapture_->source);
     textRecognition_->findCodes(images.back());
     for (const ImageRef& image : images)
         history_->record(image);

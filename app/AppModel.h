@@ -185,8 +185,8 @@ private:
     std::shared_ptr<CaptureWaiters> selectionWaiters_; // of the running selection
     std::unique_ptr<DelayedCapture> delayedCapture_;
     std::unique_ptr<HistoryRecorder> history_;
-    // Captures whose history entries (and, for the last, code search) wait until the
-    // preview has painted, at the latest afterPreviewTimer_'s interval.
+    // Captures whose history entries (and, for the last, clipboard data and code search)
+    // wait until the preview has painted, at the latest afterPreviewTimer_'s interval.
     std::vector<ImageRef> afterPreview_;
     QTimer afterPreviewTimer_;
     void startWorkAfterPreview();

@@ -11,40 +11,15 @@
 
 namespace lumivane {
 
-namespace {
-// The clipboard's PNG of a capture is encoded once its preview is on screen; at the
-// latest this long after the capture when the preview never says so.
-constexpr int startLatestMs = 500;
-} // namespace
-
 ClipboardController::ClipboardController(const AppSettings& settings, const AppServices& services,
-                                         const FileNaming& naming,
-                                         std::function<std::optional<CapturedImage>()> current, QObject* parent)
-    : QObject(parent), settings_(settings), services_(services), naming_(naming), current_(std::move(current)) {
+                                         const FileNaming& naming, QObject* parent)
+    : QObject(parent), settings_(settings), services_(services), naming_(naming) {
     queue_.setMaxThreadCount(1);
     queue_.setObjectName("lumivane.preview-clipboard-export");
-    start_.setSingleShot(true);
-    start_.setInterval(startLatestMs);
-    connect(&start_, &QTimer::timeout, this, [this] {
-        if (const auto capture = current_())
-            prepare(capture->image, capture->source);
-    });
 }
 
 ClipboardController::~ClipboardController() {
     queue_.waitForDone();
-}
-
-void ClipboardController::prepareAfterPreview() {
-    start_.start();
-}
-
-void ClipboardController::previewPresented() {
-    if (!start_.isActive())
-        return;
-    start_.stop();
-    if (const auto capture = current_())
-        prepare(capture->image, capture->source);
 }
 
 ClipboardController::Data ClipboardController::encodeData(const QImage& image, ImageExportProfile profile,

@@ -3,7 +3,6 @@
 
 #include <QObject>
 #include <QThreadPool>
-#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -15,21 +14,16 @@ class AppSettings;
 class FileNaming;
 
 // Copies images to the clipboard as PNG data plus a temporary PNG file. The preview's
-// picture is encoded ahead, once the preview is on screen, so that its copy is
-// instant; encoding runs on one background thread and stale work is dropped (by image
+// picture is encoded ahead (prepare, once the preview is on screen), so that its copy
+// is instant; encoding runs on one background thread and stale work is dropped (by image
 // identity, by generation). UI thread.
 class ClipboardController : public QObject {
     Q_OBJECT
 public:
-    // `current` is the capture the preview shows, if any.
     ClipboardController(const AppSettings& settings, const AppServices& services, const FileNaming& naming,
-                        std::function<std::optional<CapturedImage>()> current, QObject* parent = nullptr);
+                        QObject* parent = nullptr);
     ~ClipboardController() override;
 
-    // Encodes the current capture's data once the preview reports itself painted
-    // (previewPresented), at the latest after 0.5 s.
-    void prepareAfterPreview();
-    void previewPresented();
     // Encodes an image's clipboard data in the background unless it is cached.
     void prepare(const ImageRef& image, CaptureSource source);
     // Copies from the cache, else after encoding in the background; `completion` hears
@@ -57,9 +51,7 @@ private:
     const AppSettings& settings_;
     const AppServices& services_;
     const FileNaming& naming_;
-    std::function<std::optional<CapturedImage>()> current_;
     QThreadPool queue_; // serial: one thread
-    QTimer start_;      // until the preview reports itself painted
     std::shared_ptr<std::atomic<quint64>> generation_ = std::make_shared<std::atomic<quint64>>(0);
     // The image the cache belongs to, compared by object identity; holding it means a
     // freed image's address can never be mistaken for a new one.

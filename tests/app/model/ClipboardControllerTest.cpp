@@ -47,9 +47,7 @@ TEST(ClipboardController, ARefusedCopyIsReportedNotTakenForSuccess) {
     services.temporaryDirectory = temp.path();
     FileNaming naming(settings);
     const ImageRef image = filled(32, 24);
-    ClipboardController controller(settings, services, naming, [image] {
-        return std::optional<CapturedImage>(CapturedImage{image, {}, CaptureSource::standard, std::nullopt});
-    });
+    ClipboardController controller(settings, services, naming);
     QSignalSpy failures(&controller, &ClipboardController::failed);
 
     // The first copy encodes in the background and fills the cache; the second copies from it at once.
