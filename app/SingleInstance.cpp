@@ -132,6 +132,11 @@ private:
     InstanceCommands& commands_;
 };
 
+bool isDelayedCaptureMode(const QString& mode) {
+    return mode == QLatin1String("full") || mode == QLatin1String("area") || mode == QLatin1String("window") ||
+           mode == QLatin1String("last");
+}
+
 QString pathRequestArgument(const QString& path) {
     return fileUrlFromPath(path);
 }
@@ -170,9 +175,7 @@ void dispatchInstanceRequest(InstanceCommands& c, const QString& method, const Q
         const QStringList parts = argument.split(QLatin1Char(' '));
         bool ok = false;
         const int seconds = parts.value(1).toInt(&ok);
-        static const QStringList modes = {QStringLiteral("full"), QStringLiteral("area"), QStringLiteral("window"),
-                                          QStringLiteral("last")};
-        if (parts.size() == 2 && ok && modes.contains(parts[0]))
+        if (parts.size() == 2 && ok && isDelayedCaptureMode(parts[0]))
             return c.captureAfterDelay(parts[0], seconds, captured);
         return answer(InstanceAnswer::of(QStringLiteral("malformed delayed capture '%1'").arg(argument)));
     }

@@ -68,11 +68,14 @@ inline constexpr char captureLastArea[] = "CaptureLastArea";
 inline constexpr char openEditor[] = "OpenEditor";
 inline constexpr char openProject[] = "OpenProject";
 inline constexpr char editImage[] = "EditImage";
-inline constexpr char captureAfterDelay[] = "CaptureAfterDelay"; // argument "full 5", "area 3"
+inline constexpr char captureAfterDelay[] = "CaptureAfterDelay"; // argument "MODE SECONDS": "full 5", "last 3"
 inline constexpr char pinImage[] = "PinImage";
 inline constexpr char showSettings[] = "ShowSettings";
 inline constexpr char quit[] = "Quit";
 } // namespace instance_method
+
+// The captures that can wait for a countdown: "full", "area", "window" and "last".
+bool isDelayedCaptureMode(const QString& mode);
 
 // A path in a request: D-Bus and JSON strings must be Unicode, so a path travels as a
 // file: URL whose percent-encoded bytes carry any file name. A plain absolute path is

@@ -156,13 +156,9 @@ int commandPin(const QStringList& args) {
 }
 
 namespace {
-bool takesDelay(const QString& mode) {
-    return mode == "full" || mode == "area" || mode == "window" || mode == "last";
-}
-
 // "--delay N" after "full", "area", "window" or "last": N, or nothing when absent or malformed.
 std::optional<int> delayOption(const QStringList& args) {
-    if (args.size() != 3 || args[1] != "--delay" || !takesDelay(args[0]))
+    if (args.size() != 3 || args[1] != "--delay" || !isDelayedCaptureMode(args[0]))
         return std::nullopt;
     bool ok = false;
     const int seconds = args[2].toInt(&ok);
@@ -174,7 +170,7 @@ bool isInteractiveCapture(const QStringList& args) {
     if (args.size() == 2 && args[0] == "area" && args[1] == "--text")
         return true;
     if (args.size() == 3 && args[1] == "--delay")
-        return takesDelay(args[0]);
+        return isDelayedCaptureMode(args[0]);
     return args.size() == 1 &&
            (args[0] == "full" || args[0] == "area" || args[0] == "browser" || args[0] == "window" || args[0] == "last");
 }
