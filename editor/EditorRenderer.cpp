@@ -112,6 +112,8 @@ struct AnnotationPass {
     std::optional<QRectF> clipRect; // canvas pixels
     const QPainterPath* clipPath = nullptr;
     QRectF canvasInImage; // the area a spotlight dims
+    // Per annotation: where its ink can fall (inkBounds), for bands to skip it.
+    std::vector<std::optional<QRectF>> ink;
 };
 
 // Draws the annotations into canvas rows [top, top + height). Each band paints the
@@ -130,10 +132,9 @@ void paintAnnotationBand(QImage& header, int top, int height, const AnnotationPa
     painter.setPen(Qt::NoPen);
     const QRectF bandInImage = QRectF(0, top, header.width(), height).translated(-pass.shift);
     const QImage& base = *pass.document.baseImage;
-    for (const Annotation& a : pass.document.annotations) {
-        if (!finiteRect(a.rect))
-            continue;
-        if (const auto ink = inkBounds(a); ink && !ink->intersects(bandInImage))
+    for (size_t i = 0; i < pass.document.annotations.size(); ++i) {
+        const Annotation& a = pass.document.annotations[i];
+        if (!finiteRect(a.rect) || (pass.ink[i] && !pass.ink[i]->intersects(bandInImage)))
             continue;
         AnnotationPainter::paint(painter, a, base, pass.canvasInImage);
     }
@@ -243,10 +244,17 @@ std::optional<QImage> render(const EditorDocument& document, int requestedBands)
     // Annotations never paint on the padding. They are drawn in image points moved by
     // K's origin minus S's origin.
     const QPointF shift = k.topLeft() - s.topLeft();
-    const AnnotationPass pass{document, shift, roundCornersAfter ? std::optional(k) : std::nullopt,
-                              style.isEnabled && !roundCornersAfter ? &frame : nullptr, QRectF(-shift, c)};
     const int bands =
         std::max(requestedBands > 0 ? requestedBands : bandCountFor(canvas, document.annotations.size()), 1);
+    AnnotationPass pass{document,
+                        shift,
+                        roundCornersAfter ? std::optional(k) : std::nullopt,
+                        style.isEnabled && !roundCornersAfter ? &frame : nullptr,
+                        QRectF(-shift, c),
+                        {}};
+    pass.ink.resize(document.annotations.size());
+    if (bands > 1)
+        std::transform(document.annotations.begin(), document.annotations.end(), pass.ink.begin(), inkBounds);
     const int rows = canvas.height();
     // One image header per band over the canvas's memory, made here: bits() may detach.
     uchar* const bits = canvas.bits();
