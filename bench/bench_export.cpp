@@ -276,12 +276,3 @@ BENCHMARK(BM_OptiPng)->Apply(optimizerContents);
 BENCHMARK(BM_FullResolutionPNGQtWriter)->Apply(contents);
 BENCHMARK(BM_FullResolutionJPEG)->Apply(contents);
 BENCHMARK(BM_FullResolutionJPEGQtWriter)->Apply(contents);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -180,12 +180,3 @@ void BM_TextRecognizer(benchmark::State& state) {
 BENCHMARK(BM_LumivaneOcrCommand)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_TesseractCommand)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_TextRecognizer)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -116,12 +116,3 @@ void BM_SingleBlurBox(benchmark::State& state) {
 BENCHMARK(BM_RenderFullDocument4K)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RenderFrameOnly4K)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SingleBlurBox)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

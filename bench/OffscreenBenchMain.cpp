@@ -1,5 +1,5 @@
-// The main of the benchmarks that drive widgets: Qt's offscreen platform, so they run
-// the same with or without a display.
+// The main of the benchmarks that draw or drive widgets without a desktop: Qt's
+// offscreen platform, so they run the same with or without a display.
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
