@@ -30,10 +30,12 @@ void AppModel::presentCaptureOf(QFuture<ImageRef> capture, std::optional<QRectF>
                   self->presentCapture(std::move(image), CaptureSource::standard, previewFrame);
                   waiters->finish(CaptureOutcome::shown());
               })
-        .onFailed(this, [self, waiters](const std::exception& e) {
-            if (self)
-                self->reportCaptureFailure(e, *waiters);
-        });
+        .onFailed(this,
+                  [self, waiters](const std::exception& e) {
+                      if (self)
+                          self->reportCaptureFailure(e, *waiters);
+                  })
+        .onCanceled(this, [waiters] { waiters->finish(CaptureOutcome::cancelled()); });
 }
 
 void AppModel::captureWindow(CaptureCompletion done) {

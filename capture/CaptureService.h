@@ -50,7 +50,8 @@ public:
     QFuture<ImageRef> captureFullScreen() const;
     // The active window (CaptureWindow.cpp): the desktop's own picture of it where it
     // gives one, else its rectangle cut from the screens. Fails with CaptureError
-    // (noActiveWindow, windowCaptureUnsupported, captureFailed).
+    // (noActiveWindow, windowCaptureUnsupported, captureFailed); is cancelled when the
+    // user closes the desktop's own window chooser.
     QFuture<ImageRef> captureWindow(std::shared_ptr<ActiveWindowCapture> source, bool includeFrame) const;
     // A window frame in ScreenInfo::nativeGeometry coordinates, in the area-capture space
     // of the screen it overlaps most; none when it lies on no screen.

@@ -27,7 +27,7 @@ std::optional<QRectF> CaptureService::captureRectForWindow(const QRect& frame, c
 
 QFuture<ImageRef> CaptureService::captureWindow(std::shared_ptr<ActiveWindowCapture> source, bool includeFrame) const {
     auto self = *this;
-    return QtConcurrent::run([self, source, includeFrame]() -> ImageRef {
+    return QtConcurrent::run([self, source, includeFrame](QPromise<ImageRef>& promise) {
         if (!source)
             throw CaptureError(CaptureError::Kind::windowCaptureUnsupported);
         self.checkPermission();
@@ -35,6 +35,11 @@ QFuture<ImageRef> CaptureService::captureWindow(std::shared_ptr<ActiveWindowCapt
         try {
             shot = source->activeWindow(includeFrame);
         } catch (const WindowCaptureError& e) {
+            if (e.kind() == WindowCaptureError::Kind::cancelled) {
+                // The user closed the desktop's own chooser: no capture, and no error.
+                promise.future().cancel();
+                return;
+            }
             qCCritical(lcCapture).noquote() << "Window capture failed:" << e.message();
             switch (e.kind()) {
             case WindowCaptureError::Kind::noWindow:
@@ -44,12 +49,15 @@ QFuture<ImageRef> CaptureService::captureWindow(std::shared_ptr<ActiveWindowCapt
             case WindowCaptureError::Kind::refused:
                 throw CaptureError(CaptureError::Kind::screenRecordingPermissionDenied);
             case WindowCaptureError::Kind::failed:
+            case WindowCaptureError::Kind::cancelled:
                 break;
             }
             throw CaptureError(CaptureError::Kind::captureFailed);
         }
-        if (!shot.image.isNull())
-            return makeImage(std::move(shot.image));
+        if (!shot.image.isNull()) {
+            promise.addResult(makeImage(std::move(shot.image)));
+            return;
+        }
         const auto rect = captureRectForWindow(shot.frame, self.screens());
         if (!rect) {
             qCCritical(lcCapture).noquote() << "The active window lies on no screen:" << shot.frame;
@@ -57,7 +65,7 @@ QFuture<ImageRef> CaptureService::captureWindow(std::shared_ptr<ActiveWindowCapt
         }
         QFuture<QImage> image = self.captureImage(*rect);
         image.waitForFinished();
-        return makeImage(image.result());
+        promise.addResult(makeImage(image.result()));
     });
 }
 

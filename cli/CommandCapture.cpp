@@ -122,6 +122,10 @@ int commandCapture(const QStringList& args) {
         else
             future = service->capture(rect);
         future.waitForFinished();
+        if (future.isCanceled()) {
+            printError(QString("%1: the capture was cancelled").arg(command));
+            return exitCancelled;
+        }
         const ImageRef image = future.result();
         if (!image)
             throw CaptureError(CaptureError::Kind::captureFailed);

@@ -43,6 +43,7 @@ public:
         unsupported, // the desktop tells no application about its windows
         refused,     // the user or the desktop declined
         failed,      // the desktop's service failed or did not answer
+        cancelled,   // the user closed the desktop's own window chooser
     };
     WindowCaptureError(Kind kind, QString message) : kind_(kind), message_(std::move(message)) {}
     Kind kind() const { return kind_; }

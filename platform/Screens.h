@@ -79,6 +79,7 @@ public:
         refused,     // the user or the desktop denied the screenshot
         unavailable, // no screenshot service on this desktop
         failed,      // the service failed, answered nothing usable or timed out
+        cancelled,   // the user closed the desktop's own screenshot dialog
     };
     SnapshotError(Kind kind, QString message) : kind_(kind), message_(std::move(message)) {}
     Kind kind() const { return kind_; }

@@ -65,9 +65,13 @@ void removePortalFile(const QString& path, const timespec& requestStart) {
 class PortalRequest : public QObject {
     Q_OBJECT
 public:
-    PortalRequest(std::shared_ptr<QPromise<DesktopSnapshot>> promise, std::function<QRectF()> layoutBounds,
-                  PortalScreenshot::Timeouts timeouts)
-        : promise_(std::move(promise)), layoutBounds_(std::move(layoutBounds)), timeouts_(timeouts) {}
+    // deliver: given the PNG the portal wrote (may throw SnapshotError); failed: told why not.
+    struct Ends {
+        std::function<void(const QByteArray& png)> deliver;
+        std::function<void(const SnapshotError&)> failed;
+    };
+    PortalRequest(bool interactive, Ends ends, PortalScreenshot::Timeouts timeouts)
+        : interactive_(interactive), ends_(std::move(ends)), timeouts_(timeouts) {}
 
     void start() {
         QDBusConnection bus = portalBus();
@@ -78,7 +82,7 @@ public:
         const ScreenCaptureConsent consent = screenshot_permission::lookup(bus);
         const bool mayAsk = screenshot_permission::desktopAsksFirst() && consent != ScreenCaptureConsent::allowed &&
                             consent != ScreenCaptureConsent::denied;
-        timeoutMs_ = mayAsk ? timeouts_.questionMs : timeouts_.answerMs;
+        timeoutMs_ = interactive_ ? timeouts_.pickMs : mayAsk ? timeouts_.questionMs : timeouts_.answerMs;
         started_ = fileClockNow();
         token_ = portal::newToken();
         path_ = portal::objectPath(bus, QStringLiteral("request"), token_);
@@ -86,7 +90,7 @@ public:
         subscribe(bus, path_);
         QDBusMessage call = QDBusMessage::createMethodCall(portal::service, portal::path, screenshotInterface,
                                                            QStringLiteral("Screenshot"));
-        QVariantMap options{{QStringLiteral("handle_token"), token_}, {QStringLiteral("interactive"), false}};
+        QVariantMap options{{QStringLiteral("handle_token"), token_}, {QStringLiteral("interactive"), interactive_}};
         call << QString() << options;
         auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeoutMs_), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::onCallReply);
@@ -106,6 +110,9 @@ public slots:
     void onResponse(uint response, const QVariantMap& results) {
         if (done_)
             return;
+        if (response == 1 && interactive_)
+            return fail(SnapshotError::Kind::cancelled,
+                        QStringLiteral("The screenshot dialog was closed without a picture (response 1)."));
         if (response == 1)
             return fail(SnapshotError::Kind::refused,
                         QStringLiteral("The screenshot portal refused the screenshot (response 1)."));
@@ -128,10 +135,8 @@ public slots:
         file.close();
         removePortalFile(uri.toLocalFile(), started_);
         try {
-            DesktopSnapshot snapshot = PortalScreenshot::snapshotFromPng(png, layoutBounds_());
+            ends_.deliver(png);
             finish();
-            promise_->addResult(std::move(snapshot));
-            promise_->finish();
         } catch (const SnapshotError& e) {
             fail(e.kind(), e.message());
         }
@@ -176,8 +181,7 @@ private:
         if (done_)
             return;
         finish();
-        promise_->setException(SnapshotError(kind, message));
-        promise_->finish();
+        ends_.failed(SnapshotError(kind, message));
     }
 
     // Stops listening; the object goes once control returns to the event loop.
@@ -188,8 +192,8 @@ private:
         deleteLater();
     }
 
-    std::shared_ptr<QPromise<DesktopSnapshot>> promise_;
-    std::function<QRectF()> layoutBounds_;
+    bool interactive_;
+    Ends ends_;
     PortalScreenshot::Timeouts timeouts_;
     int timeoutMs_ = 0;
     timespec started_{};
@@ -220,16 +224,51 @@ PortalScreenshot::~PortalScreenshot() {
     thread_.wait();
 }
 
-QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
-    auto promise = std::make_shared<QPromise<DesktopSnapshot>>();
+namespace {
+
+// A request's ends that settle a promise: the result made from the PNG, or the error.
+template <typename T>
+PortalRequest::Ends settling(const std::shared_ptr<QPromise<T>>& promise, std::function<T(const QByteArray&)> make) {
+    return {[promise, make = std::move(make)](const QByteArray& png) {
+                T result = make(png);
+                promise->addResult(std::move(result));
+                promise->finish();
+            },
+            [promise](const SnapshotError& e) {
+                promise->setException(e);
+                promise->finish();
+            }};
+}
+
+} // namespace
+
+template <typename T>
+QFuture<T> PortalScreenshot::request(bool interactive, std::function<T(const QByteArray&)> make) {
+    auto promise = std::make_shared<QPromise<T>>();
     promise->start();
-    QFuture<DesktopSnapshot> future = promise->future();
-    QMetaObject::invokeMethod(worker_, [worker = worker_, promise, bounds = layoutBounds_, timeouts = timeouts_] {
-        auto* request = new PortalRequest(promise, bounds, timeouts);
+    QFuture<T> future = promise->future();
+    QMetaObject::invokeMethod(worker_, [worker = worker_, interactive, ends = settling(promise, std::move(make)),
+                                        timeouts = timeouts_]() mutable {
+        auto* request = new PortalRequest(interactive, std::move(ends), timeouts);
         request->setParent(worker);
         request->start();
     });
     return future;
+}
+
+QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
+    return request<DesktopSnapshot>(
+        false, [bounds = layoutBounds_](const QByteArray& png) { return snapshotFromPng(png, bounds()); });
+}
+
+QFuture<QImage> PortalScreenshot::pickedImage() {
+    return request<QImage>(true, [](const QByteArray& png) {
+        QImage image = decodePng(png);
+        if (image.isNull())
+            throw SnapshotError(SnapshotError::Kind::failed,
+                                QStringLiteral("The screenshot portal's file is not a readable PNG."));
+        return image;
+    });
 }
 
 bool PortalScreenshot::isAvailable() {

@@ -11,8 +11,9 @@ namespace lumivane {
 class PortalScreenshotWorker;
 
 // Whole-desktop screenshots through org.freedesktop.portal.Screenshot on the session
-// bus (interactive=false). Each snapshot subscribes to its request's Response signal
-// (path from a fresh handle_token) before calling Screenshot, reads the returned file
+// bus (interactive=false; pickedImage() asks with interactive=true). Each request
+// subscribes to its Response signal (path from a fresh handle_token) before calling
+// Screenshot, reads the returned file
 // at once (desktops reuse one path), then removes that file if it is a regular file
 // of this user written since the request began (GNOME saves every screenshot into
 // the pictures folder).
@@ -38,12 +39,19 @@ public:
     struct Timeouts {
         int answerMs = 15000;   // the permission is stored: the portal answers in about 1 to 3 s
         int questionMs = 90000; // the desktop may show its permission question first
+        int pickMs = 300000;    // the user picks in the desktop's own dialog
     };
     explicit PortalScreenshot(std::function<QRectF()> layoutBounds);
     PortalScreenshot(std::function<QRectF()> layoutBounds, Timeouts timeouts);
     ~PortalScreenshot() override;
 
     QFuture<DesktopSnapshot> snapshot() override;
+
+    // interactive=true: the desktop shows its own dialog, where the user picks the
+    // screen, a window or an area (GNOME: "current window", with or without its border).
+    // The picture is whatever the user took, at its own size; closing the dialog fails
+    // with SnapshotError::cancelled. Waits up to Timeouts::pickMs.
+    QFuture<QImage> pickedImage();
 
     // Whether the session bus exports the Screenshot portal (a blocking introspection of
     // org.freedesktop.portal.Desktop, which starts the portal when it is activatable).
@@ -55,6 +63,10 @@ public:
     static DesktopSnapshot snapshotFromPng(const QByteArray& png, const QRectF& layoutBounds);
 
 private:
+    // One Screenshot request on the portal thread; make turns the portal's PNG into T.
+    template <typename T>
+    QFuture<T> request(bool interactive, std::function<T(const QByteArray&)> make);
+
     std::function<QRectF()> layoutBounds_;
     Timeouts timeouts_;
     QThread thread_;

@@ -2,10 +2,12 @@
 #include "platform/GnomeKeyBindings.h"
 #include "platform/wayland/PortalGlobalShortcuts.h"
 #include "platform/wayland/PortalScreenshot.h"
+#include "platform/wayland/PortalWindowCapture.h"
 #include "platform/wayland/ScreenshotPermissionStore.h"
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandScreens.h"
 #include "platform/wayland/kwin/KWinScreenGrabber.h"
+#include "platform/wayland/kwin/KWinWindowCapture.h"
 #include "platform/wayland/wlroots/SwayWindows.h"
 #include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
 
@@ -98,15 +100,21 @@ std::shared_ptr<DesktopBackend> makeWaylandBackend() {
             };
         }
     } else {
-        b->snapshots = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
+        auto portal = std::make_shared<PortalScreenshot>([screens] { return layoutBounds(*screens); });
+        b->snapshots = portal;
+        // Window capture: KWin's own where it authorises us; elsewhere (GNOME tells
+        // applications nothing about other windows and captures none for them), and
+        // where KWin refuses, the portal's dialog, in which the user picks the window.
+        b->makeActiveWindowCapture = [portal] { return makePortalWindowCapture(portal); };
         if (const QDBusConnection bus = KWinScreenGrabber::sessionBus();
-            !portalAsked && KWinScreenGrabber::isAvailable(bus))
-            b->grabber = std::make_shared<KWinScreenGrabber>(bus);
+            !portalAsked && KWinScreenGrabber::isAvailable(bus)) {
+            auto kwin = std::make_shared<KWinScreenGrabber>(bus);
+            b->grabber = kwin;
+            b->makeActiveWindowCapture = [kwin, portal] {
+                return makeKWinActiveWindowCapture(kwin, makePortalWindowCapture(portal));
+            };
+        }
     }
-    // Window capture: sway (IPC) above. Elsewhere it fails with a message that says the
-    // desktop cannot: KWin's ScreenShot2 CaptureActiveWindow never answered on a headless
-    // KWin 5.27 (CaptureArea does), so it is not used yet; GNOME tells applications nothing
-    // about other windows, and its portal's interactive dialog is not used yet either.
     b->capabilities.slowCapture = !b->grabber;
     b->capabilities.interactiveCapture = b->snapshots != nullptr;
     // The portal decides per request; a refusal arrives as the request's response.

@@ -32,7 +32,14 @@ void PatternWindow::paintEvent(QPaintEvent*) {
 int runPatternWindows(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     std::vector<std::unique_ptr<PatternWindow>> windows;
-    for (QScreen* screen : QGuiApplication::screens()) {
+    QSize windowed;
+    for (int i = 1; i < argc; ++i)
+        if (std::sscanf(argv[i], "--windowed=%dx%d", &windowed.rwidth(), &windowed.rheight()) == 2) {
+            windows.push_back(std::make_unique<PatternWindow>());
+            windows.back()->resize(windowed);
+            windows.back()->show();
+        }
+    for (QScreen* screen : windowed.isEmpty() ? QGuiApplication::screens() : QList<QScreen*>{}) {
         auto window = std::make_unique<PatternWindow>();
         window->setFlag(Qt::FramelessWindowHint);
         window->setScreen(screen);

@@ -19,7 +19,8 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
-// Shows a fullscreen PatternWindow on every screen, prints "ready" when all are
+// Shows a fullscreen PatternWindow on every screen (with --windowed=WxH among the
+// arguments, one normal window of that size instead), prints "ready" when all are
 // exposed and runs until killed. Its own QGuiApplication; returns the exit code.
 int runPatternWindows(int argc, char** argv);
 

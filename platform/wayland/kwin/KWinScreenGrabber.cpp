@@ -103,8 +103,25 @@ bool KWinScreenGrabber::isAvailable(const QDBusConnection& bus) {
 }
 
 KWinScreenGrabber::Frame KWinScreenGrabber::captureArea(const QRect& area) const {
+    return capture(QStringLiteral("CaptureArea"),
+                   {area.x(), area.y(), uint(std::max(0, area.width())), uint(std::max(0, area.height())),
+                    QVariantMap{{QStringLiteral("native-resolution"), true}}},
+                   timeoutMs_);
+}
+
+KWinScreenGrabber::Frame KWinScreenGrabber::captureActiveWindow(bool includeDecoration) const {
+    return capture(QStringLiteral("CaptureActiveWindow"),
+                   {QVariantMap{{QStringLiteral("native-resolution"), true},
+                                {QStringLiteral("include-decoration"), includeDecoration},
+                                {QStringLiteral("include-shadow"), false},
+                                {QStringLiteral("include-cursor"), false}}},
+                   std::min(timeoutMs_, windowTimeoutMs));
+}
+
+KWinScreenGrabber::Frame KWinScreenGrabber::capture(const QString& method, const QVariantList& arguments,
+                                                    int timeoutMs) const {
     Frame frame;
-    const QDeadlineTimer deadline(timeoutMs_);
+    const QDeadlineTimer deadline(timeoutMs);
     Pipe pipe;
     if (pipe.read < 0) {
         frame.errorMessage = QStringLiteral("cannot make a pipe: %1").arg(qt_error_string(errno));
@@ -112,11 +129,10 @@ KWinScreenGrabber::Frame KWinScreenGrabber::captureArea(const QRect& area) const
     }
     QDBusMessage reply;
     {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(service, objectPath, interface, QStringLiteral("CaptureArea"));
-        call << area.x() << area.y() << uint(std::max(0, area.width())) << uint(std::max(0, area.height()))
-             << QVariantMap{{QStringLiteral("native-resolution"), true}}
-             << QVariant::fromValue(QDBusUnixFileDescriptor(pipe.write));
+        QDBusMessage call = QDBusMessage::createMethodCall(service, objectPath, interface, method);
+        for (const QVariant& argument : arguments)
+            call << argument;
+        call << QVariant::fromValue(QDBusUnixFileDescriptor(pipe.write));
         // The message holds its own copy of the write end; ours goes now, and the
         // message's with it at the end of this block, so that a KWin that gives up
         // writing ends the read instead of leaving it waiting.

@@ -5,7 +5,7 @@
 // once in the log.
 //
 // The tests run in order: the first one runs before this program's own entry is
-// installed, so KWin refuses it.
+// installed, so KWin refuses it, and a window comes through the portal's dialog.
 #include "FutureResult.h"
 #include "KWinSession.h"
 #include "PatternWindow.h"
@@ -69,15 +69,19 @@ class ScreenshotPortal : public QObject, protected QDBusContext {
 public:
     explicit ScreenshotPortal(QString png) : png_(std::move(png)) {}
     std::atomic<int> calls{0};
+    std::atomic<int> interactiveCalls{0};
+    std::atomic<uint> response{0}; // 1: the user closed the dialog
 
 public slots:
     QDBusObjectPath Screenshot(const QString&, const QVariantMap& options) {
         ++calls;
+        interactiveCalls += options.value("interactive").toBool();
         const QString sender = message().service().mid(1).replace(u'.', u'_');
         const QString path =
             "/org/freedesktop/portal/desktop/request/" + sender + "/" + options.value("handle_token").toString();
         QDBusMessage response = QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
-        response << uint(0) << QVariantMap{{"uri", QUrl::fromLocalFile(png_).toString()}};
+        response << uint(this->response)
+                 << (this->response ? QVariantMap() : QVariantMap{{"uri", QUrl::fromLocalFile(png_).toString()}});
         // After the call's reply, as the portal does.
         QTimer::singleShot(0, this, [bus = connection(), response]() mutable { bus.send(response); });
         return QDBusObjectPath(path);
@@ -118,6 +122,8 @@ public:
     }
     bool registered() const { return registered_; }
     int calls() const { return portal_->calls; }
+    int interactiveCalls() const { return portal_->interactiveCalls; }
+    void answer(uint response) { portal_->response = response; }
 
 private:
     QThread thread_;
@@ -243,6 +249,26 @@ TEST_F(KWinCapture, UnauthorisedKWinGrabberHandsOverToThePortalAndSaysSoOnce) {
     EXPECT_TRUE(service.capturesSnapshots());
     // The checklist goes by the portal now.
     EXPECT_TRUE(desktop->makePermissions()->screenCaptureAllowed());
+
+    // A window: the portal's own dialog, where the user picks it; its picture as it is.
+    ASSERT_TRUE(desktop->makeActiveWindowCapture);
+    std::shared_ptr<ActiveWindowCapture> windows = desktop->makeActiveWindowCapture();
+    QImage expected(1920, 1080, QImage::Format_RGB32);
+    expected.fill(portalColour);
+    EXPECT_TRUE(samePixels(*await(service.captureWindow(windows, true)), expected));
+    EXPECT_EQ(portal.interactiveCalls(), 1);
+    // Closing the dialog cancels the capture: no picture, no error.
+    portal.answer(1);
+    QFuture<ImageRef> closed = service.captureWindow(windows, true);
+    closed.waitForFinished();
+    EXPECT_TRUE(closed.isCanceled());
+    EXPECT_EQ(portal.interactiveCalls(), 2);
+    // The command line says so with its own exit code, and writes nothing.
+    const ProgramRun command =
+        runInSession(*session, LUMIVANE_BINARY, {"capture", "window", "-o", dir.filePath("window.png")});
+    EXPECT_EQ(command.exitCode, 3) << command.err.toStdString();
+    EXPECT_EQ(portal.interactiveCalls(), 3);
+    EXPECT_FALSE(QFile::exists(dir.filePath("window.png")));
 }
 
 TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleOne) {
@@ -268,6 +294,51 @@ TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleOne) {
         samePixels(*await(service.capture(QRectF(100, 50, 300, 200))), test::patternImage({100, 50, 300, 200})));
     EXPECT_TRUE(
         samePixels(grabber->grab(screen, QRectF(1919, 1079, 1, 1), {1, 1}), test::patternImage({1919, 1079, 1, 1})));
+}
+
+// Another program's window, active, as KWin's CaptureActiveWindow gives it, without
+// asking the user (the headless KWin has no decorations, so with or without frame is
+// the window alone). For a full-screen window KWin 5.27 sometimes never answers: then
+// the portal's dialog takes over, so the user gets a picture either way.
+TEST_F(KWinCapture, ActiveWindowComesFromScreenShot2OrForFullScreenFromThePortal) {
+    authoriseThisProgram();
+    desktop = loadDesktopBackend();
+    ASSERT_TRUE(desktop->makeActiveWindowCapture);
+    CaptureService service(*desktop);
+    std::shared_ptr<ActiveWindowCapture> source = desktop->makeActiveWindowCapture();
+    const auto startClient = [&](QProcess& client, const QStringList& args) {
+        QProcessEnvironment env = session->processEnvironment();
+        env.insert("QT_QPA_PLATFORM", "wayland");
+        client.setProcessEnvironment(env);
+        client.start(QCoreApplication::applicationFilePath(), QStringList{"--lumivane-pattern-window"} + args);
+        ASSERT_TRUE(client.waitForReadyRead(20000)) << client.readAllStandardError().toStdString();
+    };
+    {
+        QProcess client;
+        startClient(client, {"--windowed=320x200"});
+        for (const bool includeFrame : {false, true})
+            EXPECT_TRUE(eventuallyShows([&] { return *await(service.captureWindow(source, includeFrame)); },
+                                        test::patternImage({0, 0, 320, 200})))
+                << "with frame: " << includeFrame;
+        client.kill();
+        client.waitForFinished(5000);
+    }
+
+    QTemporaryDir dir;
+    QImage answer(640, 480, QImage::Format_RGB32);
+    answer.fill(portalColour);
+    ASSERT_TRUE(answer.save(dir.filePath("portal.png")));
+    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), dir.filePath("portal.png"));
+    ASSERT_TRUE(portal.registered());
+    QProcess fullScreen;
+    startClient(fullScreen, {});
+    const QImage picture = *await(service.captureWindow(source, true));
+    if (portal.interactiveCalls() == 0)
+        EXPECT_TRUE(samePixels(picture, test::patternImage({0, 0, 1920, 1080})));
+    else
+        EXPECT_TRUE(samePixels(picture, answer));
+    fullScreen.kill();
+    fullScreen.waitForFinished(5000);
 }
 
 TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleTwo) {

@@ -1,0 +1,17 @@
+#pragma once
+#include "platform/ActiveWindow.h"
+
+#include <memory>
+
+namespace lumivane {
+
+class KWinScreenGrabber;
+
+// The active window through the grabber's ScreenShot2 connection: KWin's own picture of
+// it (with or without its decoration, never the shadow). Where KWin does not authorise
+// us (a build-tree run), the fallback takes it, or without one the capture fails as
+// unsupported.
+std::unique_ptr<ActiveWindowCapture> makeKWinActiveWindowCapture(std::shared_ptr<KWinScreenGrabber> grabber,
+                                                                 std::unique_ptr<ActiveWindowCapture> fallback);
+
+} // namespace lumivane
