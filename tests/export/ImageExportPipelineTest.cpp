@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace lumivane {
@@ -16,23 +17,6 @@ QImage decodeWithQt(const QByteArray& data) {
     QImage img;
     img.loadFromData(data);
     return img;
-}
-
-TEST(ImageExportOptionsTables, RowsMatchProfilesAndPresets) {
-    using P = ImageExportProfile;
-    using Q = CaptureQualityPreset;
-    EXPECT_EQ(ImageExportOptions::output(P::standard, Q::low), (ImageExportOptions{700000, 6600, 1400}));
-    EXPECT_EQ(ImageExportOptions::output(P::standard, Q::medium), (ImageExportOptions{980000, 10000, 1600}));
-    EXPECT_EQ(ImageExportOptions::output(P::standard, Q::high), (ImageExportOptions{1500000, 12000, 2200}));
-    EXPECT_EQ(ImageExportOptions::output(P::browserFullPage, Q::low), (ImageExportOptions{1000000, 5800, 1800}));
-    EXPECT_EQ(ImageExportOptions::output(P::browserFullPage, Q::medium), (ImageExportOptions{1900000, 7000, 2200}));
-    EXPECT_EQ(ImageExportOptions::output(P::browserFullPage, Q::high), (ImageExportOptions{2300000, 7800, 2800}));
-    EXPECT_EQ(ImageExportOptions::drag(P::standard, Q::low), (ImageExportOptions{700000, 1800, 1200}));
-    EXPECT_EQ(ImageExportOptions::drag(P::standard, Q::medium), (ImageExportOptions{1900000, 2400, 1600}));
-    EXPECT_EQ(ImageExportOptions::drag(P::standard, Q::high), (ImageExportOptions{1500000, 3000, 1800}));
-    EXPECT_EQ(ImageExportOptions::drag(P::browserFullPage, Q::low), (ImageExportOptions{900000, 2200, 1500}));
-    EXPECT_EQ(ImageExportOptions::drag(P::browserFullPage, Q::medium), (ImageExportOptions{1700000, 2600, 1800}));
-    EXPECT_EQ(ImageExportOptions::drag(P::browserFullPage, Q::high), (ImageExportOptions{2000000, 3200, 2200}));
 }
 
 TEST(ImageExportSizes, TargetPixelSizeScalesLongerSideAndKeepsOnePixel) {
@@ -172,22 +156,6 @@ TEST(ImageExportEncoding, PngIsPlainNonInterlacedAndMatchesPixelsOfBothDecoders)
         }
 }
 
-TEST(ImageExportEncoding, LargeImagesFilteredInStripsDecodeExactly) {
-    // Big enough for the rows to be filtered in parallel strips; rows near every strip
-    // boundary differ so a wrong "row above" shows.
-    QImage opaque = test::photoLikeImage(1100, 701);
-    QImage withAlpha = test::photoLikeImage(900, 517).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < withAlpha.height(); y += 3)
-        for (int x = 0; x < withAlpha.width(); x += 7)
-            withAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
-    for (const QImage& src : {opaque, withAlpha}) {
-        const auto png = encode(*normalizedImage(src, std::nullopt), ScreenshotFileFormat::png);
-        ASSERT_TRUE(png);
-        const QImage back = decodeWithQt(*png).convertToFormat(QImage::Format_ARGB32);
-        EXPECT_EQ(back, src.convertToFormat(QImage::Format_ARGB32));
-    }
-}
-
 QByteArray qtPng(const QImage& image) {
     QByteArray out;
     QBuffer buf(&out);
@@ -245,50 +213,6 @@ TEST(ImageExportSearch, SmallImageIsReturnedAtFullSizeWhateverItsSize) {
     EXPECT_EQ(decoded->height, 600);
 }
 
-TEST(ImageExportSearch, ChoosesLargestCandidateThatFitsTheBudget) {
-    const QImage src = test::photoLikeImage(3000, 1500);
-    const std::vector<double> seq = dragExportDimensionSequence(3000, 3000, 1600);
-    // Sizes of every candidate, encoded the same way the search does.
-    std::vector<qsizetype> sizes;
-    for (double c : seq)
-        sizes.push_back(encode(*normalizedImage(src, c), ScreenshotFileFormat::png)->size());
-    ASSERT_GT(sizes[0], sizes[3]);
-    // Budget just above candidate 3's size: candidates 0-2 are too big, 3 fits.
-    ImageExportOptions options{static_cast<int>(sizes[3] + 10), 3000, 1600};
-    ASSERT_GT(sizes[2], options.byteBudget);
-    const auto png = dragExportPNGData(src, options);
-    ASSERT_TRUE(png);
-    EXPECT_LE(png->size(), options.byteBudget);
-    const auto decoded = decodeWithLibpng(*png);
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->width, static_cast<int>(seq[3]));
-    EXPECT_EQ(decoded->height, targetPixelSize(3000, 1500, seq[3]).height);
-
-    // Budget just below candidate 2's size: candidate 2 is over by a little and is the
-    // nearest to the budget, candidate 3 fits with much to spare. The fitting one wins.
-    options.byteBudget = static_cast<int>(sizes[2] - (sizes[2] - sizes[3]) / 10);
-    ASSERT_LT(sizes[2] - options.byteBudget, options.byteBudget - sizes[3]);
-    const auto fitting = dragExportPNGData(src, options);
-    ASSERT_TRUE(fitting);
-    EXPECT_EQ(fitting->size(), sizes[3]);
-    EXPECT_LE(fitting->size(), options.byteBudget);
-    EXPECT_EQ(decodeWithQt(*fitting).width(), static_cast<int>(seq[3]));
-
-    // No candidate fits: the nearest to the budget (the smallest) wins.
-    options.byteBudget = 100;
-    const auto nearest = dragExportPNGData(src, options);
-    ASSERT_TRUE(nearest);
-    EXPECT_EQ(nearest->size(), sizes.back());
-    EXPECT_EQ(decodeWithQt(*nearest).width(), 1600);
-}
-
-TEST(ImageExportSearch, FirstCandidateIsCappedByMaxDimension) {
-    const QImage src = test::uiLikeImage(2000, 1000);
-    const auto png = dragExportPNGData(src, ImageExportOptions{100000000, 1500, 1000});
-    ASSERT_TRUE(png);
-    EXPECT_EQ(decodeWithQt(*png).size(), QSize(1500, 750));
-}
-
 // Pixel-exact transform checks on a 3 × 2 image with distinct pixels:
 //   a b c
 //   d e f
@@ -310,28 +234,30 @@ void expectPixels(const ImageRef& img, int w, int h, std::vector<QRgb> expected)
 
 constexpr QRgb a = 0xff110000, b = 0xff220000, c = 0xff330000, d = 0xff000011, e = 0xff000022, f = 0xff000033;
 
-TEST(ImageTransforms, RotationsTurnThePictureLeftAndRight) {
-    // Turned left, the right column (c f) becomes the top row: c f / b e / a d.
-    expectPixels(ImageExportPipeline::rotated(makeImage(sample()), ImageRotationDirection::counterClockwise), 2, 3,
-                 {c, f, b, e, a, d});
-    // Turned right: d a / e b / f c.
-    expectPixels(ImageExportPipeline::rotated(makeImage(sample()), ImageRotationDirection::clockwise), 2, 3,
-                 {d, a, e, b, f, c});
-}
-
-TEST(ImageTransforms, FourQuarterTurnsAndFlipsRoundTrip) {
-    const ImageRef src = makeImage(sample());
-    ImageRef img = src;
-    for (int i = 0; i < 4; ++i)
-        img = ImageExportPipeline::rotated(img, ImageRotationDirection::counterClockwise);
-    ASSERT_TRUE(img);
-    EXPECT_EQ(*img, *src);
-    EXPECT_NE(img, src); // a new object each time
-}
-
-TEST(ImageTransforms, FlipsMirrorPixels) {
-    expectPixels(flipped(makeImage(sample()), true), 3, 2, {c, b, a, f, e, d});
-    expectPixels(flipped(makeImage(sample()), false), 3, 2, {d, e, f, a, b, c});
+// Each quarter turn and flip moves every pixel where expected, into a new image.
+TEST(ImageTransforms, TurnsAndFlipsMoveEveryPixel) {
+    struct Case {
+        const char* name;
+        std::function<ImageRef(const ImageRef&)> apply;
+        int w, h;
+        std::vector<QRgb> pixels;
+    };
+    using R = ImageRotationDirection;
+    const Case cases[] = {
+        // Turned left, the right column (c f) becomes the top row: c f / b e / a d.
+        {"left", [](const ImageRef& i) { return rotated(i, R::counterClockwise); }, 2, 3, {c, f, b, e, a, d}},
+        {"right", [](const ImageRef& i) { return rotated(i, R::clockwise); }, 2, 3, {d, a, e, b, f, c}},
+        {"horizontal", [](const ImageRef& i) { return flipped(i, true); }, 3, 2, {c, b, a, f, e, d}},
+        {"vertical", [](const ImageRef& i) { return flipped(i, false); }, 3, 2, {d, e, f, a, b, c}},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        const ImageRef src = makeImage(sample());
+        const ImageRef out = t.apply(src);
+        expectPixels(out, t.w, t.h, t.pixels);
+        EXPECT_NE(out, src) << "a new object";
+        EXPECT_EQ(src->pixel(0, 0), a) << "the source is untouched";
+    }
 }
 
 TEST(ImageTransforms, CropTakesBottomLeftOriginRectangle) {

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace lumivane;
@@ -24,6 +25,18 @@ struct FakeClock {
 
 class ShareCacheTest : public ::testing::Test {
 protected:
+    // Stores files <prefix>0.png … <prefix>11.png under keys k0 … k11, the clock moved
+    // on a second after each while `advancing(i)`.
+    std::vector<QString> fillCache(const QString& prefix, const std::function<bool(int)>& advancing) {
+        std::vector<QString> files;
+        for (int i = 0; i < 12; ++i) {
+            files.push_back(makeFile(QString("%1%2.png").arg(prefix).arg(i)));
+            cache.createShareItem(QString("k%1").arg(i), files.back());
+            if (advancing(i))
+                clock->advance(1);
+        }
+        return files;
+    }
     QString makeFile(const QString& name) {
         const QString path = dir.filePath(name);
         QFile f(path);
@@ -37,12 +50,7 @@ protected:
 };
 
 TEST_F(ShareCacheTest, ThirteenthItemEvictsTheLeastRecentlyUsedAndDeletesItsFile) {
-    std::vector<QString> files;
-    for (int i = 0; i < 12; ++i) {
-        files.push_back(makeFile(QString("f%1.png").arg(i)));
-        cache.createShareItem(QString("k%1").arg(i), files.back());
-        clock->advance(1);
-    }
+    const std::vector<QString> files = fillCache("f", [](int) { return true; });
     // k0 is the oldest but used again; k1 is now the least recently used.
     ASSERT_TRUE(cache.touchCachedItem("k0"));
     clock->advance(1);
@@ -59,13 +67,7 @@ TEST_F(ShareCacheTest, ThirteenthItemEvictsTheLeastRecentlyUsedAndDeletesItsFile
 
 TEST_F(ShareCacheTest, EqualLastUseEvictsTheEarlierCreated) {
     // Items stored in the same instant and never used again differ only by creation.
-    std::vector<QString> files;
-    for (int i = 0; i < 12; ++i) {
-        files.push_back(makeFile(QString("g%1.png").arg(i)));
-        cache.createShareItem(QString("k%1").arg(i), files.back());
-        if (i == 0)
-            clock->advance(1); // k0 created first, the rest in one second
-    }
+    const std::vector<QString> files = fillCache("g", [](int i) { return i == 0; }); // k0 first, the rest in one second
     // Make every item's last use equal.
     clock->advance(5);
     for (int i = 0; i < 12; ++i)

@@ -205,7 +205,13 @@ TEST(PngEncoderRows, UnfilteredAndFilteredImagesWithAndWithoutAlphaDecodeExactly
     QImage photoAlpha = test::photoLikeImage(1300, 1100).convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < photoAlpha.height(); ++y)
         photoAlpha.setPixel(y % photoAlpha.width(), y, qRgba(0, 0, 0, 0));
-    for (const QImage& src : {test::uiLikeImage(1900, 1250), test::photoLikeImage(1400, 1000), uiAlpha, photoAlpha}) {
+    // Odd sizes leave a last strip of rows shorter than the others.
+    QImage oddAlpha = test::photoLikeImage(900, 517).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < oddAlpha.height(); y += 3)
+        for (int x = 0; x < oddAlpha.width(); x += 7)
+            oddAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
+    for (const QImage& src : {test::uiLikeImage(1900, 1250), test::photoLikeImage(1400, 1000), uiAlpha, photoAlpha,
+                              test::photoLikeImage(1100, 701), oddAlpha}) {
         const QImage normalized = *normalizedImage(src, std::nullopt);
         const auto png = encode(normalized, ScreenshotFileFormat::png);
         ASSERT_TRUE(png);
