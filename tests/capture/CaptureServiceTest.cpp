@@ -1,5 +1,6 @@
 #include "capture/CaptureService.h"
 #include "DisplayScope.h"
+#include "FillRoot.h"
 #include "XvfbServer.h"
 #include "platform/x11/X11Backend.h"
 #include "platform/x11/X11Screens.h"
@@ -10,30 +11,9 @@
 
 using namespace lumivane;
 using test::DisplayScope;
+using test::fillRoot;
 
 namespace {
-
-// Fills rectangles of the root window with RGB colours.
-void fillRoot(const std::vector<std::pair<QRect, QRgb>>& rects) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(c));
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    for (const auto& [r, rgb] : rects) {
-        auto* reply = xcb_alloc_color_reply(
-            c, xcb_alloc_color(c, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257),
-            nullptr);
-        ASSERT_NE(reply, nullptr);
-        const xcb_gcontext_t gc = xcb_generate_id(c);
-        const uint32_t values[] = {reply->pixel, XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
-        xcb_create_gc(c, gc, screen->root, XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, values);
-        const xcb_rectangle_t xr{int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())};
-        xcb_poly_fill_rectangle(c, screen->root, gc, 1, &xr);
-        xcb_free_gc(c, gc);
-        free(reply);
-    }
-    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    xcb_disconnect(c);
-}
 
 QImage await(QFuture<ImageRef> f) {
     f.waitForFinished();
@@ -53,11 +33,6 @@ CaptureError::Kind awaitError(QFuture<ImageRef> f) {
 }
 
 } // namespace
-
-TEST(CaptureServiceFormat, DebugDescriptionKeepsFractionalPart) {
-    EXPECT_EQ(CaptureService::debugDescription(QRectF(0, 25.5, 800, 600)), "x:0.0,y:25.5,w:800.0,h:600.0");
-    EXPECT_EQ(CaptureService::debugDescription(QRectF(-3, 0.1, 1e-3, 1)), "x:-3.0,y:0.1,w:0.001,h:1.0");
-}
 
 TEST(CaptureServicePlan, SortsByMinXThenMinYAndSkipsEdgeTouches) {
     ScreenInfo a, b, c;
@@ -122,26 +97,26 @@ TEST_F(TwoMonitorCapture, ScreensUseBottomLeftGlobalSpace) {
     EXPECT_TRUE(screens[0].screenId.has_value());
 }
 
-TEST_F(TwoMonitorCapture, RectangleAcrossScreensMatchesPattern) {
-    // Rectangle space: y down from each screen's frame minY. y=300 is X row 300 on the main
-    // screen (minY 0) but the top row of the right one (minY 300).
-    const QImage img = await(service->capture(QRectF(450, 300, 600, 100)));
-    ASSERT_EQ(img.size(), QSize(600, 100));
-    EXPECT_EQ(img.pixel(10, 10) & 0xffffff, 0xff0000u);
-    EXPECT_EQ(img.pixel(100, 10) & 0xffffff, 0x00ff00u);
-    EXPECT_EQ(img.pixel(590, 10) & 0xffffff, 0x0000ffu);
-    // Above the right screen's band nothing is captured.
-    const QImage high = await(service->capture(QRectF(450, 0, 600, 100)));
-    EXPECT_EQ(qAlpha(high.pixel(590, 10)), 0);
-    EXPECT_EQ(high.pixel(10, 10) & 0xffffff, 0xff0000u);
-}
-
-TEST_F(TwoMonitorCapture, PartlyOutsideEveryScreenIsTransparent) {
-    // Right monitor spans rectangle-space y 300..800 (minY 300 is its top edge); beyond x 1600 nothing.
-    const QImage img = await(service->capture(QRectF(1500, 300, 200, 50)));
-    ASSERT_EQ(img.size(), QSize(200, 50));
-    EXPECT_EQ(img.pixel(50, 25), qRgb(0, 0, 255));
-    EXPECT_EQ(qAlpha(img.pixel(150, 25)), 0);
+// Rectangle space: y down from each screen's frame minY. y=300 is X row 300 on the main
+// screen (minY 0) but the top row of the right one (minY 300); beyond x 1600 nothing.
+TEST_F(TwoMonitorCapture, RectanglesAcrossAndPartlyOutsideTheScreensMatchThePattern) {
+    constexpr QRgb transparent = 0;
+    const struct {
+        QRectF rect;
+        std::vector<std::pair<QPoint, QRgb>> pixels;
+    } cases[] = {
+        {{450, 300, 600, 100},
+         {{{10, 10}, qRgb(255, 0, 0)}, {{100, 10}, qRgb(0, 255, 0)}, {{590, 10}, qRgb(0, 0, 255)}}},
+        {{450, 0, 600, 100}, {{{590, 10}, transparent}, {{10, 10}, qRgb(255, 0, 0)}}}, // above the right screen
+        {{1500, 300, 200, 50}, {{{50, 25}, qRgb(0, 0, 255)}, {{150, 25}, transparent}}},
+    };
+    for (const auto& c : cases) {
+        const QImage img = await(service->capture(c.rect));
+        ASSERT_EQ(img.size(), c.rect.size().toSize());
+        for (const auto& [at, rgb] : c.pixels)
+            EXPECT_EQ(rgb == transparent ? QRgb(qAlpha(img.pixel(at))) : img.pixel(at), rgb)
+                << c.rect.x() << "," << c.rect.y() << " at " << at.x() << "," << at.y();
+    }
 }
 
 TEST_F(TwoMonitorCapture, EdgeTouchingRectangleFails) {

@@ -1,3 +1,4 @@
+#include "FillRoot.h"
 #include "capture/SelectionOverlayController.h"
 #include "capture/SelectionOverlayPanel.h"
 #include "platform/x11/X11Backend.h"
@@ -74,19 +75,6 @@ public:
         const xcb_window_t w = r ? r->focus : XCB_NONE;
         free(r);
         return w;
-    }
-    void fillRoot(const QRect& r, QRgb rgb) {
-        auto* reply = xcb_alloc_color_reply(
-            conn, xcb_alloc_color(conn, screen->default_colormap, qRed(rgb) * 257, qGreen(rgb) * 257, qBlue(rgb) * 257),
-            nullptr);
-        const xcb_gcontext_t gc = xcb_generate_id(conn);
-        const uint32_t values[] = {reply->pixel, XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
-        xcb_create_gc(conn, gc, screen->root, XCB_GC_FOREGROUND | XCB_GC_SUBWINDOW_MODE, values);
-        const xcb_rectangle_t xr{int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())};
-        xcb_poly_fill_rectangle(conn, screen->root, gc, 1, &xr);
-        xcb_free_gc(conn, gc);
-        free(reply);
-        sync();
     }
 
     xcb_connection_t* conn;
@@ -216,8 +204,7 @@ TEST_F(SelectionOverlay, ASecondBeginBringsTheRunningSelectionForward) {
 TEST_F(SelectionOverlay, TheScreenStaysVisibleBeneathThePanels) {
     // No compositing manager runs on Xvfb: the panel paints the screen's own pixels.
     ASSERT_FALSE(x11->hasCompositingManager());
-    user.fillRoot(QRect(0, 0, 1920, 1080), qRgb(20, 120, 200));
-    user.fillRoot(QRect(200, 600, 300, 200), qRgb(250, 200, 10));
+    test::fillRoot({{QRect(0, 0, 1920, 1080), qRgb(20, 120, 200)}, {QRect(200, 600, 300, 200), qRgb(250, 200, 10)}});
     SelectionOverlayController overlay(SelectionOverlayEnvironment::forDesktop(*makeX11Backend()));
     auto f = begin(overlay);
     QTest::qWait(100);
