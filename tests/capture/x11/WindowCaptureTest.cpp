@@ -1,6 +1,8 @@
 // Window capture on X11 under a real window manager (openbox on the test's Xvfb): the
 // active window of our own with known pixels, with and without the manager's frame, the
 // windows the area overlay highlights, and a click on one of them.
+#include "PatternWindow.h"
+#include "SamePixels.h"
 #include "capture/CaptureService.h"
 #include "capture/SelectionOverlayController.h"
 #include "capture/SelectionOverlayPanel.h"
@@ -17,39 +19,18 @@
 #include <xcb/xtest.h>
 
 using namespace lumivane;
+using lumivane::test::samePixels;
 
 namespace {
 
-// Every pixel differs from its neighbours: an offset or a scaled copy never matches.
-QRgb windowPatternColour(int x, int y) {
-    return qRgb((x * 7) & 0xff, (y * 13) & 0xff, ((x + y) * 5) & 0xff);
-}
-
 QImage windowPattern(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, windowPatternColour(x, y));
-    return image;
+    return test::patternImage(QRect(QPoint(0, 0), size));
 }
 
 class PatternWidget : public QWidget {
 protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, windowPattern(size())); }
 };
-
-::testing::AssertionResult samePixels(const QImage& actual, const QImage& expected) {
-    if (actual.size() != expected.size())
-        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height() << ", expected "
-                                             << expected.width() << "x" << expected.height();
-    const QImage a = actual.convertToFormat(QImage::Format_RGB32), e = expected.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if ((a.pixel(x, y) & 0xffffff) != (e.pixel(x, y) & 0xffffff))
-                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << std::hex
-                                                     << a.pixel(x, y) << ", expected " << e.pixel(x, y);
-    return ::testing::AssertionSuccess();
-}
 
 // A root-window property of 32-bit values, read on a connection of the test's own.
 std::vector<quint32> property(xcb_window_t window, const char* name, uint32_t count) {
