@@ -1,6 +1,7 @@
 // Images opened as new documents: every readable format, and each kind of bad input
 // refused with its own message before any pixels are decoded.
 #include "editor_model/EditableImage.h"
+#include "PngBytes.h"
 #include "editor_model/DocumentLimits.h"
 
 #include <QBuffer>
@@ -8,11 +9,10 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 using namespace lumivane;
+using lumivane::test::pngClaiming;
 
 namespace {
 
@@ -22,28 +22,6 @@ QByteArray encodedAs(const QImage& image, const char* format) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
-}
-
-QByteArray pngChunkOf(const char* type, const QByteArray& data) {
-    const QByteArray body = QByteArray(type, 4) + data;
-    QByteArray chunk(4, '\0');
-    qToBigEndian<quint32>(quint32(data.size()), chunk.data());
-    chunk += body;
-    QByteArray crc(4, '\0');
-    qToBigEndian<quint32>(quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))),
-                          crc.data());
-    return chunk + crc;
-}
-
-// A PNG whose header claims a size its data does not hold.
-QByteArray pngHeaderClaiming(quint32 width, quint32 height) {
-    QByteArray ihdr(13, '\0');
-    qToBigEndian(width, ihdr.data());
-    qToBigEndian(height, ihdr.data() + 4);
-    ihdr[8] = 8; // bit depth
-    ihdr[9] = 6; // RGBA
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunkOf("IHDR", ihdr) + pngChunkOf("IDAT", QByteArray(8, '\0')) +
-           pngChunkOf("IEND", {});
 }
 
 struct EditableImageFiles : ::testing::Test {
@@ -91,7 +69,7 @@ TEST_F(EditableImageFiles, BadInputIsRefusedWithItsReason) {
         {"a text file", write(QStringLiteral("notes.png"), "plain text, not an image"), "画像として読めない"},
         {"an empty file", write(QStringLiteral("empty.jpg"), {}), "画像として読めない"},
         {"a device", QStringLiteral("/dev/null"), "画像として読めない"},
-        {"an image too large for a document", write(QStringLiteral("huge.png"), pngHeaderClaiming(100000, 100000)),
+        {"an image too large for a document", write(QStringLiteral("huge.png"), pngClaiming(100000, 100000)),
          "大きすぎる"},
         {"a truncated image", write(QStringLiteral("cut.png"), png.left(png.size() / 2)), "壊れている"},
     };

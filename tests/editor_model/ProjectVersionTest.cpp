@@ -15,240 +15,44 @@ using namespace lumivane::test;
 namespace {
 
 // A version 1 project with every one of the first nine kinds, as the editor wrote
-// it before pens and steps existed.
+// it before pens and steps existed (compacted: only its content is compared).
 const char* const versionOneProject = R"LUMIVANE(
-{
-  "annotations": [
-    {
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000001",
-      "kind": "rectangle",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    },
-    {
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000002",
-      "kind": "ellipse",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    },
-    {
-      "arrowEnd": {
-        "x": 25,
-        "y": 20
-      },
-      "arrowStart": {
-        "x": 1,
-        "y": 1
-      },
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000003",
-      "kind": "arrow",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    },
-    {
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000004",
-      "kind": "text",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "\u3042\u3044\u3046\nabc"
-    },
-    {
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000005",
-      "kind": "marker",
-      "lineWidth": 18,
-      "markerPoints": [
-        {
-          "x": 1,
-          "y": 2
-        },
-        {
-          "x": 10,
-          "y": 12
-        },
-        {
-          "x": 20,
-          "y": 4
-        }
-      ],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    },
-    {
-      "color": {
-        "alpha": 0.28,
-        "blue": 0,
-        "green": 0.9,
-        "red": 1
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000006",
-      "kind": "highlight",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    },
-    {
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000007",
-      "kind": "blur",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    },
-    {
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 12,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000008",
-      "kind": "pixelate",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    },
-    {
-      "color": {
-        "alpha": 1,
-        "blue": 0.1,
-        "green": 0.2,
-        "red": 0.9
-      },
-      "effectIntensity": 0.5,
-      "fontSize": 24,
-      "id": "00000000-0000-4000-8000-000000000009",
-      "kind": "spotlight",
-      "lineWidth": 4,
-      "markerPoints": [],
-      "rect": {
-        "height": 12,
-        "width": 20,
-        "x": 2,
-        "y": 3
-      },
-      "text": "Text"
-    }
-  ],
-  "backgroundStyle": {
-    "color": {
-      "alpha": 1,
-      "blue": 0.98,
-      "green": 0.96,
-      "red": 0.96
-    },
-    "cornerRadius": 6,
-    "isEnabled": false,
-    "padding": 8,
-    "shadowBlur": 6,
-    "shadowOffsetY": 3,
-    "shadowOpacity": 0.18
-  },
-  "baseImageData": "iVBORw0KGgoAAAANSUhEUgAAACAAAAAYCAYAAACbU/80AAAAK0lEQVR4nO3OIQEAAAgDMOKQiXQ0hRg3E/Ornr2kEhAQEBAQEBAQEBBIBx7CvGNbVjWSMAAAAABJRU5ErkJggg==",
-  "createdAt": 820000000.0,
-  "selectedTool": "select",
-  "version": 1
-})LUMIVANE";
+{"annotations":[
+{"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},"effectIntensity":12,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000001","kind":"rectangle","lineWidth":4,"markerPoints":[],
+ "rect":{"height":12,"width":20,"x":2,"y":3},"text":"Text"},
+{"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},"effectIntensity":12,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000002","kind":"ellipse","lineWidth":4,"markerPoints":[],
+ "rect":{"height":12,"width":20,"x":2,"y":3},"text":"Text"},
+{"arrowEnd":{"x":25,"y":20},"arrowStart":{"x":1,"y":1},"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},
+ "effectIntensity":12,"fontSize":24,"id":"00000000-0000-4000-8000-000000000003","kind":"arrow","lineWidth":4,
+ "markerPoints":[],"rect":{"height":12,"width":20,"x":2,"y":3},"text":"Text"},
+{"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},"effectIntensity":12,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000004","kind":"text","lineWidth":4,"markerPoints":[],
+ "rect":{"height":12,"width":20,"x":2,"y":3},"text":"\u3042\u3044\u3046\nabc"},
+{"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},"effectIntensity":12,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000005","kind":"marker","lineWidth":18,
+ "markerPoints":[{"x":1,"y":2},{"x":10,"y":12},{"x":20,"y":4}],"rect":{"height":12,"width":20,"x":2,"y":3},
+ "text":"Text"},
+{"color":{"alpha":0.28,"blue":0,"green":0.9,"red":1},"effectIntensity":12,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000006","kind":"highlight","lineWidth":4,"markerPoints":[],
+ "rect":{"height":12,"width":20,"x":2,"y":3},"text":"Text"},
+{"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},"effectIntensity":12,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000007","kind":"blur","lineWidth":4,"markerPoints":[],
+ "rect":{"height":12,"width":20,"x":2,"y":3},"text":"Text"},
+{"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},"effectIntensity":12,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000008","kind":"pixelate","lineWidth":4,"markerPoints":[],
+ "rect":{"height":12,"width":20,"x":2,"y":3},"text":"Text"},
+{"color":{"alpha":1,"blue":0.1,"green":0.2,"red":0.9},"effectIntensity":0.5,"fontSize":24,
+ "id":"00000000-0000-4000-8000-000000000009","kind":"spotlight","lineWidth":4,"markerPoints":[],
+ "rect":{"height":12,"width":20,"x":2,"y":3},"text":"Text"}
+],
+"backgroundStyle":{"color":{"alpha":1,"blue":0.98,"green":0.96,"red":0.96},"cornerRadius":6,"isEnabled":false,
+ "padding":8,"shadowBlur":6,"shadowOffsetY":3,"shadowOpacity":0.18},
+"baseImageData":"iVBORw0KGgoAAAANSUhEUgAAACAAAAAYCAYAAACbU/80AAAAK0lEQVR4nO3OIQEAAAgDMOKQiXQ0hRg3E/Ornr2kEhAQEBAQEBAQEBBIBx7CvGNbVjWSMAAAAABJRU5ErkJggg==",
+"createdAt":820000000.0,
+"selectedTool":"select",
+"version":1})LUMIVANE";
 
 const char* const versionOneText = R"LUMIVANE({
   "annotations": [
@@ -425,13 +229,16 @@ TEST(ProjectVersions, OtherVersionsOpenWhenTheirFieldsMatch) {
     const nlohmann::json good =
         nlohmann::json::parse(SavedEditorProject(documentWithNewKinds()).encode().toStdString());
     for (const std::int64_t version :
-         {std::int64_t(3), std::int64_t(1099511627776), std::int64_t(0), std::int64_t(-1)}) {
+         {std::int64_t(2), std::int64_t(3), std::int64_t(1099511627776), std::int64_t(0), std::int64_t(-1)}) {
         nlohmann::json j = good;
         j["version"] = version;
         j["futureKey"] = {{"nested", true}};
         j["annotations"][0]["alsoNew"] = 3;
         const SavedEditorProject p = SavedEditorProject::decode(QByteArray::fromStdString(j.dump()));
         EXPECT_EQ(p.annotations.size(), good["annotations"].size()) << version;
+        if (version == std::int64_t(int(version))) {
+            EXPECT_EQ(p.version, version) << "the version is read as written";
+        }
         // Saved again, the file takes the version its kinds need.
         const std::optional<EditorDocument> document = p.makeDocument();
         ASSERT_TRUE(document) << version;
@@ -467,14 +274,10 @@ TEST(ProjectVersions, UnknownKindsAreRefusedWhole) {
          [](nlohmann::json& j) { j["annotations"][2]["textBackground"].erase("padding"); }, "padding"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         nlohmann::json j = good;
         c.change(j);
-        try {
-            SavedEditorProject::decode(QByteArray::fromStdString(j.dump()));
-            ADD_FAILURE() << c.what << " was read";
-        } catch (const ProjectFileError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << c.what << ": " << e.what();
-        }
+        expectProjectError([&] { SavedEditorProject::decode(QByteArray::fromStdString(j.dump())); }, c.named);
     }
 }
 

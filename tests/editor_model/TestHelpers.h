@@ -1,7 +1,10 @@
 #pragma once
 #include "editor_model/EditorDocument.h"
+#include "editor_model/ProjectFile.h"
 
 #include <QImage>
+#include <gtest/gtest.h>
+#include <string>
 
 namespace lumivane::test {
 
@@ -36,6 +39,17 @@ inline Annotation makeMarker(std::vector<QPointF> points, double width = 18) {
     a.markerPoints = std::move(points);
     a.rebuildDerivedRect();
     return a;
+}
+
+// Runs f, which must throw a ProjectFileError whose message holds fragment.
+template <typename F>
+void expectProjectError(F&& f, const char* fragment) {
+    try {
+        f();
+        ADD_FAILURE() << "no error: " << fragment;
+    } catch (const ProjectFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+    }
 }
 
 } // namespace lumivane::test

@@ -182,9 +182,3 @@ TEST(ToolbarRules, CropControlsNeedCropToolAndRect) {
     d.selectedTool = AnnotationTool::select;
     EXPECT_FALSE(showsCropControls(d));
 }
-
-TEST(ToolbarRules, WindowSizeFollowsVisibleArea) {
-    EXPECT_EQ(editorWindowSize(QSizeF(1280, 800)), QSizeF(1280 * 0.92, 720));
-    EXPECT_EQ(editorWindowSize(QSizeF(2560, 1440)), QSizeF(1180, 820));
-    EXPECT_EQ(editorWindowSize(std::nullopt), QSizeF(1180, 810));
-}
