@@ -117,30 +117,24 @@ TEST(BrowserStitch, SlicesArePlacedByReportedOffsetAndTheCanvasCoversWhatWasCapt
     EXPECT_EQ(out->pixelColor(5, 300), QColor(Qt::blue));
     EXPECT_EQ(out->pixelColor(5, 499), QColor(Qt::blue));
     // Columns, and a crop that leaves out a scrollbar and a header inside the viewport.
-    const ImageRef grid = BrowserFullPageCaptureService::stitch({slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)),
-                                                                 slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
-                                                                 slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))},
-                                                                1);
+    const QRect crop(0, 10, 50, 50);
+    const std::vector<BrowserCapturedSegment> columns{slice(0, 0, 60, 60, Qt::red, crop),
+                                                      slice(40, 0, 60, 60, Qt::blue, crop),
+                                                      slice(0, 45, 60, 60, Qt::green, crop)};
+    const ImageRef grid = BrowserFullPageCaptureService::stitch(columns, 1);
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->size(), QSize(90, 95));
-    // The same slices through the pipeline: decoded while added, composed at the end.
-    BrowserSliceStitcher pipeline(1);
-    for (const auto& s :
-         {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
-          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
-        pipeline.add(s, 90, 95);
-    const ImageRef piped = pipeline.finish();
-    ASSERT_TRUE(piped);
-    EXPECT_EQ(piped->convertToFormat(QImage::Format_RGB32), grid->convertToFormat(QImage::Format_RGB32));
-    // Prepared for a page that then turned out another size: decoded again at the right scale.
-    BrowserSliceStitcher misjudged(1);
-    for (const auto& s :
-         {slice(0, 0, 60, 60, Qt::red, QRect(0, 10, 50, 50)), slice(40, 0, 60, 60, Qt::blue, QRect(0, 10, 50, 50)),
-          slice(0, 45, 60, 60, Qt::green, QRect(0, 10, 50, 50))})
-        misjudged.add(s, 90, 1e6);
-    const ImageRef rescaled = misjudged.finish();
-    ASSERT_TRUE(rescaled);
-    EXPECT_EQ(rescaled->convertToFormat(QImage::Format_RGB32), grid->convertToFormat(QImage::Format_RGB32));
+    // The same slices through the pipeline, decoded while added and composed at the end:
+    // prepared for the page's size, or for one it then turned out not to have (decoded again).
+    for (const double preparedHeight : {95.0, 1e6}) {
+        BrowserSliceStitcher pipeline(1);
+        for (const auto& s : columns)
+            pipeline.add(s, 90, preparedHeight);
+        const ImageRef piped = pipeline.finish();
+        ASSERT_TRUE(piped) << preparedHeight;
+        EXPECT_EQ(piped->convertToFormat(QImage::Format_RGB32), grid->convertToFormat(QImage::Format_RGB32))
+            << preparedHeight;
+    }
     EXPECT_EQ(grid->pixelColor(39, 0), QColor(Qt::red));
     EXPECT_EQ(grid->pixelColor(40, 0), QColor(Qt::blue));
     EXPECT_EQ(grid->pixelColor(10, 94), QColor(Qt::green));
