@@ -10,8 +10,6 @@
 #include "ocr/TextRecognitionService.h"
 #include "settings/AppSettings.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -221,25 +219,6 @@ TEST_F(TextRecognitionUi, CodesOfACaptureAreCopiedOrOpenedAfterAsking) {
     // The next capture without codes takes the offer back.
     controller->findCodes(page());
     EXPECT_TRUE(controller->codes().empty());
-}
-
-// The setting is new: a settings file written before it loads, with copying at once off.
-TEST(CopyAtOnceSetting, OlderSettingsLoadWithItOffAndItIsKept) {
-    AppSettingsValues values;
-    QJsonObject stored = QJsonDocument::fromJson(AppSettingsPayload::encode(values)).object();
-    ASSERT_TRUE(stored.contains("copyRecognizedTextAtOnce"));
-    stored.remove("copyRecognizedTextAtOnce");
-    const auto older = AppSettingsPayload::decode(QJsonDocument(stored).toJson());
-    ASSERT_TRUE(older);
-    EXPECT_FALSE(older->copyRecognizedTextAtOnce);
-    EXPECT_FALSE(older->shortcuts.contains(ShortcutAction::captureAreaText)) << "no key of its own by default";
-
-    values.copyRecognizedTextAtOnce = true;
-    values.shortcuts.insert(ShortcutAction::captureAreaText, Shortcut{20, kSuperModifier | kShiftModifier});
-    const auto kept = AppSettingsPayload::decode(AppSettingsPayload::encode(values));
-    ASSERT_TRUE(kept);
-    EXPECT_TRUE(kept->copyRecognizedTextAtOnce);
-    EXPECT_EQ(kept->shortcuts.value(ShortcutAction::captureAreaText), (Shortcut{20, kSuperModifier | kShiftModifier}));
 }
 
 } // namespace
