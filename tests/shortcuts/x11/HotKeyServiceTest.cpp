@@ -1,13 +1,9 @@
 #include "shortcuts/HotKeyService.h"
+#include "XTestKeyboard.h"
 #include "platform/x11/X11Platform.h"
 #include "shortcuts/KeyMapping.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-#include <xcb/xtest.h>
 
 #define XK_MISCELLANY
 #define XK_LATIN1
@@ -93,49 +89,6 @@ TEST(HotKeyRegistration, ModifierlessShortcutsAreSkippedAndRefusalsReported) {
     EXPECT_EQ(calls, 1);
 }
 
-// A second X client that presses keys with XTest and can hold grabs of its own.
-class XClient {
-public:
-    XClient() {
-        conn = xcb_connect(nullptr, nullptr);
-        root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
-        symbols = xcb_key_symbols_alloc(conn);
-    }
-    ~XClient() {
-        xcb_key_symbols_free(symbols);
-        xcb_disconnect(conn);
-    }
-    xcb_keycode_t keycode(quint32 keysym) {
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-        xcb_keycode_t k = codes ? codes[0] : 0;
-        free(codes);
-        return k;
-    }
-    void key(quint32 keysym, bool press) {
-        xcb_test_fake_input(conn, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode(keysym), XCB_CURRENT_TIME, root, 0,
-                            0, 0);
-        xcb_flush(conn);
-        xcb_aux_sync();
-    }
-    void xcb_aux_sync() { free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr)); }
-    void chord(std::initializer_list<quint32> keysyms) {
-        for (quint32 k : keysyms)
-            key(k, true);
-        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it)
-            key(*it, false);
-    }
-    xcb_connection_t* conn;
-    xcb_window_t root;
-    xcb_key_symbols_t* symbols;
-};
-
-void pumpEvents(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
     HotKeyService service(makeX11GlobalKeyGrabber());
     int full = 0, area = 0;
@@ -144,25 +97,25 @@ TEST(HotKeysOnX11, EachPressFiresOnceWhateverTheLockState) {
         service.registerShortcuts({{Action::captureFullScreen, {18, 768}}, {Action::captureArea, {19, 768}}});
     ASSERT_TRUE(failures.empty()) << failures[0].status;
 
-    XClient x;
+    test::XTestKeyboard x;
     x.chord({XK_Shift_L, XK_Super_L, XK_1});
-    pumpEvents(300);
+    test::pumpEvents(300);
     EXPECT_EQ(full, 1);
     EXPECT_EQ(area, 0);
 
     x.chord({XK_Caps_Lock}); // Caps Lock on
     x.chord({XK_Shift_L, XK_Super_L, XK_2});
-    pumpEvents(300);
+    test::pumpEvents(300);
     x.chord({XK_Caps_Lock});
     EXPECT_EQ(area, 1);
 
     x.chord({XK_Shift_L, XK_2}); // missing Super: not ours
-    pumpEvents(200);
+    test::pumpEvents(200);
     EXPECT_EQ(area, 1);
 
     service.unregisterAll();
     x.chord({XK_Shift_L, XK_Super_L, XK_1});
-    pumpEvents(200);
+    test::pumpEvents(200);
     EXPECT_EQ(full, 1);
 }
 
@@ -176,35 +129,35 @@ TEST(HotKeysOnX11, AHeldKeyFiresOnce) {
     };
     ASSERT_TRUE(service.registerShortcuts({{Action::captureFullScreen, {18, 768}}}).empty());
 
-    XClient x;
+    test::XTestKeyboard x;
     x.key(XK_Shift_L, true);
     x.key(XK_Super_L, true);
     x.key(XK_1, true);
     // Repeated presses of the held key, as the server's auto-repeat sends them...
     for (int i = 0; i < 3; ++i)
         x.key(XK_1, true);
-    pumpEvents(200);
+    test::pumpEvents(200);
     EXPECT_EQ(full, 1);
     // ... and the server's own auto-repeat while the key stays down.
-    pumpEvents(1200);
+    test::pumpEvents(1200);
     EXPECT_EQ(full, 1);
     x.key(XK_1, false);
     x.key(XK_Super_L, false);
     x.key(XK_Shift_L, false);
-    pumpEvents(200);
+    test::pumpEvents(200);
     EXPECT_EQ(full, 1);
 
     // The next press is a new one.
     x.chord({XK_Shift_L, XK_Super_L, XK_1});
-    pumpEvents(300);
+    test::pumpEvents(300);
     EXPECT_EQ(full, 2);
 }
 
 TEST(HotKeysOnX11, KeyHeldByAnotherClientIsAFailure) {
-    XClient other;
+    test::XTestKeyboard other;
     const xcb_keycode_t three = other.keycode(XK_3);
     xcb_grab_key(other.conn, 1, other.root, 64 | 1, three, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    other.xcb_aux_sync();
+    other.sync();
 
     HotKeyService service(makeX11GlobalKeyGrabber());
     int area = 0;
@@ -219,9 +172,9 @@ TEST(HotKeysOnX11, KeyHeldByAnotherClientIsAFailure) {
     EXPECT_EQ(failures[0].status, 10); // BadAccess
 
     // The other action still works.
-    XClient x;
+    test::XTestKeyboard x;
     x.chord({XK_Shift_L, XK_Super_L, XK_2});
-    pumpEvents(300);
+    test::pumpEvents(300);
     EXPECT_EQ(area, 1);
 }
 

@@ -5,13 +5,12 @@
 #include "shortcuts/HotKeyService.h"
 #include "shortcuts/KeyMapping.h"
 
+#include "XTestKeyboard.h"
+
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
 
 using namespace lumivane;
 using Action = HotKeyService::Action;
@@ -26,37 +25,6 @@ bool setLayout(const QString& layout, const QString& model = QStringLiteral("pc1
     p.start(QStringLiteral("setxkbmap"), {QStringLiteral("-model"), model, QStringLiteral("-layout"), layout});
     return p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
-
-void pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-// Presses the keys in order and releases them in reverse, by physical key.
-class Typist {
-public:
-    Typist() : conn_(xcb_connect(nullptr, nullptr)) {
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
-    }
-    ~Typist() { xcb_disconnect(conn_); }
-    void chord(std::initializer_list<quint8> evdevCodes) {
-        for (quint8 k : evdevCodes)
-            key(k, true);
-        for (auto it = std::rbegin(evdevCodes); it != std::rend(evdevCodes); ++it)
-            key(*it, false);
-    }
-
-private:
-    void key(quint8 evdev, bool press) {
-        xcb_test_fake_input(conn_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, quint8(evdev + 8), XCB_CURRENT_TIME, root_,
-                            0, 0, 0);
-        free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
-    }
-    xcb_connection_t* conn_;
-    xcb_window_t root_;
-};
 
 class KeyboardLayouts : public ::testing::Test {
 protected:
@@ -79,7 +47,7 @@ protected:
         std::optional<Shortcut> recorded;
         field->onShortcutRecorded = [&](const Shortcut& s) { recorded = s; };
         field->beginRecording();
-        typist.chord(chord);
+        typist.physicalChord(chord);
         QElapsedTimer t;
         t.start();
         while (!recorded && t.elapsed() < 3000)
@@ -96,13 +64,13 @@ protected:
         service.onAction = [&](Action a) { count += a == Action::captureArea; };
         const auto failures = service.registerShortcuts({{Action::captureArea, shortcut}});
         EXPECT_TRUE(failures.empty()) << (failures.empty() ? 0 : failures[0].status);
-        pump(50);
-        typist.chord(chord);
-        pump(300);
+        test::pumpEvents(50);
+        typist.physicalChord(chord);
+        test::pumpEvents(300);
         return count;
     }
 
-    Typist typist;
+    test::XTestKeyboard typist;
 };
 
 TEST_F(KeyboardLayouts, ShiftSuper2IsTheSamePhysicalKeyOnEveryLayout) {
@@ -111,7 +79,7 @@ TEST_F(KeyboardLayouts, ShiftSuper2IsTheSamePhysicalKeyOnEveryLayout) {
     for (const auto& [layout, model] : layouts) {
         SCOPED_TRACE(layout.toStdString());
         ASSERT_TRUE(setLayout(layout, model));
-        pump(100);
+        test::pumpEvents(100);
         const auto recorded = record({kShift, kSuper, kKey2});
         ASSERT_TRUE(recorded);
         EXPECT_EQ(*recorded, (Shortcut{19, 768}));
@@ -166,11 +134,11 @@ TEST_F(KeyboardLayouts, AShownFieldFollowsALayoutSwitch) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_TRUE(field->labelText().endsWith("+Y")) << field->labelText().toStdString();
     ASSERT_TRUE(setLayout("de"));
-    pump(100);
+    test::pumpEvents(100);
     EXPECT_TRUE(field->labelText().endsWith("+Z")) << field->labelText().toStdString();
     window.hide();
     window.show(); // shown again, as when the settings window comes back
-    pump(50);
+    test::pumpEvents(50);
     EXPECT_TRUE(field->accessibleName().endsWith("+Z")) << field->accessibleName().toStdString();
     ASSERT_TRUE(setLayout("us"));
 }
