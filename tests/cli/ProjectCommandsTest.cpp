@@ -15,7 +15,6 @@ using lumivane::cli::commandProject;
 using lumivane::cli::commandRender;
 using lumivane::cli::exitFailure;
 using lumivane::cli::exitOk;
-using lumivane::cli::exitUsage;
 
 class ProjectCommands : public ::testing::Test {
 protected:
@@ -102,17 +101,6 @@ TEST_F(ProjectCommands, FailuresAreClearAndLeaveNoOutput) {
     EXPECT_EQ(commandProject({"new", path("none.png"), "-o", path("q.lumivane")}), exitFailure);
     EXPECT_FALSE(QFile::exists(path("q.lumivane")));
     EXPECT_EQ(commandProject({"new", image, "-o", path("nodir/q.lumivane")}), exitFailure);
-}
-
-TEST_F(ProjectCommands, MalformedArgumentsAreUsageErrors) {
-    EXPECT_EQ(commandRender({}), exitUsage);
-    EXPECT_EQ(commandRender({path("p.lumivane")}), exitUsage);
-    EXPECT_EQ(commandRender({path("p.lumivane"), "-o", path("out.gif")}), exitUsage);
-    EXPECT_EQ(commandRender({path("p.lumivane"), "-o", path("o.png"), "--preset", "ultra"}), exitUsage);
-    EXPECT_EQ(commandProject({}), exitUsage);
-    EXPECT_EQ(commandProject({"open", image}), exitUsage);
-    EXPECT_EQ(commandProject({"new", image}), exitUsage);
-    EXPECT_EQ(commandProject({"new", "-o", path("x.lumivane")}), exitUsage);
 }
 
 } // namespace
