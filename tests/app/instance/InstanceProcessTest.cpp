@@ -22,54 +22,17 @@ namespace {
 const QString lumivane = QStringLiteral(LUMIVANE_EXECUTABLE);
 const QString handOverLine = QStringLiteral("Lumivane is already running; its settings window is shown.\n");
 
-// Names of the visible top-level windows of the test's X server.
-// True once the process has ended; waitForFinished() alone answers false for one that
-// ended while an earlier wait ran the event loop.
-bool finishes(QProcess& process, int ms) {
-    return process.state() == QProcess::NotRunning || process.waitForFinished(ms);
-}
-
-QStringList visibleWindows(const PrivateSession& session) {
-    QProcess p;
-    p.setProcessEnvironment(session.environment());
-    p.start("xdotool", {"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"});
-    p.waitForFinished(5000);
-    return QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-}
-
-bool waitForWindow(const PrivateSession& session, const QString& title, int ms = 10000) {
-    return QTest::qWaitFor([&] { return visibleWindows(session).contains(title); }, ms);
-}
-
-QString busNameOwner(const PrivateSession& session) {
-    QProcess p;
-    p.setProcessEnvironment(session.environment());
-    p.start("dbus-send", {"--session", "--print-reply=literal", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                          "org.freedesktop.DBus.GetNameOwner", "string:io.github.lumivane.Lumivane"});
-    p.waitForFinished(5000);
-    return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
-}
-
-bool socketAnswers(const PrivateSession& session) {
-    return QFile::exists(session.path("run/io.github.lumivane.Lumivane.socket"));
-}
-
-// Waits until one instance serves, over the bus or (without one) the local socket.
-bool waitForInstance(const PrivateSession& session, bool bus) {
-    return QTest::qWaitFor([&] { return bus ? !busNameOwner(session).isEmpty() : socketAnswers(session); }, 15000);
-}
-
 void expectHandOverAndRace(bool bus) {
     PrivateSession session(bus);
     ASSERT_TRUE(session.ready());
     QProcess& first = session.start(lumivane, {});
-    ASSERT_TRUE(waitForInstance(session, bus)) << first.readAllStandardError().toStdString();
+    ASSERT_TRUE(session.waitForInstance()) << first.readAllStandardError().toStdString();
 
     // A second start hands over: the running one shows its settings window.
     const auto second = session.run(lumivane, {});
     EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
     EXPECT_EQ(second.out, handOverLine);
-    EXPECT_TRUE(waitForWindow(session, QStringLiteral("設定")));
+    EXPECT_TRUE(session.waitForWindow(QStringLiteral("設定")));
     EXPECT_EQ(first.state(), QProcess::Running);
     first.terminate();
     ASSERT_TRUE(first.waitForFinished(10000));
@@ -88,7 +51,7 @@ void expectHandOverAndRace(bool bus) {
     EXPECT_EQ(left.exitCode(), 0) << left.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(left.readAllStandardOutput()), handOverLine);
     if (bus) {
-        EXPECT_FALSE(busNameOwner(session).isEmpty());
+        EXPECT_FALSE(session.busNameOwner().isEmpty());
     }
     // The survivor still answers the next start.
     EXPECT_EQ(session.run(lumivane, {}).exitCode, 0);
@@ -109,9 +72,9 @@ TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
     PrivateSession session;
     ASSERT_TRUE(session.ready());
     QProcess& app = session.start(lumivane, {});
-    ASSERT_TRUE(waitForInstance(session, true));
+    ASSERT_TRUE(session.waitForInstance());
     QProcess& command = session.start(lumivane, {"capture", "area"});
-    ASSERT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    ASSERT_TRUE(session.waitForWindow("Lumivane Selection"));
     EXPECT_EQ(command.state(), QProcess::Running) << "waits for the selection";
     EXPECT_EQ(app.state(), QProcess::Running);
 
@@ -121,20 +84,20 @@ TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
     xdotool({"mousemove", "300", "260"});
     xdotool({"mousemove", "400", "320"});
     xdotool({"mouseup", "1"});
-    EXPECT_TRUE(waitForWindow(session, "Lumivane プレビュー"));
-    EXPECT_FALSE(visibleWindows(session).contains("Lumivane Selection"));
-    ASSERT_TRUE(finishes(command, 20000)) << command.readAllStandardError().toStdString();
+    EXPECT_TRUE(session.waitForWindow("Lumivane プレビュー"));
+    EXPECT_FALSE(session.visibleWindows().contains("Lumivane Selection"));
+    ASSERT_TRUE(PrivateSession::finishes(command, 20000)) << command.readAllStandardError().toStdString();
     EXPECT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString();
     app.terminate();
     app.waitForFinished(10000);
 
     // None runs: the command starts Lumivane, which shows the overlay; Escape ends it.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return busNameOwner(session).isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.busNameOwner().isEmpty(); }, 5000));
     QProcess& started = session.start(lumivane, {"capture", "area"});
-    EXPECT_TRUE(waitForWindow(session, "Lumivane Selection", 20000));
-    EXPECT_FALSE(busNameOwner(session).isEmpty());
+    EXPECT_TRUE(session.waitForWindow("Lumivane Selection", 20000));
+    EXPECT_FALSE(session.busNameOwner().isEmpty());
     xdotool({"key", "Escape"});
-    ASSERT_TRUE(finishes(started, 10000));
+    ASSERT_TRUE(PrivateSession::finishes(started, 10000));
     EXPECT_EQ(started.exitCode(), 3) << started.readAllStandardError().toStdString();
 }
 
@@ -158,7 +121,7 @@ TEST(InstanceProcess, CaptureCommandsExitWithTheCapturesOutcomeAndNotifyWithoutA
     lumivane::test::FakeNotificationServer notifications(session.busAddress());
     ASSERT_TRUE(notifications.isRunning()) << notifications.errorText().toStdString();
     QProcess& app = session.start(lumivane, {});
-    ASSERT_TRUE(waitForInstance(session, true));
+    ASSERT_TRUE(session.waitForInstance());
 
     // The Xvfb desktop has no tray: one notice that Lumivane runs and how to reach it.
     ASSERT_TRUE(notifications.waitForNotifications(1, 15000));
@@ -178,7 +141,7 @@ TEST(InstanceProcess, CaptureCommandsExitWithTheCapturesOutcomeAndNotifyWithoutA
         const auto r = session.run(lumivane, {"capture", c.mode});
         EXPECT_EQ(r.exitCode, c.exitCode) << c.mode << "\n" << r.err.toStdString();
         if (c.exitCode == 0) {
-            EXPECT_TRUE(waitForWindow(session, "Lumivane プレビュー"));
+            EXPECT_TRUE(session.waitForWindow("Lumivane プレビュー"));
             continue;
         }
         // The failure's own Japanese text in a notification, and the same on standard error.
@@ -190,18 +153,18 @@ TEST(InstanceProcess, CaptureCommandsExitWithTheCapturesOutcomeAndNotifyWithoutA
     }
 
     QProcess& area = session.start(lumivane, {"capture", "area"});
-    ASSERT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    ASSERT_TRUE(session.waitForWindow("Lumivane Selection"));
     session.run("xdotool", {"key", "Escape"});
-    ASSERT_TRUE(finishes(area, 10000));
+    ASSERT_TRUE(PrivateSession::finishes(area, 10000));
     EXPECT_EQ(area.exitCode(), 3);
     EXPECT_EQ(notifications.notifications().size(), 2) << "a cancel is no failure";
 
     // The next start says nothing again.
     app.terminate();
     ASSERT_TRUE(app.waitForFinished(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return busNameOwner(session).isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.busNameOwner().isEmpty(); }, 5000));
     session.start(lumivane, {});
-    ASSERT_TRUE(waitForInstance(session, true));
+    ASSERT_TRUE(session.waitForInstance());
     QTest::qWait(3500);
     EXPECT_EQ(notifications.notifications().size(), 2);
 }
@@ -211,11 +174,11 @@ TEST(InstanceProcess, CaptureCommandFailsWhenTheInstanceEndsMeanwhile) {
     PrivateSession session;
     ASSERT_TRUE(session.ready());
     QProcess& app = session.start(lumivane, {});
-    ASSERT_TRUE(waitForInstance(session, true));
+    ASSERT_TRUE(session.waitForInstance());
     QProcess& command = session.start(lumivane, {"capture", "area"});
-    ASSERT_TRUE(waitForWindow(session, "Lumivane Selection"));
+    ASSERT_TRUE(session.waitForWindow("Lumivane Selection"));
     app.kill();
-    ASSERT_TRUE(finishes(command, 10000));
+    ASSERT_TRUE(PrivateSession::finishes(command, 10000));
     EXPECT_EQ(command.exitCode(), 1);
     EXPECT_TRUE(QString::fromLocal8Bit(command.readAllStandardError()).contains("before it answered"));
 }
@@ -237,10 +200,10 @@ TEST(InstanceProcess, OpenCommandShowsTheProjectInTheRunningEditor) {
     broken.close();
 
     session.start(lumivane, {});
-    ASSERT_TRUE(waitForInstance(session, true));
+    ASSERT_TRUE(session.waitForInstance());
     const auto opened = session.run(lumivane, {"open", session.path("shot.lumivane")});
     EXPECT_EQ(opened.exitCode, 0) << opened.err.toStdString();
-    EXPECT_TRUE(waitForWindow(session, "Lumivane"));
+    EXPECT_TRUE(session.waitForWindow("Lumivane"));
 
     // The launcher's form: the file as the only argument.
     const auto launched = session.run(lumivane, {session.path("shot.lumivane")});
@@ -285,15 +248,12 @@ TEST(InstanceRequests, PathsTravelByteForByte) {
 TEST(InstanceProcess, CommandWithoutDisplayOrInstanceFailsClearly) {
     PrivateSession session;
     ASSERT_TRUE(session.ready());
-    QProcess p;
     QProcessEnvironment env = session.environment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
-    p.setProcessEnvironment(env);
-    p.start(lumivane, {"capture", "full"});
-    ASSERT_TRUE(p.waitForFinished(20000));
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains("no display"));
+    const auto r = PrivateSession::run(lumivane, {"capture", "full"}, env, 20000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("no display")) << r.err.toStdString();
 }
 
 } // namespace
@@ -302,17 +262,9 @@ namespace {
 
 // Runs a command with Qt reporting every plugin it looks at or loads.
 PrivateSession::Result runReportingPlugins(const PrivateSession& session, const QStringList& args) {
-    QProcess p;
     QProcessEnvironment env = session.environment();
     env.insert("QT_DEBUG_PLUGINS", "1");
-    p.setProcessEnvironment(env);
-    p.start(lumivane, args);
-    PrivateSession::Result r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.exitCode = p.exitCode();
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
+    return PrivateSession::run(lumivane, args, env);
 }
 
 } // namespace
@@ -361,7 +313,7 @@ TEST(InstanceProcess, TemporaryFilesArePrivateAndGoAtQuitAndAtTheNextStart) {
         f.write("left by an earlier run");
     }
     QProcess& app = session.start(lumivane, {});
-    ASSERT_TRUE(waitForInstance(session, true)) << app.readAllStandardError().toStdString();
+    ASSERT_TRUE(session.waitForInstance()) << app.readAllStandardError().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(stale); }, 5000));
 
     const auto command = session.run(lumivane, {"capture", "full"});

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <csignal>
 #include <memory>
@@ -72,14 +73,18 @@ public:
         p.waitForStarted(5000);
         return p;
     }
-    // Runs to the end; exit code, output and errors.
+    // Runs to the end (in the session's environment unless given another); exit code, output and errors.
     struct Result {
         int exitCode = -1;
         QString out, err;
     };
-    Result run(const QString& program, const QStringList& args, int timeoutMs = 30000) {
+    Result run(const QString& program, const QStringList& args, int timeoutMs = 30000) const {
+        return run(program, args, env_, timeoutMs);
+    }
+    static Result run(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                      int timeoutMs = 30000) {
         QProcess p;
-        p.setProcessEnvironment(env_);
+        p.setProcessEnvironment(env);
         p.start(program, args);
         Result r;
         if (!p.waitForFinished(timeoutMs)) {
@@ -92,6 +97,38 @@ public:
         r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
         r.err = QString::fromLocal8Bit(p.readAllStandardError());
         return r;
+    }
+
+    // Titles of the visible top-level windows of the test's X server.
+    QStringList visibleWindows() const {
+        return run("xdotool", {"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"}, 5000)
+            .out.split('\n', Qt::SkipEmptyParts);
+    }
+    bool waitForWindow(const QString& title, int ms = 15000) const {
+        return QTest::qWaitFor([&] { return visibleWindows().contains(title); }, ms);
+    }
+    // The bus name's owner, empty while no instance holds it.
+    QString busNameOwner() const {
+        const Result r =
+            run("dbus-send",
+                {"--session", "--print-reply=literal", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                 "org.freedesktop.DBus.GetNameOwner", "string:io.github.lumivane.Lumivane"},
+                5000);
+        return r.exitCode == 0 ? r.out.trimmed() : QString();
+    }
+    // Waits until one instance serves, over the bus or (without one) the local socket.
+    bool waitForInstance() const {
+        return QTest::qWaitFor(
+            [&] {
+                return address_.isEmpty() ? QFile::exists(path("run/io.github.lumivane.Lumivane.socket"))
+                                          : !busNameOwner().isEmpty();
+            },
+            15000);
+    }
+    // True once the process has ended; waitForFinished() alone answers false for one that
+    // ended while an earlier wait ran the event loop.
+    static bool finishes(QProcess& process, int ms) {
+        return process.state() == QProcess::NotRunning || process.waitForFinished(ms);
     }
 
 private:

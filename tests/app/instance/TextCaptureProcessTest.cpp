@@ -16,36 +16,6 @@ namespace {
 
 const QString program = QStringLiteral(LUMIVANE_EXECUTABLE);
 
-bool ended(QProcess& process, int ms) {
-    return process.state() == QProcess::NotRunning || process.waitForFinished(ms);
-}
-
-QStringList shownWindows(const PrivateSession& session) {
-    QProcess p;
-    p.setProcessEnvironment(session.environment());
-    p.start("xdotool", {"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"});
-    p.waitForFinished(5000);
-    return QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-}
-
-bool shows(const PrivateSession& session, const QString& title, int ms = 15000) {
-    return QTest::qWaitFor([&] { return shownWindows(session).contains(title); }, ms);
-}
-
-bool serves(const PrivateSession& session) {
-    return QTest::qWaitFor(
-        [&] {
-            QProcess p;
-            p.setProcessEnvironment(session.environment());
-            p.start("dbus-send",
-                    {"--session", "--print-reply=literal", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                     "org.freedesktop.DBus.GetNameOwner", "string:io.github.lumivane.Lumivane"});
-            p.waitForFinished(5000);
-            return p.exitCode() == 0;
-        },
-        15000);
-}
-
 TEST(TextCaptureProcess, CaptureAreaTextPrintsTheTextOfTheDraggedArea) {
     const QString expected = QStringLiteral("範囲の文字を読み取ります\nRead the text of an area");
     QWidget page(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -66,24 +36,24 @@ TEST(TextCaptureProcess, CaptureAreaTextPrintsTheTextOfTheDraggedArea) {
     PrivateSession session;
     ASSERT_TRUE(session.ready());
     QProcess& app = session.start(program, {});
-    ASSERT_TRUE(serves(session));
+    ASSERT_TRUE(session.waitForInstance());
     QProcess& command = session.start(program, {"capture", "area", "--text"});
-    ASSERT_TRUE(shows(session, "Lumivane Selection"));
+    ASSERT_TRUE(session.waitForWindow("Lumivane Selection"));
     auto xdotool = [&](const QStringList& args) { session.run("xdotool", args); };
     xdotool({"mousemove", "110", "110"});
     xdotool({"mousedown", "1"});
     xdotool({"mousemove", "400", "200"});
     xdotool({"mousemove", "690", "280"});
     xdotool({"mouseup", "1"});
-    ASSERT_TRUE(ended(command, 60000));
+    ASSERT_TRUE(PrivateSession::finishes(command, 60000));
     const QString err = QString::fromLocal8Bit(command.readAllStandardError());
     ASSERT_EQ(command.exitCode(), 0) << err.toStdString();
     const QString out = QString::fromUtf8(command.readAllStandardOutput());
     EXPECT_LE(lumivane::test::characterErrorRate(out, expected), 0.1) << out.toStdString();
     EXPECT_TRUE(out.endsWith('\n'));
     // The text is the result: no preview of a picture, and the result window shows it too.
-    EXPECT_FALSE(shownWindows(session).contains("Lumivane プレビュー"));
-    EXPECT_TRUE(shows(session, "読み取ったテキスト", 5000));
+    EXPECT_FALSE(session.visibleWindows().contains("Lumivane プレビュー"));
+    EXPECT_TRUE(session.waitForWindow("読み取ったテキスト", 5000));
     EXPECT_EQ(app.state(), QProcess::Running);
 }
 
@@ -101,11 +71,11 @@ TEST(TextCaptureProcess, WithoutTheEngineModuleTheProgramStartsAndSaysWhatToInst
     EXPECT_TRUE(ocr.err.contains("sudo apt install lumivane-ocr")) << ocr.err.toStdString();
 
     QProcess& app = session.start(program, {});
-    ASSERT_TRUE(serves(session)) << app.readAllStandardError().toStdString();
+    ASSERT_TRUE(session.waitForInstance()) << app.readAllStandardError().toStdString();
     const auto area = session.run(program, {"capture", "area", "--text"});
     EXPECT_EQ(area.exitCode, 1);
     EXPECT_TRUE(area.err.contains("lumivane-ocr")) << area.err.toStdString();
-    EXPECT_FALSE(shownWindows(session).contains("Lumivane Selection")) << "no area to choose for nothing";
+    EXPECT_FALSE(session.visibleWindows().contains("Lumivane Selection")) << "no area to choose for nothing";
     // The ordinary capture still works.
     EXPECT_EQ(session.run(program, {"capture", "full"}).exitCode, 0);
     EXPECT_EQ(app.state(), QProcess::Running);
