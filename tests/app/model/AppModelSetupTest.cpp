@@ -374,6 +374,7 @@ TEST_F(AppModelSetup, ErrorDetailsHelpAndSettingsPagesFallBackToAlerts) {
     EXPECT_EQ(alerts[0].title, "Lumivane エラー詳細");
     EXPECT_EQ(alerts[0].informativeText, message);
     EXPECT_EQ(alerts[0].buttons, (QStringList{"OK", "コピー"}));
+    EXPECT_EQ(alerts[0].style, AlertStyle::warning);
     EXPECT_EQ(copied, (std::vector<QString>{message}));
 
     // The JavaScript help: its second button opens the support site.

@@ -152,6 +152,16 @@ ScreenInfo screen(QRectF frame, double inset = 0) {
     return s;
 }
 
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 // Waits for background work posted back to the UI thread.
 template <typename Pred>
 bool waitFor(Pred pred, int ms = 5000) {
@@ -226,24 +236,11 @@ protected:
 
 } // namespace
 
-TEST_F(AppModelFlows, AreaCaptureReactivatesRunningOverlayAndCancelIsSilent) {
-    model->handleHotKey(HotKeyService::Action::captureArea);
-    model->handleHotKey(HotKeyService::Action::captureArea);
-    EXPECT_EQ(log.overlaysMade, 1);
-    EXPECT_EQ(log.overlayActivations, 1);
-    ASSERT_TRUE(log.selection);
-    (*log.selection)->addResult(std::nullopt);
-    (*log.selection)->finish();
-    ASSERT_TRUE(waitFor([&] { return !model->hasSelectionOverlay(); }));
-    EXPECT_FALSE(model->lastErrorMessage());
-    EXPECT_FALSE(model->currentCapture());
-    EXPECT_TRUE(log.rectCaptures.empty());
-}
-
 // Every capture flow tells whoever waits for it how it ended, once: shown, failed
 // with the message the menu shows (and captureFailed), or cancelled. A second area
-// request on a running selection hears that selection's end; a selection replaced
-// by a new one hears cancelled.
+// request on a running selection only brings it forward and hears that selection's
+// end; a cancel is silent; a selection replaced by a new one hears cancelled. A
+// failure keeps the capture shown before and refreshes the setup checklist once.
 TEST_F(AppModelFlows, CaptureFlowsTellTheirWaitersHowTheyEnded) {
     using Kind = CaptureOutcome::Kind;
     std::vector<CaptureOutcome> heard;
@@ -252,49 +249,67 @@ TEST_F(AppModelFlows, CaptureFlowsTellTheirWaitersHowTheyEnded) {
     QObject::connect(model.get(), &AppModel::captureFailed, [&](const QString& m) { failures << m; });
     auto settled = [&](size_t n) { return waitFor([&] { return heard.size() >= n; }); };
 
-    model->captureFullScreen(listen);
-    ASSERT_TRUE(settled(1));
-    EXPECT_EQ(heard[0].kind, Kind::shown);
-
-    fullScreenError = CaptureError::Kind::screenRecordingPermissionDenied;
-    model->handleHotKey(HotKeyService::Action::captureFullScreen, listen);
-    ASSERT_TRUE(settled(2));
-    EXPECT_EQ(heard[1].kind, Kind::failed);
-    ASSERT_TRUE(model->lastErrorMessage());
-    EXPECT_EQ(heard[1].message, *model->lastErrorMessage());
-    EXPECT_EQ(failures, QStringList{heard[1].message});
-
-    browserFails = true;
-    model->captureBrowserFullPage(listen);
-    ASSERT_TRUE(settled(3));
-    EXPECT_EQ(heard[2].kind, Kind::failed);
-    EXPECT_EQ(heard[2].message, *model->lastErrorMessage());
-    EXPECT_EQ(failures.size(), 2);
-
     // Two requests on one selection, cancelled with Escape: both hear it, nothing failed.
     model->handleHotKey(HotKeyService::Action::captureArea, listen);
     model->handleHotKey(HotKeyService::Action::captureArea, listen);
     EXPECT_EQ(log.overlaysMade, 1);
+    EXPECT_EQ(log.overlayActivations, 1);
+    ASSERT_TRUE(log.selection);
     (*log.selection)->addResult(std::nullopt);
     (*log.selection)->finish();
+    ASSERT_TRUE(settled(2));
+    EXPECT_EQ(heard[0].kind, Kind::cancelled);
+    EXPECT_EQ(heard[1].kind, Kind::cancelled);
+    ASSERT_TRUE(waitFor([&] { return !model->hasSelectionOverlay(); }));
+    EXPECT_FALSE(model->lastErrorMessage());
+    EXPECT_FALSE(model->currentCapture());
+    EXPECT_TRUE(log.rectCaptures.empty());
+    EXPECT_TRUE(failures.isEmpty());
+
+    model->captureFullScreen(listen);
+    ASSERT_TRUE(settled(3));
+    EXPECT_EQ(heard[2].kind, Kind::shown);
+    const ImageRef first = model->currentCapture()->image;
+
+    fullScreenError = CaptureError::Kind::captureFailed;
+    int refreshes = 0;
+    QObject::connect(model.get(), &AppModel::setupStateChanged, [&] { ++refreshes; });
+    model->handleHotKey(HotKeyService::Action::captureFullScreen, listen);
+    ASSERT_TRUE(settled(4));
+    EXPECT_EQ(heard[3].kind, Kind::failed);
+    EXPECT_EQ(model->lastErrorMessage(), CaptureError(CaptureError::Kind::captureFailed).description());
+    EXPECT_EQ(heard[3].message, *model->lastErrorMessage());
+    EXPECT_EQ(failures, QStringList{heard[3].message});
+    EXPECT_EQ(model->currentCapture()->image, first);
+    EXPECT_EQ(refreshes, 1);
+
+    browserFails = true;
+    model->captureBrowserFullPage(listen);
     ASSERT_TRUE(settled(5));
-    EXPECT_EQ(heard[3].kind, Kind::cancelled);
-    EXPECT_EQ(heard[4].kind, Kind::cancelled);
+    EXPECT_EQ(heard[4].kind, Kind::failed);
+    EXPECT_EQ(heard[4].message, *model->lastErrorMessage());
     EXPECT_EQ(failures.size(), 2);
+
+    // A desktop without window capture says so.
+    model->handleHotKey(HotKeyService::Action::captureWindow, listen);
+    ASSERT_TRUE(settled(6));
+    EXPECT_EQ(heard[5].kind, Kind::failed);
+    EXPECT_EQ(model->lastErrorMessage(),
+              userFacingErrorMessage(CaptureError(CaptureError::Kind::windowCaptureUnsupported)));
 
     // A selection the menu replaces with a new one: its waiter hears cancelled; the new
     // one's hears the capture shown once its rectangle is captured.
     model->captureArea(listen);
     model->captureArea(listen);
-    ASSERT_TRUE(settled(6));
-    EXPECT_EQ(heard[5].kind, Kind::cancelled);
+    ASSERT_TRUE(settled(7));
+    EXPECT_EQ(heard[6].kind, Kind::cancelled);
     ASSERT_TRUE(waitFor([&] { return log.selection.has_value(); }));
     (*log.selection)->addResult(QRectF(10, 10, 50, 40));
     (*log.selection)->finish();
-    ASSERT_TRUE(settled(7));
-    EXPECT_EQ(heard[6].kind, Kind::shown);
+    ASSERT_TRUE(settled(8));
+    EXPECT_EQ(heard[7].kind, Kind::shown);
     QTest::qWait(100);
-    EXPECT_EQ(heard.size(), 7u) << "each waiter hears once";
+    EXPECT_EQ(heard.size(), 8u) << "each waiter hears once";
 }
 
 TEST_F(AppModelFlows, AreaCaptureWaitsThenCapturesAndPresentsOnTheRectanglesScreen) {
@@ -360,18 +375,6 @@ TEST_F(AppModelFlows, LastAreaIsTakenAgainOnItsScreen) {
     }
 }
 
-// Window capture goes to the desktop's window capture with the frame setting; a desktop
-// without one says so.
-TEST_F(AppModelFlows, WindowCaptureFollowsTheFrameSettingOrSaysTheDesktopCannot) {
-    std::vector<CaptureOutcome> heard;
-    const CaptureCompletion listen = [&](const CaptureOutcome& o) { heard.push_back(o); };
-    model->handleHotKey(HotKeyService::Action::captureWindow, listen);
-    ASSERT_TRUE(waitFor([&] { return heard.size() == 1; }));
-    EXPECT_EQ(heard[0].kind, CaptureOutcome::Kind::failed);
-    EXPECT_EQ(model->lastErrorMessage(),
-              userFacingErrorMessage(CaptureError(CaptureError::Kind::windowCaptureUnsupported)));
-}
-
 TEST_F(AppModelFlows, PreviewFrameRules) {
     // Pointer on no screen: the main screen.
     EXPECT_EQ(model->previewScreenFrame(QPointF(5000, 5000)), QRectF(0, 25, 1000, 775));
@@ -387,26 +390,12 @@ TEST_F(AppModelFlows, PreviewFrameRules) {
     EXPECT_FALSE(model->previewScreenFrameForRect(QRectF(0, 0, 10, 10)));
 }
 
-TEST_F(AppModelFlows, FailuresSetTheMessageAndKeepTheCapture) {
-    model->captureFullScreen();
-    ASSERT_TRUE(waitFor([&] { return model->currentCapture().has_value(); }));
-    const ImageRef first = model->currentCapture()->image;
-    fullScreenError = CaptureError::Kind::captureFailed;
-    int refreshes = 0;
-    QObject::connect(model.get(), &AppModel::setupStateChanged, [&] { ++refreshes; });
-    model->captureFullScreen();
-    ASSERT_TRUE(waitFor([&] { return model->lastErrorMessage().has_value(); }));
-    EXPECT_EQ(*model->lastErrorMessage(), CaptureError(CaptureError::Kind::captureFailed).description());
-    EXPECT_EQ(model->currentCapture()->image, first);
-    EXPECT_EQ(refreshes, 1);
-}
-
 TEST_F(AppModelFlows, BrowserCaptureRunsWithoutBlockingAndReportsFailuresAndOmissions) {
     browserFails = true;
     model->captureBrowserFullPage();
     ASSERT_TRUE(waitFor([&] { return model->lastErrorMessage().has_value(); }));
-    EXPECT_EQ(*model->lastErrorMessage(), "Chrome、Chromium または Brave を前面に出した通常の Web "
-                                          "ページで実行してください。設定画面や新しいタブでは失敗します。");
+    EXPECT_EQ(model->lastErrorMessage(),
+              userFacingErrorMessage(BrowserCaptureError(BrowserCaptureError::Kind::browserNotFrontmost)));
     EXPECT_FALSE(model->currentCapture());
 
     // The call returns at once; the capture appears when the service delivers it.
@@ -577,11 +566,7 @@ TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapane
     EXPECT_TRUE(QFileInfo(saveSuggestions[1]).fileName().endsWith(".png"));
 
     const QString notAProject = temp.filePath("notes.json");
-    {
-        QFile f(notAProject);
-        f.open(QIODevice::WriteOnly);
-        f.write("{\"version\": 1}");
-    }
+    ASSERT_TRUE(writeFile(notAProject, "{\"version\": 1}"));
     EXPECT_FALSE(model->editorSession().openProject(notAProject));
     EXPECT_TRUE(model->lastErrorMessage()->startsWith(
         "ファイル“notes.json”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。"));
@@ -595,19 +580,11 @@ TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
     EditorDocument doc = EditorDocument::fresh(image());
     const QString good = temp.filePath("good.lumivane");
     ASSERT_TRUE(model->editorSession().saveProject(doc, good));
-    QByteArray text = [&] {
-        QFile f(good);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    QByteArray text = readFile(good);
     const int at = text.indexOf("\"baseImageData\": \"") + 18;
     text.replace(at, text.indexOf('"', at) - at, QByteArray("bm90IGFuIGltYWdl"));
     const QString bad = temp.filePath("bad.lumivane");
-    {
-        QFile f(bad);
-        f.open(QIODevice::WriteOnly);
-        f.write(text);
-    }
+    ASSERT_TRUE(writeFile(bad, text));
     EXPECT_FALSE(model->editorSession().openProject(bad));
     EXPECT_EQ(*model->lastErrorMessage(), "画像データの変換に失敗しました。");
     EXPECT_EQ(log.editorPresents, 0);
@@ -623,25 +600,13 @@ TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritt
     EditorDocument doc = EditorDocument::fresh(image());
     const QString path = temp.filePath("framed.lumivane");
     ASSERT_TRUE(model->editorSession().saveProject(doc, path));
-    QByteArray text = [&] {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    QByteArray text = readFile(path);
     text.replace("\"padding\": 36", "\"padding\": 16000").replace("\"isEnabled\": false", "\"isEnabled\": true");
-    {
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(text);
-    }
+    ASSERT_TRUE(writeFile(path, text));
     EXPECT_FALSE(model->editorSession().openProject(path));
     EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("キャンバスが大きすぎます")))
         << model->lastErrorMessage()->toStdString();
-    {
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("{\"version\": 1,");
-    }
+    ASSERT_TRUE(writeFile(path, "{\"version\": 1,"));
     EXPECT_FALSE(model->editorSession().openProject(path));
     EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("プロジェクトファイルの形式が正しくありません")));
     EXPECT_EQ(log.editorPresents, 0);

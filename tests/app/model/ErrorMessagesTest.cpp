@@ -106,13 +106,3 @@ TEST(ErrorMessages, ShortcutTextsNameTheDesktopsKeys) {
         for (const char* foreign : {"macOS", "⌘", "⇧", "システム設定", "Mac"})
             EXPECT_FALSE(text.contains(QString::fromUtf8(foreign))) << foreign;
 }
-
-// The callers act on the index of the button pressed.
-TEST(ErrorMessages, AlertButtonsInOrder) {
-    EXPECT_EQ(AlertTexts::shortcutConflictNotice().buttons,
-              (QStringList{"設定を開く", "おすすめキーに変更", "あとで"}));
-    EXPECT_EQ(AlertTexts::errorDetails("m").buttons, (QStringList{"OK", "コピー"}));
-    EXPECT_EQ(AlertTexts::errorDetails("m").informativeText, "m");
-    EXPECT_EQ(AlertTexts::errorDetails("m").style, AlertStyle::warning);
-    EXPECT_EQ(AlertTexts::browserJavaScriptHelp().buttons, (QStringList{"OK", "Lumivane サイトを開く"}));
-}

@@ -22,10 +22,6 @@ TEST(HistoryRecorder, KeepsCapturesOnlyWhileHistoryIsOn) {
     QTemporaryDir dir;
     const QString folder = dir.filePath("history");
     AppSettings settings(std::make_unique<test::MemorySettingsStore>());
-    EXPECT_TRUE(settings.historyEnabled()); // on by default
-    EXPECT_EQ(settings.historyMaximumEntries(), 50);
-    EXPECT_EQ(settings.historyMaximumMegabytes(), 500);
-
     settings.setHistoryEnabled(false);
     HistoryRecorder recorder(settings, folder);
     recorder.record(plainImage(qRgb(1, 1, 1)));
