@@ -82,12 +82,6 @@ struct Desktop {
     }
 };
 
-PreviewActions noActions() {
-    PreviewActions a;
-    a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
-    return a;
-}
-
 } // namespace
 
 TEST(PreviewOnTheDesktop, SkipsTheTaskbarIsOnEveryWorkspaceAndSitsAboveAPanel) {
@@ -99,7 +93,7 @@ TEST(PreviewOnTheDesktop, SkipsTheTaskbarIsOnEveryWorkspaceAndSitsAboveAPanel) {
     // The panel's strut shrinks the work area: 30 pixels at the bottom.
     EXPECT_EQ(x11->mainScreen()->visibleFrame, QRectF(0, 30, 1920, 1050));
 
-    PreviewWindowController controller(x11, noActions());
+    PreviewWindowController controller(x11, test::dragOnlyActions());
     controller.show(picture({400, 300}), std::nullopt);
     QWidget* w = controller.window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
@@ -132,7 +126,7 @@ TEST(PreviewOnTheDesktop, WithoutACompositorTheCardHasNoBlackSquareAroundIt) {
     ASSERT_TRUE(x11);
     ASSERT_FALSE(x11->hasCompositingManager());
     desktop.setRootColour(0x3366cc);
-    PreviewWindowController controller(x11, noActions());
+    PreviewWindowController controller(x11, test::dragOnlyActions());
     controller.show(picture({400, 300}), std::nullopt);
     QWidget* w = controller.window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
@@ -180,7 +174,7 @@ TEST(PreviewOnTheDesktop, LeavesTheKeyboardFocusAndComesBackWithoutHover) {
     free(focusReply);
 
     std::unique_ptr<PreviewWindowController> controller;
-    PreviewActions actions = noActions();
+    PreviewActions actions = test::dragOnlyActions();
     actions.dismiss = [&controller] { controller->hideWithFadeSlide(); };
     controller = std::make_unique<PreviewWindowController>(x11, actions);
     controller->show(picture({400, 300}), std::nullopt);

@@ -18,12 +18,11 @@ using lumivane::test::picture;
 namespace {
 
 PreviewActions actions(int& saves) {
-    PreviewActions a;
+    PreviewActions a = test::dragOnlyActions();
     a.save = [&saves](std::function<void(bool)> done) {
         ++saves;
         done(false); // nothing to save: straight back to idle
     };
-    a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
     return a;
 }
 

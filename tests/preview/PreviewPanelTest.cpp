@@ -27,7 +27,7 @@ struct Calls {
 };
 
 PreviewActions actionsFor(Calls& c) {
-    PreviewActions a;
+    PreviewActions a = test::dragOnlyActions();
     a.openEditor = [&c] { ++c.openEditor; };
     a.dismiss = [&c] { ++c.dismiss; };
     a.noteInteraction = [&c] { ++c.interactions; };
@@ -37,7 +37,6 @@ PreviewActions actionsFor(Calls& c) {
         QTimer::singleShot(50, [done] { done(true); });
     };
     a.save = [](std::function<void(bool)> done) { done(false); };
-    a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
     a.presented = [&c] { ++c.presented; };
     return a;
 }

@@ -1,4 +1,5 @@
-// What the preview tests show: one screen as Qt sees it, and a capture to preview.
+// What the preview tests show: one screen as Qt sees it, a capture to preview, and
+// the least a preview needs of the application.
 #pragma once
 
 #include "platform/Screens.h"
@@ -29,6 +30,13 @@ inline ImageRef picture(QSize size = {400, 200}) {
     QImage i(size, QImage::Format_RGB32);
     i.fill(qRgb(40, 120, 220));
     return makeImage(i);
+}
+
+// Actions with only what every preview needs: the export options of a drag.
+inline PreviewActions dragOnlyActions() {
+    PreviewActions a;
+    a.dragOptions = [] { return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium); };
+    return a;
 }
 
 } // namespace lumivane::test

@@ -16,15 +16,8 @@ TEST(PreviewTextActions, ReadTextOnHoverAndTheCodesPillOpensTheirMenu) {
     for (bool offered : {false, true}) {
         int reads = 0, edits = 0;
         std::vector<QPoint> menus;
-        PreviewActions a;
+        PreviewActions a = test::dragOnlyActions();
         a.openEditor = [&edits] { ++edits; };
-        a.dismiss = [] {};
-        a.noteInteraction = [] {};
-        a.hoverChanged = [](bool) {};
-        a.presented = [] {};
-        a.dragOptions = [] {
-            return ImageExportOptions::drag(ImageExportProfile::standard, CaptureQualityPreset::medium);
-        };
         if (offered)
             a.readText = [&reads] { ++reads; };
         a.showCodes = [&menus](QPoint at) { menus.push_back(at); };
