@@ -57,17 +57,18 @@ void expectHandOverAndRace(bool bus) {
     EXPECT_EQ(session.run(lumivane, {}).exitCode, 0);
 }
 
-TEST(InstanceProcess, SecondStartHandsOverAndTwoSimultaneousStartsLeaveOneOnTheBus) {
-    expectHandOverAndRace(true);
-}
-
-TEST(InstanceProcess, WithoutABusTheLocalSocketDoesTheSame) {
-    expectHandOverAndRace(false);
+// On the bus, and without one through the local socket.
+TEST(InstanceProcess, SecondStartHandsOverAndTwoSimultaneousStartsLeaveOne) {
+    for (bool bus : {true, false}) {
+        SCOPED_TRACE(bus ? "bus" : "local socket");
+        expectHandOverAndRace(bus);
+    }
 }
 
 // 'capture area' from another process opens the overlay of the running instance
-// and waits: a drag on it ends in that instance's preview and the command's success.
-// Without an instance the command starts one first.
+// and waits: a drag on it ends in that instance's preview and the command's success;
+// the instance ending meanwhile fails the command. Without an instance the command
+// starts one first.
 TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
     PrivateSession session;
     ASSERT_TRUE(session.ready());
@@ -88,8 +89,14 @@ TEST(InstanceProcess, CaptureAreaCommandShowsTheRunningInstancesOverlay) {
     EXPECT_FALSE(session.visibleWindows().contains("Lumivane Selection"));
     ASSERT_TRUE(PrivateSession::finishes(command, 20000)) << command.readAllStandardError().toStdString();
     EXPECT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString();
-    app.terminate();
-    app.waitForFinished(10000);
+
+    // The instance ends while a command waits for its capture: the command says so and fails.
+    QProcess& orphan = session.start(lumivane, {"capture", "area"});
+    ASSERT_TRUE(session.waitForWindow("Lumivane Selection"));
+    app.kill();
+    ASSERT_TRUE(PrivateSession::finishes(orphan, 10000));
+    EXPECT_EQ(orphan.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(orphan.readAllStandardError()).contains("before it answered"));
 
     // None runs: the command starts Lumivane, which shows the overlay; Escape ends it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.busNameOwner().isEmpty(); }, 5000));
@@ -167,20 +174,6 @@ TEST(InstanceProcess, CaptureCommandsExitWithTheCapturesOutcomeAndNotifyWithoutA
     ASSERT_TRUE(session.waitForInstance());
     QTest::qWait(3500);
     EXPECT_EQ(notifications.notifications().size(), 2);
-}
-
-// The instance ends while a command waits for its capture: the command says so and fails.
-TEST(InstanceProcess, CaptureCommandFailsWhenTheInstanceEndsMeanwhile) {
-    PrivateSession session;
-    ASSERT_TRUE(session.ready());
-    QProcess& app = session.start(lumivane, {});
-    ASSERT_TRUE(session.waitForInstance());
-    QProcess& command = session.start(lumivane, {"capture", "area"});
-    ASSERT_TRUE(session.waitForWindow("Lumivane Selection"));
-    app.kill();
-    ASSERT_TRUE(PrivateSession::finishes(command, 10000));
-    EXPECT_EQ(command.exitCode(), 1);
-    EXPECT_TRUE(QString::fromLocal8Bit(command.readAllStandardError()).contains("before it answered"));
 }
 
 // 'open' hands a project file to the running editor; a broken one is refused
