@@ -551,9 +551,8 @@ TEST_F(AppModelFlows, QuickSavesNameUniquelyAndRecreateTheFolder) {
 }
 
 // The save dialog starts in the default save folder when one is set, else in Pictures
-// (never the folder Lumivane was started from); file and project failures are reported
-// in Japanese.
-TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapanese) {
+// (never the folder Lumivane was started from).
+TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolder) {
     model->saver().saveImageWithPanel(image(), CaptureSource::standard);
     ASSERT_EQ(saveSuggestions.size(), 1u);
     EXPECT_EQ(QFileInfo(saveSuggestions[0]).absolutePath(), saveDialogFolder(model->settings()));
@@ -564,54 +563,53 @@ TEST_F(AppModelFlows, SaveDialogStartsInTheDefaultFolderAndFileFailuresAreJapane
     ASSERT_EQ(saveSuggestions.size(), 2u);
     EXPECT_EQ(QFileInfo(saveSuggestions[1]).absolutePath(), QDir(temp.filePath("shots")).absolutePath());
     EXPECT_TRUE(QFileInfo(saveSuggestions[1]).fileName().endsWith(".png"));
-
-    const QString notAProject = temp.filePath("notes.json");
-    ASSERT_TRUE(writeFile(notAProject, "{\"version\": 1}"));
-    EXPECT_FALSE(model->editorSession().openProject(notAProject));
-    EXPECT_TRUE(model->lastErrorMessage()->startsWith(
-        "ファイル“notes.json”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。"));
-    EXPECT_FALSE(
-        model->editorSession().saveProject(EditorDocument::fresh(image()), temp.filePath("missing/p.lumivane")));
-    EXPECT_TRUE(model->lastErrorMessage()->startsWith("ファイル“p.lumivane”を保存できませんでした。"))
-        << model->lastErrorMessage()->toStdString();
 }
 
-TEST_F(AppModelFlows, OpenProjectWithoutDecodableImageReportsAndKeepsState) {
-    EditorDocument doc = EditorDocument::fresh(image());
+// A project that cannot be opened is explained in Japanese and changes nothing; one
+// that cannot be saved (no folder, an image too large to open again) is not written.
+TEST_F(AppModelFlows, ProjectFailuresAreExplainedInJapaneseAndKeepTheState) {
     const QString good = temp.filePath("good.lumivane");
-    ASSERT_TRUE(model->editorSession().saveProject(doc, good));
-    QByteArray text = readFile(good);
-    const int at = text.indexOf("\"baseImageData\": \"") + 18;
-    text.replace(at, text.indexOf('"', at) - at, QByteArray("bm90IGFuIGltYWdl"));
-    const QString bad = temp.filePath("bad.lumivane");
-    ASSERT_TRUE(writeFile(bad, text));
-    EXPECT_FALSE(model->editorSession().openProject(bad));
-    EXPECT_EQ(*model->lastErrorMessage(), "画像データの変換に失敗しました。");
+    ASSERT_TRUE(model->editorSession().saveProject(EditorDocument::fresh(image()), good));
+    const QByteArray saved = readFile(good);
+    QByteArray undecodable = saved, framed = saved;
+    const int at = saved.indexOf("\"baseImageData\": \"") + 18;
+    undecodable.replace(at, saved.indexOf('"', at) - at, QByteArray("bm90IGFuIGltYWdl"));
+    framed.replace("\"padding\": 36", "\"padding\": 16000").replace("\"isEnabled\": false", "\"isEnabled\": true");
+    enum Match { whole, start, within };
+    const struct {
+        const char* file;
+        QByteArray text;
+        QString says;
+        Match match;
+    } broken[] = {
+        {"notes.json", "{\"version\": 1}",
+         "ファイル“notes.json”は Lumivane のプロジェクトとして読み込めない形式のため、開けませんでした。", start},
+        {"undecodable.lumivane", undecodable, "画像データの変換に失敗しました。", whole},
+        {"framed.lumivane", framed, "キャンバスが大きすぎます", within},
+        {"cut.lumivane", "{\"version\": 1,", "プロジェクトファイルの形式が正しくありません", within},
+    };
+    for (const auto& c : broken) {
+        ASSERT_TRUE(writeFile(temp.filePath(c.file), c.text));
+        EXPECT_FALSE(model->editorSession().openProject(temp.filePath(c.file))) << c.file;
+        ASSERT_TRUE(model->lastErrorMessage()) << c.file;
+        const QString& message = *model->lastErrorMessage();
+        const qsizetype found = message.indexOf(c.says);
+        EXPECT_TRUE(c.match == whole   ? message == c.says
+                    : c.match == start ? found == 0
+                                       : found >= 0)
+            << c.file << ": " << message.toStdString();
+    }
     EXPECT_EQ(log.editorPresents, 0);
     EXPECT_FALSE(model->currentCapture());
-
     ASSERT_TRUE(model->editorSession().openProject(good));
     EXPECT_EQ(log.editorPresents, 1);
     ASSERT_TRUE(model->currentCapture());
     EXPECT_EQ(model->currentCapture()->image->size(), QSize(64, 48));
-}
 
-TEST_F(AppModelFlows, ProjectsBeyondTheLimitsAreExplainedInJapaneseAndNeverWritten) {
-    EditorDocument doc = EditorDocument::fresh(image());
-    const QString path = temp.filePath("framed.lumivane");
-    ASSERT_TRUE(model->editorSession().saveProject(doc, path));
-    QByteArray text = readFile(path);
-    text.replace("\"padding\": 36", "\"padding\": 16000").replace("\"isEnabled\": false", "\"isEnabled\": true");
-    ASSERT_TRUE(writeFile(path, text));
-    EXPECT_FALSE(model->editorSession().openProject(path));
-    EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("キャンバスが大きすぎます")))
+    EXPECT_FALSE(
+        model->editorSession().saveProject(EditorDocument::fresh(image()), temp.filePath("missing/p.lumivane")));
+    EXPECT_TRUE(model->lastErrorMessage()->startsWith("ファイル“p.lumivane”を保存できませんでした。"))
         << model->lastErrorMessage()->toStdString();
-    ASSERT_TRUE(writeFile(path, "{\"version\": 1,"));
-    EXPECT_FALSE(model->editorSession().openProject(path));
-    EXPECT_TRUE(model->lastErrorMessage()->contains(QStringLiteral("プロジェクトファイルの形式が正しくありません")));
-    EXPECT_EQ(log.editorPresents, 0);
-
-    // An image a project could not hold again is refused when saving, not written.
     QImage tall(2, DocumentLimits::maxImageSide + 1, QImage::Format_RGB32);
     tall.fill(Qt::white);
     const QString huge = temp.filePath("huge.lumivane");
