@@ -5,6 +5,7 @@
 #include "editor_model/ProjectFile.h"
 #include "history/HistoryStore.h"
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -26,8 +27,8 @@ QWidget* visiblePreviewPanel() {
 } // namespace
 
 // The real desktop services against the test's X server: a synthetic hot-key press
-// captures the screen, the panel shows in the lower-left corner, copy offers both
-// clipboard formats and a quick save writes a PNG that decodes.
+// captures the screen, the panel shows in the lower-left corner, copy offers the PNG
+// to other clients both as bytes and as a file, and a quick save writes a PNG that decodes.
 TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     QTemporaryDir folder;
     test::DesktopModel desktop(
@@ -53,7 +54,14 @@ TEST(DesktopFlow, HotKeyCapturePreviewCopyAndQuickSave) {
     const QList<QByteArray> targets = test::readXClipboard("TARGETS").split('\n');
     EXPECT_TRUE(targets.contains("text/uri-list"));
     EXPECT_TRUE(targets.contains("image/png"));
-    EXPECT_TRUE(test::readXClipboard("image/png").startsWith("\x89PNG"));
+    const QByteArray png = test::readXClipboard("image/png");
+    EXPECT_EQ(QImage::fromData(png, "PNG").size(), screen);
+    // The file offered beside the bytes is the same picture.
+    const QUrl file = QUrl::fromEncoded(test::readXClipboard("text/uri-list").trimmed());
+    ASSERT_TRUE(file.isLocalFile()) << file.toString().toStdString();
+    QFile offered(file.toLocalFile());
+    ASSERT_TRUE(offered.open(QIODevice::ReadOnly));
+    EXPECT_EQ(offered.readAll(), png);
 
     bool saved = false;
     model.saver().saveImageQuickly(model.currentPreviewImage(), CaptureSource::standard, [&](bool ok) { saved = ok; });
