@@ -194,37 +194,10 @@ TEST(ApplicationActivation, OwnWindowsCountPopupsDoNot) {
     EXPECT_FALSE(isActivatingWindow(nullptr));
 }
 
-// The last error survives the tray menu opening; "コピー" of its alert copies it.
-TEST(ShellError, SurvivesTheMenuAndTheAlertCopiesIt) {
-    test::DesktopModel desktop;
-    ASSERT_TRUE(desktop.ready());
-    AppModel& model = *desktop;
-    model.hotKeys().applySettings();
-    ASSERT_FALSE(model.lastErrorMessage());
-    model.editorSession().openProject(desktop.dir.filePath("missing.lumivane"));
-    ASSERT_TRUE(model.lastErrorMessage());
-    const QString message = *model.lastErrorMessage();
-    EXPECT_TRUE(message.startsWith("ファイル“missing.lumivane”を開けませんでした。")) << message.toStdString();
-
-    AppUpdateController updates({}, {});
-    AppSettingsHost host(model, updates);
-    TrayMenu tray(model, host, updates);
-    tray.menu()->popup(QPoint(300, 40));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(tray.menu()));
-    QTest::qWait(400);
-    EXPECT_EQ(model.lastErrorMessage(), message) << "the menu opening is not an activation";
-    ASSERT_NE(tray.menu()->findChild<QWidget*>("menuErrorBox"), nullptr);
-    tray.menu()->hide();
-
-    QGuiApplication::clipboard()->clear();
-    test::answerNextMessageBox(QStringLiteral("コピー"));
-    model.showLastErrorDetails();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), message);
-}
-
 // The menu's texts: the checklist caption follows the model, the capture items show
-// their keys as Linux writes them, titles are not greyed, and a long error stays in
-// a red box of two lines without widening the menu.
+// their keys as Linux writes them, titles are not greyed; the last error survives the
+// menu opening and its alert copies it; a long error stays in a red box of two lines
+// without widening the menu.
 TEST(ShellMenu, CaptionKeysTitlesAndErrorBox) {
     test::DesktopModel desktop([](AppSettings& s, AppServices& services) {
         s.setBrowserAutomationVerified(true);
@@ -270,6 +243,25 @@ TEST(ShellMenu, CaptionKeysTitlesAndErrorBox) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
     const int plainWidth = menu->width();
     menu->hide();
+
+    // The last error survives the menu opening; "コピー" of its alert copies it.
+    model.hotKeys().applySettings();
+    ASSERT_FALSE(model.lastErrorMessage());
+    model.editorSession().openProject(desktop.dir.filePath("missing.lumivane"));
+    ASSERT_TRUE(model.lastErrorMessage());
+    const QString message = *model.lastErrorMessage();
+    EXPECT_TRUE(message.startsWith("ファイル“missing.lumivane”を開けませんでした。")) << message.toStdString();
+    menu->popup(QPoint(300, 40));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QTest::qWait(400);
+    EXPECT_EQ(model.lastErrorMessage(), message) << "the menu opening is not an activation";
+    ASSERT_NE(menu->findChild<QWidget*>("menuErrorBox"), nullptr);
+    menu->hide();
+    QGuiApplication::clipboard()->clear();
+    test::answerNextMessageBox(QStringLiteral("コピー"));
+    model.showLastErrorDetails();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), message);
+
     // A long first paragraph: a file name of 80 characters.
     model.editorSession().openProject(desktop.dir.filePath(QString(80, QChar(0x753B)) + ".lumivane"));
     ASSERT_TRUE(model.lastErrorMessage());
