@@ -57,7 +57,13 @@ void PinWindow::showCenteredAt(QScreen* screen, QPoint center) {
 void PinWindow::relayout(std::optional<QPoint> anchor) {
     if (!image_)
         return;
-    const QSize size = pin_geometry::logicalSize(image_->size(), zoom_, devicePixelRatio());
+    QSize size = pin_geometry::logicalSize(image_->size(), zoom_, devicePixelRatio());
+    // Qt 6.4 on Wayland reuses a window buffer of the same pixel size whatever scale it
+    // was made for: a pin moved from a scale 1 to a scale 2 output (the same pixels at
+    // half the points) would be painted into its old scale 1 buffer, a quarter of it
+    // at half density. One transparent point more at scales above 1 keeps the sizes apart.
+    if (onWayland() && devicePixelRatio() > 1)
+        size += QSize(1, 1);
     if (size == this->size())
         return;
     const QPoint origin = pos();
