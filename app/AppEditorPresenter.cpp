@@ -48,10 +48,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<EditorPresenter> makeEditorPresenter(std::function<AppModel*()> model) {
+std::unique_ptr<EditorPresenter> makeEditorPresenter(const std::function<AppModel*()>& model) {
     if (!model || !model())
         return nullptr;
-    return std::make_unique<EditorWindowPresenter>(std::move(model));
+    return std::make_unique<EditorWindowPresenter>(model);
 }
 
 } // namespace lumivane

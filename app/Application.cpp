@@ -190,8 +190,8 @@ AppServices makeDesktopServices(std::shared_ptr<DesktopBackend> desktop, const s
             a.readText = [model] { model()->readCurrentImageText(); };
         a.showCodes = [model](QPoint at) { model()->textRecognition().showCodesMenu(at); };
         a.presented = [model] { model()->preview().notePresented(); };
-        a.copy = [model](std::function<void(bool)> done) { model()->copyCurrentImage(std::move(done)); };
-        a.save = [model](std::function<void(bool)> done) { model()->saveCurrentImageQuickly(std::move(done)); };
+        a.copy = [model](const std::function<void(bool)>& done) { model()->copyCurrentImage(done); };
+        a.save = [model](const std::function<void(bool)>& done) { model()->saveCurrentImageQuickly(done); };
         a.pin = [model] { model()->pinImage(); };
         a.dragOptions = [model] {
             const auto source = model()->currentCapture() ? model()->currentCapture()->source : CaptureSource::standard;
