@@ -91,11 +91,22 @@ private:
     QString png_;
 };
 
-// The portal on the session's bus, served from a thread of its own so that tests may
-// block the main thread on a capture.
+// What the test's portal answers with: one colour, so that it tells itself from KWin's.
+QImage portalPicture(QSize size) {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(portalColour);
+    return picture;
+}
+
+// The portal on the session's bus, answering with `picture` (written to a file of its
+// own), served from a thread of its own so that tests may block the main thread on a
+// capture.
 class PortalOnBus {
 public:
-    PortalOnBus(const QString& busAddress, const QString& png) {
+    PortalOnBus(const QString& busAddress, const QImage& picture) {
+        const QString png = dir_.filePath("portal.png");
+        if (!picture.save(png))
+            return;
         thread_.start();
         portal_ = new ScreenshotPortal(png);
         portal_->moveToThread(&thread_);
@@ -110,6 +121,8 @@ public:
             Qt::BlockingQueuedConnection);
     }
     ~PortalOnBus() {
+        if (!portal_)
+            return;
         QMetaObject::invokeMethod(
             portal_,
             [this] {
@@ -126,6 +139,7 @@ public:
     void answer(uint response) { portal_->response = response; }
 
 private:
+    QTemporaryDir dir_;
     QThread thread_;
     ScreenshotPortal* portal_ = nullptr;
     bool registered_ = false;
@@ -227,10 +241,8 @@ TEST_F(KWinCapture, UnauthorisedKWinGrabberHandsOverToThePortalAndSaysSoOnce) {
     EXPECT_FALSE(desktop->capabilities.slowCapture);
 
     QTemporaryDir dir;
-    QImage answer(1920, 1080, QImage::Format_RGB32);
-    answer.fill(portalColour);
-    ASSERT_TRUE(answer.save(dir.filePath("portal.png")));
-    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), dir.filePath("portal.png"));
+    const QImage answer = portalPicture({1920, 1080});
+    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), answer);
     ASSERT_TRUE(portal.registered());
 
     LogLines log;
@@ -239,9 +251,7 @@ TEST_F(KWinCapture, UnauthorisedKWinGrabberHandsOverToThePortalAndSaysSoOnce) {
     for (int round = 0; round < 2; ++round) {
         const ImageRef image = await(service.capture(frame));
         ASSERT_TRUE(image);
-        QImage expected(1920, 1080, QImage::Format_RGB32);
-        expected.fill(portalColour);
-        EXPECT_TRUE(samePixels(*image, expected)) << "round " << round;
+        EXPECT_TRUE(samePixels(*image, answer)) << "round " << round;
     }
     EXPECT_EQ(portal.calls(), 2);
     EXPECT_EQ(log.count(refusedLine), 1);
@@ -253,9 +263,7 @@ TEST_F(KWinCapture, UnauthorisedKWinGrabberHandsOverToThePortalAndSaysSoOnce) {
     // A window: the portal's own dialog, where the user picks it; its picture as it is.
     ASSERT_TRUE(desktop->makeActiveWindowCapture);
     std::shared_ptr<ActiveWindowCapture> windows = desktop->makeActiveWindowCapture();
-    QImage expected(1920, 1080, QImage::Format_RGB32);
-    expected.fill(portalColour);
-    EXPECT_TRUE(samePixels(*await(service.captureWindow(windows, true)), expected));
+    EXPECT_TRUE(samePixels(*await(service.captureWindow(windows, true)), answer));
     EXPECT_EQ(portal.interactiveCalls(), 1);
     // Closing the dialog cancels the capture: no picture, no error.
     portal.answer(1);
@@ -324,11 +332,8 @@ TEST_F(KWinCapture, ActiveWindowComesFromScreenShot2OrForFullScreenFromThePortal
         client.waitForFinished(5000);
     }
 
-    QTemporaryDir dir;
-    QImage answer(640, 480, QImage::Format_RGB32);
-    answer.fill(portalColour);
-    ASSERT_TRUE(answer.save(dir.filePath("portal.png")));
-    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), dir.filePath("portal.png"));
+    const QImage answer = portalPicture({640, 480});
+    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), answer);
     ASSERT_TRUE(portal.registered());
     QProcess fullScreen;
     startClient(fullScreen, {});
@@ -397,10 +402,8 @@ TEST_F(KWinCapture, InstalledProgramIsAuthorisedWhileACopyFromTheBuildFallsBackT
     EXPECT_FALSE(direct.err.contains(refusedLine)) << direct.err.toStdString();
     EXPECT_TRUE(samePixels(QImage(dir.filePath("direct.png")), test::patternImage({0, 0, 1920, 1080})));
 
-    QImage answer(1920, 1080, QImage::Format_RGB32);
-    answer.fill(portalColour);
-    ASSERT_TRUE(answer.save(dir.filePath("portal.png")));
-    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), dir.filePath("portal.png"));
+    const QImage answer = portalPicture({1920, 1080});
+    PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), answer);
     ASSERT_TRUE(portal.registered());
     // The same program run from the build tree, where no entry names it: refused.
     const ProgramRun fallback =
@@ -408,9 +411,7 @@ TEST_F(KWinCapture, InstalledProgramIsAuthorisedWhileACopyFromTheBuildFallsBackT
     EXPECT_EQ(fallback.exitCode, 0) << fallback.err.toStdString();
     EXPECT_EQ(fallback.err.count(refusedLine), 1) << fallback.err.toStdString();
     EXPECT_EQ(portal.calls(), 1);
-    QImage expected(1920, 1080, QImage::Format_RGB32);
-    expected.fill(portalColour);
-    EXPECT_TRUE(samePixels(QImage(dir.filePath("fallback.png")), expected));
+    EXPECT_TRUE(samePixels(QImage(dir.filePath("fallback.png")), answer));
 }
 
 #include "KWinCaptureTest.moc"
