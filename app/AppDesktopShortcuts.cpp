@@ -12,9 +12,10 @@ struct OurCommand {
     ShortcutAction action;
     bool optional; // written only while it has a key in our settings
 };
-// Window capture is left out: GNOME's portal takes the screen, not one window.
+// On GNOME a window capture opens the desktop's own screenshot dialog.
 constexpr OurCommand ourCommands[] = {{"capture-area", ShortcutAction::captureArea, false},
                                       {"capture-full", ShortcutAction::captureFullScreen, false},
+                                      {"capture-window", ShortcutAction::captureWindow, true},
                                       {"capture-last", ShortcutAction::captureLastArea, true},
                                       {"capture-area-text", ShortcutAction::captureAreaText, true}};
 

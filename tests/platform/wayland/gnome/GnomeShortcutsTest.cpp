@@ -65,6 +65,7 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     settings.setShortcut({19, kSuperModifier | kShiftModifier}, ShortcutAction::captureArea); // Super+Shift+2
     settings.setShortcut({18, kSuperModifier | kShiftModifier}, ShortcutAction::captureFullScreen);
     settings.setShortcut({20, kSuperModifier | kShiftModifier}, ShortcutAction::captureLastArea);
+    settings.setShortcut({21, kSuperModifier | kShiftModifier}, ShortcutAction::captureWindow);
     auto bindings = GnomeKeyBindings::open();
     ASSERT_NE(bindings, nullptr);
     AppDesktopShortcuts shortcuts(settings, std::move(bindings));
@@ -77,14 +78,16 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     box.registerButton()->click();
     const QString area = GnomeKeyBindings::pathFor("capture-area");
     const QString full = GnomeKeyBindings::pathFor("capture-full");
+    const QString window = GnomeKeyBindings::pathFor("capture-window");
     const QString last = GnomeKeyBindings::pathFor("capture-last");
     // The text capture has no key: it is not listed with none.
-    EXPECT_EQ(list(), QStringLiteral("['%1', '%2', '%3', '%4']").arg(userPath, area, full, last))
+    EXPECT_EQ(list(), QStringLiteral("['%1', '%2', '%3', '%4', '%5']").arg(userPath, area, full, window, last))
         << list().toStdString();
     const struct {
         QString path, command, binding;
     } written[] = {{area, "'lumivane capture area'", "'<Shift><Super>2'"},
                    {full, "'lumivane capture full'", "'<Shift><Super>1'"},
+                   {window, "'lumivane capture window'", "'<Shift><Super>4'"},
                    {last, "'lumivane capture last'", "'<Shift><Super>3'"}};
     for (const auto& w : written) {
         SCOPED_TRACE(w.path.toStdString());
@@ -97,7 +100,7 @@ TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     EXPECT_FALSE(box.registerButton()->isVisible());
     EXPECT_TRUE(box.removeButton()->isVisible());
     const QList<QLabel*> keys = box.findChildren<QLabel*>("desktopShortcutKeys");
-    ASSERT_EQ(keys.size(), 4);
+    ASSERT_EQ(keys.size(), 5);
     EXPECT_TRUE(keys[0]->text().contains("<Shift><Super>2")) << keys[0]->text().toStdString();
 
     // A key changed in our settings follows into GNOME's.
