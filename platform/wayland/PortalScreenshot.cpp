@@ -226,6 +226,15 @@ PortalScreenshot::~PortalScreenshot() {
 
 namespace {
 
+// The portal's PNG decoded; SnapshotError::failed when it cannot be.
+QImage decodedPortalFile(const QByteArray& png) {
+    QImage image = decodePng(png);
+    if (image.isNull())
+        throw SnapshotError(SnapshotError::Kind::failed,
+                            QStringLiteral("The screenshot portal's file is not a readable PNG."));
+    return image;
+}
+
 // A request's ends that settle a promise: the result made from the PNG, or the error.
 template <typename T>
 PortalRequest::Ends settling(const std::shared_ptr<QPromise<T>>& promise, std::function<T(const QByteArray&)> make) {
@@ -262,13 +271,7 @@ QFuture<DesktopSnapshot> PortalScreenshot::snapshot() {
 }
 
 QFuture<QImage> PortalScreenshot::pickedImage() {
-    return request<QImage>(true, [](const QByteArray& png) {
-        QImage image = decodePng(png);
-        if (image.isNull())
-            throw SnapshotError(SnapshotError::Kind::failed,
-                                QStringLiteral("The screenshot portal's file is not a readable PNG."));
-        return image;
-    });
+    return request<QImage>(true, decodedPortalFile);
 }
 
 bool PortalScreenshot::isAvailable() {
@@ -276,10 +279,7 @@ bool PortalScreenshot::isAvailable() {
 }
 
 DesktopSnapshot PortalScreenshot::snapshotFromPng(const QByteArray& png, const QRectF& bounds) {
-    QImage image = decodePng(png);
-    if (image.isNull())
-        throw SnapshotError(SnapshotError::Kind::failed,
-                            QStringLiteral("The screenshot portal's file is not a readable PNG."));
+    QImage image = decodedPortalFile(png);
     if (bounds.isEmpty())
         throw SnapshotError(SnapshotError::Kind::failed, QStringLiteral("No outputs to match the screenshot against."));
     const double sx = image.width() / bounds.width(), sy = image.height() / bounds.height();

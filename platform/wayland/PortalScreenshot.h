@@ -13,10 +13,9 @@ class PortalScreenshotWorker;
 // Whole-desktop screenshots through org.freedesktop.portal.Screenshot on the session
 // bus (interactive=false; pickedImage() asks with interactive=true). Each request
 // subscribes to its Response signal (path from a fresh handle_token) before calling
-// Screenshot, reads the returned file
-// at once (desktops reuse one path), then removes that file if it is a regular file
-// of this user written since the request began (GNOME saves every screenshot into
-// the pictures folder).
+// Screenshot, reads the returned file at once (desktops reuse one path), then removes
+// that file if it is a regular file of this user written since the request began
+// (GNOME saves every screenshot into the pictures folder).
 //
 // While the permission store holds no answer on a desktop that asks first (GNOME),
 // the user may be reading the question, so the request waits Timeouts::questionMs;

@@ -15,13 +15,13 @@ public:
 
     WindowShot activeWindow(bool includeFrame) override {
         if (!grabber_->refusal().isEmpty())
-            return refused(includeFrame, grabber_->refusal());
+            return otherWay(WindowCaptureError::Kind::unsupported, includeFrame, grabber_->refusal());
         KWinScreenGrabber::Frame frame = grabber_->captureActiveWindow(includeFrame);
         if (!frame.image.isNull())
             return WindowShot{std::move(frame.image), QRect()};
         const QString why = frame.errorName + QLatin1Char(' ') + frame.errorMessage;
         if (frame.errorName.endsWith(QLatin1String(".NoAuthorized")))
-            return refused(includeFrame, why);
+            return otherWay(WindowCaptureError::Kind::unsupported, includeFrame, why);
         if (frame.errorName.endsWith(QLatin1String(".InvalidWindow")))
             throw WindowCaptureError(WindowCaptureError::Kind::noWindow, why);
         // No answer (KWin 5.27 gives none for a full-screen window) or a broken one.
@@ -30,10 +30,7 @@ public:
     }
 
 private:
-    WindowShot refused(bool includeFrame, const QString& why) {
-        return otherWay(WindowCaptureError::Kind::unsupported, includeFrame, why);
-    }
-
+    // The fallback's picture, or without one the error of this kind.
     WindowShot otherWay(WindowCaptureError::Kind kind, bool includeFrame, const QString& why) {
         if (!fallback_)
             throw WindowCaptureError(kind, why);

@@ -9,8 +9,8 @@ class KWinScreenGrabber;
 
 // The active window through the grabber's ScreenShot2 connection: KWin's own picture of
 // it (with or without its decoration, never the shadow). Where KWin does not authorise
-// us (a build-tree run), the fallback takes it, or without one the capture fails as
-// unsupported.
+// us (a build-tree run) or does not answer, the fallback takes it; without one the
+// capture fails as unsupported or failed.
 std::unique_ptr<ActiveWindowCapture> makeKWinActiveWindowCapture(std::shared_ptr<KWinScreenGrabber> grabber,
                                                                  std::unique_ptr<ActiveWindowCapture> fallback);
 
