@@ -6,21 +6,24 @@ using namespace lumivane;
 using A = AppUpdateController::Availability;
 
 TEST(UpdateAvailability, Classification) {
+    const QString feed = "https://updates.lumivane.app/feed.xml";
     const QString key = "q2Hh7bXq0cX3Lw0aQeYt5nFQwS2bJc9h0x1Y2z3A4B0=";
-    EXPECT_EQ(AppUpdateController::resolveAvailability(std::nullopt, std::nullopt), A::missingConfiguration);
-    EXPECT_EQ(AppUpdateController::resolveAvailability(QString("https://updates.lumivane.app/feed.xml"), std::nullopt),
-              A::missingConfiguration);
-    EXPECT_EQ(AppUpdateController::resolveAvailability(QString(" \n\t"), key), A::missingConfiguration);
-    EXPECT_EQ(AppUpdateController::resolveAvailability(QString("https://example.com/appcast.xml"), key),
-              A::placeholderConfiguration);
-    EXPECT_EQ(AppUpdateController::resolveAvailability(QString("https://updates.lumivane.app/feed.xml"),
-                                                       QString("REPLACE__ME")),
-              A::placeholderConfiguration);
-    // Case-sensitive plain-text comparison.
-    EXPECT_EQ(AppUpdateController::resolveAvailability(QString("https://EXAMPLE.COM/feed"), key), A::configured);
-    EXPECT_EQ(AppUpdateController::resolveAvailability(QString("  https://updates.lumivane.app/feed.xml\n"),
-                                                       "  " + key + "\n"),
-              A::configured);
+    const struct {
+        std::optional<QString> feed, key;
+        A expected;
+    } cases[] = {
+        {std::nullopt, std::nullopt, A::missingConfiguration},
+        {feed, std::nullopt, A::missingConfiguration},
+        {QString(" \n\t"), key, A::missingConfiguration},
+        {QString("https://example.com/appcast.xml"), key, A::placeholderConfiguration},
+        {feed, QString("REPLACE__ME"), A::placeholderConfiguration},
+        {QString("https://EXAMPLE.COM/feed"), key, A::configured}, // case-sensitive plain-text comparison
+        {"  " + feed + "\n", "  " + key + "\n", A::configured},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.feed.value_or("(none)").toStdString() + " " + c.key.value_or("(none)").toStdString());
+        EXPECT_EQ(AppUpdateController::resolveAvailability(c.feed, c.key), c.expected);
+    }
 }
 
 TEST(UpdateAvailability, DefaultBuildIsMissingConfigurationWithCommandsEnabled) {
@@ -34,6 +37,7 @@ TEST(UpdateAvailability, DefaultBuildIsMissingConfigurationWithCommandsEnabled) 
         for (const char* foreign : {"Sparkle", "配布URL", "署名鍵", "本番"})
             EXPECT_FALSE(text.contains(foreign)) << text.toStdString();
     EXPECT_TRUE(c.configurationAlertText().contains(c.versionLabel()));
+    EXPECT_TRUE(c.testUpdateAlertText().contains(c.versionLabel()));
     EXPECT_TRUE(c.canCheckForUpdates());
     EXPECT_FALSE(c.testToolsEnabled());
     EXPECT_EQ(c.configurationAlertButtons(), QStringList{"OK"});
@@ -58,23 +62,12 @@ TEST(UpdateAvailability, StatusTextsAndLaunchFlags) {
     EXPECT_FALSE(near.testToolsEnabled());
 }
 
-TEST(UpdateAvailability, VersionLabelUsesHyphensForMissingValues) {
-    AppUpdateController none({}, {});
-    EXPECT_EQ(none.versionLabel(), "- (-)");
-    EXPECT_TRUE(none.testUpdateAlertText().contains("・現在のバージョン: - (-)\n・新しいバージョン: 0.1.1"));
-    AppUpdateController::BundleInfo info;
-    info.shortVersion = "1.2.0";
-    info.buildVersion = "42";
-    EXPECT_EQ(AppUpdateController(info, {}).versionLabel(), "1.2.0 (42)");
-}
-
-TEST(UpdateAvailability, ConfiguredBuildWithoutUpdaterDoesNotClaimUpdatesWork) {
-    AppUpdateController::BundleInfo info;
-    info.feedURLString = "https://updates.lumivane.app/feed.xml";
-    info.publicKey = "q2Hh7bXq0cX3Lw0aQeYt5nFQwS2bJc9h0x1Y2z3A4B0=";
-    AppUpdateController c(info, {});
+// A configured build has no updater on Linux: its status is that of a missing configuration.
+TEST(UpdateAvailability, VersionLabelsAndAConfiguredBuildWithoutUpdater) {
+    EXPECT_EQ(AppUpdateController({}, {}).versionLabel(), "- (-)");
+    const AppUpdateController c(
+        {"https://updates.lumivane.app/feed.xml", "q2Hh7bXq0cX3Lw0aQeYt5nFQwS2bJc9h0x1Y2z3A4B0=", "1.2.0", "42"}, {});
+    EXPECT_EQ(c.versionLabel(), "1.2.0 (42)");
     EXPECT_EQ(c.availability(), A::configured);
-    EXPECT_FALSE(c.hasUpdater());
-    EXPECT_NE(c.statusTitle(), "更新機能は利用できます");
-    EXPECT_TRUE(c.canCheckForUpdates());
+    EXPECT_EQ(c.statusTitle(), AppUpdateController::statusTitle(A::missingConfiguration));
 }
