@@ -12,6 +12,12 @@ const TrayMenuEntry* find(const std::vector<TrayMenuEntry>& entries, const QStri
             return &e;
     return nullptr;
 }
+const TrayMenuEntry* find(const std::vector<TrayMenuEntry>& entries, TrayMenuCommand command) {
+    for (const auto& e : entries)
+        if (e.command == command)
+            return &e;
+    return nullptr;
+}
 QStringList sections(const std::vector<TrayMenuEntry>& entries) {
     QStringList out;
     for (const auto& e : entries)
@@ -110,4 +116,27 @@ TEST(TrayMenuContent, TimerSubmenuOffersDelaysAndCancelOnlyWhileOneRuns) {
     ASSERT_TRUE(cancel);
     EXPECT_EQ(cancel->command, TrayMenuCommand::cancelDelayedCapture);
     EXPECT_FALSE(cancel->submenu);
+}
+
+// The reading mode is offered only with the engine installed, after the area capture;
+// its key shows once the user chose one (it has none by default).
+TEST(TrayMenuContent, TextRecognitionFollowsTheEngineAndShowsAChosenKey) {
+    const QString title = QStringLiteral("範囲を選択してテキストを読み取る");
+    EXPECT_FALSE(find(trayMenuEntries({}), title));
+    for (const std::optional<Shortcut> key :
+         {std::optional<Shortcut>(), std::optional(Shortcut{19, kSuperModifier | kAltModifier})}) {
+        SCOPED_TRACE(key.has_value());
+        TrayMenuState s;
+        s.offersTextRecognition = true;
+        if (key)
+            s.shortcuts.insert(ShortcutAction::captureAreaText, *key);
+        const auto entries = trayMenuEntries(s);
+        const TrayMenuEntry* e = find(entries, title);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->command, TrayMenuCommand::captureAreaText);
+        EXPECT_EQ(e->keyText, key ? std::optional(key->displayString()) : std::nullopt);
+        EXPECT_EQ(e->keySequence.has_value(), key.has_value());
+        ASSERT_TRUE(find(entries, TrayMenuCommand::captureArea));
+        EXPECT_LT(find(entries, TrayMenuCommand::captureArea), e);
+    }
 }
