@@ -5,8 +5,6 @@
 
 using namespace lumivane;
 
-namespace {} // namespace
-
 // The window is the smallest Qt can make that holds the image: exactly the image
 // wherever a whole number of logical pixels makes it (every size at 100 %, even sizes
 // at 200 %), else the next reachable size.
@@ -28,14 +26,6 @@ TEST(PinGeometry, WindowCoversTheImagePixelForPixelAtEveryScale) {
                 EXPECT_EQ(device.width(), image.width()) << ratio << " " << side;
             }
         }
-    }
-}
-
-TEST(PinGeometry, ZoomScalesTheDeviceSize) {
-    const QSize image(400, 300);
-    for (double ratio : {1.0, 2.0}) {
-        EXPECT_EQ(pin_geometry::devicePixels(pin_geometry::logicalSize(image, 0.5, ratio), ratio), QSize(200, 150));
-        EXPECT_EQ(pin_geometry::devicePixels(pin_geometry::logicalSize(image, 2.0, ratio), ratio), QSize(800, 600));
     }
 }
 

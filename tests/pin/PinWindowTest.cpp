@@ -2,6 +2,7 @@
 // (Xft.dpi 96, 120, 192, each in a child process with its own server), and what the
 // pointer and keys do with them.
 #include "pin/PinWindow.h"
+#include "SamePixels.h"
 #include "XvfbServer.h"
 #include "pin/PinBoard.h"
 
@@ -19,6 +20,7 @@
 #include <xcb/xcb.h>
 
 using namespace lumivane;
+using test::samePixels;
 
 namespace {
 
@@ -60,16 +62,6 @@ NativeWindow readNativeWindow(QWidget* widget) {
     free(t);
     xcb_disconnect(conn);
     return out;
-}
-
-bool samePixels(const QImage& a, const QImage& b) {
-    if (a.size() != b.size())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if ((a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff))
-                return false;
-    return true;
 }
 
 void send(QWidget* w, QEvent* e) {
@@ -152,7 +144,6 @@ TEST(PinWindow, WheelZoomsCtrlWheelFadesCtrlCCopies) {
     QPointer<PinWindow> pin = board.pin(image);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pin));
     EXPECT_EQ(pin->size(), QSize(200, 100));
-    EXPECT_EQ(pin->windowTitle(), PinWindow::windowTitleText());
     EXPECT_TRUE(pin->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(pin->windowFlags() & Qt::FramelessWindowHint);
 
