@@ -12,6 +12,7 @@
 #include "SamePixels.h"
 #include "capture/CaptureService.h"
 #include "platform/DesktopBackend.h"
+#include "platform/wayland/SessionCaptureChecks.h"
 #include "platform/wayland/kwin/KWinScreenGrabber.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,7 @@
 using namespace lumivane;
 using test::await;
 using test::KWinSession;
+using test::runProgram;
 using test::samePixels;
 
 namespace {
@@ -174,29 +176,19 @@ private:
     QtMessageHandler previous_ = nullptr;
 };
 
-struct ProgramRun {
-    int exitCode = -1;
-    QString err;
-};
-
-// A program in the session, events flowing meanwhile.
-ProgramRun runInSession(const KWinSession& session, const QString& program, const QStringList& args) {
-    QProcess process;
+// The session's environment, with Qt on Wayland.
+QProcessEnvironment onWayland(const KWinSession& session) {
     QProcessEnvironment env = session.processEnvironment();
     env.insert("QT_QPA_PLATFORM", "wayland");
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    QDeadlineTimer deadline(60000);
-    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        process.waitForFinished(10);
-    }
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return env;
+}
+
+// This test program in the session, showing the pattern (full screen unless
+// --windowed=WxH); started once it says it is ready.
+void startPatternClient(QProcess& client, const KWinSession& session, const QStringList& args = {}) {
+    client.setProcessEnvironment(onWayland(session));
+    client.start(QCoreApplication::applicationFilePath(), QStringList{"--lumivane-pattern-window"} + args);
+    ASSERT_TRUE(client.waitForReadyRead(20000)) << client.readAllStandardError().toStdString();
 }
 
 class KWinCapture : public ::testing::Test {
@@ -272,8 +264,8 @@ TEST_F(KWinCapture, UnauthorisedKWinGrabberHandsOverToThePortalAndSaysSoOnce) {
     EXPECT_TRUE(closed.isCanceled());
     EXPECT_EQ(portal.interactiveCalls(), 2);
     // The command line says so with its own exit code, and writes nothing.
-    const ProgramRun command =
-        runInSession(*session, LUMIVANE_BINARY, {"capture", "window", "-o", dir.filePath("window.png")});
+    const auto command =
+        runProgram(onWayland(*session), LUMIVANE_BINARY, {"capture", "window", "-o", dir.filePath("window.png")});
     EXPECT_EQ(command.exitCode, 3) << command.err.toStdString();
     EXPECT_EQ(portal.interactiveCalls(), 3);
     EXPECT_FALSE(QFile::exists(dir.filePath("window.png")));
@@ -314,16 +306,9 @@ TEST_F(KWinCapture, ActiveWindowComesFromScreenShot2OrForFullScreenFromThePortal
     ASSERT_TRUE(desktop->makeActiveWindowCapture);
     CaptureService service(*desktop);
     std::shared_ptr<ActiveWindowCapture> source = desktop->makeActiveWindowCapture();
-    const auto startClient = [&](QProcess& client, const QStringList& args) {
-        QProcessEnvironment env = session->processEnvironment();
-        env.insert("QT_QPA_PLATFORM", "wayland");
-        client.setProcessEnvironment(env);
-        client.start(QCoreApplication::applicationFilePath(), QStringList{"--lumivane-pattern-window"} + args);
-        ASSERT_TRUE(client.waitForReadyRead(20000)) << client.readAllStandardError().toStdString();
-    };
     {
         QProcess client;
-        startClient(client, {"--windowed=320x200"});
+        ASSERT_NO_FATAL_FAILURE(startPatternClient(client, *session, {"--windowed=320x200"}));
         for (const bool includeFrame : {false, true})
             EXPECT_TRUE(eventuallyShows([&] { return *await(service.captureWindow(source, includeFrame)); },
                                         test::patternImage({0, 0, 320, 200})))
@@ -336,7 +321,7 @@ TEST_F(KWinCapture, ActiveWindowComesFromScreenShot2OrForFullScreenFromThePortal
     PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), answer);
     ASSERT_TRUE(portal.registered());
     QProcess fullScreen;
-    startClient(fullScreen, {});
+    ASSERT_NO_FATAL_FAILURE(startPatternClient(fullScreen, *session));
     const QImage picture = *await(service.captureWindow(source, true));
     if (portal.interactiveCalls() == 0)
         EXPECT_TRUE(samePixels(picture, test::patternImage({0, 0, 1920, 1080})));
@@ -351,11 +336,7 @@ TEST_F(KWinCapture, AuthorisedGrabsReadExactPixelsAtScaleTwo) {
     ASSERT_TRUE(hidpi.isRunning()) << hidpi.errorText().toStdString();
     ASSERT_TRUE(hidpi.installEntry("io.github.lumivane.Tests.desktop", QCoreApplication::applicationFilePath()));
     QProcess client;
-    QProcessEnvironment env = hidpi.processEnvironment();
-    env.insert("QT_QPA_PLATFORM", "wayland");
-    client.setProcessEnvironment(env);
-    client.start(QCoreApplication::applicationFilePath(), {"--lumivane-pattern-window"});
-    ASSERT_TRUE(client.waitForReadyRead(20000)) << client.readAllStandardError().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startPatternClient(client, hidpi));
     EXPECT_EQ(client.readLine().trimmed(), "ready");
     {
         const KWinScreenGrabber grabber(
@@ -397,7 +378,8 @@ TEST_F(KWinCapture, InstalledProgramIsAuthorisedWhileACopyFromTheBuildFallsBackT
     EXPECT_TRUE(text.contains("\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"));
 
     QTemporaryDir dir;
-    const ProgramRun direct = runInSession(*session, installed, {"capture", "full", "-o", dir.filePath("direct.png")});
+    const auto direct =
+        runProgram(onWayland(*session), installed, {"capture", "full", "-o", dir.filePath("direct.png")});
     EXPECT_EQ(direct.exitCode, 0) << direct.err.toStdString();
     EXPECT_FALSE(direct.err.contains(refusedLine)) << direct.err.toStdString();
     EXPECT_TRUE(samePixels(QImage(dir.filePath("direct.png")), test::patternImage({0, 0, 1920, 1080})));
@@ -406,8 +388,8 @@ TEST_F(KWinCapture, InstalledProgramIsAuthorisedWhileACopyFromTheBuildFallsBackT
     PortalOnBus portal(session->value("DBUS_SESSION_BUS_ADDRESS"), answer);
     ASSERT_TRUE(portal.registered());
     // The same program run from the build tree, where no entry names it: refused.
-    const ProgramRun fallback =
-        runInSession(*session, LUMIVANE_BINARY, {"capture", "full", "-o", dir.filePath("fallback.png")});
+    const auto fallback =
+        runProgram(onWayland(*session), LUMIVANE_BINARY, {"capture", "full", "-o", dir.filePath("fallback.png")});
     EXPECT_EQ(fallback.exitCode, 0) << fallback.err.toStdString();
     EXPECT_EQ(fallback.err.count(refusedLine), 1) << fallback.err.toStdString();
     EXPECT_EQ(portal.calls(), 1);

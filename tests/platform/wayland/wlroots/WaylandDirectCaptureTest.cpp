@@ -9,6 +9,7 @@
 #include "WaylandSession.h"
 #include "capture/CaptureService.h"
 #include "platform/DesktopBackend.h"
+#include "platform/wayland/SessionCaptureChecks.h"
 #include "platform/wayland/wlroots/SwayWindows.h"
 #include "platform/wayland/wlroots/WlrootsScreenGrabber.h"
 
@@ -26,28 +27,27 @@
 #include <gtest/gtest.h>
 
 using namespace lumivane;
+using test::allPixels;
 using test::await;
+using test::runProgram;
 using test::samePixels;
+using test::screenAt;
 using test::waitForPanels;
 using test::WaylandSession;
 
 namespace {
 
-::testing::AssertionResult allPixels(const QImage& image, QRgb colour) {
-    QImage solid(image.size(), QImage::Format_RGB32);
-    solid.fill(colour);
-    return samePixels(image, solid);
+// Fine detail: every pixel differs from its neighbours.
+QImage fineDetail(QSize pixels) {
+    QImage pattern(pixels, QImage::Format_RGB32);
+    for (int y = 0; y < pixels.height(); ++y)
+        for (int x = 0; x < pixels.width(); ++x)
+            pattern.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, (x ^ y) & 255));
+    return pattern;
 }
 
-std::optional<ScreenInfo> screenAt(const std::vector<ScreenInfo>& screens, QPoint nativeTopLeft) {
-    for (const auto& s : screens)
-        if (s.nativeGeometry.topLeft() == nativeTopLeft)
-            return s;
-    return std::nullopt;
-}
-
-// A floating window full of fine detail (every pixel differs from its neighbours),
-// placed across the seam of the two outputs at logical (1800, 600), 300x100.
+// A floating window of fine detail, placed across the seam of the two outputs at
+// logical (1800, 600), 300x100.
 class PatternWindow : public QWidget {
 public:
     PatternWindow() {
@@ -57,14 +57,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        const QSize px = size() * devicePixelRatioF();
-        QImage pattern(px, QImage::Format_RGB32);
-        for (int y = 0; y < px.height(); ++y)
-            for (int x = 0; x < px.width(); ++x)
-                pattern.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, (x ^ y) & 255));
+        QImage pattern = fineDetail(size() * devicePixelRatioF());
         pattern.setDevicePixelRatio(devicePixelRatioF());
-        p.drawImage(0, 0, pattern);
+        QPainter(this).drawImage(0, 0, pattern);
     }
 };
 
@@ -112,13 +107,12 @@ TEST_F(WaylandDirect, CompositorWithTheProtocolGetsTheDirectGrabberAndOthersTheP
     EXPECT_EQ(direct->protocolName(), QStringLiteral("wlr-screencopy-unstable-v1 version 3"));
     EXPECT_TRUE(CaptureService(*desktop).selectsOnFrozenDesktop());
 
-    // Asked for by name, the portal is used even here.
+    // Asked for by name, the portal is used even here (WaylandCapture.SessionChooses...):
+    // without one on the bus, the checklist says capture is not allowed.
     qputenv("LUMIVANE_WAYLAND_CAPTURE", "portal");
     const auto asked = loadDesktopBackend();
     qunsetenv("LUMIVANE_WAYLAND_CAPTURE");
     EXPECT_FALSE(asked->grabber);
-    EXPECT_TRUE(asked->snapshots);
-    EXPECT_TRUE(asked->capabilities.slowCapture);
     EXPECT_FALSE(asked->makePermissions()->screenCaptureAllowed());
 
     // weston offers neither protocol: no direct grabber, the portal stays.
@@ -228,21 +222,12 @@ TEST_F(WaylandDirect, CommandLineCapturesWithoutAPortal) {
     PatternWindow window;
     ASSERT_NO_FATAL_FAILURE(showPattern(window));
     QTemporaryDir dir;
-    QProcess cli;
     QProcessEnvironment env = session->processEnvironment();
     env.remove("QT_QPA_PLATFORM");
-    cli.setProcessEnvironment(env);
     const QString full = dir.filePath("full.png");
-    cli.start(LUMIVANE_BINARY, {"capture", "full", "-o", full});
-    ASSERT_TRUE(cli.waitForFinished(60000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const auto cli = runProgram(env, LUMIVANE_BINARY, {"capture", "full", "-o", full});
+    EXPECT_EQ(cli.exitCode, 0) << cli.err.toStdString();
     EXPECT_TRUE(samePixels(QImage(full), session->screenshot("HEADLESS-1")));
-
-    const QString rect = dir.filePath("two.png");
-    cli.start(LUMIVANE_BINARY, {"capture", "rect", "1920", "360", "1280", "720", "-o", rect});
-    ASSERT_TRUE(cli.waitForFinished(60000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    EXPECT_TRUE(samePixels(QImage(rect), session->screenshot("HEADLESS-2")));
 }
 
 TEST_F(WaylandDirect, AreaOverlayShowsFrozenOutputsAndCutsFromThem) {
@@ -272,14 +257,19 @@ TEST_F(WaylandDirect, AreaOverlayShowsFrozenOutputsAndCutsFromThem) {
         if (p->screen().nativeGeometry == QRect(1920, 0, 1280, 720))
             onTwo = p;
     ASSERT_NE(onTwo, nullptr);
+    // The drag through Qt's input path: sway 1.7 moves its seat cursor without sending
+    // motion to a surface while a button is held, so a seat-driven drag reaches no client.
     QTest::mousePress(onTwo, Qt::LeftButton, {}, QPoint(80, 100));
     QTest::mouseMove(onTwo, QPoint(180, 200));
     QTest::mouseMove(onTwo, QPoint(280, 300));
+    EXPECT_TRUE(onTwo->selectionRect().has_value());
     QTest::mouseRelease(onTwo, Qt::LeftButton, {}, QPoint(280, 300));
     ASSERT_TRUE(QTest::qWaitFor([&] { return selection.isFinished(); }, 10000));
     const std::optional<QRectF> rect = selection.result();
     ASSERT_TRUE(rect.has_value());
+    // x global; y down from the output frame's minY (360).
     EXPECT_EQ(*rect, QRectF(2000, 460, 200, 200));
+    EXPECT_TRUE(overlay.windows().empty());
 
     // Cut from the frozen frame: the colour the user saw, at scale 2.
     const ImageRef image = await(capture->capture(*rect, *overlay.frozenSnapshot()));
@@ -339,11 +329,7 @@ TEST_F(WaylandDirect, FocusedWindowIsCutAtTheCompositorsRectangle) {
     const ImageRef content = await(service.captureWindow(source, false));
     ASSERT_TRUE(content);
     EXPECT_EQ(content->size(), window.size());
-    QImage painted(window.size(), QImage::Format_RGB32); // as PatternWindow paints it at scale 1
-    for (int y = 0; y < painted.height(); ++y)
-        for (int x = 0; x < painted.width(); ++x)
-            painted.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, (x ^ y) & 255));
-    EXPECT_TRUE(samePixels(*content, painted));
+    EXPECT_TRUE(samePixels(*content, fineDetail(window.size()))); // as PatternWindow paints it at scale 1
 
     const ImageRef framed = await(service.captureWindow(source, true));
     ASSERT_TRUE(framed);
