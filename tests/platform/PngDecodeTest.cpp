@@ -14,16 +14,12 @@ using namespace lumivane;
 
 namespace {
 
-struct Written {
-    std::vector<uint8_t> bytes;
-};
-
 void append(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<Written*>(png_get_io_ptr(png));
-    out->bytes.insert(out->bytes.end(), data, data + length);
+    static_cast<QByteArray*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), qsizetype(length));
 }
 
-// Photo-like and flat parts, so that every filter meets real predictions.
+// Photo-like and flat parts, so that every filter meets real predictions; opaque
+// without alpha.
 QImage sample(int w, int h, bool alpha) {
     QImage image(w, h, QImage::Format_RGBA8888);
     QRandomGenerator rng(7);
@@ -43,7 +39,7 @@ QImage sample(int w, int h, bool alpha) {
 // image is RGBA8888; colourType PNG_COLOR_TYPE_RGB drops the alpha; chunkBytes
 // bounds the IDAT chunks.
 QByteArray encode(const QImage& image, int colourType, int filters, size_t chunkBytes, bool withTrns = false) {
-    Written out;
+    QByteArray out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
@@ -74,16 +70,7 @@ QByteArray encode(const QImage& image, int colourType, int filters, size_t chunk
     }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    return QByteArray(reinterpret_cast<const char*>(out.bytes.data()), qsizetype(out.bytes.size()));
-}
-
-QImage expected(const QImage& image, bool alpha) {
-    QImage e = image.copy();
-    if (!alpha)
-        for (int y = 0; y < e.height(); ++y)
-            for (int x = 0; x < e.width(); ++x)
-                e.scanLine(y)[4 * x + 3] = 255;
-    return e;
+    return out;
 }
 
 struct FilterCase {
@@ -106,7 +93,7 @@ TEST(PngDecode, EveryFilterInRgbAndRgbaDecodesToTheWrittenPixels) {
                 ASSERT_FALSE(png.isEmpty());
                 const QImage decoded = decodePng(png);
                 ASSERT_EQ(decoded.format(), QImage::Format_RGBA8888);
-                EXPECT_EQ(decoded, expected(source, alpha));
+                EXPECT_EQ(decoded, source);
             }
 }
 
