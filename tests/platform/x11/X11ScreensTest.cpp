@@ -151,19 +151,16 @@ TEST(X11Screens, ScaleFromXftDpi) {
     EXPECT_DOUBLE_EQ(x11->mainScreen()->scale, 1.0);
 }
 
-TEST(CoordinateSpace, NativeFramesFlipAroundTheMainScreen) {
+// Frames flip around the main screen: one above it has a larger global y. Points are X11
+// pixels divided by the scale; a screen keeps its X11 origin, as Qt places windows; the
+// conversions back land on whole pixels.
+TEST(CoordinateSpace, NativeFramesFlipAroundTheMainScreenAt100150And200Percent) {
     using namespace CoordinateSpace;
-    const QRect main(0, 0, 1920, 1080);
-    auto frame = [&](QRect r) { return frameForNative(r, r, 1.0, main, 1.0); };
-    // A screen above the main one has a larger global y.
-    EXPECT_EQ(frame(QRect(0, -800, 1280, 800)), QRectF(0, 1080, 1280, 800));
-    EXPECT_EQ(frame(QRect(0, 1080, 1920, 1080)), QRectF(0, -1080, 1920, 1080));
-}
-
-// Points are X11 pixels divided by the scale; a screen keeps its X11 origin, as Qt
-// places windows; the conversions back land on whole pixels.
-TEST(CoordinateSpace, ScaledScreensAt150And200Percent) {
-    using namespace CoordinateSpace;
+    const QRect hd(0, 0, 1920, 1080);
+    EXPECT_EQ(frameForNative(QRect(0, -800, 1280, 800), QRect(0, -800, 1280, 800), 1.0, hd, 1.0),
+              QRectF(0, 1080, 1280, 800));
+    EXPECT_EQ(frameForNative(QRect(0, 1080, 1920, 1080), QRect(0, 1080, 1920, 1080), 1.0, hd, 1.0),
+              QRectF(0, -1080, 1920, 1080));
     const QRect main(0, 0, 3840, 2160);
     EXPECT_EQ(frameForNative(main, main, 2.0, main, 2.0), QRectF(0, 0, 1920, 1080));
     EXPECT_EQ(logicalRectForNative(main, 1.5), QRectF(0, 0, 2560, 1440));

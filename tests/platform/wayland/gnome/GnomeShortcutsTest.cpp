@@ -51,23 +51,20 @@ protected:
 
 } // namespace
 
-TEST_F(GnomeShortcuts, TheDesktopOffersItsKeyboardSettingsWithoutAGlobalShortcutsPortal) {
+// The desktop offers its keyboard settings, without a global shortcuts portal.
+TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     const std::shared_ptr<DesktopBackend> backend = loadDesktopBackend();
     EXPECT_FALSE(backend->makeKeyGrabber);
     ASSERT_TRUE(backend->makeDesktopKeyBindings);
-    const std::unique_ptr<DesktopKeyBindings> bindings = backend->makeDesktopKeyBindings();
+    std::unique_ptr<DesktopKeyBindings> bindings = backend->makeDesktopKeyBindings();
     ASSERT_NE(bindings, nullptr);
     EXPECT_EQ(bindings->desktopName(), "GNOME");
-}
 
-TEST_F(GnomeShortcuts, ButtonRegistersFollowsKeyChangesAndRemovesOnlyOurs) {
     AppSettings settings(std::make_unique<test::MemorySettingsStore>());
     settings.setShortcut({19, kSuperModifier | kShiftModifier}, ShortcutAction::captureArea); // Super+Shift+2
     settings.setShortcut({18, kSuperModifier | kShiftModifier}, ShortcutAction::captureFullScreen);
     settings.setShortcut({20, kSuperModifier | kShiftModifier}, ShortcutAction::captureLastArea);
     settings.setShortcut({21, kSuperModifier | kShiftModifier}, ShortcutAction::captureWindow);
-    auto bindings = GnomeKeyBindings::open();
-    ASSERT_NE(bindings, nullptr);
     AppDesktopShortcuts shortcuts(settings, std::move(bindings));
     DesktopShortcutsBox box(shortcuts);
     box.resize(620, box.sizeHint().height());
