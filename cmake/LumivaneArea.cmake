@@ -11,25 +11,61 @@ function(lumivane_warnings target)
   endif()
 endfunction()
 
-# lumivane_precompile_qt(<target>): the Qt and standard headers most sources
-# include, parsed once per target (LUMIVANE_PCH); for areas of four sources or more. ccache caches both the header
-# and its users (the scripts set sloppiness=pch_defines,time_macros).
-option(LUMIVANE_PCH "Precompile the common Qt headers of the area libraries" ON)
-function(lumivane_precompile_qt target)
+# Precompiled headers (LUMIVANE_PCH): the Qt and standard headers most sources
+# include, parsed once for the whole build in three shared variants that every area,
+# test suite and benchmark reuses: "gui" (Qt Core and Gui, for the areas that do not
+# link the widgets), "widgets" (and <QWidget>) and "tests" (and GoogleTest). ccache
+# caches both the headers and their users (the scripts set sloppiness=pch_defines,time_macros).
+option(LUMIVANE_PCH "Precompile the common Qt headers once for all targets" ON)
+set(lumivane_pch_headers <QByteArray> <QCoreApplication> <QDir> <QFileInfo> <QImage> <QObject> <QPainter>
+    <QPointer> <QString> <QStringList> <QTimer> <functional> <memory> <optional> <vector>)
+function(lumivane_shared_pch)
   if(NOT LUMIVANE_PCH)
     return()
   endif()
-  set(headers <QByteArray> <QCoreApplication> <QDir> <QFileInfo> <QImage> <QObject> <QPainter> <QPointer>
-    <QString> <QStringList> <QTimer> <functional> <memory> <optional> <vector>)
-  # <QWidget> only where the area itself links the widgets (core and ocr do not).
-  get_target_property(links ${target} LINK_LIBRARIES)
-  if("Qt6::Widgets" IN_LIST links)
-    list(APPEND headers <QWidget>)
-  endif()
-  target_precompile_headers(${target} PRIVATE ${headers})
+  foreach(variant gui widgets tests)
+    add_library(lumivane_pch_${variant} STATIC ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+    set_target_properties(lumivane_pch_${variant} PROPERTIES AUTOMOC OFF)
+    target_link_libraries(lumivane_pch_${variant} PRIVATE Qt6::Core Qt6::Gui)
+  endforeach()
+  target_link_libraries(lumivane_pch_widgets PRIVATE Qt6::Widgets)
+  target_link_libraries(lumivane_pch_tests PRIVATE Qt6::Widgets GTest::gtest GTest::gmock)
+  target_precompile_headers(lumivane_pch_gui PRIVATE ${lumivane_pch_headers})
+  target_precompile_headers(lumivane_pch_widgets PRIVATE ${lumivane_pch_headers} <QWidget>)
+  target_precompile_headers(lumivane_pch_tests PRIVATE ${lumivane_pch_headers} <QWidget> <gtest/gtest.h>
+                            <gmock/gmock.h>)
+  foreach(variant gui widgets tests)
+    lumivane_pch_options(lumivane_pch_${variant})
+  endforeach()
+endfunction()
+
+# A header is used only under the macros it was made with; GLib's and GoogleTest's
+# flags define _REENTRANT (-pthread), so every user of a shared header compiles with it.
+function(lumivane_pch_options target)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-pthread>)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fpch-preprocess>)
   endif()
+endfunction()
+
+# lumivane_precompile_qt(<target> <gui|widgets|tests> [sources...]): the target reuses
+# the shared variant. GLib's headers name a member "signals", a macro once Qt's headers
+# are in: the given sources that include them are compiled without.
+function(lumivane_precompile_qt target variant)
+  if(NOT LUMIVANE_PCH)
+    return()
+  endif()
+  target_precompile_headers(${target} REUSE_FROM lumivane_pch_${variant})
+  lumivane_pch_options(${target})
+  foreach(source ${ARGN})
+    if(source MATCHES "\\.cpp$")
+      file(STRINGS ${source} glib_include REGEX "#include <(gio|glib)" LIMIT_COUNT 1)
+      if(glib_include)
+        set_source_files_properties(${source} TARGET_DIRECTORY ${target} PROPERTIES SKIP_PRECOMPILE_HEADERS ON
+                                    SKIP_UNITY_BUILD_INCLUSION ON)
+      endif()
+    endif()
+  endforeach()
 endfunction()
 
 # lumivane_area(<area> [DEPS libs...] [PRIVATE libs...])
@@ -52,17 +88,12 @@ function(lumivane_area area)
   target_include_directories(lumivane_${area} PUBLIC ${root} PRIVATE ${CMAKE_BINARY_DIR}/generated)
   target_link_libraries(lumivane_${area} PUBLIC Qt6::Core Qt6::Gui ${ARG_DEPS} PRIVATE ${ARG_PRIVATE})
   lumivane_warnings(lumivane_${area})
-  list(FILTER sources INCLUDE REGEX "\\.cpp$")
-  list(LENGTH sources source_count)
-  if(source_count GREATER_EQUAL 4)
-    lumivane_precompile_qt(lumivane_${area})
-    # GLib's headers name a member "signals", a macro once Qt's headers are in.
-    foreach(source ${sources})
-      file(STRINGS ${source} glib_include REGEX "#include <(gio|glib)" LIMIT_COUNT 1)
-      if(glib_include)
-        set_source_files_properties(${source} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
-      endif()
-    endforeach()
+  # <QWidget> only where the area itself links the widgets (core and ocr do not).
+  get_target_property(links lumivane_${area} LINK_LIBRARIES)
+  if("Qt6::Widgets" IN_LIST links)
+    lumivane_precompile_qt(lumivane_${area} widgets ${sources})
+  else()
+    lumivane_precompile_qt(lumivane_${area} gui ${sources})
   endif()
 endfunction()
 
@@ -99,6 +130,7 @@ function(lumivane_test_suite folder)
   add_dependencies(lumivane_tests ${target})
   # A folder's cases compile as one or two sources: their headers are parsed once.
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 6)
+  lumivane_precompile_qt(${target} tests ${sources})
   if(ARG_XVFB)
     target_link_libraries(${target} PRIVATE lumivane_test_main_xvfb)
   elseif(ARG_WAYLAND)

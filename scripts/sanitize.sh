@@ -35,7 +35,10 @@ export LSAN_OPTIONS="suppressions=$root/tests/fuzz/lsan.supp:print_suppressions=
 # desktop session's executable is one test named after its folder. Chromium itself is
 # not instrumented; our side of its sessions is.
 pattern="^($(IFS='|'; echo "${names[*]}"))(\\.[A-Z].*)?\$"
-phase "sanitizer suites" ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900 -R "$pattern"
+# The search-order comparisons run the same encoder as the export suite hundreds of times
+# over: minutes under the sanitizers, for no path the other export cases leave out.
+phase "sanitizer suites" ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900 -R "$pattern" \
+  -E '^export\.ImageExportSearchEquality\.'
 
 fuzz() {
   for f in "${fuzzers[@]}"; do

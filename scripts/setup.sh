@@ -21,6 +21,7 @@ PACKAGES=(
   libwayland-bin weston  # wayland-scanner for the capture protocols; a compositor without them, for the tests
   dbus-daemon desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db dpkg-dev file lintian
   clang libclang-rt-14-dev clang-format clang-tidy  # sanitizer build, format check, scripts/tidy.sh
+  lld  # the linker of the builds
   qt6-translations-l10n
   qt6-image-formats-plugins  # WebP, TIFF and more for 'lumivane edit IMAGE'
   qt6-xdgdesktopportal-platformtheme  # the portal file chooser, for the file dialog tests

@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/scripts/phases.sh"
 start=$(date +%s)
-export LUMIVANE_CMAKE_OPTIONS="${LUMIVANE_CMAKE_OPTIONS:--DLUMIVANE_WERROR=ON}"
+export LUMIVANE_CMAKE_OPTIONS="${LUMIVANE_CMAKE_OPTIONS:--DLUMIVANE_WERROR=ON -DLUMIVANE_LINE_TABLES=ON}"
 
 phase setup bash "$root/scripts/setup.sh"
 phase format bash "$root/scripts/format.sh" --check
