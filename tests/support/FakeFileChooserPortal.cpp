@@ -1,6 +1,7 @@
 #include "FakeFileChooserPortal.h"
 
-#include <QDBusConnection>
+#include "BusServiceConnection.h"
+
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -17,17 +18,11 @@ class FileChooserService : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.FileChooser")
     Q_PROPERTY(uint version READ version)
 public:
-    explicit FileChooserService(const QString& address)
-        : connection_(QDBusConnection::connectToBus(address, "fake-file-chooser-" +
-                                                                 QUuid::createUuid().toString(QUuid::Id128))) {}
-    ~FileChooserService() override { QDBusConnection::disconnectFromBus(connection_.name()); }
+    explicit FileChooserService(const QString& address) : connection_(address, "fake-file-chooser-") {}
 
     bool start() {
-        return connection_.isConnected() &&
-               connection_.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), this,
-                                          QDBusConnection::ExportScriptableSlots |
-                                              QDBusConnection::ExportAllProperties) &&
-               connection_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        return connection_.serve(this, QStringLiteral("/org/freedesktop/portal/desktop"),
+                                 QStringLiteral("org.freedesktop.portal.Desktop"));
     }
     uint version() const { return 3; }
 
@@ -58,12 +53,12 @@ private:
             QDBusMessage response = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
                                                                QStringLiteral("Response"));
             response << uint(0) << QVariantMap{{QStringLiteral("uris"), uris}};
-            connection_.send(response);
+            connection_.bus().send(response);
         });
         return QDBusObjectPath(path);
     }
 
-    QDBusConnection connection_;
+    BusServiceConnection connection_;
 };
 
 } // namespace detail

@@ -1,5 +1,7 @@
 #include "FakeGlobalShortcutsPortal.h"
 
+#include "BusServiceConnection.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -82,21 +84,16 @@ public slots:
     bool start() {
         qDBusRegisterMetaType<PortalShortcut>();
         qDBusRegisterMetaType<QList<PortalShortcut>>();
-        connectionName_ = "fake-global-shortcuts-" + QUuid::createUuid().toString(QUuid::Id128);
-        conn_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address_, connectionName_));
-        return conn_->isConnected() &&
-               conn_->registerObject(kPortalPath, this,
-                                     QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties) &&
-               conn_->registerService("org.freedesktop.portal.Desktop");
+        conn_ = std::make_unique<BusServiceConnection>(address_, "fake-global-shortcuts-");
+        return conn_->serve(this, kPortalPath, "org.freedesktop.portal.Desktop");
     }
     void stop() {
         for (auto it = sessions_.begin(); it != sessions_.end(); ++it)
             delete it->object;
         sessions_.clear();
         if (conn_) {
-            conn_->unregisterObject(kPortalPath);
+            conn_->bus().unregisterObject(kPortalPath);
             conn_.reset();
-            QDBusConnection::disconnectFromBus(connectionName_);
         }
         moveToThread(nullptr);
     }
@@ -108,8 +105,8 @@ public slots:
         Session s;
         s.owner = msg.service();
         s.object = new PortalSessionObject(this, session);
-        conn_->registerObject(session, s.object,
-                              QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties);
+        conn_->bus().registerObject(session, s.object,
+                                    QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties);
         sessions_.insert(session, s);
         answer(msg, request, 0, {{"session_handle", session}});
         return QDBusObjectPath(request);
@@ -187,9 +184,9 @@ public slots:
             QDBusMessage closed =
                 QDBusMessage::createTargetedSignal(it->owner, handle, "org.freedesktop.portal.Session", "Closed");
             closed << QVariantMap();
-            conn_->send(closed);
+            conn_->bus().send(closed);
         }
-        conn_->unregisterObject(handle);
+        conn_->bus().unregisterObject(handle);
         it->object->deleteLater();
         sessions_.erase(it);
         return true;
@@ -216,26 +213,25 @@ private:
     }
     void refuse(const QDBusMessage& msg) {
         msg.setDelayedReply(true);
-        conn_->send(msg.createErrorReply("org.freedesktop.portal.Error.NotFound", "Invalid session"));
+        conn_->bus().send(msg.createErrorReply("org.freedesktop.portal.Error.NotFound", "Invalid session"));
     }
     // The method's reply first, then the request's Response.
     void answer(const QDBusMessage& msg, const QString& request, uint code, const QVariantMap& results) {
         msg.setDelayedReply(true);
-        conn_->send(msg.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        conn_->bus().send(msg.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         QDBusMessage response =
             QDBusMessage::createTargetedSignal(msg.service(), request, "org.freedesktop.portal.Request", "Response");
         response << code << results;
-        conn_->send(response);
+        conn_->bus().send(response);
     }
     void emitTo(const QString& owner, const QString& name, const QVariantList& args) {
         QDBusMessage signal = QDBusMessage::createTargetedSignal(owner, kPortalPath, kInterface, name);
         signal.setArguments(args);
-        conn_->send(signal);
+        conn_->bus().send(signal);
     }
 
     QString address_;
-    QString connectionName_;
-    std::unique_ptr<QDBusConnection> conn_;
+    std::unique_ptr<BusServiceConnection> conn_;
     QMap<QString, Session> sessions_;
     QString lastParentWindow_;
     QString refusedId_;

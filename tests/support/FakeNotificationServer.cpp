@@ -1,9 +1,9 @@
 #include "FakeNotificationServer.h"
 
-#include <QDBusConnection>
+#include "BusServiceConnection.h"
+
 #include <QObject>
 #include <QTest>
-#include <QUuid>
 
 namespace lumivane::test {
 
@@ -13,16 +13,12 @@ class NotificationService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    explicit NotificationService(const QString& address)
-        : connection_(QDBusConnection::connectToBus(address, "fake-notifications-" +
-                                                                 QUuid::createUuid().toString(QUuid::Id128))) {}
-    ~NotificationService() override { QDBusConnection::disconnectFromBus(connection_.name()); }
+    explicit NotificationService(const QString& address) : connection_(address, "fake-notifications-") {}
 
     bool start() {
-        return connection_.isConnected() &&
-               connection_.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
-                                          QDBusConnection::ExportScriptableSlots) &&
-               connection_.registerService(QStringLiteral("org.freedesktop.Notifications"));
+        return connection_.serve(this, QStringLiteral("/org/freedesktop/Notifications"),
+                                 QStringLiteral("org.freedesktop.Notifications"),
+                                 QDBusConnection::ExportScriptableSlots);
     }
 
     QList<FakeNotificationServer::Notification> received;
@@ -43,7 +39,7 @@ public slots:
     }
 
 private:
-    QDBusConnection connection_;
+    BusServiceConnection connection_;
 };
 
 } // namespace detail
