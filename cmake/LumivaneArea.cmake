@@ -45,6 +45,9 @@ function(lumivane_pch_options target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-pthread>)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fpch-preprocess>)
+  elseif(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    # Without the headers' times in it, a fresh checkout's header is the same to the cache.
+    target_compile_options(${target} PRIVATE "SHELL:-Xclang -fno-pch-timestamp")
   endif()
 endfunction()
 
